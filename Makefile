@@ -1,0 +1,38 @@
+# Two entry points: `make demo` and `make test` (see README.md).
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=Release
+ifeq ($(CI),true)
+CMAKE_FLAGS += -DUMBRASCOPE_WERROR=ON
+endif
+
+.PHONY: all deps build demo test test-release test-asan bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	@scripts/run-demo $(BUILD)/app/umbrascope
+
+test: test-release test-asan
+
+test-release: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DUMBRASCOPE_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -LE slow
+
+bench: build
+	@scripts/run-bench $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,41 @@
+#pragma once
+// The horizon computation on plain texel arrays, apart from textures and console.
+#include <cstdint>
+#include <functional>
+
+struct HorizonSettings {
+    float height;      // metres per unit of the height map's red value
+    float heightZero;  // elevation in metres where the red value is 0
+    float terraSize;   // extent of the map in metres along its width
+};
+
+// Called on the calling thread with the number of rows done so far, counted over
+// both passes (2 x height in all), never decreasing.
+using HorizonProgress = std::function<void(std::uint64_t rowsDone)>;
+
+// Reads the red channel of `heights` (RGBA float texels, packed rows, width x
+// height) and writes, per texel of `out` (same layout), the forward value into red
+// and the backward value into green; blue and alpha are not touched.
+//
+// Per texel (r, c) and pass, with z = heightZero + height * red and
+// y = float(k) * (terraSize / float(width)): the greatest float slope
+// (zk - z0) / |yk - y0| over the samples of column c ahead of it (rows k > r forward,
+// k < r backward) among those with zk > z0; if that slope is > 0 the value is
+// 1 / sqrt(1 + q^2) from the line through the best sample (nearest first among
+// equals), else 0.999. Each texel depends on its own column only.
+void ComputeHorizonReference(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
+                             const HorizonSettings& settings, const HorizonProgress& progress);
+
+// Constants and the value of a winning slope, shared by every implementation.
+namespace horizon {
+
+constexpr double FarDistance = 900000.0;
+constexpr float OpenHorizonValue = 0.999f;
+
+inline float Elevation(const HorizonSettings& s, float h) { return s.heightZero + s.height * h; }
+
+// The value of a texel at (y0, z0) whose best sample is (yb, zb).
+float ForwardValue(float y0, float z0, float yb, float zb, float halfSize);
+float BackwardValue(float y0, float z0, float yb, float zb, float halfSize);
+
+}  // namespace horizon

@@ -1,0 +1,55 @@
+#include "platform/console.h"
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
+
+void ConsolePrint(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stdout, format, args);
+    va_end(args);
+    std::fflush(stdout);
+}
+
+void WaitForKey() {
+    if (!isatty(STDIN_FILENO)) return;
+    termios saved{};
+    if (tcgetattr(STDIN_FILENO, &saved) != 0) return;
+    termios raw = saved;
+    // ISIG off too: Ctrl-C is a key like any other here, and the terminal is
+    // always restored.
+    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG);
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) return;
+    unsigned char key = 0;
+    while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
+    }
+    tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+}
+
+void MessageBeep(unsigned /*type*/) {
+    const int tty = open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (tty < 0) return;
+    const char bell = '\a';
+    [[maybe_unused]] const auto written = write(tty, &bell, 1);
+    close(tty);
+}
+
+HWND GetDesktopWindow() {
+    static int desktop = 0;
+    return &desktop;
+}
+
+std::uint32_t GetTickCount() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+    return static_cast<std::uint32_t>(ms);
+}

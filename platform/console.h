@@ -1,0 +1,24 @@
+#pragma once
+// Console services of the run: formatted output, the failure beep, the key wait,
+// the desktop window handle and the millisecond tick count.
+#include <cstdint>
+#include <string>
+
+using HWND = void*;
+
+// printf to standard output, flushed at once so progress shows as it happens.
+void ConsolePrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Waits for one key press without echo when standard input is a terminal; returns
+// at once, reading nothing, when it is not (pipes, scripts, CI never hang).
+void WaitForKey();
+
+// The failure beep: a BEL to the controlling terminal when there is one, never to
+// standard output or standard error. `type` is accepted as given (48: exclamation).
+void MessageBeep(unsigned type);
+
+// A non-null opaque window handle; nothing on this platform draws into it.
+HWND GetDesktopWindow();
+
+// Milliseconds of a monotonic clock, wrapping at 2^32 like the 32-bit tick count.
+std::uint32_t GetTickCount();

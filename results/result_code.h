@@ -1,0 +1,20 @@
+#pragma once
+// Result codes in the layout of COM results: 0 is success, anything else a failure.
+#include <cstdint>
+
+using HRESULT = std::int32_t;
+
+constexpr HRESULT ResultFromBits(std::uint32_t bits) { return static_cast<HRESULT>(bits); }
+
+constexpr HRESULT S_OK = 0;
+constexpr HRESULT E_FAIL = ResultFromBits(0x80004005u);
+constexpr HRESULT E_OUTOFMEMORY = ResultFromBits(0x8007000Eu);
+constexpr HRESULT E_INVALIDARG = ResultFromBits(0x80070057u);
+constexpr HRESULT E_ACCESSDENIED = ResultFromBits(0x80070005u);
+constexpr HRESULT E_FILE_NOT_FOUND = ResultFromBits(0x80070002u);
+constexpr HRESULT E_PATH_NOT_FOUND = ResultFromBits(0x80070003u);
+constexpr HRESULT D3DERR_INVALIDCALL = ResultFromBits(0x8876086Cu);
+constexpr HRESULT D3DERR_NOTAVAILABLE = ResultFromBits(0x8876086Au);
+constexpr HRESULT D3DXERR_INVALIDDATA = ResultFromBits(0x88760B59u);
+
+constexpr bool Succeeded(HRESULT r) { return r >= 0; }
