@@ -1,0 +1,194 @@
+// The usage text: header, synopsis, two-column listing, types and legend,
+// written piece by piece to a stream.
+#include <string_view>
+#include <vector>
+
+#include "params/parameter_set.h"
+
+namespace {
+
+constexpr std::string_view kTypesMarker = "@types@";
+constexpr std::string_view kLegendText = "required parameter";
+constexpr std::uint32_t kContinuationIndent = 8;  // synopsis lines after the first
+constexpr std::uint32_t kMarkWidth = 7;           // " * -x, " before each listing entry
+constexpr std::uint32_t kDescriptionMinimum = 20;  // the listing is at least this wider than its name column
+
+void write(std::FILE* stream, std::string_view text) { std::fwrite(text.data(), 1, text.size(), stream); }
+
+void writeBlanks(std::FILE* stream, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) std::fputc(' ', stream);
+}
+
+std::vector<std::string> splitAlternatives(const std::string& typeList) {
+    std::vector<std::string> alternatives;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t bar = typeList.find('|', start);
+        alternatives.push_back(typeList.substr(start, bar - start));
+        if (bar == std::string::npos) return alternatives;
+        start = bar + 1;
+    }
+}
+
+// The listing and the synopsis show parameters in these groups, in this order.
+enum class UsageGroup { Positional, Required, Optional };
+constexpr UsageGroup kGroups[] = {UsageGroup::Positional, UsageGroup::Required, UsageGroup::Optional};
+
+UsageGroup groupOf(const ParameterDecl& decl) {
+    if (decl.flags & Positional) return UsageGroup::Positional;
+    if (decl.flags & Required) return UsageGroup::Required;
+    return UsageGroup::Optional;
+}
+
+bool showsAsSwitch(const ParameterDecl& decl) {
+    return groupOf(decl) == UsageGroup::Optional && (decl.flags & Switch);
+}
+
+std::string listingMark(const ParameterDecl& decl) {
+    if (groupOf(decl) == UsageGroup::Positional) return std::string(" ") + ((decl.flags & Required) ? '*' : ' ') + "     ";
+    const std::string star = groupOf(decl) == UsageGroup::Required ? " * " : "   ";
+    if (decl.abbreviation == 0) return star + "    ";
+    return star + '-' + decl.abbreviation + ", ";
+}
+
+std::string listingEntry(const std::string& name, const ParameterDecl& decl) {
+    if (groupOf(decl) == UsageGroup::Positional) return "<" + name + "> ";
+    if (showsAsSwitch(decl)) return "--" + name + " ";
+    return "--" + name + "=<" + name + "> ";
+}
+
+}  // namespace
+
+void printWrapped(std::FILE* stream, const std::string& text, std::uint32_t width, std::uint32_t indent,
+                  bool finalLineFeed) {
+    std::string_view rest = text;
+    if (width > indent) {
+        const std::size_t available = width - indent;
+        // A rest of exactly the available width is still broken.
+        while (rest.size() >= available) {
+            const std::string_view window = rest.substr(0, available);
+            const std::size_t blank = window.rfind(' ');
+            if (blank == std::string_view::npos) {
+                write(stream, window);
+                rest.remove_prefix(available);
+            } else {
+                write(stream, window.substr(0, blank));
+                rest.remove_prefix(blank + 1);  // the blank at the break is dropped
+            }
+            write(stream, "\n");
+            writeBlanks(stream, indent);
+        }
+    }
+    write(stream, rest);
+    if (finalLineFeed) write(stream, "\n");
+}
+
+std::string ParameterSet::valueSynopsis(const std::string& name) const {
+    const auto found = decls_.find(name);
+    if (found == decls_.end() || found->second.typeList.empty()) return "<" + name + ">";
+    std::string synopsis;
+    const std::vector<std::string> alternatives = splitAlternatives(found->second.typeList);
+    for (std::size_t i = 0; i < alternatives.size(); ++i) {
+        if (i > 0) synopsis += '|';
+        synopsis += alternatives[i];
+        // "[...]" says the type carries parameters of its own in brackets.
+        const auto type = types_.find(alternatives[i]);
+        if (type != types_.end() && !type->second->decls_.empty()) synopsis += "[...]";
+    }
+    return synopsis;
+}
+
+std::string ParameterSet::expandedDescription(const std::string& name) const {
+    const auto found = decls_.find(name);
+    if (found == decls_.end()) return {};
+    std::string description = found->second.description;
+    const std::size_t marker = description.find(kTypesMarker);
+    if (marker == std::string::npos) return description;
+    std::string typeNames;
+    const std::vector<std::string> alternatives = splitAlternatives(found->second.typeList);
+    for (std::size_t i = 0; i < alternatives.size(); ++i) {
+        if (i > 0) typeNames += ", ";
+        typeNames += alternatives[i];
+    }
+    description.replace(marker, kTypesMarker.size(), typeNames);
+    return description;
+}
+
+void ParameterSet::printUsage(std::FILE* stream, std::uint32_t width, const std::string& prefix) const {
+    printWrapped(stream, usageHeader_, width, 0, false);
+    const std::size_t lastFeed = usageHeader_.rfind('\n');
+    const std::size_t headerTail = lastFeed == std::string::npos ? usageHeader_.size() : usageHeader_.size() - lastFeed - 1;
+    auto column = static_cast<std::uint32_t>(headerTail + 1);
+    std::uint32_t entryWidth = 0;  // the listing's name column
+
+    if (declOrder_.empty()) {
+        write(stream, "\n");
+    } else {
+        if (!prefix.empty()) {
+            write(stream, "\n");
+            writeBlanks(stream, kContinuationIndent);
+            write(stream, prefix);
+            write(stream, "[");
+            column = static_cast<std::uint32_t>(prefix.size() + kContinuationIndent + 1);
+        }
+        for (const UsageGroup group : kGroups) {
+            for (const std::string& name : declOrder_) {
+                const ParameterDecl& decl = decls_.at(name);
+                if (groupOf(decl) != group) continue;
+                const auto nameLength = static_cast<std::uint32_t>(name.size());
+                std::string entry;
+                std::uint32_t widthNeeded = 2 * nameLength + 7;
+                if (group == UsageGroup::Positional) {
+                    entry = valueSynopsis(name) + " ";
+                    widthNeeded = nameLength + 7;
+                } else if (showsAsSwitch(decl)) {
+                    entry = decl.abbreviation ? std::string("-") + decl.abbreviation + " " : "--" + name + " ";
+                    widthNeeded = nameLength;
+                } else {
+                    const std::string placeholder = valueSynopsis(name);
+                    entry = decl.abbreviation ? std::string("-") + decl.abbreviation + " " + placeholder + " "
+                                              : "--" + name + "=" + placeholder + " ";
+                }
+                if (widthNeeded > entryWidth) entryWidth = widthNeeded;
+
+                const auto entryLength = static_cast<std::uint32_t>(entry.size());
+                column += entryLength;
+                if (width != 0 && column > width) {
+                    write(stream, "\n");
+                    writeBlanks(stream, kContinuationIndent);
+                    column = entryLength + kContinuationIndent;
+                }
+                write(stream, entry);
+            }
+        }
+        // In a nested synopsis the backspace puts the bracket over the last entry's blank.
+        write(stream, prefix.empty() ? "\n\n" : "\b]\n");
+    }
+
+    if (width < entryWidth + kDescriptionMinimum) width = entryWidth + kDescriptionMinimum;
+    for (const UsageGroup group : kGroups) {
+        for (const std::string& name : declOrder_) {
+            const ParameterDecl& decl = decls_.at(name);
+            if (groupOf(decl) != group) continue;
+            write(stream, listingMark(decl));
+            const std::string entry = listingEntry(name, decl);
+            write(stream, entry);
+            if (entry.size() < entryWidth) writeBlanks(stream, entryWidth - entry.size());
+            printWrapped(stream, expandedDescription(name), width, entryWidth + kMarkWidth, true);
+        }
+    }
+    write(stream, "\n");
+
+    if (listTypes) {
+        for (const std::string& typeName : typeOrder_) {
+            const auto type = types_.find(typeName);
+            if (type != types_.end()) type->second->printUsage(stream, width, typeName);
+        }
+    }
+    if (prefix.empty()) {
+        write(stream, " * = ");
+        write(stream, kLegendText);
+        write(stream, "\n");
+    }
+    if (!usageFooter_.empty()) write(stream, usageFooter_);
+}
