@@ -1,0 +1,64 @@
+#include "app/intake.h"
+
+#include <cstdio>
+
+#include "app/command_line.h"
+#include "app/number_text.h"
+#include "app/tool_settings.h"
+#include "params/parameter_set.h"
+#include "platform/console.h"
+#include "platform/wide_text.h"
+
+namespace {
+
+void DeclareParameters(ParameterSet& set) {
+    // With these names and letters no declaration can fail.
+    set.declare("HMfname", 'H', Required, "HeightMap  filename", "", "");
+    set.declare("TMfname", 'T', Required, "TreeMap  filename", "", "");
+    set.declare("Outfname", 'o', 0, "HorizonMap  filename", "", "");
+    set.declare("OutRez", 'r', 0, "HorizonMap rezolution", "", "");
+    set.declare("Height", 'h', 0, "Height koeficient", "", "");
+    set.declare("TerraSize", 's', 0, "Map size (metres)", "", "");
+    set.declare("HeightZero", 'z', 0, "Height Zero Point (metres)", "", "");
+}
+
+void ReportParseError(const ParameterSet& set, ParamError code) {
+    std::int32_t caret = 0;
+    const std::string line = set.errorLine(caret);
+    ConsolePrint("%s\n", line.c_str());
+    ConsolePrint("%s^\n", std::string(caret > 0 ? static_cast<std::size_t>(caret) : 0, ' ').c_str());
+    ConsolePrint("%s\n", set.errorMessage(code).c_str());
+}
+
+}  // namespace
+
+bool TakeCommandLine(int argc, const char* const* argv) {
+    ParameterSet& set = *ToolSettings.Parameters;
+    DeclareParameters(set);
+    if (argc <= 1) {
+        set.printUsage(stdout, 100, "");
+        std::fflush(stdout);
+        return false;
+    }
+    const ParamError code = set.parse(CommandLineText(argc, argv));
+    if (code == NoError) return true;
+    ReportParseError(set, code);
+    return false;
+}
+
+void CopyParsedValues() {
+    const ParameterSet& set = *ToolSettings.Parameters;
+    const auto copyName = [&set](const char* name, std::wstring& field) {
+        if (const std::string& v = set.valueOf(name); !v.empty()) field = WidenBytes(v);
+    };
+    copyName("HMfname", ToolSettings.HMfname);
+    copyName("TMfname", ToolSettings.TMfname);
+    copyName("Outfname", ToolSettings.Outfname);
+    if (const std::string& v = set.valueOf("OutRez"); !v.empty()) ToolSettings.OutRez = TextToInt(v);
+    const auto copyNumber = [&set](const char* name, float& field) {
+        if (const std::string& v = set.valueOf(name); !v.empty()) field = TextToFloat(v);
+    };
+    copyNumber("Height", ToolSettings.Height);
+    copyNumber("TerraSize", ToolSettings.TerraSize);
+    copyNumber("HeightZero", ToolSettings.HeightZero);
+}

@@ -1,0 +1,13 @@
+#pragma once
+// Decimal conversions of parameter values, as the C runtime's atoi and atof do
+// them in the C locale, without undefined behaviour at the edges.
+#include <cstdint>
+#include <string>
+
+// atoi: leading white space, a sign, digits up to the first other character; 0 when
+// there are none. Values beyond the 32-bit range saturate to its nearest end.
+std::int32_t TextToInt(const std::string& text);
+
+// atof, rounded to a float; values beyond the float range become infinite or the
+// largest float, as rounding to nearest gives them.
+float TextToFloat(const std::string& text);

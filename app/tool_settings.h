@@ -1,0 +1,37 @@
+#pragma once
+// The run's settings: one record for the whole process, defaults in place before
+// main runs, overwritten from the command line, validated once, read by the steps.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class ParameterSet;
+
+// File-name fields hold at most this many characters (a path buffer of 260 with
+// its terminator); longer names are refused by validation.
+constexpr std::size_t kMaxPathChars = 259;
+
+struct ToolSettingsRecord {
+    ToolSettingsRecord();
+    ~ToolSettingsRecord();
+    ToolSettingsRecord(const ToolSettingsRecord&) = delete;
+    ToolSettingsRecord& operator=(const ToolSettingsRecord&) = delete;
+
+    // Restores the defaults of a fresh record (the parameter set is recreated).
+    void resetToDefaults();
+
+    std::wstring Outfname;  // each byte of the name as the wide character of its value
+    std::wstring HMfname;
+    std::wstring TMfname;
+    std::int32_t OutRez = 0;
+    float Height = 0.0f;
+    float TerraSize = 0.0f;
+    float HeightZero = 0.0f;
+    std::unique_ptr<ParameterSet> Parameters;  // the tool's declarations and parse state
+};
+
+extern ToolSettingsRecord ToolSettings;
+
+// Judges the settings, printing warnings and the first error; true when the run may
+// go on.
+bool ValidateSettings();

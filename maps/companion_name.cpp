@@ -1,0 +1,20 @@
+#include "maps/texture_set.h"
+
+bool CompanionFileName(const std::wstring& name, std::wstring* companion) {
+    constexpr std::size_t kComponentChars = 255, kPathChars = 259;
+    // Both separators count, as the path splitter of the original platform does.
+    const auto slash = name.find_last_of(L"/\\");
+    const std::size_t fileStart = slash == std::wstring::npos ? 0 : slash + 1;
+    const auto dot = name.find_last_of(L'.');
+    const std::size_t extStart = (dot == std::wstring::npos || dot < fileStart) ? name.size() : dot;
+
+    const std::wstring directory = name.substr(0, fileStart);
+    const std::wstring file = name.substr(fileStart, extStart - fileStart);
+    const std::wstring extension = L".winter" + name.substr(extStart);
+    if (directory.size() > kComponentChars || file.size() > kComponentChars || extension.size() > kComponentChars)
+        return false;
+    std::wstring result = directory + file + extension;
+    if (result.size() > kPathChars) return false;
+    *companion = std::move(result);
+    return true;
+}

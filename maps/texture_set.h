@@ -1,0 +1,36 @@
+#pragma once
+// The run's graphics state and the steps that create, load and save it.
+#include <string>
+
+#include "platform/d3d9.h"
+
+struct TextureSetRecord {
+    IDirect3D9* Direct3D = nullptr;
+    IDirect3DDevice9* Device = nullptr;
+    IDirect3DTexture9* HeightMap = nullptr;
+    IDirect3DTexture9* TreeMap = nullptr;
+    IDirect3DTexture9* OutTexture = nullptr;
+};
+
+extern TextureSetRecord TextureSet;
+
+// Creates the graphics object and its device on `window`. 0 or E_FAIL; prints nothing.
+HRESULT InitDevice(HWND window);
+
+// Loads the height map and the tree map at OutRez x OutRez and creates the output
+// texture. 0, or the failing call's own result.
+HRESULT LoadTextures();
+
+// Saves the output texture under Outfname and under its ".winter" companion.
+// 0 or E_FAIL.
+HRESULT WriteHorizonMapFile();
+
+// Releases what exists, in the order OutTexture, TreeMap, HeightMap, Device,
+// Direct3D, and empties the record.
+void ReleaseTextureSet();
+
+// The output name with ".winter" put in front of its extension (the part of the
+// last path component from its last dot on). False when a component or the result
+// would not fit the path buffers (directory, name and extension 255 characters,
+// extension with ".winter" 255, whole path 259).
+bool CompanionFileName(const std::wstring& name, std::wstring* companion);

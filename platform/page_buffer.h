@@ -1,0 +1,32 @@
+#pragma once
+// Zero-filled memory straight from the kernel: pages are only backed once touched,
+// so a texture nobody writes costs nothing, and the buffer is freed on destruction.
+#include <cstddef>
+
+#include "results/result_code.h"
+
+class PageBuffer {
+public:
+    PageBuffer() = default;
+    PageBuffer(PageBuffer&& other) noexcept;
+    PageBuffer& operator=(PageBuffer&& other) noexcept;
+    PageBuffer(const PageBuffer&) = delete;
+    PageBuffer& operator=(const PageBuffer&) = delete;
+    ~PageBuffer();
+
+    // S_OK, or E_OUTOFMEMORY when `bytes` plus `promised` (memory already handed
+    // out but not yet touched) exceeds the memory available now, or the mapping
+    // fails; `out` is unchanged then.
+    static HRESULT Allocate(std::size_t bytes, std::size_t promised, PageBuffer& out);
+
+    void* data() const { return data_; }
+    std::size_t size() const { return size_; }
+
+private:
+    void* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+// Bytes the machine can give now without swapping (MemAvailable), or a large value
+// when that cannot be read.
+std::size_t AvailableMemoryBytes();
