@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "tests/params/tool_parameters.h"
+
+namespace {
+
+TEST(Robustness, HostileBracketRunsFailWithoutRecursing) {
+    struct Case {
+        std::string text;
+        ParamError code;
+        std::int32_t position;
+    };
+    const std::string value = "--shape=circle";  // 14 characters
+    const Case cases[] = {
+        {value + std::string(100000, '['), MissingBracket, 14},
+        {value + std::string(50000, '[') + std::string(50000, ']'), SyntaxError, 15},
+        {std::string(100000, '['), SyntaxError, 0},
+        {"-v" + std::string(100000, 'v') + " " + std::string(100000, ']'), SyntaxError, 100003},
+    };
+    for (const Case& c : cases) {
+        ParameterSet set = shapeParameters();
+        EXPECT_EQ(set.parse(c.text), c.code);
+        EXPECT_EQ(set.errorPosition(), c.position);
+    }
+}
+
+// Random mixes of the pieces a command line is made of.
+std::string randomCommandLine(std::mt19937& random) {
+    static const char* const kPieces[] = {
+        "--OutRez", "--shape", "--Nope", "--", "-", "-H", "-rT", "-v", "-s", "-f", "-a", "circle", "square",
+        "hatch", "oval", "x", "1024", "\"", "\"a b\"", "[", "]", "=", " ", " ", "  ", "\t", "\n", "\\",
+    };
+    const std::size_t pieceCount = std::uniform_int_distribution<std::size_t>(0, 24)(random);
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(kPieces) - 1);
+    std::string text;
+    for (std::size_t i = 0; i < pieceCount; ++i) text += kPieces[pick(random)];
+    // Pad some lines past the length at which the error line is shortened.
+    if (random() % 4 == 0) text.insert(random() % (text.size() + 1), std::string(random() % 120, 'p'));
+    return text;
+}
+
+TEST(Robustness, EveryCommandLineGivesACodeAndAPlaceInTheText) {
+    for (const unsigned seed : {1u, 2u, 3u, 4u}) {
+        std::mt19937 random(seed);
+        ParameterSet sets[] = {toolParameters(), shapeParameters(), shapeParameters()};
+        sets[2].skipUndeclared = true;
+        for (int line = 0; line < 1000; ++line) {
+            const std::string text = randomCommandLine(random);
+            ParameterSet& set = sets[line % 3];
+            const ParamError code = set.parse(text);
+            ASSERT_GE(code, NoError) << text;
+            ASSERT_LE(code, CannotOpenFile) << text;
+            if (code == NoError) continue;
+
+            const std::int32_t position = set.errorPosition();
+            ASSERT_GE(position, 0) << text;
+            ASSERT_LE(position, static_cast<std::int32_t>(text.size())) << text;
+            std::int32_t caret = -1;
+            const std::string errorLine = set.errorLine(caret);
+            if (static_cast<std::size_t>(position) < text.size()) {
+                ASSERT_GE(caret, 0) << text;
+                ASSERT_LT(static_cast<std::size_t>(caret), errorLine.size()) << text;
+                EXPECT_EQ(errorLine[static_cast<std::size_t>(caret)], text[static_cast<std::size_t>(position)]) << text;
+            } else {
+                EXPECT_EQ(static_cast<std::size_t>(caret), errorLine.size()) << text;
+            }
+        }
+    }
+}
+
+}  // namespace
