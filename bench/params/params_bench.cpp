@@ -1,0 +1,78 @@
+// Parse time of long command lines: plain words, quoted words, nested typed
+// values, and one typed value whose brackets hold the whole line.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "params/parameter_set.h"
+
+namespace {
+
+ParameterSet benchParameters() {
+    ParameterSet hatch;
+    hatch.declare("angle", 'a', 0, "Hatch angle", "90");
+    ParameterSet square;
+    square.declare("side", 's', 0, "Side length", "1");
+    square.declare("fill", 'f', 0, "Fill", "solid", "solid|hatch");
+    square.addType("solid", ParameterSet());
+    square.addType("hatch", std::move(hatch));
+
+    ParameterSet set;
+    set.skipUndeclared = false;
+    set.declare("HMfname", 'H', Required, "HeightMap  filename");
+    set.declare("TMfname", 'T', Required, "TreeMap  filename");
+    set.declare("Outfname", 'o', 0, "HorizonMap  filename");
+    set.declare("OutRez", 'r', 0, "HorizonMap rezolution");
+    set.declare("Height", 'h', 0, "Height koeficient");
+    set.declare("shape", 0, 0, "Shape", "square", "square");
+    set.addType("square", std::move(square));
+    return set;
+}
+
+// head, then piece repeated until the text is at least size bytes, then tail.
+std::string commandLine(const std::string& head, const std::string& piece, const std::string& tail,
+                        std::size_t size) {
+    std::string text = head;
+    while (text.size() + tail.size() < size) text += piece;
+    return text + tail;
+}
+
+void parseBench(benchmark::State& state, const std::string& head, const std::string& piece, const std::string& tail) {
+    const std::string text = commandLine(head, piece, tail, static_cast<std::size_t>(state.range(0)));
+    ParameterSet set = benchParameters();
+    for (auto _ : state) {
+        const ParamError code = set.parse(text);
+        if (code != NoError) {
+            state.SkipWithError(set.errorMessage(code).c_str());
+            break;
+        }
+        benchmark::DoNotOptimize(set.valueOf("OutRez").data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
+}
+
+void PlainWords(benchmark::State& state) { parseBench(state, "-H a.png -T b.png ", "--OutRez=1024 -h 250 -ro ", ""); }
+
+void QuotedWords(benchmark::State& state) {
+    parseBench(state, "-H a.png -T b.png ", "--Outfname=\"C:\\some dir\\horizon map.dds\" -H \"a b\" ", "");
+}
+
+void NestedValues(benchmark::State& state) {
+    parseBench(state, "-H a.png -T b.png ", "--shape=square[--side=2 -f hatch[-a 45]] ", "");
+}
+
+void OneBracketedValue(benchmark::State& state) {
+    parseBench(state, "-H a.png -T b.png --shape=square[-f hatch[", "-a 45 ", "]]");
+}
+
+constexpr std::int64_t kSmallest = 1 << 10;
+constexpr std::int64_t kLargest = 1 << 20;
+
+}  // namespace
+
+BENCHMARK(PlainWords)->RangeMultiplier(4)->Range(kSmallest, kLargest)->Unit(benchmark::kMicrosecond);
+BENCHMARK(QuotedWords)->RangeMultiplier(4)->Range(kSmallest, kLargest)->Unit(benchmark::kMicrosecond);
+BENCHMARK(NestedValues)->RangeMultiplier(4)->Range(kSmallest, kLargest)->Unit(benchmark::kMicrosecond);
+BENCHMARK(OneBracketedValue)->RangeMultiplier(4)->Range(kSmallest, kLargest)->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_MAIN();
