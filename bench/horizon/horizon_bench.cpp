@@ -1,0 +1,89 @@
+// Reference against fast horizon computation on generated terrains: seconds
+// (median of several runs for the fast one), speed-up, and float slopes
+// evaluated per texel over both passes.
+//
+//   horizon_bench [--max SIZE] [--min SIZE] [--reference-max SIZE] [--runs N] [--threads N] [--only NAME]
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "maps/horizon/horizon_fast.h"
+#include "maps/horizon/testing/terrain_families.h"
+
+namespace {
+
+using horizon::testing::Terrain;
+
+struct Options {
+    std::uint32_t minSize = 256, maxSize = 8192, referenceMax = 1024;
+    int runs = 3;
+    unsigned threads = 0;
+    const char* only = nullptr;
+};
+
+double Seconds(auto&& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+Options Parse(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string_view flag = argv[i];
+        const unsigned long value = std::strtoul(argv[i + 1], nullptr, 10);
+        if (flag == "--max") options.maxSize = static_cast<std::uint32_t>(value);
+        if (flag == "--min") options.minSize = static_cast<std::uint32_t>(value);
+        if (flag == "--reference-max") options.referenceMax = static_cast<std::uint32_t>(value);
+        if (flag == "--runs") options.runs = static_cast<int>(value);
+        if (flag == "--threads") options.threads = static_cast<unsigned>(value);
+        if (flag == "--only") options.only = argv[i + 1];
+    }
+    return options;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options options = Parse(argc, argv);
+    const Terrain terrains[] = {Terrain::Fbm8,  Terrain::Fbm16, Terrain::FbmTrees, Terrain::Plane,
+                                Terrain::Bowl,  Terrain::Ridge, Terrain::Ramp,     Terrain::RoundedRamp};
+    std::printf("| terrain | size | reference s | fast s (median) | speed-up | samples/texel |\n");
+    std::printf("|---|---|---|---|---|---|\n");
+    for (const Terrain terrain : terrains) {
+        if (options.only && horizon::testing::Name(terrain) != std::string_view(options.only)) continue;
+        for (std::uint32_t size = options.minSize; size <= options.maxSize; size *= 2) {
+            const auto heights = horizon::testing::MakeHeights(terrain, size, size, 7);
+            const HorizonSettings settings = horizon::testing::SettingsFor(terrain);
+            std::vector<float> out(heights.size());
+            std::uint64_t samples = 0;
+            HorizonFastOptions fastOptions;
+            fastOptions.threads = options.threads;
+            fastOptions.samplesEvaluated = &samples;
+            const int runs = size >= 8192 ? 1 : options.runs;
+            std::vector<double> times;
+            for (int run = 0; run < runs; ++run)
+                times.push_back(Seconds(
+                    [&] { ComputeHorizonFast(heights.data(), out.data(), size, size, settings, nullptr, fastOptions); }));
+            std::sort(times.begin(), times.end());
+            const double fast = times[times.size() / 2];
+            const double perTexel = static_cast<double>(samples) / (double(size) * size);
+            if (size <= options.referenceMax) {
+                const double reference =
+                    Seconds([&] { ComputeHorizonReference(heights.data(), out.data(), size, size, settings, nullptr); });
+                std::printf("| %s | %u | %.3f | %.4f | %.0fx | %.2f |\n", horizon::testing::Name(terrain).data(), size,
+                            reference, fast, reference / fast, perTexel);
+            } else {
+                std::printf("| %s | %u | - | %.4f | - | %.2f |\n", horizon::testing::Name(terrain).data(), size, fast,
+                            perTexel);
+            }
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,39 @@
+#pragma once
+// One pass over one column, forward direction: for every origin r the greatest
+// float slope fl(fl(z[k] - z[r]) / fl(y[k] - y[r])) over the samples k > r. The
+// backward pass runs the same code on the reversed column with negated positions.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace horizon {
+
+// The sample positions of a pass, shared by every column.
+struct PassGeometry {
+    const float* y = nullptr;            // n positions
+    std::size_t n = 0;
+    bool regular = false;                // all finite and strictly increasing
+    const std::int64_t* yInt = nullptr;  // exact y / 2^yExp when regular and small enough, else null
+};
+
+// Working memory of one thread, reused from column to column.
+struct ColumnScratch {
+    std::vector<std::uint32_t> next;     // chain: first later sample rising above
+    std::vector<float> suffixMax;        // greatest elevation from k on
+    std::vector<std::int64_t> zInt;      // exact scaled elevations
+    std::vector<std::uint32_t> hull;     // upper hull stack
+    std::vector<std::uint32_t> popped;   // hull vertices popped by the current origin
+    std::vector<float> blockMax;         // greatest elevation per block of samples
+    void Reserve(std::size_t n);
+};
+
+// best[r] = the greatest float slope over k > r if it is > 0, else 0. Returns the
+// number of float slopes computed.
+std::uint64_t GreatestSlopes(const float* z, const PassGeometry& geometry, float* best, ColumnScratch& scratch);
+
+// The exact route that needs no assumption on the values: only the chain of
+// record highs outward from each origin can win.
+std::uint64_t GreatestSlopesByChain(const float* z, const PassGeometry& geometry, float* best,
+                                    ColumnScratch& scratch);
+
+}  // namespace horizon

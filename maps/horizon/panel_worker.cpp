@@ -1,0 +1,48 @@
+#include "maps/horizon/panel_worker.h"
+
+#include <cstddef>
+
+#include "maps/horizon/horizon_value.h"
+
+namespace horizon {
+
+PanelWorker::PanelWorker(const MapJob& job)
+    : job_(job),
+      columns_(std::size_t{kPanelColumns} * job.height),
+      red_(std::size_t{kPanelColumns} * job.height),
+      green_(std::size_t{kPanelColumns} * job.height),
+      reversed_(job.height),
+      best_(job.height),
+      values_(job.height) {
+    scratch_.Reserve(job.height);
+}
+
+void PanelWorker::Run(std::uint32_t first, std::uint32_t count) {
+    const std::size_t w = job_.width, h = job_.height;
+    for (std::size_t r = 0; r < h; ++r) {
+        const float* texel = job_.heights + (r * w + first) * 4;
+        for (std::uint32_t j = 0; j < count; ++j) columns_[j * h + r] = Elevation(job_.settings, texel[4 * j]);
+    }
+
+    for (std::uint32_t j = 0; j < count; ++j) {
+        const float* z = &columns_[j * h];
+        evaluated_ += GreatestSlopes(z, *job_.forward, best_.data(), scratch_);
+        ValuesFromSlopes(best_.data(), job_.forward->y, z, job_.halfSize, &red_[j * h], h);
+
+        for (std::size_t i = 0; i < h; ++i) reversed_[i] = z[h - 1 - i];
+        evaluated_ += GreatestSlopes(reversed_.data(), *job_.backward, best_.data(), scratch_);
+        ValuesFromSlopes(best_.data(), job_.backward->y, reversed_.data(), -job_.halfSize, values_.data(), h);
+        float* green = &green_[j * h];
+        for (std::size_t i = 0; i < h; ++i) green[h - 1 - i] = values_[i];
+    }
+
+    for (std::size_t r = 0; r < h; ++r) {
+        float* texel = job_.out + (r * w + first) * 4;
+        for (std::uint32_t j = 0; j < count; ++j) {
+            texel[4 * j] = red_[j * h + r];
+            texel[4 * j + 1] = green_[j * h + r];
+        }
+    }
+}
+
+}  // namespace horizon

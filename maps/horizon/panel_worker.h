@@ -1,0 +1,44 @@
+#pragma once
+// Both passes over a panel of neighbouring columns: gathered into contiguous
+// columns, computed, and scattered back into red and green.
+#include <cstdint>
+#include <vector>
+
+#include "maps/horizon/column_pass.h"
+#include "maps/horizon/horizon_kernel.h"
+
+namespace horizon {
+
+constexpr std::uint32_t kPanelColumns = 16;
+
+struct MapJob {
+    const float* heights;
+    float* out;
+    std::uint32_t width;
+    std::uint32_t height;
+    HorizonSettings settings;
+    float halfSize;
+    const PassGeometry* forward;
+    const PassGeometry* backward;
+};
+
+class PanelWorker {
+public:
+    explicit PanelWorker(const MapJob& job);
+    // Columns [first, first + count), count <= kPanelColumns.
+    void Run(std::uint32_t first, std::uint32_t count);
+    std::uint64_t SamplesEvaluated() const { return evaluated_; }
+
+private:
+    const MapJob& job_;
+    ColumnScratch scratch_;
+    std::vector<float> columns_;   // kPanelColumns x height elevations
+    std::vector<float> red_;       // kPanelColumns x height values
+    std::vector<float> green_;
+    std::vector<float> reversed_;  // one column, reversed
+    std::vector<float> best_;
+    std::vector<float> values_;
+    std::uint64_t evaluated_ = 0;
+};
+
+}  // namespace horizon
