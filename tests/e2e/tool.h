@@ -1,0 +1,47 @@
+#pragma once
+// The built tool, run as a user would run it, and the texts it prints.
+#include <string>
+#include <vector>
+
+#include "../support/run_process.h"
+#include "../support/temp_dir.h"
+
+inline ProcessResult RunTool(std::vector<std::string> args, int timeoutSeconds = 120) {
+    args.insert(args.begin(), UMBRASCOPE_EXE);
+    return RunProcess(args, timeoutSeconds);
+}
+
+inline const std::string kBanner = "\nUmbrascope v 1.1.\nHorizon maps for terrain self-shadowing, 2026.\n\n";
+
+inline std::string FailureReport(const std::string& description) {
+    return "Reason: " + description + ".\nApplication work finished with error. Press any key for exit...";
+}
+
+inline const std::string kUsage =
+    "\nUsage: umbrascope.exe -H <HMfname> -T <TMfname> -o <Outfname> -r <OutRez> -h <Height> \n"
+    "        -s <TerraSize> -z <HeightZero> \n"
+    "\n"
+    " * -H, --HMfname=<HMfname>        HeightMap  filename\n"
+    " * -T, --TMfname=<TMfname>        TreeMap  filename\n"
+    "   -o, --Outfname=<Outfname>      HorizonMap  filename\n"
+    "   -r, --OutRez=<OutRez>          HorizonMap rezolution\n"
+    "   -h, --Height=<Height>          Height koeficient\n"
+    "   -s, --TerraSize=<TerraSize>    Map size (metres)\n"
+    "   -z, --HeightZero=<HeightZero>  Height Zero Point (metres)\n"
+    "\n"
+    " * = required parameter\n";
+
+// A grey 8-bit PGM and a grey PFM (little-endian, rows stored bottom-up).
+inline void WritePgm(const std::string& path, int width, int height, const std::vector<unsigned char>& values) {
+    std::string bytes = "P5\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+    bytes.append(values.begin(), values.end());
+    WriteAll(path, bytes);
+}
+
+inline void WritePfm(const std::string& path, int width, int height, const std::vector<float>& values) {
+    std::string bytes = "Pf\n" + std::to_string(width) + " " + std::to_string(height) + "\n-1.0\n";
+    for (int r = height - 1; r >= 0; --r)
+        bytes.append(reinterpret_cast<const char*>(&values[static_cast<std::size_t>(r) * width]),
+                     static_cast<std::size_t>(width) * sizeof(float));
+    WriteAll(path, bytes);
+}
