@@ -1,11 +1,10 @@
 #include "platform/page_buffer.h"
 
 #include <sys/mman.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstring>
 #include <utility>
+
+#include "platform/image/memory_budget.h"
 
 PageBuffer::PageBuffer(PageBuffer&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
@@ -27,7 +26,7 @@ HRESULT PageBuffer::Allocate(std::size_t bytes, std::size_t promised, PageBuffer
     if (bytes == 0) bytes = 1;
     // Refuse up front what cannot be backed: an untouched mapping would succeed and
     // the kernel would kill the process later, when the pages are written.
-    const std::size_t available = AvailableMemoryBytes();
+    const std::size_t available = static_cast<std::size_t>(AvailableMemoryBytes());
     if (bytes > available || promised > available - bytes) return E_OUTOFMEMORY;
     void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (p == MAP_FAILED) return E_OUTOFMEMORY;
@@ -35,20 +34,4 @@ HRESULT PageBuffer::Allocate(std::size_t bytes, std::size_t promised, PageBuffer
     out.data_ = p;
     out.size_ = bytes;
     return S_OK;
-}
-
-std::size_t AvailableMemoryBytes() {
-    if (std::FILE* f = std::fopen("/proc/meminfo", "re")) {
-        char line[256];
-        unsigned long long kib = 0;
-        bool found = false;
-        while (!found && std::fgets(line, sizeof line, f) != nullptr)
-            found = std::sscanf(line, "MemAvailable: %llu kB", &kib) == 1;
-        std::fclose(f);
-        if (found) return static_cast<std::size_t>(kib) * 1024u;
-    }
-    const long pages = sysconf(_SC_AVPHYS_PAGES);
-    const long pageSize = sysconf(_SC_PAGESIZE);
-    if (pages > 0 && pageSize > 0) return static_cast<std::size_t>(pages) * static_cast<std::size_t>(pageSize);
-    return static_cast<std::size_t>(-1);
 }

@@ -26,7 +26,3 @@ private:
     void* data_ = nullptr;
     std::size_t size_ = 0;
 };
-
-// Bytes the machine can give now without swapping (MemAvailable), or a large value
-// when that cannot be read.
-std::size_t AvailableMemoryBytes();
