@@ -19,7 +19,7 @@ build: deps
 	cmake --build $(BUILD) -j $(JOBS)
 
 demo: build
-	@scripts/run-demo $(BUILD)/app/umbrascope
+	@scripts/run-demo $(BUILD)
 
 test: test-release test-asan
 

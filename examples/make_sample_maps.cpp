@@ -94,8 +94,12 @@ int main(int argc, char** argv) {
     for (int r = 0; r < size; ++r)
         for (int c = 0; c < size; ++c) {
             const double x = c * 6.0 / size, y = r * 6.0 / size;
-            const double mountains = std::clamp(Fbm(x * 0.35, y * 0.35, 3, 99u) * 2.2 + 0.35, 0.0, 1.0);
-            height[static_cast<std::size_t>(r) * size + c] = 0.55 * Fbm(x, y, 9, 17u) + mountains * Ridges(x, y, 5u);
+            // Ridged mountains where a broad mask rises, rolling fBm hills elsewhere;
+            // the power curve flattens the valley floors.
+            const double mountains = std::clamp(Fbm(x * 0.3, y * 0.3, 3, 99u) * 2.5 + 0.55, 0.0, 1.0);
+            const double hills = 0.5 + Fbm(x, y, 9, 17u);
+            const double h = 0.3 * hills + mountains * Ridges(x * 0.8, y * 0.8, 5u);
+            height[static_cast<std::size_t>(r) * size + c] = std::pow(std::max(h, 0.0), 1.25);
         }
     const auto [lo, hi] = std::minmax_element(height.begin(), height.end());
     const double low = *lo, range = *hi - *lo;
@@ -106,11 +110,15 @@ int main(int argc, char** argv) {
         for (int c = 0; c < size; ++c) {
             const std::size_t i = static_cast<std::size_t>(r) * size + c;
             const double h = (height[i] - low) / range;
-            const double dx = height[r * size + std::min(c + 1, size - 1)] - height[r * size + std::max(c - 1, 0)];
-            const double dy = height[std::min(r + 1, size - 1) * size + c] - height[std::max(r - 1, 0) * size + c];
-            const double slope = std::hypot(dx, dy) / range * size;
-            const double patches = Fbm(c * 24.0 / size, r * 24.0 / size, 4, 4242u);
-            const bool forest = h > 0.12 && h < 0.5 && slope < 6.0 && patches > -0.05;
+            // Slope over a few texels, so that forests form stands rather than speckles.
+            const int span = std::max(1, size / 256);
+            const auto at = [&](int rr, int cc) {
+                return height[static_cast<std::size_t>(std::clamp(rr, 0, size - 1)) * size + std::clamp(cc, 0, size - 1)];
+            };
+            const double dx = at(r, c + span) - at(r, c - span), dy = at(r + span, c) - at(r - span, c);
+            const double slope = std::hypot(dx, dy) / range * size / (2.0 * span);
+            const double patches = Fbm(c * 16.0 / size, r * 16.0 / size, 5, 4242u);
+            const bool forest = h > 0.04 && h < 0.35 && slope < 2.5 && patches > -0.08;
             trees[i] = forest ? 255 : 0;
         }
 
