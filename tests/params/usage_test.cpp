@@ -96,6 +96,17 @@ TEST(Usage, LongHeaderWrapsButCountsUnwrapped) {
               " * = required parameter\n");
 }
 
+TEST(Usage, LongSynopsisEntriesArePrintedWhole) {
+    ParameterSet set;
+    const std::string typeList = "alpha|bravo|charlie|delta|echo|foxtrot|golf|hotel|india|juliett|kilo";
+    set.declare("code", 'c', Required, "Code", "", typeList);
+    EXPECT_EQ(usageText(set, 30), "\n        -c " + typeList +
+                                      " \n\n"
+                                      " * -c, --code=<code>  Code\n"
+                                      "\n"
+                                      " * = required parameter\n");
+}
+
 TEST(Usage, TypesAreListedAfterTheirUsers) {
     ParameterSet set = shapeParameters();
     const std::string top =
