@@ -1,0 +1,12 @@
+#pragma once
+// DDS, level 0 of uncompressed 2D textures: A32B32G32R32F, R32F, A16B16G16R16,
+// A16B16G16R16F, R16F, L16, L8, A8R8G8B8, X8R8G8B8, A8B8G8R8 (and X8B8G8R8), with the
+// legacy header or the DX10 extension header. Cube maps, volumes and block
+// compression are refused.
+#include <memory>
+
+#include "platform/image/row_source.h"
+
+class ImageFile;
+
+HRESULT OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source);

@@ -1,0 +1,17 @@
+#pragma once
+// A whole image file at its own size, as float RGBA texels.
+#include <cstdint>
+#include <vector>
+
+#include "results/result_code.h"
+
+struct DecodedImage {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::vector<float> texels;  // width * height * 4, packed rows, row 0 = top row
+};
+
+// Decodes the file at `path` with the same formats, conversion and results as
+// LoadImageScaled, without resampling. E_OUTOFMEMORY also when the texels themselves
+// would not fit. `image` is left empty on failure.
+HRESULT DecodeImageFile(const char* path, DecodedImage* image);

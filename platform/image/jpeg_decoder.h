@@ -1,0 +1,10 @@
+#pragma once
+// JPEG through libjpeg-turbo: greyscale, and YCbCr or RGB delivered as RGB, decoded
+// row by row. CMYK is refused.
+#include <memory>
+
+#include "platform/image/row_source.h"
+
+class ImageFile;
+
+HRESULT OpenJpegSource(ImageFile& file, std::unique_ptr<RowSource>* source);

@@ -1,0 +1,19 @@
+#pragma once
+// Size arithmetic that cannot overflow, and the question "would this fit in memory now?".
+#include <cstdint>
+
+#include "results/result_code.h"
+
+// a * b, or false when the product does not fit in 64 bits.
+bool CheckedMul(std::uint64_t a, std::uint64_t b, std::uint64_t* product);
+
+// a * b * c, or false on overflow.
+bool CheckedMul(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t* product);
+
+// Bytes the system can give without swapping: MemAvailable of /proc/meminfo, or the
+// free physical pages when that is not readable.
+std::uint64_t AvailableMemoryBytes();
+
+// S_OK when `bytes` more can be allocated now, E_OUTOFMEMORY when not. `overflowed`
+// marks a size whose computation already overflowed.
+HRESULT CheckFitsInMemory(std::uint64_t bytes, bool overflowed = false);

@@ -1,0 +1,10 @@
+#pragma once
+// PFM: grey ("Pf") and RGB ("PF") 32-bit floats, rows stored bottom-up, byte order
+// given by the sign of the scale field (negative: little-endian).
+#include <memory>
+
+#include "platform/image/row_source.h"
+
+class ImageFile;
+
+HRESULT OpenPfmSource(ImageFile& file, std::unique_ptr<RowSource>* source);

@@ -1,0 +1,9 @@
+#pragma once
+// Binary PGM (P5) and PPM (P6), 8 and 16 bits, any maxval up to 65535.
+#include <memory>
+
+#include "platform/image/row_source.h"
+
+class ImageFile;
+
+HRESULT OpenPnmSource(ImageFile& file, std::unique_ptr<RowSource>* source);

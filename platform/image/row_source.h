@@ -1,0 +1,64 @@
+#pragma once
+// A decoder as the loader sees it: the image's shape and sample type, then its rows
+// from top to bottom in their native type, a few at a time.
+#include <cstddef>
+#include <cstdint>
+
+#include "results/result_code.h"
+
+enum class SampleType : std::uint8_t { U8, U16, F32 };
+
+// How the stored channels become red, green, blue and alpha.
+enum class ChannelLayout : std::uint8_t {
+    Grey,       // v -> (v, v, v, 1)
+    GreyAlpha,  // v, a -> (v, v, v, a)
+    Rgb,        // r, g, b -> (r, g, b, 1)
+    Rgba,       // as stored
+    Red,        // r -> (r, 1, 1, 1), the fill of the one-channel float texture formats
+};
+
+constexpr unsigned ChannelCount(ChannelLayout layout) {
+    switch (layout) {
+        case ChannelLayout::Grey:
+        case ChannelLayout::Red:
+            return 1;
+        case ChannelLayout::GreyAlpha:
+            return 2;
+        case ChannelLayout::Rgb:
+            return 3;
+        case ChannelLayout::Rgba:
+            return 4;
+    }
+    return 0;
+}
+
+constexpr unsigned SampleBytes(SampleType type) {
+    return type == SampleType::U8 ? 1u : type == SampleType::U16 ? 2u : 4u;
+}
+
+struct ImageInfo {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    ChannelLayout layout = ChannelLayout::Grey;
+    SampleType type = SampleType::U8;
+    // Integer samples k stand for k / max_value (255 or 65535 except in PNM files).
+    std::uint32_t max_value = 255;
+
+    unsigned Channels() const { return ChannelCount(layout); }
+    // Bytes of one packed row; the decoders check that it fits in memory.
+    std::size_t RowBytes() const { return std::size_t{width} * Channels() * SampleBytes(type); }
+};
+
+class RowSource {
+public:
+    virtual ~RowSource() = default;
+
+    const ImageInfo& Info() const { return info_; }
+
+    // Decodes the next `count` rows into `destination` (packed, RowBytes() apart).
+    // S_OK, or D3DXERR_INVALIDDATA / E_OUTOFMEMORY; after a failure nothing more is read.
+    virtual HRESULT ReadRows(std::uint8_t* destination, std::uint32_t count) = 0;
+
+protected:
+    ImageInfo info_;
+};

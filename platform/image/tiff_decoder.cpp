@@ -1,0 +1,207 @@
+#include "platform/image/tiff_decoder.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstring>
+#include <vector>
+
+#include "platform/image/image_file.h"
+#include "platform/image/memory_budget.h"
+
+namespace {
+
+// libtiff talks to the file through these; it never sees the descriptor.
+tmsize_t ReadProc(thandle_t handle, void* data, tmsize_t size) {
+    if (size <= 0) return 0;
+    return static_cast<tmsize_t>(reinterpret_cast<ImageFile*>(handle)->Read(data, static_cast<std::size_t>(size)));
+}
+
+tmsize_t WriteProc(thandle_t, void*, tmsize_t) { return -1; }
+
+toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
+    auto* file = reinterpret_cast<ImageFile*>(handle);
+    std::uint64_t base = 0;
+    if (whence == SEEK_CUR) base = file->Position();
+    if (whence == SEEK_END) base = file->Size();
+    std::uint64_t target = 0;
+    if (__builtin_add_overflow(base, offset, &target)) return static_cast<toff_t>(-1);
+    file->Seek(target);
+    return target;
+}
+
+int CloseProc(thandle_t) { return 0; }
+
+toff_t SizeProc(thandle_t handle) { return reinterpret_cast<ImageFile*>(handle)->Size(); }
+
+int MapProc(thandle_t, void**, toff_t*) { return 0; }
+
+void UnmapProc(thandle_t, void*, toff_t) {}
+
+// Returning 1 tells libtiff the message is handled: nothing is printed.
+int SilentHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+struct OptionsFree {
+    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
+};
+
+struct TiffClose {
+    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
+};
+
+template <typename T>
+T FieldOr(TIFF* tiff, ttag_t tag, T fallback) {
+    T value{};
+    return TIFFGetField(tiff, tag, &value) == 1 ? value : fallback;
+}
+
+class TiffSource final : public RowSource {
+public:
+    HRESULT Open(ImageFile& file) {
+        // A few messages (before a handle exists) only reach the process-wide handlers.
+        TIFFSetErrorHandler(nullptr);
+        TIFFSetWarningHandler(nullptr);
+        const std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
+        if (!options) return E_OUTOFMEMORY;
+        TIFFOpenOptionsSetErrorHandlerExtR(options.get(), &SilentHandler, nullptr);
+        TIFFOpenOptionsSetWarningHandlerExtR(options.get(), &SilentHandler, nullptr);
+        const std::uint64_t available = AvailableMemoryBytes();
+        TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(),
+                                            static_cast<tmsize_t>(std::min<std::uint64_t>(available, INT64_MAX)));
+        file.Seek(0);
+        // "m": no memory mapping, every read goes through ReadProc.
+        tiff_.reset(TIFFClientOpenExt("image", "rm", reinterpret_cast<thandle_t>(&file), &ReadProc, &WriteProc,
+                                      &SeekProc, &CloseProc, &SizeProc, &MapProc, &UnmapProc, options.get()));
+        if (!tiff_) return D3DXERR_INVALIDDATA;
+        TIFF* tiff = tiff_.get();
+
+        const auto width = FieldOr<std::uint32_t>(tiff, TIFFTAG_IMAGEWIDTH, 0);
+        const auto height = FieldOr<std::uint32_t>(tiff, TIFFTAG_IMAGELENGTH, 0);
+        const auto bits = FieldOr<std::uint16_t>(tiff, TIFFTAG_BITSPERSAMPLE, 1);
+        const auto samples = FieldOr<std::uint16_t>(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+        const auto format = FieldOr<std::uint16_t>(tiff, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT);
+        const auto planar = FieldOr<std::uint16_t>(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        const auto photometric =
+            FieldOr<std::uint16_t>(tiff, TIFFTAG_PHOTOMETRIC, samples >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
+        const auto compression = FieldOr<std::uint16_t>(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+
+        if (width == 0 || height == 0 || !TIFFIsCODECConfigured(compression)) return D3DXERR_INVALIDDATA;
+        if (samples > 1 && planar != PLANARCONFIG_CONTIG) return D3DXERR_INVALIDDATA;
+        if (format == SAMPLEFORMAT_UINT && bits == 8) {
+            info_.type = SampleType::U8;
+            info_.max_value = 255;
+        } else if (format == SAMPLEFORMAT_UINT && bits == 16) {
+            info_.type = SampleType::U16;
+            info_.max_value = 65535;
+        } else if (format == SAMPLEFORMAT_IEEEFP && bits == 32) {
+            info_.type = SampleType::F32;
+        } else {
+            return D3DXERR_INVALIDDATA;
+        }
+        const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
+        if (grey && samples == 1) {
+            info_.layout = ChannelLayout::Grey;
+        } else if (grey && samples == 2) {
+            info_.layout = ChannelLayout::GreyAlpha;
+        } else if (photometric == PHOTOMETRIC_RGB && samples == 3) {
+            info_.layout = ChannelLayout::Rgb;
+        } else if (photometric == PHOTOMETRIC_RGB && samples == 4) {
+            info_.layout = ChannelLayout::Rgba;
+        } else {
+            return D3DXERR_INVALIDDATA;
+        }
+        // Min-is-white grey is stored inverted; for floats that has no clear meaning.
+        invert_grey_ = photometric == PHOTOMETRIC_MINISWHITE;
+        if (invert_grey_ && info_.type == SampleType::F32) return D3DXERR_INVALIDDATA;
+        info_.width = width;
+        info_.height = height;
+
+        if (TIFFIsTiled(tiff)) return SetUpTiles();
+        if (static_cast<std::uint64_t>(TIFFScanlineSize64(tiff)) != info_.RowBytes()) return D3DXERR_INVALIDDATA;
+        return S_OK;
+    }
+
+    HRESULT ReadRows(std::uint8_t* destination, std::uint32_t count) override {
+        const std::size_t row_bytes = info_.RowBytes();
+        for (std::uint32_t i = 0; i < count; ++i, ++next_row_) {
+            std::uint8_t* row = destination + i * row_bytes;
+            if (tile_width_ == 0) {
+                if (TIFFReadScanline(tiff_.get(), row, next_row_, 0) < 0) return D3DXERR_INVALIDDATA;
+            } else {
+                if (next_row_ % tile_height_ == 0 && !ReadTileRow()) return D3DXERR_INVALIDDATA;
+                std::memcpy(row, band_.data() + (next_row_ % tile_height_) * row_bytes, row_bytes);
+            }
+            if (invert_grey_) InvertGrey(row);
+        }
+        return S_OK;
+    }
+
+private:
+    HRESULT SetUpTiles() {
+        TIFF* tiff = tiff_.get();
+        tile_width_ = FieldOr<std::uint32_t>(tiff, TIFFTAG_TILEWIDTH, 0);
+        tile_height_ = FieldOr<std::uint32_t>(tiff, TIFFTAG_TILELENGTH, 0);
+        if (tile_width_ == 0 || tile_height_ == 0) return D3DXERR_INVALIDDATA;
+        const std::size_t texel_bytes = info_.RowBytes() / info_.width;
+        std::uint64_t tile_bytes = 0;
+        if (!CheckedMul(tile_width_, tile_height_, texel_bytes, &tile_bytes) ||
+            static_cast<std::uint64_t>(TIFFTileSize64(tiff)) != tile_bytes) {
+            return D3DXERR_INVALIDDATA;
+        }
+        // One row of tiles at a time.
+        std::uint64_t band_bytes = 0;
+        const bool fits = CheckedMul(info_.RowBytes(), tile_height_, &band_bytes);
+        if (const HRESULT hr = CheckFitsInMemory(band_bytes + tile_bytes, !fits); hr != S_OK) return hr;
+        band_.resize(static_cast<std::size_t>(band_bytes));
+        tile_.resize(static_cast<std::size_t>(tile_bytes));
+        return S_OK;
+    }
+
+    bool ReadTileRow() {
+        const std::size_t texel_bytes = info_.RowBytes() / info_.width;
+        const std::size_t tile_row_bytes = std::size_t{tile_width_} * texel_bytes;
+        const std::uint32_t rows = std::min(tile_height_, info_.height - next_row_);
+        for (std::uint32_t x = 0; x < info_.width; x += tile_width_) {
+            if (TIFFReadTile(tiff_.get(), tile_.data(), x, next_row_, 0, 0) < 0) return false;
+            const std::size_t copy = std::size_t{std::min(tile_width_, info_.width - x)} * texel_bytes;
+            for (std::uint32_t r = 0; r < rows; ++r) {
+                std::memcpy(band_.data() + r * info_.RowBytes() + x * texel_bytes, tile_.data() + r * tile_row_bytes,
+                            copy);
+            }
+        }
+        return true;
+    }
+
+    void InvertGrey(std::uint8_t* row) const {
+        // Only the grey channel; an alpha channel keeps its meaning.
+        const unsigned step = info_.Channels();
+        if (info_.type == SampleType::U8) {
+            for (std::size_t i = 0; i < std::size_t{info_.width} * step; i += step) row[i] = 255 - row[i];
+        } else {
+            for (std::size_t i = 0; i < std::size_t{info_.width} * step; i += step) {
+                std::uint16_t v = 0;
+                std::memcpy(&v, row + 2 * i, 2);
+                v = static_cast<std::uint16_t>(65535 - v);
+                std::memcpy(row + 2 * i, &v, 2);
+            }
+        }
+    }
+
+    std::unique_ptr<TIFF, TiffClose> tiff_;
+    bool invert_grey_ = false;
+    std::uint32_t next_row_ = 0;
+    std::uint32_t tile_width_ = 0;  // 0: strips, read by scanline
+    std::uint32_t tile_height_ = 0;
+    std::vector<std::uint8_t> band_;
+    std::vector<std::uint8_t> tile_;
+};
+
+}  // namespace
+
+HRESULT OpenTiffSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
+    auto tiff = std::make_unique<TiffSource>();
+    if (const HRESULT hr = tiff->Open(file); hr != S_OK) return hr;
+    *source = std::move(tiff);
+    return S_OK;
+}
