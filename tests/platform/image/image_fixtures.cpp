@@ -1,0 +1,393 @@
+#include "tests/platform/image/image_fixtures.h"
+
+#include <png.h>
+#include <stb/stb_image_write.h>
+#include <tiffio.h>
+
+// jpeglib.h needs size_t and FILE declared first.
+#include <cstddef>
+#include <cstdio>
+
+#include <jpeglib.h>
+
+#include <csetjmp>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <stdexcept>
+
+#include "platform/image/load_image.h"
+
+namespace {
+
+using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+FilePtr OpenForWriting(const std::string& path) {
+    FilePtr file(std::fopen(path.c_str(), "wb"), &std::fclose);
+    if (!file) throw std::runtime_error("cannot create " + path);
+    return file;
+}
+
+void Put32(Bytes& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+// --- PNG: setjmp'd writer kept free of objects with destructors.
+
+[[noreturn]] void OnPngWriteError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
+void OnPngWriteWarning(png_structp, png_const_charp) {}
+
+struct PngWriteArgs {
+    const PngSpec* spec;
+    png_colorp palette;
+    int palette_size;
+    png_color_16* key;
+    png_bytepp rows;
+    std::FILE* file;
+};
+
+bool WritePngPlain(png_structp png, png_infop info, const PngWriteArgs* args) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    const PngSpec& spec = *args->spec;
+    png_init_io(png, args->file);
+    png_set_IHDR(png, info, spec.width, spec.height, spec.bit_depth, spec.colour_type,
+                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    if (args->palette_size > 0) png_set_PLTE(png, info, args->palette, args->palette_size);
+    if (!spec.transparency.empty()) {
+        png_set_tRNS(png, info, spec.transparency.data(), static_cast<int>(spec.transparency.size()), nullptr);
+    }
+    if (args->key != nullptr) png_set_tRNS(png, info, nullptr, 0, args->key);
+    png_set_compression_level(png, spec.compression_level);
+    png_write_info(png, info);
+    if (spec.bit_depth < 8) png_set_packing(png);
+    png_write_image(png, args->rows);
+    png_write_end(png, nullptr);
+    return true;
+}
+
+int PngChannels(int colour_type) {
+    switch (colour_type) {
+        case PNG_COLOR_TYPE_GRAY_ALPHA:
+            return 2;
+        case PNG_COLOR_TYPE_RGB:
+            return 3;
+        case PNG_COLOR_TYPE_RGB_ALPHA:
+            return 4;
+        default:
+            return 1;
+    }
+}
+
+// --- JPEG
+
+struct JpegWriteErrors {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void OnJpegWriteError(j_common_ptr cinfo) {
+    std::longjmp(reinterpret_cast<JpegWriteErrors*>(cinfo->err)->jump, 1);
+}
+
+bool WriteJpegPlain(jpeg_compress_struct* cinfo, JpegWriteErrors* errors, const JpegSpec* spec, std::FILE* file) {
+    if (setjmp(errors->jump)) {
+        jpeg_destroy_compress(cinfo);
+        return false;
+    }
+    jpeg_create_compress(cinfo);
+    jpeg_stdio_dest(cinfo, file);
+    cinfo->image_width = spec->width;
+    cinfo->image_height = spec->height;
+    cinfo->input_components = spec->components;
+    cinfo->in_color_space = spec->components == 1 ? JCS_GRAYSCALE : spec->components == 3 ? JCS_RGB : JCS_CMYK;
+    jpeg_set_defaults(cinfo);
+    jpeg_set_quality(cinfo, spec->quality, TRUE);
+    if (spec->progressive) jpeg_simple_progression(cinfo);
+    jpeg_start_compress(cinfo, TRUE);
+    const std::size_t stride = std::size_t{spec->width} * spec->components;
+    while (cinfo->next_scanline < cinfo->image_height) {
+        JSAMPROW row = const_cast<JSAMPLE*>(spec->samples.data() + cinfo->next_scanline * stride);
+        jpeg_write_scanlines(cinfo, &row, 1);
+    }
+    jpeg_finish_compress(cinfo);
+    jpeg_destroy_compress(cinfo);
+    return true;
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/image-test-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    // Undo permission changes made by tests before removing.
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored)) {
+        std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+    }
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void WriteBytes(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+Bytes ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WritePng(const std::string& path, const PngSpec& spec) {
+    const int channels = PngChannels(spec.colour_type);
+    const std::size_t samples_per_row = std::size_t{spec.width} * channels;
+    const std::size_t bytes_per_sample = spec.bit_depth == 16 ? 2 : 1;
+    if (spec.samples.size() != samples_per_row * spec.height) throw std::runtime_error("PNG sample count");
+    Bytes pixels(samples_per_row * bytes_per_sample * spec.height);
+    for (std::size_t i = 0; i < spec.samples.size(); ++i) {
+        if (bytes_per_sample == 2) {
+            pixels[2 * i] = static_cast<std::uint8_t>(spec.samples[i] >> 8);
+            pixels[2 * i + 1] = static_cast<std::uint8_t>(spec.samples[i]);
+        } else {
+            pixels[i] = static_cast<std::uint8_t>(spec.samples[i]);
+        }
+    }
+    std::vector<png_bytep> rows(spec.height);
+    for (std::uint32_t y = 0; y < spec.height; ++y) rows[y] = pixels.data() + y * samples_per_row * bytes_per_sample;
+    std::vector<png_color> palette;
+    for (std::size_t i = 0; i + 2 < spec.palette.size(); i += 3) {
+        palette.push_back(png_color{spec.palette[i], spec.palette[i + 1], spec.palette[i + 2]});
+    }
+    png_color_16 key{};
+    key.gray = static_cast<png_uint_16>(spec.grey_key);
+
+    FilePtr file = OpenForWriting(path);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, &OnPngWriteError, &OnPngWriteWarning);
+    png_infop info = png_create_info_struct(png);
+    const PngWriteArgs args{
+        &spec,       palette.data(), static_cast<int>(palette.size()), spec.grey_key >= 0 ? &key : nullptr,
+        rows.data(), file.get()};
+    const bool written = WritePngPlain(png, info, &args);
+    png_destroy_write_struct(&png, &info);
+    if (!written) throw std::runtime_error("libpng could not write " + path);
+}
+
+void WriteJpeg(const std::string& path, const JpegSpec& spec) {
+    FilePtr file = OpenForWriting(path);
+    jpeg_compress_struct cinfo{};
+    JpegWriteErrors errors{};
+    cinfo.err = jpeg_std_error(&errors.manager);
+    errors.manager.error_exit = &OnJpegWriteError;
+    if (!WriteJpegPlain(&cinfo, &errors, &spec, file.get())) throw std::runtime_error("libjpeg could not write");
+}
+
+void WriteTiff(const std::string& path, const TiffSpec& spec) {
+    const std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(path.c_str(), "w"), &TIFFClose);
+    if (!tiff) throw std::runtime_error("cannot create " + path);
+    TIFF* t = tiff.get();
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, spec.width);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, spec.height);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, spec.samples_per_pixel);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, spec.bits);
+    TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, spec.sample_format);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, spec.photometric);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, spec.compression);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    if (spec.samples_per_pixel == 2 || spec.samples_per_pixel == 4) {
+        const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
+        TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, extra);
+    }
+    const std::size_t texel_bytes = std::size_t{static_cast<unsigned>(spec.samples_per_pixel)} * spec.bits / 8;
+    const std::size_t row_bytes = texel_bytes * spec.width;
+    if (spec.data.size() != row_bytes * spec.height) throw std::runtime_error("TIFF data size");
+    if (spec.tile_size != 0) {
+        TIFFSetField(t, TIFFTAG_TILEWIDTH, spec.tile_size);
+        TIFFSetField(t, TIFFTAG_TILELENGTH, spec.tile_size);
+        Bytes tile(std::size_t{spec.tile_size} * spec.tile_size * texel_bytes);
+        for (std::uint32_t y0 = 0; y0 < spec.height; y0 += spec.tile_size) {
+            for (std::uint32_t x0 = 0; x0 < spec.width; x0 += spec.tile_size) {
+                std::fill(tile.begin(), tile.end(), 0);
+                for (std::uint32_t y = y0; y < std::min(spec.height, y0 + spec.tile_size); ++y) {
+                    const std::size_t n = std::min(spec.tile_size, spec.width - x0) * texel_bytes;
+                    std::memcpy(tile.data() + (y - y0) * spec.tile_size * texel_bytes,
+                                spec.data.data() + y * row_bytes + x0 * texel_bytes, n);
+                }
+                if (TIFFWriteTile(t, tile.data(), x0, y0, 0, 0) < 0) throw std::runtime_error("TIFFWriteTile");
+            }
+        }
+        return;
+    }
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, spec.rows_per_strip != 0 ? spec.rows_per_strip : TIFFDefaultStripSize(t, 0));
+    Bytes row(row_bytes);
+    for (std::uint32_t y = 0; y < spec.height; ++y) {
+        std::memcpy(row.data(), spec.data.data() + y * row_bytes, row_bytes);
+        if (TIFFWriteScanline(t, row.data(), y, 0) < 0) throw std::runtime_error("TIFFWriteScanline");
+    }
+}
+
+void WriteBmp(const std::string& path, int width, int height, int channels, const Bytes& samples) {
+    if (!stbi_write_bmp(path.c_str(), width, height, channels, samples.data())) throw std::runtime_error("bmp");
+}
+
+void WriteTga(const std::string& path, int width, int height, int channels, const Bytes& samples) {
+    if (!stbi_write_tga(path.c_str(), width, height, channels, samples.data())) throw std::runtime_error("tga");
+}
+
+void WriteHdr(const std::string& path, int width, int height, const std::vector<float>& rgb) {
+    if (!stbi_write_hdr(path.c_str(), width, height, 3, rgb.data())) throw std::runtime_error("hdr");
+}
+
+Bytes PnmBytes(char kind, std::uint32_t width, std::uint32_t height, std::uint32_t maxval,
+               const std::vector<std::uint16_t>& samples, const std::string& comment) {
+    std::string header = std::string("P") + kind + "\n";
+    if (!comment.empty()) header += "# " + comment + "\n";
+    header += std::to_string(width) + " " + std::to_string(height) + "\n" + std::to_string(maxval) + "\n";
+    Bytes out(header.begin(), header.end());
+    for (const std::uint16_t s : samples) {
+        if (maxval > 255) out.push_back(static_cast<std::uint8_t>(s >> 8));
+        out.push_back(static_cast<std::uint8_t>(s));
+    }
+    return out;
+}
+
+Bytes PfmBytes(std::uint32_t width, std::uint32_t height, int channels, bool little_endian,
+               const std::vector<float>& samples) {
+    const std::string header = std::string(channels == 1 ? "Pf" : "PF") + "\n" + std::to_string(width) + " " +
+                               std::to_string(height) + "\n" + (little_endian ? "-1.0" : "1.0") + "\n";
+    Bytes out(header.begin(), header.end());
+    const std::size_t row = std::size_t{width} * channels;
+    for (std::uint32_t y = height; y-- > 0;) {
+        for (std::size_t i = 0; i < row; ++i) {
+            std::uint32_t bits = 0;
+            std::memcpy(&bits, &samples[y * row + i], 4);
+            for (int b = 0; b < 4; ++b) {
+                const int shift = little_endian ? 8 * b : 8 * (3 - b);
+                out.push_back(static_cast<std::uint8_t>(bits >> shift));
+            }
+        }
+    }
+    return out;
+}
+
+DdsPixelFormat DdsFourCc(std::uint32_t four_cc) {
+    DdsPixelFormat format;
+    format.flags = 0x4;
+    format.four_cc = four_cc;
+    return format;
+}
+
+Bytes DdsBytes(std::uint32_t width, std::uint32_t height, const DdsPixelFormat& format, const Bytes& texels,
+               std::uint32_t caps2) {
+    Bytes out = {'D', 'D', 'S', ' '};
+    Put32(out, 124);
+    Put32(out, 0x1 | 0x2 | 0x4 | 0x1000);  // caps, height, width, pixel format
+    Put32(out, height);
+    Put32(out, width);
+    Put32(out, 0);  // pitch
+    Put32(out, 0);  // depth
+    Put32(out, 1);  // mip count
+    for (int i = 0; i < 11; ++i) Put32(out, 0);
+    Put32(out, 32);
+    Put32(out, format.flags);
+    Put32(out, format.four_cc);
+    Put32(out, format.bits);
+    for (const std::uint32_t mask : format.masks) Put32(out, mask);
+    Put32(out, 0x1000);  // caps: texture
+    Put32(out, caps2);
+    Put32(out, 0);
+    Put32(out, 0);
+    Put32(out, 0);
+    out.insert(out.end(), texels.begin(), texels.end());
+    return out;
+}
+
+Bytes Dds10Bytes(std::uint32_t width, std::uint32_t height, std::uint32_t dxgi_format, const Bytes& texels,
+                 std::uint32_t dimension, std::uint32_t misc, std::uint32_t array_size) {
+    Bytes out = DdsBytes(width, height, DdsFourCc('D' | 'X' << 8 | '1' << 16 | '0' << 24), {});
+    Put32(out, dxgi_format);
+    Put32(out, dimension);
+    Put32(out, misc);
+    Put32(out, array_size);
+    Put32(out, 0);
+    out.insert(out.end(), texels.begin(), texels.end());
+    return out;
+}
+
+Bytes FloatBytes(const std::vector<float>& values) {
+    Bytes out;
+    for (const float v : values) {
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, &v, 4);
+        Put32(out, bits);
+    }
+    return out;
+}
+
+Bytes U16Bytes(const std::vector<std::uint16_t>& values) {
+    Bytes out;
+    for (const std::uint16_t v : values) {
+        out.push_back(static_cast<std::uint8_t>(v));
+        out.push_back(static_cast<std::uint8_t>(v >> 8));
+    }
+    return out;
+}
+
+Loaded Load(const std::string& path, std::uint32_t width, std::uint32_t height) {
+    Loaded loaded;
+    loaded.texels.assign(std::size_t{width} * height * 4, 0.0f);
+    loaded.result = LoadImageScaled(path.c_str(), width, height, loaded.texels.data());
+    return loaded;
+}
+
+std::vector<float> ToRgba(int channels, const std::vector<float>& values) {
+    std::vector<float> rgba;
+    for (std::size_t i = 0; i < values.size(); i += static_cast<std::size_t>(channels)) {
+        const float* v = &values[i];
+        switch (channels) {
+            case 1:
+                rgba.insert(rgba.end(), {v[0], v[0], v[0], 1.0f});
+                break;
+            case 2:
+                rgba.insert(rgba.end(), {v[0], v[0], v[0], v[1]});
+                break;
+            case 3:
+                rgba.insert(rgba.end(), {v[0], v[1], v[2], 1.0f});
+                break;
+            default:
+                rgba.insert(rgba.end(), {v[0], v[1], v[2], v[3]});
+                break;
+        }
+    }
+    return rgba;
+}
+
+::testing::AssertionResult SameBits(const std::vector<float>& actual, const std::vector<float>& expected) {
+    if (actual.size() != expected.size()) {
+        return ::testing::AssertionFailure() << "size " << actual.size() << " != " << expected.size();
+    }
+    ::testing::AssertionResult failure = ::testing::AssertionFailure();
+    int mismatches = 0;
+    for (std::size_t i = 0; i < actual.size(); ++i) {
+        if (std::memcmp(&actual[i], &expected[i], sizeof(float)) != 0) {
+            if (mismatches < 8) {
+                failure << "texel " << i / 4 << " channel " << i % 4 << ": " << actual[i] << " != " << expected[i]
+                        << "; ";
+            }
+            ++mismatches;
+        }
+    }
+    if (mismatches == 0) return ::testing::AssertionSuccess();
+    return failure << mismatches << " mismatches";
+}

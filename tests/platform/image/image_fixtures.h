@@ -1,0 +1,116 @@
+#pragma once
+// Test images written to a temporary directory: by the libraries' own encoders where
+// they have one, by small writers of ours for PGM/PPM, PFM and DDS.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "results/result_code.h"
+
+// A fresh directory under TMPDIR, removed with everything in it at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string Path(const std::string& name) const { return path_ + "/" + name; }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+using Bytes = std::vector<std::uint8_t>;
+void WriteBytes(const std::string& path, const Bytes& bytes);
+Bytes ReadBytes(const std::string& path);
+
+// Samples are given one per element, row after row, channels interleaved.
+struct PngSpec {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    int colour_type = 0;  // PNG_COLOR_TYPE_*
+    int bit_depth = 8;
+    bool interlaced = false;
+    std::vector<std::uint16_t> samples;      // palette images: indices
+    std::vector<std::uint8_t> palette;       // r, g, b per entry
+    std::vector<std::uint8_t> transparency;  // tRNS: alpha per palette entry
+    int grey_key = -1;                       // tRNS of a grey image
+    int compression_level = 6;
+};
+void WritePng(const std::string& path, const PngSpec& spec);
+
+struct JpegSpec {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    int components = 1;  // 1 grey, 3 RGB, 4 CMYK
+    int quality = 100;
+    bool progressive = false;
+    std::vector<std::uint8_t> samples;
+};
+void WriteJpeg(const std::string& path, const JpegSpec& spec);
+
+struct TiffSpec {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    int samples_per_pixel = 1;
+    int bits = 8;
+    int sample_format = 1;             // SAMPLEFORMAT_UINT or _IEEEFP
+    int photometric = 1;               // PHOTOMETRIC_MINISBLACK
+    int compression = 1;               // COMPRESSION_NONE
+    std::uint32_t tile_size = 0;       // 0: strips
+    std::uint32_t rows_per_strip = 0;  // 0: libtiff's choice
+    Bytes data;                        // packed native-endian samples
+};
+void WriteTiff(const std::string& path, const TiffSpec& spec);
+
+// stb_image_write: BMP (3 or 4 channels), TGA (RLE), HDR (3 channels of floats).
+void WriteBmp(const std::string& path, int width, int height, int channels, const Bytes& samples);
+void WriteTga(const std::string& path, int width, int height, int channels, const Bytes& samples);
+void WriteHdr(const std::string& path, int width, int height, const std::vector<float>& rgb);
+
+// P5 / P6 with the given maxval; 16-bit samples when maxval > 255. `comment` goes
+// into the header when not empty.
+Bytes PnmBytes(char kind, std::uint32_t width, std::uint32_t height, std::uint32_t maxval,
+               const std::vector<std::uint16_t>& samples, const std::string& comment = "");
+// "Pf" (1 channel) or "PF" (3 channels); rows given top first, stored bottom-up.
+Bytes PfmBytes(std::uint32_t width, std::uint32_t height, int channels, bool little_endian,
+               const std::vector<float>& samples);
+
+// DDS: the 128-byte legacy header, pixel format either a FourCC or bit masks, then
+// the texel bytes as given.
+struct DdsPixelFormat {
+    std::uint32_t flags = 0;
+    std::uint32_t four_cc = 0;
+    std::uint32_t bits = 0;
+    std::uint32_t masks[4] = {0, 0, 0, 0};  // r, g, b, a
+};
+Bytes DdsBytes(std::uint32_t width, std::uint32_t height, const DdsPixelFormat& format, const Bytes& texels,
+               std::uint32_t caps2 = 0);
+// A DX10 file: FourCC "DX10" and the extension header.
+Bytes Dds10Bytes(std::uint32_t width, std::uint32_t height, std::uint32_t dxgi_format, const Bytes& texels,
+                 std::uint32_t dimension = 3, std::uint32_t misc = 0, std::uint32_t array_size = 1);
+
+DdsPixelFormat DdsFourCc(std::uint32_t four_cc);
+
+// Little-endian byte images of values.
+Bytes FloatBytes(const std::vector<float>& values);
+Bytes U16Bytes(const std::vector<std::uint16_t>& values);
+
+// Loads through LoadImageScaled into a fresh zero-filled buffer.
+struct Loaded {
+    HRESULT result = S_OK;
+    std::vector<float> texels;
+};
+Loaded Load(const std::string& path, std::uint32_t width, std::uint32_t height);
+
+// The value of integer sample k: the float nearest k / max.
+inline float Unorm(std::uint32_t k, std::uint32_t max) { return static_cast<float>(k) / static_cast<float>(max); }
+
+// Values of `channels` per texel (1 grey, 2 grey + alpha, 3 RGB, 4 RGBA) as RGBA.
+std::vector<float> ToRgba(int channels, const std::vector<float>& values);
+
+// Compares bit patterns (so -0 and NaN payloads count), naming the first mismatches.
+::testing::AssertionResult SameBits(const std::vector<float>& actual, const std::vector<float>& expected);

@@ -1,0 +1,483 @@
+// Same-size loads of every format: exact values, channel expansion, row order.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <tiffio.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "platform/image/decode_image.h"
+#include "tests/platform/image/image_fixtures.h"
+
+namespace {
+
+static_assert(std::endian::native == std::endian::little, "fixtures write native samples as little-endian");
+
+// Samples that reach 0 and max and vary between neighbours.
+std::vector<std::uint16_t> Pattern(std::size_t count, std::uint32_t max, std::uint32_t salt = 0) {
+    std::vector<std::uint16_t> samples(count);
+    for (std::size_t i = 0; i < count; ++i) samples[i] = static_cast<std::uint16_t>((i * 7919 + salt) % (max + 1));
+    if (count > 1) {
+        samples[0] = static_cast<std::uint16_t>(max);
+        samples[1] = 0;
+    }
+    return samples;
+}
+
+std::vector<float> Unorms(const std::vector<std::uint16_t>& samples, std::uint32_t max) {
+    std::vector<float> values;
+    for (const auto k : samples) values.push_back(Unorm(k, max));
+    return values;
+}
+
+class LoadFormats : public ::testing::Test {
+protected:
+    TempDir dir_;
+};
+
+struct PngCase {
+    const char* name;
+    int colour_type;
+    int bit_depth;
+    bool interlaced;
+};
+
+TEST_F(LoadFormats, PngGreyRgbAndAlphaAtEveryDepth) {
+    const PngCase cases[] = {
+        {"grey1", PNG_COLOR_TYPE_GRAY, 1, false},           {"grey2", PNG_COLOR_TYPE_GRAY, 2, false},
+        {"grey4", PNG_COLOR_TYPE_GRAY, 4, false},           {"grey8", PNG_COLOR_TYPE_GRAY, 8, false},
+        {"grey16", PNG_COLOR_TYPE_GRAY, 16, false},         {"ga8", PNG_COLOR_TYPE_GRAY_ALPHA, 8, false},
+        {"ga16", PNG_COLOR_TYPE_GRAY_ALPHA, 16, false},     {"rgb8", PNG_COLOR_TYPE_RGB, 8, false},
+        {"rgb16", PNG_COLOR_TYPE_RGB, 16, false},           {"rgba8", PNG_COLOR_TYPE_RGB_ALPHA, 8, false},
+        {"rgba16", PNG_COLOR_TYPE_RGB_ALPHA, 16, false},    {"rgb16-interlaced", PNG_COLOR_TYPE_RGB, 16, true},
+        {"grey2-interlaced", PNG_COLOR_TYPE_GRAY, 2, true},
+    };
+    for (const PngCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int channels = c.colour_type == PNG_COLOR_TYPE_GRAY         ? 1
+                             : c.colour_type == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+                             : c.colour_type == PNG_COLOR_TYPE_RGB        ? 3
+                                                                          : 4;
+        const std::uint32_t max = (1u << c.bit_depth) - 1;
+        PngSpec spec;
+        spec.width = 11;
+        spec.height = 9;
+        spec.colour_type = c.colour_type;
+        spec.bit_depth = c.bit_depth;
+        spec.interlaced = c.interlaced;
+        spec.samples = Pattern(std::size_t{spec.width} * spec.height * channels, max);
+        const std::string path = dir_.Path(std::string(c.name) + ".png");
+        WritePng(path, spec);
+        const Loaded loaded = Load(path, spec.width, spec.height);
+        ASSERT_EQ(loaded.result, S_OK);
+        EXPECT_TRUE(SameBits(loaded.texels, ToRgba(channels, Unorms(spec.samples, max))));
+    }
+}
+
+TEST_F(LoadFormats, PngPaletteAndTransparency) {
+    const std::uint8_t palette[] = {255, 0, 0, 0, 128, 0, 1, 2, 254, 17, 34, 51};
+    const std::uint8_t alphas[] = {0, 128, 255};  // the fourth entry has none: opaque
+    for (const int depth : {1, 2, 4, 8}) {
+        for (const bool with_alpha : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << "depth " << depth << (with_alpha ? " tRNS" : ""));
+            const std::uint32_t entries = depth == 1 ? 2 : 4;
+            PngSpec spec;
+            spec.width = 7;
+            spec.height = 3;
+            spec.colour_type = PNG_COLOR_TYPE_PALETTE;
+            spec.bit_depth = depth;
+            spec.palette.assign(palette, palette + 3 * entries);
+            if (with_alpha) spec.transparency.assign(alphas, alphas + std::min(entries, 3u));
+            spec.samples = Pattern(std::size_t{spec.width} * spec.height, entries - 1);
+            const std::string path = dir_.Path("palette.png");
+            WritePng(path, spec);
+
+            std::vector<float> expected;
+            for (const auto index : spec.samples) {
+                const float alpha =
+                    with_alpha && index < spec.transparency.size() ? Unorm(spec.transparency[index], 255) : 1.0f;
+                expected.insert(expected.end(), {Unorm(palette[3 * index], 255), Unorm(palette[3 * index + 1], 255),
+                                                 Unorm(palette[3 * index + 2], 255), alpha});
+            }
+            const Loaded loaded = Load(path, spec.width, spec.height);
+            ASSERT_EQ(loaded.result, S_OK);
+            EXPECT_TRUE(SameBits(loaded.texels, expected));
+        }
+    }
+}
+
+TEST_F(LoadFormats, PngGreyKeyBecomesAlpha) {
+    for (const int depth : {8, 16}) {
+        SCOPED_TRACE(depth);
+        const std::uint32_t max = (1u << depth) - 1;
+        PngSpec spec;
+        spec.width = 4;
+        spec.height = 2;
+        spec.colour_type = PNG_COLOR_TYPE_GRAY;
+        spec.bit_depth = depth;
+        spec.samples = {0, 5, 7, 5, static_cast<std::uint16_t>(max), 5, 1, 2};
+        spec.grey_key = 5;
+        const std::string path = dir_.Path("key.png");
+        WritePng(path, spec);
+        std::vector<float> values;
+        for (const auto k : spec.samples) values.insert(values.end(), {Unorm(k, max), k == 5 ? 0.0f : 1.0f});
+        const Loaded loaded = Load(path, spec.width, spec.height);
+        ASSERT_EQ(loaded.result, S_OK);
+        EXPECT_TRUE(SameBits(loaded.texels, ToRgba(2, values)));
+    }
+}
+
+TEST_F(LoadFormats, EightBitValuesAreTheNearestFloatsToKOver255) {
+    PngSpec spec;
+    spec.width = 256;
+    spec.height = 1;
+    spec.colour_type = PNG_COLOR_TYPE_GRAY;
+    for (std::uint16_t k = 0; k < 256; ++k) spec.samples.push_back(k);
+    WritePng(dir_.Path("ramp.png"), spec);
+    const Loaded loaded = Load(dir_.Path("ramp.png"), 256, 1);
+    ASSERT_EQ(loaded.result, S_OK);
+    for (int k = 0; k < 256; ++k) {
+        const float v = loaded.texels[4 * k];
+        // No float lies closer to k/255 than v.
+        const double exact = k / 255.0;
+        EXPECT_LE(std::abs(v - exact), std::abs(std::nextafter(v, 2.0f) - exact)) << k;
+        EXPECT_LE(std::abs(v - exact), std::abs(std::nextafter(v, -1.0f) - exact)) << k;
+    }
+    EXPECT_EQ(loaded.texels[4 * 255], 1.0f);
+}
+
+TEST_F(LoadFormats, JpegGreyIsExactAndColourKeepsChannelOrder) {
+    JpegSpec grey;
+    grey.width = 16;
+    grey.height = 16;
+    grey.samples.assign(256, 200);
+    for (const bool progressive : {false, true}) {
+        grey.progressive = progressive;
+        WriteJpeg(dir_.Path("grey.jpg"), grey);
+        const Loaded loaded = Load(dir_.Path("grey.jpg"), 16, 16);
+        ASSERT_EQ(loaded.result, S_OK);
+        EXPECT_TRUE(SameBits(loaded.texels, ToRgba(1, std::vector<float>(256, Unorm(200, 255)))));
+    }
+
+    // Left half red, right half blue; lossy, so within a few steps.
+    JpegSpec colour;
+    colour.width = 32;
+    colour.height = 16;
+    colour.components = 3;
+    for (std::uint32_t y = 0; y < 16; ++y) {
+        for (std::uint32_t x = 0; x < 32; ++x) {
+            const bool left = x < 16;
+            colour.samples.insert(colour.samples.end(),
+                                  {std::uint8_t(left ? 250 : 10), 20, std::uint8_t(left ? 30 : 240)});
+        }
+    }
+    WriteJpeg(dir_.Path("colour.jpg"), colour);
+    const Loaded loaded = Load(dir_.Path("colour.jpg"), 32, 16);
+    ASSERT_EQ(loaded.result, S_OK);
+    const float tolerance = 4.0f / 255.0f;
+    const float* left = &loaded.texels[4 * (8 * 32 + 4)];
+    const float* right = &loaded.texels[4 * (8 * 32 + 28)];
+    EXPECT_NEAR(left[0], Unorm(250, 255), tolerance);
+    EXPECT_NEAR(left[1], Unorm(20, 255), tolerance);
+    EXPECT_NEAR(left[2], Unorm(30, 255), tolerance);
+    EXPECT_EQ(left[3], 1.0f);
+    EXPECT_NEAR(right[0], Unorm(10, 255), tolerance);
+    EXPECT_NEAR(right[2], Unorm(240, 255), tolerance);
+}
+
+struct TiffCase {
+    const char* name;
+    int samples_per_pixel;
+    int bits;
+    int sample_format;
+    int photometric;
+    int compression;
+    std::uint32_t tile_size;
+};
+
+TEST_F(LoadFormats, TiffIntegerAndFloatSamples) {
+    const TiffCase cases[] = {
+        {"grey8", 1, 8, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 0},
+        {"grey16", 1, 16, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 0},
+        {"grey-alpha8", 2, 8, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 0},
+        {"rgb8-lzw", 3, 8, SAMPLEFORMAT_UINT, PHOTOMETRIC_RGB, COMPRESSION_LZW, 0},
+        {"rgb16-deflate", 3, 16, SAMPLEFORMAT_UINT, PHOTOMETRIC_RGB, COMPRESSION_ADOBE_DEFLATE, 0},
+        {"rgba8", 4, 8, SAMPLEFORMAT_UINT, PHOTOMETRIC_RGB, COMPRESSION_NONE, 0},
+        {"rgba16-tiled", 4, 16, SAMPLEFORMAT_UINT, PHOTOMETRIC_RGB, COMPRESSION_NONE, 16},
+        {"grey16-tiled-lzw", 1, 16, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISBLACK, COMPRESSION_LZW, 16},
+        {"float-grey", 1, 32, SAMPLEFORMAT_IEEEFP, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 0},
+        {"float-rgb-tiled", 3, 32, SAMPLEFORMAT_IEEEFP, PHOTOMETRIC_RGB, COMPRESSION_ADOBE_DEFLATE, 16},
+    };
+    for (const TiffCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TiffSpec spec;
+        spec.width = 37;  // not a multiple of the tile size
+        spec.height = 21;
+        spec.samples_per_pixel = c.samples_per_pixel;
+        spec.bits = c.bits;
+        spec.sample_format = c.sample_format;
+        spec.photometric = c.photometric;
+        spec.compression = c.compression;
+        spec.tile_size = c.tile_size;
+        spec.rows_per_strip = 4;
+        const std::size_t count = std::size_t{spec.width} * spec.height * c.samples_per_pixel;
+        std::vector<float> values;
+        if (c.sample_format == SAMPLEFORMAT_IEEEFP) {
+            for (std::size_t i = 0; i < count; ++i) values.push_back(static_cast<float>(i) * 0.37f - 100.0f);
+            values[1] = -0.0f;
+            values[2] = 1e-40f;  // subnormal
+            spec.data = FloatBytes(values);
+        } else {
+            const std::uint32_t max = (1u << c.bits) - 1;
+            const auto samples = Pattern(count, max);
+            values = Unorms(samples, max);
+            if (c.bits == 8) {
+                spec.data.assign(samples.begin(), samples.end());
+            } else {
+                spec.data = U16Bytes(samples);
+            }
+        }
+        const std::string path = dir_.Path(std::string(c.name) + ".tif");
+        WriteTiff(path, spec);
+        const Loaded loaded = Load(path, spec.width, spec.height);
+        ASSERT_EQ(loaded.result, S_OK);
+        EXPECT_TRUE(SameBits(loaded.texels, ToRgba(c.samples_per_pixel, values)));
+    }
+}
+
+TEST_F(LoadFormats, TiffMinIsWhiteIsInverted) {
+    TiffSpec spec;
+    spec.width = 3;
+    spec.height = 1;
+    spec.photometric = PHOTOMETRIC_MINISWHITE;
+    spec.data = {0, 55, 255};
+    WriteTiff(dir_.Path("white.tif"), spec);
+    const Loaded loaded = Load(dir_.Path("white.tif"), 3, 1);
+    ASSERT_EQ(loaded.result, S_OK);
+    EXPECT_TRUE(SameBits(loaded.texels, ToRgba(1, {1.0f, Unorm(200, 255), 0.0f})));
+}
+
+TEST_F(LoadFormats, BmpTgaThroughStbImage) {
+    struct Case {
+        const char* name;
+        bool bmp;
+        int channels;
+        int width;
+    };
+    const Case cases[] = {{"rgb.bmp", true, 3, 8},
+                          {"rgba.bmp", true, 4, 5},
+                          {"grey.tga", false, 1, 6},
+                          {"rgb.tga", false, 3, 5},
+                          {"rgba.tga", false, 4, 7}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int height = 4;
+        auto samples = Pattern(std::size_t(c.width) * height * c.channels, 255);
+        // Runs, so that the TGA encoder uses run-length packets too.
+        for (int i = 0; i < c.width * c.channels; ++i) samples[std::size_t(c.width) * c.channels + i] = 77;
+        const Bytes bytes(samples.begin(), samples.end());
+        const std::string path = dir_.Path(c.name);
+        if (c.bmp) {
+            WriteBmp(path, c.width, height, c.channels, bytes);
+        } else {
+            WriteTga(path, c.width, height, c.channels, bytes);
+        }
+        const Loaded loaded = Load(path, c.width, height);
+        ASSERT_EQ(loaded.result, S_OK);
+        EXPECT_TRUE(SameBits(loaded.texels, ToRgba(c.channels, Unorms(samples, 255))));
+    }
+}
+
+TEST_F(LoadFormats, RadianceHdrFloats) {
+    // Powers of two and their sums with a shared exponent are exact in RGBE.
+    const std::vector<float> rgb = {1.0f,   0.5f,    0.25f,    8.0f,  4.0f, 6.0f,  0.0f, 0.0f, 0.0f,
+                                    0.125f, 0.0625f, 0.09375f, 32.0f, 0.0f, 16.0f, 2.0f, 2.0f, 2.0f};
+    WriteHdr(dir_.Path("sky.hdr"), 3, 2, rgb);
+    const Loaded loaded = Load(dir_.Path("sky.hdr"), 3, 2);
+    ASSERT_EQ(loaded.result, S_OK);
+    EXPECT_TRUE(SameBits(loaded.texels, ToRgba(3, rgb)));
+}
+
+TEST_F(LoadFormats, PgmAndPpmAtAnyMaxval) {
+    struct Case {
+        char kind;
+        std::uint32_t maxval;
+        const char* comment;
+    };
+    const Case cases[] = {{'5', 255, ""},  {'5', 65535, ""}, {'6', 255, "made by hand"}, {'6', 65535, ""},
+                          {'5', 1023, ""}, {'6', 100, ""},   {'5', 1, "bitmap"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "P" << c.kind << " maxval " << c.maxval);
+        const int channels = c.kind == '5' ? 1 : 3;
+        const auto samples = Pattern(std::size_t{9} * 4 * channels, c.maxval);
+        WriteBytes(dir_.Path("image.pnm"), PnmBytes(c.kind, 9, 4, c.maxval, samples, c.comment));
+        const Loaded loaded = Load(dir_.Path("image.pnm"), 9, 4);
+        ASSERT_EQ(loaded.result, S_OK);
+        EXPECT_TRUE(SameBits(loaded.texels, ToRgba(channels, Unorms(samples, c.maxval))));
+    }
+}
+
+TEST_F(LoadFormats, PfmRowsAreFlippedInEitherByteOrder) {
+    // By hand: one column of two rows; the last row stored is the top row.
+    Bytes by_hand = {'P', 'f', '\n', '1', ' ', '2', '\n', '-', '1', '\n'};
+    const Bytes values = FloatBytes({1.0f, 2.0f});
+    by_hand.insert(by_hand.end(), values.begin(), values.end());
+    WriteBytes(dir_.Path("hand.pfm"), by_hand);
+    const Loaded hand = Load(dir_.Path("hand.pfm"), 1, 2);
+    ASSERT_EQ(hand.result, S_OK);
+    EXPECT_TRUE(SameBits(hand.texels, ToRgba(1, {2.0f, 1.0f})));
+
+    for (const int channels : {1, 3}) {
+        for (const bool little : {true, false}) {
+            SCOPED_TRACE(::testing::Message() << channels << " channels, little-endian " << little);
+            std::vector<float> samples;
+            for (int i = 0; i < 5 * 3 * channels; ++i) samples.push_back(static_cast<float>(i) * 1.5f - 7.0f);
+            samples[0] = std::numeric_limits<float>::infinity();
+            samples[1] = -0.0f;
+            WriteBytes(dir_.Path("image.pfm"), PfmBytes(5, 3, channels, little, samples));
+            const Loaded loaded = Load(dir_.Path("image.pfm"), 5, 3);
+            ASSERT_EQ(loaded.result, S_OK);
+            EXPECT_TRUE(SameBits(loaded.texels, ToRgba(channels, samples)));
+        }
+    }
+}
+
+std::vector<float> HalfValues() {
+    return {0.0f,
+            -0.0f,
+            1.0f,
+            -2.0f,
+            65504.0f,
+            std::ldexp(1.0f, -24),
+            1023 * std::ldexp(1.0f, -24),
+            std::numeric_limits<float>::infinity(),
+            -std::numeric_limits<float>::infinity(),
+            0.333251953125f,
+            std::ldexp(1.0f, -14),
+            0.5f};
+}
+const std::vector<std::uint16_t> kHalfBits = {0x0000, 0x8000, 0x3C00, 0xC000, 0x7BFF, 0x0001,
+                                              0x03FF, 0x7C00, 0xFC00, 0x3555, 0x0400, 0x3800};
+
+struct DdsCase {
+    const char* name;
+    Bytes file;
+    std::uint32_t width;
+    std::uint32_t height;
+    std::vector<float> expected;
+};
+
+DdsPixelFormat Masks(std::uint32_t flags, std::uint32_t bits, std::uint32_t r, std::uint32_t g, std::uint32_t b,
+                     std::uint32_t a) {
+    DdsPixelFormat format;
+    format.flags = flags;
+    format.bits = bits;
+    format.masks[0] = r;
+    format.masks[1] = g;
+    format.masks[2] = b;
+    format.masks[3] = a;
+    return format;
+}
+
+std::vector<DdsCase> DdsCases() {
+    std::vector<DdsCase> cases;
+    const float nan_payload = std::bit_cast<float>(0x7FA00001u);  // signalling, with payload
+    const std::vector<float> rgba = {0.5f, -0.0f, nan_payload, 1e-42f, 3.0f, -1.5f, 1e30f, 1.0f};
+    const std::vector<std::uint16_t> u16 = {0, 65535, 1, 32768, 12345, 54321, 2, 65534};
+    const std::vector<std::uint8_t> u8 = {0, 255, 1, 128, 10, 20, 30, 40};
+    const Bytes u8_bytes(u8.begin(), u8.end());
+    std::vector<float> u8_values;
+    for (const auto k : u8) u8_values.push_back(Unorm(k, 255));
+    std::vector<float> u16_values;
+    for (const auto k : u16) u16_values.push_back(Unorm(k, 65535));
+    std::vector<float> red_only;
+    for (const float v : HalfValues()) red_only.insert(red_only.end(), {v, 1.0f, 1.0f, 1.0f});
+    std::vector<float> red32;
+    for (const float v : rgba) red32.insert(red32.end(), {v, 1.0f, 1.0f, 1.0f});
+
+    // Level 0 followed by a 1x1 level 1 that must be ignored.
+    Bytes with_mips = FloatBytes(rgba);
+    const Bytes level1 = FloatBytes({9.0f, 9.0f, 9.0f, 9.0f});
+    with_mips.insert(with_mips.end(), level1.begin(), level1.end());
+
+    cases.push_back({"A32B32G32R32F with mips", DdsBytes(2, 1, DdsFourCc(116), with_mips), 2, 1, rgba});
+    cases.push_back({"R32F", DdsBytes(4, 2, DdsFourCc(114), FloatBytes(rgba)), 4, 2, red32});
+    cases.push_back({"A16B16G16R16", DdsBytes(2, 1, DdsFourCc(36), U16Bytes(u16)), 2, 1, u16_values});
+    cases.push_back({"A16B16G16R16F", DdsBytes(3, 1, DdsFourCc(113), U16Bytes(kHalfBits)), 3, 1, HalfValues()});
+    cases.push_back({"R16F", DdsBytes(6, 2, DdsFourCc(111), U16Bytes(kHalfBits)), 6, 2, red_only});
+    cases.push_back(
+        {"L16", DdsBytes(4, 2, Masks(0x20000, 16, 0xFFFF, 0, 0, 0), U16Bytes(u16)), 4, 2, ToRgba(1, u16_values)});
+    cases.push_back({"L8", DdsBytes(2, 4, Masks(0x20000, 8, 0xFF, 0, 0, 0), u8_bytes), 2, 4, ToRgba(1, u8_values)});
+    // Stored B, G, R, A in memory.
+    const std::vector<float> bgra_as_rgba = {u8_values[2], u8_values[1], u8_values[0], u8_values[3],
+                                             u8_values[6], u8_values[5], u8_values[4], u8_values[7]};
+    const std::vector<float> bgrx_as_rgba = {u8_values[2], u8_values[1], u8_values[0], 1.0f,
+                                             u8_values[6], u8_values[5], u8_values[4], 1.0f};
+    cases.push_back({"A8R8G8B8", DdsBytes(2, 1, Masks(0x41, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), u8_bytes), 2, 1,
+                     bgra_as_rgba});
+    cases.push_back(
+        {"X8R8G8B8", DdsBytes(2, 1, Masks(0x40, 32, 0xFF0000, 0xFF00, 0xFF, 0), u8_bytes), 2, 1, bgrx_as_rgba});
+    cases.push_back(
+        {"A8B8G8R8", DdsBytes(1, 2, Masks(0x41, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000), u8_bytes), 1, 2, u8_values});
+
+    cases.push_back({"DX10 R32G32B32A32_FLOAT", Dds10Bytes(1, 2, 2, FloatBytes(rgba)), 1, 2, rgba});
+    cases.push_back({"DX10 R32_FLOAT", Dds10Bytes(8, 1, 41, FloatBytes(rgba)), 8, 1, red32});
+    cases.push_back({"DX10 R16G16B16A16_UNORM", Dds10Bytes(2, 1, 11, U16Bytes(u16)), 2, 1, u16_values});
+    cases.push_back({"DX10 R16G16B16A16_FLOAT", Dds10Bytes(1, 3, 10, U16Bytes(kHalfBits)), 1, 3, HalfValues()});
+    cases.push_back({"DX10 R16_FLOAT", Dds10Bytes(12, 1, 54, U16Bytes(kHalfBits)), 12, 1, red_only});
+    cases.push_back({"DX10 R16_UNORM", Dds10Bytes(8, 1, 56, U16Bytes(u16)), 8, 1, ToRgba(1, u16_values)});
+    cases.push_back({"DX10 R8_UNORM", Dds10Bytes(4, 2, 61, u8_bytes), 4, 2, ToRgba(1, u8_values)});
+    cases.push_back({"DX10 R8G8B8A8_UNORM", Dds10Bytes(2, 1, 28, u8_bytes), 2, 1, u8_values});
+    cases.push_back({"DX10 B8G8R8A8_UNORM", Dds10Bytes(2, 1, 87, u8_bytes), 2, 1, bgra_as_rgba});
+    cases.push_back({"DX10 B8G8R8X8_UNORM", Dds10Bytes(2, 1, 88, u8_bytes), 2, 1, bgrx_as_rgba});
+    return cases;
+}
+
+TEST_F(LoadFormats, DdsUncompressedFormatsBothHeaders) {
+    for (const DdsCase& c : DdsCases()) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(dir_.Path("texture.dds"), c.file);
+        const Loaded loaded = Load(dir_.Path("texture.dds"), c.width, c.height);
+        ASSERT_EQ(loaded.result, S_OK);
+        EXPECT_TRUE(SameBits(loaded.texels, c.expected));
+    }
+}
+
+TEST_F(LoadFormats, DecodeImageFileReadsLevelZeroAtItsOwnSize) {
+    std::vector<float> level0;
+    for (int i = 0; i < 5 * 3 * 4; ++i) level0.push_back(static_cast<float>(i) / 7.0f);
+    Bytes file = DdsBytes(5, 3, DdsFourCc(116), FloatBytes(level0));
+    const Bytes lower = FloatBytes(std::vector<float>(2 * 1 * 4 + 4, -1.0f));  // levels 1 and 2
+    file.insert(file.end(), lower.begin(), lower.end());
+    WriteBytes(dir_.Path("horizon.dds"), file);
+
+    DecodedImage image;
+    ASSERT_EQ(DecodeImageFile(dir_.Path("horizon.dds").c_str(), &image), S_OK);
+    EXPECT_EQ(image.width, 5u);
+    EXPECT_EQ(image.height, 3u);
+    EXPECT_TRUE(SameBits(image.texels, level0));
+
+    EXPECT_EQ(DecodeImageFile(dir_.Path("absent.dds").c_str(), &image), E_FILE_NOT_FOUND);
+    EXPECT_TRUE(image.texels.empty());
+}
+
+TEST_F(LoadFormats, FormatComesFromContentNotName) {
+    PngSpec spec;
+    spec.width = 2;
+    spec.height = 1;
+    spec.colour_type = PNG_COLOR_TYPE_GRAY;
+    spec.samples = {51, 102};
+    WritePng(dir_.Path("height.dds"), spec);
+    const Loaded png = Load(dir_.Path("height.dds"), 2, 1);
+    ASSERT_EQ(png.result, S_OK);
+    EXPECT_TRUE(SameBits(png.texels, ToRgba(1, {0.2f, 0.4f})));
+
+    WriteBytes(dir_.Path("trees"), DdsBytes(1, 1, DdsFourCc(114), FloatBytes({0.75f})));
+    const Loaded dds = Load(dir_.Path("trees"), 1, 1);
+    ASSERT_EQ(dds.result, S_OK);
+    EXPECT_TRUE(SameBits(dds.texels, {0.75f, 1.0f, 1.0f, 1.0f}));
+}
+
+}  // namespace
