@@ -14,6 +14,7 @@ struct PassGeometry {
     std::size_t n = 0;
     bool regular = false;                // all finite and strictly increasing
     const std::int64_t* yInt = nullptr;  // exact y / 2^yExp when regular and small enough, else null
+    bool exactDifferences = false;       // every y[k] - y[j] is a float, no rounding
 };
 
 // Working memory of one thread, reused from column to column.
@@ -35,5 +36,11 @@ std::uint64_t GreatestSlopes(const float* z, const PassGeometry& geometry, float
 // record highs outward from each origin can win.
 std::uint64_t GreatestSlopesByChain(const float* z, const PassGeometry& geometry, float* best,
                                     ColumnScratch& scratch);
+
+// The upper hull route; needs regular scaled positions and zInt = z / 2^e exact
+// for every sample (finite values of a moderate exponent range).
+// exactDifferences: every z[k] - z[j] is a float as well.
+std::uint64_t GreatestSlopesByHull(const float* z, const std::int64_t* zInt, bool exactDifferences,
+                                   const PassGeometry& geometry, float* best, ColumnScratch& scratch);
 
 }  // namespace horizon

@@ -27,6 +27,7 @@ PassPositions::PassPositions(std::uint32_t n, float cellSize, bool backward) : y
             yInt_.resize(n);
             ScaleExactly(y_.data(), n, range.lowExp, yInt_.data());
             geometry_.yInt = yInt_.data();
+            geometry_.exactDifferences = n == 0 || yInt_[n - 1] - yInt_[0] < (std::int64_t{1} << 24);
         }
     }
 }
