@@ -136,15 +136,22 @@ public:
     bool listTypes = true;
 
 private:
+    // Where a typed value stands: the token that carried it, the token after
+    // it, and the tokens between its brackets (an empty range without them).
+    struct ValuePlace {
+        std::int32_t valuePosition;
+        std::int32_t followPosition;
+        std::size_t rangeBegin;
+        std::size_t rangeEnd;
+    };
+
     ParamError fail(ParamError code, std::int32_t position);
     ParamError fail(ParamError code, std::string subject, std::int32_t position);
     ParamError applyShortGroup(std::size_t& tokenIndex);
     ParamError applyLongName(std::size_t& tokenIndex);
     ParamError applyBareValue(std::size_t& tokenIndex, std::size_t& positionalCursor);
     ParamError checkRequiredAndDefaults();
-    ParamError assignTypedValue(ParameterDecl& decl, const std::string& value, std::int32_t valuePosition,
-                                std::size_t rangeBegin, std::size_t rangeEnd, std::int32_t endPosition,
-                                std::int32_t bracketPosition);
+    ParamError assignTypedValue(ParameterDecl& decl, const std::string& value, const ValuePlace& place);
     std::int32_t tokenPosition(std::size_t index) const;
 
     std::string text_;

@@ -167,10 +167,8 @@ ParamError ParameterSet::checkRequiredAndDefaults() {
             decl.given = true;
             // The default takes its type without a bracketed part.
             const std::string defaultValue = decl.value;
-            const std::size_t noRange = tokens_.size();
-            if (const ParamError error = assignTypedValue(decl, defaultValue, firstPosition, noRange, noRange,
-                                                          firstPosition, firstPosition))
-                return error;
+            const ValuePlace place{firstPosition, firstPosition, tokens_.size(), tokens_.size()};
+            if (const ParamError error = assignTypedValue(decl, defaultValue, place)) return error;
         }
     }
     return NoError;
@@ -186,44 +184,41 @@ ParamError ParameterSet::assignValue(std::size_t& g, const std::string& name, co
         return NoError;
     }
 
-    const std::int32_t valuePosition = tokenPosition(g);
-    const std::int32_t followPosition = tokenPosition(g + 1);
-    std::size_t rangeBegin = tokens_.size();
-    std::size_t rangeEnd = tokens_.size();
+    ValuePlace place{tokenPosition(g), tokenPosition(g + 1), tokens_.size(), tokens_.size()};
     if (g + 1 < tokens_.size() && tokens_[g + 1].kind == TokenKind::OpenBracket) {
-        rangeBegin = g + 2;
         // Find the matching bracket; only the tokens between the brackets are scanned.
         std::size_t depth = 1;
         std::size_t scan = g + 2;
         while (depth > 0) {
-            if (scan >= tokens_.size()) return fail(MissingBracket, followPosition);
+            if (scan >= tokens_.size()) return fail(MissingBracket, place.followPosition);
             if (tokens_[scan].kind == TokenKind::OpenBracket) ++depth;
             if (tokens_[scan].kind == TokenKind::CloseBracket) --depth;
             ++scan;
         }
+        place.rangeBegin = g + 2;
+        place.rangeEnd = scan - 1;
         g = scan - 1;
-        rangeEnd = g;
     }
-    const std::int32_t endPosition = rangeBegin < rangeEnd ? tokens_[rangeEnd].position : followPosition;
-    return assignTypedValue(decl, value, valuePosition, rangeBegin, rangeEnd, endPosition, followPosition);
+    return assignTypedValue(decl, value, place);
 }
 
 // The value must name a type of the declaration's list and of the type table;
 // the bracketed tokens then fill a fresh copy of that type's prototype.
-ParamError ParameterSet::assignTypedValue(ParameterDecl& decl, const std::string& value, std::int32_t valuePosition,
-                                          std::size_t rangeBegin, std::size_t rangeEnd, std::int32_t endPosition,
-                                          std::int32_t bracketPosition) {
-    if (!admitsType(decl.typeList, value)) return fail(InvalidType, value, valuePosition);
+ParamError ParameterSet::assignTypedValue(ParameterDecl& decl, const std::string& value, const ValuePlace& place) {
+    if (!admitsType(decl.typeList, value)) return fail(InvalidType, value, place.valuePosition);
     const auto prototype = types_.find(value);
-    if (prototype == types_.end()) return fail(InvalidType, value, valuePosition);
-    // The parse recurses once per level; a bound keeps hostile nesting off the stack's limit.
-    if (nestingDepth_ >= kMaxNesting) return fail(SyntaxError, bracketPosition);
+    if (prototype == types_.end()) return fail(InvalidType, value, place.valuePosition);
+    // The parse recurses once per level; a bound keeps deep nesting off the stack's limit.
+    if (nestingDepth_ >= kMaxNesting) return fail(SyntaxError, place.followPosition);
 
     decl.value = value;
     auto nested = std::make_unique<ParameterSet>(*prototype->second);
     nested->nestingDepth_ = nestingDepth_ + 1;
-    nested->tokens_.assign(tokens_.begin() + static_cast<std::ptrdiff_t>(rangeBegin),
-                           tokens_.begin() + static_cast<std::ptrdiff_t>(rangeEnd));
+    // Tokens keep their positions in the whole text, so errors point into it at any depth.
+    nested->tokens_.assign(tokens_.begin() + static_cast<std::ptrdiff_t>(place.rangeBegin),
+                           tokens_.begin() + static_cast<std::ptrdiff_t>(place.rangeEnd));
+    const bool bracketed = place.rangeBegin < place.rangeEnd;
+    const std::int32_t endPosition = bracketed ? tokens_[place.rangeEnd].position : place.followPosition;
     nested->tokens_.push_back({TokenKind::EndOfInput, {}, endPosition});
     decl.nested = std::move(nested);
 
