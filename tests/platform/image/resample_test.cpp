@@ -1,0 +1,186 @@
+// Loads whose size differs from the file's: area averages when shrinking, linear
+// interpolation when enlarging, each axis on its own.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <functional>
+
+#include "tests/platform/image/image_fixtures.h"
+
+namespace {
+
+class Resample : public ::testing::Test {
+protected:
+    // An A32B32G32R32F DDS: exact float texels in, no integer rounding in the way.
+    std::string WriteRgba(std::uint32_t width, std::uint32_t height, const std::vector<float>& rgba) {
+        const std::string path = dir_.Path("image.dds");
+        WriteBytes(path, DdsBytes(width, height, DdsFourCc(116), FloatBytes(rgba)));
+        return path;
+    }
+
+    std::string WriteRgba(std::uint32_t width, std::uint32_t height,
+                          const std::function<float(std::uint32_t x, std::uint32_t y, int c)>& value) {
+        std::vector<float> rgba;
+        for (std::uint32_t y = 0; y < height; ++y) {
+            for (std::uint32_t x = 0; x < width; ++x) {
+                for (int c = 0; c < 4; ++c) rgba.push_back(value(x, y, c));
+            }
+        }
+        return WriteRgba(width, height, rgba);
+    }
+
+    TempDir dir_;
+};
+
+// Deterministic values in [0.1, 1.1): sums of a few stay exact in double.
+float Noise(std::uint32_t x, std::uint32_t y, int c) {
+    const std::uint32_t h = (x * 73856093u) ^ (y * 19349663u) ^ (static_cast<std::uint32_t>(c) * 83492791u);
+    return 0.1f + static_cast<float>(h % 4096) / 4096.0f;
+}
+
+struct Sizes {
+    std::uint32_t in_width, in_height, out_width, out_height;
+};
+
+TEST_F(Resample, ConstantImageStaysConstant) {
+    const Sizes cases[] = {{7, 5, 3, 2}, {7, 5, 16, 11}, {8, 8, 8, 3},    {8, 8, 3, 8},
+                           {1, 1, 4, 4}, {5, 1, 2, 9},   {100, 3, 7, 64}, {3, 100, 64, 7}};
+    const float colour[4] = {0.3f, 0.7f, 1e-3f, 123.456f};
+    for (const Sizes& s : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << s.in_width << "x" << s.in_height << " -> " << s.out_width << "x" << s.out_height);
+        const std::string path = WriteRgba(s.in_width, s.in_height, [&](auto, auto, int c) { return colour[c]; });
+        const Loaded loaded = Load(path, s.out_width, s.out_height);
+        ASSERT_EQ(loaded.result, S_OK);
+        std::vector<float> expected;
+        for (std::uint32_t i = 0; i < s.out_width * s.out_height; ++i)
+            expected.insert(expected.end(), colour, colour + 4);
+        EXPECT_TRUE(SameBits(loaded.texels, expected));
+    }
+}
+
+TEST_F(Resample, ShrinkingByWholeFactorsAveragesBlocks) {
+    const Sizes cases[] = {{8, 6, 4, 3}, {8, 8, 2, 4}, {9, 4, 3, 4}, {6, 1, 1, 1}};
+    for (const Sizes& s : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << s.in_width << "x" << s.in_height << " -> " << s.out_width << "x" << s.out_height);
+        const std::string path = WriteRgba(s.in_width, s.in_height, &Noise);
+        const Loaded loaded = Load(path, s.out_width, s.out_height);
+        ASSERT_EQ(loaded.result, S_OK);
+        const std::uint32_t fx = s.in_width / s.out_width, fy = s.in_height / s.out_height;
+        std::vector<float> expected;
+        for (std::uint32_t y = 0; y < s.out_height; ++y) {
+            for (std::uint32_t x = 0; x < s.out_width; ++x) {
+                for (int c = 0; c < 4; ++c) {
+                    double sum = 0;
+                    for (std::uint32_t v = 0; v < fy; ++v) {
+                        for (std::uint32_t u = 0; u < fx; ++u) sum += Noise(x * fx + u, y * fy + v, c);
+                    }
+                    expected.push_back(static_cast<float>(sum / (fx * fy)));
+                }
+            }
+        }
+        EXPECT_TRUE(SameBits(loaded.texels, expected));
+    }
+}
+
+TEST_F(Resample, SixteenBitGreyShrinksToBlockAveragesInEveryChannel) {
+    PngSpec spec;
+    spec.width = 10;
+    spec.height = 4;
+    spec.colour_type = PNG_COLOR_TYPE_GRAY;
+    spec.bit_depth = 16;
+    for (std::uint32_t i = 0; i < 40; ++i) spec.samples.push_back(static_cast<std::uint16_t>(i * 1601 % 65536));
+    WritePng(dir_.Path("grey.png"), spec);
+    const Loaded loaded = Load(dir_.Path("grey.png"), 5, 2);
+    ASSERT_EQ(loaded.result, S_OK);
+    std::vector<float> expected;
+    for (std::uint32_t y = 0; y < 2; ++y) {
+        for (std::uint32_t x = 0; x < 5; ++x) {
+            double sum = 0;
+            for (std::uint32_t v = 0; v < 2; ++v) {
+                for (std::uint32_t u = 0; u < 2; ++u) sum += Unorm(spec.samples[(2 * y + v) * 10 + 2 * x + u], 65535);
+            }
+            const auto grey = static_cast<float>(sum / 4);
+            expected.insert(expected.end(), {grey, grey, grey, 1.0f});
+        }
+    }
+    EXPECT_TRUE(SameBits(loaded.texels, expected));
+}
+
+TEST_F(Resample, PartlyCoveredTexelsWeighByCoverage) {
+    const std::vector<float> row = {0.2f, 0.9f, 0.4f, 0.6f, 1.0f};
+    const std::string path = WriteRgba(5, 1, [&](std::uint32_t x, auto, int c) { return c == 0 ? row[x] : 1.0f; });
+    // 5 -> 2: each target texel covers 2.5 source texels.
+    Loaded loaded = Load(path, 2, 1);
+    ASSERT_EQ(loaded.result, S_OK);
+    EXPECT_NEAR(loaded.texels[0], (0.2 + 0.9 + 0.5 * 0.4) / 2.5, 1e-7);
+    EXPECT_NEAR(loaded.texels[4], (0.5 * 0.4 + 0.6 + 1.0) / 2.5, 1e-7);
+    // 5 -> 3: 5/3 each; the middle texel takes a third of x1, all of x2, a third of x3.
+    loaded = Load(path, 3, 1);
+    ASSERT_EQ(loaded.result, S_OK);
+    EXPECT_NEAR(loaded.texels[0], (0.2 + 0.9 * 2 / 3) / (5.0 / 3), 1e-7);
+    EXPECT_NEAR(loaded.texels[4], (0.9 / 3 + 0.4 + 0.6 / 3) / (5.0 / 3), 1e-7);
+    EXPECT_NEAR(loaded.texels[8], (0.6 * 2 / 3 + 1.0) / (5.0 / 3), 1e-7);
+}
+
+TEST_F(Resample, EnlargingInterpolatesBetweenTexelCentres) {
+    const float a = 0.2f, b = 1.0f;
+    const std::string across =
+        WriteRgba(2, 1, [&](std::uint32_t x, auto, int c) { return c == 3 ? 1.0f : (x == 0 ? a : b); });
+    const Loaded wide = Load(across, 4, 1);
+    ASSERT_EQ(wide.result, S_OK);
+    const float expected[4] = {a, static_cast<float>(0.75 * a + 0.25 * b), static_cast<float>(0.25 * a + 0.75 * b), b};
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(wide.texels[4 * x], expected[x]) << x;
+
+    const std::string down =
+        WriteRgba(1, 2, [&](auto, std::uint32_t y, int c) { return c == 3 ? 1.0f : (y == 0 ? a : b); });
+    const Loaded tall = Load(down, 1, 4);
+    ASSERT_EQ(tall.result, S_OK);
+    for (int y = 0; y < 4; ++y) EXPECT_EQ(tall.texels[4 * y + 1], expected[y]) << y;
+}
+
+// Red ramps across, green ramps down. Shrinking by whole factors keeps a ramp exact
+// everywhere; enlarging keeps it wherever a target centre lies between source
+// centres, and holds the edge value beyond. (Shrinking by other factors averages a
+// staircase, which is linear only to within a fraction of a step.)
+TEST_F(Resample, LinearRampStaysLinear) {
+    // The last two span several decoding bands.
+    const Sizes cases[] = {{12, 12, 4, 6},      {12, 12, 3, 2},       {8, 8, 29, 29},      {5, 16, 17, 4},
+                           {600, 40, 200, 123}, {512, 600, 256, 900}, {512, 600, 512, 200}};
+    const auto red = [](double x) { return 0.25 + 0.01 * x; };
+    const auto green = [](double y) { return 2.0 - 0.003 * y; };
+    for (const Sizes& s : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << s.in_width << "x" << s.in_height << " -> " << s.out_width << "x" << s.out_height);
+        const std::string path = WriteRgba(s.in_width, s.in_height, [&](std::uint32_t x, std::uint32_t y, int c) {
+            return static_cast<float>(c == 0 ? red(x) : c == 1 ? green(y) : 0.5);
+        });
+        const Loaded loaded = Load(path, s.out_width, s.out_height);
+        ASSERT_EQ(loaded.result, S_OK);
+        // Where a target texel's centre falls in source texel coordinates.
+        const auto source_position = [](std::uint32_t j, std::uint32_t in, std::uint32_t out) {
+            return (j + 0.5) * in / out - 0.5;
+        };
+        for (std::uint32_t y = 0; y < s.out_height; ++y) {
+            for (std::uint32_t x = 0; x < s.out_width; ++x) {
+                const double sx = std::clamp(source_position(x, s.in_width, s.out_width), 0.0, s.in_width - 1.0);
+                const double sy = std::clamp(source_position(y, s.in_height, s.out_height), 0.0, s.in_height - 1.0);
+                const float* texel = &loaded.texels[4 * (std::size_t{y} * s.out_width + x)];
+                ASSERT_NEAR(texel[0], red(sx), 2e-6) << x << "," << y;
+                ASSERT_NEAR(texel[1], green(sy), 2e-6) << x << "," << y;
+                ASSERT_EQ(texel[2], 0.5f);
+            }
+        }
+    }
+}
+
+TEST_F(Resample, OneChannelFormatsKeepTheirFill) {
+    // R32F: green, blue and alpha are 1 before and after filtering.
+    WriteBytes(dir_.Path("red.dds"), DdsBytes(4, 2, DdsFourCc(114), FloatBytes({0, 1, 2, 3, 4, 5, 6, 7})));
+    const Loaded loaded = Load(dir_.Path("red.dds"), 2, 1);
+    ASSERT_EQ(loaded.result, S_OK);
+    EXPECT_TRUE(SameBits(loaded.texels, {2.5f, 1.0f, 1.0f, 1.0f, 4.5f, 1.0f, 1.0f, 1.0f}));
+}
+
+}  // namespace
