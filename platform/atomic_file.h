@@ -36,17 +36,24 @@ public:
     // denied, a directory in the way, ...).
     HRESULT open(const std::string& path);
     HRESULT write(const void* data, std::size_t bytes);
+    // Appends everything from the current offset of `source` to its end.
+    HRESULT copyFrom(int source);
     // Flushes to disk and puts the file in place of the target.
     HRESULT commit();
 
 private:
     void abandon();
+    void startWriteback(std::size_t bytes);
 
     std::string target_;
     std::string tempName_;  // only when the file system has no unnamed files
     std::unique_ptr<TerminationSignalsBlocked> signalsHeld_;
     int fd_ = -1;
+    std::size_t written_ = 0;
 };
+
+// Copies the file `source` to `target`, which appears complete or not at all.
+HRESULT CopyFileAtomically(const std::string& source, const std::string& target);
 
 // The facility-7 result code of an errno value.
 HRESULT ResultFromErrno(int error);
