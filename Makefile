@@ -7,7 +7,7 @@ ifeq ($(CI),true)
 CMAKE_FLAGS += -DUMBRASCOPE_WERROR=ON
 endif
 
-.PHONY: all deps build demo test test-release test-asan bench clean
+.PHONY: all deps build demo test test-release test-asan bench fuzz soak clean
 
 all: build
 
@@ -33,6 +33,14 @@ test-asan: deps
 
 bench: build
 	@scripts/run-bench $(BUILD)
+
+# Each fuzz target for FUZZ_SECONDS (default 60), with clang's libFuzzer.
+fuzz: deps
+	@scripts/run-fuzz
+
+# 500 runs of the sanitized tool on generated command lines and maps.
+soak: deps
+	@scripts/run-soak
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
