@@ -35,7 +35,8 @@ bench: build
 	@scripts/run-bench $(BUILD)
 
 # Each fuzz target for FUZZ_SECONDS (default 60), with clang's libFuzzer.
-fuzz: deps
+fuzz:
+	@scripts/install-deps fuzz
 	@scripts/run-fuzz
 
 # 500 runs of the sanitized tool on generated command lines and maps.

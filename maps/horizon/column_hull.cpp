@@ -3,12 +3,13 @@
 // Why it is exact. For origin r let S be the greatest real slope
 // (z[k] - z0) / (y[k] - y0), reached at the hull vertex t that the sweep leaves
 // on top of the stack. The float slope of sample k is fl(A/B) with
-// A = fl(z[k] - z0) and B = fl(y[k] - y0); both differences are finite and carry
-// a relative error below u = 2^-24 (subnormal differences are exact), so A/B
-// lies within a factor (1 +- u) / (1 -+ u) of the real slope. A sample whose real
-// slope is below S (1 - 2^-21) < S ((1 - u) / (1 + u))^2 therefore has a smaller
-// A/B than t, and since fl() is monotone its float slope cannot beat t's. Only
-// samples with a real slope of at least S (1 - 2^-21) need the float evaluation.
+// A = fl(z[k] - z0) and B = fl(y[k] - y0); both differences are finite (the
+// column stays below 2^126 in magnitude) and carry a relative error below
+// u = 2^-24 (subnormal differences are exact), so A/B lies within a factor
+// (1 +- u) / (1 -+ u) of the real slope. A sample whose real slope is below
+// S (1 - 2^-21) < S ((1 - u) / (1 + u))^2 therefore has a smaller A/B than t, and
+// since fl() is monotone its float slope cannot beat t's. Only samples with a
+// real slope of at least S (1 - 2^-21) need the float evaluation.
 //
 // The proof that everything outside a short range around t is below that
 // threshold uses supporting lines of the hull: every sample lies below the edge
@@ -25,41 +26,71 @@
 // When every difference of the column is itself a float (integers within 2^24 of
 // one another), the float slopes are the real slopes rounded once, so t's slope
 // is the answer without any range.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "maps/horizon/column_hull.cpp"
+#include "hwy/foreach_target.h"  // IWYU pragma: keep
+#include "hwy/highway.h"
+
 #include <cstdint>
 
 #include "maps/horizon/column_pass.h"
-#include "maps/horizon/exact_scale.h"
-#include "maps/horizon/slope_scan.h"
 
+HWY_BEFORE_NAMESPACE();
 namespace horizon {
-namespace {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
 
 using Wide = __int128;
 
-constexpr double kThreshold = 0x1.0p-21;       // relative slope gap that rounding cannot close
-constexpr double kMargin = 1.0 + 0x1.0p-44;    // far above the few roundings of the checks
-constexpr std::int64_t kWindowBefore = 7, kWindowAfter = 8;
+constexpr double kThreshold = 0x1.0p-21;     // relative slope gap that rounding cannot close
+constexpr double kMargin = 1.0 + 0x1.0p-44;  // far above the few roundings of the checks
 
-// a > b with certainty, for a, b >= 0 computed with a handful of roundings.
+// a > b with certainty, for a, b >= 0 each computed with a few roundings.
 inline bool SurelyGreater(double a, double b) { return a > b * kMargin; }
 
-// Real slope of (dz, dy) from the origin is below (1 - threshold) h / delta.
-inline bool BelowThreshold(std::int64_t dz, std::int64_t dy, double h, double delta) {
-    const double lhs = static_cast<double>(dz) * delta;
-    const double rhs = (1.0 - kThreshold) * h * static_cast<double>(dy);
-    return lhs < 0 ? true : SurelyGreater(rhs, lhs);
+// x >= 0 below 2^126, within three roundings.
+inline double ToDouble(Wide x) {
+    return static_cast<double>(static_cast<std::uint64_t>(x >> 64)) * 0x1.0p64 +
+           static_cast<double>(static_cast<std::uint64_t>(x));
 }
 
-}  // namespace
+// The real slope (dz / dy) of a vertex is below (1 - threshold) h / delta.
+inline bool BelowThreshold(std::int64_t dz, std::int64_t dy, double h, double delta) {
+    if (dz <= 0) return true;
+    return SurelyGreater((1.0 - kThreshold) * h * static_cast<double>(dy), static_cast<double>(dz) * delta);
+}
 
-std::uint64_t GreatestSlopesByHull(const float* z, const std::int64_t* zInt, bool exactDifferences,
-                                   const PassGeometry& geometry, float* best, ColumnScratch& scratch) {
+// Greatest float slope over [begin, end) that is > 0, else 0. The arrays hold
+// readable padding of at least one vector past their ends.
+inline float GreatestSlopeIn(const float* HWY_RESTRICT z, const float* HWY_RESTRICT y, float z0, float y0,
+                             std::int64_t begin, std::int64_t end) {
+    const hn::ScalableTag<float> d;
+    const std::int64_t lanes = static_cast<std::int64_t>(hn::Lanes(d));
+    const auto vz0 = hn::Set(d, z0), vy0 = hn::Set(d, y0);
+    auto top = hn::Zero(d);
+    const auto slopeAt = [&](std::int64_t k) {
+        return hn::Div(hn::Sub(hn::LoadU(d, z + k), vz0), hn::Sub(hn::LoadU(d, y + k), vy0));
+    };
+    if (end - begin < lanes) {
+        top = hn::IfThenElseZero(hn::FirstN(d, static_cast<std::size_t>(end - begin)), slopeAt(begin));
+    } else {
+        std::int64_t k = begin;
+        for (; k + lanes < end; k += lanes) top = hn::Max(top, slopeAt(k));
+        top = hn::Max(top, slopeAt(end - lanes));
+    }
+    return hn::GetLane(hn::MaxOfLanes(d, top));
+}
+
+std::uint64_t GreatestSlopesByHullImpl(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRICT Z,
+                                       bool exactDifferences, const PassGeometry& geometry,
+                                       float* HWY_RESTRICT best, ColumnScratch& scratch) {
     const std::int64_t n = static_cast<std::int64_t>(geometry.n);
-    const float* y = geometry.y;
-    const std::int64_t* Y = geometry.yInt;
-    const std::int64_t* Z = zInt;
-    std::uint32_t* stack = scratch.hull.data();
-    std::uint32_t* popped = scratch.popped.data();
+    const float* HWY_RESTRICT y = geometry.y;
+    const std::int64_t* HWY_RESTRICT Y = geometry.yInt;
+    std::uint32_t* HWY_RESTRICT stack = scratch.hull.data();
+    std::uint32_t* HWY_RESTRICT popped = scratch.popped.data();
+    const hn::ScalableTag<float> d;
+    const std::int64_t window = static_cast<std::int64_t>(hn::Lanes(d)) / 2;
     std::int64_t depth = 0;
     std::uint64_t evaluated = 0;
 
@@ -74,48 +105,72 @@ std::uint64_t GreatestSlopesByHull(const float* z, const std::int64_t* zInt, boo
             --depth;
         }
         float top = 0.0f;
-        if (depth > 0 && Z[stack[depth - 1]] > Z0 && exactDifferences) {
-            const std::int64_t t = stack[depth - 1];
-            const float slope = (z[t] - z[r]) / (y[t] - y[r]);
-            top = slope > 0.0f ? slope : 0.0f;
-            ++evaluated;
-        } else if (depth > 0 && Z[stack[depth - 1]] > Z0) {
-            const std::int64_t t = stack[depth - 1];
-            const std::int64_t hInt = Z[t] - Z0, deltaInt = Y[t] - Y0;
-            const double h = static_cast<double>(hInt), delta = static_cast<double>(deltaInt);
-            std::int64_t lo = t - kWindowBefore > r + 1 ? t - kWindowBefore : r + 1;
-            std::int64_t hi = t + kWindowAfter < n - 1 ? t + kWindowAfter : n - 1;
+        const std::int64_t t = depth > 0 ? stack[depth - 1] : -1;
+        if (t >= 0 && Z[t] > Z0) {
+            const float z0 = z[r], y0 = y[r];
+            if (exactDifferences) {
+                const float slope = (z[t] - z0) / (y[t] - y0);
+                top = slope > 0.0f ? slope : 0.0f;
+                ++evaluated;
+            } else {
+                const std::int64_t hInt = Z[t] - Z0, deltaInt = Y[t] - Y0;
+                const double h = static_cast<double>(hInt), delta = static_cast<double>(deltaInt);
 
-            if (lo > r + 1) {
-                // Samples before the window: below the edge (m, t), m popped last.
-                const std::int64_t m = popped[npop - 1];
-                const std::int64_t a = Z[t] - Z[m], b = Y[t] - Y[m];
-                const Wide cross = Wide{a} * deltaInt - Wide{hInt} * b;
-                const std::int64_t u1 = Y[lo - 1] - Y0;
-                const bool settled = SurelyGreater(static_cast<double>(deltaInt - u1) * static_cast<double>(cross),
-                                                   kThreshold * h * static_cast<double>(b) * static_cast<double>(u1));
-                if (!settled) {
-                    std::int64_t j = npop - 1;
-                    while (j >= 0 && !BelowThreshold(Z[popped[j]] - Z0, Y[popped[j]] - Y0, h, delta)) --j;
-                    lo = j >= 0 ? popped[j] + 1 : r + 1;
+                // Samples before t lie below the edge (m, t), m the vertex popped last;
+                // seen from the origin that line falls off towards it.
+                std::int64_t lo = t;
+                if (t > r + 1) {
+                    const std::int64_t m = popped[npop - 1];
+                    const std::int64_t b = Y[t] - Y[m];
+                    const double cross = ToDouble(Wide{Z[t] - Z[m]} * deltaInt - Wide{hInt} * b);
+                    const double hb = kThreshold * h * static_cast<double>(b);
+                    const auto clearsBefore = [&](std::int64_t k) {  // every sample before k
+                        const std::int64_t u = Y[k - 1] - Y0;
+                        return SurelyGreater(static_cast<double>(deltaInt - u) * cross, hb * static_cast<double>(u));
+                    };
+                    if (!clearsBefore(t)) {
+                        if (t - window <= r + 1) {
+                            lo = r + 1;
+                        } else if (clearsBefore(t - window)) {
+                            lo = t - window;
+                        } else {
+                            std::int64_t j = npop - 1;
+                            while (j >= 0 && !BelowThreshold(Z[popped[j]] - Z0, Y[popped[j]] - Y0, h, delta)) --j;
+                            lo = j >= 0 ? popped[j] + 1 : r + 1;
+                        }
+                    }
                 }
-            }
-            if (hi < n - 1) {
-                // Samples after the window: below the edge (t, next stack entry).
-                const std::int64_t v = stack[depth - 2];
-                const std::int64_t a = Z[v] - Z[t], b = Y[v] - Y[t];
-                const Wide cross = Wide{hInt} * b - Wide{a} * deltaInt;
-                const std::int64_t d = Y[hi + 1] - Y[t];
-                const bool settled = SurelyGreater(static_cast<double>(d) * static_cast<double>(cross),
-                                                   kThreshold * h * static_cast<double>(b) * (delta + double(d)));
-                if (!settled) {
-                    std::int64_t j = depth - 2;
-                    while (j >= 0 && !BelowThreshold(Z[stack[j]] - Z0, Y[stack[j]] - Y0, h, delta)) --j;
-                    hi = j >= 0 ? stack[j] - 1 : n - 1;
+                // Samples after t lie below the edge (t, v), v the next stack entry.
+                std::int64_t hi = t;
+                if (depth >= 2) {
+                    const std::int64_t v = stack[depth - 2];
+                    const std::int64_t b = Y[v] - Y[t];
+                    const double cross = ToDouble(Wide{hInt} * b - Wide{Z[v] - Z[t]} * deltaInt);
+                    const double hb = kThreshold * h * static_cast<double>(b);
+                    const auto clearsAfter = [&](std::int64_t k) {  // every sample after k
+                        const std::int64_t e = Y[k + 1] - Y[t];
+                        return SurelyGreater(static_cast<double>(e) * cross, hb * (delta + static_cast<double>(e)));
+                    };
+                    if (!clearsAfter(t)) {
+                        if (t + window >= n - 1) {
+                            hi = n - 1;
+                        } else if (clearsAfter(t + window)) {
+                            hi = t + window;
+                        } else {
+                            std::int64_t j = depth - 2;
+                            while (j >= 0 && !BelowThreshold(Z[stack[j]] - Z0, Y[stack[j]] - Y0, h, delta)) --j;
+                            hi = j >= 0 ? stack[j] - 1 : n - 1;
+                        }
+                    }
                 }
+                if (lo == hi) {
+                    const float slope = (z[t] - z0) / (y[t] - y0);
+                    top = slope > 0.0f ? slope : 0.0f;
+                } else {
+                    top = GreatestSlopeIn(z, y, z0, y0, lo, hi + 1);
+                }
+                evaluated += static_cast<std::uint64_t>(hi + 1 - lo);
             }
-            top = GreatestSlopeIn(z, y, z[r], y[r], static_cast<std::size_t>(lo), static_cast<std::size_t>(hi + 1));
-            evaluated += static_cast<std::uint64_t>(hi + 1 - lo);
         }
         best[r] = top;
         stack[depth++] = static_cast<std::uint32_t>(r);
@@ -123,4 +178,19 @@ std::uint64_t GreatestSlopesByHull(const float* z, const std::int64_t* zInt, boo
     return evaluated;
 }
 
+}  // namespace HWY_NAMESPACE
 }  // namespace horizon
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace horizon {
+
+HWY_EXPORT(GreatestSlopesByHullImpl);
+
+std::uint64_t GreatestSlopesByHull(const float* z, const std::int64_t* zInt, bool exactDifferences,
+                                   const PassGeometry& geometry, float* best, ColumnScratch& scratch) {
+    return HWY_DYNAMIC_DISPATCH(GreatestSlopesByHullImpl)(z, zInt, exactDifferences, geometry, best, scratch);
+}
+
+}  // namespace horizon
+#endif

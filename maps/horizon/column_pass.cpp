@@ -18,7 +18,8 @@ std::uint64_t GreatestSlopes(const float* z, const PassGeometry& geometry, float
     scratch.Reserve(geometry.n);
     if (geometry.yInt != nullptr) {
         const ScaleRange range = ScaleRangeOf(z, geometry.n);
-        if (range.Fits(kElevationBits)) {
+        // Below 2^126 no difference of two elevations overflows.
+        if (range.Fits(kElevationBits) && (!range.any || range.highExp <= 126)) {
             ScaleExactly(z, geometry.n, range.lowExp, scratch.zInt.data());
             // Integers below 2^23 in magnitude differ by less than 2^24: every difference is a float.
             const bool exact = geometry.exactDifferences && (!range.any || range.highExp - range.lowExp <= 23);

@@ -8,6 +8,10 @@
 
 namespace horizon {
 
+// Columns and positions keep this many readable floats past their ends, so that
+// vector loads near the end stay inside the allocation.
+constexpr std::size_t kReadPadding = 16;
+
 // The sample positions of a pass, shared by every column.
 struct PassGeometry {
     const float* y = nullptr;            // n positions

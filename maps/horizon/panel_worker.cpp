@@ -8,10 +8,10 @@ namespace horizon {
 
 PanelWorker::PanelWorker(const MapJob& job)
     : job_(job),
-      columns_(std::size_t{kPanelColumns} * job.height),
+      columns_(std::size_t{kPanelColumns} * job.height + kReadPadding),
       red_(std::size_t{kPanelColumns} * job.height),
       green_(std::size_t{kPanelColumns} * job.height),
-      reversed_(job.height),
+      reversed_(job.height + kReadPadding),
       best_(job.height),
       values_(job.height) {
     scratch_.Reserve(job.height);

@@ -6,7 +6,7 @@
 
 namespace horizon {
 
-PassPositions::PassPositions(std::uint32_t n, float cellSize, bool backward) : y_(n) {
+PassPositions::PassPositions(std::uint32_t n, float cellSize, bool backward) : y_(n + kReadPadding, 0.0f) {
     for (std::uint32_t k = 0; k < n; ++k) {
         const float yk = static_cast<float>(k) * cellSize;
         if (backward)

@@ -211,7 +211,11 @@ void WriteTiff(const std::string& path, const TiffSpec& spec) {
     }
     const std::size_t texel_bytes = std::size_t{static_cast<unsigned>(spec.samples_per_pixel)} * spec.bits / 8;
     const std::size_t row_bytes = texel_bytes * spec.width;
-    if (spec.data.size() != row_bytes * spec.height) throw std::runtime_error("TIFF data size");
+    // Fewer rows than the height claims make a truncated file.
+    if (spec.data.size() % row_bytes != 0 || spec.data.size() > row_bytes * spec.height) {
+        throw std::runtime_error("TIFF data size");
+    }
+    const auto rows = static_cast<std::uint32_t>(spec.data.size() / row_bytes);
     if (spec.tile_size != 0) {
         TIFFSetField(t, TIFFTAG_TILEWIDTH, spec.tile_size);
         TIFFSetField(t, TIFFTAG_TILELENGTH, spec.tile_size);
@@ -219,7 +223,7 @@ void WriteTiff(const std::string& path, const TiffSpec& spec) {
         for (std::uint32_t y0 = 0; y0 < spec.height; y0 += spec.tile_size) {
             for (std::uint32_t x0 = 0; x0 < spec.width; x0 += spec.tile_size) {
                 std::fill(tile.begin(), tile.end(), 0);
-                for (std::uint32_t y = y0; y < std::min(spec.height, y0 + spec.tile_size); ++y) {
+                for (std::uint32_t y = y0; y < std::min(rows, y0 + spec.tile_size); ++y) {
                     const std::size_t n = std::min(spec.tile_size, spec.width - x0) * texel_bytes;
                     std::memcpy(tile.data() + (y - y0) * spec.tile_size * texel_bytes,
                                 spec.data.data() + y * row_bytes + x0 * texel_bytes, n);
@@ -231,7 +235,7 @@ void WriteTiff(const std::string& path, const TiffSpec& spec) {
     }
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, spec.rows_per_strip != 0 ? spec.rows_per_strip : TIFFDefaultStripSize(t, 0));
     Bytes row(row_bytes);
-    for (std::uint32_t y = 0; y < spec.height; ++y) {
+    for (std::uint32_t y = 0; y < rows; ++y) {
         std::memcpy(row.data(), spec.data.data() + y * row_bytes, row_bytes);
         if (TIFFWriteScanline(t, row.data(), y, 0) < 0) throw std::runtime_error("TIFFWriteScanline");
     }
