@@ -105,7 +105,7 @@ std::uint64_t GreatestSlopesByHullImpl(const float* HWY_RESTRICT z, const std::i
             --depth;
         }
         float top = 0.0f;
-        const std::int64_t t = depth > 0 ? stack[depth - 1] : -1;
+        const std::int64_t t = depth > 0 ? static_cast<std::int64_t>(stack[depth - 1]) : -1;
         if (t >= 0 && Z[t] > Z0) {
             const float z0 = z[r], y0 = y[r];
             if (exactDifferences) {

@@ -25,16 +25,25 @@ struct PassGeometry {
 struct ColumnScratch {
     std::vector<std::uint32_t> next;     // chain: first later sample rising above
     std::vector<float> suffixMax;        // greatest elevation from k on
-    std::vector<std::int64_t> zInt;      // exact scaled elevations
     std::vector<std::uint32_t> hull;     // upper hull stack
     std::vector<std::uint32_t> popped;   // hull vertices popped by the current origin
     std::vector<float> blockMax;         // greatest elevation per block of samples
     void Reserve(std::size_t n);
 };
 
-// best[r] = the greatest float slope over k > r if it is > 0, else 0. Returns the
-// number of float slopes computed.
-std::uint64_t GreatestSlopes(const float* z, const PassGeometry& geometry, float* best, ColumnScratch& scratch);
+// A column as exact integers zInt = z / 2^e, shared by its two passes; usable when
+// every value is finite, below 2^126 (no difference overflows) and the exponent
+// range fits the hull's integer budget.
+struct ScaledColumn {
+    bool usable = false;
+    bool exactDifferences = false;  // every z[k] - z[j] is a float
+};
+ScaledColumn ScaleColumn(const float* z, std::size_t n, std::int64_t* zInt);
+
+// best[r] = the greatest float slope over k > r if it is > 0, else 0. zInt is the
+// scaled column or null. Returns the number of float slopes computed.
+std::uint64_t GreatestSlopes(const float* z, const std::int64_t* zInt, const ScaledColumn& scaled,
+                             const PassGeometry& geometry, float* best, ColumnScratch& scratch);
 
 // The exact route that needs no assumption on the values: only the chain of
 // record highs outward from each origin can win.

@@ -35,8 +35,9 @@ ScaleRange ScaleRangeOf(const float* v, std::size_t n) {
 }
 
 void ScaleExactly(const float* v, std::size_t n, int lowExp, std::int64_t* out) {
-    for (std::size_t i = 0; i < n; ++i)
-        out[i] = static_cast<std::int64_t>(std::ldexp(static_cast<double>(v[i]), -lowExp));
+    // Both the power and the products are exact in double.
+    const double scale = std::ldexp(1.0, -lowExp);
+    for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<std::int64_t>(static_cast<double>(v[i]) * scale);
 }
 
 }  // namespace horizon

@@ -36,6 +36,7 @@ private:
     std::vector<float> red_;       // kPanelColumns x height values
     std::vector<float> green_;
     std::vector<float> reversed_;  // one column, reversed
+    std::vector<std::int64_t> scaled_, scaledReversed_;
     std::vector<float> best_;
     std::vector<float> values_;
     std::uint64_t evaluated_ = 0;
