@@ -110,7 +110,6 @@ std::size_t ImageFile::Read(void* destination, std::size_t count) {
         done += n;
         position_ += n;
     }
-    if (done == 0 && count > 0) read_after_end_ = true;
     return done;
 }
 

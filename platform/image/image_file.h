@@ -32,11 +32,6 @@ public:
     // Reads at `offset` without the buffer and without moving the position.
     bool ReadExactAt(std::uint64_t offset, void* destination, std::size_t count) const;
 
-    // True once a read found nothing left to read. (A read that comes up short at
-    // the end does not count: readers that fetch in fixed-size chunks do that.)
-    bool ReadAfterEnd() const { return read_after_end_; }
-    void ClearReadAfterEnd() { read_after_end_ = false; }
-
 private:
     bool Refill();
 
@@ -46,5 +41,4 @@ private:
     std::vector<std::uint8_t> buffer_;
     std::uint64_t buffer_offset_ = 0;  // file offset of buffer_[0]
     std::size_t buffer_length_ = 0;
-    bool read_after_end_ = false;
 };

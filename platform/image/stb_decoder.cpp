@@ -9,13 +9,29 @@
 
 namespace {
 
+// stb_image fills whatever a truncated file lacks with zeros and carries on, so
+// truncation is caught here, in the reads. stb_image reads in two ways: it refills
+// its own fixed buffer in chunks (always the same destination, the first one it
+// reads into), where a short read at the end is normal and only an empty one means
+// it wanted more; and it copies runs it needs straight into the decoder's memory,
+// where any short read means the data ran out.
+struct StbInput {
+    ImageFile* file;
+    char* chunk_buffer = nullptr;
+    bool ran_out = false;
+};
+
 int ReadCallback(void* user, char* data, int size) {
+    auto* input = static_cast<StbInput*>(user);
     if (size <= 0) return 0;
-    return static_cast<int>(static_cast<ImageFile*>(user)->Read(data, static_cast<std::size_t>(size)));
+    if (input->chunk_buffer == nullptr) input->chunk_buffer = data;
+    const std::size_t n = input->file->Read(data, static_cast<std::size_t>(size));
+    if (data == input->chunk_buffer ? n == 0 : n < static_cast<std::size_t>(size)) input->ran_out = true;
+    return static_cast<int>(n);
 }
 
 void SkipCallback(void* user, int n) {
-    auto* file = static_cast<ImageFile*>(user);
+    ImageFile* file = static_cast<StbInput*>(user)->file;
     const std::uint64_t position = file->Position();
     if (n < 0 && static_cast<std::uint64_t>(-static_cast<std::int64_t>(n)) > position) {
         file->Seek(0);
@@ -25,7 +41,7 @@ void SkipCallback(void* user, int n) {
 }
 
 int EofCallback(void* user) {
-    const auto* file = static_cast<ImageFile*>(user);
+    const ImageFile* file = static_cast<StbInput*>(user)->file;
     return file->Position() >= file->Size() ? 1 : 0;
 }
 
@@ -73,7 +89,8 @@ HRESULT OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSo
     const bool hdr = format == ImageFormat::Hdr;
     int width = 0, height = 0, components = 0;
     file.Seek(0);
-    if (!stbi_info_from_callbacks(&kCallbacks, &file, &width, &height, &components)) return D3DXERR_INVALIDDATA;
+    StbInput probe{&file};
+    if (!stbi_info_from_callbacks(&kCallbacks, &probe, &width, &height, &components)) return D3DXERR_INVALIDDATA;
     if (width <= 0 || height <= 0 || components < 1 || components > 4) return D3DXERR_INVALIDDATA;
 
     // stb_image decodes the whole image and may hold a second copy while converting.
@@ -83,17 +100,15 @@ HRESULT OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSo
     if (const HRESULT hr = CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
 
     file.Seek(0);
-    file.ClearReadAfterEnd();
+    StbInput input{&file};
     int loaded_width = 0, loaded_height = 0, loaded_components = 0;
-    void* pixels = hdr ? static_cast<void*>(stbi_loadf_from_callbacks(&kCallbacks, &file, &loaded_width, &loaded_height,
-                                                                      &loaded_components, 0))
-                       : static_cast<void*>(stbi_load_from_callbacks(&kCallbacks, &file, &loaded_width, &loaded_height,
+    void* pixels = hdr ? static_cast<void*>(stbi_loadf_from_callbacks(&kCallbacks, &input, &loaded_width,
+                                                                      &loaded_height, &loaded_components, 0))
+                       : static_cast<void*>(stbi_load_from_callbacks(&kCallbacks, &input, &loaded_width, &loaded_height,
                                                                      &loaded_components, 0));
     std::unique_ptr<std::uint8_t, StbFree> owned(static_cast<std::uint8_t*>(pixels));
     if (!owned) return D3DXERR_INVALIDDATA;
-    // stb_image fills what a truncated file lacks with zeros; asking for more once
-    // everything was read is how a truncated file shows.
-    if (file.ReadAfterEnd()) return D3DXERR_INVALIDDATA;
+    if (input.ran_out) return D3DXERR_INVALIDDATA;
     if (loaded_width != width || loaded_height != height || loaded_components < 1 || loaded_components > 4) {
         return D3DXERR_INVALIDDATA;
     }

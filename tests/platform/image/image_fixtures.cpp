@@ -210,7 +210,7 @@ void WriteTiff(const std::string& path, const TiffSpec& spec) {
         TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, extra);
     }
     const std::size_t texel_bytes = std::size_t{static_cast<unsigned>(spec.samples_per_pixel)} * spec.bits / 8;
-    const std::size_t row_bytes = texel_bytes * spec.width;
+    const std::size_t row_bytes = (std::size_t{spec.width} * spec.samples_per_pixel * spec.bits + 7) / 8;
     // Fewer rows than the height claims make a truncated file.
     if (spec.data.size() % row_bytes != 0 || spec.data.size() > row_bytes * spec.height) {
         throw std::runtime_error("TIFF data size");

@@ -1,0 +1,358 @@
+// Files that cannot be loaded: each gives its result, quickly and silently, and
+// nothing crashes, hangs or allocates what a header merely claims.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <tiffio.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "tests/platform/image/image_fixtures.h"
+
+namespace {
+
+class LoadFailures : public ::testing::Test {
+protected:
+    TempDir dir_;
+};
+
+std::vector<std::uint16_t> Ramp(std::size_t count, std::uint32_t max) {
+    std::vector<std::uint16_t> samples(count);
+    for (std::size_t i = 0; i < count; ++i) samples[i] = static_cast<std::uint16_t>(i * 37 % (max + 1));
+    return samples;
+}
+
+struct Fixture {
+    std::string name;
+    Bytes bytes;
+    std::uint32_t width;
+    std::uint32_t height;
+};
+
+// One small, valid file of each format and variant the decoders handle differently.
+std::vector<Fixture> SmallFiles(const TempDir& dir) {
+    std::vector<Fixture> files;
+    const auto add = [&](const std::string& name, std::uint32_t width, std::uint32_t height) {
+        files.push_back({name, ReadBytes(dir.Path(name)), width, height});
+    };
+    PngSpec png;
+    png.width = 5;
+    png.height = 4;
+    png.colour_type = PNG_COLOR_TYPE_RGB;
+    png.samples = Ramp(60, 255);
+    WritePng(dir.Path("rgb.png"), png);
+    add("rgb.png", 5, 4);
+    png.colour_type = PNG_COLOR_TYPE_GRAY;
+    png.bit_depth = 16;
+    png.interlaced = true;
+    png.samples = Ramp(20, 65535);
+    WritePng(dir.Path("interlaced.png"), png);
+    add("interlaced.png", 5, 4);
+
+    JpegSpec jpeg;
+    jpeg.width = 16;
+    jpeg.height = 8;
+    jpeg.components = 3;
+    jpeg.quality = 90;
+    for (std::size_t i = 0; i < 16 * 8 * 3; ++i) jpeg.samples.push_back(static_cast<std::uint8_t>(i * 5));
+    WriteJpeg(dir.Path("baseline.jpg"), jpeg);
+    add("baseline.jpg", 16, 8);
+    jpeg.progressive = true;
+    WriteJpeg(dir.Path("progressive.jpg"), jpeg);
+    add("progressive.jpg", 16, 8);
+
+    TiffSpec tiff;
+    tiff.width = 6;
+    tiff.height = 5;
+    tiff.samples_per_pixel = 3;
+    tiff.photometric = PHOTOMETRIC_RGB;
+    tiff.compression = COMPRESSION_LZW;
+    tiff.rows_per_strip = 2;
+    for (const auto s : Ramp(90, 255)) tiff.data.push_back(static_cast<std::uint8_t>(s));
+    WriteTiff(dir.Path("strips.tif"), tiff);
+    add("strips.tif", 6, 5);
+    tiff.samples_per_pixel = 1;
+    tiff.photometric = PHOTOMETRIC_MINISBLACK;
+    tiff.bits = 16;
+    tiff.compression = COMPRESSION_NONE;
+    tiff.tile_size = 16;
+    tiff.width = 20;
+    tiff.height = 3;
+    tiff.data = U16Bytes(Ramp(60, 65535));
+    WriteTiff(dir.Path("tiles.tif"), tiff);
+    add("tiles.tif", 20, 3);
+
+    const auto bytes = Ramp(4 * 3 * 4, 255);
+    WriteBmp(dir.Path("image.bmp"), 4, 3, 3, Bytes(bytes.begin(), bytes.begin() + 36));
+    add("image.bmp", 4, 3);
+    WriteTga(dir.Path("image.tga"), 4, 3, 4, Bytes(bytes.begin(), bytes.end()));
+    add("image.tga", 4, 3);
+    WriteHdr(dir.Path("image.hdr"), 3, 2, {1, 2, 3, 4, 5, 6, 0.5f, 0.25f, 1, 8, 8, 8, 0, 0, 0, 1, 1, 1});
+    add("image.hdr", 3, 2);
+
+    files.push_back({"image.pgm", PnmBytes('5', 3, 2, 65535, Ramp(6, 65535)), 3, 2});
+    files.push_back({"image.pfm", PfmBytes(2, 2, 3, true, std::vector<float>(12, 0.5f)), 2, 2});
+    files.push_back({"legacy.dds", DdsBytes(2, 2, DdsFourCc(113), U16Bytes(Ramp(16, 65535))), 2, 2});
+    files.push_back({"dx10.dds", Dds10Bytes(2, 1, 87, Bytes(8, 7)), 2, 1});
+    return files;
+}
+
+// Loops over every length short of the whole file, as the truncations a copy
+// interrupted anywhere would leave.
+TEST_F(LoadFailures, EveryTruncationIsInvalidDataAndSilent) {
+    for (const Fixture& file : SmallFiles(dir_)) {
+        SCOPED_TRACE(file.name);
+        const std::string path = dir_.Path("cut-" + file.name);
+        WriteBytes(path, file.bytes);
+        ASSERT_EQ(Load(path, file.width, file.height).result, S_OK);
+
+        ::testing::internal::CaptureStderr();
+        ::testing::internal::CaptureStdout();
+        std::size_t wrong = 0, first_wrong = 0;  // lengths that did not fail as they should
+        // Cut from the end: the file keeps its blocks, and the loop costs no disk writes.
+        for (std::size_t length = file.bytes.size(); length-- > 0;) {
+            ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(length)), 0);
+            // Also resampled: the failure must come through the resampling path too.
+            const std::uint32_t width = length % 2 == 0 ? file.width : file.width + 3;
+            if (Load(path, width, file.height).result != D3DXERR_INVALIDDATA && wrong++ == 0) first_wrong = length;
+        }
+        const std::string out = ::testing::internal::GetCapturedStdout();
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(wrong, 0u) << "e.g. at length " << first_wrong << " of " << file.bytes.size();
+        EXPECT_EQ(out, "");
+        EXPECT_EQ(err, "");
+    }
+}
+
+void Set32(Bytes& b, std::size_t at, std::uint32_t v, bool big_endian) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (big_endian ? 8 * (3 - i) : 8 * i));
+}
+
+// Rewrites a PNG's IHDR fields, CRC included (IHDR data starts at byte 16).
+Bytes PatchPngHeader(Bytes png, std::uint32_t width, std::uint32_t height, int interlace) {
+    Set32(png, 16, width, true);
+    Set32(png, 20, height, true);
+    png[28] = static_cast<std::uint8_t>(interlace);
+    Set32(png, 29, static_cast<std::uint32_t>(crc32(0, png.data() + 12, 17)), true);
+    return png;
+}
+
+// Offset of the first JPEG marker `code`.
+std::size_t FindMarker(const Bytes& jpeg, std::uint8_t code) {
+    for (std::size_t i = 0; i + 1 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == code) return i;
+    }
+    return jpeg.size();
+}
+
+TEST_F(LoadFailures, CorruptOrUnsupportedContentIsInvalidData) {
+    PngSpec spec;
+    spec.width = 8;
+    spec.height = 8;
+    spec.colour_type = PNG_COLOR_TYPE_GRAY;
+    spec.samples = Ramp(64, 255);
+    WritePng(dir_.Path("good.png"), spec);
+    const Bytes png = ReadBytes(dir_.Path("good.png"));
+
+    JpegSpec jspec;
+    jspec.width = 32;
+    jspec.height = 32;
+    for (int i = 0; i < 32 * 32; ++i) jspec.samples.push_back(static_cast<std::uint8_t>(i * 13));
+    WriteJpeg(dir_.Path("good.jpg"), jspec);
+    const Bytes jpeg = ReadBytes(dir_.Path("good.jpg"));
+    jspec.components = 4;
+    jspec.samples.resize(32 * 32 * 4, 9);
+    WriteJpeg(dir_.Path("cmyk.jpg"), jspec);
+
+    struct Case {
+        std::string name;
+        Bytes bytes;
+    };
+    std::vector<Case> cases;
+    Bytes noise(300);
+    for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<std::uint8_t>((i * 2654435761u) >> 13);
+    noise[1] = 0x80;  // not a TGA colour-map type
+    cases.push_back({"noise", noise});
+    cases.push_back({"text", Bytes{'h', 'e', 'l', 'l', 'o', '\n'}});
+    cases.push_back({"gif", Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'}});
+    cases.push_back({"ascii pgm", Bytes{'P', '2', '\n', '1', ' ', '1', '\n', '2', '5', '5', '\n', '7', '\n'}});
+
+    Bytes bad_crc = png;
+    bad_crc[29] ^= 1;
+    cases.push_back({"png IHDR crc", bad_crc});
+    Bytes bad_idat = png;
+    bad_idat[bad_idat.size() - 20] ^= 0x55;  // inside IDAT
+    cases.push_back({"png IDAT data", bad_idat});
+
+    // An end-of-image marker inside the entropy-coded data.
+    Bytes early_eoi = jpeg;
+    const std::size_t scan = FindMarker(jpeg, 0xDA);
+    ASSERT_LT(scan + 40, jpeg.size());
+    early_eoi[scan + 30] = 0xFF;
+    early_eoi[scan + 31] = 0xD9;
+    cases.push_back({"jpeg early EOI", early_eoi});
+    cases.push_back({"jpeg cmyk", ReadBytes(dir_.Path("cmyk.jpg"))});
+
+    for (const auto& [name, sample_format, bits, photometric] :
+         {std::tuple{"tiff 12-bit", SAMPLEFORMAT_UINT, 12, PHOTOMETRIC_MINISBLACK},
+          std::tuple{"tiff signed", SAMPLEFORMAT_INT, 16, PHOTOMETRIC_MINISBLACK},
+          std::tuple{"tiff 16-bit float", SAMPLEFORMAT_IEEEFP, 16, PHOTOMETRIC_MINISBLACK},
+          std::tuple{"tiff separated", SAMPLEFORMAT_UINT, 8, PHOTOMETRIC_SEPARATED}}) {
+        TiffSpec tiff;
+        tiff.width = 2;
+        tiff.height = 2;
+        tiff.bits = bits;
+        tiff.sample_format = sample_format;
+        tiff.photometric = photometric;
+        tiff.data.assign(bits == 12 ? 6 : 4 * static_cast<std::size_t>(bits) / 8, 1);
+        WriteTiff(dir_.Path("bad.tif"), tiff);
+        cases.push_back({name, ReadBytes(dir_.Path("bad.tif"))});
+    }
+
+    const Bytes floats = FloatBytes(std::vector<float>(16, 1.0f));
+    cases.push_back({"dds DXT1", DdsBytes(4, 4, DdsFourCc('D' | 'X' << 8 | 'T' << 16 | '1' << 24), floats)});
+    cases.push_back({"dds cube map", DdsBytes(1, 1, DdsFourCc(116), floats, 0x200 | 0xFC00)});
+    cases.push_back({"dds volume", DdsBytes(1, 1, DdsFourCc(116), floats, 0x200000)});
+    cases.push_back({"dds zero width", DdsBytes(0, 1, DdsFourCc(116), floats)});
+    Bytes bad_size = DdsBytes(1, 1, DdsFourCc(116), floats);
+    bad_size[4] = 100;
+    cases.push_back({"dds header size", bad_size});
+    cases.push_back(
+        {"dds 24-bit RGB", DdsBytes(2, 1, DdsPixelFormat{0x40, 0, 24, {0xFF0000, 0xFF00, 0xFF, 0}}, floats)});
+    cases.push_back({"dx10 BC1", Dds10Bytes(4, 4, 71, floats)});
+    cases.push_back({"dx10 3D", Dds10Bytes(1, 1, 2, floats, 4)});
+    cases.push_back({"dx10 cube", Dds10Bytes(1, 1, 2, floats, 3, 0x4)});
+    cases.push_back({"dx10 no array", Dds10Bytes(1, 1, 2, floats, 3, 0, 0)});
+
+    const auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
+    cases.push_back({"pfm zero scale", text("PF\n1 1\n0.0\n" + std::string(12, '\0'))});
+    cases.push_back({"pfm scale", text("Pf\n1 1\nabc\n" + std::string(4, '\0'))});
+    cases.push_back({"pfm negative width", text("Pf\n-1 1\n-1\n" + std::string(4, '\0'))});
+    cases.push_back({"pgm maxval 0", text("P5\n1 1\n0\n\x01")});
+    cases.push_back({"pgm maxval 70000", text("P5\n1 1\n70000\n\x01\x01")});
+    cases.push_back({"pgm no separator", text("P5\n1 1\n255")});
+    cases.push_back({"bmp header", text("BM\x40\0\0\0\0\0\0\0\x36\0\0\0\x0c\0\0\0")});
+
+    ::testing::internal::CaptureStderr();
+    for (const Case& c : cases) {
+        WriteBytes(dir_.Path("bad"), c.bytes);
+        EXPECT_EQ(Load(dir_.Path("bad"), 4, 4).result, D3DXERR_INVALIDDATA) << c.name;
+    }
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+TEST_F(LoadFailures, OnlyNonEmptyRegularFilesAreRead) {
+    WriteBytes(dir_.Path("empty.png"), {});
+    const std::string fifo = dir_.Path("fifo.png");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // No writer ever opens the FIFO: reading it would block for good.
+    for (const std::string& path :
+         {dir_.Path("empty.png"), dir_.path(), fifo, std::string("/dev/zero"), std::string("/dev/null")}) {
+        EXPECT_EQ(Load(path, 4, 4).result, D3DXERR_INVALIDDATA) << path;
+    }
+}
+
+TEST_F(LoadFailures, OpenFailuresGiveFileSystemResults) {
+    WriteBytes(dir_.Path("plain.dds"), DdsBytes(1, 1, DdsFourCc(114), FloatBytes({1.0f})));
+    ASSERT_EQ(symlink("loop", dir_.Path("loop").c_str()), 0);
+    EXPECT_EQ(Load(dir_.Path("absent.png"), 4, 4).result, E_FILE_NOT_FOUND);
+    EXPECT_EQ(Load("", 4, 4).result, E_FILE_NOT_FOUND);
+    EXPECT_EQ(Load(dir_.Path("no-such-dir/map.png"), 4, 4).result, E_PATH_NOT_FOUND);
+    EXPECT_EQ(Load(dir_.Path("plain.dds/map.png"), 4, 4).result, E_PATH_NOT_FOUND);
+    EXPECT_EQ(Load(dir_.Path("loop"), 4, 4).result, E_PATH_NOT_FOUND);
+    EXPECT_EQ(Load(dir_.Path(std::string(5000, 'x')), 4, 4).result, E_PATH_NOT_FOUND);
+}
+
+TEST_F(LoadFailures, UnreadableFileIsAccessDenied) {
+    if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    WriteBytes(dir_.Path("secret.dds"), DdsBytes(1, 1, DdsFourCc(114), FloatBytes({1.0f})));
+    ASSERT_EQ(chmod(dir_.Path("secret.dds").c_str(), 0), 0);
+    EXPECT_EQ(Load(dir_.Path("secret.dds"), 1, 1).result, E_ACCESSDENIED);
+    ASSERT_EQ(mkdir(dir_.Path("closed").c_str(), 0), 0);
+    EXPECT_EQ(Load(dir_.Path("closed/map.png"), 1, 1).result, E_ACCESSDENIED);
+}
+
+long PeakResidentKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Headers claiming images of gigabytes to terabytes, with almost no data behind
+// them: each fails at once, as out of memory where the decoder would have to hold
+// the whole image, else as invalid data when the rows run out.
+TEST_F(LoadFailures, HugeClaimedSizesFailWithoutAllocating) {
+    PngSpec spec;
+    spec.width = 4;
+    spec.height = 4;
+    spec.colour_type = PNG_COLOR_TYPE_RGB_ALPHA;
+    spec.bit_depth = 16;
+    spec.samples = Ramp(64, 65535);
+    WritePng(dir_.Path("small.png"), spec);
+    const Bytes png = ReadBytes(dir_.Path("small.png"));
+
+    JpegSpec jspec;
+    jspec.width = 16;
+    jspec.height = 16;
+    jspec.components = 3;
+    jspec.progressive = true;
+    jspec.samples.assign(16 * 16 * 3, 99);
+    WriteJpeg(dir_.Path("small.jpg"), jspec);
+    Bytes jpeg = ReadBytes(dir_.Path("small.jpg"));
+    const std::size_t sof = FindMarker(jpeg, 0xC2);
+    ASSERT_LT(sof + 9, jpeg.size());
+    jpeg[sof + 5] = jpeg[sof + 7] = 0xFF;  // 65535 x 65535
+    jpeg[sof + 6] = jpeg[sof + 8] = 0xFF;
+
+    // One row written of the 100000 claimed, all in one strip.
+    TiffSpec tiff;
+    tiff.width = 100000;
+    tiff.height = 100000;
+    tiff.rows_per_strip = 100000;
+    tiff.data.assign(100000, 3);
+    WriteTiff(dir_.Path("huge.tif"), tiff);
+
+    Bytes bmp = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0};
+    const std::uint32_t rest[] = {100000, 100000, 1 | 32 << 16, 0, 0, 0, 0, 0, 0};
+    for (const std::uint32_t v : rest) {
+        bmp.resize(bmp.size() + 4);
+        Set32(bmp, bmp.size() - 4, v, false);
+    }
+    bmp.resize(bmp.size() + 64, 1);
+
+    struct Case {
+        std::string name;
+        Bytes bytes;
+        HRESULT expected;  // S_OK: either failure will do
+    };
+    const auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
+    const std::vector<Case> cases = {
+        {"png rows", PatchPngHeader(png, 1000000, 1000000, 0), D3DXERR_INVALIDDATA},
+        {"png interlaced", PatchPngHeader(png, 1000000, 1000000, 1), E_OUTOFMEMORY},
+        {"jpeg progressive", jpeg, S_OK},
+        {"tiff", ReadBytes(dir_.Path("huge.tif")), S_OK},
+        {"bmp", bmp, S_OK},
+        {"pgm", text("P5\n100000 100000\n255\n" + std::string(100, 'x')), D3DXERR_INVALIDDATA},
+        {"pfm", text("PF\n100000 100000\n-1\n" + std::string(100, 'x')), D3DXERR_INVALIDDATA},
+        {"dds", DdsBytes(100000, 100000, DdsFourCc(116), Bytes(100, 1)), D3DXERR_INVALIDDATA},
+        {"dx10", Dds10Bytes(4000000000u, 4000000000u, 2, Bytes(100, 1)), D3DXERR_INVALIDDATA},
+    };
+    const long before = PeakResidentKiB();
+    for (const Case& c : cases) {
+        WriteBytes(dir_.Path("huge"), c.bytes);
+        const HRESULT result = Load(dir_.Path("huge"), 64, 64).result;
+        if (c.expected == S_OK) {
+            EXPECT_TRUE(result == E_OUTOFMEMORY || result == D3DXERR_INVALIDDATA) << c.name << ": " << result;
+        } else {
+            EXPECT_EQ(result, c.expected) << c.name;
+        }
+    }
+    // Nothing near the claimed sizes was ever touched.
+    EXPECT_LT(PeakResidentKiB() - before, 256 * 1024);
+}
+
+}  // namespace
