@@ -15,7 +15,7 @@
 
 namespace {
 
-class LoadFailures : public ::testing::Test {
+class ImageFailures : public ::testing::Test {
 protected:
     TempDir dir_;
 };
@@ -103,7 +103,7 @@ std::vector<Fixture> SmallFiles(const TempDir& dir) {
 
 // Loops over every length short of the whole file, as the truncations a copy
 // interrupted anywhere would leave.
-TEST_F(LoadFailures, EveryTruncationIsInvalidDataAndSilent) {
+TEST_F(ImageFailures, EveryTruncationIsInvalidDataAndSilent) {
     for (const Fixture& file : SmallFiles(dir_)) {
         SCOPED_TRACE(file.name);
         const std::string path = dir_.Path("cut-" + file.name);
@@ -149,7 +149,7 @@ std::size_t FindMarker(const Bytes& jpeg, std::uint8_t code) {
     return jpeg.size();
 }
 
-TEST_F(LoadFailures, CorruptOrUnsupportedContentIsInvalidData) {
+TEST_F(ImageFailures, CorruptOrUnsupportedContentIsInvalidData) {
     PngSpec spec;
     spec.width = 8;
     spec.height = 8;
@@ -245,7 +245,7 @@ TEST_F(LoadFailures, CorruptOrUnsupportedContentIsInvalidData) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
-TEST_F(LoadFailures, OnlyNonEmptyRegularFilesAreRead) {
+TEST_F(ImageFailures, OnlyNonEmptyRegularFilesAreRead) {
     WriteBytes(dir_.Path("empty.png"), {});
     const std::string fifo = dir_.Path("fifo.png");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -256,7 +256,7 @@ TEST_F(LoadFailures, OnlyNonEmptyRegularFilesAreRead) {
     }
 }
 
-TEST_F(LoadFailures, OpenFailuresGiveFileSystemResults) {
+TEST_F(ImageFailures, OpenFailuresGiveFileSystemResults) {
     WriteBytes(dir_.Path("plain.dds"), DdsBytes(1, 1, DdsFourCc(114), FloatBytes({1.0f})));
     ASSERT_EQ(symlink("loop", dir_.Path("loop").c_str()), 0);
     EXPECT_EQ(Load(dir_.Path("absent.png"), 4, 4).result, E_FILE_NOT_FOUND);
@@ -267,7 +267,7 @@ TEST_F(LoadFailures, OpenFailuresGiveFileSystemResults) {
     EXPECT_EQ(Load(dir_.Path(std::string(5000, 'x')), 4, 4).result, E_PATH_NOT_FOUND);
 }
 
-TEST_F(LoadFailures, UnreadableFileIsAccessDenied) {
+TEST_F(ImageFailures, UnreadableFileIsAccessDenied) {
     if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
     WriteBytes(dir_.Path("secret.dds"), DdsBytes(1, 1, DdsFourCc(114), FloatBytes({1.0f})));
     ASSERT_EQ(chmod(dir_.Path("secret.dds").c_str(), 0), 0);
@@ -285,7 +285,7 @@ long PeakResidentKiB() {
 // Headers claiming images of gigabytes to terabytes, with almost no data behind
 // them: each fails at once, as out of memory where the decoder would have to hold
 // the whole image, else as invalid data when the rows run out.
-TEST_F(LoadFailures, HugeClaimedSizesFailWithoutAllocating) {
+TEST_F(ImageFailures, HugeClaimedSizesFailWithoutAllocating) {
     PngSpec spec;
     spec.width = 4;
     spec.height = 4;

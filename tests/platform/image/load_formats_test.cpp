@@ -32,7 +32,7 @@ std::vector<float> Unorms(const std::vector<std::uint16_t>& samples, std::uint32
     return values;
 }
 
-class LoadFormats : public ::testing::Test {
+class ImageFormats : public ::testing::Test {
 protected:
     TempDir dir_;
 };
@@ -44,7 +44,7 @@ struct PngCase {
     bool interlaced;
 };
 
-TEST_F(LoadFormats, PngGreyRgbAndAlphaAtEveryDepth) {
+TEST_F(ImageFormats, PngGreyRgbAndAlphaAtEveryDepth) {
     const PngCase cases[] = {
         {"grey1", PNG_COLOR_TYPE_GRAY, 1, false},           {"grey2", PNG_COLOR_TYPE_GRAY, 2, false},
         {"grey4", PNG_COLOR_TYPE_GRAY, 4, false},           {"grey8", PNG_COLOR_TYPE_GRAY, 8, false},
@@ -76,7 +76,7 @@ TEST_F(LoadFormats, PngGreyRgbAndAlphaAtEveryDepth) {
     }
 }
 
-TEST_F(LoadFormats, PngPaletteAndTransparency) {
+TEST_F(ImageFormats, PngPaletteAndTransparency) {
     const std::uint8_t palette[] = {255, 0, 0, 0, 128, 0, 1, 2, 254, 17, 34, 51};
     const std::uint8_t alphas[] = {0, 128, 255};  // the fourth entry has none: opaque
     for (const int depth : {1, 2, 4, 8}) {
@@ -108,7 +108,7 @@ TEST_F(LoadFormats, PngPaletteAndTransparency) {
     }
 }
 
-TEST_F(LoadFormats, PngGreyKeyBecomesAlpha) {
+TEST_F(ImageFormats, PngGreyKeyBecomesAlpha) {
     for (const int depth : {8, 16}) {
         SCOPED_TRACE(depth);
         const std::uint32_t max = (1u << depth) - 1;
@@ -129,7 +129,7 @@ TEST_F(LoadFormats, PngGreyKeyBecomesAlpha) {
     }
 }
 
-TEST_F(LoadFormats, EightBitValuesAreTheNearestFloatsToKOver255) {
+TEST_F(ImageFormats, EightBitValuesAreTheNearestFloatsToKOver255) {
     PngSpec spec;
     spec.width = 256;
     spec.height = 1;
@@ -148,7 +148,7 @@ TEST_F(LoadFormats, EightBitValuesAreTheNearestFloatsToKOver255) {
     EXPECT_EQ(loaded.texels[4 * 255], 1.0f);
 }
 
-TEST_F(LoadFormats, JpegGreyIsExactAndColourKeepsChannelOrder) {
+TEST_F(ImageFormats, JpegGreyIsExactAndColourKeepsChannelOrder) {
     JpegSpec grey;
     grey.width = 16;
     grey.height = 16;
@@ -197,7 +197,7 @@ struct TiffCase {
     std::uint32_t tile_size;
 };
 
-TEST_F(LoadFormats, TiffIntegerAndFloatSamples) {
+TEST_F(ImageFormats, TiffIntegerAndFloatSamples) {
     const TiffCase cases[] = {
         {"grey8", 1, 8, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 0},
         {"grey16", 1, 16, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 0},
@@ -247,7 +247,7 @@ TEST_F(LoadFormats, TiffIntegerAndFloatSamples) {
     }
 }
 
-TEST_F(LoadFormats, TiffMinIsWhiteIsInverted) {
+TEST_F(ImageFormats, TiffMinIsWhiteIsInverted) {
     TiffSpec spec;
     spec.width = 3;
     spec.height = 1;
@@ -259,7 +259,7 @@ TEST_F(LoadFormats, TiffMinIsWhiteIsInverted) {
     EXPECT_TRUE(SameBits(loaded.texels, ToRgba(1, {1.0f, Unorm(200, 255), 0.0f})));
 }
 
-TEST_F(LoadFormats, BmpTgaThroughStbImage) {
+TEST_F(ImageFormats, BmpTgaThroughStbImage) {
     struct Case {
         const char* name;
         bool bmp;
@@ -290,7 +290,7 @@ TEST_F(LoadFormats, BmpTgaThroughStbImage) {
     }
 }
 
-TEST_F(LoadFormats, RadianceHdrFloats) {
+TEST_F(ImageFormats, RadianceHdrFloats) {
     // Powers of two and their sums with a shared exponent are exact in RGBE.
     const std::vector<float> rgb = {1.0f,   0.5f,    0.25f,    8.0f,  4.0f, 6.0f,  0.0f, 0.0f, 0.0f,
                                     0.125f, 0.0625f, 0.09375f, 32.0f, 0.0f, 16.0f, 2.0f, 2.0f, 2.0f};
@@ -300,7 +300,7 @@ TEST_F(LoadFormats, RadianceHdrFloats) {
     EXPECT_TRUE(SameBits(loaded.texels, ToRgba(3, rgb)));
 }
 
-TEST_F(LoadFormats, PgmAndPpmAtAnyMaxval) {
+TEST_F(ImageFormats, PgmAndPpmAtAnyMaxval) {
     struct Case {
         char kind;
         std::uint32_t maxval;
@@ -319,7 +319,7 @@ TEST_F(LoadFormats, PgmAndPpmAtAnyMaxval) {
     }
 }
 
-TEST_F(LoadFormats, PfmRowsAreFlippedInEitherByteOrder) {
+TEST_F(ImageFormats, PfmRowsAreFlippedInEitherByteOrder) {
     // By hand: one column of two rows; the last row stored is the top row.
     Bytes by_hand = {'P', 'f', '\n', '1', ' ', '2', '\n', '-', '1', '\n'};
     const Bytes values = FloatBytes({1.0f, 2.0f});
@@ -435,7 +435,7 @@ std::vector<DdsCase> DdsCases() {
     return cases;
 }
 
-TEST_F(LoadFormats, DdsUncompressedFormatsBothHeaders) {
+TEST_F(ImageFormats, DdsUncompressedFormatsBothHeaders) {
     for (const DdsCase& c : DdsCases()) {
         SCOPED_TRACE(c.name);
         WriteBytes(dir_.Path("texture.dds"), c.file);
@@ -445,7 +445,7 @@ TEST_F(LoadFormats, DdsUncompressedFormatsBothHeaders) {
     }
 }
 
-TEST_F(LoadFormats, DecodeImageFileReadsLevelZeroAtItsOwnSize) {
+TEST_F(ImageFormats, DecodeImageFileReadsLevelZeroAtItsOwnSize) {
     std::vector<float> level0;
     for (int i = 0; i < 5 * 3 * 4; ++i) level0.push_back(static_cast<float>(i) / 7.0f);
     Bytes file = DdsBytes(5, 3, DdsFourCc(116), FloatBytes(level0));
@@ -463,7 +463,7 @@ TEST_F(LoadFormats, DecodeImageFileReadsLevelZeroAtItsOwnSize) {
     EXPECT_TRUE(image.texels.empty());
 }
 
-TEST_F(LoadFormats, FormatComesFromContentNotName) {
+TEST_F(ImageFormats, FormatComesFromContentNotName) {
     PngSpec spec;
     spec.width = 2;
     spec.height = 1;

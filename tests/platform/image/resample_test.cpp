@@ -9,7 +9,7 @@
 
 namespace {
 
-class Resample : public ::testing::Test {
+class ImageResample : public ::testing::Test {
 protected:
     // An A32B32G32R32F DDS: exact float texels in, no integer rounding in the way.
     std::string WriteRgba(std::uint32_t width, std::uint32_t height, const std::vector<float>& rgba) {
@@ -42,7 +42,7 @@ struct Sizes {
     std::uint32_t in_width, in_height, out_width, out_height;
 };
 
-TEST_F(Resample, ConstantImageStaysConstant) {
+TEST_F(ImageResample, ConstantImageStaysConstant) {
     const Sizes cases[] = {{7, 5, 3, 2}, {7, 5, 16, 11}, {8, 8, 8, 3},    {8, 8, 3, 8},
                            {1, 1, 4, 4}, {5, 1, 2, 9},   {100, 3, 7, 64}, {3, 100, 64, 7}};
     const float colour[4] = {0.3f, 0.7f, 1e-3f, 123.456f};
@@ -59,7 +59,7 @@ TEST_F(Resample, ConstantImageStaysConstant) {
     }
 }
 
-TEST_F(Resample, ShrinkingByWholeFactorsAveragesBlocks) {
+TEST_F(ImageResample, ShrinkingByWholeFactorsAveragesBlocks) {
     const Sizes cases[] = {{8, 6, 4, 3}, {8, 8, 2, 4}, {9, 4, 3, 4}, {6, 1, 1, 1}};
     for (const Sizes& s : cases) {
         SCOPED_TRACE(::testing::Message()
@@ -84,7 +84,7 @@ TEST_F(Resample, ShrinkingByWholeFactorsAveragesBlocks) {
     }
 }
 
-TEST_F(Resample, SixteenBitGreyShrinksToBlockAveragesInEveryChannel) {
+TEST_F(ImageResample, SixteenBitGreyShrinksToBlockAveragesInEveryChannel) {
     PngSpec spec;
     spec.width = 10;
     spec.height = 4;
@@ -108,7 +108,7 @@ TEST_F(Resample, SixteenBitGreyShrinksToBlockAveragesInEveryChannel) {
     EXPECT_TRUE(SameBits(loaded.texels, expected));
 }
 
-TEST_F(Resample, PartlyCoveredTexelsWeighByCoverage) {
+TEST_F(ImageResample, PartlyCoveredTexelsWeighByCoverage) {
     const std::vector<float> row = {0.2f, 0.9f, 0.4f, 0.6f, 1.0f};
     const std::string path = WriteRgba(5, 1, [&](std::uint32_t x, auto, int c) { return c == 0 ? row[x] : 1.0f; });
     // 5 -> 2: each target texel covers 2.5 source texels.
@@ -124,7 +124,7 @@ TEST_F(Resample, PartlyCoveredTexelsWeighByCoverage) {
     EXPECT_NEAR(loaded.texels[8], (0.6 * 2 / 3 + 1.0) / (5.0 / 3), 1e-7);
 }
 
-TEST_F(Resample, EnlargingInterpolatesBetweenTexelCentres) {
+TEST_F(ImageResample, EnlargingInterpolatesBetweenTexelCentres) {
     const float a = 0.2f, b = 1.0f;
     const std::string across =
         WriteRgba(2, 1, [&](std::uint32_t x, auto, int c) { return c == 3 ? 1.0f : (x == 0 ? a : b); });
@@ -144,7 +144,7 @@ TEST_F(Resample, EnlargingInterpolatesBetweenTexelCentres) {
 // everywhere; enlarging keeps it wherever a target centre lies between source
 // centres, and holds the edge value beyond. (Shrinking by other factors averages a
 // staircase, which is linear only to within a fraction of a step.)
-TEST_F(Resample, LinearRampStaysLinear) {
+TEST_F(ImageResample, LinearRampStaysLinear) {
     // The last two span several decoding bands.
     const Sizes cases[] = {{12, 12, 4, 6},      {12, 12, 3, 2},       {8, 8, 29, 29},      {5, 16, 17, 4},
                            {600, 40, 200, 123}, {512, 600, 256, 900}, {512, 600, 512, 200}};
@@ -175,7 +175,7 @@ TEST_F(Resample, LinearRampStaysLinear) {
     }
 }
 
-TEST_F(Resample, OneChannelFormatsKeepTheirFill) {
+TEST_F(ImageResample, OneChannelFormatsKeepTheirFill) {
     // R32F: green, blue and alpha are 1 before and after filtering.
     WriteBytes(dir_.Path("red.dds"), DdsBytes(4, 2, DdsFourCc(114), FloatBytes({0, 1, 2, 3, 4, 5, 6, 7})));
     const Loaded loaded = Load(dir_.Path("red.dds"), 2, 1);
