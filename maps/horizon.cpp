@@ -1,7 +1,7 @@
 #include "maps/horizon.h"
 
 #include "app/tool_settings.h"
-#include "maps/horizon/horizon_kernel.h"
+#include "maps/horizon/horizon_fast.h"
 #include "maps/texture_set.h"
 #include "platform/console.h"
 
@@ -33,7 +33,7 @@ HRESULT GenerateHorizonMaps() {
         for (; dotsPrinted < rowsDone / kRowsPerDot; ++dotsPrinted) ConsolePrint(".");
     };
     const HorizonSettings settings{ToolSettings.Height, ToolSettings.HeightZero, ToolSettings.TerraSize};
-    ComputeHorizonReference(static_cast<const float*>(heights.pBits), static_cast<float*>(out.pBits),
+    ComputeHorizonFast(static_cast<const float*>(heights.pBits), static_cast<float*>(out.pBits),
                             heightDesc.Width, heightDesc.Height, settings, progress);
 
     TextureSet.HeightMap->UnlockRect(0);
