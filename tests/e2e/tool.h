@@ -6,9 +6,11 @@
 #include "../support/run_process.h"
 #include "../support/temp_dir.h"
 
-inline ProcessResult RunTool(std::vector<std::string> args, int timeoutSeconds = 120) {
+inline ProcessResult RunTool(std::vector<std::string> args, int timeoutSeconds = 120,
+                             const std::function<void()>& beforeExec = {},
+                             const std::function<void(pid_t, const std::string&)>& whileOutput = {}) {
     args.insert(args.begin(), UMBRASCOPE_EXE);
-    return RunProcess(args, timeoutSeconds);
+    return RunProcess(args, timeoutSeconds, beforeExec, whileOutput);
 }
 
 inline const std::string kBanner = "\nUmbrascope v 1.1.\nHorizon maps for terrain self-shadowing, 2026.\n\n";

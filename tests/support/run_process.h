@@ -17,15 +17,16 @@ struct ProcessResult {
     int exitCode = -1;    // -1 when it did not exit normally
     int signal = 0;       // the signal that ended it, if any
     bool timedOut = false;
+    long maxRssKb = 0;    // peak resident memory of the child
     std::string out;
     std::string err;
 };
 
-// `beforeExec` runs in the child (limits, signal dispositions); `whileRunning` runs
-// in the parent once, right after the start, with the child's pid.
+// `beforeExec` runs in the child (limits, signal dispositions); `whileOutput` runs
+// in the parent on each piece of standard output read so far, with the child's pid.
 inline ProcessResult RunProcess(const std::vector<std::string>& argv, int timeoutSeconds = 60,
                                 const std::function<void()>& beforeExec = {},
-                                const std::function<void(pid_t)>& whileRunning = {}) {
+                                const std::function<void(pid_t, const std::string&)>& whileOutput = {}) {
     int outPipe[2], errPipe[2];
     ProcessResult result;
     if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return result;
@@ -45,7 +46,6 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv, int timeou
         _exit(127);
     }
     close(outPipe[1]), close(errPipe[1]);
-    if (whileRunning) whileRunning(child);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
     pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
     int open = 2;
@@ -67,13 +67,16 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv, int timeou
                 --open;
             } else {
                 (i == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(n));
+                if (i == 0 && whileOutput) whileOutput(child, result.out);
             }
         }
     }
     for (auto& f : fds)
         if (f.fd >= 0) close(f.fd);
     int status = 0;
-    waitpid(child, &status, 0);
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    result.maxRssKb = usage.ru_maxrss;
     if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     return result;
