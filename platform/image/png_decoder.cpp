@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
+
 // libpng reports errors by longjmp. The functions below that call setjmp are plain:
 // no object with a destructor lives in their frames, and after a jump they only
 // return. The callbacks libpng calls are plain too.
@@ -102,15 +104,22 @@ public:
         info_.type = header.bit_depth == 16 ? SampleType::U16 : SampleType::U8;
         info_.max_value = header.bit_depth == 16 ? 65535 : 255;
         if (header.row_bytes != info_.RowBytes()) return D3DXERR_INVALIDDATA;
+        // Deflate packs at most 1032 bytes into one, so a file too small for the
+        // filtered rows it claims is cut short: fail before doing any work on it.
+        std::uint64_t filtered_bytes = 0;
+        if (!CheckedMul(header.row_bytes + 1, header.height, &filtered_bytes) ||
+            filtered_bytes / kMaxDeflateRatio > file.Size()) {
+            return D3DXERR_INVALIDDATA;
+        }
 
         if (header.passes > 1) {
             // Interlaced images come out whole, so they need the whole native image.
             std::uint64_t bytes = 0;
             const bool fits = CheckedMul(header.row_bytes, header.height, &bytes);
             if (const HRESULT hr = CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
-            whole_.resize(static_cast<std::size_t>(bytes));
+            whole_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(bytes));
             std::vector<png_bytep> rows(header.height);
-            for (png_uint_32 y = 0; y < header.height; ++y) rows[y] = whole_.data() + y * header.row_bytes;
+            for (png_uint_32 y = 0; y < header.height; ++y) rows[y] = whole_.get() + y * header.row_bytes;
             if (!ReadPngImage(png_, rows.data()) || !ReadPngEnd(png_)) return D3DXERR_INVALIDDATA;
         }
         return S_OK;
@@ -118,20 +127,20 @@ public:
 
     HRESULT ReadRows(std::uint8_t* destination, std::uint32_t count) override {
         const std::size_t row_bytes = info_.RowBytes();
-        if (!whole_.empty()) {
-            std::memcpy(destination, whole_.data() + next_row_ * row_bytes, row_bytes * count);
+        if (whole_) {
+            std::memcpy(destination, whole_.get() + next_row_ * row_bytes, row_bytes * count);
         } else if (!ReadPngRows(png_, destination, row_bytes, count)) {
             return D3DXERR_INVALIDDATA;
         }
         next_row_ += count;
-        if (whole_.empty() && next_row_ == info_.height && !ReadPngEnd(png_)) return D3DXERR_INVALIDDATA;
+        if (!whole_ && next_row_ == info_.height && !ReadPngEnd(png_)) return D3DXERR_INVALIDDATA;
         return S_OK;
     }
 
 private:
     png_structp png_ = nullptr;
     png_infop info_png_ = nullptr;
-    std::vector<std::uint8_t> whole_;
+    std::unique_ptr<std::uint8_t[]> whole_;  // interlaced images only
     std::size_t next_row_ = 0;
 };
 

@@ -108,10 +108,11 @@ private:
 
 void Produce(RowSource& source, BandRing& ring, std::uint32_t rows_per_band) {
     const std::uint32_t height = source.Info().height;
-    for (std::uint32_t row = 0; row < height; row += rows_per_band) {
+    for (std::uint64_t row = 0; row < height; row += rows_per_band) {
         Band* band = ring.AcquireFree();
         if (band == nullptr) return ring.Finish(E_FAIL);
-        const HRESULT hr = ReadBand(source, *band, std::min(rows_per_band, height - row));
+        const auto rows = static_cast<std::uint32_t>(std::min<std::uint64_t>(rows_per_band, height - row));
+        const HRESULT hr = ReadBand(source, *band, rows);
         if (hr != S_OK) return ring.Finish(hr);
         ring.PublishFilled();
     }
@@ -137,8 +138,9 @@ private:
 
 HRESULT PumpOnOneThread(RowSource& source, RowSink& sink, Band& band, std::uint32_t rows_per_band) {
     const std::uint32_t height = source.Info().height;
-    for (std::uint32_t row = 0; row < height; row += rows_per_band) {
-        const HRESULT hr = ReadBand(source, band, std::min(rows_per_band, height - row));
+    for (std::uint64_t row = 0; row < height; row += rows_per_band) {
+        const auto rows = static_cast<std::uint32_t>(std::min<std::uint64_t>(rows_per_band, height - row));
+        const HRESULT hr = ReadBand(source, band, rows);
         if (hr != S_OK) return hr;
         sink.PutRows(band.bytes.data(), band.rows);
     }

@@ -45,6 +45,8 @@ int EofCallback(void* user) {
     return file->Position() >= file->Size() ? 1 : 0;
 }
 
+constexpr std::uint64_t kMaxPixelsPerByte = 64;
+
 constexpr stbi_io_callbacks kCallbacks = {&ReadCallback, &SkipCallback, &EofCallback};
 
 struct StbFree {
@@ -92,6 +94,15 @@ HRESULT OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSo
     StbInput probe{&file};
     if (!stbi_info_from_callbacks(&kCallbacks, &probe, &width, &height, &components)) return D3DXERR_INVALIDDATA;
     if (width <= 0 || height <= 0 || components < 1 || components > 4) return D3DXERR_INVALIDDATA;
+
+    // No format read here packs more than 64 pixels into a byte (TGA runs: 128 pixels
+    // in two bytes at best), so a larger claim is a cut-short file; stb_image would
+    // fill in the rest with zeros, at the cost of the whole claimed size.
+    std::uint64_t texel_count = 0;
+    if (!CheckedMul(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), &texel_count) ||
+        texel_count / kMaxPixelsPerByte > file.Size()) {
+        return D3DXERR_INVALIDDATA;
+    }
 
     // stb_image decodes the whole image and may hold a second copy while converting.
     std::uint64_t bytes = 0;

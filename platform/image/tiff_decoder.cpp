@@ -130,7 +130,7 @@ public:
                 if (TIFFReadScanline(tiff_.get(), row, next_row_, 0) < 0) return D3DXERR_INVALIDDATA;
             } else {
                 if (next_row_ % tile_height_ == 0 && !ReadTileRow()) return D3DXERR_INVALIDDATA;
-                std::memcpy(row, band_.data() + (next_row_ % tile_height_) * row_bytes, row_bytes);
+                std::memcpy(row, band_.get() + (next_row_ % tile_height_) * row_bytes, row_bytes);
             }
             if (invert_grey_) InvertGrey(row);
         }
@@ -153,8 +153,9 @@ private:
         std::uint64_t band_bytes = 0;
         const bool fits = CheckedMul(info_.RowBytes(), tile_height_, &band_bytes);
         if (const HRESULT hr = CheckFitsInMemory(band_bytes + tile_bytes, !fits); hr != S_OK) return hr;
-        band_.resize(static_cast<std::size_t>(band_bytes));
-        tile_.resize(static_cast<std::size_t>(tile_bytes));
+        // Left uninitialised: a file that claims huge tiles and then fails touches little.
+        band_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(band_bytes));
+        tile_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(tile_bytes));
         return S_OK;
     }
 
@@ -162,11 +163,12 @@ private:
         const std::size_t texel_bytes = info_.RowBytes() / info_.width;
         const std::size_t tile_row_bytes = std::size_t{tile_width_} * texel_bytes;
         const std::uint32_t rows = std::min(tile_height_, info_.height - next_row_);
-        for (std::uint32_t x = 0; x < info_.width; x += tile_width_) {
-            if (TIFFReadTile(tiff_.get(), tile_.data(), x, next_row_, 0, 0) < 0) return false;
-            const std::size_t copy = std::size_t{std::min(tile_width_, info_.width - x)} * texel_bytes;
+        for (std::uint64_t x = 0; x < info_.width; x += tile_width_) {
+            if (TIFFReadTile(tiff_.get(), tile_.get(), static_cast<std::uint32_t>(x), next_row_, 0, 0) < 0)
+                return false;
+            const std::size_t copy = std::min<std::uint64_t>(tile_width_, info_.width - x) * texel_bytes;
             for (std::uint32_t r = 0; r < rows; ++r) {
-                std::memcpy(band_.data() + r * info_.RowBytes() + x * texel_bytes, tile_.data() + r * tile_row_bytes,
+                std::memcpy(band_.get() + r * info_.RowBytes() + x * texel_bytes, tile_.get() + r * tile_row_bytes,
                             copy);
             }
         }
@@ -193,8 +195,8 @@ private:
     std::uint32_t next_row_ = 0;
     std::uint32_t tile_width_ = 0;  // 0: strips, read by scanline
     std::uint32_t tile_height_ = 0;
-    std::vector<std::uint8_t> band_;
-    std::vector<std::uint8_t> tile_;
+    std::unique_ptr<std::uint8_t[]> band_;  // one row of tiles
+    std::unique_ptr<std::uint8_t[]> tile_;
 };
 
 }  // namespace
