@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string_view>
 #include <vector>
 
@@ -32,6 +33,14 @@ double Seconds(auto&& work) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// Processor time of the whole process, all threads: steadier than wall time on a
+// shared machine.
+double CpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
+
 Options Parse(int argc, char** argv) {
     Options options;
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -53,8 +62,8 @@ int main(int argc, char** argv) {
     const Options options = Parse(argc, argv);
     const Terrain terrains[] = {Terrain::Fbm8,  Terrain::Fbm16, Terrain::FbmTrees, Terrain::Plane,
                                 Terrain::Bowl,  Terrain::Ridge, Terrain::Ramp,     Terrain::RoundedRamp};
-    std::printf("| terrain | size | reference s | fast s (median) | speed-up | samples/texel |\n");
-    std::printf("|---|---|---|---|---|---|\n");
+    std::printf("| terrain | size | reference s | fast s (median) | fast cpu s | speed-up | samples/texel |\n");
+    std::printf("|---|---|---|---|---|---|---|\n");
     for (const Terrain terrain : terrains) {
         if (options.only && horizon::testing::Name(terrain) != std::string_view(options.only)) continue;
         for (std::uint32_t size = options.minSize; size <= options.maxSize; size *= 2) {
@@ -66,21 +75,25 @@ int main(int argc, char** argv) {
             fastOptions.threads = options.threads;
             fastOptions.samplesEvaluated = &samples;
             const int runs = size >= 8192 ? 1 : options.runs;
-            std::vector<double> times;
-            for (int run = 0; run < runs; ++run)
+            std::vector<double> times, cpu;
+            for (int run = 0; run < runs; ++run) {
+                const double cpuStart = CpuSeconds();
                 times.push_back(Seconds(
                     [&] { ComputeHorizonFast(heights.data(), out.data(), size, size, settings, nullptr, fastOptions); }));
+                cpu.push_back(CpuSeconds() - cpuStart);
+            }
             std::sort(times.begin(), times.end());
-            const double fast = times[times.size() / 2];
+            std::sort(cpu.begin(), cpu.end());
+            const double fast = times[times.size() / 2], fastCpu = cpu[cpu.size() / 2];
             const double perTexel = static_cast<double>(samples) / (double(size) * size);
             if (size <= options.referenceMax) {
                 const double reference =
                     Seconds([&] { ComputeHorizonReference(heights.data(), out.data(), size, size, settings, nullptr); });
-                std::printf("| %s | %u | %.3f | %.4f | %.0fx | %.2f |\n", horizon::testing::Name(terrain).data(), size,
-                            reference, fast, reference / fast, perTexel);
+                std::printf("| %s | %u | %.3f | %.4f | %.4f | %.0fx | %.2f |\n", horizon::testing::Name(terrain).data(),
+                            size, reference, fast, fastCpu, reference / fast, perTexel);
             } else {
-                std::printf("| %s | %u | - | %.4f | - | %.2f |\n", horizon::testing::Name(terrain).data(), size, fast,
-                            perTexel);
+                std::printf("| %s | %u | - | %.4f | %.4f | - | %.2f |\n", horizon::testing::Name(terrain).data(), size,
+                            fast, fastCpu, perTexel);
             }
             std::fflush(stdout);
         }

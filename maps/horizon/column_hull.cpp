@@ -48,17 +48,38 @@ constexpr double kMargin = 1.0 + 0x1.0p-44;  // far above the few roundings of t
 // a > b with certainty, for a, b >= 0 each computed with a few roundings.
 inline bool SurelyGreater(double a, double b) { return a > b * kMargin; }
 
-// x >= 0 below 2^126, within three roundings.
+// 0 < x < 2^126, within three roundings.
 inline double ToDouble(Wide x) {
     return static_cast<double>(static_cast<std::uint64_t>(x >> 64)) * 0x1.0p64 +
            static_cast<double>(static_cast<std::uint64_t>(x));
 }
 
-// The real slope (dz / dy) of a vertex is below (1 - threshold) h / delta.
-inline bool BelowThreshold(std::int64_t dz, std::int64_t dy, double h, double delta) {
-    if (dz <= 0) return true;
-    return SurelyGreater((1.0 - kThreshold) * h * static_cast<double>(dy), static_cast<double>(dz) * delta);
-}
+// An origin and its best real slope h / delta, in scaled integers.
+struct Origin {
+    std::int64_t Y0, Z0, h, delta;
+
+    // (dz / dy) < (1 - threshold) h / delta, surely.
+    bool Below(Wide dzTimesB, std::int64_t b, std::int64_t dy) const {
+        if (dzTimesB <= 0) return true;
+        return SurelyGreater((1.0 - kThreshold) * static_cast<double>(h) * static_cast<double>(b) *
+                                 static_cast<double>(dy),
+                             static_cast<double>(delta) * ToDouble(dzTimesB));
+    }
+
+    // Hull vertex k has a real slope below the threshold.
+    bool VertexBelow(const std::int64_t* Y, const std::int64_t* Z, std::int64_t k) const {
+        return Below(Wide{Z[k] - Z0}, 1, Y[k] - Y0);
+    }
+
+    // The point at position x (beyond the origin) of the line through hull vertices
+    // a and b (a before b) has a real slope below the threshold.
+    bool LineBelowAt(const std::int64_t* Y, const std::int64_t* Z, std::int64_t a, std::int64_t b,
+                     std::int64_t x) const {
+        const std::int64_t run = Y[b] - Y[a];
+        const Wide rise = Wide{Z[a] - Z0} * run + Wide{Z[b] - Z[a]} * (x - Y[a]);
+        return Below(rise, run, x - Y0);
+    }
+};
 
 // Greatest float slope over [begin, end) that is > 0, else 0. The arrays hold
 // readable padding of at least one vector past their ends.
@@ -113,30 +134,34 @@ std::uint64_t GreatestSlopesByHullImpl(const float* HWY_RESTRICT z, const std::i
                 top = slope > 0.0f ? slope : 0.0f;
                 ++evaluated;
             } else {
-                const std::int64_t hInt = Z[t] - Z0, deltaInt = Y[t] - Y0;
-                const double h = static_cast<double>(hInt), delta = static_cast<double>(deltaInt);
-
-                // Samples before t lie below the edge (m, t), m the vertex popped last;
-                // seen from the origin that line falls off towards it.
+                const Origin o{Y0, Z0, Z[t] - Z0, Y[t] - Y0};
+                // Samples before t lie below the edge (m, t), m the vertex popped last.
                 std::int64_t lo = t;
                 if (t > r + 1) {
                     const std::int64_t m = popped[npop - 1];
-                    const std::int64_t b = Y[t] - Y[m];
-                    const double cross = ToDouble(Wide{Z[t] - Z[m]} * deltaInt - Wide{hInt} * b);
-                    const double hb = kThreshold * h * static_cast<double>(b);
-                    const auto clearsBefore = [&](std::int64_t k) {  // every sample before k
-                        const std::int64_t u = Y[k - 1] - Y0;
-                        return SurelyGreater(static_cast<double>(deltaInt - u) * cross, hb * static_cast<double>(u));
-                    };
-                    if (!clearsBefore(t)) {
+                    const auto clear = [&](std::int64_t k) { return o.LineBelowAt(Y, Z, m, t, Y[k]); };
+                    if (!clear(t - 1)) {
                         if (t - window <= r + 1) {
                             lo = r + 1;
-                        } else if (clearsBefore(t - window)) {
+                        } else if (clear(t - window - 1)) {
                             lo = t - window;
                         } else {
+                            // Out along the popped chain to the first vertex below the
+                            // threshold, then along its edge to where the edge crosses it.
                             std::int64_t j = npop - 1;
-                            while (j >= 0 && !BelowThreshold(Z[popped[j]] - Z0, Y[popped[j]] - Y0, h, delta)) --j;
-                            lo = j >= 0 ? popped[j] + 1 : r + 1;
+                            while (j >= 0 && !o.VertexBelow(Y, Z, popped[j])) --j;
+                            if (j < 0) {
+                                lo = r + 1;
+                            } else {
+                                const std::int64_t a = popped[j], b = j + 1 < npop ? popped[j + 1] : t;
+                                // clear(k) holds at a and fails before b: find the last k where it holds.
+                                std::int64_t yes = a, no = b;
+                                while (no - yes > 1) {
+                                    const std::int64_t mid = yes + (no - yes) / 2;
+                                    (o.LineBelowAt(Y, Z, a, b, Y[mid]) ? yes : no) = mid;
+                                }
+                                lo = yes + 1;
+                            }
                         }
                     }
                 }
@@ -144,22 +169,26 @@ std::uint64_t GreatestSlopesByHullImpl(const float* HWY_RESTRICT z, const std::i
                 std::int64_t hi = t;
                 if (depth >= 2) {
                     const std::int64_t v = stack[depth - 2];
-                    const std::int64_t b = Y[v] - Y[t];
-                    const double cross = ToDouble(Wide{hInt} * b - Wide{Z[v] - Z[t]} * deltaInt);
-                    const double hb = kThreshold * h * static_cast<double>(b);
-                    const auto clearsAfter = [&](std::int64_t k) {  // every sample after k
-                        const std::int64_t e = Y[k + 1] - Y[t];
-                        return SurelyGreater(static_cast<double>(e) * cross, hb * (delta + static_cast<double>(e)));
-                    };
-                    if (!clearsAfter(t)) {
+                    const auto clear = [&](std::int64_t k) { return o.LineBelowAt(Y, Z, t, v, Y[k]); };
+                    if (!clear(t + 1)) {
                         if (t + window >= n - 1) {
                             hi = n - 1;
-                        } else if (clearsAfter(t + window)) {
+                        } else if (clear(t + window + 1)) {
                             hi = t + window;
                         } else {
                             std::int64_t j = depth - 2;
-                            while (j >= 0 && !BelowThreshold(Z[stack[j]] - Z0, Y[stack[j]] - Y0, h, delta)) --j;
-                            hi = j >= 0 ? stack[j] - 1 : n - 1;
+                            while (j >= 0 && !o.VertexBelow(Y, Z, stack[j])) --j;
+                            if (j < 0) {
+                                hi = n - 1;
+                            } else {
+                                const std::int64_t b = stack[j], a = j + 1 < depth - 1 ? stack[j + 1] : t;
+                                std::int64_t no = a, yes = b;
+                                while (yes - no > 1) {
+                                    const std::int64_t mid = no + (yes - no) / 2;
+                                    (o.LineBelowAt(Y, Z, a, b, Y[mid]) ? yes : no) = mid;
+                                }
+                                hi = yes - 1;
+                            }
                         }
                     }
                 }
