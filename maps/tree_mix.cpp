@@ -8,88 +8,54 @@
 
 namespace {
 
-struct TexelCount {
-    UINT width;
-    UINT height;
-};
-
-// The loops run over the tree map's size; all three textures share it.
-TexelCount TreeMapSize() {
-    D3DSURFACE_DESC desc{};
-    TextureSet.TreeMap->GetLevelDesc(0, &desc);
-    return {desc.Width, desc.Height};
-}
-
-// Locks `target` for writing and the tree map for reading, or prints the error of
-// the lock that failed. A failed second lock leaves the first in place, released
+// One tree step: the title, the level descriptions, the two locks (the target for
+// writing, the tree map for reading), `change` on every target texel under a tree,
+// the progress dots and the unlocks. The loops run over the tree map's size; all
+// three textures share it. A failed second lock leaves the first in place, released
 // with everything else at the end of the run.
-bool LockPair(IDirect3DTexture9* target, const char* targetError, D3DLOCKED_RECT* targetLock,
-              D3DLOCKED_RECT* treeLock) {
-    if (target->LockRect(0, targetLock, nullptr, 0) != S_OK) {
-        ConsolePrint("%s", targetError);
-        return false;
+template <class Change>
+HRESULT ForEachTreeTexel(const char* title, IDirect3DTexture9* target, const char* targetLockError, Change change) {
+    ConsolePrint("%s", title);
+    D3DSURFACE_DESC targetDesc{}, treeDesc{};
+    target->GetLevelDesc(0, &targetDesc);
+    TextureSet.TreeMap->GetLevelDesc(0, &treeDesc);
+    D3DLOCKED_RECT targetLock{}, treeLock{};
+    if (target->LockRect(0, &targetLock, nullptr, 0) != S_OK) {
+        ConsolePrint("%s", targetLockError);
+        return E_FAIL;
     }
-    if (TextureSet.TreeMap->LockRect(0, treeLock, nullptr, D3DLOCK_READONLY) != S_OK) {
+    if (TextureSet.TreeMap->LockRect(0, &treeLock, nullptr, D3DLOCK_READONLY) != S_OK) {
         ConsolePrint("ERROR:Can`t lock TreeMap texture!\n");
-        return false;
+        return E_FAIL;
     }
-    return true;
-}
+    ConsolePrint(".");
 
-void UnlockPair(IDirect3DTexture9* target) {
+    auto* texels = static_cast<float*>(targetLock.pBits);
+    const auto* trees = static_cast<const float*>(treeLock.pBits);
+    const std::size_t count = static_cast<std::size_t>(treeDesc.Width) * treeDesc.Height;
+    for (std::size_t i = 0; i < count; ++i)
+        if (IsTree(trees[i * 4])) change(texels + i * 4);
+
+    ConsolePrint("......");
     target->UnlockRect(0);
     TextureSet.TreeMap->UnlockRect(0);
+    ConsolePrint("..");
+    ConsolePrint("OK\n");
+    return S_OK;
 }
 
 }  // namespace
 
 HRESULT MixHeightMapAndTreeMap() {
-    ConsolePrint("Mixing height map & tree map");
-    D3DSURFACE_DESC heightDesc{};
-    TextureSet.HeightMap->GetLevelDesc(0, &heightDesc);
-    const TexelCount size = TreeMapSize();
-    D3DLOCKED_RECT heights{}, trees{};
-    if (!LockPair(TextureSet.HeightMap, "ERROR:Can`t lock HeightMap texture!\n", &heights, &trees)) return E_FAIL;
-    ConsolePrint(".");
-
-    auto* h = static_cast<float*>(heights.pBits);
-    const auto* t = static_cast<const float*>(trees.pBits);
     const double raise = TreeHeightMetres / static_cast<double>(ToolSettings.Height);
-    const std::size_t texels = static_cast<std::size_t>(size.width) * size.height;
-    for (std::size_t i = 0; i < texels; ++i) {
-        if (!IsTree(t[i * 4])) continue;
-        for (int channel = 0; channel < 3; ++channel)
-            h[i * 4 + channel] = static_cast<float>(static_cast<double>(h[i * 4 + channel]) + raise);
-    }
-
-    ConsolePrint("......");
-    UnlockPair(TextureSet.HeightMap);
-    ConsolePrint("..");
-    ConsolePrint("OK\n");
-    return S_OK;
+    return ForEachTreeTexel("Mixing height map & tree map", TextureSet.HeightMap,
+                            "ERROR:Can`t lock HeightMap texture!\n", [raise](float* texel) {
+                                for (int channel = 0; channel < 3; ++channel)
+                                    texel[channel] = static_cast<float>(static_cast<double>(texel[channel]) + raise);
+                            });
 }
 
 HRESULT MixHorizonMapAndTreeMap() {
-    ConsolePrint("Mixing horizon map & tree map");
-    D3DSURFACE_DESC outDesc{};
-    TextureSet.OutTexture->GetLevelDesc(0, &outDesc);
-    const TexelCount size = TreeMapSize();
-    D3DLOCKED_RECT horizon{}, trees{};
-    if (!LockPair(TextureSet.OutTexture, "ERROR:Can`t lock OutTexture!\n", &horizon, &trees)) return E_FAIL;
-    ConsolePrint(".");
-
-    auto* out = static_cast<float*>(horizon.pBits);
-    const auto* t = static_cast<const float*>(trees.pBits);
-    const std::size_t texels = static_cast<std::size_t>(size.width) * size.height;
-    for (std::size_t i = 0; i < texels; ++i) {
-        if (!IsTree(t[i * 4])) continue;
-        out[i * 4] = TreeShadeValue;
-        out[i * 4 + 1] = TreeShadeValue;
-    }
-
-    ConsolePrint("......");
-    UnlockPair(TextureSet.OutTexture);
-    ConsolePrint("..");
-    ConsolePrint("OK\n");
-    return S_OK;
+    return ForEachTreeTexel("Mixing horizon map & tree map", TextureSet.OutTexture, "ERROR:Can`t lock OutTexture!\n",
+                            [](float* texel) { texel[0] = texel[1] = TreeShadeValue; });
 }
