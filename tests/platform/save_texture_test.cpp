@@ -9,6 +9,7 @@
 #include "../support/temp_dir.h"
 #include "platform/d3d9.h"
 #include "platform/dds_header.h"
+#include "platform/image/decode_image.h"
 #include "platform/wide_text.h"
 
 namespace {
@@ -77,6 +78,21 @@ TEST(SaveTexture, HeaderFieldsAndEveryLevel) {
     float blue = -1.0f;
     std::memcpy(&blue, bytes.data() + 128 + 8, 4);
     EXPECT_EQ(blue, 0.0f);  // never written
+}
+
+// What is saved reads back, through the loader's own DDS reader, as the same texels.
+TEST(SaveTexture, RoundTripThroughTheReader) {
+    TempDir dir;
+    SavedTexture t(7, 3);
+    ASSERT_EQ(t.save(dir.file("round.dds")), S_OK);
+    DecodedImage image;
+    ASSERT_EQ(DecodeImageFile(dir.file("round.dds").c_str(), &image), S_OK);
+    ASSERT_EQ(image.width, 7u);
+    ASSERT_EQ(image.height, 3u);
+    D3DLOCKED_RECT lr{};
+    ASSERT_EQ(t.texture->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), S_OK);
+    EXPECT_EQ(std::memcmp(image.texels.data(), lr.pBits, 7 * 3 * 16), 0);
+    t.texture->UnlockRect(0);
 }
 
 TEST(SaveTexture, SavingTwiceGivesIdenticalFilesAndNoTemporaries) {
