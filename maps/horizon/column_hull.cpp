@@ -31,6 +31,7 @@
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 #include "hwy/highway.h"
 
+#include <cmath>
 #include <cstdint>
 
 #include "maps/horizon/column_pass.h"
@@ -54,31 +55,65 @@ inline double ToDouble(Wide x) {
            static_cast<double>(static_cast<std::uint64_t>(x));
 }
 
-// An origin and its best real slope h / delta, in scaled integers.
-struct Origin {
-    std::int64_t Y0, Z0, h, delta;
-
-    // (dz / dy) < (1 - threshold) h / delta, surely.
-    bool Below(Wide dzTimesB, std::int64_t b, std::int64_t dy) const {
-        if (dzTimesB <= 0) return true;
-        return SurelyGreater((1.0 - kThreshold) * static_cast<double>(h) * static_cast<double>(b) *
-                                 static_cast<double>(dy),
-                             static_cast<double>(delta) * ToDouble(dzTimesB));
-    }
+// The threshold tests for one origin r and its hull vertex t. Exact integers in
+// 128-bit arithmetic, rounded to double once at the end.
+class WideChecks {
+public:
+    WideChecks(const std::int64_t* Y, const std::int64_t* Z, const double*, const double*, std::int64_t r,
+               std::int64_t t)
+        : Y_(Y), Z_(Z), Y0_(Y[r]), Z0_(Z[r]), h_(static_cast<double>(Z[t] - Z[r])),
+          delta_(static_cast<double>(Y[t] - Y[r])) {}
 
     // Hull vertex k has a real slope below the threshold.
-    bool VertexBelow(const std::int64_t* Y, const std::int64_t* Z, std::int64_t k) const {
-        return Below(Wide{Z[k] - Z0}, 1, Y[k] - Y0);
+    bool VertexBelow(std::int64_t k) const { return Below(Wide{Z_[k] - Z0_}, 1, Y_[k] - Y0_); }
+
+    // The point above sample k of the line through hull vertices a and b (a before
+    // b) has a real slope below the threshold.
+    bool LineBelowAt(std::int64_t a, std::int64_t b, std::int64_t k) const {
+        const std::int64_t run = Y_[b] - Y_[a];
+        const Wide rise = Wide{Z_[a] - Z0_} * run + Wide{Z_[b] - Z_[a]} * (Y_[k] - Y_[a]);
+        return Below(rise, run, Y_[k] - Y0_);
     }
 
-    // The point at position x (beyond the origin) of the line through hull vertices
-    // a and b (a before b) has a real slope below the threshold.
-    bool LineBelowAt(const std::int64_t* Y, const std::int64_t* Z, std::int64_t a, std::int64_t b,
-                     std::int64_t x) const {
-        const std::int64_t run = Y[b] - Y[a];
-        const Wide rise = Wide{Z[a] - Z0} * run + Wide{Z[b] - Z[a]} * (x - Y[a]);
-        return Below(rise, run, x - Y0);
+private:
+    // (rise / run) / dy < (1 - threshold) h / delta, surely.
+    bool Below(Wide rise, std::int64_t run, std::int64_t dy) const {
+        if (rise <= 0) return true;
+        return SurelyGreater((1.0 - kThreshold) * h_ * static_cast<double>(run) * static_cast<double>(dy),
+                             delta_ * ToDouble(rise));
     }
+
+    const std::int64_t* Y_;
+    const std::int64_t* Z_;
+    std::int64_t Y0_, Z0_;
+    double h_, delta_;
+};
+
+// The same tests in double, for integers below 2^52 (held exactly, with exact
+// differences): only the products round, and the rise carries an explicit
+// allowance for them.
+class DoubleChecks {
+public:
+    DoubleChecks(const std::int64_t*, const std::int64_t*, const double* Y, const double* Z, std::int64_t r,
+                 std::int64_t t)
+        : Y_(Y), Z_(Z), Y0_(Y[r]), Z0_(Z[r]), hScaled_((1.0 - kThreshold) * (Z[t] - Z[r])), delta_(Y[t] - Y[r]) {}
+
+    bool VertexBelow(std::int64_t k) const {
+        const double dz = Z_[k] - Z0_;
+        return dz <= 0 || SurelyGreater(hScaled_ * (Y_[k] - Y0_), delta_ * dz);
+    }
+
+    bool LineBelowAt(std::int64_t a, std::int64_t b, std::int64_t k) const {
+        const double run = Y_[b] - Y_[a];
+        const double p1 = (Z_[a] - Z0_) * run, p2 = (Z_[b] - Z_[a]) * (Y_[k] - Y_[a]);
+        const double rise = (p1 + p2) + (std::fabs(p1) + std::fabs(p2)) * 0x1.0p-49;
+        return rise <= 0 || SurelyGreater(hScaled_ * run * (Y_[k] - Y0_), delta_ * rise);
+    }
+
+private:
+    const double* Y_;
+    const double* Z_;
+    double Y0_, Z0_, hScaled_, delta_;
 };
 
 // Greatest float slope over [begin, end) that is > 0, else 0. The arrays hold
@@ -102,12 +137,14 @@ inline float GreatestSlopeIn(const float* HWY_RESTRICT z, const float* HWY_RESTR
     return hn::GetLane(hn::MaxOfLanes(d, top));
 }
 
-std::uint64_t GreatestSlopesByHullImpl(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRICT Z,
-                                       bool exactDifferences, const PassGeometry& geometry,
-                                       float* HWY_RESTRICT best, ColumnScratch& scratch) {
+template <class Checks>
+std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRICT Z, const double* HWY_RESTRICT Zd,
+                    bool exactDifferences, const PassGeometry& geometry, float* HWY_RESTRICT best,
+                    ColumnScratch& scratch) {
     const std::int64_t n = static_cast<std::int64_t>(geometry.n);
     const float* HWY_RESTRICT y = geometry.y;
     const std::int64_t* HWY_RESTRICT Y = geometry.yInt;
+    const double* HWY_RESTRICT Yd = geometry.yDouble;
     std::uint32_t* HWY_RESTRICT stack = scratch.hull.data();
     std::uint32_t* HWY_RESTRICT popped = scratch.popped.data();
     const hn::ScalableTag<float> d;
@@ -134,12 +171,12 @@ std::uint64_t GreatestSlopesByHullImpl(const float* HWY_RESTRICT z, const std::i
                 top = slope > 0.0f ? slope : 0.0f;
                 ++evaluated;
             } else {
-                const Origin o{Y0, Z0, Z[t] - Z0, Y[t] - Y0};
+                const Checks o(Y, Z, Yd, Zd, r, t);
                 // Samples before t lie below the edge (m, t), m the vertex popped last.
                 std::int64_t lo = t;
                 if (t > r + 1) {
                     const std::int64_t m = popped[npop - 1];
-                    const auto clear = [&](std::int64_t k) { return o.LineBelowAt(Y, Z, m, t, Y[k]); };
+                    const auto clear = [&](std::int64_t k) { return o.LineBelowAt(m, t, k); };
                     if (!clear(t - 1)) {
                         if (t - window <= r + 1) {
                             lo = r + 1;
@@ -149,7 +186,7 @@ std::uint64_t GreatestSlopesByHullImpl(const float* HWY_RESTRICT z, const std::i
                             // Out along the popped chain to the first vertex below the
                             // threshold, then along its edge to where the edge crosses it.
                             std::int64_t j = npop - 1;
-                            while (j >= 0 && !o.VertexBelow(Y, Z, popped[j])) --j;
+                            while (j >= 0 && !o.VertexBelow(popped[j])) --j;
                             if (j < 0) {
                                 lo = r + 1;
                             } else {
@@ -158,7 +195,7 @@ std::uint64_t GreatestSlopesByHullImpl(const float* HWY_RESTRICT z, const std::i
                                 std::int64_t yes = a, no = b;
                                 while (no - yes > 1) {
                                     const std::int64_t mid = yes + (no - yes) / 2;
-                                    (o.LineBelowAt(Y, Z, a, b, Y[mid]) ? yes : no) = mid;
+                                    (o.LineBelowAt(a, b, mid) ? yes : no) = mid;
                                 }
                                 lo = yes + 1;
                             }
@@ -169,7 +206,7 @@ std::uint64_t GreatestSlopesByHullImpl(const float* HWY_RESTRICT z, const std::i
                 std::int64_t hi = t;
                 if (depth >= 2) {
                     const std::int64_t v = stack[depth - 2];
-                    const auto clear = [&](std::int64_t k) { return o.LineBelowAt(Y, Z, t, v, Y[k]); };
+                    const auto clear = [&](std::int64_t k) { return o.LineBelowAt(t, v, k); };
                     if (!clear(t + 1)) {
                         if (t + window >= n - 1) {
                             hi = n - 1;
@@ -177,7 +214,7 @@ std::uint64_t GreatestSlopesByHullImpl(const float* HWY_RESTRICT z, const std::i
                             hi = t + window;
                         } else {
                             std::int64_t j = depth - 2;
-                            while (j >= 0 && !o.VertexBelow(Y, Z, stack[j])) --j;
+                            while (j >= 0 && !o.VertexBelow(stack[j])) --j;
                             if (j < 0) {
                                 hi = n - 1;
                             } else {
@@ -185,7 +222,7 @@ std::uint64_t GreatestSlopesByHullImpl(const float* HWY_RESTRICT z, const std::i
                                 std::int64_t no = a, yes = b;
                                 while (yes - no > 1) {
                                     const std::int64_t mid = no + (yes - no) / 2;
-                                    (o.LineBelowAt(Y, Z, a, b, Y[mid]) ? yes : no) = mid;
+                                    (o.LineBelowAt(a, b, mid) ? yes : no) = mid;
                                 }
                                 hi = yes - 1;
                             }
@@ -205,6 +242,18 @@ std::uint64_t GreatestSlopesByHullImpl(const float* HWY_RESTRICT z, const std::i
         stack[depth++] = static_cast<std::uint32_t>(r);
     }
     return evaluated;
+}
+
+std::uint64_t GreatestSlopesByHullImpl(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRICT Z,
+                                       bool exactDifferences, const PassGeometry& geometry,
+                                       float* HWY_RESTRICT best, ColumnScratch& scratch) {
+    const std::size_t n = geometry.n;
+    bool small = geometry.yDouble != nullptr;
+    for (std::size_t k = 0; k < n && small; ++k) small = Z[k] < (std::int64_t{1} << 52) && Z[k] > -(std::int64_t{1} << 52);
+    if (!small) return Sweep<WideChecks>(z, Z, nullptr, exactDifferences, geometry, best, scratch);
+    double* Zd = scratch.zDouble.data();
+    for (std::size_t k = 0; k < n; ++k) Zd[k] = static_cast<double>(Z[k]);
+    return Sweep<DoubleChecks>(z, Z, Zd, exactDifferences, geometry, best, scratch);
 }
 
 }  // namespace HWY_NAMESPACE

@@ -9,6 +9,7 @@ void ColumnScratch::Reserve(std::size_t n) {
     next.resize(n);
     suffixMax.resize(n);
     hull.resize(n);
+    zDouble.resize(n);
     popped.resize(n);
     blockMax.resize(n / 16 + 1);
 }

@@ -19,6 +19,7 @@ struct PassGeometry {
     bool regular = false;                // all finite and strictly increasing
     const std::int64_t* yInt = nullptr;  // exact y / 2^yExp when regular and small enough, else null
     bool exactDifferences = false;       // every y[k] - y[j] is a float, no rounding
+    const double* yDouble = nullptr;     // yInt as doubles when all are below 2^52 in magnitude
 };
 
 // Working memory of one thread, reused from column to column.
@@ -26,6 +27,7 @@ struct ColumnScratch {
     std::vector<std::uint32_t> next;     // chain: first later sample rising above
     std::vector<float> suffixMax;        // greatest elevation from k on
     std::vector<std::uint32_t> hull;     // upper hull stack
+    std::vector<double> zDouble;         // scaled elevations as doubles
     std::vector<std::uint32_t> popped;   // hull vertices popped by the current origin
     std::vector<float> blockMax;         // greatest elevation per block of samples
     void Reserve(std::size_t n);

@@ -21,7 +21,12 @@ PanelWorker::PanelWorker(const MapJob& job)
 
 void PanelWorker::Run(std::uint32_t first, std::uint32_t count) {
     const std::size_t w = job_.width, h = job_.height;
+    const std::size_t lines = (std::size_t{count} * 16 + 63) / 64;
     for (std::size_t r = 0; r < h; ++r) {
+        if (r + kPrefetchRows < h) {
+            const char* ahead = reinterpret_cast<const char*>(job_.heights + ((r + kPrefetchRows) * w + first) * 4);
+            for (std::size_t line = 0; line < lines; ++line) __builtin_prefetch(ahead + 64 * line, 0);
+        }
         const float* texel = job_.heights + (r * w + first) * 4;
         for (std::uint32_t j = 0; j < count; ++j) columns_[j * h + r] = Elevation(job_.settings, texel[4 * j]);
     }
@@ -43,6 +48,10 @@ void PanelWorker::Run(std::uint32_t first, std::uint32_t count) {
     }
 
     for (std::size_t r = 0; r < h; ++r) {
+        if (r + kPrefetchRows < h) {
+            const char* ahead = reinterpret_cast<const char*>(job_.out + ((r + kPrefetchRows) * w + first) * 4);
+            for (std::size_t line = 0; line < lines; ++line) __builtin_prefetch(ahead + 64 * line, 1);
+        }
         float* texel = job_.out + (r * w + first) * 4;
         for (std::uint32_t j = 0; j < count; ++j) {
             texel[4 * j] = red_[j * h + r];

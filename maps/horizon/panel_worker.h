@@ -9,7 +9,10 @@
 
 namespace horizon {
 
-constexpr std::uint32_t kPanelColumns = 16;
+// Rows of a texture are far apart (a page or more): a panel's part of a row should
+// fill whole cache lines, and rows are prefetched ahead since nothing else does.
+constexpr std::uint32_t kPanelColumns = 32;
+constexpr std::size_t kPrefetchRows = 12;
 
 struct MapJob {
     const float* heights;

@@ -28,6 +28,10 @@ PassPositions::PassPositions(std::uint32_t n, float cellSize, bool backward) : y
             ScaleExactly(y_.data(), n, range.lowExp, yInt_.data());
             geometry_.yInt = yInt_.data();
             geometry_.exactDifferences = n == 0 || yInt_[n - 1] - yInt_[0] < (std::int64_t{1} << 24);
+            if (range.highExp - range.lowExp <= 52) {
+                yDouble_.assign(yInt_.begin(), yInt_.end());
+                geometry_.yDouble = yDouble_.data();
+            }
         }
     }
 }

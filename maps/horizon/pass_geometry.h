@@ -19,6 +19,7 @@ public:
 private:
     std::vector<float> y_;
     std::vector<std::int64_t> yInt_;
+    std::vector<double> yDouble_;
     PassGeometry geometry_;
 };
 
