@@ -19,6 +19,8 @@ void ConsolePrint(const char* format, ...) {
 
 void WaitForKey() {
     if (!isatty(STDIN_FILENO)) return;
+    // A job in the background would be stopped by the terminal for touching it.
+    if (tcgetpgrp(STDIN_FILENO) != getpgrp()) return;
     termios saved{};
     if (tcgetattr(STDIN_FILENO, &saved) != 0) return;
     termios raw = saved;
