@@ -1,0 +1,79 @@
+// One decoder, called directly whatever the file's first bytes say, so that the
+// fuzzer reaches it with inputs format detection would send elsewhere.
+// FUZZ_FORMAT names the ImageFormat: Png, Jpeg, Tiff, Bmp, Tga, Pnm, Pfm, Hdr or Dds.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <new>
+
+#include "drain_rows.h"
+#include "fuzz_check.h"
+#include "memory_file.h"
+#include "platform/image/dds_decoder.h"
+#include "platform/image/format_detect.h"
+#include "platform/image/image_file.h"
+#include "platform/image/jpeg_decoder.h"
+#include "platform/image/pfm_decoder.h"
+#include "platform/image/png_decoder.h"
+#include "platform/image/pnm_decoder.h"
+#include "platform/image/stb_decoder.h"
+#include "platform/image/tiff_decoder.h"
+
+#ifndef FUZZ_FORMAT
+#error "FUZZ_FORMAT must name the decoder under test"
+#endif
+
+namespace {
+
+HRESULT OpenSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
+    constexpr ImageFormat format = ImageFormat::FUZZ_FORMAT;
+    switch (format) {
+        case ImageFormat::Png:
+            return OpenPngSource(file, source);
+        case ImageFormat::Jpeg:
+            return OpenJpegSource(file, source);
+        case ImageFormat::Tiff:
+            return OpenTiffSource(file, source);
+        case ImageFormat::Pnm:
+            return OpenPnmSource(file, source);
+        case ImageFormat::Pfm:
+            return OpenPfmSource(file, source);
+        case ImageFormat::Dds:
+            return OpenDdsSource(file, source);
+        case ImageFormat::Bmp:
+        case ImageFormat::Tga:
+        case ImageFormat::Hdr:
+            return OpenStbSource(file, format, source);
+        case ImageFormat::Unknown:
+            break;
+    }
+    return E_FAIL;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const MemoryFile input(data, size);
+    ImageFile file;
+    const HRESULT opened = file.Open(input.path());
+    if (size == 0) {
+        FUZZ_CHECK(opened == D3DXERR_INVALIDDATA);
+        return 0;
+    }
+    FUZZ_CHECK(opened == S_OK);
+    FUZZ_CHECK(file.Size() == size);
+
+    std::unique_ptr<RowSource> source;
+    try {
+        const HRESULT hr = OpenSource(file, &source);
+        FUZZ_CHECK(IsDecoderResult(hr));
+        if (hr != S_OK) return 0;
+        FUZZ_CHECK(source != nullptr);
+        // The loader refuses an empty image before asking for rows.
+        if (source->Info().width == 0 || source->Info().height == 0) return 0;
+        DrainRows(*source);
+    } catch (const std::bad_alloc&) {
+        // The loader turns this into E_OUTOFMEMORY.
+    }
+    return 0;
+}

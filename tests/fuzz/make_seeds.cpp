@@ -1,0 +1,552 @@
+// Writes the seed corpora of the fuzz targets: small valid images of every layout
+// each decoder takes, by the libraries' own encoders where there is one, and
+// command lines for the parameter sets. Deterministic: run again, same bytes.
+// Every image is decoded back, so a seed the loader refuses is never written.
+//   fuzz_make_seeds <corpus directory>
+
+// jpeglib.h needs size_t and FILE declared first.
+#include <jpeglib.h>
+#include <png.h>
+#include <stb/stb_image_write.h>
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/image/decode_image.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+fs::path g_root;
+
+fs::path SeedPath(const std::string& target, const std::string& name) {
+    const fs::path dir = g_root / target;
+    fs::create_directories(dir);
+    return dir / name;
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+void WriteFile(const fs::path& path, const Bytes& bytes) { WriteFile(path, std::string(bytes.begin(), bytes.end())); }
+
+void CopySeed(const std::string& from, const std::string& name, const std::string& to) {
+    fs::copy_file(g_root / from / name, SeedPath(to, name), fs::copy_options::overwrite_existing);
+}
+
+// A smooth ramp with some texture, different per channel: every sample differs
+// from its neighbours, so a decoder that mixes up rows or channels shows it.
+unsigned Pattern(unsigned x, unsigned y, unsigned c, unsigned max) {
+    const unsigned v = x * 37 + y * 91 + c * 53 + (x * y * 7) % 29;
+    return v % (max + 1);
+}
+
+Bytes Samples8(unsigned w, unsigned h, unsigned channels) {
+    Bytes out;
+    for (unsigned y = 0; y < h; ++y)
+        for (unsigned x = 0; x < w; ++x)
+            for (unsigned c = 0; c < channels; ++c) out.push_back(static_cast<std::uint8_t>(Pattern(x, y, c, 255)));
+    return out;
+}
+
+// ---- PNG ----
+
+struct PngSeed {
+    const char* name;
+    unsigned width, height;
+    int colour_type, bit_depth;
+    bool interlaced;
+};
+
+void WritePng(const PngSeed& seed) {
+    std::FILE* file = std::fopen(SeedPath("decode_png", seed.name).c_str(), "wb");
+    if (file == nullptr) throw std::runtime_error("cannot open png seed");
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, file);
+    png_set_IHDR(png, info, seed.width, seed.height, seed.bit_depth, seed.colour_type,
+                 seed.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    unsigned channels = 1;
+    switch (seed.colour_type) {
+        case PNG_COLOR_TYPE_GRAY_ALPHA:
+            channels = 2;
+            break;
+        case PNG_COLOR_TYPE_RGB:
+            channels = 3;
+            break;
+        case PNG_COLOR_TYPE_RGB_ALPHA:
+            channels = 4;
+            break;
+        default:
+            break;
+    }
+    std::vector<png_color> palette;
+    if (seed.colour_type == PNG_COLOR_TYPE_PALETTE) {
+        for (unsigned i = 0; i < 16; ++i)
+            palette.push_back(
+                {static_cast<png_byte>(i * 16), static_cast<png_byte>(255 - i * 9), static_cast<png_byte>(i * i)});
+        png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
+        const png_byte alpha[4] = {0, 64, 128, 200};
+        png_set_tRNS(png, info, alpha, 4, nullptr);
+    }
+    if (seed.colour_type == PNG_COLOR_TYPE_GRAY && seed.bit_depth == 8) {
+        png_color_16 key{};
+        key.gray = 37;
+        png_set_tRNS(png, info, nullptr, 0, &key);
+    }
+    png_write_info(png, info);
+    if (seed.bit_depth == 16) png_set_swap(png);  // rows below are little-endian words
+
+    const unsigned max = seed.colour_type == PNG_COLOR_TYPE_PALETTE ? 15 : (1u << seed.bit_depth) - 1;
+    const std::size_t row_bytes = png_get_rowbytes(png, info);
+    std::vector<Bytes> rows(seed.height, Bytes(row_bytes));
+    for (unsigned y = 0; y < seed.height; ++y) {
+        Bytes& row = rows[y];
+        for (unsigned x = 0; x < seed.width; ++x)
+            for (unsigned c = 0; c < channels; ++c) {
+                const unsigned v = Pattern(x, y, c, max);
+                const std::size_t i = std::size_t{x} * channels + c;
+                if (seed.bit_depth == 16) {
+                    row[2 * i] = static_cast<std::uint8_t>(v & 0xFF);
+                    row[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
+                } else if (seed.bit_depth == 8) {
+                    row[i] = static_cast<std::uint8_t>(v);
+                } else {
+                    const unsigned per_byte = 8 / seed.bit_depth;
+                    const unsigned shift = 8 - seed.bit_depth * (1 + i % per_byte);
+                    row[i / per_byte] |= static_cast<std::uint8_t>(v << shift);
+                }
+            }
+    }
+    std::vector<png_bytep> pointers;
+    for (Bytes& row : rows) pointers.push_back(row.data());
+    png_write_image(png, pointers.data());
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+}
+
+// ---- JPEG ----
+
+struct JpegSeed {
+    const char* name;
+    unsigned width, height;
+    int components;
+    bool progressive;
+    int restart_rows;
+    bool subsampled;
+};
+
+void WriteJpeg(const JpegSeed& seed) {
+    std::FILE* file = std::fopen(SeedPath("decode_jpeg", seed.name).c_str(), "wb");
+    if (file == nullptr) throw std::runtime_error("cannot open jpeg seed");
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, file);
+    cinfo.image_width = seed.width;
+    cinfo.image_height = seed.height;
+    cinfo.input_components = seed.components;
+    cinfo.in_color_space = seed.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 85, TRUE);
+    if (seed.progressive) jpeg_simple_progression(&cinfo);
+    cinfo.restart_in_rows = seed.restart_rows;
+    if (seed.components == 3 && !seed.subsampled) {
+        for (int c = 0; c < 3; ++c) cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
+    }
+    jpeg_start_compress(&cinfo, TRUE);
+    const Bytes samples = Samples8(seed.width, seed.height, static_cast<unsigned>(seed.components));
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<JSAMPLE*>(samples.data()) +
+                       std::size_t{cinfo.next_scanline} * seed.width * static_cast<unsigned>(seed.components);
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::fclose(file);
+}
+
+// ---- TIFF ----
+
+struct TiffSeed {
+    const char* name;
+    unsigned width, height;
+    unsigned samples;
+    unsigned bits;
+    std::uint16_t sample_format;
+    std::uint16_t photometric;
+    std::uint16_t compression;
+    unsigned tile;  // 0: strips
+    bool extra_alpha;
+};
+
+void WriteTiff(const TiffSeed& seed) {
+    TIFF* tiff = TIFFOpen(SeedPath("decode_tiff", seed.name).c_str(), "w");
+    if (tiff == nullptr) throw std::runtime_error("cannot open tiff seed");
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, seed.width);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, seed.height);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, seed.samples);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, seed.bits);
+    TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, seed.sample_format);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, seed.photometric);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, seed.compression);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    if (seed.extra_alpha) {
+        const std::uint16_t extra[1] = {EXTRASAMPLE_UNASSALPHA};
+        TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra);
+    }
+    const unsigned sample_bytes = seed.bits / 8;
+    auto sample = [&](unsigned x, unsigned y, unsigned c, std::uint8_t* out) {
+        if (seed.sample_format == SAMPLEFORMAT_IEEEFP) {
+            const float v = static_cast<float>(Pattern(x, y, c, 1000)) / 250.0f - 1.5f;
+            std::memcpy(out, &v, 4);
+        } else if (seed.bits == 16) {
+            const auto v = static_cast<std::uint16_t>(Pattern(x, y, c, 65535) * 173);
+            std::memcpy(out, &v, 2);
+        } else {
+            *out = static_cast<std::uint8_t>(Pattern(x, y, c, 255));
+        }
+    };
+    const std::size_t texel_bytes = std::size_t{seed.samples} * sample_bytes;
+    if (seed.tile == 0) {
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 3u);
+        Bytes row(seed.width * texel_bytes);
+        for (unsigned y = 0; y < seed.height; ++y) {
+            for (unsigned x = 0; x < seed.width; ++x)
+                for (unsigned c = 0; c < seed.samples; ++c) sample(x, y, c, &row[x * texel_bytes + c * sample_bytes]);
+            if (TIFFWriteScanline(tiff, row.data(), y, 0) < 0) throw std::runtime_error("libtiff failed");
+        }
+    } else {
+        TIFFSetField(tiff, TIFFTAG_TILEWIDTH, seed.tile);
+        TIFFSetField(tiff, TIFFTAG_TILELENGTH, seed.tile);
+        Bytes tile(std::size_t{seed.tile} * seed.tile * texel_bytes);
+        for (unsigned ty = 0; ty < seed.height; ty += seed.tile)
+            for (unsigned tx = 0; tx < seed.width; tx += seed.tile) {
+                std::fill(tile.begin(), tile.end(), 0);
+                for (unsigned y = 0; y < seed.tile && ty + y < seed.height; ++y)
+                    for (unsigned x = 0; x < seed.tile && tx + x < seed.width; ++x)
+                        for (unsigned c = 0; c < seed.samples; ++c)
+                            sample(tx + x, ty + y, c, &tile[(y * seed.tile + x) * texel_bytes + c * sample_bytes]);
+                if (TIFFWriteTile(tiff, tile.data(), tx, ty, 0, 0) < 0) throw std::runtime_error("libtiff failed");
+            }
+    }
+    TIFFClose(tiff);
+}
+
+// ---- BMP, TGA, HDR through stb_image_write ----
+
+void WriteStb(const std::string& target, const std::string& name, unsigned w, unsigned h, unsigned channels) {
+    const Bytes samples = Samples8(w, h, channels);
+    const std::string path = SeedPath(target, name).string();
+    const int iw = static_cast<int>(w), ih = static_cast<int>(h), ic = static_cast<int>(channels);
+    int ok = 0;
+    if (target == "decode_bmp") ok = stbi_write_bmp(path.c_str(), iw, ih, ic, samples.data());
+    if (target == "decode_tga") ok = stbi_write_tga(path.c_str(), iw, ih, ic, samples.data());
+    if (target == "decode_hdr") {
+        std::vector<float> values;
+        for (const std::uint8_t v : samples) values.push_back(static_cast<float>(v) / 32.0f);
+        ok = stbi_write_hdr(path.c_str(), iw, ih, ic, values.data());
+    }
+    if (!ok) throw std::runtime_error("stb_image_write failed for " + name);
+}
+
+// ---- PGM / PPM ----
+
+void WritePnm(const std::string& name, char kind, unsigned w, unsigned h, unsigned maxval, const std::string& comment) {
+    const unsigned channels = kind == '6' ? 3 : 1;
+    std::string bytes = std::string("P") + kind + "\n";
+    if (!comment.empty()) bytes += "# " + comment + "\n";
+    bytes += std::to_string(w) + " " + std::to_string(h) + "\n" + std::to_string(maxval) + "\n";
+    for (unsigned y = 0; y < h; ++y)
+        for (unsigned x = 0; x < w; ++x)
+            for (unsigned c = 0; c < channels; ++c) {
+                const unsigned v = Pattern(x, y, c, maxval);
+                if (maxval > 255) bytes += static_cast<char>(v >> 8);
+                bytes += static_cast<char>(v & 0xFF);
+            }
+    WriteFile(SeedPath("decode_pnm", name), bytes);
+}
+
+// ---- PFM ----
+
+void AppendFloat(std::string& bytes, float value, bool little_endian) {
+    std::uint8_t b[4];
+    std::memcpy(b, &value, 4);  // the machine is little-endian
+    if (!little_endian) std::swap(b[0], b[3]), std::swap(b[1], b[2]);
+    bytes.append(reinterpret_cast<const char*>(b), 4);
+}
+
+void WritePfm(const std::string& name, bool rgb, unsigned w, unsigned h, bool little_endian, bool special_values) {
+    const unsigned channels = rgb ? 3 : 1;
+    std::string bytes = std::string(rgb ? "PF" : "Pf") + "\n" + std::to_string(w) + " " + std::to_string(h) + "\n" +
+                        (little_endian ? "-1.0" : "1.0") + "\n";
+    const float specials[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(), -0.0f,
+                              std::numeric_limits<float>::denorm_min(), -std::numeric_limits<float>::max()};
+    for (unsigned y = h; y-- > 0;)
+        for (unsigned x = 0; x < w; ++x)
+            for (unsigned c = 0; c < channels; ++c) {
+                float v = static_cast<float>(Pattern(x, y, c, 1000)) / 100.0f - 2.0f;
+                if (special_values && (x + y + c) % 3 == 0) v = specials[(x + y * w + c) % 5];
+                AppendFloat(bytes, v, little_endian);
+            }
+    WriteFile(SeedPath("decode_pfm", name), bytes);
+}
+
+// ---- DDS ----
+
+void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+struct DdsFormat {
+    std::uint32_t flags;  // pixel format flags
+    std::uint32_t four_cc;
+    std::uint32_t bits;
+    std::uint32_t masks[4];
+};
+
+constexpr std::uint32_t kFourCcFlag = 0x4, kRgbFlag = 0x40, kAlphaFlag = 0x1, kLuminanceFlag = 0x20000;
+
+Bytes DdsHeader(unsigned w, unsigned h, const DdsFormat& format, unsigned levels) {
+    Bytes b(128, 0);
+    std::memcpy(b.data(), "DDS ", 4);
+    Put32(b, 4, 124);
+    Put32(b, 8, 0x1 | 0x2 | 0x4 | 0x1000 | (levels > 1 ? 0x20000u : 0u));
+    Put32(b, 12, h);
+    Put32(b, 16, w);
+    Put32(b, 28, levels);
+    Put32(b, 76, 32);
+    Put32(b, 80, format.flags);
+    Put32(b, 84, format.four_cc);
+    Put32(b, 88, format.bits);
+    for (int i = 0; i < 4; ++i) Put32(b, 92 + 4 * static_cast<std::size_t>(i), format.masks[i]);
+    Put32(b, 108, 0x1000 | (levels > 1 ? 0x400008u : 0u));
+    return b;
+}
+
+// Texel bytes of a w x h level; `bytes_per_texel` bytes of pattern each.
+Bytes DdsTexels(unsigned w, unsigned h, unsigned bytes_per_texel, bool floats) {
+    Bytes out;
+    for (unsigned y = 0; y < h; ++y)
+        for (unsigned x = 0; x < w; ++x) {
+            if (floats) {
+                for (unsigned c = 0; c < bytes_per_texel / 4; ++c) {
+                    const float v = static_cast<float>(Pattern(x, y, c, 1000)) / 1000.0f;
+                    std::uint8_t b[4];
+                    std::memcpy(b, &v, 4);
+                    out.insert(out.end(), b, b + 4);
+                }
+            } else {
+                for (unsigned c = 0; c < bytes_per_texel; ++c)
+                    out.push_back(static_cast<std::uint8_t>(Pattern(x, y, c, 255)));
+            }
+        }
+    return out;
+}
+
+void WriteDds(const std::string& name, unsigned w, unsigned h, const DdsFormat& format, unsigned bytes_per_texel,
+              bool floats, bool mips) {
+    unsigned levels = 1;
+    if (mips)
+        for (unsigned s = std::max(w, h); s > 1; s /= 2) ++levels;
+    Bytes file = DdsHeader(w, h, format, levels);
+    for (unsigned level = 0, lw = w, lh = h; level < levels;
+         ++level, lw = std::max(1u, lw / 2), lh = std::max(1u, lh / 2)) {
+        const Bytes texels = DdsTexels(lw, lh, bytes_per_texel, floats);
+        file.insert(file.end(), texels.begin(), texels.end());
+    }
+    WriteFile(SeedPath("decode_dds", name), file);
+}
+
+void WriteDds10(const std::string& name, unsigned w, unsigned h, std::uint32_t dxgi, unsigned bytes_per_texel,
+                bool floats) {
+    Bytes file = DdsHeader(w, h, {kFourCcFlag, 0x30315844 /* "DX10" */, 0, {0, 0, 0, 0}}, 1);
+    Bytes dx10(20, 0);
+    Put32(dx10, 0, dxgi);
+    Put32(dx10, 4, 3);   // 2D texture
+    Put32(dx10, 12, 1);  // array size
+    file.insert(file.end(), dx10.begin(), dx10.end());
+    const Bytes texels = DdsTexels(w, h, bytes_per_texel, floats);
+    file.insert(file.end(), texels.begin(), texels.end());
+    WriteFile(SeedPath("decode_dds", name), file);
+}
+
+// ---- command lines ----
+
+void WriteLines(const std::string& target, const std::vector<std::string>& lines) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "line-%02zu.txt", i);
+        WriteFile(SeedPath(target, name), lines[i]);
+    }
+}
+
+// Seeds only help when they get past the header checks.
+void CheckImagesDecode() {
+    for (const fs::directory_entry& dir : fs::directory_iterator(g_root)) {
+        if (dir.path().filename().string().rfind("params_", 0) == 0) continue;
+        for (const fs::directory_entry& file : fs::directory_iterator(dir.path())) {
+            DecodedImage image;
+            if (DecodeImageFile(file.path().c_str(), &image) != S_OK)
+                throw std::runtime_error("the loader refuses " + file.path().string());
+        }
+    }
+}
+
+void WriteAll() {
+    for (const PngSeed& s : {
+             PngSeed{"grey8.png", 16, 16, PNG_COLOR_TYPE_GRAY, 8, false},
+             PngSeed{"grey1.png", 13, 3, PNG_COLOR_TYPE_GRAY, 1, false},
+             PngSeed{"grey4.png", 5, 5, PNG_COLOR_TYPE_GRAY, 4, false},
+             PngSeed{"grey-alpha16-interlaced.png", 9, 9, PNG_COLOR_TYPE_GRAY_ALPHA, 16, true},
+             PngSeed{"rgb8.png", 7, 5, PNG_COLOR_TYPE_RGB, 8, false},
+             PngSeed{"rgba16.png", 4, 4, PNG_COLOR_TYPE_RGB_ALPHA, 16, false},
+             PngSeed{"palette-trns.png", 8, 8, PNG_COLOR_TYPE_PALETTE, 4, false},
+             PngSeed{"palette-interlaced.png", 11, 6, PNG_COLOR_TYPE_PALETTE, 8, true},
+         })
+        WritePng(s);
+
+    for (const JpegSeed& s : {
+             JpegSeed{"grey.jpg", 16, 16, 1, false, 0, false},
+             JpegSeed{"rgb-444.jpg", 9, 7, 3, false, 0, false},
+             JpegSeed{"rgb-420-restart.jpg", 17, 13, 3, false, 1, true},
+             JpegSeed{"rgb-progressive.jpg", 16, 8, 3, true, 0, true},
+             JpegSeed{"grey-progressive.jpg", 8, 9, 1, true, 0, false},
+         })
+        WriteJpeg(s);
+
+    for (const TiffSeed& s : {
+             TiffSeed{"grey8.tif", 16, 16, 1, 8, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 0, false},
+             TiffSeed{"grey8-miniswhite-lzw.tif", 9, 7, 1, 8, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISWHITE,
+                      COMPRESSION_LZW, 0, false},
+             TiffSeed{"grey-alpha16.tif", 6, 5, 2, 16, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 0,
+                      true},
+             TiffSeed{"rgb16-deflate.tif", 7, 4, 3, 16, SAMPLEFORMAT_UINT, PHOTOMETRIC_RGB, COMPRESSION_ADOBE_DEFLATE,
+                      0, false},
+             TiffSeed{"rgba8-packbits.tif", 5, 5, 4, 8, SAMPLEFORMAT_UINT, PHOTOMETRIC_RGB, COMPRESSION_PACKBITS, 0,
+                      true},
+             TiffSeed{"float-tiled.tif", 20, 18, 1, 32, SAMPLEFORMAT_IEEEFP, PHOTOMETRIC_MINISBLACK,
+                      COMPRESSION_ADOBE_DEFLATE, 16, false},
+         })
+        WriteTiff(s);
+
+    WriteStb("decode_bmp", "rgb.bmp", 8, 8, 3);
+    WriteStb("decode_bmp", "rgba.bmp", 5, 3, 4);
+    WriteStb("decode_bmp", "grey.bmp", 7, 2, 1);
+    stbi_write_tga_with_rle = 1;
+    WriteStb("decode_tga", "rgb-rle.tga", 8, 8, 3);
+    WriteStb("decode_tga", "grey-rle.tga", 6, 4, 1);
+    stbi_write_tga_with_rle = 0;
+    WriteStb("decode_tga", "rgba.tga", 5, 3, 4);
+    WriteStb("decode_tga", "grey-alpha.tga", 3, 3, 2);
+    WriteStb("decode_hdr", "rgb-rle.hdr", 16, 4, 3);
+    WriteStb("decode_hdr", "rgb-flat.hdr", 5, 3, 3);
+    WriteStb("decode_hdr", "grey.hdr", 4, 4, 1);
+
+    WritePnm("grey8.pgm", '5', 16, 16, 255, "");
+    WritePnm("grey-maxval1000.pgm", '5', 7, 5, 1000, "sixteen-bit samples");
+    WritePnm("grey-maxval3.pgm", '5', 6, 2, 3, "");
+    WritePnm("rgb8.ppm", '6', 5, 4, 255, "a comment");
+    WritePnm("rgb16.ppm", '6', 3, 3, 65535, "");
+
+    WritePfm("grey-le.pfm", false, 8, 8, true, false);
+    WritePfm("grey-be-specials.pfm", false, 5, 3, false, true);
+    WritePfm("rgb-le.pfm", true, 4, 3, true, true);
+    WritePfm("rgb-be.pfm", true, 3, 5, false, false);
+
+    // The tool's own output: A32B32G32R32F with its mip chain.
+    WriteDds("rgba32f-mips.dds", 8, 8, {kFourCcFlag, 116, 0, {0, 0, 0, 0}}, 16, true, true);
+    WriteDds("r32f.dds", 5, 3, {kFourCcFlag, 114, 0, {0, 0, 0, 0}}, 4, true, false);
+    WriteDds("rgba16.dds", 4, 4, {kFourCcFlag, 36, 0, {0, 0, 0, 0}}, 8, false, false);
+    WriteDds("rgba16f.dds", 3, 5, {kFourCcFlag, 113, 0, {0, 0, 0, 0}}, 8, false, false);
+    WriteDds("r16f.dds", 6, 2, {kFourCcFlag, 111, 0, {0, 0, 0, 0}}, 2, false, false);
+    WriteDds("l8.dds", 8, 8, {kLuminanceFlag, 0, 8, {0xFF, 0, 0, 0}}, 1, false, true);
+    WriteDds("l16.dds", 4, 3, {kLuminanceFlag, 0, 16, {0xFFFF, 0, 0, 0}}, 2, false, false);
+    WriteDds("bgra8.dds", 4, 4, {kRgbFlag | kAlphaFlag, 0, 32, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}}, 4, false, false);
+    WriteDds("bgrx8.dds", 3, 3, {kRgbFlag, 0, 32, {0xFF0000, 0xFF00, 0xFF, 0}}, 4, false, false);
+    WriteDds("rgbx8.dds", 2, 5, {kRgbFlag, 0, 32, {0xFF, 0xFF00, 0xFF0000, 0}}, 4, false, false);
+    WriteDds10("dx10-rgba8.dds", 4, 4, 28, 4, false);
+    WriteDds10("dx10-r32f.dds", 3, 3, 41, 4, true);
+    WriteDds10("dx10-bgra8-srgb.dds", 2, 2, 91, 4, false);
+
+    // The loader gets one of each format.
+    for (const auto& [target, name] : std::vector<std::pair<std::string, std::string>>{
+             {"decode_png", "grey8.png"},
+             {"decode_png", "palette-interlaced.png"},
+             {"decode_jpeg", "grey.jpg"},
+             {"decode_jpeg", "rgb-progressive.jpg"},
+             {"decode_tiff", "grey8.tif"},
+             {"decode_tiff", "float-tiled.tif"},
+             {"decode_bmp", "rgb.bmp"},
+             {"decode_tga", "rgb-rle.tga"},
+             {"decode_hdr", "rgb-rle.hdr"},
+             {"decode_pnm", "grey8.pgm"},
+             {"decode_pnm", "rgb16.ppm"},
+             {"decode_pfm", "grey-le.pfm"},
+             {"decode_dds", "rgba32f-mips.dds"},
+             {"decode_dds", "l8.dds"},
+         })
+        CopySeed(target, name, "load_image");
+
+    WriteLines("params_tool", {
+                                  "-H heights.png -T trees.png",
+                                  "-H maps/h.png -T maps/t.png -r 4096 -h 600 -s 16000 -o out/horizon.dds",
+                                  "--HMfname=\"my maps/h.tif\" --TMfname=t.png --OutRez=2048 --HeightZero=\"-35\"",
+                                  "-Hh.pgm -Tt.pgm -r64 -z \"-5\" --Height = 1e40",
+                                  "--HMfname = a --TMfname= b -o \"x [y] = z\" --TerraSize=nan",
+                                  "-H a -T b --Outfname",
+                                  "-H a -T \"b",
+                                  "-H a -T b -x",
+                                  "-T only.png",
+                                  "-H a -T b [ ] = --OutRez=-0",
+                              });
+    WriteLines("params_nested", {
+                                    "in.txt out.txt -v",
+                                    "in.txt -q --shape=branch [ 12 -a 45 -f --child=twig [ 3 --end=leaf [ 0.5 -t ] ] ]",
+                                    "-i in.txt --shape=leaf [ 2 ] -vq",
+                                    "in.txt --shape=branch [ 5 -c leaf [ 1 ] ] out.txt",
+                                    "in.txt --shape=branch [ 5 -c twig [ 1 -e bud ] ]",
+                                    "in.txt --shape=square",
+                                    "in.txt --shape=branch [ 5 -c twig [ ]",
+                                    "\"in file.txt\" \"out [1].txt\" --a-long-name-for-the-usage=\"x = y\"",
+                                    "--unknown=3 -z in.txt",
+                                    "-S branch [ -s 3 ] in.txt",
+                                });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <corpus directory>\n", argv[0]);
+        return 2;
+    }
+    g_root = argv[1];
+    try {
+        WriteAll();
+        CheckImagesDecode();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

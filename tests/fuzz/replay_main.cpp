@@ -1,0 +1,64 @@
+// Runs a fuzz target over files instead of under libFuzzer, for compilers without
+// it: every file of every directory given (and every file given), in name order.
+// Fails when it found nothing to run, so a lost corpus cannot pass unnoticed.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <system_error>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool ReadWhole(const fs::path& path, std::vector<std::uint8_t>* bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<fs::path> files;
+    for (int i = 1; i < argc; ++i) {
+        const fs::path path(argv[i]);
+        std::error_code error;
+        if (fs::is_directory(path, error)) {
+            for (const fs::directory_entry& entry : fs::directory_iterator(path, error)) {
+                if (entry.is_regular_file()) files.push_back(entry.path());
+            }
+        } else if (fs::is_regular_file(path, error)) {
+            files.push_back(path);
+        }
+        if (error) {
+            std::fprintf(stderr, "%s: %s\n", argv[i], error.message().c_str());
+            return 1;
+        }
+    }
+    std::sort(files.begin(), files.end());
+    if (files.empty()) {
+        std::fprintf(stderr, "no inputs to replay\n");
+        return 1;
+    }
+    std::vector<std::uint8_t> bytes;
+    for (const fs::path& file : files) {
+        if (!ReadWhole(file, &bytes)) {
+            std::fprintf(stderr, "%s: cannot read\n", file.c_str());
+            return 1;
+        }
+        // A crash names the input on the line before the sanitizer's report.
+        std::fprintf(stderr, "replaying %s\n", file.c_str());
+        LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+    }
+    std::printf("replayed %zu inputs\n", files.size());
+    return 0;
+}
