@@ -3,6 +3,7 @@
 // evaluated per texel over both passes.
 //
 //   horizon_bench [--max SIZE] [--min SIZE] [--reference-max SIZE] [--runs N] [--threads N] [--only NAME]
+//                 [--no-avx512 1]   (as on a processor with AVX2 at most)
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "hwy/targets.h"
 #include "maps/horizon/horizon_fast.h"
 #include "maps/horizon/testing/terrain_families.h"
 
@@ -25,6 +27,7 @@ struct Options {
     int runs = 3;
     unsigned threads = 0;
     const char* only = nullptr;
+    bool noAvx512 = false;
 };
 
 double Seconds(auto&& work) {
@@ -52,6 +55,7 @@ Options Parse(int argc, char** argv) {
         if (flag == "--runs") options.runs = static_cast<int>(value);
         if (flag == "--threads") options.threads = static_cast<unsigned>(value);
         if (flag == "--only") options.only = argv[i + 1];
+        if (flag == "--no-avx512") options.noAvx512 = value != 0;
     }
     return options;
 }
@@ -60,6 +64,7 @@ Options Parse(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     const Options options = Parse(argc, argv);
+    if (options.noAvx512) hwy::DisableTargets(HWY_AVX3 | HWY_AVX3_DL);
     const Terrain terrains[] = {Terrain::Fbm8,  Terrain::Fbm16, Terrain::FbmTrees, Terrain::Plane,
                                 Terrain::Bowl,  Terrain::Ridge, Terrain::Ramp,     Terrain::RoundedRamp};
     std::printf("| terrain | size | reference s | fast s (median) | fast cpu s | speed-up | samples/texel |\n");
@@ -74,7 +79,7 @@ int main(int argc, char** argv) {
             HorizonFastOptions fastOptions;
             fastOptions.threads = options.threads;
             fastOptions.samplesEvaluated = &samples;
-            const int runs = size >= 8192 ? 1 : options.runs;
+            const int runs = size >= 16384 ? 1 : options.runs;
             std::vector<double> times, cpu;
             for (int run = 0; run < runs; ++run) {
                 const double cpuStart = CpuSeconds();

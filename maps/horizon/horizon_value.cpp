@@ -1,6 +1,6 @@
-// The value chain of ValueFromSlope on vectors: each float step as a float vector
-// operation, each double step in double lanes and then rounded to float, in the
-// same order, so every lane equals the scalar expression bit for bit.
+// The value chain of ValueFromSlope on vectors, in the same order: the steps with
+// a double operand in double lanes rounded to float, the rest as float
+// operations, so every lane equals the scalar expression bit for bit.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "maps/horizon/horizon_value.cpp"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
@@ -19,7 +19,7 @@ void ValuesFromSlopesImpl(const float* HWY_RESTRICT best, const float* HWY_RESTR
     const hn::Rebind<float, decltype(dd)> df;  // as many floats as doubles
     const std::size_t lanes = hn::Lanes(dd);
     const auto far = hn::Set(dd, FarDistance);
-    const auto one = hn::Set(dd, 1.0);
+    const auto onef = hn::Set(df, 1.0f);
     const auto reach = hn::Set(dd, FarDistance - static_cast<double>(halfSize));
     const auto open = hn::Set(df, OpenHorizonValue);
     const auto zero = hn::Zero(df);
@@ -30,10 +30,13 @@ void ValuesFromSlopesImpl(const float* HWY_RESTRICT best, const float* HWY_RESTR
         const auto z0 = hn::LoadU(df, z + r);
         const auto D = hn::DemoteTo(df, hn::Mul(hn::PromoteTo(dd, s), hn::Sub(far, y0)));
         const auto q = hn::DemoteTo(df, hn::Div(hn::PromoteTo(dd, hn::Add(z0, D)), reach));
+        // 1 + q2, its square root and the reciprocal take floats only: in double and
+        // then rounded to float they equal the correctly rounded float operation
+        // (53 >= 2 x 24 + 2, so double rounding is innocuous for +, sqrt and /).
         const auto q2 = hn::Mul(q, q);
-        const auto sum = hn::DemoteTo(df, hn::Add(one, hn::PromoteTo(dd, q2)));
-        const auto root = hn::DemoteTo(df, hn::Sqrt(hn::PromoteTo(dd, sum)));
-        const auto value = hn::DemoteTo(df, hn::Div(one, hn::PromoteTo(dd, root)));
+        const auto sum = hn::Add(onef, q2);
+        const auto root = hn::Sqrt(sum);
+        const auto value = hn::Div(onef, root);
         hn::StoreU(hn::IfThenElse(hn::Gt(s, zero), value, open), df, out + r);
     }
     for (; r < n; ++r) out[r] = best[r] > 0.0f ? ValueFromSlope(best[r], y[r], z[r], halfSize) : OpenHorizonValue;

@@ -110,7 +110,9 @@ std::vector<float> MakeHeights(Terrain terrain, std::uint32_t width, std::uint32
                     h = static_cast<float>((dr * dr + dc * dc) / (double(size) * size));
                     break;
                 }
-                case Terrain::Ridge: h = static_cast<float>(1.0 - std::fabs(r - height / 2.0) / size + 0.1 * c / size); break;
+                case Terrain::Ridge:  // exact: steps of 2^-14 on both flanks
+                    h = static_cast<float>((2.0 * height - std::fabs(2.0 * r - height) * slopeA + c) * 0x1.0p-14);
+                    break;
                 case Terrain::Ramp: h = static_cast<float>(r * 0x1.0p-14 + 0.5 - height * 0x1.0p-15); break;
                 case Terrain::RoundedRamp: h = static_cast<float>(r) / static_cast<float>(height) + 0.5f / 3.0f; break;
                 case Terrain::Terraces: h = static_cast<float>(random.Below(4)) * 0.25f + static_cast<float>((r / 3) % 2); break;

@@ -15,7 +15,7 @@ enum class Terrain {
     FbmTrees,    // 8-bit fBm with the tree raise on random texels
     Plane,       // exact tilted plane
     Bowl,        // paraboloid
-    Ridge,       // roof along the row axis
+    Ridge,       // exact roof along the row axis
     Ramp,        // exact ramp crossing elevation 0 (use with ZeroCrossing settings)
     RoundedRamp, // float-rounded ramp crossing elevation 0
     Terraces,    // few repeated values, many equal slopes

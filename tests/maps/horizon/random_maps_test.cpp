@@ -43,7 +43,7 @@ class RandomMaps : public ::testing::TestWithParam<Terrain> {};
 TEST_P(RandomMaps, MatchReferenceBitForBit) {
     const Terrain terrain = GetParam();
     int failures = 0;
-    for (std::uint64_t seed = 1; seed <= 300 && failures < 5; ++seed) {
+    for (std::uint64_t seed = 1; seed <= 800 && failures < 5; ++seed) {
         const std::uint64_t bits = Mix(seed * 131 + static_cast<std::uint64_t>(terrain));
         const std::uint32_t width = Side(bits), height = Side(bits >> 16);
         // Mostly the family's own settings or other ordinary ones, one in three extreme.
