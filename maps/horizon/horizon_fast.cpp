@@ -1,12 +1,11 @@
-// Panels of columns are handed out to worker threads; the calling thread reports
-// progress as panels complete, in rows over both passes.
+// Panels of columns are handed out to the calling thread and its helpers; the
+// calling thread reports progress as panels complete, in rows over both passes.
 #include "maps/horizon/horizon_fast.h"
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -17,47 +16,30 @@ namespace {
 
 using horizon::kPanelColumns;
 
+// Hands out panels of columns to whichever thread asks next.
 class PanelQueue {
 public:
-    PanelQueue(std::uint32_t width) : width_(width), panels_((width + kPanelColumns - 1) / kPanelColumns) {}
+    explicit PanelQueue(std::uint32_t width) : width_(width), panels_((width + kPanelColumns - 1) / kPanelColumns) {}
 
     std::uint32_t Panels() const { return panels_; }
+    std::uint64_t ColumnsDone() const { return columnsDone_.load(); }
 
-    // Runs panels until none is left.
-    void Work(horizon::PanelWorker& worker) {
-        for (std::uint32_t p; (p = next_.fetch_add(1)) < panels_;) {
-            const std::uint32_t first = p * kPanelColumns;
-            const std::uint32_t count = std::min(kPanelColumns, width_ - first);
-            worker.Run(first, count);
-            {
-                std::lock_guard lock(mutex_);
-                columnsDone_ += count;
-            }
-            changed_.notify_one();
-        }
-    }
-
-    // Calls report(columnsDone) on this thread whenever it grows, until all are done.
-    template <typename Report>
-    void Watch(Report report) {
-        std::uint64_t seen = 0;
-        std::unique_lock lock(mutex_);
-        while (seen < width_) {
-            changed_.wait(lock, [&] { return columnsDone_ != seen; });
-            seen = columnsDone_;
-            lock.unlock();
-            report(seen);
-            lock.lock();
-        }
+    // Runs one more panel; false when none is left.
+    bool RunOne(horizon::PanelWorker& worker) {
+        const std::uint32_t p = next_.fetch_add(1);
+        if (p >= panels_) return false;
+        const std::uint32_t first = p * kPanelColumns;
+        const std::uint32_t count = std::min(kPanelColumns, width_ - first);
+        worker.Run(first, count);
+        columnsDone_.fetch_add(count);
+        return true;
     }
 
 private:
     std::uint32_t width_;
     std::uint32_t panels_;
     std::atomic<std::uint32_t> next_{0};
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::uint64_t columnsDone_ = 0;
+    std::atomic<std::uint64_t> columnsDone_{0};
 };
 
 }  // namespace
@@ -99,21 +81,25 @@ void ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, s
     unsigned threads = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
     threads = std::min<unsigned>(threads, queue.Panels());
 
+    // The calling thread works too and reports progress between its panels; if a
+    // helper cannot be started, the others take its share.
     std::vector<std::unique_ptr<horizon::PanelWorker>> workers;
     for (unsigned i = 0; i < threads; ++i) workers.push_back(std::make_unique<horizon::PanelWorker>(job));
-    if (threads == 1) {
-        std::uint32_t done = 0;
-        for (std::uint32_t p = 0; p < queue.Panels(); ++p) {
-            const std::uint32_t first = p * kPanelColumns;
-            const std::uint32_t count = std::min(kPanelColumns, width - first);
-            workers[0]->Run(first, count);
-            report(done += count);
+    {
+        std::vector<std::jthread> helpers;
+        for (unsigned i = 1; i < threads; ++i) {
+            try {
+                helpers.emplace_back([&queue, &worker = *workers[i]] {
+                    while (queue.RunOne(worker)) {
+                    }
+                });
+            } catch (const std::system_error&) {
+                break;
+            }
         }
-    } else {
-        std::vector<std::jthread> pool;
-        for (auto& worker : workers) pool.emplace_back([&queue, &worker] { queue.Work(*worker); });
-        queue.Watch(report);
+        while (queue.RunOne(*workers[0])) report(queue.ColumnsDone());
     }
+    report(width);
 
     if (options.samplesEvaluated) {
         std::uint64_t evaluated = 0;
