@@ -59,8 +59,10 @@ inline double ToDouble(Wide x) {
 // 128-bit arithmetic, rounded to double once at the end.
 class WideChecks {
 public:
-    WideChecks(const std::int64_t* Y, const std::int64_t* Z, const double*, const double*, std::int64_t r,
-               std::int64_t t)
+    static constexpr bool kEdgeSlopes = false;
+
+    WideChecks(const std::int64_t* Y, const std::int64_t* Z, const double*, const double*, const double*,
+               std::int64_t r, std::int64_t t)
         : Y_(Y), Z_(Z), Y0_(Y[r]), Z0_(Z[r]), h_(static_cast<double>(Z[t] - Z[r])),
           delta_(static_cast<double>(Y[t] - Y[r])) {}
 
@@ -90,29 +92,36 @@ private:
 };
 
 // The same tests in double, for integers below 2^52 (held exactly, with exact
-// differences): only the products round, and the rise carries an explicit
-// allowance for them.
+// differences), on the slope of each hull edge computed once when its first vertex
+// is pushed: edge[a] = (Z[b] - Z[a]) / (Y[b] - Y[a]) for the edge (a, b), one
+// rounding. Each test allows for that rounding and its own few.
 class DoubleChecks {
 public:
-    DoubleChecks(const std::int64_t*, const std::int64_t*, const double* Y, const double* Z, std::int64_t r,
-                 std::int64_t t)
-        : Y_(Y), Z_(Z), Y0_(Y[r]), Z0_(Z[r]), hScaled_((1.0 - kThreshold) * (Z[t] - Z[r])), delta_(Y[t] - Y[r]) {}
+    static constexpr bool kEdgeSlopes = true;
+
+    DoubleChecks(const std::int64_t*, const std::int64_t*, const double* Y, const double* Z, const double* edge,
+                 std::int64_t r, std::int64_t t)
+        : Y_(Y), Z_(Z), edge_(edge), Y0_(Y[r]), Z0_(Z[r]), hScaled_((1.0 - kThreshold) * (Z[t] - Z[r])),
+          delta_(Y[t] - Y[r]) {}
 
     bool VertexBelow(std::int64_t k) const {
         const double dz = Z_[k] - Z0_;
         return dz <= 0 || SurelyGreater(hScaled_ * (Y_[k] - Y0_), delta_ * dz);
     }
 
-    bool LineBelowAt(std::int64_t a, std::int64_t b, std::int64_t k) const {
-        const double run = Y_[b] - Y_[a];
-        const double p1 = (Z_[a] - Z0_) * run, p2 = (Z_[b] - Z_[a]) * (Y_[k] - Y_[a]);
-        const double rise = (p1 + p2) + (std::fabs(p1) + std::fabs(p2)) * 0x1.0p-49;
-        return rise <= 0 || SurelyGreater(hScaled_ * run * (Y_[k] - Y0_), delta_ * rise);
+    // The line of the hull edge (a, b) at sample k. Its height above the origin,
+    // Z[a] - Z0 + slope (Y[k] - Y[a]), gets an allowance for the slope's and the
+    // product's rounding; the sum's own rounding is relative and left to the margin.
+    bool LineBelowAt(std::int64_t a, std::int64_t, std::int64_t k) const {
+        const double along = edge_[a] * (Y_[k] - Y_[a]);
+        const double rise = ((Z_[a] - Z0_) + along) + std::fabs(along) * 0x1.0p-49;
+        return rise <= 0 || SurelyGreater(hScaled_ * (Y_[k] - Y0_), delta_ * rise);
     }
 
 private:
     const double* Y_;
     const double* Z_;
+    const double* edge_;
     double Y0_, Z0_, hScaled_, delta_;
 };
 
@@ -147,6 +156,7 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
     const double* HWY_RESTRICT Yd = geometry.yDouble;
     std::uint32_t* HWY_RESTRICT stack = scratch.hull.data();
     std::uint32_t* HWY_RESTRICT popped = scratch.popped.data();
+    double* HWY_RESTRICT edge = scratch.edgeSlope.data();
     const hn::ScalableTag<float> d;
     const std::int64_t window = static_cast<std::int64_t>(hn::Lanes(d)) / 2;
     std::int64_t depth = 0;
@@ -171,7 +181,7 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
                 top = slope > 0.0f ? slope : 0.0f;
                 ++evaluated;
             } else {
-                const Checks o(Y, Z, Yd, Zd, r, t);
+                const Checks o(Y, Z, Yd, Zd, edge, r, t);
                 // Samples before t lie below the edge (m, t), m the vertex popped last.
                 std::int64_t lo = t;
                 if (t > r + 1) {
@@ -239,6 +249,9 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
             }
         }
         best[r] = top;
+        if constexpr (Checks::kEdgeSlopes) {
+            if (t >= 0) edge[r] = (Zd[t] - Zd[r]) / (Yd[t] - Yd[r]);
+        }
         stack[depth++] = static_cast<std::uint32_t>(r);
     }
     return evaluated;

@@ -10,6 +10,7 @@ void ColumnScratch::Reserve(std::size_t n) {
     suffixMax.resize(n);
     hull.resize(n);
     zDouble.resize(n);
+    edgeSlope.resize(n);
     popped.resize(n);
     blockMax.resize(n / 16 + 1);
 }
