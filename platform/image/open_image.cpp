@@ -5,6 +5,7 @@
 
 #include "platform/image/dds_decoder.h"
 #include "platform/image/format_detect.h"
+#include "platform/image/hdr_decoder.h"
 #include "platform/image/image_file.h"
 #include "platform/image/jpeg_decoder.h"
 #include "platform/image/pfm_decoder.h"
@@ -46,7 +47,7 @@ HRESULT OpenImageSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
             hr = OpenStbSource(file, ImageFormat::Tga, source);
             break;
         case ImageFormat::Hdr:
-            hr = OpenStbSource(file, ImageFormat::Hdr, source);
+            hr = OpenHdrSource(file, source);
             break;
         case ImageFormat::Unknown:
             break;

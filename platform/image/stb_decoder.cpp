@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "platform/image/hdr_decoder.h"
 #include "platform/image/image_file.h"
 #include "platform/image/memory_budget.h"
 
@@ -88,7 +89,7 @@ ChannelLayout LayoutFromComponents(int components) {
 }  // namespace
 
 HRESULT OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSource>* source) {
-    const bool hdr = format == ImageFormat::Hdr;
+    if (format == ImageFormat::Hdr) return OpenHdrSource(file, source);
     int width = 0, height = 0, components = 0;
     file.Seek(0);
     StbInput probe{&file};
@@ -107,17 +108,15 @@ HRESULT OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSo
     // stb_image decodes the whole image and may hold a second copy while converting.
     std::uint64_t bytes = 0;
     const bool fits = CheckedMul(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height),
-                                 static_cast<std::uint64_t>(components) * (hdr ? 4u : 1u) * 2u, &bytes);
+                                 static_cast<std::uint64_t>(components) * 2u, &bytes);
     if (const HRESULT hr = CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
 
     file.Seek(0);
     StbInput input{&file};
     int loaded_width = 0, loaded_height = 0, loaded_components = 0;
-    void* pixels = hdr ? static_cast<void*>(stbi_loadf_from_callbacks(&kCallbacks, &input, &loaded_width,
-                                                                      &loaded_height, &loaded_components, 0))
-                       : static_cast<void*>(stbi_load_from_callbacks(&kCallbacks, &input, &loaded_width, &loaded_height,
-                                                                     &loaded_components, 0));
-    std::unique_ptr<std::uint8_t, StbFree> owned(static_cast<std::uint8_t*>(pixels));
+    std::uint8_t* pixels =
+        stbi_load_from_callbacks(&kCallbacks, &input, &loaded_width, &loaded_height, &loaded_components, 0);
+    std::unique_ptr<std::uint8_t, StbFree> owned(pixels);
     if (!owned) return D3DXERR_INVALIDDATA;
     if (input.ran_out) return D3DXERR_INVALIDDATA;
     if (loaded_width != width || loaded_height != height || loaded_components < 1 || loaded_components > 4) {
@@ -128,7 +127,7 @@ HRESULT OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSo
     info.width = static_cast<std::uint32_t>(width);
     info.height = static_cast<std::uint32_t>(height);
     info.layout = LayoutFromComponents(loaded_components);
-    info.type = hdr ? SampleType::F32 : SampleType::U8;
+    info.type = SampleType::U8;
     info.max_value = 255;
     *source = std::make_unique<StbSource>(std::move(owned), info);
     return S_OK;

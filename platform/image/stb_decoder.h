@@ -1,5 +1,7 @@
 #pragma once
-// BMP, TGA and Radiance HDR through stb_image, read through the file's buffer.
+// BMP and TGA through stb_image, read through the file's buffer. Radiance HDR has a
+// reader of its own (stb_image's could loop for ever on a cut-short run-length
+// scanline); it is passed on to that one.
 #include <memory>
 
 #include "platform/image/format_detect.h"

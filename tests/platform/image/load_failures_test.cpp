@@ -92,8 +92,12 @@ std::vector<Fixture> SmallFiles(const TempDir& dir) {
     add("image.bmp", 4, 3);
     WriteTga(dir.Path("image.tga"), 4, 3, 4, Bytes(bytes.begin(), bytes.end()));
     add("image.tga", 4, 3);
-    WriteHdr(dir.Path("image.hdr"), 3, 2, {1, 2, 3, 4, 5, 6, 0.5f, 0.25f, 1, 8, 8, 8, 0, 0, 0, 1, 1, 1});
-    add("image.hdr", 3, 2);
+    WriteHdr(dir.Path("flat.hdr"), 3, 2, {1, 2, 3, 4, 5, 6, 0.5f, 0.25f, 1, 8, 8, 8, 0, 0, 0, 1, 1, 1});
+    add("flat.hdr", 3, 2);
+    std::vector<float> rgb(10 * 2 * 3, 0.75f);
+    for (std::size_t i = 0; i < rgb.size(); i += 4) rgb[i] = static_cast<float>(i);
+    WriteHdr(dir.Path("runs.hdr"), 10, 2, rgb);
+    add("runs.hdr", 10, 2);
 
     files.push_back({"image.pgm", PnmBytes('5', 3, 2, 65535, Ramp(6, 65535)), 3, 2});
     files.push_back({"image.pfm", PfmBytes(2, 2, 3, true, std::vector<float>(12, 0.5f)), 2, 2});
@@ -236,6 +240,12 @@ TEST_F(ImageFailures, CorruptOrUnsupportedContentIsInvalidData) {
     cases.push_back({"pgm maxval 0", text("P5\n1 1\n0\n\x01")});
     cases.push_back({"pgm maxval 70000", text("P5\n1 1\n70000\n\x01\x01")});
     cases.push_back({"pgm no separator", text("P5\n1 1\n255")});
+    const std::string hdr = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 1 +X 16\n\x02\x02";
+    cases.push_back({"hdr zero count", text(hdr + std::string("\x00\x10\x00", 3))});
+    cases.push_back({"hdr run too long", text(hdr + std::string("\x00\x10\x91\x01", 4) + std::string(64, '\x90'))});
+    cases.push_back({"hdr width mismatch", text(hdr + std::string("\x00\x11", 2) + std::string(64, '\x82'))});
+    cases.push_back({"hdr xyz", text("#?RADIANCE\nFORMAT=32-bit_rle_xyze\n\n-Y 1 +X 1\n\x80\x80\x80\x80")});
+    cases.push_back({"hdr flipped", text("#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n+Y 1 +X 1\n\x80\x80\x80\x80")});
     cases.push_back({"bmp header", text("BM\x40\0\0\0\0\0\0\0\x36\0\0\0\x0c\0\0\0")});
 
     ::testing::internal::CaptureStderr();

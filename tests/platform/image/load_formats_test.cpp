@@ -290,14 +290,19 @@ TEST_F(ImageFormats, BmpTgaThroughStbImage) {
     }
 }
 
-TEST_F(ImageFormats, RadianceHdrFloats) {
-    // Powers of two and their sums with a shared exponent are exact in RGBE.
-    const std::vector<float> rgb = {1.0f,   0.5f,    0.25f,    8.0f,  4.0f, 6.0f,  0.0f, 0.0f, 0.0f,
-                                    0.125f, 0.0625f, 0.09375f, 32.0f, 0.0f, 16.0f, 2.0f, 2.0f, 2.0f};
-    WriteHdr(dir_.Path("sky.hdr"), 3, 2, rgb);
-    const Loaded loaded = Load(dir_.Path("sky.hdr"), 3, 2);
-    ASSERT_EQ(loaded.result, S_OK);
-    EXPECT_TRUE(SameBits(loaded.texels, ToRgba(3, rgb)));
+TEST_F(ImageFormats, RadianceHdrFlatAndRunLengthScanlines) {
+    // Exact in RGBE: eighths and a few larger steps, never more than 2^5 apart
+    // within a texel, so the shared exponent costs no bits.
+    const float steps[] = {1.0f, 0.5f, 0.25f, 0.75f, 2.0f, 0.0f, 0.125f, 1.5f, 3.0f, 0.375f};
+    for (const int width : {3, 19}) {  // under 8 texels scanlines are stored flat
+        SCOPED_TRACE(width);
+        std::vector<float> rgb;
+        for (int i = 0; i < width * 2 * 3; ++i) rgb.push_back(i % 7 < 3 ? 4.0f : steps[i % 10]);  // some runs
+        WriteHdr(dir_.Path("sky.hdr"), width, 2, rgb);
+        const Loaded loaded = Load(dir_.Path("sky.hdr"), width, 2);
+        ASSERT_EQ(loaded.result, S_OK);
+        EXPECT_TRUE(SameBits(loaded.texels, ToRgba(3, rgb)));
+    }
 }
 
 TEST_F(ImageFormats, PgmAndPpmAtAnyMaxval) {

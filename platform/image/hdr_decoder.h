@@ -1,0 +1,10 @@
+#pragma once
+// Radiance HDR (RGBE): the "-Y height +X width" layout, flat or run-length encoded
+// scanlines, decoded row by row to 32-bit float RGB.
+#include <memory>
+
+#include "platform/image/row_source.h"
+
+class ImageFile;
+
+HRESULT OpenHdrSource(ImageFile& file, std::unique_ptr<RowSource>* source);
