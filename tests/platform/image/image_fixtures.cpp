@@ -42,7 +42,7 @@ void Put32(Bytes& out, std::uint32_t v) {
 void OnPngWriteWarning(png_structp, png_const_charp) {}
 
 struct PngWriteArgs {
-    const PngSpec* spec;
+    const PngImage* image;
     png_colorp palette;
     int palette_size;
     png_color_16* key;
@@ -52,19 +52,19 @@ struct PngWriteArgs {
 
 bool WritePngPlain(png_structp png, png_infop info, const PngWriteArgs* args) {
     if (setjmp(png_jmpbuf(png))) return false;
-    const PngSpec& spec = *args->spec;
+    const PngImage& image = *args->image;
     png_init_io(png, args->file);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bit_depth, spec.colour_type,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, image.width, image.height, image.bit_depth, image.colour_type,
+                 image.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     if (args->palette_size > 0) png_set_PLTE(png, info, args->palette, args->palette_size);
-    if (!spec.transparency.empty()) {
-        png_set_tRNS(png, info, spec.transparency.data(), static_cast<int>(spec.transparency.size()), nullptr);
+    if (!image.transparency.empty()) {
+        png_set_tRNS(png, info, image.transparency.data(), static_cast<int>(image.transparency.size()), nullptr);
     }
     if (args->key != nullptr) png_set_tRNS(png, info, nullptr, 0, args->key);
-    png_set_compression_level(png, spec.compression_level);
+    png_set_compression_level(png, image.compression_level);
     png_write_info(png, info);
-    if (spec.bit_depth < 8) png_set_packing(png);
+    if (image.bit_depth < 8) png_set_packing(png);
     png_write_image(png, args->rows);
     png_write_end(png, nullptr);
     return true;
@@ -94,24 +94,24 @@ struct JpegWriteErrors {
     std::longjmp(reinterpret_cast<JpegWriteErrors*>(cinfo->err)->jump, 1);
 }
 
-bool WriteJpegPlain(jpeg_compress_struct* cinfo, JpegWriteErrors* errors, const JpegSpec* spec, std::FILE* file) {
+bool WriteJpegPlain(jpeg_compress_struct* cinfo, JpegWriteErrors* errors, const JpegImage* image, std::FILE* file) {
     if (setjmp(errors->jump)) {
         jpeg_destroy_compress(cinfo);
         return false;
     }
     jpeg_create_compress(cinfo);
     jpeg_stdio_dest(cinfo, file);
-    cinfo->image_width = spec->width;
-    cinfo->image_height = spec->height;
-    cinfo->input_components = spec->components;
-    cinfo->in_color_space = spec->components == 1 ? JCS_GRAYSCALE : spec->components == 3 ? JCS_RGB : JCS_CMYK;
+    cinfo->image_width = image->width;
+    cinfo->image_height = image->height;
+    cinfo->input_components = image->components;
+    cinfo->in_color_space = image->components == 1 ? JCS_GRAYSCALE : image->components == 3 ? JCS_RGB : JCS_CMYK;
     jpeg_set_defaults(cinfo);
-    jpeg_set_quality(cinfo, spec->quality, TRUE);
-    if (spec->progressive) jpeg_simple_progression(cinfo);
+    jpeg_set_quality(cinfo, image->quality, TRUE);
+    if (image->progressive) jpeg_simple_progression(cinfo);
     jpeg_start_compress(cinfo, TRUE);
-    const std::size_t stride = std::size_t{spec->width} * spec->components;
+    const std::size_t stride = std::size_t{image->width} * image->components;
     while (cinfo->next_scanline < cinfo->image_height) {
-        JSAMPROW row = const_cast<JSAMPLE*>(spec->samples.data() + cinfo->next_scanline * stride);
+        JSAMPROW row = const_cast<JSAMPLE*>(image->samples.data() + cinfo->next_scanline * stride);
         jpeg_write_scanlines(cinfo, &row, 1);
     }
     jpeg_finish_compress(cinfo);
@@ -150,93 +150,94 @@ Bytes ReadBytes(const std::string& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void WritePng(const std::string& path, const PngSpec& spec) {
-    const int channels = PngChannels(spec.colour_type);
-    const std::size_t samples_per_row = std::size_t{spec.width} * channels;
-    const std::size_t bytes_per_sample = spec.bit_depth == 16 ? 2 : 1;
-    if (spec.samples.size() != samples_per_row * spec.height) throw std::runtime_error("PNG sample count");
-    Bytes pixels(samples_per_row * bytes_per_sample * spec.height);
-    for (std::size_t i = 0; i < spec.samples.size(); ++i) {
+void WritePng(const std::string& path, const PngImage& image) {
+    const int channels = PngChannels(image.colour_type);
+    const std::size_t samples_per_row = std::size_t{image.width} * channels;
+    const std::size_t bytes_per_sample = image.bit_depth == 16 ? 2 : 1;
+    if (image.samples.size() != samples_per_row * image.height) throw std::runtime_error("PNG sample count");
+    Bytes pixels(samples_per_row * bytes_per_sample * image.height);
+    for (std::size_t i = 0; i < image.samples.size(); ++i) {
         if (bytes_per_sample == 2) {
-            pixels[2 * i] = static_cast<std::uint8_t>(spec.samples[i] >> 8);
-            pixels[2 * i + 1] = static_cast<std::uint8_t>(spec.samples[i]);
+            pixels[2 * i] = static_cast<std::uint8_t>(image.samples[i] >> 8);
+            pixels[2 * i + 1] = static_cast<std::uint8_t>(image.samples[i]);
         } else {
-            pixels[i] = static_cast<std::uint8_t>(spec.samples[i]);
+            pixels[i] = static_cast<std::uint8_t>(image.samples[i]);
         }
     }
-    std::vector<png_bytep> rows(spec.height);
-    for (std::uint32_t y = 0; y < spec.height; ++y) rows[y] = pixels.data() + y * samples_per_row * bytes_per_sample;
+    std::vector<png_bytep> rows(image.height);
+    for (std::uint32_t y = 0; y < image.height; ++y) rows[y] = pixels.data() + y * samples_per_row * bytes_per_sample;
     std::vector<png_color> palette;
-    for (std::size_t i = 0; i + 2 < spec.palette.size(); i += 3) {
-        palette.push_back(png_color{spec.palette[i], spec.palette[i + 1], spec.palette[i + 2]});
+    for (std::size_t i = 0; i + 2 < image.palette.size(); i += 3) {
+        palette.push_back(png_color{image.palette[i], image.palette[i + 1], image.palette[i + 2]});
     }
     png_color_16 key{};
-    key.gray = static_cast<png_uint_16>(spec.grey_key);
+    key.gray = static_cast<png_uint_16>(image.grey_key);
 
     FilePtr file = OpenForWriting(path);
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, &OnPngWriteError, &OnPngWriteWarning);
     png_infop info = png_create_info_struct(png);
     const PngWriteArgs args{
-        &spec,       palette.data(), static_cast<int>(palette.size()), spec.grey_key >= 0 ? &key : nullptr,
+        &image,      palette.data(), static_cast<int>(palette.size()), image.grey_key >= 0 ? &key : nullptr,
         rows.data(), file.get()};
     const bool written = WritePngPlain(png, info, &args);
     png_destroy_write_struct(&png, &info);
     if (!written) throw std::runtime_error("libpng could not write " + path);
 }
 
-void WriteJpeg(const std::string& path, const JpegSpec& spec) {
+void WriteJpeg(const std::string& path, const JpegImage& image) {
     FilePtr file = OpenForWriting(path);
     jpeg_compress_struct cinfo{};
     JpegWriteErrors errors{};
     cinfo.err = jpeg_std_error(&errors.manager);
     errors.manager.error_exit = &OnJpegWriteError;
-    if (!WriteJpegPlain(&cinfo, &errors, &spec, file.get())) throw std::runtime_error("libjpeg could not write");
+    if (!WriteJpegPlain(&cinfo, &errors, &image, file.get())) throw std::runtime_error("libjpeg could not write");
 }
 
-void WriteTiff(const std::string& path, const TiffSpec& spec) {
+void WriteTiff(const std::string& path, const TiffImage& image) {
     const std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(path.c_str(), "w"), &TIFFClose);
     if (!tiff) throw std::runtime_error("cannot create " + path);
     TIFF* t = tiff.get();
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, spec.width);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, spec.height);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, spec.samples_per_pixel);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, spec.bits);
-    TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, spec.sample_format);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, spec.photometric);
-    TIFFSetField(t, TIFFTAG_COMPRESSION, spec.compression);
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, image.width);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, image.height);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, image.samples_per_pixel);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, image.bits);
+    TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, image.sample_format);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, image.photometric);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, image.compression);
     TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    if (spec.samples_per_pixel == 2 || spec.samples_per_pixel == 4) {
+    if (image.samples_per_pixel == 2 || image.samples_per_pixel == 4) {
         const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
         TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, extra);
     }
-    const std::size_t texel_bytes = std::size_t{static_cast<unsigned>(spec.samples_per_pixel)} * spec.bits / 8;
-    const std::size_t row_bytes = (std::size_t{spec.width} * spec.samples_per_pixel * spec.bits + 7) / 8;
+    const std::size_t texel_bytes = std::size_t{static_cast<unsigned>(image.samples_per_pixel)} * image.bits / 8;
+    const std::size_t row_bytes = (std::size_t{image.width} * image.samples_per_pixel * image.bits + 7) / 8;
     // Fewer rows than the height claims make a truncated file.
-    if (spec.data.size() % row_bytes != 0 || spec.data.size() > row_bytes * spec.height) {
+    if (image.data.size() % row_bytes != 0 || image.data.size() > row_bytes * image.height) {
         throw std::runtime_error("TIFF data size");
     }
-    const auto rows = static_cast<std::uint32_t>(spec.data.size() / row_bytes);
-    if (spec.tile_size != 0) {
-        TIFFSetField(t, TIFFTAG_TILEWIDTH, spec.tile_size);
-        TIFFSetField(t, TIFFTAG_TILELENGTH, spec.tile_size);
-        Bytes tile(std::size_t{spec.tile_size} * spec.tile_size * texel_bytes);
-        for (std::uint32_t y0 = 0; y0 < spec.height; y0 += spec.tile_size) {
-            for (std::uint32_t x0 = 0; x0 < spec.width; x0 += spec.tile_size) {
+    const auto rows = static_cast<std::uint32_t>(image.data.size() / row_bytes);
+    if (image.tile_size != 0) {
+        TIFFSetField(t, TIFFTAG_TILEWIDTH, image.tile_size);
+        TIFFSetField(t, TIFFTAG_TILELENGTH, image.tile_size);
+        Bytes tile(std::size_t{image.tile_size} * image.tile_size * texel_bytes);
+        for (std::uint32_t y0 = 0; y0 < image.height; y0 += image.tile_size) {
+            for (std::uint32_t x0 = 0; x0 < image.width; x0 += image.tile_size) {
                 std::fill(tile.begin(), tile.end(), 0);
-                for (std::uint32_t y = y0; y < std::min(rows, y0 + spec.tile_size); ++y) {
-                    const std::size_t n = std::min(spec.tile_size, spec.width - x0) * texel_bytes;
-                    std::memcpy(tile.data() + (y - y0) * spec.tile_size * texel_bytes,
-                                spec.data.data() + y * row_bytes + x0 * texel_bytes, n);
+                for (std::uint32_t y = y0; y < std::min(rows, y0 + image.tile_size); ++y) {
+                    const std::size_t n = std::min(image.tile_size, image.width - x0) * texel_bytes;
+                    std::memcpy(tile.data() + (y - y0) * image.tile_size * texel_bytes,
+                                image.data.data() + y * row_bytes + x0 * texel_bytes, n);
                 }
                 if (TIFFWriteTile(t, tile.data(), x0, y0, 0, 0) < 0) throw std::runtime_error("TIFFWriteTile");
             }
         }
         return;
     }
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, spec.rows_per_strip != 0 ? spec.rows_per_strip : TIFFDefaultStripSize(t, 0));
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP,
+                 image.rows_per_strip != 0 ? image.rows_per_strip : TIFFDefaultStripSize(t, 0));
     Bytes row(row_bytes);
     for (std::uint32_t y = 0; y < rows; ++y) {
-        std::memcpy(row.data(), spec.data.data() + y * row_bytes, row_bytes);
+        std::memcpy(row.data(), image.data.data() + y * row_bytes, row_bytes);
         if (TIFFWriteScanline(t, row.data(), y, 0) < 0) throw std::runtime_error("TIFFWriteScanline");
     }
 }

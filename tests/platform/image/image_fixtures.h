@@ -28,7 +28,7 @@ void WriteBytes(const std::string& path, const Bytes& bytes);
 Bytes ReadBytes(const std::string& path);
 
 // Samples are given one per element, row after row, channels interleaved.
-struct PngSpec {
+struct PngImage {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     int colour_type = 0;  // PNG_COLOR_TYPE_*
@@ -40,9 +40,9 @@ struct PngSpec {
     int grey_key = -1;                       // tRNS of a grey image
     int compression_level = 6;
 };
-void WritePng(const std::string& path, const PngSpec& spec);
+void WritePng(const std::string& path, const PngImage& image);
 
-struct JpegSpec {
+struct JpegImage {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     int components = 1;  // 1 grey, 3 RGB, 4 CMYK
@@ -50,9 +50,9 @@ struct JpegSpec {
     bool progressive = false;
     std::vector<std::uint8_t> samples;
 };
-void WriteJpeg(const std::string& path, const JpegSpec& spec);
+void WriteJpeg(const std::string& path, const JpegImage& image);
 
-struct TiffSpec {
+struct TiffImage {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     int samples_per_pixel = 1;
@@ -64,7 +64,7 @@ struct TiffSpec {
     std::uint32_t rows_per_strip = 0;  // 0: libtiff's choice
     Bytes data;                        // packed native-endian samples
 };
-void WriteTiff(const std::string& path, const TiffSpec& spec);
+void WriteTiff(const std::string& path, const TiffImage& image);
 
 // stb_image_write: BMP (3 or 4 channels), TGA (RLE), HDR (3 channels of floats).
 void WriteBmp(const std::string& path, int width, int height, int channels, const Bytes& samples);

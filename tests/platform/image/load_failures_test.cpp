@@ -40,7 +40,7 @@ std::vector<Fixture> SmallFiles(const TempDir& dir) {
     const auto add = [&](const std::string& name, std::uint32_t width, std::uint32_t height) {
         files.push_back({name, ReadBytes(dir.Path(name)), width, height});
     };
-    PngSpec png;
+    PngImage png;
     png.width = 5;
     png.height = 4;
     png.colour_type = PNG_COLOR_TYPE_RGB;
@@ -54,7 +54,7 @@ std::vector<Fixture> SmallFiles(const TempDir& dir) {
     WritePng(dir.Path("interlaced.png"), png);
     add("interlaced.png", 5, 4);
 
-    JpegSpec jpeg;
+    JpegImage jpeg;
     jpeg.width = 16;
     jpeg.height = 8;
     jpeg.components = 3;
@@ -66,7 +66,7 @@ std::vector<Fixture> SmallFiles(const TempDir& dir) {
     WriteJpeg(dir.Path("progressive.jpg"), jpeg);
     add("progressive.jpg", 16, 8);
 
-    TiffSpec tiff;
+    TiffImage tiff;
     tiff.width = 6;
     tiff.height = 5;
     tiff.samples_per_pixel = 3;
@@ -155,23 +155,23 @@ std::size_t FindMarker(const Bytes& jpeg, std::uint8_t code) {
 }
 
 TEST_F(ImageFailures, CorruptOrUnsupportedContentIsInvalidData) {
-    PngSpec spec;
-    spec.width = 8;
-    spec.height = 8;
-    spec.colour_type = PNG_COLOR_TYPE_GRAY;
-    spec.samples = Ramp(64, 255);
-    WritePng(dir_.Path("good.png"), spec);
+    PngImage fixture;
+    fixture.width = 8;
+    fixture.height = 8;
+    fixture.colour_type = PNG_COLOR_TYPE_GRAY;
+    fixture.samples = Ramp(64, 255);
+    WritePng(dir_.Path("good.png"), fixture);
     const Bytes png = ReadBytes(dir_.Path("good.png"));
 
-    JpegSpec jspec;
-    jspec.width = 32;
-    jspec.height = 32;
-    for (int i = 0; i < 32 * 32; ++i) jspec.samples.push_back(static_cast<std::uint8_t>(i * 13));
-    WriteJpeg(dir_.Path("good.jpg"), jspec);
+    JpegImage jpeg_fixture;
+    jpeg_fixture.width = 32;
+    jpeg_fixture.height = 32;
+    for (int i = 0; i < 32 * 32; ++i) jpeg_fixture.samples.push_back(static_cast<std::uint8_t>(i * 13));
+    WriteJpeg(dir_.Path("good.jpg"), jpeg_fixture);
     const Bytes jpeg = ReadBytes(dir_.Path("good.jpg"));
-    jspec.components = 4;
-    jspec.samples.resize(32 * 32 * 4, 9);
-    WriteJpeg(dir_.Path("cmyk.jpg"), jspec);
+    jpeg_fixture.components = 4;
+    jpeg_fixture.samples.resize(32 * 32 * 4, 9);
+    WriteJpeg(dir_.Path("cmyk.jpg"), jpeg_fixture);
 
     struct Case {
         std::string name;
@@ -207,7 +207,7 @@ TEST_F(ImageFailures, CorruptOrUnsupportedContentIsInvalidData) {
           std::tuple{"tiff signed", SAMPLEFORMAT_INT, 16, PHOTOMETRIC_MINISBLACK},
           std::tuple{"tiff 16-bit float", SAMPLEFORMAT_IEEEFP, 16, PHOTOMETRIC_MINISBLACK},
           std::tuple{"tiff separated", SAMPLEFORMAT_UINT, 8, PHOTOMETRIC_SEPARATED}}) {
-        TiffSpec tiff;
+        TiffImage tiff;
         tiff.width = 2;
         tiff.height = 2;
         tiff.bits = bits;
@@ -298,22 +298,22 @@ long PeakResidentKiB() {
 // claim or its rows run out, as out of memory where the decoder would have to hold
 // more than there is.
 TEST_F(ImageFailures, HugeClaimedSizesFailWithoutAllocating) {
-    PngSpec spec;
-    spec.width = 4;
-    spec.height = 4;
-    spec.colour_type = PNG_COLOR_TYPE_RGB_ALPHA;
-    spec.bit_depth = 16;
-    spec.samples = Ramp(64, 65535);
-    WritePng(dir_.Path("small.png"), spec);
+    PngImage fixture;
+    fixture.width = 4;
+    fixture.height = 4;
+    fixture.colour_type = PNG_COLOR_TYPE_RGB_ALPHA;
+    fixture.bit_depth = 16;
+    fixture.samples = Ramp(64, 65535);
+    WritePng(dir_.Path("small.png"), fixture);
     const Bytes png = ReadBytes(dir_.Path("small.png"));
 
-    JpegSpec jspec;
-    jspec.width = 16;
-    jspec.height = 16;
-    jspec.components = 3;
-    jspec.progressive = true;
-    jspec.samples.assign(16 * 16 * 3, 99);
-    WriteJpeg(dir_.Path("small.jpg"), jspec);
+    JpegImage jpeg_fixture;
+    jpeg_fixture.width = 16;
+    jpeg_fixture.height = 16;
+    jpeg_fixture.components = 3;
+    jpeg_fixture.progressive = true;
+    jpeg_fixture.samples.assign(16 * 16 * 3, 99);
+    WriteJpeg(dir_.Path("small.jpg"), jpeg_fixture);
     Bytes jpeg = ReadBytes(dir_.Path("small.jpg"));
     const std::size_t sof = FindMarker(jpeg, 0xC2);
     ASSERT_LT(sof + 9, jpeg.size());
@@ -321,7 +321,7 @@ TEST_F(ImageFailures, HugeClaimedSizesFailWithoutAllocating) {
     jpeg[sof + 6] = jpeg[sof + 8] = 0xFF;
 
     // One row written of the million claimed.
-    TiffSpec tiff;
+    TiffImage tiff;
     tiff.width = 1000000;
     tiff.height = 1000000;
     tiff.rows_per_strip = 16;

@@ -61,18 +61,18 @@ TEST_F(ImageFormats, PngGreyRgbAndAlphaAtEveryDepth) {
                              : c.colour_type == PNG_COLOR_TYPE_RGB        ? 3
                                                                           : 4;
         const std::uint32_t max = (1u << c.bit_depth) - 1;
-        PngSpec spec;
-        spec.width = 11;
-        spec.height = 9;
-        spec.colour_type = c.colour_type;
-        spec.bit_depth = c.bit_depth;
-        spec.interlaced = c.interlaced;
-        spec.samples = Pattern(std::size_t{spec.width} * spec.height * channels, max);
+        PngImage fixture;
+        fixture.width = 11;
+        fixture.height = 9;
+        fixture.colour_type = c.colour_type;
+        fixture.bit_depth = c.bit_depth;
+        fixture.interlaced = c.interlaced;
+        fixture.samples = Pattern(std::size_t{fixture.width} * fixture.height * channels, max);
         const std::string path = dir_.Path(std::string(c.name) + ".png");
-        WritePng(path, spec);
-        const Loaded loaded = Load(path, spec.width, spec.height);
+        WritePng(path, fixture);
+        const Loaded loaded = Load(path, fixture.width, fixture.height);
         ASSERT_EQ(loaded.result, S_OK);
-        EXPECT_TRUE(SameBits(loaded.texels, ToRgba(channels, Unorms(spec.samples, max))));
+        EXPECT_TRUE(SameBits(loaded.texels, ToRgba(channels, Unorms(fixture.samples, max))));
     }
 }
 
@@ -83,25 +83,25 @@ TEST_F(ImageFormats, PngPaletteAndTransparency) {
         for (const bool with_alpha : {false, true}) {
             SCOPED_TRACE(::testing::Message() << "depth " << depth << (with_alpha ? " tRNS" : ""));
             const std::uint32_t entries = depth == 1 ? 2 : 4;
-            PngSpec spec;
-            spec.width = 7;
-            spec.height = 3;
-            spec.colour_type = PNG_COLOR_TYPE_PALETTE;
-            spec.bit_depth = depth;
-            spec.palette.assign(palette, palette + 3 * entries);
-            if (with_alpha) spec.transparency.assign(alphas, alphas + std::min(entries, 3u));
-            spec.samples = Pattern(std::size_t{spec.width} * spec.height, entries - 1);
+            PngImage fixture;
+            fixture.width = 7;
+            fixture.height = 3;
+            fixture.colour_type = PNG_COLOR_TYPE_PALETTE;
+            fixture.bit_depth = depth;
+            fixture.palette.assign(palette, palette + 3 * entries);
+            if (with_alpha) fixture.transparency.assign(alphas, alphas + std::min(entries, 3u));
+            fixture.samples = Pattern(std::size_t{fixture.width} * fixture.height, entries - 1);
             const std::string path = dir_.Path("palette.png");
-            WritePng(path, spec);
+            WritePng(path, fixture);
 
             std::vector<float> expected;
-            for (const auto index : spec.samples) {
+            for (const auto index : fixture.samples) {
                 const float alpha =
-                    with_alpha && index < spec.transparency.size() ? Unorm(spec.transparency[index], 255) : 1.0f;
+                    with_alpha && index < fixture.transparency.size() ? Unorm(fixture.transparency[index], 255) : 1.0f;
                 expected.insert(expected.end(), {Unorm(palette[3 * index], 255), Unorm(palette[3 * index + 1], 255),
                                                  Unorm(palette[3 * index + 2], 255), alpha});
             }
-            const Loaded loaded = Load(path, spec.width, spec.height);
+            const Loaded loaded = Load(path, fixture.width, fixture.height);
             ASSERT_EQ(loaded.result, S_OK);
             EXPECT_TRUE(SameBits(loaded.texels, expected));
         }
@@ -112,30 +112,30 @@ TEST_F(ImageFormats, PngGreyKeyBecomesAlpha) {
     for (const int depth : {8, 16}) {
         SCOPED_TRACE(depth);
         const std::uint32_t max = (1u << depth) - 1;
-        PngSpec spec;
-        spec.width = 4;
-        spec.height = 2;
-        spec.colour_type = PNG_COLOR_TYPE_GRAY;
-        spec.bit_depth = depth;
-        spec.samples = {0, 5, 7, 5, static_cast<std::uint16_t>(max), 5, 1, 2};
-        spec.grey_key = 5;
+        PngImage fixture;
+        fixture.width = 4;
+        fixture.height = 2;
+        fixture.colour_type = PNG_COLOR_TYPE_GRAY;
+        fixture.bit_depth = depth;
+        fixture.samples = {0, 5, 7, 5, static_cast<std::uint16_t>(max), 5, 1, 2};
+        fixture.grey_key = 5;
         const std::string path = dir_.Path("key.png");
-        WritePng(path, spec);
+        WritePng(path, fixture);
         std::vector<float> values;
-        for (const auto k : spec.samples) values.insert(values.end(), {Unorm(k, max), k == 5 ? 0.0f : 1.0f});
-        const Loaded loaded = Load(path, spec.width, spec.height);
+        for (const auto k : fixture.samples) values.insert(values.end(), {Unorm(k, max), k == 5 ? 0.0f : 1.0f});
+        const Loaded loaded = Load(path, fixture.width, fixture.height);
         ASSERT_EQ(loaded.result, S_OK);
         EXPECT_TRUE(SameBits(loaded.texels, ToRgba(2, values)));
     }
 }
 
 TEST_F(ImageFormats, EightBitValuesAreTheNearestFloatsToKOver255) {
-    PngSpec spec;
-    spec.width = 256;
-    spec.height = 1;
-    spec.colour_type = PNG_COLOR_TYPE_GRAY;
-    for (std::uint16_t k = 0; k < 256; ++k) spec.samples.push_back(k);
-    WritePng(dir_.Path("ramp.png"), spec);
+    PngImage fixture;
+    fixture.width = 256;
+    fixture.height = 1;
+    fixture.colour_type = PNG_COLOR_TYPE_GRAY;
+    for (std::uint16_t k = 0; k < 256; ++k) fixture.samples.push_back(k);
+    WritePng(dir_.Path("ramp.png"), fixture);
     const Loaded loaded = Load(dir_.Path("ramp.png"), 256, 1);
     ASSERT_EQ(loaded.result, S_OK);
     for (int k = 0; k < 256; ++k) {
@@ -149,7 +149,7 @@ TEST_F(ImageFormats, EightBitValuesAreTheNearestFloatsToKOver255) {
 }
 
 TEST_F(ImageFormats, JpegGreyIsExactAndColourKeepsChannelOrder) {
-    JpegSpec grey;
+    JpegImage grey;
     grey.width = 16;
     grey.height = 16;
     grey.samples.assign(256, 200);
@@ -162,7 +162,7 @@ TEST_F(ImageFormats, JpegGreyIsExactAndColourKeepsChannelOrder) {
     }
 
     // Left half red, right half blue; lossy, so within a few steps.
-    JpegSpec colour;
+    JpegImage colour;
     colour.width = 32;
     colour.height = 16;
     colour.components = 3;
@@ -212,48 +212,48 @@ TEST_F(ImageFormats, TiffIntegerAndFloatSamples) {
     };
     for (const TiffCase& c : cases) {
         SCOPED_TRACE(c.name);
-        TiffSpec spec;
-        spec.width = 37;  // not a multiple of the tile size
-        spec.height = 21;
-        spec.samples_per_pixel = c.samples_per_pixel;
-        spec.bits = c.bits;
-        spec.sample_format = c.sample_format;
-        spec.photometric = c.photometric;
-        spec.compression = c.compression;
-        spec.tile_size = c.tile_size;
-        spec.rows_per_strip = 4;
-        const std::size_t count = std::size_t{spec.width} * spec.height * c.samples_per_pixel;
+        TiffImage fixture;
+        fixture.width = 37;  // not a multiple of the tile size
+        fixture.height = 21;
+        fixture.samples_per_pixel = c.samples_per_pixel;
+        fixture.bits = c.bits;
+        fixture.sample_format = c.sample_format;
+        fixture.photometric = c.photometric;
+        fixture.compression = c.compression;
+        fixture.tile_size = c.tile_size;
+        fixture.rows_per_strip = 4;
+        const std::size_t count = std::size_t{fixture.width} * fixture.height * c.samples_per_pixel;
         std::vector<float> values;
         if (c.sample_format == SAMPLEFORMAT_IEEEFP) {
             for (std::size_t i = 0; i < count; ++i) values.push_back(static_cast<float>(i) * 0.37f - 100.0f);
             values[1] = -0.0f;
             values[2] = 1e-40f;  // subnormal
-            spec.data = FloatBytes(values);
+            fixture.data = FloatBytes(values);
         } else {
             const std::uint32_t max = (1u << c.bits) - 1;
             const auto samples = Pattern(count, max);
             values = Unorms(samples, max);
             if (c.bits == 8) {
-                spec.data.assign(samples.begin(), samples.end());
+                fixture.data.assign(samples.begin(), samples.end());
             } else {
-                spec.data = U16Bytes(samples);
+                fixture.data = U16Bytes(samples);
             }
         }
         const std::string path = dir_.Path(std::string(c.name) + ".tif");
-        WriteTiff(path, spec);
-        const Loaded loaded = Load(path, spec.width, spec.height);
+        WriteTiff(path, fixture);
+        const Loaded loaded = Load(path, fixture.width, fixture.height);
         ASSERT_EQ(loaded.result, S_OK);
         EXPECT_TRUE(SameBits(loaded.texels, ToRgba(c.samples_per_pixel, values)));
     }
 }
 
 TEST_F(ImageFormats, TiffMinIsWhiteIsInverted) {
-    TiffSpec spec;
-    spec.width = 3;
-    spec.height = 1;
-    spec.photometric = PHOTOMETRIC_MINISWHITE;
-    spec.data = {0, 55, 255};
-    WriteTiff(dir_.Path("white.tif"), spec);
+    TiffImage fixture;
+    fixture.width = 3;
+    fixture.height = 1;
+    fixture.photometric = PHOTOMETRIC_MINISWHITE;
+    fixture.data = {0, 55, 255};
+    WriteTiff(dir_.Path("white.tif"), fixture);
     const Loaded loaded = Load(dir_.Path("white.tif"), 3, 1);
     ASSERT_EQ(loaded.result, S_OK);
     EXPECT_TRUE(SameBits(loaded.texels, ToRgba(1, {1.0f, Unorm(200, 255), 0.0f})));
@@ -469,12 +469,12 @@ TEST_F(ImageFormats, DecodeImageFileReadsLevelZeroAtItsOwnSize) {
 }
 
 TEST_F(ImageFormats, FormatComesFromContentNotName) {
-    PngSpec spec;
-    spec.width = 2;
-    spec.height = 1;
-    spec.colour_type = PNG_COLOR_TYPE_GRAY;
-    spec.samples = {51, 102};
-    WritePng(dir_.Path("height.dds"), spec);
+    PngImage fixture;
+    fixture.width = 2;
+    fixture.height = 1;
+    fixture.colour_type = PNG_COLOR_TYPE_GRAY;
+    fixture.samples = {51, 102};
+    WritePng(dir_.Path("height.dds"), fixture);
     const Loaded png = Load(dir_.Path("height.dds"), 2, 1);
     ASSERT_EQ(png.result, S_OK);
     EXPECT_TRUE(SameBits(png.texels, ToRgba(1, {0.2f, 0.4f})));

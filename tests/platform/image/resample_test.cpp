@@ -85,13 +85,13 @@ TEST_F(ImageResample, ShrinkingByWholeFactorsAveragesBlocks) {
 }
 
 TEST_F(ImageResample, SixteenBitGreyShrinksToBlockAveragesInEveryChannel) {
-    PngSpec spec;
-    spec.width = 10;
-    spec.height = 4;
-    spec.colour_type = PNG_COLOR_TYPE_GRAY;
-    spec.bit_depth = 16;
-    for (std::uint32_t i = 0; i < 40; ++i) spec.samples.push_back(static_cast<std::uint16_t>(i * 1601 % 65536));
-    WritePng(dir_.Path("grey.png"), spec);
+    PngImage fixture;
+    fixture.width = 10;
+    fixture.height = 4;
+    fixture.colour_type = PNG_COLOR_TYPE_GRAY;
+    fixture.bit_depth = 16;
+    for (std::uint32_t i = 0; i < 40; ++i) fixture.samples.push_back(static_cast<std::uint16_t>(i * 1601 % 65536));
+    WritePng(dir_.Path("grey.png"), fixture);
     const Loaded loaded = Load(dir_.Path("grey.png"), 5, 2);
     ASSERT_EQ(loaded.result, S_OK);
     std::vector<float> expected;
@@ -99,7 +99,8 @@ TEST_F(ImageResample, SixteenBitGreyShrinksToBlockAveragesInEveryChannel) {
         for (std::uint32_t x = 0; x < 5; ++x) {
             double sum = 0;
             for (std::uint32_t v = 0; v < 2; ++v) {
-                for (std::uint32_t u = 0; u < 2; ++u) sum += Unorm(spec.samples[(2 * y + v) * 10 + 2 * x + u], 65535);
+                for (std::uint32_t u = 0; u < 2; ++u)
+                    sum += Unorm(fixture.samples[(2 * y + v) * 10 + 2 * x + u], 65535);
             }
             const auto grey = static_cast<float>(sum / 4);
             expected.insert(expected.end(), {grey, grey, grey, 1.0f});
