@@ -155,6 +155,8 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
     const std::int64_t* HWY_RESTRICT Y = geometry.yInt;
     const double* HWY_RESTRICT Yd = geometry.yDouble;
     std::uint32_t* HWY_RESTRICT stack = scratch.hull.data();
+    std::int64_t* HWY_RESTRICT stackY = scratch.hullY.data();
+    std::int64_t* HWY_RESTRICT stackZ = scratch.hullZ.data();
     std::uint32_t* HWY_RESTRICT popped = scratch.popped.data();
     double* HWY_RESTRICT edge = scratch.edgeSlope.data();
     const hn::ScalableTag<float> d;
@@ -167,9 +169,11 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
         // Pop the top while it lies on or below the segment from r to the next entry.
         std::int64_t npop = 0;
         while (depth >= 2) {
-            const std::int64_t a = stack[depth - 1], b = stack[depth - 2];
-            if (Wide{Z[a] - Z0} * (Y[b] - Y0) > Wide{Z[b] - Z0} * (Y[a] - Y0)) break;
-            popped[npop++] = static_cast<std::uint32_t>(a);
+            // Coordinates live on the stack itself: no load waits for an index.
+            if (Wide{stackZ[depth - 1] - Z0} * (stackY[depth - 2] - Y0) >
+                Wide{stackZ[depth - 2] - Z0} * (stackY[depth - 1] - Y0))
+                break;
+            popped[npop++] = stack[depth - 1];
             --depth;
         }
         float top = 0.0f;
@@ -252,7 +256,10 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
         if constexpr (Checks::kEdgeSlopes) {
             if (t >= 0) edge[r] = (Zd[t] - Zd[r]) / (Yd[t] - Yd[r]);
         }
-        stack[depth++] = static_cast<std::uint32_t>(r);
+        stack[depth] = static_cast<std::uint32_t>(r);
+        stackY[depth] = Y0;
+        stackZ[depth] = Z0;
+        ++depth;
     }
     return evaluated;
 }

@@ -9,10 +9,11 @@ void ColumnScratch::Reserve(std::size_t n) {
     next.resize(n);
     suffixMax.resize(n);
     hull.resize(n);
+    hullY.resize(n);
+    hullZ.resize(n);
     zDouble.resize(n);
     edgeSlope.resize(n);
     popped.resize(n);
-    blockMax.resize(n / 16 + 1);
 }
 
 ScaledColumn ScaleColumn(const float* z, std::size_t n, std::int64_t* zInt) {

@@ -26,11 +26,11 @@ struct PassGeometry {
 struct ColumnScratch {
     std::vector<std::uint32_t> next;     // chain: first later sample rising above
     std::vector<float> suffixMax;        // greatest elevation from k on
-    std::vector<std::uint32_t> hull;     // upper hull stack
+    std::vector<std::uint32_t> hull;     // upper hull stack: sample indices
+    std::vector<std::int64_t> hullY, hullZ;  // and their scaled coordinates
     std::vector<double> zDouble;         // scaled elevations as doubles
     std::vector<double> edgeSlope;       // slope of the hull edge leaving each vertex
     std::vector<std::uint32_t> popped;   // hull vertices popped by the current origin
-    std::vector<float> blockMax;         // greatest elevation per block of samples
     void Reserve(std::size_t n);
 };
 
