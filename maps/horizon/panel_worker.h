@@ -1,6 +1,7 @@
 #pragma once
 // Both passes over a panel of neighbouring columns: gathered into contiguous
 // columns, computed, and scattered back into red and green.
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -34,6 +35,7 @@ public:
 
 private:
     const MapJob& job_;
+    std::size_t stride_;           // floats from one column of the panel to the next
     ColumnScratch scratch_;
     std::vector<float> columns_;   // kPanelColumns x height elevations
     std::vector<float> red_;       // kPanelColumns x height values
