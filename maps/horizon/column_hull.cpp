@@ -31,6 +31,7 @@
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 #include "hwy/highway.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -160,7 +161,8 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
     std::uint32_t* HWY_RESTRICT popped = scratch.popped.data();
     double* HWY_RESTRICT edge = scratch.edgeSlope.data();
     const hn::ScalableTag<float> d;
-    const std::int64_t window = static_cast<std::int64_t>(hn::Lanes(d)) / 2;
+    // Half a vector of 8 lanes on either side: wider windows settle few more texels.
+    const std::int64_t window = std::min<std::int64_t>(static_cast<std::int64_t>(hn::Lanes(d)) / 2, 4);
     std::int64_t depth = 0;
     std::uint64_t evaluated = 0;
 
