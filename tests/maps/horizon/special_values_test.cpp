@@ -76,6 +76,18 @@ TEST(LongColumns, NonFiniteValuesInsideLongColumns) {
                "every other sample NaN");
 }
 
+TEST(LongColumns, ElevationsSpanningManyBinades) {
+    // Scaled to integers these need more than 52 bits (the checks go through 128-bit
+    // products) or more than the hull's budget (the chain of record highs).
+    for (const float tiny : {3e-5f, 1e-12f}) {
+        const auto column = Column(kRows, [&](std::uint32_t r) {
+            return r % 50 == 7 ? tiny * static_cast<float>(1 + r % 7) : static_cast<float>(std::sqrt(r + 1.0)) * 700.0f;
+        });
+        ExpectSame(column, {1.0f, 0.0f, 5000.0f}, "large and tiny elevations");
+        ExpectSame(column, {1.0f, 0.0f, 3001.0f}, "large and tiny elevations, rounded positions");
+    }
+}
+
 TEST(LongColumns, WideTextureOfLongColumnsOnSeveralThreads) {
     const std::uint32_t width = 40, height = 700;
     for (const Terrain terrain : {Terrain::Fbm8, Terrain::RoundedRamp, Terrain::Bowl, Terrain::Specials}) {
