@@ -3,7 +3,8 @@
 // evaluated per texel over both passes.
 //
 //   horizon_bench [--max SIZE] [--min SIZE] [--reference-max SIZE] [--runs N] [--threads N] [--only NAME]
-//                 [--no-avx512 1]   (as on a processor with AVX2 at most)
+//                 [--no-avx512 1]   (as on a processor with AVX2 at most; no effect while the
+//                                    library is built to dispatch up to AVX2 only)
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
