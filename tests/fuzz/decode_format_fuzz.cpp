@@ -11,6 +11,7 @@
 #include "memory_file.h"
 #include "platform/image/dds_decoder.h"
 #include "platform/image/format_detect.h"
+#include "platform/image/hdr_decoder.h"
 #include "platform/image/image_file.h"
 #include "platform/image/jpeg_decoder.h"
 #include "platform/image/pfm_decoder.h"
@@ -40,9 +41,10 @@ HRESULT OpenSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
             return OpenPfmSource(file, source);
         case ImageFormat::Dds:
             return OpenDdsSource(file, source);
+        case ImageFormat::Hdr:
+            return OpenHdrSource(file, source);
         case ImageFormat::Bmp:
         case ImageFormat::Tga:
-        case ImageFormat::Hdr:
             return OpenStbSource(file, format, source);
         case ImageFormat::Unknown:
             break;

@@ -1,10 +1,13 @@
 // Runs a fuzz target over files instead of under libFuzzer, for compilers without
 // it: every file of every directory given (and every file given), in name order.
 // Fails when it found nothing to run, so a lost corpus cannot pass unnoticed.
+// Under the sanitizers it also stops any single allocation above the bound the
+// fuzzers run with: a few bytes of input must never ask for gigabytes.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,7 +17,28 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
+#if defined(UMBRASCOPE_SANITIZED)
+// GCC ships no header for the sanitizers' allocator interface.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*, std::size_t),
+                                                         void (*free_hook)(const volatile void*));
+extern "C" void __sanitizer_print_stack_trace();
+#endif
+
 namespace {
+
+#if defined(UMBRASCOPE_SANITIZED)
+// The same bound as scripts/run-fuzz gives libFuzzer (-malloc_limit_mb).
+constexpr std::size_t kMaxAllocationBytes = std::size_t{1024} << 20;
+
+void OnMalloc(const volatile void* /*pointer*/, std::size_t size) {
+    if (size <= kMaxAllocationBytes) return;
+    std::fprintf(stderr, "allocation of %zu bytes, above the bound of %zu\n", size, kMaxAllocationBytes);
+    __sanitizer_print_stack_trace();
+    std::abort();
+}
+
+void OnFree(const volatile void* /*pointer*/) {}
+#endif
 
 namespace fs = std::filesystem;
 
@@ -28,6 +52,9 @@ bool ReadWhole(const fs::path& path, std::vector<std::uint8_t>* bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(UMBRASCOPE_SANITIZED)
+    __sanitizer_install_malloc_and_free_hooks(&OnMalloc, &OnFree);
+#endif
     std::vector<fs::path> files;
     for (int i = 1; i < argc; ++i) {
         const fs::path path(argv[i]);
