@@ -132,54 +132,16 @@ const std::vector<std::vector<std::string>> kSyntaxFaults = {
 
 // Chaos: what gets thrown into a command line.
 std::vector<std::string> ChaosPool() {
-    return {"[",
-            "]",
-            "=",
-            "\"",
-            "\"\"",
-            "--",
-            "-",
-            "---",
-            "-rr",
-            "-HT",
-            "--OutRez",
-            "--outrez=3",
-            "-r",
-            "-o",
-            "1e40",
-            "-0",
-            "nan",
-            "inf",
-            "-inf",
-            "46341",
-            "2147483647",
-            "-2147483648",
-            "99999999999999999999",
-            "0",
-            "\"-5\"",
-            "x=y",
-            "[a]",
-            "--Height=\"1e40\"",
-            "\t",
-            " ",
-            "\n",
-            "\xc3\xa9",
-            "\xff\xfe",
-            "%s%n%x",
-            std::string(300, 'a'),
-            "--" + std::string(300, 'L'),
-            "-" + std::string(40, 'r'),
-            "--TerraSize=-0",
-            "--HeightZero",
-            "\"[\"",
-            "]]]]",
-            "[[[[",
-            "==",
-            "\"=\"",
-            "-z\"-1\"",
-            "--Outfname=\"\"",
-            "''",
-            "\\"};
+    // clang-format off
+    return {"[", "]", "=", "\"", "\"\"", "--", "-", "---", "-rr", "-HT", "--OutRez", "--outrez=3", "-r", "-o",
+            "1e40", "-0", "nan", "inf", "-inf", "46341", "2147483647", "-2147483648", "99999999999999999999", "0",
+            "\"-5\"", "x=y", "[a]", "--Height=\"1e40\"", "\t", " ", "\n", "\xc3\xa9", "\xff\xfe", "%s%n%x",
+            std::string(300, 'a'), "--" + std::string(300, 'L'), "-" + std::string(40, 'r'), "--TerraSize=-0",
+            "--HeightZero", "\"[\"", "]]]]", "[[[[", "==", "\"=\"", "-z\"-1\"", "--Outfname=\"\"", "''", "\\",
+            // Whole parameters again: which of two values counts is the tool's to say.
+            "-r8", "--OutRez=5", "-h2", "--Height=0.5", "-s100", "--TerraSize=1e4", "-z3", "--HeightZero=\"-3\"",
+            "-ox.dds", "--Outfname=y z.dds"};
+    // clang-format on
 }
 
 void AppendValue(std::vector<std::string>& words, char letter, const std::string& name, const std::string& value,
@@ -371,7 +333,9 @@ SoakCase CaseGenerator::Modelled() {
 }
 
 SoakCase CaseGenerator::Chaotic() {
+    // From a line that works, so that the mutations decide what happens.
     SoakCase c = Modelled();
+    for (int tries = 0; tries < 20 && c.expectedExit != 0; ++tries) c = Modelled();
     static const std::vector<std::string> pool = ChaosPool();
     std::vector<std::string>& w = c.args;
     const std::size_t mutations = 1 + Pick(3);

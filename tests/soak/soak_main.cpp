@@ -239,6 +239,7 @@ int main(int argc, char** argv) {
     CaseGenerator generator(o.seed, WriteSoakMaps(o.work), AvailableMemory());
     const fs::path runDir = fs::path(o.work) / "run";
     std::map<int, int> exitCounts;
+    int checkedModelled = 0, checkedChaos = 0;  // successful runs whose files were compared
     std::map<std::string, int> kindCounts;
     std::vector<Failure> failures;
     double slowest = 0;
@@ -263,6 +264,7 @@ int main(int argc, char** argv) {
         }
 
         std::vector<std::string> problems = CheckRun(c, r, runDir, before, o.timeoutSeconds);
+        if (problems.empty() && r.exitCode == 0) ++(c.settings ? checkedModelled : checkedChaos);
         if (!problems.empty()) {
             Failure f{i, ShellQuoted(c.args), c.kind, std::move(problems), {}};
             // The run's directory stays for a look, with what the tool printed.
@@ -296,6 +298,8 @@ int main(int argc, char** argv) {
     }
     std::printf("\n  command lines (and what was put in them):");
     for (const auto& [kind, count] : kindCounts) std::printf("  %s %d", kind.c_str(), count);
+    std::printf("\n  successful runs checked against the reference: %d modelled, %d chaos", checkedModelled,
+                checkedChaos);
     std::printf("\n  failed runs: %zu\n", failures.size());
     for (const Failure& f : failures) std::printf("    run %d, kept in %s\n", f.run, f.kept.c_str());
 
