@@ -5,6 +5,9 @@
 //   fuzz_make_seeds <corpus directory>
 
 // jpeglib.h needs size_t and FILE declared first.
+#include <cstddef>
+#include <cstdio>
+
 #include <jpeglib.h>
 #include <png.h>
 #include <stb/stb_image_write.h>
@@ -12,9 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
