@@ -1,8 +1,11 @@
 // Runs a fuzz target over files instead of under libFuzzer, for compilers without
 // it: every file of every directory given (and every file given), in name order.
 // Fails when it found nothing to run, so a lost corpus cannot pass unnoticed.
-// Under the sanitizers it also stops any single allocation above the bound the
-// fuzzers run with: a few bytes of input must never ask for gigabytes.
+// A few kilobytes of input must never cost gigabytes: the process may not grow
+// past 1 GB resident, and under the sanitizers no single allocation may exceed
+// the bound the fuzzers run with.
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +28,14 @@ extern "C" void __sanitizer_print_stack_trace();
 #endif
 
 namespace {
+
+constexpr long kMaxResidentKb = 1024 * 1024;
+
+long PeakResidentKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
 
 #if defined(UMBRASCOPE_SANITIZED)
 // The same bound as scripts/run-fuzz gives libFuzzer (-malloc_limit_mb).
@@ -85,6 +96,11 @@ int main(int argc, char** argv) {
         // A crash names the input on the line before the sanitizer's report.
         std::fprintf(stderr, "replaying %s\n", file.c_str());
         LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+        if (const long peak = PeakResidentKb(); peak > kMaxResidentKb) {
+            std::fprintf(stderr, "%s: the process grew to %ld MB, above the bound of %ld MB\n", file.c_str(),
+                         peak / 1024, kMaxResidentKb / 1024);
+            return 1;
+        }
     }
     std::printf("replayed %zu inputs\n", files.size());
     return 0;
