@@ -1,5 +1,6 @@
 #include "platform/image/hdr_decoder.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -47,6 +48,14 @@ bool ParseResolution(const std::string& line, std::uint32_t* width, std::uint32_
     }
     return tokens.size() == 4 && tokens[0] == "-Y" && tokens[2] == "+X" && ParseDimension(tokens[1], height) &&
            ParseDimension(tokens[3], width);
+}
+
+// The fewest bytes a scanline of this width can be stored in: four per texel when
+// flat; when run-length coded, the 4-byte start and, per channel, a run of at most
+// 127 texels in two bytes.
+std::uint64_t MinimumScanlineBytes(std::uint32_t width) {
+    if (width < 8 || width > 0x7FFF) return std::uint64_t{width} * 4;
+    return 4 + 4 * 2 * ((std::uint64_t{width} + 126) / 127);
 }
 
 class HdrSource final : public RowSource {
@@ -136,6 +145,13 @@ HRESULT OpenHdrSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     }
     std::uint32_t width = 0, height = 0;
     if (!rgbe || !ReadLine(file, &line) || !ParseResolution(line, &width, &height)) return D3DXERR_INVALIDDATA;
+    // Every scanline takes some bytes of the file: a claim the rest of the file cannot
+    // hold is cut short, and is refused before any row buffer is sized for it.
+    std::uint64_t least_bytes = 0;
+    if (!CheckedMul(MinimumScanlineBytes(width), height, &least_bytes) ||
+        least_bytes > file.Size() - std::min(file.Position(), file.Size())) {
+        return D3DXERR_INVALIDDATA;
+    }
     if (const HRESULT hr = CheckFitsInMemory(std::uint64_t{width} * 4); hr != S_OK) return hr;
     *source = std::make_unique<HdrSource>(file, width, height);
     return S_OK;

@@ -89,6 +89,11 @@ public:
         info_png_ = png_create_info_struct(png_);
         if (info_png_ == nullptr) return E_OUTOFMEMORY;
         png_set_read_fn(png_, &file, &OnPngRead);
+        // Only the critical chunks and tRNS matter here. libpng buffers text, profile
+        // and other ancillary chunks whole at the length they claim, before reading
+        // them; skipped chunks are read through in small pieces instead, so a claim
+        // the file cannot hold fails as a cut-short file without allocating.
+        png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
 
         PngHeader header{};
         if (!ReadPngHeader(png_, info_png_, &header)) return D3DXERR_INVALIDDATA;
