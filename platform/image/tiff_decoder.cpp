@@ -56,6 +56,21 @@ T FieldOr(TIFF* tiff, ttag_t tag, T fallback) {
     return TIFFGetField(tiff, tag, &value) == 1 ? value : fallback;
 }
 
+// How many decoded bytes one stored byte can stand for at most: a bound on the
+// claims a file of a given size can back. Deflate packs at most 1032 bytes into one,
+// an LZW code at most 4096 bytes, a PackBits pair 128; codecs without so
+// simple a bound (zstd, LZMA, JPEG, ...) get a generous 65536.
+std::uint64_t MaxCompressionRatio(std::uint16_t compression) {
+    switch (compression) {
+        case COMPRESSION_NONE: return 1;
+        case COMPRESSION_PACKBITS: return 64;
+        case COMPRESSION_DEFLATE:
+        case COMPRESSION_ADOBE_DEFLATE: return 1032;
+        case COMPRESSION_LZW: return 4096;
+        default: return 65536;
+    }
+}
+
 class TiffSource final : public RowSource {
 public:
     HRESULT Open(ImageFile& file) {
@@ -117,7 +132,14 @@ public:
         info_.width = width;
         info_.height = height;
 
-        if (TIFFIsTiled(tiff)) return SetUpTiles();
+        // A file too small to hold, even compressed, the texels it claims is cut short:
+        // refuse it before any buffer is sized for the claim.
+        max_ratio_ = MaxCompressionRatio(compression);
+        std::uint64_t image_bytes = 0;
+        if (!CheckedMul(info_.RowBytes(), height, &image_bytes) || image_bytes / max_ratio_ > file.Size())
+            return D3DXERR_INVALIDDATA;
+
+        if (TIFFIsTiled(tiff)) return SetUpTiles(file.Size());
         if (static_cast<std::uint64_t>(TIFFScanlineSize64(tiff)) != info_.RowBytes()) return D3DXERR_INVALIDDATA;
         return S_OK;
     }
@@ -138,7 +160,7 @@ public:
     }
 
 private:
-    HRESULT SetUpTiles() {
+    HRESULT SetUpTiles(std::uint64_t file_size) {
         TIFF* tiff = tiff_.get();
         tile_width_ = FieldOr<std::uint32_t>(tiff, TIFFTAG_TILEWIDTH, 0);
         tile_height_ = FieldOr<std::uint32_t>(tiff, TIFFTAG_TILELENGTH, 0);
@@ -146,7 +168,7 @@ private:
         const std::size_t texel_bytes = info_.RowBytes() / info_.width;
         std::uint64_t tile_bytes = 0;
         if (!CheckedMul(tile_width_, tile_height_, texel_bytes, &tile_bytes) ||
-            static_cast<std::uint64_t>(TIFFTileSize64(tiff)) != tile_bytes) {
+            static_cast<std::uint64_t>(TIFFTileSize64(tiff)) != tile_bytes || tile_bytes / max_ratio_ > file_size) {
             return D3DXERR_INVALIDDATA;
         }
         // One row of tiles at a time.
@@ -191,6 +213,7 @@ private:
     }
 
     std::unique_ptr<TIFF, TiffClose> tiff_;
+    std::uint64_t max_ratio_ = 1;
     bool invert_grey_ = false;
     std::uint32_t next_row_ = 0;
     std::uint32_t tile_width_ = 0;  // 0: strips, read by scanline
