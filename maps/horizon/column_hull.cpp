@@ -267,14 +267,11 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
 }
 
 std::uint64_t GreatestSlopesByHullImpl(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRICT Z,
-                                       bool exactDifferences, const PassGeometry& geometry,
-                                       float* HWY_RESTRICT best, ColumnScratch& scratch) {
-    const std::size_t n = geometry.n;
-    bool small = geometry.yDouble != nullptr;
-    for (std::size_t k = 0; k < n && small; ++k) small = Z[k] < (std::int64_t{1} << 52) && Z[k] > -(std::int64_t{1} << 52);
-    if (!small) return Sweep<WideChecks>(z, Z, nullptr, exactDifferences, geometry, best, scratch);
-    double* Zd = scratch.zDouble.data();
-    for (std::size_t k = 0; k < n; ++k) Zd[k] = static_cast<double>(Z[k]);
+                                       const double* HWY_RESTRICT Zd, bool exactDifferences,
+                                       const PassGeometry& geometry, float* HWY_RESTRICT best,
+                                       ColumnScratch& scratch) {
+    if (Zd == nullptr || geometry.yDouble == nullptr)
+        return Sweep<WideChecks>(z, Z, nullptr, exactDifferences, geometry, best, scratch);
     return Sweep<DoubleChecks>(z, Z, Zd, exactDifferences, geometry, best, scratch);
 }
 
@@ -287,9 +284,11 @@ namespace horizon {
 
 HWY_EXPORT(GreatestSlopesByHullImpl);
 
-std::uint64_t GreatestSlopesByHull(const float* z, const std::int64_t* zInt, bool exactDifferences,
-                                   const PassGeometry& geometry, float* best, ColumnScratch& scratch) {
-    return HWY_DYNAMIC_DISPATCH(GreatestSlopesByHullImpl)(z, zInt, exactDifferences, geometry, best, scratch);
+std::uint64_t GreatestSlopesByHull(const float* z, const std::int64_t* zInt, const double* zDouble,
+                                   bool exactDifferences, const PassGeometry& geometry, float* best,
+                                   ColumnScratch& scratch) {
+    return HWY_DYNAMIC_DISPATCH(GreatestSlopesByHullImpl)(z, zInt, zDouble, exactDifferences, geometry, best,
+                                                          scratch);
 }
 
 }  // namespace horizon

@@ -28,7 +28,6 @@ struct ColumnScratch {
     std::vector<float> suffixMax;        // greatest elevation from k on
     std::vector<std::uint32_t> hull;     // upper hull stack: sample indices
     std::vector<std::int64_t> hullY, hullZ;  // and their scaled coordinates
-    std::vector<double> zDouble;         // scaled elevations as doubles
     std::vector<double> edgeSlope;       // slope of the hull edge leaving each vertex
     std::vector<std::uint32_t> popped;   // hull vertices popped by the current origin
     void Reserve(std::size_t n);
@@ -40,13 +39,20 @@ struct ColumnScratch {
 struct ScaledColumn {
     bool usable = false;
     bool exactDifferences = false;  // every z[k] - z[j] is a float
+    bool doubles = false;           // every zInt is below 2^52 in magnitude, held as doubles too
 };
-ScaledColumn ScaleColumn(const float* z, std::size_t n, std::int64_t* zInt);
 
-// best[r] = the greatest float slope over k > r if it is > 0, else 0. zInt is the
-// scaled column or null. Returns the number of float slopes computed.
-std::uint64_t GreatestSlopes(const float* z, const std::int64_t* zInt, const ScaledColumn& scaled,
-                             const PassGeometry& geometry, float* best, ColumnScratch& scratch);
+// Fills zReversed always; when usable, zInt and its reverse, and when doubles as
+// well, zDouble = zInt and its reverse. Every array holds n elements.
+ScaledColumn PrepareColumn(const float* z, std::size_t n, float* zReversed, std::int64_t* zInt,
+                           std::int64_t* zIntReversed, double* zDouble, double* zDoubleReversed);
+
+// best[r] = the greatest float slope over k > r if it is > 0, else 0. zInt and
+// zDouble are the scaled column as PrepareColumn fills them. Returns the number of
+// float slopes computed.
+std::uint64_t GreatestSlopes(const float* z, const std::int64_t* zInt, const double* zDouble,
+                             const ScaledColumn& scaled, const PassGeometry& geometry, float* best,
+                             ColumnScratch& scratch);
 
 // The exact route that needs no assumption on the values: only the chain of
 // record highs outward from each origin can win.
@@ -54,9 +60,11 @@ std::uint64_t GreatestSlopesByChain(const float* z, const PassGeometry& geometry
                                     ColumnScratch& scratch);
 
 // The upper hull route; needs regular scaled positions and zInt = z / 2^e exact
-// for every sample (finite values of a moderate exponent range).
-// exactDifferences: every z[k] - z[j] is a float as well.
-std::uint64_t GreatestSlopesByHull(const float* z, const std::int64_t* zInt, bool exactDifferences,
-                                   const PassGeometry& geometry, float* best, ColumnScratch& scratch);
+// for every sample (finite values of a moderate exponent range); zDouble is zInt
+// as doubles when below 2^52, else null. exactDifferences: every z[k] - z[j] is a
+// float as well.
+std::uint64_t GreatestSlopesByHull(const float* z, const std::int64_t* zInt, const double* zDouble,
+                                   bool exactDifferences, const PassGeometry& geometry, float* best,
+                                   ColumnScratch& scratch);
 
 }  // namespace horizon

@@ -26,6 +26,8 @@ PanelWorker::PanelWorker(const MapJob& job)
       reversed_(job.height + kReadPadding),
       scaled_(job.height),
       scaledReversed_(job.height),
+      doubles_(job.height),
+      doublesReversed_(job.height),
       best_(job.height),
       values_(job.height) {
     scratch_.Reserve(job.height);
@@ -45,15 +47,14 @@ void PanelWorker::Run(std::uint32_t first, std::uint32_t count) {
 
     for (std::uint32_t j = 0; j < count; ++j) {
         const float* z = &columns_[j * s];
-        const ScaledColumn scaled = ScaleColumn(z, h, scaled_.data());
-        evaluated_ += GreatestSlopes(z, scaled_.data(), scaled, *job_.forward, best_.data(), scratch_);
+        const ScaledColumn scaled = PrepareColumn(z, h, reversed_.data(), scaled_.data(), scaledReversed_.data(),
+                                                  doubles_.data(), doublesReversed_.data());
+        evaluated_ +=
+            GreatestSlopes(z, scaled_.data(), doubles_.data(), scaled, *job_.forward, best_.data(), scratch_);
         ValuesFromSlopes(best_.data(), job_.forward->y, z, job_.halfSize, &red_[j * s], h);
 
-        for (std::size_t i = 0; i < h; ++i) reversed_[i] = z[h - 1 - i];
-        if (scaled.usable)
-            for (std::size_t i = 0; i < h; ++i) scaledReversed_[i] = scaled_[h - 1 - i];
-        evaluated_ += GreatestSlopes(reversed_.data(), scaledReversed_.data(), scaled, *job_.backward, best_.data(),
-                                     scratch_);
+        evaluated_ += GreatestSlopes(reversed_.data(), scaledReversed_.data(), doublesReversed_.data(), scaled,
+                                     *job_.backward, best_.data(), scratch_);
         ValuesFromSlopes(best_.data(), job_.backward->y, reversed_.data(), -job_.halfSize, values_.data(), h);
         float* green = &green_[j * s];
         for (std::size_t i = 0; i < h; ++i) green[h - 1 - i] = values_[i];

@@ -42,6 +42,7 @@ private:
     std::vector<float> green_;
     std::vector<float> reversed_;  // one column, reversed
     std::vector<std::int64_t> scaled_, scaledReversed_;
+    std::vector<double> doubles_, doublesReversed_;
     std::vector<float> best_;
     std::vector<float> values_;
     std::uint64_t evaluated_ = 0;
