@@ -29,7 +29,8 @@ std::string HiddenTempName(const std::string& path) {
     return dir + "." + base + suffix;
 }
 
-constexpr std::size_t kWritebackChunk = std::size_t{64} << 20;
+// Large pieces keep the system calls few; writes and copies may return short anyway.
+constexpr std::size_t kChunk = std::size_t{64} << 20;
 
 }  // namespace
 
@@ -62,7 +63,6 @@ AtomicFile::~AtomicFile() { abandon(); }
 void AtomicFile::abandon() {
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
-    written_ = 0;
     if (!tempName_.empty()) unlink(tempName_.c_str());
     tempName_.clear();
     signalsHeld_.reset();
@@ -95,36 +95,26 @@ HRESULT AtomicFile::write(const void* data, std::size_t bytes) {
     if (fd_ < 0) return E_FAIL;
     const char* p = static_cast<const char*>(data);
     while (bytes > 0) {
-        const std::size_t chunk = bytes < kWritebackChunk ? bytes : kWritebackChunk;
+        const std::size_t chunk = bytes < kChunk ? bytes : kChunk;
         const ssize_t written = ::write(fd_, p, chunk);
         if (written < 0) {
             if (errno == EINTR) continue;
             return ResultFromErrno(errno);
         }
         if (written == 0) return ResultFromErrno(ENOSPC);
-        startWriteback(static_cast<std::size_t>(written));
         p += written;
         bytes -= static_cast<std::size_t>(written);
     }
     return S_OK;
 }
 
-void AtomicFile::startWriteback(std::size_t bytes) {
-    // Let the disk work while the rest is written, so the final flush waits less.
-    sync_file_range(fd_, static_cast<off_t>(written_), static_cast<off_t>(bytes), SYNC_FILE_RANGE_WRITE);
-    written_ += bytes;
-}
-
 HRESULT AtomicFile::copyFrom(int source) {
     if (fd_ < 0) return E_FAIL;
     for (;;) {
         // In-kernel copy; plain reads and writes where the file systems cannot.
-        const ssize_t copied = copy_file_range(source, nullptr, fd_, nullptr, kWritebackChunk, 0);
+        const ssize_t copied = copy_file_range(source, nullptr, fd_, nullptr, kChunk, 0);
         if (copied == 0) return S_OK;
-        if (copied > 0) {
-            startWriteback(static_cast<std::size_t>(copied));
-            continue;
-        }
+        if (copied > 0) continue;
         if (errno == EINTR) continue;
         if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return ResultFromErrno(errno);
         break;

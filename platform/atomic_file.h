@@ -43,13 +43,11 @@ public:
 
 private:
     void abandon();
-    void startWriteback(std::size_t bytes);
 
     std::string target_;
     std::string tempName_;  // only when the file system has no unnamed files
     std::unique_ptr<TerminationSignalsBlocked> signalsHeld_;
     int fd_ = -1;
-    std::size_t written_ = 0;
 };
 
 // Copies the file `source` to `target`, which appears complete or not at all.
