@@ -91,6 +91,9 @@ HWY_AFTER_NAMESPACE();
 namespace horizon {
 
 HWY_EXPORT(PrepareColumnImpl);
+HWY_EXPORT(RangeOf);
+
+ScaleRange ScaleRangeOfVectors(const float* v, std::size_t n) { return HWY_DYNAMIC_DISPATCH(RangeOf)(v, n); }
 
 ScaledColumn PrepareColumn(const float* z, std::size_t n, float* zReversed, std::int64_t* zInt,
                            std::int64_t* zIntReversed, double* zDouble, double* zDoubleReversed) {

@@ -21,6 +21,8 @@ struct ScaleRange {
 };
 
 ScaleRange ScaleRangeOf(const float* v, std::size_t n);
+// The same, a vector at a time on the best instruction set at hand.
+ScaleRange ScaleRangeOfVectors(const float* v, std::size_t n);
 
 // out[i] = v[i] / 2^lowExp, exact; requires Fits for some budget below 63.
 void ScaleExactly(const float* v, std::size_t n, int lowExp, std::int64_t* out);
