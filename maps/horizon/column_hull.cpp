@@ -193,7 +193,7 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
                 if (t > r + 1) {
                     const std::int64_t m = popped[npop - 1];
                     const auto clear = [&](std::int64_t k) { return o.LineBelowAt(m, t, k); };
-                    if (!clear(t - 1)) {
+                    if (!clear(t - 1)) [[unlikely]] {
                         if (t - window <= r + 1) {
                             lo = r + 1;
                         } else if (clear(t - window - 1)) {
@@ -223,7 +223,7 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
                 if (depth >= 2) {
                     const std::int64_t v = stack[depth - 2];
                     const auto clear = [&](std::int64_t k) { return o.LineBelowAt(t, v, k); };
-                    if (!clear(t + 1)) {
+                    if (!clear(t + 1)) [[unlikely]] {
                         if (t + window >= n - 1) {
                             hi = n - 1;
                         } else if (clear(t + window + 1)) {
@@ -245,7 +245,7 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
                         }
                     }
                 }
-                if (lo == hi) {
+                if (lo == hi) [[likely]] {
                     const float slope = (z[t] - z0) / (y[t] - y0);
                     top = slope > 0.0f ? slope : 0.0f;
                 } else {
