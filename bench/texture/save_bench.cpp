@@ -2,6 +2,8 @@
 // copy of it), against `cp` copying the same number of bytes on the same disk. Prints a table; medians of a few runs.
 //
 //   save_bench [size] [directory] [runs]
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -50,7 +52,10 @@ int main(int argc, char** argv) {
     texture->UnlockRect(0);
 
     std::vector<double> save, cp, cpSync;
+    // Each timing starts with nothing dirty in the page cache, so that no step pays
+    // for the writeback of the step before it.
     for (int run = 0; run < runs; ++run) {
+        sync();
         auto start = std::chrono::steady_clock::now();
         if (D3DXSaveTextureToFileW(WidenBytes(first).c_str(), D3DXIFF_DDS, texture, nullptr) != S_OK ||
             CopyFileAtomically(first, second) != S_OK) {
@@ -58,6 +63,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         save.push_back(Seconds(start));
+        sync();
         start = std::chrono::steady_clock::now();
         const std::string command = "cp '" + first + "' '" + copy + "' && cp '" + first + "' '" + copy + "2'";
         if (std::system(command.c_str()) != 0) return 1;
@@ -65,6 +71,7 @@ int main(int argc, char** argv) {
         // The tool's files are flushed to disk before they take their names; cp's are
         // not: the same copy followed by a flush of both copies.
         std::filesystem::remove(copy), std::filesystem::remove(copy + "2");
+        sync();
         start = std::chrono::steady_clock::now();
         if (std::system((command + " && sync '" + copy + "' '" + copy + "2'").c_str()) != 0) return 1;
         cpSync.push_back(Seconds(start));
