@@ -6,10 +6,14 @@
 // A = fl(z[k] - z0) and B = fl(y[k] - y0); both differences are finite (the
 // column stays below 2^126 in magnitude) and carry a relative error below
 // u = 2^-24 (subnormal differences are exact), so A/B lies within a factor
-// (1 +- u) / (1 -+ u) of the real slope. A sample whose real slope is below
-// S (1 - 2^-21) < S ((1 - u) / (1 + u))^2 therefore has a smaller A/B than t, and
-// since fl() is monotone its float slope cannot beat t's. Only samples with a
-// real slope of at least S (1 - 2^-21) need the float evaluation.
+// (1 +- u) / (1 -+ u) of the real slope. The threshold is set against t's own
+// float slope s rather than S: a sample whose real slope is at most s (1 - 2u)
+// has A/B <= s (1 - 2u)(1 + u)/(1 - u) <= s, and since fl() is monotone its
+// float slope cannot beat s. When the position differences are floats (B exact)
+// s (1 - u) suffices. The gap to S is then about the rounding t actually got, a
+// few times narrower than the fixed worst case S (1 - 2^-21), which matters far
+// from the origin where the slopes along the hull differ by little. The fixed one
+// is tried first since it needs no division.
 //
 // The proof that everything outside a short range around t is below that
 // threshold uses supporting lines of the hull: every sample lies below the edge
@@ -36,6 +40,7 @@
 #include <cstdint>
 
 #include "maps/horizon/column_pass.h"
+#include "maps/horizon/proof_stats.h"
 
 HWY_BEFORE_NAMESPACE();
 namespace horizon {
@@ -44,7 +49,6 @@ namespace hn = hwy::HWY_NAMESPACE;
 
 using Wide = __int128;
 
-constexpr double kThreshold = 0x1.0p-21;     // relative slope gap that rounding cannot close
 constexpr double kMargin = 1.0 + 0x1.0p-44;  // far above the few roundings of the checks
 
 // a > b with certainty, for a, b >= 0 each computed with a few roundings.
@@ -56,6 +60,19 @@ inline double ToDouble(Wide x) {
            static_cast<double>(static_cast<std::uint64_t>(x));
 }
 
+// Needs no s: s >= S (1 - u)^3 / (1 + u) > S (1 - 2^-21) (1 + u) / (1 - u).
+constexpr double kWorstCaseFactor = 1.0 - 0x1.0p-21;
+
+// The threshold as a fraction of S, from t's float slope s: at most
+// s (1 - u) / S, or s (1 - 2u) / S when position differences round. S comes from
+// the floats in double within three roundings of 2^-53, the quotient and product
+// add two; 2^-48 covers them all.
+inline double ThresholdFactor(float s, float zt, float z0, float yt, float y0, bool exactPositions) {
+    const double real = (static_cast<double>(zt) - z0) / (static_cast<double>(yt) - y0);
+    const double keep = exactPositions ? 1.0 - 0x1.0p-24 - 0x1.0p-48 : 1.0 - 0x1.0p-23 - 0x1.0p-48;
+    return static_cast<double>(s) / real * keep;
+}
+
 // The threshold tests for one origin r and its hull vertex t. Exact integers in
 // 128-bit arithmetic, rounded to double once at the end.
 class WideChecks {
@@ -63,8 +80,8 @@ public:
     static constexpr bool kEdgeSlopes = false;
 
     WideChecks(const std::int64_t* Y, const std::int64_t* Z, const double*, const double*, const double*,
-               std::int64_t r, std::int64_t t)
-        : Y_(Y), Z_(Z), Y0_(Y[r]), Z0_(Z[r]), h_(static_cast<double>(Z[t] - Z[r])),
+               std::int64_t r, std::int64_t t, double factor)
+        : Y_(Y), Z_(Z), Y0_(Y[r]), Z0_(Z[r]), hScaled_(factor * static_cast<double>(Z[t] - Z[r])),
           delta_(static_cast<double>(Y[t] - Y[r])) {}
 
     // Hull vertex k has a real slope below the threshold.
@@ -79,17 +96,16 @@ public:
     }
 
 private:
-    // (rise / run) / dy < (1 - threshold) h / delta, surely.
+    // (rise / run) / dy < factor h / delta, surely.
     bool Below(Wide rise, std::int64_t run, std::int64_t dy) const {
         if (rise <= 0) return true;
-        return SurelyGreater((1.0 - kThreshold) * h_ * static_cast<double>(run) * static_cast<double>(dy),
-                             delta_ * ToDouble(rise));
+        return SurelyGreater(hScaled_ * static_cast<double>(run) * static_cast<double>(dy), delta_ * ToDouble(rise));
     }
 
     const std::int64_t* Y_;
     const std::int64_t* Z_;
     std::int64_t Y0_, Z0_;
-    double h_, delta_;
+    double hScaled_, delta_;
 };
 
 // The same tests in double, for integers below 2^52 (held exactly, with exact
@@ -101,8 +117,8 @@ public:
     static constexpr bool kEdgeSlopes = true;
 
     DoubleChecks(const std::int64_t*, const std::int64_t*, const double* Y, const double* Z, const double* edge,
-                 std::int64_t r, std::int64_t t)
-        : Y_(Y), Z_(Z), edge_(edge), Y0_(Y[r]), Z0_(Z[r]), hScaled_((1.0 - kThreshold) * (Z[t] - Z[r])),
+                 std::int64_t r, std::int64_t t, double factor)
+        : Y_(Y), Z_(Z), edge_(edge), Y0_(Y[r]), Z0_(Z[r]), hScaled_(factor * (Z[t] - Z[r])),
           delta_(Y[t] - Y[r]) {}
 
     bool VertexBelow(std::int64_t k) const {
@@ -183,27 +199,43 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
         if (t >= 0 && Z[t] > Z0) {
             const float z0 = z[r], y0 = y[r];
             if (exactDifferences) {
+                HORIZON_STAT(stats::kExactSweeps);
                 const float slope = (z[t] - z0) / (y[t] - y0);
                 top = slope > 0.0f ? slope : 0.0f;
                 ++evaluated;
             } else {
-                const Checks o(Y, Z, Yd, Zd, edge, r, t);
+                const float slope = (z[t] - z0) / (y[t] - y0);
+                // The fixed worst-case factor settles most texels without a division;
+                // the sharp one is computed only when it does not.
+                Checks o(Y, Z, Yd, Zd, edge, r, t, kWorstCaseFactor);
+                bool sharp = false;
+                const auto sharpen = [&] {
+                    if (sharp) return;
+                    o = Checks(Y, Z, Yd, Zd, edge, r, t,
+                               ThresholdFactor(slope, z[t], z0, y[t], y0, geometry.exactDifferences));
+                    sharp = true;
+                };
+                HORIZON_STAT(stats::kTexels);
                 // Samples before t lie below the edge (m, t), m the vertex popped last.
                 std::int64_t lo = t;
                 if (t > r + 1) {
                     const std::int64_t m = popped[npop - 1];
                     const auto clear = [&](std::int64_t k) { return o.LineBelowAt(m, t, k); };
-                    if (!clear(t - 1)) [[unlikely]] {
+                    if (!clear(t - 1) && (sharpen(), !clear(t - 1))) [[unlikely]] {
                         if (t - window <= r + 1) {
+                            HORIZON_STAT(stats::kLoNearOrigin);
                             lo = r + 1;
                         } else if (clear(t - window - 1)) {
+                            HORIZON_STAT(stats::kLoWindow);
                             lo = t - window;
                         } else {
+                            HORIZON_STAT(stats::kLoWalk);
                             // Out along the popped chain to the first vertex below the
                             // threshold, then along its edge to where the edge crosses it.
                             std::int64_t j = npop - 1;
                             while (j >= 0 && !o.VertexBelow(popped[j])) --j;
                             if (j < 0) {
+                                HORIZON_STAT(stats::kLoWalkFail);
                                 lo = r + 1;
                             } else {
                                 const std::int64_t a = popped[j], b = j + 1 < npop ? popped[j + 1] : t;
@@ -223,15 +255,19 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
                 if (depth >= 2) {
                     const std::int64_t v = stack[depth - 2];
                     const auto clear = [&](std::int64_t k) { return o.LineBelowAt(t, v, k); };
-                    if (!clear(t + 1)) [[unlikely]] {
+                    if (!clear(t + 1) && (sharpen(), !clear(t + 1))) [[unlikely]] {
                         if (t + window >= n - 1) {
+                            HORIZON_STAT(stats::kHiNearEnd);
                             hi = n - 1;
                         } else if (clear(t + window + 1)) {
+                            HORIZON_STAT(stats::kHiWindow);
                             hi = t + window;
                         } else {
+                            HORIZON_STAT(stats::kHiWalk);
                             std::int64_t j = depth - 2;
                             while (j >= 0 && !o.VertexBelow(stack[j])) --j;
                             if (j < 0) {
+                                HORIZON_STAT(stats::kHiWalkFail);
                                 hi = n - 1;
                             } else {
                                 const std::int64_t b = stack[j], a = j + 1 < depth - 1 ? stack[j + 1] : t;
@@ -245,8 +281,9 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
                         }
                     }
                 }
+                HORIZON_STAT(stats::kLoSamples, static_cast<std::uint64_t>(t - lo));
+                HORIZON_STAT(stats::kHiSamples, static_cast<std::uint64_t>(hi - t));
                 if (lo == hi) [[likely]] {
-                    const float slope = (z[t] - z0) / (y[t] - y0);
                     top = slope > 0.0f ? slope : 0.0f;
                 } else {
                     top = GreatestSlopeIn(z, y, z0, y0, lo, hi + 1);
@@ -270,8 +307,11 @@ std::uint64_t GreatestSlopesByHullImpl(const float* HWY_RESTRICT z, const std::i
                                        const double* HWY_RESTRICT Zd, bool exactDifferences,
                                        const PassGeometry& geometry, float* HWY_RESTRICT best,
                                        ColumnScratch& scratch) {
-    if (Zd == nullptr || geometry.yDouble == nullptr)
+    if (Zd == nullptr || geometry.yDouble == nullptr) {
+        HORIZON_STAT(stats::kWideSweeps);
         return Sweep<WideChecks>(z, Z, nullptr, exactDifferences, geometry, best, scratch);
+    }
+    HORIZON_STAT(stats::kDoubleSweeps);
     return Sweep<DoubleChecks>(z, Z, Zd, exactDifferences, geometry, best, scratch);
 }
 

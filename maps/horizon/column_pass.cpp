@@ -1,4 +1,5 @@
 #include "maps/horizon/column_pass.h"
+#include "maps/horizon/proof_stats.h"
 
 namespace horizon {
 
@@ -20,6 +21,7 @@ std::uint64_t GreatestSlopes(const float* z, const std::int64_t* zInt, const dou
     if (geometry.yInt != nullptr && scaled.usable)
         return GreatestSlopesByHull(z, zInt, scaled.doubles ? zDouble : nullptr,
                                     geometry.exactDifferences && scaled.exactDifferences, geometry, best, scratch);
+    HORIZON_STAT(stats::kChainColumns);
     return GreatestSlopesByChain(z, geometry, best, scratch);
 }
 
