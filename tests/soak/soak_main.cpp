@@ -5,6 +5,7 @@
 // those two identical and equal to the plain computation.
 //   umbrascope_soak --tool <path> [--runs 500] [--seed 1] [--timeout 60] [--work <dir>] [--keep]
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -20,11 +21,11 @@
 
 #include "app/intake.h"
 #include "app/tool_settings.h"
-#include "child_process.h"
 #include "command_model.h"
 #include "expected_output.h"
 #include "platform/wide_text.h"
 #include "soak_maps.h"
+#include "tests/support/run_process.h"
 
 namespace {
 
@@ -143,7 +144,7 @@ std::string DescribeSettings(const ModelSettings& s) {
 }
 
 // Everything wrong with one run; empty when it kept every promise.
-std::vector<std::string> CheckRun(const SoakCase& c, const ChildResult& r, const fs::path& runDir,
+std::vector<std::string> CheckRun(const SoakCase& c, const ProcessResult& r, const fs::path& runDir,
                                   const std::set<std::string>& before, int timeoutSeconds) {
     std::vector<std::string> problems;
     if (r.timedOut) problems.push_back("did not end within " + std::to_string(timeoutSeconds) + " s");
@@ -254,7 +255,11 @@ int main(int argc, char** argv) {
 
         std::vector<std::string> command{o.tool};
         command.insert(command.end(), c.args.begin(), c.args.end());
-        const ChildResult r = RunChild(command, runDir.string(), o.timeoutSeconds);
+        // The child works in its own directory; argv[0] is an absolute path.
+        const std::string dir = runDir.string();
+        const ProcessResult r = RunProcess(command, o.timeoutSeconds, [&dir] {
+            if (chdir(dir.c_str()) != 0) _exit(126);
+        });
         slowest = std::max(slowest, r.seconds);
         ++exitCounts[r.timedOut ? -2 : r.signal != 0 ? -1 : r.exitCode];
         for (std::size_t at = 0; at < c.kind.size();) {

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -16,8 +17,9 @@
 struct ProcessResult {
     int exitCode = -1;    // -1 when it did not exit normally
     int signal = 0;       // the signal that ended it, if any
-    bool timedOut = false;
-    long maxRssKb = 0;    // peak resident memory of the child
+    bool timedOut = false;  // then the child's whole process group was killed
+    double seconds = 0;     // from start to end
+    long maxRssKb = 0;      // peak resident memory of the child
     std::string out;
     std::string err;
 };
@@ -29,7 +31,12 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv, int timeou
                                 const std::function<void(pid_t, const std::string&)>& whileOutput = {}) {
     int outPipe[2], errPipe[2];
     ProcessResult result;
-    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return result;
+    if (pipe2(outPipe, O_CLOEXEC) != 0) return result;
+    if (pipe2(errPipe, O_CLOEXEC) != 0) {
+        close(outPipe[0]), close(outPipe[1]);
+        return result;
+    }
+    const auto start = std::chrono::steady_clock::now();
     const pid_t child = fork();
     if (child == 0) {
         const int devnull = open("/dev/null", O_RDONLY);
@@ -46,21 +53,29 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv, int timeou
         _exit(127);
     }
     close(outPipe[1]), close(errPipe[1]);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    if (child < 0) {
+        close(outPipe[0]), close(errPipe[0]);
+        return result;
+    }
+    const auto deadline = start + std::chrono::seconds(timeoutSeconds);
     pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
     int open = 2;
     while (open > 0) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             result.timedOut = true;
+            kill(-child, SIGKILL);  // setsid made it a group leader
             kill(child, SIGKILL);
             break;
         }
-        if (poll(fds, 2, static_cast<int>(left.count())) <= 0) continue;
+        const int ready = poll(fds, 2, static_cast<int>(left.count()));
+        if (ready < 0 && errno != EINTR) break;
+        if (ready <= 0) continue;
         for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP)) == 0) continue;
+            if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
             char buffer[65536];
             const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
             if (n <= 0) {
                 close(fds[i].fd);
                 fds[i].fd = -1;
@@ -75,7 +90,9 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv, int timeou
         if (f.fd >= 0) close(f.fd);
     int status = 0;
     rusage usage{};
-    wait4(child, &status, 0, &usage);
+    while (wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.maxRssKb = usage.ru_maxrss;
     if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
