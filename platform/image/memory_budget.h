@@ -4,6 +4,10 @@
 
 #include "results/result_code.h"
 
+// Deflate packs at most 1032 bytes into one: a file holding less than its decoded
+// size / 1032 is cut short, whatever it claims.
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
+
 // a * b, or false when the product does not fit in 64 bits.
 bool CheckedMul(std::uint64_t a, std::uint64_t b, std::uint64_t* product);
 

@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr std::uint64_t kMaxDeflateRatio = 1032;
-
 // libpng reports errors by longjmp. The functions below that call setjmp are plain:
 // no object with a destructor lives in their frames, and after a jump they only
 // return. The callbacks libpng calls are plain too.
@@ -109,8 +107,8 @@ public:
         info_.type = header.bit_depth == 16 ? SampleType::U16 : SampleType::U8;
         info_.max_value = header.bit_depth == 16 ? 65535 : 255;
         if (header.row_bytes != info_.RowBytes()) return D3DXERR_INVALIDDATA;
-        // Deflate packs at most 1032 bytes into one, so a file too small for the
-        // filtered rows it claims is cut short: fail before doing any work on it.
+        // A file too small for the filtered rows it claims is cut short: fail before
+        // doing any work on it.
         std::uint64_t filtered_bytes = 0;
         if (!CheckedMul(header.row_bytes + 1, header.height, &filtered_bytes) ||
             filtered_bytes / kMaxDeflateRatio > file.Size()) {

@@ -57,15 +57,15 @@ T FieldOr(TIFF* tiff, ttag_t tag, T fallback) {
 }
 
 // How many decoded bytes one stored byte can stand for at most: a bound on the
-// claims a file of a given size can back. Deflate packs at most 1032 bytes into one,
-// an LZW code at most 4096 bytes, a PackBits pair 128; codecs without so
+// claims a file of a given size can back. An LZW code stands for at most 4096 bytes,
+// a PackBits pair for 128; codecs without so
 // simple a bound (zstd, LZMA, JPEG, ...) get a generous 65536.
 std::uint64_t MaxCompressionRatio(std::uint16_t compression) {
     switch (compression) {
         case COMPRESSION_NONE: return 1;
         case COMPRESSION_PACKBITS: return 64;
         case COMPRESSION_DEFLATE:
-        case COMPRESSION_ADOBE_DEFLATE: return 1032;
+        case COMPRESSION_ADOBE_DEFLATE: return kMaxDeflateRatio;
         case COMPRESSION_LZW: return 4096;
         default: return 65536;
     }
