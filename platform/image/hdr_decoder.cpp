@@ -50,11 +50,14 @@ bool ParseResolution(const std::string& line, std::uint32_t* width, std::uint32_
            ParseDimension(tokens[3], width);
 }
 
+// Only scanlines 8 to 32767 texels wide may be run-length coded.
+bool MayBeRunLength(std::uint32_t width) { return width >= 8 && width <= 0x7FFF; }
+
 // The fewest bytes a scanline of this width can be stored in: four per texel when
 // flat; when run-length coded, the 4-byte start and, per channel, a run of at most
 // 127 texels in two bytes.
 std::uint64_t MinimumScanlineBytes(std::uint32_t width) {
-    if (width < 8 || width > 0x7FFF) return std::uint64_t{width} * 4;
+    if (!MayBeRunLength(width)) return std::uint64_t{width} * 4;
     return 4 + 4 * 2 * ((std::uint64_t{width} + 126) / 127);
 }
 
@@ -93,7 +96,7 @@ private:
         std::uint8_t* out = rgbe_.data();
         // Run-length scanlines start 2, 2, then the width in two bytes; anything else
         // is a flat scanline whose first texel these four bytes already are.
-        if (width < 8 || width > 0x7FFF) return file_.ReadExact(out, std::size_t{width} * 4);
+        if (!MayBeRunLength(width)) return file_.ReadExact(out, std::size_t{width} * 4);
         std::uint8_t start[4];
         if (!file_.ReadExact(start, 4)) return false;
         if (start[0] != 2 || start[1] != 2 || (start[2] & 0x80) != 0) {
