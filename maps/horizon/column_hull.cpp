@@ -29,7 +29,9 @@
 //
 // When every difference of the column is itself a float (integers within 2^24 of
 // one another), the float slopes are the real slopes rounded once, so t's slope
-// is the answer without any range.
+// is the answer without any range. The same holds for one origin when the
+// position differences are floats and every sample ahead that rises above it
+// subtracts exactly, which most origins on terrain away from elevation 0 meet.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "maps/horizon/column_hull.cpp"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
@@ -40,6 +42,7 @@
 #include <cstdint>
 
 #include "maps/horizon/column_pass.h"
+#include "maps/horizon/exact_scale.h"
 #include "maps/horizon/proof_stats.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -181,6 +184,7 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
     const std::int64_t window = std::min<std::int64_t>(static_cast<std::int64_t>(hn::Lanes(d)) / 2, 4);
     std::int64_t depth = 0;
     std::uint64_t evaluated = 0;
+    float highest = -HUGE_VALF;  // greatest elevation ahead of the origin
 
     for (std::int64_t r = n - 1; r >= 0; --r) {
         const std::int64_t Y0 = Y[r], Z0 = Z[r];
@@ -198,8 +202,8 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
         const std::int64_t t = depth > 0 ? static_cast<std::int64_t>(stack[depth - 1]) : -1;
         if (t >= 0 && Z[t] > Z0) {
             const float z0 = z[r], y0 = y[r];
-            if (exactDifferences) {
-                HORIZON_STAT(stats::kExactSweeps);
+            if (exactDifferences || (geometry.exactDifferences && DifferencesExactFrom(z0, highest))) {
+                HORIZON_STAT(stats::kExactTexels);
                 const float slope = (z[t] - z0) / (y[t] - y0);
                 top = slope > 0.0f ? slope : 0.0f;
                 ++evaluated;
@@ -292,6 +296,7 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
             }
         }
         best[r] = top;
+        if (z[r] > highest) highest = z[r];
         if constexpr (Checks::kEdgeSlopes) {
             if (t >= 0) edge[r] = (Zd[t] - Zd[r]) / (Yd[t] - Yd[r]);
         }

@@ -2,6 +2,8 @@
 // Finite floats as exact integers: every float is a multiple of the power of two
 // of its lowest set bit, so a set of floats scaled by the smallest such power
 // becomes a set of integers with the same order and the same geometry.
+#include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -26,5 +28,19 @@ ScaleRange ScaleRangeOfVectors(const float* v, std::size_t n);
 
 // out[i] = v[i] / 2^lowExp, exact; requires Fits for some budget below 63.
 void ScaleExactly(const float* v, std::size_t n, int lowExp, std::int64_t* out);
+
+// True only if v - z0 is a float, no rounding, for every float v with
+// z0 < v <= highest; z0 and highest finite. Above a positive z0 such v
+// are multiples of ulp(z0), so a difference below 2^24 ulp(z0) is representable
+// (the difference taken in double can round up to that power of two, never from
+// above it to below). Below a negative z0, v up to z0 / 2 subtract exactly
+// (Sterbenz). z0 = 0 leaves v as it is. False where it cannot tell.
+inline bool DifferencesExactFrom(float z0, float highest) {
+    if (z0 == 0.0f) return true;
+    if (z0 < 0.0f) return 2.0 * static_cast<double>(highest) <= static_cast<double>(z0);
+    const std::uint32_t field = std::max<std::uint32_t>(std::bit_cast<std::uint32_t>(z0) >> 23, 1);
+    const float limit = std::bit_cast<float>((field + 1) << 23);  // 2^24 ulp(z0); infinity past the top
+    return static_cast<double>(highest) - static_cast<double>(z0) < static_cast<double>(limit);
+}
 
 }  // namespace horizon

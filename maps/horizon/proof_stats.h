@@ -9,7 +9,7 @@
 namespace horizon::stats {
 
 enum Counter {
-    kChainColumns, kWideSweeps, kDoubleSweeps, kExactSweeps,
+    kChainColumns, kWideSweeps, kDoubleSweeps, kExactTexels,
     kTexels,        // hull texels with a rising tangent vertex, proof needed
     kLoNearOrigin, kLoWindow, kLoWalk, kLoWalkFail,
     kHiNearEnd, kHiWindow, kHiWalk, kHiWalkFail,
@@ -17,7 +17,7 @@ enum Counter {
 };
 
 inline const char* const kNames[kCount] = {
-    "chain columns", "wide sweeps", "double sweeps", "exact sweeps", "proof texels",
+    "chain columns", "wide sweeps", "double sweeps", "exact texels", "proof texels",
     "lo near origin", "lo window", "lo walk", "lo walk fail",
     "hi near end", "hi window", "hi walk", "hi walk fail",
     "lo extra samples", "hi extra samples"};

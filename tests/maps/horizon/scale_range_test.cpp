@@ -1,10 +1,14 @@
 // The vector exponent range decides which exact route a column takes (128-bit
 // checks, double checks, single rounding, or the chain): it must agree with the
 // scalar one on every instruction set, for every kind of float and every tail.
+// Which origins may skip the proof rests on DifferencesExactFrom: it must never
+// claim an exact difference that rounds.
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "hwy/targets.h"
@@ -66,6 +70,58 @@ TEST_F(ScaleRangeTest, VectorsAgreeWithScalarOnEveryTarget) {
         // Only zeros: nothing to scale.
         ExpectSameRange(std::vector<float>(40, -0.0f), "negative zeros", target);
     }
+}
+
+// Floats as integers in the order of their values, and back.
+std::int64_t Ordinal(float f) {
+    const auto bits = std::bit_cast<std::int32_t>(f);
+    return bits < 0 ? -std::int64_t{bits & 0x7FFFFFFF} : bits;
+}
+float FromOrdinal(std::int64_t o) {
+    return o < 0 ? std::bit_cast<float>(static_cast<std::uint32_t>(-o) | 0x80000000u)
+                 : std::bit_cast<float>(static_cast<std::uint32_t>(o));
+}
+
+// A float in (lo, hi], uniform in order rather than value, so across binades.
+float Between(float lo, float hi, std::uint64_t& state) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    const std::int64_t a = Ordinal(lo), b = Ordinal(hi);
+    return FromOrdinal(a + 1 + static_cast<std::int64_t>((state >> 20) % static_cast<std::uint64_t>(b - a)));
+}
+
+// v - z0 rounds nowhere: the error term of the exact two-sum is zero.
+bool SubtractsExactly(float v, float z0) {
+    const float s = v - z0, vPart = s + z0, zPart = s - vPart;
+    return (v - vPart) + (-z0 - zPart) == 0.0f;
+}
+
+TEST(DifferencesExactFrom, HoldsOnlyWhereEveryRisingSampleSubtractsExactly) {
+    std::uint64_t state = 11;
+    int claimed = 0;
+    for (int i = 0; i < 40000; ++i) {
+        const float z0 = Awkward(state);
+        if (!std::isfinite(z0) || z0 == std::numeric_limits<float>::max()) continue;
+        // Anywhere above, or a few units in the last place around the edge of
+        // either rule: 2^24 ulp above a positive z0, half a negative one.
+        float highest = Between(z0, std::numeric_limits<float>::max(), state);
+        const int nudge = static_cast<int>(state % 9) - 4;
+        if (state % 3 == 0 && z0 > 0.0f) {
+            highest = static_cast<float>(static_cast<double>(z0) + std::ldexp(1.0, std::ilogb(z0) + 1));
+        } else if (state % 3 == 1 && z0 < 0.0f) {
+            highest = z0 / 2.0f;
+        }
+        for (int k = 0; k < (nudge < 0 ? -nudge : nudge); ++k)
+            highest = std::nextafter(highest, nudge < 0 ? -HUGE_VALF : HUGE_VALF);
+        if (!(highest > z0) || !std::isfinite(highest) || !DifferencesExactFrom(z0, highest)) continue;
+        ++claimed;
+        EXPECT_TRUE(SubtractsExactly(highest, z0)) << z0 << " to " << highest;
+        EXPECT_TRUE(SubtractsExactly(std::nextafter(z0, HUGE_VALF), z0)) << z0;
+        for (int k = 0; k < 16; ++k) {
+            const float v = Between(z0, highest, state);
+            EXPECT_TRUE(SubtractsExactly(v, z0)) << z0 << " to " << v << " (highest " << highest << ")";
+        }
+    }
+    EXPECT_GT(claimed, 8000);
 }
 
 }  // namespace
