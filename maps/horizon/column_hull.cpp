@@ -80,10 +80,8 @@ inline double ThresholdFactor(float s, float zt, float z0, float yt, float y0, b
 // 128-bit arithmetic, rounded to double once at the end.
 class WideChecks {
 public:
-    static constexpr bool kEdgeSlopes = false;
-
-    WideChecks(const std::int64_t* Y, const std::int64_t* Z, const double*, const double*, const double*,
-               std::int64_t r, std::int64_t t, double factor)
+    WideChecks(const std::int64_t* Y, const std::int64_t* Z, const double*, const double*, std::int64_t r,
+               std::int64_t t, double factor)
         : Y_(Y), Z_(Z), Y0_(Y[r]), Z0_(Z[r]), hScaled_(factor * static_cast<double>(Z[t] - Z[r])),
           delta_(static_cast<double>(Y[t] - Y[r])) {}
 
@@ -112,17 +110,13 @@ private:
 };
 
 // The same tests in double, for integers below 2^52 (held exactly, with exact
-// differences), on the slope of each hull edge computed once when its first vertex
-// is pushed: edge[a] = (Z[b] - Z[a]) / (Y[b] - Y[a]) for the edge (a, b), one
-// rounding. Each test allows for that rounding and its own few.
+// differences), on the slope of the hull edge (a, b), (Z[b] - Z[a]) / (Y[b] - Y[a])
+// with one rounding. Each test allows for that rounding and its own few.
 class DoubleChecks {
 public:
-    static constexpr bool kEdgeSlopes = true;
-
-    DoubleChecks(const std::int64_t*, const std::int64_t*, const double* Y, const double* Z, const double* edge,
-                 std::int64_t r, std::int64_t t, double factor)
-        : Y_(Y), Z_(Z), edge_(edge), Y0_(Y[r]), Z0_(Z[r]), hScaled_(factor * (Z[t] - Z[r])),
-          delta_(Y[t] - Y[r]) {}
+    DoubleChecks(const std::int64_t*, const std::int64_t*, const double* Y, const double* Z, std::int64_t r,
+                 std::int64_t t, double factor)
+        : Y_(Y), Z_(Z), Y0_(Y[r]), Z0_(Z[r]), hScaled_(factor * (Z[t] - Z[r])), delta_(Y[t] - Y[r]) {}
 
     bool VertexBelow(std::int64_t k) const {
         const double dz = Z_[k] - Z0_;
@@ -132,8 +126,8 @@ public:
     // The line of the hull edge (a, b) at sample k. Its height above the origin,
     // Z[a] - Z0 + slope (Y[k] - Y[a]), gets an allowance for the slope's and the
     // product's rounding; the sum's own rounding is relative and left to the margin.
-    bool LineBelowAt(std::int64_t a, std::int64_t, std::int64_t k) const {
-        const double along = edge_[a] * (Y_[k] - Y_[a]);
+    bool LineBelowAt(std::int64_t a, std::int64_t b, std::int64_t k) const {
+        const double along = (Z_[b] - Z_[a]) / (Y_[b] - Y_[a]) * (Y_[k] - Y_[a]);
         const double rise = ((Z_[a] - Z0_) + along) + std::fabs(along) * 0x1.0p-49;
         return rise <= 0 || SurelyGreater(hScaled_ * (Y_[k] - Y0_), delta_ * rise);
     }
@@ -141,7 +135,6 @@ public:
 private:
     const double* Y_;
     const double* Z_;
-    const double* edge_;
     double Y0_, Z0_, hScaled_, delta_;
 };
 
@@ -178,7 +171,6 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
     std::int64_t* HWY_RESTRICT stackY = scratch.hullY.data();
     std::int64_t* HWY_RESTRICT stackZ = scratch.hullZ.data();
     std::uint32_t* HWY_RESTRICT popped = scratch.popped.data();
-    double* HWY_RESTRICT edge = scratch.edgeSlope.data();
     const hn::ScalableTag<float> d;
     // Half a vector of 8 lanes on either side: wider windows settle few more texels.
     const std::int64_t window = std::min<std::int64_t>(static_cast<std::int64_t>(hn::Lanes(d)) / 2, 4);
@@ -211,11 +203,11 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
                 const float slope = (z[t] - z0) / (y[t] - y0);
                 // The fixed worst-case factor settles most texels without a division;
                 // the sharp one is computed only when it does not.
-                Checks o(Y, Z, Yd, Zd, edge, r, t, kWorstCaseFactor);
+                Checks o(Y, Z, Yd, Zd, r, t, kWorstCaseFactor);
                 bool sharp = false;
                 const auto sharpen = [&] {
                     if (sharp) return;
-                    o = Checks(Y, Z, Yd, Zd, edge, r, t,
+                    o = Checks(Y, Z, Yd, Zd, r, t,
                                ThresholdFactor(slope, z[t], z0, y[t], y0, geometry.exactDifferences));
                     sharp = true;
                 };
@@ -297,9 +289,6 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
         }
         best[r] = top;
         if (z[r] > highest) highest = z[r];
-        if constexpr (Checks::kEdgeSlopes) {
-            if (t >= 0) edge[r] = (Zd[t] - Zd[r]) / (Yd[t] - Yd[r]);
-        }
         stack[depth] = static_cast<std::uint32_t>(r);
         stackY[depth] = Y0;
         stackZ[depth] = Z0;

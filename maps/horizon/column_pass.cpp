@@ -10,7 +10,6 @@ void ColumnScratch::Reserve(std::size_t n) {
     hull.resize(n);
     hullY.resize(n);
     hullZ.resize(n);
-    edgeSlope.resize(n);
     popped.resize(n);
 }
 
