@@ -170,7 +170,6 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
     std::uint32_t* HWY_RESTRICT stack = scratch.hull.data();
     std::int64_t* HWY_RESTRICT stackY = scratch.hullY.data();
     std::int64_t* HWY_RESTRICT stackZ = scratch.hullZ.data();
-    std::uint32_t* HWY_RESTRICT popped = scratch.popped.data();
     const hn::ScalableTag<float> d;
     // Half a vector of 8 lanes on either side: wider windows settle few more texels.
     const std::int64_t window = std::min<std::int64_t>(static_cast<std::int64_t>(hn::Lanes(d)) / 2, 4);
@@ -187,12 +186,15 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
             if (Wide{stackZ[depth - 1] - Z0} * (stackY[depth - 2] - Y0) >
                 Wide{stackZ[depth - 2] - Z0} * (stackY[depth - 1] - Y0))
                 break;
-            popped[npop++] = stack[depth - 1];
+            ++npop;
             --depth;
         }
+        // Popped entries stay in place above the stack until r is pushed: the j-th
+        // popped, first j = 0, lies at depth + npop - 1 - j.
+        const auto popped = [&](std::int64_t j) -> std::int64_t { return stack[depth + npop - 1 - j]; };
         float top = 0.0f;
         const std::int64_t t = depth > 0 ? static_cast<std::int64_t>(stack[depth - 1]) : -1;
-        if (t >= 0 && Z[t] > Z0) {
+        if (t >= 0 && stackZ[depth - 1] > Z0) {
             const float z0 = z[r], y0 = y[r];
             if (exactDifferences || (geometry.exactDifferences && DifferencesExactFrom(z0, highest))) {
                 HORIZON_STAT(stats::kExactTexels);
@@ -215,7 +217,7 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
                 // Samples before t lie below the edge (m, t), m the vertex popped last.
                 std::int64_t lo = t;
                 if (t > r + 1) {
-                    const std::int64_t m = popped[npop - 1];
+                    const std::int64_t m = popped(npop - 1);
                     const auto clear = [&](std::int64_t k) { return o.LineBelowAt(m, t, k); };
                     if (!clear(t - 1) && (sharpen(), !clear(t - 1))) [[unlikely]] {
                         if (t - window <= r + 1) {
@@ -229,12 +231,12 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
                             // Out along the popped chain to the first vertex below the
                             // threshold, then along its edge to where the edge crosses it.
                             std::int64_t j = npop - 1;
-                            while (j >= 0 && !o.VertexBelow(popped[j])) --j;
+                            while (j >= 0 && !o.VertexBelow(popped(j))) --j;
                             if (j < 0) {
                                 HORIZON_STAT(stats::kLoWalkFail);
                                 lo = r + 1;
                             } else {
-                                const std::int64_t a = popped[j], b = j + 1 < npop ? popped[j + 1] : t;
+                                const std::int64_t a = popped(j), b = j + 1 < npop ? popped(j + 1) : t;
                                 // clear(k) holds at a and fails before b: find the last k where it holds.
                                 std::int64_t yes = a, no = b;
                                 while (no - yes > 1) {

@@ -10,7 +10,6 @@ void ColumnScratch::Reserve(std::size_t n) {
     hull.resize(n);
     hullY.resize(n);
     hullZ.resize(n);
-    popped.resize(n);
 }
 
 std::uint64_t GreatestSlopes(const float* z, const std::int64_t* zInt, const double* zDouble,

@@ -28,7 +28,6 @@ struct ColumnScratch {
     std::vector<float> suffixMax;        // greatest elevation from k on
     std::vector<std::uint32_t> hull;     // upper hull stack: sample indices
     std::vector<std::int64_t> hullY, hullZ;  // and their scaled coordinates
-    std::vector<std::uint32_t> popped;   // hull vertices popped by the current origin
     void Reserve(std::size_t n);
 };
 
