@@ -88,11 +88,16 @@ public:
     // Hull vertex k has a real slope below the threshold.
     bool VertexBelow(std::int64_t k) const { return Below(Wide{Z_[k] - Z0_}, 1, Y_[k] - Y0_); }
 
-    // The point above sample k of the line through hull vertices a and b (a before
-    // b) has a real slope below the threshold.
-    bool LineBelowAt(std::int64_t a, std::int64_t b, std::int64_t k) const {
-        const std::int64_t run = Y_[b] - Y_[a];
-        const Wide rise = Wide{Z_[a] - Z0_} * run + Wide{Z_[b] - Z_[a]} * (Y_[k] - Y_[a]);
+    // The line through hull vertices a and b, a before b.
+    struct Edge {
+        std::int64_t a, b;
+    };
+    Edge EdgeOf(std::int64_t a, std::int64_t b) const { return {a, b}; }
+
+    // The point of the edge's line above sample k has a real slope below the threshold.
+    bool LineBelowAt(const Edge& e, std::int64_t k) const {
+        const std::int64_t run = Y_[e.b] - Y_[e.a];
+        const Wide rise = Wide{Z_[e.a] - Z0_} * run + Wide{Z_[e.b] - Z_[e.a]} * (Y_[k] - Y_[e.a]);
         return Below(rise, run, Y_[k] - Y0_);
     }
 
@@ -111,7 +116,8 @@ private:
 
 // The same tests in double, for integers below 2^52 (held exactly, with exact
 // differences), on the slope of the hull edge (a, b), (Z[b] - Z[a]) / (Y[b] - Y[a])
-// with one rounding. Each test allows for that rounding and its own few.
+// with one rounding, divided once per edge. Each test allows for that rounding and
+// its own few.
 class DoubleChecks {
 public:
     DoubleChecks(const std::int64_t*, const std::int64_t*, const double* Y, const double* Z, std::int64_t r,
@@ -123,11 +129,18 @@ public:
         return dz <= 0 || SurelyGreater(hScaled_ * (Y_[k] - Y0_), delta_ * dz);
     }
 
-    // The line of the hull edge (a, b) at sample k. Its height above the origin,
+    struct Edge {
+        std::int64_t a;
+        double slope;
+    };
+    Edge EdgeOf(std::int64_t a, std::int64_t b) const { return {a, (Z_[b] - Z_[a]) / (Y_[b] - Y_[a])}; }
+
+    // The edge's line at sample k. Its height above the origin,
     // Z[a] - Z0 + slope (Y[k] - Y[a]), gets an allowance for the slope's and the
     // product's rounding; the sum's own rounding is relative and left to the margin.
-    bool LineBelowAt(std::int64_t a, std::int64_t b, std::int64_t k) const {
-        const double along = (Z_[b] - Z_[a]) / (Y_[b] - Y_[a]) * (Y_[k] - Y_[a]);
+    bool LineBelowAt(const Edge& e, std::int64_t k) const {
+        const std::int64_t a = e.a;
+        const double along = e.slope * (Y_[k] - Y_[a]);
         const double rise = ((Z_[a] - Z0_) + along) + std::fabs(along) * 0x1.0p-49;
         return rise <= 0 || SurelyGreater(hScaled_ * (Y_[k] - Y0_), delta_ * rise);
     }
@@ -218,7 +231,8 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
                 std::int64_t lo = t;
                 if (t > r + 1) {
                     const std::int64_t m = popped(npop - 1);
-                    const auto clear = [&](std::int64_t k) { return o.LineBelowAt(m, t, k); };
+                    const auto into = o.EdgeOf(m, t);
+                    const auto clear = [&](std::int64_t k) { return o.LineBelowAt(into, k); };
                     if (!clear(t - 1) && (sharpen(), !clear(t - 1))) [[unlikely]] {
                         if (t - window <= r + 1) {
                             HORIZON_STAT(stats::kLoNearOrigin);
@@ -238,10 +252,11 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
                             } else {
                                 const std::int64_t a = popped(j), b = j + 1 < npop ? popped(j + 1) : t;
                                 // clear(k) holds at a and fails before b: find the last k where it holds.
+                                const auto edge = o.EdgeOf(a, b);
                                 std::int64_t yes = a, no = b;
                                 while (no - yes > 1) {
                                     const std::int64_t mid = yes + (no - yes) / 2;
-                                    (o.LineBelowAt(a, b, mid) ? yes : no) = mid;
+                                    (o.LineBelowAt(edge, mid) ? yes : no) = mid;
                                 }
                                 lo = yes + 1;
                             }
@@ -252,7 +267,8 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
                 std::int64_t hi = t;
                 if (depth >= 2) {
                     const std::int64_t v = stack[depth - 2];
-                    const auto clear = [&](std::int64_t k) { return o.LineBelowAt(t, v, k); };
+                    const auto out = o.EdgeOf(t, v);
+                    const auto clear = [&](std::int64_t k) { return o.LineBelowAt(out, k); };
                     if (!clear(t + 1) && (sharpen(), !clear(t + 1))) [[unlikely]] {
                         if (t + window >= n - 1) {
                             HORIZON_STAT(stats::kHiNearEnd);
@@ -269,10 +285,11 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
                                 hi = n - 1;
                             } else {
                                 const std::int64_t b = stack[j], a = j + 1 < depth - 1 ? stack[j + 1] : t;
+                                const auto edge = o.EdgeOf(a, b);
                                 std::int64_t no = a, yes = b;
                                 while (yes - no > 1) {
                                     const std::int64_t mid = no + (yes - no) / 2;
-                                    (o.LineBelowAt(a, b, mid) ? yes : no) = mid;
+                                    (o.LineBelowAt(edge, mid) ? yes : no) = mid;
                                 }
                                 hi = yes - 1;
                             }
