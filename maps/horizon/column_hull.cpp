@@ -254,6 +254,14 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
                                 // clear(k) holds at a and fails before b: find the last k where it holds.
                                 const auto edge = o.EdgeOf(a, b);
                                 std::int64_t yes = a, no = b;
+                                // The crossing is mostly near t: gallop out from b first.
+                                for (std::int64_t step = 1; no - step > yes; step *= 2) {
+                                    if (o.LineBelowAt(edge, no - step)) {
+                                        yes = no - step;
+                                        break;
+                                    }
+                                    no -= step;
+                                }
                                 while (no - yes > 1) {
                                     const std::int64_t mid = yes + (no - yes) / 2;
                                     (o.LineBelowAt(edge, mid) ? yes : no) = mid;
@@ -287,6 +295,13 @@ std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRIC
                                 const std::int64_t b = stack[j], a = j + 1 < depth - 1 ? stack[j + 1] : t;
                                 const auto edge = o.EdgeOf(a, b);
                                 std::int64_t no = a, yes = b;
+                                for (std::int64_t step = 1; no + step < yes; step *= 2) {
+                                    if (o.LineBelowAt(edge, no + step)) {
+                                        yes = no + step;
+                                        break;
+                                    }
+                                    no += step;
+                                }
                                 while (yes - no > 1) {
                                     const std::int64_t mid = no + (yes - no) / 2;
                                     (o.LineBelowAt(edge, mid) ? yes : no) = mid;
