@@ -70,14 +70,14 @@ ScaledColumn PrepareColumnImpl(const float* HWY_RESTRICT z, std::size_t n, float
     // Integers below 2^23 in magnitude differ by less than 2^24.
     scaled.exactDifferences = !range.any || range.highExp - range.lowExp <= 23;
     scaled.doubles = !range.any || range.highExp - range.lowExp <= 52;
-    // Both the power and the products are exact in double.
-    const double scale = std::ldexp(1.0, -range.lowExp);
     if (scaled.doubles) {
+        // Both the power and the products are exact in double.
+        const double scale = std::ldexp(1.0, -range.lowExp);
         for (std::size_t i = 0; i < n; ++i) zDouble[i] = static_cast<double>(z[i]) * scale;
         for (std::size_t i = 0; i < n; ++i) zDoubleReversed[n - 1 - i] = zDouble[i];
         for (std::size_t i = 0; i < n; ++i) zInt[i] = static_cast<std::int64_t>(zDouble[i]);
     } else {
-        for (std::size_t i = 0; i < n; ++i) zInt[i] = static_cast<std::int64_t>(static_cast<double>(z[i]) * scale);
+        ScaleExactly(z, n, range.lowExp, zInt);
     }
     for (std::size_t i = 0; i < n; ++i) zIntReversed[n - 1 - i] = zInt[i];
     return scaled;
