@@ -25,11 +25,11 @@
 #include <vector>
 
 #include "platform/image/decode_image.h"
+#include "tests/platform/image/image_fixtures.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
 
 fs::path g_root;
 
@@ -270,79 +270,33 @@ void WriteStb(const std::string& target, const std::string& name, unsigned w, un
     if (!ok) throw std::runtime_error("stb_image_write failed for " + name);
 }
 
-// ---- PGM / PPM ----
+// ---- PGM / PPM, PFM, DDS: the image fixtures' byte builders ----
 
 void WritePnm(const std::string& name, char kind, unsigned w, unsigned h, unsigned maxval, const std::string& comment) {
     const unsigned channels = kind == '6' ? 3 : 1;
-    std::string bytes = std::string("P") + kind + "\n";
-    if (!comment.empty()) bytes += "# " + comment + "\n";
-    bytes += std::to_string(w) + " " + std::to_string(h) + "\n" + std::to_string(maxval) + "\n";
+    std::vector<std::uint16_t> samples;
     for (unsigned y = 0; y < h; ++y)
         for (unsigned x = 0; x < w; ++x)
-            for (unsigned c = 0; c < channels; ++c) {
-                const unsigned v = Pattern(x, y, c, maxval);
-                if (maxval > 255) bytes += static_cast<char>(v >> 8);
-                bytes += static_cast<char>(v & 0xFF);
-            }
-    WriteFile(SeedPath("decode_pnm", name), bytes);
-}
-
-// ---- PFM ----
-
-void AppendFloat(std::string& bytes, float value, bool little_endian) {
-    std::uint8_t b[4];
-    std::memcpy(b, &value, 4);  // the machine is little-endian
-    if (!little_endian) std::swap(b[0], b[3]), std::swap(b[1], b[2]);
-    bytes.append(reinterpret_cast<const char*>(b), 4);
+            for (unsigned c = 0; c < channels; ++c) samples.push_back(static_cast<std::uint16_t>(Pattern(x, y, c, maxval)));
+    WriteFile(SeedPath("decode_pnm", name), PnmBytes(kind, w, h, maxval, samples, comment));
 }
 
 void WritePfm(const std::string& name, bool rgb, unsigned w, unsigned h, bool little_endian, bool special_values) {
     const unsigned channels = rgb ? 3 : 1;
-    std::string bytes = std::string(rgb ? "PF" : "Pf") + "\n" + std::to_string(w) + " " + std::to_string(h) + "\n" +
-                        (little_endian ? "-1.0" : "1.0") + "\n";
     const float specials[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(), -0.0f,
                               std::numeric_limits<float>::denorm_min(), -std::numeric_limits<float>::max()};
-    for (unsigned y = h; y-- > 0;)
+    std::vector<float> samples;
+    for (unsigned y = 0; y < h; ++y)
         for (unsigned x = 0; x < w; ++x)
             for (unsigned c = 0; c < channels; ++c) {
                 float v = static_cast<float>(Pattern(x, y, c, 1000)) / 100.0f - 2.0f;
                 if (special_values && (x + y + c) % 3 == 0) v = specials[(x + y * w + c) % 5];
-                AppendFloat(bytes, v, little_endian);
+                samples.push_back(v);
             }
-    WriteFile(SeedPath("decode_pfm", name), bytes);
+    WriteFile(SeedPath("decode_pfm", name), PfmBytes(w, h, static_cast<int>(channels), little_endian, samples));
 }
-
-// ---- DDS ----
-
-void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-struct DdsFormat {
-    std::uint32_t flags;  // pixel format flags
-    std::uint32_t four_cc;
-    std::uint32_t bits;
-    std::uint32_t masks[4];
-};
 
 constexpr std::uint32_t kFourCcFlag = 0x4, kRgbFlag = 0x40, kAlphaFlag = 0x1, kLuminanceFlag = 0x20000;
-
-Bytes DdsHeader(unsigned w, unsigned h, const DdsFormat& format, unsigned levels) {
-    Bytes b(128, 0);
-    std::memcpy(b.data(), "DDS ", 4);
-    Put32(b, 4, 124);
-    Put32(b, 8, 0x1 | 0x2 | 0x4 | 0x1000 | (levels > 1 ? 0x20000u : 0u));
-    Put32(b, 12, h);
-    Put32(b, 16, w);
-    Put32(b, 28, levels);
-    Put32(b, 76, 32);
-    Put32(b, 80, format.flags);
-    Put32(b, 84, format.four_cc);
-    Put32(b, 88, format.bits);
-    for (int i = 0; i < 4; ++i) Put32(b, 92 + 4 * static_cast<std::size_t>(i), format.masks[i]);
-    Put32(b, 108, 0x1000 | (levels > 1 ? 0x400008u : 0u));
-    return b;
-}
 
 // Texel bytes of a w x h level; `bytes_per_texel` bytes of pattern each.
 Bytes DdsTexels(unsigned w, unsigned h, unsigned bytes_per_texel, bool floats) {
@@ -350,12 +304,11 @@ Bytes DdsTexels(unsigned w, unsigned h, unsigned bytes_per_texel, bool floats) {
     for (unsigned y = 0; y < h; ++y)
         for (unsigned x = 0; x < w; ++x) {
             if (floats) {
-                for (unsigned c = 0; c < bytes_per_texel / 4; ++c) {
-                    const float v = static_cast<float>(Pattern(x, y, c, 1000)) / 1000.0f;
-                    std::uint8_t b[4];
-                    std::memcpy(b, &v, 4);
-                    out.insert(out.end(), b, b + 4);
-                }
+                std::vector<float> values;
+                for (unsigned c = 0; c < bytes_per_texel / 4; ++c)
+                    values.push_back(static_cast<float>(Pattern(x, y, c, 1000)) / 1000.0f);
+                const Bytes bytes = FloatBytes(values);
+                out.insert(out.end(), bytes.begin(), bytes.end());
             } else {
                 for (unsigned c = 0; c < bytes_per_texel; ++c)
                     out.push_back(static_cast<std::uint8_t>(Pattern(x, y, c, 255)));
@@ -364,31 +317,23 @@ Bytes DdsTexels(unsigned w, unsigned h, unsigned bytes_per_texel, bool floats) {
     return out;
 }
 
-void WriteDds(const std::string& name, unsigned w, unsigned h, const DdsFormat& format, unsigned bytes_per_texel,
+void WriteDds(const std::string& name, unsigned w, unsigned h, const DdsPixelFormat& format, unsigned bytes_per_texel,
               bool floats, bool mips) {
     unsigned levels = 1;
     if (mips)
         for (unsigned s = std::max(w, h); s > 1; s /= 2) ++levels;
-    Bytes file = DdsHeader(w, h, format, levels);
+    Bytes texels;
     for (unsigned level = 0, lw = w, lh = h; level < levels;
          ++level, lw = std::max(1u, lw / 2), lh = std::max(1u, lh / 2)) {
-        const Bytes texels = DdsTexels(lw, lh, bytes_per_texel, floats);
-        file.insert(file.end(), texels.begin(), texels.end());
+        const Bytes bytes = DdsTexels(lw, lh, bytes_per_texel, floats);
+        texels.insert(texels.end(), bytes.begin(), bytes.end());
     }
-    WriteFile(SeedPath("decode_dds", name), file);
+    WriteFile(SeedPath("decode_dds", name), DdsBytes(w, h, format, texels, 0, levels));
 }
 
 void WriteDds10(const std::string& name, unsigned w, unsigned h, std::uint32_t dxgi, unsigned bytes_per_texel,
                 bool floats) {
-    Bytes file = DdsHeader(w, h, {kFourCcFlag, 0x30315844 /* "DX10" */, 0, {0, 0, 0, 0}}, 1);
-    Bytes dx10(20, 0);
-    Put32(dx10, 0, dxgi);
-    Put32(dx10, 4, 3);   // 2D texture
-    Put32(dx10, 12, 1);  // array size
-    file.insert(file.end(), dx10.begin(), dx10.end());
-    const Bytes texels = DdsTexels(w, h, bytes_per_texel, floats);
-    file.insert(file.end(), texels.begin(), texels.end());
-    WriteFile(SeedPath("decode_dds", name), file);
+    WriteFile(SeedPath("decode_dds", name), Dds10Bytes(w, h, dxgi, DdsTexels(w, h, bytes_per_texel, floats)));
 }
 
 // ---- command lines ----

@@ -294,22 +294,23 @@ DdsPixelFormat DdsFourCc(std::uint32_t four_cc) {
 }
 
 Bytes DdsBytes(std::uint32_t width, std::uint32_t height, const DdsPixelFormat& format, const Bytes& texels,
-               std::uint32_t caps2) {
+               std::uint32_t caps2, std::uint32_t levels) {
+    const bool mips = levels > 1;
     Bytes out = {'D', 'D', 'S', ' '};
     Put32(out, 124);
-    Put32(out, 0x1 | 0x2 | 0x4 | 0x1000);  // caps, height, width, pixel format
+    Put32(out, 0x1 | 0x2 | 0x4 | 0x1000 | (mips ? 0x20000u : 0u));  // caps, height, width, pixel format, mips
     Put32(out, height);
     Put32(out, width);
     Put32(out, 0);  // pitch
     Put32(out, 0);  // depth
-    Put32(out, 1);  // mip count
+    Put32(out, levels);
     for (int i = 0; i < 11; ++i) Put32(out, 0);
     Put32(out, 32);
     Put32(out, format.flags);
     Put32(out, format.four_cc);
     Put32(out, format.bits);
     for (const std::uint32_t mask : format.masks) Put32(out, mask);
-    Put32(out, 0x1000);  // caps: texture
+    Put32(out, 0x1000 | (mips ? 0x400008u : 0u));  // caps: texture, complex and mipmap when mips
     Put32(out, caps2);
     Put32(out, 0);
     Put32(out, 0);

@@ -87,8 +87,9 @@ struct DdsPixelFormat {
     std::uint32_t bits = 0;
     std::uint32_t masks[4] = {0, 0, 0, 0};  // r, g, b, a
 };
+// With levels > 1 the header announces that many mip levels, all in `texels`.
 Bytes DdsBytes(std::uint32_t width, std::uint32_t height, const DdsPixelFormat& format, const Bytes& texels,
-               std::uint32_t caps2 = 0);
+               std::uint32_t caps2 = 0, std::uint32_t levels = 1);
 // A DX10 file: FourCC "DX10" and the extension header.
 Bytes Dds10Bytes(std::uint32_t width, std::uint32_t height, std::uint32_t dxgi_format, const Bytes& texels,
                  std::uint32_t dimension = 3, std::uint32_t misc = 0, std::uint32_t array_size = 1);
