@@ -191,66 +191,42 @@ void WriteJpeg(const JpegSeed& seed) {
 struct TiffSeed {
     const char* name;
     unsigned width, height;
-    unsigned samples;
+    unsigned samples;  // 2 and 4 carry alpha
     unsigned bits;
     std::uint16_t sample_format;
     std::uint16_t photometric;
     std::uint16_t compression;
-    unsigned tile;  // 0: strips
-    bool extra_alpha;
+    unsigned tile;  // 0: strips of three rows
 };
 
 void WriteTiff(const TiffSeed& seed) {
-    TIFF* tiff = TIFFOpen(SeedPath("decode_tiff", seed.name).c_str(), "w");
-    if (tiff == nullptr) throw std::runtime_error("cannot open tiff seed");
-    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, seed.width);
-    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, seed.height);
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, seed.samples);
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, seed.bits);
-    TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, seed.sample_format);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, seed.photometric);
-    TIFFSetField(tiff, TIFFTAG_COMPRESSION, seed.compression);
-    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    if (seed.extra_alpha) {
-        const std::uint16_t extra[1] = {EXTRASAMPLE_UNASSALPHA};
-        TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra);
-    }
+    TiffImage image;
+    image.width = seed.width;
+    image.height = seed.height;
+    image.samples_per_pixel = static_cast<int>(seed.samples);
+    image.bits = static_cast<int>(seed.bits);
+    image.sample_format = seed.sample_format;
+    image.photometric = seed.photometric;
+    image.compression = seed.compression;
+    image.tile_size = seed.tile;
+    image.rows_per_strip = 3;
     const unsigned sample_bytes = seed.bits / 8;
-    auto sample = [&](unsigned x, unsigned y, unsigned c, std::uint8_t* out) {
-        if (seed.sample_format == SAMPLEFORMAT_IEEEFP) {
-            const float v = static_cast<float>(Pattern(x, y, c, 1000)) / 250.0f - 1.5f;
-            std::memcpy(out, &v, 4);
-        } else if (seed.bits == 16) {
-            const auto v = static_cast<std::uint16_t>(Pattern(x, y, c, 65535) * 173);
-            std::memcpy(out, &v, 2);
-        } else {
-            *out = static_cast<std::uint8_t>(Pattern(x, y, c, 255));
-        }
-    };
-    const std::size_t texel_bytes = std::size_t{seed.samples} * sample_bytes;
-    if (seed.tile == 0) {
-        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 3u);
-        Bytes row(seed.width * texel_bytes);
-        for (unsigned y = 0; y < seed.height; ++y) {
-            for (unsigned x = 0; x < seed.width; ++x)
-                for (unsigned c = 0; c < seed.samples; ++c) sample(x, y, c, &row[x * texel_bytes + c * sample_bytes]);
-            if (TIFFWriteScanline(tiff, row.data(), y, 0) < 0) throw std::runtime_error("libtiff failed");
-        }
-    } else {
-        TIFFSetField(tiff, TIFFTAG_TILEWIDTH, seed.tile);
-        TIFFSetField(tiff, TIFFTAG_TILELENGTH, seed.tile);
-        Bytes tile(std::size_t{seed.tile} * seed.tile * texel_bytes);
-        for (unsigned ty = 0; ty < seed.height; ty += seed.tile)
-            for (unsigned tx = 0; tx < seed.width; tx += seed.tile) {
-                std::fill(tile.begin(), tile.end(), 0);
-                for (unsigned y = 0; y < seed.tile && ty + y < seed.height; ++y)
-                    for (unsigned x = 0; x < seed.tile && tx + x < seed.width; ++x)
-                        for (unsigned c = 0; c < seed.samples; ++c)
-                            sample(tx + x, ty + y, c, &tile[(y * seed.tile + x) * texel_bytes + c * sample_bytes]);
-                if (TIFFWriteTile(tiff, tile.data(), tx, ty, 0, 0) < 0) throw std::runtime_error("libtiff failed");
+    image.data.resize(std::size_t{seed.width} * seed.height * seed.samples * sample_bytes);
+    std::uint8_t* out = image.data.data();
+    for (unsigned y = 0; y < seed.height; ++y)
+        for (unsigned x = 0; x < seed.width; ++x)
+            for (unsigned c = 0; c < seed.samples; ++c, out += sample_bytes) {
+                if (seed.sample_format == SAMPLEFORMAT_IEEEFP) {
+                    const float v = static_cast<float>(Pattern(x, y, c, 1000)) / 250.0f - 1.5f;
+                    std::memcpy(out, &v, 4);
+                } else if (seed.bits == 16) {
+                    const auto v = static_cast<std::uint16_t>(Pattern(x, y, c, 65535) * 173);
+                    std::memcpy(out, &v, 2);
+                } else {
+                    *out = static_cast<std::uint8_t>(Pattern(x, y, c, 255));
+                }
             }
-    }
-    TIFFClose(tiff);
+    ::WriteTiff(SeedPath("decode_tiff", seed.name).string(), image);
 }
 
 // ---- BMP, TGA, HDR through stb_image_write ----
@@ -381,17 +357,15 @@ void WriteAll() {
         WriteJpeg(s);
 
     for (const TiffSeed& s : {
-             TiffSeed{"grey8.tif", 16, 16, 1, 8, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 0, false},
+             TiffSeed{"grey8.tif", 16, 16, 1, 8, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 0},
              TiffSeed{"grey8-miniswhite-lzw.tif", 9, 7, 1, 8, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISWHITE,
-                      COMPRESSION_LZW, 0, false},
-             TiffSeed{"grey-alpha16.tif", 6, 5, 2, 16, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 0,
-                      true},
+                      COMPRESSION_LZW, 0},
+             TiffSeed{"grey-alpha16.tif", 6, 5, 2, 16, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 0},
              TiffSeed{"rgb16-deflate.tif", 7, 4, 3, 16, SAMPLEFORMAT_UINT, PHOTOMETRIC_RGB, COMPRESSION_ADOBE_DEFLATE,
-                      0, false},
-             TiffSeed{"rgba8-packbits.tif", 5, 5, 4, 8, SAMPLEFORMAT_UINT, PHOTOMETRIC_RGB, COMPRESSION_PACKBITS, 0,
-                      true},
+                      0},
+             TiffSeed{"rgba8-packbits.tif", 5, 5, 4, 8, SAMPLEFORMAT_UINT, PHOTOMETRIC_RGB, COMPRESSION_PACKBITS, 0},
              TiffSeed{"float-tiled.tif", 20, 18, 1, 32, SAMPLEFORMAT_IEEEFP, PHOTOMETRIC_MINISBLACK,
-                      COMPRESSION_ADOBE_DEFLATE, 16, false},
+                      COMPRESSION_ADOBE_DEFLATE, 16},
          })
         WriteTiff(s);
 
