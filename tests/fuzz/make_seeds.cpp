@@ -76,72 +76,30 @@ struct PngSeed {
 };
 
 void WritePng(const PngSeed& seed) {
-    std::FILE* file = std::fopen(SeedPath("decode_png", seed.name).c_str(), "wb");
-    if (file == nullptr) throw std::runtime_error("cannot open png seed");
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_init_io(png, file);
-    png_set_IHDR(png, info, seed.width, seed.height, seed.bit_depth, seed.colour_type,
-                 seed.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    unsigned channels = 1;
-    switch (seed.colour_type) {
-        case PNG_COLOR_TYPE_GRAY_ALPHA:
-            channels = 2;
-            break;
-        case PNG_COLOR_TYPE_RGB:
-            channels = 3;
-            break;
-        case PNG_COLOR_TYPE_RGB_ALPHA:
-            channels = 4;
-            break;
-        default:
-            break;
-    }
-    std::vector<png_color> palette;
+    PngImage image;
+    image.width = seed.width;
+    image.height = seed.height;
+    image.colour_type = seed.colour_type;
+    image.bit_depth = seed.bit_depth;
+    image.interlaced = seed.interlaced;
     if (seed.colour_type == PNG_COLOR_TYPE_PALETTE) {
         for (unsigned i = 0; i < 16; ++i)
-            palette.push_back(
-                {static_cast<png_byte>(i * 16), static_cast<png_byte>(255 - i * 9), static_cast<png_byte>(i * i)});
-        png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
-        const png_byte alpha[4] = {0, 64, 128, 200};
-        png_set_tRNS(png, info, alpha, 4, nullptr);
+            image.palette.insert(image.palette.end(), {static_cast<std::uint8_t>(i * 16),
+                                                       static_cast<std::uint8_t>(255 - i * 9),
+                                                       static_cast<std::uint8_t>(i * i)});
+        image.transparency = {0, 64, 128, 200};
     }
-    if (seed.colour_type == PNG_COLOR_TYPE_GRAY && seed.bit_depth == 8) {
-        png_color_16 key{};
-        key.gray = 37;
-        png_set_tRNS(png, info, nullptr, 0, &key);
-    }
-    png_write_info(png, info);
-    if (seed.bit_depth == 16) png_set_swap(png);  // rows below are little-endian words
-
+    if (seed.colour_type == PNG_COLOR_TYPE_GRAY && seed.bit_depth == 8) image.grey_key = 37;
+    unsigned channels = 1;
+    if (seed.colour_type == PNG_COLOR_TYPE_GRAY_ALPHA) channels = 2;
+    if (seed.colour_type == PNG_COLOR_TYPE_RGB) channels = 3;
+    if (seed.colour_type == PNG_COLOR_TYPE_RGB_ALPHA) channels = 4;
     const unsigned max = seed.colour_type == PNG_COLOR_TYPE_PALETTE ? 15 : (1u << seed.bit_depth) - 1;
-    const std::size_t row_bytes = png_get_rowbytes(png, info);
-    std::vector<Bytes> rows(seed.height, Bytes(row_bytes));
-    for (unsigned y = 0; y < seed.height; ++y) {
-        Bytes& row = rows[y];
+    for (unsigned y = 0; y < seed.height; ++y)
         for (unsigned x = 0; x < seed.width; ++x)
-            for (unsigned c = 0; c < channels; ++c) {
-                const unsigned v = Pattern(x, y, c, max);
-                const std::size_t i = std::size_t{x} * channels + c;
-                if (seed.bit_depth == 16) {
-                    row[2 * i] = static_cast<std::uint8_t>(v & 0xFF);
-                    row[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
-                } else if (seed.bit_depth == 8) {
-                    row[i] = static_cast<std::uint8_t>(v);
-                } else {
-                    const unsigned per_byte = 8 / seed.bit_depth;
-                    const unsigned shift = 8 - seed.bit_depth * (1 + i % per_byte);
-                    row[i / per_byte] |= static_cast<std::uint8_t>(v << shift);
-                }
-            }
-    }
-    std::vector<png_bytep> pointers;
-    for (Bytes& row : rows) pointers.push_back(row.data());
-    png_write_image(png, pointers.data());
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    std::fclose(file);
+            for (unsigned c = 0; c < channels; ++c)
+                image.samples.push_back(static_cast<std::uint16_t>(Pattern(x, y, c, max)));
+    ::WritePng(SeedPath("decode_png", seed.name).string(), image);
 }
 
 // ---- JPEG ----
@@ -253,7 +211,8 @@ void WritePnm(const std::string& name, char kind, unsigned w, unsigned h, unsign
     std::vector<std::uint16_t> samples;
     for (unsigned y = 0; y < h; ++y)
         for (unsigned x = 0; x < w; ++x)
-            for (unsigned c = 0; c < channels; ++c) samples.push_back(static_cast<std::uint16_t>(Pattern(x, y, c, maxval)));
+            for (unsigned c = 0; c < channels; ++c)
+                samples.push_back(static_cast<std::uint16_t>(Pattern(x, y, c, maxval)));
     WriteFile(SeedPath("decode_pnm", name), PnmBytes(kind, w, h, maxval, samples, comment));
 }
 
