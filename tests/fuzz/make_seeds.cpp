@@ -4,11 +4,6 @@
 // Every image is decoded back, so a seed the loader refuses is never written.
 //   fuzz_make_seeds <corpus directory>
 
-// jpeglib.h needs size_t and FILE declared first.
-#include <cstddef>
-#include <cstdio>
-
-#include <jpeglib.h>
 #include <png.h>
 #include <stb/stb_image_write.h>
 #include <tiffio.h>
@@ -114,34 +109,16 @@ struct JpegSeed {
 };
 
 void WriteJpeg(const JpegSeed& seed) {
-    std::FILE* file = std::fopen(SeedPath("decode_jpeg", seed.name).c_str(), "wb");
-    if (file == nullptr) throw std::runtime_error("cannot open jpeg seed");
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr errors{};
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, file);
-    cinfo.image_width = seed.width;
-    cinfo.image_height = seed.height;
-    cinfo.input_components = seed.components;
-    cinfo.in_color_space = seed.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 85, TRUE);
-    if (seed.progressive) jpeg_simple_progression(&cinfo);
-    cinfo.restart_in_rows = seed.restart_rows;
-    if (seed.components == 3 && !seed.subsampled) {
-        for (int c = 0; c < 3; ++c) cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
-    }
-    jpeg_start_compress(&cinfo, TRUE);
-    const Bytes samples = Samples8(seed.width, seed.height, static_cast<unsigned>(seed.components));
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPLE*>(samples.data()) +
-                       std::size_t{cinfo.next_scanline} * seed.width * static_cast<unsigned>(seed.components);
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::fclose(file);
+    JpegImage image;
+    image.width = seed.width;
+    image.height = seed.height;
+    image.components = seed.components;
+    image.quality = 85;
+    image.progressive = seed.progressive;
+    image.restart_rows = seed.restart_rows;
+    image.subsampled = seed.subsampled;
+    image.samples = Samples8(seed.width, seed.height, static_cast<unsigned>(seed.components));
+    ::WriteJpeg(SeedPath("decode_jpeg", seed.name).string(), image);
 }
 
 // ---- TIFF ----

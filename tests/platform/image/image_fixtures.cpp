@@ -108,6 +108,10 @@ bool WriteJpegPlain(jpeg_compress_struct* cinfo, JpegWriteErrors* errors, const 
     jpeg_set_defaults(cinfo);
     jpeg_set_quality(cinfo, image->quality, TRUE);
     if (image->progressive) jpeg_simple_progression(cinfo);
+    cinfo->restart_in_rows = image->restart_rows;
+    if (image->components == 3 && !image->subsampled) {
+        for (int c = 0; c < 3; ++c) cinfo->comp_info[c].h_samp_factor = cinfo->comp_info[c].v_samp_factor = 1;
+    }
     jpeg_start_compress(cinfo, TRUE);
     const std::size_t stride = std::size_t{image->width} * image->components;
     while (cinfo->next_scanline < cinfo->image_height) {

@@ -48,6 +48,8 @@ struct JpegImage {
     int components = 1;  // 1 grey, 3 RGB, 4 CMYK
     int quality = 100;
     bool progressive = false;
+    int restart_rows = 0;      // restart markers every that many MCU rows
+    bool subsampled = true;    // RGB chroma at libjpeg's default 2x2; false: full resolution
     std::vector<std::uint8_t> samples;
 };
 void WriteJpeg(const std::string& path, const JpegImage& image);
