@@ -8,7 +8,7 @@ namespace {
 TEST(Endings, NoArgumentPrintsTheUsage) {
     const ProcessResult r = RunTool({});
     EXPECT_EQ(r.exitCode, 7);
-    EXPECT_EQ(r.out, kBanner + kUsage + FailureReport("An undetermined error occurred"));
+    EXPECT_EQ(r.out, kBanner + kToolUsage + FailureReport("An undetermined error occurred"));
     EXPECT_EQ(r.err, "");
 }
 

@@ -5,6 +5,7 @@
 
 #include "../support/run_process.h"
 #include "../support/temp_dir.h"
+#include "../support/tool_usage.h"
 
 inline ProcessResult RunTool(std::vector<std::string> args, int timeoutSeconds = 120,
                              const std::function<void()>& beforeExec = {},
@@ -18,20 +19,6 @@ inline const std::string kBanner = "\nUmbrascope v 1.1.\nHorizon maps for terrai
 inline std::string FailureReport(const std::string& description) {
     return "Reason: " + description + ".\nApplication work finished with error. Press any key for exit...";
 }
-
-inline const std::string kUsage =
-    "\nUsage: umbrascope.exe -H <HMfname> -T <TMfname> -o <Outfname> -r <OutRez> -h <Height> \n"
-    "        -s <TerraSize> -z <HeightZero> \n"
-    "\n"
-    " * -H, --HMfname=<HMfname>        HeightMap  filename\n"
-    " * -T, --TMfname=<TMfname>        TreeMap  filename\n"
-    "   -o, --Outfname=<Outfname>      HorizonMap  filename\n"
-    "   -r, --OutRez=<OutRez>          HorizonMap rezolution\n"
-    "   -h, --Height=<Height>          Height koeficient\n"
-    "   -s, --TerraSize=<TerraSize>    Map size (metres)\n"
-    "   -z, --HeightZero=<HeightZero>  Height Zero Point (metres)\n"
-    "\n"
-    " * = required parameter\n";
 
 // A grey 8-bit PGM and a grey PFM (little-endian, rows stored bottom-up).
 inline void WritePgm(const std::string& path, int width, int height, const std::vector<unsigned char>& values) {

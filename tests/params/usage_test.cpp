@@ -3,23 +3,9 @@
 #include <string>
 
 #include "tests/params/tool_parameters.h"
+#include "tests/support/tool_usage.h"
 
 namespace {
-
-const std::string kToolUsage =
-    "\n"
-    "Usage: umbrascope.exe -H <HMfname> -T <TMfname> -o <Outfname> -r <OutRez> -h <Height> \n"
-    "        -s <TerraSize> -z <HeightZero> \n"
-    "\n"
-    " * -H, --HMfname=<HMfname>        HeightMap  filename\n"
-    " * -T, --TMfname=<TMfname>        TreeMap  filename\n"
-    "   -o, --Outfname=<Outfname>      HorizonMap  filename\n"
-    "   -r, --OutRez=<OutRez>          HorizonMap rezolution\n"
-    "   -h, --Height=<Height>          Height koeficient\n"
-    "   -s, --TerraSize=<TerraSize>    Map size (metres)\n"
-    "   -z, --HeightZero=<HeightZero>  Height Zero Point (metres)\n"
-    "\n"
-    " * = required parameter\n";
 
 TEST(Usage, ToolParametersAtWidth100) { EXPECT_EQ(usageText(toolParameters(), 100), kToolUsage); }
 
