@@ -56,22 +56,25 @@ HRESULT D3DXCreateTexture(IDirect3DDevice9* device, UINT width, UINT height, UIN
     if (!SupportedTexture(device, format, pool, texture)) return D3DERR_INVALIDCALL;
     *texture = nullptr;
     Texture* created = nullptr;
-    const HRESULT hr = Texture::Create(dynamic_cast<Device*>(device), width, height, mipLevels, &created);
+    // Every level of an empty texture is there to be written and saved.
+    const HRESULT hr =
+        Texture::Create(dynamic_cast<Device*>(device), width, height, mipLevels, Budget::WholeChain, &created);
     if (hr == S_OK) *texture = created;
     return hr;
 }
 
 HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, const wchar_t* srcFile, UINT width, UINT height,
-                                     UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD /*filter*/,
+                                     UINT mipLevels, DWORD /*usage*/, D3DFORMAT format, D3DPOOL pool, DWORD /*filter*/,
                                      DWORD /*mipFilter*/, D3DCOLOR /*colorKey*/, void* /*srcInfo*/,
                                      void* /*palette*/, IDirect3DTexture9** texture) {
     if (srcFile == nullptr || !SupportedTexture(device, format, pool, texture)) return D3DERR_INVALIDCALL;
     *texture = nullptr;
-    IDirect3DTexture9* created = nullptr;
-    if (const HRESULT hr = D3DXCreateTexture(device, width, height, mipLevels, usage, format, pool, &created);
+    Texture* target = nullptr;
+    // The lower levels of a loaded image are computed only if someone asks for them.
+    if (const HRESULT hr =
+            Texture::Create(dynamic_cast<Device*>(device), width, height, mipLevels, Budget::TopLevel, &target);
         hr != S_OK)
         return hr;
-    auto* target = static_cast<Texture*>(created);
     std::string path;
     try {
         path = NarrowToBytes(srcFile);

@@ -57,12 +57,20 @@ PageBuffer::~PageBuffer() {
     if (data_ != nullptr) munmap(data_, size_);
 }
 
-HRESULT PageBuffer::Allocate(std::size_t bytes, std::size_t promised, PageBuffer& out) {
-    if (bytes == 0) bytes = 1;
+HRESULT FitsInMemory(std::size_t bytes, std::size_t promised) {
     // Refuse up front what cannot be backed: an untouched mapping would succeed and
     // the kernel would kill the process later, when the pages are written.
     const std::size_t available = static_cast<std::size_t>(AvailableMemoryBytes());
-    if (bytes > available || promised > available - bytes) return E_OUTOFMEMORY;
+    return bytes > available || promised > available - bytes ? E_OUTOFMEMORY : S_OK;
+}
+
+HRESULT PageBuffer::Allocate(std::size_t bytes, std::size_t promised, PageBuffer& out) {
+    if (const HRESULT hr = FitsInMemory(bytes == 0 ? 1 : bytes, promised); hr != S_OK) return hr;
+    return Map(bytes, out);
+}
+
+HRESULT PageBuffer::Map(std::size_t bytes, PageBuffer& out) {
+    if (bytes == 0) bytes = 1;
     void* p = bytes >= kHugeFrom ? MapOnHugePageBoundary(bytes) : MapPages(bytes);
     if (p == MAP_FAILED) return E_OUTOFMEMORY;
     out = PageBuffer();

@@ -5,6 +5,10 @@
 
 #include "results/result_code.h"
 
+// S_OK when `bytes` more fit beside `promised` (handed out, not yet touched) in the
+// memory available now; E_OUTOFMEMORY when not.
+HRESULT FitsInMemory(std::size_t bytes, std::size_t promised);
+
 class PageBuffer {
 public:
     PageBuffer() = default;
@@ -18,6 +22,10 @@ public:
     // out but not yet touched) exceeds the memory available now, or the mapping
     // fails; `out` is unchanged then.
     static HRESULT Allocate(std::size_t bytes, std::size_t promised, PageBuffer& out);
+
+    // Maps `bytes` without asking the budget, for callers that check what they will
+    // touch themselves (FitsInMemory). S_OK, or E_OUTOFMEMORY; `out` unchanged then.
+    static HRESULT Map(std::size_t bytes, PageBuffer& out);
 
     void* data() const { return data_; }
     std::size_t size() const { return size_; }

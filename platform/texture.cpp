@@ -26,26 +26,37 @@ ULONG Device::Release() {
     return left;
 }
 
-HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, Texture** out) {
+HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, Budget budget, Texture** out) {
     if (device == nullptr || out == nullptr || width == 0 || height == 0) return D3DERR_INVALIDCALL;
     const UINT full = FullMipCount(width, height);
     const UINT count = (levels == 0 || levels == D3DX_DEFAULT || levels > full) ? full : levels;
-    std::size_t bytes = 0;
-    if (!LevelBytes(width, height, &bytes)) return E_OUTOFMEMORY;
+    std::size_t topBytes = 0;
+    if (!LevelBytes(width, height, &topBytes)) return E_OUTOFMEMORY;
     try {
         std::vector<Level> chain(count);
+        std::size_t offset = 0;
         UINT w = width, h = height;
         for (auto& level : chain) {
             level.width = w;
             level.height = h;
+            level.offset = offset;
+            std::size_t bytes = 0;
+            LevelBytes(w, h, &bytes);  // never more than level 0
+            if (__builtin_add_overflow(offset, bytes, &offset)) return E_OUTOFMEMORY;
             w = std::max(1u, w / 2);
             h = std::max(1u, h / 2);
         }
-        const HRESULT hr = PageBuffer::Allocate(bytes, device->promisedBytes(), chain[0].storage);
-        if (hr != S_OK) return hr;
-        auto* texture = new Texture(device, std::move(chain));
-        texture->promised_ = bytes;
-        device->promise(bytes);
+        std::size_t mapped = 0;
+        if (__builtin_add_overflow(offset, kLevelsOffset, &mapped)) return E_OUTOFMEMORY;
+        const std::size_t counted = budget == Budget::WholeChain ? offset : topBytes;
+        if (const HRESULT hr = FitsInMemory(counted, device->promisedBytes()); hr != S_OK) return hr;
+        PageBuffer memory;
+        if (const HRESULT hr = PageBuffer::Map(mapped, memory); hr != S_OK) return hr;
+        auto* texture = new Texture(device, std::move(chain), std::move(memory));
+        texture->chainBytes_ = offset;
+        texture->promised_ = counted;
+        texture->lowerBudgeted_ = budget == Budget::WholeChain;
+        device->promise(counted);
         *out = texture;
         return S_OK;
     } catch (const std::bad_alloc&) {
@@ -53,13 +64,18 @@ HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, Te
     }
 }
 
-Texture::Texture(Device* device, std::vector<Level> levels) : device_(device), levels_(std::move(levels)) {
+Texture::Texture(Device* device, std::vector<Level> levels, PageBuffer memory)
+    : device_(device), levels_(std::move(levels)), memory_(std::move(memory)) {
     device_->AddRef();
 }
 
 Texture::~Texture() {
     device_->settle(promised_);
     device_->Release();
+}
+
+float* Texture::levelData(UINT level) const {
+    return reinterpret_cast<float*>(static_cast<char*>(memory_.data()) + kLevelsOffset + levels_[level].offset);
 }
 
 ULONG Texture::AddRef() { return ++refs_; }
@@ -82,23 +98,27 @@ HRESULT Texture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
 void Texture::markWritten() {
     device_->settle(promised_);
     promised_ = 0;
+    for (UINT i = 1; i < levels_.size(); ++i) levels_[i].current = false;
 }
 
-HRESULT Texture::prepareLevel(UINT level) {
-    Level& target = levels_[level];
-    if (level == 0 || target.current) return S_OK;
-    if (levels_[level - 1].locked) return D3DERR_INVALIDCALL;
-    if (const HRESULT hr = prepareLevel(level - 1); hr != S_OK) return hr;
-    if (target.storage.data() == nullptr) {
-        std::size_t bytes = 0;
-        LevelBytes(target.width, target.height, &bytes);
-        if (const HRESULT hr = PageBuffer::Allocate(bytes, device_->promisedBytes(), target.storage); hr != S_OK)
-            return hr;
+HRESULT Texture::bringCurrent(UINT level) {
+    if (levels_[level].current) return S_OK;
+    // Stale levels are always the bottom of the chain: all of them are computed at
+    // once, from the lowest current level down.
+    UINT first = level;
+    while (!levels_[first - 1].current) --first;
+    for (UINT i = first - 1; i < levels_.size(); ++i)
+        if (levels_[i].locked) return D3DERR_INVALIDCALL;
+    if (!lowerBudgeted_) {
+        const std::size_t lower = chainBytes_ - levels_[1].offset;
+        if (const HRESULT hr = FitsInMemory(lower, device_->promisedBytes()); hr != S_OK) return hr;
+        lowerBudgeted_ = true;
     }
-    const Level& upper = levels_[level - 1];
-    DownsampleLevel(static_cast<const float*>(upper.storage.data()), upper.width, upper.height,
-                    static_cast<float*>(target.storage.data()));
-    target.current = true;
+    for (UINT i = first; i < levels_.size(); ++i) {
+        const Level& upper = levels_[i - 1];
+        DownsampleInParallel(levelData(i - 1), upper.width, upper.height, levelData(i));
+        levels_[i].current = true;
+    }
     return S_OK;
 }
 
@@ -114,14 +134,14 @@ HRESULT Texture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, 
         offset = (static_cast<std::size_t>(rect->top) * target.width + static_cast<std::size_t>(rect->left)) *
                  kTexelBytes;
     }
-    if (const HRESULT hr = prepareLevel(level); hr != S_OK) return hr;
+    if (const HRESULT hr = bringCurrent(level); hr != S_OK) return hr;
     target.locked = true;
     // Whatever is written through this lock makes the levels below stale.
     if ((flags & D3DLOCK_READONLY) == 0)
         for (UINT i = level + 1; i < levels_.size(); ++i) levels_[i].current = false;
     locked->Pitch = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(target.width) * kTexelBytes,
                                                            std::numeric_limits<int>::max()));
-    locked->pBits = static_cast<char*>(target.storage.data()) + offset;
+    locked->pBits = reinterpret_cast<char*>(levelData(level)) + offset;
     return S_OK;
 }
 
@@ -129,4 +149,20 @@ HRESULT Texture::UnlockRect(UINT level) {
     if (level >= levels_.size() || !levels_[level].locked) return D3DERR_INVALIDCALL;
     levels_[level].locked = false;
     return S_OK;
+}
+
+HRESULT Texture::lockChain(const void** bits, std::size_t* bytes) {
+    if (bits == nullptr || bytes == nullptr) return D3DERR_INVALIDCALL;
+    const UINT last = static_cast<UINT>(levels_.size() - 1);
+    if (const HRESULT hr = bringCurrent(last); hr != S_OK) return hr;
+    for (const Level& level : levels_)
+        if (level.locked) return D3DERR_INVALIDCALL;
+    for (Level& level : levels_) level.locked = true;
+    *bits = levelData(0);
+    *bytes = chainBytes_;
+    return S_OK;
+}
+
+void Texture::unlockChain() {
+    for (Level& level : levels_) level.locked = false;
 }

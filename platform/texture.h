@@ -9,6 +9,11 @@
 
 constexpr std::size_t kTexelBytes = 16;  // four 32-bit floats: red, green, blue, alpha
 
+// A texture's levels lie one after another from this offset into its page-aligned
+// memory, as a DDS file lays them out after its header: file blocks and memory
+// pages then line up, and a save can hand the memory to the disk directly.
+constexpr std::size_t kLevelsOffset = 128;
+
 // Bytes of a width x height level of float RGBA texels; false on overflow.
 bool LevelBytes(UINT width, UINT height, std::size_t* bytes);
 
@@ -31,42 +36,68 @@ private:
     std::atomic<std::size_t> promised_{0};
 };
 
+// Whose memory the budget counts when a texture is created.
+enum class Budget {
+    WholeChain,  // every level will be written or saved: all are counted now
+    TopLevel,    // only level 0 is counted now; lower levels when first computed
+};
+
 class Texture final : public IDirect3DTexture9 {
 public:
-    // Creates a zero-filled texture with `levels` levels (0: the complete chain).
-    // Only level 0 is allocated now; lower levels when first locked.
-    static HRESULT Create(Device* device, UINT width, UINT height, UINT levels, Texture** out);
+    // Creates a zero-filled texture with `levels` levels (0: the complete chain), all
+    // in one mapping whose pages are backed only when touched.
+    static HRESULT Create(Device* device, UINT width, UINT height, UINT levels, Budget budget, Texture** out);
 
     ULONG AddRef() override;
     ULONG Release() override;
     DWORD GetLevelCount() override;
     HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override;
+    // Lower levels follow level 0: one written through a lock brings every level
+    // below it up to date, in one pass, when one of them is next needed.
     HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;
     HRESULT UnlockRect(UINT level) override;
 
+    // Locks every level read-only, brought up to date; `bits` gets level 0, which
+    // the others follow packed, `bytes` the size of them all. D3DERR_INVALIDCALL
+    // when a level is locked already, E_OUTOFMEMORY when lower levels cannot be had.
+    HRESULT lockChain(const void** bits, std::size_t* bytes);
+    void unlockChain();
+
     // Level 0 has been filled by its creator (a loaded image): no longer promised.
     void markWritten();
-    float* level0() const { return static_cast<float*>(levels_[0].storage.data()); }
+    float* level0() const { return levelData(0); }
 
 private:
     struct Level {
         UINT width = 0;
         UINT height = 0;
-        PageBuffer storage;
+        std::size_t offset = 0;  // from the start of level 0
         bool locked = false;
-        bool current = false;  // lower levels: matches the level above
+        bool current = true;  // lower levels: matches the level above
     };
 
-    Texture(Device* device, std::vector<Level> levels);
+    Texture(Device* device, std::vector<Level> levels, PageBuffer memory);
     ~Texture() override;
-    HRESULT prepareLevel(UINT level);
+    float* levelData(UINT level) const;
+    HRESULT bringCurrent(UINT level);
 
     std::atomic<ULONG> refs_{1};
     Device* device_;
     std::vector<Level> levels_;
+    PageBuffer memory_;
+    std::size_t chainBytes_ = 0;  // all levels
     std::size_t promised_ = 0;
+    bool lowerBudgeted_ = false;  // the lower levels' memory has been counted
 };
 
 // Fills `lower` (max(1, w/2) x max(1, h/2)) with plain averages of the texels of
 // `upper` it covers: 2 x 2 blocks, 3 wide at the last row or column of an odd size.
+// Sums are taken in double, in row order, and rounded once.
 void DownsampleLevel(const float* upper, UINT width, UINT height, float* lower);
+
+// The same for the rows [firstRow, endRow) of `lower` only.
+void DownsampleRows(const float* upper, UINT width, UINT height, float* lower, UINT firstRow, UINT endRow);
+
+// DownsampleLevel with the rows shared among the processor's cores when the level
+// is large enough to gain from it; the same values.
+void DownsampleInParallel(const float* upper, UINT width, UINT height, float* lower);
