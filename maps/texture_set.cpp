@@ -1,9 +1,8 @@
 #include "maps/texture_set.h"
 
 #include "app/tool_settings.h"
-#include "platform/atomic_file.h"
 #include "platform/console.h"
-#include "platform/wide_text.h"
+#include "platform/texture_files.h"
 
 TextureSetRecord TextureSet;
 
@@ -58,19 +57,25 @@ HRESULT LoadTextures() {
 
 HRESULT WriteHorizonMapFile() {
     ConsolePrint("Writing HorizonMap file");
-    // The companion is checked before anything is written, so a name it cannot be
-    // formed for leaves no half-done pair behind.
+    // Both names are checked before anything is written, so a name that cannot be
+    // used leaves no half-done pair behind.
     std::wstring companion;
-    const bool companionFits = CompanionFileName(ToolSettings.Outfname, &companion);
-    if (!companionFits ||
-        D3DXSaveTextureToFileW(ToolSettings.Outfname.c_str(), D3DXIFF_DDS, TextureSet.OutTexture, nullptr) != S_OK) {
+    const bool namesUsable = CompanionFileName(ToolSettings.Outfname, &companion) &&
+                             CheckSaveTarget(ToolSettings.Outfname.c_str()) == S_OK &&
+                             CheckSaveTarget(companion.c_str()) == S_OK;
+    // Both files are written and flushed before either takes its name.
+    PendingSaves files;
+    if (!namesUsable || files.save(ToolSettings.Outfname.c_str(), TextureSet.OutTexture) != S_OK) {
         ConsolePrint("ERROR:Can`t save HorizonMap texture!\n");
         return E_FAIL;
     }
     ConsolePrint("...");
-    // Nothing changed the texture since: a copy of the file just written is the same
-    // save, made several times faster.
-    if (CopyFileAtomically(NarrowToBytes(ToolSettings.Outfname), NarrowToBytes(companion)) != S_OK) {
+    if (files.save(companion.c_str(), TextureSet.OutTexture) != S_OK) {
+        files.commit();  // the first file stays
+        ConsolePrint("ERROR:Can`t save HorizonMap texture!\n");
+        return E_FAIL;
+    }
+    if (files.commit() != S_OK) {
         ConsolePrint("ERROR:Can`t save HorizonMap texture!\n");
         return E_FAIL;
     }

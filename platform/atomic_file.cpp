@@ -1,23 +1,15 @@
 #include "platform/atomic_file.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <new>
 #include <random>
-#include <vector>
 
 namespace {
-
-std::string DirectoryOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
 
 std::string HiddenTempName(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -29,144 +21,123 @@ std::string HiddenTempName(const std::string& path) {
     return dir + "." + base + suffix;
 }
 
-// Large pieces keep the system calls few; writes and copies may return short anyway.
-constexpr std::size_t kChunk = std::size_t{64} << 20;
+void ProcPathOf(int fd, char (&path)[64]) { std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd); }
+
+// An unnamed file in `directory`, or -1 with errno set. Such a file can only be
+// given a name through /proc: without /proc none is made (EOPNOTSUPP).
+int OpenUnnamed(const std::string& directory) {
+    const int fd = ::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) return -1;
+    char procPath[64];
+    ProcPathOf(fd, procPath);
+    struct stat seen {};
+    if (stat(procPath, &seen) != 0) {
+        close(fd);
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    return fd;
+}
 
 }  // namespace
-
-TerminationSignalsBlocked::TerminationSignalsBlocked() {
-    sigset_t blocked;
-    sigemptyset(&blocked);
-    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&blocked, s);
-    pthread_sigmask(SIG_BLOCK, &blocked, &saved_);
-}
-
-TerminationSignalsBlocked::~TerminationSignalsBlocked() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
-
-HRESULT ResultFromErrno(int error) {
-    switch (error) {
-        case ENOENT: return ResultFromBits(0x80070003u);  // the path (its directory) is missing
-        case EACCES:
-        case EPERM:
-        case EROFS: return ResultFromBits(0x80070005u);
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG: return ResultFromBits(0x80070070u);  // disk full
-        case ENOMEM: return E_OUTOFMEMORY;
-        case ENAMETOOLONG: return ResultFromBits(0x800700CEu);
-        default: return E_FAIL;
-    }
-}
 
 AtomicFile::~AtomicFile() { abandon(); }
 
 void AtomicFile::abandon() {
+    writer_.reset();
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
     if (!tempName_.empty()) unlink(tempName_.c_str());
     tempName_.clear();
-    signalsHeld_.reset();
 }
 
-HRESULT AtomicFile::open(const std::string& path) {
+HRESULT AtomicFile::open(const std::string& path, DirectWriter::Mode mode) {
     abandon();
-    target_ = path;
-    struct stat existing {};
-    if (path.empty() || path.back() == '/') return ResultFromBits(0x80070003u);
-    if (stat(path.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode)) return ResultFromBits(0x80070005u);
-    fd_ = ::open(DirectoryOf(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd_ >= 0) return S_OK;
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return ResultFromErrno(errno);
-    // A named temporary must not outlive an interrupt: hold the termination
-    // signals until it is renamed or removed.
-    signalsHeld_ = std::make_unique<TerminationSignalsBlocked>();
-    tempName_ = HiddenTempName(path);
-    fd_ = ::open(tempName_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd_ < 0) {
-        const int error = errno;
-        tempName_.clear();
-        signalsHeld_.reset();
-        return ResultFromErrno(error);
+    finished_ = false;
+    if (const HRESULT hr = ResolveSaveTarget(path, &target_); hr != S_OK) return hr;
+    try {
+        fd_ = OpenUnnamed(DirectoryOf(target_.path));
+        if (fd_ < 0) {
+            if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return ResultFromErrno(errno);
+            // A named temporary must not outlive an interrupt.
+            if (!signalsHeld_) signalsHeld_ = std::make_unique<TerminationSignalsBlocked>();
+            tempName_ = HiddenTempName(target_.path);
+            fd_ = ::open(tempName_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+            if (fd_ < 0) {
+                const int error = errno;
+                tempName_.clear();
+                return ResultFromErrno(error);
+            }
+        }
+        if (const HRESULT hr = keepOwnerAndMode(); hr != S_OK) {
+            abandon();
+            return hr;
+        }
+        writer_ = std::make_unique<DirectWriter>(fd_, mode);
+    } catch (const std::bad_alloc&) {
+        abandon();
+        return E_OUTOFMEMORY;
     }
+    return S_OK;
+}
+
+HRESULT AtomicFile::keepOwnerAndMode() {
+    if (!target_.exists) return S_OK;  // a new file follows the umask
+    // The owner first: changing it may clear set-id bits that the mode then restores.
+    // Where the process may not give the file away, it stays the process's own.
+    const struct stat& old = target_.existing;
+    if (fchown(fd_, old.st_uid, old.st_gid) != 0 && errno != EPERM) return ResultFromErrno(errno);
+    if (fchmod(fd_, old.st_mode & 07777) != 0) return ResultFromErrno(errno);
     return S_OK;
 }
 
 HRESULT AtomicFile::write(const void* data, std::size_t bytes) {
+    if (fd_ < 0 || finished_) return E_FAIL;
+    return writer_->write(data, bytes);
+}
+
+HRESULT AtomicFile::finish() {
     if (fd_ < 0) return E_FAIL;
-    const char* p = static_cast<const char*>(data);
-    while (bytes > 0) {
-        const std::size_t chunk = bytes < kChunk ? bytes : kChunk;
-        const ssize_t written = ::write(fd_, p, chunk);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return ResultFromErrno(errno);
-        }
-        if (written == 0) return ResultFromErrno(ENOSPC);
-        p += written;
-        bytes -= static_cast<std::size_t>(written);
-    }
+    if (finished_) return S_OK;
+    if (const HRESULT hr = writer_->finish(); hr != S_OK) return hr;
+    if (fdatasync(fd_) != 0) return ResultFromErrno(errno);
+    finished_ = true;
     return S_OK;
 }
 
-HRESULT AtomicFile::copyFrom(int source) {
-    if (fd_ < 0) return E_FAIL;
-    for (;;) {
-        // In-kernel copy; plain reads and writes where the file systems cannot.
-        const ssize_t copied = copy_file_range(source, nullptr, fd_, nullptr, kChunk, 0);
-        if (copied == 0) return S_OK;
-        if (copied > 0) continue;
-        if (errno == EINTR) continue;
-        if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return ResultFromErrno(errno);
-        break;
-    }
-    std::vector<char> buffer(std::size_t{1} << 20);
-    for (;;) {
-        const ssize_t got = read(source, buffer.data(), buffer.size());
-        if (got == 0) return S_OK;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return ResultFromErrno(errno);
-        }
-        if (const HRESULT hr = write(buffer.data(), static_cast<std::size_t>(got)); hr != S_OK) return hr;
-    }
-}
-
-HRESULT CopyFileAtomically(const std::string& source, const std::string& target) {
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return ResultFromErrno(errno);
-    AtomicFile out;
-    HRESULT hr = out.open(target);
-    if (hr == S_OK) hr = out.copyFrom(in);
-    close(in);
-    return hr == S_OK ? out.commit() : hr;
-}
-
-HRESULT AtomicFile::commit() {
-    if (fd_ < 0) return E_FAIL;
-    if (fdatasync(fd_) != 0) return ResultFromErrno(errno);
+HRESULT AtomicFile::commit(DirectorySync sync) {
+    if (const HRESULT hr = finish(); hr != S_OK) return hr;
     if (tempName_.empty()) {
         // Link the unnamed file under a hidden name, then rename it over the target.
-        const std::string linked = HiddenTempName(target_);
+        const std::string linked = HiddenTempName(target_.path);
         char procPath[64];
-        std::snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", fd_);
+        ProcPathOf(fd_, procPath);
         TerminationSignalsBlocked quiet;
         if (linkat(AT_FDCWD, procPath, AT_FDCWD, linked.c_str(), AT_SYMLINK_FOLLOW) != 0)
             return ResultFromErrno(errno);
-        if (rename(linked.c_str(), target_.c_str()) != 0) {
+        if (rename(linked.c_str(), target_.path.c_str()) != 0) {
             const int error = errno;
             unlink(linked.c_str());
             return ResultFromErrno(error);
         }
-    } else if (rename(tempName_.c_str(), target_.c_str()) != 0) {
+    } else if (rename(tempName_.c_str(), target_.path.c_str()) != 0) {
         return ResultFromErrno(errno);
     } else {
         tempName_.clear();
     }
-    if (close(fd_) != 0) {
-        fd_ = -1;
-        return ResultFromErrno(errno);
-    }
+    writer_.reset();
+    const int closed = close(fd_);
     fd_ = -1;
-    signalsHeld_.reset();
+    if (closed != 0) return ResultFromErrno(errno);
+    return sync == DirectorySync::Now ? SyncDirectory(DirectoryOf(target_.path)) : S_OK;
+}
+
+HRESULT SyncDirectory(const std::string& directory) {
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return ResultFromErrno(errno);
+    int result = fsync(fd);
+    const int error = errno;
+    close(fd);
+    if (result != 0 && error != EINVAL && error != EROFS) return ResultFromErrno(error);
     return S_OK;
 }

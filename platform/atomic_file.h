@@ -1,57 +1,60 @@
 #pragma once
 // A file that appears under its name complete or not at all.
-#include <signal.h>
-
 #include <cstddef>
 #include <memory>
 #include <string>
 
+#include "platform/direct_writer.h"
+#include "platform/errno_result.h"
+#include "platform/save_target.h"
+#include "platform/termination_signals.h"
 #include "results/result_code.h"
 
-// Holds SIGINT, SIGTERM, SIGHUP and SIGQUIT for the calling thread while it lives;
-// a signal that arrived meanwhile takes effect when it ends.
-class TerminationSignalsBlocked {
-public:
-    TerminationSignalsBlocked();
-    ~TerminationSignalsBlocked();
-    TerminationSignalsBlocked(const TerminationSignalsBlocked&) = delete;
-    TerminationSignalsBlocked& operator=(const TerminationSignalsBlocked&) = delete;
-
-private:
-    sigset_t saved_;
-};
-
-// Written as an unnamed file in the target's directory and given its name only when
-// complete and flushed, so a failure, a full disk or a killed process never leaves
-// a partial file and never touches a file already there. Where the file system has
-// no unnamed files, a hidden temporary name is used and removed on failure.
+// Written as an unnamed file beside its target and given the target's name only
+// when complete and flushed, so a failure, a full disk or a killed process never
+// leaves a partial file and never touches a file already there. Where the file
+// system has no unnamed files, or /proc is missing to name one, a hidden temporary
+// name is used, removed on every failure, with the termination signals held while
+// it exists. The target is the file a symbolic link at the name leads to; a file
+// replaced keeps its permission bits and, where the process may set them, its
+// owner and group. Bulk data goes to the disk directly where the file system
+// allows it (DirectWriter).
 class AtomicFile {
 public:
     AtomicFile() = default;
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
-    ~AtomicFile();  // abandons an uncommitted file
+    // Abandons an uncommitted file. The signals held for a temporary name are
+    // released only here, so files that end in reverse order of opening nest.
+    ~AtomicFile();
 
-    // S_OK, or a facility-7 result for the error met (path not found, access
-    // denied, a directory in the way, ...).
-    HRESULT open(const std::string& path);
+    // S_OK, or ResolveSaveTarget's refusal, or the result of the error met.
+    HRESULT open(const std::string& path, DirectWriter::Mode mode = DirectWriter::Mode::Direct);
     HRESULT write(const void* data, std::size_t bytes);
-    // Appends everything from the current offset of `source` to its end.
-    HRESULT copyFrom(int source);
-    // Flushes to disk and puts the file in place of the target.
-    HRESULT commit();
+    // Gives the file its exact length and flushes it to disk; commit() does it too.
+    HRESULT finish();
+
+    enum class DirectorySync { Now, ByCaller };
+    // Puts the finished file in place of the target; with DirectorySync::Now, the
+    // new name is made durable too.
+    HRESULT commit(DirectorySync sync = DirectorySync::Now);
+
+    // The file the name leads to (valid after open).
+    const std::string& targetPath() const { return target_.path; }
+    bool usesTemporaryName() const { return !tempName_.empty(); }
 
 private:
     void abandon();
+    HRESULT keepOwnerAndMode();
 
-    std::string target_;
-    std::string tempName_;  // only when the file system has no unnamed files
+    SaveTarget target_;
+    std::string tempName_;  // only when the file cannot be unnamed
     std::unique_ptr<TerminationSignalsBlocked> signalsHeld_;
+    std::unique_ptr<DirectWriter> writer_;
     int fd_ = -1;
+    bool finished_ = false;
 };
 
-// Copies the file `source` to `target`, which appears complete or not at all.
-HRESULT CopyFileAtomically(const std::string& source, const std::string& target);
-
-// The facility-7 result code of an errno value.
-HRESULT ResultFromErrno(int error);
+// Flushes `directory`, so that a rename into it survives a crash. S_OK where the
+// file system cannot flush directories.
+HRESULT SyncDirectory(const std::string& directory);

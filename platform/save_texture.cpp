@@ -1,45 +1,109 @@
-// Saving a texture as a DDS file: header, then every level, level 0 first.
+// Saving a texture as a DDS file: the header, then every level, level 0 first.
 #include <new>
+#include <set>
 #include <string>
 
 #include "platform/atomic_file.h"
 #include "platform/d3d9.h"
 #include "platform/dds_header.h"
 #include "platform/texture.h"
+#include "platform/texture_files.h"
 #include "platform/wide_text.h"
 
 namespace {
 
-HRESULT WriteLevel(IDirect3DTexture9* texture, UINT level, AtomicFile& file) {
-    D3DSURFACE_DESC desc{};
-    if (const HRESULT hr = texture->GetLevelDesc(level, &desc); hr != S_OK) return hr;
-    D3DLOCKED_RECT locked{};
-    if (const HRESULT hr = texture->LockRect(level, &locked, nullptr, D3DLOCK_READONLY); hr != S_OK) return hr;
-    std::size_t bytes = 0;
-    LevelBytes(desc.Width, desc.Height, &bytes);
-    const HRESULT hr = file.write(locked.pBits, bytes);
-    texture->UnlockRect(level);
-    return hr;
-}
+// Every level locked read-only for as long as the save reads them.
+class ChainLock {
+public:
+    explicit ChainLock(Texture* texture) : texture_(texture) {}
+    ~ChainLock() {
+        if (bits_ != nullptr) texture_->unlockChain();
+    }
+    ChainLock(const ChainLock&) = delete;
+    ChainLock& operator=(const ChainLock&) = delete;
+
+    HRESULT lock() { return texture_->lockChain(&bits_, &bytes_); }
+    const void* bits() const { return bits_; }
+    std::size_t bytes() const { return bytes_; }
+
+private:
+    Texture* texture_;
+    const void* bits_ = nullptr;
+    std::size_t bytes_ = 0;
+};
 
 }  // namespace
 
-HRESULT D3DXSaveTextureToFileW(const wchar_t* destFile, D3DXIMAGE_FILEFORMAT format, IDirect3DBaseTexture9* base,
-                               const void* /*palette*/) {
-    auto* texture = dynamic_cast<IDirect3DTexture9*>(base);
-    if (destFile == nullptr || texture == nullptr || format != D3DXIFF_DDS) return D3DERR_INVALIDCALL;
+PendingSaves::PendingSaves() = default;
+
+PendingSaves::~PendingSaves() {
+    // Last first, so that the signals each temporary name holds are released in
+    // the reverse order of their hold.
+    while (!files_.empty()) files_.pop_back();
+}
+
+HRESULT PendingSaves::save(const wchar_t* destFile, IDirect3DBaseTexture9* base) {
+    auto* texture = dynamic_cast<Texture*>(base);
+    if (destFile == nullptr || texture == nullptr) return D3DERR_INVALIDCALL;
     try {
         D3DSURFACE_DESC top{};
         if (const HRESULT hr = texture->GetLevelDesc(0, &top); hr != S_OK) return hr;
         if (top.Format != D3DFMT_A32B32G32R32F) return D3DERR_INVALIDCALL;
-        const UINT levels = texture->GetLevelCount();
-        AtomicFile file;
-        if (const HRESULT hr = file.open(NarrowToBytes(destFile)); hr != S_OK) return hr;
-        const auto header = DdsHeader(top.Width, top.Height, levels);
-        if (const HRESULT hr = file.write(header.data(), header.size()); hr != S_OK) return hr;
-        for (UINT level = 0; level < levels; ++level)
-            if (const HRESULT hr = WriteLevel(texture, level, file); hr != S_OK) return hr;
-        return file.commit();
+        // The levels are brought up to date before any file is opened.
+        ChainLock chain(texture);
+        if (const HRESULT hr = chain.lock(); hr != S_OK) return hr;
+        auto file = std::make_unique<AtomicFile>();
+        if (const HRESULT hr = file->open(NarrowToBytes(destFile)); hr != S_OK) return hr;
+        const auto header = DdsHeader(top.Width, top.Height, texture->GetLevelCount());
+        if (const HRESULT hr = file->write(header.data(), header.size()); hr != S_OK) return hr;
+        if (const HRESULT hr = file->write(chain.bits(), chain.bytes()); hr != S_OK) return hr;
+        if (const HRESULT hr = file->finish(); hr != S_OK) return hr;
+        files_.push_back(std::move(file));
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT PendingSaves::commit() {
+    HRESULT result = S_OK;
+    std::size_t committed = 0;
+    {
+        TerminationSignalsBlocked quiet;
+        for (; committed < files_.size(); ++committed) {
+            result = files_[committed]->commit(AtomicFile::DirectorySync::ByCaller);
+            if (result != S_OK) break;
+        }
+    }
+    try {
+        std::set<std::string> directories;
+        for (std::size_t i = 0; i < committed; ++i) directories.insert(DirectoryOf(files_[i]->targetPath()));
+        for (const auto& directory : directories)
+            if (const HRESULT hr = SyncDirectory(directory); hr != S_OK && result == S_OK) result = hr;
+    } catch (const std::bad_alloc&) {
+        if (result == S_OK) result = E_OUTOFMEMORY;
+    }
+    while (!files_.empty()) files_.pop_back();
+    return result;
+}
+
+HRESULT CheckSaveTarget(const wchar_t* destFile) {
+    if (destFile == nullptr) return D3DERR_INVALIDCALL;
+    try {
+        SaveTarget target;
+        return ResolveSaveTarget(NarrowToBytes(destFile), &target);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT D3DXSaveTextureToFileW(const wchar_t* destFile, D3DXIMAGE_FILEFORMAT format, IDirect3DBaseTexture9* base,
+                               const void* /*palette*/) {
+    if (format != D3DXIFF_DDS) return D3DERR_INVALIDCALL;
+    try {
+        PendingSaves saves;
+        if (const HRESULT hr = saves.save(destFile, base); hr != S_OK) return hr;
+        return saves.commit();
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }

@@ -5,6 +5,7 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <random>
 
@@ -69,13 +70,21 @@ TEST(Faults, UnusableOutputPlacesWriteNothing) {
     EXPECT_EQ(job.outputs.entries(), std::vector<std::string>{"taken.dds"});
     EXPECT_TRUE(std::filesystem::is_empty(job.outputs.file("taken.dds")));
 
-    // The companion's place is taken: the first file is written, the second fails.
+    // The companion's place is taken by a directory, or the output is a FIFO (or,
+    // for root, a device): refused before anything is written.
     std::filesystem::create_directory(job.outputs.file("pair.winter.dds"));
-    const ProcessResult r = RunTool(job.args(16, job.outputs.file("pair.dds")));
-    EXPECT_EQ(r.exitCode, 6);
-    EXPECT_NE(r.out.find("Writing HorizonMap file...ERROR:Can`t save HorizonMap texture!\n"), std::string::npos);
-    EXPECT_EQ(std::filesystem::file_size(job.outputs.file("pair.dds")), DdsBytes(16));
-    EXPECT_EQ(job.outputs.entries(), (std::vector<std::string>{"pair.dds", "pair.winter.dds", "taken.dds"}));
+    ASSERT_EQ(mkfifo(job.outputs.file("fifo.dds").c_str(), 0600), 0);
+    std::vector<std::string> refused = {job.outputs.file("pair.dds"), job.outputs.file("fifo.dds")};
+    if (geteuid() == 0 && mknod(job.outputs.file("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+        refused.push_back(job.outputs.file("null"));
+    const auto before = job.outputs.entries();
+    for (const auto& out : refused) {
+        const ProcessResult r = RunTool(job.args(16, out));
+        EXPECT_EQ(r.exitCode, 6) << out;
+        EXPECT_NE(r.out.find(kSaveFailed), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(job.outputs.entries(), before);
+    EXPECT_TRUE(std::filesystem::is_fifo(job.outputs.file("fifo.dds")));
 }
 
 TEST(Faults, UnwritableDirectory) {

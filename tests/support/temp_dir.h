@@ -9,6 +9,14 @@
 #include <string>
 #include <vector>
 
+// The names in `path`, sorted.
+inline std::vector<std::string> DirectoryEntries(const std::filesystem::path& path) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(path)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 class TempDir {
 public:
     TempDir() {
@@ -27,12 +35,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
 
-    std::vector<std::string> entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> entries() const { return DirectoryEntries(path_); }
 
 private:
     std::filesystem::path path_;

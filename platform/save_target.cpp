@@ -1,0 +1,60 @@
+#include "platform/save_target.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <vector>
+
+#include "platform/errno_result.h"
+
+namespace {
+
+constexpr int kMaxLinks = 40;  // as many as the kernel follows in one lookup
+constexpr HRESULT kPathNotFound = static_cast<HRESULT>(0x80070003u);
+constexpr HRESULT kAccessDenied = static_cast<HRESULT>(0x80070005u);
+
+bool ReadLink(const std::string& path, std::string* content) {
+    std::vector<char> buffer(PATH_MAX + 1);
+    const ssize_t length = readlink(path.c_str(), buffer.data(), buffer.size());
+    if (length < 0 || static_cast<std::size_t>(length) >= buffer.size()) return false;
+    content->assign(buffer.data(), static_cast<std::size_t>(length));
+    return true;
+}
+
+}  // namespace
+
+std::string DirectoryOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+HRESULT ResolveSaveTarget(const std::string& name, SaveTarget* target) {
+    if (name.empty() || name.back() == '/') return kPathNotFound;
+    std::string path = name;
+    for (int links = 0;; ++links) {
+        struct stat seen {};
+        if (lstat(path.c_str(), &seen) != 0) {
+            if (errno != ENOENT) return ResultFromErrno(errno);
+            // Nothing there yet: the file is new, provided its directory exists.
+            struct stat directory {};
+            if (stat(DirectoryOf(path).c_str(), &directory) != 0) return ResultFromErrno(errno);
+            if (!S_ISDIR(directory.st_mode)) return kPathNotFound;
+            *target = SaveTarget{path, false, {}};
+            return S_OK;
+        }
+        if (S_ISREG(seen.st_mode)) {
+            *target = SaveTarget{path, true, seen};
+            return S_OK;
+        }
+        if (!S_ISLNK(seen.st_mode)) return kAccessDenied;  // directory, device, FIFO or socket
+        if (links == kMaxLinks) return ResultFromErrno(ELOOP);
+        std::string content;
+        if (!ReadLink(path, &content)) return ResultFromErrno(errno);
+        if (content.empty()) return kPathNotFound;
+        if (content.back() == '/') return kAccessDenied;  // a link to a directory
+        path = content.front() == '/' ? content : DirectoryOf(path) + "/" + content;
+    }
+}

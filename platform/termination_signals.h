@@ -1,0 +1,17 @@
+#pragma once
+// Holding the signals that would end the process while a file is half in place.
+#include <signal.h>
+
+// Holds SIGINT, SIGTERM, SIGHUP and SIGQUIT for the calling thread while it lives;
+// a signal that arrived meanwhile takes effect when it ends. Holds nest when they
+// end in the reverse order of their start.
+class TerminationSignalsBlocked {
+public:
+    TerminationSignalsBlocked();
+    ~TerminationSignalsBlocked();
+    TerminationSignalsBlocked(const TerminationSignalsBlocked&) = delete;
+    TerminationSignalsBlocked& operator=(const TerminationSignalsBlocked&) = delete;
+
+private:
+    sigset_t saved_;
+};
