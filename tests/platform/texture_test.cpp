@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <utility>
 #include <cstring>
 
 #include "platform/d3d9.h"
@@ -164,6 +167,92 @@ TEST(Texture, LoadFailureLeavesNoTexture) {
     EXPECT_EQ(D3DXCreateTextureFromFileExW(g.device, L"x.png", 0, 4, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM,
                                            D3DX_FILTER_TRIANGLE, D3DX_FILTER_TRIANGLE, 0, nullptr, nullptr, &t),
               D3DERR_INVALIDCALL);
+}
+
+}  // namespace
+
+namespace {
+
+// The one-pass chain is what level-by-level locks see, packed in order, starting
+// where a file's levels start relative to a page.
+TEST(Texture, TheChainIsEveryLevelPackedAfterLevelZero) {
+    Graphics g;
+    for (UINT size : {1u, 6u, 37u, 1024u}) {
+        IDirect3DTexture9* t = g.create(size, size - (size > 1));
+        D3DLOCKED_RECT lr{};
+        ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), S_OK);
+        auto* top = static_cast<float*>(lr.pBits);
+        for (UINT i = 0; i < size * (size - (size > 1)) * 4; ++i) top[i] = static_cast<float>(i % 101) - 50;
+        t->UnlockRect(0);
+        auto* texture = static_cast<Texture*>(t);
+        const void* bits = nullptr;
+        std::size_t bytes = 0;
+        ASSERT_EQ(texture->lockChain(&bits, &bytes), S_OK);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(bits) % 4096, kLevelsOffset);
+        EXPECT_EQ(t->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), D3DERR_INVALIDCALL);  // all held
+        EXPECT_EQ(texture->lockChain(&bits, &bytes), D3DERR_INVALIDCALL);
+        texture->unlockChain();
+        std::size_t offset = 0;
+        for (UINT level = 0; level < t->GetLevelCount(); ++level) {
+            D3DSURFACE_DESC d{};
+            t->GetLevelDesc(level, &d);
+            ASSERT_EQ(t->LockRect(level, &lr, nullptr, D3DLOCK_READONLY), S_OK);
+            EXPECT_EQ(lr.pBits, static_cast<const char*>(bits) + offset) << size << " level " << level;
+            t->UnlockRect(level);
+            offset += std::size_t{d.Width} * d.Height * kTexelBytes;
+        }
+        EXPECT_EQ(bytes, offset);
+        t->Release();
+    }
+}
+
+// The plain definition: the covered texels summed in double in row order from +0,
+// divided by their count, rounded once.
+std::vector<float> PlainAverages(const std::vector<float>& upper, UINT w, UINT h) {
+    const UINT lw = std::max(1u, w / 2), lh = std::max(1u, h / 2);
+    auto span = [](UINT i, UINT size, UINT lower) {
+        if (size == 1) return std::pair{0u, 1u};
+        return std::pair{2 * i, (size % 2 == 1 && i == lower - 1) ? 3u : 2u};
+    };
+    std::vector<float> out(std::size_t{lw} * lh * 4);
+    for (UINT r = 0; r < lh; ++r)
+        for (UINT c = 0; c < lw; ++c)
+            for (int ch = 0; ch < 4; ++ch) {
+                const auto [y0, ny] = span(r, h, lh);
+                const auto [x0, nx] = span(c, w, lw);
+                double sum = 0.0;
+                for (UINT y = y0; y < y0 + ny; ++y)
+                    for (UINT x = x0; x < x0 + nx; ++x) sum += upper[(std::size_t{y} * w + x) * 4 + ch];
+                out[(std::size_t{r} * lw + c) * 4 + ch] = static_cast<float>(sum / (ny * nx));
+            }
+    return out;
+}
+
+// Shared among threads or not, a lower level is the plain average to the bit,
+// whatever the values: signed zeros, infinities, NaN, the extremes, and odd edges.
+TEST(Texture, DownsamplingGivesThePlainAveragesBitForBit) {
+    const float specials[] = {0.0f, -0.0f, 1e-45f, -3.4e38f, 3.4e38f, INFINITY, -INFINITY, NAN, 0.1f, 7.0f};
+    for (const auto& [w, h] : {std::pair{1u, 1u}, {2u, 1u}, {1u, 9u}, {5u, 5u}, {513u, 259u}, {1024u, 1024u}}) {
+        std::vector<float> upper(std::size_t{w} * h * 4);
+        for (std::size_t i = 0; i < upper.size(); ++i) upper[i] = specials[(i * 7 + i / 13) % 10] * ((i % 3) + 1);
+        const std::size_t lowerTexels = std::size_t{std::max(1u, w / 2)} * std::max(1u, h / 2);
+        std::vector<float> serial(lowerTexels * 4, -1.0f), parallel(lowerTexels * 4, -2.0f);
+        DownsampleLevel(upper.data(), w, h, serial.data());
+        DownsampleInParallel(upper.data(), w, h, parallel.data());
+        const auto plain = PlainAverages(upper, w, h);
+        ASSERT_EQ(std::memcmp(serial.data(), plain.data(), plain.size() * sizeof(float)), 0) << w << "x" << h;
+        ASSERT_EQ(std::memcmp(parallel.data(), plain.data(), plain.size() * sizeof(float)), 0) << w << "x" << h;
+    }
+    // 2 x 2 of -0 averages to +0: the sum starts at +0, as a plain sum does.
+    const float negativeZeros[16] = {-0.0f, -0.0f, -0.0f, -0.0f, -0.0f, -0.0f, -0.0f, -0.0f,
+                                     -0.0f, -0.0f, -0.0f, -0.0f, -0.0f, -0.0f, -0.0f, -0.0f};
+    float out[4] = {1, 1, 1, 1};
+    DownsampleLevel(negativeZeros, 2, 2, out);
+    EXPECT_FALSE(std::signbit(out[0]));
+    // A sum that does not fit a float still averages right.
+    const float large[16] = {3e38f, 0, 0, 0, 3e38f, 0, 0, 0, 3e38f, 0, 0, 0, 3e38f, 0, 0, 0};
+    DownsampleLevel(large, 2, 2, out);
+    EXPECT_EQ(out[0], 3e38f);
 }
 
 }  // namespace
