@@ -22,7 +22,7 @@ public:
     ChainLock(const ChainLock&) = delete;
     ChainLock& operator=(const ChainLock&) = delete;
 
-    HRESULT lock() { return texture_->lockChain(&bits_, &bytes_); }
+    HRESULT lock(const Texture::LevelZeroWork& meanwhile) { return texture_->lockChain(&bits_, &bytes_, meanwhile); }
     const void* bits() const { return bits_; }
     std::size_t bytes() const { return bytes_; }
 
@@ -49,14 +49,20 @@ HRESULT PendingSaves::save(const wchar_t* destFile, IDirect3DBaseTexture9* base)
         D3DSURFACE_DESC top{};
         if (const HRESULT hr = texture->GetLevelDesc(0, &top); hr != S_OK) return hr;
         if (top.Format != D3DFMT_A32B32G32R32F) return D3DERR_INVALIDCALL;
-        // The levels are brought up to date before any file is opened.
-        ChainLock chain(texture);
-        if (const HRESULT hr = chain.lock(); hr != S_OK) return hr;
         auto file = std::make_unique<AtomicFile>();
         if (const HRESULT hr = file->open(NarrowToBytes(destFile)); hr != S_OK) return hr;
         const auto header = DdsHeader(top.Width, top.Height, texture->GetLevelCount());
-        if (const HRESULT hr = file->write(header.data(), header.size()); hr != S_OK) return hr;
-        if (const HRESULT hr = file->write(chain.bits(), chain.bytes()); hr != S_OK) return hr;
+        // Level 0 goes to the disk while the levels below it are brought up to date.
+        std::size_t topBytes = 0;
+        const auto writeTop = [&](const void* level0, std::size_t bytes) {
+            topBytes = bytes;
+            const HRESULT hr = file->write(header.data(), header.size());
+            return hr == S_OK ? file->write(level0, bytes) : hr;
+        };
+        ChainLock chain(texture);
+        if (const HRESULT hr = chain.lock(writeTop); hr != S_OK) return hr;
+        const char* lower = static_cast<const char*>(chain.bits()) + topBytes;
+        if (const HRESULT hr = file->write(lower, chain.bytes() - topBytes); hr != S_OK) return hr;
         if (const HRESULT hr = file->finish(); hr != S_OK) return hr;
         files_.push_back(std::move(file));
         return S_OK;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <limits>
+#include <exception>
 #include <new>
+#include <thread>
 #include <utility>
 
 bool LevelBytes(UINT width, UINT height, std::size_t* bytes) {
@@ -101,24 +103,37 @@ void Texture::markWritten() {
     for (UINT i = 1; i < levels_.size(); ++i) levels_[i].current = false;
 }
 
-HRESULT Texture::bringCurrent(UINT level) {
-    if (levels_[level].current) return S_OK;
-    // Stale levels are always the bottom of the chain: all of them are computed at
-    // once, from the lowest current level down.
-    UINT first = level;
-    while (!levels_[first - 1].current) --first;
-    for (UINT i = first - 1; i < levels_.size(); ++i)
-        if (levels_[i].locked) return D3DERR_INVALIDCALL;
-    if (!lowerBudgeted_) {
-        const std::size_t lower = chainBytes_ - levels_[1].offset;
-        if (const HRESULT hr = FitsInMemory(lower, device_->promisedBytes()); hr != S_OK) return hr;
-        lowerBudgeted_ = true;
-    }
+UINT Texture::firstStale() const {
+    // Stale levels are always the bottom of the chain.
+    UINT first = 1;
+    while (first < levels_.size() && levels_[first].current) ++first;
+    return first;
+}
+
+HRESULT Texture::budgetLowerLevels() {
+    if (lowerBudgeted_ || levels_.size() < 2) return S_OK;
+    if (const HRESULT hr = FitsInMemory(chainBytes_ - levels_[1].offset, device_->promisedBytes()); hr != S_OK)
+        return hr;
+    lowerBudgeted_ = true;
+    return S_OK;
+}
+
+void Texture::computeLevels(UINT first) {
     for (UINT i = first; i < levels_.size(); ++i) {
         const Level& upper = levels_[i - 1];
         DownsampleInParallel(levelData(i - 1), upper.width, upper.height, levelData(i));
         levels_[i].current = true;
     }
+}
+
+HRESULT Texture::bringCurrent(UINT level) {
+    if (levels_[level].current) return S_OK;
+    // All stale levels are computed at once, from the lowest current one down.
+    const UINT first = firstStale();
+    for (UINT i = first - 1; i < levels_.size(); ++i)
+        if (levels_[i].locked) return D3DERR_INVALIDCALL;
+    if (const HRESULT hr = budgetLowerLevels(); hr != S_OK) return hr;
+    computeLevels(first);
     return S_OK;
 }
 
@@ -151,13 +166,30 @@ HRESULT Texture::UnlockRect(UINT level) {
     return S_OK;
 }
 
-HRESULT Texture::lockChain(const void** bits, std::size_t* bytes) {
+HRESULT Texture::lockChain(const void** bits, std::size_t* bytes, const LevelZeroWork& meanwhile) {
     if (bits == nullptr || bytes == nullptr) return D3DERR_INVALIDCALL;
-    const UINT last = static_cast<UINT>(levels_.size() - 1);
-    if (const HRESULT hr = bringCurrent(last); hr != S_OK) return hr;
     for (const Level& level : levels_)
         if (level.locked) return D3DERR_INVALIDCALL;
+    const UINT first = firstStale();
+    if (first < levels_.size())
+        if (const HRESULT hr = budgetLowerLevels(); hr != S_OK) return hr;
     for (Level& level : levels_) level.locked = true;
+    HRESULT hr = S_OK;
+    {
+        std::jthread lower;
+        if (first < levels_.size()) {
+            try {
+                lower = std::jthread([this, first] { computeLevels(first); });
+            } catch (const std::exception&) {
+                computeLevels(first);  // no thread to be had: one after the other
+            }
+        }
+        if (meanwhile) hr = meanwhile(levelData(0), levels_.size() > 1 ? levels_[1].offset : chainBytes_);
+    }
+    if (hr != S_OK) {
+        unlockChain();
+        return hr;
+    }
     *bits = levelData(0);
     *bytes = chainBytes_;
     return S_OK;

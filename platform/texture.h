@@ -2,6 +2,7 @@
 // Float RGBA textures in process memory, with the device that accounts for them.
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "platform/d3d9.h"
@@ -57,10 +58,16 @@ public:
     HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;
     HRESULT UnlockRect(UINT level) override;
 
+    // Work on level 0 alone (its texels and their bytes), such as writing it out.
+    using LevelZeroWork = std::function<HRESULT(const void* level0, std::size_t bytes)>;
+
     // Locks every level read-only, brought up to date; `bits` gets level 0, which
-    // the others follow packed, `bytes` the size of them all. D3DERR_INVALIDCALL
-    // when a level is locked already, E_OUTOFMEMORY when lower levels cannot be had.
-    HRESULT lockChain(const void** bits, std::size_t* bytes);
+    // the others follow packed, `bytes` the size of them all. `meanwhile`, when
+    // given, runs on the calling thread while stale lower levels are computed on
+    // others, so that their cost hides behind it. D3DERR_INVALIDCALL when a level is
+    // locked already, E_OUTOFMEMORY when lower levels cannot be had, or the result
+    // of `meanwhile`; nothing stays locked on a failure.
+    HRESULT lockChain(const void** bits, std::size_t* bytes, const LevelZeroWork& meanwhile = {});
     void unlockChain();
 
     // Level 0 has been filled by its creator (a loaded image): no longer promised.
@@ -79,6 +86,9 @@ private:
     Texture(Device* device, std::vector<Level> levels, PageBuffer memory);
     ~Texture() override;
     float* levelData(UINT level) const;
+    UINT firstStale() const;  // the level count when all are current
+    HRESULT budgetLowerLevels();
+    void computeLevels(UINT first);
     HRESULT bringCurrent(UINT level);
 
     std::atomic<ULONG> refs_{1};
