@@ -1,0 +1,176 @@
+// The whole run as a user meets it: the built tool on the demo's sample maps (a
+// 16-bit height PNG and an 8-bit tree PNG of n x n), each run a new process writing
+// into a directory of its own. Each step's time is taken from when its "OK" line
+// arrives. Beside it, floors measured in the same series: libpng decoding both
+// maps, a new process touching as much memory as the run must hold (three level-0
+// textures and the output's mip chain), and the disk taking the two files' bytes
+// straight from memory. Prints a table of medians.
+//
+//   run_bench [size...]        default: 4096 8192
+// RUN_BENCH_RUNS runs per size (3), RUN_BENCH_DIR where the files go (/var/tmp).
+#include <fcntl.h>
+#include <png.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "../../tests/support/run_process.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Decodes a PNG row by row with libpng alone; false on any failure.
+bool DecodePng(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    bool ok = false;
+    if (setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file);
+        png_read_info(png, info);
+        std::vector<unsigned char> row(png_get_rowbytes(png, info));
+        for (png_uint_32 y = 0; y < png_get_image_height(png, info); ++y) png_read_row(png, row.data(), nullptr);
+        ok = true;
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(file);
+    return ok;
+}
+
+// A new process maps `bytes` and writes every page once, as the run's textures are
+// first written; seconds from fork to its end.
+double TouchInNewProcess(std::size_t bytes) {
+    const auto start = Clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (p == MAP_FAILED) _exit(1);
+        madvise(p, bytes, MADV_HUGEPAGE);
+        std::memset(p, 1, bytes);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? Seconds(start) : -1;
+}
+
+// Two files of `bytes` written with O_DIRECT from memory and flushed.
+double DiskFloor(const std::string& dir, std::size_t bytes) {
+    bytes = bytes / 4096 * 4096;
+    void* data = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (data == MAP_FAILED) return -1;
+    std::memset(data, 7, bytes);
+    sync();
+    const auto start = Clock::now();
+    bool ok = true;
+    for (const char* name : {"/floor1", "/floor2"}) {
+        const int fd = open((dir + name).c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_DIRECT | O_CLOEXEC, 0644);
+        ok = ok && fd >= 0;
+        for (std::size_t done = 0; ok && done < bytes;) {
+            const ssize_t n = pwrite(fd, static_cast<char*>(data) + done, std::min(bytes - done, std::size_t{64} << 20),
+                                     static_cast<off_t>(done));
+            ok = n > 0;
+            done += ok ? static_cast<std::size_t>(n) : 0;
+        }
+        ok = ok && fdatasync(fd) == 0;
+        if (fd >= 0) close(fd);
+        std::filesystem::remove(dir + name);
+    }
+    const double seconds = Seconds(start);
+    munmap(data, bytes);
+    return ok ? seconds : -1;
+}
+
+std::size_t DdsBytes(std::size_t n) {
+    std::size_t texels = 0;
+    for (std::size_t s = n;; s = std::max<std::size_t>(1, s / 2)) {
+        texels += s * s;
+        if (s == 1) break;
+    }
+    return 128 + texels * 16;
+}
+
+constexpr int kStepCount = 6;  // load, mix heights, horizon, mix horizon, save, exit
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
+    if (sizes.empty()) sizes = {4096, 8192};
+    const int runs = std::getenv("RUN_BENCH_RUNS") ? std::atoi(std::getenv("RUN_BENCH_RUNS")) : 3;
+    const std::string base = std::getenv("RUN_BENCH_DIR") ? std::getenv("RUN_BENCH_DIR") : "/var/tmp";
+    const std::string work = base + "/run_bench." + std::to_string(getpid());
+    std::filesystem::create_directories(work);
+
+    std::printf("| size | load | mix heights | horizon | mix horizon | save | exit | whole run | libpng both | "
+                "first touch | disk | floors | ratio |\n|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+    for (const int size : sizes) {
+        const std::string heights = work + "/h.png", trees = work + "/t.png";
+        const std::string make = std::string(SAMPLE_MAPS_EXE) + " " + heights + " " + trees + " " + std::to_string(size);
+        if (std::system(make.c_str()) != 0) return 1;
+        std::vector<double> step[kStepCount], whole, decode, touch, disk;
+        const std::size_t level0 = std::size_t(size) * size * 16;
+        for (int run = 0; run < runs; ++run) {
+            const std::string out = work + "/out" + std::to_string(run);
+            std::filesystem::create_directories(out);
+            sync();
+            std::vector<Clock::time_point> marks;
+            std::size_t seen = 0;
+            const auto start = Clock::now();
+            const ProcessResult r = RunProcess(
+                {UMBRASCOPE_EXE, "-H", heights, "-T", trees, "-r", std::to_string(size), "-h", "600", "-s", "10000",
+                 "-o", out + "/horizon_map.dds"},
+                3600, {}, [&](pid_t, const std::string& text) {
+                    for (std::size_t at; (at = text.find("OK\n", seen)) != std::string::npos; seen = at + 3)
+                        marks.push_back(Clock::now());
+                });
+            if (r.exitCode != 0 || marks.size() != 5) {
+                std::fprintf(stderr, "run failed (exit %d):\n%s\n", r.exitCode, r.out.c_str());
+                return 1;
+            }
+            marks.push_back(start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(r.seconds)));
+            Clock::time_point previous = start;
+            for (int s = 0; s < kStepCount; ++s) {
+                step[s].push_back(std::chrono::duration<double>(marks[s] - previous).count());
+                previous = marks[s];
+            }
+            whole.push_back(r.seconds);
+            std::filesystem::remove_all(out);
+
+            auto t = Clock::now();
+            if (!DecodePng(heights) || !DecodePng(trees)) return 1;
+            decode.push_back(Seconds(t));
+            touch.push_back(TouchInNewProcess(3 * level0 + (DdsBytes(size) - 128 - level0)));
+            disk.push_back(DiskFloor(work, DdsBytes(size)));
+        }
+        const double floors = Median(decode) + Median(touch) + Median(disk);
+        std::printf("| %d |", size);
+        for (auto& s : step) std::printf(" %.2f |", Median(s));
+        std::printf(" %.2f | %.2f | %.2f | %.2f | %.2f | %.2f |\n", Median(whole), Median(decode), Median(touch),
+                    Median(disk), floors, Median(whole) / floors);
+        std::fflush(stdout);
+    }
+    std::filesystem::remove_all(work);
+    return 0;
+}
