@@ -42,7 +42,7 @@ std::string ExportHelp() {
            "Angle files hold four channels, in this order in a TIFF: forward and backward,\n"
            "the angle in degrees (NaN where there is none), and forwardKind and\n"
            "backwardKind: 0 horizon; 1 faint (rises by less than the stored value can\n"
-           "tell, some thousandths of a degree: angle 0); 2 ambiguous (a texel below 0 m\n"
+           "tell, under 0.04 degrees: angle 0); 2 ambiguous (a texel below 0 m\n"
            "with a low horizon, where both signs of the q the value lost fit; the larger\n"
            "angle is given); 3 open (0.999, nothing rises); 4 tree (0.001); 5 edge (last\n"
            "row forward, first row backward: no terrain ahead); 6 unfit (no rising slope\n"

@@ -22,8 +22,8 @@ constexpr double kStoredValueUlps = 4.0;
 // z0 + D > 0 gives one. With z0 < 0 both signs can (slopes below about
 // 2 |z0| / F): then the kind is Ambiguous and the slope that of z0 + D >= 0, the
 // larger of the two. Faint when no sign gives s > 0 from v itself but one does
-// from a value kStoredValueUlps below it (a horizon of some thousandths of a
-// degree, which v near 1 cannot tell from none); Unfit when not even that does.
+// from a value kStoredValueUlps below it (a horizon under 0.04 degrees, which
+// v near 1 cannot tell from none); Unfit when not even that does.
 RecoveredSlope RecoverSlope(float v, Direction direction, float y0, float z0, float halfSize);
 
 // atan(s) in degrees.
