@@ -1,7 +1,7 @@
 #include "export/export_options.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
@@ -50,11 +50,11 @@ std::string Unquoted(const std::string& text) {
     return text;
 }
 
-std::optional<double> WholeNumber(const std::string& text) {
+// The number that is the whole of `text`, finite; nothing before or after it.
+std::optional<double> NumberOf(const std::string& text) {
     if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return std::nullopt;
     // strtod follows the C locale unless the program changed it, and this one never does.
     char* end = nullptr;
-    errno = 0;
     const double value = std::strtod(text.c_str(), &end);
     if (end != text.c_str() + text.size() || !std::isfinite(value)) return std::nullopt;
     return value;
@@ -130,14 +130,14 @@ private:
             case Option::Angles: o.angleFiles.push_back(value); break;
             case Option::HeightPng: o.heightPng = value; break;
             case Option::Shrink: {
-                const auto n = WholeNumber(value);
+                const auto n = NumberOf(value);
                 if (!n || *n < 1 || *n > 65536 || *n != std::floor(*n))
                     return Fail(name + " must be a whole number from 1 to 65536, not \"" + value + "\"");
                 o.shrink = static_cast<std::uint32_t>(*n);
                 break;
             }
             case Option::Range: {
-                const auto n = WholeNumber(value);
+                const auto n = NumberOf(value);
                 if (!n || !(*n > 0 && *n <= 90)) return Fail(name + " must be above 0 and at most 90 degrees");
                 o.rangeDegrees = *n;
                 break;
@@ -149,7 +149,7 @@ private:
     }
 
     void Float(const std::string& name, const std::string& value, float* target) {
-        const auto n = WholeNumber(Unquoted(value));
+        const auto n = NumberOf(Unquoted(value));
         if (!n) return Fail(name + " needs a number, not \"" + value + "\"");
         const auto rounded = static_cast<float>(*n);
         if (!std::isfinite(rounded)) return Fail(name + " is beyond the range of a 32-bit float: " + value);

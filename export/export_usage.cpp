@@ -15,7 +15,7 @@ std::string ExportHelp() {
            "Outputs (at least one; -c and -a may be given more than once):\n"
            "  -p, --preview=PREFIX   grey PNG previews PREFIX.red.png, PREFIX.green.png and\n"
            "                         PREFIX.both.png (red left, green right)\n"
-           "      --16-bit           16-bit previews instead of 8-bit\n"
+           "      --16-bit           16-bit PNGs instead of 8-bit\n"
            "      --range=DEG        the horizon angle shown black (default 45)\n"
            "      --shrink=K         previews and --height-png K times smaller, each pixel\n"
            "                         the mean of K x K (default 1)\n"
