@@ -144,7 +144,8 @@ TEST_P(AngleMapsTest, MatchThePlainLoopWithinTheStoredValuesRounding) {
                 const bool signsMeet = plus.low == minus.high;
                 EXPECT_TRUE(holds(plus, truthDegrees) || (signsMeet && holds(minus, truthDegrees)))
                     << where << ": the truth " << truthDegrees << " is on the other sign";
-                if (truthDegrees > 1.0) worstAboveOneDegree = std::max(worstAboveOneDegree, std::fabs(given - truthDegrees));
+                if (truthDegrees > 1.0)
+                    worstAboveOneDegree = std::max(worstAboveOneDegree, std::fabs(given - truthDegrees));
             }
     }
     EXPECT_GT(horizons, int(n * n) / 4);  // the map has enough terrain to test

@@ -29,16 +29,6 @@ TEST(ExportCommandLine, ReadsEachSpellingOfAnOption) {
     EXPECT_EQ(o.horizonMap, "-map.dds");
 }
 
-TEST(ExportCommandLine, DefaultsAreTheTools) {
-    const ParsedCommandLine p = ParseExportCommandLine({"m.dds", "-p", "x"});
-    ASSERT_EQ(p.action, CommandLineAction::Run);
-    EXPECT_EQ(p.options.terrain.height, 100.0f);
-    EXPECT_EQ(p.options.terrain.terraSize, 5000.0f);
-    EXPECT_EQ(p.options.terrain.heightZero, 0.0f);
-    EXPECT_EQ(p.options.bitDepth, 8);
-    EXPECT_EQ(p.options.rangeDegrees, 45.0);
-}
-
 TEST(ExportCommandLine, HelpVersionAndNothing) {
     EXPECT_EQ(ParseExportCommandLine({}).action, CommandLineAction::Usage);
     EXPECT_EQ(ParseExportCommandLine({"--bogus", "--help"}).action, CommandLineAction::Help);
@@ -130,13 +120,6 @@ TEST(ExportFailures, AFailedRunLeavesOlderFilesAndNoTemporaryOne) {
     EXPECT_FALSE(std::filesystem::exists(dir.Path("p.both.png")));
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
-}
-
-TEST(ExportFailures, HelpGoesToStandardOutput) {
-    const ProcessResult r = RunExporter({"--help"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.err, "");
-    EXPECT_NE(r.out.find("Exit codes: 0 success"), std::string::npos);
 }
 
 }  // namespace
