@@ -174,7 +174,8 @@ private:
                 return Fail(file + ": a float file's name must end in .exr, .tif or .tiff");
         if (!o.heightPng.empty()) outputs.push_back(o.heightPng);
         if (!o.previewPrefix.empty())
-            for (const char* suffix : {".red.png", ".green.png", ".both.png"}) outputs.push_back(o.previewPrefix + suffix);
+            for (const char* suffix : {".red.png", ".green.png", ".both.png"})
+                outputs.push_back(o.previewPrefix + suffix);
         std::set<std::string> seen{o.horizonMap};
         for (const auto& file : outputs)
             if (!seen.insert(file).second) return Fail(file + " is named twice, or is the horizon map itself");

@@ -45,7 +45,9 @@ std::vector<std::uint16_t> Quantised(const double* levels, double top) {
 
 class PreviewTest : public ::testing::Test {
 protected:
-    void SetUp() override { WriteBytes(dir.Path("m.dds"), DdsBytes(kWidth, kHeight, DdsFourCc(116), FloatBytes(Texels()))); }
+    void SetUp() override {
+        WriteBytes(dir.Path("m.dds"), DdsBytes(kWidth, kHeight, DdsFourCc(116), FloatBytes(Texels())));
+    }
     TempDir dir;
 };
 
