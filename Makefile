@@ -1,13 +1,15 @@
-# Two entry points: `make demo` and `make test` (see README.md).
+# Two entry points: `make demo` and `make test` (see README.md); `make install`
+# puts both programs and their manual pages under PREFIX.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
+PREFIX     ?= /usr/local
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=Release
 ifeq ($(CI),true)
 CMAKE_FLAGS += -DUMBRASCOPE_WERROR=ON
 endif
 
-.PHONY: all deps build demo test test-release test-asan bench fuzz soak clean
+.PHONY: all deps build demo install test test-release test-asan bench fuzz soak clean
 
 all: build
 
@@ -20,6 +22,9 @@ build: deps
 
 demo: build
 	@scripts/run-demo $(BUILD)
+
+install: build
+	cmake --install $(BUILD) --prefix "$(PREFIX)"
 
 test: test-release test-asan
 

@@ -1,0 +1,31 @@
+#pragma once
+// The horizon elevation angle of every texel in both directions, from a horizon map
+// and the height map it was made from.
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "export/horizon_map_file.h"
+#include "export/texel_kind.h"
+#include "maps/horizon/horizon_kernel.h"
+#include "results/result_code.h"
+
+struct DirectionAngles {
+    std::vector<float> degrees;  // Horizon, Ambiguous; 0 for Faint; NaN for the rest
+    std::vector<TexelKind> kinds;
+    std::array<std::uint64_t, kTexelKinds> counts{};  // texels of each kind
+};
+
+struct AngleMaps {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    DirectionAngles forward;   // from red
+    DirectionAngles backward;  // from green
+};
+
+// `heights`: RGBA float texels of the height map loaded at the map's size (red is
+// read), `terrain`: the Height, HeightZero and TerraSize of the run. Positions and
+// elevations are computed in floats exactly as the run computed them.
+// S_OK, or E_OUTOFMEMORY.
+HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights, const HorizonSettings& terrain,
+                         AngleMaps* angles);

@@ -1,0 +1,202 @@
+#include "export/export_options.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+#include <set>
+
+#include "export/output_file.h"
+
+namespace {
+
+enum class Option : std::uint8_t {
+    HeightMap, Height, TerraSize, HeightZero, Preview, Channels, Angles, HeightPng, Shrink, Range, SixteenBit,
+    Help, Version
+};
+
+struct OptionSpec {
+    const char* name;
+    char letter;  // 0: none
+    bool takesValue;
+    Option option;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"HMfname", 'H', true, Option::HeightMap},   {"Height", 'h', true, Option::Height},
+    {"TerraSize", 's', true, Option::TerraSize}, {"HeightZero", 'z', true, Option::HeightZero},
+    {"preview", 'p', true, Option::Preview},     {"channels", 'c', true, Option::Channels},
+    {"angles", 'a', true, Option::Angles},       {"height-png", 0, true, Option::HeightPng},
+    {"shrink", 0, true, Option::Shrink},         {"range", 0, true, Option::Range},
+    {"16-bit", 0, false, Option::SixteenBit},    {"help", 0, false, Option::Help},
+    {"version", 0, false, Option::Version},
+};
+
+const OptionSpec* FindLong(const std::string& name) {
+    for (const auto& spec : kOptions)
+        if (name == spec.name) return &spec;
+    return nullptr;
+}
+
+const OptionSpec* FindLetter(char letter) {
+    for (const auto& spec : kOptions)
+        if (spec.letter != 0 && letter == spec.letter) return &spec;
+    return nullptr;
+}
+
+std::string Unquoted(const std::string& text) {
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') return text.substr(1, text.size() - 2);
+    return text;
+}
+
+// The number that is the whole of `text`, finite; nothing before or after it.
+std::optional<double> NumberOf(const std::string& text) {
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return std::nullopt;
+    // strtod follows the C locale unless the program changed it, and this one never does.
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+class Parser {
+public:
+    ParsedCommandLine Parse(const std::vector<std::string>& arguments) {
+        if (arguments.empty()) return Done(CommandLineAction::Usage);
+        // --help and --version win over anything else on the line, mistakes included.
+        const auto end = std::find(arguments.begin(), arguments.end(), "--");
+        if (std::find(arguments.begin(), end, "--help") != end) return Done(CommandLineAction::Help);
+        if (std::find(arguments.begin(), end, "--version") != end) return Done(CommandLineAction::Version);
+        std::vector<std::string> positional;
+        bool optionsEnded = false;
+        for (std::size_t i = 0; i < arguments.size() && error_.empty(); ++i) {
+            const std::string& word = arguments[i];
+            const auto next = [&]() -> std::optional<std::string> {
+                if (i + 1 < arguments.size()) return arguments[++i];
+                return std::nullopt;
+            };
+            if (optionsEnded || word.size() < 2 || word[0] != '-') {
+                positional.push_back(word);
+            } else if (word == "--") {
+                optionsEnded = true;
+            } else if (word[1] == '-') {
+                LongOption(word, next);
+            } else {
+                ShortOption(word, next);
+            }
+        }
+        if (error_.empty()) Check(positional);
+        return Done(error_.empty() ? CommandLineAction::Run : CommandLineAction::Error);
+    }
+
+private:
+    template <typename Next>
+    void LongOption(const std::string& word, const Next& next) {
+        const auto equals = word.find('=');
+        const std::string name = word.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+        const OptionSpec* spec = FindLong(name);
+        if (spec == nullptr) return Fail("unknown option --" + name);
+        if (!spec->takesValue) {
+            if (equals != std::string::npos) return Fail("--" + name + " takes no value");
+            return Apply(*spec, "");
+        }
+        if (equals != std::string::npos) return Apply(*spec, word.substr(equals + 1));
+        const auto value = next();
+        if (!value) return Fail("--" + name + " needs a value");
+        Apply(*spec, *value);
+    }
+
+    template <typename Next>
+    void ShortOption(const std::string& word, const Next& next) {
+        const OptionSpec* spec = FindLetter(word[1]);
+        if (spec == nullptr) return Fail(std::string("unknown option -") + word[1]);
+        if (word.size() > 2) return Apply(*spec, word.substr(2));
+        const auto value = next();
+        if (!value) return Fail(std::string("-") + word[1] + " needs a value");
+        Apply(*spec, *value);
+    }
+
+    void Apply(const OptionSpec& spec, const std::string& value) {
+        ExportOptions& o = result_.options;
+        const std::string name = std::string("--") + spec.name;
+        switch (spec.option) {
+            case Option::HeightMap: o.heightMap = value; break;
+            case Option::Height: Float(name, value, &o.terrain.height); break;
+            case Option::TerraSize: Float(name, value, &o.terrain.terraSize); break;
+            case Option::HeightZero: Float(name, value, &o.terrain.heightZero); break;
+            case Option::Preview: o.previewPrefix = value; break;
+            case Option::Channels: o.channelFiles.push_back(value); break;
+            case Option::Angles: o.angleFiles.push_back(value); break;
+            case Option::HeightPng: o.heightPng = value; break;
+            case Option::Shrink: {
+                const auto n = NumberOf(value);
+                if (!n || *n < 1 || *n > 65536 || *n != std::floor(*n))
+                    return Fail(name + " must be a whole number from 1 to 65536, not \"" + value + "\"");
+                o.shrink = static_cast<std::uint32_t>(*n);
+                break;
+            }
+            case Option::Range: {
+                const auto n = NumberOf(value);
+                if (!n || !(*n > 0 && *n <= 90)) return Fail(name + " must be above 0 and at most 90 degrees");
+                o.rangeDegrees = *n;
+                break;
+            }
+            case Option::SixteenBit: o.bitDepth = 16; break;
+            case Option::Help:
+            case Option::Version: break;  // taken before the options are read
+        }
+    }
+
+    void Float(const std::string& name, const std::string& value, float* target) {
+        const auto n = NumberOf(Unquoted(value));
+        if (!n) return Fail(name + " needs a number, not \"" + value + "\"");
+        const auto rounded = static_cast<float>(*n);
+        if (!std::isfinite(rounded)) return Fail(name + " is beyond the range of a 32-bit float: " + value);
+        *target = rounded;
+    }
+
+    void Check(const std::vector<std::string>& positional) {
+        ExportOptions& o = result_.options;
+        if (positional.empty()) return Fail("no horizon map given");
+        if (positional.size() > 1) return Fail("one horizon map at a time; also given: " + positional[1]);
+        o.horizonMap = positional[0];
+        if (o.previewPrefix.empty() && o.channelFiles.empty() && o.angleFiles.empty() && o.heightPng.empty())
+            return Fail("nothing to write: give --preview, --channels, --angles or --height-png");
+        if (o.NeedsHeightMap() && o.heightMap.empty())
+            return Fail(std::string(o.angleFiles.empty() ? "--height-png" : "--angles") +
+                        " needs the height map of the run (-H)");
+        if (!(o.terrain.terraSize > 0)) return Fail("bad Terrain Size: must be > 0");
+        std::vector<std::string> outputs = o.channelFiles;
+        outputs.insert(outputs.end(), o.angleFiles.begin(), o.angleFiles.end());
+        for (const auto& file : outputs)
+            if (FloatFormatOf(file) == FloatFormat::Unknown)
+                return Fail(file + ": a float file's name must end in .exr, .tif or .tiff");
+        if (!o.heightPng.empty()) outputs.push_back(o.heightPng);
+        if (!o.previewPrefix.empty())
+            for (const char* suffix : {".red.png", ".green.png", ".both.png"})
+                outputs.push_back(o.previewPrefix + suffix);
+        std::set<std::string> seen{o.horizonMap};
+        for (const auto& file : outputs)
+            if (!seen.insert(file).second) return Fail(file + " is named twice, or is the horizon map itself");
+    }
+
+    void Fail(const std::string& message) {
+        if (error_.empty()) error_ = message;
+    }
+
+    ParsedCommandLine Done(CommandLineAction action) {
+        result_.action = action;
+        result_.error = error_;
+        return result_;
+    }
+
+    ParsedCommandLine result_;
+    std::string error_;
+};
+
+}  // namespace
+
+ParsedCommandLine ParseExportCommandLine(const std::vector<std::string>& arguments) {
+    return Parser().Parse(arguments);
+}

@@ -1,0 +1,44 @@
+#pragma once
+// The companion's command line: options in the getopt_long manner (--name=value,
+// --name value, -Xvalue, -X value, -- ends the options) and one horizon map.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "export/grey_preview.h"
+#include "maps/horizon/horizon_kernel.h"
+
+struct ExportOptions {
+    std::string horizonMap;
+    std::string previewPrefix;  // PREFIX.red.png, PREFIX.green.png, PREFIX.both.png
+    int bitDepth = 8;
+    double rangeDegrees = kDefaultRangeDegrees;
+    std::uint32_t shrink = 1;
+    std::vector<std::string> channelFiles;
+    std::vector<std::string> angleFiles;
+    std::string heightPng;
+    std::string heightMap;
+    // The umbrascope run's Height, HeightZero and TerraSize, with its defaults.
+    HorizonSettings terrain{100.0f, 0.0f, 5000.0f};
+
+    bool NeedsHeightMap() const { return !angleFiles.empty() || !heightPng.empty(); }
+};
+
+enum class CommandLineAction : std::uint8_t {
+    Run,
+    Help,     // --help anywhere
+    Version,  // --version anywhere
+    Usage,    // no arguments at all
+    Error,    // `error` says why
+};
+
+struct ParsedCommandLine {
+    CommandLineAction action = CommandLineAction::Error;
+    ExportOptions options;
+    std::string error;
+};
+
+// `arguments` without the program name. Numbers are read in the C locale and
+// rounded to 32-bit floats as the tool rounds them; a value wrapped in double
+// quotes, the tool's way of passing "-5", is taken without them.
+ParsedCommandLine ParseExportCommandLine(const std::vector<std::string>& arguments);

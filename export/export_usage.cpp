@@ -1,0 +1,57 @@
+#include "export/export_usage.h"
+
+std::string ExportUsage() {
+    return "Usage: umbrascope-export [options] <horizon map.dds>\n"
+           "Try 'umbrascope-export --help' for the options.\n";
+}
+
+std::string ExportHelp() {
+    return "Usage: umbrascope-export [options] <horizon map.dds>\n"
+           "\n"
+           "Reads level 0 of a horizon map written by umbrascope (DDS, FourCC 116: four\n"
+           "32-bit floats per texel) and writes what the options ask for. Red looks along\n"
+           "increasing rows (down the image), green along decreasing rows (up the image).\n"
+           "\n"
+           "Outputs (at least one; -c and -a may be given more than once):\n"
+           "  -p, --preview=PREFIX   grey PNG previews PREFIX.red.png, PREFIX.green.png and\n"
+           "                         PREFIX.both.png (red left, green right)\n"
+           "      --16-bit           16-bit PNGs instead of 8-bit\n"
+           "      --range=DEG        the horizon angle shown black (default 45)\n"
+           "      --shrink=K         previews and --height-png K times smaller, each pixel\n"
+           "                         the mean of K x K (default 1)\n"
+           "  -c, --channels=FILE    red, green and blue of level 0 as 32-bit floats, bit\n"
+           "                         for bit; FILE ends in .exr, .tif or .tiff\n"
+           "  -a, --angles=FILE      the horizon elevation angle in degrees per texel and\n"
+           "                         direction; FILE ends in .exr, .tif or .tiff; needs -H\n"
+           "      --height-png=FILE  the height map as loaded at the horizon map's size,\n"
+           "                         lowest black, highest white; needs -H\n"
+           "\n"
+           "The terrain, as given to the umbrascope run (same letters, same defaults):\n"
+           "  -H, --HMfname=FILE     the height map\n"
+           "  -h, --Height=M         metres per unit of the height map's value (100)\n"
+           "  -s, --TerraSize=M      side of the whole map in metres (5000)\n"
+           "  -z, --HeightZero=M     elevation in metres where the value is 0 (0)\n"
+           "\n"
+           "      --help             this text\n"
+           "      --version          the version\n"
+           "\n"
+           "Previews: open texels (stored 0.999) and the rows with no terrain ahead are\n"
+           "white, trees (0.001 in both channels) black, any other texel of stored value v\n"
+           "has the grey 1 - min(acos(v) in degrees, DEG) / DEG.\n"
+           "\n"
+           "Angle files hold four channels, in this order in a TIFF: forward and backward,\n"
+           "the angle in degrees (NaN where there is none), and forwardKind and\n"
+           "backwardKind: 0 horizon; 1 faint (rises by less than the stored value can\n"
+           "tell, under 0.04 degrees: angle 0); 2 ambiguous (a texel below 0 m\n"
+           "with a low horizon, where both signs of the q the value lost fit; the larger\n"
+           "angle is given); 3 open (0.999, nothing rises); 4 tree (0.001); 5 edge (last\n"
+           "row forward, first row backward: no terrain ahead); 6 unfit (no rising slope\n"
+           "gives the value: check -h, -s and -z).\n"
+           "\n"
+           "Exit codes: 0 success; 2 an input cannot be read (missing, not such a DDS, cut\n"
+           "short, a height map that does not load, or too little memory); 6 an output\n"
+           "file cannot be written; 7 no arguments, a bad command line or bad settings.\n"
+           "Every file is written beside its name and renamed over it when complete.\n";
+}
+
+std::string ExportVersion() { return std::string("umbrascope-export ") + UMBRASCOPE_VERSION + "\n"; }

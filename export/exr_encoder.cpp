@@ -1,0 +1,89 @@
+#include "export/exr_encoder.h"
+
+#include <ImfChannelList.h>
+#include <ImfFrameBuffer.h>
+#include <ImfHeader.h>
+#include <ImfIO.h>
+#include <ImfOutputFile.h>
+
+#include <cstring>
+#include <exception>
+#include <new>
+
+namespace {
+
+class MemoryStream final : public Imf::OStream {
+public:
+    explicit MemoryStream(std::vector<std::uint8_t>* bytes) : Imf::OStream("export"), bytes_(bytes) {}
+
+    void write(const char c[], int n) override {
+        const std::uint64_t end = position_ + static_cast<std::uint64_t>(n);
+        try {
+            if (end > bytes_->size()) bytes_->resize(static_cast<std::size_t>(end));
+        } catch (const std::bad_alloc&) {
+            failed_ = true;
+            throw;
+        }
+        std::memcpy(bytes_->data() + position_, c, static_cast<std::size_t>(n));
+        position_ = end;
+    }
+    std::uint64_t tellp() override { return position_; }
+    void seekp(std::uint64_t position) override { position_ = position; }
+
+    // The output file writes its offset table when destroyed and swallows a
+    // failure there; this one remembers it.
+    bool failed() const { return failed_; }
+
+private:
+    bool failed_ = false;
+    std::vector<std::uint8_t>* bytes_;
+    std::uint64_t position_ = 0;
+};
+
+// False when memory ran out where the library could not say so.
+bool Encode(const FloatChannels& channels, std::vector<std::uint8_t>* bytes) {
+    Imf::Header header(static_cast<int>(channels.width), static_cast<int>(channels.height));
+    header.compression() = Imf::ZIP_COMPRESSION;
+    Imf::FrameBuffer frame;
+    for (std::size_t i = 0; i < channels.planes.size(); ++i) {
+        header.channels().insert(channels.names[i], Imf::Channel(Imf::FLOAT));
+        // The buffer is only read; the library's slice type wants a char*.
+        char* base = reinterpret_cast<char*>(const_cast<float*>(channels.planes[i].data()));
+        frame.insert(channels.names[i],
+                     Imf::Slice(Imf::FLOAT, base, sizeof(float), sizeof(float) * std::size_t{channels.width}));
+    }
+    MemoryStream stream(bytes);
+    {
+        Imf::OutputFile file(stream, header);
+        file.setFrameBuffer(frame);
+        file.writePixels(static_cast<int>(channels.height));
+    }
+    return !stream.failed();
+}
+
+}  // namespace
+
+HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why) {
+    if (bytes == nullptr || why == nullptr || channels.planes.empty() ||
+        channels.names.size() != channels.planes.size() || channels.width == 0 || channels.height == 0 ||
+        channels.width > 0x7FFFFFFF || channels.height > 0x7FFFFFFF) {
+        return E_INVALIDARG;
+    }
+    bytes->clear();
+    try {
+        if (Encode(channels, bytes)) return S_OK;
+        bytes->clear();
+        return E_OUTOFMEMORY;
+    } catch (const std::bad_alloc&) {
+        bytes->clear();
+        return E_OUTOFMEMORY;
+    } catch (const std::exception& e) {
+        bytes->clear();
+        *why = std::string("OpenEXR: ") + e.what();
+        return E_FAIL;
+    } catch (...) {
+        bytes->clear();
+        *why = "OpenEXR failed";
+        return E_FAIL;
+    }
+}

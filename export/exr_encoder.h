@@ -1,0 +1,13 @@
+#pragma once
+// A float OpenEXR file in memory: one scan-line part, each channel 32-bit FLOAT
+// under its name, ZIP compression (lossless).
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "export/float_channels.h"
+#include "results/result_code.h"
+
+// S_OK; E_OUTOFMEMORY; E_FAIL with the library's reason in `why`. The library's
+// exceptions end here.
+HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why);

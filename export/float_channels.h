@@ -1,0 +1,14 @@
+#pragma once
+// Named planes of 32-bit floats, the content of the float TIFF and EXR files.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct FloatChannels {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::vector<std::string> names;          // one per plane
+    std::vector<std::vector<float>> planes;  // width * height each, packed rows, row 0 on top
+
+    bool IsRgb() const { return names == std::vector<std::string>{"R", "G", "B"}; }
+};

@@ -1,0 +1,45 @@
+#pragma once
+// Grey pictures of a horizon map and of a height map, for looking at.
+//
+// Horizon texels (dark = high horizon): grey = 1 - min(acos(v) in degrees, range) / range,
+// acos(v) being the angle whose cosine the run stored. Open texels (0.999) and the
+// rows with no terrain ahead are white, trees (0.001 in both channels) black, values
+// outside (0, 1] black.
+#include <cstdint>
+#include <vector>
+
+#include "export/horizon_map_file.h"
+#include "export/texel_kind.h"
+#include "results/result_code.h"
+
+// Levels in [0, 1], packed rows.
+struct GreyLevels {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::vector<float> levels;
+};
+
+struct GreyImage {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    int bitDepth = 8;                     // 8 or 16
+    std::vector<std::uint16_t> samples;  // packed rows
+};
+
+constexpr double kDefaultRangeDegrees = 45.0;
+
+// The level of one texel; `v` its stored value.
+double PreviewLevel(TexelKind kind, float v, double rangeDegrees);
+
+GreyLevels HorizonLevels(const HorizonMap& map, Direction direction, double rangeDegrees);
+
+// The red channel of RGBA texels from its lowest value (black) to its highest
+// (white); all mid grey when they are all equal. Non-finite values are black.
+GreyLevels HeightLevels(const float* texels, std::uint32_t width, std::uint32_t height);
+
+// Each output pixel the mean of a `shrink` x `shrink` block (fewer at the right and
+// bottom edges), then rounded to the bit depth.
+GreyImage Quantise(const GreyLevels& levels, std::uint32_t shrink, int bitDepth);
+
+// `left` and `right` (of equal height) next to each other.
+GreyImage SideBySide(const GreyImage& left, const GreyImage& right);

@@ -1,0 +1,32 @@
+#include "export/horizon_angle.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "maps/horizon/horizon_kernel.h"
+
+namespace {
+
+// |q| of a stored value; (1 - v)(1 + v) keeps the digits that 1 / v^2 - 1 would
+// cancel near v = 1.
+double StoredQ(double v) { return std::sqrt((1.0 - v) * (1.0 + v)) / v; }
+
+}  // namespace
+
+RecoveredSlope RecoverSlope(float v, Direction direction, float y0, float z0, float halfSize) {
+    const double value = v;
+    if (!(value > 0.0 && value <= 1.0)) return {TexelKind::Unfit, 0.0};
+    const double q = StoredQ(value);
+    const double far = horizon::FarDistance;
+    const bool forward = direction == Direction::Forward;
+    const double reach = forward ? far - halfSize : far + halfSize;  // R
+    const double run = forward ? far - y0 : far + y0;                // L
+    const double rising = (q * reach - z0) / run;
+    const double sinking = (-q * reach - z0) / run;
+    if (rising > 0.0) return {sinking > 0.0 && q > 0.0 ? TexelKind::Ambiguous : TexelKind::Horizon, rising};
+    const double lower = value - kStoredValueUlps * 0x1p-24;
+    if (lower > 0.0 && StoredQ(lower) * reach - z0 > 0.0) return {TexelKind::Faint, 0.0};
+    return {TexelKind::Unfit, 0.0};
+}
+
+double SlopeDegrees(double slope) { return std::atan(slope) * (180.0 / std::numbers::pi); }

@@ -1,0 +1,28 @@
+#pragma once
+// Level 0 of a horizon map as umbrascope writes it: DDS, legacy header, FourCC 116
+// (four 32-bit floats per texel). Any other DDS is refused, never converted.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "results/result_code.h"
+
+struct HorizonMap {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::vector<float> texels;  // red, green, blue, alpha per texel; packed rows, row 0 on top
+
+    float red(std::uint32_t row, std::uint32_t column) const { return texels[Index(row, column)]; }
+    float green(std::uint32_t row, std::uint32_t column) const { return texels[Index(row, column) + 1]; }
+
+private:
+    std::size_t Index(std::uint32_t row, std::uint32_t column) const {
+        return (std::size_t{row} * width + column) * 4;
+    }
+};
+
+// S_OK with level 0 as stored, bit for bit. D3DXERR_INVALIDDATA when the file is not
+// such a DDS or is too short for its level 0, with the reason in `why`; the file's
+// open errors (E_FILE_NOT_FOUND, ...); E_OUTOFMEMORY when level 0 would not fit.
+// The size a header claims is checked against the file before anything is allocated.
+HRESULT ReadHorizonMap(const char* path, HorizonMap* map, std::string* why);

@@ -1,0 +1,13 @@
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "export/export_run.h"
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const int code = ExportMain(arguments, stdout, stderr);
+    // A full disk or a closed pipe on standard output is a failure too.
+    if (std::fflush(stdout) != 0 && code == kExportSuccess) return kExportWriteFailed;
+    return code;
+}

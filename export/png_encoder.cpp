@@ -1,0 +1,80 @@
+#include "export/png_encoder.h"
+
+#include <png.h>
+
+#include <bit>
+#include <new>
+
+namespace {
+
+struct PngSink {
+    std::vector<std::uint8_t>* bytes;
+    bool outOfMemory = false;
+};
+
+void Append(png_structp png, png_bytep data, png_size_t length) {
+    auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
+    try {
+        sink->bytes->insert(sink->bytes->end(), data, data + length);
+    } catch (const std::bad_alloc&) {
+        sink->outOfMemory = true;
+        png_error(png, "out of memory");
+    }
+}
+
+void NoFlush(png_structp) {}
+
+// Failures become results; nothing is printed.
+[[noreturn]] void Fail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void IgnoreWarning(png_structp, png_const_charp) {}
+
+// libpng reports through longjmp; this frame holds nothing that needs destroying.
+bool Encode(png_structp png, png_infop info, const GreyImage& image, const std::vector<png_bytep>& rows) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_set_IHDR(png, info, image.width, image.height, image.bitDepth, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    // Our samples are native words, PNG's are big-endian.
+    if (image.bitDepth == 16 && std::endian::native == std::endian::little) png_set_swap(png);
+    png_write_image(png, const_cast<png_bytepp>(rows.data()));
+    png_write_end(png, info);
+    return true;
+}
+
+}  // namespace
+
+HRESULT EncodeGreyPng(const GreyImage& image, std::vector<std::uint8_t>* bytes) {
+    if (bytes == nullptr || image.width == 0 || image.height == 0 ||
+        (image.bitDepth != 8 && image.bitDepth != 16)) {
+        return E_INVALIDARG;
+    }
+    try {
+        bytes->clear();
+        // 8-bit samples are packed into bytes first; 16-bit ones are written as they lie.
+        std::vector<std::uint8_t> narrow;
+        std::vector<png_bytep> rows(image.height);
+        if (image.bitDepth == 8) {
+            narrow.assign(image.samples.begin(), image.samples.end());
+            for (std::uint32_t r = 0; r < image.height; ++r) rows[r] = narrow.data() + std::size_t{r} * image.width;
+        } else {
+            auto* base = reinterpret_cast<png_bytep>(const_cast<std::uint16_t*>(image.samples.data()));
+            for (std::uint32_t r = 0; r < image.height; ++r) rows[r] = base + std::size_t{r} * image.width * 2;
+        }
+        PngSink sink{bytes, false};
+        png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, Fail, IgnoreWarning);
+        if (png == nullptr) return E_OUTOFMEMORY;
+        png_infop info = png_create_info_struct(png);
+        if (info == nullptr) {
+            png_destroy_write_struct(&png, nullptr);
+            return E_OUTOFMEMORY;
+        }
+        png_set_write_fn(png, &sink, Append, NoFlush);
+        const bool written = Encode(png, info, image, rows);
+        png_destroy_write_struct(&png, &info);
+        if (written) return S_OK;
+        bytes->clear();
+        return sink.outOfMemory ? E_OUTOFMEMORY : E_FAIL;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}

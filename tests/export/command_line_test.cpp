@@ -1,0 +1,125 @@
+// The companion's command line, and what each kind of failure ends with.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "export/export_options.h"
+#include "tests/export/export_fixtures.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(ExportCommandLine, ReadsEachSpellingOfAnOption) {
+    const ParsedCommandLine p = ParseExportCommandLine(
+        {"-Hheights.png", "--Height=600", "-s", "1e4", "-z", "\"-35.5\"", "--preview", "out/p", "-cc.exr",
+         "--channels=c.tif", "-a", "a.exr", "--16-bit", "--range", "20", "--shrink=4", "--", "-map.dds"});
+    ASSERT_EQ(p.action, CommandLineAction::Run) << p.error;
+    const ExportOptions& o = p.options;
+    EXPECT_EQ(o.heightMap, "heights.png");
+    EXPECT_EQ(o.terrain.height, 600.0f);
+    EXPECT_EQ(o.terrain.terraSize, 10000.0f);
+    EXPECT_EQ(o.terrain.heightZero, -35.5f);
+    EXPECT_EQ(o.previewPrefix, "out/p");
+    EXPECT_EQ(o.channelFiles, (Args{"c.exr", "c.tif"}));
+    EXPECT_EQ(o.angleFiles, (Args{"a.exr"}));
+    EXPECT_EQ(o.bitDepth, 16);
+    EXPECT_EQ(o.rangeDegrees, 20.0);
+    EXPECT_EQ(o.shrink, 4u);
+    EXPECT_EQ(o.horizonMap, "-map.dds");
+}
+
+TEST(ExportCommandLine, HelpVersionAndNothing) {
+    EXPECT_EQ(ParseExportCommandLine({}).action, CommandLineAction::Usage);
+    EXPECT_EQ(ParseExportCommandLine({"--bogus", "--help"}).action, CommandLineAction::Help);
+    EXPECT_EQ(ParseExportCommandLine({"m.dds", "--version"}).action, CommandLineAction::Version);
+    EXPECT_EQ(ParseExportCommandLine({"-p", "x", "--", "--help"}).action, CommandLineAction::Run);
+}
+
+TEST(ExportCommandLine, RefusesMistakesWithAReason) {
+    const struct {
+        Args args;
+        const char* reason;
+    } cases[] = {
+        {{"m.dds", "-p", "x", "--bogus"}, "unknown option --bogus"},
+        {{"m.dds", "-p", "x", "-q"}, "unknown option -q"},
+        {{"m.dds", "-p"}, "-p needs a value"},
+        {{"m.dds", "-p", "x", "--Height"}, "--Height needs a value"},
+        {{"m.dds", "-p", "x", "--16-bit=yes"}, "takes no value"},
+        {{"m.dds", "-p", "x", "-h", "600m"}, "needs a number"},
+        {{"m.dds", "-p", "x", "-h", " 600"}, "needs a number"},
+        {{"m.dds", "-p", "x", "-z", "1e40"}, "beyond the range"},
+        {{"m.dds", "-p", "x", "-s", "0"}, "bad Terrain Size"},
+        {{"m.dds", "-p", "x", "--shrink", "0"}, "--shrink must be"},
+        {{"m.dds", "-p", "x", "--shrink", "1.5"}, "--shrink must be"},
+        {{"m.dds", "-p", "x", "--range", "91"}, "--range must be"},
+        {{"m.dds"}, "nothing to write"},
+        {{"-p", "x"}, "no horizon map"},
+        {{"m.dds", "n.dds", "-p", "x"}, "one horizon map at a time"},
+        {{"m.dds", "-a", "a.exr"}, "--angles needs the height map"},
+        {{"m.dds", "--height-png", "h.png"}, "--height-png needs the height map"},
+        {{"m.dds", "-c", "c.png"}, "must end in .exr, .tif or .tiff"},
+        {{"m.dds", "-c", "c.exr", "-c", "c.exr"}, "named twice"},
+        {{"m.dds", "-p", "x", "--height-png", "x.red.png", "-H", "h.png"}, "named twice"},
+        {{"m.tif", "-c", "m.tif"}, "the horizon map itself"},
+    };
+    for (const auto& c : cases) {
+        const ParsedCommandLine p = ParseExportCommandLine(c.args);
+        EXPECT_EQ(p.action, CommandLineAction::Error) << c.reason;
+        EXPECT_NE(p.error.find(c.reason), std::string::npos) << p.error;
+    }
+}
+
+// Every failure: a line on standard error, its exit code, and no file written.
+TEST(ExportFailures, EndWithTheirExitCodesAndWriteNothing) {
+    TempDir dir;
+    WriteBytes(dir.Path("m.dds"), DdsBytes(2, 2, DdsFourCc(116), FloatBytes(std::vector<float>(16, 0.5f))));
+    WriteBytes(dir.Path("r32.dds"), DdsBytes(2, 2, DdsFourCc(114), FloatBytes(std::vector<float>(4, 0.5f))));
+    const std::string out = dir.Path("out");
+    std::filesystem::create_directory(out);
+    const struct {
+        Args args;
+        int code;
+        const char* message;
+    } cases[] = {
+        {{}, 7, "Usage: umbrascope-export"},
+        {{dir.Path("m.dds"), "--bogus"}, 7, "unknown option"},
+        {{dir.Path("none.dds"), "-p", out + "/p"}, 2, "cannot find the file"},
+        {{dir.Path("r32.dds"), "-p", out + "/p"}, 2, "FourCC 114"},
+        {{dir.Path("m.dds"), "-a", out + "/a.exr", "-p", out + "/p", "-H", dir.Path("none.png")}, 2,
+         "cannot load the height map"},
+        {{dir.Path("m.dds"), "-c", dir.Path("missing/c.exr")}, 6, "cannot write"},
+        {{dir.Path("m.dds"), "-c", out}, 7, "must end in"},
+    };
+    for (const auto& c : cases) {
+        const ProcessResult r = RunExporter(c.args);
+        EXPECT_EQ(r.exitCode, c.code) << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_TRUE(std::filesystem::is_empty(out)) << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("missing")));
+}
+
+TEST(ExportFailures, AFailedRunLeavesOlderFilesAndNoTemporaryOne) {
+    TempDir dir;
+    WriteBytes(dir.Path("m.dds"), DdsBytes(2, 2, DdsFourCc(116), FloatBytes(std::vector<float>(16, 0.5f))));
+    WriteBytes(dir.Path("p.red.png"), Bytes{'o', 'l', 'd'});
+    // Inputs are read before anything is written.
+    ProcessResult r = RunExporter({dir.Path("m.dds"), "-p", dir.Path("p"), "--height-png", dir.Path("h.png"), "-H",
+                                   dir.Path("none.png")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(ReadBytes(dir.Path("p.red.png")), (Bytes{'o', 'l', 'd'}));
+
+    std::filesystem::create_directory(dir.Path("p.green.png"));  // the second preview cannot take its name
+    r = RunExporter({dir.Path("m.dds"), "-p", dir.Path("p")});
+    EXPECT_EQ(r.exitCode, 6);
+    EXPECT_NE(r.err.find("cannot write " + dir.Path("p.green.png")), std::string::npos) << r.err;
+    EXPECT_EQ(ReadGreyPng(dir.Path("p.red.png")).width, 2u);  // written before the failure, whole
+    EXPECT_TRUE(std::filesystem::is_directory(dir.Path("p.green.png")));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("p.both.png")));
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+}
+
+}  // namespace

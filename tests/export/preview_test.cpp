@@ -1,0 +1,107 @@
+// The preview PNGs: the grey of each kind of texel, the two bit depths, the
+// side-by-side image, shrinking, and the height map picture.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "tests/export/export_fixtures.h"
+
+namespace {
+
+constexpr std::uint32_t kWidth = 3, kHeight = 4;
+
+float CosDegrees(double degrees) { return static_cast<float>(std::cos(degrees * std::numbers::pi / 180.0)); }
+
+// Red and green per texel, rows 0 to 3. Row 3 has no terrain ahead forward, row 0
+// none backward.
+std::vector<float> Texels() {
+    const float nan = std::nanf("");
+    const float red[kHeight][kWidth] = {{CosDegrees(9), 0.999f, 1.0f},
+                                        {0.001f, CosDegrees(27), nan},
+                                        {0.001f, CosDegrees(60), CosDegrees(36)},
+                                        {0.5f, 0.001f, 0.2f}};
+    const float green[kHeight][kWidth] = {{0.3f, 0.3f, 0.3f},
+                                          {0.001f, CosDegrees(18), 0.999f},
+                                          {0.5f, 1.0f, CosDegrees(6.3)},
+                                          {CosDegrees(9), 0.001f, -1.0f}};
+    std::vector<float> texels;
+    for (std::uint32_t r = 0; r < kHeight; ++r)
+        for (std::uint32_t c = 0; c < kWidth; ++c) texels.insert(texels.end(), {red[r][c], green[r][c], 0, 0});
+    return texels;
+}
+
+// Levels at range 45: white where nothing rises or nothing lies ahead, black under
+// trees and for values outside (0, 1], else 1 - acos(v) / 45 degrees.
+const double kRed[kHeight * kWidth] = {0.8, 1, 1, 0, 0.4, 0, 0, 0, 0.2, 1, 0, 1};
+const double kGreen[kHeight * kWidth] = {1, 1, 1, 0, 0.6, 1, 0, 1, 0.86, 0.8, 0, 0};
+
+std::vector<std::uint16_t> Quantised(const double* levels, double top) {
+    std::vector<std::uint16_t> samples;
+    for (std::uint32_t i = 0; i < kWidth * kHeight; ++i)
+        samples.push_back(static_cast<std::uint16_t>(std::lround(std::clamp(levels[i], 0.0, 1.0) * top)));
+    return samples;
+}
+
+class PreviewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteBytes(dir.Path("m.dds"), DdsBytes(kWidth, kHeight, DdsFourCc(116), FloatBytes(Texels())));
+    }
+    TempDir dir;
+};
+
+TEST_F(PreviewTest, EightAndSixteenBitGreysAndBothSideBySide) {
+    for (const bool wide : {false, true}) {
+        std::vector<std::string> args = {dir.Path("m.dds"), "--preview", dir.Path("p")};
+        if (wide) args.push_back("--16-bit");
+        const auto run = RunExporter(args);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const double top = wide ? 65535 : 255;
+        const ReadPng red = ReadGreyPng(dir.Path("p.red.png")), green = ReadGreyPng(dir.Path("p.green.png"));
+        const ReadPng both = ReadGreyPng(dir.Path("p.both.png"));
+        EXPECT_EQ(red.bitDepth, wide ? 16 : 8);
+        EXPECT_EQ(red.samples, Quantised(kRed, top));
+        EXPECT_EQ(green.samples, Quantised(kGreen, top));
+        ASSERT_EQ(both.width, 2 * kWidth);
+        ASSERT_EQ(both.height, kHeight);
+        for (std::uint32_t r = 0; r < kHeight; ++r)
+            for (std::uint32_t c = 0; c < kWidth; ++c) {
+                EXPECT_EQ(both.samples[r * 2 * kWidth + c], red.samples[r * kWidth + c]);
+                EXPECT_EQ(both.samples[r * 2 * kWidth + kWidth + c], green.samples[r * kWidth + c]);
+            }
+    }
+}
+
+TEST_F(PreviewTest, RangeAndShrink) {
+    ASSERT_EQ(RunExporter({dir.Path("m.dds"), "-p", dir.Path("r"), "--range=40"}).exitCode, 0);
+    const ReadPng red = ReadGreyPng(dir.Path("r.red.png"));
+    ASSERT_EQ(red.samples.size(), kWidth * kHeight);
+    EXPECT_EQ(red.samples[0], 198);  // 9 degrees of 40: 0.775
+    EXPECT_EQ(red.samples[4], 83);   // 27 of 40
+    EXPECT_EQ(red.samples[7], 0);    // 60: beyond the range
+    EXPECT_EQ(ReadGreyPng(dir.Path("r.green.png")).samples.at(4), 140);  // 18 of 40
+
+    ASSERT_EQ(RunExporter({dir.Path("m.dds"), "-p", dir.Path("s"), "--shrink", "2"}).exitCode, 0);
+    const ReadPng shrunk = ReadGreyPng(dir.Path("s.red.png"));
+    ASSERT_EQ(shrunk.width, 2u);
+    ASSERT_EQ(shrunk.height, 2u);
+    // Blocks of 2 x 2, the right column only 1 wide.
+    const double expected[4] = {(kRed[0] + kRed[1] + kRed[3] + kRed[4]) / 4, (kRed[2] + kRed[5]) / 2,
+                                (kRed[6] + kRed[7] + kRed[9] + kRed[10]) / 4, (kRed[8] + kRed[11]) / 2};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(shrunk.samples[i], std::lround(expected[i] * 255)) << i;
+}
+
+TEST_F(PreviewTest, HeightMapFromLowestToHighest) {
+    std::vector<float> heights;
+    for (std::uint32_t i = 0; i < kWidth * kHeight; ++i) heights.push_back(-2.0f + 0.5f * static_cast<float>(i));
+    WriteBytes(dir.Path("h.pfm"), PfmBytes(kWidth, kHeight, 1, true, heights));
+    const auto run = RunExporter({dir.Path("m.dds"), "--height-png", dir.Path("h.png"), "-H", dir.Path("h.pfm")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const ReadPng height = ReadGreyPng(dir.Path("h.png"));
+    ASSERT_EQ(height.samples.size(), kWidth * kHeight);
+    for (std::uint32_t i = 0; i < kWidth * kHeight; ++i)
+        EXPECT_EQ(height.samples[i], std::lround(i / 11.0 * 255)) << i;
+}
+
+}  // namespace
