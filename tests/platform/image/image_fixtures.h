@@ -59,11 +59,15 @@ struct TiffImage {
     std::uint32_t height = 0;
     int samples_per_pixel = 1;
     int bits = 8;
-    int sample_format = 1;             // SAMPLEFORMAT_UINT or _IEEEFP
+    int sample_format = 1;             // SAMPLEFORMAT_UINT, _INT or _IEEEFP
     int photometric = 1;               // PHOTOMETRIC_MINISBLACK
     int compression = 1;               // COMPRESSION_NONE
+    int predictor = 1;                 // PREDICTOR_NONE; _HORIZONTAL or _FLOATINGPOINT with LZW or Deflate
     std::uint32_t tile_size = 0;       // 0: strips
+    std::uint32_t tile_height = 0;     // 0: tile_size
     std::uint32_t rows_per_strip = 0;  // 0: libtiff's choice
+    bool big_endian = false;           // the file's byte order; libtiff swaps the samples
+    bool big_tiff = false;
     Bytes data;                        // packed native-endian samples
 };
 void WriteTiff(const std::string& path, const TiffImage& image);
@@ -101,6 +105,12 @@ DdsPixelFormat DdsFourCc(std::uint32_t four_cc);
 // Little-endian byte images of values.
 Bytes FloatBytes(const std::vector<float>& values);
 Bytes U16Bytes(const std::vector<std::uint16_t>& values);
+
+// Half floats whose conversion is easy to get wrong (signed zeros, one, the largest,
+// the smallest subnormal and the largest, infinities, the smallest normal), with the
+// floats they stand for.
+std::vector<std::uint16_t> HalfEdgeBits();
+std::vector<float> HalfEdgeValues();
 
 // Loads through LoadImageScaled into a fresh zero-filled buffer.
 struct Loaded {

@@ -86,6 +86,25 @@ std::vector<Fixture> SmallFiles(const TempDir& dir) {
     tiff.data = U16Bytes(Ramp(60, 65535));
     WriteTiff(dir.Path("tiles.tif"), tiff);
     add("tiles.tif", 20, 3);
+    tiff.sample_format = SAMPLEFORMAT_INT;
+    tiff.compression = COMPRESSION_LZW;
+    tiff.predictor = PREDICTOR_HORIZONTAL;
+    tiff.tile_size = 0;
+    WriteTiff(dir.Path("int16.tif"), tiff);
+    add("int16.tif", 20, 3);
+    tiff.sample_format = SAMPLEFORMAT_IEEEFP;
+    tiff.bits = 64;
+    tiff.compression = COMPRESSION_NONE;
+    tiff.predictor = PREDICTOR_NONE;
+    tiff.tile_size = 16;
+    tiff.data.clear();
+    for (const auto s : Ramp(60, 65535)) {
+        const double v = s / 7.0;
+        tiff.data.insert(tiff.data.end(), reinterpret_cast<const std::uint8_t*>(&v),
+                         reinterpret_cast<const std::uint8_t*>(&v) + sizeof v);
+    }
+    WriteTiff(dir.Path("double-tiles.tif"), tiff);
+    add("double-tiles.tif", 20, 3);
 
     const auto bytes = Ramp(4 * 3 * 4, 255);
     WriteBmp(dir.Path("image.bmp"), 4, 3, 3, Bytes(bytes.begin(), bytes.begin() + 36));
@@ -204,8 +223,8 @@ TEST_F(ImageFailures, CorruptOrUnsupportedContentIsInvalidData) {
 
     for (const auto& [name, sample_format, bits, photometric] :
          {std::tuple{"tiff 12-bit", SAMPLEFORMAT_UINT, 12, PHOTOMETRIC_MINISBLACK},
-          std::tuple{"tiff signed", SAMPLEFORMAT_INT, 16, PHOTOMETRIC_MINISBLACK},
-          std::tuple{"tiff 16-bit float", SAMPLEFORMAT_IEEEFP, 16, PHOTOMETRIC_MINISBLACK},
+          std::tuple{"tiff 64-bit integer", SAMPLEFORMAT_INT, 64, PHOTOMETRIC_MINISBLACK},
+          std::tuple{"tiff 24-bit float", SAMPLEFORMAT_IEEEFP, 24, PHOTOMETRIC_MINISBLACK},
           std::tuple{"tiff separated", SAMPLEFORMAT_UINT, 8, PHOTOMETRIC_SEPARATED}}) {
         TiffImage tiff;
         tiff.width = 2;
