@@ -132,6 +132,9 @@ struct TiffSeed {
     std::uint16_t photometric;
     std::uint16_t compression;
     unsigned tile;  // 0: strips of three rows
+    int predictor = PREDICTOR_NONE;
+    bool big_endian = false;
+    bool big_tiff = false;
 };
 
 void WriteTiff(const TiffSeed& seed) {
@@ -145,14 +148,28 @@ void WriteTiff(const TiffSeed& seed) {
     image.compression = seed.compression;
     image.tile_size = seed.tile;
     image.rows_per_strip = 3;
+    image.predictor = seed.predictor;
+    image.big_endian = seed.big_endian;
+    image.big_tiff = seed.big_tiff;
     const unsigned sample_bytes = seed.bits / 8;
     image.data.resize(std::size_t{seed.width} * seed.height * seed.samples * sample_bytes);
     std::uint8_t* out = image.data.data();
     for (unsigned y = 0; y < seed.height; ++y)
         for (unsigned x = 0; x < seed.width; ++x)
             for (unsigned c = 0; c < seed.samples; ++c, out += sample_bytes) {
-                if (seed.sample_format == SAMPLEFORMAT_IEEEFP) {
+                const double real = static_cast<double>(Pattern(x, y, c, 1000)) / 250.0 - 1.5;
+                if (seed.sample_format == SAMPLEFORMAT_IEEEFP && seed.bits == 64) {
+                    std::memcpy(out, &real, 8);
+                } else if (seed.sample_format == SAMPLEFORMAT_IEEEFP && seed.bits == 16) {
+                    // A half of the same sign and a similar size: sign, exponent 14 or 15, mantissa.
+                    const auto half = static_cast<std::uint16_t>((real < 0 ? 0x8000 : 0) | (0x38 + (x + y) % 8) << 8 |
+                                                                 Pattern(x, y, c, 255));
+                    std::memcpy(out, &half, 2);
+                } else if (seed.sample_format == SAMPLEFORMAT_IEEEFP) {
                     const float v = static_cast<float>(Pattern(x, y, c, 1000)) / 250.0f - 1.5f;
+                    std::memcpy(out, &v, 4);
+                } else if (seed.bits == 32) {
+                    const std::uint32_t v = Pattern(x, y, c, 65535) * 65599u;
                     std::memcpy(out, &v, 4);
                 } else if (seed.bits == 16) {
                     const auto v = static_cast<std::uint16_t>(Pattern(x, y, c, 65535) * 173);
@@ -248,6 +265,25 @@ void WriteDds10(const std::string& name, unsigned w, unsigned h, std::uint32_t d
     WriteFile(SeedPath("decode_dds", name), Dds10Bytes(w, h, dxgi, DdsTexels(w, h, bytes_per_texel, floats)));
 }
 
+// ---- RAW: the samples alone, told by the name ----
+
+void WriteRaw(const std::string& name, unsigned n, unsigned sample_bytes) {
+    Bytes out;
+    for (unsigned y = 0; y < n; ++y)
+        for (unsigned x = 0; x < n; ++x) {
+            if (sample_bytes == 4) {
+                const Bytes bytes = FloatBytes({static_cast<float>(Pattern(x, y, 0, 1000)) / 100.0f - 3.0f});
+                out.insert(out.end(), bytes.begin(), bytes.end());
+            } else if (sample_bytes == 2) {
+                const Bytes bytes = U16Bytes({static_cast<std::uint16_t>(Pattern(x, y, 0, 65535) * 211)});
+                out.insert(out.end(), bytes.begin(), bytes.end());
+            } else {
+                out.push_back(static_cast<std::uint8_t>(Pattern(x, y, 0, 255)));
+            }
+        }
+    WriteFile(SeedPath("decode_raw", name), out);
+}
+
 // ---- command lines ----
 
 void WriteLines(const std::string& target, const std::vector<std::string>& lines) {
@@ -263,6 +299,8 @@ void CheckImagesDecode() {
     for (const fs::directory_entry& dir : fs::directory_iterator(g_root)) {
         if (dir.path().filename().string().rfind("params_", 0) == 0) continue;
         for (const fs::directory_entry& file : fs::directory_iterator(dir.path())) {
+            // Inputs the fuzzers found are mostly files the loader must refuse.
+            if (file.path().filename().string().rfind("regress-", 0) == 0) continue;
             DecodedImage image;
             if (DecodeImageFile(file.path().c_str(), &image) != S_OK)
                 throw std::runtime_error("the loader refuses " + file.path().string());
@@ -302,6 +340,18 @@ void WriteAll() {
              TiffSeed{"rgba8-packbits.tif", 5, 5, 4, 8, SAMPLEFORMAT_UINT, PHOTOMETRIC_RGB, COMPRESSION_PACKBITS, 0},
              TiffSeed{"float-tiled.tif", 20, 18, 1, 32, SAMPLEFORMAT_IEEEFP, PHOTOMETRIC_MINISBLACK,
                       COMPRESSION_ADOBE_DEFLATE, 16},
+             TiffSeed{"int16-lzw-predictor.tif", 12, 9, 1, 16, SAMPLEFORMAT_INT, PHOTOMETRIC_MINISBLACK,
+                      COMPRESSION_LZW, 0, PREDICTOR_HORIZONTAL},
+             TiffSeed{"int8-grey-alpha-bigtiff.tif", 6, 6, 2, 8, SAMPLEFORMAT_INT, PHOTOMETRIC_MINISBLACK,
+                      COMPRESSION_NONE, 0, PREDICTOR_NONE, false, true},
+             TiffSeed{"int32-tiled-big-endian.tif", 17, 16, 1, 32, SAMPLEFORMAT_INT, PHOTOMETRIC_MINISBLACK,
+                      COMPRESSION_ADOBE_DEFLATE, 16, PREDICTOR_NONE, true},
+             TiffSeed{"uint32-miniswhite.tif", 5, 4, 1, 32, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISWHITE,
+                      COMPRESSION_NONE, 0},
+             TiffSeed{"half-rgb-predictor.tif", 7, 5, 3, 16, SAMPLEFORMAT_IEEEFP, PHOTOMETRIC_RGB,
+                      COMPRESSION_ADOBE_DEFLATE, 0, PREDICTOR_FLOATINGPOINT},
+             TiffSeed{"double-tiled-predictor-big-endian.tif", 16, 17, 1, 64, SAMPLEFORMAT_IEEEFP,
+                      PHOTOMETRIC_MINISBLACK, COMPRESSION_LZW, 16, PREDICTOR_FLOATINGPOINT, true},
          })
         WriteTiff(s);
 
@@ -344,7 +394,11 @@ void WriteAll() {
     WriteDds10("dx10-r32f.dds", 3, 3, 41, 4, true);
     WriteDds10("dx10-bgra8-srgb.dds", 2, 2, 91, 4, false);
 
-    // The loader gets one of each format.
+    WriteRaw("heights-8x8.r8", 8, 1);
+    WriteRaw("heights-6x6.r16", 6, 2);
+    WriteRaw("heights-5x5.r32", 5, 4);
+
+    // The loader gets one of each format (RAW needs a name, which its input lacks).
     for (const auto& [target, name] : std::vector<std::pair<std::string, std::string>>{
              {"decode_png", "grey8.png"},
              {"decode_png", "palette-interlaced.png"},
@@ -352,6 +406,7 @@ void WriteAll() {
              {"decode_jpeg", "rgb-progressive.jpg"},
              {"decode_tiff", "grey8.tif"},
              {"decode_tiff", "float-tiled.tif"},
+             {"decode_tiff", "int16-lzw-predictor.tif"},
              {"decode_bmp", "rgb.bmp"},
              {"decode_tga", "rgb-rle.tga"},
              {"decode_hdr", "rgb-rle.hdr"},
