@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/image/dds_decoder.h"
+#include "platform/image/exr_decoder.h"
 #include "platform/image/format_detect.h"
 #include "platform/image/hdr_decoder.h"
 #include "platform/image/image_file.h"
@@ -35,6 +36,8 @@ HRESULT OpenDetected(ImageFile& file, ImageFormat format, std::unique_ptr<RowSou
             return OpenStbSource(file, format, source);
         case ImageFormat::Hdr:
             return OpenHdrSource(file, source);
+        case ImageFormat::Exr:
+            return OpenExrSource(file, source);
         case ImageFormat::Unknown:
             break;
     }

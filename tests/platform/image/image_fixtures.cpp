@@ -1,5 +1,10 @@
 #include "tests/platform/image/image_fixtures.h"
 
+#include <ImfChannelList.h>
+#include <ImfFrameBuffer.h>
+#include <ImfHeader.h>
+#include <ImfOutputFile.h>
+#include <ImfTiledOutputFile.h>
 #include <png.h>
 #include <stb/stb_image_write.h>
 #include <tiffio.h>
@@ -256,6 +261,87 @@ void WriteTiff(const std::string& path, const TiffImage& image) {
     for (std::uint32_t y = 0; y < rows; ++y) {
         std::memcpy(row.data(), data.data() + y * row_bytes, row_bytes);
         if (TIFFWriteScanline(t, row.data(), y, 0) < 0) throw std::runtime_error("TIFFWriteScanline");
+    }
+}
+
+namespace {
+
+// Each channel's samples in the width its type has.
+struct ExrPlane {
+    Imf::PixelType type;
+    std::size_t bytes;
+    Bytes data;
+};
+
+ExrPlane PackExrSamples(int type, const std::vector<std::uint32_t>& samples) {
+    ExrPlane plane{static_cast<Imf::PixelType>(type), type == Imf::HALF ? 2u : 4u, {}};
+    plane.data.resize(samples.size() * plane.bytes);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        if (plane.bytes == 2) {
+            const auto half = static_cast<std::uint16_t>(samples[i]);
+            std::memcpy(&plane.data[2 * i], &half, 2);
+        } else {
+            std::memcpy(&plane.data[4 * i], &samples[i], 4);
+        }
+    }
+    return plane;
+}
+
+Imf::FrameBuffer ExrFrameBuffer(const Imath::Box2i& window, const std::vector<ExrChannel>& channels,
+                                const std::vector<ExrPlane>& planes) {
+    Imf::FrameBuffer frame;
+    const std::size_t width = static_cast<std::size_t>(window.max.x - window.min.x + 1);
+    for (std::size_t c = 0; c < channels.size(); ++c) {
+        const ExrPlane& plane = planes[c];
+        const auto s = static_cast<std::size_t>(channels[c].sampling);
+        frame.insert(channels[c].name, Imf::Slice::Make(plane.type, plane.data.data(), window, plane.bytes,
+                                                        plane.bytes * (width / s), channels[c].sampling,
+                                                        channels[c].sampling));
+    }
+    return frame;
+}
+
+}  // namespace
+
+void WriteExr(const std::string& path, const ExrImage& image) {
+    const Imath::Box2i window(Imath::V2i(image.min_x, image.min_y),
+                              Imath::V2i(image.min_x + static_cast<int>(image.width) - 1,
+                                         image.min_y + static_cast<int>(image.height) - 1));
+    Imf::Header header(window, window);
+    header.compression() = static_cast<Imf::Compression>(image.compression);
+    header.lineOrder() = image.decreasing_y ? Imf::DECREASING_Y : Imf::INCREASING_Y;
+    for (const ExrChannel& channel : image.channels) {
+        header.channels().insert(channel.name, Imf::Channel(static_cast<Imf::PixelType>(channel.type),
+                                                            channel.sampling, channel.sampling));
+    }
+    const auto pack = [](const std::vector<ExrChannel>& channels) {
+        std::vector<ExrPlane> planes;
+        for (const ExrChannel& channel : channels) planes.push_back(PackExrSamples(channel.type, channel.samples));
+        return planes;
+    };
+    if (image.tile_width == 0) {
+        Imf::OutputFile file(path.c_str(), header);
+        const std::vector<ExrPlane> planes = pack(image.channels);
+        file.setFrameBuffer(ExrFrameBuffer(window, image.channels, planes));
+        file.writePixels(static_cast<int>(image.height));
+        return;
+    }
+    header.setTileDescription(Imf::TileDescription(image.tile_width, image.tile_height,
+                                                   image.mipmaps ? Imf::MIPMAP_LEVELS : Imf::ONE_LEVEL));
+    Imf::TiledOutputFile file(path.c_str(), header);
+    for (int level = 0; level < file.numLevels(); ++level) {
+        const Imath::Box2i level_window = file.dataWindowForLevel(level);
+        std::vector<ExrChannel> channels = image.channels;
+        if (level > 0) {
+            const auto count = static_cast<std::size_t>(file.levelWidth(level)) * file.levelHeight(level);
+            for (ExrChannel& channel : channels) {
+                const bool half = channel.type == Imf::HALF, real = channel.type == Imf::FLOAT;
+                channel.samples.assign(count, half ? 0x3C00u : real ? 0x3F800000u : 7u);
+            }
+        }
+        const std::vector<ExrPlane> planes = pack(channels);
+        file.setFrameBuffer(ExrFrameBuffer(level_window, channels, planes));
+        file.writeTiles(0, file.numXTiles(level) - 1, 0, file.numYTiles(level) - 1, level);
     }
 }
 

@@ -72,6 +72,28 @@ struct TiffImage {
 };
 void WriteTiff(const std::string& path, const TiffImage& image);
 
+// OpenEXR, by the library's own writer. Samples are bit patterns, one per element,
+// row after row: half bits, float bits or uint values.
+struct ExrChannel {
+    std::string name;
+    int type = 2;      // Imf::PixelType: 0 UINT, 1 HALF, 2 FLOAT
+    int sampling = 1;  // in x and y alike; then (width / sampling) * (height / sampling) samples
+    std::vector<std::uint32_t> samples;
+};
+struct ExrImage {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    int min_x = 0;  // the data window's corner
+    int min_y = 0;
+    std::vector<ExrChannel> channels;
+    int compression = 0;             // Imf::Compression
+    bool decreasing_y = false;       // line order
+    std::uint32_t tile_width = 0;    // 0: scanlines
+    std::uint32_t tile_height = 0;
+    bool mipmaps = false;            // tiled: lower levels follow, every sample 0x3C00 (half 1), 1.0f or 7
+};
+void WriteExr(const std::string& path, const ExrImage& image);
+
 // stb_image_write: BMP (3 or 4 channels), TGA (RLE), HDR (3 channels of floats).
 void WriteBmp(const std::string& path, int width, int height, int channels, const Bytes& samples);
 void WriteTga(const std::string& path, int width, int height, int channels, const Bytes& samples);
