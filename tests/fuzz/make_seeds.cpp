@@ -4,6 +4,8 @@
 // Every image is decoded back, so a seed the loader refuses is never written.
 //   fuzz_make_seeds <corpus directory>
 
+#include <ImfCompression.h>
+#include <ImfPixelType.h>
 #include <png.h>
 #include <stb/stb_image_write.h>
 #include <tiffio.h>
@@ -265,6 +267,50 @@ void WriteDds10(const std::string& name, unsigned w, unsigned h, std::uint32_t d
     WriteFile(SeedPath("decode_dds", name), Dds10Bytes(w, h, dxgi, DdsTexels(w, h, bytes_per_texel, floats)));
 }
 
+// ---- OpenEXR through the library's own writer ----
+
+struct ExrSeed {
+    const char* name;
+    unsigned width, height;
+    const char* channels;  // one letter each
+    int type;              // Imf::PixelType of every channel
+    int compression;       // Imf::Compression
+    unsigned tile_width = 0, tile_height = 0;
+    bool mipmaps = false;
+    bool decreasing_y = false;
+    int min_x = 0, min_y = 0;
+};
+
+void WriteExr(const ExrSeed& seed) {
+    ExrImage image;
+    image.width = seed.width;
+    image.height = seed.height;
+    image.min_x = seed.min_x;
+    image.min_y = seed.min_y;
+    image.compression = seed.compression;
+    image.tile_width = seed.tile_width;
+    image.tile_height = seed.tile_height;
+    image.mipmaps = seed.mipmaps;
+    image.decreasing_y = seed.decreasing_y;
+    for (unsigned c = 0; seed.channels[c] != '\0'; ++c) {
+        ExrChannel channel;
+        channel.name = std::string(1, seed.channels[c]);
+        channel.type = seed.type;
+        for (unsigned y = 0; y < seed.height; ++y)
+            for (unsigned x = 0; x < seed.width; ++x) {
+                const float v = static_cast<float>(Pattern(x, y, c, 1000)) / 250.0f - 1.5f;
+                std::uint32_t bits = 0;
+                std::memcpy(&bits, &v, 4);
+                // Half: the float's sign, exponent and leading mantissa bits, rebiased.
+                if (seed.type == Imf::HALF) bits = (bits >> 16 & 0x8000) | (v == 0 ? 0 : ((bits >> 13) - 0x1C000) & 0x7FFF);
+                if (seed.type == Imf::UINT) bits = Pattern(x, y, c, 65535) * 65599u;
+                channel.samples.push_back(bits);
+            }
+        image.channels.push_back(channel);
+    }
+    ::WriteExr(SeedPath("decode_exr", seed.name).string(), image);
+}
+
 // ---- RAW: the samples alone, told by the name ----
 
 void WriteRaw(const std::string& name, unsigned n, unsigned sample_bytes) {
@@ -394,6 +440,20 @@ void WriteAll() {
     WriteDds10("dx10-r32f.dds", 3, 3, 41, 4, true);
     WriteDds10("dx10-bgra8-srgb.dds", 2, 2, 91, 4, false);
 
+    for (const ExrSeed& s : {
+             ExrSeed{"half-r.exr", 8, 8, "R", Imf::HALF, Imf::NO_COMPRESSION},
+             ExrSeed{"float-rgba-zip.exr", 7, 5, "RGBA", Imf::FLOAT, Imf::ZIP_COMPRESSION},
+             ExrSeed{"uint-y-rle.exr", 6, 6, "Y", Imf::UINT, Imf::RLE_COMPRESSION},
+             ExrSeed{"half-ra-zips-decreasing.exr", 5, 7, "RA", Imf::HALF, Imf::ZIPS_COMPRESSION, 0, 0, false, true,
+                     -2, 3},
+             ExrSeed{"half-ra-piz-tiles.exr", 9, 7, "AR", Imf::HALF, Imf::PIZ_COMPRESSION, 4, 3},
+             ExrSeed{"float-pxr24.exr", 8, 8, "R", Imf::FLOAT, Imf::PXR24_COMPRESSION},
+             ExrSeed{"half-b44.exr", 8, 8, "R", Imf::HALF, Imf::B44_COMPRESSION},
+             ExrSeed{"half-b44a-tiles.exr", 9, 9, "R", Imf::HALF, Imf::B44A_COMPRESSION, 8, 8},
+             ExrSeed{"float-z-mipmaps.exr", 6, 5, "Z", Imf::FLOAT, Imf::NO_COMPRESSION, 3, 2, true},
+         })
+        WriteExr(s);
+
     WriteRaw("heights-8x8.r8", 8, 1);
     WriteRaw("heights-6x6.r16", 6, 2);
     WriteRaw("heights-5x5.r32", 5, 4);
@@ -415,6 +475,8 @@ void WriteAll() {
              {"decode_pfm", "grey-le.pfm"},
              {"decode_dds", "rgba32f-mips.dds"},
              {"decode_dds", "l8.dds"},
+             {"decode_exr", "half-ra-piz-tiles.exr"},
+             {"decode_exr", "float-rgba-zip.exr"},
          })
         CopySeed(target, name, "load_image");
 
