@@ -265,24 +265,4 @@ TEST_F(ExrFormat, ChromaSubsamplingIsFineUnlessTheGreyIsSubsampled) {
     EXPECT_EQ(WriteAndLoad(image).result, D3DXERR_INVALIDDATA);
 }
 
-// Scaled on loading like any other format: the same as the float image it holds.
-TEST_F(ExrFormat, ResampledLikeTheSamePfm) {
-    ExrImage image;
-    image.width = 13;
-    image.height = 11;
-    image.tile_width = 4;
-    image.tile_height = 4;
-    image.compression = Imf::PIZ_COMPRESSION;
-    image.channels = {Channel("R", Imf::FLOAT, Samples(Imf::FLOAT, 13 * 11, 4))};
-    WriteExr(dir_.Path("image.exr"), image);
-    WriteBytes(dir_.Path("image.pfm"), PfmBytes(13, 11, 1, true, Values(image.channels[0])));
-    for (const auto& [width, height] : {std::pair{5u, 4u}, std::pair{29u, 30u}}) {
-        const Loaded exr = Load(dir_.Path("image.exr"), width, height);
-        const Loaded pfm = Load(dir_.Path("image.pfm"), width, height);
-        ASSERT_EQ(exr.result, S_OK);
-        ASSERT_EQ(pfm.result, S_OK);
-        EXPECT_TRUE(SameBits(exr.texels, pfm.texels));
-    }
-}
-
 }  // namespace
