@@ -14,7 +14,7 @@ HRESULT Decode(const char* path, DecodedImage* image) {
     ImageFile file;
     if (const HRESULT hr = file.Open(path); hr != S_OK) return hr;
     std::unique_ptr<RowSource> source;
-    if (const HRESULT hr = OpenImageSource(file, &source); hr != S_OK) return hr;
+    if (const HRESULT hr = OpenImageSource(file, RawSampleFromName(path), &source); hr != S_OK) return hr;
     const ImageInfo& info = source->Info();
 
     std::uint64_t bytes = 0;

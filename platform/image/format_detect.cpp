@@ -44,6 +44,7 @@ ImageFormat DetectImageFormat(const std::uint8_t* head, std::size_t length) {
         return ImageFormat::Tiff;
     }
     if (StartsWith(head, length, "DDS ", 4)) return ImageFormat::Dds;
+    if (StartsWith(head, length, "\x76\x2f\x31\x01", 4)) return ImageFormat::Exr;
     if (length >= 3 && head[0] == 'P' && IsNetpbmSpace(head[2])) {
         if (head[1] == 'F' || head[1] == 'f') return ImageFormat::Pfm;
         if (head[1] == '5' || head[1] == '6') return ImageFormat::Pnm;

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-enum class ImageFormat : std::uint8_t { Unknown, Png, Jpeg, Tiff, Bmp, Tga, Pnm, Pfm, Hdr, Dds };
+enum class ImageFormat : std::uint8_t { Unknown, Png, Jpeg, Tiff, Bmp, Tga, Pnm, Pfm, Hdr, Dds, Exr };
 
 // Bytes of the file's start that DetectImageFormat looks at, at most.
 constexpr std::size_t kFormatProbeBytes = 32;

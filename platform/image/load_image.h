@@ -7,7 +7,9 @@
 // Decodes the image file at `path` (the bytes of the name, as given) and writes it,
 // scaled to width x height, as float RGBA texels in packed rows into `texels`
 // (width * height * 4 floats, row 0 = the image's top row). The format is found
-// from the content. An image of exactly width x height is copied unfiltered.
+// from the content; only headerless RAW height maps are told by the name's extension
+// (.raw, .r16, .r32, .r8), when the content is no other format's. An image of
+// exactly width x height is copied unfiltered.
 // Results: S_OK; D3DXERR_INVALIDDATA for anything that cannot be decoded (unknown
 // format, corrupt, truncated, empty, not a regular file); E_FILE_NOT_FOUND,
 // E_PATH_NOT_FOUND or E_ACCESSDENIED when the file cannot be opened; E_OUTOFMEMORY

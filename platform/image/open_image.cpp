@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/image/dds_decoder.h"
+#include "platform/image/exr_decoder.h"
 #include "platform/image/format_detect.h"
 #include "platform/image/hdr_decoder.h"
 #include "platform/image/image_file.h"
@@ -14,43 +15,52 @@
 #include "platform/image/stb_decoder.h"
 #include "platform/image/tiff_decoder.h"
 
-HRESULT OpenImageSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
+namespace {
+
+HRESULT OpenDetected(ImageFile& file, ImageFormat format, std::unique_ptr<RowSource>* source) {
+    switch (format) {
+        case ImageFormat::Png:
+            return OpenPngSource(file, source);
+        case ImageFormat::Jpeg:
+            return OpenJpegSource(file, source);
+        case ImageFormat::Tiff:
+            return OpenTiffSource(file, source);
+        case ImageFormat::Dds:
+            return OpenDdsSource(file, source);
+        case ImageFormat::Pnm:
+            return OpenPnmSource(file, source);
+        case ImageFormat::Pfm:
+            return OpenPfmSource(file, source);
+        case ImageFormat::Bmp:
+        case ImageFormat::Tga:
+            return OpenStbSource(file, format, source);
+        case ImageFormat::Hdr:
+            return OpenHdrSource(file, source);
+        case ImageFormat::Exr:
+            return OpenExrSource(file, source);
+        case ImageFormat::Unknown:
+            break;
+    }
+    return D3DXERR_INVALIDDATA;
+}
+
+}  // namespace
+
+HRESULT OpenImageSource(ImageFile& file, RawSample raw, std::unique_ptr<RowSource>* source) {
     std::uint8_t head[kFormatProbeBytes] = {};
     const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(file.Size(), sizeof head));
     if (!file.ReadExactAt(0, head, length)) return D3DXERR_INVALIDDATA;
     file.Seek(0);
 
-    HRESULT hr = D3DXERR_INVALIDDATA;
-    switch (DetectImageFormat(head, length)) {
-        case ImageFormat::Png:
-            hr = OpenPngSource(file, source);
-            break;
-        case ImageFormat::Jpeg:
-            hr = OpenJpegSource(file, source);
-            break;
-        case ImageFormat::Tiff:
-            hr = OpenTiffSource(file, source);
-            break;
-        case ImageFormat::Dds:
-            hr = OpenDdsSource(file, source);
-            break;
-        case ImageFormat::Pnm:
-            hr = OpenPnmSource(file, source);
-            break;
-        case ImageFormat::Pfm:
-            hr = OpenPfmSource(file, source);
-            break;
-        case ImageFormat::Bmp:
-            hr = OpenStbSource(file, ImageFormat::Bmp, source);
-            break;
-        case ImageFormat::Tga:
-            hr = OpenStbSource(file, ImageFormat::Tga, source);
-            break;
-        case ImageFormat::Hdr:
-            hr = OpenHdrSource(file, source);
-            break;
-        case ImageFormat::Unknown:
-            break;
+    ImageFormat format = DetectImageFormat(head, length);
+    // TGA has no signature, only a plausible header: a RAW name outweighs it.
+    if (format == ImageFormat::Tga && raw != RawSample::None) format = ImageFormat::Unknown;
+    HRESULT hr = OpenDetected(file, format, source);
+    // A height map's first samples may happen to spell another format's signature;
+    // when that format's decoder refuses the file, it is still the RAW its name says.
+    if (hr != S_OK && raw != RawSample::None) {
+        source->reset();
+        hr = OpenRawSource(file, raw, source);
     }
     if (hr != S_OK) return hr;
     const ImageInfo& info = (*source)->Info();

@@ -186,7 +186,9 @@ TEST(Faults, InputsThatAreNoImages) {
     std::filesystem::create_directory(dir.file("folder.png"));
     std::vector<std::string> invalid = {dir.file("fifo.png"), "/dev/zero", dir.file("empty.png"), dir.file("folder.png")};
     std::mt19937 random(20261208);
-    for (const char* ext : {"png", "jpg", "tif", "bmp", "tga", "pgm", "ppm", "pfm", "hdr", "dds"}) {
+    // 1500 bytes are no whole square of RAW samples of any size either.
+    for (const char* ext : {"png", "jpg", "tif", "bmp", "tga", "pgm", "ppm", "pfm", "hdr", "dds", "exr", "raw", "r16",
+                            "r32", "r8"}) {
         std::string noise(1500, '\0');
         for (char& c : noise) c = static_cast<char>(random());
         const std::string name = dir.file(std::string("noise.") + ext);

@@ -1,6 +1,6 @@
 // One decoder, called directly whatever the file's first bytes say, so that the
 // fuzzer reaches it with inputs format detection would send elsewhere.
-// FUZZ_FORMAT names the ImageFormat: Png, Jpeg, Tiff, Bmp, Tga, Pnm, Pfm, Hdr or Dds.
+// FUZZ_FORMAT names the ImageFormat: Png, Jpeg, Tiff, Bmp, Tga, Pnm, Pfm, Hdr, Dds or Exr.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -10,6 +10,7 @@
 #include "fuzz_check.h"
 #include "memory_file.h"
 #include "platform/image/dds_decoder.h"
+#include "platform/image/exr_decoder.h"
 #include "platform/image/format_detect.h"
 #include "platform/image/hdr_decoder.h"
 #include "platform/image/image_file.h"
@@ -43,6 +44,8 @@ HRESULT OpenSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
             return OpenDdsSource(file, source);
         case ImageFormat::Hdr:
             return OpenHdrSource(file, source);
+        case ImageFormat::Exr:
+            return OpenExrSource(file, source);
         case ImageFormat::Bmp:
         case ImageFormat::Tga:
             return OpenStbSource(file, format, source);

@@ -4,6 +4,8 @@
 // Every image is decoded back, so a seed the loader refuses is never written.
 //   fuzz_make_seeds <corpus directory>
 
+#include <ImfCompression.h>
+#include <ImfPixelType.h>
 #include <png.h>
 #include <stb/stb_image_write.h>
 #include <tiffio.h>
@@ -132,6 +134,9 @@ struct TiffSeed {
     std::uint16_t photometric;
     std::uint16_t compression;
     unsigned tile;  // 0: strips of three rows
+    int predictor = PREDICTOR_NONE;
+    bool big_endian = false;
+    bool big_tiff = false;
 };
 
 void WriteTiff(const TiffSeed& seed) {
@@ -145,14 +150,28 @@ void WriteTiff(const TiffSeed& seed) {
     image.compression = seed.compression;
     image.tile_size = seed.tile;
     image.rows_per_strip = 3;
+    image.predictor = seed.predictor;
+    image.big_endian = seed.big_endian;
+    image.big_tiff = seed.big_tiff;
     const unsigned sample_bytes = seed.bits / 8;
     image.data.resize(std::size_t{seed.width} * seed.height * seed.samples * sample_bytes);
     std::uint8_t* out = image.data.data();
     for (unsigned y = 0; y < seed.height; ++y)
         for (unsigned x = 0; x < seed.width; ++x)
             for (unsigned c = 0; c < seed.samples; ++c, out += sample_bytes) {
-                if (seed.sample_format == SAMPLEFORMAT_IEEEFP) {
+                const double real = static_cast<double>(Pattern(x, y, c, 1000)) / 250.0 - 1.5;
+                if (seed.sample_format == SAMPLEFORMAT_IEEEFP && seed.bits == 64) {
+                    std::memcpy(out, &real, 8);
+                } else if (seed.sample_format == SAMPLEFORMAT_IEEEFP && seed.bits == 16) {
+                    // A half of the same sign and a similar size: sign, exponent 14 or 15, mantissa.
+                    const auto half = static_cast<std::uint16_t>((real < 0 ? 0x8000 : 0) | (0x38 + (x + y) % 8) << 8 |
+                                                                 Pattern(x, y, c, 255));
+                    std::memcpy(out, &half, 2);
+                } else if (seed.sample_format == SAMPLEFORMAT_IEEEFP) {
                     const float v = static_cast<float>(Pattern(x, y, c, 1000)) / 250.0f - 1.5f;
+                    std::memcpy(out, &v, 4);
+                } else if (seed.bits == 32) {
+                    const std::uint32_t v = Pattern(x, y, c, 65535) * 65599u;
                     std::memcpy(out, &v, 4);
                 } else if (seed.bits == 16) {
                     const auto v = static_cast<std::uint16_t>(Pattern(x, y, c, 65535) * 173);
@@ -248,6 +267,69 @@ void WriteDds10(const std::string& name, unsigned w, unsigned h, std::uint32_t d
     WriteFile(SeedPath("decode_dds", name), Dds10Bytes(w, h, dxgi, DdsTexels(w, h, bytes_per_texel, floats)));
 }
 
+// ---- OpenEXR through the library's own writer ----
+
+struct ExrSeed {
+    const char* name;
+    unsigned width, height;
+    const char* channels;  // one letter each
+    int type;              // Imf::PixelType of every channel
+    int compression;       // Imf::Compression
+    unsigned tile_width = 0, tile_height = 0;
+    bool mipmaps = false;
+    bool decreasing_y = false;
+    int min_x = 0, min_y = 0;
+};
+
+void WriteExr(const ExrSeed& seed) {
+    ExrImage image;
+    image.width = seed.width;
+    image.height = seed.height;
+    image.min_x = seed.min_x;
+    image.min_y = seed.min_y;
+    image.compression = seed.compression;
+    image.tile_width = seed.tile_width;
+    image.tile_height = seed.tile_height;
+    image.mipmaps = seed.mipmaps;
+    image.decreasing_y = seed.decreasing_y;
+    for (unsigned c = 0; seed.channels[c] != '\0'; ++c) {
+        ExrChannel channel;
+        channel.name = std::string(1, seed.channels[c]);
+        channel.type = seed.type;
+        for (unsigned y = 0; y < seed.height; ++y)
+            for (unsigned x = 0; x < seed.width; ++x) {
+                const float v = static_cast<float>(Pattern(x, y, c, 1000)) / 250.0f - 1.5f;
+                std::uint32_t bits = 0;
+                std::memcpy(&bits, &v, 4);
+                // Half: the float's sign, exponent and leading mantissa bits, rebiased.
+                if (seed.type == Imf::HALF) bits = (bits >> 16 & 0x8000) | (v == 0 ? 0 : ((bits >> 13) - 0x1C000) & 0x7FFF);
+                if (seed.type == Imf::UINT) bits = Pattern(x, y, c, 65535) * 65599u;
+                channel.samples.push_back(bits);
+            }
+        image.channels.push_back(channel);
+    }
+    ::WriteExr(SeedPath("decode_exr", seed.name).string(), image);
+}
+
+// ---- RAW: the samples alone, told by the name ----
+
+void WriteRaw(const std::string& name, unsigned n, unsigned sample_bytes) {
+    Bytes out;
+    for (unsigned y = 0; y < n; ++y)
+        for (unsigned x = 0; x < n; ++x) {
+            if (sample_bytes == 4) {
+                const Bytes bytes = FloatBytes({static_cast<float>(Pattern(x, y, 0, 1000)) / 100.0f - 3.0f});
+                out.insert(out.end(), bytes.begin(), bytes.end());
+            } else if (sample_bytes == 2) {
+                const Bytes bytes = U16Bytes({static_cast<std::uint16_t>(Pattern(x, y, 0, 65535) * 211)});
+                out.insert(out.end(), bytes.begin(), bytes.end());
+            } else {
+                out.push_back(static_cast<std::uint8_t>(Pattern(x, y, 0, 255)));
+            }
+        }
+    WriteFile(SeedPath("decode_raw", name), out);
+}
+
 // ---- command lines ----
 
 void WriteLines(const std::string& target, const std::vector<std::string>& lines) {
@@ -263,6 +345,8 @@ void CheckImagesDecode() {
     for (const fs::directory_entry& dir : fs::directory_iterator(g_root)) {
         if (dir.path().filename().string().rfind("params_", 0) == 0) continue;
         for (const fs::directory_entry& file : fs::directory_iterator(dir.path())) {
+            // Inputs the fuzzers found are mostly files the loader must refuse.
+            if (file.path().filename().string().rfind("regress-", 0) == 0) continue;
             DecodedImage image;
             if (DecodeImageFile(file.path().c_str(), &image) != S_OK)
                 throw std::runtime_error("the loader refuses " + file.path().string());
@@ -302,6 +386,18 @@ void WriteAll() {
              TiffSeed{"rgba8-packbits.tif", 5, 5, 4, 8, SAMPLEFORMAT_UINT, PHOTOMETRIC_RGB, COMPRESSION_PACKBITS, 0},
              TiffSeed{"float-tiled.tif", 20, 18, 1, 32, SAMPLEFORMAT_IEEEFP, PHOTOMETRIC_MINISBLACK,
                       COMPRESSION_ADOBE_DEFLATE, 16},
+             TiffSeed{"int16-lzw-predictor.tif", 12, 9, 1, 16, SAMPLEFORMAT_INT, PHOTOMETRIC_MINISBLACK,
+                      COMPRESSION_LZW, 0, PREDICTOR_HORIZONTAL},
+             TiffSeed{"int8-grey-alpha-bigtiff.tif", 6, 6, 2, 8, SAMPLEFORMAT_INT, PHOTOMETRIC_MINISBLACK,
+                      COMPRESSION_NONE, 0, PREDICTOR_NONE, false, true},
+             TiffSeed{"int32-tiled-big-endian.tif", 17, 16, 1, 32, SAMPLEFORMAT_INT, PHOTOMETRIC_MINISBLACK,
+                      COMPRESSION_ADOBE_DEFLATE, 16, PREDICTOR_NONE, true},
+             TiffSeed{"uint32-miniswhite.tif", 5, 4, 1, 32, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISWHITE,
+                      COMPRESSION_NONE, 0},
+             TiffSeed{"half-rgb-predictor.tif", 7, 5, 3, 16, SAMPLEFORMAT_IEEEFP, PHOTOMETRIC_RGB,
+                      COMPRESSION_ADOBE_DEFLATE, 0, PREDICTOR_FLOATINGPOINT},
+             TiffSeed{"double-tiled-predictor-big-endian.tif", 16, 17, 1, 64, SAMPLEFORMAT_IEEEFP,
+                      PHOTOMETRIC_MINISBLACK, COMPRESSION_LZW, 16, PREDICTOR_FLOATINGPOINT, true},
          })
         WriteTiff(s);
 
@@ -344,7 +440,25 @@ void WriteAll() {
     WriteDds10("dx10-r32f.dds", 3, 3, 41, 4, true);
     WriteDds10("dx10-bgra8-srgb.dds", 2, 2, 91, 4, false);
 
-    // The loader gets one of each format.
+    for (const ExrSeed& s : {
+             ExrSeed{"half-r.exr", 8, 8, "R", Imf::HALF, Imf::NO_COMPRESSION},
+             ExrSeed{"float-rgba-zip.exr", 7, 5, "RGBA", Imf::FLOAT, Imf::ZIP_COMPRESSION},
+             ExrSeed{"uint-y-rle.exr", 6, 6, "Y", Imf::UINT, Imf::RLE_COMPRESSION},
+             ExrSeed{"half-ra-zips-decreasing.exr", 5, 7, "RA", Imf::HALF, Imf::ZIPS_COMPRESSION, 0, 0, false, true,
+                     -2, 3},
+             ExrSeed{"half-ra-piz-tiles.exr", 9, 7, "AR", Imf::HALF, Imf::PIZ_COMPRESSION, 4, 3},
+             ExrSeed{"float-pxr24.exr", 8, 8, "R", Imf::FLOAT, Imf::PXR24_COMPRESSION},
+             ExrSeed{"half-b44.exr", 8, 8, "R", Imf::HALF, Imf::B44_COMPRESSION},
+             ExrSeed{"half-b44a-tiles.exr", 9, 9, "R", Imf::HALF, Imf::B44A_COMPRESSION, 8, 8},
+             ExrSeed{"float-z-mipmaps.exr", 6, 5, "Z", Imf::FLOAT, Imf::NO_COMPRESSION, 3, 2, true},
+         })
+        WriteExr(s);
+
+    WriteRaw("heights-8x8.r8", 8, 1);
+    WriteRaw("heights-6x6.r16", 6, 2);
+    WriteRaw("heights-5x5.r32", 5, 4);
+
+    // The loader gets one of each format (RAW needs a name, which its input lacks).
     for (const auto& [target, name] : std::vector<std::pair<std::string, std::string>>{
              {"decode_png", "grey8.png"},
              {"decode_png", "palette-interlaced.png"},
@@ -352,6 +466,7 @@ void WriteAll() {
              {"decode_jpeg", "rgb-progressive.jpg"},
              {"decode_tiff", "grey8.tif"},
              {"decode_tiff", "float-tiled.tif"},
+             {"decode_tiff", "int16-lzw-predictor.tif"},
              {"decode_bmp", "rgb.bmp"},
              {"decode_tga", "rgb-rle.tga"},
              {"decode_hdr", "rgb-rle.hdr"},
@@ -360,6 +475,8 @@ void WriteAll() {
              {"decode_pfm", "grey-le.pfm"},
              {"decode_dds", "rgba32f-mips.dds"},
              {"decode_dds", "l8.dds"},
+             {"decode_exr", "half-ra-piz-tiles.exr"},
+             {"decode_exr", "float-rgba-zip.exr"},
          })
         CopySeed(target, name, "load_image");
 

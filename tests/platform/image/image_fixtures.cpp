@@ -1,5 +1,10 @@
 #include "tests/platform/image/image_fixtures.h"
 
+#include <ImfChannelList.h>
+#include <ImfFrameBuffer.h>
+#include <ImfHeader.h>
+#include <ImfOutputFile.h>
+#include <ImfTiledOutputFile.h>
 #include <png.h>
 #include <stb/stb_image_write.h>
 #include <tiffio.h>
@@ -10,12 +15,15 @@
 
 #include <jpeglib.h>
 
+#include <algorithm>
+#include <cmath>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 
@@ -198,7 +206,8 @@ void WriteJpeg(const std::string& path, const JpegImage& image) {
 }
 
 void WriteTiff(const std::string& path, const TiffImage& image) {
-    const std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(path.c_str(), "w"), &TIFFClose);
+    const std::string mode = std::string("w") + (image.big_endian ? "b" : "l") + (image.big_tiff ? "8" : "");
+    const std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(path.c_str(), mode.c_str()), &TIFFClose);
     if (!tiff) throw std::runtime_error("cannot create " + path);
     TIFF* t = tiff.get();
     TIFFSetField(t, TIFFTAG_IMAGEWIDTH, image.width);
@@ -209,6 +218,7 @@ void WriteTiff(const std::string& path, const TiffImage& image) {
     TIFFSetField(t, TIFFTAG_PHOTOMETRIC, image.photometric);
     TIFFSetField(t, TIFFTAG_COMPRESSION, image.compression);
     TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    if (image.predictor != PREDICTOR_NONE) TIFFSetField(t, TIFFTAG_PREDICTOR, image.predictor);
     if (image.samples_per_pixel == 2 || image.samples_per_pixel == 4) {
         const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
         TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, extra);
@@ -220,17 +230,25 @@ void WriteTiff(const std::string& path, const TiffImage& image) {
         throw std::runtime_error("TIFF data size");
     }
     const auto rows = static_cast<std::uint32_t>(image.data.size() / row_bytes);
+    // libtiff 4.5 swaps the samples of a big-endian file before the floating-point
+    // predictor, which wants them native: swapped once more here, they come out right.
+    Bytes data = image.data;
+    if (image.big_endian && image.predictor == PREDICTOR_FLOATINGPOINT) {
+        const std::size_t size = static_cast<std::size_t>(image.bits) / 8;
+        for (std::size_t i = 0; i + size <= data.size(); i += size) std::reverse(&data[i], &data[i] + size);
+    }
     if (image.tile_size != 0) {
+        const std::uint32_t tile_height = image.tile_height != 0 ? image.tile_height : image.tile_size;
         TIFFSetField(t, TIFFTAG_TILEWIDTH, image.tile_size);
-        TIFFSetField(t, TIFFTAG_TILELENGTH, image.tile_size);
-        Bytes tile(std::size_t{image.tile_size} * image.tile_size * texel_bytes);
-        for (std::uint32_t y0 = 0; y0 < image.height; y0 += image.tile_size) {
+        TIFFSetField(t, TIFFTAG_TILELENGTH, tile_height);
+        Bytes tile(std::size_t{image.tile_size} * tile_height * texel_bytes);
+        for (std::uint32_t y0 = 0; y0 < image.height; y0 += tile_height) {
             for (std::uint32_t x0 = 0; x0 < image.width; x0 += image.tile_size) {
                 std::fill(tile.begin(), tile.end(), 0);
-                for (std::uint32_t y = y0; y < std::min(rows, y0 + image.tile_size); ++y) {
+                for (std::uint32_t y = y0; y < std::min(rows, y0 + tile_height); ++y) {
                     const std::size_t n = std::min(image.tile_size, image.width - x0) * texel_bytes;
                     std::memcpy(tile.data() + (y - y0) * image.tile_size * texel_bytes,
-                                image.data.data() + y * row_bytes + x0 * texel_bytes, n);
+                                data.data() + y * row_bytes + x0 * texel_bytes, n);
                 }
                 if (TIFFWriteTile(t, tile.data(), x0, y0, 0, 0) < 0) throw std::runtime_error("TIFFWriteTile");
             }
@@ -241,8 +259,89 @@ void WriteTiff(const std::string& path, const TiffImage& image) {
                  image.rows_per_strip != 0 ? image.rows_per_strip : TIFFDefaultStripSize(t, 0));
     Bytes row(row_bytes);
     for (std::uint32_t y = 0; y < rows; ++y) {
-        std::memcpy(row.data(), image.data.data() + y * row_bytes, row_bytes);
+        std::memcpy(row.data(), data.data() + y * row_bytes, row_bytes);
         if (TIFFWriteScanline(t, row.data(), y, 0) < 0) throw std::runtime_error("TIFFWriteScanline");
+    }
+}
+
+namespace {
+
+// Each channel's samples in the width its type has.
+struct ExrPlane {
+    Imf::PixelType type;
+    std::size_t bytes;
+    Bytes data;
+};
+
+ExrPlane PackExrSamples(int type, const std::vector<std::uint32_t>& samples) {
+    ExrPlane plane{static_cast<Imf::PixelType>(type), type == Imf::HALF ? 2u : 4u, {}};
+    plane.data.resize(samples.size() * plane.bytes);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        if (plane.bytes == 2) {
+            const auto half = static_cast<std::uint16_t>(samples[i]);
+            std::memcpy(&plane.data[2 * i], &half, 2);
+        } else {
+            std::memcpy(&plane.data[4 * i], &samples[i], 4);
+        }
+    }
+    return plane;
+}
+
+Imf::FrameBuffer ExrFrameBuffer(const Imath::Box2i& window, const std::vector<ExrChannel>& channels,
+                                const std::vector<ExrPlane>& planes) {
+    Imf::FrameBuffer frame;
+    const std::size_t width = static_cast<std::size_t>(window.max.x - window.min.x + 1);
+    for (std::size_t c = 0; c < channels.size(); ++c) {
+        const ExrPlane& plane = planes[c];
+        const auto s = static_cast<std::size_t>(channels[c].sampling);
+        frame.insert(channels[c].name, Imf::Slice::Make(plane.type, plane.data.data(), window, plane.bytes,
+                                                        plane.bytes * (width / s), channels[c].sampling,
+                                                        channels[c].sampling));
+    }
+    return frame;
+}
+
+}  // namespace
+
+void WriteExr(const std::string& path, const ExrImage& image) {
+    const Imath::Box2i window(Imath::V2i(image.min_x, image.min_y),
+                              Imath::V2i(image.min_x + static_cast<int>(image.width) - 1,
+                                         image.min_y + static_cast<int>(image.height) - 1));
+    Imf::Header header(window, window);
+    header.compression() = static_cast<Imf::Compression>(image.compression);
+    header.lineOrder() = image.decreasing_y ? Imf::DECREASING_Y : Imf::INCREASING_Y;
+    for (const ExrChannel& channel : image.channels) {
+        header.channels().insert(channel.name, Imf::Channel(static_cast<Imf::PixelType>(channel.type),
+                                                            channel.sampling, channel.sampling));
+    }
+    const auto pack = [](const std::vector<ExrChannel>& channels) {
+        std::vector<ExrPlane> planes;
+        for (const ExrChannel& channel : channels) planes.push_back(PackExrSamples(channel.type, channel.samples));
+        return planes;
+    };
+    if (image.tile_width == 0) {
+        Imf::OutputFile file(path.c_str(), header);
+        const std::vector<ExrPlane> planes = pack(image.channels);
+        file.setFrameBuffer(ExrFrameBuffer(window, image.channels, planes));
+        file.writePixels(static_cast<int>(image.height));
+        return;
+    }
+    header.setTileDescription(Imf::TileDescription(image.tile_width, image.tile_height,
+                                                   image.mipmaps ? Imf::MIPMAP_LEVELS : Imf::ONE_LEVEL));
+    Imf::TiledOutputFile file(path.c_str(), header);
+    for (int level = 0; level < file.numLevels(); ++level) {
+        const Imath::Box2i level_window = file.dataWindowForLevel(level);
+        std::vector<ExrChannel> channels = image.channels;
+        if (level > 0) {
+            const auto count = static_cast<std::size_t>(file.levelWidth(level)) * file.levelHeight(level);
+            for (ExrChannel& channel : channels) {
+                const bool half = channel.type == Imf::HALF, real = channel.type == Imf::FLOAT;
+                channel.samples.assign(count, half ? 0x3C00u : real ? 0x3F800000u : 7u);
+            }
+        }
+        const std::vector<ExrPlane> planes = pack(channels);
+        file.setFrameBuffer(ExrFrameBuffer(level_window, channels, planes));
+        file.writeTiles(0, file.numXTiles(level) - 1, 0, file.numYTiles(level) - 1, level);
     }
 }
 
@@ -352,6 +451,25 @@ Bytes U16Bytes(const std::vector<std::uint16_t>& values) {
         out.push_back(static_cast<std::uint8_t>(v >> 8));
     }
     return out;
+}
+
+std::vector<std::uint16_t> HalfEdgeBits() {
+    return {0x0000, 0x8000, 0x3C00, 0xC000, 0x7BFF, 0x0001, 0x03FF, 0x7C00, 0xFC00, 0x3555, 0x0400, 0x3800};
+}
+
+std::vector<float> HalfEdgeValues() {
+    return {0.0f,
+            -0.0f,
+            1.0f,
+            -2.0f,
+            65504.0f,
+            std::ldexp(1.0f, -24),
+            1023 * std::ldexp(1.0f, -24),
+            std::numeric_limits<float>::infinity(),
+            -std::numeric_limits<float>::infinity(),
+            0.333251953125f,
+            std::ldexp(1.0f, -14),
+            0.5f};
 }
 
 Loaded Load(const std::string& path, std::uint32_t width, std::uint32_t height) {

@@ -59,14 +59,40 @@ struct TiffImage {
     std::uint32_t height = 0;
     int samples_per_pixel = 1;
     int bits = 8;
-    int sample_format = 1;             // SAMPLEFORMAT_UINT or _IEEEFP
+    int sample_format = 1;             // SAMPLEFORMAT_UINT, _INT or _IEEEFP
     int photometric = 1;               // PHOTOMETRIC_MINISBLACK
     int compression = 1;               // COMPRESSION_NONE
+    int predictor = 1;                 // PREDICTOR_NONE; _HORIZONTAL or _FLOATINGPOINT with LZW or Deflate
     std::uint32_t tile_size = 0;       // 0: strips
+    std::uint32_t tile_height = 0;     // 0: tile_size
     std::uint32_t rows_per_strip = 0;  // 0: libtiff's choice
+    bool big_endian = false;           // the file's byte order; libtiff swaps the samples
+    bool big_tiff = false;
     Bytes data;                        // packed native-endian samples
 };
 void WriteTiff(const std::string& path, const TiffImage& image);
+
+// OpenEXR, by the library's own writer. Samples are bit patterns, one per element,
+// row after row: half bits, float bits or uint values.
+struct ExrChannel {
+    std::string name;
+    int type = 2;      // Imf::PixelType: 0 UINT, 1 HALF, 2 FLOAT
+    int sampling = 1;  // in x and y alike; then (width / sampling) * (height / sampling) samples
+    std::vector<std::uint32_t> samples;
+};
+struct ExrImage {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    int min_x = 0;  // the data window's corner
+    int min_y = 0;
+    std::vector<ExrChannel> channels;
+    int compression = 0;             // Imf::Compression
+    bool decreasing_y = false;       // line order
+    std::uint32_t tile_width = 0;    // 0: scanlines
+    std::uint32_t tile_height = 0;
+    bool mipmaps = false;            // tiled: lower levels follow, every sample 0x3C00 (half 1), 1.0f or 7
+};
+void WriteExr(const std::string& path, const ExrImage& image);
 
 // stb_image_write: BMP (3 or 4 channels), TGA (RLE), HDR (3 channels of floats).
 void WriteBmp(const std::string& path, int width, int height, int channels, const Bytes& samples);
@@ -101,6 +127,12 @@ DdsPixelFormat DdsFourCc(std::uint32_t four_cc);
 // Little-endian byte images of values.
 Bytes FloatBytes(const std::vector<float>& values);
 Bytes U16Bytes(const std::vector<std::uint16_t>& values);
+
+// Half floats whose conversion is easy to get wrong (signed zeros, one, the largest,
+// the smallest subnormal and the largest, infinities, the smallest normal), with the
+// floats they stand for.
+std::vector<std::uint16_t> HalfEdgeBits();
+std::vector<float> HalfEdgeValues();
 
 // Loads through LoadImageScaled into a fresh zero-filled buffer.
 struct Loaded {

@@ -1,5 +1,7 @@
 // Files that cannot be loaded: each gives its result, quickly and silently, and
 // nothing crashes, hangs or allocates what a header merely claims.
+#include <ImfCompression.h>
+#include <ImfPixelType.h>
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/resource.h>
@@ -86,6 +88,25 @@ std::vector<Fixture> SmallFiles(const TempDir& dir) {
     tiff.data = U16Bytes(Ramp(60, 65535));
     WriteTiff(dir.Path("tiles.tif"), tiff);
     add("tiles.tif", 20, 3);
+    tiff.sample_format = SAMPLEFORMAT_INT;
+    tiff.compression = COMPRESSION_LZW;
+    tiff.predictor = PREDICTOR_HORIZONTAL;
+    tiff.tile_size = 0;
+    WriteTiff(dir.Path("int16.tif"), tiff);
+    add("int16.tif", 20, 3);
+    tiff.sample_format = SAMPLEFORMAT_IEEEFP;
+    tiff.bits = 64;
+    tiff.compression = COMPRESSION_NONE;
+    tiff.predictor = PREDICTOR_NONE;
+    tiff.tile_size = 16;
+    tiff.data.clear();
+    for (const auto s : Ramp(60, 65535)) {
+        const double v = s / 7.0;
+        tiff.data.insert(tiff.data.end(), reinterpret_cast<const std::uint8_t*>(&v),
+                         reinterpret_cast<const std::uint8_t*>(&v) + sizeof v);
+    }
+    WriteTiff(dir.Path("double-tiles.tif"), tiff);
+    add("double-tiles.tif", 20, 3);
 
     const auto bytes = Ramp(4 * 3 * 4, 255);
     WriteBmp(dir.Path("image.bmp"), 4, 3, 3, Bytes(bytes.begin(), bytes.begin() + 36));
@@ -98,6 +119,25 @@ std::vector<Fixture> SmallFiles(const TempDir& dir) {
     for (std::size_t i = 0; i < rgb.size(); i += 4) rgb[i] = static_cast<float>(i);
     WriteHdr(dir.Path("runs.hdr"), 10, 2, rgb);
     add("runs.hdr", 10, 2);
+
+    ExrImage exr;
+    exr.width = 9;
+    exr.height = 5;
+    exr.compression = Imf::ZIP_COMPRESSION;
+    ExrChannel red{"R", Imf::HALF, 1, {}}, alpha{"A", Imf::FLOAT, 1, {}};
+    for (const auto s : Ramp(45, 65535)) {
+        red.samples.push_back(s & 0x7BFF);
+        alpha.samples.push_back(0x3F000000u + s);
+    }
+    exr.channels = {red, alpha};
+    WriteExr(dir.Path("scanlines.exr"), exr);
+    add("scanlines.exr", 9, 5);
+    exr.compression = Imf::PIZ_COMPRESSION;
+    exr.tile_width = 4;
+    exr.tile_height = 3;
+    exr.channels = {alpha};
+    WriteExr(dir.Path("tiles.exr"), exr);
+    add("tiles.exr", 9, 5);
 
     files.push_back({"image.pgm", PnmBytes('5', 3, 2, 65535, Ramp(6, 65535)), 3, 2});
     files.push_back({"image.pfm", PfmBytes(2, 2, 3, true, std::vector<float>(12, 0.5f)), 2, 2});
@@ -144,6 +184,26 @@ Bytes PatchPngHeader(Bytes png, std::uint32_t width, std::uint32_t height, int i
     png[28] = static_cast<std::uint8_t>(interlace);
     Set32(png, 29, static_cast<std::uint32_t>(crc32(0, png.data() + 12, 17)), true);
     return png;
+}
+
+// Offset of the value of the EXR header attribute `name` (after its name, type and size).
+std::size_t ExrAttribute(const Bytes& exr, const std::string& name) {
+    const std::string key = name + '\0';
+    const auto at = std::search(exr.begin(), exr.end(), key.begin(), key.end());
+    if (at == exr.end()) return exr.size();
+    const auto type_end = std::find(at + static_cast<std::ptrdiff_t>(key.size()), exr.end(), 0);
+    return static_cast<std::size_t>(type_end - exr.begin()) + 1 + 4;
+}
+
+// Offset of an EXR file's chunk offset table: where the first offset points,
+// less the table itself.
+std::size_t ExrOffsetTable(const Bytes& exr, std::size_t chunks) {
+    for (std::size_t at = 8; at + 8 <= exr.size(); ++at) {
+        std::uint64_t first = 0;
+        std::memcpy(&first, &exr[at], 8);
+        if (first == at + 8 * chunks) return at;
+    }
+    return exr.size();
 }
 
 // Offset of the first JPEG marker `code`.
@@ -204,8 +264,8 @@ TEST_F(ImageFailures, CorruptOrUnsupportedContentIsInvalidData) {
 
     for (const auto& [name, sample_format, bits, photometric] :
          {std::tuple{"tiff 12-bit", SAMPLEFORMAT_UINT, 12, PHOTOMETRIC_MINISBLACK},
-          std::tuple{"tiff signed", SAMPLEFORMAT_INT, 16, PHOTOMETRIC_MINISBLACK},
-          std::tuple{"tiff 16-bit float", SAMPLEFORMAT_IEEEFP, 16, PHOTOMETRIC_MINISBLACK},
+          std::tuple{"tiff 64-bit integer", SAMPLEFORMAT_INT, 64, PHOTOMETRIC_MINISBLACK},
+          std::tuple{"tiff 24-bit float", SAMPLEFORMAT_IEEEFP, 24, PHOTOMETRIC_MINISBLACK},
           std::tuple{"tiff separated", SAMPLEFORMAT_UINT, 8, PHOTOMETRIC_SEPARATED}}) {
         TiffImage tiff;
         tiff.width = 2;
@@ -247,6 +307,42 @@ TEST_F(ImageFailures, CorruptOrUnsupportedContentIsInvalidData) {
     cases.push_back({"hdr xyz", text("#?RADIANCE\nFORMAT=32-bit_rle_xyze\n\n-Y 1 +X 1\n\x80\x80\x80\x80")});
     cases.push_back({"hdr flipped", text("#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n+Y 1 +X 1\n\x80\x80\x80\x80")});
     cases.push_back({"bmp header", text("BM\x40\0\0\0\0\0\0\0\x36\0\0\0\x0c\0\0\0")});
+
+    // Uncompressed scanlines, one a chunk: offset table of 4, then per chunk its
+    // row, its size and 4 x 4 bytes.
+    ExrImage exr_fixture;
+    exr_fixture.width = 4;
+    exr_fixture.height = 4;
+    exr_fixture.channels = {ExrChannel{"R", Imf::FLOAT, 1, std::vector<std::uint32_t>(16, 0x3F800000u)}};
+    WriteExr(dir_.Path("good.exr"), exr_fixture);
+    const Bytes exr = ReadBytes(dir_.Path("good.exr"));
+    const std::size_t table = ExrOffsetTable(exr, 4);
+    ASSERT_LT(table, exr.size());
+    const std::size_t first_chunk = table + 4 * 8;
+    Bytes exr_offset = exr;
+    Set32(exr_offset, table + 8, 0x7FFFFFF0u, false);  // the second chunk past the end
+    cases.push_back({"exr offset past the end", exr_offset});
+    Bytes exr_row = exr;
+    Set32(exr_row, first_chunk, 2, false);  // the first chunk says it holds row 2
+    cases.push_back({"exr chunk of another row", exr_row});
+    Bytes exr_size = exr;
+    Set32(exr_size, first_chunk + 4, 1000, false);
+    cases.push_back({"exr chunk size past the end", exr_size});
+    Bytes exr_short = exr;
+    Set32(exr_short, first_chunk + 4, 8, false);  // less than its row
+    cases.push_back({"exr chunk size short", exr_short});
+    Bytes exr_version = exr;
+    exr_version[4] = 3;
+    cases.push_back({"exr version 3", exr_version});
+    Bytes exr_deep = exr;
+    exr_deep[5] |= 0x08;  // the flag of deep data
+    cases.push_back({"exr deep flag", exr_deep});
+    Bytes exr_window = exr;
+    Set32(exr_window, ExrAttribute(exr, "dataWindow"), 5, false);  // min x past max x
+    cases.push_back({"exr empty data window", exr_window});
+    exr_fixture.compression = Imf::DWAA_COMPRESSION;
+    WriteExr(dir_.Path("dwaa.exr"), exr_fixture);
+    cases.push_back({"exr dwaa", ReadBytes(dir_.Path("dwaa.exr"))});
 
     ::testing::internal::CaptureStderr();
     for (const Case& c : cases) {
@@ -342,7 +438,29 @@ TEST_F(ImageFailures, HugeClaimedSizesFailWithoutAllocating) {
         HRESULT expected;  // S_OK: either failure will do
     };
     const auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
+    ExrImage exr_fixture;
+    exr_fixture.width = 16;
+    exr_fixture.height = 16;
+    exr_fixture.compression = Imf::ZIP_COMPRESSION;
+    exr_fixture.channels = {ExrChannel{"R", Imf::FLOAT, 1, std::vector<std::uint32_t>(256, 0x3F800000u)}};
+    WriteExr(dir_.Path("small.exr"), exr_fixture);
+    Bytes exr_window = ReadBytes(dir_.Path("small.exr"));
+    Set32(exr_window, ExrAttribute(exr_window, "dataWindow") + 8, 99999, false);  // max x and y
+    Set32(exr_window, ExrAttribute(exr_window, "dataWindow") + 12, 99999, false);
+    exr_fixture.tile_width = 8;
+    exr_fixture.tile_height = 8;
+    WriteExr(dir_.Path("tiles.exr"), exr_fixture);
+    Bytes exr_tiles = ReadBytes(dir_.Path("tiles.exr"));
+    Set32(exr_tiles, ExrAttribute(exr_tiles, "dataWindow") + 8, 99999, false);
+    Set32(exr_tiles, ExrAttribute(exr_tiles, "dataWindow") + 12, 99999, false);
+    Bytes exr_tile_size = exr_tiles;
+    Set32(exr_tile_size, ExrAttribute(exr_tiles, "tiles"), 1u << 30, false);
+    Set32(exr_tile_size, ExrAttribute(exr_tiles, "tiles") + 4, 1u << 30, false);
+
     const std::vector<Case> cases = {
+        {"exr data window", exr_window, D3DXERR_INVALIDDATA},
+        {"exr tiled data window", exr_tiles, S_OK},
+        {"exr tile size", exr_tile_size, S_OK},
         {"png rows", PatchPngHeader(png, 1000000, 1000000, 0), D3DXERR_INVALIDDATA},
         {"png interlaced", PatchPngHeader(png, 1000000, 1000000, 1), S_OK},
         {"jpeg progressive", jpeg, S_OK},

@@ -349,23 +349,6 @@ TEST_F(ImageFormats, PfmRowsAreFlippedInEitherByteOrder) {
     }
 }
 
-std::vector<float> HalfValues() {
-    return {0.0f,
-            -0.0f,
-            1.0f,
-            -2.0f,
-            65504.0f,
-            std::ldexp(1.0f, -24),
-            1023 * std::ldexp(1.0f, -24),
-            std::numeric_limits<float>::infinity(),
-            -std::numeric_limits<float>::infinity(),
-            0.333251953125f,
-            std::ldexp(1.0f, -14),
-            0.5f};
-}
-const std::vector<std::uint16_t> kHalfBits = {0x0000, 0x8000, 0x3C00, 0xC000, 0x7BFF, 0x0001,
-                                              0x03FF, 0x7C00, 0xFC00, 0x3555, 0x0400, 0x3800};
-
 struct DdsCase {
     const char* name;
     Bytes file;
@@ -398,7 +381,7 @@ std::vector<DdsCase> DdsCases() {
     std::vector<float> u16_values;
     for (const auto k : u16) u16_values.push_back(Unorm(k, 65535));
     std::vector<float> red_only;
-    for (const float v : HalfValues()) red_only.insert(red_only.end(), {v, 1.0f, 1.0f, 1.0f});
+    for (const float v : HalfEdgeValues()) red_only.insert(red_only.end(), {v, 1.0f, 1.0f, 1.0f});
     std::vector<float> red32;
     for (const float v : rgba) red32.insert(red32.end(), {v, 1.0f, 1.0f, 1.0f});
 
@@ -410,8 +393,9 @@ std::vector<DdsCase> DdsCases() {
     cases.push_back({"A32B32G32R32F with mips", DdsBytes(2, 1, DdsFourCc(116), with_mips), 2, 1, rgba});
     cases.push_back({"R32F", DdsBytes(4, 2, DdsFourCc(114), FloatBytes(rgba)), 4, 2, red32});
     cases.push_back({"A16B16G16R16", DdsBytes(2, 1, DdsFourCc(36), U16Bytes(u16)), 2, 1, u16_values});
-    cases.push_back({"A16B16G16R16F", DdsBytes(3, 1, DdsFourCc(113), U16Bytes(kHalfBits)), 3, 1, HalfValues()});
-    cases.push_back({"R16F", DdsBytes(6, 2, DdsFourCc(111), U16Bytes(kHalfBits)), 6, 2, red_only});
+    cases.push_back(
+        {"A16B16G16R16F", DdsBytes(3, 1, DdsFourCc(113), U16Bytes(HalfEdgeBits())), 3, 1, HalfEdgeValues()});
+    cases.push_back({"R16F", DdsBytes(6, 2, DdsFourCc(111), U16Bytes(HalfEdgeBits())), 6, 2, red_only});
     cases.push_back(
         {"L16", DdsBytes(4, 2, Masks(0x20000, 16, 0xFFFF, 0, 0, 0), U16Bytes(u16)), 4, 2, ToRgba(1, u16_values)});
     cases.push_back({"L8", DdsBytes(2, 4, Masks(0x20000, 8, 0xFF, 0, 0, 0), u8_bytes), 2, 4, ToRgba(1, u8_values)});
@@ -430,8 +414,9 @@ std::vector<DdsCase> DdsCases() {
     cases.push_back({"DX10 R32G32B32A32_FLOAT", Dds10Bytes(1, 2, 2, FloatBytes(rgba)), 1, 2, rgba});
     cases.push_back({"DX10 R32_FLOAT", Dds10Bytes(8, 1, 41, FloatBytes(rgba)), 8, 1, red32});
     cases.push_back({"DX10 R16G16B16A16_UNORM", Dds10Bytes(2, 1, 11, U16Bytes(u16)), 2, 1, u16_values});
-    cases.push_back({"DX10 R16G16B16A16_FLOAT", Dds10Bytes(1, 3, 10, U16Bytes(kHalfBits)), 1, 3, HalfValues()});
-    cases.push_back({"DX10 R16_FLOAT", Dds10Bytes(12, 1, 54, U16Bytes(kHalfBits)), 12, 1, red_only});
+    cases.push_back(
+        {"DX10 R16G16B16A16_FLOAT", Dds10Bytes(1, 3, 10, U16Bytes(HalfEdgeBits())), 1, 3, HalfEdgeValues()});
+    cases.push_back({"DX10 R16_FLOAT", Dds10Bytes(12, 1, 54, U16Bytes(HalfEdgeBits())), 12, 1, red_only});
     cases.push_back({"DX10 R16_UNORM", Dds10Bytes(8, 1, 56, U16Bytes(u16)), 8, 1, ToRgba(1, u16_values)});
     cases.push_back({"DX10 R8_UNORM", Dds10Bytes(4, 2, 61, u8_bytes), 4, 2, ToRgba(1, u8_values)});
     cases.push_back({"DX10 R8G8B8A8_UNORM", Dds10Bytes(2, 1, 28, u8_bytes), 2, 1, u8_values});

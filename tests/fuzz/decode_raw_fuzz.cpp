@@ -1,0 +1,31 @@
+// The RAW reader, as each of its three samples: the size decides whether there is
+// an image, and every square gets drained.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <new>
+
+#include "drain_rows.h"
+#include "fuzz_check.h"
+#include "memory_file.h"
+#include "platform/image/image_file.h"
+#include "platform/image/raw_decoder.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const MemoryFile input(data, size);
+    for (const RawSample sample : {RawSample::U8, RawSample::U16, RawSample::F32}) {
+        ImageFile file;
+        if (file.Open(input.path()) != S_OK) return 0;
+        std::unique_ptr<RowSource> source;
+        try {
+            const HRESULT hr = OpenRawSource(file, sample, &source);
+            FUZZ_CHECK(IsDecoderResult(hr));
+            if (hr != S_OK) continue;
+            const ImageInfo& info = source->Info();
+            FUZZ_CHECK(std::uint64_t{info.width} * info.height * SampleBytes(info.type) == size);
+            DrainRows(*source);
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    return 0;
+}
