@@ -5,18 +5,18 @@
 HRESULT ResultFromErrno(int error) {
     switch (error) {
         case ENOENT:
-        case ENOTDIR: return ResultFromBits(0x80070003u);  // the path (its directory) is missing
+        case ENOTDIR: return E_PATH_NOT_FOUND;  // the directory is missing
         case EACCES:
         case EPERM:
         case EROFS:
-        case EISDIR: return ResultFromBits(0x80070005u);
+        case EISDIR: return E_ACCESSDENIED;
         case ENOSPC:
         case EDQUOT:
-        case EFBIG: return ResultFromBits(0x80070070u);  // disk full
+        case EFBIG: return E_DISK_FULL;
         case ENOMEM: return E_OUTOFMEMORY;
-        case ENAMETOOLONG: return ResultFromBits(0x800700CEu);
+        case ENAMETOOLONG: return E_NAME_TOO_LONG;
         case EMFILE:
-        case ENFILE: return ResultFromBits(0x80070004u);  // too many open files
+        case ENFILE: return E_TOO_MANY_OPEN_FILES;
         default: return E_FAIL;
     }
 }

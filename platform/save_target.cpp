@@ -11,8 +11,6 @@
 namespace {
 
 constexpr int kMaxLinks = 40;  // as many as the kernel follows in one lookup
-constexpr HRESULT kPathNotFound = static_cast<HRESULT>(0x80070003u);
-constexpr HRESULT kAccessDenied = static_cast<HRESULT>(0x80070005u);
 
 bool ReadLink(const std::string& path, std::string* content) {
     std::vector<char> buffer(PATH_MAX + 1);
@@ -32,7 +30,7 @@ std::string DirectoryOf(const std::string& path) {
 }
 
 HRESULT ResolveSaveTarget(const std::string& name, SaveTarget* target) {
-    if (name.empty() || name.back() == '/') return kPathNotFound;
+    if (name.empty() || name.back() == '/') return E_PATH_NOT_FOUND;
     std::string path = name;
     for (int links = 0;; ++links) {
         struct stat seen {};
@@ -41,7 +39,7 @@ HRESULT ResolveSaveTarget(const std::string& name, SaveTarget* target) {
             // Nothing there yet: the file is new, provided its directory exists.
             struct stat directory {};
             if (stat(DirectoryOf(path).c_str(), &directory) != 0) return ResultFromErrno(errno);
-            if (!S_ISDIR(directory.st_mode)) return kPathNotFound;
+            if (!S_ISDIR(directory.st_mode)) return E_PATH_NOT_FOUND;
             *target = SaveTarget{path, false, {}};
             return S_OK;
         }
@@ -49,12 +47,12 @@ HRESULT ResolveSaveTarget(const std::string& name, SaveTarget* target) {
             *target = SaveTarget{path, true, seen};
             return S_OK;
         }
-        if (!S_ISLNK(seen.st_mode)) return kAccessDenied;  // directory, device, FIFO or socket
+        if (!S_ISLNK(seen.st_mode)) return E_ACCESSDENIED;  // directory, device, FIFO or socket
         if (links == kMaxLinks) return ResultFromErrno(ELOOP);
         std::string content;
         if (!ReadLink(path, &content)) return ResultFromErrno(errno);
-        if (content.empty()) return kPathNotFound;
-        if (content.back() == '/') return kAccessDenied;  // a link to a directory
+        if (content.empty()) return E_PATH_NOT_FOUND;
+        if (content.back() == '/') return E_ACCESSDENIED;  // a link to a directory
         path = content.front() == '/' ? content : DirectoryOf(path) + "/" + content;
     }
 }
