@@ -41,13 +41,20 @@ HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, Te
             w = std::max(1u, w / 2);
             h = std::max(1u, h / 2);
         }
-        const HRESULT hr = PageBuffer::Allocate(bytes, device->promisedBytes(), chain[0].storage);
-        if (hr != S_OK) return hr;
-        auto* texture = new Texture(device, std::move(chain));
-        texture->promised_ = bytes;
-        device->promise(bytes);
-        *out = texture;
-        return S_OK;
+        // Promised before the check: two textures created at once must not both
+        // count on the same memory.
+        const std::size_t promisedBefore = device->promise(bytes);
+        HRESULT hr = PageBuffer::Allocate(bytes, promisedBefore, chain[0].storage);
+        if (hr == S_OK) {
+            if (auto* texture = new (std::nothrow) Texture(device, std::move(chain))) {
+                texture->promised_ = bytes;
+                *out = texture;
+                return S_OK;
+            }
+            hr = E_OUTOFMEMORY;
+        }
+        device->settle(bytes);
+        return hr;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
