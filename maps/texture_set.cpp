@@ -1,6 +1,7 @@
 #include "maps/texture_set.h"
 
 #include "app/tool_settings.h"
+#include "maps/background_load.h"
 #include "platform/atomic_file.h"
 #include "platform/console.h"
 #include "platform/wide_text.h"
@@ -34,12 +35,16 @@ HRESULT LoadMap(const std::wstring& name, IDirect3DTexture9** texture) {
 
 HRESULT LoadTextures() {
     ConsolePrint("Loading textures");
+    // The tree map is decoded on the other core meanwhile. Should the height map
+    // fail, the step ends as if the tree map had never been loaded: leaving, `trees`
+    // waits for it and releases it.
+    BackgroundLoad trees(&LoadMap, ToolSettings.TMfname);
     if (const HRESULT hr = LoadMap(ToolSettings.HMfname, &TextureSet.HeightMap); hr != S_OK) {
         ConsolePrint("ERROR:Can`t load height map.\n");
         return hr;
     }
     ConsolePrint("....");
-    if (const HRESULT hr = LoadMap(ToolSettings.TMfname, &TextureSet.TreeMap); hr != S_OK) {
+    if (const HRESULT hr = trees.Finish(&TextureSet.TreeMap); hr != S_OK) {
         ConsolePrint("ERROR:Can`t load tree map.\n");
         return hr;
     }

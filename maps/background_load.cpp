@@ -1,0 +1,39 @@
+#include "maps/background_load.h"
+
+#include <new>
+#include <system_error>
+#include <utility>
+
+BackgroundLoad::BackgroundLoad(Load load, const std::wstring& name) : load_(load), name_(name) {
+    try {
+        thread_ = std::thread(&BackgroundLoad::Run, this);
+    } catch (const std::system_error&) {
+        // one thread, then: Finish loads
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+BackgroundLoad::~BackgroundLoad() {
+    if (thread_.joinable()) thread_.join();
+    if (texture_ != nullptr) texture_->Release();
+}
+
+void BackgroundLoad::Run() {
+    // Nothing may escape a thread; the loading calls return their failures, and
+    // exhausted memory is one of them.
+    try {
+        result_ = load_(name_, &texture_);
+    } catch (const std::bad_alloc&) {
+        result_ = E_OUTOFMEMORY;
+    }
+}
+
+HRESULT BackgroundLoad::Finish(IDirect3DTexture9** texture) {
+    if (thread_.joinable()) {
+        thread_.join();
+    } else {
+        Run();
+    }
+    *texture = std::exchange(texture_, nullptr);
+    return result_;
+}
