@@ -7,6 +7,7 @@
 BackgroundLoad::BackgroundLoad(Load load, const std::wstring& name) : load_(load), name_(name) {
     try {
         thread_ = std::thread(&BackgroundLoad::Run, this);
+        started_ = true;
     } catch (const std::system_error&) {
         // one thread, then: Finish loads
     } catch (const std::bad_alloc&) {
@@ -14,7 +15,7 @@ BackgroundLoad::BackgroundLoad(Load load, const std::wstring& name) : load_(load
 }
 
 BackgroundLoad::~BackgroundLoad() {
-    if (thread_.joinable()) thread_.join();
+    Wait();
     if (texture_ != nullptr) texture_->Release();
 }
 
@@ -28,12 +29,20 @@ void BackgroundLoad::Run() {
     }
 }
 
+void BackgroundLoad::Wait() {
+    if (thread_.joinable()) thread_.join();
+}
+
+bool BackgroundLoad::Discard() {
+    Wait();
+    if (texture_ != nullptr) texture_->Release();
+    texture_ = nullptr;
+    return std::exchange(started_, false);
+}
+
 HRESULT BackgroundLoad::Finish(IDirect3DTexture9** texture) {
-    if (thread_.joinable()) {
-        thread_.join();
-    } else {
-        Run();
-    }
+    Wait();
+    if (!started_ || result_ == E_OUTOFMEMORY) Run();
     *texture = std::exchange(texture_, nullptr);
     return result_;
 }

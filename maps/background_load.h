@@ -20,16 +20,25 @@ public:
     BackgroundLoad(const BackgroundLoad&) = delete;
     BackgroundLoad& operator=(const BackgroundLoad&) = delete;
 
+    // Waits for the load and drops what it loaded, so that Finish loads the map in
+    // turn; for when the other map ran out of memory and must be judged alone.
+    // False when there was no load to drop.
+    bool Discard();
+
     // Waits for the load and returns its result; the texture goes to `texture`
-    // (null when the load failed). Once only.
+    // (null when the load failed). A load that ran out of memory beside the other
+    // map is made once more, in turn, as loading one after the other would have
+    // made it. Once only.
     HRESULT Finish(IDirect3DTexture9** texture);
 
 private:
     void Run();
+    void Wait();
 
     Load load_;
     const std::wstring& name_;
     IDirect3DTexture9* texture_ = nullptr;
     HRESULT result_ = S_OK;
+    bool started_ = false;  // a load ran or runs on the thread, and still counts
     std::thread thread_;
 };

@@ -39,9 +39,13 @@ HRESULT LoadTextures() {
     // fail, the step ends as if the tree map had never been loaded: leaving, `trees`
     // waits for it and releases it.
     BackgroundLoad trees(&LoadMap, ToolSettings.TMfname);
-    if (const HRESULT hr = LoadMap(ToolSettings.HMfname, &TextureSet.HeightMap); hr != S_OK) {
+    HRESULT heights = LoadMap(ToolSettings.HMfname, &TextureSet.HeightMap);
+    // Memory may have gone to the tree map beside it: the height map is judged
+    // alone, as loading in turn would, and the tree map after it.
+    if (heights == E_OUTOFMEMORY && trees.Discard()) heights = LoadMap(ToolSettings.HMfname, &TextureSet.HeightMap);
+    if (heights != S_OK) {
         ConsolePrint("ERROR:Can`t load height map.\n");
-        return hr;
+        return heights;
     }
     ConsolePrint("....");
     if (const HRESULT hr = trees.Finish(&TextureSet.TreeMap); hr != S_OK) {
