@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
-#include "../../support/temp_dir.h"
+#include "tests/platform/image/image_fixtures.h"
 
 namespace {
 
@@ -122,9 +123,9 @@ TEST(CgroupMemory, ParsesLimitsUsagesAndTheReclaimableCache) {
 class GroupFiles : public testing::Test {
 protected:
     std::string level(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files) {
-        const std::string dir = root.file(path);
+        const std::string dir = root.Path(path);
         std::filesystem::create_directories(dir);
-        for (const auto& [name, text] : files) WriteAll(dir + "/" + name, text);
+        for (const auto& [name, text] : files) std::ofstream(dir + "/" + name, std::ios::binary) << text;
         return dir;
     }
     TempDir root;
@@ -157,7 +158,7 @@ TEST_F(GroupFiles, WhatCannotBeReadSetsNoLimit) {
     const std::string noUsage = level("a", {{"memory.max", "1000\n"}});
     const std::string garbled = level("b", {{"memory.max", "lots\n"}, {"memory.current", "10\n"}});
     const std::string emptyLimit = level("c", {{"memory.max", ""}, {"memory.current", "10\n"}});
-    const MemoryCgroup groups{CgroupVersion::V2, {noUsage, garbled, emptyLimit, root.file("missing")}};
+    const MemoryCgroup groups{CgroupVersion::V2, {noUsage, garbled, emptyLimit, root.Path("missing")}};
     EXPECT_EQ(CgroupHeadroomBytes({groups}), UINT64_MAX);
     EXPECT_EQ(CgroupHeadroomBytes({}), UINT64_MAX);
 }
