@@ -163,13 +163,4 @@ TEST_F(GroupFiles, WhatCannotBeReadSetsNoLimit) {
     EXPECT_EQ(CgroupHeadroomBytes({}), UINT64_MAX);
 }
 
-TEST(CgroupMemory, TheProcessesOwnGroupsAreFoundAndReadable) {
-    // Whatever this machine has: the lookup is stable and every level is a
-    // directory of a mounted hierarchy.
-    const std::vector<MemoryCgroup>& groups = ProcessMemoryCgroups();
-    EXPECT_EQ(&groups, &ProcessMemoryCgroups());
-    for (const MemoryCgroup& group : groups)
-        for (const std::string& level : group.levels) EXPECT_TRUE(std::filesystem::is_directory(level)) << level;
-}
-
 }  // namespace
