@@ -1,3 +1,7 @@
 #include "app/tool_steps.h"
+#include "platform/console.h"
 
-int main(int argc, char** argv) { return RunTool(argc, argv, ToolProcessingSteps()); }
+int main(int argc, char** argv) {
+    ProtectStandardStreams();
+    return RunTool(argc, argv, ToolProcessingSteps());
+}

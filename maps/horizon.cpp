@@ -33,11 +33,12 @@ HRESULT GenerateHorizonMaps() {
         for (; dotsPrinted < rowsDone / kRowsPerDot; ++dotsPrinted) ConsolePrint(".");
     };
     const HorizonSettings settings{ToolSettings.Height, ToolSettings.HeightZero, ToolSettings.TerraSize};
-    ComputeHorizonFast(static_cast<const float*>(heights.pBits), static_cast<float*>(out.pBits),
-                            heightDesc.Width, heightDesc.Height, settings, progress);
+    const HRESULT hr = ComputeHorizonFast(static_cast<const float*>(heights.pBits), static_cast<float*>(out.pBits),
+                                          heightDesc.Width, heightDesc.Height, settings, progress);
 
     TextureSet.HeightMap->UnlockRect(0);
     TextureSet.OutTexture->UnlockRect(0);
+    if (hr != S_OK) return hr;  // the run reports it, on this console line
     ConsolePrint(".");
     ConsolePrint("OK\n");
     const std::uint32_t elapsed = GetTickCount() - start;  // unsigned: right across a wrap

@@ -1,6 +1,7 @@
 #include "maps/texture_set.h"
 
 #include "app/tool_settings.h"
+#include "maps/background_load.h"
 #include "platform/console.h"
 #include "platform/texture_files.h"
 
@@ -33,12 +34,20 @@ HRESULT LoadMap(const std::wstring& name, IDirect3DTexture9** texture) {
 
 HRESULT LoadTextures() {
     ConsolePrint("Loading textures");
-    if (const HRESULT hr = LoadMap(ToolSettings.HMfname, &TextureSet.HeightMap); hr != S_OK) {
+    // The tree map is decoded on the other core meanwhile. Should the height map
+    // fail, the step ends as if the tree map had never been loaded: leaving, `trees`
+    // waits for it and releases it.
+    BackgroundLoad trees(&LoadMap, ToolSettings.TMfname);
+    HRESULT heights = LoadMap(ToolSettings.HMfname, &TextureSet.HeightMap);
+    // Memory may have gone to the tree map beside it: the height map is judged
+    // alone, as loading in turn would, and the tree map after it.
+    if (heights == E_OUTOFMEMORY && trees.Discard()) heights = LoadMap(ToolSettings.HMfname, &TextureSet.HeightMap);
+    if (heights != S_OK) {
         ConsolePrint("ERROR:Can`t load height map.\n");
-        return hr;
+        return heights;
     }
     ConsolePrint("....");
-    if (const HRESULT hr = LoadMap(ToolSettings.TMfname, &TextureSet.TreeMap); hr != S_OK) {
+    if (const HRESULT hr = trees.Finish(&TextureSet.TreeMap); hr != S_OK) {
         ConsolePrint("ERROR:Can`t load tree map.\n");
         return hr;
     }

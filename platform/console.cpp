@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
@@ -14,7 +15,22 @@ void ConsolePrint(const char* format, ...) {
     va_start(args, format);
     std::vfprintf(stdout, format, args);
     va_end(args);
+    // A failed write needs nothing here: stdio drops what it could not write and
+    // tries the next print afresh.
     std::fflush(stdout);
+}
+
+void ProtectStandardStreams() {
+    std::signal(SIGPIPE, SIG_IGN);
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // open() takes the lowest free number, which is this one.
+        const int null = open("/dev/null", O_RDWR);
+        if (null >= 0 && null != fd) {
+            dup2(null, fd);
+            close(null);
+        }
+    }
 }
 
 void WaitForKey() {

@@ -6,8 +6,17 @@
 
 using HWND = void*;
 
-// printf to standard output, flushed at once so progress shows as it happens.
+// printf to standard output, flushed at once so progress shows as it happens. A
+// write that fails (a reader that has gone, a full or closed output) is dropped
+// silently and the next print tries afresh: the console is a report, the files are
+// the product.
 void ConsolePrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Makes a broken console harmless to the run, before anything is printed: SIGPIPE is
+// ignored, so writing to a reader that has gone fails with EPIPE instead of ending
+// the process, and a closed standard stream is pointed at /dev/null, so that no file
+// the run opens takes its number and receives the console's text.
+void ProtectStandardStreams();
 
 // Waits for one key press without echo when standard input is a terminal; returns
 // at once, reading nothing, when it is not (pipes, scripts, CI never hang).

@@ -51,16 +51,24 @@ HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, Bu
         std::size_t mapped = 0;
         if (__builtin_add_overflow(offset, kLevelsOffset, &mapped)) return E_OUTOFMEMORY;
         const std::size_t counted = budget == Budget::WholeChain ? offset : topBytes;
-        if (const HRESULT hr = FitsInMemory(counted, device->promisedBytes()); hr != S_OK) return hr;
+        // Promised before the check: two textures created at once must not both
+        // count on the same memory.
+        const std::size_t promisedBefore = device->promise(counted);
+        HRESULT hr = FitsInMemory(counted, promisedBefore);
         PageBuffer memory;
-        if (const HRESULT hr = PageBuffer::Map(mapped, memory); hr != S_OK) return hr;
-        auto* texture = new Texture(device, std::move(chain), std::move(memory));
-        texture->chainBytes_ = offset;
-        texture->promised_ = counted;
-        texture->lowerBudgeted_ = budget == Budget::WholeChain;
-        device->promise(counted);
-        *out = texture;
-        return S_OK;
+        if (hr == S_OK) hr = PageBuffer::Map(mapped, memory);
+        if (hr == S_OK) {
+            if (auto* texture = new (std::nothrow) Texture(device, std::move(chain), std::move(memory))) {
+                texture->chainBytes_ = offset;
+                texture->promised_ = counted;
+                texture->lowerBudgeted_ = budget == Budget::WholeChain;
+                *out = texture;
+                return S_OK;
+            }
+            hr = E_OUTOFMEMORY;
+        }
+        device->settle(counted);
+        return hr;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }

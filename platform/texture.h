@@ -29,7 +29,8 @@ public:
     // Memory handed to textures that nobody has written yet; a new texture must fit
     // beside it in the memory available.
     std::size_t promisedBytes() const { return promised_.load(); }
-    void promise(std::size_t bytes) { promised_ += bytes; }
+    // Returns what was promised before.
+    std::size_t promise(std::size_t bytes) { return promised_.fetch_add(bytes); }
     void settle(std::size_t bytes) { promised_ -= bytes; }
 
 private:

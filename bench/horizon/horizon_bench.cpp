@@ -96,8 +96,14 @@ int main(int argc, char** argv) {
             std::vector<double> times, cpu;
             for (int run = 0; run < runs; ++run) {
                 const double cpuStart = CpuSeconds();
-                times.push_back(Seconds(
-                    [&] { ComputeHorizonFast(heightTexels, outTexels, size, size, settings, nullptr, fastOptions); }));
+                HRESULT hr = S_OK;
+                times.push_back(Seconds([&] {
+                    hr = ComputeHorizonFast(heightTexels, outTexels, size, size, settings, nullptr, fastOptions);
+                }));
+                if (hr != S_OK) {
+                    std::fprintf(stderr, "out of memory at %u\n", size);
+                    return 1;
+                }
                 cpu.push_back(CpuSeconds() - cpuStart);
             }
             std::sort(times.begin(), times.end());

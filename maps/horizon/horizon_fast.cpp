@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -44,14 +45,14 @@ private:
 
 }  // namespace
 
-void ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
-                        const HorizonSettings& settings, const HorizonProgress& progress) {
-    ComputeHorizonFast(heights, out, width, height, settings, progress, HorizonFastOptions{});
+HRESULT ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
+                           const HorizonSettings& settings, const HorizonProgress& progress) {
+    return ComputeHorizonFast(heights, out, width, height, settings, progress, HorizonFastOptions{});
 }
 
-void ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
-                        const HorizonSettings& settings, const HorizonProgress& progress,
-                        const HorizonFastOptions& options) {
+HRESULT ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
+                           const HorizonSettings& settings, const HorizonProgress& progress,
+                           const HorizonFastOptions& options) try {
     const std::uint64_t totalRows = 2 * std::uint64_t{height};
     std::uint64_t rowsReported = 0;
     const auto report = [&](std::uint64_t columnsDone) {
@@ -62,7 +63,7 @@ void ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, s
     };
     if (width == 0 || height == 0) {
         if (progress && totalRows > 0) progress(totalRows);
-        return;
+        return S_OK;
     }
 
     const float cellSize = settings.terraSize / static_cast<float>(width);
@@ -81,19 +82,30 @@ void ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, s
     unsigned threads = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
     threads = std::min<unsigned>(threads, queue.Panels());
 
-    // The calling thread works too and reports progress between its panels; if a
-    // helper cannot be started, the others take its share.
+    // The calling thread works too and reports progress between its panels. Its own
+    // worker is needed; a helper that cannot be given its memory or its thread is
+    // done without, and the others take its share.
     std::vector<std::unique_ptr<horizon::PanelWorker>> workers;
-    for (unsigned i = 0; i < threads; ++i) workers.push_back(std::make_unique<horizon::PanelWorker>(job));
+    workers.reserve(threads);
+    workers.push_back(std::make_unique<horizon::PanelWorker>(job));
+    for (unsigned i = 1; i < threads; ++i) {
+        try {
+            workers.push_back(std::make_unique<horizon::PanelWorker>(job));
+        } catch (const std::bad_alloc&) {
+            break;
+        }
+    }
     {
         std::vector<std::jthread> helpers;
-        for (unsigned i = 1; i < threads; ++i) {
+        for (std::size_t i = 1; i < workers.size(); ++i) {
             try {
                 helpers.emplace_back([&queue, &worker = *workers[i]] {
                     while (queue.RunOne(worker)) {
                     }
                 });
             } catch (const std::system_error&) {
+                break;
+            } catch (const std::bad_alloc&) {
                 break;
             }
         }
@@ -106,4 +118,7 @@ void ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, s
         for (const auto& worker : workers) evaluated += worker->SamplesEvaluated();
         *options.samplesEvaluated = evaluated;
     }
+    return S_OK;
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
 }

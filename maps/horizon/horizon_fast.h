@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "maps/horizon/horizon_kernel.h"
+#include "results/result_code.h"
 
 // Optional knobs and counters, for benchmarks and tests.
 struct HorizonFastOptions {
@@ -12,9 +13,12 @@ struct HorizonFastOptions {
     std::uint64_t* samplesEvaluated = nullptr;  // if set, receives the float slopes computed
 };
 
-void ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
-                        const HorizonSettings& settings, const HorizonProgress& progress);
+// S_OK, or E_OUTOFMEMORY when not even the calling thread's working memory can be
+// had (`out` is then incomplete). Helpers that cannot be given memory or a thread
+// are done without: the threads that started share their panels.
+[[nodiscard]] HRESULT ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
+                                         const HorizonSettings& settings, const HorizonProgress& progress);
 
-void ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
-                        const HorizonSettings& settings, const HorizonProgress& progress,
-                        const HorizonFastOptions& options);
+[[nodiscard]] HRESULT ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
+                                         const HorizonSettings& settings, const HorizonProgress& progress,
+                                         const HorizonFastOptions& options);

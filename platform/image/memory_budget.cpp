@@ -2,8 +2,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
+
+#include "platform/image/cgroup_memory.h"
 
 bool CheckedMul(std::uint64_t a, std::uint64_t b, std::uint64_t* product) {
     return !__builtin_mul_overflow(a, b, product);
@@ -27,9 +30,7 @@ bool ReadMemAvailable(std::uint64_t* bytes) {
     return false;
 }
 
-}  // namespace
-
-std::uint64_t AvailableMemoryBytes() {
+std::uint64_t SystemAvailableBytes() {
     std::uint64_t bytes = 0;
     if (ReadMemAvailable(&bytes)) return bytes;
     const long pages = sysconf(_SC_AVPHYS_PAGES);
@@ -38,6 +39,12 @@ std::uint64_t AvailableMemoryBytes() {
     if (!CheckedMul(static_cast<std::uint64_t>(pages), static_cast<std::uint64_t>(page_size), &bytes))
         return UINT64_MAX;
     return bytes;
+}
+
+}  // namespace
+
+std::uint64_t AvailableMemoryBytes() {
+    return std::min(SystemAvailableBytes(), CgroupHeadroomBytes(ProcessMemoryCgroups()));
 }
 
 HRESULT CheckFitsInMemory(std::uint64_t bytes, bool overflowed) {

@@ -14,8 +14,10 @@ bool CheckedMul(std::uint64_t a, std::uint64_t b, std::uint64_t* product);
 // a * b * c, or false on overflow.
 bool CheckedMul(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t* product);
 
-// Bytes the system can give without swapping: MemAvailable of /proc/meminfo, or the
-// free physical pages when that is not readable.
+// Bytes the process can be given without swapping or being killed: MemAvailable of
+// /proc/meminfo (or the free physical pages when that is not readable), or less
+// where a memory cgroup of the process, or one of its ancestors, has less left
+// below its limit.
 std::uint64_t AvailableMemoryBytes();
 
 // S_OK when `bytes` more can be allocated now, E_OUTOFMEMORY when not. `overflowed`

@@ -8,6 +8,7 @@
 #include "map_fixture.h"
 #include "maps/horizon.h"
 #include "maps/horizon/horizon_kernel.h"
+#include "tests/support/failing_allocation.h"
 
 namespace {
 
@@ -93,6 +94,25 @@ TEST_F(HorizonStep, LockFailures) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(GenerateHorizonMaps(), E_FAIL);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Generating Horizon maps optimizedERROR:Can`t lock OutTexture!\n");
+}
+
+// Out of memory inside the computation: the step unlocks both textures and returns
+// the failure, its console line left for the run's own failure line.
+TEST_F(HorizonStep, OutOfMemoryUnlocksAndReturnsIt) {
+    create(64, 64);
+    testing::internal::CaptureStdout();
+    HRESULT hr = S_OK;
+    {
+        const failing_allocation::Armed noMemory(0, true);
+        hr = GenerateHorizonMaps();
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Generating Horizon maps optimized.");
+    EXPECT_EQ(hr, E_OUTOFMEMORY);
+    for (IDirect3DTexture9* t : {TextureSet.HeightMap, TextureSet.OutTexture}) {
+        D3DLOCKED_RECT lock{};
+        EXPECT_EQ(t->LockRect(0, &lock, nullptr, 0), S_OK);
+        t->UnlockRect(0);
+    }
 }
 
 // The plain computation on small maps whose answers are known without it.

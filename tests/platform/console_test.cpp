@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <chrono>
 #include <thread>
@@ -40,6 +43,30 @@ TEST(Console, PrintGoesToStandardOutputAsFormatted) {
     testing::internal::CaptureStdout();
     ConsolePrint("a%sc%d %f", "b", 7, 1.5);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "abc7 1.500000");
+}
+
+// In a child of its own, since it changes the process: with standard output closed
+// and SIGPIPE at its default, the next file opened must not become standard output,
+// and writing to a pipe without a reader must fail instead of ending the process.
+TEST(Console, ProtectedStreamsSurviveClosedOutputAndBrokenPipes) {
+    const pid_t child = fork();
+    if (child == 0) {
+        signal(SIGPIPE, SIG_DFL);
+        close(STDOUT_FILENO);
+        ProtectStandardStreams();
+        const int opened = open("/proc/self/stat", O_RDONLY);
+        if (opened == STDOUT_FILENO || fcntl(STDOUT_FILENO, F_GETFD) == -1) _exit(1);
+        int fds[2];
+        if (pipe(fds) != 0) _exit(2);
+        close(fds[0]);
+        const char c = 'x';
+        _exit(write(fds[1], &c, 1) == -1 && errno == EPIPE ? 0 : 3);
+    }
+    ASSERT_GT(child, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(Console, WindowAndClock) {

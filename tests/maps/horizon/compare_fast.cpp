@@ -24,7 +24,8 @@ std::optional<std::string> FirstDifference(const std::vector<float>& heights, st
     ComputeHorizonReference(heights.data(), reference.data(), width, height, settings, nullptr);
     HorizonFastOptions options;
     options.threads = threads;
-    ComputeHorizonFast(heights.data(), fast.data(), width, height, settings, nullptr, options);
+    if (ComputeHorizonFast(heights.data(), fast.data(), width, height, settings, nullptr, options) != S_OK)
+        return "the fast computation ran out of memory";
     static const char* const kChannel[] = {"red", "green", "blue", "alpha"};
     for (std::size_t i = 0; i < texels * 4; ++i) {
         if (std::bit_cast<std::uint32_t>(fast[i]) != std::bit_cast<std::uint32_t>(reference[i]))

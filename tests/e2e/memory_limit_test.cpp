@@ -1,0 +1,93 @@
+// The tool inside a memory cgroup whose limit is far below what the machine has
+// free: textures that do not fit are refused with "Ran out of memory", instead of
+// the kernel killing the process once their pages are touched.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+#include "platform/image/cgroup_memory.h"
+#include "tool.h"
+
+namespace {
+
+// A child group of this process's own, with a limit; removed afterwards.
+class LimitedGroup {
+public:
+    explicit LimitedGroup(std::uint64_t limit) {
+        for (const MemoryCgroup& group : ProcessMemoryCgroups()) {
+            const bool v2 = group.version == CgroupVersion::V2;
+            const std::string dir = group.levels.front() + "/umbrascope-test-" + std::to_string(getpid());
+            if (mkdir(dir.c_str(), 0755) != 0) continue;
+            // A v2 child has no memory files unless its parent hands the controller on.
+            const std::string limitFile = dir + (v2 ? "/memory.max" : "/memory.limit_in_bytes");
+            if (WriteText(limitFile, std::to_string(limit))) {
+                dir_ = dir;
+                return;
+            }
+            rmdir(dir.c_str());
+        }
+    }
+    ~LimitedGroup() {
+        if (dir_.empty()) return;
+        // The group goes once its last process has been reaped.
+        for (int attempt = 0; attempt < 50 && rmdir(dir_.c_str()) != 0 && errno == EBUSY; ++attempt)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    LimitedGroup(const LimitedGroup&) = delete;
+    LimitedGroup& operator=(const LimitedGroup&) = delete;
+
+    bool usable() const { return !dir_.empty(); }
+
+    // Runs in the child before it becomes the tool.
+    std::function<void()> join() const {
+        return [procs = dir_ + "/cgroup.procs"] {
+            if (!WriteText(procs, std::to_string(getpid()))) _exit(126);
+        };
+    }
+
+private:
+    static bool WriteText(const std::string& path, const std::string& text) {
+        const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0) return false;
+        const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        return close(fd) == 0 && written;
+    }
+
+    std::string dir_;
+};
+
+TEST(MemoryLimit, TexturesBeyondTheGroupsLimitAreRefused) {
+    if (geteuid() != 0) GTEST_SKIP() << "creating a memory cgroup needs root";
+    LimitedGroup group(64u << 20);
+    if (!group.usable()) GTEST_SKIP() << "no memory cgroup can be created here";
+
+    TempDir dir;
+    WritePgm(dir.file("map.pgm"), 16, 16, std::vector<unsigned char>(256, 40));
+    // 2048: each texture alone is 64 MB, more than the group can hold. 1448: the
+    // height map's 32 MB fit, the tree map's do not fit beside them, although both
+    // are loaded at once and neither has touched its pages yet when the other is
+    // created: the height map still comes first, as when loaded in turn.
+    const struct {
+        const char* rez;
+        std::string failure;
+    } cases[] = {
+        {"2048", "Loading texturesERROR:Can`t load height map.\n"},
+        {"1448", "Loading textures....ERROR:Can`t load tree map.\n"},
+    };
+    for (const auto& c : cases) {
+        const ProcessResult r = RunTool({"-H", dir.file("map.pgm"), "-T", dir.file("map.pgm"), "-r", c.rez, "-o",
+                                         dir.file("out.dds")},
+                                        60, group.join());
+        EXPECT_EQ(r.signal, 0) << c.rez;
+        EXPECT_EQ(r.exitCode, 2) << c.rez << "\n" << r.out;
+        EXPECT_NE(r.out.find(c.failure + "ERROR:Can`t init textures.\n" + FailureReport("Ran out of memory")),
+                  std::string::npos)
+            << r.out;
+    }
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"map.pgm"});
+}
+
+}  // namespace
