@@ -8,19 +8,19 @@
 
 namespace {
 
-ParameterSet benchParameters() {
-    ParameterSet hatch;
+params::ParameterSet benchParameters() {
+    params::ParameterSet hatch;
     hatch.declare("angle", 'a', 0, "Hatch angle", "90");
-    ParameterSet square;
+    params::ParameterSet square;
     square.declare("side", 's', 0, "Side length", "1");
     square.declare("fill", 'f', 0, "Fill", "solid", "solid|hatch");
-    square.addType("solid", ParameterSet());
+    square.addType("solid", params::ParameterSet());
     square.addType("hatch", std::move(hatch));
 
-    ParameterSet set;
+    params::ParameterSet set;
     set.skipUndeclared = false;
-    set.declare("HMfname", 'H', Required, "HeightMap  filename");
-    set.declare("TMfname", 'T', Required, "TreeMap  filename");
+    set.declare("HMfname", 'H', params::Required, "HeightMap  filename");
+    set.declare("TMfname", 'T', params::Required, "TreeMap  filename");
     set.declare("Outfname", 'o', 0, "HorizonMap  filename");
     set.declare("OutRez", 'r', 0, "HorizonMap rezolution");
     set.declare("Height", 'h', 0, "Height koeficient");
@@ -39,10 +39,10 @@ std::string commandLine(const std::string& head, const std::string& piece, const
 
 void parseBench(benchmark::State& state, const std::string& head, const std::string& piece, const std::string& tail) {
     const std::string text = commandLine(head, piece, tail, static_cast<std::size_t>(state.range(0)));
-    ParameterSet set = benchParameters();
+    params::ParameterSet set = benchParameters();
     for (auto _ : state) {
-        const ParamError code = set.parse(text);
-        if (code != NoError) {
+        const params::ParamError code = set.parse(text);
+        if (code != params::NoError) {
             state.SkipWithError(set.errorMessage(code).c_str());
             break;
         }

@@ -4,6 +4,8 @@
 
 #include "params/parameter_set.h"
 
+namespace params {
+
 namespace {
 
 // Indexed by ParamError; "%s" stands for the error subject.
@@ -63,3 +65,5 @@ std::string ParameterSet::errorLine(std::int32_t& caretColumn) const {
     caretColumn = static_cast<std::int32_t>(kCut.size() + kWindowLead);
     return kCut + text_.substr(static_cast<std::size_t>(position - kWindowLead), kWindowLength) + kCut;
 }
+
+}  // namespace params

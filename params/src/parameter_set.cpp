@@ -3,6 +3,8 @@
 
 #include <utility>
 
+namespace params {
+
 namespace {
 
 constexpr std::size_t kMaxNameLength = 25;
@@ -111,3 +113,5 @@ void ParameterSet::resetValues() {
         decl.nested.reset();
     }
 }
+
+}  // namespace params

@@ -4,6 +4,8 @@
 
 #include "params/parameter_set.h"
 
+namespace params {
+
 namespace {
 
 // Decimal text of value, zero-padded to at least four digits.
@@ -226,3 +228,5 @@ ParamError ParameterSet::assignTypedValue(ParameterDecl& decl, const std::string
     if (error != NoError) fail(error, decl.nested->errorSubject_, decl.nested->errorPosition_);
     return error;
 }
+
+}  // namespace params

@@ -3,6 +3,8 @@
 
 #include "params/parameter_set.h"
 
+namespace params {
+
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -104,3 +106,5 @@ ParamError ParameterSet::tokenize(std::string source) {
     tokens_.push_back({TokenKind::EndOfInput, {}, offset(source.size())});
     return NoError;
 }
+
+}  // namespace params

@@ -5,6 +5,8 @@
 
 #include "params/parameter_set.h"
 
+namespace params {
+
 namespace {
 
 constexpr std::string_view kTypesMarker = "@types@";
@@ -192,3 +194,5 @@ void ParameterSet::printUsage(std::FILE* stream, std::uint32_t width, const std:
     }
     if (!usageFooter_.empty()) write(stream, usageFooter_);
 }
+
+}  // namespace params

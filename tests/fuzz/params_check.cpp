@@ -16,7 +16,7 @@ std::FILE* NullStream() {
 
 // Every given parameter with a type list holds a value of one of its types, and
 // the nested set it carries parsed too.
-void CheckTypedValues(const ParameterSet& set) {
+void CheckTypedValues(const params::ParameterSet& set) {
     for (const auto& [name, decl] : set.decls()) {
         if (decl.typeList.empty() || !decl.given) continue;
         const std::string list = "|" + decl.typeList + "|";
@@ -28,14 +28,14 @@ void CheckTypedValues(const ParameterSet& set) {
 
 }  // namespace
 
-void ParseAndReport(const ParameterSet& prototype, const std::string& text, std::uint32_t usageWidth) {
-    ParameterSet set(prototype);
-    const ParamError code = set.parse(text);
-    FUZZ_CHECK(code >= NoError && code <= CannotOpenFile);
+void ParseAndReport(const params::ParameterSet& prototype, const std::string& text, std::uint32_t usageWidth) {
+    params::ParameterSet set(prototype);
+    const params::ParamError code = set.parse(text);
+    FUZZ_CHECK(code >= params::NoError && code <= params::CannotOpenFile);
 
-    if (code == NoError) {
+    if (code == params::NoError) {
         for (const auto& [name, decl] : set.decls()) {
-            if (decl.flags & Required) FUZZ_CHECK(decl.given);
+            if (decl.flags & params::Required) FUZZ_CHECK(decl.given);
         }
         CheckTypedValues(set);
     } else {

@@ -9,4 +9,4 @@
 
 // Parses `text` with a copy of `prototype`, reads back the results and checks the
 // promises of the interface; aborts on a broken one.
-void ParseAndReport(const ParameterSet& prototype, const std::string& text, std::uint32_t usageWidth);
+void ParseAndReport(const params::ParameterSet& prototype, const std::string& text, std::uint32_t usageWidth);

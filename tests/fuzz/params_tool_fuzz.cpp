@@ -7,7 +7,7 @@
 #include "tests/params/tool_parameters.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const ParameterSet tool = toolParameters();
+    static const params::ParameterSet tool = toolParameters();
     ParseAndReport(tool, std::string(reinterpret_cast<const char*>(data), size), 100);
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include "params/parameter_set.h"
 
+namespace params {
 namespace {
 
 // Type "a" whose positional parameter is again of type "a", levels deep;
@@ -42,3 +43,4 @@ TEST(DeepNesting, NestingStopsBeyondTheLimitAtTheOffendingBracket) {
 }
 
 }  // namespace
+}  // namespace params

@@ -4,6 +4,7 @@
 
 #include "tests/params/tool_parameters.h"
 
+namespace params {
 namespace {
 
 TEST(ErrorMessage, FillsTheSubjectOnlyWhereTheMessageAsksForIt) {
@@ -97,3 +98,4 @@ TEST(ErrorLine, ShortensLongTextsAroundTheError) {
 }
 
 }  // namespace
+}  // namespace params

@@ -4,6 +4,7 @@
 
 #include "tests/params/tool_parameters.h"
 
+namespace params {
 namespace {
 
 // Tokens as one line, e.g. "L'OutRez'@0 A@9 V'1024'@11 E@15".
@@ -221,3 +222,4 @@ TEST(TypedValues, UnregisteredDefaultFailsAtTheFirstToken) {
 }
 
 }  // namespace
+}  // namespace params

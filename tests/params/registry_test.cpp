@@ -4,6 +4,7 @@
 
 #include "tests/params/tool_parameters.h"
 
+namespace params {
 namespace {
 
 TEST(Registry, DeclareRefusesBadNamesAndTakenNamesAndLetters) {
@@ -103,3 +104,4 @@ TEST(Registry, CopiesAreDeepAndOutliveTheirSource) {
 }
 
 }  // namespace
+}  // namespace params

@@ -5,6 +5,7 @@
 
 #include "tests/params/tool_parameters.h"
 
+namespace params {
 namespace {
 
 TEST(Robustness, HostileBracketRunsFailWithoutRecursing) {
@@ -72,3 +73,4 @@ TEST(Robustness, EveryCommandLineGivesACodeAndAPlaceInTheText) {
 }
 
 }  // namespace
+}  // namespace params

@@ -6,12 +6,12 @@
 #include "params/parameter_set.h"
 
 // The tool's seven parameters, declared as the tool declares them.
-inline ParameterSet toolParameters() {
-    ParameterSet set;
+inline params::ParameterSet toolParameters() {
+    params::ParameterSet set;
     set.skipUndeclared = false;
     set.setUsageHeader("\nUsage: umbrascope.exe ");
-    set.declare("HMfname", 'H', Required, "HeightMap  filename", "", "");
-    set.declare("TMfname", 'T', Required, "TreeMap  filename", "", "");
+    set.declare("HMfname", 'H', params::Required, "HeightMap  filename", "", "");
+    set.declare("TMfname", 'T', params::Required, "TreeMap  filename", "", "");
     set.declare("Outfname", 'o', 0, "HorizonMap  filename", "", "");
     set.declare("OutRez", 'r', 0, "HorizonMap rezolution", "", "");
     set.declare("Height", 'h', 0, "Height koeficient", "", "");
@@ -22,30 +22,30 @@ inline ParameterSet toolParameters() {
 
 // Shapes with parameters two levels deep: a square carries a fill, and a
 // hatched fill carries an angle.
-inline ParameterSet shapeParameters() {
-    ParameterSet hatch;
+inline params::ParameterSet shapeParameters() {
+    params::ParameterSet hatch;
     hatch.skipUndeclared = false;
     hatch.declare("angle", 'a', 0, "Hatch angle", "90");
-    ParameterSet square;
+    params::ParameterSet square;
     square.skipUndeclared = false;
-    square.declare("side", 's', Required, "Side length");
+    square.declare("side", 's', params::Required, "Side length");
     square.declare("fill", 'f', 0, "Fill: @types@", "solid", "solid|hatch");
-    square.addType("solid", ParameterSet());
+    square.addType("solid", params::ParameterSet());
     square.addType("hatch", hatch);
-    ParameterSet circle;
+    params::ParameterSet circle;
     circle.declare("radius", 'r', 0, "Radius", "1");
 
-    ParameterSet set;
+    params::ParameterSet set;
     set.skipUndeclared = false;
     set.declare("shape", 's', 0, "Shape: @types@", "circle", "circle|square|oval");
-    set.declare("verbose", 'v', Switch, "Talk more");
+    set.declare("verbose", 'v', params::Switch, "Talk more");
     set.addType("circle", circle);
     set.addType("square", square);
     return set;
 }
 
 // Everything printUsage writes, as one text.
-inline std::string usageText(const ParameterSet& set, std::uint32_t width, const std::string& prefix = "") {
+inline std::string usageText(const params::ParameterSet& set, std::uint32_t width, const std::string& prefix = "") {
     char* buffer = nullptr;
     std::size_t size = 0;
     std::FILE* stream = open_memstream(&buffer, &size);

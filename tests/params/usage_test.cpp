@@ -5,6 +5,7 @@
 #include "tests/params/tool_parameters.h"
 #include "tests/support/tool_usage.h"
 
+namespace params {
 namespace {
 
 TEST(Usage, ToolParametersAtWidth100) { EXPECT_EQ(usageText(toolParameters(), 100), kToolUsage); }
@@ -147,3 +148,4 @@ TEST(PrintWrapped, BreaksAtTheLastBlankOfEachWindow) {
 }
 
 }  // namespace
+}  // namespace params

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace params {
+
 // A command-line parameter library: declared parameters with long names and
 // one-letter abbreviations, a tokenizer and parser with positional values,
 // quoting and bracketed nested sets of typed values, numbered errors with a
@@ -38,7 +40,7 @@ enum ParamFlag : std::uint32_t {
     Positional = 4,  // may be given as a bare value, in declaration order
 };
 
-// Scoped: names like Value or Assign are too common for the global namespace.
+// Scoped: names like Value or Assign are too common even inside the namespace.
 enum class TokenKind : std::int32_t {
     ShortGroup = 0,    // "-abc": the letters after the dash
     LongName = 1,      // "--name", or a name right after a line feed
@@ -173,3 +175,5 @@ private:
 // has none). A width of 0, or one not beyond the indent, writes the text as it is.
 void printWrapped(std::FILE* stream, const std::string& text, std::uint32_t width, std::uint32_t indent,
                   bool finalLineFeed);
+
+}  // namespace params
