@@ -106,6 +106,11 @@ const std::string& ParameterSet::valueOf(const std::string& name) const {
     return found == decls_.end() ? kNoValue : found->second.value;
 }
 
+const ParameterSet* ParameterSet::nestedOf(const std::string& name) const {
+    const auto found = decls_.find(name);
+    return found == decls_.end() ? nullptr : found->second.nested.get();
+}
+
 void ParameterSet::resetValues() {
     for (auto& [name, decl] : decls_) {
         decl.value = decl.defaultValue;

@@ -101,6 +101,9 @@ public:
     void setUsageFooter(std::string footer);
     // The current value of a declared parameter, or an empty text.
     const std::string& valueOf(const std::string& name) const;
+    // The bracketed parameters the last parse gave a typed value; null for an
+    // undeclared or plain parameter, or one no parse reached.
+    const ParameterSet* nestedOf(const std::string& name) const;
     void resetValues();
 
     // Parsing.
