@@ -1,5 +1,7 @@
 #include "app/intake.h"
 
+#include <cassert>
+#include <cstdint>
 #include <cstdio>
 
 #include "app/command_line.h"
@@ -11,15 +13,22 @@
 
 namespace {
 
+// With these names and letters no declaration can fail; one that did would be a
+// slip in this list.
+void Declare(params::ParameterSet& set, const char* name, char abbreviation, std::uint32_t flags,
+             const char* description) {
+    [[maybe_unused]] const params::ParamError declared = set.declare(name, abbreviation, flags, description, "", "");
+    assert(declared == params::NoError);
+}
+
 void DeclareParameters(params::ParameterSet& set) {
-    // With these names and letters no declaration can fail.
-    set.declare("HMfname", 'H', params::Required, "HeightMap  filename", "", "");
-    set.declare("TMfname", 'T', params::Required, "TreeMap  filename", "", "");
-    set.declare("Outfname", 'o', 0, "HorizonMap  filename", "", "");
-    set.declare("OutRez", 'r', 0, "HorizonMap rezolution", "", "");
-    set.declare("Height", 'h', 0, "Height koeficient", "", "");
-    set.declare("TerraSize", 's', 0, "Map size (metres)", "", "");
-    set.declare("HeightZero", 'z', 0, "Height Zero Point (metres)", "", "");
+    Declare(set, "HMfname", 'H', params::Required, "HeightMap  filename");
+    Declare(set, "TMfname", 'T', params::Required, "TreeMap  filename");
+    Declare(set, "Outfname", 'o', 0, "HorizonMap  filename");
+    Declare(set, "OutRez", 'r', 0, "HorizonMap rezolution");
+    Declare(set, "Height", 'h', 0, "Height koeficient");
+    Declare(set, "TerraSize", 's', 0, "Map size (metres)");
+    Declare(set, "HeightZero", 'z', 0, "Height Zero Point (metres)");
 }
 
 void ReportParseError(const params::ParameterSet& set, params::ParamError code) {

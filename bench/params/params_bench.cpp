@@ -2,30 +2,36 @@
 // values, and one typed value whose brackets hold the whole line.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "params/parameter_set.h"
 
 namespace {
 
+// A set that fails to declare would time nothing worth timing.
+void mustSucceed(params::ParamError code) {
+    if (code != params::NoError) std::abort();
+}
+
 params::ParameterSet benchParameters() {
     params::ParameterSet hatch;
-    hatch.declare("angle", 'a', 0, "Hatch angle", "90");
+    mustSucceed(hatch.declare("angle", 'a', 0, "Hatch angle", "90"));
     params::ParameterSet square;
-    square.declare("side", 's', 0, "Side length", "1");
-    square.declare("fill", 'f', 0, "Fill", "solid", "solid|hatch");
-    square.addType("solid", params::ParameterSet());
-    square.addType("hatch", std::move(hatch));
+    mustSucceed(square.declare("side", 's', 0, "Side length", "1"));
+    mustSucceed(square.declare("fill", 'f', 0, "Fill", "solid", "solid|hatch"));
+    mustSucceed(square.addType("solid", params::ParameterSet()));
+    mustSucceed(square.addType("hatch", std::move(hatch)));
 
     params::ParameterSet set;
     set.skipUndeclared = false;
-    set.declare("HMfname", 'H', params::Required, "HeightMap  filename");
-    set.declare("TMfname", 'T', params::Required, "TreeMap  filename");
-    set.declare("Outfname", 'o', 0, "HorizonMap  filename");
-    set.declare("OutRez", 'r', 0, "HorizonMap rezolution");
-    set.declare("Height", 'h', 0, "Height koeficient");
-    set.declare("shape", 0, 0, "Shape", "square", "square");
-    set.addType("square", std::move(square));
+    mustSucceed(set.declare("HMfname", 'H', params::Required, "HeightMap  filename"));
+    mustSucceed(set.declare("TMfname", 'T', params::Required, "TreeMap  filename"));
+    mustSucceed(set.declare("Outfname", 'o', 0, "HorizonMap  filename"));
+    mustSucceed(set.declare("OutRez", 'r', 0, "HorizonMap rezolution"));
+    mustSucceed(set.declare("Height", 'h', 0, "Height koeficient"));
+    mustSucceed(set.declare("shape", 0, 0, "Shape", "square", "square"));
+    mustSucceed(set.addType("square", std::move(square)));
     return set;
 }
 

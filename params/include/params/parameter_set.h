@@ -92,11 +92,11 @@ public:
     ~ParameterSet();
 
     // Registry.
-    ParamError declare(std::string name, char abbreviation, std::uint32_t flags, std::string description,
-                       std::string defaultValue = {}, std::string typeList = {});
+    [[nodiscard]] ParamError declare(std::string name, char abbreviation, std::uint32_t flags, std::string description,
+                                     std::string defaultValue = {}, std::string typeList = {});
     // Registers a named type whose prototype lists the parameters a value of
     // that type may carry in brackets; TypeExists for a name already taken.
-    ParamError addType(std::string name, ParameterSet prototype);
+    [[nodiscard]] ParamError addType(std::string name, ParameterSet prototype);
     void setUsageHeader(std::string header);
     void setUsageFooter(std::string footer);
     // The current value of a declared parameter, or an empty text.
@@ -107,10 +107,10 @@ public:
     void resetValues();
 
     // Parsing.
-    ParamError parse(std::string commandLine);
-    ParamError tokenize(std::string source);
-    ParamError applyTokens();
-    ParamError assignValue(std::size_t& tokenIndex, const std::string& name, const std::string& value);
+    [[nodiscard]] ParamError parse(std::string commandLine);
+    [[nodiscard]] ParamError tokenize(std::string source);
+    [[nodiscard]] ParamError applyTokens();
+    [[nodiscard]] ParamError assignValue(std::size_t& tokenIndex, const std::string& name, const std::string& value);
 
     // Error report of the last failed parse step.
     std::string errorMessage(std::int32_t code) const;
