@@ -6,6 +6,11 @@
 #include "observe.h"
 #include "parameter_sets.h"
 
+// The tests see the library as its users do: through its public header alone.
+#if __has_include("set_state.h") || __has_include("params/src/set_state.h")
+#error "the parameter library's private headers are within reach of its tests"
+#endif
+
 namespace params {
 namespace {
 
