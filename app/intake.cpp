@@ -1,5 +1,7 @@
 #include "app/intake.h"
 
+#include <cassert>
+#include <cstdint>
 #include <cstdio>
 
 #include "app/command_line.h"
@@ -11,18 +13,25 @@
 
 namespace {
 
-void DeclareParameters(ParameterSet& set) {
-    // With these names and letters no declaration can fail.
-    set.declare("HMfname", 'H', Required, "HeightMap  filename", "", "");
-    set.declare("TMfname", 'T', Required, "TreeMap  filename", "", "");
-    set.declare("Outfname", 'o', 0, "HorizonMap  filename", "", "");
-    set.declare("OutRez", 'r', 0, "HorizonMap rezolution", "", "");
-    set.declare("Height", 'h', 0, "Height koeficient", "", "");
-    set.declare("TerraSize", 's', 0, "Map size (metres)", "", "");
-    set.declare("HeightZero", 'z', 0, "Height Zero Point (metres)", "", "");
+// With these names and letters no declaration can fail; one that did would be a
+// slip in this list.
+void Declare(params::ParameterSet& set, const char* name, char abbreviation, std::uint32_t flags,
+             const char* description) {
+    [[maybe_unused]] const params::ParamError declared = set.declare(name, abbreviation, flags, description, "", "");
+    assert(declared == params::NoError);
 }
 
-void ReportParseError(const ParameterSet& set, ParamError code) {
+void DeclareParameters(params::ParameterSet& set) {
+    Declare(set, "HMfname", 'H', params::Required, "HeightMap  filename");
+    Declare(set, "TMfname", 'T', params::Required, "TreeMap  filename");
+    Declare(set, "Outfname", 'o', 0, "HorizonMap  filename");
+    Declare(set, "OutRez", 'r', 0, "HorizonMap rezolution");
+    Declare(set, "Height", 'h', 0, "Height koeficient");
+    Declare(set, "TerraSize", 's', 0, "Map size (metres)");
+    Declare(set, "HeightZero", 'z', 0, "Height Zero Point (metres)");
+}
+
+void ReportParseError(const params::ParameterSet& set, params::ParamError code) {
     std::int32_t caret = 0;
     const std::string line = set.errorLine(caret);
     ConsolePrint("%s\n", line.c_str());
@@ -33,21 +42,21 @@ void ReportParseError(const ParameterSet& set, ParamError code) {
 }  // namespace
 
 bool TakeCommandLine(int argc, const char* const* argv) {
-    ParameterSet& set = *ToolSettings.Parameters;
+    params::ParameterSet& set = *ToolSettings.Parameters;
     DeclareParameters(set);
     if (argc <= 1) {
         set.printUsage(stdout, 100, "");
         std::fflush(stdout);
         return false;
     }
-    const ParamError code = set.parse(CommandLineText(argc, argv));
-    if (code == NoError) return true;
+    const params::ParamError code = set.parse(CommandLineText(argc, argv));
+    if (code == params::NoError) return true;
     ReportParseError(set, code);
     return false;
 }
 
 void CopyParsedValues() {
-    const ParameterSet& set = *ToolSettings.Parameters;
+    const params::ParameterSet& set = *ToolSettings.Parameters;
     const auto copyName = [&set](const char* name, std::wstring& field) {
         if (const std::string& v = set.valueOf(name); !v.empty()) field = WidenBytes(v);
     };

@@ -16,7 +16,7 @@ void ToolSettingsRecord::resetToDefaults() {
     Height = 100.0f;
     TerraSize = 5000.0f;
     HeightZero = 0.0f;
-    Parameters = std::make_unique<ParameterSet>();
+    Parameters = std::make_unique<params::ParameterSet>();
     Parameters->skipUndeclared = false;
     Parameters->listTypes = true;
     Parameters->setUsageHeader("\nUsage: umbrascope.exe ");

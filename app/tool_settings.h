@@ -5,7 +5,9 @@
 #include <memory>
 #include <string>
 
+namespace params {
 class ParameterSet;
+}
 
 // File-name fields hold at most this many characters (a path buffer of 260 with
 // its terminator); longer names are refused by validation.
@@ -27,7 +29,7 @@ struct ToolSettingsRecord {
     float Height = 0.0f;
     float TerraSize = 0.0f;
     float HeightZero = 0.0f;
-    std::unique_ptr<ParameterSet> Parameters;  // the tool's declarations and parse state
+    std::unique_ptr<params::ParameterSet> Parameters;  // the tool's declarations and parse state
 };
 
 extern ToolSettingsRecord ToolSettings;

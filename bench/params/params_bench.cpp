@@ -2,30 +2,36 @@
 // values, and one typed value whose brackets hold the whole line.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "params/parameter_set.h"
 
 namespace {
 
-ParameterSet benchParameters() {
-    ParameterSet hatch;
-    hatch.declare("angle", 'a', 0, "Hatch angle", "90");
-    ParameterSet square;
-    square.declare("side", 's', 0, "Side length", "1");
-    square.declare("fill", 'f', 0, "Fill", "solid", "solid|hatch");
-    square.addType("solid", ParameterSet());
-    square.addType("hatch", std::move(hatch));
+// A set that fails to declare would time nothing worth timing.
+void mustSucceed(params::ParamError code) {
+    if (code != params::NoError) std::abort();
+}
 
-    ParameterSet set;
+params::ParameterSet benchParameters() {
+    params::ParameterSet hatch;
+    mustSucceed(hatch.declare("angle", 'a', 0, "Hatch angle", "90"));
+    params::ParameterSet square;
+    mustSucceed(square.declare("side", 's', 0, "Side length", "1"));
+    mustSucceed(square.declare("fill", 'f', 0, "Fill", "solid", "solid|hatch"));
+    mustSucceed(square.addType("solid", params::ParameterSet()));
+    mustSucceed(square.addType("hatch", std::move(hatch)));
+
+    params::ParameterSet set;
     set.skipUndeclared = false;
-    set.declare("HMfname", 'H', Required, "HeightMap  filename");
-    set.declare("TMfname", 'T', Required, "TreeMap  filename");
-    set.declare("Outfname", 'o', 0, "HorizonMap  filename");
-    set.declare("OutRez", 'r', 0, "HorizonMap rezolution");
-    set.declare("Height", 'h', 0, "Height koeficient");
-    set.declare("shape", 0, 0, "Shape", "square", "square");
-    set.addType("square", std::move(square));
+    mustSucceed(set.declare("HMfname", 'H', params::Required, "HeightMap  filename"));
+    mustSucceed(set.declare("TMfname", 'T', params::Required, "TreeMap  filename"));
+    mustSucceed(set.declare("Outfname", 'o', 0, "HorizonMap  filename"));
+    mustSucceed(set.declare("OutRez", 'r', 0, "HorizonMap rezolution"));
+    mustSucceed(set.declare("Height", 'h', 0, "Height koeficient"));
+    mustSucceed(set.declare("shape", 0, 0, "Shape", "square", "square"));
+    mustSucceed(set.addType("square", std::move(square)));
     return set;
 }
 
@@ -39,10 +45,10 @@ std::string commandLine(const std::string& head, const std::string& piece, const
 
 void parseBench(benchmark::State& state, const std::string& head, const std::string& piece, const std::string& tail) {
     const std::string text = commandLine(head, piece, tail, static_cast<std::size_t>(state.range(0)));
-    ParameterSet set = benchParameters();
+    params::ParameterSet set = benchParameters();
     for (auto _ : state) {
-        const ParamError code = set.parse(text);
-        if (code != NoError) {
+        const params::ParamError code = set.parse(text);
+        if (code != params::NoError) {
             state.SkipWithError(set.errorMessage(code).c_str());
             break;
         }

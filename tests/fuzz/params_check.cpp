@@ -14,30 +14,31 @@ std::FILE* NullStream() {
     return stream;
 }
 
-// Every given parameter with a type list holds a value of one of its types, and
-// the nested set it carries parsed too.
-void CheckTypedValues(const ParameterSet& set) {
-    for (const auto& [name, decl] : set.decls()) {
-        if (decl.typeList.empty() || !decl.given) continue;
-        const std::string list = "|" + decl.typeList + "|";
-        FUZZ_CHECK(list.find("|" + decl.value + "|") != std::string::npos);
-        FUZZ_CHECK(decl.nested != nullptr);
-        CheckTypedValues(*decl.nested);
+// After a successful parse every required parameter was given, and every typed
+// one holds a type of its list with a nested set that parsed too.
+void CheckValues(const params::ParameterSet& set, const SetShape& shape) {
+    for (const std::string& name : shape.required) FUZZ_CHECK(set.valueOf(name) != kNeverParsed);
+    for (const SetShape::Typed& typed : shape.typed) {
+        const std::string& value = set.valueOf(typed.name);
+        const auto type = std::find_if(typed.types.begin(), typed.types.end(),
+                                       [&value](const auto& entry) { return entry.first == value; });
+        FUZZ_CHECK(type != typed.types.end());
+        const params::ParameterSet* nested = set.nestedOf(typed.name);
+        FUZZ_CHECK(nested != nullptr);
+        CheckValues(*nested, *type->second);
     }
 }
 
 }  // namespace
 
-void ParseAndReport(const ParameterSet& prototype, const std::string& text, std::uint32_t usageWidth) {
-    ParameterSet set(prototype);
-    const ParamError code = set.parse(text);
-    FUZZ_CHECK(code >= NoError && code <= CannotOpenFile);
+void ParseAndReport(const params::ParameterSet& prototype, const SetShape& shape, const std::string& text,
+                    std::uint32_t usageWidth) {
+    params::ParameterSet set(prototype);
+    const params::ParamError code = set.parse(text);
+    FUZZ_CHECK(code >= params::NoError && code <= params::CannotOpenFile);
 
-    if (code == NoError) {
-        for (const auto& [name, decl] : set.decls()) {
-            if (decl.flags & Required) FUZZ_CHECK(decl.given);
-        }
-        CheckTypedValues(set);
+    if (code == params::NoError) {
+        CheckValues(set, shape);
     } else {
         std::int32_t caret = -1;
         const std::string line = set.errorLine(caret);

@@ -9,6 +9,19 @@
 
 namespace {
 
+using params::NoError;
+using params::ParameterSet;
+using params::Positional;
+using params::Required;
+using params::Switch;
+
+// The shapes of the sets below, type by type.
+const SetShape kEmpty{};
+const SetShape kLeaf{};
+const SetShape kTwig{{"length"}, {{"end", {{"leaf", &kLeaf}, {"bud", &kEmpty}}}}};
+const SetShape kBranch{{"size"}, {{"child", {{"twig", &kTwig}, {"leaf", &kLeaf}}}}};
+const SetShape kTree{{"input"}, {{"shape", {{"plain", &kEmpty}, {"branch", &kBranch}, {"leaf", &kLeaf}}}}};
+
 ParameterSet NestedParameters(bool skipUndeclared) {
     ParameterSet leaf;
     leaf.skipUndeclared = skipUndeclared;
@@ -17,14 +30,14 @@ ParameterSet NestedParameters(bool skipUndeclared) {
 
     ParameterSet twig;
     twig.skipUndeclared = skipUndeclared;
-    FUZZ_CHECK(twig.declare("length", 'l', Positional | Required, "Length") == NoError);
+    FUZZ_CHECK(twig.declare("length", 'l', Positional | Required, "Length", kNeverParsed) == NoError);
     FUZZ_CHECK(twig.declare("end", 'e', 0, "End: @types@", "leaf", "leaf|bud") == NoError);
     FUZZ_CHECK(twig.addType("leaf", leaf) == NoError);
     FUZZ_CHECK(twig.addType("bud", ParameterSet()) == NoError);
 
     ParameterSet branch;
     branch.skipUndeclared = skipUndeclared;
-    FUZZ_CHECK(branch.declare("size", 's', Positional | Required, "Size") == NoError);
+    FUZZ_CHECK(branch.declare("size", 's', Positional | Required, "Size", kNeverParsed) == NoError);
     FUZZ_CHECK(branch.declare("angle", 'a', 0, "Angle", "90") == NoError);
     FUZZ_CHECK(branch.declare("fork", 'f', Switch, "Forks") == NoError);
     FUZZ_CHECK(branch.declare("child", 'c', 0, "Child: @types@", "twig", "twig|leaf") == NoError);
@@ -35,7 +48,7 @@ ParameterSet NestedParameters(bool skipUndeclared) {
     set.skipUndeclared = skipUndeclared;
     set.setUsageHeader("\nUsage: tree ");
     set.setUsageFooter("Trees are grown from the bottom up.\n");
-    FUZZ_CHECK(set.declare("input", 'i', Positional | Required, "Input file") == NoError);
+    FUZZ_CHECK(set.declare("input", 'i', Positional | Required, "Input file", kNeverParsed) == NoError);
     FUZZ_CHECK(set.declare("output", 'o', Positional, "Output file", "out.txt") == NoError);
     FUZZ_CHECK(set.declare("verbose", 'v', Switch, "Talk more") == NoError);
     FUZZ_CHECK(set.declare("quiet", 'q', Switch, "Talk less") == NoError);
@@ -57,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), size);
     // Narrow widths too: wrapping must cope with columns wider than the line.
     const auto width = static_cast<std::uint32_t>(size % 131);
-    ParseAndReport(strict, text, width);
-    ParseAndReport(lenient, text, width);
+    ParseAndReport(strict, kTree, text, width);
+    ParseAndReport(lenient, kTree, text, width);
     return 0;
 }

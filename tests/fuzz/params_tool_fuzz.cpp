@@ -1,13 +1,14 @@
-// The parameter library with the tool's own seven declarations.
+// The parameter library with seven declarations like the tool's own.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "params_check.h"
-#include "tests/params/tool_parameters.h"
+#include "tests/params/parameter_sets.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const ParameterSet tool = toolParameters();
-    ParseAndReport(tool, std::string(reinterpret_cast<const char*>(data), size), 100);
+    static const params::ParameterSet tool = toolParameters(kNeverParsed);
+    static const SetShape shape{{"HMfname", "TMfname"}, {}};
+    ParseAndReport(tool, shape, std::string(reinterpret_cast<const char*>(data), size), 100);
     return 0;
 }

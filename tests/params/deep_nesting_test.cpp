@@ -2,8 +2,10 @@
 
 #include <string>
 
-#include "params/parameter_set.h"
+#include "observe.h"
+#include "parameter_sets.h"
 
+namespace params {
 namespace {
 
 // Type "a" whose positional parameter is again of type "a", levels deep;
@@ -13,8 +15,8 @@ ParameterSet typeChain(int levels) {
     for (int i = 0; i < levels; ++i) {
         ParameterSet outer;
         outer.skipUndeclared = false;
-        outer.declare("t", 0, Positional, "", "", "a");
-        outer.addType("a", std::move(set));
+        mustSucceed(outer.declare("t", 0, Positional, "", "", "a"));
+        mustSucceed(outer.addType("a", std::move(set)));
         set = std::move(outer);
     }
     return set;
@@ -32,13 +34,17 @@ std::string nestedValues(int levels) {
 // parses hold a few hundred megabytes.
 TEST(DeepNesting, NestingStopsBeyondTheLimitAtTheOffendingBracket) {
     const int limit = ParameterSet::kMaxNesting;
-    ParameterSet chain = typeChain(limit + 1);
     {
-        ParameterSet deepest = *chain.types().at("a");
-        EXPECT_EQ(deepest.parse(nestedValues(limit)), NoError);
+        ParameterSet chain = typeChain(limit);
+        EXPECT_EQ(chain.parse(nestedValues(limit)), NoError);
     }
-    EXPECT_EQ(chain.parse(nestedValues(limit + 1)), SyntaxError);
-    EXPECT_EQ(chain.errorPosition(), 2 * limit + 1);
+    ParameterSet chain = typeChain(limit + 1);
+    const std::string text = nestedValues(limit + 1);
+    ASSERT_EQ(chain.parse(text), SyntaxError);
+    std::int32_t caret = -1;
+    const std::string line = chain.errorLine(caret);
+    EXPECT_TRUE(showsPlaceIn(text, line, caret, 2 * limit + 1));
 }
 
 }  // namespace
+}  // namespace params

@@ -2,12 +2,11 @@
 
 #include <string>
 
-#include "tests/params/tool_parameters.h"
-#include "tests/support/tool_usage.h"
+#include "observe.h"
+#include "parameter_sets.h"
 
+namespace params {
 namespace {
-
-TEST(Usage, ToolParametersAtWidth100) { EXPECT_EQ(usageText(toolParameters(), 100), kToolUsage); }
 
 TEST(Usage, WidthZeroLeavesTheSynopsisWholeAndWrapsTheListingAtW20) {
     const std::string indent(34, ' ');
@@ -38,12 +37,12 @@ TEST(Usage, SetsWithoutParameters) {
 TEST(Usage, GroupsMarksAndNamesWithoutLetters) {
     ParameterSet set;
     set.setUsageHeader("Use: ");
-    set.declare("verbose", 0, Switch, "Verbose", "SECRET");
-    set.declare("file", 0, Positional | Required, "Input@types@ file");
-    set.declare("mode", 0, Required, "Mode", "SECRET");
-    set.declare("level", 'l', 0, "Level, @types@ @types@", "SECRET", "a|b|c");
-    set.declare("extra", 'x', Positional, "Extra");
-    set.declare("q", 'q', Switch, "Quiet");
+    ASSERT_EQ(set.declare("verbose", 0, Switch, "Verbose", "SECRET"), NoError);
+    ASSERT_EQ(set.declare("file", 0, Positional | Required, "Input@types@ file"), NoError);
+    ASSERT_EQ(set.declare("mode", 0, Required, "Mode", "SECRET"), NoError);
+    ASSERT_EQ(set.declare("level", 'l', 0, "Level, @types@ @types@", "SECRET", "a|b|c"), NoError);
+    ASSERT_EQ(set.declare("extra", 'x', Positional, "Extra"), NoError);
+    ASSERT_EQ(set.declare("q", 'q', Switch, "Quiet"), NoError);
     EXPECT_EQ(usageText(set, 50),
               "Use: <file> <extra> --mode=<mode> --verbose \n"
               "        -l a|b|c -q \n"
@@ -60,7 +59,7 @@ TEST(Usage, GroupsMarksAndNamesWithoutLetters) {
 
 TEST(Usage, WidestSwitchPushesItsDescriptionRight) {
     ParameterSet set;
-    set.declare("verbose", 'v', Switch, "Print more lines");
+    ASSERT_EQ(set.declare("verbose", 'v', Switch, "Print more lines"), NoError);
     // W is 7 (the name alone), so the width is raised to 27 and wraps at 13 columns.
     EXPECT_EQ(usageText(set, 0),
               "-v \n\n"
@@ -73,7 +72,7 @@ TEST(Usage, WidestSwitchPushesItsDescriptionRight) {
 TEST(Usage, LongHeaderWrapsButCountsUnwrapped) {
     ParameterSet set;
     set.setUsageHeader("Usage of this fine program: ");
-    set.declare("x", 'x', 0, "X");
+    ASSERT_EQ(set.declare("x", 'x', 0, "X"), NoError);
     EXPECT_EQ(usageText(set, 20),
               "Usage of this fine\nprogram: \n"
               "        -x <x> \n\n"
@@ -85,7 +84,7 @@ TEST(Usage, LongHeaderWrapsButCountsUnwrapped) {
 TEST(Usage, LongSynopsisEntriesArePrintedWhole) {
     ParameterSet set;
     const std::string typeList = "alpha|bravo|charlie|delta|echo|foxtrot|golf|hotel|india|juliett|kilo";
-    set.declare("code", 'c', Required, "Code", "", typeList);
+    ASSERT_EQ(set.declare("code", 'c', Required, "Code", "", typeList), NoError);
     EXPECT_EQ(usageText(set, 30), "\n        -c " + typeList +
                                       " \n\n"
                                       " * -c, --code=<code>  Code\n"
@@ -147,3 +146,4 @@ TEST(PrintWrapped, BreaksAtTheLastBlankOfEachWindow) {
 }
 
 }  // namespace
+}  // namespace params

@@ -2,7 +2,9 @@
 #include <array>
 #include <string_view>
 
-#include "params/parameter_set.h"
+#include "set_state.h"
+
+namespace params {
 
 namespace {
 
@@ -37,29 +39,34 @@ const std::string kCut = "...";
 }  // namespace
 
 std::string ParameterSet::errorMessage(std::int32_t code) const {
+    const std::string& subject = detail::SetState::of(*this).errorSubject;
     if (code < 0 || code >= static_cast<std::int32_t>(kMessages.size())) return "Unknown error";
     std::string message(kMessages[static_cast<std::size_t>(code)]);
     // The subject is inserted as it is, never read as a format.
     if (const auto placeholder = message.find("%s"); placeholder != std::string::npos)
-        message.replace(placeholder, 2, errorSubject_);
+        message.replace(placeholder, 2, subject);
     return message;
 }
 
 std::string ParameterSet::errorLine(std::int32_t& caretColumn) const {
-    const auto length = static_cast<std::int64_t>(text_.size());
-    const std::int64_t position = errorPosition_;
+    const detail::SetState& set = detail::SetState::of(*this);
+    const std::string& text = set.text;
+    const auto length = static_cast<std::int64_t>(text.size());
+    const std::int64_t position = set.errorPosition;
     if (length <= kLineLength) {
-        caretColumn = errorPosition_;
-        return text_;
+        caretColumn = set.errorPosition;
+        return text;
     }
     if (position < kEndMargin) {
-        caretColumn = errorPosition_;
-        return text_.substr(0, kEndKept) + kCut;
+        caretColumn = set.errorPosition;
+        return text.substr(0, kEndKept) + kCut;
     }
     if (length - position < kEndMargin) {
         caretColumn = static_cast<std::int32_t>(position - length + kLineLength);
-        return kCut + text_.substr(static_cast<std::size_t>(length - kEndKept));
+        return kCut + text.substr(static_cast<std::size_t>(length - kEndKept));
     }
     caretColumn = static_cast<std::int32_t>(kCut.size() + kWindowLead);
-    return kCut + text_.substr(static_cast<std::size_t>(position - kWindowLead), kWindowLength) + kCut;
+    return kCut + text.substr(static_cast<std::size_t>(position - kWindowLead), kWindowLength) + kCut;
 }
+
+}  // namespace params

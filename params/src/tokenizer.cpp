@@ -1,7 +1,9 @@
 // Splits a command-line text into tokens: one pass, four states.
 #include <utility>
 
-#include "params/parameter_set.h"
+#include "set_state.h"
+
+namespace params {
 
 namespace {
 
@@ -14,10 +16,12 @@ std::int32_t offset(std::size_t index) { return static_cast<std::int32_t>(index)
 
 }  // namespace
 
-ParamError ParameterSet::tokenize(std::string source) {
+namespace detail {
+
+ParamError SetState::tokenize(const std::string& source) {
     enum class State { Between, AfterDash, InWord, InQuotes };
 
-    tokens_.clear();
+    tokens.clear();
     State state = State::Between;
     std::string word;           // the quoted and unquoted pieces of the current word, joined
     std::size_t runStart = 0;   // where the current literal piece began
@@ -43,11 +47,11 @@ ParamError ParameterSet::tokenize(std::string source) {
                     position = offset(i);
                     state = State::AfterDash;
                 } else if (c == '[') {
-                    tokens_.push_back({TokenKind::OpenBracket, {}, offset(i)});
+                    tokens.push_back({TokenKind::OpenBracket, {}, offset(i)});
                 } else if (c == ']') {
-                    tokens_.push_back({TokenKind::CloseBracket, {}, offset(i)});
+                    tokens.push_back({TokenKind::CloseBracket, {}, offset(i)});
                 } else if (c == '=') {
-                    tokens_.push_back({TokenKind::Assign, {}, offset(i)});
+                    tokens.push_back({TokenKind::Assign, {}, offset(i)});
                 } else if (!isBlank(c)) {
                     kind = TokenKind::Value;
                     position = offset(i);
@@ -66,7 +70,7 @@ ParamError ParameterSet::tokenize(std::string source) {
             case State::InWord:
                 if (isSeparator(c)) {
                     word.append(source, runStart, i - runStart);
-                    tokens_.push_back({kind, std::move(word), position});
+                    tokens.push_back({kind, std::move(word), position});
                     word.clear();
                     state = State::Between;  // and look at c again there
                 } else {
@@ -96,11 +100,14 @@ ParamError ParameterSet::tokenize(std::string source) {
             return fail(MissingQuote, offset(runStart));
         case State::InWord:
             word.append(source, runStart, source.size() - runStart);
-            tokens_.push_back({kind, std::move(word), position});
+            tokens.push_back({kind, std::move(word), position});
             break;
         case State::Between:
             break;
     }
-    tokens_.push_back({TokenKind::EndOfInput, {}, offset(source.size())});
+    tokens.push_back({TokenKind::EndOfInput, {}, offset(source.size())});
     return NoError;
 }
+
+}  // namespace detail
+}  // namespace params

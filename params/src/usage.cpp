@@ -1,9 +1,12 @@
 // The usage text: header, synopsis, two-column listing, types and legend,
 // written piece by piece to a stream.
+#include <cassert>
 #include <string_view>
 #include <vector>
 
-#include "params/parameter_set.h"
+#include "set_state.h"
+
+namespace params {
 
 namespace {
 
@@ -57,10 +60,42 @@ std::string listingEntry(const std::string& name, const ParameterDecl& decl) {
     return "--" + name + "=<" + name + "> ";
 }
 
+std::string valueSynopsis(const detail::SetState& set, const std::string& name) {
+    const auto found = set.decls.find(name);
+    if (found == set.decls.end() || found->second.typeList.empty()) return "<" + name + ">";
+    std::string synopsis;
+    const std::vector<std::string> alternatives = splitAlternatives(found->second.typeList);
+    for (std::size_t i = 0; i < alternatives.size(); ++i) {
+        if (i > 0) synopsis += '|';
+        synopsis += alternatives[i];
+        // "[...]" says the type carries parameters of its own in brackets.
+        const auto type = set.types.find(alternatives[i]);
+        if (type != set.types.end() && !detail::SetState::of(*type->second).decls.empty()) synopsis += "[...]";
+    }
+    return synopsis;
+}
+
+std::string expandedDescription(const detail::SetState& set, const std::string& name) {
+    const auto found = set.decls.find(name);
+    if (found == set.decls.end()) return {};
+    std::string description = found->second.description;
+    const std::size_t marker = description.find(kTypesMarker);
+    if (marker == std::string::npos) return description;
+    std::string typeNames;
+    const std::vector<std::string> alternatives = splitAlternatives(found->second.typeList);
+    for (std::size_t i = 0; i < alternatives.size(); ++i) {
+        if (i > 0) typeNames += ", ";
+        typeNames += alternatives[i];
+    }
+    description.replace(marker, kTypesMarker.size(), typeNames);
+    return description;
+}
+
 }  // namespace
 
 void printWrapped(std::FILE* stream, const std::string& text, std::uint32_t width, std::uint32_t indent,
                   bool finalLineFeed) {
+    assert(stream != nullptr);
     std::string_view rest = text;
     if (width > indent) {
         const std::size_t available = width - indent;
@@ -83,45 +118,17 @@ void printWrapped(std::FILE* stream, const std::string& text, std::uint32_t widt
     if (finalLineFeed) write(stream, "\n");
 }
 
-std::string ParameterSet::valueSynopsis(const std::string& name) const {
-    const auto found = decls_.find(name);
-    if (found == decls_.end() || found->second.typeList.empty()) return "<" + name + ">";
-    std::string synopsis;
-    const std::vector<std::string> alternatives = splitAlternatives(found->second.typeList);
-    for (std::size_t i = 0; i < alternatives.size(); ++i) {
-        if (i > 0) synopsis += '|';
-        synopsis += alternatives[i];
-        // "[...]" says the type carries parameters of its own in brackets.
-        const auto type = types_.find(alternatives[i]);
-        if (type != types_.end() && !type->second->decls_.empty()) synopsis += "[...]";
-    }
-    return synopsis;
-}
-
-std::string ParameterSet::expandedDescription(const std::string& name) const {
-    const auto found = decls_.find(name);
-    if (found == decls_.end()) return {};
-    std::string description = found->second.description;
-    const std::size_t marker = description.find(kTypesMarker);
-    if (marker == std::string::npos) return description;
-    std::string typeNames;
-    const std::vector<std::string> alternatives = splitAlternatives(found->second.typeList);
-    for (std::size_t i = 0; i < alternatives.size(); ++i) {
-        if (i > 0) typeNames += ", ";
-        typeNames += alternatives[i];
-    }
-    description.replace(marker, kTypesMarker.size(), typeNames);
-    return description;
-}
-
 void ParameterSet::printUsage(std::FILE* stream, std::uint32_t width, const std::string& prefix) const {
-    printWrapped(stream, usageHeader_, width, 0, false);
-    const std::size_t lastFeed = usageHeader_.rfind('\n');
-    const std::size_t headerTail = lastFeed == std::string::npos ? usageHeader_.size() : usageHeader_.size() - lastFeed - 1;
+    assert(stream != nullptr);
+    const detail::SetState& set = detail::SetState::of(*this);
+    const std::string& usageHeader = set.usageHeader;
+    printWrapped(stream, usageHeader, width, 0, false);
+    const std::size_t lastFeed = usageHeader.rfind('\n');
+    const std::size_t headerTail = lastFeed == std::string::npos ? usageHeader.size() : usageHeader.size() - lastFeed - 1;
     auto column = static_cast<std::uint32_t>(headerTail + 1);
     std::uint32_t entryWidth = 0;  // the listing's name column
 
-    if (declOrder_.empty()) {
+    if (set.declOrder.empty()) {
         write(stream, "\n");
     } else {
         if (!prefix.empty()) {
@@ -132,20 +139,20 @@ void ParameterSet::printUsage(std::FILE* stream, std::uint32_t width, const std:
             column = static_cast<std::uint32_t>(prefix.size() + kContinuationIndent + 1);
         }
         for (const UsageGroup group : kGroups) {
-            for (const std::string& name : declOrder_) {
-                const ParameterDecl& decl = decls_.at(name);
+            for (const std::string& name : set.declOrder) {
+                const ParameterDecl& decl = set.decls.at(name);
                 if (groupOf(decl) != group) continue;
                 const auto nameLength = static_cast<std::uint32_t>(name.size());
                 std::string entry;
                 std::uint32_t widthNeeded = 2 * nameLength + 7;
                 if (group == UsageGroup::Positional) {
-                    entry = valueSynopsis(name) + " ";
+                    entry = valueSynopsis(set, name) + " ";
                     widthNeeded = nameLength + 7;
                 } else if (showsAsSwitch(decl)) {
                     entry = decl.abbreviation ? std::string("-") + decl.abbreviation + " " : "--" + name + " ";
                     widthNeeded = nameLength;
                 } else {
-                    const std::string placeholder = valueSynopsis(name);
+                    const std::string placeholder = valueSynopsis(set, name);
                     entry = decl.abbreviation ? std::string("-") + decl.abbreviation + " " + placeholder + " "
                                               : "--" + name + "=" + placeholder + " ";
                 }
@@ -167,22 +174,22 @@ void ParameterSet::printUsage(std::FILE* stream, std::uint32_t width, const std:
 
     if (width < entryWidth + kDescriptionMinimum) width = entryWidth + kDescriptionMinimum;
     for (const UsageGroup group : kGroups) {
-        for (const std::string& name : declOrder_) {
-            const ParameterDecl& decl = decls_.at(name);
+        for (const std::string& name : set.declOrder) {
+            const ParameterDecl& decl = set.decls.at(name);
             if (groupOf(decl) != group) continue;
             write(stream, listingMark(decl));
             const std::string entry = listingEntry(name, decl);
             write(stream, entry);
             if (entry.size() < entryWidth) writeBlanks(stream, entryWidth - entry.size());
-            printWrapped(stream, expandedDescription(name), width, entryWidth + kMarkWidth, true);
+            printWrapped(stream, expandedDescription(set, name), width, entryWidth + kMarkWidth, true);
         }
     }
     write(stream, "\n");
 
     if (listTypes) {
-        for (const std::string& typeName : typeOrder_) {
-            const auto type = types_.find(typeName);
-            if (type != types_.end()) type->second->printUsage(stream, width, typeName);
+        for (const std::string& typeName : set.typeOrder) {
+            const auto type = set.types.find(typeName);
+            if (type != set.types.end()) type->second->printUsage(stream, width, typeName);
         }
     }
     if (prefix.empty()) {
@@ -190,5 +197,7 @@ void ParameterSet::printUsage(std::FILE* stream, std::uint32_t width, const std:
         write(stream, kLegendText);
         write(stream, "\n");
     }
-    if (!usageFooter_.empty()) write(stream, usageFooter_);
+    if (!set.usageFooter.empty()) write(stream, set.usageFooter);
 }
+
+}  // namespace params
