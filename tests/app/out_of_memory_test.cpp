@@ -7,10 +7,10 @@
 
 #include "../support/temp_dir.h"
 #include "app/run_sequence.h"
-#include "app/tool_settings.h"
+#include "settings/tool_settings.h"
 #include "app/tool_steps.h"
 #include "maps/horizon.h"
-#include "tests/support/failing_allocation.h"
+#include "../support/failing_allocation.h"
 
 namespace {
 

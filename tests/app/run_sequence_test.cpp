@@ -5,7 +5,7 @@
 
 #include "../support/temp_dir.h"
 #include "app/run_sequence.h"
-#include "app/tool_settings.h"
+#include "settings/tool_settings.h"
 #include "maps/texture_set.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "../support/temp_dir.h"
-#include "app/tool_settings.h"
+#include "settings/tool_settings.h"
 #include "platform/wide_text.h"
 
 namespace {

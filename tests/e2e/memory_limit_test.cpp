@@ -8,7 +8,7 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/image/cgroup_memory.h"
+#include "platform/cgroup_memory.h"
 #include "tool.h"
 
 namespace {

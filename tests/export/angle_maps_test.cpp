@@ -8,7 +8,7 @@
 #include "export/angle_maps.h"
 #include "export/horizon_angle.h"
 #include "platform/image/load_image.h"
-#include "tests/export/export_fixtures.h"
+#include "export_fixtures.h"
 
 namespace {
 

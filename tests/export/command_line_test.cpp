@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "export/export_options.h"
-#include "tests/export/export_fixtures.h"
+#include "export_fixtures.h"
 
 namespace {
 

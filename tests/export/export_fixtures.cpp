@@ -1,4 +1,4 @@
-#include "tests/export/export_fixtures.h"
+#include "export_fixtures.h"
 
 #include <ImfChannelList.h>
 #include <ImfFrameBuffer.h>

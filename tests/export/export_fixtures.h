@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/platform/image/image_fixtures.h"
-#include "tests/support/run_process.h"
+#include "../platform/image/image_fixtures.h"
+#include "../support/run_process.h"
 
 // A square terrain: heights for a grey PFM, an 8-bit tree map.
 struct Terrain {

@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "export/horizon_map_file.h"
-#include "tests/platform/image/image_fixtures.h"
+#include "../platform/image/image_fixtures.h"
 
 namespace {
 

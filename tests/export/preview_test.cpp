@@ -5,7 +5,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "tests/export/export_fixtures.h"
+#include "export_fixtures.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "export/angle_maps.h"
 #include "platform/image/load_image.h"
-#include "tests/export/export_fixtures.h"
+#include "export_fixtures.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "fuzz_check.h"
 #include "memory_file.h"
 #include "platform/image/image_file.h"
-#include "platform/image/raw_decoder.h"
+#include "raw_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const MemoryFile input(data, size);

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "platform/image/memory_budget.h"
-#include "platform/image/sample_convert.h"
+#include "platform/memory_budget.h"
+#include "sample_convert.h"
 
 bool IsDecoderResult(HRESULT hr) { return hr == S_OK || hr == D3DXERR_INVALIDDATA || hr == E_OUTOFMEMORY; }
 

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "platform/image/decode_image.h"
-#include "tests/platform/image/image_fixtures.h"
+#include "../platform/image/image_fixtures.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "params_check.h"
-#include "tests/params/parameter_sets.h"
+#include "../params/parameter_sets.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const params::ParameterSet tool = toolParameters(kNeverParsed);

@@ -8,7 +8,7 @@
 #include "map_fixture.h"
 #include "maps/horizon.h"
 #include "maps/horizon/horizon_kernel.h"
-#include "tests/support/failing_allocation.h"
+#include "../support/failing_allocation.h"
 
 namespace {
 

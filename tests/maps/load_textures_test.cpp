@@ -5,10 +5,10 @@
 
 #include <filesystem>
 
-#include "app/tool_settings.h"
+#include "settings/tool_settings.h"
 #include "maps/texture_set.h"
 #include "platform/wide_text.h"
-#include "tests/platform/image/image_fixtures.h"
+#include "../platform/image/image_fixtures.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "app/tool_settings.h"
+#include "settings/tool_settings.h"
 #include "maps/texture_set.h"
 
 class MapFixture : public testing::Test {

@@ -20,12 +20,12 @@
 #include <vector>
 
 #include "app/intake.h"
-#include "app/tool_settings.h"
+#include "settings/tool_settings.h"
 #include "command_model.h"
 #include "expected_output.h"
 #include "platform/wide_text.h"
 #include "soak_maps.h"
-#include "tests/support/run_process.h"
+#include "../support/run_process.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/maps/horizon/compare_fast.h"
+#include "compare_fast.h"
 
 #include <bit>
 #include <cstddef>

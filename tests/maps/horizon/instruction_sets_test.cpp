@@ -4,7 +4,7 @@
 
 #include "hwy/targets.h"
 #include "maps/horizon/testing/terrain_families.h"
-#include "tests/maps/horizon/compare_fast.h"
+#include "compare_fast.h"
 
 namespace horizon::testing {
 namespace {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "maps/horizon/testing/terrain_families.h"
-#include "tests/maps/horizon/compare_fast.h"
+#include "compare_fast.h"
 
 namespace horizon::testing {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "maps/horizon/horizon_fast.h"
 #include "maps/horizon/testing/terrain_families.h"
-#include "tests/support/failing_allocation.h"
+#include "../../support/failing_allocation.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "maps/horizon/testing/terrain_families.h"
-#include "tests/maps/horizon/compare_fast.h"
+#include "compare_fast.h"
 
 namespace horizon::testing {
 namespace {

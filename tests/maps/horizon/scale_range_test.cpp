@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "hwy/targets.h"
-#include "maps/horizon/exact_scale.h"
+#include "exact_scale.h"
 
 namespace horizon {
 namespace {

@@ -12,8 +12,8 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/image/stored_samples.h"
-#include "tests/platform/image/image_fixtures.h"
+#include "stored_samples.h"
+#include "image_fixtures.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/platform/image/image_fixtures.h"
+#include "image_fixtures.h"
 
 #include <ImfChannelList.h>
 #include <ImfFrameBuffer.h>

@@ -14,7 +14,7 @@
 #include <cstring>
 
 #include "platform/image/decode_image.h"
-#include "tests/platform/image/image_fixtures.h"
+#include "image_fixtures.h"
 
 namespace {
 

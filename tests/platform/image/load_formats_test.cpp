@@ -9,7 +9,7 @@
 #include <limits>
 
 #include "platform/image/decode_image.h"
-#include "tests/platform/image/image_fixtures.h"
+#include "image_fixtures.h"
 
 namespace {
 

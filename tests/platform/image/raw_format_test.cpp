@@ -9,8 +9,8 @@
 #include <iterator>
 #include <limits>
 
-#include "platform/image/raw_decoder.h"
-#include "tests/platform/image/image_fixtures.h"
+#include "raw_decoder.h"
+#include "image_fixtures.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "tests/platform/image/image_fixtures.h"
+#include "image_fixtures.h"
 
 namespace {
 

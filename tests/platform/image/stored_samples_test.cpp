@@ -1,6 +1,6 @@
 // Signed, 32-bit unsigned, half and double samples to floats, against references
 // computed another way.
-#include "platform/image/stored_samples.h"
+#include "stored_samples.h"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,8 @@
 #include <limits>
 #include <optional>
 
-#include "platform/image/stored_samples.h"
-#include "tests/platform/image/image_fixtures.h"
+#include "stored_samples.h"
+#include "image_fixtures.h"
 
 namespace {
 

@@ -1,0 +1,73 @@
+#include "app/intake.h"
+
+#include <cassert>
+#include <cstdint>
+#include <cstdio>
+
+#include "app/command_line.h"
+#include "app/number_text.h"
+#include "settings/tool_settings.h"
+#include "params/parameter_set.h"
+#include "platform/console.h"
+#include "platform/wide_text.h"
+
+namespace {
+
+// With these names and letters no declaration can fail; one that did would be a
+// slip in this list.
+void Declare(params::ParameterSet& set, const char* name, char abbreviation, std::uint32_t flags,
+             const char* description) {
+    [[maybe_unused]] const params::ParamError declared = set.declare(name, abbreviation, flags, description, "", "");
+    assert(declared == params::NoError);
+}
+
+void DeclareParameters(params::ParameterSet& set) {
+    Declare(set, "HMfname", 'H', params::Required, "HeightMap  filename");
+    Declare(set, "TMfname", 'T', params::Required, "TreeMap  filename");
+    Declare(set, "Outfname", 'o', 0, "HorizonMap  filename");
+    Declare(set, "OutRez", 'r', 0, "HorizonMap rezolution");
+    Declare(set, "Height", 'h', 0, "Height koeficient");
+    Declare(set, "TerraSize", 's', 0, "Map size (metres)");
+    Declare(set, "HeightZero", 'z', 0, "Height Zero Point (metres)");
+}
+
+void ReportParseError(const params::ParameterSet& set, params::ParamError code) {
+    std::int32_t caret = 0;
+    const std::string line = set.errorLine(caret);
+    ConsolePrint("%s\n", line.c_str());
+    ConsolePrint("%s^\n", std::string(caret > 0 ? static_cast<std::size_t>(caret) : 0, ' ').c_str());
+    ConsolePrint("%s\n", set.errorMessage(code).c_str());
+}
+
+}  // namespace
+
+bool TakeCommandLine(int argc, const char* const* argv) {
+    params::ParameterSet& set = *ToolSettings.Parameters;
+    DeclareParameters(set);
+    if (argc <= 1) {
+        set.printUsage(stdout, 100, "");
+        std::fflush(stdout);
+        return false;
+    }
+    const params::ParamError code = set.parse(CommandLineText(argc, argv));
+    if (code == params::NoError) return true;
+    ReportParseError(set, code);
+    return false;
+}
+
+void CopyParsedValues() {
+    const params::ParameterSet& set = *ToolSettings.Parameters;
+    const auto copyName = [&set](const char* name, std::wstring& field) {
+        if (const std::string& v = set.valueOf(name); !v.empty()) field = WidenBytes(v);
+    };
+    copyName("HMfname", ToolSettings.HMfname);
+    copyName("TMfname", ToolSettings.TMfname);
+    copyName("Outfname", ToolSettings.Outfname);
+    if (const std::string& v = set.valueOf("OutRez"); !v.empty()) ToolSettings.OutRez = TextToInt(v);
+    const auto copyNumber = [&set](const char* name, float& field) {
+        if (const std::string& v = set.valueOf(name); !v.empty()) field = TextToFloat(v);
+    };
+    copyNumber("Height", ToolSettings.Height);
+    copyNumber("TerraSize", ToolSettings.TerraSize);
+    copyNumber("HeightZero", ToolSettings.HeightZero);
+}

@@ -1,0 +1,111 @@
+#include "app/run_sequence.h"
+
+#include <new>
+#include <string>
+
+#include "app/intake.h"
+#include "settings/tool_settings.h"
+#include "maps/texture_set.h"
+#include "platform/wide_text.h"
+#include "results/describe_result.h"
+
+namespace {
+
+constexpr unsigned kExclamationBeep = 48;
+
+struct StepEntry {
+    HRESULT (*run)();
+    const char* failureLine;
+};
+
+// Intake, copy and validation: E_FAIL when the command line or the settings are
+// refused, E_OUTOFMEMORY when the texts they need cannot be had.
+HRESULT TakeSettings(int argc, const char* const* argv) {
+    try {
+        if (!TakeCommandLine(argc, argv)) return E_FAIL;
+        CopyParsedValues();
+        return ValidateSettings() ? S_OK : E_FAIL;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+// A step that lets exhausted memory escape fails with it, like one that returns it.
+template <class Step, class... Args>
+HRESULT RunStep(Step step, Args... args) {
+    try {
+        return step(args...);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+// The reason through a buffer of its own: it must come out when memory has run
+// out, which is when it is most likely "Ran out of memory". The descriptions are
+// short texts of single bytes; anything else takes the general conversion.
+void PrintReason(const wchar_t* description) {
+    char bytes[1024];
+    std::size_t n = 0;
+    for (; description[n] != 0 && n + 1 < sizeof bytes; ++n) {
+        if (static_cast<char32_t>(description[n]) >= 0x100) break;
+        bytes[n] = static_cast<char>(description[n]);
+    }
+    bytes[n] = 0;
+    const char* text = bytes;
+    std::string converted;
+    if (description[n] != 0) {
+        try {
+            converted = NarrowToBytes(description);
+            text = converted.c_str();
+        } catch (const std::bad_alloc&) {
+            // what fitted the buffer, then
+        }
+    }
+    ConsolePrint("Reason: %s.\nApplication work finished with error. Press any key for exit...", text);
+}
+
+}  // namespace
+
+void FinishRun(HRESULT result) {
+    ReleaseTextureSet();
+    if (result == S_OK) {
+        ConsolePrint("Application work successfully finished. Good day!");
+        return;
+    }
+    MessageBeep(kExclamationBeep);
+    PrintReason(DescribeResult(result));
+    WaitForKey();
+}
+
+int RunTool(int argc, const char* const* argv, const ProcessingSteps& steps) {
+    ConsolePrint("\nUmbrascope v 1.1.\n");
+    ConsolePrint("Horizon maps for terrain self-shadowing, 2026.\n");
+    ConsolePrint("\n");
+
+    if (const HRESULT hr = TakeSettings(argc, argv); hr != S_OK) {
+        FinishRun(hr);
+        return kExitBadInput;
+    }
+
+    if (const HRESULT hr = RunStep(steps.InitDevice, GetDesktopWindow()); hr != S_OK) {
+        ConsolePrint("ERROR:Can`t create D3DX device.\n");
+        FinishRun(hr);
+        return 1;
+    }
+    const StepEntry rest[] = {
+        {steps.LoadTextures, "ERROR:Can`t init textures.\n"},
+        {steps.MixHeightMapAndTreeMap, "ERROR:Can`t split HeightMap with a TreeMap.\n"},
+        {steps.GenerateHorizonMaps, "ERROR:Can`t generate HorizoneMap.\n"},
+        {steps.MixHorizonMapAndTreeMap, "ERROR:Can`t split HorizonMap with a TreeMap.\n"},
+        {steps.WriteHorizonMapFile, "ERROR:Can`t save file.\n"},
+    };
+    for (int i = 0; i < 5; ++i) {
+        if (const HRESULT hr = RunStep(rest[i].run); hr != S_OK) {
+            ConsolePrint("%s", rest[i].failureLine);
+            FinishRun(hr);
+            return i + 2;
+        }
+    }
+    FinishRun(S_OK);
+    return 0;
+}

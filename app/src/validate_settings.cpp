@@ -1,0 +1,58 @@
+#include <unistd.h>
+
+#include <cmath>
+
+#include "settings/tool_settings.h"
+#include "platform/console.h"
+#include "platform/wide_text.h"
+
+namespace {
+
+bool FileExists(const std::wstring& name) { return access(NarrowToBytes(name).c_str(), F_OK) == 0; }
+
+}  // namespace
+
+bool ValidateSettings() {
+    const ToolSettingsRecord& s = ToolSettings;
+    if (!(s.TerraSize > 0)) {
+        ConsolePrint("ERROR:bad Terrain Size: must be > 0\n");
+        return false;
+    }
+    if (std::isinf(s.TerraSize)) {
+        ConsolePrint("ERROR:bad Terrain Size: must be a finite number\n");
+        return false;
+    }
+    if (!(s.OutRez > 0)) {
+        ConsolePrint("ERROR:bad Out File Resolution: must be > 0\n");
+        return false;
+    }
+    if (s.OutRez % 2 != 0) ConsolePrint("WARNING: Out File Resolution is not deviding by 2");
+    const float root = static_cast<float>(std::sqrt(static_cast<double>(s.OutRez)));
+    float whole = 0.0f;
+    if (std::modf(root, &whole) != 0.0f) ConsolePrint("WARNING: Out File Resolution is not ^2\n");
+    // A zero height scale makes the tree raise infinite; NaN or infinity only
+    // produce garbage.
+    if (!std::isfinite(s.Height) || s.Height == 0.0f) {
+        ConsolePrint("ERROR:bad Height koeficient: must be a finite number other than 0\n");
+        return false;
+    }
+    if (!std::isfinite(s.HeightZero)) {
+        ConsolePrint("ERROR:bad Height Zero Point: must be a finite number\n");
+        return false;
+    }
+    const struct {
+        const char* name;
+        const std::wstring& value;
+    } names[] = {{"HMfname", s.HMfname}, {"TMfname", s.TMfname}, {"Outfname", s.Outfname}};
+    for (const auto& n : names)
+        if (n.value.size() > kMaxPathChars) {
+            ConsolePrint("ERROR:%s is longer than %zu characters\n", n.name, kMaxPathChars);
+            return false;
+        }
+    for (const std::wstring* name : {&s.HMfname, &s.TMfname})
+        if (!FileExists(*name)) {
+            ConsolePrint("ERROR:File %s not found\n", NarrowToBytes(*name).c_str());
+            return false;
+        }
+    return true;
+}

@@ -1,0 +1,117 @@
+#include "export/horizon_map_file.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "platform/image/dds_decoder.h"
+#include "platform/image/image_file.h"
+#include "platform/memory_budget.h"
+
+namespace {
+
+constexpr std::size_t kHeaderBytes = 128;  // "DDS " and the 124-byte legacy header
+constexpr std::uint32_t kFloatRgbaFourCc = 116;
+constexpr std::uint32_t kPixelFourCc = 0x4;
+constexpr std::uint32_t kCaps2CubeOrVolume = 0x200 | 0x200000;
+
+std::uint32_t Le32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+std::string FourCcText(std::uint32_t fourCc) {
+    std::string text;
+    bool printable = true;
+    for (int i = 0; i < 4; ++i) {
+        const char c = static_cast<char>(fourCc >> (8 * i) & 0xFF);
+        printable = printable && c >= 0x20 && c < 0x7F;
+        text += c;
+    }
+    return printable ? "\"" + text + "\"" : std::to_string(fourCc);
+}
+
+// The checks of the header whose failures deserve their own words; the shared DDS
+// decoder repeats the structural ones.
+bool HeaderFits(const std::uint8_t* header, std::uint64_t fileBytes, std::string* why) {
+    if (std::memcmp(header, "DDS ", 4) != 0 || Le32(header + 4) != 124 || Le32(header + 76) != 32) {
+        *why = "not a DDS file";
+        return false;
+    }
+    const std::uint32_t pixelFlags = Le32(header + 80);
+    const std::uint32_t fourCc = Le32(header + 84);
+    if ((pixelFlags & kPixelFourCc) == 0 || fourCc != kFloatRgbaFourCc) {
+        *why = "a DDS file, but not a horizon map: its pixel format is " +
+               ((pixelFlags & kPixelFourCc) == 0 ? std::string("given by bit masks")
+                                                 : "FourCC " + FourCcText(fourCc)) +
+               ", not FourCC 116 (four 32-bit floats)";
+        return false;
+    }
+    if ((Le32(header + 112) & kCaps2CubeOrVolume) != 0) {
+        *why = "a cube map or volume texture, not a horizon map";
+        return false;
+    }
+    const std::uint64_t height = Le32(header + 12), width = Le32(header + 16);
+    if (width == 0 || height == 0) {
+        *why = "the header gives a size of 0 texels";
+        return false;
+    }
+    std::uint64_t levelBytes = 0;
+    const bool fits = CheckedMul(width, height, 16, &levelBytes) && levelBytes <= ~std::uint64_t{0} - kHeaderBytes;
+    if (!fits || levelBytes > fileBytes - kHeaderBytes) {
+        const std::string needs = fits ? std::to_string(levelBytes + kHeaderBytes) : "more than 2^64";
+        *why = "cut short: level 0 of " + std::to_string(width) + " x " + std::to_string(height) +
+               " texels needs " + needs + " bytes, the file has " + std::to_string(fileBytes);
+        return false;
+    }
+    return true;
+}
+
+HRESULT Read(const char* path, HorizonMap* map, std::string* why) {
+    ImageFile file;
+    if (const HRESULT hr = file.Open(path); hr != S_OK) {
+        if (hr == D3DXERR_INVALIDDATA) *why = "not a regular file, or empty";
+        return hr;
+    }
+    std::uint8_t header[kHeaderBytes] = {};
+    const std::size_t got = file.Read(header, sizeof header);
+    if (got < sizeof header) {
+        *why = got >= 4 && std::memcmp(header, "DDS ", 4) == 0 ? "cut short inside the DDS header" : "not a DDS file";
+        return D3DXERR_INVALIDDATA;
+    }
+    if (!HeaderFits(header, file.Size(), why)) return D3DXERR_INVALIDDATA;
+    file.Seek(0);
+
+    std::unique_ptr<RowSource> source;
+    if (OpenDdsSource(file, &source) != S_OK || source->Info().RowBytes() != std::size_t{Le32(header + 16)} * 16) {
+        *why = "the DDS header is inconsistent";
+        return D3DXERR_INVALIDDATA;
+    }
+    const ImageInfo& info = source->Info();
+    const std::uint64_t bytes = std::uint64_t{info.width} * info.height * 16;  // fits: checked against the file
+    if (const HRESULT hr = CheckFitsInMemory(bytes); hr != S_OK) return hr;
+    HorizonMap read;
+    read.texels.resize(static_cast<std::size_t>(bytes / sizeof(float)));
+    // Float RGBA rows come through unconverted: the bits as stored.
+    if (source->ReadRows(reinterpret_cast<std::uint8_t*>(read.texels.data()), info.height) != S_OK) {
+        *why = "cut short inside level 0";
+        return D3DXERR_INVALIDDATA;
+    }
+    read.width = info.width;
+    read.height = info.height;
+    *map = std::move(read);
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT ReadHorizonMap(const char* path, HorizonMap* map, std::string* why) {
+    if (path == nullptr || map == nullptr || why == nullptr) return E_INVALIDARG;
+    *map = HorizonMap{};
+    why->clear();
+    try {
+        return Read(path, map, why);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}

@@ -1,0 +1,26 @@
+#include "column_pass.h"
+#include "proof_stats.h"
+
+namespace horizon {
+
+void ColumnScratch::Reserve(std::size_t n) {
+    if (next.size() >= n) return;
+    next.resize(n);
+    suffixMax.resize(n);
+    hull.resize(n);
+    hullY.resize(n);
+    hullZ.resize(n);
+}
+
+std::uint64_t GreatestSlopes(const float* z, const std::int64_t* zInt, const double* zDouble,
+                             const ScaledColumn& scaled, const PassGeometry& geometry, float* best,
+                             ColumnScratch& scratch) {
+    scratch.Reserve(geometry.n);
+    if (geometry.yInt != nullptr && scaled.usable)
+        return GreatestSlopesByHull(z, zInt, scaled.doubles ? zDouble : nullptr,
+                                    geometry.exactDifferences && scaled.exactDifferences, geometry, best, scratch);
+    HORIZON_STAT(stats::kChainColumns);
+    return GreatestSlopesByChain(z, geometry, best, scratch);
+}
+
+}  // namespace horizon

@@ -1,0 +1,113 @@
+#include "maps/texture_set.h"
+
+#include "settings/tool_settings.h"
+#include "background_load.h"
+#include "platform/console.h"
+#include "platform/texture_files.h"
+
+TextureSetRecord TextureSet;
+
+HRESULT InitDevice(HWND window) {
+    TextureSet.Direct3D = Direct3DCreate9(D3D_SDK_VERSION);
+    if (TextureSet.Direct3D == nullptr) return E_FAIL;
+    D3DPRESENT_PARAMETERS presentation{};
+    presentation.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    presentation.Windowed = 1;
+    presentation.EnableAutoDepthStencil = 1;
+    presentation.AutoDepthStencilFormat = D3DFMT_D16;
+    const HRESULT hr = TextureSet.Direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                                         D3DCREATE_SOFTWARE_VERTEXPROCESSING, &presentation,
+                                                         &TextureSet.Device);
+    return hr < 0 ? E_FAIL : S_OK;
+}
+
+namespace {
+
+HRESULT LoadMap(const std::wstring& name, IDirect3DTexture9** texture) {
+    const auto size = static_cast<UINT>(ToolSettings.OutRez);
+    return D3DXCreateTextureFromFileExW(TextureSet.Device, name.c_str(), size, size, 0, 0, D3DFMT_A32B32G32R32F,
+                                        D3DPOOL_SYSTEMMEM, D3DX_FILTER_TRIANGLE, D3DX_FILTER_TRIANGLE, 0, nullptr,
+                                        nullptr, texture);
+}
+
+}  // namespace
+
+HRESULT LoadTextures() {
+    ConsolePrint("Loading textures");
+    // The tree map is decoded on the other core meanwhile. Should the height map
+    // fail, the step ends as if the tree map had never been loaded: leaving, `trees`
+    // waits for it and releases it.
+    BackgroundLoad trees(&LoadMap, ToolSettings.TMfname);
+    HRESULT heights = LoadMap(ToolSettings.HMfname, &TextureSet.HeightMap);
+    // Memory may have gone to the tree map beside it: the height map is judged
+    // alone, as loading in turn would, and the tree map after it.
+    if (heights == E_OUTOFMEMORY && trees.Discard()) heights = LoadMap(ToolSettings.HMfname, &TextureSet.HeightMap);
+    if (heights != S_OK) {
+        ConsolePrint("ERROR:Can`t load height map.\n");
+        return heights;
+    }
+    ConsolePrint("....");
+    if (const HRESULT hr = trees.Finish(&TextureSet.TreeMap); hr != S_OK) {
+        ConsolePrint("ERROR:Can`t load tree map.\n");
+        return hr;
+    }
+    ConsolePrint("....");
+    const auto size = static_cast<UINT>(ToolSettings.OutRez);
+    if (const HRESULT hr = D3DXCreateTexture(TextureSet.Device, size, size, 0, 0, D3DFMT_A32B32G32R32F,
+                                             D3DPOOL_SYSTEMMEM, &TextureSet.OutTexture);
+        hr != S_OK) {
+        ConsolePrint("ERROR:Can`t create new texture for horizon map.\n");
+        return hr;
+    }
+    ConsolePrint("..");
+    ConsolePrint("OK\n");
+    return S_OK;
+}
+
+HRESULT WriteHorizonMapFile() {
+    ConsolePrint("Writing HorizonMap file");
+    // Both names are checked before anything is written, so a name that cannot be
+    // used leaves no half-done pair behind.
+    std::wstring companion;
+    const bool namesUsable = CompanionFileName(ToolSettings.Outfname, &companion) &&
+                             CheckSaveTarget(ToolSettings.Outfname.c_str()) == S_OK &&
+                             CheckSaveTarget(companion.c_str()) == S_OK;
+    // Both files are written and flushed before either takes its name.
+    PendingSaves files;
+    if (!namesUsable || files.save(ToolSettings.Outfname.c_str(), TextureSet.OutTexture) != S_OK) {
+        ConsolePrint("ERROR:Can`t save HorizonMap texture!\n");
+        return E_FAIL;
+    }
+    ConsolePrint("...");
+    if (files.save(companion.c_str(), TextureSet.OutTexture) != S_OK) {
+        files.commit();  // the first file stays
+        ConsolePrint("ERROR:Can`t save HorizonMap texture!\n");
+        return E_FAIL;
+    }
+    if (files.commit() != S_OK) {
+        ConsolePrint("ERROR:Can`t save HorizonMap texture!\n");
+        return E_FAIL;
+    }
+    ConsolePrint("...");
+    ConsolePrint("OK\n");
+    return S_OK;
+}
+
+namespace {
+
+template <class Object>
+void ReleaseOnce(Object*& object) {
+    if (object != nullptr) object->Release();
+    object = nullptr;
+}
+
+}  // namespace
+
+void ReleaseTextureSet() {
+    // Reverse order of creation; each exactly once.
+    ReleaseOnce(TextureSet.OutTexture);
+    ReleaseOnce(TextureSet.TreeMap);
+    ReleaseOnce(TextureSet.HeightMap);
+    ReleaseOnce(TextureSet.Device);
+    ReleaseOnce(TextureSet.Direct3D);
+}

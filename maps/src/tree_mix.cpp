@@ -1,0 +1,61 @@
+#include "maps/tree_mix.h"
+
+#include <cstddef>
+
+#include "settings/tool_settings.h"
+#include "maps/texture_set.h"
+#include "platform/console.h"
+
+namespace {
+
+// One tree step: the title, the level descriptions, the two locks (the target for
+// writing, the tree map for reading), `change` on every target texel under a tree,
+// the progress dots and the unlocks. The loops run over the tree map's size; all
+// three textures share it. A failed second lock leaves the first in place, released
+// with everything else at the end of the run.
+template <class Change>
+HRESULT ForEachTreeTexel(const char* title, IDirect3DTexture9* target, const char* targetLockError, Change change) {
+    ConsolePrint("%s", title);
+    D3DSURFACE_DESC targetDesc{}, treeDesc{};
+    target->GetLevelDesc(0, &targetDesc);
+    TextureSet.TreeMap->GetLevelDesc(0, &treeDesc);
+    D3DLOCKED_RECT targetLock{}, treeLock{};
+    if (target->LockRect(0, &targetLock, nullptr, 0) != S_OK) {
+        ConsolePrint("%s", targetLockError);
+        return E_FAIL;
+    }
+    if (TextureSet.TreeMap->LockRect(0, &treeLock, nullptr, D3DLOCK_READONLY) != S_OK) {
+        ConsolePrint("ERROR:Can`t lock TreeMap texture!\n");
+        return E_FAIL;
+    }
+    ConsolePrint(".");
+
+    auto* texels = static_cast<float*>(targetLock.pBits);
+    const auto* trees = static_cast<const float*>(treeLock.pBits);
+    const std::size_t count = static_cast<std::size_t>(treeDesc.Width) * treeDesc.Height;
+    for (std::size_t i = 0; i < count; ++i)
+        if (IsTree(trees[i * 4])) change(texels + i * 4);
+
+    ConsolePrint("......");
+    target->UnlockRect(0);
+    TextureSet.TreeMap->UnlockRect(0);
+    ConsolePrint("..");
+    ConsolePrint("OK\n");
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT MixHeightMapAndTreeMap() {
+    const double raise = TreeHeightMetres / static_cast<double>(ToolSettings.Height);
+    return ForEachTreeTexel("Mixing height map & tree map", TextureSet.HeightMap,
+                            "ERROR:Can`t lock HeightMap texture!\n", [raise](float* texel) {
+                                for (int channel = 0; channel < 3; ++channel)
+                                    texel[channel] = static_cast<float>(static_cast<double>(texel[channel]) + raise);
+                            });
+}
+
+HRESULT MixHorizonMapAndTreeMap() {
+    return ForEachTreeTexel("Mixing horizon map & tree map", TextureSet.OutTexture, "ERROR:Can`t lock OutTexture!\n",
+                            [](float* texel) { texel[0] = texel[1] = TreeShadeValue; });
+}

@@ -1,0 +1,33 @@
+#include "platform/image/load_image.h"
+
+#include <memory>
+#include <new>
+
+#include "platform/image/image_file.h"
+#include "open_image.h"
+#include "texel_sinks.h"
+
+namespace {
+
+HRESULT Load(const char* path, std::uint32_t width, std::uint32_t height, float* texels) {
+    ImageFile file;
+    if (const HRESULT hr = file.Open(path); hr != S_OK) return hr;
+    std::unique_ptr<RowSource> source;
+    if (const HRESULT hr = OpenImageSource(file, RawSampleFromName(path), &source); hr != S_OK) return hr;
+    std::unique_ptr<RowSink> sink;
+    if (const HRESULT hr = MakeTexelSink(source->Info(), width, height, texels, &sink); hr != S_OK) return hr;
+    return PumpRows(*source, *sink);
+}
+
+}  // namespace
+
+HRESULT LoadImageScaled(const char* path, std::uint32_t width, std::uint32_t height, float* texels) {
+    if (path == nullptr || texels == nullptr || width == 0 || height == 0) return E_INVALIDARG;
+    try {
+        return Load(path, width, height, texels);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}

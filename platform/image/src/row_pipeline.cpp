@@ -1,0 +1,177 @@
+#include "row_pipeline.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "platform/memory_budget.h"
+
+namespace {
+
+// Bands of about this many bytes keep both threads busy without much memory.
+constexpr std::size_t kBandBytes = 1 << 20;
+constexpr std::size_t kBandCount = 4;
+
+struct Band {
+    std::vector<std::uint8_t> bytes;
+    std::uint32_t rows = 0;
+};
+
+HRESULT ReadBand(RowSource& source, Band& band, std::uint32_t rows) {
+    band.rows = rows;
+    try {
+        return source.ReadRows(band.bytes.data(), rows);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+class BandRing {
+public:
+    BandRing(std::size_t count, std::size_t bytes) : bands_(count) {
+        for (Band& band : bands_) band.bytes.resize(bytes);
+    }
+
+    // Producer side: the next free band, or null once the consumer has gone.
+    Band* AcquireFree() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return filled_ < bands_.size() || abandoned_; });
+        return abandoned_ ? nullptr : &bands_[(first_ + filled_) % bands_.size()];
+    }
+
+    void PublishFilled() {
+        {
+            const std::lock_guard lock(mutex_);
+            ++filled_;
+        }
+        changed_.notify_all();
+    }
+
+    void Finish(HRESULT result) {
+        {
+            const std::lock_guard lock(mutex_);
+            result_ = result;
+            finished_ = true;
+        }
+        changed_.notify_all();
+    }
+
+    // Consumer side: the oldest filled band, or null when the producer has finished
+    // (or failed: then the rest is of no use).
+    Band* AcquireFilled() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return filled_ > 0 || finished_; });
+        if (result_ != S_OK || filled_ == 0) return nullptr;
+        return &bands_[first_];
+    }
+
+    void ReleaseFilled() {
+        {
+            const std::lock_guard lock(mutex_);
+            first_ = (first_ + 1) % bands_.size();
+            --filled_;
+        }
+        changed_.notify_all();
+    }
+
+    void Abandon() {
+        {
+            const std::lock_guard lock(mutex_);
+            abandoned_ = true;
+        }
+        changed_.notify_all();
+    }
+
+    HRESULT Result() {
+        const std::lock_guard lock(mutex_);
+        return result_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Band> bands_;
+    std::size_t first_ = 0;
+    std::size_t filled_ = 0;
+    bool finished_ = false;
+    bool abandoned_ = false;
+    HRESULT result_ = S_OK;
+};
+
+void Produce(RowSource& source, BandRing& ring, std::uint32_t rows_per_band) {
+    const std::uint32_t height = source.Info().height;
+    for (std::uint64_t row = 0; row < height; row += rows_per_band) {
+        Band* band = ring.AcquireFree();
+        if (band == nullptr) return ring.Finish(E_FAIL);
+        const auto rows = static_cast<std::uint32_t>(std::min<std::uint64_t>(rows_per_band, height - row));
+        const HRESULT hr = ReadBand(source, *band, rows);
+        if (hr != S_OK) return ring.Finish(hr);
+        ring.PublishFilled();
+    }
+    ring.Finish(S_OK);
+}
+
+// Joins the producer on every way out, telling it first that nobody will consume.
+class ProducerThread {
+public:
+    ProducerThread(RowSource& source, BandRing& ring, std::uint32_t rows_per_band)
+        : ring_(ring), thread_(&Produce, std::ref(source), std::ref(ring), rows_per_band) {}
+    ~ProducerThread() {
+        ring_.Abandon();
+        thread_.join();
+    }
+    ProducerThread(const ProducerThread&) = delete;
+    ProducerThread& operator=(const ProducerThread&) = delete;
+
+private:
+    BandRing& ring_;
+    std::thread thread_;
+};
+
+HRESULT PumpOnOneThread(RowSource& source, RowSink& sink, Band& band, std::uint32_t rows_per_band) {
+    const std::uint32_t height = source.Info().height;
+    for (std::uint64_t row = 0; row < height; row += rows_per_band) {
+        const auto rows = static_cast<std::uint32_t>(std::min<std::uint64_t>(rows_per_band, height - row));
+        const HRESULT hr = ReadBand(source, band, rows);
+        if (hr != S_OK) return hr;
+        sink.PutRows(band.bytes.data(), band.rows);
+    }
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT PumpRows(RowSource& source, RowSink& sink) {
+    const ImageInfo& info = source.Info();
+    const std::size_t row_bytes = info.RowBytes();
+    const auto rows_per_band =
+        static_cast<std::uint32_t>(std::clamp<std::size_t>(kBandBytes / row_bytes, 1, info.height));
+    std::uint64_t band_bytes = 0;
+    const bool fits = CheckedMul(row_bytes, rows_per_band, kBandCount, &band_bytes);
+    if (const HRESULT hr = CheckFitsInMemory(band_bytes, !fits); hr != S_OK) return hr;
+
+    BandRing ring(kBandCount, row_bytes * rows_per_band);
+    std::unique_ptr<ProducerThread> producer;
+    try {
+        producer = std::make_unique<ProducerThread>(source, ring, rows_per_band);
+    } catch (const std::system_error&) {
+        // No second thread to be had: decode and consume in turn.
+        Band band;
+        band.bytes.resize(row_bytes * rows_per_band);
+        return PumpOnOneThread(source, sink, band, rows_per_band);
+    }
+    while (Band* band = ring.AcquireFilled()) {
+        sink.PutRows(band->bytes.data(), band->rows);
+        ring.ReleaseFilled();
+    }
+    producer.reset();
+    return ring.Result();
+}

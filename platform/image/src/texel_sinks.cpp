@@ -1,0 +1,55 @@
+#include "texel_sinks.h"
+
+#include <vector>
+
+#include "platform/memory_budget.h"
+#include "resample.h"
+#include "sample_convert.h"
+
+namespace {
+
+// Same size: every texel converted on its own, unfiltered.
+class CopySink final : public RowSink {
+public:
+    CopySink(const ImageInfo& info, float* texels)
+        : info_(info), texels_(texels), converter_(info), values_(std::size_t{info.width} * info.Channels()) {}
+
+    void PutRows(const std::uint8_t* rows, std::uint32_t count) override {
+        const std::size_t row_bytes = info_.RowBytes();
+        const std::size_t row_floats = std::size_t{info_.width} * 4;
+        for (std::uint32_t i = 0; i < count; ++i, ++next_row_) {
+            float* out = texels_ + next_row_ * row_floats;
+            if (info_.layout == ChannelLayout::Rgba) {
+                converter_.ToFloats(rows + i * row_bytes, info_.width, out);
+            } else {
+                converter_.ToFloats(rows + i * row_bytes, info_.width, values_.data());
+                ExpandToRgba(info_.layout, values_.data(), info_.width, out);
+            }
+        }
+    }
+
+private:
+    ImageInfo info_;
+    float* texels_;
+    SampleConverter converter_;
+    std::vector<float> values_;
+    std::size_t next_row_ = 0;
+};
+
+}  // namespace
+
+HRESULT MakeTexelSink(const ImageInfo& info, std::uint32_t width, std::uint32_t height, float* texels,
+                      std::unique_ptr<RowSink>* sink) {
+    if (info.width == width && info.height == height) {
+        std::uint64_t bytes = 0;
+        const bool fits = CheckedMul(info.width, info.Channels(), sizeof(float), &bytes);
+        if (const HRESULT hr = CheckFitsInMemory(bytes + 65536 * sizeof(float), !fits); hr != S_OK) return hr;
+        *sink = std::make_unique<CopySink>(info, texels);
+        return S_OK;
+    }
+    bool overflowed = false;
+    const std::uint64_t bytes = ResamplerBytes(info, width, height, &overflowed);
+    if (const HRESULT hr = CheckFitsInMemory(bytes, overflowed); hr != S_OK) return hr;
+    *sink = std::make_unique<Resampler>(info, width, height, texels);
+    return S_OK;
+}

@@ -1,0 +1,13 @@
+#pragma once
+// Where decoded rows end up: float RGBA texels of the requested size.
+#include <cstdint>
+#include <memory>
+
+#include "row_pipeline.h"
+#include "platform/image/row_source.h"
+
+// A sink writing `width` x `height` RGBA texels (packed rows) to `texels`: a plain
+// conversion when the image has that size, else the resampler. E_OUTOFMEMORY when
+// its working rows do not fit.
+HRESULT MakeTexelSink(const ImageInfo& info, std::uint32_t width, std::uint32_t height, float* texels,
+                      std::unique_ptr<RowSink>* sink);

@@ -1,0 +1,53 @@
+#include "platform/memory_budget.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "platform/cgroup_memory.h"
+
+bool CheckedMul(std::uint64_t a, std::uint64_t b, std::uint64_t* product) {
+    return !__builtin_mul_overflow(a, b, product);
+}
+
+bool CheckedMul(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t* product) {
+    std::uint64_t ab = 0;
+    return CheckedMul(a, b, &ab) && CheckedMul(ab, c, product);
+}
+
+namespace {
+
+bool ReadMemAvailable(std::uint64_t* bytes) {
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> meminfo(std::fopen("/proc/meminfo", "re"), &std::fclose);
+    if (!meminfo) return false;
+    char line[256];
+    while (std::fgets(line, sizeof line, meminfo.get()) != nullptr) {
+        unsigned long long kib = 0;
+        if (std::sscanf(line, "MemAvailable: %llu kB", &kib) == 1) return CheckedMul(kib, 1024u, bytes);
+    }
+    return false;
+}
+
+std::uint64_t SystemAvailableBytes() {
+    std::uint64_t bytes = 0;
+    if (ReadMemAvailable(&bytes)) return bytes;
+    const long pages = sysconf(_SC_AVPHYS_PAGES);
+    const long page_size = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || page_size <= 0) return 0;
+    if (!CheckedMul(static_cast<std::uint64_t>(pages), static_cast<std::uint64_t>(page_size), &bytes))
+        return UINT64_MAX;
+    return bytes;
+}
+
+}  // namespace
+
+std::uint64_t AvailableMemoryBytes() {
+    return std::min(SystemAvailableBytes(), CgroupHeadroomBytes(ProcessMemoryCgroups()));
+}
+
+HRESULT CheckFitsInMemory(std::uint64_t bytes, bool overflowed) {
+    if (overflowed || bytes > AvailableMemoryBytes()) return E_OUTOFMEMORY;
+    return S_OK;
+}
