@@ -172,154 +172,282 @@ inline float GreatestSlopeIn(const float* HWY_RESTRICT z, const float* HWY_RESTR
     return hn::GetLane(hn::MaxOfLanes(d, top));
 }
 
+// A float slope counts only when it is > 0: one that underflows does not rise.
+inline float RisingOrZero(float slope) { return slope > 0.0f ? slope : 0.0f; }
+
+// What the sweep reads: the column and its positions as floats, as scaled
+// integers, and as doubles of those integers (null for WideChecks).
+struct HullColumn {
+    const float* z;
+    const float* y;
+    const std::int64_t* Z;
+    const std::int64_t* Y;
+    const double* Zd;
+    const double* Yd;
+    std::int64_t n;
+    bool exactDifferences;  // every z[k] - z[j] and every y[k] - y[j] is a float
+    bool exactPositions;    // every y[k] - y[j] is a float
+};
+
+// The upper hull as a stack of sample indices, far end at the bottom, with the
+// coordinates beside them so that no load waits for an index. Pops the entries
+// that lie on or below the segment from the new origin (Y0, Z0) to the entry
+// beneath them and returns how many; they stay in place above the new depth.
+inline std::int64_t PopCovered(const std::int64_t* HWY_RESTRICT stackY, const std::int64_t* HWY_RESTRICT stackZ,
+                               std::int64_t& depth, std::int64_t Y0, std::int64_t Z0) {
+    std::int64_t popped = 0;
+    while (depth >= 2) {
+        if (Wide{stackZ[depth - 1] - Z0} * (stackY[depth - 2] - Y0) >
+            Wide{stackZ[depth - 2] - Z0} * (stackY[depth - 1] - Y0))
+            break;
+        ++popped;
+        --depth;
+    }
+    return popped;
+}
+
+// True when t's float slope is the origin's answer with no proof: the float
+// slopes are the real ones rounded once, because every difference of the column
+// is a float, or the positions' are and every sample ahead rising above z0
+// (at most highest) subtracts exactly.
+inline bool TangentSlopeSuffices(const HullColumn& column, float z0, float highest) {
+    return column.exactDifferences || (column.exactPositions && DifferencesExactFrom(z0, highest));
+}
+
+// The two sides of the tangent vertex t, by kStep, the direction away from t in
+// sample order. Before t lie the vertices popped for this origin, above t on the
+// stack; after t the entries beneath it. The stack holds indices falling towards
+// its top, so it runs the other way.
+struct TowardOrigin {
+    static constexpr std::int64_t kStep = -1;
+#ifdef UMBRASCOPE_HORIZON_PROOF_STATS
+    static constexpr stats::Counter kReachesEnd = stats::kLoNearOrigin, kWindow = stats::kLoWindow,
+                                    kWalk = stats::kLoWalk, kWalkFail = stats::kLoWalkFail;
+#endif
+};
+struct TowardEnd {
+    static constexpr std::int64_t kStep = 1;
+#ifdef UMBRASCOPE_HORIZON_PROOF_STATS
+    static constexpr stats::Counter kReachesEnd = stats::kHiNearEnd, kWindow = stats::kHiWindow,
+                                    kWalk = stats::kHiWalk, kWalkFail = stats::kHiWalkFail;
+#endif
+};
+
+// Sample a lies further from t than sample b.
+template <class Side>
+constexpr bool Beyond(std::int64_t a, std::int64_t b) {
+    return Side::kStep < 0 ? a < b : a > b;
+}
+
+// The hull vertices on one side of t, nearest first: Vertex(0) is t, Vertex(1)
+// to Vertex(count) lie beyond it. count is 0 when t is the side's last sample.
+template <class Side>
+struct SideChain {
+    const std::uint32_t* stack;
+    std::int64_t tangentSlot;  // t's place on the stack
+    std::int64_t count;
+    std::int64_t Vertex(std::int64_t i) const { return stack[tangentSlot - Side::kStep * i]; }
+};
+
+// The line of the hull edge between vertex `nearer` and vertex `farther` (from
+// t) of this side; the checks take its ends in sample order.
+template <class Side, class Checks>
+typename Checks::Edge EdgeBetween(const Checks& checks, std::int64_t nearer, std::int64_t farther) {
+    return Side::kStep < 0 ? checks.EdgeOf(farther, nearer) : checks.EdgeOf(nearer, farther);
+}
+
+// The threshold tests for origin r and its tangent vertex t with float slope
+// `slope`: the fixed worst-case factor first, which needs no division, then
+// t's own factor from the first test that the fixed one fails; both sides keep
+// the sharp one from then on.
 template <class Checks>
-std::uint64_t Sweep(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRICT Z, const double* HWY_RESTRICT Zd,
-                    bool exactDifferences, const PassGeometry& geometry, float* HWY_RESTRICT best,
-                    ColumnScratch& scratch) {
-    const std::int64_t n = static_cast<std::int64_t>(geometry.n);
-    const float* HWY_RESTRICT y = geometry.y;
-    const std::int64_t* HWY_RESTRICT Y = geometry.yInt;
-    const double* HWY_RESTRICT Yd = geometry.yDouble;
+class Threshold {
+public:
+    Threshold(const HullColumn& column, std::int64_t r, std::int64_t t, float slope)
+        : column_(column), r_(r), t_(t), slope_(slope),
+          checks_(column.Y, column.Z, column.Yd, column.Zd, r, t, kWorstCaseFactor) {}
+
+    // The current tests: sharp once LineBelowAt has sharpened them.
+    const Checks& Tests() const { return checks_; }
+
+    // The edge's line at sample k is surely below the threshold, sharpening the
+    // tests if the fixed factor cannot tell.
+    bool LineBelowAt(const typename Checks::Edge& edge, std::int64_t k) {
+        if (checks_.LineBelowAt(edge, k)) return true;
+        if (sharp_) return false;
+        sharp_ = true;
+        const HullColumn& c = column_;
+        checks_ = Checks(c.Y, c.Z, c.Yd, c.Zd, r_, t_,
+                         ThresholdFactor(slope_, c.z[t_], c.z[r_], c.y[t_], c.y[r_], c.exactPositions));
+        return checks_.LineBelowAt(edge, k);
+    }
+
+private:
+    const HullColumn& column_;
+    std::int64_t r_, t_;
+    float slope_;
+    bool sharp_ = false;
+    Checks checks_;
+};
+
+// Samples each side of t that one vector load settles with it, half a vector
+// of 8 lanes at most: wider windows settle few more texels.
+inline std::int64_t WindowSamples() {
+    const hn::ScalableTag<float> d;
+    return std::min<std::int64_t>(static_cast<std::int64_t>(hn::Lanes(d)) / 2, 4);
+}
+
+// Where a chain vertex first drops below the threshold: the least i >= 1 with
+// Vertex(i) below it, count + 1 when none is.
+template <class Side, class Checks>
+HWY_INLINE std::int64_t FirstVertexBelow(const Checks& checks, const SideChain<Side>& chain) {
+    std::int64_t i = 1;
+    while (i <= chain.count && !checks.VertexBelow(chain.Vertex(i))) ++i;
+    return i;
+}
+
+// Where the edge's line crosses the threshold between the edge's ends, `below`
+// (the farther, taken as clear) and `above` (taken as not; neither is tested):
+// a sample k from `below` up to before `above` at which the line is below the
+// threshold and at k's neighbour towards `above` it is not, or that neighbour
+// is `above`. The crossing is mostly near t: gallops out from `above` first,
+// then halves.
+template <class Side, class Checks>
+HWY_INLINE std::int64_t CrossingAlong(const Checks& checks, const typename Checks::Edge& edge, std::int64_t below,
+                                      std::int64_t above) {
+    constexpr std::int64_t kStep = Side::kStep;
+    std::int64_t yes = below, no = above;
+    for (std::int64_t step = 1; Beyond<Side>(yes, no + kStep * step); step *= 2) {
+        if (checks.LineBelowAt(edge, no + kStep * step)) {
+            yes = no + kStep * step;
+            break;
+        }
+        no += kStep * step;
+    }
+    while (Beyond<Side>(yes, no + kStep)) {
+        const std::int64_t lower = kStep < 0 ? yes : no, upper = kStep < 0 ? no : yes;
+        const std::int64_t mid = lower + (upper - lower) / 2;
+        (checks.LineBelowAt(edge, mid) ? yes : no) = mid;
+    }
+    return yes;
+}
+
+// The side's end of the range when the edge at t, with the sharp tests, does
+// not clear t's neighbour (a near-collinear chain): a window of samples if the
+// edge clears the sample past it; else out along the chain to the first vertex
+// below the threshold and along its edge (a sample between two vertices has a
+// slope at most the greater of theirs) to where the edge crosses; the side's
+// outermost sample `outer` when nothing settles it sooner.
+template <class Side, class Checks>
+HWY_INLINE std::int64_t WidenedEnd(const Checks& checks, const typename Checks::Edge& edge,
+                                   const SideChain<Side>& chain, std::int64_t t, std::int64_t outer) {
+    const std::int64_t windowEnd = t + Side::kStep * WindowSamples();
+    if (!Beyond<Side>(outer, windowEnd)) {
+        HORIZON_STAT(Side::kReachesEnd);
+        return outer;
+    }
+    if (checks.LineBelowAt(edge, windowEnd + Side::kStep)) {
+        HORIZON_STAT(Side::kWindow);
+        return windowEnd;
+    }
+    HORIZON_STAT(Side::kWalk);
+    const std::int64_t i = FirstVertexBelow(checks, chain);
+    if (i > chain.count) {
+        HORIZON_STAT(Side::kWalkFail);
+        return outer;
+    }
+    const std::int64_t below = chain.Vertex(i), above = chain.Vertex(i - 1);
+    return CrossingAlong<Side>(checks, EdgeBetween<Side>(checks, above, below), below, above) - Side::kStep;
+}
+
+// The side's end of the range around t outside which every sample of the side
+// is surely below the threshold: t itself when the edge at t clears t's
+// neighbour (most origins), else WidenedEnd; `outer` is the side's outermost
+// sample.
+template <class Side, class Checks>
+HWY_INLINE std::int64_t ProvenEnd(Threshold<Checks>& threshold, const SideChain<Side>& chain, std::int64_t t,
+                                  std::int64_t outer) {
+    if (chain.count == 0) return t;
+    const auto edge = EdgeBetween<Side>(threshold.Tests(), chain.Vertex(0), chain.Vertex(1));
+    if (threshold.LineBelowAt(edge, t + Side::kStep)) [[likely]]
+        return t;
+    return WidenedEnd(threshold.Tests(), edge, chain, t, outer);
+}
+
+// Samples lo to hi, lo <= t <= hi.
+struct SampleRange {
+    std::int64_t lo, hi;
+};
+
+// For origin r whose tangent vertex t (at stack[depth - 1], with `popped`
+// vertices popped for r above it) has float slope `slope`: the range around t
+// outside which every sample after r is surely below the threshold, so that
+// only its float slopes need computing.
+template <class Checks>
+HWY_INLINE SampleRange ProvenRange(const HullColumn& column, const std::uint32_t* stack, std::int64_t depth,
+                                   std::int64_t popped, std::int64_t r, std::int64_t t, float slope) {
+    HORIZON_STAT(stats::kTexels);
+    Threshold<Checks> threshold(column, r, t, slope);
+    const std::int64_t lo = ProvenEnd(threshold, SideChain<TowardOrigin>{stack, depth - 1, popped}, t, r + 1);
+    const std::int64_t hi = ProvenEnd(threshold, SideChain<TowardEnd>{stack, depth - 1, depth - 1}, t, column.n - 1);
+    HORIZON_STAT(stats::kLoSamples, static_cast<std::uint64_t>(t - lo));
+    HORIZON_STAT(stats::kHiSamples, static_cast<std::uint64_t>(hi - t));
+    return {lo, hi};
+}
+
+// best[r] for one origin, and the float slopes it took.
+struct OriginSlope {
+    float best;
+    std::uint64_t evaluated;
+};
+
+// For origin r whose tangent vertex t rises above it (Z[t] > Z[r]): the
+// greatest float slope over the samples after r if > 0, else 0. `highest` is
+// the greatest elevation after r; the stack is as ProvenRange takes it.
+template <class Checks>
+HWY_INLINE OriginSlope GreatestSlopeFromTangent(const HullColumn& column, const std::uint32_t* stack,
+                                                std::int64_t depth, std::int64_t popped, std::int64_t r,
+                                                std::int64_t t, float highest) {
+    const float z0 = column.z[r], y0 = column.y[r];
+    const float slope = (column.z[t] - z0) / (column.y[t] - y0);
+    if (TangentSlopeSuffices(column, z0, highest)) {
+        HORIZON_STAT(stats::kExactTexels);
+        return {RisingOrZero(slope), 1};
+    }
+    const SampleRange range = ProvenRange<Checks>(column, stack, depth, popped, r, t, slope);
+    const auto evaluated = static_cast<std::uint64_t>(range.hi + 1 - range.lo);
+    if (range.lo == range.hi) [[likely]]
+        return {RisingOrZero(slope), evaluated};
+    return {GreatestSlopeIn(column.z, column.y, z0, y0, range.lo, range.hi + 1), evaluated};
+}
+
+// best[r] for every origin r, from the far end back, keeping the upper hull of
+// the samples after r. Returns the number of float slopes computed. The column
+// comes by value: no store can reach a copy of its own, so its fields stay in
+// registers (about 5 % fewer instructions than by reference). The pieces are
+// forced inline for the same reason: the widening out of line took the tests
+// by reference and kept them in memory on every proof (4 % more instructions).
+template <class Checks>
+std::uint64_t Sweep(const HullColumn column, float* HWY_RESTRICT best, ColumnScratch& scratch) {
+    const float* HWY_RESTRICT z = column.z;
+    const std::int64_t* HWY_RESTRICT Y = column.Y;
+    const std::int64_t* HWY_RESTRICT Z = column.Z;
     std::uint32_t* HWY_RESTRICT stack = scratch.hull.data();
     std::int64_t* HWY_RESTRICT stackY = scratch.hullY.data();
     std::int64_t* HWY_RESTRICT stackZ = scratch.hullZ.data();
-    const hn::ScalableTag<float> d;
-    // Half a vector of 8 lanes on either side: wider windows settle few more texels.
-    const std::int64_t window = std::min<std::int64_t>(static_cast<std::int64_t>(hn::Lanes(d)) / 2, 4);
     std::int64_t depth = 0;
     std::uint64_t evaluated = 0;
     float highest = -HUGE_VALF;  // greatest elevation ahead of the origin
 
-    for (std::int64_t r = n - 1; r >= 0; --r) {
+    for (std::int64_t r = column.n - 1; r >= 0; --r) {
         const std::int64_t Y0 = Y[r], Z0 = Z[r];
-        // Pop the top while it lies on or below the segment from r to the next entry.
-        std::int64_t npop = 0;
-        while (depth >= 2) {
-            // Coordinates live on the stack itself: no load waits for an index.
-            if (Wide{stackZ[depth - 1] - Z0} * (stackY[depth - 2] - Y0) >
-                Wide{stackZ[depth - 2] - Z0} * (stackY[depth - 1] - Y0))
-                break;
-            ++npop;
-            --depth;
-        }
-        // Popped entries stay in place above the stack until r is pushed: the j-th
-        // popped, first j = 0, lies at depth + npop - 1 - j.
-        const auto popped = [&](std::int64_t j) -> std::int64_t { return stack[depth + npop - 1 - j]; };
+        const std::int64_t popped = PopCovered(stackY, stackZ, depth, Y0, Z0);
         float top = 0.0f;
-        const std::int64_t t = depth > 0 ? static_cast<std::int64_t>(stack[depth - 1]) : -1;
-        if (t >= 0 && stackZ[depth - 1] > Z0) {
-            const float z0 = z[r], y0 = y[r];
-            if (exactDifferences || (geometry.exactDifferences && DifferencesExactFrom(z0, highest))) {
-                HORIZON_STAT(stats::kExactTexels);
-                const float slope = (z[t] - z0) / (y[t] - y0);
-                top = slope > 0.0f ? slope : 0.0f;
-                ++evaluated;
-            } else {
-                const float slope = (z[t] - z0) / (y[t] - y0);
-                // The fixed worst-case factor settles most texels without a division;
-                // the sharp one is computed only when it does not.
-                Checks o(Y, Z, Yd, Zd, r, t, kWorstCaseFactor);
-                bool sharp = false;
-                const auto sharpen = [&] {
-                    if (sharp) return;
-                    o = Checks(Y, Z, Yd, Zd, r, t,
-                               ThresholdFactor(slope, z[t], z0, y[t], y0, geometry.exactDifferences));
-                    sharp = true;
-                };
-                HORIZON_STAT(stats::kTexels);
-                // Samples before t lie below the edge (m, t), m the vertex popped last.
-                std::int64_t lo = t;
-                if (t > r + 1) {
-                    const std::int64_t m = popped(npop - 1);
-                    const auto into = o.EdgeOf(m, t);
-                    const auto clear = [&](std::int64_t k) { return o.LineBelowAt(into, k); };
-                    if (!clear(t - 1) && (sharpen(), !clear(t - 1))) [[unlikely]] {
-                        if (t - window <= r + 1) {
-                            HORIZON_STAT(stats::kLoNearOrigin);
-                            lo = r + 1;
-                        } else if (clear(t - window - 1)) {
-                            HORIZON_STAT(stats::kLoWindow);
-                            lo = t - window;
-                        } else {
-                            HORIZON_STAT(stats::kLoWalk);
-                            // Out along the popped chain to the first vertex below the
-                            // threshold, then along its edge to where the edge crosses it.
-                            std::int64_t j = npop - 1;
-                            while (j >= 0 && !o.VertexBelow(popped(j))) --j;
-                            if (j < 0) {
-                                HORIZON_STAT(stats::kLoWalkFail);
-                                lo = r + 1;
-                            } else {
-                                const std::int64_t a = popped(j), b = j + 1 < npop ? popped(j + 1) : t;
-                                // clear(k) holds at a and fails before b: find the last k where it holds.
-                                const auto edge = o.EdgeOf(a, b);
-                                std::int64_t yes = a, no = b;
-                                // The crossing is mostly near t: gallop out from b first.
-                                for (std::int64_t step = 1; no - step > yes; step *= 2) {
-                                    if (o.LineBelowAt(edge, no - step)) {
-                                        yes = no - step;
-                                        break;
-                                    }
-                                    no -= step;
-                                }
-                                while (no - yes > 1) {
-                                    const std::int64_t mid = yes + (no - yes) / 2;
-                                    (o.LineBelowAt(edge, mid) ? yes : no) = mid;
-                                }
-                                lo = yes + 1;
-                            }
-                        }
-                    }
-                }
-                // Samples after t lie below the edge (t, v), v the next stack entry.
-                std::int64_t hi = t;
-                if (depth >= 2) {
-                    const std::int64_t v = stack[depth - 2];
-                    const auto out = o.EdgeOf(t, v);
-                    const auto clear = [&](std::int64_t k) { return o.LineBelowAt(out, k); };
-                    if (!clear(t + 1) && (sharpen(), !clear(t + 1))) [[unlikely]] {
-                        if (t + window >= n - 1) {
-                            HORIZON_STAT(stats::kHiNearEnd);
-                            hi = n - 1;
-                        } else if (clear(t + window + 1)) {
-                            HORIZON_STAT(stats::kHiWindow);
-                            hi = t + window;
-                        } else {
-                            HORIZON_STAT(stats::kHiWalk);
-                            std::int64_t j = depth - 2;
-                            while (j >= 0 && !o.VertexBelow(stack[j])) --j;
-                            if (j < 0) {
-                                HORIZON_STAT(stats::kHiWalkFail);
-                                hi = n - 1;
-                            } else {
-                                const std::int64_t b = stack[j], a = j + 1 < depth - 1 ? stack[j + 1] : t;
-                                const auto edge = o.EdgeOf(a, b);
-                                std::int64_t no = a, yes = b;
-                                for (std::int64_t step = 1; no + step < yes; step *= 2) {
-                                    if (o.LineBelowAt(edge, no + step)) {
-                                        yes = no + step;
-                                        break;
-                                    }
-                                    no += step;
-                                }
-                                while (yes - no > 1) {
-                                    const std::int64_t mid = no + (yes - no) / 2;
-                                    (o.LineBelowAt(edge, mid) ? yes : no) = mid;
-                                }
-                                hi = yes - 1;
-                            }
-                        }
-                    }
-                }
-                HORIZON_STAT(stats::kLoSamples, static_cast<std::uint64_t>(t - lo));
-                HORIZON_STAT(stats::kHiSamples, static_cast<std::uint64_t>(hi - t));
-                if (lo == hi) [[likely]] {
-                    top = slope > 0.0f ? slope : 0.0f;
-                } else {
-                    top = GreatestSlopeIn(z, y, z0, y0, lo, hi + 1);
-                }
-                evaluated += static_cast<std::uint64_t>(hi + 1 - lo);
-            }
+        if (depth > 0 && stackZ[depth - 1] > Z0) {
+            const OriginSlope found =
+                GreatestSlopeFromTangent<Checks>(column, stack, depth, popped, r, stack[depth - 1], highest);
+            top = found.best;
+            evaluated += found.evaluated;
         }
         best[r] = top;
         if (z[r] > highest) highest = z[r];
@@ -335,12 +463,17 @@ std::uint64_t GreatestSlopesByHullImpl(const float* HWY_RESTRICT z, const std::i
                                        const double* HWY_RESTRICT Zd, bool exactDifferences,
                                        const PassGeometry& geometry, float* HWY_RESTRICT best,
                                        ColumnScratch& scratch) {
+    const std::int64_t n = static_cast<std::int64_t>(geometry.n);
     if (Zd == nullptr || geometry.yDouble == nullptr) {
         HORIZON_STAT(stats::kWideSweeps);
-        return Sweep<WideChecks>(z, Z, nullptr, exactDifferences, geometry, best, scratch);
+        return Sweep<WideChecks>({z, geometry.y, Z, geometry.yInt, nullptr, nullptr, n, exactDifferences,
+                                  geometry.exactDifferences},
+                                 best, scratch);
     }
     HORIZON_STAT(stats::kDoubleSweeps);
-    return Sweep<DoubleChecks>(z, Z, Zd, exactDifferences, geometry, best, scratch);
+    return Sweep<DoubleChecks>(
+        {z, geometry.y, Z, geometry.yInt, Zd, geometry.yDouble, n, exactDifferences, geometry.exactDifferences}, best,
+        scratch);
 }
 
 }  // namespace HWY_NAMESPACE
