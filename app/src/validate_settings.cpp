@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "app/intake.h"
 #include "settings/tool_settings.h"
 #include "platform/console.h"
 #include "platform/wide_text.h"

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "../support/temp_dir.h"
+#include "app/intake.h"
 #include "settings/tool_settings.h"
 #include "platform/wide_text.h"
 

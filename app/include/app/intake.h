@@ -9,3 +9,7 @@ bool TakeCommandLine(int argc, const char* const* argv);
 
 // Copies the parsed values into ToolSettings; an empty value keeps the default.
 void CopyParsedValues();
+
+// Judges ToolSettings as copied, printing any warnings and the first error; true
+// when the run may go on.
+[[nodiscard]] bool ValidateSettings();

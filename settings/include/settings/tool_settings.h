@@ -34,6 +34,3 @@ struct ToolSettingsRecord {
 
 extern ToolSettingsRecord ToolSettings;
 
-// Judges the settings, printing warnings and the first error; true when the run may
-// go on.
-bool ValidateSettings();
