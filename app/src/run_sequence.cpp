@@ -9,6 +9,7 @@
 #include "platform/wide_text.h"
 #include "results/describe_result.h"
 
+namespace app {
 namespace {
 
 constexpr unsigned kExclamationBeep = 48;
@@ -55,7 +56,7 @@ void PrintReason(const wchar_t* description) {
     std::string converted;
     if (description[n] != 0) {
         try {
-            converted = NarrowToBytes(description);
+            converted = platform::NarrowToBytes(description);
             text = converted.c_str();
         } catch (const std::bad_alloc&) {
             // what fitted the buffer, then
@@ -65,17 +66,20 @@ void PrintReason(const wchar_t* description) {
 }
 
 }  // namespace
+}  // namespace app
 
 void FinishRun(HRESULT result) {
-    ReleaseTextureSet();
+    maps::ReleaseTextureSet();
     if (result == S_OK) {
         ConsolePrint("Application work successfully finished. Good day!");
         return;
     }
-    MessageBeep(kExclamationBeep);
-    PrintReason(DescribeResult(result));
+    MessageBeep(app::kExclamationBeep);
+    app::PrintReason(DescribeResult(result));
     WaitForKey();
 }
+
+namespace app {
 
 int RunTool(int argc, const char* const* argv, const ProcessingSteps& steps) {
     ConsolePrint("\nUmbrascope v 1.1.\n");
@@ -109,3 +113,5 @@ int RunTool(int argc, const char* const* argv, const ProcessingSteps& steps) {
     FinishRun(S_OK);
     return 0;
 }
+
+}  // namespace app

@@ -92,9 +92,9 @@ int main(int argc, char** argv) {
         sync();
         auto start = Clock::now();
         {
-            PendingSaves files;
-            if (files.save(WidenBytes(dir + "/out.dds").c_str(), texture) != S_OK ||
-                files.save(WidenBytes(dir + "/out.winter.dds").c_str(), texture) != S_OK || files.commit() != S_OK) {
+            graphics::PendingSaves files;
+            if (files.save(platform::WidenBytes(dir + "/out.dds").c_str(), texture) != S_OK ||
+                files.save(platform::WidenBytes(dir + "/out.winter.dds").c_str(), texture) != S_OK || files.commit() != S_OK) {
                 std::fprintf(stderr, "save failed\n");
                 return 1;
             }

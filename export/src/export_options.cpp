@@ -9,6 +9,8 @@
 
 #include "export/output_file.h"
 
+namespace exporter {
+
 namespace {
 
 enum class Option : std::uint8_t {
@@ -200,3 +202,5 @@ private:
 ParsedCommandLine ParseExportCommandLine(const std::vector<std::string>& arguments) {
     return Parser().Parse(arguments);
 }
+
+}  // namespace exporter

@@ -15,12 +15,14 @@
 #include "platform/wide_text.h"
 #include "results/describe_result.h"
 
+namespace exporter {
+
 namespace {
 
 constexpr const char* kProgram = "umbrascope-export";
 
 std::string Describe(HRESULT result) {
-    std::string text = NarrowToBytes(DescribeResult(result));
+    std::string text = platform::NarrowToBytes(DescribeResult(result));
     if (!text.empty() && text.back() == '.') text.pop_back();
     return text;
 }
@@ -31,14 +33,14 @@ void Report(std::FILE* err, const std::string& what, HRESULT result, const std::
 
 HRESULT LoadHeights(const std::string& path, const HorizonMap& map, std::vector<float>* heights) {
     std::uint64_t bytes = 0;
-    const bool fits = CheckedMul(map.width, map.height, 4 * sizeof(float), &bytes);
-    if (const HRESULT hr = CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
+    const bool fits = platform::CheckedMul(map.width, map.height, 4 * sizeof(float), &bytes);
+    if (const HRESULT hr = platform::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
     try {
         heights->assign(static_cast<std::size_t>(bytes / sizeof(float)), 0.0f);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    return LoadImageScaled(path.c_str(), map.width, map.height, heights->data());
+    return image::LoadImageScaled(path.c_str(), map.width, map.height, heights->data());
 }
 
 FloatChannels StoredChannels(const HorizonMap& map) {
@@ -194,3 +196,5 @@ int ExportMain(const std::vector<std::string>& arguments, std::FILE* out, std::F
     }
     return RunExport(parsed.options, out, err);
 }
+
+}  // namespace exporter

@@ -10,6 +10,8 @@
 #include <exception>
 #include <new>
 
+namespace exporter {
+
 namespace {
 
 class MemoryStream final : public Imf::OStream {
@@ -87,3 +89,5 @@ HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>*
         return E_FAIL;
     }
 }
+
+}  // namespace exporter

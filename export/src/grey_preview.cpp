@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+namespace exporter {
+
 double PreviewLevel(TexelKind kind, float v, double rangeDegrees) {
     switch (kind) {
         case TexelKind::Open:
@@ -79,3 +81,5 @@ GreyImage SideBySide(const GreyImage& left, const GreyImage& right) {
     }
     return both;
 }
+
+}  // namespace exporter

@@ -5,6 +5,8 @@
 
 #include "maps/horizon/horizon_kernel.h"
 
+namespace exporter {
+
 namespace {
 
 // |q| of a stored value; (1 - v)(1 + v) keeps the digits that 1 / v^2 - 1 would
@@ -30,3 +32,5 @@ RecoveredSlope RecoverSlope(float v, Direction direction, float y0, float z0, fl
 }
 
 double SlopeDegrees(double slope) { return std::atan(slope) * (180.0 / std::numbers::pi); }
+
+}  // namespace exporter

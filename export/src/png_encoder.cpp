@@ -5,6 +5,8 @@
 #include <bit>
 #include <new>
 
+namespace exporter {
+
 namespace {
 
 struct PngSink {
@@ -78,3 +80,5 @@ HRESULT EncodeGreyPng(const GreyImage& image, std::vector<std::uint8_t>* bytes) 
         return E_OUTOFMEMORY;
     }
 }
+
+}  // namespace exporter

@@ -3,6 +3,8 @@
 #include "maps/horizon/horizon_kernel.h"
 #include "maps/tree_mix.h"
 
+namespace exporter {
+
 const char* KindName(TexelKind kind) {
     switch (kind) {
         case TexelKind::Horizon: return "horizon";
@@ -19,7 +21,7 @@ const char* KindName(TexelKind kind) {
 TexelKind StoredKind(const HorizonMap& map, Direction direction, std::uint32_t row, std::uint32_t column) {
     // The tree shade overwrites both channels, the edge rows included; a lone 0.001
     // is a real horizon of 89.94 degrees.
-    if (map.red(row, column) == TreeShadeValue && map.green(row, column) == TreeShadeValue) return TexelKind::Tree;
+    if (map.red(row, column) == maps::TreeShadeValue && map.green(row, column) == maps::TreeShadeValue) return TexelKind::Tree;
     const bool edge = direction == Direction::Forward ? row + 1 == map.height : row == 0;
     if (edge) return TexelKind::Edge;  // holds whatever the texel before it was given
     const float v = StoredValue(map, direction, row, column);
@@ -27,3 +29,5 @@ TexelKind StoredKind(const HorizonMap& map, Direction direction, std::uint32_t r
     if (!(v > 0.0f && v <= 1.0f)) return TexelKind::Unfit;
     return TexelKind::Horizon;
 }
+
+}  // namespace exporter

@@ -8,6 +8,8 @@
 #include <memory>
 #include <new>
 
+namespace exporter {
+
 namespace {
 
 // The growing file libtiff writes into, and the first message it gave.
@@ -143,3 +145,5 @@ HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>
         return E_OUTOFMEMORY;
     }
 }
+
+}  // namespace exporter

@@ -4,6 +4,8 @@
 #include <system_error>
 #include <utility>
 
+namespace maps {
+
 BackgroundLoad::BackgroundLoad(Load load, const std::wstring& name) : load_(load), name_(name) {
     try {
         thread_ = std::thread(&BackgroundLoad::Run, this);
@@ -46,3 +48,5 @@ HRESULT BackgroundLoad::Finish(IDirect3DTexture9** texture) {
     *texture = std::exchange(texture_, nullptr);
     return result_;
 }
+
+}  // namespace maps

@@ -7,6 +7,8 @@
 
 #include "platform/d3d9.h"
 
+namespace maps {
+
 class BackgroundLoad {
 public:
     using Load = HRESULT (*)(const std::wstring& name, IDirect3DTexture9** texture);
@@ -42,3 +44,5 @@ private:
     bool started_ = false;  // a load ran or runs on the thread, and still counts
     std::thread thread_;
 };
+
+}  // namespace maps

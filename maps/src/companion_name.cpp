@@ -1,5 +1,7 @@
 #include "maps/texture_set.h"
 
+namespace maps {
+
 bool CompanionFileName(const std::wstring& name, std::wstring* companion) {
     constexpr std::size_t kComponentChars = 255, kPathChars = 259;
     // Both separators count, as the path splitter of the original platform does.
@@ -18,3 +20,5 @@ bool CompanionFileName(const std::wstring& name, std::wstring* companion) {
     *companion = std::move(result);
     return true;
 }
+
+}  // namespace maps

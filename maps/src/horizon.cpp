@@ -29,11 +29,11 @@ HRESULT GenerateHorizonMaps() {
 
     const std::uint32_t start = GetTickCount();
     std::uint64_t dotsPrinted = 0;
-    const HorizonProgress progress = [&dotsPrinted](std::uint64_t rowsDone) {
+    const horizon::HorizonProgress progress = [&dotsPrinted](std::uint64_t rowsDone) {
         for (; dotsPrinted < rowsDone / kRowsPerDot; ++dotsPrinted) ConsolePrint(".");
     };
-    const HorizonSettings settings{ToolSettings.Height, ToolSettings.HeightZero, ToolSettings.TerraSize};
-    const HRESULT hr = ComputeHorizonFast(static_cast<const float*>(heights.pBits), static_cast<float*>(out.pBits),
+    const horizon::HorizonSettings settings{ToolSettings.Height, ToolSettings.HeightZero, ToolSettings.TerraSize};
+    const HRESULT hr = horizon::ComputeHorizonFast(static_cast<const float*>(heights.pBits), static_cast<float*>(out.pBits),
                                           heightDesc.Width, heightDesc.Height, settings, progress);
 
     TextureSet.HeightMap->UnlockRect(0);

@@ -37,7 +37,7 @@ HRESULT LoadTextures() {
     // The tree map is decoded on the other core meanwhile. Should the height map
     // fail, the step ends as if the tree map had never been loaded: leaving, `trees`
     // waits for it and releases it.
-    BackgroundLoad trees(&LoadMap, ToolSettings.TMfname);
+    maps::BackgroundLoad trees(&LoadMap, ToolSettings.TMfname);
     HRESULT heights = LoadMap(ToolSettings.HMfname, &TextureSet.HeightMap);
     // Memory may have gone to the tree map beside it: the height map is judged
     // alone, as loading in turn would, and the tree map after it.
@@ -69,11 +69,11 @@ HRESULT WriteHorizonMapFile() {
     // Both names are checked before anything is written, so a name that cannot be
     // used leaves no half-done pair behind.
     std::wstring companion;
-    const bool namesUsable = CompanionFileName(ToolSettings.Outfname, &companion) &&
-                             CheckSaveTarget(ToolSettings.Outfname.c_str()) == S_OK &&
-                             CheckSaveTarget(companion.c_str()) == S_OK;
+    const bool namesUsable = maps::CompanionFileName(ToolSettings.Outfname, &companion) &&
+                             graphics::CheckSaveTarget(ToolSettings.Outfname.c_str()) == S_OK &&
+                             graphics::CheckSaveTarget(companion.c_str()) == S_OK;
     // Both files are written and flushed before either takes its name.
-    PendingSaves files;
+    graphics::PendingSaves files;
     if (!namesUsable || files.save(ToolSettings.Outfname.c_str(), TextureSet.OutTexture) != S_OK) {
         ConsolePrint("ERROR:Can`t save HorizonMap texture!\n");
         return E_FAIL;
@@ -93,6 +93,7 @@ HRESULT WriteHorizonMapFile() {
     return S_OK;
 }
 
+namespace maps {
 namespace {
 
 template <class Object>
@@ -111,3 +112,5 @@ void ReleaseTextureSet() {
     ReleaseOnce(TextureSet.Device);
     ReleaseOnce(TextureSet.Direct3D);
 }
+
+}  // namespace maps

@@ -34,7 +34,7 @@ HRESULT ForEachTreeTexel(const char* title, IDirect3DTexture9* target, const cha
     const auto* trees = static_cast<const float*>(treeLock.pBits);
     const std::size_t count = static_cast<std::size_t>(treeDesc.Width) * treeDesc.Height;
     for (std::size_t i = 0; i < count; ++i)
-        if (IsTree(trees[i * 4])) change(texels + i * 4);
+        if (maps::IsTree(trees[i * 4])) change(texels + i * 4);
 
     ConsolePrint("......");
     target->UnlockRect(0);
@@ -47,7 +47,7 @@ HRESULT ForEachTreeTexel(const char* title, IDirect3DTexture9* target, const cha
 }  // namespace
 
 HRESULT MixHeightMapAndTreeMap() {
-    const double raise = TreeHeightMetres / static_cast<double>(ToolSettings.Height);
+    const double raise = maps::TreeHeightMetres / static_cast<double>(ToolSettings.Height);
     return ForEachTreeTexel("Mixing height map & tree map", TextureSet.HeightMap,
                             "ERROR:Can`t lock HeightMap texture!\n", [raise](float* texel) {
                                 for (int channel = 0; channel < 3; ++channel)
@@ -57,5 +57,5 @@ HRESULT MixHeightMapAndTreeMap() {
 
 HRESULT MixHorizonMapAndTreeMap() {
     return ForEachTreeTexel("Mixing horizon map & tree map", TextureSet.OutTexture, "ERROR:Can`t lock OutTexture!\n",
-                            [](float* texel) { texel[0] = texel[1] = TreeShadeValue; });
+                            [](float* texel) { texel[0] = texel[1] = maps::TreeShadeValue; });
 }

@@ -12,6 +12,8 @@
 #include "maps/horizon.h"
 #include "../support/failing_allocation.h"
 
+using app::ProcessingSteps;
+
 namespace {
 
 const std::string kOutOfMemory =
@@ -41,7 +43,7 @@ protected:
         const char* argv[] = {"umbrascope", "-H", h.c_str(), "-T", t.c_str(), "-r", "16", "-o", o.c_str()};
         testing::internal::CaptureStdout();
         if (failing != SIZE_MAX) failing_allocation::FailFrom(failing, false);
-        const int code = RunTool(9, argv, steps);
+        const int code = app::RunTool(9, argv, steps);
         const std::size_t allocations = failing_allocation::Disarm();
         if (asked != nullptr) *asked = allocations;
         *output = testing::internal::GetCapturedStdout();
@@ -57,7 +59,7 @@ HRESULT HorizonWithoutMemory() {
 }
 
 TEST_F(OutOfMemory, InTheHorizonStepEndsWithItsExitCode) {
-    ProcessingSteps steps = ToolProcessingSteps();
+    ProcessingSteps steps = app::ToolProcessingSteps();
     steps.GenerateHorizonMaps = HorizonWithoutMemory;
     std::string output;
     EXPECT_EQ(run(steps, &output), 4);
@@ -71,7 +73,7 @@ TEST_F(OutOfMemory, InTheHorizonStepEndsWithItsExitCode) {
 // Each allocation of a whole run failing alone, in turn.
 TEST_F(OutOfMemory, AnywhereInTheRun) {
     std::string output;
-    ASSERT_EQ(run(ToolProcessingSteps(), &output), 0) << output;
+    ASSERT_EQ(run(app::ToolProcessingSteps(), &output), 0) << output;
     const auto expected = ReadAll(dir.file("out.dds"));
     std::filesystem::remove(dir.file("out.dds"));
     std::filesystem::remove(dir.file("out.winter.dds"));
@@ -79,7 +81,7 @@ TEST_F(OutOfMemory, AnywhereInTheRun) {
     int failures[8] = {};
     for (std::size_t k = 0;; ++k) {
         std::size_t asked = 0;
-        const int code = run(ToolProcessingSteps(), &output, k, &asked);
+        const int code = run(app::ToolProcessingSteps(), &output, k, &asked);
         SCOPED_TRACE("allocation " + std::to_string(k) + " of " + std::to_string(asked));
         ASSERT_GE(code, 0);
         ASSERT_LE(code, 7);

@@ -8,6 +8,8 @@
 #include "settings/tool_settings.h"
 #include "maps/texture_set.h"
 
+using app::ProcessingSteps;
+
 namespace {
 
 // What the fake steps and objects did, in order.
@@ -95,7 +97,7 @@ protected:
         const std::string h = dir.file("h.png"), t = dir.file("t.png");
         const char* argv[] = {"umbrascope", "-H", h.c_str(), "-T", t.c_str()};
         testing::internal::CaptureStdout();
-        const int code = RunTool(5, argv, kFakeSteps);
+        const int code = app::RunTool(5, argv, kFakeSteps);
         *output = testing::internal::GetCapturedStdout();
         return code;
     }
@@ -162,7 +164,7 @@ TEST_F(RunSequence, FailedDeviceReleasesOnlyWhatExists) {
 TEST_F(RunSequence, BadInputRunsNoStepAndExitsWithSeven) {
     const char* noArgs[] = {"umbrascope"};
     testing::internal::CaptureStdout();
-    EXPECT_EQ(RunTool(1, noArgs, kFakeSteps), 7);
+    EXPECT_EQ(app::RunTool(1, noArgs, kFakeSteps), 7);
     const std::string usage = testing::internal::GetCapturedStdout();
     EXPECT_NE(usage.find("Usage: umbrascope.exe -H <HMfname>"), std::string::npos);
     const std::string report = "Reason: An undetermined error occurred" + kFailureTail;
@@ -172,7 +174,7 @@ TEST_F(RunSequence, BadInputRunsNoStepAndExitsWithSeven) {
     ToolSettings.resetToDefaults();
     const char* missing[] = {"umbrascope", "-H", "/nonexistent/h.png", "-T", "/nonexistent/t.png"};
     testing::internal::CaptureStdout();
-    EXPECT_EQ(RunTool(5, missing, kFakeSteps), 7);
+    EXPECT_EQ(app::RunTool(5, missing, kFakeSteps), 7);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               kBanner + "ERROR:File /nonexistent/h.png not found\nReason: An undetermined error occurred" +
                   kFailureTail);

@@ -11,13 +11,17 @@
 #include "platform/cgroup_memory.h"
 #include "tool.h"
 
+using platform::CgroupVersion;
+
+using platform::MemoryCgroup;
+
 namespace {
 
 // A child group of this process's own, with a limit; removed afterwards.
 class LimitedGroup {
 public:
     explicit LimitedGroup(std::uint64_t limit) {
-        for (const MemoryCgroup& group : ProcessMemoryCgroups()) {
+        for (const MemoryCgroup& group : platform::ProcessMemoryCgroups()) {
             const bool v2 = group.version == CgroupVersion::V2;
             const std::string dir = group.levels.front() + "/umbrascope-test-" + std::to_string(getpid());
             if (mkdir(dir.c_str(), 0755) != 0) continue;

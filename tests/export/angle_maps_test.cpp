@@ -10,6 +10,11 @@
 #include "platform/image/load_image.h"
 #include "export_fixtures.h"
 
+using exporter::Direction;
+using exporter::DirectionAngles;
+using exporter::TexelKind;
+using horizon::HorizonSettings;
+
 namespace {
 
 constexpr double kFar = 900000.0;
@@ -81,14 +86,14 @@ TEST_P(AngleMapsTest, MatchThePlainLoopWithinTheStoredValuesRounding) {
                                     {"-h", std::to_string(p.height), "-s", std::to_string(p.terraSize), "-z",
                                      Quoted(p.heightZero)});
     ASSERT_EQ(run.exitCode, 0) << run.out;
-    HorizonMap map;
+    exporter::HorizonMap map;
     std::string why;
-    ASSERT_EQ(ReadHorizonMap(dir.Path("m.dds").c_str(), &map, &why), S_OK) << why;
+    ASSERT_EQ(exporter::ReadHorizonMap(dir.Path("m.dds").c_str(), &map, &why), S_OK) << why;
     std::vector<float> heights(std::size_t{n} * n * 4);
-    ASSERT_EQ(LoadImageScaled(dir.Path("h.pfm").c_str(), n, n, heights.data()), S_OK);
+    ASSERT_EQ(image::LoadImageScaled(dir.Path("h.pfm").c_str(), n, n, heights.data()), S_OK);
     const HorizonSettings terrainSettings{p.height, p.heightZero, p.terraSize};
-    AngleMaps angles;
-    ASSERT_EQ(ComputeAngleMaps(map, heights.data(), terrainSettings, &angles), S_OK);
+    exporter::AngleMaps angles;
+    ASSERT_EQ(exporter::ComputeAngleMaps(map, heights.data(), terrainSettings, &angles), S_OK);
 
     // The elevations the tool saw: trees raised by 4 m.
     std::vector<float> z(std::size_t{n} * n);
@@ -122,7 +127,7 @@ TEST_P(AngleMapsTest, MatchThePlainLoopWithinTheStoredValuesRounding) {
                 const SlopeBounds plus = Bounds(truth.slope, z[i], reach, lineRun, 1.0);
                 const SlopeBounds minus = Bounds(truth.slope, z[i], reach, lineRun, -1.0);
                 ASSERT_TRUE(kind == TexelKind::Horizon || kind == TexelKind::Faint || kind == TexelKind::Ambiguous)
-                    << where << ": " << KindName(kind);
+                    << where << ": " << exporter::KindName(kind);
                 const double given = got.degrees[i];
                 // The angles are stored as floats: one rounding more.
                 const auto holds = [](SlopeBounds b, double degrees) {

@@ -6,12 +6,16 @@
 #include "export/export_options.h"
 #include "export_fixtures.h"
 
+using exporter::CommandLineAction;
+using exporter::ExportOptions;
+using exporter::ParsedCommandLine;
+
 namespace {
 
 using Args = std::vector<std::string>;
 
 TEST(ExportCommandLine, ReadsEachSpellingOfAnOption) {
-    const ParsedCommandLine p = ParseExportCommandLine(
+    const ParsedCommandLine p = exporter::ParseExportCommandLine(
         {"-Hheights.png", "--Height=600", "-s", "1e4", "-z", "\"-35.5\"", "--preview", "out/p", "-cc.exr",
          "--channels=c.tif", "-a", "a.exr", "--16-bit", "--range", "20", "--shrink=4", "--", "-map.dds"});
     ASSERT_EQ(p.action, CommandLineAction::Run) << p.error;
@@ -30,10 +34,10 @@ TEST(ExportCommandLine, ReadsEachSpellingOfAnOption) {
 }
 
 TEST(ExportCommandLine, HelpVersionAndNothing) {
-    EXPECT_EQ(ParseExportCommandLine({}).action, CommandLineAction::Usage);
-    EXPECT_EQ(ParseExportCommandLine({"--bogus", "--help"}).action, CommandLineAction::Help);
-    EXPECT_EQ(ParseExportCommandLine({"m.dds", "--version"}).action, CommandLineAction::Version);
-    EXPECT_EQ(ParseExportCommandLine({"-p", "x", "--", "--help"}).action, CommandLineAction::Run);
+    EXPECT_EQ(exporter::ParseExportCommandLine({}).action, CommandLineAction::Usage);
+    EXPECT_EQ(exporter::ParseExportCommandLine({"--bogus", "--help"}).action, CommandLineAction::Help);
+    EXPECT_EQ(exporter::ParseExportCommandLine({"m.dds", "--version"}).action, CommandLineAction::Version);
+    EXPECT_EQ(exporter::ParseExportCommandLine({"-p", "x", "--", "--help"}).action, CommandLineAction::Run);
 }
 
 TEST(ExportCommandLine, RefusesMistakesWithAReason) {
@@ -64,7 +68,7 @@ TEST(ExportCommandLine, RefusesMistakesWithAReason) {
         {{"m.tif", "-c", "m.tif"}, "the horizon map itself"},
     };
     for (const auto& c : cases) {
-        const ParsedCommandLine p = ParseExportCommandLine(c.args);
+        const ParsedCommandLine p = exporter::ParseExportCommandLine(c.args);
         EXPECT_EQ(p.action, CommandLineAction::Error) << c.reason;
         EXPECT_NE(p.error.find(c.reason), std::string::npos) << p.error;
     }

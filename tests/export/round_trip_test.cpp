@@ -9,11 +9,13 @@
 #include "platform/image/load_image.h"
 #include "export_fixtures.h"
 
+using exporter::DirectionAngles;
+
 namespace {
 
 std::vector<float> KindsAsFloats(const DirectionAngles& a) {
     std::vector<float> plane;
-    for (TexelKind k : a.kinds) plane.push_back(static_cast<float>(k));
+    for (exporter::TexelKind k : a.kinds) plane.push_back(static_cast<float>(k));
     return plane;
 }
 
@@ -38,13 +40,13 @@ TEST(RoundTrip, TheToolsMapComesBackFromExrAndTiffBitForBit) {
         EXPECT_TRUE(SameBits(read.planes.at("B"), Channel(level0, 2)));
     }
 
-    HorizonMap map;
+    exporter::HorizonMap map;
     std::string why;
-    ASSERT_EQ(ReadHorizonMap(dir.Path("m.dds").c_str(), &map, &why), S_OK);
+    ASSERT_EQ(exporter::ReadHorizonMap(dir.Path("m.dds").c_str(), &map, &why), S_OK);
     std::vector<float> heights(std::size_t{n} * n * 4);
-    ASSERT_EQ(LoadImageScaled(dir.Path("h.pfm").c_str(), n, n, heights.data()), S_OK);
-    AngleMaps angles;
-    ASSERT_EQ(ComputeAngleMaps(map, heights.data(), {150.0f, 0.0f, 2400.0f}, &angles), S_OK);
+    ASSERT_EQ(image::LoadImageScaled(dir.Path("h.pfm").c_str(), n, n, heights.data()), S_OK);
+    exporter::AngleMaps angles;
+    ASSERT_EQ(exporter::ComputeAngleMaps(map, heights.data(), {150.0f, 0.0f, 2400.0f}, &angles), S_OK);
     const auto exr = ReadFloatExr(dir.Path("a.exr"));
     const auto tiff = ReadFloatTiff(dir.Path("a.tif"));
     EXPECT_EQ(tiff.names, (std::vector<std::string>{"forward", "backward", "forwardKind", "backwardKind"}));

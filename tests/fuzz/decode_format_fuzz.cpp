@@ -21,13 +21,15 @@
 #include "stb_decoder.h"
 #include "tiff_decoder.h"
 
+using image::ImageFormat;
+
 #ifndef FUZZ_FORMAT
 #error "FUZZ_FORMAT must name the decoder under test"
 #endif
 
 namespace {
 
-HRESULT OpenSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
+HRESULT OpenSource(image::ImageFile& file, std::unique_ptr<image::RowSource>* source) {
     constexpr ImageFormat format = ImageFormat::FUZZ_FORMAT;
     switch (format) {
         case ImageFormat::Png:
@@ -59,7 +61,7 @@ HRESULT OpenSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const MemoryFile input(data, size);
-    ImageFile file;
+    image::ImageFile file;
     const HRESULT opened = file.Open(input.path());
     if (size == 0) {
         FUZZ_CHECK(opened == D3DXERR_INVALIDDATA);
@@ -68,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(opened == S_OK);
     FUZZ_CHECK(file.Size() == size);
 
-    std::unique_ptr<RowSource> source;
+    std::unique_ptr<image::RowSource> source;
     try {
         const HRESULT hr = OpenSource(file, &source);
         FUZZ_CHECK(IsDecoderResult(hr));

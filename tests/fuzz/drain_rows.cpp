@@ -7,9 +7,13 @@
 #include "platform/memory_budget.h"
 #include "sample_convert.h"
 
+using image::ImageInfo;
+using image::SampleConverter;
+using image::SampleType;
+
 bool IsDecoderResult(HRESULT hr) { return hr == S_OK || hr == D3DXERR_INVALIDDATA || hr == E_OUTOFMEMORY; }
 
-void DrainRows(RowSource& source) {
+void DrainRows(image::RowSource& source) {
     const ImageInfo info = source.Info();
     FUZZ_CHECK(info.width > 0 && info.height > 0);
     FUZZ_CHECK(info.Channels() >= 1 && info.Channels() <= 4);
@@ -19,7 +23,7 @@ void DrainRows(RowSource& source) {
     constexpr std::uint32_t kMaxBand = 3;
     const std::size_t row_bytes = info.RowBytes();
     std::uint64_t band_bytes = 0;
-    if (!CheckedMul(row_bytes, kMaxBand, &band_bytes) || CheckFitsInMemory(band_bytes) != S_OK) return;
+    if (!platform::CheckedMul(row_bytes, kMaxBand, &band_bytes) || platform::CheckFitsInMemory(band_bytes) != S_OK) return;
     std::vector<std::uint8_t> band(static_cast<std::size_t>(band_bytes));
     const SampleConverter converter(info);
     std::vector<float> values(std::size_t{info.width} * info.Channels());
@@ -33,7 +37,7 @@ void DrainRows(RowSource& source) {
         if (hr != S_OK) return;
         for (std::uint32_t i = 0; i < count; ++i) {
             converter.ToFloats(band.data() + i * row_bytes, info.width, values.data());
-            ExpandToRgba(info.layout, values.data(), info.width, rgba.data());
+            image::ExpandToRgba(info.layout, values.data(), info.width, rgba.data());
         }
     }
 }

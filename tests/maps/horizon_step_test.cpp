@@ -10,6 +10,8 @@
 #include "maps/horizon/horizon_kernel.h"
 #include "../support/failing_allocation.h"
 
+using horizon::HorizonSettings;
+
 namespace {
 
 std::uint32_t Bits(float f) {
@@ -124,7 +126,7 @@ struct Map {
     }
     std::vector<float> horizon(const HorizonSettings& s) const {
         std::vector<float> out(texels.size(), -1.0f);
-        ComputeHorizonReference(texels.data(), out.data(), width, height, s, {});
+        horizon::ComputeHorizonReference(texels.data(), out.data(), width, height, s, {});
         return out;
     }
 };

@@ -69,13 +69,13 @@ protected:
         WriteHugeInterlacedPng(dir.Path("huge.png"));
     }
     void TearDown() override {
-        ReleaseTextureSet();
+        maps::ReleaseTextureSet();
         ToolSettings.resetToDefaults();
     }
 
     HRESULT load(const std::string& heights, const std::string& trees, std::string* output) {
-        ToolSettings.HMfname = WidenBytes(dir.Path(heights));
-        ToolSettings.TMfname = WidenBytes(dir.Path(trees));
+        ToolSettings.HMfname = platform::WidenBytes(dir.Path(heights));
+        ToolSettings.TMfname = platform::WidenBytes(dir.Path(trees));
         ToolSettings.OutRez = 1024;
         testing::internal::CaptureStdout();
         const HRESULT hr = LoadTextures();

@@ -23,7 +23,7 @@ protected:
                       S_OK);
     }
     void TearDown() override {
-        ReleaseTextureSet();
+        maps::ReleaseTextureSet();
         ToolSettings.resetToDefaults();
     }
 

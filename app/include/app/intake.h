@@ -1,4 +1,7 @@
 #pragma once
+
+namespace app {
+
 // The tool's parameters: declaration, the command line, and the copy into the
 // settings.
 
@@ -13,3 +16,5 @@ void CopyParsedValues();
 // Judges ToolSettings as copied, printing any warnings and the first error; true
 // when the run may go on.
 [[nodiscard]] bool ValidateSettings();
+
+}  // namespace app

@@ -3,6 +3,8 @@
 #include "platform/console.h"
 #include "results/result_code.h"
 
+namespace app {
+
 // The six processing steps, in the order they run. The tool passes its own; the
 // tests pass fakes.
 struct ProcessingSteps {
@@ -20,6 +22,8 @@ constexpr int kExitBadInput = 7;
 
 // Runs the tool once and returns the exit code.
 int RunTool(int argc, const char* const* argv, const ProcessingSteps& steps);
+
+}  // namespace app
 
 // Releases the graphics objects and prints the closing report for `result`: the
 // success line, or the beep, the reason and the key wait.

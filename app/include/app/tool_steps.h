@@ -1,5 +1,9 @@
 #pragma once
 #include "app/run_sequence.h"
 
+namespace app {
+
 // The tool's own processing steps.
 ProcessingSteps ToolProcessingSteps();
+
+}  // namespace app

@@ -8,6 +8,8 @@
 #include "export/grey_preview.h"
 #include "maps/horizon/horizon_kernel.h"
 
+namespace exporter {
+
 struct ExportOptions {
     std::string horizonMap;
     std::string previewPrefix;  // PREFIX.red.png, PREFIX.green.png, PREFIX.both.png
@@ -19,7 +21,7 @@ struct ExportOptions {
     std::string heightPng;
     std::string heightMap;
     // The umbrascope run's Height, HeightZero and TerraSize, with its defaults.
-    HorizonSettings terrain{100.0f, 0.0f, 5000.0f};
+    horizon::HorizonSettings terrain{100.0f, 0.0f, 5000.0f};
 
     bool NeedsHeightMap() const { return !angleFiles.empty() || !heightPng.empty(); }
 };
@@ -42,3 +44,5 @@ struct ParsedCommandLine {
 // rounded to 32-bit floats as the tool rounds them; a value wrapped in double
 // quotes, the tool's way of passing "-5", is taken without them.
 ParsedCommandLine ParseExportCommandLine(const std::vector<std::string>& arguments);
+
+}  // namespace exporter

@@ -6,6 +6,8 @@
 
 #include "export/export_options.h"
 
+namespace exporter {
+
 // The tool's codes where the meaning is the same.
 constexpr int kExportSuccess = 0;
 constexpr int kExportBadInput = 2;      // an input cannot be read, or memory ran out reading it
@@ -18,3 +20,5 @@ int RunExport(const ExportOptions& options, std::FILE* out, std::FILE* err);
 
 // The command line to the exit code: usage, help, version or the run.
 int ExportMain(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err);
+
+}  // namespace exporter

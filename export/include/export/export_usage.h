@@ -2,6 +2,8 @@
 // The companion's usage line and its --help text.
 #include <string>
 
+namespace exporter {
+
 // Printed on standard error when the command line is empty or wrong.
 std::string ExportUsage();
 
@@ -10,3 +12,5 @@ std::string ExportHelp();
 
 // "umbrascope-export <version>\n"
 std::string ExportVersion();
+
+}  // namespace exporter

@@ -8,6 +8,10 @@
 #include "export/float_channels.h"
 #include "results/result_code.h"
 
+namespace exporter {
+
 // S_OK; E_OUTOFMEMORY; E_FAIL with the library's reason in `why`. The library's
 // exceptions end here.
 HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why);
+
+}  // namespace exporter

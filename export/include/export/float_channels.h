@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace exporter {
+
 struct FloatChannels {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
@@ -12,3 +14,5 @@ struct FloatChannels {
 
     bool IsRgb() const { return names == std::vector<std::string>{"R", "G", "B"}; }
 };
+
+}  // namespace exporter

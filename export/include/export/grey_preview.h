@@ -12,6 +12,8 @@
 #include "export/texel_kind.h"
 #include "results/result_code.h"
 
+namespace exporter {
+
 // Levels in [0, 1], packed rows.
 struct GreyLevels {
     std::uint32_t width = 0;
@@ -43,3 +45,5 @@ GreyImage Quantise(const GreyLevels& levels, std::uint32_t shrink, int bitDepth)
 
 // `left` and `right` (of equal height) next to each other.
 GreyImage SideBySide(const GreyImage& left, const GreyImage& right);
+
+}  // namespace exporter

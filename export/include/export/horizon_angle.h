@@ -7,6 +7,8 @@
 // y0 = row * TerraSize / width). So |q| = sqrt(1 / v^2 - 1) and s = (+-|q| R - z0) / L.
 #include "export/texel_kind.h"
 
+namespace exporter {
+
 struct RecoveredSlope {
     TexelKind kind;  // Horizon, Faint, Ambiguous or Unfit
     double slope;    // rise over run: for Horizon and Ambiguous; 0 for Faint
@@ -28,3 +30,5 @@ RecoveredSlope RecoverSlope(float v, Direction direction, float y0, float z0, fl
 
 // atan(s) in degrees.
 double SlopeDegrees(double slope);
+
+}  // namespace exporter

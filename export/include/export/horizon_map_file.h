@@ -7,6 +7,8 @@
 
 #include "results/result_code.h"
 
+namespace exporter {
+
 struct HorizonMap {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
@@ -26,3 +28,5 @@ private:
 // open errors (E_FILE_NOT_FOUND, ...); E_OUTOFMEMORY when level 0 would not fit.
 // The size a header claims is checked against the file before anything is allocated.
 HRESULT ReadHorizonMap(const char* path, HorizonMap* map, std::string* why);
+
+}  // namespace exporter

@@ -6,6 +6,8 @@
 
 #include "results/result_code.h"
 
+namespace exporter {
+
 enum class FloatFormat : std::uint8_t { Unknown, Exr, Tiff };
 
 // From the name's extension, case-insensitive: .exr; .tif or .tiff.
@@ -15,3 +17,5 @@ FloatFormat FloatFormatOf(const std::string& path);
 // `path`: a failure never leaves a partial file nor touches an older one.
 // S_OK, or the result of the failing file operation.
 HRESULT WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+}  // namespace exporter

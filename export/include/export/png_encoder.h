@@ -6,5 +6,9 @@
 #include "export/grey_preview.h"
 #include "results/result_code.h"
 
+namespace exporter {
+
 // S_OK; E_OUTOFMEMORY; E_FAIL when libpng refuses (the image has no pixels).
 HRESULT EncodeGreyPng(const GreyImage& image, std::vector<std::uint8_t>* bytes);
+
+}  // namespace exporter

@@ -4,6 +4,8 @@
 
 #include "export/horizon_map_file.h"
 
+namespace exporter {
+
 // Forward: the red channel, looking along increasing rows (down the image).
 // Backward: the green channel, looking along decreasing rows (up the image).
 enum class Direction : std::uint8_t { Forward, Backward };
@@ -29,3 +31,5 @@ TexelKind StoredKind(const HorizonMap& map, Direction direction, std::uint32_t r
 inline float StoredValue(const HorizonMap& map, Direction direction, std::uint32_t row, std::uint32_t column) {
     return direction == Direction::Forward ? map.red(row, column) : map.green(row, column);
 }
+
+}  // namespace exporter

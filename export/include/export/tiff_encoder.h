@@ -10,5 +10,9 @@
 #include "export/float_channels.h"
 #include "results/result_code.h"
 
+namespace exporter {
+
 // S_OK; E_OUTOFMEMORY; E_FAIL with libtiff's reason in `why`.
 HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why);
+
+}  // namespace exporter

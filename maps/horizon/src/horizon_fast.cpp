@@ -13,9 +13,8 @@
 #include "panel_worker.h"
 #include "pass_geometry.h"
 
+namespace horizon {
 namespace {
-
-using horizon::kPanelColumns;
 
 // Hands out panels of columns to whichever thread asks next.
 class PanelQueue {
@@ -26,7 +25,7 @@ public:
     std::uint64_t ColumnsDone() const { return columnsDone_.load(); }
 
     // Runs one more panel; false when none is left.
-    bool RunOne(horizon::PanelWorker& worker) {
+    bool RunOne(PanelWorker& worker) {
         const std::uint32_t p = next_.fetch_add(1);
         if (p >= panels_) return false;
         const std::uint32_t first = p * kPanelColumns;
@@ -67,9 +66,9 @@ HRESULT ComputeHorizonFast(const float* heights, float* out, std::uint32_t width
     }
 
     const float cellSize = settings.terraSize / static_cast<float>(width);
-    const horizon::PassPositions forward(height, cellSize, false);
-    const horizon::PassPositions backward(height, cellSize, true);
-    const horizon::MapJob job{heights,
+    const PassPositions forward(height, cellSize, false);
+    const PassPositions backward(height, cellSize, true);
+    const MapJob job{heights,
                               out,
                               width,
                               height,
@@ -85,12 +84,12 @@ HRESULT ComputeHorizonFast(const float* heights, float* out, std::uint32_t width
     // The calling thread works too and reports progress between its panels. Its own
     // worker is needed; a helper that cannot be given its memory or its thread is
     // done without, and the others take its share.
-    std::vector<std::unique_ptr<horizon::PanelWorker>> workers;
+    std::vector<std::unique_ptr<PanelWorker>> workers;
     workers.reserve(threads);
-    workers.push_back(std::make_unique<horizon::PanelWorker>(job));
+    workers.push_back(std::make_unique<PanelWorker>(job));
     for (unsigned i = 1; i < threads; ++i) {
         try {
-            workers.push_back(std::make_unique<horizon::PanelWorker>(job));
+            workers.push_back(std::make_unique<PanelWorker>(job));
         } catch (const std::bad_alloc&) {
             break;
         }
@@ -122,3 +121,5 @@ HRESULT ComputeHorizonFast(const float* heights, float* out, std::uint32_t width
 } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
 }
+
+}  // namespace horizon

@@ -28,11 +28,8 @@ float BackwardValue(float y0, float z0, float yb, float zb, float halfSize) {
     return static_cast<float>(1.0 / root);
 }
 
-}  // namespace horizon
-
 void ComputeHorizonReference(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
                              const HorizonSettings& settings, const HorizonProgress& progress) {
-    using namespace horizon;
     const float cellSize = settings.terraSize / static_cast<float>(width);
     const float halfSize = static_cast<float>(settings.terraSize * 0.5);
     const auto at = [width](std::uint32_t row, std::uint32_t col) {
@@ -78,3 +75,5 @@ void ComputeHorizonReference(const float* heights, float* out, std::uint32_t wid
         if (progress) progress(++rowsDone);
     }
 }
+
+}  // namespace horizon

@@ -25,6 +25,8 @@ HRESULT LoadTextures();
 // 0 or E_FAIL.
 HRESULT WriteHorizonMapFile();
 
+namespace maps {
+
 // Releases what exists, in the order OutTexture, TreeMap, HeightMap, Device,
 // Direct3D, and empties the record.
 void ReleaseTextureSet();
@@ -34,3 +36,5 @@ void ReleaseTextureSet();
 // would not fit the path buffers (directory, name and extension 255 characters,
 // extension with ".winter" 255, whole path 259).
 bool CompanionFileName(const std::wstring& name, std::wstring* companion);
+
+}  // namespace maps

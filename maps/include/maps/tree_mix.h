@@ -2,12 +2,16 @@
 // The two steps that combine a map with the tree map.
 #include "results/result_code.h"
 
+namespace maps {
+
 // A texel is a tree where the tree map's red value, widened, exceeds this.
 constexpr double TreeThreshold = 0.1;
 constexpr double TreeHeightMetres = 4.0;
 constexpr float TreeShadeValue = 0.001f;
 
 inline bool IsTree(float treeValue) { return static_cast<double>(treeValue) > TreeThreshold; }
+
+}  // namespace maps
 
 // Raises the height map's red, green and blue by TreeHeightMetres / Height under
 // every tree. 0, or E_FAIL when a lock fails.

@@ -8,6 +8,8 @@
 #include "platform/d3d9.h"
 #include "platform/page_buffer.h"
 
+namespace graphics {
+
 constexpr std::size_t kTexelBytes = 16;  // four 32-bit floats: red, green, blue, alpha
 
 // A texture's levels lie one after another from this offset into its page-aligned
@@ -84,7 +86,7 @@ private:
         bool current = true;  // lower levels: matches the level above
     };
 
-    Texture(Device* device, std::vector<Level> levels, PageBuffer memory);
+    Texture(Device* device, std::vector<Level> levels, platform::PageBuffer memory);
     ~Texture() override;
     float* levelData(UINT level) const;
     UINT firstStale() const;  // the level count when all are current
@@ -95,7 +97,7 @@ private:
     std::atomic<ULONG> refs_{1};
     Device* device_;
     std::vector<Level> levels_;
-    PageBuffer memory_;
+    platform::PageBuffer memory_;
     std::size_t chainBytes_ = 0;  // all levels
     std::size_t promised_ = 0;
     bool lowerBudgeted_ = false;  // the lower levels' memory has been counted
@@ -112,3 +114,5 @@ void DownsampleRows(const float* upper, UINT width, UINT height, float* lower, U
 // DownsampleLevel with the rows shared among the processor's cores when the level
 // is large enough to gain from it; the same values.
 void DownsampleInParallel(const float* upper, UINT width, UINT height, float* lower);
+
+}  // namespace graphics

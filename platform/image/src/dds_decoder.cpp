@@ -8,6 +8,8 @@
 #include "platform/image/image_file.h"
 #include "platform/memory_budget.h"
 
+namespace image {
+
 namespace {
 
 // How texels are stored, and what the loader is handed after conversion.
@@ -292,10 +294,12 @@ HRESULT OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     // Level 0 is stored first, rows packed; a file too short for it is truncated.
     const std::size_t stored_row_bytes = std::size_t{info.width} * described.bytes_per_texel;
     std::uint64_t level_bytes = 0;
-    if (!CheckedMul(stored_row_bytes, info.height, &level_bytes) || file.Position() > file.Size() ||
+    if (!platform::CheckedMul(stored_row_bytes, info.height, &level_bytes) || file.Position() > file.Size() ||
         level_bytes > file.Size() - file.Position()) {
         return D3DXERR_INVALIDDATA;
     }
     *source = std::make_unique<DdsSource>(file, info, storage, stored_row_bytes);
     return S_OK;
 }
+
+}  // namespace image

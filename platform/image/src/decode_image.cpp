@@ -8,6 +8,8 @@
 #include "open_image.h"
 #include "texel_sinks.h"
 
+namespace image {
+
 namespace {
 
 HRESULT Decode(const char* path, DecodedImage* image) {
@@ -18,8 +20,8 @@ HRESULT Decode(const char* path, DecodedImage* image) {
     const ImageInfo& info = source->Info();
 
     std::uint64_t bytes = 0;
-    const bool fits = CheckedMul(info.width, info.height, 4 * sizeof(float), &bytes);
-    if (const HRESULT hr = CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
+    const bool fits = platform::CheckedMul(info.width, info.height, 4 * sizeof(float), &bytes);
+    if (const HRESULT hr = platform::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
     std::vector<float> texels(static_cast<std::size_t>(bytes / sizeof(float)));
 
     std::unique_ptr<RowSink> sink;
@@ -44,3 +46,5 @@ HRESULT DecodeImageFile(const char* path, DecodedImage* image) {
         return E_FAIL;
     }
 }
+
+}  // namespace image

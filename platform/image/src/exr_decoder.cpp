@@ -12,6 +12,8 @@
 #include "platform/memory_budget.h"
 #include "stored_samples.h"
 
+namespace image {
+
 namespace {
 
 // The library reads through the descriptor the loader holds, at the offsets it asks for.
@@ -50,7 +52,7 @@ std::uint64_t MaxCompressionRatio(exr_compression_t compression) {
             return 64;
         case EXR_COMPRESSION_ZIPS:
         case EXR_COMPRESSION_ZIP:
-            return kMaxDeflateRatio;
+            return platform::kMaxDeflateRatio;
         default:
             return 65536;
     }
@@ -119,7 +121,7 @@ public:
         for (const Plane& plane : planes_) chosen_bytes += PixelBytes(plane.type);
         std::uint64_t image_bytes = 0;
         if (std::uint64_t{static_cast<std::uint32_t>(chunks)} * 8 > file.Size() ||
-            !CheckedMul(info_.width, info_.height, chosen_bytes, &image_bytes) ||
+            !platform::CheckedMul(info_.width, info_.height, chosen_bytes, &image_bytes) ||
             image_bytes / max_ratio_ > file.Size()) {
             return D3DXERR_INVALIDDATA;
         }
@@ -141,8 +143,8 @@ public:
             band_rows_ = std::min<std::uint32_t>(static_cast<std::uint32_t>(lines), info_.height);
         }
         std::uint64_t band_bytes = 0;
-        const bool fits = CheckedMul(info_.width, band_rows_, chosen_bytes, &band_bytes);
-        if (const HRESULT hr = CheckFitsInMemory(band_bytes, !fits); hr != S_OK) return hr;
+        const bool fits = platform::CheckedMul(info_.width, band_rows_, chosen_bytes, &band_bytes);
+        if (const HRESULT hr = platform::CheckFitsInMemory(band_bytes, !fits); hr != S_OK) return hr;
         for (Plane& plane : planes_) {
             plane.band.resize(std::size_t{info_.width} * band_rows_ * PixelBytes(plane.type));
         }
@@ -238,7 +240,7 @@ private:
         }
         // The library sizes its buffers by the chunk: what it reads, what that unpacks
         // to, and scratch space as large again for some codecs.
-        if (const HRESULT hr = CheckFitsInMemory(chunk.packed_size + 3 * chunk.unpacked_size); hr != S_OK) return hr;
+        if (const HRESULT hr = platform::CheckFitsInMemory(chunk.packed_size + 3 * chunk.unpacked_size); hr != S_OK) return hr;
 
         exr_const_context_t context = context_.get();
         const exr_result_t prepared = decoder_ready_ ? exr_decoding_update(context, 0, &chunk, &decoder_)
@@ -315,3 +317,5 @@ HRESULT OpenExrSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     *source = std::move(exr);
     return S_OK;
 }
+
+}  // namespace image

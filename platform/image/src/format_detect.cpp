@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace image {
+
 namespace {
 
 bool StartsWith(const std::uint8_t* head, std::size_t length, const char* magic, std::size_t magic_length) {
@@ -55,3 +57,5 @@ ImageFormat DetectImageFormat(const std::uint8_t* head, std::size_t length) {
     if (LooksLikeTga(head, length)) return ImageFormat::Tga;
     return ImageFormat::Unknown;
 }
+
+}  // namespace image

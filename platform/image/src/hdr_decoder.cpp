@@ -11,6 +11,8 @@
 #include "platform/image/image_file.h"
 #include "platform/memory_budget.h"
 
+namespace image {
+
 namespace {
 
 constexpr std::size_t kMaxLineLength = 4096;
@@ -151,11 +153,13 @@ HRESULT OpenHdrSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     // Every scanline takes some bytes of the file: a claim the rest of the file cannot
     // hold is cut short, and is refused before any row buffer is sized for it.
     std::uint64_t least_bytes = 0;
-    if (!CheckedMul(MinimumScanlineBytes(width), height, &least_bytes) ||
+    if (!platform::CheckedMul(MinimumScanlineBytes(width), height, &least_bytes) ||
         least_bytes > file.Size() - std::min(file.Position(), file.Size())) {
         return D3DXERR_INVALIDDATA;
     }
-    if (const HRESULT hr = CheckFitsInMemory(std::uint64_t{width} * 4); hr != S_OK) return hr;
+    if (const HRESULT hr = platform::CheckFitsInMemory(std::uint64_t{width} * 4); hr != S_OK) return hr;
     *source = std::make_unique<HdrSource>(file, width, height);
     return S_OK;
 }
+
+}  // namespace image

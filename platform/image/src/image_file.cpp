@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+namespace image {
+
 namespace {
 
 constexpr std::size_t kBufferSize = 256 * 1024;
@@ -117,3 +119,5 @@ bool ImageFile::ReadExactAt(std::uint64_t offset, void* destination, std::size_t
     if (offset > size_ || count > size_ - offset) return false;
     return ReadFully(fd_, offset, static_cast<std::uint8_t*>(destination), count) == count;
 }
+
+}  // namespace image

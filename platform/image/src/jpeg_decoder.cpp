@@ -14,6 +14,8 @@
 #include "platform/image/image_file.h"
 #include "platform/memory_budget.h"
 
+namespace image {
+
 namespace {
 
 // libjpeg reports errors by longjmp. The functions below that call setjmp are plain:
@@ -120,7 +122,7 @@ bool CoefficientBytes(const jpeg_decompress_struct& cinfo, std::uint64_t* bytes)
     for (int c = 0; c < cinfo.num_components; ++c) {
         const jpeg_component_info& component = cinfo.comp_info[c];
         std::uint64_t blocks = 0;
-        if (!CheckedMul(std::uint64_t{component.width_in_blocks} + cinfo.max_h_samp_factor,
+        if (!platform::CheckedMul(std::uint64_t{component.width_in_blocks} + cinfo.max_h_samp_factor,
                         std::uint64_t{component.height_in_blocks} + cinfo.max_v_samp_factor, 128, &blocks)) {
             return false;
         }
@@ -175,11 +177,11 @@ public:
         info_.type = SampleType::U8;
         info_.max_value = 255;
 
-        const std::uint64_t available = AvailableMemoryBytes();
+        const std::uint64_t available = platform::AvailableMemoryBytes();
         if (multiple_scans) {
             std::uint64_t bytes = 0;
             const bool fits = CoefficientBytes(cinfo_, &bytes);
-            if (const HRESULT hr = CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
+            if (const HRESULT hr = platform::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
         }
         // libjpeg then refuses, rather than makes, any allocation beyond that.
         cinfo_.mem->max_memory_to_use = static_cast<long>(std::min<std::uint64_t>(available, LONG_MAX));
@@ -216,3 +218,5 @@ HRESULT OpenJpegSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     *source = std::move(jpeg);
     return S_OK;
 }
+
+}  // namespace image

@@ -7,6 +7,8 @@
 #include "open_image.h"
 #include "texel_sinks.h"
 
+namespace image {
+
 namespace {
 
 HRESULT Load(const char* path, std::uint32_t width, std::uint32_t height, float* texels) {
@@ -31,3 +33,5 @@ HRESULT LoadImageScaled(const char* path, std::uint32_t width, std::uint32_t hei
         return E_FAIL;
     }
 }
+
+}  // namespace image

@@ -4,6 +4,8 @@
 
 #include "platform/image/image_file.h"
 
+namespace image {
+
 namespace {
 
 // Real headers are a few dozen bytes; comments may make them longer, but not this long.
@@ -55,3 +57,5 @@ bool ParseNetpbmUnsigned(const std::string& field, std::uint32_t max, std::uint3
     *value = static_cast<std::uint32_t>(v);
     return true;
 }
+
+}  // namespace image

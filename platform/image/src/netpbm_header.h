@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace image {
+
 class ImageFile;
 
 struct NetpbmHeader {
@@ -19,3 +21,5 @@ bool ReadNetpbmHeader(ImageFile& file, unsigned field_count, bool allow_comments
 
 // A decimal field in [1, max]; false for anything else (signs, overflow, letters).
 bool ParseNetpbmUnsigned(const std::string& field, std::uint32_t max, std::uint32_t* value);
+
+}  // namespace image

@@ -15,6 +15,8 @@
 #include "stb_decoder.h"
 #include "tiff_decoder.h"
 
+namespace image {
+
 namespace {
 
 HRESULT OpenDetected(ImageFile& file, ImageFormat format, std::unique_ptr<RowSource>* source) {
@@ -67,3 +69,5 @@ HRESULT OpenImageSource(ImageFile& file, RawSample raw, std::unique_ptr<RowSourc
     if (info.width == 0 || info.height == 0) return D3DXERR_INVALIDDATA;
     return S_OK;
 }
+
+}  // namespace image

@@ -5,6 +5,8 @@
 #include "raw_decoder.h"
 #include "platform/image/row_source.h"
 
+namespace image {
+
 class ImageFile;
 
 // S_OK with a source positioned at the top row; D3DXERR_INVALIDDATA for content no
@@ -12,3 +14,5 @@ class ImageFile;
 // `raw` is the RAW sample the file's name calls for (RawSampleFromName): the file is
 // read as RAW when no other format's decoder takes its content.
 HRESULT OpenImageSource(ImageFile& file, RawSample raw, std::unique_ptr<RowSource>* source);
+
+}  // namespace image

@@ -8,6 +8,8 @@
 #include "platform/memory_budget.h"
 #include "netpbm_header.h"
 
+namespace image {
+
 namespace {
 
 class PfmSource final : public RowSource {
@@ -64,7 +66,7 @@ HRESULT OpenPfmSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     info.type = SampleType::F32;
 
     std::uint64_t data_bytes = 0;
-    if (!CheckedMul(info.RowBytes(), info.height, &data_bytes) || header.data_offset > file.Size() ||
+    if (!platform::CheckedMul(info.RowBytes(), info.height, &data_bytes) || header.data_offset > file.Size() ||
         data_bytes > file.Size() - header.data_offset) {
         return D3DXERR_INVALIDDATA;
     }
@@ -73,3 +75,5 @@ HRESULT OpenPfmSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     *source = std::make_unique<PfmSource>(file, info, header.data_offset, swap);
     return S_OK;
 }
+
+}  // namespace image

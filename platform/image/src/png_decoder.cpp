@@ -10,6 +10,8 @@
 #include "platform/image/image_file.h"
 #include "platform/memory_budget.h"
 
+namespace image {
+
 namespace {
 
 // libpng reports errors by longjmp. The functions below that call setjmp are plain:
@@ -110,16 +112,16 @@ public:
         // A file too small for the filtered rows it claims is cut short: fail before
         // doing any work on it.
         std::uint64_t filtered_bytes = 0;
-        if (!CheckedMul(header.row_bytes + 1, header.height, &filtered_bytes) ||
-            filtered_bytes / kMaxDeflateRatio > file.Size()) {
+        if (!platform::CheckedMul(header.row_bytes + 1, header.height, &filtered_bytes) ||
+            filtered_bytes / platform::kMaxDeflateRatio > file.Size()) {
             return D3DXERR_INVALIDDATA;
         }
 
         if (header.passes > 1) {
             // Interlaced images come out whole, so they need the whole native image.
             std::uint64_t bytes = 0;
-            const bool fits = CheckedMul(header.row_bytes, header.height, &bytes);
-            if (const HRESULT hr = CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
+            const bool fits = platform::CheckedMul(header.row_bytes, header.height, &bytes);
+            if (const HRESULT hr = platform::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
             whole_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(bytes));
             std::vector<png_bytep> rows(header.height);
             for (png_uint_32 y = 0; y < header.height; ++y) rows[y] = whole_.get() + y * header.row_bytes;
@@ -155,3 +157,5 @@ HRESULT OpenPngSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     *source = std::move(png);
     return S_OK;
 }
+
+}  // namespace image

@@ -6,6 +6,8 @@
 #include "platform/memory_budget.h"
 #include "netpbm_header.h"
 
+namespace image {
+
 namespace {
 
 class PnmSource final : public RowSource {
@@ -42,7 +44,7 @@ HRESULT OpenPnmSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
 
     // The samples are stored raw: a file shorter than they need is truncated.
     std::uint64_t data_bytes = 0;
-    if (!CheckedMul(info.RowBytes(), info.height, &data_bytes) || header.data_offset > file.Size() ||
+    if (!platform::CheckedMul(info.RowBytes(), info.height, &data_bytes) || header.data_offset > file.Size() ||
         data_bytes > file.Size() - header.data_offset) {
         return D3DXERR_INVALIDDATA;
     }
@@ -50,3 +52,5 @@ HRESULT OpenPnmSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     *source = std::make_unique<PnmSource>(file, info);
     return S_OK;
 }
+
+}  // namespace image

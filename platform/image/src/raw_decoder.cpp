@@ -8,6 +8,8 @@
 
 #include "platform/image/image_file.h"
 
+namespace image {
+
 namespace {
 
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
@@ -91,3 +93,5 @@ HRESULT OpenRawSource(ImageFile& file, RawSample sample, std::unique_ptr<RowSour
     *source = std::make_unique<RawSource>(file, info);
     return S_OK;
 }
+
+}  // namespace image

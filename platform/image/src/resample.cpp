@@ -4,6 +4,8 @@
 
 #include "platform/memory_budget.h"
 
+namespace image {
+
 namespace {
 
 using Wide = unsigned __int128;  // positions are products of two 32-bit sizes
@@ -95,9 +97,9 @@ std::vector<AxisTap> MakeAxisTaps(std::uint32_t source_size, std::uint32_t targe
 std::uint64_t ResamplerBytes(const ImageInfo& info, std::uint32_t width, std::uint32_t height, bool* overflowed) {
     const std::uint64_t channels = info.Channels();
     std::uint64_t source_row = 0, target_rows = 0, taps = 0, table = 0;
-    *overflowed = !CheckedMul(info.width, channels, sizeof(float), &source_row) ||
-                  !CheckedMul(width, channels, 3 * sizeof(double), &target_rows) ||
-                  !CheckedMul(std::uint64_t{width} + height, sizeof(AxisTap), &taps);
+    *overflowed = !platform::CheckedMul(info.width, channels, sizeof(float), &source_row) ||
+                  !platform::CheckedMul(width, channels, 3 * sizeof(double), &target_rows) ||
+                  !platform::CheckedMul(std::uint64_t{width} + height, sizeof(AxisTap), &taps);
     table = 65536 * sizeof(float);
     return source_row + target_rows + taps + table;
 }
@@ -191,3 +193,5 @@ void Resampler::PutRow(const std::uint8_t* row) {
 void Resampler::Emit(std::uint32_t target_row, const double* values) {
     ExpandToRgba(info_.layout, values, width_, texels_ + std::size_t{target_row} * width_ * 4);
 }
+
+}  // namespace image

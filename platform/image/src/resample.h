@@ -10,6 +10,8 @@
 #include "platform/image/row_source.h"
 #include "sample_convert.h"
 
+namespace image {
+
 // The source texels one target texel reads along an axis: `count` texels from
 // `first`, the first weighing `first_weight`, the last `last_weight`, the ones
 // between `middle_weight`.
@@ -51,3 +53,5 @@ private:
     std::uint32_t next_source_row_ = 0;
     std::uint32_t next_target_row_ = 0;
 };
+
+}  // namespace image

@@ -12,6 +12,8 @@
 
 #include "platform/memory_budget.h"
 
+namespace image {
+
 namespace {
 
 // Bands of about this many bytes keep both threads busy without much memory.
@@ -155,8 +157,8 @@ HRESULT PumpRows(RowSource& source, RowSink& sink) {
     const auto rows_per_band =
         static_cast<std::uint32_t>(std::clamp<std::size_t>(kBandBytes / row_bytes, 1, info.height));
     std::uint64_t band_bytes = 0;
-    const bool fits = CheckedMul(row_bytes, rows_per_band, kBandCount, &band_bytes);
-    if (const HRESULT hr = CheckFitsInMemory(band_bytes, !fits); hr != S_OK) return hr;
+    const bool fits = platform::CheckedMul(row_bytes, rows_per_band, kBandCount, &band_bytes);
+    if (const HRESULT hr = platform::CheckFitsInMemory(band_bytes, !fits); hr != S_OK) return hr;
 
     BandRing ring(kBandCount, row_bytes * rows_per_band);
     std::unique_ptr<ProducerThread> producer;
@@ -175,3 +177,5 @@ HRESULT PumpRows(RowSource& source, RowSink& sink) {
     producer.reset();
     return ring.Result();
 }
+
+}  // namespace image

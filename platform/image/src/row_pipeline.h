@@ -4,6 +4,8 @@
 
 #include "platform/image/row_source.h"
 
+namespace image {
+
 // Takes the rows of an image, in order, top row first.
 class RowSink {
 public:
@@ -15,3 +17,5 @@ public:
 // Feeds every row of `source` to `sink`. Returns the source's first failure, or
 // E_OUTOFMEMORY when the band buffers do not fit.
 HRESULT PumpRows(RowSource& source, RowSink& sink);
+
+}  // namespace image

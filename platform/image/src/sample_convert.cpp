@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace image {
+
 SampleConverter::SampleConverter(const ImageInfo& info) : type_(info.type), channels_(info.Channels()) {
     if (type_ == SampleType::F32) return;
     // Every possible sample gets an entry, so out-of-range samples (PNM values above
@@ -84,3 +86,5 @@ void ExpandToRgba(ChannelLayout layout, const float* values, std::size_t count, 
 void ExpandToRgba(ChannelLayout layout, const double* values, std::size_t count, float* rgba) {
     Expand(layout, values, count, rgba);
 }
+
+}  // namespace image

@@ -6,6 +6,8 @@
 
 #include "platform/image/row_source.h"
 
+namespace image {
+
 // Integer sample k becomes k / max_value, correctly rounded to float (for 8 bits
 // exactly the float nearest k / 255). Float samples are copied bit for bit.
 class SampleConverter {
@@ -24,3 +26,5 @@ private:
 // `count` texels of `layout` values to red, green, blue and alpha.
 void ExpandToRgba(ChannelLayout layout, const float* values, std::size_t count, float* rgba);
 void ExpandToRgba(ChannelLayout layout, const double* values, std::size_t count, float* rgba);
+
+}  // namespace image

@@ -8,6 +8,8 @@
 #include "platform/image/image_file.h"
 #include "platform/memory_budget.h"
 
+namespace image {
+
 namespace {
 
 // stb_image fills whatever a truncated file lacks with zeros and carries on, so
@@ -100,16 +102,16 @@ HRESULT OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSo
     // in two bytes at best), so a larger claim is a cut-short file; stb_image would
     // fill in the rest with zeros, at the cost of the whole claimed size.
     std::uint64_t texel_count = 0;
-    if (!CheckedMul(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), &texel_count) ||
+    if (!platform::CheckedMul(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), &texel_count) ||
         texel_count / kMaxPixelsPerByte > file.Size()) {
         return D3DXERR_INVALIDDATA;
     }
 
     // stb_image decodes the whole image and may hold a second copy while converting.
     std::uint64_t bytes = 0;
-    const bool fits = CheckedMul(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height),
+    const bool fits = platform::CheckedMul(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height),
                                  static_cast<std::uint64_t>(components) * 2u, &bytes);
-    if (const HRESULT hr = CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
+    if (const HRESULT hr = platform::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
 
     file.Seek(0);
     StbInput input{&file};
@@ -132,3 +134,5 @@ HRESULT OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSo
     *source = std::make_unique<StbSource>(std::move(owned), info);
     return S_OK;
 }
+
+}  // namespace image

@@ -6,6 +6,8 @@
 #include "resample.h"
 #include "sample_convert.h"
 
+namespace image {
+
 namespace {
 
 // Same size: every texel converted on its own, unfiltered.
@@ -42,14 +44,16 @@ HRESULT MakeTexelSink(const ImageInfo& info, std::uint32_t width, std::uint32_t 
                       std::unique_ptr<RowSink>* sink) {
     if (info.width == width && info.height == height) {
         std::uint64_t bytes = 0;
-        const bool fits = CheckedMul(info.width, info.Channels(), sizeof(float), &bytes);
-        if (const HRESULT hr = CheckFitsInMemory(bytes + 65536 * sizeof(float), !fits); hr != S_OK) return hr;
+        const bool fits = platform::CheckedMul(info.width, info.Channels(), sizeof(float), &bytes);
+        if (const HRESULT hr = platform::CheckFitsInMemory(bytes + 65536 * sizeof(float), !fits); hr != S_OK) return hr;
         *sink = std::make_unique<CopySink>(info, texels);
         return S_OK;
     }
     bool overflowed = false;
     const std::uint64_t bytes = ResamplerBytes(info, width, height, &overflowed);
-    if (const HRESULT hr = CheckFitsInMemory(bytes, overflowed); hr != S_OK) return hr;
+    if (const HRESULT hr = platform::CheckFitsInMemory(bytes, overflowed); hr != S_OK) return hr;
     *sink = std::make_unique<Resampler>(info, width, height, texels);
     return S_OK;
 }
+
+}  // namespace image

@@ -12,6 +12,8 @@
 #include "platform/memory_budget.h"
 #include "stored_samples.h"
 
+namespace image {
+
 namespace {
 
 // libtiff talks to the file through these; it never sees the descriptor.
@@ -67,7 +69,7 @@ std::uint64_t MaxCompressionRatio(std::uint16_t compression) {
         case COMPRESSION_NONE: return 1;
         case COMPRESSION_PACKBITS: return 64;
         case COMPRESSION_DEFLATE:
-        case COMPRESSION_ADOBE_DEFLATE: return kMaxDeflateRatio;
+        case COMPRESSION_ADOBE_DEFLATE: return platform::kMaxDeflateRatio;
         case COMPRESSION_LZW: return 4096;
         default: return 65536;
     }
@@ -83,7 +85,7 @@ public:
         if (!options) return E_OUTOFMEMORY;
         TIFFOpenOptionsSetErrorHandlerExtR(options.get(), &SilentHandler, nullptr);
         TIFFOpenOptionsSetWarningHandlerExtR(options.get(), &SilentHandler, nullptr);
-        const std::uint64_t available = AvailableMemoryBytes();
+        const std::uint64_t available = platform::AvailableMemoryBytes();
         TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(),
                                             static_cast<tmsize_t>(std::min<std::uint64_t>(available, INT64_MAX)));
         file.Seek(0);
@@ -131,13 +133,13 @@ public:
         // refuse it before any buffer is sized for the claim.
         max_ratio_ = MaxCompressionRatio(compression);
         std::uint64_t image_bytes = 0;
-        if (!CheckedMul(stored_row_bytes_, height, &image_bytes) || image_bytes / max_ratio_ > file.Size())
+        if (!platform::CheckedMul(stored_row_bytes_, height, &image_bytes) || image_bytes / max_ratio_ > file.Size())
             return D3DXERR_INVALIDDATA;
 
         if (TIFFIsTiled(tiff)) return SetUpTiles(file.Size());
         if (static_cast<std::uint64_t>(TIFFScanlineSize64(tiff)) != stored_row_bytes_) return D3DXERR_INVALIDDATA;
         if (stored_) {
-            if (const HRESULT hr = CheckFitsInMemory(stored_row_bytes_); hr != S_OK) return hr;
+            if (const HRESULT hr = platform::CheckFitsInMemory(stored_row_bytes_); hr != S_OK) return hr;
             staging_.resize(stored_row_bytes_);
         }
         return S_OK;
@@ -188,14 +190,14 @@ private:
         if (tile_width_ == 0 || tile_height_ == 0) return D3DXERR_INVALIDDATA;
         const std::size_t texel_bytes = stored_row_bytes_ / info_.width;
         std::uint64_t tile_bytes = 0;
-        if (!CheckedMul(tile_width_, tile_height_, texel_bytes, &tile_bytes) ||
+        if (!platform::CheckedMul(tile_width_, tile_height_, texel_bytes, &tile_bytes) ||
             static_cast<std::uint64_t>(TIFFTileSize64(tiff)) != tile_bytes || tile_bytes / max_ratio_ > file_size) {
             return D3DXERR_INVALIDDATA;
         }
         // One row of tiles at a time, as stored.
         std::uint64_t band_bytes = 0;
-        const bool fits = CheckedMul(stored_row_bytes_, tile_height_, &band_bytes);
-        if (const HRESULT hr = CheckFitsInMemory(band_bytes + tile_bytes + stored_row_bytes_, !fits); hr != S_OK)
+        const bool fits = platform::CheckedMul(stored_row_bytes_, tile_height_, &band_bytes);
+        if (const HRESULT hr = platform::CheckFitsInMemory(band_bytes + tile_bytes + stored_row_bytes_, !fits); hr != S_OK)
             return hr;
         // Left uninitialised: a file that claims huge tiles and then fails touches little.
         band_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(band_bytes));
@@ -267,3 +269,5 @@ HRESULT OpenTiffSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     *source = std::move(tiff);
     return S_OK;
 }
+
+}  // namespace image

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <new>
 
+namespace platform {
+
 namespace {
 
 // v1 writes "no limit" as the largest page count it can hold (2^63 - 4096);
@@ -237,3 +239,5 @@ const std::vector<MemoryCgroup>& ProcessMemoryCgroups() {
     }();
     return groups;
 }
+
+}  // namespace platform

@@ -8,6 +8,8 @@
 
 #include "platform/cgroup_memory.h"
 
+namespace platform {
+
 bool CheckedMul(std::uint64_t a, std::uint64_t b, std::uint64_t* product) {
     return !__builtin_mul_overflow(a, b, product);
 }
@@ -51,3 +53,5 @@ HRESULT CheckFitsInMemory(std::uint64_t bytes, bool overflowed) {
     if (overflowed || bytes > AvailableMemoryBytes()) return E_OUTOFMEMORY;
     return S_OK;
 }
+
+}  // namespace platform

@@ -8,6 +8,8 @@
 
 #include "platform/memory_budget.h"
 
+namespace platform {
+
 namespace {
 
 // Large textures are walked down their columns, a page or more per step: on 4 KB
@@ -78,3 +80,5 @@ HRESULT PageBuffer::Map(std::size_t bytes, PageBuffer& out) {
     out.size_ = bytes;
     return S_OK;
 }
+
+}  // namespace platform

@@ -8,6 +8,8 @@
 
 #include "platform/errno_result.h"
 
+namespace platform {
+
 namespace {
 
 constexpr int kMaxLinks = 40;  // as many as the kernel follows in one lookup
@@ -56,3 +58,5 @@ HRESULT ResolveSaveTarget(const std::string& name, SaveTarget* target) {
         path = content.front() == '/' ? content : DirectoryOf(path) + "/" + content;
     }
 }
+
+}  // namespace platform

@@ -40,7 +40,7 @@ struct SavedTexture {
         d3d->Release();
     }
     HRESULT save(const std::string& path) {
-        return D3DXSaveTextureToFileW(WidenBytes(path).c_str(), D3DXIFF_DDS, texture, nullptr);
+        return D3DXSaveTextureToFileW(platform::WidenBytes(path).c_str(), D3DXIFF_DDS, texture, nullptr);
     }
     IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = nullptr;
@@ -84,8 +84,8 @@ TEST(SaveTexture, RoundTripThroughTheReader) {
     TempDir dir;
     SavedTexture t(7, 3);
     ASSERT_EQ(t.save(dir.file("round.dds")), S_OK);
-    DecodedImage image;
-    ASSERT_EQ(DecodeImageFile(dir.file("round.dds").c_str(), &image), S_OK);
+    image::DecodedImage image;
+    ASSERT_EQ(image::DecodeImageFile(dir.file("round.dds").c_str(), &image), S_OK);
     ASSERT_EQ(image.width, 7u);
     ASSERT_EQ(image.height, 3u);
     D3DLOCKED_RECT lr{};

@@ -184,7 +184,7 @@ TEST(Texture, ASaveHoldsEveryLevelAsLocksShowIt) {
         for (UINT i = 0; i < size * height * 4; ++i) top[i] = static_cast<float>(i % 101) - 50;
         t->UnlockRect(0);
         const std::string file = dir.file("chain.dds");
-        ASSERT_EQ(D3DXSaveTextureToFileW(WidenBytes(file).c_str(), D3DXIFF_DDS, t, nullptr), S_OK);
+        ASSERT_EQ(D3DXSaveTextureToFileW(platform::WidenBytes(file).c_str(), D3DXIFF_DDS, t, nullptr), S_OK);
         const auto bytes = ReadAll(file);
         std::size_t offset = 128;
         for (UINT level = 0; level < t->GetLevelCount(); ++level) {

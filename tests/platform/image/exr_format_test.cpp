@@ -15,6 +15,8 @@
 #include "stored_samples.h"
 #include "image_fixtures.h"
 
+using image::StoredSample;
+
 namespace {
 
 class ExrFormat : public ::testing::Test {
@@ -101,7 +103,7 @@ std::vector<float> Values(const ExrChannel& channel) {
     } else {
         std::memcpy(native.data(), channel.samples.data(), 4 * n);
     }
-    StoredToFloats(channel.type == Imf::HALF ? StoredSample::F16 : StoredSample::U32, native.data(), n,
+    image::StoredToFloats(channel.type == Imf::HALF ? StoredSample::F16 : StoredSample::U32, native.data(), n,
                    reinterpret_cast<std::uint8_t*>(values.data()));
     return values;
 }

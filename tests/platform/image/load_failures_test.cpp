@@ -483,8 +483,8 @@ TEST_F(ImageFailures, HugeClaimedSizesFailWithoutAllocating) {
     }
     // At its own size the TIFF would take 16 TB of texels, far more than its few
     // bytes can hold even compressed: refused as a cut-short file.
-    DecodedImage image;
-    EXPECT_EQ(DecodeImageFile(dir_.Path("huge.tif").c_str(), &image), D3DXERR_INVALIDDATA);
+    image::DecodedImage image;
+    EXPECT_EQ(image::DecodeImageFile(dir_.Path("huge.tif").c_str(), &image), D3DXERR_INVALIDDATA);
     // Nothing near the claimed sizes was ever touched.
     EXPECT_LT(PeakResidentKiB() - before, 256 * 1024);
 }

@@ -443,13 +443,13 @@ TEST_F(ImageFormats, DecodeImageFileReadsLevelZeroAtItsOwnSize) {
     file.insert(file.end(), lower.begin(), lower.end());
     WriteBytes(dir_.Path("horizon.dds"), file);
 
-    DecodedImage image;
-    ASSERT_EQ(DecodeImageFile(dir_.Path("horizon.dds").c_str(), &image), S_OK);
+    image::DecodedImage image;
+    ASSERT_EQ(image::DecodeImageFile(dir_.Path("horizon.dds").c_str(), &image), S_OK);
     EXPECT_EQ(image.width, 5u);
     EXPECT_EQ(image.height, 3u);
     EXPECT_TRUE(SameBits(image.texels, level0));
 
-    EXPECT_EQ(DecodeImageFile(dir_.Path("absent.dds").c_str(), &image), E_FILE_NOT_FOUND);
+    EXPECT_EQ(image::DecodeImageFile(dir_.Path("absent.dds").c_str(), &image), E_FILE_NOT_FOUND);
     EXPECT_TRUE(image.texels.empty());
 }
 

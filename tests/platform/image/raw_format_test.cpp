@@ -12,6 +12,8 @@
 #include "raw_decoder.h"
 #include "image_fixtures.h"
 
+using image::RawSample;
+
 namespace {
 
 class RawFormat : public ::testing::Test {
@@ -29,7 +31,7 @@ TEST(RawNames, ExtensionsAndTheirSamples) {
         {"raw", RawSample::None},     {"h.r64", RawSample::None},
         {"h.rawx", RawSample::None},  {"", RawSample::None},
     };
-    for (const auto& [name, sample] : cases) EXPECT_EQ(RawSampleFromName(name), sample) << name;
+    for (const auto& [name, sample] : cases) EXPECT_EQ(image::RawSampleFromName(name), sample) << name;
 }
 
 TEST_F(RawFormat, EachSampleLoadsExactlyRowsTopFirst) {

@@ -11,6 +11,8 @@
 #include "stored_samples.h"
 #include "image_fixtures.h"
 
+using image::StoredSample;
+
 namespace {
 
 template <typename T>
@@ -144,7 +146,7 @@ std::vector<float> Values(const Kind& kind, const Bytes& samples) {
     const std::size_t count = samples.size() / (static_cast<std::size_t>(kind.bits) / 8);
     std::vector<float> values(count);
     if (kind.stored) {
-        StoredToFloats(*kind.stored, samples.data(), count, reinterpret_cast<std::uint8_t*>(values.data()));
+        image::StoredToFloats(*kind.stored, samples.data(), count, reinterpret_cast<std::uint8_t*>(values.data()));
     } else if (kind.sample_format == SAMPLEFORMAT_IEEEFP) {
         std::memcpy(values.data(), samples.data(), samples.size());
     } else {

@@ -16,6 +16,9 @@
 #include "platform/direct_writer.h"
 #include "platform/page_buffer.h"
 
+using platform::DirectWriter;
+using platform::PageBuffer;
+
 namespace {
 
 constexpr std::size_t kBlock = DirectWriter::kBlock;

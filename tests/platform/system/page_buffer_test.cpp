@@ -9,6 +9,8 @@
 
 #include "platform/page_buffer.h"
 
+using platform::PageBuffer;
+
 namespace {
 
 constexpr std::size_t kMiB = std::size_t{1} << 20;

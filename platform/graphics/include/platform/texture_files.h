@@ -6,7 +6,11 @@
 
 #include "platform/d3d9.h"
 
+namespace platform {
 class AtomicFile;
+}
+
+namespace graphics {
 
 // DDS files of textures, each written and flushed to disk under a temporary name
 // and given its own name by commit(): the time in which some names hold new
@@ -29,10 +33,12 @@ public:
     HRESULT commit();
 
 private:
-    std::vector<std::unique_ptr<AtomicFile>> files_;
+    std::vector<std::unique_ptr<platform::AtomicFile>> files_;
 };
 
 // S_OK when a save to `destFile` could put a file there: nothing is there, or a
 // regular file, directly or through symbolic links. Otherwise the refusal a save
 // would meet (a directory, device, FIFO or socket in the way, a missing directory).
 HRESULT CheckSaveTarget(const wchar_t* destFile);
+
+}  // namespace graphics

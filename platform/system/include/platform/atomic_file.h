@@ -10,6 +10,8 @@
 #include "platform/termination_signals.h"
 #include "results/result_code.h"
 
+namespace platform {
+
 // Written as an unnamed file beside its target and given the target's name only
 // when complete and flushed, so a failure, a full disk or a killed process never
 // leaves a partial file and never touches a file already there. Where the file
@@ -58,3 +60,5 @@ private:
 // Flushes `directory`, so that a rename into it survives a crash. S_OK where the
 // file system cannot flush directories.
 HRESULT SyncDirectory(const std::string& directory);
+
+}  // namespace platform

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+namespace platform {
+
 enum class CgroupVersion { V1, V2 };
 
 // One memory hierarchy the process belongs to: the directory of its own group
@@ -41,3 +43,5 @@ std::uint64_t CgroupHeadroomBytes(const std::vector<MemoryCgroup>& groups);
 
 // The process's own groups, looked up on first use and kept.
 const std::vector<MemoryCgroup>& ProcessMemoryCgroups();
+
+}  // namespace platform

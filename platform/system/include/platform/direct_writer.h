@@ -6,6 +6,8 @@
 
 #include "results/result_code.h"
 
+namespace platform {
+
 // Hands block-aligned runs of memory straight to the disk (O_DIRECT) where the file
 // system allows it, so that the bulk of a large file neither passes through nor
 // evicts the page cache. Pieces that do not line up with a block, like a header
@@ -43,3 +45,5 @@ private:
     std::size_t staged_ = 0;    // the last `staged_` of them wait in the staging buffer
     std::unique_ptr<unsigned char, void (*)(void*)> staging_;
 };
+
+}  // namespace platform

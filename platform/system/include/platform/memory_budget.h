@@ -4,6 +4,8 @@
 
 #include "results/result_code.h"
 
+namespace platform {
+
 // Deflate packs at most 1032 bytes into one: a file holding less than its decoded
 // size / 1032 is cut short, whatever it claims.
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
@@ -23,3 +25,5 @@ std::uint64_t AvailableMemoryBytes();
 // S_OK when `bytes` more can be allocated now, E_OUTOFMEMORY when not. `overflowed`
 // marks a size whose computation already overflowed.
 HRESULT CheckFitsInMemory(std::uint64_t bytes, bool overflowed = false);
+
+}  // namespace platform

@@ -5,6 +5,8 @@
 
 #include "results/result_code.h"
 
+namespace platform {
+
 // S_OK when `bytes` more fit beside `promised` (handed out, not yet touched) in the
 // memory available now; E_OUTOFMEMORY when not.
 HRESULT FitsInMemory(std::size_t bytes, std::size_t promised);
@@ -34,3 +36,5 @@ private:
     void* data_ = nullptr;
     std::size_t size_ = 0;
 };
+
+}  // namespace platform

@@ -6,6 +6,8 @@
 
 #include "results/result_code.h"
 
+namespace platform {
+
 struct SaveTarget {
     std::string path;           // the name itself, or the file its symbolic links lead to
     bool exists = false;        // a regular file is there now
@@ -22,3 +24,5 @@ HRESULT ResolveSaveTarget(const std::string& name, SaveTarget* target);
 
 // The directory part of a path: "." when it has none.
 std::string DirectoryOf(const std::string& path);
+
+}  // namespace platform

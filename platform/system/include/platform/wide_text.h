@@ -4,9 +4,13 @@
 #include <string>
 #include <string_view>
 
+namespace platform {
+
 // Each byte becomes the wide character of the same value.
 std::wstring WidenBytes(std::string_view bytes);
 
 // The inverse of WidenBytes: characters below 256 become their byte; any other
 // character (only ever from outside the tool) is written as UTF-8.
 std::string NarrowToBytes(std::wstring_view text);
+
+}  // namespace platform

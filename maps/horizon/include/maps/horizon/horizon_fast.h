@@ -7,6 +7,8 @@
 #include "maps/horizon/horizon_kernel.h"
 #include "results/result_code.h"
 
+namespace horizon {
+
 // Optional knobs and counters, for benchmarks and tests.
 struct HorizonFastOptions {
     unsigned threads = 0;                       // 0: one per hardware thread
@@ -22,3 +24,5 @@ struct HorizonFastOptions {
 [[nodiscard]] HRESULT ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
                                          const HorizonSettings& settings, const HorizonProgress& progress,
                                          const HorizonFastOptions& options);
+
+}  // namespace horizon

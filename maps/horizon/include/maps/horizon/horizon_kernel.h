@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <functional>
 
+namespace horizon {
+
 struct HorizonSettings {
     float height;      // metres per unit of the height map's red value
     float heightZero;  // elevation in metres where the red value is 0
@@ -27,7 +29,6 @@ void ComputeHorizonReference(const float* heights, float* out, std::uint32_t wid
                              const HorizonSettings& settings, const HorizonProgress& progress);
 
 // Constants and the value of a winning slope, shared by every implementation.
-namespace horizon {
 
 constexpr double FarDistance = 900000.0;
 constexpr float OpenHorizonValue = 0.999f;

@@ -7,6 +7,10 @@
 
 #include "platform/image/row_source.h"
 
+namespace image {
+
 class ImageFile;
 
 HRESULT OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+
+}  // namespace image

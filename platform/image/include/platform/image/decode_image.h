@@ -5,6 +5,8 @@
 
 #include "results/result_code.h"
 
+namespace image {
+
 struct DecodedImage {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
@@ -15,3 +17,5 @@ struct DecodedImage {
 // LoadImageScaled, without resampling. E_OUTOFMEMORY also when the texels themselves
 // would not fit. `image` is left empty on failure.
 HRESULT DecodeImageFile(const char* path, DecodedImage* image);
+
+}  // namespace image

@@ -7,6 +7,8 @@
 
 #include "results/result_code.h"
 
+namespace image {
+
 class ImageFile {
 public:
     ImageFile() = default;
@@ -42,3 +44,5 @@ private:
     std::uint64_t buffer_offset_ = 0;  // file offset of buffer_[0]
     std::size_t buffer_length_ = 0;
 };
+
+}  // namespace image

@@ -4,6 +4,8 @@
 
 #include "results/result_code.h"
 
+namespace image {
+
 // Decodes the image file at `path` (the bytes of the name, as given) and writes it,
 // scaled to width x height, as float RGBA texels in packed rows into `texels`
 // (width * height * 4 floats, row 0 = the image's top row). The format is found
@@ -16,3 +18,5 @@
 // when the decoded image would not fit in memory (checked before allocating it).
 // `texels` is left unspecified on failure.
 HRESULT LoadImageScaled(const char* path, std::uint32_t width, std::uint32_t height, float* texels);
+
+}  // namespace image

@@ -6,6 +6,8 @@
 
 #include "results/result_code.h"
 
+namespace image {
+
 enum class SampleType : std::uint8_t { U8, U16, F32 };
 
 // How the stored channels become red, green, blue and alpha.
@@ -62,3 +64,5 @@ public:
 protected:
     ImageInfo info_;
 };
+
+}  // namespace image
