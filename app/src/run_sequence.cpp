@@ -91,17 +91,17 @@ int RunTool(int argc, const char* const* argv, const ProcessingSteps& steps) {
         return kExitBadInput;
     }
 
-    if (const HRESULT hr = RunStep(steps.InitDevice, GetDesktopWindow()); hr != S_OK) {
+    if (const HRESULT hr = RunStep(steps.initDevice, GetDesktopWindow()); hr != S_OK) {
         ConsolePrint("ERROR:Can`t create D3DX device.\n");
         FinishRun(hr);
         return 1;
     }
     const StepEntry rest[] = {
-        {steps.LoadTextures, "ERROR:Can`t init textures.\n"},
-        {steps.MixHeightMapAndTreeMap, "ERROR:Can`t split HeightMap with a TreeMap.\n"},
-        {steps.GenerateHorizonMaps, "ERROR:Can`t generate HorizoneMap.\n"},
-        {steps.MixHorizonMapAndTreeMap, "ERROR:Can`t split HorizonMap with a TreeMap.\n"},
-        {steps.WriteHorizonMapFile, "ERROR:Can`t save file.\n"},
+        {steps.loadTextures, "ERROR:Can`t init textures.\n"},
+        {steps.mixHeightMapAndTreeMap, "ERROR:Can`t split HeightMap with a TreeMap.\n"},
+        {steps.generateHorizonMaps, "ERROR:Can`t generate HorizoneMap.\n"},
+        {steps.mixHorizonMapAndTreeMap, "ERROR:Can`t split HorizonMap with a TreeMap.\n"},
+        {steps.writeHorizonMapFile, "ERROR:Can`t save file.\n"},
     };
     for (int i = 0; i < 5; ++i) {
         if (const HRESULT hr = RunStep(rest[i].run); hr != S_OK) {

@@ -79,21 +79,21 @@ class OutputWriter {
 public:
     OutputWriter(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
 
-    bool Png(const std::string& path, const GreyImage& image) {
+    bool writePng(const std::string& path, const GreyImage& image) {
         std::vector<std::uint8_t> bytes;
-        return Finish(path, EncodeGreyPng(image, &bytes), "", bytes);
+        return finish(path, EncodeGreyPng(image, &bytes), "", bytes);
     }
 
-    bool Float(const std::string& path, const FloatChannels& channels) {
+    bool writeFloat(const std::string& path, const FloatChannels& channels) {
         std::vector<std::uint8_t> bytes;
         std::string why;
         const HRESULT hr = FloatFormatOf(path) == FloatFormat::Exr ? EncodeFloatExr(channels, &bytes, &why)
                                                                    : EncodeFloatTiff(channels, &bytes, &why);
-        return Finish(path, hr, why, bytes);
+        return finish(path, hr, why, bytes);
     }
 
 private:
-    bool Finish(const std::string& path, HRESULT encoded, const std::string& why,
+    bool finish(const std::string& path, HRESULT encoded, const std::string& why,
                 const std::vector<std::uint8_t>& bytes) {
         if (encoded != S_OK) {
             Report(err_, "cannot make " + path, encoded, why);
@@ -114,9 +114,9 @@ private:
 int WritePreviews(const ExportOptions& o, const HorizonMap& map, OutputWriter& writer) {
     const GreyImage red = Quantise(HorizonLevels(map, Direction::Forward, o.rangeDegrees), o.shrink, o.bitDepth);
     const GreyImage green = Quantise(HorizonLevels(map, Direction::Backward, o.rangeDegrees), o.shrink, o.bitDepth);
-    const bool ok = writer.Png(o.previewPrefix + ".red.png", red) &&
-                    writer.Png(o.previewPrefix + ".green.png", green) &&
-                    writer.Png(o.previewPrefix + ".both.png", SideBySide(red, green));
+    const bool ok = writer.writePng(o.previewPrefix + ".red.png", red) &&
+                    writer.writePng(o.previewPrefix + ".green.png", green) &&
+                    writer.writePng(o.previewPrefix + ".both.png", SideBySide(red, green));
     return ok ? kExportSuccess : kExportWriteFailed;
 }
 
@@ -128,7 +128,7 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         return kExportBadInput;
     }
     std::vector<float> heights;
-    if (o.NeedsHeightMap()) {
+    if (o.needsHeightMap()) {
         if (const HRESULT hr = LoadHeights(o.heightMap, map, &heights); hr != S_OK) {
             Report(err, "cannot load the height map " + o.heightMap, hr);
             return kExportBadInput;
@@ -147,12 +147,12 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         if (const int code = WritePreviews(o, map, writer); code != kExportSuccess) return code;
     }
     if (!o.heightPng.empty() &&
-        !writer.Png(o.heightPng, Quantise(HeightLevels(heights.data(), map.width, map.height), o.shrink, o.bitDepth)))
+        !writer.writePng(o.heightPng, Quantise(HeightLevels(heights.data(), map.width, map.height), o.shrink, o.bitDepth)))
         return kExportWriteFailed;
     if (!o.channelFiles.empty()) {
         const FloatChannels channels = StoredChannels(map);
         for (const auto& path : o.channelFiles)
-            if (!writer.Float(path, channels)) return kExportWriteFailed;
+            if (!writer.writeFloat(path, channels)) return kExportWriteFailed;
     }
     if (!o.angleFiles.empty()) {
         PrintCounts(out, "forward", angles.forward);
@@ -165,7 +165,7 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
                          kProgram, static_cast<unsigned long long>(unfit));
         const FloatChannels channels = AngleChannels(angles);
         for (const auto& path : o.angleFiles)
-            if (!writer.Float(path, channels)) return kExportWriteFailed;
+            if (!writer.writeFloat(path, channels)) return kExportWriteFailed;
     }
     return kExportSuccess;
 }

@@ -71,31 +71,31 @@ bool HeaderFits(const std::uint8_t* header, std::uint64_t fileBytes, std::string
 
 HRESULT Read(const char* path, HorizonMap* map, std::string* why) {
     image::ImageFile file;
-    if (const HRESULT hr = file.Open(path); hr != S_OK) {
+    if (const HRESULT hr = file.open(path); hr != S_OK) {
         if (hr == D3DXERR_INVALIDDATA) *why = "not a regular file, or empty";
         return hr;
     }
     std::uint8_t header[kHeaderBytes] = {};
-    const std::size_t got = file.Read(header, sizeof header);
+    const std::size_t got = file.read(header, sizeof header);
     if (got < sizeof header) {
         *why = got >= 4 && std::memcmp(header, "DDS ", 4) == 0 ? "cut short inside the DDS header" : "not a DDS file";
         return D3DXERR_INVALIDDATA;
     }
-    if (!HeaderFits(header, file.Size(), why)) return D3DXERR_INVALIDDATA;
-    file.Seek(0);
+    if (!HeaderFits(header, file.size(), why)) return D3DXERR_INVALIDDATA;
+    file.seek(0);
 
     std::unique_ptr<image::RowSource> source;
-    if (image::OpenDdsSource(file, &source) != S_OK || source->Info().RowBytes() != std::size_t{Le32(header + 16)} * 16) {
+    if (image::OpenDdsSource(file, &source) != S_OK || source->info().rowBytes() != std::size_t{Le32(header + 16)} * 16) {
         *why = "the DDS header is inconsistent";
         return D3DXERR_INVALIDDATA;
     }
-    const image::ImageInfo& info = source->Info();
+    const image::ImageInfo& info = source->info();
     const std::uint64_t bytes = std::uint64_t{info.width} * info.height * 16;  // fits: checked against the file
     if (const HRESULT hr = platform::CheckFitsInMemory(bytes); hr != S_OK) return hr;
     HorizonMap read;
     read.texels.resize(static_cast<std::size_t>(bytes / sizeof(float)));
     // Float RGBA rows come through unconverted: the bits as stored.
-    if (source->ReadRows(reinterpret_cast<std::uint8_t*>(read.texels.data()), info.height) != S_OK) {
+    if (source->readRows(reinterpret_cast<std::uint8_t*>(read.texels.data()), info.height) != S_OK) {
         *why = "cut short inside level 0";
         return D3DXERR_INVALIDDATA;
     }

@@ -80,7 +80,7 @@ struct TiffClose {
 
 bool WriteTags(TIFF* tiff, const FloatChannels& channels) {
     const auto samples = static_cast<std::uint16_t>(channels.planes.size());
-    const bool rgb = channels.IsRgb();
+    const bool rgb = channels.isRgb();
     std::string description;
     for (const auto& name : channels.names) description += (description.empty() ? "" : " ") + name;
     std::vector<std::uint16_t> extra(rgb ? 0 : samples - 1u, EXTRASAMPLE_UNSPECIFIED);

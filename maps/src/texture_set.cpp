@@ -41,13 +41,13 @@ HRESULT LoadTextures() {
     HRESULT heights = LoadMap(ToolSettings.HMfname, &TextureSet.HeightMap);
     // Memory may have gone to the tree map beside it: the height map is judged
     // alone, as loading in turn would, and the tree map after it.
-    if (heights == E_OUTOFMEMORY && trees.Discard()) heights = LoadMap(ToolSettings.HMfname, &TextureSet.HeightMap);
+    if (heights == E_OUTOFMEMORY && trees.discard()) heights = LoadMap(ToolSettings.HMfname, &TextureSet.HeightMap);
     if (heights != S_OK) {
         ConsolePrint("ERROR:Can`t load height map.\n");
         return heights;
     }
     ConsolePrint("....");
-    if (const HRESULT hr = trees.Finish(&TextureSet.TreeMap); hr != S_OK) {
+    if (const HRESULT hr = trees.finish(&TextureSet.TreeMap); hr != S_OK) {
         ConsolePrint("ERROR:Can`t load tree map.\n");
         return hr;
     }

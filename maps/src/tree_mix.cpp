@@ -47,7 +47,7 @@ HRESULT ForEachTreeTexel(const char* title, IDirect3DTexture9* target, const cha
 }  // namespace
 
 HRESULT MixHeightMapAndTreeMap() {
-    const double raise = maps::TreeHeightMetres / static_cast<double>(ToolSettings.Height);
+    const double raise = maps::kTreeHeightMetres / static_cast<double>(ToolSettings.Height);
     return ForEachTreeTexel("Mixing height map & tree map", TextureSet.HeightMap,
                             "ERROR:Can`t lock HeightMap texture!\n", [raise](float* texel) {
                                 for (int channel = 0; channel < 3; ++channel)
@@ -57,5 +57,5 @@ HRESULT MixHeightMapAndTreeMap() {
 
 HRESULT MixHorizonMapAndTreeMap() {
     return ForEachTreeTexel("Mixing horizon map & tree map", TextureSet.OutTexture, "ERROR:Can`t lock OutTexture!\n",
-                            [](float* texel) { texel[0] = texel[1] = maps::TreeShadeValue; });
+                            [](float* texel) { texel[0] = texel[1] = maps::kTreeShadeValue; });
 }

@@ -88,13 +88,13 @@ protected:
         journal.clear();
         for (HRESULT& r : stepResults) r = S_OK;
         ToolSettings.resetToDefaults();
-        WriteAll(dir.file("h.png"), "x");
-        WriteAll(dir.file("t.png"), "x");
+        WriteAll(dir_.file("h.png"), "x");
+        WriteAll(dir_.file("t.png"), "x");
     }
     void TearDown() override { ToolSettings.resetToDefaults(); }
 
     int run(std::string* output) {
-        const std::string h = dir.file("h.png"), t = dir.file("t.png");
+        const std::string h = dir_.file("h.png"), t = dir_.file("t.png");
         const char* argv[] = {"umbrascope", "-H", h.c_str(), "-T", t.c_str()};
         testing::internal::CaptureStdout();
         const int code = app::RunTool(5, argv, kFakeSteps);
@@ -102,7 +102,7 @@ protected:
         return code;
     }
 
-    TempDir dir;
+    TempDir dir_;
 };
 
 TEST_F(RunSequence, SuccessRunsEveryStepInOrderAndReleasesInReverse) {

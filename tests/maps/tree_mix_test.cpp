@@ -76,17 +76,17 @@ TEST_F(TreeMix, ShadesExactlyTheRaisedTexels) {
 
     const auto raised = texels(TextureSet.HeightMap);
     const auto shaded = texels(TextureSet.OutTexture);
-    int trees_seen = 0;
+    int treesSeen = 0;
     for (int i = 0; i < 20; ++i) {
         const bool wasRaised = raised[i * 4] != heights[i];
-        trees_seen += wasRaised;
+        treesSeen += wasRaised;
         EXPECT_EQ(shaded[i * 4], wasRaised ? 0.001f : horizon[i * 4]);
         EXPECT_EQ(shaded[i * 4 + 1], wasRaised ? 0.001f : horizon[i * 4 + 1]);
         EXPECT_EQ(shaded[i * 4 + 2], horizon[i * 4 + 2]);
         EXPECT_EQ(shaded[i * 4 + 3], horizon[i * 4 + 3]);
     }
-    EXPECT_GT(trees_seen, 3);
-    EXPECT_LT(trees_seen, 17);
+    EXPECT_GT(treesSeen, 3);
+    EXPECT_LT(treesSeen, 17);
 }
 
 // A texture that is already locked cannot be locked again: each step reports

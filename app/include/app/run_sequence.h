@@ -8,12 +8,12 @@ namespace app {
 // The six processing steps, in the order they run. The tool passes its own; the
 // tests pass fakes.
 struct ProcessingSteps {
-    HRESULT (*InitDevice)(HWND window);
-    HRESULT (*LoadTextures)();
-    HRESULT (*MixHeightMapAndTreeMap)();
-    HRESULT (*GenerateHorizonMaps)();
-    HRESULT (*MixHorizonMapAndTreeMap)();
-    HRESULT (*WriteHorizonMapFile)();
+    HRESULT (*initDevice)(HWND window);
+    HRESULT (*loadTextures)();
+    HRESULT (*mixHeightMapAndTreeMap)();
+    HRESULT (*generateHorizonMaps)();
+    HRESULT (*mixHorizonMapAndTreeMap)();
+    HRESULT (*writeHorizonMapFile)();
 };
 
 // Exit codes: 0 success; 1 to 6 the failing step; 7 no arguments, a command line

@@ -23,7 +23,7 @@ struct ExportOptions {
     // The umbrascope run's Height, HeightZero and TerraSize, with its defaults.
     horizon::HorizonSettings terrain{100.0f, 0.0f, 5000.0f};
 
-    bool NeedsHeightMap() const { return !angleFiles.empty() || !heightPng.empty(); }
+    bool needsHeightMap() const { return !angleFiles.empty() || !heightPng.empty(); }
 };
 
 enum class CommandLineAction : std::uint8_t {

@@ -14,11 +14,11 @@ struct HorizonMap {
     std::uint32_t height = 0;
     std::vector<float> texels;  // red, green, blue, alpha per texel; packed rows, row 0 on top
 
-    float red(std::uint32_t row, std::uint32_t column) const { return texels[Index(row, column)]; }
-    float green(std::uint32_t row, std::uint32_t column) const { return texels[Index(row, column) + 1]; }
+    float red(std::uint32_t row, std::uint32_t column) const { return texels[index(row, column)]; }
+    float green(std::uint32_t row, std::uint32_t column) const { return texels[index(row, column) + 1]; }
 
 private:
-    std::size_t Index(std::uint32_t row, std::uint32_t column) const {
+    std::size_t index(std::uint32_t row, std::uint32_t column) const {
         return (std::size_t{row} * width + column) * 4;
     }
 };

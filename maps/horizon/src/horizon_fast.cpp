@@ -21,16 +21,16 @@ class PanelQueue {
 public:
     explicit PanelQueue(std::uint32_t width) : width_(width), panels_((width + kPanelColumns - 1) / kPanelColumns) {}
 
-    std::uint32_t Panels() const { return panels_; }
-    std::uint64_t ColumnsDone() const { return columnsDone_.load(); }
+    std::uint32_t panels() const { return panels_; }
+    std::uint64_t columnsDone() const { return columnsDone_.load(); }
 
     // Runs one more panel; false when none is left.
-    bool RunOne(PanelWorker& worker) {
+    bool runOne(PanelWorker& worker) {
         const std::uint32_t p = next_.fetch_add(1);
         if (p >= panels_) return false;
         const std::uint32_t first = p * kPanelColumns;
         const std::uint32_t count = std::min(kPanelColumns, width_ - first);
-        worker.Run(first, count);
+        worker.run(first, count);
         columnsDone_.fetch_add(count);
         return true;
     }
@@ -74,12 +74,12 @@ HRESULT ComputeHorizonFast(const float* heights, float* out, std::uint32_t width
                               height,
                               settings,
                               static_cast<float>(settings.terraSize * 0.5),
-                              &forward.Geometry(),
-                              &backward.Geometry()};
+                              &forward.geometry(),
+                              &backward.geometry()};
 
     PanelQueue queue(width);
     unsigned threads = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
-    threads = std::min<unsigned>(threads, queue.Panels());
+    threads = std::min<unsigned>(threads, queue.panels());
 
     // The calling thread works too and reports progress between its panels. Its own
     // worker is needed; a helper that cannot be given its memory or its thread is
@@ -99,7 +99,7 @@ HRESULT ComputeHorizonFast(const float* heights, float* out, std::uint32_t width
         for (std::size_t i = 1; i < workers.size(); ++i) {
             try {
                 helpers.emplace_back([&queue, &worker = *workers[i]] {
-                    while (queue.RunOne(worker)) {
+                    while (queue.runOne(worker)) {
                     }
                 });
             } catch (const std::system_error&) {
@@ -108,13 +108,13 @@ HRESULT ComputeHorizonFast(const float* heights, float* out, std::uint32_t width
                 break;
             }
         }
-        while (queue.RunOne(*workers[0])) report(queue.ColumnsDone());
+        while (queue.runOne(*workers[0])) report(queue.columnsDone());
     }
     report(width);
 
     if (options.samplesEvaluated) {
         std::uint64_t evaluated = 0;
-        for (const auto& worker : workers) evaluated += worker->SamplesEvaluated();
+        for (const auto& worker : workers) evaluated += worker->samplesEvaluated();
         *options.samplesEvaluated = evaluated;
     }
     return S_OK;

@@ -10,8 +10,8 @@ namespace horizon {
 // value is rounded to float where it is stored.
 float ForwardValue(float y0, float z0, float yb, float zb, float halfSize) {
     const float s = (zb - z0) / (yb - y0);
-    const float D = static_cast<float>(s * (FarDistance - y0));
-    const float q = static_cast<float>((z0 + D) / (FarDistance - halfSize));
+    const float farRise = static_cast<float>(s * (kFarDistance - y0));
+    const float q = static_cast<float>((z0 + farRise) / (kFarDistance - halfSize));
     const float q2 = q * q;
     const float sum = static_cast<float>(1.0 + q2);
     const float root = static_cast<float>(std::sqrt(static_cast<double>(sum)));
@@ -20,8 +20,8 @@ float ForwardValue(float y0, float z0, float yb, float zb, float halfSize) {
 
 float BackwardValue(float y0, float z0, float yb, float zb, float halfSize) {
     const float s = (zb - z0) / (y0 - yb);
-    const float D = static_cast<float>(s * (FarDistance + y0));
-    const float q = static_cast<float>((z0 + D) / (FarDistance + halfSize));
+    const float farRise = static_cast<float>(s * (kFarDistance + y0));
+    const float q = static_cast<float>((z0 + farRise) / (kFarDistance + halfSize));
     const float q2 = q * q;
     const float sum = static_cast<float>(1.0 + q2);
     const float root = static_cast<float>(std::sqrt(static_cast<double>(sum)));
@@ -51,7 +51,7 @@ void ComputeHorizonReference(const float* heights, float* out, std::uint32_t wid
                     if (slope > best) best = slope, yb = yk, zb = zk, found = true;
                 }
             }
-            out[at(r, c)] = found ? ForwardValue(y0, z0, yb, zb, halfSize) : OpenHorizonValue;
+            out[at(r, c)] = found ? ForwardValue(y0, z0, yb, zb, halfSize) : kOpenHorizonValue;
         }
         if (progress) progress(++rowsDone);
     }
@@ -70,7 +70,7 @@ void ComputeHorizonReference(const float* heights, float* out, std::uint32_t wid
                     if (slope > best) best = slope, yb = yk, zb = zk, found = true;
                 }
             }
-            out[at(r, c) + 1] = found ? BackwardValue(y0, z0, yb, zb, halfSize) : OpenHorizonValue;
+            out[at(r, c) + 1] = found ? BackwardValue(y0, z0, yb, zb, halfSize) : kOpenHorizonValue;
         }
         if (progress) progress(++rowsDone);
     }

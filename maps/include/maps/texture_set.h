@@ -4,6 +4,8 @@
 
 #include "platform/d3d9.h"
 
+// The fields carry the names the steps' messages give the objects.
+// NOLINTBEGIN(readability-identifier-naming)
 struct TextureSetRecord {
     IDirect3D9* Direct3D = nullptr;
     IDirect3DDevice9* Device = nullptr;
@@ -13,6 +15,7 @@ struct TextureSetRecord {
 };
 
 extern TextureSetRecord TextureSet;
+// NOLINTEND(readability-identifier-naming)
 
 // Creates the graphics object and its device on `window`. 0 or E_FAIL; prints nothing.
 HRESULT InitDevice(HWND window);

@@ -5,11 +5,11 @@
 namespace maps {
 
 // A texel is a tree where the tree map's red value, widened, exceeds this.
-constexpr double TreeThreshold = 0.1;
-constexpr double TreeHeightMetres = 4.0;
-constexpr float TreeShadeValue = 0.001f;
+constexpr double kTreeThreshold = 0.1;
+constexpr double kTreeHeightMetres = 4.0;
+constexpr float kTreeShadeValue = 0.001f;
 
-inline bool IsTree(float treeValue) { return static_cast<double>(treeValue) > TreeThreshold; }
+inline bool IsTree(float treeValue) { return static_cast<double>(treeValue) > kTreeThreshold; }
 
 }  // namespace maps
 

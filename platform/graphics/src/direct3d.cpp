@@ -64,7 +64,7 @@ HRESULT D3DXCreateTexture(IDirect3DDevice9* device, UINT width, UINT height, UIN
     Texture* created = nullptr;
     // Every level of an empty texture is there to be written and saved.
     const HRESULT hr =
-        Texture::Create(dynamic_cast<Device*>(device), width, height, mipLevels, Budget::WholeChain, &created);
+        Texture::create(dynamic_cast<Device*>(device), width, height, mipLevels, Budget::WholeChain, &created);
     if (hr == S_OK) *texture = created;
     return hr;
 }
@@ -78,7 +78,7 @@ HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, const wchar_t* sr
     Texture* target = nullptr;
     // The lower levels of a loaded image are computed only if someone asks for them.
     if (const HRESULT hr =
-            Texture::Create(dynamic_cast<Device*>(device), width, height, mipLevels, Budget::TopLevel, &target);
+            Texture::create(dynamic_cast<Device*>(device), width, height, mipLevels, Budget::TopLevel, &target);
         hr != S_OK)
         return hr;
     std::string path;

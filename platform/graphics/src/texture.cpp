@@ -30,7 +30,7 @@ ULONG Device::Release() {
     return left;
 }
 
-HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, Budget budget, Texture** out) {
+HRESULT Texture::create(Device* device, UINT width, UINT height, UINT levels, Budget budget, Texture** out) {
     if (device == nullptr || out == nullptr || width == 0 || height == 0) return D3DERR_INVALIDCALL;
     const UINT full = FullMipCount(width, height);
     const UINT count = (levels == 0 || levels == D3DX_DEFAULT || levels > full) ? full : levels;
@@ -58,7 +58,7 @@ HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, Bu
         const std::size_t promisedBefore = device->promise(counted);
         HRESULT hr = platform::FitsInMemory(counted, promisedBefore);
         platform::PageBuffer memory;
-        if (hr == S_OK) hr = platform::PageBuffer::Map(mapped, memory);
+        if (hr == S_OK) hr = platform::PageBuffer::map(mapped, memory);
         if (hr == S_OK) {
             if (auto* texture = new (std::nothrow) Texture(device, std::move(chain), std::move(memory))) {
                 texture->chainBytes_ = offset;

@@ -14,10 +14,10 @@ namespace {
 
 HRESULT Decode(const char* path, DecodedImage* image) {
     ImageFile file;
-    if (const HRESULT hr = file.Open(path); hr != S_OK) return hr;
+    if (const HRESULT hr = file.open(path); hr != S_OK) return hr;
     std::unique_ptr<RowSource> source;
     if (const HRESULT hr = OpenImageSource(file, RawSampleFromName(path), &source); hr != S_OK) return hr;
-    const ImageInfo& info = source->Info();
+    const ImageInfo& info = source->info();
 
     std::uint64_t bytes = 0;
     const bool fits = platform::CheckedMul(info.width, info.height, 4 * sizeof(float), &bytes);

@@ -11,7 +11,7 @@ class RowSink {
 public:
     virtual ~RowSink() = default;
     // `count` packed rows in the source's native layout. Must not throw.
-    virtual void PutRows(const std::uint8_t* rows, std::uint32_t count) = 0;
+    virtual void putRows(const std::uint8_t* rows, std::uint32_t count) = 0;
 };
 
 // Feeds every row of `source` to `sink`. Returns the source's first failure, or

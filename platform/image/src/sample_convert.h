@@ -8,14 +8,14 @@
 
 namespace image {
 
-// Integer sample k becomes k / max_value, correctly rounded to float (for 8 bits
+// Integer sample k becomes k / maxValue, correctly rounded to float (for 8 bits
 // exactly the float nearest k / 255). Float samples are copied bit for bit.
 class SampleConverter {
 public:
     explicit SampleConverter(const ImageInfo& info);
 
-    // `count` texels of a native row to Channels() floats each.
-    void ToFloats(const std::uint8_t* native, std::size_t count, float* values) const;
+    // `count` texels of a native row to channels() floats each.
+    void toFloats(const std::uint8_t* native, std::size_t count, float* values) const;
 
 private:
     SampleType type_;

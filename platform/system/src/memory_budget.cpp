@@ -36,9 +36,9 @@ std::uint64_t SystemAvailableBytes() {
     std::uint64_t bytes = 0;
     if (ReadMemAvailable(&bytes)) return bytes;
     const long pages = sysconf(_SC_AVPHYS_PAGES);
-    const long page_size = sysconf(_SC_PAGESIZE);
-    if (pages <= 0 || page_size <= 0) return 0;
-    if (!CheckedMul(static_cast<std::uint64_t>(pages), static_cast<std::uint64_t>(page_size), &bytes))
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return 0;
+    if (!CheckedMul(static_cast<std::uint64_t>(pages), static_cast<std::uint64_t>(pageSize), &bytes))
         return UINT64_MAX;
     return bytes;
 }

@@ -6,6 +6,8 @@ using HRESULT = std::int32_t;
 
 constexpr HRESULT ResultFromBits(std::uint32_t bits) { return static_cast<HRESULT>(bits); }
 
+// The platform's names of the codes.
+// NOLINTBEGIN(readability-identifier-naming)
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT E_FAIL = ResultFromBits(0x80004005u);
 constexpr HRESULT E_OUTOFMEMORY = ResultFromBits(0x8007000Eu);
@@ -19,5 +21,6 @@ constexpr HRESULT E_NAME_TOO_LONG = ResultFromBits(0x800700CEu);
 constexpr HRESULT D3DERR_INVALIDCALL = ResultFromBits(0x8876086Cu);
 constexpr HRESULT D3DERR_NOTAVAILABLE = ResultFromBits(0x8876086Au);
 constexpr HRESULT D3DXERR_INVALIDDATA = ResultFromBits(0x88760B59u);
+// NOLINTEND(readability-identifier-naming)
 
 constexpr bool Succeeded(HRESULT r) { return r >= 0; }

@@ -126,12 +126,12 @@ TEST(CgroupMemory, ParsesLimitsUsagesAndTheReclaimableCache) {
 class GroupFiles : public testing::Test {
 protected:
     std::string level(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files) {
-        const std::string dir = root.file(path);
+        std::string dir = root_.file(path);
         std::filesystem::create_directories(dir);
         for (const auto& [name, text] : files) std::ofstream(dir + "/" + name, std::ios::binary) << text;
         return dir;
     }
-    TempDir root;
+    TempDir root_;
 };
 
 TEST_F(GroupFiles, TheLeastHeadroomOverEveryLevelBinds) {
@@ -161,7 +161,7 @@ TEST_F(GroupFiles, WhatCannotBeReadSetsNoLimit) {
     const std::string noUsage = level("a", {{"memory.max", "1000\n"}});
     const std::string garbled = level("b", {{"memory.max", "lots\n"}, {"memory.current", "10\n"}});
     const std::string emptyLimit = level("c", {{"memory.max", ""}, {"memory.current", "10\n"}});
-    const MemoryCgroup groups{CgroupVersion::V2, {noUsage, garbled, emptyLimit, root.file("missing")}};
+    const MemoryCgroup groups{CgroupVersion::V2, {noUsage, garbled, emptyLimit, root_.file("missing")}};
     EXPECT_EQ(platform::CgroupHeadroomBytes({groups}), UINT64_MAX);
     EXPECT_EQ(platform::CgroupHeadroomBytes({}), UINT64_MAX);
 }

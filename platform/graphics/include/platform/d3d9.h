@@ -6,6 +6,9 @@
 #include "platform/console.h"
 #include "results/result_code.h"
 
+// The platform's own names, spelt as the platform spells them.
+// NOLINTBEGIN(readability-identifier-naming)
+
 using UINT = unsigned int;
 using DWORD = std::uint32_t;
 using ULONG = std::uint32_t;
@@ -112,3 +115,5 @@ HRESULT D3DXCreateTexture(IDirect3DDevice9* device, UINT width, UINT height, UIN
 // or not at all: it is written beside the target and renamed over it at the end.
 HRESULT D3DXSaveTextureToFileW(const wchar_t* destFile, D3DXIMAGE_FILEFORMAT format, IDirect3DBaseTexture9* texture,
                                const void* palette);
+
+// NOLINTEND(readability-identifier-naming)

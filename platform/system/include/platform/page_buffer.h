@@ -23,11 +23,11 @@ public:
     // S_OK, or E_OUTOFMEMORY when `bytes` plus `promised` (memory already handed
     // out but not yet touched) exceeds the memory available now, or the mapping
     // fails; `out` is unchanged then.
-    static HRESULT Allocate(std::size_t bytes, std::size_t promised, PageBuffer& out);
+    static HRESULT allocate(std::size_t bytes, std::size_t promised, PageBuffer& out);
 
     // Maps `bytes` without asking the budget, for callers that check what they will
     // touch themselves (FitsInMemory). S_OK, or E_OUTOFMEMORY; `out` unchanged then.
-    static HRESULT Map(std::size_t bytes, PageBuffer& out);
+    static HRESULT map(std::size_t bytes, PageBuffer& out);
 
     void* data() const { return data_; }
     std::size_t size() const { return size_; }

@@ -30,8 +30,8 @@ void ComputeHorizonReference(const float* heights, float* out, std::uint32_t wid
 
 // Constants and the value of a winning slope, shared by every implementation.
 
-constexpr double FarDistance = 900000.0;
-constexpr float OpenHorizonValue = 0.999f;
+constexpr double kFarDistance = 900000.0;
+constexpr float kOpenHorizonValue = 0.999f;
 
 inline float Elevation(const HorizonSettings& s, float h) { return s.heightZero + s.height * h; }
 

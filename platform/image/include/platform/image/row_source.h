@@ -43,23 +43,23 @@ struct ImageInfo {
     std::uint32_t height = 0;
     ChannelLayout layout = ChannelLayout::Grey;
     SampleType type = SampleType::U8;
-    // Integer samples k stand for k / max_value (255 or 65535 except in PNM files).
-    std::uint32_t max_value = 255;
+    // Integer samples k stand for k / maxValue (255 or 65535 except in PNM files).
+    std::uint32_t maxValue = 255;
 
-    unsigned Channels() const { return ChannelCount(layout); }
+    unsigned channels() const { return ChannelCount(layout); }
     // Bytes of one packed row; the decoders check that it fits in memory.
-    std::size_t RowBytes() const { return std::size_t{width} * Channels() * SampleBytes(type); }
+    std::size_t rowBytes() const { return std::size_t{width} * channels() * SampleBytes(type); }
 };
 
 class RowSource {
 public:
     virtual ~RowSource() = default;
 
-    const ImageInfo& Info() const { return info_; }
+    const ImageInfo& info() const { return info_; }
 
-    // Decodes the next `count` rows into `destination` (packed, RowBytes() apart).
+    // Decodes the next `count` rows into `destination` (packed, rowBytes() apart).
     // S_OK, or D3DXERR_INVALIDDATA / E_OUTOFMEMORY; after a failure nothing more is read.
-    virtual HRESULT ReadRows(std::uint8_t* destination, std::uint32_t count) = 0;
+    virtual HRESULT readRows(std::uint8_t* destination, std::uint32_t count) = 0;
 
 protected:
     ImageInfo info_;
