@@ -4,6 +4,7 @@
 #include "maps/horizon/horizon_fast.h"
 #include "maps/texture_set.h"
 #include "platform/console.h"
+#include "platform/level_lock.h"
 
 namespace {
 
@@ -16,12 +17,14 @@ HRESULT GenerateHorizonMaps() {
     D3DSURFACE_DESC heightDesc{}, outDesc{};
     TextureSet.HeightMap->GetLevelDesc(0, &heightDesc);
     TextureSet.OutTexture->GetLevelDesc(0, &outDesc);
-    D3DLOCKED_RECT heights{}, out{};
-    if (TextureSet.HeightMap->LockRect(0, &heights, nullptr, 0) != S_OK) {
+    // A failed second lock, or anything that ends the step early, releases the first.
+    graphics::LevelLock heights(TextureSet.HeightMap, 0, 0);
+    if (heights.result() != S_OK) {
         ConsolePrint("ERROR:Can`t lock HeightMap texture!\n");
         return E_FAIL;
     }
-    if (TextureSet.OutTexture->LockRect(0, &out, nullptr, 0) != S_OK) {
+    graphics::LevelLock out(TextureSet.OutTexture, 0, 0);
+    if (out.result() != S_OK) {
         ConsolePrint("ERROR:Can`t lock OutTexture!\n");
         return E_FAIL;
     }
@@ -33,11 +36,11 @@ HRESULT GenerateHorizonMaps() {
         for (; dotsPrinted < rowsDone / kRowsPerDot; ++dotsPrinted) ConsolePrint(".");
     };
     const horizon::HorizonSettings settings{ToolSettings.Height, ToolSettings.HeightZero, ToolSettings.TerraSize};
-    const HRESULT hr = horizon::ComputeHorizonFast(static_cast<const float*>(heights.pBits), static_cast<float*>(out.pBits),
-                                          heightDesc.Width, heightDesc.Height, settings, progress);
+    const HRESULT hr = horizon::ComputeHorizonFast(static_cast<const float*>(heights.bits()), static_cast<float*>(out.bits()),
+                                                   heightDesc.Width, heightDesc.Height, settings, progress);
 
-    TextureSet.HeightMap->UnlockRect(0);
-    TextureSet.OutTexture->UnlockRect(0);
+    heights.unlock();
+    out.unlock();
     if (hr != S_OK) return hr;  // the run reports it, on this console line
     ConsolePrint(".");
     ConsolePrint("OK\n");
