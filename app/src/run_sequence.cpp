@@ -21,7 +21,7 @@ struct StepEntry {
 
 // Intake, copy and validation: E_FAIL when the command line or the settings are
 // refused, E_OUTOFMEMORY when the texts they need cannot be had.
-HRESULT TakeSettings(int argc, const char* const* argv) {
+[[nodiscard]] HRESULT TakeSettings(int argc, const char* const* argv) {
     try {
         if (!TakeCommandLine(argc, argv)) return E_FAIL;
         CopyParsedValues();
@@ -33,7 +33,7 @@ HRESULT TakeSettings(int argc, const char* const* argv) {
 
 // A step that lets exhausted memory escape fails with it, like one that returns it.
 template <class Step, class... Args>
-HRESULT RunStep(Step step, Args... args) {
+[[nodiscard]] HRESULT RunStep(Step step, Args... args) {
     try {
         return step(args...);
     } catch (const std::bad_alloc&) {

@@ -31,7 +31,7 @@ void Report(std::FILE* err, const std::string& what, HRESULT result, const std::
     std::fprintf(err, "%s: %s: %s\n", kProgram, what.c_str(), why.empty() ? Describe(result).c_str() : why.c_str());
 }
 
-HRESULT LoadHeights(const std::string& path, const HorizonMap& map, std::vector<float>* heights) {
+[[nodiscard]] HRESULT LoadHeights(const std::string& path, const HorizonMap& map, std::vector<float>* heights) {
     std::uint64_t bytes = 0;
     const bool fits = platform::CheckedMul(map.width, map.height, 4 * sizeof(float), &bytes);
     if (const HRESULT hr = platform::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
@@ -79,12 +79,12 @@ class OutputWriter {
 public:
     OutputWriter(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
 
-    bool writePng(const std::string& path, const GreyImage& image) {
+    [[nodiscard]] bool writePng(const std::string& path, const GreyImage& image) {
         std::vector<std::uint8_t> bytes;
         return finish(path, EncodeGreyPng(image, &bytes), "", bytes);
     }
 
-    bool writeFloat(const std::string& path, const FloatChannels& channels) {
+    [[nodiscard]] bool writeFloat(const std::string& path, const FloatChannels& channels) {
         std::vector<std::uint8_t> bytes;
         std::string why;
         const HRESULT hr = FloatFormatOf(path) == FloatFormat::Exr ? EncodeFloatExr(channels, &bytes, &why)
@@ -93,7 +93,7 @@ public:
     }
 
 private:
-    bool finish(const std::string& path, HRESULT encoded, const std::string& why,
+    [[nodiscard]] bool finish(const std::string& path, HRESULT encoded, const std::string& why,
                 const std::vector<std::uint8_t>& bytes) {
         if (encoded != S_OK) {
             Report(err_, "cannot make " + path, encoded, why);

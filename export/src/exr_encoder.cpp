@@ -43,7 +43,7 @@ private:
 };
 
 // False when memory ran out where the library could not say so.
-bool Encode(const FloatChannels& channels, std::vector<std::uint8_t>* bytes) {
+[[nodiscard]] bool Encode(const FloatChannels& channels, std::vector<std::uint8_t>* bytes) {
     Imf::Header header(static_cast<int>(channels.width), static_cast<int>(channels.height));
     header.compression() = Imf::ZIP_COMPRESSION;
     Imf::FrameBuffer frame;

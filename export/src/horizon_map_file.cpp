@@ -35,7 +35,7 @@ std::string FourCcText(std::uint32_t fourCc) {
 
 // The checks of the header whose failures deserve their own words; the shared DDS
 // decoder repeats the structural ones.
-bool HeaderFits(const std::uint8_t* header, std::uint64_t fileBytes, std::string* why) {
+[[nodiscard]] bool HeaderFits(const std::uint8_t* header, std::uint64_t fileBytes, std::string* why) {
     if (std::memcmp(header, "DDS ", 4) != 0 || Le32(header + 4) != 124 || Le32(header + 76) != 32) {
         *why = "not a DDS file";
         return false;
@@ -69,7 +69,7 @@ bool HeaderFits(const std::uint8_t* header, std::uint64_t fileBytes, std::string
     return true;
 }
 
-HRESULT Read(const char* path, HorizonMap* map, std::string* why) {
+[[nodiscard]] HRESULT Read(const char* path, HorizonMap* map, std::string* why) {
     image::ImageFile file;
     if (const HRESULT hr = file.open(path); hr != S_OK) {
         if (hr == D3DXERR_INVALIDDATA) *why = "not a regular file, or empty";

@@ -78,7 +78,7 @@ struct TiffClose {
     void operator()(TIFF* tiff) const { TIFFClose(tiff); }
 };
 
-bool WriteTags(TIFF* tiff, const FloatChannels& channels) {
+[[nodiscard]] bool WriteTags(TIFF* tiff, const FloatChannels& channels) {
     const auto samples = static_cast<std::uint16_t>(channels.planes.size());
     const bool rgb = channels.isRgb();
     std::string description;
@@ -100,7 +100,7 @@ bool WriteTags(TIFF* tiff, const FloatChannels& channels) {
     return ok;
 }
 
-bool WriteRows(TIFF* tiff, const FloatChannels& channels) {
+[[nodiscard]] bool WriteRows(TIFF* tiff, const FloatChannels& channels) {
     const std::size_t samples = channels.planes.size();
     std::vector<float> row(std::size_t{channels.width} * samples);
     for (std::uint32_t r = 0; r < channels.height; ++r) {

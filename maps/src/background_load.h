@@ -31,7 +31,7 @@ public:
     // (null when the load failed). A load that ran out of memory beside the other
     // map is made once more, in turn, as loading one after the other would have
     // made it. Once only.
-    HRESULT finish(IDirect3DTexture9** texture);
+    [[nodiscard]] HRESULT finish(IDirect3DTexture9** texture);
 
 private:
     void run();

@@ -15,8 +15,9 @@ constexpr std::uint64_t kRowsPerDot = 101;
 HRESULT GenerateHorizonMaps() {
     ConsolePrint("Generating Horizon maps optimized");
     D3DSURFACE_DESC heightDesc{}, outDesc{};
-    TextureSet.HeightMap->GetLevelDesc(0, &heightDesc);
-    TextureSet.OutTexture->GetLevelDesc(0, &outDesc);
+    // The sizes are taken as the descriptions give them; their results are not looked at.
+    (void)TextureSet.HeightMap->GetLevelDesc(0, &heightDesc);
+    (void)TextureSet.OutTexture->GetLevelDesc(0, &outDesc);
     // A failed second lock, or anything that ends the step early, releases the first.
     graphics::LevelLock heights(TextureSet.HeightMap, 0, 0);
     if (heights.result() != S_OK) {

@@ -23,7 +23,7 @@ HRESULT InitDevice(HWND window) {
 
 namespace {
 
-HRESULT LoadMap(const std::wstring& name, IDirect3DTexture9** texture) {
+[[nodiscard]] HRESULT LoadMap(const std::wstring& name, IDirect3DTexture9** texture) {
     const auto size = static_cast<UINT>(ToolSettings.OutRez);
     return D3DXCreateTextureFromFileExW(TextureSet.Device, name.c_str(), size, size, 0, 0, D3DFMT_A32B32G32R32F,
                                         D3DPOOL_SYSTEMMEM, D3DX_FILTER_TRIANGLE, D3DX_FILTER_TRIANGLE, 0, nullptr,
@@ -80,7 +80,8 @@ HRESULT WriteHorizonMapFile() {
     }
     ConsolePrint("...");
     if (files.save(companion.c_str(), TextureSet.OutTexture) != S_OK) {
-        files.commit();  // the first file stays
+        // The first file stays; the step fails with E_FAIL whatever its commit gives.
+        (void)files.commit();
         ConsolePrint("ERROR:Can`t save HorizonMap texture!\n");
         return E_FAIL;
     }

@@ -15,11 +15,12 @@ namespace {
 // tree map's size; all three textures share it. A failed second lock releases the
 // first.
 template <class Change>
-HRESULT ForEachTreeTexel(const char* title, IDirect3DTexture9* target, const char* targetLockError, Change change) {
+[[nodiscard]] HRESULT ForEachTreeTexel(const char* title, IDirect3DTexture9* target, const char* targetLockError, Change change) {
     ConsolePrint("%s", title);
     D3DSURFACE_DESC targetDesc{}, treeDesc{};
-    target->GetLevelDesc(0, &targetDesc);
-    TextureSet.TreeMap->GetLevelDesc(0, &treeDesc);
+    // The sizes are taken as the descriptions give them; their results are not looked at.
+    (void)target->GetLevelDesc(0, &targetDesc);
+    (void)TextureSet.TreeMap->GetLevelDesc(0, &treeDesc);
     graphics::LevelLock targetLock(target, 0, 0);
     if (targetLock.result() != S_OK) {
         ConsolePrint("%s", targetLockError);

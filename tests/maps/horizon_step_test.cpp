@@ -103,7 +103,7 @@ TEST_F(HorizonStep, LockFailures) {
         for (IDirect3DTexture9* t : {TextureSet.HeightMap, TextureSet.OutTexture}) {
             D3DLOCKED_RECT again{};
             EXPECT_EQ(t->LockRect(0, &again, nullptr, 0), S_OK) << c.output;
-            t->UnlockRect(0);
+            EXPECT_EQ(t->UnlockRect(0), S_OK);
         }
     }
 }
@@ -123,7 +123,7 @@ TEST_F(HorizonStep, OutOfMemoryUnlocksAndReturnsIt) {
     for (IDirect3DTexture9* t : {TextureSet.HeightMap, TextureSet.OutTexture}) {
         D3DLOCKED_RECT lock{};
         EXPECT_EQ(t->LockRect(0, &lock, nullptr, 0), S_OK);
-        t->UnlockRect(0);
+        EXPECT_EQ(t->UnlockRect(0), S_OK);
     }
 }
 

@@ -95,7 +95,7 @@ protected:
         EXPECT_EQ(texture->LockRect(0, &lock, nullptr, D3DLOCK_READONLY), S_OK);
         const auto* texels = static_cast<const float*>(lock.pBits);
         std::vector<float> copy(texels, texels + std::size_t{1024} * 1024 * 4);
-        texture->UnlockRect(0);
+        EXPECT_EQ(texture->UnlockRect(0), S_OK);
         return copy;
     }
 

@@ -118,7 +118,7 @@ TEST_F(TreeMix, LockFailures) {
         for (IDirect3DTexture9* t : {TextureSet.HeightMap, TextureSet.TreeMap, TextureSet.OutTexture}) {
             D3DLOCKED_RECT again{};
             EXPECT_EQ(t->LockRect(0, &again, nullptr, 0), S_OK) << c.output;
-            t->UnlockRect(0);
+            EXPECT_EQ(t->UnlockRect(0), S_OK);
         }
     }
     EXPECT_EQ(texels(TextureSet.HeightMap), heightsBefore);

@@ -8,7 +8,7 @@ namespace app {
 // Declares the seven parameters; prints the usage text when there is no argument,
 // or the error line, caret line and message when the command line does not parse.
 // True when it parsed.
-bool TakeCommandLine(int argc, const char* const* argv);
+[[nodiscard]] bool TakeCommandLine(int argc, const char* const* argv);
 
 // Copies the parsed values into ToolSettings; an empty value keeps the default.
 void CopyParsedValues();

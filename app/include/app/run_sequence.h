@@ -21,7 +21,7 @@ struct ProcessingSteps {
 constexpr int kExitBadInput = 7;
 
 // Runs the tool once and returns the exit code.
-int RunTool(int argc, const char* const* argv, const ProcessingSteps& steps);
+[[nodiscard]] int RunTool(int argc, const char* const* argv, const ProcessingSteps& steps);
 
 }  // namespace app
 

@@ -29,7 +29,7 @@ struct AngleMaps {
 // read), `terrain`: the Height, HeightZero and TerraSize of the run. Positions and
 // elevations are computed in floats exactly as the run computed them.
 // S_OK, or E_OUTOFMEMORY.
-HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
+[[nodiscard]] HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
                          AngleMaps* angles);
 
 }  // namespace exporter

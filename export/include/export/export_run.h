@@ -16,9 +16,9 @@ constexpr int kExportBadCommand = 7;    // no arguments, a bad command line or b
 
 // Reads everything first, so a bad input writes nothing; then writes each file
 // whole. Names the files written on `out`, failures on `err`.
-int RunExport(const ExportOptions& options, std::FILE* out, std::FILE* err);
+[[nodiscard]] int RunExport(const ExportOptions& options, std::FILE* out, std::FILE* err);
 
 // The command line to the exit code: usage, help, version or the run.
-int ExportMain(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err);
+[[nodiscard]] int ExportMain(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err);
 
 }  // namespace exporter

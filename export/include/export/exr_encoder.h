@@ -12,6 +12,6 @@ namespace exporter {
 
 // S_OK; E_OUTOFMEMORY; E_FAIL with the library's reason in `why`. The library's
 // exceptions end here.
-HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why);
+[[nodiscard]] HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why);
 
 }  // namespace exporter

@@ -27,6 +27,6 @@ private:
 // such a DDS or is too short for its level 0, with the reason in `why`; the file's
 // open errors (E_FILE_NOT_FOUND, ...); E_OUTOFMEMORY when level 0 would not fit.
 // The size a header claims is checked against the file before anything is allocated.
-HRESULT ReadHorizonMap(const char* path, HorizonMap* map, std::string* why);
+[[nodiscard]] HRESULT ReadHorizonMap(const char* path, HorizonMap* map, std::string* why);
 
 }  // namespace exporter

@@ -16,6 +16,6 @@ FloatFormat FloatFormatOf(const std::string& path);
 // Writes `bytes` beside `path`, flushes them to disk and renames the file over
 // `path`: a failure never leaves a partial file nor touches an older one.
 // S_OK, or the result of the failing file operation.
-HRESULT WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes);
+[[nodiscard]] HRESULT WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 }  // namespace exporter

@@ -9,6 +9,6 @@
 namespace exporter {
 
 // S_OK; E_OUTOFMEMORY; E_FAIL when libpng refuses (the image has no pixels).
-HRESULT EncodeGreyPng(const GreyImage& image, std::vector<std::uint8_t>* bytes);
+[[nodiscard]] HRESULT EncodeGreyPng(const GreyImage& image, std::vector<std::uint8_t>* bytes);
 
 }  // namespace exporter

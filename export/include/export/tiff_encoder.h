@@ -13,6 +13,6 @@
 namespace exporter {
 
 // S_OK; E_OUTOFMEMORY; E_FAIL with libtiff's reason in `why`.
-HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why);
+[[nodiscard]] HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why);
 
 }  // namespace exporter

@@ -5,4 +5,4 @@
 // map into the red and green channels of the output, printing its progress and its
 // running time. 0; E_FAIL when a lock fails; E_OUTOFMEMORY when the computation's
 // working memory cannot be had, with both textures unlocked again.
-HRESULT GenerateHorizonMaps();
+[[nodiscard]] HRESULT GenerateHorizonMaps();

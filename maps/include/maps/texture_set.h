@@ -18,15 +18,15 @@ extern TextureSetRecord TextureSet;
 // NOLINTEND(readability-identifier-naming)
 
 // Creates the graphics object and its device on `window`. 0 or E_FAIL; prints nothing.
-HRESULT InitDevice(HWND window);
+[[nodiscard]] HRESULT InitDevice(HWND window);
 
 // Loads the height map and the tree map at OutRez x OutRez and creates the output
 // texture. 0, or the failing call's own result.
-HRESULT LoadTextures();
+[[nodiscard]] HRESULT LoadTextures();
 
 // Saves the output texture under Outfname and under its ".winter" companion.
 // 0 or E_FAIL.
-HRESULT WriteHorizonMapFile();
+[[nodiscard]] HRESULT WriteHorizonMapFile();
 
 namespace maps {
 
@@ -38,6 +38,6 @@ void ReleaseTextureSet();
 // last path component from its last dot on). False when a component or the result
 // would not fit the path buffers (directory, name and extension 255 characters,
 // extension with ".winter" 255, whole path 259).
-bool CompanionFileName(const std::wstring& name, std::wstring* companion);
+[[nodiscard]] bool CompanionFileName(const std::wstring& name, std::wstring* companion);
 
 }  // namespace maps

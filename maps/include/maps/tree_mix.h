@@ -15,8 +15,8 @@ inline bool IsTree(float treeValue) { return static_cast<double>(treeValue) > kT
 
 // Raises the height map's red, green and blue by TreeHeightMetres / Height under
 // every tree. 0, or E_FAIL when a lock fails.
-HRESULT MixHeightMapAndTreeMap();
+[[nodiscard]] HRESULT MixHeightMapAndTreeMap();
 
 // Sets both horizon values of the output to TreeShadeValue under every tree.
 // 0, or E_FAIL when a lock fails.
-HRESULT MixHorizonMapAndTreeMap();
+[[nodiscard]] HRESULT MixHorizonMapAndTreeMap();

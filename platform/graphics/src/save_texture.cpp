@@ -23,7 +23,7 @@ public:
     ChainLock(const ChainLock&) = delete;
     ChainLock& operator=(const ChainLock&) = delete;
 
-    HRESULT lock(const Texture::LevelZeroWork& meanwhile) { return texture_->lockChain(&bits_, &bytes_, meanwhile); }
+    [[nodiscard]] HRESULT lock(const Texture::LevelZeroWork& meanwhile) { return texture_->lockChain(&bits_, &bytes_, meanwhile); }
     const void* bits() const { return bits_; }
     std::size_t bytes() const { return bytes_; }
 

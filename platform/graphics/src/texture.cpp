@@ -45,7 +45,7 @@ HRESULT Texture::create(Device* device, UINT width, UINT height, UINT levels, Bu
             level.height = h;
             level.offset = offset;
             std::size_t bytes = 0;
-            LevelBytes(w, h, &bytes);  // never more than level 0
+            (void)LevelBytes(w, h, &bytes);  // fits: never more than level 0, checked above
             if (__builtin_add_overflow(offset, bytes, &offset)) return E_OUTOFMEMORY;
             w = std::max(1u, w / 2);
             h = std::max(1u, h / 2);

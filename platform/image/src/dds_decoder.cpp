@@ -73,7 +73,7 @@ std::uint32_t Le32(const std::uint8_t* p) {
 
 std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
-bool StorageFromFourCc(std::uint32_t fourCc, Storage* storage) {
+[[nodiscard]] bool StorageFromFourCc(std::uint32_t fourCc, Storage* storage) {
     switch (fourCc) {
         case 116:
             *storage = Storage::Rgba32F;
@@ -95,7 +95,7 @@ bool StorageFromFourCc(std::uint32_t fourCc, Storage* storage) {
     }
 }
 
-bool StorageFromDxgi(std::uint32_t format, Storage* storage) {
+[[nodiscard]] bool StorageFromDxgi(std::uint32_t format, Storage* storage) {
     switch (format) {
         case 2:  // R32G32B32A32_FLOAT
             *storage = Storage::Rgba32F;
@@ -135,7 +135,7 @@ bool StorageFromDxgi(std::uint32_t format, Storage* storage) {
     }
 }
 
-bool StorageFromMasks(const std::uint8_t* pf, Storage* storage) {
+[[nodiscard]] bool StorageFromMasks(const std::uint8_t* pf, Storage* storage) {
     const std::uint32_t flags = Le32(pf + 4);
     const std::uint32_t bits = Le32(pf + 12);
     const std::uint32_t r = Le32(pf + 16), g = Le32(pf + 20), b = Le32(pf + 24);

@@ -12,7 +12,7 @@ namespace image {
 
 namespace {
 
-HRESULT Decode(const char* path, DecodedImage* image) {
+[[nodiscard]] HRESULT Decode(const char* path, DecodedImage* image) {
     ImageFile file;
     if (const HRESULT hr = file.open(path); hr != S_OK) return hr;
     std::unique_ptr<RowSource> source;

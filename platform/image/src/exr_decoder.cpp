@@ -31,7 +31,7 @@ int64_t SizeProc(exr_const_context_t, void* user) {
 
 void SilentHandler(exr_const_context_t, exr_result_t, const char*) {}
 
-HRESULT ResultOf(exr_result_t rc) {
+[[nodiscard]] HRESULT ResultOf(exr_result_t rc) {
     if (rc == EXR_ERR_SUCCESS) return S_OK;
     return rc == EXR_ERR_OUT_OF_MEMORY ? E_OUTOFMEMORY : D3DXERR_INVALIDDATA;
 }
@@ -73,7 +73,7 @@ public:
         if (decoderReady_) exr_decoding_destroy(context_.get(), &decoder_);
     }
 
-    HRESULT open(ImageFile& file) {
+    [[nodiscard]] HRESULT open(ImageFile& file) {
         exr_context_initializer_t init = EXR_DEFAULT_CONTEXT_INITIALIZER;
         init.user_data = &file;
         init.read_fn = &ReadProc;
@@ -169,7 +169,7 @@ public:
 private:
     // R, else Y, else the first channel is the grey value; A, when there is one
     // besides, the alpha. Both must have a sample for every pixel.
-    bool chooseChannels(const exr_attr_chlist_t& channels) {
+    [[nodiscard]] bool chooseChannels(const exr_attr_chlist_t& channels) {
         const auto find = [&](std::string_view name) {
             for (int i = 0; i < channels.num_channels; ++i) {
                 const exr_attr_string_t& n = channels.entries[i].name;
@@ -201,7 +201,7 @@ private:
 
     // The chunks holding the band that starts at image row `top`: one chunk of
     // scanlines, or a row of tiles of level 0. Each must cover exactly its place.
-    HRESULT decodeBand(std::uint32_t top) {
+    [[nodiscard]] HRESULT decodeBand(std::uint32_t top) {
         exr_const_context_t context = context_.get();
         const auto rows = static_cast<int32_t>(std::min(bandRows_, info_.height - top));
         exr_chunk_info_t chunk{};
@@ -230,7 +230,7 @@ private:
 
     // Decodes one chunk into the band from `column` on, each chosen channel in its
     // own type.
-    HRESULT decodeChunk(const exr_chunk_info_t& chunk, std::uint32_t column) {
+    [[nodiscard]] HRESULT decodeChunk(const exr_chunk_info_t& chunk, std::uint32_t column) {
         // What is stored must lie in the file and be able to hold what it unpacks to.
         if (chunk.data_offset > fileSize_ || chunk.packed_size > fileSize_ - chunk.data_offset)
             return D3DXERR_INVALIDDATA;

@@ -12,6 +12,6 @@ namespace image {
 
 class ImageFile;
 
-HRESULT OpenExrSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+[[nodiscard]] HRESULT OpenExrSource(ImageFile& file, std::unique_ptr<RowSource>* source);
 
 }  // namespace image

@@ -20,7 +20,7 @@ constexpr int kMaxHeaderLines = 1024;
 
 // One header line without its line feed; false at the end of the file or for a
 // line that never ends.
-bool ReadLine(ImageFile& file, std::string* line) {
+[[nodiscard]] bool ReadLine(ImageFile& file, std::string* line) {
     line->clear();
     char c = 0;
     while (file.readExact(&c, 1)) {
@@ -31,13 +31,13 @@ bool ReadLine(ImageFile& file, std::string* line) {
     return false;
 }
 
-bool ParseDimension(std::string_view text, std::uint32_t* value) {
+[[nodiscard]] bool ParseDimension(std::string_view text, std::uint32_t* value) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *value);
     return error == std::errc() && end == text.data() + text.size() && *value > 0;
 }
 
 // "-Y <height> +X <width>": rows from the top, texels from the left.
-bool ParseResolution(const std::string& line, std::uint32_t* width, std::uint32_t* height) {
+[[nodiscard]] bool ParseResolution(const std::string& line, std::uint32_t* width, std::uint32_t* height) {
     std::vector<std::string_view> tokens;
     std::string_view rest(line);
     while (!rest.empty()) {
@@ -93,7 +93,7 @@ private:
         for (int c = 0; c < 3; ++c) rgb[c] = std::ldexp(static_cast<float>(rgbe[c]), exponent);
     }
 
-    bool readScanline() {
+    [[nodiscard]] bool readScanline() {
         const std::uint32_t width = info_.width;
         std::uint8_t* out = rgbe_.data();
         // Run-length scanlines start 2, 2, then the width in two bytes; anything else

@@ -9,6 +9,6 @@ namespace image {
 
 class ImageFile;
 
-HRESULT OpenHdrSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+[[nodiscard]] HRESULT OpenHdrSource(ImageFile& file, std::unique_ptr<RowSource>* source);
 
 }  // namespace image

@@ -25,7 +25,7 @@ bool ParentDirectoryExists(const char* path) {
     return stat(parent.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-HRESULT ResultFromOpenError(int error, const char* path) {
+[[nodiscard]] HRESULT ResultFromOpenError(int error, const char* path) {
     switch (error) {
         case ENOENT:
             return ParentDirectoryExists(path) ? E_FILE_NOT_FOUND : E_PATH_NOT_FOUND;

@@ -82,25 +82,25 @@ void SkipInput(j_decompress_ptr cinfo, long count) {
 
 void TermInput(j_decompress_ptr /*cinfo*/) {}
 
-bool CreateDecompressor(j_decompress_ptr cinfo, JpegErrors* errors) {
+[[nodiscard]] bool CreateDecompressor(j_decompress_ptr cinfo, JpegErrors* errors) {
     if (setjmp(errors->jump)) return false;
     jpeg_create_decompress(cinfo);
     return true;
 }
 
-bool ReadJpegHeader(j_decompress_ptr cinfo, JpegErrors* errors, bool* multipleScans) {
+[[nodiscard]] bool ReadJpegHeader(j_decompress_ptr cinfo, JpegErrors* errors, bool* multipleScans) {
     if (setjmp(errors->jump)) return false;
     if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) return false;
     *multipleScans = jpeg_has_multiple_scans(cinfo) != 0;
     return true;
 }
 
-bool StartJpeg(j_decompress_ptr cinfo, JpegErrors* errors) {
+[[nodiscard]] bool StartJpeg(j_decompress_ptr cinfo, JpegErrors* errors) {
     if (setjmp(errors->jump)) return false;
     return jpeg_start_decompress(cinfo) != 0;
 }
 
-bool ReadJpegRows(j_decompress_ptr cinfo, JpegErrors* errors, JSAMPLE* destination, std::size_t rowBytes,
+[[nodiscard]] bool ReadJpegRows(j_decompress_ptr cinfo, JpegErrors* errors, JSAMPLE* destination, std::size_t rowBytes,
                   std::uint32_t count) {
     if (setjmp(errors->jump)) return false;
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -110,14 +110,14 @@ bool ReadJpegRows(j_decompress_ptr cinfo, JpegErrors* errors, JSAMPLE* destinati
     return true;
 }
 
-bool FinishJpeg(j_decompress_ptr cinfo, JpegErrors* errors) {
+[[nodiscard]] bool FinishJpeg(j_decompress_ptr cinfo, JpegErrors* errors) {
     if (setjmp(errors->jump)) return false;
     return jpeg_finish_decompress(cinfo) != 0;
 }
 
 // The whole-image coefficient buffer that multi-scan files need: 64 coefficients of
 // 2 bytes per block, blocks rounded up to whole MCUs.
-bool CoefficientBytes(const jpeg_decompress_struct& cinfo, std::uint64_t* bytes) {
+[[nodiscard]] bool CoefficientBytes(const jpeg_decompress_struct& cinfo, std::uint64_t* bytes) {
     *bytes = 0;
     for (int c = 0; c < cinfo.num_components; ++c) {
         const jpeg_component_info& component = cinfo.comp_info[c];
@@ -140,7 +140,7 @@ public:
     JpegSource(const JpegSource&) = delete;
     JpegSource& operator=(const JpegSource&) = delete;
 
-    HRESULT open(ImageFile& file) {
+    [[nodiscard]] HRESULT open(ImageFile& file) {
         cinfo_.err = jpeg_std_error(&errors_.manager);
         errors_.manager.error_exit = &OnJpegError;
         errors_.manager.emit_message = &OnJpegMessage;

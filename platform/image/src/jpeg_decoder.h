@@ -9,6 +9,6 @@ namespace image {
 
 class ImageFile;
 
-HRESULT OpenJpegSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+[[nodiscard]] HRESULT OpenJpegSource(ImageFile& file, std::unique_ptr<RowSource>* source);
 
 }  // namespace image

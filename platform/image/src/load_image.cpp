@@ -11,7 +11,7 @@ namespace image {
 
 namespace {
 
-HRESULT Load(const char* path, std::uint32_t width, std::uint32_t height, float* texels) {
+[[nodiscard]] HRESULT Load(const char* path, std::uint32_t width, std::uint32_t height, float* texels) {
     ImageFile file;
     if (const HRESULT hr = file.open(path); hr != S_OK) return hr;
     std::unique_ptr<RowSource> source;

@@ -17,9 +17,9 @@ struct NetpbmHeader {
 
 // Reads the magic and `fieldCount` fields from the start of `file`. False for a
 // header that is malformed, has over-long fields or does not end in whitespace.
-bool ReadNetpbmHeader(ImageFile& file, unsigned fieldCount, bool allowComments, NetpbmHeader* header);
+[[nodiscard]] bool ReadNetpbmHeader(ImageFile& file, unsigned fieldCount, bool allowComments, NetpbmHeader* header);
 
 // A decimal field in [1, max]; false for anything else (signs, overflow, letters).
-bool ParseNetpbmUnsigned(const std::string& field, std::uint32_t max, std::uint32_t* value);
+[[nodiscard]] bool ParseNetpbmUnsigned(const std::string& field, std::uint32_t max, std::uint32_t* value);
 
 }  // namespace image

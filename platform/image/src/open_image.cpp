@@ -19,7 +19,7 @@ namespace image {
 
 namespace {
 
-HRESULT OpenDetected(ImageFile& file, ImageFormat format, std::unique_ptr<RowSource>* source) {
+[[nodiscard]] HRESULT OpenDetected(ImageFile& file, ImageFormat format, std::unique_ptr<RowSource>* source) {
     switch (format) {
         case ImageFormat::Png:
             return OpenPngSource(file, source);

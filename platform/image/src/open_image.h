@@ -13,6 +13,6 @@ class ImageFile;
 // decoder takes; E_OUTOFMEMORY when the decoder would need more memory than there is.
 // `raw` is the RAW sample the file's name calls for (RawSampleFromName): the file is
 // read as RAW when no other format's decoder takes its content.
-HRESULT OpenImageSource(ImageFile& file, RawSample raw, std::unique_ptr<RowSource>* source);
+[[nodiscard]] HRESULT OpenImageSource(ImageFile& file, RawSample raw, std::unique_ptr<RowSource>* source);
 
 }  // namespace image

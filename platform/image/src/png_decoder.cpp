@@ -83,7 +83,7 @@ public:
     PngSource(const PngSource&) = delete;
     PngSource& operator=(const PngSource&) = delete;
 
-    HRESULT open(ImageFile& file) {
+    [[nodiscard]] HRESULT open(ImageFile& file) {
         png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, &OnPngError, &OnPngWarning);
         if (png_ == nullptr) return E_OUTOFMEMORY;
         infoPng_ = png_create_info_struct(png_);

@@ -9,6 +9,6 @@ namespace image {
 
 class ImageFile;
 
-HRESULT OpenPngSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+[[nodiscard]] HRESULT OpenPngSource(ImageFile& file, std::unique_ptr<RowSource>* source);
 
 }  // namespace image

@@ -8,6 +8,6 @@ namespace image {
 
 class ImageFile;
 
-HRESULT OpenPnmSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+[[nodiscard]] HRESULT OpenPnmSource(ImageFile& file, std::unique_ptr<RowSource>* source);
 
 }  // namespace image

@@ -25,7 +25,7 @@ struct Band {
     std::uint32_t rows = 0;
 };
 
-HRESULT ReadBand(RowSource& source, Band& band, std::uint32_t rows) {
+[[nodiscard]] HRESULT ReadBand(RowSource& source, Band& band, std::uint32_t rows) {
     band.rows = rows;
     try {
         return source.readRows(band.bytes.data(), rows);
@@ -92,7 +92,7 @@ public:
         changed_.notify_all();
     }
 
-    HRESULT result() {
+    [[nodiscard]] HRESULT result() {
         const std::lock_guard lock(mutex_);
         return result_;
     }
@@ -138,7 +138,7 @@ private:
     std::thread thread_;
 };
 
-HRESULT PumpOnOneThread(RowSource& source, RowSink& sink, Band& band, std::uint32_t rowsPerBand) {
+[[nodiscard]] HRESULT PumpOnOneThread(RowSource& source, RowSink& sink, Band& band, std::uint32_t rowsPerBand) {
     const std::uint32_t height = source.info().height;
     for (std::uint64_t row = 0; row < height; row += rowsPerBand) {
         const auto rows = static_cast<std::uint32_t>(std::min<std::uint64_t>(rowsPerBand, height - row));

@@ -16,6 +16,6 @@ public:
 
 // Feeds every row of `source` to `sink`. Returns the source's first failure, or
 // E_OUTOFMEMORY when the band buffers do not fit.
-HRESULT PumpRows(RowSource& source, RowSink& sink);
+[[nodiscard]] HRESULT PumpRows(RowSource& source, RowSink& sink);
 
 }  // namespace image

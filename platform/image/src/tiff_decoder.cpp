@@ -77,7 +77,7 @@ std::uint64_t MaxCompressionRatio(std::uint16_t compression) {
 
 class TiffSource final : public RowSource {
 public:
-    HRESULT open(ImageFile& file) {
+    [[nodiscard]] HRESULT open(ImageFile& file) {
         // A few messages (before a handle exists) only reach the process-wide handlers.
         TIFFSetErrorHandler(nullptr);
         TIFFSetWarningHandler(nullptr);
@@ -183,7 +183,7 @@ private:
         return stored_.has_value();
     }
 
-    HRESULT setUpTiles(std::uint64_t fileSize) {
+    [[nodiscard]] HRESULT setUpTiles(std::uint64_t fileSize) {
         TIFF* tiff = tiff_.get();
         tileWidth_ = FieldOr<std::uint32_t>(tiff, TIFFTAG_TILEWIDTH, 0);
         tileHeight_ = FieldOr<std::uint32_t>(tiff, TIFFTAG_TILELENGTH, 0);

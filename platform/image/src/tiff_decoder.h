@@ -12,6 +12,6 @@ namespace image {
 
 class ImageFile;
 
-HRESULT OpenTiffSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+[[nodiscard]] HRESULT OpenTiffSource(ImageFile& file, std::unique_ptr<RowSource>* source);
 
 }  // namespace image

@@ -102,7 +102,7 @@ std::vector<std::string> Levels(const CgroupMount& mount, std::string_view path)
 }
 
 // A small file's text into `buffer`, cut at its size; false when unreadable.
-bool ReadSmallFile(const char* path, char* buffer, std::size_t size, std::string_view* text) {
+[[nodiscard]] bool ReadSmallFile(const char* path, char* buffer, std::size_t size, std::string_view* text) {
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     std::size_t used = 0;
@@ -117,7 +117,7 @@ bool ReadSmallFile(const char* path, char* buffer, std::size_t size, std::string
     return used > 0;
 }
 
-bool ReadGroupFile(const std::string& level, const char* name, char* buffer, std::size_t size,
+[[nodiscard]] bool ReadGroupFile(const std::string& level, const char* name, char* buffer, std::size_t size,
                    std::string_view* text) {
     char path[4096];
     const int length = std::snprintf(path, sizeof path, "%s/%s", level.c_str(), name);

@@ -21,7 +21,7 @@ bool CheckedMul(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t
 
 namespace {
 
-bool ReadMemAvailable(std::uint64_t* bytes) {
+[[nodiscard]] bool ReadMemAvailable(std::uint64_t* bytes) {
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> meminfo(std::fopen("/proc/meminfo", "re"), &std::fclose);
     if (!meminfo) return false;
     char line[256];

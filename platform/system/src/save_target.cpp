@@ -14,7 +14,7 @@ namespace {
 
 constexpr int kMaxLinks = 40;  // as many as the kernel follows in one lookup
 
-bool ReadLink(const std::string& path, std::string* content) {
+[[nodiscard]] bool ReadLink(const std::string& path, std::string* content) {
     std::vector<char> buffer(PATH_MAX + 1);
     const ssize_t length = readlink(path.c_str(), buffer.data(), buffer.size());
     if (length < 0 || static_cast<std::size_t>(length) >= buffer.size()) return false;

@@ -28,12 +28,12 @@ struct Graphics {
     Graphics(UINT size = 8) {
         d3d = Direct3DCreate9(D3D_SDK_VERSION);
         D3DPRESENT_PARAMETERS pp{};
-        d3d->CreateDevice(0, D3DDEVTYPE_HAL, GetDesktopWindow(), 0, &pp, &device);
-        D3DXCreateTexture(device, size, size, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &texture);
+        EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, GetDesktopWindow(), 0, &pp, &device), S_OK);
+        EXPECT_EQ(D3DXCreateTexture(device, size, size, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &texture), S_OK);
         D3DLOCKED_RECT lr{};
-        texture->LockRect(0, &lr, nullptr, 0);
+        EXPECT_EQ(texture->LockRect(0, &lr, nullptr, 0), S_OK);
         for (UINT i = 0; i < size * size * 4; ++i) static_cast<float*>(lr.pBits)[i] = static_cast<float>(i) / 3;
-        texture->UnlockRect(0);
+        EXPECT_EQ(texture->UnlockRect(0), S_OK);
     }
     ~Graphics() {
         texture->Release();

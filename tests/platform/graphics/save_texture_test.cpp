@@ -23,16 +23,16 @@ struct SavedTexture {
     SavedTexture(UINT w, UINT h) {
         d3d = Direct3DCreate9(D3D_SDK_VERSION);
         D3DPRESENT_PARAMETERS pp{};
-        d3d->CreateDevice(0, D3DDEVTYPE_HAL, GetDesktopWindow(), 0, &pp, &device);
-        D3DXCreateTexture(device, w, h, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &texture);
+        EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, GetDesktopWindow(), 0, &pp, &device), S_OK);
+        EXPECT_EQ(D3DXCreateTexture(device, w, h, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &texture), S_OK);
         D3DLOCKED_RECT lr{};
-        texture->LockRect(0, &lr, nullptr, 0);
+        EXPECT_EQ(texture->LockRect(0, &lr, nullptr, 0), S_OK);
         auto* texels = static_cast<float*>(lr.pBits);
         for (std::size_t i = 0; i < std::size_t{w} * h; ++i) {
             texels[i * 4] = static_cast<float>(i) * 0.25f;
             texels[i * 4 + 1] = 1.0f - static_cast<float>(i);
         }
-        texture->UnlockRect(0);
+        EXPECT_EQ(texture->UnlockRect(0), S_OK);
     }
     ~SavedTexture() {
         texture->Release();
@@ -70,10 +70,10 @@ TEST(SaveTexture, HeaderFieldsAndEveryLevel) {
     D3DLOCKED_RECT lr{};
     ASSERT_EQ(t.texture->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), S_OK);
     EXPECT_EQ(std::memcmp(bytes.data() + 128, lr.pBits, 24 * 16), 0);
-    t.texture->UnlockRect(0);
+    EXPECT_EQ(t.texture->UnlockRect(0), S_OK);
     ASSERT_EQ(t.texture->LockRect(1, &lr, nullptr, D3DLOCK_READONLY), S_OK);
     EXPECT_EQ(std::memcmp(bytes.data() + 128 + 24 * 16, lr.pBits, 6 * 16), 0);
-    t.texture->UnlockRect(1);
+    EXPECT_EQ(t.texture->UnlockRect(1), S_OK);
     float blue = -1.0f;
     std::memcpy(&blue, bytes.data() + 128 + 8, 4);
     EXPECT_EQ(blue, 0.0f);  // never written
@@ -91,7 +91,7 @@ TEST(SaveTexture, RoundTripThroughTheReader) {
     D3DLOCKED_RECT lr{};
     ASSERT_EQ(t.texture->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), S_OK);
     EXPECT_EQ(std::memcmp(image.texels.data(), lr.pBits, 7 * 3 * 16), 0);
-    t.texture->UnlockRect(0);
+    EXPECT_EQ(t.texture->UnlockRect(0), S_OK);
 }
 
 TEST(SaveTexture, SavingTwiceGivesIdenticalFilesAndNoTemporaries) {

@@ -78,7 +78,7 @@ protected:
 struct IDirect3DDevice9 : IUnknown {};
 
 struct IDirect3D9 : IUnknown {
-    virtual HRESULT CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow, DWORD behaviorFlags,
+    [[nodiscard]] virtual HRESULT CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow, DWORD behaviorFlags,
                                  D3DPRESENT_PARAMETERS* presentation, IDirect3DDevice9** device) = 0;
 };
 
@@ -88,10 +88,10 @@ struct IDirect3DBaseTexture9 : IUnknown {
 
 // Texels of level i are packed rows: rows exactly Width x texel size apart.
 struct IDirect3DTexture9 : IDirect3DBaseTexture9 {
-    virtual HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) = 0;
+    [[nodiscard]] virtual HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) = 0;
     // Locking a level that is already locked fails with D3DERR_INVALIDCALL.
-    virtual HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) = 0;
-    virtual HRESULT UnlockRect(UINT level) = 0;
+    [[nodiscard]] virtual HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) = 0;
+    [[nodiscard]] virtual HRESULT UnlockRect(UINT level) = 0;
 };
 
 // Null when the SDK version is not the one the tool was built for.
@@ -101,19 +101,19 @@ IDirect3D9* Direct3DCreate9(UINT sdkVersion);
 // 0; D3DERR_INVALIDCALL for bad arguments; D3DXERR_INVALIDDATA for a file that
 // cannot be decoded; 0x80070002 / 0x80070003 / 0x80070005 when it cannot be opened;
 // E_OUTOFMEMORY when the texture or the decoded image would not fit in memory.
-HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, const wchar_t* srcFile, UINT width, UINT height,
+[[nodiscard]] HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, const wchar_t* srcFile, UINT width, UINT height,
                                      UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
                                      DWORD mipFilter, D3DCOLOR colorKey, void* srcInfo, void* palette,
                                      IDirect3DTexture9** texture);
 
 // Creates a zero-filled texture. Results: 0; D3DERR_INVALIDCALL for a zero size or
 // an unsupported format; E_OUTOFMEMORY when the storage cannot be had.
-HRESULT D3DXCreateTexture(IDirect3DDevice9* device, UINT width, UINT height, UINT mipLevels, DWORD usage,
+[[nodiscard]] HRESULT D3DXCreateTexture(IDirect3DDevice9* device, UINT width, UINT height, UINT mipLevels, DWORD usage,
                           D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** texture);
 
 // Writes the texture with all its levels as a DDS file. The file appears complete
 // or not at all: it is written beside the target and renamed over it at the end.
-HRESULT D3DXSaveTextureToFileW(const wchar_t* destFile, D3DXIMAGE_FILEFORMAT format, IDirect3DBaseTexture9* texture,
+[[nodiscard]] HRESULT D3DXSaveTextureToFileW(const wchar_t* destFile, D3DXIMAGE_FILEFORMAT format, IDirect3DBaseTexture9* texture,
                                const void* palette);
 
 // NOLINTEND(readability-identifier-naming)

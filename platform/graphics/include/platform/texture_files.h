@@ -26,11 +26,11 @@ public:
     // Writes `texture` with all its levels, the header and level 0 first, from the
     // texture's own memory. Results as D3DXSaveTextureToFileW's; on a failure
     // nothing of this file remains and earlier saves are still pending.
-    HRESULT save(const wchar_t* destFile, IDirect3DBaseTexture9* texture);
+    [[nodiscard]] HRESULT save(const wchar_t* destFile, IDirect3DBaseTexture9* texture);
 
     // Renames the saved files into place in the order saved, stopping at the first
     // that fails, then flushes their directories. S_OK or the first error.
-    HRESULT commit();
+    [[nodiscard]] HRESULT commit();
 
 private:
     std::vector<std::unique_ptr<platform::AtomicFile>> files_;
@@ -39,6 +39,6 @@ private:
 // S_OK when a save to `destFile` could put a file there: nothing is there, or a
 // regular file, directly or through symbolic links. Otherwise the refusal a save
 // would meet (a directory, device, FIFO or socket in the way, a missing directory).
-HRESULT CheckSaveTarget(const wchar_t* destFile);
+[[nodiscard]] HRESULT CheckSaveTarget(const wchar_t* destFile);
 
 }  // namespace graphics

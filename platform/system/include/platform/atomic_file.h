@@ -31,15 +31,15 @@ public:
     ~AtomicFile();
 
     // S_OK, or ResolveSaveTarget's refusal, or the result of the error met.
-    HRESULT open(const std::string& path, DirectWriter::Mode mode = DirectWriter::Mode::Direct);
-    HRESULT write(const void* data, std::size_t bytes);
+    [[nodiscard]] HRESULT open(const std::string& path, DirectWriter::Mode mode = DirectWriter::Mode::Direct);
+    [[nodiscard]] HRESULT write(const void* data, std::size_t bytes);
     // Gives the file its exact length and flushes it to disk; commit() does it too.
-    HRESULT finish();
+    [[nodiscard]] HRESULT finish();
 
     enum class DirectorySync { Now, ByCaller };
     // Puts the finished file in place of the target; with DirectorySync::Now, the
     // new name is made durable too.
-    HRESULT commit(DirectorySync sync = DirectorySync::Now);
+    [[nodiscard]] HRESULT commit(DirectorySync sync = DirectorySync::Now);
 
     // The file the name leads to (valid after open).
     const std::string& targetPath() const { return target_.path; }
@@ -47,7 +47,7 @@ public:
 
 private:
     void abandon();
-    HRESULT keepOwnerAndMode();
+    [[nodiscard]] HRESULT keepOwnerAndMode();
 
     SaveTarget target_;
     std::string tempName_;  // only when the file cannot be unnamed
@@ -59,6 +59,6 @@ private:
 
 // Flushes `directory`, so that a rename into it survives a crash. S_OK where the
 // file system cannot flush directories.
-HRESULT SyncDirectory(const std::string& directory);
+[[nodiscard]] HRESULT SyncDirectory(const std::string& directory);
 
 }  // namespace platform

@@ -25,7 +25,7 @@ struct MemoryCgroup {
 std::vector<MemoryCgroup> FindMemoryCgroups(std::string_view procCgroup, std::string_view mountinfo);
 
 // A limit or usage file's number; false for "max", an empty or any other text.
-bool ParseCgroupBytes(std::string_view text, std::uint64_t* bytes);
+[[nodiscard]] bool ParseCgroupBytes(std::string_view text, std::uint64_t* bytes);
 
 // The page cache in memory.stat that the kernel reclaims before anything else
 // (inactive file pages; in v1 with the children's, as usage counts them): 0 when

@@ -27,16 +27,16 @@ public:
     ~DirectWriter();
 
     // Appends `bytes` from `data`. S_OK, or the result of the write error met.
-    HRESULT write(const void* data, std::size_t bytes);
+    [[nodiscard]] HRESULT write(const void* data, std::size_t bytes);
     // Writes what is staged and gives the file its exact length. S_OK or the error.
-    HRESULT finish();
+    [[nodiscard]] HRESULT finish();
 
     bool direct() const { return direct_; }
     std::uint64_t written() const { return end_; }
 
 private:
-    HRESULT writeAt(const void* data, std::size_t bytes, std::uint64_t offset);
-    HRESULT flushStaging(std::size_t bytes);
+    [[nodiscard]] HRESULT writeAt(const void* data, std::size_t bytes, std::uint64_t offset);
+    [[nodiscard]] HRESULT flushStaging(std::size_t bytes);
     void stopDirect();
 
     int fd_;

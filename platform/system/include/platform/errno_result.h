@@ -6,6 +6,6 @@ namespace platform {
 
 // The facility-7 result code of an errno value (path not found, access denied, disk
 // full, ...); E_OUTOFMEMORY for ENOMEM, E_FAIL for what has no closer code.
-HRESULT ResultFromErrno(int error);
+[[nodiscard]] HRESULT ResultFromErrno(int error);
 
 }  // namespace platform

@@ -11,10 +11,10 @@ namespace platform {
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
 
 // a * b, or false when the product does not fit in 64 bits.
-bool CheckedMul(std::uint64_t a, std::uint64_t b, std::uint64_t* product);
+[[nodiscard]] bool CheckedMul(std::uint64_t a, std::uint64_t b, std::uint64_t* product);
 
 // a * b * c, or false on overflow.
-bool CheckedMul(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t* product);
+[[nodiscard]] bool CheckedMul(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t* product);
 
 // Bytes the process can be given without swapping or being killed: MemAvailable of
 // /proc/meminfo (or the free physical pages when that is not readable), or less
@@ -24,6 +24,6 @@ std::uint64_t AvailableMemoryBytes();
 
 // S_OK when `bytes` more can be allocated now, E_OUTOFMEMORY when not. `overflowed`
 // marks a size whose computation already overflowed.
-HRESULT CheckFitsInMemory(std::uint64_t bytes, bool overflowed = false);
+[[nodiscard]] HRESULT CheckFitsInMemory(std::uint64_t bytes, bool overflowed = false);
 
 }  // namespace platform

@@ -9,7 +9,7 @@ namespace platform {
 
 // S_OK when `bytes` more fit beside `promised` (handed out, not yet touched) in the
 // memory available now; E_OUTOFMEMORY when not.
-HRESULT FitsInMemory(std::size_t bytes, std::size_t promised);
+[[nodiscard]] HRESULT FitsInMemory(std::size_t bytes, std::size_t promised);
 
 class PageBuffer {
 public:
@@ -23,11 +23,11 @@ public:
     // S_OK, or E_OUTOFMEMORY when `bytes` plus `promised` (memory already handed
     // out but not yet touched) exceeds the memory available now, or the mapping
     // fails; `out` is unchanged then.
-    static HRESULT allocate(std::size_t bytes, std::size_t promised, PageBuffer& out);
+    [[nodiscard]] static HRESULT allocate(std::size_t bytes, std::size_t promised, PageBuffer& out);
 
     // Maps `bytes` without asking the budget, for callers that check what they will
     // touch themselves (FitsInMemory). S_OK, or E_OUTOFMEMORY; `out` unchanged then.
-    static HRESULT map(std::size_t bytes, PageBuffer& out);
+    [[nodiscard]] static HRESULT map(std::size_t bytes, PageBuffer& out);
 
     void* data() const { return data_; }
     std::size_t size() const { return size_; }

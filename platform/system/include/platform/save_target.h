@@ -20,7 +20,7 @@ struct SaveTarget {
 // directory, 0x80070005 for a directory, device, FIFO or socket in the way, or the
 // result of the error met (a link loop, a name too long, ...). `target` is filled
 // only on S_OK.
-HRESULT ResolveSaveTarget(const std::string& name, SaveTarget* target);
+[[nodiscard]] HRESULT ResolveSaveTarget(const std::string& name, SaveTarget* target);
 
 // The directory part of a path: "." when it has none.
 std::string DirectoryOf(const std::string& path);

@@ -11,6 +11,6 @@ namespace image {
 
 class ImageFile;
 
-HRESULT OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+[[nodiscard]] HRESULT OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source);
 
 }  // namespace image

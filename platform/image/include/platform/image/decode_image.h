@@ -16,6 +16,6 @@ struct DecodedImage {
 // Decodes the file at `path` with the same formats, conversion and results as
 // LoadImageScaled, without resampling. E_OUTOFMEMORY also when the texels themselves
 // would not fit. `image` is left empty on failure.
-HRESULT DecodeImageFile(const char* path, DecodedImage* image);
+[[nodiscard]] HRESULT DecodeImageFile(const char* path, DecodedImage* image);
 
 }  // namespace image

@@ -18,7 +18,7 @@ public:
 
     // S_OK; E_FILE_NOT_FOUND, E_PATH_NOT_FOUND or E_ACCESSDENIED when it cannot be
     // opened; D3DXERR_INVALIDDATA for anything but a non-empty regular file.
-    HRESULT open(const char* path);
+    [[nodiscard]] HRESULT open(const char* path);
 
     std::uint64_t size() const { return size_; }
     std::uint64_t position() const { return position_; }
@@ -29,13 +29,13 @@ public:
     // Reads up to `count` bytes at the position and advances it; fewer only at the
     // end of the file or on a read error.
     std::size_t read(void* destination, std::size_t count);
-    bool readExact(void* destination, std::size_t count) { return read(destination, count) == count; }
+    [[nodiscard]] bool readExact(void* destination, std::size_t count) { return read(destination, count) == count; }
 
     // Reads at `offset` without the buffer and without moving the position.
-    bool readExactAt(std::uint64_t offset, void* destination, std::size_t count) const;
+    [[nodiscard]] bool readExactAt(std::uint64_t offset, void* destination, std::size_t count) const;
 
 private:
-    bool refill();
+    [[nodiscard]] bool refill();
 
     int fd_ = -1;
     std::uint64_t size_ = 0;

@@ -17,6 +17,6 @@ namespace image {
 // E_PATH_NOT_FOUND or E_ACCESSDENIED when the file cannot be opened; E_OUTOFMEMORY
 // when the decoded image would not fit in memory (checked before allocating it).
 // `texels` is left unspecified on failure.
-HRESULT LoadImageScaled(const char* path, std::uint32_t width, std::uint32_t height, float* texels);
+[[nodiscard]] HRESULT LoadImageScaled(const char* path, std::uint32_t width, std::uint32_t height, float* texels);
 
 }  // namespace image

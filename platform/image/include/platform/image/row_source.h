@@ -59,7 +59,7 @@ public:
 
     // Decodes the next `count` rows into `destination` (packed, rowBytes() apart).
     // S_OK, or D3DXERR_INVALIDDATA / E_OUTOFMEMORY; after a failure nothing more is read.
-    virtual HRESULT readRows(std::uint8_t* destination, std::uint32_t count) = 0;
+    [[nodiscard]] virtual HRESULT readRows(std::uint8_t* destination, std::uint32_t count) = 0;
 
 protected:
     ImageInfo info_;
