@@ -138,11 +138,11 @@ TEST_F(RunSequence, ReasonLineDescribesTheStepsOwnResult) {
         HRESULT result;
         std::string reason;
     } cases[] = {
-        {ResultFromBits(0x80070002u), "The system cannot find the file specified.."},  // two full stops
-        {ResultFromBits(0x88760B59u), "Invalid data."},
+        {E_FILE_NOT_FOUND, "The system cannot find the file specified.."},  // two full stops
+        {D3DXERR_INVALIDDATA, "Invalid data."},
         {E_OUTOFMEMORY, "Ran out of memory."},
-        {1, "Call successful, but returned FALSE."},  // positive, still a failure
-        {ResultFromBits(0x8876086Eu), "n/a."},
+        {S_FALSE, "Call successful, but returned FALSE."},  // positive, still a failure
+        {D3DERR_INVALIDCALL + 2, "n/a."},  // between two rows of the table
     };
     for (const auto& c : cases) {
         SetUp();

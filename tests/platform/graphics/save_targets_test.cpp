@@ -82,8 +82,8 @@ TEST(SaveTargets, WhatIsNotARegularFileIsRefusedAndLeftAlone) {
     refused.insert(refused.end(), {"link-to-fifo", "link-to-folder"});
     const auto before = dir.entries();
     for (const auto& name : refused) {
-        EXPECT_EQ(graphics::CheckSaveTarget(platform::WidenBytes(dir.file(name)).c_str()), ResultFromBits(0x80070005u)) << name;
-        EXPECT_EQ(g.save(dir.file(name)), ResultFromBits(0x80070005u)) << name;
+        EXPECT_EQ(graphics::CheckSaveTarget(platform::WidenBytes(dir.file(name)).c_str()), E_ACCESSDENIED) << name;
+        EXPECT_EQ(g.save(dir.file(name)), E_ACCESSDENIED) << name;
     }
     EXPECT_EQ(dir.entries(), before);  // nothing added, nothing replaced
     EXPECT_TRUE(fs::is_fifo(dir.file("fifo")));
@@ -94,7 +94,7 @@ TEST(SaveTargets, WhatIsNotARegularFileIsRefusedAndLeftAlone) {
         if (std::string(fine) == "regular") WriteAll(dir.file(fine), "x");
         EXPECT_EQ(graphics::CheckSaveTarget(platform::WidenBytes(dir.file(fine)).c_str()), S_OK) << fine;
     }
-    EXPECT_EQ(graphics::CheckSaveTarget(platform::WidenBytes(dir.file("missing/out.dds")).c_str()), ResultFromBits(0x80070003u));
+    EXPECT_EQ(graphics::CheckSaveTarget(platform::WidenBytes(dir.file("missing/out.dds")).c_str()), E_PATH_NOT_FOUND);
 }
 
 // A link given as the output: the file it leads to is written, beside itself; the

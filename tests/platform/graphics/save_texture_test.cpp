@@ -118,7 +118,7 @@ TEST(SaveTexture, UnusablePathsFailAndWriteNothing) {
     if (geteuid() != 0) {  // root writes anywhere
         std::filesystem::permissions(dir.file("sub"), std::filesystem::perms::owner_read |
                                                           std::filesystem::perms::owner_exec);
-        EXPECT_EQ(t.save(dir.file("sub/out.dds")), ResultFromBits(0x80070005u));
+        EXPECT_EQ(t.save(dir.file("sub/out.dds")), E_ACCESSDENIED);
     }
 }
 

@@ -99,8 +99,9 @@ IDirect3D9* Direct3DCreate9(UINT sdkVersion);
 
 // Loads an image file and scales it to width x height float RGBA texels. Results:
 // 0; D3DERR_INVALIDCALL for bad arguments; D3DXERR_INVALIDDATA for a file that
-// cannot be decoded; 0x80070002 / 0x80070003 / 0x80070005 when it cannot be opened;
-// E_OUTOFMEMORY when the texture or the decoded image would not fit in memory.
+// cannot be decoded; E_FILE_NOT_FOUND, E_PATH_NOT_FOUND or E_ACCESSDENIED when it
+// cannot be opened; E_OUTOFMEMORY when the texture or the decoded image would not
+// fit in memory.
 [[nodiscard]] HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, const wchar_t* srcFile, UINT width, UINT height,
                                      UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
                                      DWORD mipFilter, D3DCOLOR colorKey, void* srcInfo, void* palette,

@@ -16,10 +16,10 @@ struct SaveTarget {
 
 // Follows symbolic links at `name` to the file they lead to (which need not exist)
 // and looks at what is there. S_OK when a save may replace it: nothing, or a regular
-// file. Otherwise 0x80070003 for an empty name, a name ending in '/' or a missing
-// directory, 0x80070005 for a directory, device, FIFO or socket in the way, or the
-// result of the error met (a link loop, a name too long, ...). `target` is filled
-// only on S_OK.
+// file. Otherwise E_PATH_NOT_FOUND for an empty name, a name ending in '/' or a
+// missing directory, E_ACCESSDENIED for a directory, device, FIFO or socket in the
+// way, or the result of the error met (a link loop, a name too long, ...). `target`
+// is filled only on S_OK.
 [[nodiscard]] HRESULT ResolveSaveTarget(const std::string& name, SaveTarget* target);
 
 // The directory part of a path: "." when it has none.
