@@ -44,6 +44,7 @@ void ReportParseError(const params::ParameterSet& set, params::ParamError code) 
 }  // namespace
 
 bool TakeCommandLine(int argc, const char* const* argv) {
+    assert(argc >= 1 && argv != nullptr);
     params::ParameterSet& set = *ToolSettings.Parameters;
     DeclareParameters(set);
     if (argc <= 1) {

@@ -1,5 +1,6 @@
 #include "app/run_sequence.h"
 
+#include <cassert>
 #include <new>
 #include <string>
 
@@ -82,6 +83,9 @@ void FinishRun(HRESULT result) {
 namespace app {
 
 int RunTool(int argc, const char* const* argv, const ProcessingSteps& steps) {
+    assert(argc >= 1 && argv != nullptr);
+    assert(steps.initDevice && steps.loadTextures && steps.mixHeightMapAndTreeMap && steps.generateHorizonMaps &&
+           steps.mixHorizonMapAndTreeMap && steps.writeHorizonMapFile);
     ConsolePrint("\nUmbrascope v 1.1.\n");
     ConsolePrint("Horizon maps for terrain self-shadowing, 2026.\n");
     ConsolePrint("\n");

@@ -1,6 +1,7 @@
 #include "export/grey_preview.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <numbers>
 
@@ -49,6 +50,7 @@ GreyLevels HeightLevels(const float* texels, std::uint32_t width, std::uint32_t 
 }
 
 GreyImage Quantise(const GreyLevels& grey, std::uint32_t shrink, int bitDepth) {
+    assert(bitDepth == 8 || bitDepth == 16);
     shrink = std::max<std::uint32_t>(shrink, 1);
     GreyImage image;
     image.width = (grey.width + shrink - 1) / shrink;

@@ -1,5 +1,7 @@
 #include "export/texel_kind.h"
 
+#include <cassert>
+
 #include "maps/horizon/horizon_kernel.h"
 #include "maps/tree_mix.h"
 
@@ -19,6 +21,7 @@ const char* KindName(TexelKind kind) {
 }
 
 TexelKind StoredKind(const HorizonMap& map, Direction direction, std::uint32_t row, std::uint32_t column) {
+    assert(row < map.height && column < map.width);
     // The tree shade overwrites both channels, the edge rows included; a lone 0.001
     // is a real horizon of 89.94 degrees.
     if (map.red(row, column) == maps::kTreeShadeValue && map.green(row, column) == maps::kTreeShadeValue) return TexelKind::Tree;

@@ -1,5 +1,7 @@
 #include "maps/horizon.h"
 
+#include <cassert>
+
 #include "settings/tool_settings.h"
 #include "maps/horizon/horizon_fast.h"
 #include "maps/texture_set.h"
@@ -13,6 +15,7 @@ constexpr std::uint64_t kRowsPerDot = 101;
 }  // namespace
 
 HRESULT GenerateHorizonMaps() {
+    assert(TextureSet.HeightMap != nullptr && TextureSet.OutTexture != nullptr);
     ConsolePrint("Generating Horizon maps optimized");
     D3DSURFACE_DESC heightDesc{}, outDesc{};
     // The sizes are taken as the descriptions give them; their results are not looked at.

@@ -1,5 +1,7 @@
 #include "maps/texture_set.h"
 
+#include <cassert>
+
 #include "settings/tool_settings.h"
 #include "background_load.h"
 #include "platform/console.h"
@@ -8,6 +10,7 @@
 TextureSetRecord TextureSet;
 
 HRESULT InitDevice(HWND window) {
+    assert(TextureSet.Direct3D == nullptr && TextureSet.Device == nullptr);
     TextureSet.Direct3D = Direct3DCreate9(D3D_SDK_VERSION);
     if (TextureSet.Direct3D == nullptr) return E_FAIL;
     D3DPRESENT_PARAMETERS presentation{};
@@ -33,6 +36,7 @@ namespace {
 }  // namespace
 
 HRESULT LoadTextures() {
+    assert(TextureSet.Device != nullptr && TextureSet.HeightMap == nullptr);
     ConsolePrint("Loading textures");
     // The tree map is decoded on the other core meanwhile. Should the height map
     // fail, the step ends as if the tree map had never been loaded: leaving, `trees`
@@ -65,6 +69,7 @@ HRESULT LoadTextures() {
 }
 
 HRESULT WriteHorizonMapFile() {
+    assert(TextureSet.OutTexture != nullptr);
     ConsolePrint("Writing HorizonMap file");
     // Both names are checked before anything is written, so a name that cannot be
     // used leaves no half-done pair behind.

@@ -1,5 +1,6 @@
 #include "maps/tree_mix.h"
 
+#include <cassert>
 #include <cstddef>
 
 #include "settings/tool_settings.h"
@@ -16,6 +17,7 @@ namespace {
 // first.
 template <class Change>
 [[nodiscard]] HRESULT ForEachTreeTexel(const char* title, IDirect3DTexture9* target, const char* targetLockError, Change change) {
+    assert(target != nullptr && TextureSet.TreeMap != nullptr);
     ConsolePrint("%s", title);
     D3DSURFACE_DESC targetDesc{}, treeDesc{};
     // The sizes are taken as the descriptions give them; their results are not looked at.

@@ -5,8 +5,9 @@
 
 namespace app {
 
-// The six processing steps, in the order they run. The tool passes its own; the
-// tests pass fakes.
+// The six processing steps, in the order they run, none null. The tool passes its
+// own; the tests pass fakes. A step returns 0 or its failure; one that lets
+// std::bad_alloc escape fails with E_OUTOFMEMORY.
 struct ProcessingSteps {
     HRESULT (*initDevice)(HWND window);
     HRESULT (*loadTextures)();
@@ -20,11 +21,12 @@ struct ProcessingSteps {
 // that does not parse, or settings that fail validation.
 constexpr int kExitBadInput = 7;
 
-// Runs the tool once and returns the exit code.
+// Runs the tool once on `argc` words of `argv` (argv[0] the program's name) and
+// returns the exit code. Prints everything the run reports; nothing escapes.
 [[nodiscard]] int RunTool(int argc, const char* const* argv, const ProcessingSteps& steps);
 
 }  // namespace app
 
-// Releases the graphics objects and prints the closing report for `result`: the
-// success line, or the beep, the reason and the key wait.
+// Releases the graphics objects and prints the closing report for `result` (any
+// code): the success line for 0, else the beep, the reason and the key wait.
 void FinishRun(HRESULT result);

@@ -3,7 +3,7 @@
 
 namespace app {
 
-// The tool's own processing steps.
+// The tool's own processing steps, the map library's.
 ProcessingSteps ToolProcessingSteps();
 
 }  // namespace app

@@ -26,9 +26,10 @@ struct AngleMaps {
 };
 
 // `heights`: RGBA float texels of the height map loaded at the map's size (red is
-// read), `terrain`: the Height, HeightZero and TerraSize of the run. Positions and
-// elevations are computed in floats exactly as the run computed them.
-// S_OK, or E_OUTOFMEMORY.
+// read; map.width x map.height texels), `terrain`: the Height, HeightZero and
+// TerraSize of the run. Positions and elevations are computed in floats exactly as
+// the run computed them. S_OK with `angles` filled; E_INVALIDARG for a null
+// `heights` or `angles`; E_OUTOFMEMORY, `angles` unchanged.
 [[nodiscard]] HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
                          AngleMaps* angles);
 

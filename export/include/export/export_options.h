@@ -23,6 +23,7 @@ struct ExportOptions {
     // The umbrascope run's Height, HeightZero and TerraSize, with its defaults.
     horizon::HorizonSettings terrain{100.0f, 0.0f, 5000.0f};
 
+    // Whether an output needs the height map (angles, height preview).
     bool needsHeightMap() const { return !angleFiles.empty() || !heightPng.empty(); }
 };
 
@@ -42,7 +43,8 @@ struct ParsedCommandLine {
 
 // `arguments` without the program name. Numbers are read in the C locale and
 // rounded to 32-bit floats as the tool rounds them; a value wrapped in double
-// quotes, the tool's way of passing "-5", is taken without them.
+// quotes, the tool's way of passing "-5", is taken without them. Any words; what is
+// wrong is an Error with its reason. Exhausted memory escapes as std::bad_alloc.
 ParsedCommandLine ParseExportCommandLine(const std::vector<std::string>& arguments);
 
 }  // namespace exporter

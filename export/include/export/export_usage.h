@@ -4,6 +4,8 @@
 
 namespace exporter {
 
+// The texts are fixed; exhausted memory escapes as std::bad_alloc.
+
 // Printed on standard error when the command line is empty or wrong.
 std::string ExportUsage();
 

@@ -12,6 +12,7 @@ struct FloatChannels {
     std::vector<std::string> names;          // one per plane
     std::vector<std::vector<float>> planes;  // width * height each, packed rows, row 0 on top
 
+    // Whether the planes are exactly R, G and B, in this order.
     bool isRgb() const { return names == std::vector<std::string>{"R", "G", "B"}; }
 };
 

@@ -28,7 +28,7 @@ constexpr double kStoredValueUlps = 4.0;
 // v near 1 cannot tell from none); Unfit when not even that does.
 RecoveredSlope RecoverSlope(float v, Direction direction, float y0, float z0, float halfSize);
 
-// atan(s) in degrees.
+// atan(s) in degrees; any value.
 double SlopeDegrees(double slope);
 
 }  // namespace exporter

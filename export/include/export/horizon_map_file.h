@@ -14,6 +14,7 @@ struct HorizonMap {
     std::uint32_t height = 0;
     std::vector<float> texels;  // red, green, blue, alpha per texel; packed rows, row 0 on top
 
+    // The stored values of a texel inside the map.
     float red(std::uint32_t row, std::uint32_t column) const { return texels[index(row, column)]; }
     float green(std::uint32_t row, std::uint32_t column) const { return texels[index(row, column) + 1]; }
 
@@ -27,6 +28,7 @@ private:
 // such a DDS or is too short for its level 0, with the reason in `why`; the file's
 // open errors (E_FILE_NOT_FOUND, ...); E_OUTOFMEMORY when level 0 would not fit.
 // The size a header claims is checked against the file before anything is allocated.
+// E_INVALIDARG for a null `path`, `map` or `why`; `map` is empty on any failure.
 [[nodiscard]] HRESULT ReadHorizonMap(const char* path, HorizonMap* map, std::string* why);
 
 }  // namespace exporter

@@ -22,12 +22,15 @@ enum class TexelKind : std::uint8_t {
 };
 constexpr int kTexelKinds = 7;
 
+// The kind's name in the angle files' descriptions; never null.
 const char* KindName(TexelKind kind);
 
 // What the stored values alone tell, without the height map: Tree, Edge, Open,
-// Unfit for a value outside (0, 1], else Horizon (a value to read).
+// Unfit for a value outside (0, 1], else Horizon (a value to read). `row` and
+// `column` must lie inside the map.
 TexelKind StoredKind(const HorizonMap& map, Direction direction, std::uint32_t row, std::uint32_t column);
 
+// The value one direction stored for a texel inside the map.
 inline float StoredValue(const HorizonMap& map, Direction direction, std::uint32_t row, std::uint32_t column) {
     return direction == Direction::Forward ? map.red(row, column) : map.green(row, column);
 }

@@ -3,6 +3,7 @@
 #include "maps/horizon/horizon_fast.h"
 
 #include <algorithm>
+#include <cassert>
 #include <atomic>
 #include <memory>
 #include <new>
@@ -52,6 +53,7 @@ HRESULT ComputeHorizonFast(const float* heights, float* out, std::uint32_t width
 HRESULT ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
                            const HorizonSettings& settings, const HorizonProgress& progress,
                            const HorizonFastOptions& options) try {
+    assert((heights != nullptr && out != nullptr) || width == 0 || height == 0);
     const std::uint64_t totalRows = 2 * std::uint64_t{height};
     std::uint64_t rowsReported = 0;
     const auto report = [&](std::uint64_t columnsDone) {

@@ -1,5 +1,6 @@
 // The plain loops: every sample of the column, nearest first. Slow (width x
 // height^2) but obviously right; the oracle for every faster arrangement.
+#include <cassert>
 #include <cmath>
 
 #include "maps/horizon/horizon_kernel.h"
@@ -30,6 +31,7 @@ float BackwardValue(float y0, float z0, float yb, float zb, float halfSize) {
 
 void ComputeHorizonReference(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
                              const HorizonSettings& settings, const HorizonProgress& progress) {
+    assert((heights != nullptr && out != nullptr) || width == 0 || height == 0);
     const float cellSize = settings.terraSize / static_cast<float>(width);
     const float halfSize = static_cast<float>(settings.terraSize * 0.5);
     const auto at = [width](std::uint32_t row, std::uint32_t col) {

@@ -1,6 +1,7 @@
 #include "platform/image/dds_decoder.h"
 
 #include <bit>
+#include <cassert>
 #include <cstring>
 #include <vector>
 
@@ -256,6 +257,7 @@ private:
 }  // namespace
 
 HRESULT OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
+    assert(source != nullptr);
     std::uint8_t header[kHeaderBytes];
     if (!file.readExact(header, sizeof header)) return D3DXERR_INVALIDDATA;
     if (std::memcmp(header, "DDS ", 4) != 0 || Le32(header + 4) != 124) return D3DXERR_INVALIDDATA;

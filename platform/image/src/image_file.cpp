@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -64,6 +65,7 @@ ImageFile::~ImageFile() {
 }
 
 HRESULT ImageFile::open(const char* path) {
+    assert(path != nullptr && fd_ < 0);
     // Look before opening so that a device is never opened (opening some has side
     // effects); fstat below settles the race with a file swapped in between.
     struct stat info {};

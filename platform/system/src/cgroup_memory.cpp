@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <new>
@@ -191,6 +192,7 @@ std::vector<MemoryCgroup> FindMemoryCgroups(std::string_view procCgroup, std::st
 }
 
 bool ParseCgroupBytes(std::string_view text, std::uint64_t* bytes) {
+    assert(bytes != nullptr);
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.remove_suffix(1);
     if (text.empty()) return false;
     std::uint64_t value = 0;

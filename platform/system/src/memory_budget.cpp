@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cstdio>
 #include <memory>
 
@@ -11,6 +12,7 @@
 namespace platform {
 
 bool CheckedMul(std::uint64_t a, std::uint64_t b, std::uint64_t* product) {
+    assert(product != nullptr);
     return !__builtin_mul_overflow(a, b, product);
 }
 

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cassert>
 #include <cerrno>
 #include <climits>
 #include <vector>
@@ -32,6 +33,7 @@ std::string DirectoryOf(const std::string& path) {
 }
 
 HRESULT ResolveSaveTarget(const std::string& name, SaveTarget* target) {
+    assert(target != nullptr);
     if (name.empty() || name.back() == '/') return E_PATH_NOT_FOUND;
     std::string path = name;
     for (int links = 0;; ++links) {

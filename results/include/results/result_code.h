@@ -4,6 +4,7 @@
 
 using HRESULT = std::int32_t;
 
+// The code whose 32 bits are `bits`, as the platform writes its codes in hex.
 constexpr HRESULT ResultFromBits(std::uint32_t bits) { return static_cast<HRESULT>(bits); }
 
 // The platform's names of the codes.
@@ -26,4 +27,5 @@ constexpr HRESULT D3DERR_WASSTILLDRAWING = ResultFromBits(0x8876021Cu);
 constexpr HRESULT D3DXERR_INVALIDDATA = ResultFromBits(0x88760B59u);
 // NOLINTEND(readability-identifier-naming)
 
+// A success code: not negative. The tool's steps and calls count only 0 as success.
 constexpr bool Succeeded(HRESULT r) { return r >= 0; }

@@ -19,7 +19,8 @@ struct ToolSettingsRecord {
     ToolSettingsRecord(const ToolSettingsRecord&) = delete;
     ToolSettingsRecord& operator=(const ToolSettingsRecord&) = delete;
 
-    // Restores the defaults of a fresh record (the parameter set is recreated).
+    // Restores the defaults of a fresh record (the parameter set is recreated, so
+    // references into the old one end). Exhausted memory escapes as std::bad_alloc.
     void resetToDefaults();
 
     // The fields carry the tool's parameter names.

@@ -19,10 +19,10 @@ struct SaveTarget {
 // file. Otherwise E_PATH_NOT_FOUND for an empty name, a name ending in '/' or a
 // missing directory, E_ACCESSDENIED for a directory, device, FIFO or socket in the
 // way, or the result of the error met (a link loop, a name too long, ...). `target`
-// is filled only on S_OK.
+// (not null) is filled only on S_OK. Exhausted memory escapes as std::bad_alloc.
 [[nodiscard]] HRESULT ResolveSaveTarget(const std::string& name, SaveTarget* target);
 
-// The directory part of a path: "." when it has none.
+// The directory part of a path: "." when it has none; "/" for a name in the root.
 std::string DirectoryOf(const std::string& path);
 
 }  // namespace platform

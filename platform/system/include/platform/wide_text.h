@@ -6,7 +6,8 @@
 
 namespace platform {
 
-// Each byte becomes the wide character of the same value.
+// Each byte becomes the wide character of the same value. Any bytes can be passed,
+// NULs included. Exhausted memory escapes as std::bad_alloc, here and below.
 std::wstring WidenBytes(std::string_view bytes);
 
 // The inverse of WidenBytes: characters below 256 become their byte; any other

@@ -16,22 +16,27 @@ public:
     ImageFile(const ImageFile&) = delete;
     ImageFile& operator=(const ImageFile&) = delete;
 
-    // S_OK; E_FILE_NOT_FOUND, E_PATH_NOT_FOUND or E_ACCESSDENIED when it cannot be
-    // opened; D3DXERR_INVALIDDATA for anything but a non-empty regular file.
+    // Opens `path` (not null), once per ImageFile. S_OK; E_FILE_NOT_FOUND,
+    // E_PATH_NOT_FOUND or E_ACCESSDENIED when it cannot be opened;
+    // D3DXERR_INVALIDDATA for anything but a non-empty regular file. The reads below
+    // need an open file. Exhausted memory escapes as std::bad_alloc.
     [[nodiscard]] HRESULT open(const char* path);
 
+    // The size when opened, and the read position (0 at first).
     std::uint64_t size() const { return size_; }
     std::uint64_t position() const { return position_; }
 
     // Moves the read position; a position past the end makes later reads come up short.
     void seek(std::uint64_t position) { position_ = position; }
 
-    // Reads up to `count` bytes at the position and advances it; fewer only at the
-    // end of the file or on a read error.
+    // Reads up to `count` bytes at the position into `destination` (room for
+    // `count`) and advances it; fewer only at the end of the file or on a read error.
     std::size_t read(void* destination, std::size_t count);
+    // True when all `count` bytes were read.
     [[nodiscard]] bool readExact(void* destination, std::size_t count) { return read(destination, count) == count; }
 
-    // Reads at `offset` without the buffer and without moving the position.
+    // Reads all `count` bytes at `offset`, without the buffer and without moving the
+    // position; false when the file holds fewer there or a read fails.
     [[nodiscard]] bool readExactAt(std::uint64_t offset, void* destination, std::size_t count) const;
 
 private:

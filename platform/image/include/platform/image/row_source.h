@@ -19,6 +19,7 @@ enum class ChannelLayout : std::uint8_t {
     Red,        // r -> (r, 1, 1, 1), the fill of the one-channel float texture formats
 };
 
+// Stored channels per texel of a layout.
 constexpr unsigned ChannelCount(ChannelLayout layout) {
     switch (layout) {
         case ChannelLayout::Grey:
@@ -34,10 +35,12 @@ constexpr unsigned ChannelCount(ChannelLayout layout) {
     return 0;
 }
 
+// Bytes of one stored sample.
 constexpr unsigned SampleBytes(SampleType type) {
     return type == SampleType::U8 ? 1u : type == SampleType::U16 ? 2u : 4u;
 }
 
+// The image a source delivers: never 0 x 0 once a decoder has opened it.
 struct ImageInfo {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
@@ -55,10 +58,13 @@ class RowSource {
 public:
     virtual ~RowSource() = default;
 
+    // The image's shape and samples, fixed when the source is opened.
     const ImageInfo& info() const { return info_; }
 
-    // Decodes the next `count` rows into `destination` (packed, rowBytes() apart).
-    // S_OK, or D3DXERR_INVALIDDATA / E_OUTOFMEMORY; after a failure nothing more is read.
+    // Decodes the next `count` rows into `destination` (room for `count` packed rows,
+    // rowBytes() apart); `count` must not take the total past the image's height.
+    // S_OK, or D3DXERR_INVALIDDATA / E_OUTOFMEMORY; after a failure nothing more is
+    // read. Exhausted memory may also escape as std::bad_alloc.
     [[nodiscard]] virtual HRESULT readRows(std::uint8_t* destination, std::uint32_t count) = 0;
 
 protected:
