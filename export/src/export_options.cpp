@@ -18,14 +18,14 @@ enum class Option : std::uint8_t {
     Help, Version
 };
 
-struct OptionSpec {
+struct OptionEntry {
     const char* name;
     char letter;  // 0: none
     bool takesValue;
     Option option;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionEntry kOptions[] = {
     {"HMfname", 'H', true, Option::HeightMap},   {"Height", 'h', true, Option::Height},
     {"TerraSize", 's', true, Option::TerraSize}, {"HeightZero", 'z', true, Option::HeightZero},
     {"preview", 'p', true, Option::Preview},     {"channels", 'c', true, Option::Channels},
@@ -35,15 +35,15 @@ constexpr OptionSpec kOptions[] = {
     {"version", 0, false, Option::Version},
 };
 
-const OptionSpec* FindLong(const std::string& name) {
-    for (const auto& spec : kOptions)
-        if (name == spec.name) return &spec;
+const OptionEntry* FindLong(const std::string& name) {
+    for (const auto& entry : kOptions)
+        if (name == entry.name) return &entry;
     return nullptr;
 }
 
-const OptionSpec* FindLetter(char letter) {
-    for (const auto& spec : kOptions)
-        if (spec.letter != 0 && letter == spec.letter) return &spec;
+const OptionEntry* FindLetter(char letter) {
+    for (const auto& entry : kOptions)
+        if (entry.letter != 0 && letter == entry.letter) return &entry;
     return nullptr;
 }
 
@@ -97,32 +97,32 @@ private:
     void longOption(const std::string& word, const Next& next) {
         const auto equals = word.find('=');
         const std::string name = word.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-        const OptionSpec* spec = FindLong(name);
-        if (spec == nullptr) return fail("unknown option --" + name);
-        if (!spec->takesValue) {
+        const OptionEntry* entry = FindLong(name);
+        if (entry == nullptr) return fail("unknown option --" + name);
+        if (!entry->takesValue) {
             if (equals != std::string::npos) return fail("--" + name + " takes no value");
-            return apply(*spec, "");
+            return apply(*entry, "");
         }
-        if (equals != std::string::npos) return apply(*spec, word.substr(equals + 1));
+        if (equals != std::string::npos) return apply(*entry, word.substr(equals + 1));
         const auto value = next();
         if (!value) return fail("--" + name + " needs a value");
-        apply(*spec, *value);
+        apply(*entry, *value);
     }
 
     template <typename Next>
     void shortOption(const std::string& word, const Next& next) {
-        const OptionSpec* spec = FindLetter(word[1]);
-        if (spec == nullptr) return fail(std::string("unknown option -") + word[1]);
-        if (word.size() > 2) return apply(*spec, word.substr(2));
+        const OptionEntry* entry = FindLetter(word[1]);
+        if (entry == nullptr) return fail(std::string("unknown option -") + word[1]);
+        if (word.size() > 2) return apply(*entry, word.substr(2));
         const auto value = next();
         if (!value) return fail(std::string("-") + word[1] + " needs a value");
-        apply(*spec, *value);
+        apply(*entry, *value);
     }
 
-    void apply(const OptionSpec& spec, const std::string& value) {
+    void apply(const OptionEntry& entry, const std::string& value) {
         ExportOptions& o = result_.options;
-        const std::string name = std::string("--") + spec.name;
-        switch (spec.option) {
+        const std::string name = std::string("--") + entry.name;
+        switch (entry.option) {
             case Option::HeightMap: o.heightMap = value; break;
             case Option::Height: takeFloat(name, value, &o.terrain.height); break;
             case Option::TerraSize: takeFloat(name, value, &o.terrain.terraSize); break;
