@@ -9,7 +9,7 @@ ifeq ($(CI),true)
 CMAKE_FLAGS += -DUMBRASCOPE_WERROR=ON
 endif
 
-.PHONY: all deps build demo install test test-release test-asan bench fuzz soak clean
+.PHONY: all deps build demo install test test-release test-asan bench fuzz soak tidy clean
 
 all: build
 
@@ -47,6 +47,18 @@ fuzz:
 # 500 runs of the sanitized tool on generated command lines and maps.
 soak: deps
 	@scripts/run-soak
+
+# clang-tidy with .clang-tidy (naming and bug-finding checks) on every source of
+# the project, from the compile commands of the release build and, for the soak
+# driver, which builds on its own, of its build. Not part of `test`.
+SOAK_BUILD   ?= build-soak
+TIDY_SOURCES  = $(CURDIR)/(app|bench|examples|export|maps|params|platform|results|settings|tests)/
+tidy:
+	@scripts/install-deps tidy
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+	run-clang-tidy-14 -p $(BUILD) -j $(JOBS) -quiet '$(TIDY_SOURCES)'
+	cmake -S tests/soak -B $(SOAK_BUILD) $(CMAKE_FLAGS) -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+	run-clang-tidy-14 -p $(SOAK_BUILD) -j $(JOBS) -quiet '$(CURDIR)/tests/soak/'
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

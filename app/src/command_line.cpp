@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+namespace app {
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
@@ -30,3 +32,5 @@ std::string CommandLineText(int argc, const char* const* argv) {
     }
     return text;
 }
+
+}  // namespace app

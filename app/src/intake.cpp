@@ -11,6 +11,8 @@
 #include "platform/console.h"
 #include "platform/wide_text.h"
 
+namespace app {
+
 namespace {
 
 // With these names and letters no declaration can fail; one that did would be a
@@ -42,6 +44,7 @@ void ReportParseError(const params::ParameterSet& set, params::ParamError code) 
 }  // namespace
 
 bool TakeCommandLine(int argc, const char* const* argv) {
+    assert(argc >= 1 && argv != nullptr);
     params::ParameterSet& set = *ToolSettings.Parameters;
     DeclareParameters(set);
     if (argc <= 1) {
@@ -58,7 +61,7 @@ bool TakeCommandLine(int argc, const char* const* argv) {
 void CopyParsedValues() {
     const params::ParameterSet& set = *ToolSettings.Parameters;
     const auto copyName = [&set](const char* name, std::wstring& field) {
-        if (const std::string& v = set.valueOf(name); !v.empty()) field = WidenBytes(v);
+        if (const std::string& v = set.valueOf(name); !v.empty()) field = platform::WidenBytes(v);
     };
     copyName("HMfname", ToolSettings.HMfname);
     copyName("TMfname", ToolSettings.TMfname);
@@ -71,3 +74,5 @@ void CopyParsedValues() {
     copyNumber("TerraSize", ToolSettings.TerraSize);
     copyNumber("HeightZero", ToolSettings.HeightZero);
 }
+
+}  // namespace app

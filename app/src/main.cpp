@@ -3,5 +3,5 @@
 
 int main(int argc, char** argv) {
     ProtectStandardStreams();
-    return RunTool(argc, argv, ToolProcessingSteps());
+    return app::RunTool(argc, argv, app::ToolProcessingSteps());
 }

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <limits>
 
+namespace app {
+
 std::int32_t TextToInt(const std::string& text) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
@@ -30,3 +32,5 @@ float TextToFloat(const std::string& text) {
     }
     return static_cast<float>(value);
 }
+
+}  // namespace app

@@ -1,5 +1,6 @@
 #include "app/run_sequence.h"
 
+#include <cassert>
 #include <new>
 #include <string>
 
@@ -9,6 +10,7 @@
 #include "platform/wide_text.h"
 #include "results/describe_result.h"
 
+namespace app {
 namespace {
 
 constexpr unsigned kExclamationBeep = 48;
@@ -20,7 +22,7 @@ struct StepEntry {
 
 // Intake, copy and validation: E_FAIL when the command line or the settings are
 // refused, E_OUTOFMEMORY when the texts they need cannot be had.
-HRESULT TakeSettings(int argc, const char* const* argv) {
+[[nodiscard]] HRESULT TakeSettings(int argc, const char* const* argv) {
     try {
         if (!TakeCommandLine(argc, argv)) return E_FAIL;
         CopyParsedValues();
@@ -32,7 +34,7 @@ HRESULT TakeSettings(int argc, const char* const* argv) {
 
 // A step that lets exhausted memory escape fails with it, like one that returns it.
 template <class Step, class... Args>
-HRESULT RunStep(Step step, Args... args) {
+[[nodiscard]] HRESULT RunStep(Step step, Args... args) {
     try {
         return step(args...);
     } catch (const std::bad_alloc&) {
@@ -55,7 +57,7 @@ void PrintReason(const wchar_t* description) {
     std::string converted;
     if (description[n] != 0) {
         try {
-            converted = NarrowToBytes(description);
+            converted = platform::NarrowToBytes(description);
             text = converted.c_str();
         } catch (const std::bad_alloc&) {
             // what fitted the buffer, then
@@ -65,19 +67,25 @@ void PrintReason(const wchar_t* description) {
 }
 
 }  // namespace
+}  // namespace app
 
 void FinishRun(HRESULT result) {
-    ReleaseTextureSet();
+    maps::ReleaseTextureSet();
     if (result == S_OK) {
         ConsolePrint("Application work successfully finished. Good day!");
         return;
     }
-    MessageBeep(kExclamationBeep);
-    PrintReason(DescribeResult(result));
+    MessageBeep(app::kExclamationBeep);
+    app::PrintReason(DescribeResult(result));
     WaitForKey();
 }
 
+namespace app {
+
 int RunTool(int argc, const char* const* argv, const ProcessingSteps& steps) {
+    assert(argc >= 1 && argv != nullptr);
+    assert(steps.initDevice && steps.loadTextures && steps.mixHeightMapAndTreeMap && steps.generateHorizonMaps &&
+           steps.mixHorizonMapAndTreeMap && steps.writeHorizonMapFile);
     ConsolePrint("\nUmbrascope v 1.1.\n");
     ConsolePrint("Horizon maps for terrain self-shadowing, 2026.\n");
     ConsolePrint("\n");
@@ -87,17 +95,17 @@ int RunTool(int argc, const char* const* argv, const ProcessingSteps& steps) {
         return kExitBadInput;
     }
 
-    if (const HRESULT hr = RunStep(steps.InitDevice, GetDesktopWindow()); hr != S_OK) {
+    if (const HRESULT hr = RunStep(steps.initDevice, GetDesktopWindow()); hr != S_OK) {
         ConsolePrint("ERROR:Can`t create D3DX device.\n");
         FinishRun(hr);
         return 1;
     }
     const StepEntry rest[] = {
-        {steps.LoadTextures, "ERROR:Can`t init textures.\n"},
-        {steps.MixHeightMapAndTreeMap, "ERROR:Can`t split HeightMap with a TreeMap.\n"},
-        {steps.GenerateHorizonMaps, "ERROR:Can`t generate HorizoneMap.\n"},
-        {steps.MixHorizonMapAndTreeMap, "ERROR:Can`t split HorizonMap with a TreeMap.\n"},
-        {steps.WriteHorizonMapFile, "ERROR:Can`t save file.\n"},
+        {steps.loadTextures, "ERROR:Can`t init textures.\n"},
+        {steps.mixHeightMapAndTreeMap, "ERROR:Can`t split HeightMap with a TreeMap.\n"},
+        {steps.generateHorizonMaps, "ERROR:Can`t generate HorizoneMap.\n"},
+        {steps.mixHorizonMapAndTreeMap, "ERROR:Can`t split HorizonMap with a TreeMap.\n"},
+        {steps.writeHorizonMapFile, "ERROR:Can`t save file.\n"},
     };
     for (int i = 0; i < 5; ++i) {
         if (const HRESULT hr = RunStep(rest[i].run); hr != S_OK) {
@@ -109,3 +117,5 @@ int RunTool(int argc, const char* const* argv, const ProcessingSteps& steps) {
     FinishRun(S_OK);
     return 0;
 }
+
+}  // namespace app

@@ -4,7 +4,11 @@
 #include "maps/texture_set.h"
 #include "maps/tree_mix.h"
 
+namespace app {
+
 ProcessingSteps ToolProcessingSteps() {
     return {InitDevice,          LoadTextures,           MixHeightMapAndTreeMap,
             GenerateHorizonMaps, MixHorizonMapAndTreeMap, WriteHorizonMapFile};
 }
+
+}  // namespace app

@@ -7,9 +7,11 @@
 #include "platform/console.h"
 #include "platform/wide_text.h"
 
+namespace app {
+
 namespace {
 
-bool FileExists(const std::wstring& name) { return access(NarrowToBytes(name).c_str(), F_OK) == 0; }
+bool FileExists(const std::wstring& name) { return access(platform::NarrowToBytes(name).c_str(), F_OK) == 0; }
 
 }  // namespace
 
@@ -52,8 +54,10 @@ bool ValidateSettings() {
         }
     for (const std::wstring* name : {&s.HMfname, &s.TMfname})
         if (!FileExists(*name)) {
-            ConsolePrint("ERROR:File %s not found\n", NarrowToBytes(*name).c_str());
+            ConsolePrint("ERROR:File %s not found\n", platform::NarrowToBytes(*name).c_str());
             return false;
         }
     return true;
 }
+
+}  // namespace app

@@ -20,6 +20,9 @@
 #include "maps/horizon/testing/terrain_families.h"
 #include "platform/page_buffer.h"
 
+using horizon::HorizonSettings;
+using platform::PageBuffer;
+
 namespace {
 
 using horizon::testing::Terrain;
@@ -78,7 +81,7 @@ int main(int argc, char** argv) {
             const auto generated = horizon::testing::MakeHeights(terrain, size, size, 7);
             const std::size_t bytes = generated.size() * sizeof(float);
             PageBuffer heights, out;
-            if (PageBuffer::Allocate(bytes, 0, heights) != S_OK || PageBuffer::Allocate(bytes, bytes, out) != S_OK) {
+            if (PageBuffer::allocate(bytes, 0, heights) != S_OK || PageBuffer::allocate(bytes, bytes, out) != S_OK) {
                 std::printf("| %s | %u | out of memory |\n", horizon::testing::Name(terrain).data(), size);
                 continue;
             }
@@ -89,7 +92,7 @@ int main(int argc, char** argv) {
             auto* outTexels = static_cast<float*>(out.data());
             const HorizonSettings settings = horizon::testing::SettingsFor(terrain);
             std::uint64_t samples = 0;
-            HorizonFastOptions fastOptions;
+            horizon::HorizonFastOptions fastOptions;
             fastOptions.threads = options.threads;
             fastOptions.samplesEvaluated = &samples;
             const int runs = size >= 16384 ? std::min(options.runs, 3) : options.runs;
@@ -98,7 +101,7 @@ int main(int argc, char** argv) {
                 const double cpuStart = CpuSeconds();
                 HRESULT hr = S_OK;
                 times.push_back(Seconds([&] {
-                    hr = ComputeHorizonFast(heightTexels, outTexels, size, size, settings, nullptr, fastOptions);
+                    hr = horizon::ComputeHorizonFast(heightTexels, outTexels, size, size, settings, nullptr, fastOptions);
                 }));
                 if (hr != S_OK) {
                     std::fprintf(stderr, "out of memory at %u\n", size);
@@ -112,7 +115,7 @@ int main(int argc, char** argv) {
             const double perTexel = static_cast<double>(samples) / (double(size) * size);
             if (size <= options.referenceMax) {
                 const double reference =
-                    Seconds([&] { ComputeHorizonReference(heightTexels, outTexels, size, size, settings, nullptr); });
+                    Seconds([&] { horizon::ComputeHorizonReference(heightTexels, outTexels, size, size, settings, nullptr); });
                 std::printf("| %s | %u | %.3f | %.4f | %.4f | %.0fx | %.2f |\n", horizon::testing::Name(terrain).data(),
                             size, reference, fast, fastCpu, reference / fast, perTexel);
             } else {

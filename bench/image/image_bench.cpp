@@ -132,13 +132,13 @@ bool DecodeRows(png_structp png, png_infop info, std::FILE* file, std::uint8_t* 
     return true;
 }
 
-bool DecodeWithLibpng(const std::string& path, std::vector<std::uint8_t>& out, bool whole_image) {
+bool DecodeWithLibpng(const std::string& path, std::vector<std::uint8_t>& out, bool wholeImage) {
     FilePtr file(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!file) return false;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, &OnError, &OnWarning);
     png_infop info = png_create_info_struct(png);
-    const std::size_t row_bytes = std::size_t{kSize} * 2;
-    const bool decoded = DecodeRows(png, info, file.get(), out.data(), whole_image ? row_bytes : 0);
+    const std::size_t rowBytes = std::size_t{kSize} * 2;
+    const bool decoded = DecodeRows(png, info, file.get(), out.data(), wholeImage ? rowBytes : 0);
     png_destroy_read_struct(&png, &info, nullptr);
     return decoded;
 }
@@ -168,25 +168,25 @@ int main() {
         std::fprintf(stderr, "cannot write %s\n", path.c_str());
         return 1;
     }
-    const auto file_bytes = std::filesystem::file_size(path);
+    const auto fileBytes = std::filesystem::file_size(path);
 
     std::vector<std::uint8_t> image(std::size_t{kSize} * kSize * 2);
     std::vector<float> texels(std::size_t{kTarget} * kTarget * 4, 0.0f);
-    const double row_only = MedianSeconds([&] { return DecodeWithLibpng(path, image, false); });
+    const double rowOnly = MedianSeconds([&] { return DecodeWithLibpng(path, image, false); });
     const double whole = MedianSeconds([&] { return DecodeWithLibpng(path, image, true); });
     const double load =
-        MedianSeconds([&] { return LoadImageScaled(path.c_str(), kTarget, kTarget, texels.data()) == S_OK; });
-    if (row_only < 0 || whole < 0 || load < 0) {
+        MedianSeconds([&] { return image::LoadImageScaled(path.c_str(), kTarget, kTarget, texels.data()) == S_OK; });
+    if (rowOnly < 0 || whole < 0 || load < 0) {
         std::fprintf(stderr, "a decode failed\n");
         return 1;
     }
 
     std::printf("\nPNG %u x %u, 16-bit grey, %.1f MB; median of %d runs\n\n", kSize, kSize,
-                static_cast<double>(file_bytes) / 1e6, kRuns);
+                static_cast<double>(fileBytes) / 1e6, kRuns);
     std::printf("%-52s %10s %8s\n", "", "seconds", "ratio");
-    std::printf("%-52s %10.3f %8.2f\n", "libpng decode, rows into one buffer", row_only, 1.0);
-    std::printf("%-52s %10.3f %8.2f\n", "libpng decode, whole image in memory", whole, whole / row_only);
-    std::printf("%-52s %10.3f %8.2f\n", "LoadImageScaled to 4096 x 4096 float RGBA", load, load / row_only);
-    std::printf("\nGoal: LoadImageScaled within 2x of libpng alone: %s\n", load <= 2.0 * row_only ? "met" : "NOT met");
+    std::printf("%-52s %10.3f %8.2f\n", "libpng decode, rows into one buffer", rowOnly, 1.0);
+    std::printf("%-52s %10.3f %8.2f\n", "libpng decode, whole image in memory", whole, whole / rowOnly);
+    std::printf("%-52s %10.3f %8.2f\n", "LoadImageScaled to 4096 x 4096 float RGBA", load, load / rowOnly);
+    std::printf("\nGoal: LoadImageScaled within 2x of libpng alone: %s\n", load <= 2.0 * rowOnly ? "met" : "NOT met");
     return 0;
 }

@@ -10,42 +10,42 @@
 namespace {
 
 // A set that fails to declare would time nothing worth timing.
-void mustSucceed(params::ParamError code) {
+void MustSucceed(params::ParamError code) {
     if (code != params::NoError) std::abort();
 }
 
-params::ParameterSet benchParameters() {
+params::ParameterSet BenchParameters() {
     params::ParameterSet hatch;
-    mustSucceed(hatch.declare("angle", 'a', 0, "Hatch angle", "90"));
+    MustSucceed(hatch.declare("angle", 'a', 0, "Hatch angle", "90"));
     params::ParameterSet square;
-    mustSucceed(square.declare("side", 's', 0, "Side length", "1"));
-    mustSucceed(square.declare("fill", 'f', 0, "Fill", "solid", "solid|hatch"));
-    mustSucceed(square.addType("solid", params::ParameterSet()));
-    mustSucceed(square.addType("hatch", std::move(hatch)));
+    MustSucceed(square.declare("side", 's', 0, "Side length", "1"));
+    MustSucceed(square.declare("fill", 'f', 0, "Fill", "solid", "solid|hatch"));
+    MustSucceed(square.addType("solid", params::ParameterSet()));
+    MustSucceed(square.addType("hatch", std::move(hatch)));
 
     params::ParameterSet set;
     set.skipUndeclared = false;
-    mustSucceed(set.declare("HMfname", 'H', params::Required, "HeightMap  filename"));
-    mustSucceed(set.declare("TMfname", 'T', params::Required, "TreeMap  filename"));
-    mustSucceed(set.declare("Outfname", 'o', 0, "HorizonMap  filename"));
-    mustSucceed(set.declare("OutRez", 'r', 0, "HorizonMap rezolution"));
-    mustSucceed(set.declare("Height", 'h', 0, "Height koeficient"));
-    mustSucceed(set.declare("shape", 0, 0, "Shape", "square", "square"));
-    mustSucceed(set.addType("square", std::move(square)));
+    MustSucceed(set.declare("HMfname", 'H', params::Required, "HeightMap  filename"));
+    MustSucceed(set.declare("TMfname", 'T', params::Required, "TreeMap  filename"));
+    MustSucceed(set.declare("Outfname", 'o', 0, "HorizonMap  filename"));
+    MustSucceed(set.declare("OutRez", 'r', 0, "HorizonMap rezolution"));
+    MustSucceed(set.declare("Height", 'h', 0, "Height koeficient"));
+    MustSucceed(set.declare("shape", 0, 0, "Shape", "square", "square"));
+    MustSucceed(set.addType("square", std::move(square)));
     return set;
 }
 
 // head, then piece repeated until the text is at least size bytes, then tail.
-std::string commandLine(const std::string& head, const std::string& piece, const std::string& tail,
+std::string CommandLine(const std::string& head, const std::string& piece, const std::string& tail,
                         std::size_t size) {
     std::string text = head;
     while (text.size() + tail.size() < size) text += piece;
     return text + tail;
 }
 
-void parseBench(benchmark::State& state, const std::string& head, const std::string& piece, const std::string& tail) {
-    const std::string text = commandLine(head, piece, tail, static_cast<std::size_t>(state.range(0)));
-    params::ParameterSet set = benchParameters();
+void ParseBench(benchmark::State& state, const std::string& head, const std::string& piece, const std::string& tail) {
+    const std::string text = CommandLine(head, piece, tail, static_cast<std::size_t>(state.range(0)));
+    params::ParameterSet set = BenchParameters();
     for (auto _ : state) {
         const params::ParamError code = set.parse(text);
         if (code != params::NoError) {
@@ -57,18 +57,18 @@ void parseBench(benchmark::State& state, const std::string& head, const std::str
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
 }
 
-void PlainWords(benchmark::State& state) { parseBench(state, "-H a.png -T b.png ", "--OutRez=1024 -h 250 -ro ", ""); }
+void PlainWords(benchmark::State& state) { ParseBench(state, "-H a.png -T b.png ", "--OutRez=1024 -h 250 -ro ", ""); }
 
 void QuotedWords(benchmark::State& state) {
-    parseBench(state, "-H a.png -T b.png ", "--Outfname=\"C:\\some dir\\horizon map.dds\" -H \"a b\" ", "");
+    ParseBench(state, "-H a.png -T b.png ", "--Outfname=\"C:\\some dir\\horizon map.dds\" -H \"a b\" ", "");
 }
 
 void NestedValues(benchmark::State& state) {
-    parseBench(state, "-H a.png -T b.png ", "--shape=square[--side=2 -f hatch[-a 45]] ", "");
+    ParseBench(state, "-H a.png -T b.png ", "--shape=square[--side=2 -f hatch[-a 45]] ", "");
 }
 
 void OneBracketedValue(benchmark::State& state) {
-    parseBench(state, "-H a.png -T b.png --shape=square[-f hatch[", "-a 45 ", "]]");
+    ParseBench(state, "-H a.png -T b.png --shape=square[-f hatch[", "-a 45 ", "]]");
 }
 
 constexpr std::int64_t kSmallest = 1 << 10;

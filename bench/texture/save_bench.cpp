@@ -52,7 +52,10 @@ struct Graphics {
     Graphics() {
         d3d = Direct3DCreate9(D3D_SDK_VERSION);
         D3DPRESENT_PARAMETERS pp{};
-        d3d->CreateDevice(0, D3DDEVTYPE_HAL, GetDesktopWindow(), 0, &pp, &device);
+        if (d3d == nullptr || d3d->CreateDevice(0, D3DDEVTYPE_HAL, GetDesktopWindow(), 0, &pp, &device) != S_OK) {
+            std::fprintf(stderr, "cannot create the device\n");
+            std::exit(1);
+        }
     }
     ~Graphics() {
         device->Release();
@@ -79,11 +82,11 @@ int main(int argc, char** argv) {
             return 1;
         }
         D3DLOCKED_RECT lr{};
-        texture->LockRect(0, &lr, nullptr, 0);
+        if (texture->LockRect(0, &lr, nullptr, 0) != S_OK) return 1;  // a new texture: cannot be held
         auto* texels = static_cast<float*>(lr.pBits);
         for (std::size_t i = 0; i < std::size_t{size} * size; ++i)
             texels[i * 4] = texels[i * 4 + 1] = float((i + run) % 977) / 977;
-        texture->UnlockRect(0);
+        (void)texture->UnlockRect(0);  // the lock above is this one's
 
         const std::string dir = base + "/save_bench." + std::to_string(getpid()) + "." + std::to_string(run);
         std::filesystem::create_directories(dir);
@@ -92,9 +95,9 @@ int main(int argc, char** argv) {
         sync();
         auto start = Clock::now();
         {
-            PendingSaves files;
-            if (files.save(WidenBytes(dir + "/out.dds").c_str(), texture) != S_OK ||
-                files.save(WidenBytes(dir + "/out.winter.dds").c_str(), texture) != S_OK || files.commit() != S_OK) {
+            graphics::PendingSaves files;
+            if (files.save(platform::WidenBytes(dir + "/out.dds").c_str(), texture) != S_OK ||
+                files.save(platform::WidenBytes(dir + "/out.winter.dds").c_str(), texture) != S_OK || files.commit() != S_OK) {
                 std::fprintf(stderr, "save failed\n");
                 return 1;
             }

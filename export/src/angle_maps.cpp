@@ -6,9 +6,11 @@
 
 #include "export/horizon_angle.h"
 
+namespace exporter {
+
 namespace {
 
-void Fill(const HorizonMap& map, const float* heights, const HorizonSettings& terrain, Direction direction,
+void Fill(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain, Direction direction,
           DirectionAngles* out) {
     const std::size_t texels = std::size_t{map.width} * map.height;
     out->degrees.assign(texels, std::numeric_limits<float>::quiet_NaN());
@@ -35,7 +37,7 @@ void Fill(const HorizonMap& map, const float* heights, const HorizonSettings& te
 
 }  // namespace
 
-HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights, const HorizonSettings& terrain,
+HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
                          AngleMaps* angles) {
     if (heights == nullptr || angles == nullptr) return E_INVALIDARG;
     try {
@@ -50,3 +52,5 @@ HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights, const Hori
         return E_OUTOFMEMORY;
     }
 }
+
+}  // namespace exporter

@@ -9,6 +9,8 @@
 
 #include "export/output_file.h"
 
+namespace exporter {
+
 namespace {
 
 enum class Option : std::uint8_t {
@@ -16,14 +18,14 @@ enum class Option : std::uint8_t {
     Help, Version
 };
 
-struct OptionSpec {
+struct OptionEntry {
     const char* name;
     char letter;  // 0: none
     bool takesValue;
     Option option;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionEntry kOptions[] = {
     {"HMfname", 'H', true, Option::HeightMap},   {"Height", 'h', true, Option::Height},
     {"TerraSize", 's', true, Option::TerraSize}, {"HeightZero", 'z', true, Option::HeightZero},
     {"preview", 'p', true, Option::Preview},     {"channels", 'c', true, Option::Channels},
@@ -33,15 +35,15 @@ constexpr OptionSpec kOptions[] = {
     {"version", 0, false, Option::Version},
 };
 
-const OptionSpec* FindLong(const std::string& name) {
-    for (const auto& spec : kOptions)
-        if (name == spec.name) return &spec;
+const OptionEntry* FindLong(const std::string& name) {
+    for (const auto& entry : kOptions)
+        if (name == entry.name) return &entry;
     return nullptr;
 }
 
-const OptionSpec* FindLetter(char letter) {
-    for (const auto& spec : kOptions)
-        if (spec.letter != 0 && letter == spec.letter) return &spec;
+const OptionEntry* FindLetter(char letter) {
+    for (const auto& entry : kOptions)
+        if (entry.letter != 0 && letter == entry.letter) return &entry;
     return nullptr;
 }
 
@@ -62,12 +64,12 @@ std::optional<double> NumberOf(const std::string& text) {
 
 class Parser {
 public:
-    ParsedCommandLine Parse(const std::vector<std::string>& arguments) {
-        if (arguments.empty()) return Done(CommandLineAction::Usage);
+    ParsedCommandLine parse(const std::vector<std::string>& arguments) {
+        if (arguments.empty()) return done(CommandLineAction::Usage);
         // --help and --version win over anything else on the line, mistakes included.
         const auto end = std::find(arguments.begin(), arguments.end(), "--");
-        if (std::find(arguments.begin(), end, "--help") != end) return Done(CommandLineAction::Help);
-        if (std::find(arguments.begin(), end, "--version") != end) return Done(CommandLineAction::Version);
+        if (std::find(arguments.begin(), end, "--help") != end) return done(CommandLineAction::Help);
+        if (std::find(arguments.begin(), end, "--version") != end) return done(CommandLineAction::Version);
         std::vector<std::string> positional;
         bool optionsEnded = false;
         for (std::size_t i = 0; i < arguments.size() && error_.empty(); ++i) {
@@ -81,50 +83,50 @@ public:
             } else if (word == "--") {
                 optionsEnded = true;
             } else if (word[1] == '-') {
-                LongOption(word, next);
+                longOption(word, next);
             } else {
-                ShortOption(word, next);
+                shortOption(word, next);
             }
         }
-        if (error_.empty()) Check(positional);
-        return Done(error_.empty() ? CommandLineAction::Run : CommandLineAction::Error);
+        if (error_.empty()) check(positional);
+        return done(error_.empty() ? CommandLineAction::Run : CommandLineAction::Error);
     }
 
 private:
     template <typename Next>
-    void LongOption(const std::string& word, const Next& next) {
+    void longOption(const std::string& word, const Next& next) {
         const auto equals = word.find('=');
         const std::string name = word.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-        const OptionSpec* spec = FindLong(name);
-        if (spec == nullptr) return Fail("unknown option --" + name);
-        if (!spec->takesValue) {
-            if (equals != std::string::npos) return Fail("--" + name + " takes no value");
-            return Apply(*spec, "");
+        const OptionEntry* entry = FindLong(name);
+        if (entry == nullptr) return fail("unknown option --" + name);
+        if (!entry->takesValue) {
+            if (equals != std::string::npos) return fail("--" + name + " takes no value");
+            return apply(*entry, "");
         }
-        if (equals != std::string::npos) return Apply(*spec, word.substr(equals + 1));
+        if (equals != std::string::npos) return apply(*entry, word.substr(equals + 1));
         const auto value = next();
-        if (!value) return Fail("--" + name + " needs a value");
-        Apply(*spec, *value);
+        if (!value) return fail("--" + name + " needs a value");
+        apply(*entry, *value);
     }
 
     template <typename Next>
-    void ShortOption(const std::string& word, const Next& next) {
-        const OptionSpec* spec = FindLetter(word[1]);
-        if (spec == nullptr) return Fail(std::string("unknown option -") + word[1]);
-        if (word.size() > 2) return Apply(*spec, word.substr(2));
+    void shortOption(const std::string& word, const Next& next) {
+        const OptionEntry* entry = FindLetter(word[1]);
+        if (entry == nullptr) return fail(std::string("unknown option -") + word[1]);
+        if (word.size() > 2) return apply(*entry, word.substr(2));
         const auto value = next();
-        if (!value) return Fail(std::string("-") + word[1] + " needs a value");
-        Apply(*spec, *value);
+        if (!value) return fail(std::string("-") + word[1] + " needs a value");
+        apply(*entry, *value);
     }
 
-    void Apply(const OptionSpec& spec, const std::string& value) {
+    void apply(const OptionEntry& entry, const std::string& value) {
         ExportOptions& o = result_.options;
-        const std::string name = std::string("--") + spec.name;
-        switch (spec.option) {
+        const std::string name = std::string("--") + entry.name;
+        switch (entry.option) {
             case Option::HeightMap: o.heightMap = value; break;
-            case Option::Height: Float(name, value, &o.terrain.height); break;
-            case Option::TerraSize: Float(name, value, &o.terrain.terraSize); break;
-            case Option::HeightZero: Float(name, value, &o.terrain.heightZero); break;
+            case Option::Height: takeFloat(name, value, &o.terrain.height); break;
+            case Option::TerraSize: takeFloat(name, value, &o.terrain.terraSize); break;
+            case Option::HeightZero: takeFloat(name, value, &o.terrain.heightZero); break;
             case Option::Preview: o.previewPrefix = value; break;
             case Option::Channels: o.channelFiles.push_back(value); break;
             case Option::Angles: o.angleFiles.push_back(value); break;
@@ -132,13 +134,13 @@ private:
             case Option::Shrink: {
                 const auto n = NumberOf(value);
                 if (!n || *n < 1 || *n > 65536 || *n != std::floor(*n))
-                    return Fail(name + " must be a whole number from 1 to 65536, not \"" + value + "\"");
+                    return fail(name + " must be a whole number from 1 to 65536, not \"" + value + "\"");
                 o.shrink = static_cast<std::uint32_t>(*n);
                 break;
             }
             case Option::Range: {
                 const auto n = NumberOf(value);
-                if (!n || !(*n > 0 && *n <= 90)) return Fail(name + " must be above 0 and at most 90 degrees");
+                if (!n || !(*n > 0 && *n <= 90)) return fail(name + " must be above 0 and at most 90 degrees");
                 o.rangeDegrees = *n;
                 break;
             }
@@ -148,44 +150,44 @@ private:
         }
     }
 
-    void Float(const std::string& name, const std::string& value, float* target) {
+    void takeFloat(const std::string& name, const std::string& value, float* target) {
         const auto n = NumberOf(Unquoted(value));
-        if (!n) return Fail(name + " needs a number, not \"" + value + "\"");
+        if (!n) return fail(name + " needs a number, not \"" + value + "\"");
         const auto rounded = static_cast<float>(*n);
-        if (!std::isfinite(rounded)) return Fail(name + " is beyond the range of a 32-bit float: " + value);
+        if (!std::isfinite(rounded)) return fail(name + " is beyond the range of a 32-bit float: " + value);
         *target = rounded;
     }
 
-    void Check(const std::vector<std::string>& positional) {
+    void check(const std::vector<std::string>& positional) {
         ExportOptions& o = result_.options;
-        if (positional.empty()) return Fail("no horizon map given");
-        if (positional.size() > 1) return Fail("one horizon map at a time; also given: " + positional[1]);
+        if (positional.empty()) return fail("no horizon map given");
+        if (positional.size() > 1) return fail("one horizon map at a time; also given: " + positional[1]);
         o.horizonMap = positional[0];
         if (o.previewPrefix.empty() && o.channelFiles.empty() && o.angleFiles.empty() && o.heightPng.empty())
-            return Fail("nothing to write: give --preview, --channels, --angles or --height-png");
-        if (o.NeedsHeightMap() && o.heightMap.empty())
-            return Fail(std::string(o.angleFiles.empty() ? "--height-png" : "--angles") +
+            return fail("nothing to write: give --preview, --channels, --angles or --height-png");
+        if (o.needsHeightMap() && o.heightMap.empty())
+            return fail(std::string(o.angleFiles.empty() ? "--height-png" : "--angles") +
                         " needs the height map of the run (-H)");
-        if (!(o.terrain.terraSize > 0)) return Fail("bad Terrain Size: must be > 0");
+        if (!(o.terrain.terraSize > 0)) return fail("bad Terrain Size: must be > 0");
         std::vector<std::string> outputs = o.channelFiles;
         outputs.insert(outputs.end(), o.angleFiles.begin(), o.angleFiles.end());
         for (const auto& file : outputs)
             if (FloatFormatOf(file) == FloatFormat::Unknown)
-                return Fail(file + ": a float file's name must end in .exr, .tif or .tiff");
+                return fail(file + ": a float file's name must end in .exr, .tif or .tiff");
         if (!o.heightPng.empty()) outputs.push_back(o.heightPng);
         if (!o.previewPrefix.empty())
             for (const char* suffix : {".red.png", ".green.png", ".both.png"})
                 outputs.push_back(o.previewPrefix + suffix);
         std::set<std::string> seen{o.horizonMap};
         for (const auto& file : outputs)
-            if (!seen.insert(file).second) return Fail(file + " is named twice, or is the horizon map itself");
+            if (!seen.insert(file).second) return fail(file + " is named twice, or is the horizon map itself");
     }
 
-    void Fail(const std::string& message) {
+    void fail(const std::string& message) {
         if (error_.empty()) error_ = message;
     }
 
-    ParsedCommandLine Done(CommandLineAction action) {
+    ParsedCommandLine done(CommandLineAction action) {
         result_.action = action;
         result_.error = error_;
         return result_;
@@ -198,5 +200,7 @@ private:
 }  // namespace
 
 ParsedCommandLine ParseExportCommandLine(const std::vector<std::string>& arguments) {
-    return Parser().Parse(arguments);
+    return Parser().parse(arguments);
 }
+
+}  // namespace exporter

@@ -15,12 +15,14 @@
 #include "platform/wide_text.h"
 #include "results/describe_result.h"
 
+namespace exporter {
+
 namespace {
 
 constexpr const char* kProgram = "umbrascope-export";
 
 std::string Describe(HRESULT result) {
-    std::string text = NarrowToBytes(DescribeResult(result));
+    std::string text = platform::NarrowToBytes(DescribeResult(result));
     if (!text.empty() && text.back() == '.') text.pop_back();
     return text;
 }
@@ -29,16 +31,16 @@ void Report(std::FILE* err, const std::string& what, HRESULT result, const std::
     std::fprintf(err, "%s: %s: %s\n", kProgram, what.c_str(), why.empty() ? Describe(result).c_str() : why.c_str());
 }
 
-HRESULT LoadHeights(const std::string& path, const HorizonMap& map, std::vector<float>* heights) {
+[[nodiscard]] HRESULT LoadHeights(const std::string& path, const HorizonMap& map, std::vector<float>* heights) {
     std::uint64_t bytes = 0;
-    const bool fits = CheckedMul(map.width, map.height, 4 * sizeof(float), &bytes);
-    if (const HRESULT hr = CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
+    const bool fits = platform::CheckedMul(map.width, map.height, 4 * sizeof(float), &bytes);
+    if (const HRESULT hr = platform::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
     try {
         heights->assign(static_cast<std::size_t>(bytes / sizeof(float)), 0.0f);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    return LoadImageScaled(path.c_str(), map.width, map.height, heights->data());
+    return image::LoadImageScaled(path.c_str(), map.width, map.height, heights->data());
 }
 
 FloatChannels StoredChannels(const HorizonMap& map) {
@@ -77,21 +79,21 @@ class OutputWriter {
 public:
     OutputWriter(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
 
-    bool Png(const std::string& path, const GreyImage& image) {
+    [[nodiscard]] bool writePng(const std::string& path, const GreyImage& image) {
         std::vector<std::uint8_t> bytes;
-        return Finish(path, EncodeGreyPng(image, &bytes), "", bytes);
+        return finish(path, EncodeGreyPng(image, &bytes), "", bytes);
     }
 
-    bool Float(const std::string& path, const FloatChannels& channels) {
+    [[nodiscard]] bool writeFloat(const std::string& path, const FloatChannels& channels) {
         std::vector<std::uint8_t> bytes;
         std::string why;
         const HRESULT hr = FloatFormatOf(path) == FloatFormat::Exr ? EncodeFloatExr(channels, &bytes, &why)
                                                                    : EncodeFloatTiff(channels, &bytes, &why);
-        return Finish(path, hr, why, bytes);
+        return finish(path, hr, why, bytes);
     }
 
 private:
-    bool Finish(const std::string& path, HRESULT encoded, const std::string& why,
+    [[nodiscard]] bool finish(const std::string& path, HRESULT encoded, const std::string& why,
                 const std::vector<std::uint8_t>& bytes) {
         if (encoded != S_OK) {
             Report(err_, "cannot make " + path, encoded, why);
@@ -112,9 +114,9 @@ private:
 int WritePreviews(const ExportOptions& o, const HorizonMap& map, OutputWriter& writer) {
     const GreyImage red = Quantise(HorizonLevels(map, Direction::Forward, o.rangeDegrees), o.shrink, o.bitDepth);
     const GreyImage green = Quantise(HorizonLevels(map, Direction::Backward, o.rangeDegrees), o.shrink, o.bitDepth);
-    const bool ok = writer.Png(o.previewPrefix + ".red.png", red) &&
-                    writer.Png(o.previewPrefix + ".green.png", green) &&
-                    writer.Png(o.previewPrefix + ".both.png", SideBySide(red, green));
+    const bool ok = writer.writePng(o.previewPrefix + ".red.png", red) &&
+                    writer.writePng(o.previewPrefix + ".green.png", green) &&
+                    writer.writePng(o.previewPrefix + ".both.png", SideBySide(red, green));
     return ok ? kExportSuccess : kExportWriteFailed;
 }
 
@@ -126,7 +128,7 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         return kExportBadInput;
     }
     std::vector<float> heights;
-    if (o.NeedsHeightMap()) {
+    if (o.needsHeightMap()) {
         if (const HRESULT hr = LoadHeights(o.heightMap, map, &heights); hr != S_OK) {
             Report(err, "cannot load the height map " + o.heightMap, hr);
             return kExportBadInput;
@@ -145,12 +147,12 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         if (const int code = WritePreviews(o, map, writer); code != kExportSuccess) return code;
     }
     if (!o.heightPng.empty() &&
-        !writer.Png(o.heightPng, Quantise(HeightLevels(heights.data(), map.width, map.height), o.shrink, o.bitDepth)))
+        !writer.writePng(o.heightPng, Quantise(HeightLevels(heights.data(), map.width, map.height), o.shrink, o.bitDepth)))
         return kExportWriteFailed;
     if (!o.channelFiles.empty()) {
         const FloatChannels channels = StoredChannels(map);
         for (const auto& path : o.channelFiles)
-            if (!writer.Float(path, channels)) return kExportWriteFailed;
+            if (!writer.writeFloat(path, channels)) return kExportWriteFailed;
     }
     if (!o.angleFiles.empty()) {
         PrintCounts(out, "forward", angles.forward);
@@ -163,7 +165,7 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
                          kProgram, static_cast<unsigned long long>(unfit));
         const FloatChannels channels = AngleChannels(angles);
         for (const auto& path : o.angleFiles)
-            if (!writer.Float(path, channels)) return kExportWriteFailed;
+            if (!writer.writeFloat(path, channels)) return kExportWriteFailed;
     }
     return kExportSuccess;
 }
@@ -194,3 +196,5 @@ int ExportMain(const std::vector<std::string>& arguments, std::FILE* out, std::F
     }
     return RunExport(parsed.options, out, err);
 }
+
+}  // namespace exporter

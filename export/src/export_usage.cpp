@@ -1,5 +1,7 @@
 #include "export/export_usage.h"
 
+namespace exporter {
+
 std::string ExportUsage() {
     return "Usage: umbrascope-export [options] <horizon map.dds>\n"
            "Try 'umbrascope-export --help' for the options.\n";
@@ -55,3 +57,5 @@ std::string ExportHelp() {
 }
 
 std::string ExportVersion() { return std::string("umbrascope-export ") + UMBRASCOPE_VERSION + "\n"; }
+
+}  // namespace exporter

@@ -10,6 +10,8 @@
 #include <exception>
 #include <new>
 
+namespace exporter {
+
 namespace {
 
 class MemoryStream final : public Imf::OStream {
@@ -41,7 +43,7 @@ private:
 };
 
 // False when memory ran out where the library could not say so.
-bool Encode(const FloatChannels& channels, std::vector<std::uint8_t>* bytes) {
+[[nodiscard]] bool Encode(const FloatChannels& channels, std::vector<std::uint8_t>* bytes) {
     Imf::Header header(static_cast<int>(channels.width), static_cast<int>(channels.height));
     header.compression() = Imf::ZIP_COMPRESSION;
     Imf::FrameBuffer frame;
@@ -87,3 +89,5 @@ HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>*
         return E_FAIL;
     }
 }
+
+}  // namespace exporter

@@ -1,8 +1,11 @@
 #include "export/grey_preview.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <numbers>
+
+namespace exporter {
 
 double PreviewLevel(TexelKind kind, float v, double rangeDegrees) {
     switch (kind) {
@@ -47,6 +50,7 @@ GreyLevels HeightLevels(const float* texels, std::uint32_t width, std::uint32_t 
 }
 
 GreyImage Quantise(const GreyLevels& grey, std::uint32_t shrink, int bitDepth) {
+    assert(bitDepth == 8 || bitDepth == 16);
     shrink = std::max<std::uint32_t>(shrink, 1);
     GreyImage image;
     image.width = (grey.width + shrink - 1) / shrink;
@@ -79,3 +83,5 @@ GreyImage SideBySide(const GreyImage& left, const GreyImage& right) {
     }
     return both;
 }
+
+}  // namespace exporter

@@ -5,6 +5,8 @@
 
 #include "maps/horizon/horizon_kernel.h"
 
+namespace exporter {
+
 namespace {
 
 // |q| of a stored value; (1 - v)(1 + v) keeps the digits that 1 / v^2 - 1 would
@@ -17,7 +19,7 @@ RecoveredSlope RecoverSlope(float v, Direction direction, float y0, float z0, fl
     const double value = v;
     if (!(value > 0.0 && value <= 1.0)) return {TexelKind::Unfit, 0.0};
     const double q = StoredQ(value);
-    const double far = horizon::FarDistance;
+    const double far = horizon::kFarDistance;
     const bool forward = direction == Direction::Forward;
     const double reach = forward ? far - halfSize : far + halfSize;  // R
     const double run = forward ? far - y0 : far + y0;                // L
@@ -30,3 +32,5 @@ RecoveredSlope RecoverSlope(float v, Direction direction, float y0, float z0, fl
 }
 
 double SlopeDegrees(double slope) { return std::atan(slope) * (180.0 / std::numbers::pi); }
+
+}  // namespace exporter

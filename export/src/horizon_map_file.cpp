@@ -8,6 +8,8 @@
 #include "platform/image/image_file.h"
 #include "platform/memory_budget.h"
 
+namespace exporter {
+
 namespace {
 
 constexpr std::size_t kHeaderBytes = 128;  // "DDS " and the 124-byte legacy header
@@ -33,7 +35,7 @@ std::string FourCcText(std::uint32_t fourCc) {
 
 // The checks of the header whose failures deserve their own words; the shared DDS
 // decoder repeats the structural ones.
-bool HeaderFits(const std::uint8_t* header, std::uint64_t fileBytes, std::string* why) {
+[[nodiscard]] bool HeaderFits(const std::uint8_t* header, std::uint64_t fileBytes, std::string* why) {
     if (std::memcmp(header, "DDS ", 4) != 0 || Le32(header + 4) != 124 || Le32(header + 76) != 32) {
         *why = "not a DDS file";
         return false;
@@ -57,7 +59,7 @@ bool HeaderFits(const std::uint8_t* header, std::uint64_t fileBytes, std::string
         return false;
     }
     std::uint64_t levelBytes = 0;
-    const bool fits = CheckedMul(width, height, 16, &levelBytes) && levelBytes <= ~std::uint64_t{0} - kHeaderBytes;
+    const bool fits = platform::CheckedMul(width, height, 16, &levelBytes) && levelBytes <= ~std::uint64_t{0} - kHeaderBytes;
     if (!fits || levelBytes > fileBytes - kHeaderBytes) {
         const std::string needs = fits ? std::to_string(levelBytes + kHeaderBytes) : "more than 2^64";
         *why = "cut short: level 0 of " + std::to_string(width) + " x " + std::to_string(height) +
@@ -67,33 +69,33 @@ bool HeaderFits(const std::uint8_t* header, std::uint64_t fileBytes, std::string
     return true;
 }
 
-HRESULT Read(const char* path, HorizonMap* map, std::string* why) {
-    ImageFile file;
-    if (const HRESULT hr = file.Open(path); hr != S_OK) {
+[[nodiscard]] HRESULT Read(const char* path, HorizonMap* map, std::string* why) {
+    image::ImageFile file;
+    if (const HRESULT hr = file.open(path); hr != S_OK) {
         if (hr == D3DXERR_INVALIDDATA) *why = "not a regular file, or empty";
         return hr;
     }
     std::uint8_t header[kHeaderBytes] = {};
-    const std::size_t got = file.Read(header, sizeof header);
+    const std::size_t got = file.read(header, sizeof header);
     if (got < sizeof header) {
         *why = got >= 4 && std::memcmp(header, "DDS ", 4) == 0 ? "cut short inside the DDS header" : "not a DDS file";
         return D3DXERR_INVALIDDATA;
     }
-    if (!HeaderFits(header, file.Size(), why)) return D3DXERR_INVALIDDATA;
-    file.Seek(0);
+    if (!HeaderFits(header, file.size(), why)) return D3DXERR_INVALIDDATA;
+    file.seek(0);
 
-    std::unique_ptr<RowSource> source;
-    if (OpenDdsSource(file, &source) != S_OK || source->Info().RowBytes() != std::size_t{Le32(header + 16)} * 16) {
+    std::unique_ptr<image::RowSource> source;
+    if (image::OpenDdsSource(file, &source) != S_OK || source->info().rowBytes() != std::size_t{Le32(header + 16)} * 16) {
         *why = "the DDS header is inconsistent";
         return D3DXERR_INVALIDDATA;
     }
-    const ImageInfo& info = source->Info();
+    const image::ImageInfo& info = source->info();
     const std::uint64_t bytes = std::uint64_t{info.width} * info.height * 16;  // fits: checked against the file
-    if (const HRESULT hr = CheckFitsInMemory(bytes); hr != S_OK) return hr;
+    if (const HRESULT hr = platform::CheckFitsInMemory(bytes); hr != S_OK) return hr;
     HorizonMap read;
     read.texels.resize(static_cast<std::size_t>(bytes / sizeof(float)));
     // Float RGBA rows come through unconverted: the bits as stored.
-    if (source->ReadRows(reinterpret_cast<std::uint8_t*>(read.texels.data()), info.height) != S_OK) {
+    if (source->readRows(reinterpret_cast<std::uint8_t*>(read.texels.data()), info.height) != S_OK) {
         *why = "cut short inside level 0";
         return D3DXERR_INVALIDDATA;
     }
@@ -115,3 +117,5 @@ HRESULT ReadHorizonMap(const char* path, HorizonMap* map, std::string* why) {
         return E_OUTOFMEMORY;
     }
 }
+
+}  // namespace exporter

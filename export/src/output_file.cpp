@@ -5,6 +5,8 @@
 
 #include "platform/atomic_file.h"
 
+namespace exporter {
+
 FloatFormat FloatFormatOf(const std::string& path) {
     const auto dot = path.find_last_of("./");
     if (dot == std::string::npos || path[dot] != '.') return FloatFormat::Unknown;
@@ -17,8 +19,10 @@ FloatFormat FloatFormatOf(const std::string& path) {
 }
 
 HRESULT WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    AtomicFile file;
+    platform::AtomicFile file;
     if (const HRESULT hr = file.open(path); hr != S_OK) return hr;
     if (const HRESULT hr = file.write(bytes.data(), bytes.size()); hr != S_OK) return hr;
     return file.commit();
 }
+
+}  // namespace exporter

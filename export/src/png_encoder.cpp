@@ -5,6 +5,8 @@
 #include <bit>
 #include <new>
 
+namespace exporter {
+
 namespace {
 
 struct PngSink {
@@ -29,7 +31,7 @@ void NoFlush(png_structp) {}
 void IgnoreWarning(png_structp, png_const_charp) {}
 
 // libpng reports through longjmp; this frame holds nothing that needs destroying.
-bool Encode(png_structp png, png_infop info, const GreyImage& image, const std::vector<png_bytep>& rows) {
+[[nodiscard]] bool Encode(png_structp png, png_infop info, const GreyImage& image, const std::vector<png_bytep>& rows) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_IHDR(png, info, image.width, image.height, image.bitDepth, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -78,3 +80,5 @@ HRESULT EncodeGreyPng(const GreyImage& image, std::vector<std::uint8_t>* bytes) 
         return E_OUTOFMEMORY;
     }
 }
+
+}  // namespace exporter

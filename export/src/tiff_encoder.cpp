@@ -8,6 +8,8 @@
 #include <memory>
 #include <new>
 
+namespace exporter {
+
 namespace {
 
 // The growing file libtiff writes into, and the first message it gave.
@@ -76,9 +78,9 @@ struct TiffClose {
     void operator()(TIFF* tiff) const { TIFFClose(tiff); }
 };
 
-bool WriteTags(TIFF* tiff, const FloatChannels& channels) {
+[[nodiscard]] bool WriteTags(TIFF* tiff, const FloatChannels& channels) {
     const auto samples = static_cast<std::uint16_t>(channels.planes.size());
-    const bool rgb = channels.IsRgb();
+    const bool rgb = channels.isRgb();
     std::string description;
     for (const auto& name : channels.names) description += (description.empty() ? "" : " ") + name;
     std::vector<std::uint16_t> extra(rgb ? 0 : samples - 1u, EXTRASAMPLE_UNSPECIFIED);
@@ -98,7 +100,7 @@ bool WriteTags(TIFF* tiff, const FloatChannels& channels) {
     return ok;
 }
 
-bool WriteRows(TIFF* tiff, const FloatChannels& channels) {
+[[nodiscard]] bool WriteRows(TIFF* tiff, const FloatChannels& channels) {
     const std::size_t samples = channels.planes.size();
     std::vector<float> row(std::size_t{channels.width} * samples);
     for (std::uint32_t r = 0; r < channels.height; ++r) {
@@ -143,3 +145,5 @@ HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>
         return E_OUTOFMEMORY;
     }
 }
+
+}  // namespace exporter

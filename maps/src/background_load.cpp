@@ -4,22 +4,24 @@
 #include <system_error>
 #include <utility>
 
+namespace maps {
+
 BackgroundLoad::BackgroundLoad(Load load, const std::wstring& name) : load_(load), name_(name) {
     try {
-        thread_ = std::thread(&BackgroundLoad::Run, this);
+        thread_ = std::thread(&BackgroundLoad::run, this);
         started_ = true;
     } catch (const std::system_error&) {
-        // one thread, then: Finish loads
+        // one thread, then: finish loads
     } catch (const std::bad_alloc&) {
     }
 }
 
 BackgroundLoad::~BackgroundLoad() {
-    Wait();
+    wait();
     if (texture_ != nullptr) texture_->Release();
 }
 
-void BackgroundLoad::Run() {
+void BackgroundLoad::run() {
     // Nothing may escape a thread; the loading calls return their failures, and
     // exhausted memory is one of them.
     try {
@@ -29,20 +31,22 @@ void BackgroundLoad::Run() {
     }
 }
 
-void BackgroundLoad::Wait() {
+void BackgroundLoad::wait() {
     if (thread_.joinable()) thread_.join();
 }
 
-bool BackgroundLoad::Discard() {
-    Wait();
+bool BackgroundLoad::discard() {
+    wait();
     if (texture_ != nullptr) texture_->Release();
     texture_ = nullptr;
     return std::exchange(started_, false);
 }
 
-HRESULT BackgroundLoad::Finish(IDirect3DTexture9** texture) {
-    Wait();
-    if (!started_ || result_ == E_OUTOFMEMORY) Run();
+HRESULT BackgroundLoad::finish(IDirect3DTexture9** texture) {
+    wait();
+    if (!started_ || result_ == E_OUTOFMEMORY) run();
     *texture = std::exchange(texture_, nullptr);
     return result_;
 }
+
+}  // namespace maps

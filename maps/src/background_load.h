@@ -7,12 +7,14 @@
 
 #include "platform/d3d9.h"
 
+namespace maps {
+
 class BackgroundLoad {
 public:
     using Load = HRESULT (*)(const std::wstring& name, IDirect3DTexture9** texture);
 
     // Starts load(name) on a new thread. When no thread can be had, nothing starts
-    // here and Finish loads the map itself, in turn.
+    // here and finish loads the map itself, in turn.
     BackgroundLoad(Load load, const std::wstring& name);
     // Waits for a load still running; a texture nobody took is released, as if it
     // had never been loaded.
@@ -20,20 +22,20 @@ public:
     BackgroundLoad(const BackgroundLoad&) = delete;
     BackgroundLoad& operator=(const BackgroundLoad&) = delete;
 
-    // Waits for the load and drops what it loaded, so that Finish loads the map in
+    // Waits for the load and drops what it loaded, so that finish loads the map in
     // turn; for when the other map ran out of memory and must be judged alone.
     // False when there was no load to drop.
-    bool Discard();
+    bool discard();
 
     // Waits for the load and returns its result; the texture goes to `texture`
     // (null when the load failed). A load that ran out of memory beside the other
     // map is made once more, in turn, as loading one after the other would have
     // made it. Once only.
-    HRESULT Finish(IDirect3DTexture9** texture);
+    [[nodiscard]] HRESULT finish(IDirect3DTexture9** texture);
 
 private:
-    void Run();
-    void Wait();
+    void run();
+    void wait();
 
     Load load_;
     const std::wstring& name_;
@@ -42,3 +44,5 @@ private:
     bool started_ = false;  // a load ran or runs on the thread, and still counts
     std::thread thread_;
 };
+
+}  // namespace maps

@@ -1,6 +1,11 @@
 #include "maps/texture_set.h"
 
+#include <cassert>
+
+namespace maps {
+
 bool CompanionFileName(const std::wstring& name, std::wstring* companion) {
+    assert(companion != nullptr);
     constexpr std::size_t kComponentChars = 255, kPathChars = 259;
     // Both separators count, as the path splitter of the original platform does.
     const auto slash = name.find_last_of(L"/\\");
@@ -18,3 +23,5 @@ bool CompanionFileName(const std::wstring& name, std::wstring* companion) {
     *companion = std::move(result);
     return true;
 }
+
+}  // namespace maps

@@ -1,9 +1,12 @@
 #include "maps/horizon.h"
 
+#include <cassert>
+
 #include "settings/tool_settings.h"
 #include "maps/horizon/horizon_fast.h"
 #include "maps/texture_set.h"
 #include "platform/console.h"
+#include "platform/level_lock.h"
 
 namespace {
 
@@ -12,16 +15,20 @@ constexpr std::uint64_t kRowsPerDot = 101;
 }  // namespace
 
 HRESULT GenerateHorizonMaps() {
+    assert(TextureSet.HeightMap != nullptr && TextureSet.OutTexture != nullptr);
     ConsolePrint("Generating Horizon maps optimized");
     D3DSURFACE_DESC heightDesc{}, outDesc{};
-    TextureSet.HeightMap->GetLevelDesc(0, &heightDesc);
-    TextureSet.OutTexture->GetLevelDesc(0, &outDesc);
-    D3DLOCKED_RECT heights{}, out{};
-    if (TextureSet.HeightMap->LockRect(0, &heights, nullptr, 0) != S_OK) {
+    // The sizes are taken as the descriptions give them; their results are not looked at.
+    (void)TextureSet.HeightMap->GetLevelDesc(0, &heightDesc);
+    (void)TextureSet.OutTexture->GetLevelDesc(0, &outDesc);
+    // A failed second lock, or anything that ends the step early, releases the first.
+    graphics::LevelLock heights(TextureSet.HeightMap, 0, 0);
+    if (heights.result() != S_OK) {
         ConsolePrint("ERROR:Can`t lock HeightMap texture!\n");
         return E_FAIL;
     }
-    if (TextureSet.OutTexture->LockRect(0, &out, nullptr, 0) != S_OK) {
+    graphics::LevelLock out(TextureSet.OutTexture, 0, 0);
+    if (out.result() != S_OK) {
         ConsolePrint("ERROR:Can`t lock OutTexture!\n");
         return E_FAIL;
     }
@@ -29,15 +36,15 @@ HRESULT GenerateHorizonMaps() {
 
     const std::uint32_t start = GetTickCount();
     std::uint64_t dotsPrinted = 0;
-    const HorizonProgress progress = [&dotsPrinted](std::uint64_t rowsDone) {
+    const horizon::HorizonProgress progress = [&dotsPrinted](std::uint64_t rowsDone) {
         for (; dotsPrinted < rowsDone / kRowsPerDot; ++dotsPrinted) ConsolePrint(".");
     };
-    const HorizonSettings settings{ToolSettings.Height, ToolSettings.HeightZero, ToolSettings.TerraSize};
-    const HRESULT hr = ComputeHorizonFast(static_cast<const float*>(heights.pBits), static_cast<float*>(out.pBits),
-                                          heightDesc.Width, heightDesc.Height, settings, progress);
+    const horizon::HorizonSettings settings{ToolSettings.Height, ToolSettings.HeightZero, ToolSettings.TerraSize};
+    const HRESULT hr = horizon::ComputeHorizonFast(static_cast<const float*>(heights.bits()), static_cast<float*>(out.bits()),
+                                                   heightDesc.Width, heightDesc.Height, settings, progress);
 
-    TextureSet.HeightMap->UnlockRect(0);
-    TextureSet.OutTexture->UnlockRect(0);
+    heights.unlock();
+    out.unlock();
     if (hr != S_OK) return hr;  // the run reports it, on this console line
     ConsolePrint(".");
     ConsolePrint("OK\n");

@@ -1,5 +1,7 @@
 #include "maps/texture_set.h"
 
+#include <cassert>
+
 #include "settings/tool_settings.h"
 #include "background_load.h"
 #include "platform/console.h"
@@ -8,6 +10,7 @@
 TextureSetRecord TextureSet;
 
 HRESULT InitDevice(HWND window) {
+    assert(TextureSet.Direct3D == nullptr && TextureSet.Device == nullptr);
     TextureSet.Direct3D = Direct3DCreate9(D3D_SDK_VERSION);
     if (TextureSet.Direct3D == nullptr) return E_FAIL;
     D3DPRESENT_PARAMETERS presentation{};
@@ -23,7 +26,7 @@ HRESULT InitDevice(HWND window) {
 
 namespace {
 
-HRESULT LoadMap(const std::wstring& name, IDirect3DTexture9** texture) {
+[[nodiscard]] HRESULT LoadMap(const std::wstring& name, IDirect3DTexture9** texture) {
     const auto size = static_cast<UINT>(ToolSettings.OutRez);
     return D3DXCreateTextureFromFileExW(TextureSet.Device, name.c_str(), size, size, 0, 0, D3DFMT_A32B32G32R32F,
                                         D3DPOOL_SYSTEMMEM, D3DX_FILTER_TRIANGLE, D3DX_FILTER_TRIANGLE, 0, nullptr,
@@ -33,21 +36,22 @@ HRESULT LoadMap(const std::wstring& name, IDirect3DTexture9** texture) {
 }  // namespace
 
 HRESULT LoadTextures() {
+    assert(TextureSet.Device != nullptr && TextureSet.HeightMap == nullptr);
     ConsolePrint("Loading textures");
     // The tree map is decoded on the other core meanwhile. Should the height map
     // fail, the step ends as if the tree map had never been loaded: leaving, `trees`
     // waits for it and releases it.
-    BackgroundLoad trees(&LoadMap, ToolSettings.TMfname);
+    maps::BackgroundLoad trees(&LoadMap, ToolSettings.TMfname);
     HRESULT heights = LoadMap(ToolSettings.HMfname, &TextureSet.HeightMap);
     // Memory may have gone to the tree map beside it: the height map is judged
     // alone, as loading in turn would, and the tree map after it.
-    if (heights == E_OUTOFMEMORY && trees.Discard()) heights = LoadMap(ToolSettings.HMfname, &TextureSet.HeightMap);
+    if (heights == E_OUTOFMEMORY && trees.discard()) heights = LoadMap(ToolSettings.HMfname, &TextureSet.HeightMap);
     if (heights != S_OK) {
         ConsolePrint("ERROR:Can`t load height map.\n");
         return heights;
     }
     ConsolePrint("....");
-    if (const HRESULT hr = trees.Finish(&TextureSet.TreeMap); hr != S_OK) {
+    if (const HRESULT hr = trees.finish(&TextureSet.TreeMap); hr != S_OK) {
         ConsolePrint("ERROR:Can`t load tree map.\n");
         return hr;
     }
@@ -65,22 +69,24 @@ HRESULT LoadTextures() {
 }
 
 HRESULT WriteHorizonMapFile() {
+    assert(TextureSet.OutTexture != nullptr);
     ConsolePrint("Writing HorizonMap file");
     // Both names are checked before anything is written, so a name that cannot be
     // used leaves no half-done pair behind.
     std::wstring companion;
-    const bool namesUsable = CompanionFileName(ToolSettings.Outfname, &companion) &&
-                             CheckSaveTarget(ToolSettings.Outfname.c_str()) == S_OK &&
-                             CheckSaveTarget(companion.c_str()) == S_OK;
+    const bool namesUsable = maps::CompanionFileName(ToolSettings.Outfname, &companion) &&
+                             graphics::CheckSaveTarget(ToolSettings.Outfname.c_str()) == S_OK &&
+                             graphics::CheckSaveTarget(companion.c_str()) == S_OK;
     // Both files are written and flushed before either takes its name.
-    PendingSaves files;
+    graphics::PendingSaves files;
     if (!namesUsable || files.save(ToolSettings.Outfname.c_str(), TextureSet.OutTexture) != S_OK) {
         ConsolePrint("ERROR:Can`t save HorizonMap texture!\n");
         return E_FAIL;
     }
     ConsolePrint("...");
     if (files.save(companion.c_str(), TextureSet.OutTexture) != S_OK) {
-        files.commit();  // the first file stays
+        // The first file stays; the step fails with E_FAIL whatever its commit gives.
+        (void)files.commit();
         ConsolePrint("ERROR:Can`t save HorizonMap texture!\n");
         return E_FAIL;
     }
@@ -93,6 +99,7 @@ HRESULT WriteHorizonMapFile() {
     return S_OK;
 }
 
+namespace maps {
 namespace {
 
 template <class Object>
@@ -111,3 +118,5 @@ void ReleaseTextureSet() {
     ReleaseOnce(TextureSet.Device);
     ReleaseOnce(TextureSet.Direct3D);
 }
+
+}  // namespace maps

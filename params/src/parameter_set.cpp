@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::size_t kMaxNameLength = 25;
 
-std::unique_ptr<ParameterSet> deepCopy(const std::unique_ptr<ParameterSet>& set) {
+std::unique_ptr<ParameterSet> DeepCopy(const std::unique_ptr<ParameterSet>& set) {
     return set ? std::make_unique<ParameterSet>(*set) : nullptr;
 }
 
@@ -26,7 +26,7 @@ ParameterDecl::ParameterDecl(const ParameterDecl& other)
       given(other.given),
       defaultValue(other.defaultValue),
       typeList(other.typeList),
-      nested(deepCopy(other.nested)) {}
+      nested(DeepCopy(other.nested)) {}
 
 ParameterDecl& ParameterDecl::operator=(const ParameterDecl& other) {
     if (this != &other) {
@@ -60,7 +60,7 @@ SetState::SetState(const SetState& other)
       errorSubject(other.errorSubject),
       errorPosition(other.errorPosition),
       nestingDepth(other.nestingDepth) {
-    for (const auto& [name, prototype] : other.types) types.emplace(name, deepCopy(prototype));
+    for (const auto& [name, prototype] : other.types) types.emplace(name, DeepCopy(prototype));
 }
 
 void SetState::resetValues() {

@@ -9,7 +9,7 @@ namespace params {
 namespace {
 
 // Decimal text of value, zero-padded to at least four digits.
-std::string fourDigits(std::size_t value) {
+std::string FourDigits(std::size_t value) {
     std::string digits = std::to_string(value);
     if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '0');
     return digits;
@@ -17,13 +17,13 @@ std::string fourDigits(std::size_t value) {
 
 // A given switch's value: its token index and its letter's offset in the
 // group, so that stamps compare in the order the switches appeared.
-std::string positionStamp(std::size_t tokenIndex, std::size_t letterOffset) {
-    return fourDigits(tokenIndex) + fourDigits(letterOffset);
+std::string PositionStamp(std::size_t tokenIndex, std::size_t letterOffset) {
+    return FourDigits(tokenIndex) + FourDigits(letterOffset);
 }
 
-std::string dashLetter(char letter) { return std::string("-") + letter; }
+std::string DashLetter(char letter) { return std::string("-") + letter; }
 
-bool admitsType(const std::string& typeList, const std::string& value) {
+bool AdmitsType(const std::string& typeList, const std::string& value) {
     return ("|" + typeList + "|").find("|" + value + "|") != std::string::npos;
 }
 
@@ -90,20 +90,20 @@ ParamError SetState::applyShortGroup(std::size_t& g, bool skipUndeclared) {
         const std::int32_t letterPosition = groupPosition + static_cast<std::int32_t>(k) + 1;
         const auto abbreviation = abbreviations.find(letters[k]);
         if (abbreviation == abbreviations.end()) {
-            if (!skipUndeclared) return fail(InvalidParameter, dashLetter(letters[k]), letterPosition);
+            if (!skipUndeclared) return fail(InvalidParameter, DashLetter(letters[k]), letterPosition);
             break;  // the rest of the group goes with the unknown letter
         }
         const std::string& name = abbreviation->second;
         ParameterDecl& decl = decls.at(name);
         decl.given = true;
         if (decl.flags & Switch) {
-            decl.value = positionStamp(g, k);
+            decl.value = PositionStamp(g, k);
             continue;
         }
         std::string value;
         if (k + 1 == letters.size()) {
             if (g + 1 >= tokens.size() || tokens[g + 1].kind != TokenKind::Value)
-                return fail(ArgumentMissing, dashLetter(letters[k]), letterPosition);
+                return fail(ArgumentMissing, DashLetter(letters[k]), letterPosition);
             ++g;
             value = tokens[g].text;
         } else {
@@ -130,7 +130,7 @@ ParamError SetState::applyLongName(std::size_t& g, bool skipUndeclared) {
     }
     ParameterDecl& decl = found->second;
     if (decl.flags & Switch) {
-        decl.value = positionStamp(g, 0);
+        decl.value = PositionStamp(g, 0);
         decl.given = true;
         ++g;
         return NoError;
@@ -210,7 +210,7 @@ ParamError SetState::assignValue(std::size_t& g, const std::string& name, const 
 // The value must name a type of the declaration's list and of the type table;
 // the bracketed tokens then fill a fresh copy of that type's prototype.
 ParamError SetState::assignTypedValue(ParameterDecl& decl, const std::string& value, const ValuePlace& place) {
-    if (!admitsType(decl.typeList, value)) return fail(InvalidType, value, place.valuePosition);
+    if (!AdmitsType(decl.typeList, value)) return fail(InvalidType, value, place.valuePosition);
     const auto prototype = types.find(value);
     if (prototype == types.end()) return fail(InvalidType, value, place.valuePosition);
     // The parse recurses once per level; a bound keeps deep nesting off the stack's limit.

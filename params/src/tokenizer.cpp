@@ -7,12 +7,12 @@ namespace params {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // The characters that end an unquoted word.
-bool isSeparator(char c) { return isBlank(c) || c == '[' || c == ']' || c == '=' || c == '\n'; }
+bool IsSeparator(char c) { return IsBlank(c) || c == '[' || c == ']' || c == '=' || c == '\n'; }
 
-std::int32_t offset(std::size_t index) { return static_cast<std::int32_t>(index); }
+std::int32_t Offset(std::size_t index) { return static_cast<std::int32_t>(index); }
 
 }  // namespace
 
@@ -35,40 +35,40 @@ ParamError SetState::tokenize(const std::string& source) {
             case State::Between:
                 if (c == '"') {
                     kind = TokenKind::Value;
-                    position = offset(i);
+                    position = Offset(i);
                     runStart = i + 1;
                     state = State::InQuotes;
                 } else if (c == '\n') {
                     kind = TokenKind::LongName;
-                    position = offset(i + 1);
+                    position = Offset(i + 1);
                     runStart = i + 1;
                     state = State::InWord;
                 } else if (c == '-') {
-                    position = offset(i);
+                    position = Offset(i);
                     state = State::AfterDash;
                 } else if (c == '[') {
-                    tokens.push_back({TokenKind::OpenBracket, {}, offset(i)});
+                    tokens.push_back({TokenKind::OpenBracket, {}, Offset(i)});
                 } else if (c == ']') {
-                    tokens.push_back({TokenKind::CloseBracket, {}, offset(i)});
+                    tokens.push_back({TokenKind::CloseBracket, {}, Offset(i)});
                 } else if (c == '=') {
-                    tokens.push_back({TokenKind::Assign, {}, offset(i)});
-                } else if (!isBlank(c)) {
+                    tokens.push_back({TokenKind::Assign, {}, Offset(i)});
+                } else if (!IsBlank(c)) {
                     kind = TokenKind::Value;
-                    position = offset(i);
+                    position = Offset(i);
                     runStart = i;
                     state = State::InWord;
                 }
                 ++i;
                 break;
             case State::AfterDash:
-                if (isSeparator(c)) return fail(SyntaxError, offset(i));
+                if (IsSeparator(c)) return fail(SyntaxError, Offset(i));
                 kind = c == '-' ? TokenKind::LongName : TokenKind::ShortGroup;
                 runStart = c == '-' ? i + 1 : i;
                 state = State::InWord;
                 ++i;
                 break;
             case State::InWord:
-                if (isSeparator(c)) {
+                if (IsSeparator(c)) {
                     word.append(source, runStart, i - runStart);
                     tokens.push_back({kind, std::move(word), position});
                     word.clear();
@@ -95,9 +95,9 @@ ParamError SetState::tokenize(const std::string& source) {
 
     switch (state) {
         case State::AfterDash:
-            return fail(SyntaxError, offset(source.size()));
+            return fail(SyntaxError, Offset(source.size()));
         case State::InQuotes:
-            return fail(MissingQuote, offset(runStart));
+            return fail(MissingQuote, Offset(runStart));
         case State::InWord:
             word.append(source, runStart, source.size() - runStart);
             tokens.push_back({kind, std::move(word), position});
@@ -105,7 +105,7 @@ ParamError SetState::tokenize(const std::string& source) {
         case State::Between:
             break;
     }
-    tokens.push_back({TokenKind::EndOfInput, {}, offset(source.size())});
+    tokens.push_back({TokenKind::EndOfInput, {}, Offset(source.size())});
     return NoError;
 }
 

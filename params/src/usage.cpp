@@ -16,13 +16,13 @@ constexpr std::uint32_t kContinuationIndent = 8;  // synopsis lines after the fi
 constexpr std::uint32_t kMarkWidth = 7;           // " * -x, " before each listing entry
 constexpr std::uint32_t kDescriptionMinimum = 20;  // the listing is at least this wider than its name column
 
-void write(std::FILE* stream, std::string_view text) { std::fwrite(text.data(), 1, text.size(), stream); }
+void Write(std::FILE* stream, std::string_view text) { std::fwrite(text.data(), 1, text.size(), stream); }
 
-void writeBlanks(std::FILE* stream, std::size_t count) {
+void WriteBlanks(std::FILE* stream, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) std::fputc(' ', stream);
 }
 
-std::vector<std::string> splitAlternatives(const std::string& typeList) {
+std::vector<std::string> SplitAlternatives(const std::string& typeList) {
     std::vector<std::string> alternatives;
     std::size_t start = 0;
     for (;;) {
@@ -37,34 +37,34 @@ std::vector<std::string> splitAlternatives(const std::string& typeList) {
 enum class UsageGroup { Positional, Required, Optional };
 constexpr UsageGroup kGroups[] = {UsageGroup::Positional, UsageGroup::Required, UsageGroup::Optional};
 
-UsageGroup groupOf(const ParameterDecl& decl) {
+UsageGroup GroupOf(const ParameterDecl& decl) {
     if (decl.flags & Positional) return UsageGroup::Positional;
     if (decl.flags & Required) return UsageGroup::Required;
     return UsageGroup::Optional;
 }
 
-bool showsAsSwitch(const ParameterDecl& decl) {
-    return groupOf(decl) == UsageGroup::Optional && (decl.flags & Switch);
+bool ShowsAsSwitch(const ParameterDecl& decl) {
+    return GroupOf(decl) == UsageGroup::Optional && (decl.flags & Switch);
 }
 
-std::string listingMark(const ParameterDecl& decl) {
-    if (groupOf(decl) == UsageGroup::Positional) return std::string(" ") + ((decl.flags & Required) ? '*' : ' ') + "     ";
-    const std::string star = groupOf(decl) == UsageGroup::Required ? " * " : "   ";
+std::string ListingMark(const ParameterDecl& decl) {
+    if (GroupOf(decl) == UsageGroup::Positional) return std::string(" ") + ((decl.flags & Required) ? '*' : ' ') + "     ";
+    const std::string star = GroupOf(decl) == UsageGroup::Required ? " * " : "   ";
     if (decl.abbreviation == 0) return star + "    ";
     return star + '-' + decl.abbreviation + ", ";
 }
 
-std::string listingEntry(const std::string& name, const ParameterDecl& decl) {
-    if (groupOf(decl) == UsageGroup::Positional) return "<" + name + "> ";
-    if (showsAsSwitch(decl)) return "--" + name + " ";
+std::string ListingEntry(const std::string& name, const ParameterDecl& decl) {
+    if (GroupOf(decl) == UsageGroup::Positional) return "<" + name + "> ";
+    if (ShowsAsSwitch(decl)) return "--" + name + " ";
     return "--" + name + "=<" + name + "> ";
 }
 
-std::string valueSynopsis(const detail::SetState& set, const std::string& name) {
+std::string ValueSynopsis(const detail::SetState& set, const std::string& name) {
     const auto found = set.decls.find(name);
     if (found == set.decls.end() || found->second.typeList.empty()) return "<" + name + ">";
     std::string synopsis;
-    const std::vector<std::string> alternatives = splitAlternatives(found->second.typeList);
+    const std::vector<std::string> alternatives = SplitAlternatives(found->second.typeList);
     for (std::size_t i = 0; i < alternatives.size(); ++i) {
         if (i > 0) synopsis += '|';
         synopsis += alternatives[i];
@@ -75,14 +75,14 @@ std::string valueSynopsis(const detail::SetState& set, const std::string& name) 
     return synopsis;
 }
 
-std::string expandedDescription(const detail::SetState& set, const std::string& name) {
+std::string ExpandedDescription(const detail::SetState& set, const std::string& name) {
     const auto found = set.decls.find(name);
     if (found == set.decls.end()) return {};
     std::string description = found->second.description;
     const std::size_t marker = description.find(kTypesMarker);
     if (marker == std::string::npos) return description;
     std::string typeNames;
-    const std::vector<std::string> alternatives = splitAlternatives(found->second.typeList);
+    const std::vector<std::string> alternatives = SplitAlternatives(found->second.typeList);
     for (std::size_t i = 0; i < alternatives.size(); ++i) {
         if (i > 0) typeNames += ", ";
         typeNames += alternatives[i];
@@ -104,18 +104,18 @@ void printWrapped(std::FILE* stream, const std::string& text, std::uint32_t widt
             const std::string_view window = rest.substr(0, available);
             const std::size_t blank = window.rfind(' ');
             if (blank == std::string_view::npos) {
-                write(stream, window);
+                Write(stream, window);
                 rest.remove_prefix(available);
             } else {
-                write(stream, window.substr(0, blank));
+                Write(stream, window.substr(0, blank));
                 rest.remove_prefix(blank + 1);  // the blank at the break is dropped
             }
-            write(stream, "\n");
-            writeBlanks(stream, indent);
+            Write(stream, "\n");
+            WriteBlanks(stream, indent);
         }
     }
-    write(stream, rest);
-    if (finalLineFeed) write(stream, "\n");
+    Write(stream, rest);
+    if (finalLineFeed) Write(stream, "\n");
 }
 
 void ParameterSet::printUsage(std::FILE* stream, std::uint32_t width, const std::string& prefix) const {
@@ -129,30 +129,30 @@ void ParameterSet::printUsage(std::FILE* stream, std::uint32_t width, const std:
     std::uint32_t entryWidth = 0;  // the listing's name column
 
     if (set.declOrder.empty()) {
-        write(stream, "\n");
+        Write(stream, "\n");
     } else {
         if (!prefix.empty()) {
-            write(stream, "\n");
-            writeBlanks(stream, kContinuationIndent);
-            write(stream, prefix);
-            write(stream, "[");
+            Write(stream, "\n");
+            WriteBlanks(stream, kContinuationIndent);
+            Write(stream, prefix);
+            Write(stream, "[");
             column = static_cast<std::uint32_t>(prefix.size() + kContinuationIndent + 1);
         }
         for (const UsageGroup group : kGroups) {
             for (const std::string& name : set.declOrder) {
                 const ParameterDecl& decl = set.decls.at(name);
-                if (groupOf(decl) != group) continue;
+                if (GroupOf(decl) != group) continue;
                 const auto nameLength = static_cast<std::uint32_t>(name.size());
                 std::string entry;
                 std::uint32_t widthNeeded = 2 * nameLength + 7;
                 if (group == UsageGroup::Positional) {
-                    entry = valueSynopsis(set, name) + " ";
+                    entry = ValueSynopsis(set, name) + " ";
                     widthNeeded = nameLength + 7;
-                } else if (showsAsSwitch(decl)) {
+                } else if (ShowsAsSwitch(decl)) {
                     entry = decl.abbreviation ? std::string("-") + decl.abbreviation + " " : "--" + name + " ";
                     widthNeeded = nameLength;
                 } else {
-                    const std::string placeholder = valueSynopsis(set, name);
+                    const std::string placeholder = ValueSynopsis(set, name);
                     entry = decl.abbreviation ? std::string("-") + decl.abbreviation + " " + placeholder + " "
                                               : "--" + name + "=" + placeholder + " ";
                 }
@@ -161,30 +161,30 @@ void ParameterSet::printUsage(std::FILE* stream, std::uint32_t width, const std:
                 const auto entryLength = static_cast<std::uint32_t>(entry.size());
                 column += entryLength;
                 if (width != 0 && column > width) {
-                    write(stream, "\n");
-                    writeBlanks(stream, kContinuationIndent);
+                    Write(stream, "\n");
+                    WriteBlanks(stream, kContinuationIndent);
                     column = entryLength + kContinuationIndent;
                 }
-                write(stream, entry);
+                Write(stream, entry);
             }
         }
         // In a nested synopsis the backspace puts the bracket over the last entry's blank.
-        write(stream, prefix.empty() ? "\n\n" : "\b]\n");
+        Write(stream, prefix.empty() ? "\n\n" : "\b]\n");
     }
 
     if (width < entryWidth + kDescriptionMinimum) width = entryWidth + kDescriptionMinimum;
     for (const UsageGroup group : kGroups) {
         for (const std::string& name : set.declOrder) {
             const ParameterDecl& decl = set.decls.at(name);
-            if (groupOf(decl) != group) continue;
-            write(stream, listingMark(decl));
-            const std::string entry = listingEntry(name, decl);
-            write(stream, entry);
-            if (entry.size() < entryWidth) writeBlanks(stream, entryWidth - entry.size());
-            printWrapped(stream, expandedDescription(set, name), width, entryWidth + kMarkWidth, true);
+            if (GroupOf(decl) != group) continue;
+            Write(stream, ListingMark(decl));
+            const std::string entry = ListingEntry(name, decl);
+            Write(stream, entry);
+            if (entry.size() < entryWidth) WriteBlanks(stream, entryWidth - entry.size());
+            printWrapped(stream, ExpandedDescription(set, name), width, entryWidth + kMarkWidth, true);
         }
     }
-    write(stream, "\n");
+    Write(stream, "\n");
 
     if (listTypes) {
         for (const std::string& typeName : set.typeOrder) {
@@ -193,11 +193,11 @@ void ParameterSet::printUsage(std::FILE* stream, std::uint32_t width, const std:
         }
     }
     if (prefix.empty()) {
-        write(stream, " * = ");
-        write(stream, kLegendText);
-        write(stream, "\n");
+        Write(stream, " * = ");
+        Write(stream, kLegendText);
+        Write(stream, "\n");
     }
-    if (!set.usageFooter.empty()) write(stream, set.usageFooter);
+    if (!set.usageFooter.empty()) Write(stream, set.usageFooter);
 }
 
 }  // namespace params

@@ -1,6 +1,7 @@
 #include "results/describe_result.h"
 
 #include <algorithm>
+#include <cassert>
 #include <iterator>
 
 namespace {
@@ -27,6 +28,7 @@ const wchar_t* DescribeResult(HRESULT result) {
 }
 
 const ResultDescription* ResultDescriptionTable(std::size_t* count) {
+    assert(count != nullptr);
     *count = std::size(kTable);
     return kTable;
 }

@@ -19,31 +19,31 @@ TEST(TextToInt, AsAtoiWithSaturation) {
         {"-2147483648", -2147483647 - 1}, {"-2147483649", -2147483647 - 1}, {"\t\n 12", 12},
         {"- 5", 0},              {"0x10", 0},           {"007", 7},
     };
-    for (const auto& c : cases) EXPECT_EQ(TextToInt(c.text), c.value) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(app::TextToInt(c.text), c.value) << c.text;
 }
 
 TEST(TextToFloat, AsAtofRoundedToFloat) {
-    EXPECT_EQ(TextToFloat("2.5"), 2.5f);
-    EXPECT_EQ(TextToFloat("1e3"), 1000.0f);
-    EXPECT_EQ(TextToFloat("0.1"), 0.1f);
-    EXPECT_EQ(TextToFloat("abc"), 0.0f);
-    EXPECT_EQ(TextToFloat("-5m"), -5.0f);
-    EXPECT_TRUE(std::signbit(TextToFloat("-0")));
-    EXPECT_TRUE(std::isnan(TextToFloat("nan")));
-    EXPECT_EQ(TextToFloat("inf"), INFINITY);
-    EXPECT_EQ(TextToFloat("1e40"), INFINITY);
-    EXPECT_EQ(TextToFloat("-1e40"), -INFINITY);
-    EXPECT_EQ(TextToFloat("1e400"), INFINITY);
+    EXPECT_EQ(app::TextToFloat("2.5"), 2.5f);
+    EXPECT_EQ(app::TextToFloat("1e3"), 1000.0f);
+    EXPECT_EQ(app::TextToFloat("0.1"), 0.1f);
+    EXPECT_EQ(app::TextToFloat("abc"), 0.0f);
+    EXPECT_EQ(app::TextToFloat("-5m"), -5.0f);
+    EXPECT_TRUE(std::signbit(app::TextToFloat("-0")));
+    EXPECT_TRUE(std::isnan(app::TextToFloat("nan")));
+    EXPECT_EQ(app::TextToFloat("inf"), INFINITY);
+    EXPECT_EQ(app::TextToFloat("1e40"), INFINITY);
+    EXPECT_EQ(app::TextToFloat("-1e40"), -INFINITY);
+    EXPECT_EQ(app::TextToFloat("1e400"), INFINITY);
     // Just above the largest float rounds back to it; half a last place above overflows.
-    EXPECT_EQ(TextToFloat("3.4028235e38"), FLT_MAX);
-    EXPECT_EQ(TextToFloat("3.40282356e38"), FLT_MAX);
-    EXPECT_EQ(TextToFloat("3.4028236e38"), INFINITY);
-    EXPECT_EQ(TextToFloat("1e-50"), 0.0f);
+    EXPECT_EQ(app::TextToFloat("3.4028235e38"), FLT_MAX);
+    EXPECT_EQ(app::TextToFloat("3.40282356e38"), FLT_MAX);
+    EXPECT_EQ(app::TextToFloat("3.4028236e38"), INFINITY);
+    EXPECT_EQ(app::TextToFloat("1e-50"), 0.0f);
 }
 
 std::string Join(std::vector<const char*> words) {
     words.insert(words.begin(), "umbrascope");
-    return CommandLineText(static_cast<int>(words.size()), words.data());
+    return app::CommandLineText(static_cast<int>(words.size()), words.data());
 }
 
 TEST(CommandLineText, RebuildsTheWordsTheShellSplit) {

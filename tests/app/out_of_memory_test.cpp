@@ -12,6 +12,8 @@
 #include "maps/horizon.h"
 #include "../support/failing_allocation.h"
 
+using app::ProcessingSteps;
+
 namespace {
 
 const std::string kOutOfMemory =
@@ -26,8 +28,8 @@ protected:
     void SetUp() override {
         std::string pgm = "P5\n16 16\n255\n";
         for (int i = 0; i < 256; ++i) pgm.push_back(static_cast<char>((i * 37) % 251));
-        WriteAll(dir.file("h.pgm"), pgm);
-        WriteAll(dir.file("t.pgm"), pgm);
+        WriteAll(dir_.file("h.pgm"), pgm);
+        WriteAll(dir_.file("t.pgm"), pgm);
     }
     void TearDown() override { ToolSettings.resetToDefaults(); }
 
@@ -37,18 +39,18 @@ protected:
     int run(const ProcessingSteps& steps, std::string* output, std::size_t failing = SIZE_MAX,
             std::size_t* asked = nullptr) {
         ToolSettings.resetToDefaults();
-        const std::string h = dir.file("h.pgm"), t = dir.file("t.pgm"), o = dir.file("out.dds");
+        const std::string h = dir_.file("h.pgm"), t = dir_.file("t.pgm"), o = dir_.file("out.dds");
         const char* argv[] = {"umbrascope", "-H", h.c_str(), "-T", t.c_str(), "-r", "16", "-o", o.c_str()};
         testing::internal::CaptureStdout();
         if (failing != SIZE_MAX) failing_allocation::FailFrom(failing, false);
-        const int code = RunTool(9, argv, steps);
+        const int code = app::RunTool(9, argv, steps);
         const std::size_t allocations = failing_allocation::Disarm();
         if (asked != nullptr) *asked = allocations;
         *output = testing::internal::GetCapturedStdout();
         return code;
     }
 
-    TempDir dir;
+    TempDir dir_;
 };
 
 HRESULT HorizonWithoutMemory() {
@@ -57,37 +59,37 @@ HRESULT HorizonWithoutMemory() {
 }
 
 TEST_F(OutOfMemory, InTheHorizonStepEndsWithItsExitCode) {
-    ProcessingSteps steps = ToolProcessingSteps();
-    steps.GenerateHorizonMaps = HorizonWithoutMemory;
+    ProcessingSteps steps = app::ToolProcessingSteps();
+    steps.generateHorizonMaps = HorizonWithoutMemory;
     std::string output;
     EXPECT_EQ(run(steps, &output), 4);
     EXPECT_TRUE(EndsWith(output, "Loading textures..........OK\nMixing height map & tree map.........OK\n"
                                  "Generating Horizon maps optimized.ERROR:Can`t generate HorizoneMap.\n" +
                                      kOutOfMemory))
         << output;
-    EXPECT_FALSE(std::filesystem::exists(dir.file("out.dds")));
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("out.dds")));
 }
 
 // Each allocation of a whole run failing alone, in turn.
 TEST_F(OutOfMemory, AnywhereInTheRun) {
     std::string output;
-    ASSERT_EQ(run(ToolProcessingSteps(), &output), 0) << output;
-    const auto expected = ReadAll(dir.file("out.dds"));
-    std::filesystem::remove(dir.file("out.dds"));
-    std::filesystem::remove(dir.file("out.winter.dds"));
+    ASSERT_EQ(run(app::ToolProcessingSteps(), &output), 0) << output;
+    const auto expected = ReadAll(dir_.file("out.dds"));
+    std::filesystem::remove(dir_.file("out.dds"));
+    std::filesystem::remove(dir_.file("out.winter.dds"));
 
     int failures[8] = {};
     for (std::size_t k = 0;; ++k) {
         std::size_t asked = 0;
-        const int code = run(ToolProcessingSteps(), &output, k, &asked);
+        const int code = run(app::ToolProcessingSteps(), &output, k, &asked);
         SCOPED_TRACE("allocation " + std::to_string(k) + " of " + std::to_string(asked));
         ASSERT_GE(code, 0);
         ASSERT_LE(code, 7);
         ++failures[code];
         if (code == 0) {
             EXPECT_TRUE(EndsWith(output, "Application work successfully finished. Good day!")) << output;
-            EXPECT_TRUE(ReadAll(dir.file("out.dds")) == expected);
-            EXPECT_TRUE(ReadAll(dir.file("out.winter.dds")) == expected);
+            EXPECT_TRUE(ReadAll(dir_.file("out.dds")) == expected);
+            EXPECT_TRUE(ReadAll(dir_.file("out.winter.dds")) == expected);
         } else if (code == 1 || code == 6) {
             // The device step and the save report failures as their own result,
             // whatever the cause.
@@ -98,8 +100,8 @@ TEST_F(OutOfMemory, AnywhereInTheRun) {
         } else {
             EXPECT_TRUE(EndsWith(output, kOutOfMemory)) << output;
         }
-        std::filesystem::remove(dir.file("out.dds"));
-        std::filesystem::remove(dir.file("out.winter.dds"));
+        std::filesystem::remove(dir_.file("out.dds"));
+        std::filesystem::remove(dir_.file("out.winter.dds"));
         if (asked <= k) break;
     }
     // Memory ran out in the intake, in the loading and in the horizon step at least.

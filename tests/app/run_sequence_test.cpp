@@ -8,6 +8,8 @@
 #include "settings/tool_settings.h"
 #include "maps/texture_set.h"
 
+using app::ProcessingSteps;
+
 namespace {
 
 // What the fake steps and objects did, in order.
@@ -86,21 +88,21 @@ protected:
         journal.clear();
         for (HRESULT& r : stepResults) r = S_OK;
         ToolSettings.resetToDefaults();
-        WriteAll(dir.file("h.png"), "x");
-        WriteAll(dir.file("t.png"), "x");
+        WriteAll(dir_.file("h.png"), "x");
+        WriteAll(dir_.file("t.png"), "x");
     }
     void TearDown() override { ToolSettings.resetToDefaults(); }
 
     int run(std::string* output) {
-        const std::string h = dir.file("h.png"), t = dir.file("t.png");
+        const std::string h = dir_.file("h.png"), t = dir_.file("t.png");
         const char* argv[] = {"umbrascope", "-H", h.c_str(), "-T", t.c_str()};
         testing::internal::CaptureStdout();
-        const int code = RunTool(5, argv, kFakeSteps);
+        const int code = app::RunTool(5, argv, kFakeSteps);
         *output = testing::internal::GetCapturedStdout();
         return code;
     }
 
-    TempDir dir;
+    TempDir dir_;
 };
 
 TEST_F(RunSequence, SuccessRunsEveryStepInOrderAndReleasesInReverse) {
@@ -136,11 +138,11 @@ TEST_F(RunSequence, ReasonLineDescribesTheStepsOwnResult) {
         HRESULT result;
         std::string reason;
     } cases[] = {
-        {ResultFromBits(0x80070002u), "The system cannot find the file specified.."},  // two full stops
-        {ResultFromBits(0x88760B59u), "Invalid data."},
+        {E_FILE_NOT_FOUND, "The system cannot find the file specified.."},  // two full stops
+        {D3DXERR_INVALIDDATA, "Invalid data."},
         {E_OUTOFMEMORY, "Ran out of memory."},
-        {1, "Call successful, but returned FALSE."},  // positive, still a failure
-        {ResultFromBits(0x8876086Eu), "n/a."},
+        {S_FALSE, "Call successful, but returned FALSE."},  // positive, still a failure
+        {D3DERR_INVALIDCALL + 2, "n/a."},  // between two rows of the table
     };
     for (const auto& c : cases) {
         SetUp();
@@ -162,7 +164,7 @@ TEST_F(RunSequence, FailedDeviceReleasesOnlyWhatExists) {
 TEST_F(RunSequence, BadInputRunsNoStepAndExitsWithSeven) {
     const char* noArgs[] = {"umbrascope"};
     testing::internal::CaptureStdout();
-    EXPECT_EQ(RunTool(1, noArgs, kFakeSteps), 7);
+    EXPECT_EQ(app::RunTool(1, noArgs, kFakeSteps), 7);
     const std::string usage = testing::internal::GetCapturedStdout();
     EXPECT_NE(usage.find("Usage: umbrascope.exe -H <HMfname>"), std::string::npos);
     const std::string report = "Reason: An undetermined error occurred" + kFailureTail;
@@ -172,7 +174,7 @@ TEST_F(RunSequence, BadInputRunsNoStepAndExitsWithSeven) {
     ToolSettings.resetToDefaults();
     const char* missing[] = {"umbrascope", "-H", "/nonexistent/h.png", "-T", "/nonexistent/t.png"};
     testing::internal::CaptureStdout();
-    EXPECT_EQ(RunTool(5, missing, kFakeSteps), 7);
+    EXPECT_EQ(app::RunTool(5, missing, kFakeSteps), 7);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               kBanner + "ERROR:File /nonexistent/h.png not found\nReason: An undetermined error occurred" +
                   kFailureTail);

@@ -17,21 +17,21 @@ class Validation : public testing::Test {
 protected:
     void SetUp() override {
         ToolSettings.resetToDefaults();
-        WriteAll(dir.file("h.png"), "x");
-        WriteAll(dir.file("t.png"), "x");
-        ToolSettings.HMfname = WidenBytes(dir.file("h.png"));
-        ToolSettings.TMfname = WidenBytes(dir.file("t.png"));
+        WriteAll(dir_.file("h.png"), "x");
+        WriteAll(dir_.file("t.png"), "x");
+        ToolSettings.HMfname = platform::WidenBytes(dir_.file("h.png"));
+        ToolSettings.TMfname = platform::WidenBytes(dir_.file("t.png"));
     }
     void TearDown() override { ToolSettings.resetToDefaults(); }
 
     // Runs validation, returning what it printed; `passed` receives its verdict.
     static std::string validate(bool* passed) {
         testing::internal::CaptureStdout();
-        *passed = ValidateSettings();
+        *passed = app::ValidateSettings();
         return testing::internal::GetCapturedStdout();
     }
 
-    TempDir dir;
+    TempDir dir_;
 };
 
 TEST_F(Validation, ResolutionWarningsAndErrors) {
@@ -105,10 +105,10 @@ TEST_F(Validation, FilesMustExist) {
     ToolSettings.TMfname = L"";
     EXPECT_EQ(validate(&passed), "ERROR:File  not found\n");
     EXPECT_FALSE(passed);
-    ToolSettings.HMfname = WidenBytes(dir.file("gone \xC3\xA9.png"));
-    EXPECT_EQ(validate(&passed), "ERROR:File " + dir.file("gone \xC3\xA9.png") + " not found\n");  // bytes as given
-    ToolSettings.HMfname = WidenBytes(dir.path().string());  // a directory passes
-    ToolSettings.TMfname = WidenBytes(dir.file("t.png"));
+    ToolSettings.HMfname = platform::WidenBytes(dir_.file("gone \xC3\xA9.png"));
+    EXPECT_EQ(validate(&passed), "ERROR:File " + dir_.file("gone \xC3\xA9.png") + " not found\n");  // bytes as given
+    ToolSettings.HMfname = platform::WidenBytes(dir_.path().string());  // a directory passes
+    ToolSettings.TMfname = platform::WidenBytes(dir_.file("t.png"));
     EXPECT_EQ(validate(&passed), "");
     EXPECT_TRUE(passed);
 }
@@ -124,7 +124,7 @@ TEST_F(Validation, OverlongNamesAreRefusedAfterTheNumbersBeforeTheFiles) {
     ToolSettings.HMfname = tooLong;  // also missing: the length is reported first
     ToolSettings.TMfname = tooLong;
     EXPECT_EQ(validate(&passed), "ERROR:HMfname is longer than 259 characters\n");
-    ToolSettings.HMfname = WidenBytes(dir.file("h.png"));
+    ToolSettings.HMfname = platform::WidenBytes(dir_.file("h.png"));
     EXPECT_EQ(validate(&passed), "ERROR:TMfname is longer than 259 characters\n");
     ToolSettings.TerraSize = 0;  // numbers first
     EXPECT_EQ(validate(&passed), "ERROR:bad Terrain Size: must be > 0\n");

@@ -14,7 +14,7 @@ class LostConsole {
 public:
     enum Kind { ReaderStopsAfterTenBytes, ReaderGoneBeforeStart, DevFull, Closed };
     static constexpr Kind kAll[] = {ReaderStopsAfterTenBytes, ReaderGoneBeforeStart, DevFull, Closed};
-    static const char* Name(Kind kind) {
+    static const char* name(Kind kind) {
         static const char* const names[] = {"reader stops after 10 bytes", "reader gone before start", "/dev/full",
                                             "closed"};
         return names[kind];
@@ -98,11 +98,11 @@ TEST(LostConsole, FinishedRunsWriteTheSameFilesAndEndTheSame) {
         const std::string companion = "out" + std::to_string(kind) + ".winter.dds";
         LostConsole console(kind);
         const ProcessResult r = RunTool(job.args(out), 60, console.beforeExec());
-        EXPECT_EQ(r.signal, 0) << LostConsole::Name(kind);
-        EXPECT_EQ(r.exitCode, 0) << LostConsole::Name(kind);
-        EXPECT_EQ(r.err, "") << LostConsole::Name(kind);
-        EXPECT_TRUE(ReadAll(job.dir.file(out)) == expected) << LostConsole::Name(kind);
-        EXPECT_TRUE(ReadAll(job.dir.file(companion)) == expected) << LostConsole::Name(kind);
+        EXPECT_EQ(r.signal, 0) << LostConsole::name(kind);
+        EXPECT_EQ(r.exitCode, 0) << LostConsole::name(kind);
+        EXPECT_EQ(r.err, "") << LostConsole::name(kind);
+        EXPECT_TRUE(ReadAll(job.dir.file(out)) == expected) << LostConsole::name(kind);
+        EXPECT_TRUE(ReadAll(job.dir.file(companion)) == expected) << LostConsole::name(kind);
         if (kind == LostConsole::ReaderStopsAfterTenBytes) {
             EXPECT_EQ(console.firstBytes(), normal.out.substr(0, 10));
         }
@@ -125,9 +125,9 @@ TEST(LostConsole, FailedRunsEndWithTheirOwnCodes) {
         for (const LostConsole::Kind kind : LostConsole::kAll) {
             LostConsole console(kind);
             const ProcessResult r = RunTool(c.args, 60, console.beforeExec());
-            EXPECT_EQ(r.signal, 0) << LostConsole::Name(kind);
-            EXPECT_EQ(r.exitCode, c.exitCode) << LostConsole::Name(kind);
-            EXPECT_EQ(r.err, "") << LostConsole::Name(kind);
+            EXPECT_EQ(r.signal, 0) << LostConsole::name(kind);
+            EXPECT_EQ(r.exitCode, c.exitCode) << LostConsole::name(kind);
+            EXPECT_EQ(r.err, "") << LostConsole::name(kind);
         }
     }
     EXPECT_EQ(job.dir.entries(), (std::vector<std::string>{"folder", "h.pgm", "t.pgm"}));

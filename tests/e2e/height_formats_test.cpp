@@ -51,14 +51,14 @@ TEST(HeightFormats, RawFilesGiveWhatTheirHeaderedTwinsGive) {
     WriteAll(dir.file("h16.r16"), LittleEndianWords(words));
     WriteAll(dir.file("h16.RAW"), LittleEndianWords(words));
 
-    const std::vector<char> from_pfm = HorizonMap(dir, "h.pfm");
-    ASSERT_GT(from_pfm.size(), 128u);
-    EXPECT_EQ(HorizonMap(dir, "h.r32"), from_pfm);
-    const std::vector<char> from_pgm = HorizonMap(dir, "h16.pgm");
-    ASSERT_GT(from_pgm.size(), 128u);
-    EXPECT_NE(from_pgm, from_pfm);  // the 16-bit heights are rounded: a different map
-    EXPECT_EQ(HorizonMap(dir, "h16.r16"), from_pgm);
-    EXPECT_EQ(HorizonMap(dir, "h16.RAW"), from_pgm);
+    const std::vector<char> fromPfm = HorizonMap(dir, "h.pfm");
+    ASSERT_GT(fromPfm.size(), 128u);
+    EXPECT_EQ(HorizonMap(dir, "h.r32"), fromPfm);
+    const std::vector<char> fromPgm = HorizonMap(dir, "h16.pgm");
+    ASSERT_GT(fromPgm.size(), 128u);
+    EXPECT_NE(fromPgm, fromPfm);  // the 16-bit heights are rounded: a different map
+    EXPECT_EQ(HorizonMap(dir, "h16.r16"), fromPgm);
+    EXPECT_EQ(HorizonMap(dir, "h16.RAW"), fromPgm);
 }
 
 }  // namespace

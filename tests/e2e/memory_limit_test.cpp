@@ -11,19 +11,23 @@
 #include "platform/cgroup_memory.h"
 #include "tool.h"
 
+using platform::CgroupVersion;
+
+using platform::MemoryCgroup;
+
 namespace {
 
 // A child group of this process's own, with a limit; removed afterwards.
 class LimitedGroup {
 public:
     explicit LimitedGroup(std::uint64_t limit) {
-        for (const MemoryCgroup& group : ProcessMemoryCgroups()) {
+        for (const MemoryCgroup& group : platform::ProcessMemoryCgroups()) {
             const bool v2 = group.version == CgroupVersion::V2;
             const std::string dir = group.levels.front() + "/umbrascope-test-" + std::to_string(getpid());
             if (mkdir(dir.c_str(), 0755) != 0) continue;
             // A v2 child has no memory files unless its parent hands the controller on.
             const std::string limitFile = dir + (v2 ? "/memory.max" : "/memory.limit_in_bytes");
-            if (WriteText(limitFile, std::to_string(limit))) {
+            if (writeText(limitFile, std::to_string(limit))) {
                 dir_ = dir;
                 return;
             }
@@ -44,12 +48,12 @@ public:
     // Runs in the child before it becomes the tool.
     std::function<void()> join() const {
         return [procs = dir_ + "/cgroup.procs"] {
-            if (!WriteText(procs, std::to_string(getpid()))) _exit(126);
+            if (!writeText(procs, std::to_string(getpid()))) _exit(126);
         };
     }
 
 private:
-    static bool WriteText(const std::string& path, const std::string& text) {
+    static bool writeText(const std::string& path, const std::string& text) {
         const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
         if (fd < 0) return false;
         const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());

@@ -9,6 +9,8 @@
 #include "maps/horizon/horizon_kernel.h"
 #include "tool.h"
 
+using horizon::HorizonSettings;
+
 namespace {
 
 constexpr int kSize = 36;  // even and a square: no warnings
@@ -39,7 +41,7 @@ std::vector<float> Expected(const Terrain& t, int size, const HorizonSettings& s
         const bool tree = static_cast<double>(t.trees[i] / 255.0f) > 0.1;
         heights[i * 4] = tree ? static_cast<float>(double(t.heights[i]) + 4.0 / double(s.height)) : t.heights[i];
     }
-    ComputeHorizonReference(heights.data(), out.data(), size, size, s, {});
+    horizon::ComputeHorizonReference(heights.data(), out.data(), size, size, s, {});
     for (std::size_t i = 0; i < t.trees.size(); ++i)
         if (static_cast<double>(t.trees[i] / 255.0f) > 0.1) out[i * 4] = out[i * 4 + 1] = 0.001f;
     return out;

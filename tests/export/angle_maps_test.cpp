@@ -10,6 +10,11 @@
 #include "platform/image/load_image.h"
 #include "export_fixtures.h"
 
+using exporter::Direction;
+using exporter::DirectionAngles;
+using exporter::TexelKind;
+using horizon::HorizonSettings;
+
 namespace {
 
 constexpr double kFar = 900000.0;
@@ -74,40 +79,40 @@ class AngleMapsTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(AngleMapsTest, MatchThePlainLoopWithinTheStoredValuesRounding) {
     const Case& p = GetParam();
-    constexpr std::uint32_t n = 40;
-    const Terrain terrain = MakeTerrain(n, p.trees);
+    constexpr std::uint32_t kN = 40;
+    const Terrain terrain = MakeTerrain(kN, p.trees);
     TempDir dir;
-    const auto run = MakeHorizonMap(dir, terrain, dir.Path("m.dds"),
+    const auto run = MakeHorizonMap(dir, terrain, dir.path("m.dds"),
                                     {"-h", std::to_string(p.height), "-s", std::to_string(p.terraSize), "-z",
                                      Quoted(p.heightZero)});
     ASSERT_EQ(run.exitCode, 0) << run.out;
-    HorizonMap map;
+    exporter::HorizonMap map;
     std::string why;
-    ASSERT_EQ(ReadHorizonMap(dir.Path("m.dds").c_str(), &map, &why), S_OK) << why;
-    std::vector<float> heights(std::size_t{n} * n * 4);
-    ASSERT_EQ(LoadImageScaled(dir.Path("h.pfm").c_str(), n, n, heights.data()), S_OK);
+    ASSERT_EQ(exporter::ReadHorizonMap(dir.path("m.dds").c_str(), &map, &why), S_OK) << why;
+    std::vector<float> heights(std::size_t{kN} * kN * 4);
+    ASSERT_EQ(image::LoadImageScaled(dir.path("h.pfm").c_str(), kN, kN, heights.data()), S_OK);
     const HorizonSettings terrainSettings{p.height, p.heightZero, p.terraSize};
-    AngleMaps angles;
-    ASSERT_EQ(ComputeAngleMaps(map, heights.data(), terrainSettings, &angles), S_OK);
+    exporter::AngleMaps angles;
+    ASSERT_EQ(exporter::ComputeAngleMaps(map, heights.data(), terrainSettings, &angles), S_OK);
 
     // The elevations the tool saw: trees raised by 4 m.
-    std::vector<float> z(std::size_t{n} * n);
+    std::vector<float> z(std::size_t{kN} * kN);
     std::vector<bool> tree(z.size());
     for (std::size_t i = 0; i < z.size(); ++i) {
         tree[i] = terrain.trees[i] / 255.0f > 0.1;
         const float h = tree[i] ? static_cast<float>(double(heights[i * 4]) + 4.0 / p.height) : heights[i * 4];
         z[i] = horizon::Elevation(terrainSettings, h);
     }
-    const float cell = p.terraSize / static_cast<float>(n);
+    const float cell = p.terraSize / static_cast<float>(kN);
     const double half = static_cast<float>(p.terraSize * 0.5);
     int horizons = 0, ambiguous = 0;
     double worstAboveOneDegree = 0;
     for (Direction d : {Direction::Forward, Direction::Backward}) {
         const DirectionAngles& got = d == Direction::Forward ? angles.forward : angles.backward;
-        for (std::uint32_t r = 0; r < n; ++r)
-            for (std::uint32_t c = 0; c < n; ++c) {
-                const std::size_t i = std::size_t{r} * n + c;
-                const Truth truth = TruthAt(z, tree, n, cell, r, c, d);
+        for (std::uint32_t r = 0; r < kN; ++r)
+            for (std::uint32_t c = 0; c < kN; ++c) {
+                const std::size_t i = std::size_t{r} * kN + c;
+                const Truth truth = TruthAt(z, tree, kN, cell, r, c, d);
                 const TexelKind kind = got.kinds[i];
                 const std::string where = std::string(d == Direction::Forward ? "forward" : "backward") + " (" +
                                           std::to_string(r) + ", " + std::to_string(c) + ")";
@@ -122,7 +127,7 @@ TEST_P(AngleMapsTest, MatchThePlainLoopWithinTheStoredValuesRounding) {
                 const SlopeBounds plus = Bounds(truth.slope, z[i], reach, lineRun, 1.0);
                 const SlopeBounds minus = Bounds(truth.slope, z[i], reach, lineRun, -1.0);
                 ASSERT_TRUE(kind == TexelKind::Horizon || kind == TexelKind::Faint || kind == TexelKind::Ambiguous)
-                    << where << ": " << KindName(kind);
+                    << where << ": " << exporter::KindName(kind);
                 const double given = got.degrees[i];
                 // The angles are stored as floats: one rounding more.
                 const auto holds = [](SlopeBounds b, double degrees) {
@@ -148,7 +153,7 @@ TEST_P(AngleMapsTest, MatchThePlainLoopWithinTheStoredValuesRounding) {
                     worstAboveOneDegree = std::max(worstAboveOneDegree, std::fabs(given - truthDegrees));
             }
     }
-    EXPECT_GT(horizons, int(n * n) / 4);  // the map has enough terrain to test
+    EXPECT_GT(horizons, int(kN * kN) / 4);  // the map has enough terrain to test
     EXPECT_LT(worstAboveOneDegree, 1e-3);
     if (p.heightZero < -1000) {
         EXPECT_GT(ambiguous, 0);

@@ -6,12 +6,16 @@
 #include "export/export_options.h"
 #include "export_fixtures.h"
 
+using exporter::CommandLineAction;
+using exporter::ExportOptions;
+using exporter::ParsedCommandLine;
+
 namespace {
 
 using Args = std::vector<std::string>;
 
 TEST(ExportCommandLine, ReadsEachSpellingOfAnOption) {
-    const ParsedCommandLine p = ParseExportCommandLine(
+    const ParsedCommandLine p = exporter::ParseExportCommandLine(
         {"-Hheights.png", "--Height=600", "-s", "1e4", "-z", "\"-35.5\"", "--preview", "out/p", "-cc.exr",
          "--channels=c.tif", "-a", "a.exr", "--16-bit", "--range", "20", "--shrink=4", "--", "-map.dds"});
     ASSERT_EQ(p.action, CommandLineAction::Run) << p.error;
@@ -30,10 +34,10 @@ TEST(ExportCommandLine, ReadsEachSpellingOfAnOption) {
 }
 
 TEST(ExportCommandLine, HelpVersionAndNothing) {
-    EXPECT_EQ(ParseExportCommandLine({}).action, CommandLineAction::Usage);
-    EXPECT_EQ(ParseExportCommandLine({"--bogus", "--help"}).action, CommandLineAction::Help);
-    EXPECT_EQ(ParseExportCommandLine({"m.dds", "--version"}).action, CommandLineAction::Version);
-    EXPECT_EQ(ParseExportCommandLine({"-p", "x", "--", "--help"}).action, CommandLineAction::Run);
+    EXPECT_EQ(exporter::ParseExportCommandLine({}).action, CommandLineAction::Usage);
+    EXPECT_EQ(exporter::ParseExportCommandLine({"--bogus", "--help"}).action, CommandLineAction::Help);
+    EXPECT_EQ(exporter::ParseExportCommandLine({"m.dds", "--version"}).action, CommandLineAction::Version);
+    EXPECT_EQ(exporter::ParseExportCommandLine({"-p", "x", "--", "--help"}).action, CommandLineAction::Run);
 }
 
 TEST(ExportCommandLine, RefusesMistakesWithAReason) {
@@ -64,7 +68,7 @@ TEST(ExportCommandLine, RefusesMistakesWithAReason) {
         {{"m.tif", "-c", "m.tif"}, "the horizon map itself"},
     };
     for (const auto& c : cases) {
-        const ParsedCommandLine p = ParseExportCommandLine(c.args);
+        const ParsedCommandLine p = exporter::ParseExportCommandLine(c.args);
         EXPECT_EQ(p.action, CommandLineAction::Error) << c.reason;
         EXPECT_NE(p.error.find(c.reason), std::string::npos) << p.error;
     }
@@ -73,9 +77,9 @@ TEST(ExportCommandLine, RefusesMistakesWithAReason) {
 // Every failure: a line on standard error, its exit code, and no file written.
 TEST(ExportFailures, EndWithTheirExitCodesAndWriteNothing) {
     TempDir dir;
-    WriteBytes(dir.Path("m.dds"), DdsBytes(2, 2, DdsFourCc(116), FloatBytes(std::vector<float>(16, 0.5f))));
-    WriteBytes(dir.Path("r32.dds"), DdsBytes(2, 2, DdsFourCc(114), FloatBytes(std::vector<float>(4, 0.5f))));
-    const std::string out = dir.Path("out");
+    WriteBytes(dir.path("m.dds"), DdsBytes(2, 2, DdsFourCc(116), FloatBytes(std::vector<float>(16, 0.5f))));
+    WriteBytes(dir.path("r32.dds"), DdsBytes(2, 2, DdsFourCc(114), FloatBytes(std::vector<float>(4, 0.5f))));
+    const std::string out = dir.path("out");
     std::filesystem::create_directory(out);
     const struct {
         Args args;
@@ -83,13 +87,13 @@ TEST(ExportFailures, EndWithTheirExitCodesAndWriteNothing) {
         const char* message;
     } cases[] = {
         {{}, 7, "Usage: umbrascope-export"},
-        {{dir.Path("m.dds"), "--bogus"}, 7, "unknown option"},
-        {{dir.Path("none.dds"), "-p", out + "/p"}, 2, "cannot find the file"},
-        {{dir.Path("r32.dds"), "-p", out + "/p"}, 2, "FourCC 114"},
-        {{dir.Path("m.dds"), "-a", out + "/a.exr", "-p", out + "/p", "-H", dir.Path("none.png")}, 2,
+        {{dir.path("m.dds"), "--bogus"}, 7, "unknown option"},
+        {{dir.path("none.dds"), "-p", out + "/p"}, 2, "cannot find the file"},
+        {{dir.path("r32.dds"), "-p", out + "/p"}, 2, "FourCC 114"},
+        {{dir.path("m.dds"), "-a", out + "/a.exr", "-p", out + "/p", "-H", dir.path("none.png")}, 2,
          "cannot load the height map"},
-        {{dir.Path("m.dds"), "-c", dir.Path("missing/c.exr")}, 6, "cannot write"},
-        {{dir.Path("m.dds"), "-c", out}, 7, "must end in"},
+        {{dir.path("m.dds"), "-c", dir.path("missing/c.exr")}, 6, "cannot write"},
+        {{dir.path("m.dds"), "-c", out}, 7, "must end in"},
     };
     for (const auto& c : cases) {
         const ProcessResult r = RunExporter(c.args);
@@ -98,26 +102,26 @@ TEST(ExportFailures, EndWithTheirExitCodesAndWriteNothing) {
         EXPECT_EQ(r.out, "");
         EXPECT_TRUE(std::filesystem::is_empty(out)) << r.err;
     }
-    EXPECT_FALSE(std::filesystem::exists(dir.Path("missing")));
+    EXPECT_FALSE(std::filesystem::exists(dir.path("missing")));
 }
 
 TEST(ExportFailures, AFailedRunLeavesOlderFilesAndNoTemporaryOne) {
     TempDir dir;
-    WriteBytes(dir.Path("m.dds"), DdsBytes(2, 2, DdsFourCc(116), FloatBytes(std::vector<float>(16, 0.5f))));
-    WriteBytes(dir.Path("p.red.png"), Bytes{'o', 'l', 'd'});
+    WriteBytes(dir.path("m.dds"), DdsBytes(2, 2, DdsFourCc(116), FloatBytes(std::vector<float>(16, 0.5f))));
+    WriteBytes(dir.path("p.red.png"), Bytes{'o', 'l', 'd'});
     // Inputs are read before anything is written.
-    ProcessResult r = RunExporter({dir.Path("m.dds"), "-p", dir.Path("p"), "--height-png", dir.Path("h.png"), "-H",
-                                   dir.Path("none.png")});
+    ProcessResult r = RunExporter({dir.path("m.dds"), "-p", dir.path("p"), "--height-png", dir.path("h.png"), "-H",
+                                   dir.path("none.png")});
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(ReadBytes(dir.Path("p.red.png")), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(ReadBytes(dir.path("p.red.png")), (Bytes{'o', 'l', 'd'}));
 
-    std::filesystem::create_directory(dir.Path("p.green.png"));  // the second preview cannot take its name
-    r = RunExporter({dir.Path("m.dds"), "-p", dir.Path("p")});
+    std::filesystem::create_directory(dir.path("p.green.png"));  // the second preview cannot take its name
+    r = RunExporter({dir.path("m.dds"), "-p", dir.path("p")});
     EXPECT_EQ(r.exitCode, 6);
-    EXPECT_NE(r.err.find("cannot write " + dir.Path("p.green.png")), std::string::npos) << r.err;
-    EXPECT_EQ(ReadGreyPng(dir.Path("p.red.png")).width, 2u);  // written before the failure, whole
-    EXPECT_TRUE(std::filesystem::is_directory(dir.Path("p.green.png")));
-    EXPECT_FALSE(std::filesystem::exists(dir.Path("p.both.png")));
+    EXPECT_NE(r.err.find("cannot write " + dir.path("p.green.png")), std::string::npos) << r.err;
+    EXPECT_EQ(ReadGreyPng(dir.path("p.red.png")).width, 2u);  // written before the failure, whole
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path("p.green.png")));
+    EXPECT_FALSE(std::filesystem::exists(dir.path("p.both.png")));
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
 }

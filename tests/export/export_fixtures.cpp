@@ -28,9 +28,9 @@ Terrain MakeTerrain(std::uint32_t size, bool withTrees) {
 
 ProcessResult MakeHorizonMap(const TempDir& dir, const Terrain& terrain, const std::string& dds,
                              const std::vector<std::string>& settings) {
-    WriteBytes(dir.Path("h.pfm"), PfmBytes(terrain.size, terrain.size, 1, true, terrain.heights));
-    WriteBytes(dir.Path("t.pgm"), PnmBytes('5', terrain.size, terrain.size, 255, terrain.trees));
-    std::vector<std::string> argv = {UMBRASCOPE_EXE, "-H", dir.Path("h.pfm"), "-T", dir.Path("t.pgm"),
+    WriteBytes(dir.path("h.pfm"), PfmBytes(terrain.size, terrain.size, 1, true, terrain.heights));
+    WriteBytes(dir.path("t.pgm"), PnmBytes('5', terrain.size, terrain.size, 255, terrain.trees));
+    std::vector<std::string> argv = {UMBRASCOPE_EXE, "-H", dir.path("h.pfm"), "-T", dir.path("t.pgm"),
                                      "-r", std::to_string(terrain.size), "-o", dds};
     argv.insert(argv.end(), settings.begin(), settings.end());
     return RunProcess(argv);

@@ -30,10 +30,10 @@ Bytes HorizonDds(const std::vector<float>& level0, std::uint32_t width, std::uin
 
 TEST(HorizonMapFile, ReadsLevelZeroBitForBit) {
     TempDir dir;
-    WriteBytes(dir.Path("m.dds"), HorizonDds(Level0(), 4, 3));
-    HorizonMap map;
+    WriteBytes(dir.path("m.dds"), HorizonDds(Level0(), 4, 3));
+    exporter::HorizonMap map;
     std::string why;
-    ASSERT_EQ(ReadHorizonMap(dir.Path("m.dds").c_str(), &map, &why), S_OK) << why;
+    ASSERT_EQ(exporter::ReadHorizonMap(dir.path("m.dds").c_str(), &map, &why), S_OK) << why;
     EXPECT_EQ(map.width, 4u);
     EXPECT_EQ(map.height, 3u);
     EXPECT_TRUE(SameBits(map.texels, Level0()));
@@ -46,10 +46,10 @@ TEST(HorizonMapFile, EveryCutShortCopyIsRefusedAndLevelZeroSuffices) {
     const Bytes whole = HorizonDds(Level0(), 4, 3);
     const std::size_t needed = 128 + 4 * 3 * 16;
     for (std::size_t length = 0; length <= whole.size(); ++length) {
-        WriteBytes(dir.Path("cut.dds"), Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length)));
-        HorizonMap map;
+        WriteBytes(dir.path("cut.dds"), Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length)));
+        exporter::HorizonMap map;
         std::string why;
-        const HRESULT hr = ReadHorizonMap(dir.Path("cut.dds").c_str(), &map, &why);
+        const HRESULT hr = exporter::ReadHorizonMap(dir.path("cut.dds").c_str(), &map, &why);
         if (length < needed) {
             EXPECT_EQ(hr, D3DXERR_INVALIDDATA) << length;
             EXPECT_FALSE(why.empty()) << length;
@@ -92,20 +92,20 @@ TEST(HorizonMapFile, RefusesWhatIsNotAHorizonMapAndSaysWhy) {
     };
     TempDir dir;
     for (const auto& c : cases) {
-        WriteBytes(dir.Path("bad.dds"), c.bytes);
-        HorizonMap map;
+        WriteBytes(dir.path("bad.dds"), c.bytes);
+        exporter::HorizonMap map;
         std::string why;
-        EXPECT_EQ(ReadHorizonMap(dir.Path("bad.dds").c_str(), &map, &why), D3DXERR_INVALIDDATA) << c.name;
+        EXPECT_EQ(exporter::ReadHorizonMap(dir.path("bad.dds").c_str(), &map, &why), D3DXERR_INVALIDDATA) << c.name;
         EXPECT_NE(why.find(c.reason), std::string::npos) << c.name << ": " << why;
     }
 }
 
 TEST(HorizonMapFile, RefusesAMissingFileAndADirectory) {
     TempDir dir;
-    HorizonMap map;
+    exporter::HorizonMap map;
     std::string why;
-    EXPECT_EQ(ReadHorizonMap(dir.Path("none.dds").c_str(), &map, &why), E_FILE_NOT_FOUND);
-    EXPECT_EQ(ReadHorizonMap(dir.path().c_str(), &map, &why), D3DXERR_INVALIDDATA);
+    EXPECT_EQ(exporter::ReadHorizonMap(dir.path("none.dds").c_str(), &map, &why), E_FILE_NOT_FOUND);
+    EXPECT_EQ(exporter::ReadHorizonMap(dir.path().c_str(), &map, &why), D3DXERR_INVALIDDATA);
     EXPECT_FALSE(why.empty());
 }
 

@@ -46,20 +46,20 @@ std::vector<std::uint16_t> Quantised(const double* levels, double top) {
 class PreviewTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        WriteBytes(dir.Path("m.dds"), DdsBytes(kWidth, kHeight, DdsFourCc(116), FloatBytes(Texels())));
+        WriteBytes(dir_.path("m.dds"), DdsBytes(kWidth, kHeight, DdsFourCc(116), FloatBytes(Texels())));
     }
-    TempDir dir;
+    TempDir dir_;
 };
 
 TEST_F(PreviewTest, EightAndSixteenBitGreysAndBothSideBySide) {
     for (const bool wide : {false, true}) {
-        std::vector<std::string> args = {dir.Path("m.dds"), "--preview", dir.Path("p")};
+        std::vector<std::string> args = {dir_.path("m.dds"), "--preview", dir_.path("p")};
         if (wide) args.push_back("--16-bit");
         const auto run = RunExporter(args);
         ASSERT_EQ(run.exitCode, 0) << run.err;
         const double top = wide ? 65535 : 255;
-        const ReadPng red = ReadGreyPng(dir.Path("p.red.png")), green = ReadGreyPng(dir.Path("p.green.png"));
-        const ReadPng both = ReadGreyPng(dir.Path("p.both.png"));
+        const ReadPng red = ReadGreyPng(dir_.path("p.red.png")), green = ReadGreyPng(dir_.path("p.green.png"));
+        const ReadPng both = ReadGreyPng(dir_.path("p.both.png"));
         EXPECT_EQ(red.bitDepth, wide ? 16 : 8);
         EXPECT_EQ(red.samples, Quantised(kRed, top));
         EXPECT_EQ(green.samples, Quantised(kGreen, top));
@@ -74,16 +74,16 @@ TEST_F(PreviewTest, EightAndSixteenBitGreysAndBothSideBySide) {
 }
 
 TEST_F(PreviewTest, RangeAndShrink) {
-    ASSERT_EQ(RunExporter({dir.Path("m.dds"), "-p", dir.Path("r"), "--range=40"}).exitCode, 0);
-    const ReadPng red = ReadGreyPng(dir.Path("r.red.png"));
+    ASSERT_EQ(RunExporter({dir_.path("m.dds"), "-p", dir_.path("r"), "--range=40"}).exitCode, 0);
+    const ReadPng red = ReadGreyPng(dir_.path("r.red.png"));
     ASSERT_EQ(red.samples.size(), kWidth * kHeight);
     EXPECT_EQ(red.samples[0], 198);  // 9 degrees of 40: 0.775
     EXPECT_EQ(red.samples[4], 83);   // 27 of 40
     EXPECT_EQ(red.samples[7], 0);    // 60: beyond the range
-    EXPECT_EQ(ReadGreyPng(dir.Path("r.green.png")).samples.at(4), 140);  // 18 of 40
+    EXPECT_EQ(ReadGreyPng(dir_.path("r.green.png")).samples.at(4), 140);  // 18 of 40
 
-    ASSERT_EQ(RunExporter({dir.Path("m.dds"), "-p", dir.Path("s"), "--shrink", "2"}).exitCode, 0);
-    const ReadPng shrunk = ReadGreyPng(dir.Path("s.red.png"));
+    ASSERT_EQ(RunExporter({dir_.path("m.dds"), "-p", dir_.path("s"), "--shrink", "2"}).exitCode, 0);
+    const ReadPng shrunk = ReadGreyPng(dir_.path("s.red.png"));
     ASSERT_EQ(shrunk.width, 2u);
     ASSERT_EQ(shrunk.height, 2u);
     // Blocks of 2 x 2, the right column only 1 wide.
@@ -95,10 +95,10 @@ TEST_F(PreviewTest, RangeAndShrink) {
 TEST_F(PreviewTest, HeightMapFromLowestToHighest) {
     std::vector<float> heights;
     for (std::uint32_t i = 0; i < kWidth * kHeight; ++i) heights.push_back(-2.0f + 0.5f * static_cast<float>(i));
-    WriteBytes(dir.Path("h.pfm"), PfmBytes(kWidth, kHeight, 1, true, heights));
-    const auto run = RunExporter({dir.Path("m.dds"), "--height-png", dir.Path("h.png"), "-H", dir.Path("h.pfm")});
+    WriteBytes(dir_.path("h.pfm"), PfmBytes(kWidth, kHeight, 1, true, heights));
+    const auto run = RunExporter({dir_.path("m.dds"), "--height-png", dir_.path("h.png"), "-H", dir_.path("h.pfm")});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    const ReadPng height = ReadGreyPng(dir.Path("h.png"));
+    const ReadPng height = ReadGreyPng(dir_.path("h.png"));
     ASSERT_EQ(height.samples.size(), kWidth * kHeight);
     for (std::uint32_t i = 0; i < kWidth * kHeight; ++i)
         EXPECT_EQ(height.samples[i], std::lround(i / 11.0 * 255)) << i;

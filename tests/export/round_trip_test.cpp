@@ -9,44 +9,46 @@
 #include "platform/image/load_image.h"
 #include "export_fixtures.h"
 
+using exporter::DirectionAngles;
+
 namespace {
 
 std::vector<float> KindsAsFloats(const DirectionAngles& a) {
     std::vector<float> plane;
-    for (TexelKind k : a.kinds) plane.push_back(static_cast<float>(k));
+    for (exporter::TexelKind k : a.kinds) plane.push_back(static_cast<float>(k));
     return plane;
 }
 
 TEST(RoundTrip, TheToolsMapComesBackFromExrAndTiffBitForBit) {
-    constexpr std::uint32_t n = 36;
+    constexpr std::uint32_t kN = 36;
     TempDir dir;
-    const auto made = MakeHorizonMap(dir, MakeTerrain(n, true), dir.Path("m.dds"), {"-h", "150", "-s", "2400"});
+    const auto made = MakeHorizonMap(dir, MakeTerrain(kN, true), dir.path("m.dds"), {"-h", "150", "-s", "2400"});
     ASSERT_EQ(made.exitCode, 0) << made.out;
-    const auto run = RunExporter({dir.Path("m.dds"), "-c", dir.Path("c.exr"), "--channels=" + dir.Path("c.tiff"),
-                                  "-a", dir.Path("a.exr"), "-a", dir.Path("a.tif"), "-H", dir.Path("h.pfm"), "-h",
+    const auto run = RunExporter({dir.path("m.dds"), "-c", dir.path("c.exr"), "--channels=" + dir.path("c.tiff"),
+                                  "-a", dir.path("a.exr"), "-a", dir.path("a.tif"), "-H", dir.path("h.pfm"), "-h",
                                   "150", "-s", "2400"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
 
-    const std::vector<float> level0 = DdsLevel0(dir.Path("m.dds"), n, n);
-    for (const auto& read : {ReadFloatExr(dir.Path("c.exr")), ReadFloatTiff(dir.Path("c.tiff"))}) {
-        ASSERT_EQ(read.width, n);
-        ASSERT_EQ(read.height, n);
+    const std::vector<float> level0 = DdsLevel0(dir.path("m.dds"), kN, kN);
+    for (const auto& read : {ReadFloatExr(dir.path("c.exr")), ReadFloatTiff(dir.path("c.tiff"))}) {
+        ASSERT_EQ(read.width, kN);
+        ASSERT_EQ(read.height, kN);
         ASSERT_EQ(read.planes.size(), 3u);
         EXPECT_TRUE(SameBits(read.planes.at("R"), Channel(level0, 0)));
         EXPECT_TRUE(SameBits(read.planes.at("G"), Channel(level0, 1)));
         EXPECT_TRUE(SameBits(read.planes.at("B"), Channel(level0, 2)));
     }
 
-    HorizonMap map;
+    exporter::HorizonMap map;
     std::string why;
-    ASSERT_EQ(ReadHorizonMap(dir.Path("m.dds").c_str(), &map, &why), S_OK);
-    std::vector<float> heights(std::size_t{n} * n * 4);
-    ASSERT_EQ(LoadImageScaled(dir.Path("h.pfm").c_str(), n, n, heights.data()), S_OK);
-    AngleMaps angles;
-    ASSERT_EQ(ComputeAngleMaps(map, heights.data(), {150.0f, 0.0f, 2400.0f}, &angles), S_OK);
-    const auto exr = ReadFloatExr(dir.Path("a.exr"));
-    const auto tiff = ReadFloatTiff(dir.Path("a.tif"));
+    ASSERT_EQ(exporter::ReadHorizonMap(dir.path("m.dds").c_str(), &map, &why), S_OK);
+    std::vector<float> heights(std::size_t{kN} * kN * 4);
+    ASSERT_EQ(image::LoadImageScaled(dir.path("h.pfm").c_str(), kN, kN, heights.data()), S_OK);
+    exporter::AngleMaps angles;
+    ASSERT_EQ(exporter::ComputeAngleMaps(map, heights.data(), {150.0f, 0.0f, 2400.0f}, &angles), S_OK);
+    const auto exr = ReadFloatExr(dir.path("a.exr"));
+    const auto tiff = ReadFloatTiff(dir.path("a.tif"));
     EXPECT_EQ(tiff.names, (std::vector<std::string>{"forward", "backward", "forwardKind", "backwardKind"}));
     for (const auto& read : {exr, tiff}) {
         ASSERT_EQ(read.planes.size(), 4u);
@@ -64,10 +66,10 @@ TEST(RoundTrip, AwkwardFloatsKeepTheirBits) {
                               -std::numeric_limits<float>::max(), 0.999f, 0.001f};
     for (int i = 0; i < 5 * 7 * 4; ++i) texels.push_back(i % 3 == 0 ? specials[i % 8] : 0.01f * i);
     TempDir dir;
-    WriteBytes(dir.Path("m.dds"), DdsBytes(5, 7, DdsFourCc(116), FloatBytes(texels)));
-    const auto run = RunExporter({dir.Path("m.dds"), "-c", dir.Path("c.exr"), "-c", dir.Path("c.tif")});
+    WriteBytes(dir.path("m.dds"), DdsBytes(5, 7, DdsFourCc(116), FloatBytes(texels)));
+    const auto run = RunExporter({dir.path("m.dds"), "-c", dir.path("c.exr"), "-c", dir.path("c.tif")});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    for (const auto& read : {ReadFloatExr(dir.Path("c.exr")), ReadFloatTiff(dir.Path("c.tif"))}) {
+    for (const auto& read : {ReadFloatExr(dir.path("c.exr")), ReadFloatTiff(dir.path("c.tif"))}) {
         ASSERT_EQ(read.planes.size(), 3u);
         EXPECT_TRUE(SameBits(read.planes.at("R"), Channel(texels, 0)));
         EXPECT_TRUE(SameBits(read.planes.at("G"), Channel(texels, 1)));

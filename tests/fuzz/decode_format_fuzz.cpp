@@ -21,15 +21,17 @@
 #include "stb_decoder.h"
 #include "tiff_decoder.h"
 
+using image::ImageFormat;
+
 #ifndef FUZZ_FORMAT
 #error "FUZZ_FORMAT must name the decoder under test"
 #endif
 
 namespace {
 
-HRESULT OpenSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
-    constexpr ImageFormat format = ImageFormat::FUZZ_FORMAT;
-    switch (format) {
+HRESULT OpenSource(image::ImageFile& file, std::unique_ptr<image::RowSource>* source) {
+    constexpr ImageFormat kFormat = ImageFormat::FUZZ_FORMAT;
+    switch (kFormat) {
         case ImageFormat::Png:
             return OpenPngSource(file, source);
         case ImageFormat::Jpeg:
@@ -48,7 +50,7 @@ HRESULT OpenSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
             return OpenExrSource(file, source);
         case ImageFormat::Bmp:
         case ImageFormat::Tga:
-            return OpenStbSource(file, format, source);
+            return OpenStbSource(file, kFormat, source);
         case ImageFormat::Unknown:
             break;
     }
@@ -59,23 +61,23 @@ HRESULT OpenSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const MemoryFile input(data, size);
-    ImageFile file;
-    const HRESULT opened = file.Open(input.path());
+    image::ImageFile file;
+    const HRESULT opened = file.open(input.path());
     if (size == 0) {
         FUZZ_CHECK(opened == D3DXERR_INVALIDDATA);
         return 0;
     }
     FUZZ_CHECK(opened == S_OK);
-    FUZZ_CHECK(file.Size() == size);
+    FUZZ_CHECK(file.size() == size);
 
-    std::unique_ptr<RowSource> source;
+    std::unique_ptr<image::RowSource> source;
     try {
         const HRESULT hr = OpenSource(file, &source);
         FUZZ_CHECK(IsDecoderResult(hr));
         if (hr != S_OK) return 0;
         FUZZ_CHECK(source != nullptr);
         // The loader refuses an empty image before asking for rows.
-        if (source->Info().width == 0 || source->Info().height == 0) return 0;
+        if (source->info().width == 0 || source->info().height == 0) return 0;
         DrainRows(*source);
     } catch (const std::bad_alloc&) {
         // The loader turns this into E_OUTOFMEMORY.

@@ -11,18 +11,21 @@
 #include "platform/image/image_file.h"
 #include "raw_decoder.h"
 
+using image::ImageInfo;
+using image::RawSample;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const MemoryFile input(data, size);
     for (const RawSample sample : {RawSample::U8, RawSample::U16, RawSample::F32}) {
-        ImageFile file;
-        if (file.Open(input.path()) != S_OK) return 0;
-        std::unique_ptr<RowSource> source;
+        image::ImageFile file;
+        if (file.open(input.path()) != S_OK) return 0;
+        std::unique_ptr<image::RowSource> source;
         try {
-            const HRESULT hr = OpenRawSource(file, sample, &source);
+            const HRESULT hr = image::OpenRawSource(file, sample, &source);
             FUZZ_CHECK(IsDecoderResult(hr));
             if (hr != S_OK) continue;
-            const ImageInfo& info = source->Info();
-            FUZZ_CHECK(std::uint64_t{info.width} * info.height * SampleBytes(info.type) == size);
+            const ImageInfo& info = source->info();
+            FUZZ_CHECK(std::uint64_t{info.width} * info.height * image::SampleBytes(info.type) == size);
             DrainRows(*source);
         } catch (const std::bad_alloc&) {
         }

@@ -7,33 +7,37 @@
 #include "platform/memory_budget.h"
 #include "sample_convert.h"
 
+using image::ImageInfo;
+using image::SampleConverter;
+using image::SampleType;
+
 bool IsDecoderResult(HRESULT hr) { return hr == S_OK || hr == D3DXERR_INVALIDDATA || hr == E_OUTOFMEMORY; }
 
-void DrainRows(RowSource& source) {
-    const ImageInfo info = source.Info();
+void DrainRows(image::RowSource& source) {
+    const ImageInfo info = source.info();
     FUZZ_CHECK(info.width > 0 && info.height > 0);
-    FUZZ_CHECK(info.Channels() >= 1 && info.Channels() <= 4);
-    FUZZ_CHECK(info.type == SampleType::F32 || (info.max_value >= 1 && info.max_value <= 65535));
+    FUZZ_CHECK(info.channels() >= 1 && info.channels() <= 4);
+    FUZZ_CHECK(info.type == SampleType::F32 || (info.maxValue >= 1 && info.maxValue <= 65535));
 
     // Bands of one to three rows: decoders must cope with any count.
     constexpr std::uint32_t kMaxBand = 3;
-    const std::size_t row_bytes = info.RowBytes();
-    std::uint64_t band_bytes = 0;
-    if (!CheckedMul(row_bytes, kMaxBand, &band_bytes) || CheckFitsInMemory(band_bytes) != S_OK) return;
-    std::vector<std::uint8_t> band(static_cast<std::size_t>(band_bytes));
+    const std::size_t rowBytes = info.rowBytes();
+    std::uint64_t bandBytes = 0;
+    if (!platform::CheckedMul(rowBytes, kMaxBand, &bandBytes) || platform::CheckFitsInMemory(bandBytes) != S_OK) return;
+    std::vector<std::uint8_t> band(static_cast<std::size_t>(bandBytes));
     const SampleConverter converter(info);
-    std::vector<float> values(std::size_t{info.width} * info.Channels());
+    std::vector<float> values(std::size_t{info.width} * info.channels());
     std::vector<float> rgba(std::size_t{info.width} * 4);
 
     std::uint32_t count = 1;
     for (std::uint32_t row = 0; row < info.height; row += count) {
         count = std::min(count % kMaxBand + 1, info.height - row);
-        const HRESULT hr = source.ReadRows(band.data(), count);
+        const HRESULT hr = source.readRows(band.data(), count);
         FUZZ_CHECK(IsDecoderResult(hr));
         if (hr != S_OK) return;
         for (std::uint32_t i = 0; i < count; ++i) {
-            converter.ToFloats(band.data() + i * row_bytes, info.width, values.data());
-            ExpandToRgba(info.layout, values.data(), info.width, rgba.data());
+            converter.toFloats(band.data() + i * rowBytes, info.width, values.data());
+            image::ExpandToRgba(info.layout, values.data(), info.width, rgba.data());
         }
     }
 }

@@ -8,4 +8,4 @@ bool IsDecoderResult(HRESULT hr);
 
 // Reads every row, a few at a time, and converts each to RGBA floats. Stops at the
 // first failure, or before a band the loader would refuse for lack of memory.
-void DrainRows(RowSource& source);
+void DrainRows(image::RowSource& source);

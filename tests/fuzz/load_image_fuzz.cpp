@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const MemoryFile input(data, size);
     const Size target = kSizes[size % (sizeof kSizes / sizeof kSizes[0])];
     std::vector<float> texels(std::size_t{target.width} * target.height * 4);
-    const HRESULT hr = LoadImageScaled(input.path(), target.width, target.height, texels.data());
+    const HRESULT hr = image::LoadImageScaled(input.path(), target.width, target.height, texels.data());
     FUZZ_CHECK(hr == S_OK || hr == D3DXERR_INVALIDDATA || hr == E_OUTOFMEMORY);
     return 0;
 }

@@ -28,10 +28,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path g_root;
+fs::path gRoot;
 
 fs::path SeedPath(const std::string& target, const std::string& name) {
-    const fs::path dir = g_root / target;
+    const fs::path dir = gRoot / target;
     fs::create_directories(dir);
     return dir / name;
 }
@@ -45,7 +45,7 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
 void WriteFile(const fs::path& path, const Bytes& bytes) { WriteFile(path, std::string(bytes.begin(), bytes.end())); }
 
 void CopySeed(const std::string& from, const std::string& name, const std::string& to) {
-    fs::copy_file(g_root / from / name, SeedPath(to, name), fs::copy_options::overwrite_existing);
+    fs::copy_file(gRoot / from / name, SeedPath(to, name), fs::copy_options::overwrite_existing);
 }
 
 // A smooth ramp with some texture, different per channel: every sample differs
@@ -68,7 +68,7 @@ Bytes Samples8(unsigned w, unsigned h, unsigned channels) {
 struct PngSeed {
     const char* name;
     unsigned width, height;
-    int colour_type, bit_depth;
+    int colourType, bitDepth;
     bool interlaced;
 };
 
@@ -76,22 +76,22 @@ void WritePng(const PngSeed& seed) {
     PngImage image;
     image.width = seed.width;
     image.height = seed.height;
-    image.colour_type = seed.colour_type;
-    image.bit_depth = seed.bit_depth;
+    image.colourType = seed.colourType;
+    image.bitDepth = seed.bitDepth;
     image.interlaced = seed.interlaced;
-    if (seed.colour_type == PNG_COLOR_TYPE_PALETTE) {
+    if (seed.colourType == PNG_COLOR_TYPE_PALETTE) {
         for (unsigned i = 0; i < 16; ++i)
             image.palette.insert(image.palette.end(), {static_cast<std::uint8_t>(i * 16),
                                                        static_cast<std::uint8_t>(255 - i * 9),
                                                        static_cast<std::uint8_t>(i * i)});
         image.transparency = {0, 64, 128, 200};
     }
-    if (seed.colour_type == PNG_COLOR_TYPE_GRAY && seed.bit_depth == 8) image.grey_key = 37;
+    if (seed.colourType == PNG_COLOR_TYPE_GRAY && seed.bitDepth == 8) image.greyKey = 37;
     unsigned channels = 1;
-    if (seed.colour_type == PNG_COLOR_TYPE_GRAY_ALPHA) channels = 2;
-    if (seed.colour_type == PNG_COLOR_TYPE_RGB) channels = 3;
-    if (seed.colour_type == PNG_COLOR_TYPE_RGB_ALPHA) channels = 4;
-    const unsigned max = seed.colour_type == PNG_COLOR_TYPE_PALETTE ? 15 : (1u << seed.bit_depth) - 1;
+    if (seed.colourType == PNG_COLOR_TYPE_GRAY_ALPHA) channels = 2;
+    if (seed.colourType == PNG_COLOR_TYPE_RGB) channels = 3;
+    if (seed.colourType == PNG_COLOR_TYPE_RGB_ALPHA) channels = 4;
+    const unsigned max = seed.colourType == PNG_COLOR_TYPE_PALETTE ? 15 : (1u << seed.bitDepth) - 1;
     for (unsigned y = 0; y < seed.height; ++y)
         for (unsigned x = 0; x < seed.width; ++x)
             for (unsigned c = 0; c < channels; ++c)
@@ -106,7 +106,7 @@ struct JpegSeed {
     unsigned width, height;
     int components;
     bool progressive;
-    int restart_rows;
+    int restartRows;
     bool subsampled;
 };
 
@@ -117,7 +117,7 @@ void WriteJpeg(const JpegSeed& seed) {
     image.components = seed.components;
     image.quality = 85;
     image.progressive = seed.progressive;
-    image.restart_rows = seed.restart_rows;
+    image.restartRows = seed.restartRows;
     image.subsampled = seed.subsampled;
     image.samples = Samples8(seed.width, seed.height, static_cast<unsigned>(seed.components));
     ::WriteJpeg(SeedPath("decode_jpeg", seed.name).string(), image);
@@ -130,44 +130,44 @@ struct TiffSeed {
     unsigned width, height;
     unsigned samples;  // 2 and 4 carry alpha
     unsigned bits;
-    std::uint16_t sample_format;
+    std::uint16_t sampleFormat;
     std::uint16_t photometric;
     std::uint16_t compression;
     unsigned tile;  // 0: strips of three rows
     int predictor = PREDICTOR_NONE;
-    bool big_endian = false;
-    bool big_tiff = false;
+    bool bigEndian = false;
+    bool bigTiff = false;
 };
 
 void WriteTiff(const TiffSeed& seed) {
     TiffImage image;
     image.width = seed.width;
     image.height = seed.height;
-    image.samples_per_pixel = static_cast<int>(seed.samples);
+    image.samplesPerPixel = static_cast<int>(seed.samples);
     image.bits = static_cast<int>(seed.bits);
-    image.sample_format = seed.sample_format;
+    image.sampleFormat = seed.sampleFormat;
     image.photometric = seed.photometric;
     image.compression = seed.compression;
-    image.tile_size = seed.tile;
-    image.rows_per_strip = 3;
+    image.tileSize = seed.tile;
+    image.rowsPerStrip = 3;
     image.predictor = seed.predictor;
-    image.big_endian = seed.big_endian;
-    image.big_tiff = seed.big_tiff;
-    const unsigned sample_bytes = seed.bits / 8;
-    image.data.resize(std::size_t{seed.width} * seed.height * seed.samples * sample_bytes);
+    image.bigEndian = seed.bigEndian;
+    image.bigTiff = seed.bigTiff;
+    const unsigned sampleBytes = seed.bits / 8;
+    image.data.resize(std::size_t{seed.width} * seed.height * seed.samples * sampleBytes);
     std::uint8_t* out = image.data.data();
     for (unsigned y = 0; y < seed.height; ++y)
         for (unsigned x = 0; x < seed.width; ++x)
-            for (unsigned c = 0; c < seed.samples; ++c, out += sample_bytes) {
+            for (unsigned c = 0; c < seed.samples; ++c, out += sampleBytes) {
                 const double real = static_cast<double>(Pattern(x, y, c, 1000)) / 250.0 - 1.5;
-                if (seed.sample_format == SAMPLEFORMAT_IEEEFP && seed.bits == 64) {
+                if (seed.sampleFormat == SAMPLEFORMAT_IEEEFP && seed.bits == 64) {
                     std::memcpy(out, &real, 8);
-                } else if (seed.sample_format == SAMPLEFORMAT_IEEEFP && seed.bits == 16) {
+                } else if (seed.sampleFormat == SAMPLEFORMAT_IEEEFP && seed.bits == 16) {
                     // A half of the same sign and a similar size: sign, exponent 14 or 15, mantissa.
                     const auto half = static_cast<std::uint16_t>((real < 0 ? 0x8000 : 0) | (0x38 + (x + y) % 8) << 8 |
                                                                  Pattern(x, y, c, 255));
                     std::memcpy(out, &half, 2);
-                } else if (seed.sample_format == SAMPLEFORMAT_IEEEFP) {
+                } else if (seed.sampleFormat == SAMPLEFORMAT_IEEEFP) {
                     const float v = static_cast<float>(Pattern(x, y, c, 1000)) / 250.0f - 1.5f;
                     std::memcpy(out, &v, 4);
                 } else if (seed.bits == 32) {
@@ -212,7 +212,7 @@ void WritePnm(const std::string& name, char kind, unsigned w, unsigned h, unsign
     WriteFile(SeedPath("decode_pnm", name), PnmBytes(kind, w, h, maxval, samples, comment));
 }
 
-void WritePfm(const std::string& name, bool rgb, unsigned w, unsigned h, bool little_endian, bool special_values) {
+void WritePfm(const std::string& name, bool rgb, unsigned w, unsigned h, bool littleEndian, bool specialValues) {
     const unsigned channels = rgb ? 3 : 1;
     const float specials[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(), -0.0f,
                               std::numeric_limits<float>::denorm_min(), -std::numeric_limits<float>::max()};
@@ -221,34 +221,34 @@ void WritePfm(const std::string& name, bool rgb, unsigned w, unsigned h, bool li
         for (unsigned x = 0; x < w; ++x)
             for (unsigned c = 0; c < channels; ++c) {
                 float v = static_cast<float>(Pattern(x, y, c, 1000)) / 100.0f - 2.0f;
-                if (special_values && (x + y + c) % 3 == 0) v = specials[(x + y * w + c) % 5];
+                if (specialValues && (x + y + c) % 3 == 0) v = specials[(x + y * w + c) % 5];
                 samples.push_back(v);
             }
-    WriteFile(SeedPath("decode_pfm", name), PfmBytes(w, h, static_cast<int>(channels), little_endian, samples));
+    WriteFile(SeedPath("decode_pfm", name), PfmBytes(w, h, static_cast<int>(channels), littleEndian, samples));
 }
 
 constexpr std::uint32_t kFourCcFlag = 0x4, kRgbFlag = 0x40, kAlphaFlag = 0x1, kLuminanceFlag = 0x20000;
 
-// Texel bytes of a w x h level; `bytes_per_texel` bytes of pattern each.
-Bytes DdsTexels(unsigned w, unsigned h, unsigned bytes_per_texel, bool floats) {
+// Texel bytes of a w x h level; `bytesPerTexel` bytes of pattern each.
+Bytes DdsTexels(unsigned w, unsigned h, unsigned bytesPerTexel, bool floats) {
     Bytes out;
     for (unsigned y = 0; y < h; ++y)
         for (unsigned x = 0; x < w; ++x) {
             if (floats) {
                 std::vector<float> values;
-                for (unsigned c = 0; c < bytes_per_texel / 4; ++c)
+                for (unsigned c = 0; c < bytesPerTexel / 4; ++c)
                     values.push_back(static_cast<float>(Pattern(x, y, c, 1000)) / 1000.0f);
                 const Bytes bytes = FloatBytes(values);
                 out.insert(out.end(), bytes.begin(), bytes.end());
             } else {
-                for (unsigned c = 0; c < bytes_per_texel; ++c)
+                for (unsigned c = 0; c < bytesPerTexel; ++c)
                     out.push_back(static_cast<std::uint8_t>(Pattern(x, y, c, 255)));
             }
         }
     return out;
 }
 
-void WriteDds(const std::string& name, unsigned w, unsigned h, const DdsPixelFormat& format, unsigned bytes_per_texel,
+void WriteDds(const std::string& name, unsigned w, unsigned h, const DdsPixelFormat& format, unsigned bytesPerTexel,
               bool floats, bool mips) {
     unsigned levels = 1;
     if (mips)
@@ -256,15 +256,15 @@ void WriteDds(const std::string& name, unsigned w, unsigned h, const DdsPixelFor
     Bytes texels;
     for (unsigned level = 0, lw = w, lh = h; level < levels;
          ++level, lw = std::max(1u, lw / 2), lh = std::max(1u, lh / 2)) {
-        const Bytes bytes = DdsTexels(lw, lh, bytes_per_texel, floats);
+        const Bytes bytes = DdsTexels(lw, lh, bytesPerTexel, floats);
         texels.insert(texels.end(), bytes.begin(), bytes.end());
     }
     WriteFile(SeedPath("decode_dds", name), DdsBytes(w, h, format, texels, 0, levels));
 }
 
-void WriteDds10(const std::string& name, unsigned w, unsigned h, std::uint32_t dxgi, unsigned bytes_per_texel,
+void WriteDds10(const std::string& name, unsigned w, unsigned h, std::uint32_t dxgi, unsigned bytesPerTexel,
                 bool floats) {
-    WriteFile(SeedPath("decode_dds", name), Dds10Bytes(w, h, dxgi, DdsTexels(w, h, bytes_per_texel, floats)));
+    WriteFile(SeedPath("decode_dds", name), Dds10Bytes(w, h, dxgi, DdsTexels(w, h, bytesPerTexel, floats)));
 }
 
 // ---- OpenEXR through the library's own writer ----
@@ -275,23 +275,23 @@ struct ExrSeed {
     const char* channels;  // one letter each
     int type;              // Imf::PixelType of every channel
     int compression;       // Imf::Compression
-    unsigned tile_width = 0, tile_height = 0;
+    unsigned tileWidth = 0, tileHeight = 0;
     bool mipmaps = false;
-    bool decreasing_y = false;
-    int min_x = 0, min_y = 0;
+    bool decreasingY = false;
+    int minX = 0, minY = 0;
 };
 
 void WriteExr(const ExrSeed& seed) {
     ExrImage image;
     image.width = seed.width;
     image.height = seed.height;
-    image.min_x = seed.min_x;
-    image.min_y = seed.min_y;
+    image.minX = seed.minX;
+    image.minY = seed.minY;
     image.compression = seed.compression;
-    image.tile_width = seed.tile_width;
-    image.tile_height = seed.tile_height;
+    image.tileWidth = seed.tileWidth;
+    image.tileHeight = seed.tileHeight;
     image.mipmaps = seed.mipmaps;
-    image.decreasing_y = seed.decreasing_y;
+    image.decreasingY = seed.decreasingY;
     for (unsigned c = 0; seed.channels[c] != '\0'; ++c) {
         ExrChannel channel;
         channel.name = std::string(1, seed.channels[c]);
@@ -313,14 +313,14 @@ void WriteExr(const ExrSeed& seed) {
 
 // ---- RAW: the samples alone, told by the name ----
 
-void WriteRaw(const std::string& name, unsigned n, unsigned sample_bytes) {
+void WriteRaw(const std::string& name, unsigned n, unsigned sampleBytes) {
     Bytes out;
     for (unsigned y = 0; y < n; ++y)
         for (unsigned x = 0; x < n; ++x) {
-            if (sample_bytes == 4) {
+            if (sampleBytes == 4) {
                 const Bytes bytes = FloatBytes({static_cast<float>(Pattern(x, y, 0, 1000)) / 100.0f - 3.0f});
                 out.insert(out.end(), bytes.begin(), bytes.end());
-            } else if (sample_bytes == 2) {
+            } else if (sampleBytes == 2) {
                 const Bytes bytes = U16Bytes({static_cast<std::uint16_t>(Pattern(x, y, 0, 65535) * 211)});
                 out.insert(out.end(), bytes.begin(), bytes.end());
             } else {
@@ -342,12 +342,12 @@ void WriteLines(const std::string& target, const std::vector<std::string>& lines
 
 // Seeds only help when they get past the header checks.
 void CheckImagesDecode() {
-    for (const fs::directory_entry& dir : fs::directory_iterator(g_root)) {
+    for (const fs::directory_entry& dir : fs::directory_iterator(gRoot)) {
         if (dir.path().filename().string().rfind("params_", 0) == 0) continue;
         for (const fs::directory_entry& file : fs::directory_iterator(dir.path())) {
             // Inputs the fuzzers found are mostly files the loader must refuse.
             if (file.path().filename().string().rfind("regress-", 0) == 0) continue;
-            DecodedImage image;
+            image::DecodedImage image;
             if (DecodeImageFile(file.path().c_str(), &image) != S_OK)
                 throw std::runtime_error("the loader refuses " + file.path().string());
         }
@@ -513,7 +513,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s <corpus directory>\n", argv[0]);
         return 2;
     }
-    g_root = argv[1];
+    gRoot = argv[1];
     try {
         WriteAll();
         CheckImagesDecode();

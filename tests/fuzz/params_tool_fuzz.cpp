@@ -7,7 +7,7 @@
 #include "../params/parameter_sets.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const params::ParameterSet tool = toolParameters(kNeverParsed);
+    static const params::ParameterSet tool = ToolParameters(kNeverParsed);
     static const SetShape shape{{"HMfname", "TMfname"}, {}};
     ParseAndReport(tool, shape, std::string(reinterpret_cast<const char*>(data), size), 100);
     return 0;

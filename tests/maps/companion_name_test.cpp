@@ -23,7 +23,7 @@ TEST(CompanionFileName, WinterGoesBeforeTheExtension) {
     };
     for (const auto& c : cases) {
         std::wstring companion;
-        EXPECT_TRUE(CompanionFileName(c.name, &companion));
+        EXPECT_TRUE(maps::CompanionFileName(c.name, &companion));
         EXPECT_EQ(companion, c.companion);
     }
 }
@@ -31,13 +31,13 @@ TEST(CompanionFileName, WinterGoesBeforeTheExtension) {
 TEST(CompanionFileName, RefusesWhatDoesNotFitThePathBuffers) {
     std::wstring companion = L"unchanged";
     const std::wstring ext248 = L"." + std::wstring(247, L'e');
-    EXPECT_TRUE(CompanionFileName(L"a" + ext248, &companion));  // ".winter" + 248 = 255
-    EXPECT_FALSE(CompanionFileName(L"a" + ext248 + L"e", &companion));
-    EXPECT_FALSE(CompanionFileName(std::wstring(256, L'n') + L".dds", &companion));
-    EXPECT_FALSE(CompanionFileName(std::wstring(256, L'd') + L"/a.dds", &companion));
+    EXPECT_TRUE(maps::CompanionFileName(L"a" + ext248, &companion));  // ".winter" + 248 = 255
+    EXPECT_FALSE(maps::CompanionFileName(L"a" + ext248 + L"e", &companion));
+    EXPECT_FALSE(maps::CompanionFileName(std::wstring(256, L'n') + L".dds", &companion));
+    EXPECT_FALSE(maps::CompanionFileName(std::wstring(256, L'd') + L"/a.dds", &companion));
     // Parts that fit, a whole that does not: 200 + 1 + 52 + 7 + 4 = 264.
-    EXPECT_FALSE(CompanionFileName(std::wstring(200, L'd') + L"/" + std::wstring(52, L'n') + L".dds", &companion));
-    EXPECT_TRUE(CompanionFileName(std::wstring(200, L'd') + L"/" + std::wstring(47, L'n') + L".dds", &companion));
+    EXPECT_FALSE(maps::CompanionFileName(std::wstring(200, L'd') + L"/" + std::wstring(52, L'n') + L".dds", &companion));
+    EXPECT_TRUE(maps::CompanionFileName(std::wstring(200, L'd') + L"/" + std::wstring(47, L'n') + L".dds", &companion));
     EXPECT_EQ(companion.size(), 259u);
 }
 

@@ -10,6 +10,8 @@
 #include "maps/horizon/horizon_kernel.h"
 #include "../support/failing_allocation.h"
 
+using horizon::HorizonSettings;
+
 namespace {
 
 std::uint32_t Bits(float f) {
@@ -80,20 +82,30 @@ TEST_F(HorizonStep, ProgressDots) {
     }
 }
 
+// Each failed lock is reported; the step leaves locked only what it found locked,
+// the height map included when the output's lock is the one that failed.
 TEST_F(HorizonStep, LockFailures) {
     create(2, 2);
-    D3DLOCKED_RECT held{};
-    ASSERT_EQ(TextureSet.HeightMap->LockRect(0, &held, nullptr, 0), S_OK);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(GenerateHorizonMaps(), E_FAIL);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Generating Horizon maps optimizedERROR:Can`t lock HeightMap texture!\n");
-    TextureSet.HeightMap->UnlockRect(0);
-
-    ASSERT_EQ(TextureSet.OutTexture->LockRect(0, &held, nullptr, 0), S_OK);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(GenerateHorizonMaps(), E_FAIL);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Generating Horizon maps optimizedERROR:Can`t lock OutTexture!\n");
+    const struct {
+        IDirect3DTexture9* held;
+        const char* output;
+    } cases[] = {
+        {TextureSet.HeightMap, "Generating Horizon maps optimizedERROR:Can`t lock HeightMap texture!\n"},
+        {TextureSet.OutTexture, "Generating Horizon maps optimizedERROR:Can`t lock OutTexture!\n"},
+    };
+    for (const auto& c : cases) {
+        D3DLOCKED_RECT held{};
+        ASSERT_EQ(c.held->LockRect(0, &held, nullptr, 0), S_OK);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(GenerateHorizonMaps(), E_FAIL);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.output);
+        ASSERT_EQ(c.held->UnlockRect(0), S_OK);
+        for (IDirect3DTexture9* t : {TextureSet.HeightMap, TextureSet.OutTexture}) {
+            D3DLOCKED_RECT again{};
+            EXPECT_EQ(t->LockRect(0, &again, nullptr, 0), S_OK) << c.output;
+            EXPECT_EQ(t->UnlockRect(0), S_OK);
+        }
+    }
 }
 
 // Out of memory inside the computation: the step unlocks both textures and returns
@@ -111,7 +123,7 @@ TEST_F(HorizonStep, OutOfMemoryUnlocksAndReturnsIt) {
     for (IDirect3DTexture9* t : {TextureSet.HeightMap, TextureSet.OutTexture}) {
         D3DLOCKED_RECT lock{};
         EXPECT_EQ(t->LockRect(0, &lock, nullptr, 0), S_OK);
-        t->UnlockRect(0);
+        EXPECT_EQ(t->UnlockRect(0), S_OK);
     }
 }
 
@@ -124,7 +136,7 @@ struct Map {
     }
     std::vector<float> horizon(const HorizonSettings& s) const {
         std::vector<float> out(texels.size(), -1.0f);
-        ComputeHorizonReference(texels.data(), out.data(), width, height, s, {});
+        horizon::ComputeHorizonReference(texels.data(), out.data(), width, height, s, {});
         return out;
     }
 };

@@ -54,28 +54,28 @@ protected:
         // A height map that takes a while to decode, a tree map that is enlarged.
         PngImage heights;
         heights.width = heights.height = 1536;
-        heights.colour_type = PNG_COLOR_TYPE_GRAY;
-        heights.bit_depth = 16;
+        heights.colourType = PNG_COLOR_TYPE_GRAY;
+        heights.bitDepth = 16;
         for (std::size_t i = 0; i < std::size_t{1536} * 1536; ++i)
             heights.samples.push_back(static_cast<std::uint16_t>((i * 40503u) >> 7));
-        WritePng(dir.Path("heights.png"), heights);
+        WritePng(dir_.path("heights.png"), heights);
         JpegImage trees;
         trees.width = trees.height = 700;
         trees.components = 3;
         for (std::size_t i = 0; i < std::size_t{700} * 700 * 3; ++i)
             trees.samples.push_back(static_cast<std::uint8_t>((i * 31u) % 253u));
-        WriteJpeg(dir.Path("trees.jpg"), trees);
-        WriteBytes(dir.Path("noise.png"), Bytes(3000, 0x5A));
-        WriteHugeInterlacedPng(dir.Path("huge.png"));
+        WriteJpeg(dir_.path("trees.jpg"), trees);
+        WriteBytes(dir_.path("noise.png"), Bytes(3000, 0x5A));
+        WriteHugeInterlacedPng(dir_.path("huge.png"));
     }
     void TearDown() override {
-        ReleaseTextureSet();
+        maps::ReleaseTextureSet();
         ToolSettings.resetToDefaults();
     }
 
     HRESULT load(const std::string& heights, const std::string& trees, std::string* output) {
-        ToolSettings.HMfname = WidenBytes(dir.Path(heights));
-        ToolSettings.TMfname = WidenBytes(dir.Path(trees));
+        ToolSettings.HMfname = platform::WidenBytes(dir_.path(heights));
+        ToolSettings.TMfname = platform::WidenBytes(dir_.path(trees));
         ToolSettings.OutRez = 1024;
         testing::internal::CaptureStdout();
         const HRESULT hr = LoadTextures();
@@ -84,22 +84,22 @@ protected:
     }
 
     // Textures alive beside the device's own reference: each holds one.
-    static ULONG TexturesAlive() {
+    static ULONG texturesAlive() {
         const ULONG refs = TextureSet.Device->AddRef();
         TextureSet.Device->Release();
         return refs - 2;
     }
 
-    static std::vector<float> Level0(IDirect3DTexture9* texture) {
+    static std::vector<float> level0(IDirect3DTexture9* texture) {
         D3DLOCKED_RECT lock{};
         EXPECT_EQ(texture->LockRect(0, &lock, nullptr, D3DLOCK_READONLY), S_OK);
         const auto* texels = static_cast<const float*>(lock.pBits);
         std::vector<float> copy(texels, texels + std::size_t{1024} * 1024 * 4);
-        texture->UnlockRect(0);
+        EXPECT_EQ(texture->UnlockRect(0), S_OK);
         return copy;
     }
 
-    TempDir dir;
+    TempDir dir_;
 };
 
 TEST_F(LoadTexturesTest, BothMapsAsEachLoadsAlone) {
@@ -109,14 +109,14 @@ TEST_F(LoadTexturesTest, BothMapsAsEachLoadsAlone) {
     ASSERT_NE(TextureSet.HeightMap, nullptr);
     ASSERT_NE(TextureSet.TreeMap, nullptr);
     ASSERT_NE(TextureSet.OutTexture, nullptr);
-    EXPECT_EQ(TexturesAlive(), 3u);
+    EXPECT_EQ(texturesAlive(), 3u);
 
-    const Loaded heights = Load(dir.Path("heights.png"), 1024, 1024);
-    const Loaded trees = Load(dir.Path("trees.jpg"), 1024, 1024);
+    const Loaded heights = Load(dir_.path("heights.png"), 1024, 1024);
+    const Loaded trees = Load(dir_.path("trees.jpg"), 1024, 1024);
     ASSERT_EQ(heights.result, S_OK);
     ASSERT_EQ(trees.result, S_OK);
-    EXPECT_TRUE(SameBits(Level0(TextureSet.HeightMap), heights.texels));
-    EXPECT_TRUE(SameBits(Level0(TextureSet.TreeMap), trees.texels));
+    EXPECT_TRUE(SameBits(level0(TextureSet.HeightMap), heights.texels));
+    EXPECT_TRUE(SameBits(level0(TextureSet.TreeMap), trees.texels));
 }
 
 TEST_F(LoadTexturesTest, FailuresPrintAndReturnWhatLoadingInTurnWould) {
@@ -146,7 +146,7 @@ TEST_F(LoadTexturesTest, FailuresPrintAndReturnWhatLoadingInTurnWould) {
         EXPECT_EQ(TextureSet.HeightMap != nullptr, c.heightMapLoaded);
         EXPECT_EQ(TextureSet.TreeMap, nullptr);  // a tree map loaded meanwhile is gone again
         EXPECT_EQ(TextureSet.OutTexture, nullptr);
-        EXPECT_EQ(TexturesAlive(), c.heightMapLoaded ? 1u : 0u);
+        EXPECT_EQ(texturesAlive(), c.heightMapLoaded ? 1u : 0u);
         if (TextureSet.HeightMap != nullptr) TextureSet.HeightMap->Release();
         TextureSet.HeightMap = nullptr;
     }

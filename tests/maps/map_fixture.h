@@ -23,26 +23,26 @@ protected:
                       S_OK);
     }
     void TearDown() override {
-        ReleaseTextureSet();
+        maps::ReleaseTextureSet();
         ToolSettings.resetToDefaults();
     }
 
     // Copies level 0 out of, or into, a texture (RGBA floats, packed rows).
     static std::vector<float> texels(IDirect3DTexture9* t) {
         D3DSURFACE_DESC d{};
-        t->GetLevelDesc(0, &d);
+        EXPECT_EQ(t->GetLevelDesc(0, &d), S_OK);
         D3DLOCKED_RECT lr{};
         EXPECT_EQ(t->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), S_OK);
         const auto* p = static_cast<const float*>(lr.pBits);
         std::vector<float> copy(p, p + std::size_t{d.Width} * d.Height * 4);
-        t->UnlockRect(0);
+        EXPECT_EQ(t->UnlockRect(0), S_OK);
         return copy;
     }
     static void fill(IDirect3DTexture9* t, const std::vector<float>& rgba) {
         D3DLOCKED_RECT lr{};
         ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), S_OK);
         std::copy(rgba.begin(), rgba.end(), static_cast<float*>(lr.pBits));
-        t->UnlockRect(0);
+        EXPECT_EQ(t->UnlockRect(0), S_OK);
     }
     // Sets the red channel from one value per texel; other channels as given.
     static void fillRed(IDirect3DTexture9* t, const std::vector<float>& red, float others = 0.5f) {

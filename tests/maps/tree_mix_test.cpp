@@ -76,21 +76,21 @@ TEST_F(TreeMix, ShadesExactlyTheRaisedTexels) {
 
     const auto raised = texels(TextureSet.HeightMap);
     const auto shaded = texels(TextureSet.OutTexture);
-    int trees_seen = 0;
+    int treesSeen = 0;
     for (int i = 0; i < 20; ++i) {
         const bool wasRaised = raised[i * 4] != heights[i];
-        trees_seen += wasRaised;
+        treesSeen += wasRaised;
         EXPECT_EQ(shaded[i * 4], wasRaised ? 0.001f : horizon[i * 4]);
         EXPECT_EQ(shaded[i * 4 + 1], wasRaised ? 0.001f : horizon[i * 4 + 1]);
         EXPECT_EQ(shaded[i * 4 + 2], horizon[i * 4 + 2]);
         EXPECT_EQ(shaded[i * 4 + 3], horizon[i * 4 + 3]);
     }
-    EXPECT_GT(trees_seen, 3);
-    EXPECT_LT(trees_seen, 17);
+    EXPECT_GT(treesSeen, 3);
+    EXPECT_LT(treesSeen, 17);
 }
 
 // A texture that is already locked cannot be locked again: each step reports
-// which lock failed and changes nothing.
+// which lock failed, changes nothing and leaves locked only what it found locked.
 TEST_F(TreeMix, LockFailures) {
     create(2, 2);
     fillRed(TextureSet.TreeMap, {1, 1, 1, 1});
@@ -113,10 +113,13 @@ TEST_F(TreeMix, LockFailures) {
         testing::internal::CaptureStdout();
         EXPECT_EQ(c.step(), E_FAIL);
         EXPECT_EQ(testing::internal::GetCapturedStdout(), c.output);
-        c.held->UnlockRect(0);
-        // A failed second lock leaves the first texture locked; free it for the next case.
-        TextureSet.HeightMap->UnlockRect(0);
-        TextureSet.OutTexture->UnlockRect(0);
+        ASSERT_EQ(c.held->UnlockRect(0), S_OK);
+        // The first lock of a step whose second one failed is released too.
+        for (IDirect3DTexture9* t : {TextureSet.HeightMap, TextureSet.TreeMap, TextureSet.OutTexture}) {
+            D3DLOCKED_RECT again{};
+            EXPECT_EQ(t->LockRect(0, &again, nullptr, 0), S_OK) << c.output;
+            EXPECT_EQ(t->UnlockRect(0), S_OK);
+        }
     }
     EXPECT_EQ(texels(TextureSet.HeightMap), heightsBefore);
 }

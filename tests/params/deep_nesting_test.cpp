@@ -10,20 +10,20 @@ namespace {
 
 // Type "a" whose positional parameter is again of type "a", levels deep;
 // the innermost type has no parameters.
-ParameterSet typeChain(int levels) {
+ParameterSet TypeChain(int levels) {
     ParameterSet set;
     for (int i = 0; i < levels; ++i) {
         ParameterSet outer;
         outer.skipUndeclared = false;
-        mustSucceed(outer.declare("t", 0, Positional, "", "", "a"));
-        mustSucceed(outer.addType("a", std::move(set)));
+        MustSucceed(outer.declare("t", 0, Positional, "", "", "a"));
+        MustSucceed(outer.addType("a", std::move(set)));
         set = std::move(outer);
     }
     return set;
 }
 
 // "a[a[...]]", levels deep.
-std::string nestedValues(int levels) {
+std::string NestedValues(int levels) {
     const auto count = static_cast<std::size_t>(levels);
     std::string text;
     for (std::size_t i = 0; i < count; ++i) text += "a[";
@@ -35,15 +35,15 @@ std::string nestedValues(int levels) {
 TEST(DeepNesting, NestingStopsBeyondTheLimitAtTheOffendingBracket) {
     const int limit = ParameterSet::kMaxNesting;
     {
-        ParameterSet chain = typeChain(limit);
-        EXPECT_EQ(chain.parse(nestedValues(limit)), NoError);
+        ParameterSet chain = TypeChain(limit);
+        EXPECT_EQ(chain.parse(NestedValues(limit)), NoError);
     }
-    ParameterSet chain = typeChain(limit + 1);
-    const std::string text = nestedValues(limit + 1);
+    ParameterSet chain = TypeChain(limit + 1);
+    const std::string text = NestedValues(limit + 1);
     ASSERT_EQ(chain.parse(text), SyntaxError);
     std::int32_t caret = -1;
     const std::string line = chain.errorLine(caret);
-    EXPECT_TRUE(showsPlaceIn(text, line, caret, 2 * limit + 1));
+    EXPECT_TRUE(ShowsPlaceIn(text, line, caret, 2 * limit + 1));
 }
 
 }  // namespace

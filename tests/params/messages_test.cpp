@@ -10,7 +10,7 @@ namespace {
 // The texts the user reads, one per code; the subject of the last failure fills
 // "%s" as it is, never read as a format.
 TEST(ErrorMessage, EveryCodeWithTheSubjectWhereItAsksForIt) {
-    ParameterSet set = toolParameters();
+    ParameterSet set = ToolParameters();
     ASSERT_EQ(set.parse("-H a --%s%d=1"), InvalidParameter);
     const struct {
         ParamError code;
@@ -43,7 +43,7 @@ TEST(ErrorMessage, AnEmptySubjectLeavesTheRestOfTheMessage) {
 
 // A text of the given length whose parse fails at the given position, made
 // of distinct-looking characters so that a misplaced window shows.
-std::string textFailingAt(std::size_t length, std::size_t position) {
+std::string TextFailingAt(std::size_t length, std::size_t position) {
     std::string text;
     for (std::size_t i = 0; i < length; ++i) text += static_cast<char>('a' + i % 26);
     text[position - 2] = ' ';
@@ -72,7 +72,7 @@ TEST(ErrorLine, ShortensLongTextsAroundTheError) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "L=" << c.length << " P=" << c.position);
         ParameterSet set;
-        const std::string text = textFailingAt(c.length, c.position);
+        const std::string text = TextFailingAt(c.length, c.position);
         ASSERT_EQ(set.parse(text), SyntaxError);
 
         std::int32_t caret = -1;

@@ -15,15 +15,15 @@
 
 // The value at a path of names joined by "/": "shape/fill/angle" is the angle
 // in the nested set of fill, in the nested set of shape.
-inline std::string valueAt(const params::ParameterSet& set, const std::string& path) {
+inline std::string ValueAt(const params::ParameterSet& set, const std::string& path) {
     const std::size_t slash = path.find('/');
     if (slash == std::string::npos) return set.valueOf(path);
     const params::ParameterSet* nested = set.nestedOf(path.substr(0, slash));
     if (nested == nullptr) return "(no nested set)";
-    return valueAt(*nested, path.substr(slash + 1));
+    return ValueAt(*nested, path.substr(slash + 1));
 }
 
-// A command line that parses, and values it must leave (paths as for valueAt).
+// A command line that parses, and values it must leave (paths as for ValueAt).
 struct Accepted {
     std::string text;
     std::vector<std::pair<std::string, std::string>> values;
@@ -38,14 +38,14 @@ struct Refused {
     std::int32_t caret;
 };
 
-inline void expectAccepted(params::ParameterSet& set, const Accepted& c) {
+inline void ExpectAccepted(params::ParameterSet& set, const Accepted& c) {
     SCOPED_TRACE(c.text);
     const params::ParamError code = set.parse(c.text);
     ASSERT_EQ(code, params::NoError) << set.errorMessage(code);
-    for (const auto& [path, value] : c.values) EXPECT_EQ(valueAt(set, path), value) << path;
+    for (const auto& [path, value] : c.values) EXPECT_EQ(ValueAt(set, path), value) << path;
 }
 
-inline void expectRefused(params::ParameterSet& set, const Refused& c) {
+inline void ExpectRefused(params::ParameterSet& set, const Refused& c) {
     SCOPED_TRACE(c.text);
     ASSERT_LE(c.text.size(), 70u) << "a longer line is cut; see the error line tests";
     ASSERT_EQ(set.parse(c.text), c.code);
@@ -59,7 +59,7 @@ inline void expectRefused(params::ParameterSet& set, const Refused& c) {
 // "..." where it was cut, with the caret under the character at position (or
 // just past the line when position is the end of the text). Without a
 // position, whether they show some place of the text that way.
-inline testing::AssertionResult showsPlaceIn(const std::string& text, const std::string& line, std::int32_t caret,
+inline testing::AssertionResult ShowsPlaceIn(const std::string& text, const std::string& line, std::int32_t caret,
                                              std::optional<std::size_t> position = std::nullopt) {
     const auto fail = [&] {
         return testing::AssertionFailure() << "line \"" << line << "\" caret " << caret << " for a text of "
@@ -87,7 +87,7 @@ inline testing::AssertionResult showsPlaceIn(const std::string& text, const std:
 }
 
 // Everything printUsage writes, as one text.
-inline std::string usageText(const params::ParameterSet& set, std::uint32_t width, const std::string& prefix = "") {
+inline std::string UsageText(const params::ParameterSet& set, std::uint32_t width, const std::string& prefix = "") {
     char* buffer = nullptr;
     std::size_t size = 0;
     std::FILE* stream = open_memstream(&buffer, &size);

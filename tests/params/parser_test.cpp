@@ -10,16 +10,16 @@ namespace {
 
 // Two positional values, a valued letter, two switch letters, a long name, and
 // an empty name as a switch (two line feeds, or "--" alone, give it).
-ParameterSet wordParameters() {
+ParameterSet WordParameters() {
     ParameterSet set;
     set.skipUndeclared = false;
-    mustSucceed(set.declare("first", 0, Positional, ""));
-    mustSucceed(set.declare("second", 0, Positional, ""));
-    mustSucceed(set.declare("rate", 'r', 0, ""));
-    mustSucceed(set.declare("verbose", 'v', Switch, ""));
-    mustSucceed(set.declare("quiet", 'q', Switch, ""));
-    mustSucceed(set.declare("name", 0, 0, ""));
-    mustSucceed(set.declare("", 0, Switch, ""));
+    MustSucceed(set.declare("first", 0, Positional, ""));
+    MustSucceed(set.declare("second", 0, Positional, ""));
+    MustSucceed(set.declare("rate", 'r', 0, ""));
+    MustSucceed(set.declare("verbose", 'v', Switch, ""));
+    MustSucceed(set.declare("quiet", 'q', Switch, ""));
+    MustSucceed(set.declare("name", 0, 0, ""));
+    MustSucceed(set.declare("", 0, Switch, ""));
     return set;
 }
 
@@ -35,8 +35,8 @@ TEST(Words, BlanksQuotesAndLineFeeds) {
         {"-- a-b", {{"", "00000000"}, {"first", "a-b"}}},
     };
     for (const Accepted& c : accepted) {
-        ParameterSet set = wordParameters();
-        expectAccepted(set, c);
+        ParameterSet set = WordParameters();
+        ExpectAccepted(set, c);
     }
     const Refused refused[] = {
         // A bracket right after a quoted piece ends the word.
@@ -45,8 +45,8 @@ TEST(Words, BlanksQuotesAndLineFeeds) {
         {"\nname=v\n--x\"=\"", InvalidParameter, "----x=: invalid parameter", 8},
     };
     for (const Refused& c : refused) {
-        ParameterSet set = wordParameters();
-        expectRefused(set, c);
+        ParameterSet set = WordParameters();
+        ExpectRefused(set, c);
     }
 }
 
@@ -63,9 +63,9 @@ TEST(Words, BadDashesAndOpenQuotesKeepTheLastParse) {
         {"-H \"a b", MissingQuote, "Missing enclosing quotemark", 4},
     };
     for (const Refused& c : cases) {
-        ParameterSet set = toolParameters();
+        ParameterSet set = ToolParameters();
         ASSERT_EQ(set.parse("-H kept -T b --Nope=1"), InvalidParameter);
-        expectRefused(set, c);
+        ExpectRefused(set, c);
         // Values and the failure's subject are those of the parse before.
         EXPECT_EQ(set.valueOf("HMfname"), "kept") << c.text;
         EXPECT_EQ(set.errorMessage(InvalidParameter), "--Nope: invalid parameter") << c.text;
@@ -88,8 +88,8 @@ TEST(Parser, ToolCommandLines) {
         {"\nHMfname=a\nTMfname = b\nHeight=2.5", {{"HMfname", "a"}, {"TMfname", "b"}, {"Height", "2.5"}}},
     };
     for (const Accepted& c : accepted) {
-        ParameterSet set = toolParameters();
-        expectAccepted(set, c);
+        ParameterSet set = ToolParameters();
+        ExpectAccepted(set, c);
     }
     const Refused refused[] = {
         {"--OutRez 1024", ArgumentMissing, "--OutRez: parameter argument missing", 0},
@@ -111,13 +111,13 @@ TEST(Parser, ToolCommandLines) {
         {"= -H a", SyntaxError, "Syntax error", 0},
     };
     for (const Refused& c : refused) {
-        ParameterSet set = toolParameters();
-        expectRefused(set, c);
+        ParameterSet set = ToolParameters();
+        ExpectRefused(set, c);
     }
 }
 
 TEST(Parser, FailuresWithoutSubjectKeepTheOldOne) {
-    ParameterSet set = toolParameters();
+    ParameterSet set = ToolParameters();
     ASSERT_EQ(set.parse("-q"), InvalidParameter);
     ASSERT_EQ(set.parse("-H a ]"), SyntaxError);
     EXPECT_EQ(set.errorMessage(InvalidParameter), "-q: invalid parameter");
@@ -128,13 +128,13 @@ TEST(Parser, FailuresWithoutSubjectKeepTheOldOne) {
     EXPECT_EQ(caret, 5);
 }
 
-ParameterSet switchesAndPositionals() {
+ParameterSet SwitchesAndPositionals() {
     ParameterSet set;
-    mustSucceed(set.declare("verbose", 'v', Switch, ""));
-    mustSucceed(set.declare("quiet", 'q', Switch, ""));
-    mustSucceed(set.declare("input", 0, Positional | Required, ""));
-    mustSucceed(set.declare("level", 'l', 0, "", "1"));
-    mustSucceed(set.declare("output", 'o', Positional, "", "out.txt"));
+    MustSucceed(set.declare("verbose", 'v', Switch, ""));
+    MustSucceed(set.declare("quiet", 'q', Switch, ""));
+    MustSucceed(set.declare("input", 0, Positional | Required, ""));
+    MustSucceed(set.declare("level", 'l', 0, "", "1"));
+    MustSucceed(set.declare("output", 'o', Positional, "", "out.txt"));
     return set;
 }
 
@@ -153,8 +153,8 @@ TEST(Parser, SwitchesGroupsAndPositionals) {
         {"--nope in", {{"input", "in"}}},
     };
     for (const Accepted& c : accepted) {
-        ParameterSet set = switchesAndPositionals();
-        expectAccepted(set, c);
+        ParameterSet set = SwitchesAndPositionals();
+        ExpectAccepted(set, c);
     }
     const Refused refused[] = {
         {"a b c", InvalidParameter, "c: invalid parameter", 4},
@@ -163,12 +163,12 @@ TEST(Parser, SwitchesGroupsAndPositionals) {
         {"--nope=[ in", SyntaxError, "Syntax error", 7},
     };
     for (const Refused& c : refused) {
-        ParameterSet set = switchesAndPositionals();
-        expectRefused(set, c);
+        ParameterSet set = SwitchesAndPositionals();
+        ExpectRefused(set, c);
     }
-    ParameterSet strict = switchesAndPositionals();
+    ParameterSet strict = SwitchesAndPositionals();
     strict.skipUndeclared = false;
-    expectRefused(strict, {"in -vxq", InvalidParameter, "-x: invalid parameter", 5});
+    ExpectRefused(strict, {"in -vxq", InvalidParameter, "-x: invalid parameter", 5});
 }
 
 }  // namespace

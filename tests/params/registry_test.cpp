@@ -74,14 +74,14 @@ TEST(Registry, ValueOfReadsDefaultsAndNeverDeclares) {
 }
 
 TEST(Registry, EachParseStartsFromTheDefaults) {
-    ParameterSet set = shapeParameters();
-    expectAccepted(set, {"--shape=square[--side=3] -v", {{"shape/side", "3"}, {"verbose", "00080000"}}});
+    ParameterSet set = ShapeParameters();
+    ExpectAccepted(set, {"--shape=square[--side=3] -v", {{"shape/side", "3"}, {"verbose", "00080000"}}});
     // The square's set is dropped; the default circle is converted again.
-    expectAccepted(set, {"", {{"verbose", ""}, {"shape", "circle"}, {"shape/radius", "1"}, {"shape/side", ""}}});
+    ExpectAccepted(set, {"", {{"verbose", ""}, {"shape", "circle"}, {"shape/radius", "1"}, {"shape/side", ""}}});
 
-    ParameterSet tool = toolParameters();
-    expectAccepted(tool, {"-H a -T b", {}});
-    expectRefused(tool, {"-H a", MissingRequired, "Missing required parameter --TMfname", 4});
+    ParameterSet tool = ToolParameters();
+    ExpectAccepted(tool, {"-H a -T b", {}});
+    ExpectRefused(tool, {"-H a", MissingRequired, "Missing required parameter --TMfname", 4});
     EXPECT_EQ(tool.valueOf("TMfname"), "");
 }
 
@@ -97,7 +97,7 @@ TEST(Registry, TypesAreKeptInTheOrderAdded) {
     EXPECT_EQ(set.addType("b", b), NoError);
     EXPECT_EQ(set.addType("a", a), NoError);
     EXPECT_EQ(set.addType("b", other), TypeExists);
-    EXPECT_EQ(usageText(set, 80),
+    EXPECT_EQ(UsageText(set, 80),
               "\n\n"
               "\n        b[--bee=<bee> \b]\n"
               "       --bee=<bee>  B\n"
@@ -111,28 +111,28 @@ TEST(Registry, TypesAreKeptInTheOrderAdded) {
 TEST(Registry, CopiesAreDeepAndOutliveTheirSource) {
     for (const bool destroyCopyFirst : {false, true}) {
         SCOPED_TRACE(destroyCopyFirst ? "copy destroyed first" : "original destroyed first");
-        auto original = std::make_unique<ParameterSet>(shapeParameters());
+        auto original = std::make_unique<ParameterSet>(ShapeParameters());
         ASSERT_EQ(original->parse("--shape=square[--side=3 -f hatch[-a 45]]"), NoError);
         auto copy = std::make_unique<ParameterSet>(*original);
 
         ASSERT_NE(copy->nestedOf("shape"), nullptr);
         EXPECT_NE(copy->nestedOf("shape"), original->nestedOf("shape"));
-        EXPECT_EQ(valueAt(*copy, "shape/fill/angle"), "45");
+        EXPECT_EQ(ValueAt(*copy, "shape/fill/angle"), "45");
 
         // A new parse of one leaves the other's values and nested sets alone.
         ASSERT_EQ(copy->parse("--shape=circle[-r 2]"), NoError);
-        EXPECT_EQ(valueAt(*original, "shape/side"), "3");
+        EXPECT_EQ(ValueAt(*original, "shape/side"), "3");
 
         if (destroyCopyFirst) copy.reset();
         original.reset();
         if (!destroyCopyFirst) {
-            EXPECT_EQ(valueAt(*copy, "shape/radius"), "2");
+            EXPECT_EQ(ValueAt(*copy, "shape/radius"), "2");
             // The copy's types are its own too.
-            expectAccepted(*copy, {"--shape=square[-s 4 -f hatch]", {{"shape/side", "4"}, {"shape/fill/angle", "90"}}});
+            ExpectAccepted(*copy, {"--shape=square[-s 4 -f hatch]", {{"shape/side", "4"}, {"shape/fill/angle", "90"}}});
             ParameterSet assigned;
             assigned = *copy;
             copy.reset();
-            EXPECT_EQ(valueAt(assigned, "shape/fill/angle"), "90");
+            EXPECT_EQ(ValueAt(assigned, "shape/fill/angle"), "90");
         }
     }
 }

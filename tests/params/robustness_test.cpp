@@ -23,16 +23,16 @@ TEST(Robustness, HostileBracketRunsFailWithoutRecursing) {
         {"-v" + std::string(100000, 'v') + " " + std::string(100000, ']'), SyntaxError, 100003},
     };
     for (const Case& c : cases) {
-        ParameterSet set = shapeParameters();
+        ParameterSet set = ShapeParameters();
         EXPECT_EQ(set.parse(c.text), c.code);
         std::int32_t caret = -1;
         const std::string line = set.errorLine(caret);
-        EXPECT_TRUE(showsPlaceIn(c.text, line, caret, c.position));
+        EXPECT_TRUE(ShowsPlaceIn(c.text, line, caret, c.position));
     }
 }
 
 // Random mixes of the pieces a command line is made of.
-std::string randomCommandLine(std::mt19937& random) {
+std::string RandomCommandLine(std::mt19937& random) {
     static const char* const kPieces[] = {
         "--OutRez", "--shape", "--Nope", "--", "-", "-H", "-rT", "-v", "-s", "-f", "-a", "circle", "square",
         "hatch", "oval", "x", "1024", "\"", "\"a b\"", "[", "]", "=", " ", " ", "  ", "\t", "\n", "\\",
@@ -49,10 +49,10 @@ std::string randomCommandLine(std::mt19937& random) {
 TEST(Robustness, EveryCommandLineGivesACodeAndAPlaceInTheText) {
     for (const unsigned seed : {1u, 2u, 3u, 4u}) {
         std::mt19937 random(seed);
-        ParameterSet sets[] = {toolParameters(), shapeParameters(), shapeParameters()};
+        ParameterSet sets[] = {ToolParameters(), ShapeParameters(), ShapeParameters()};
         sets[2].skipUndeclared = true;
         for (int line = 0; line < 1000; ++line) {
-            const std::string text = randomCommandLine(random);
+            const std::string text = RandomCommandLine(random);
             ParameterSet& set = sets[line % 3];
             const ParamError code = set.parse(text);
             ASSERT_GE(code, NoError) << text;
@@ -61,7 +61,7 @@ TEST(Robustness, EveryCommandLineGivesACodeAndAPlaceInTheText) {
 
             std::int32_t caret = -1;
             const std::string errorLine = set.errorLine(caret);
-            ASSERT_TRUE(showsPlaceIn(text, errorLine, caret)) << text;
+            ASSERT_TRUE(ShowsPlaceIn(text, errorLine, caret)) << text;
         }
     }
 }

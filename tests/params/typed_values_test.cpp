@@ -24,8 +24,8 @@ TEST(TypedValues, BracketsDefaultsAndNesting) {
         {"--shape=square[-s 1] -s circle", {{"shape", "circle"}, {"shape/radius", "1"}, {"shape/side", ""}}},
     };
     for (const Accepted& c : cases) {
-        ParameterSet set = shapeParameters();
-        expectAccepted(set, c);
+        ParameterSet set = ShapeParameters();
+        ExpectAccepted(set, c);
     }
 }
 
@@ -46,8 +46,8 @@ TEST(TypedValues, TypeAndBracketErrors) {
         {"--shape=square[-s 1 -f hatch[ [ ]]]", SyntaxError, "Syntax error", 30},
     };
     for (const Refused& c : cases) {
-        ParameterSet set = shapeParameters();
-        expectRefused(set, c);
+        ParameterSet set = ShapeParameters();
+        ExpectRefused(set, c);
     }
 }
 
@@ -55,12 +55,12 @@ TEST(TypedValues, UnregisteredDefaultFailsAtTheFirstToken) {
     ParameterSet set;
     ASSERT_EQ(set.declare("mode", 'm', 0, "", "fast", "fast|slow"), NoError);
     ASSERT_EQ(set.addType("slow", ParameterSet()), NoError);
-    expectAccepted(set, {"  -m slow", {{"mode", "slow"}}});
-    expectRefused(set, {"  --other=1", InvalidType, "fast: invalid parameter type", 2});
+    ExpectAccepted(set, {"  -m slow", {{"mode", "slow"}}});
+    ExpectRefused(set, {"  --other=1", InvalidType, "fast: invalid parameter type", 2});
 }
 
 TEST(TypedValues, OnlyParsedTypedValuesHaveNestedSets) {
-    ParameterSet set = shapeParameters();
+    ParameterSet set = ShapeParameters();
     EXPECT_EQ(set.nestedOf("shape"), nullptr);  // nothing parsed yet
     ASSERT_EQ(set.parse("-v"), NoError);
     EXPECT_NE(set.nestedOf("shape"), nullptr);

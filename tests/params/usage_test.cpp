@@ -10,7 +10,7 @@ namespace {
 
 TEST(Usage, WidthZeroLeavesTheSynopsisWholeAndWrapsTheListingAtW20) {
     const std::string indent(34, ' ');
-    EXPECT_EQ(usageText(toolParameters(), 0),
+    EXPECT_EQ(UsageText(ToolParameters(), 0),
               "\nUsage: umbrascope.exe -H <HMfname> -T <TMfname> -o <Outfname> -r <OutRez> -h <Height> "
               "-s <TerraSize> -z <HeightZero> \n"
               "\n"
@@ -28,10 +28,10 @@ TEST(Usage, WidthZeroLeavesTheSynopsisWholeAndWrapsTheListingAtW20) {
 TEST(Usage, SetsWithoutParameters) {
     ParameterSet set;
     set.setUsageHeader("Head");
-    EXPECT_EQ(usageText(set, 80), "Head\n\n * = required parameter\n");
+    EXPECT_EQ(UsageText(set, 80), "Head\n\n * = required parameter\n");
     set.setUsageFooter("Foot %s\n");
-    EXPECT_EQ(usageText(set, 80), "Head\n\n * = required parameter\nFoot %s\n");
-    EXPECT_EQ(usageText(ParameterSet(), 80, "empty"), "\n\n");
+    EXPECT_EQ(UsageText(set, 80), "Head\n\n * = required parameter\nFoot %s\n");
+    EXPECT_EQ(UsageText(ParameterSet(), 80, "empty"), "\n\n");
 }
 
 TEST(Usage, GroupsMarksAndNamesWithoutLetters) {
@@ -43,7 +43,7 @@ TEST(Usage, GroupsMarksAndNamesWithoutLetters) {
     ASSERT_EQ(set.declare("level", 'l', 0, "Level, @types@ @types@", "SECRET", "a|b|c"), NoError);
     ASSERT_EQ(set.declare("extra", 'x', Positional, "Extra"), NoError);
     ASSERT_EQ(set.declare("q", 'q', Switch, "Quiet"), NoError);
-    EXPECT_EQ(usageText(set, 50),
+    EXPECT_EQ(UsageText(set, 50),
               "Use: <file> <extra> --mode=<mode> --verbose \n"
               "        -l a|b|c -q \n"
               "\n"
@@ -61,7 +61,7 @@ TEST(Usage, WidestSwitchPushesItsDescriptionRight) {
     ParameterSet set;
     ASSERT_EQ(set.declare("verbose", 'v', Switch, "Print more lines"), NoError);
     // W is 7 (the name alone), so the width is raised to 27 and wraps at 13 columns.
-    EXPECT_EQ(usageText(set, 0),
+    EXPECT_EQ(UsageText(set, 0),
               "-v \n\n"
               "   -v, --verbose Print more\n"
               "              lines\n"
@@ -73,7 +73,7 @@ TEST(Usage, LongHeaderWrapsButCountsUnwrapped) {
     ParameterSet set;
     set.setUsageHeader("Usage of this fine program: ");
     ASSERT_EQ(set.declare("x", 'x', 0, "X"), NoError);
-    EXPECT_EQ(usageText(set, 20),
+    EXPECT_EQ(UsageText(set, 20),
               "Usage of this fine\nprogram: \n"
               "        -x <x> \n\n"
               "   -x, --x=<x>  X\n"
@@ -85,7 +85,7 @@ TEST(Usage, LongSynopsisEntriesArePrintedWhole) {
     ParameterSet set;
     const std::string typeList = "alpha|bravo|charlie|delta|echo|foxtrot|golf|hotel|india|juliett|kilo";
     ASSERT_EQ(set.declare("code", 'c', Required, "Code", "", typeList), NoError);
-    EXPECT_EQ(usageText(set, 30), "\n        -c " + typeList +
+    EXPECT_EQ(UsageText(set, 30), "\n        -c " + typeList +
                                       " \n\n"
                                       " * -c, --code=<code>  Code\n"
                                       "\n"
@@ -93,14 +93,14 @@ TEST(Usage, LongSynopsisEntriesArePrintedWhole) {
 }
 
 TEST(Usage, TypesAreListedAfterTheirUsers) {
-    ParameterSet set = shapeParameters();
+    ParameterSet set = ShapeParameters();
     const std::string top =
         "-s circle[...]|square[...]|oval -v \n\n"
         "   -s, --shape=<shape>  Shape: circle, square, oval\n"
         "   -v, --verbose        Talk more\n"
         "\n";
     const std::string legend = " * = required parameter\n";
-    EXPECT_EQ(usageText(set, 60), top +
+    EXPECT_EQ(UsageText(set, 60), top +
                                       "\n        circle[-r <radius> \b]\n"
                                       "   -r, --radius=<radius>  Radius\n"
                                       "\n"
@@ -114,7 +114,7 @@ TEST(Usage, TypesAreListedAfterTheirUsers) {
                                       "\n" +
                                       legend);
     set.listTypes = false;
-    EXPECT_EQ(usageText(set, 60), top + legend);
+    EXPECT_EQ(UsageText(set, 60), top + legend);
 }
 
 TEST(PrintWrapped, BreaksAtTheLastBlankOfEachWindow) {

@@ -11,38 +11,40 @@ namespace {
 
 std::wstring Describe(std::uint32_t code) { return DescribeResult(ResultFromBits(code)); }
 
+// Rows the tool names, and rows of the table it does not name, by their codes.
 TEST(DescribeResult, KnownRowsAndMisses) {
     struct Case {
-        std::uint32_t code;
+        HRESULT code;
         const wchar_t* text;
     };
     const Case cases[] = {
-        {0x80004005u, L"An undetermined error occurred"},
-        {0x00000000u, L"The function completed successfully"},
-        {0x00000001u, L"Call successful, but returned FALSE"},
-        {0x8007000Eu, L"Ran out of memory"},
-        {0x80070002u, L"The system cannot find the file specified."},
-        {0x00000002u, L"The system cannot find the file specified."},
-        {0x80070005u, L"Access is denied"},
-        {0x00000005u, L"Access is denied."},
-        {0x8876017Cu, L"Out of video memory"},
-        {0x8876021Cu, L"Was still drawing"},
-        {0x8876086Cu, L"Invalid call"},
-        {0x88760B59u, L"Invalid data"},
-        {0x0876086Fu, L"The call succeeded but there won't be any mipmaps generated"},
-        {0xC8770BBCu, L"Direct3D has not been created"},
-        {0x80040301u, L"DIERR_DRIVERFIRST+1"},
-        {0x80040408u, L"MS_E_SOURCEALREADYDEFINED"},
-        {0x80040207u,
+        {E_FAIL, L"An undetermined error occurred"},
+        {S_OK, L"The function completed successfully"},
+        {S_FALSE, L"Call successful, but returned FALSE"},
+        {E_OUTOFMEMORY, L"Ran out of memory"},
+        {E_FILE_NOT_FOUND, L"The system cannot find the file specified."},
+        {ResultFromBits(0x00000002u), L"The system cannot find the file specified."},
+        {E_ACCESSDENIED, L"Access is denied"},
+        {ResultFromBits(0x00000005u), L"Access is denied."},
+        {D3DERR_OUTOFVIDEOMEMORY, L"Out of video memory"},
+        {D3DERR_WASSTILLDRAWING, L"Was still drawing"},
+        {D3DERR_INVALIDCALL, L"Invalid call"},
+        {D3DXERR_INVALIDDATA, L"Invalid data"},
+        {ResultFromBits(0x0876086Fu), L"The call succeeded but there won't be any mipmaps generated"},
+        {ResultFromBits(0xC8770BBCu), L"Direct3D has not been created"},
+        {ResultFromBits(0x80040301u), L"DIERR_DRIVERFIRST+1"},
+        {ResultFromBits(0x80040408u), L"MS_E_SOURCEALREADYDEFINED"},
+        {ResultFromBits(0x80040207u),
          L"Attempted to read buffered device data from a device that is not buffered. & There is no common media "
          L"type between these pins."},
         // Between two rows, a severity bit cleared, and the extremes: no row.
-        {0x8876086Eu, L"n/a"},
-        {0x0876086Cu, L"n/a"},
-        {0xFFFFFFFFu, L"n/a"},
-        {0x00000007u, L"n/a"},
+        {D3DERR_INVALIDCALL + 2, L"n/a"},
+        {ResultFromBits(0x0876086Cu), L"n/a"},
+        {ResultFromBits(0xFFFFFFFFu), L"n/a"},
+        {ResultFromBits(0x00000007u), L"n/a"},
     };
-    for (const auto& c : cases) EXPECT_EQ(Describe(c.code), c.text) << std::hex << c.code;
+    for (const auto& c : cases)
+        EXPECT_EQ(std::wstring(DescribeResult(c.code)), c.text) << std::hex << static_cast<std::uint32_t>(c.code);
 }
 
 TEST(DescribeResult, TableInvariants) {

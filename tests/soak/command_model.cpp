@@ -180,20 +180,20 @@ std::string CompanionName(const std::string& outName) {
 CaseGenerator::CaseGenerator(std::uint64_t seed, MapSet maps, std::uint64_t textureLimitBytes)
     : random_(seed), maps_(std::move(maps)), textureLimitBytes_(textureLimitBytes) {}
 
-std::size_t CaseGenerator::Pick(std::size_t count) {
+std::size_t CaseGenerator::pick(std::size_t count) {
     return std::uniform_int_distribution<std::size_t>(0, count - 1)(random_);
 }
 
-bool CaseGenerator::Chance(double probability) { return std::bernoulli_distribution(probability)(random_); }
+bool CaseGenerator::chance(double probability) { return std::bernoulli_distribution(probability)(random_); }
 
-SoakCase CaseGenerator::Next() {
-    const std::size_t roll = Pick(100);
+SoakCase CaseGenerator::next() {
+    const std::size_t roll = pick(100);
     if (roll < 2) return {{}, "no-arguments", 7, std::nullopt, {}};
-    if (roll < 65) return Modelled();
-    return Chaotic();
+    if (roll < 65) return modelled();
+    return chaotic();
 }
 
-SoakCase CaseGenerator::Modelled() {
+SoakCase CaseGenerator::modelled() {
     SoakCase c;
     ModelSettings s;
     std::vector<std::vector<std::string>> groups;  // one per parameter, shuffled below
@@ -204,26 +204,26 @@ SoakCase CaseGenerator::Modelled() {
 
     // Maps: mostly good ones; height and tree maps serve either way.
     const auto pickMap = [&](const std::vector<MapFile>& usual, const std::vector<MapFile>& other) {
-        const std::size_t r = Pick(100);
+        const std::size_t r = pick(100);
         if (r < 5) {
             unloadable = true;
             kind += " broken-map";
-            return maps_.broken[Pick(maps_.broken.size())];
+            return maps_.broken[pick(maps_.broken.size())];
         }
         if (r < 8) {
             refused = true;
             kind += " missing-map";
-            return maps_.missing[Pick(maps_.missing.size())];
+            return maps_.missing[pick(maps_.missing.size())];
         }
-        if (r < 20) return other[Pick(other.size())];
-        return usual[Pick(usual.size())];
+        if (r < 20) return other[pick(other.size())];
+        return usual[pick(usual.size())];
     };
     const MapFile hm = pickMap(maps_.heightMaps, maps_.treeMaps);
     const MapFile tm = pickMap(maps_.treeMaps, maps_.heightMaps);
     s.heightMap = hm.path;
     s.treeMap = tm.path;
-    const auto fileForm = [&]() { return std::size_t{Pick(3) == 0 ? 2u : Pick(2) == 0 ? 0u : 3u}; };
-    const std::size_t dropRequired = Pick(100);
+    const auto fileForm = [&]() { return std::size_t{pick(3) == 0 ? 2u : pick(2) == 0 ? 0u : 3u}; };
+    const std::size_t dropRequired = pick(100);
     if (dropRequired != 0) {
         groups.emplace_back();
         AppendValue(groups.back(), 'H', "HMfname", hm.path, fileForm());
@@ -238,12 +238,12 @@ SoakCase CaseGenerator::Modelled() {
     }
 
     // Resolution: small, refused, too big for memory, or left at its default.
-    const std::size_t rezRoll = Pick(100);
+    const std::size_t rezRoll = pick(100);
     IntForm rez{nullptr, 1024};
     if (rezRoll < 82) {
-        rez = kSmallRez[Pick(sizeof kSmallRez / sizeof kSmallRez[0])];
+        rez = kSmallRez[pick(sizeof kSmallRez / sizeof kSmallRez[0])];
     } else if (rezRoll < 91) {
-        rez = kBadRez[Pick(sizeof kBadRez / sizeof kBadRez[0])];
+        rez = kBadRez[pick(sizeof kBadRez / sizeof kBadRez[0])];
         kind += " bad-rez";
     } else if (rezRoll < 98) {
         // Only sizes this machine cannot hold: anything less would run for ages.
@@ -252,7 +252,7 @@ SoakCase CaseGenerator::Modelled() {
             if (static_cast<double>(f.value) * f.value * 16.0 > static_cast<double>(textureLimitBytes_))
                 huge.push_back(f);
         if (!huge.empty()) {
-            rez = huge[Pick(huge.size())];
+            rez = huge[pick(huge.size())];
             kind += " huge-rez";
         }
     }
@@ -261,7 +261,7 @@ SoakCase CaseGenerator::Modelled() {
     } else {
         s.outRez = rez.value;
         groups.emplace_back();
-        AppendValue(groups.back(), 'r', "OutRez", rez.text, Pick(4));
+        AppendValue(groups.back(), 'r', "OutRez", rez.text, pick(4));
     }
     if (s.outRez <= 0) {
         refused = true;
@@ -273,7 +273,7 @@ SoakCase CaseGenerator::Modelled() {
     const auto pickFloat = [&](bool (*valid)(float)) {
         std::vector<FloatForm> good, bad;
         for (const FloatForm& f : kFloats) (valid(f.value) ? good : bad).push_back(f);
-        return Chance(0.85) ? good[Pick(good.size())] : bad[Pick(bad.size())];
+        return chance(0.85) ? good[pick(good.size())] : bad[pick(bad.size())];
     };
     const struct {
         char letter;
@@ -286,7 +286,7 @@ SoakCase CaseGenerator::Modelled() {
         {'z', "HeightZero", &ValidHeightZero, &s.heightZero},
     };
     for (const auto& n : numbers) {
-        if (!Chance(0.5)) continue;
+        if (!chance(0.5)) continue;
         const FloatForm f = pickFloat(n.valid);
         *n.field = f.value;
         if (!n.valid(f.value)) {
@@ -294,11 +294,11 @@ SoakCase CaseGenerator::Modelled() {
             kind += std::string(" bad-") + n.name;
         }
         groups.emplace_back();
-        AppendValue(groups.back(), n.letter, n.name, f.text, Pick(4));
+        AppendValue(groups.back(), n.letter, n.name, f.text, pick(4));
     }
 
     // Output: the default name, a usable place, an unusable one, or a name too long.
-    const std::size_t outRoll = Pick(100);
+    const std::size_t outRoll = pick(100);
     if (outRoll >= 30) {
         std::string name;
         if (outRoll < 33) {
@@ -306,7 +306,7 @@ SoakCase CaseGenerator::Modelled() {
             refused = true;
             kind += " long-out";
         } else {
-            const OutPlace& place = kOutPlaces[Pick(sizeof kOutPlaces / sizeof kOutPlaces[0])];
+            const OutPlace& place = kOutPlaces[pick(sizeof kOutPlaces / sizeof kOutPlaces[0])];
             name = place.name;
             outExit = place.exit;
             if (place.directory != nullptr) c.directories.push_back(place.directory);
@@ -318,8 +318,8 @@ SoakCase CaseGenerator::Modelled() {
     }
 
     std::shuffle(groups.begin(), groups.end(), random_);
-    if (Chance(0.06)) {
-        groups.push_back(kSyntaxFaults[Pick(kSyntaxFaults.size())]);
+    if (chance(0.06)) {
+        groups.push_back(kSyntaxFaults[pick(kSyntaxFaults.size())]);
         refused = true;
         kind += " syntax";
     }
@@ -332,32 +332,32 @@ SoakCase CaseGenerator::Modelled() {
     return c;
 }
 
-SoakCase CaseGenerator::Chaotic() {
+SoakCase CaseGenerator::chaotic() {
     // From a line that works, so that the mutations decide what happens.
-    SoakCase c = Modelled();
-    for (int tries = 0; tries < 20 && c.expectedExit != 0; ++tries) c = Modelled();
+    SoakCase c = modelled();
+    for (int tries = 0; tries < 20 && c.expectedExit != 0; ++tries) c = modelled();
     static const std::vector<std::string> pool = ChaosPool();
     std::vector<std::string>& w = c.args;
-    const std::size_t mutations = 1 + Pick(3);
+    const std::size_t mutations = 1 + pick(3);
     for (std::size_t m = 0; m < mutations; ++m) {
-        const std::size_t op = Pick(6);
+        const std::size_t op = pick(6);
         if (w.empty() || op == 0) {
-            w.insert(w.begin() + static_cast<std::ptrdiff_t>(Pick(w.size() + 1)), pool[Pick(pool.size())]);
+            w.insert(w.begin() + static_cast<std::ptrdiff_t>(pick(w.size() + 1)), pool[pick(pool.size())]);
         } else if (op == 1) {
-            w[Pick(w.size())] = pool[Pick(pool.size())];
+            w[pick(w.size())] = pool[pick(pool.size())];
         } else if (op == 2) {
-            w.erase(w.begin() + static_cast<std::ptrdiff_t>(Pick(w.size())));
+            w.erase(w.begin() + static_cast<std::ptrdiff_t>(pick(w.size())));
         } else if (op == 3) {
-            const std::size_t i = Pick(w.size());
+            const std::size_t i = pick(w.size());
             w.insert(w.begin() + static_cast<std::ptrdiff_t>(i), w[i]);
         } else if (op == 4 && w.size() > 1) {
-            const std::size_t i = Pick(w.size() - 1);
+            const std::size_t i = pick(w.size() - 1);
             std::swap(w[i], w[i + 1]);
         } else {
             // A character of a word turned into one the syntax gives meaning to.
-            std::string& word = w[Pick(w.size())];
+            std::string& word = w[pick(w.size())];
             const char specials[] = {'"', '[', ']', '=', ' ', '-'};
-            if (!word.empty()) word[Pick(word.size())] = specials[Pick(sizeof specials)];
+            if (!word.empty()) word[pick(word.size())] = specials[pick(sizeof specials)];
         }
     }
     c.kind = "chaos";

@@ -40,13 +40,13 @@ public:
     // the machine has), so resolutions that need one must end in exit code 2.
     CaseGenerator(std::uint64_t seed, MapSet maps, std::uint64_t textureLimitBytes);
 
-    SoakCase Next();
+    SoakCase next();
 
 private:
-    SoakCase Modelled();
-    SoakCase Chaotic();
-    std::size_t Pick(std::size_t count);
-    bool Chance(double probability);
+    SoakCase modelled();
+    SoakCase chaotic();
+    std::size_t pick(std::size_t count);
+    bool chance(double probability);
 
     std::mt19937_64 random_;
     MapSet maps_;

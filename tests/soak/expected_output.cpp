@@ -32,11 +32,11 @@ ExpectedLevel ComputeExpectedLevel(const ModelSettings& s, const std::string& ru
     const auto n = static_cast<std::uint32_t>(s.outRez);
     const std::size_t floats = std::size_t{n} * n * 4;
     std::vector<float> heights(floats), trees(floats);
-    if (LoadImageScaled(Resolve(s.heightMap, runDirectory).c_str(), n, n, heights.data()) != 0) {
+    if (image::LoadImageScaled(Resolve(s.heightMap, runDirectory).c_str(), n, n, heights.data()) != 0) {
         expected.error = "the loader refuses the height map " + s.heightMap;
         return expected;
     }
-    if (LoadImageScaled(Resolve(s.treeMap, runDirectory).c_str(), n, n, trees.data()) != 0) {
+    if (image::LoadImageScaled(Resolve(s.treeMap, runDirectory).c_str(), n, n, trees.data()) != 0) {
         expected.error = "the loader refuses the tree map " + s.treeMap;
         return expected;
     }
@@ -48,7 +48,7 @@ ExpectedLevel ComputeExpectedLevel(const ModelSettings& s, const std::string& ru
             heights[i * 4 + c] = static_cast<float>(static_cast<double>(heights[i * 4 + c]) + raise);
     }
     expected.texels.assign(floats, 0.0f);
-    ComputeHorizonReference(heights.data(), expected.texels.data(), n, n, {s.height, s.heightZero, s.terraSize}, {});
+    horizon::ComputeHorizonReference(heights.data(), expected.texels.data(), n, n, {s.height, s.heightZero, s.terraSize}, {});
     for (std::size_t i = 0; i < std::size_t{n} * n; ++i) {
         if (!isTree(i)) continue;
         expected.texels[i * 4] = kTreeShade;

@@ -122,11 +122,11 @@ bool SettingsFromIntake(const std::vector<std::string>& args, ModelSettings* s) 
     ToolSettings.resetToDefaults();
     std::vector<const char*> argv{"umbrascope"};
     for (const std::string& a : args) argv.push_back(a.c_str());
-    if (!TakeCommandLine(static_cast<int>(argv.size()), argv.data())) return false;
-    CopyParsedValues();
-    s->heightMap = NarrowToBytes(ToolSettings.HMfname);
-    s->treeMap = NarrowToBytes(ToolSettings.TMfname);
-    s->outName = NarrowToBytes(ToolSettings.Outfname);
+    if (!app::TakeCommandLine(static_cast<int>(argv.size()), argv.data())) return false;
+    app::CopyParsedValues();
+    s->heightMap = platform::NarrowToBytes(ToolSettings.HMfname);
+    s->treeMap = platform::NarrowToBytes(ToolSettings.TMfname);
+    s->outName = platform::NarrowToBytes(ToolSettings.Outfname);
     s->outRez = ToolSettings.OutRez;
     s->height = ToolSettings.Height;
     s->terraSize = ToolSettings.TerraSize;
@@ -247,7 +247,7 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
 
     for (int i = 0; i < o.runs; ++i) {
-        const SoakCase c = generator.Next();
+        const SoakCase c = generator.next();
         fs::remove_all(runDir);
         fs::create_directories(runDir);
         for (const std::string& d : c.directories) fs::create_directories(runDir / d);

@@ -4,10 +4,16 @@
 #include <cstdint>
 #include <string>
 
+namespace app {
+
 // atoi: leading white space, a sign, digits up to the first other character; 0 when
-// there are none. Values beyond the 32-bit range saturate to its nearest end.
+// there are none. Values beyond the 32-bit range saturate to its nearest end. Any
+// text; cannot fail.
 std::int32_t TextToInt(const std::string& text);
 
 // atof, rounded to a float; values beyond the float range become infinite or the
-// largest float, as rounding to nearest gives them.
+// largest float, as rounding to nearest gives them. Any text; 0 when no number
+// starts it; cannot fail.
 float TextToFloat(const std::string& text);
+
+}  // namespace app

@@ -1,5 +1,9 @@
 #pragma once
 #include "app/run_sequence.h"
 
-// The tool's own processing steps.
+namespace app {
+
+// The tool's own processing steps, the map library's.
 ProcessingSteps ToolProcessingSteps();
+
+}  // namespace app

@@ -10,6 +10,8 @@
 #include "maps/horizon/horizon_kernel.h"
 #include "results/result_code.h"
 
+namespace exporter {
+
 struct DirectionAngles {
     std::vector<float> degrees;  // Horizon, Ambiguous; 0 for Faint; NaN for the rest
     std::vector<TexelKind> kinds;
@@ -24,8 +26,11 @@ struct AngleMaps {
 };
 
 // `heights`: RGBA float texels of the height map loaded at the map's size (red is
-// read), `terrain`: the Height, HeightZero and TerraSize of the run. Positions and
-// elevations are computed in floats exactly as the run computed them.
-// S_OK, or E_OUTOFMEMORY.
-HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights, const HorizonSettings& terrain,
+// read; map.width x map.height texels), `terrain`: the Height, HeightZero and
+// TerraSize of the run. Positions and elevations are computed in floats exactly as
+// the run computed them. S_OK with `angles` filled; E_INVALIDARG for a null
+// `heights` or `angles`; E_OUTOFMEMORY, `angles` unchanged.
+[[nodiscard]] HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
                          AngleMaps* angles);
+
+}  // namespace exporter

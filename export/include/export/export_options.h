@@ -8,6 +8,8 @@
 #include "export/grey_preview.h"
 #include "maps/horizon/horizon_kernel.h"
 
+namespace exporter {
+
 struct ExportOptions {
     std::string horizonMap;
     std::string previewPrefix;  // PREFIX.red.png, PREFIX.green.png, PREFIX.both.png
@@ -19,9 +21,10 @@ struct ExportOptions {
     std::string heightPng;
     std::string heightMap;
     // The umbrascope run's Height, HeightZero and TerraSize, with its defaults.
-    HorizonSettings terrain{100.0f, 0.0f, 5000.0f};
+    horizon::HorizonSettings terrain{100.0f, 0.0f, 5000.0f};
 
-    bool NeedsHeightMap() const { return !angleFiles.empty() || !heightPng.empty(); }
+    // Whether an output needs the height map (angles, height preview).
+    bool needsHeightMap() const { return !angleFiles.empty() || !heightPng.empty(); }
 };
 
 enum class CommandLineAction : std::uint8_t {
@@ -40,5 +43,8 @@ struct ParsedCommandLine {
 
 // `arguments` without the program name. Numbers are read in the C locale and
 // rounded to 32-bit floats as the tool rounds them; a value wrapped in double
-// quotes, the tool's way of passing "-5", is taken without them.
+// quotes, the tool's way of passing "-5", is taken without them. Any words; what is
+// wrong is an Error with its reason. Exhausted memory escapes as std::bad_alloc.
 ParsedCommandLine ParseExportCommandLine(const std::vector<std::string>& arguments);
+
+}  // namespace exporter

@@ -8,6 +8,12 @@
 #include "export/float_channels.h"
 #include "results/result_code.h"
 
-// S_OK; E_OUTOFMEMORY; E_FAIL with the library's reason in `why`. The library's
-// exceptions end here.
-HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why);
+namespace exporter {
+
+// `channels`: at least one named plane of width x height (both nonzero) floats
+// each; `bytes` and `why` not null. S_OK with the file in `bytes`; E_INVALIDARG for
+// anything else; E_OUTOFMEMORY; E_FAIL with the library's reason in `why`. The
+// library's exceptions end here.
+[[nodiscard]] HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why);
+
+}  // namespace exporter

@@ -4,11 +4,16 @@
 #include <string>
 #include <vector>
 
+namespace exporter {
+
 struct FloatChannels {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::vector<std::string> names;          // one per plane
     std::vector<std::vector<float>> planes;  // width * height each, packed rows, row 0 on top
 
-    bool IsRgb() const { return names == std::vector<std::string>{"R", "G", "B"}; }
+    // Whether the planes are exactly R, G and B, in this order.
+    bool isRgb() const { return names == std::vector<std::string>{"R", "G", "B"}; }
 };
+
+}  // namespace exporter

@@ -12,6 +12,8 @@
 #include "export/texel_kind.h"
 #include "results/result_code.h"
 
+namespace exporter {
+
 // Levels in [0, 1], packed rows.
 struct GreyLevels {
     std::uint32_t width = 0;
@@ -28,18 +30,23 @@ struct GreyImage {
 
 constexpr double kDefaultRangeDegrees = 45.0;
 
-// The level of one texel; `v` its stored value.
+// The level of one texel; `v` its stored value, `rangeDegrees` > 0. Any values.
 double PreviewLevel(TexelKind kind, float v, double rangeDegrees);
 
+// The levels of one direction of a whole map. Exhausted memory escapes as
+// std::bad_alloc, here and below.
 GreyLevels HorizonLevels(const HorizonMap& map, Direction direction, double rangeDegrees);
 
 // The red channel of RGBA texels from its lowest value (black) to its highest
 // (white); all mid grey when they are all equal. Non-finite values are black.
+// `texels` holds width x height of them.
 GreyLevels HeightLevels(const float* texels, std::uint32_t width, std::uint32_t height);
 
 // Each output pixel the mean of a `shrink` x `shrink` block (fewer at the right and
-// bottom edges), then rounded to the bit depth.
+// bottom edges), then rounded to the bit depth (8 or 16); a `shrink` of 0 is 1.
 GreyImage Quantise(const GreyLevels& levels, std::uint32_t shrink, int bitDepth);
 
 // `left` and `right` (of equal height) next to each other.
 GreyImage SideBySide(const GreyImage& left, const GreyImage& right);
+
+}  // namespace exporter

@@ -7,6 +7,8 @@
 // y0 = row * TerraSize / width). So |q| = sqrt(1 / v^2 - 1) and s = (+-|q| R - z0) / L.
 #include "export/texel_kind.h"
 
+namespace exporter {
+
 struct RecoveredSlope {
     TexelKind kind;  // Horizon, Faint, Ambiguous or Unfit
     double slope;    // rise over run: for Horizon and Ambiguous; 0 for Faint
@@ -26,5 +28,7 @@ constexpr double kStoredValueUlps = 4.0;
 // v near 1 cannot tell from none); Unfit when not even that does.
 RecoveredSlope RecoverSlope(float v, Direction direction, float y0, float z0, float halfSize);
 
-// atan(s) in degrees.
+// atan(s) in degrees; any value.
 double SlopeDegrees(double slope);
+
+}  // namespace exporter

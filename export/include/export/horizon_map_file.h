@@ -7,16 +7,19 @@
 
 #include "results/result_code.h"
 
+namespace exporter {
+
 struct HorizonMap {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::vector<float> texels;  // red, green, blue, alpha per texel; packed rows, row 0 on top
 
-    float red(std::uint32_t row, std::uint32_t column) const { return texels[Index(row, column)]; }
-    float green(std::uint32_t row, std::uint32_t column) const { return texels[Index(row, column) + 1]; }
+    // The stored values of a texel inside the map.
+    float red(std::uint32_t row, std::uint32_t column) const { return texels[index(row, column)]; }
+    float green(std::uint32_t row, std::uint32_t column) const { return texels[index(row, column) + 1]; }
 
 private:
-    std::size_t Index(std::uint32_t row, std::uint32_t column) const {
+    std::size_t index(std::uint32_t row, std::uint32_t column) const {
         return (std::size_t{row} * width + column) * 4;
     }
 };
@@ -25,4 +28,7 @@ private:
 // such a DDS or is too short for its level 0, with the reason in `why`; the file's
 // open errors (E_FILE_NOT_FOUND, ...); E_OUTOFMEMORY when level 0 would not fit.
 // The size a header claims is checked against the file before anything is allocated.
-HRESULT ReadHorizonMap(const char* path, HorizonMap* map, std::string* why);
+// E_INVALIDARG for a null `path`, `map` or `why`; `map` is empty on any failure.
+[[nodiscard]] HRESULT ReadHorizonMap(const char* path, HorizonMap* map, std::string* why);
+
+}  // namespace exporter

@@ -6,12 +6,17 @@
 
 #include "results/result_code.h"
 
+namespace exporter {
+
 enum class FloatFormat : std::uint8_t { Unknown, Exr, Tiff };
 
-// From the name's extension, case-insensitive: .exr; .tif or .tiff.
+// From the name's extension, case-insensitive: .exr; .tif or .tiff; Unknown for any
+// other name.
 FloatFormat FloatFormatOf(const std::string& path);
 
 // Writes `bytes` beside `path`, flushes them to disk and renames the file over
 // `path`: a failure never leaves a partial file nor touches an older one.
-// S_OK, or the result of the failing file operation.
-HRESULT WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// S_OK, or the result of the failing file operation (E_OUTOFMEMORY included).
+[[nodiscard]] HRESULT WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+}  // namespace exporter

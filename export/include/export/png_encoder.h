@@ -6,5 +6,11 @@
 #include "export/grey_preview.h"
 #include "results/result_code.h"
 
-// S_OK; E_OUTOFMEMORY; E_FAIL when libpng refuses (the image has no pixels).
-HRESULT EncodeGreyPng(const GreyImage& image, std::vector<std::uint8_t>* bytes);
+namespace exporter {
+
+// `image` of nonzero size, 8 or 16 bits, width x height samples; `bytes` not null.
+// S_OK with the file in `bytes`; E_INVALIDARG for anything else; E_OUTOFMEMORY;
+// E_FAIL when libpng refuses.
+[[nodiscard]] HRESULT EncodeGreyPng(const GreyImage& image, std::vector<std::uint8_t>* bytes);
+
+}  // namespace exporter

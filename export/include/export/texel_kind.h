@@ -4,6 +4,8 @@
 
 #include "export/horizon_map_file.h"
 
+namespace exporter {
+
 // Forward: the red channel, looking along increasing rows (down the image).
 // Backward: the green channel, looking along decreasing rows (up the image).
 enum class Direction : std::uint8_t { Forward, Backward };
@@ -20,12 +22,17 @@ enum class TexelKind : std::uint8_t {
 };
 constexpr int kTexelKinds = 7;
 
+// The kind's name in the angle files' descriptions; never null.
 const char* KindName(TexelKind kind);
 
 // What the stored values alone tell, without the height map: Tree, Edge, Open,
-// Unfit for a value outside (0, 1], else Horizon (a value to read).
+// Unfit for a value outside (0, 1], else Horizon (a value to read). `row` and
+// `column` must lie inside the map.
 TexelKind StoredKind(const HorizonMap& map, Direction direction, std::uint32_t row, std::uint32_t column);
 
+// The value one direction stored for a texel inside the map.
 inline float StoredValue(const HorizonMap& map, Direction direction, std::uint32_t row, std::uint32_t column) {
     return direction == Direction::Forward ? map.red(row, column) : map.green(row, column);
 }
+
+}  // namespace exporter

@@ -10,5 +10,10 @@
 #include "export/float_channels.h"
 #include "results/result_code.h"
 
-// S_OK; E_OUTOFMEMORY; E_FAIL with libtiff's reason in `why`.
-HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why);
+namespace exporter {
+
+// Arguments as EncodeFloatExr takes them (at most 65535 planes). S_OK with the file
+// in `bytes`; E_INVALIDARG; E_OUTOFMEMORY; E_FAIL with libtiff's reason in `why`.
+[[nodiscard]] HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why);
+
+}  // namespace exporter

@@ -12,7 +12,7 @@ std::uint64_t GreatestSlopesByChain(const float* z, const PassGeometry& geometry
                                     ColumnScratch& scratch) {
     const std::size_t n = geometry.n;
     const float* y = geometry.y;
-    scratch.Reserve(n);
+    scratch.reserve(n);
     std::uint32_t* next = scratch.next.data();
     float* suffixMax = scratch.suffixMax.data();
     std::uint32_t* stack = scratch.hull.data();

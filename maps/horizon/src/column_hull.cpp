@@ -80,37 +80,37 @@ inline double ThresholdFactor(float s, float zt, float z0, float yt, float y0, b
 // 128-bit arithmetic, rounded to double once at the end.
 class WideChecks {
 public:
-    WideChecks(const std::int64_t* Y, const std::int64_t* Z, const double*, const double*, std::int64_t r,
+    WideChecks(const std::int64_t* y, const std::int64_t* z, const double*, const double*, std::int64_t r,
                std::int64_t t, double factor)
-        : Y_(Y), Z_(Z), Y0_(Y[r]), Z0_(Z[r]), hScaled_(factor * static_cast<double>(Z[t] - Z[r])),
-          delta_(static_cast<double>(Y[t] - Y[r])) {}
+        : y_(y), z_(z), y0_(y[r]), z0_(z[r]), hScaled_(factor * static_cast<double>(z[t] - z[r])),
+          delta_(static_cast<double>(y[t] - y[r])) {}
 
     // Hull vertex k has a real slope below the threshold.
-    bool VertexBelow(std::int64_t k) const { return Below(Wide{Z_[k] - Z0_}, 1, Y_[k] - Y0_); }
+    bool vertexBelow(std::int64_t k) const { return below(Wide{z_[k] - z0_}, 1, y_[k] - y0_); }
 
     // The line through hull vertices a and b, a before b.
     struct Edge {
         std::int64_t a, b;
     };
-    Edge EdgeOf(std::int64_t a, std::int64_t b) const { return {a, b}; }
+    Edge edgeOf(std::int64_t a, std::int64_t b) const { return {a, b}; }
 
     // The point of the edge's line above sample k has a real slope below the threshold.
-    bool LineBelowAt(const Edge& e, std::int64_t k) const {
-        const std::int64_t run = Y_[e.b] - Y_[e.a];
-        const Wide rise = Wide{Z_[e.a] - Z0_} * run + Wide{Z_[e.b] - Z_[e.a]} * (Y_[k] - Y_[e.a]);
-        return Below(rise, run, Y_[k] - Y0_);
+    bool lineBelowAt(const Edge& e, std::int64_t k) const {
+        const std::int64_t run = y_[e.b] - y_[e.a];
+        const Wide rise = Wide{z_[e.a] - z0_} * run + Wide{z_[e.b] - z_[e.a]} * (y_[k] - y_[e.a]);
+        return below(rise, run, y_[k] - y0_);
     }
 
 private:
     // (rise / run) / dy < factor h / delta, surely.
-    bool Below(Wide rise, std::int64_t run, std::int64_t dy) const {
+    bool below(Wide rise, std::int64_t run, std::int64_t dy) const {
         if (rise <= 0) return true;
         return SurelyGreater(hScaled_ * static_cast<double>(run) * static_cast<double>(dy), delta_ * ToDouble(rise));
     }
 
-    const std::int64_t* Y_;
-    const std::int64_t* Z_;
-    std::int64_t Y0_, Z0_;
+    const std::int64_t* y_;
+    const std::int64_t* z_;
+    std::int64_t y0_, z0_;
     double hScaled_, delta_;
 };
 
@@ -120,35 +120,35 @@ private:
 // its own few.
 class DoubleChecks {
 public:
-    DoubleChecks(const std::int64_t*, const std::int64_t*, const double* Y, const double* Z, std::int64_t r,
+    DoubleChecks(const std::int64_t*, const std::int64_t*, const double* y, const double* z, std::int64_t r,
                  std::int64_t t, double factor)
-        : Y_(Y), Z_(Z), Y0_(Y[r]), Z0_(Z[r]), hScaled_(factor * (Z[t] - Z[r])), delta_(Y[t] - Y[r]) {}
+        : y_(y), z_(z), y0_(y[r]), z0_(z[r]), hScaled_(factor * (z[t] - z[r])), delta_(y[t] - y[r]) {}
 
-    bool VertexBelow(std::int64_t k) const {
-        const double dz = Z_[k] - Z0_;
-        return dz <= 0 || SurelyGreater(hScaled_ * (Y_[k] - Y0_), delta_ * dz);
+    bool vertexBelow(std::int64_t k) const {
+        const double dz = z_[k] - z0_;
+        return dz <= 0 || SurelyGreater(hScaled_ * (y_[k] - y0_), delta_ * dz);
     }
 
     struct Edge {
         std::int64_t a;
         double slope;
     };
-    Edge EdgeOf(std::int64_t a, std::int64_t b) const { return {a, (Z_[b] - Z_[a]) / (Y_[b] - Y_[a])}; }
+    Edge edgeOf(std::int64_t a, std::int64_t b) const { return {a, (z_[b] - z_[a]) / (y_[b] - y_[a])}; }
 
     // The edge's line at sample k. Its height above the origin,
     // Z[a] - Z0 + slope (Y[k] - Y[a]), gets an allowance for the slope's and the
     // product's rounding; the sum's own rounding is relative and left to the margin.
-    bool LineBelowAt(const Edge& e, std::int64_t k) const {
+    bool lineBelowAt(const Edge& e, std::int64_t k) const {
         const std::int64_t a = e.a;
-        const double along = e.slope * (Y_[k] - Y_[a]);
-        const double rise = ((Z_[a] - Z0_) + along) + std::fabs(along) * 0x1.0p-49;
-        return rise <= 0 || SurelyGreater(hScaled_ * (Y_[k] - Y0_), delta_ * rise);
+        const double along = e.slope * (y_[k] - y_[a]);
+        const double rise = ((z_[a] - z0_) + along) + std::fabs(along) * 0x1.0p-49;
+        return rise <= 0 || SurelyGreater(hScaled_ * (y_[k] - y0_), delta_ * rise);
     }
 
 private:
-    const double* Y_;
-    const double* Z_;
-    double Y0_, Z0_, hScaled_, delta_;
+    const double* y_;
+    const double* z_;
+    double y0_, z0_, hScaled_, delta_;
 };
 
 // Greatest float slope over [begin, end) that is > 0, else 0. The arrays hold
@@ -180,10 +180,10 @@ inline float RisingOrZero(float slope) { return slope > 0.0f ? slope : 0.0f; }
 struct HullColumn {
     const float* z;
     const float* y;
-    const std::int64_t* Z;
-    const std::int64_t* Y;
-    const double* Zd;
-    const double* Yd;
+    const std::int64_t* zInt;
+    const std::int64_t* yInt;
+    const double* zDouble;
+    const double* yDouble;
     std::int64_t n;
     bool exactDifferences;  // every z[k] - z[j] and every y[k] - y[j] is a float
     bool exactPositions;    // every y[k] - y[j] is a float
@@ -191,14 +191,14 @@ struct HullColumn {
 
 // The upper hull as a stack of sample indices, far end at the bottom, with the
 // coordinates beside them so that no load waits for an index. Pops the entries
-// that lie on or below the segment from the new origin (Y0, Z0) to the entry
+// that lie on or below the segment from the new origin (y0, z0) to the entry
 // beneath them and returns how many; they stay in place above the new depth.
 inline std::int64_t PopCovered(const std::int64_t* HWY_RESTRICT stackY, const std::int64_t* HWY_RESTRICT stackZ,
-                               std::int64_t& depth, std::int64_t Y0, std::int64_t Z0) {
+                               std::int64_t& depth, std::int64_t y0, std::int64_t z0) {
     std::int64_t popped = 0;
     while (depth >= 2) {
-        if (Wide{stackZ[depth - 1] - Z0} * (stackY[depth - 2] - Y0) >
-            Wide{stackZ[depth - 2] - Z0} * (stackY[depth - 1] - Y0))
+        if (Wide{stackZ[depth - 1] - z0} * (stackY[depth - 2] - y0) >
+            Wide{stackZ[depth - 2] - z0} * (stackY[depth - 1] - y0))
             break;
         ++popped;
         --depth;
@@ -221,15 +221,15 @@ inline bool TangentSlopeSuffices(const HullColumn& column, float z0, float highe
 struct TowardOrigin {
     static constexpr std::int64_t kStep = -1;
 #ifdef UMBRASCOPE_HORIZON_PROOF_STATS
-    static constexpr stats::Counter kReachesEnd = stats::kLoNearOrigin, kWindow = stats::kLoWindow,
-                                    kWalk = stats::kLoWalk, kWalkFail = stats::kLoWalkFail;
+    static constexpr stats::Counter kReachesEnd = stats::LoNearOrigin, kWindow = stats::LoWindow,
+                                    kWalk = stats::LoWalk, kWalkFail = stats::LoWalkFail;
 #endif
 };
 struct TowardEnd {
     static constexpr std::int64_t kStep = 1;
 #ifdef UMBRASCOPE_HORIZON_PROOF_STATS
-    static constexpr stats::Counter kReachesEnd = stats::kHiNearEnd, kWindow = stats::kHiWindow,
-                                    kWalk = stats::kHiWalk, kWalkFail = stats::kHiWalkFail;
+    static constexpr stats::Counter kReachesEnd = stats::HiNearEnd, kWindow = stats::HiWindow,
+                                    kWalk = stats::HiWalk, kWalkFail = stats::HiWalkFail;
 #endif
 };
 
@@ -239,21 +239,21 @@ constexpr bool Beyond(std::int64_t a, std::int64_t b) {
     return Side::kStep < 0 ? a < b : a > b;
 }
 
-// The hull vertices on one side of t, nearest first: Vertex(0) is t, Vertex(1)
-// to Vertex(count) lie beyond it. count is 0 when t is the side's last sample.
+// The hull vertices on one side of t, nearest first: vertex(0) is t, vertex(1)
+// to vertex(count) lie beyond it. count is 0 when t is the side's last sample.
 template <class Side>
 struct SideChain {
     const std::uint32_t* stack;
     std::int64_t tangentSlot;  // t's place on the stack
     std::int64_t count;
-    std::int64_t Vertex(std::int64_t i) const { return stack[tangentSlot - Side::kStep * i]; }
+    std::int64_t vertex(std::int64_t i) const { return stack[tangentSlot - Side::kStep * i]; }
 };
 
 // The line of the hull edge between vertex `nearer` and vertex `farther` (from
 // t) of this side; the checks take its ends in sample order.
 template <class Side, class Checks>
 typename Checks::Edge EdgeBetween(const Checks& checks, std::int64_t nearer, std::int64_t farther) {
-    return Side::kStep < 0 ? checks.EdgeOf(farther, nearer) : checks.EdgeOf(nearer, farther);
+    return Side::kStep < 0 ? checks.edgeOf(farther, nearer) : checks.edgeOf(nearer, farther);
 }
 
 // The threshold tests for origin r and its tangent vertex t with float slope
@@ -265,21 +265,21 @@ class Threshold {
 public:
     Threshold(const HullColumn& column, std::int64_t r, std::int64_t t, float slope)
         : column_(column), r_(r), t_(t), slope_(slope),
-          checks_(column.Y, column.Z, column.Yd, column.Zd, r, t, kWorstCaseFactor) {}
+          checks_(column.yInt, column.zInt, column.yDouble, column.zDouble, r, t, kWorstCaseFactor) {}
 
-    // The current tests: sharp once LineBelowAt has sharpened them.
-    const Checks& Tests() const { return checks_; }
+    // The current tests: sharp once lineBelowAt has sharpened them.
+    const Checks& tests() const { return checks_; }
 
     // The edge's line at sample k is surely below the threshold, sharpening the
     // tests if the fixed factor cannot tell.
-    bool LineBelowAt(const typename Checks::Edge& edge, std::int64_t k) {
-        if (checks_.LineBelowAt(edge, k)) return true;
+    bool lineBelowAt(const typename Checks::Edge& edge, std::int64_t k) {
+        if (checks_.lineBelowAt(edge, k)) return true;
         if (sharp_) return false;
         sharp_ = true;
         const HullColumn& c = column_;
-        checks_ = Checks(c.Y, c.Z, c.Yd, c.Zd, r_, t_,
+        checks_ = Checks(c.yInt, c.zInt, c.yDouble, c.zDouble, r_, t_,
                          ThresholdFactor(slope_, c.z[t_], c.z[r_], c.y[t_], c.y[r_], c.exactPositions));
-        return checks_.LineBelowAt(edge, k);
+        return checks_.lineBelowAt(edge, k);
     }
 
 private:
@@ -298,11 +298,11 @@ inline std::int64_t WindowSamples() {
 }
 
 // Where a chain vertex first drops below the threshold: the least i >= 1 with
-// Vertex(i) below it, count + 1 when none is.
+// vertex(i) below it, count + 1 when none is.
 template <class Side, class Checks>
 HWY_INLINE std::int64_t FirstVertexBelow(const Checks& checks, const SideChain<Side>& chain) {
     std::int64_t i = 1;
-    while (i <= chain.count && !checks.VertexBelow(chain.Vertex(i))) ++i;
+    while (i <= chain.count && !checks.vertexBelow(chain.vertex(i))) ++i;
     return i;
 }
 
@@ -318,7 +318,7 @@ HWY_INLINE std::int64_t CrossingAlong(const Checks& checks, const typename Check
     constexpr std::int64_t kStep = Side::kStep;
     std::int64_t yes = below, no = above;
     for (std::int64_t step = 1; Beyond<Side>(yes, no + kStep * step); step *= 2) {
-        if (checks.LineBelowAt(edge, no + kStep * step)) {
+        if (checks.lineBelowAt(edge, no + kStep * step)) {
             yes = no + kStep * step;
             break;
         }
@@ -327,7 +327,7 @@ HWY_INLINE std::int64_t CrossingAlong(const Checks& checks, const typename Check
     while (Beyond<Side>(yes, no + kStep)) {
         const std::int64_t lower = kStep < 0 ? yes : no, upper = kStep < 0 ? no : yes;
         const std::int64_t mid = lower + (upper - lower) / 2;
-        (checks.LineBelowAt(edge, mid) ? yes : no) = mid;
+        (checks.lineBelowAt(edge, mid) ? yes : no) = mid;
     }
     return yes;
 }
@@ -346,7 +346,7 @@ HWY_INLINE std::int64_t WidenedEnd(const Checks& checks, const typename Checks::
         HORIZON_STAT(Side::kReachesEnd);
         return outer;
     }
-    if (checks.LineBelowAt(edge, windowEnd + Side::kStep)) {
+    if (checks.lineBelowAt(edge, windowEnd + Side::kStep)) {
         HORIZON_STAT(Side::kWindow);
         return windowEnd;
     }
@@ -356,7 +356,7 @@ HWY_INLINE std::int64_t WidenedEnd(const Checks& checks, const typename Checks::
         HORIZON_STAT(Side::kWalkFail);
         return outer;
     }
-    const std::int64_t below = chain.Vertex(i), above = chain.Vertex(i - 1);
+    const std::int64_t below = chain.vertex(i), above = chain.vertex(i - 1);
     return CrossingAlong<Side>(checks, EdgeBetween<Side>(checks, above, below), below, above) - Side::kStep;
 }
 
@@ -368,10 +368,10 @@ template <class Side, class Checks>
 HWY_INLINE std::int64_t ProvenEnd(Threshold<Checks>& threshold, const SideChain<Side>& chain, std::int64_t t,
                                   std::int64_t outer) {
     if (chain.count == 0) return t;
-    const auto edge = EdgeBetween<Side>(threshold.Tests(), chain.Vertex(0), chain.Vertex(1));
-    if (threshold.LineBelowAt(edge, t + Side::kStep)) [[likely]]
+    const auto edge = EdgeBetween<Side>(threshold.tests(), chain.vertex(0), chain.vertex(1));
+    if (threshold.lineBelowAt(edge, t + Side::kStep)) [[likely]]
         return t;
-    return WidenedEnd(threshold.Tests(), edge, chain, t, outer);
+    return WidenedEnd(threshold.tests(), edge, chain, t, outer);
 }
 
 // Samples lo to hi, lo <= t <= hi.
@@ -386,12 +386,12 @@ struct SampleRange {
 template <class Checks>
 HWY_INLINE SampleRange ProvenRange(const HullColumn& column, const std::uint32_t* stack, std::int64_t depth,
                                    std::int64_t popped, std::int64_t r, std::int64_t t, float slope) {
-    HORIZON_STAT(stats::kTexels);
+    HORIZON_STAT(stats::Texels);
     Threshold<Checks> threshold(column, r, t, slope);
     const std::int64_t lo = ProvenEnd(threshold, SideChain<TowardOrigin>{stack, depth - 1, popped}, t, r + 1);
     const std::int64_t hi = ProvenEnd(threshold, SideChain<TowardEnd>{stack, depth - 1, depth - 1}, t, column.n - 1);
-    HORIZON_STAT(stats::kLoSamples, static_cast<std::uint64_t>(t - lo));
-    HORIZON_STAT(stats::kHiSamples, static_cast<std::uint64_t>(hi - t));
+    HORIZON_STAT(stats::LoSamples, static_cast<std::uint64_t>(t - lo));
+    HORIZON_STAT(stats::HiSamples, static_cast<std::uint64_t>(hi - t));
     return {lo, hi};
 }
 
@@ -411,7 +411,7 @@ HWY_INLINE OriginSlope GreatestSlopeFromTangent(const HullColumn& column, const 
     const float z0 = column.z[r], y0 = column.y[r];
     const float slope = (column.z[t] - z0) / (column.y[t] - y0);
     if (TangentSlopeSuffices(column, z0, highest)) {
-        HORIZON_STAT(stats::kExactTexels);
+        HORIZON_STAT(stats::ExactTexels);
         return {RisingOrZero(slope), 1};
     }
     const SampleRange range = ProvenRange<Checks>(column, stack, depth, popped, r, t, slope);
@@ -430,8 +430,8 @@ HWY_INLINE OriginSlope GreatestSlopeFromTangent(const HullColumn& column, const 
 template <class Checks>
 std::uint64_t Sweep(const HullColumn column, float* HWY_RESTRICT best, ColumnScratch& scratch) {
     const float* HWY_RESTRICT z = column.z;
-    const std::int64_t* HWY_RESTRICT Y = column.Y;
-    const std::int64_t* HWY_RESTRICT Z = column.Z;
+    const std::int64_t* HWY_RESTRICT yInt = column.yInt;
+    const std::int64_t* HWY_RESTRICT zInt = column.zInt;
     std::uint32_t* HWY_RESTRICT stack = scratch.hull.data();
     std::int64_t* HWY_RESTRICT stackY = scratch.hullY.data();
     std::int64_t* HWY_RESTRICT stackZ = scratch.hullZ.data();
@@ -440,10 +440,10 @@ std::uint64_t Sweep(const HullColumn column, float* HWY_RESTRICT best, ColumnScr
     float highest = -HUGE_VALF;  // greatest elevation ahead of the origin
 
     for (std::int64_t r = column.n - 1; r >= 0; --r) {
-        const std::int64_t Y0 = Y[r], Z0 = Z[r];
-        const std::int64_t popped = PopCovered(stackY, stackZ, depth, Y0, Z0);
+        const std::int64_t y0Int = yInt[r], z0Int = zInt[r];
+        const std::int64_t popped = PopCovered(stackY, stackZ, depth, y0Int, z0Int);
         float top = 0.0f;
-        if (depth > 0 && stackZ[depth - 1] > Z0) {
+        if (depth > 0 && stackZ[depth - 1] > z0Int) {
             const OriginSlope found =
                 GreatestSlopeFromTangent<Checks>(column, stack, depth, popped, r, stack[depth - 1], highest);
             top = found.best;
@@ -452,27 +452,27 @@ std::uint64_t Sweep(const HullColumn column, float* HWY_RESTRICT best, ColumnScr
         best[r] = top;
         if (z[r] > highest) highest = z[r];
         stack[depth] = static_cast<std::uint32_t>(r);
-        stackY[depth] = Y0;
-        stackZ[depth] = Z0;
+        stackY[depth] = y0Int;
+        stackZ[depth] = z0Int;
         ++depth;
     }
     return evaluated;
 }
 
-std::uint64_t GreatestSlopesByHullImpl(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRICT Z,
-                                       const double* HWY_RESTRICT Zd, bool exactDifferences,
+std::uint64_t GreatestSlopesByHullImpl(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRICT zInt,
+                                       const double* HWY_RESTRICT zDouble, bool exactDifferences,
                                        const PassGeometry& geometry, float* HWY_RESTRICT best,
                                        ColumnScratch& scratch) {
     const std::int64_t n = static_cast<std::int64_t>(geometry.n);
-    if (Zd == nullptr || geometry.yDouble == nullptr) {
-        HORIZON_STAT(stats::kWideSweeps);
-        return Sweep<WideChecks>({z, geometry.y, Z, geometry.yInt, nullptr, nullptr, n, exactDifferences,
+    if (zDouble == nullptr || geometry.yDouble == nullptr) {
+        HORIZON_STAT(stats::WideSweeps);
+        return Sweep<WideChecks>({z, geometry.y, zInt, geometry.yInt, nullptr, nullptr, n, exactDifferences,
                                   geometry.exactDifferences},
                                  best, scratch);
     }
-    HORIZON_STAT(stats::kDoubleSweeps);
+    HORIZON_STAT(stats::DoubleSweeps);
     return Sweep<DoubleChecks>(
-        {z, geometry.y, Z, geometry.yInt, Zd, geometry.yDouble, n, exactDifferences, geometry.exactDifferences}, best,
+        {z, geometry.y, zInt, geometry.yInt, zDouble, geometry.yDouble, n, exactDifferences, geometry.exactDifferences}, best,
         scratch);
 }
 

@@ -28,7 +28,7 @@ struct ColumnScratch {
     std::vector<float> suffixMax;        // greatest elevation from k on
     std::vector<std::uint32_t> hull;     // upper hull stack: sample indices
     std::vector<std::int64_t> hullY, hullZ;  // and their scaled coordinates
-    void Reserve(std::size_t n);
+    void reserve(std::size_t n);
 };
 
 // A column as exact integers zInt = z / 2^e, shared by its two passes; usable when

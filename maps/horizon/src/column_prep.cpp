@@ -65,7 +65,7 @@ ScaledColumn PrepareColumnImpl(const float* HWY_RESTRICT z, std::size_t n, float
     for (std::size_t i = 0; i < n; ++i) zReversed[n - 1 - i] = z[i];
     ScaledColumn scaled;
     const ScaleRange range = RangeOf(z, n);
-    if (!range.Fits(kElevationBits) || (range.any && range.highExp > 126)) return scaled;
+    if (!range.fits(kElevationBits) || (range.any && range.highExp > 126)) return scaled;
     scaled.usable = true;
     // Integers below 2^23 in magnitude differ by less than 2^24.
     scaled.exactDifferences = !range.any || range.highExp - range.lowExp <= 23;

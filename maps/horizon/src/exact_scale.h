@@ -19,14 +19,14 @@ struct ScaleRange {
     int highExp = 0;        // v < 2^highExp for every |v|
     bool any = false;       // some value is nonzero
     bool finite = true;     // no NaN or infinity
-    bool Fits(int bits) const { return finite && (!any || highExp - lowExp <= bits); }
+    bool fits(int bits) const { return finite && (!any || highExp - lowExp <= bits); }
 };
 
 ScaleRange ScaleRangeOf(const float* v, std::size_t n);
 // The same, a vector at a time on the best instruction set at hand.
 ScaleRange ScaleRangeOfVectors(const float* v, std::size_t n);
 
-// out[i] = v[i] / 2^lowExp, exact; requires Fits for some budget below 63.
+// out[i] = v[i] / 2^lowExp, exact; requires fits() for some budget below 63.
 void ScaleExactly(const float* v, std::size_t n, int lowExp, std::int64_t* out);
 
 // True only if v - z0 is a float, no rounding, for every float v with

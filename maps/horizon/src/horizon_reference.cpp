@@ -1,5 +1,6 @@
 // The plain loops: every sample of the column, nearest first. Slow (width x
 // height^2) but obviously right; the oracle for every faster arrangement.
+#include <cassert>
 #include <cmath>
 
 #include "maps/horizon/horizon_kernel.h"
@@ -10,8 +11,8 @@ namespace horizon {
 // value is rounded to float where it is stored.
 float ForwardValue(float y0, float z0, float yb, float zb, float halfSize) {
     const float s = (zb - z0) / (yb - y0);
-    const float D = static_cast<float>(s * (FarDistance - y0));
-    const float q = static_cast<float>((z0 + D) / (FarDistance - halfSize));
+    const float farRise = static_cast<float>(s * (kFarDistance - y0));
+    const float q = static_cast<float>((z0 + farRise) / (kFarDistance - halfSize));
     const float q2 = q * q;
     const float sum = static_cast<float>(1.0 + q2);
     const float root = static_cast<float>(std::sqrt(static_cast<double>(sum)));
@@ -20,19 +21,17 @@ float ForwardValue(float y0, float z0, float yb, float zb, float halfSize) {
 
 float BackwardValue(float y0, float z0, float yb, float zb, float halfSize) {
     const float s = (zb - z0) / (y0 - yb);
-    const float D = static_cast<float>(s * (FarDistance + y0));
-    const float q = static_cast<float>((z0 + D) / (FarDistance + halfSize));
+    const float farRise = static_cast<float>(s * (kFarDistance + y0));
+    const float q = static_cast<float>((z0 + farRise) / (kFarDistance + halfSize));
     const float q2 = q * q;
     const float sum = static_cast<float>(1.0 + q2);
     const float root = static_cast<float>(std::sqrt(static_cast<double>(sum)));
     return static_cast<float>(1.0 / root);
 }
 
-}  // namespace horizon
-
 void ComputeHorizonReference(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
                              const HorizonSettings& settings, const HorizonProgress& progress) {
-    using namespace horizon;
+    assert((heights != nullptr && out != nullptr) || width == 0 || height == 0);
     const float cellSize = settings.terraSize / static_cast<float>(width);
     const float halfSize = static_cast<float>(settings.terraSize * 0.5);
     const auto at = [width](std::uint32_t row, std::uint32_t col) {
@@ -54,7 +53,7 @@ void ComputeHorizonReference(const float* heights, float* out, std::uint32_t wid
                     if (slope > best) best = slope, yb = yk, zb = zk, found = true;
                 }
             }
-            out[at(r, c)] = found ? ForwardValue(y0, z0, yb, zb, halfSize) : OpenHorizonValue;
+            out[at(r, c)] = found ? ForwardValue(y0, z0, yb, zb, halfSize) : kOpenHorizonValue;
         }
         if (progress) progress(++rowsDone);
     }
@@ -73,8 +72,10 @@ void ComputeHorizonReference(const float* heights, float* out, std::uint32_t wid
                     if (slope > best) best = slope, yb = yk, zb = zk, found = true;
                 }
             }
-            out[at(r, c) + 1] = found ? BackwardValue(y0, z0, yb, zb, halfSize) : OpenHorizonValue;
+            out[at(r, c) + 1] = found ? BackwardValue(y0, z0, yb, zb, halfSize) : kOpenHorizonValue;
         }
         if (progress) progress(++rowsDone);
     }
 }
+
+}  // namespace horizon

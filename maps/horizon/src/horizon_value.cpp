@@ -19,7 +19,7 @@ namespace hn = hwy::HWY_NAMESPACE;
 void ValuesFromSlopesImpl(const float* HWY_RESTRICT best, const float* HWY_RESTRICT y,
                           const float* HWY_RESTRICT z, float halfSize, float* HWY_RESTRICT out, std::size_t n) {
     for (std::size_t r = 0; r < n; ++r)
-        out[r] = best[r] > 0.0f ? ValueFromSlope(best[r], y[r], z[r], halfSize) : OpenHorizonValue;
+        out[r] = best[r] > 0.0f ? ValueFromSlope(best[r], y[r], z[r], halfSize) : kOpenHorizonValue;
 }
 #else
 void ValuesFromSlopesImpl(const float* HWY_RESTRICT best, const float* HWY_RESTRICT y,
@@ -27,10 +27,10 @@ void ValuesFromSlopesImpl(const float* HWY_RESTRICT best, const float* HWY_RESTR
     const hn::ScalableTag<double> dd;
     const hn::Rebind<float, decltype(dd)> df;  // as many floats as doubles
     const std::size_t lanes = hn::Lanes(dd);
-    const auto far = hn::Set(dd, FarDistance);
+    const auto far = hn::Set(dd, kFarDistance);
     const auto onef = hn::Set(df, 1.0f);
-    const auto reach = hn::Set(dd, FarDistance - static_cast<double>(halfSize));
-    const auto open = hn::Set(df, OpenHorizonValue);
+    const auto reach = hn::Set(dd, kFarDistance - static_cast<double>(halfSize));
+    const auto open = hn::Set(df, kOpenHorizonValue);
     const auto zero = hn::Zero(df);
     std::size_t r = 0;
     for (; r + lanes <= n; r += lanes) {
@@ -48,7 +48,7 @@ void ValuesFromSlopesImpl(const float* HWY_RESTRICT best, const float* HWY_RESTR
         const auto value = hn::Div(onef, root);
         hn::StoreU(hn::IfThenElse(hn::Gt(s, zero), value, open), df, out + r);
     }
-    for (; r < n; ++r) out[r] = best[r] > 0.0f ? ValueFromSlope(best[r], y[r], z[r], halfSize) : OpenHorizonValue;
+    for (; r < n; ++r) out[r] = best[r] > 0.0f ? ValueFromSlope(best[r], y[r], z[r], halfSize) : kOpenHorizonValue;
 }
 #endif
 

@@ -9,8 +9,8 @@
 namespace horizon {
 
 inline float ValueFromSlope(float s, float y0, float z0, float halfSize) {
-    const float D = static_cast<float>(s * (FarDistance - y0));
-    const float q = static_cast<float>((z0 + D) / (FarDistance - halfSize));
+    const float farRise = static_cast<float>(s * (kFarDistance - y0));
+    const float q = static_cast<float>((z0 + farRise) / (kFarDistance - halfSize));
     const float q2 = q * q;
     const float sum = static_cast<float>(1.0 + q2);
     const float root = static_cast<float>(std::sqrt(static_cast<double>(sum)));
@@ -18,7 +18,7 @@ inline float ValueFromSlope(float s, float y0, float z0, float halfSize) {
 }
 
 // out[r] = ValueFromSlope(best[r], y[r], z[r], halfSize) where best[r] > 0, else
-// OpenHorizonValue. The backward pass passes negated positions and half size.
+// kOpenHorizonValue. The backward pass passes negated positions and half size.
 void ValuesFromSlopes(const float* best, const float* y, const float* z, float halfSize, float* out,
                       std::size_t n);
 

@@ -30,10 +30,10 @@ PanelWorker::PanelWorker(const MapJob& job)
       doublesReversed_(job.height),
       best_(job.height),
       values_(job.height) {
-    scratch_.Reserve(job.height);
+    scratch_.reserve(job.height);
 }
 
-void PanelWorker::Run(std::uint32_t first, std::uint32_t count) {
+void PanelWorker::run(std::uint32_t first, std::uint32_t count) {
     const std::size_t w = job_.width, h = job_.height, s = stride_;
     const std::size_t lines = (std::size_t{count} * 16 + 63) / 64;
     for (std::size_t r = 0; r < h; ++r) {

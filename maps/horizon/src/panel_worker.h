@@ -30,8 +30,8 @@ class PanelWorker {
 public:
     explicit PanelWorker(const MapJob& job);
     // Columns [first, first + count), count <= kPanelColumns.
-    void Run(std::uint32_t first, std::uint32_t count);
-    std::uint64_t SamplesEvaluated() const { return evaluated_; }
+    void run(std::uint32_t first, std::uint32_t count);
+    std::uint64_t samplesEvaluated() const { return evaluated_; }
 
 private:
     const MapJob& job_;

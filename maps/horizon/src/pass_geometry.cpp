@@ -23,7 +23,7 @@ PassPositions::PassPositions(std::uint32_t n, float cellSize, bool backward) : y
     geometry_.regular = regular;
     if (regular) {
         const ScaleRange range = ScaleRangeOf(y_.data(), n);
-        if (range.Fits(kPositionBits)) {
+        if (range.fits(kPositionBits)) {
             yInt_.resize(n);
             ScaleExactly(y_.data(), n, range.lowExp, yInt_.data());
             geometry_.yInt = yInt_.data();

@@ -14,7 +14,7 @@ public:
     PassPositions(std::uint32_t n, float cellSize, bool backward);
     PassPositions(const PassPositions&) = delete;
     PassPositions& operator=(const PassPositions&) = delete;
-    const PassGeometry& Geometry() const { return geometry_; }
+    const PassGeometry& geometry() const { return geometry_; }
 
 private:
     std::vector<float> y_;

@@ -9,26 +9,26 @@
 namespace horizon::stats {
 
 enum Counter {
-    kChainColumns, kWideSweeps, kDoubleSweeps, kExactTexels,
-    kTexels,        // hull texels with a rising tangent vertex, proof needed
-    kLoNearOrigin, kLoWindow, kLoWalk, kLoWalkFail,
-    kHiNearEnd, kHiWindow, kHiWalk, kHiWalkFail,
-    kLoSamples, kHiSamples, kCount
+    ChainColumns, WideSweeps, DoubleSweeps, ExactTexels,
+    Texels,        // hull texels with a rising tangent vertex, proof needed
+    LoNearOrigin, LoWindow, LoWalk, LoWalkFail,
+    HiNearEnd, HiWindow, HiWalk, HiWalkFail,
+    LoSamples, HiSamples, Count
 };
 
-inline const char* const kNames[kCount] = {
+inline const char* const kNames[Count] = {
     "chain columns", "wide sweeps", "double sweeps", "exact texels", "proof texels",
     "lo near origin", "lo window", "lo walk", "lo walk fail",
     "hi near end", "hi window", "hi walk", "hi walk fail",
     "lo extra samples", "hi extra samples"};
 
-inline std::atomic<std::uint64_t> counts[kCount];
+inline std::atomic<std::uint64_t> counts[Count];
 
 inline void Add(Counter c, std::uint64_t v = 1) { counts[c].fetch_add(v, std::memory_order_relaxed); }
 
 struct Printer {
     ~Printer() {
-        for (int i = 0; i < kCount; ++i)
+        for (int i = 0; i < Count; ++i)
             std::fprintf(stderr, "%-18s %llu\n", kNames[i], static_cast<unsigned long long>(counts[i].load()));
     }
 };

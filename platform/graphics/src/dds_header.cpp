@@ -1,5 +1,7 @@
 #include "dds_header.h"
 
+namespace graphics {
+
 namespace {
 
 constexpr std::uint32_t kCaps = 0x1, kHeight = 0x2, kWidth = 0x4, kPitch = 0x8, kPixelFormat = 0x1000,
@@ -32,3 +34,5 @@ std::array<std::uint8_t, kDdsHeaderBytes> DdsHeader(std::uint32_t width, std::ui
     Put(h, 108, kCapsComplex | kCapsTexture | kCapsMipMap);
     return h;
 }
+
+}  // namespace graphics

@@ -8,6 +8,7 @@
 #include "texture.h"
 #include "platform/wide_text.h"
 
+namespace graphics {
 namespace {
 
 class Direct3D final : public IDirect3D9 {
@@ -45,20 +46,25 @@ bool SupportedTexture(IDirect3DDevice9* device, D3DFORMAT format, D3DPOOL pool, 
 }
 
 }  // namespace
+}  // namespace graphics
+
+using graphics::Budget;
+using graphics::Device;
+using graphics::Texture;
 
 IDirect3D9* Direct3DCreate9(UINT sdkVersion) {
     if (sdkVersion != D3D_SDK_VERSION) return nullptr;
-    return new (std::nothrow) Direct3D();
+    return new (std::nothrow) graphics::Direct3D();
 }
 
 HRESULT D3DXCreateTexture(IDirect3DDevice9* device, UINT width, UINT height, UINT mipLevels, DWORD /*usage*/,
                           D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** texture) {
-    if (!SupportedTexture(device, format, pool, texture)) return D3DERR_INVALIDCALL;
+    if (!graphics::SupportedTexture(device, format, pool, texture)) return D3DERR_INVALIDCALL;
     *texture = nullptr;
     Texture* created = nullptr;
     // Every level of an empty texture is there to be written and saved.
     const HRESULT hr =
-        Texture::Create(dynamic_cast<Device*>(device), width, height, mipLevels, Budget::WholeChain, &created);
+        Texture::create(dynamic_cast<Device*>(device), width, height, mipLevels, Budget::WholeChain, &created);
     if (hr == S_OK) *texture = created;
     return hr;
 }
@@ -67,22 +73,22 @@ HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, const wchar_t* sr
                                      UINT mipLevels, DWORD /*usage*/, D3DFORMAT format, D3DPOOL pool, DWORD /*filter*/,
                                      DWORD /*mipFilter*/, D3DCOLOR /*colorKey*/, void* /*srcInfo*/,
                                      void* /*palette*/, IDirect3DTexture9** texture) {
-    if (srcFile == nullptr || !SupportedTexture(device, format, pool, texture)) return D3DERR_INVALIDCALL;
+    if (srcFile == nullptr || !graphics::SupportedTexture(device, format, pool, texture)) return D3DERR_INVALIDCALL;
     *texture = nullptr;
     Texture* target = nullptr;
     // The lower levels of a loaded image are computed only if someone asks for them.
     if (const HRESULT hr =
-            Texture::Create(dynamic_cast<Device*>(device), width, height, mipLevels, Budget::TopLevel, &target);
+            Texture::create(dynamic_cast<Device*>(device), width, height, mipLevels, Budget::TopLevel, &target);
         hr != S_OK)
         return hr;
     std::string path;
     try {
-        path = NarrowToBytes(srcFile);
+        path = platform::NarrowToBytes(srcFile);
     } catch (const std::bad_alloc&) {
         target->Release();
         return E_OUTOFMEMORY;
     }
-    const HRESULT hr = LoadImageScaled(path.c_str(), width, height, target->level0());
+    const HRESULT hr = image::LoadImageScaled(path.c_str(), width, height, target->level0());
     if (hr != S_OK) {
         target->Release();
         return hr;

@@ -5,6 +5,8 @@
 
 #include "texture.h"
 
+namespace graphics {
+
 namespace {
 
 // Source indices covered by target index i along an axis of `size` texels.
@@ -89,3 +91,5 @@ void DownsampleInParallel(const float* upper, UINT width, UINT height, float* lo
     }
     DownsampleRows(upper, width, height, lower, begin, rows);
 }
+
+}  // namespace graphics

@@ -10,6 +10,7 @@
 #include "platform/texture_files.h"
 #include "platform/wide_text.h"
 
+namespace graphics {
 namespace {
 
 // Every level locked read-only for as long as the save reads them.
@@ -22,7 +23,7 @@ public:
     ChainLock(const ChainLock&) = delete;
     ChainLock& operator=(const ChainLock&) = delete;
 
-    HRESULT lock(const Texture::LevelZeroWork& meanwhile) { return texture_->lockChain(&bits_, &bytes_, meanwhile); }
+    [[nodiscard]] HRESULT lock(const Texture::LevelZeroWork& meanwhile) { return texture_->lockChain(&bits_, &bytes_, meanwhile); }
     const void* bits() const { return bits_; }
     std::size_t bytes() const { return bytes_; }
 
@@ -49,8 +50,8 @@ HRESULT PendingSaves::save(const wchar_t* destFile, IDirect3DBaseTexture9* base)
         D3DSURFACE_DESC top{};
         if (const HRESULT hr = texture->GetLevelDesc(0, &top); hr != S_OK) return hr;
         if (top.Format != D3DFMT_A32B32G32R32F) return D3DERR_INVALIDCALL;
-        auto file = std::make_unique<AtomicFile>();
-        if (const HRESULT hr = file->open(NarrowToBytes(destFile)); hr != S_OK) return hr;
+        auto file = std::make_unique<platform::AtomicFile>();
+        if (const HRESULT hr = file->open(platform::NarrowToBytes(destFile)); hr != S_OK) return hr;
         const auto header = DdsHeader(top.Width, top.Height, texture->GetLevelCount());
         // Level 0 goes to the disk while the levels below it are brought up to date.
         std::size_t topBytes = 0;
@@ -75,17 +76,17 @@ HRESULT PendingSaves::commit() {
     HRESULT result = S_OK;
     std::size_t committed = 0;
     {
-        TerminationSignalsBlocked quiet;
+        platform::TerminationSignalsBlocked quiet;
         for (; committed < files_.size(); ++committed) {
-            result = files_[committed]->commit(AtomicFile::DirectorySync::ByCaller);
+            result = files_[committed]->commit(platform::AtomicFile::DirectorySync::ByCaller);
             if (result != S_OK) break;
         }
     }
     try {
         std::set<std::string> directories;
-        for (std::size_t i = 0; i < committed; ++i) directories.insert(DirectoryOf(files_[i]->targetPath()));
+        for (std::size_t i = 0; i < committed; ++i) directories.insert(platform::DirectoryOf(files_[i]->targetPath()));
         for (const auto& directory : directories)
-            if (const HRESULT hr = SyncDirectory(directory); hr != S_OK && result == S_OK) result = hr;
+            if (const HRESULT hr = platform::SyncDirectory(directory); hr != S_OK && result == S_OK) result = hr;
     } catch (const std::bad_alloc&) {
         if (result == S_OK) result = E_OUTOFMEMORY;
     }
@@ -96,18 +97,20 @@ HRESULT PendingSaves::commit() {
 HRESULT CheckSaveTarget(const wchar_t* destFile) {
     if (destFile == nullptr) return D3DERR_INVALIDCALL;
     try {
-        SaveTarget target;
-        return ResolveSaveTarget(NarrowToBytes(destFile), &target);
+        platform::SaveTarget target;
+        return platform::ResolveSaveTarget(platform::NarrowToBytes(destFile), &target);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
 }
 
+}  // namespace graphics
+
 HRESULT D3DXSaveTextureToFileW(const wchar_t* destFile, D3DXIMAGE_FILEFORMAT format, IDirect3DBaseTexture9* base,
                                const void* /*palette*/) {
     if (format != D3DXIFF_DDS) return D3DERR_INVALIDCALL;
     try {
-        PendingSaves saves;
+        graphics::PendingSaves saves;
         if (const HRESULT hr = saves.save(destFile, base); hr != S_OK) return hr;
         return saves.commit();
     } catch (const std::bad_alloc&) {

@@ -7,6 +7,8 @@
 #include <thread>
 #include <utility>
 
+namespace graphics {
+
 bool LevelBytes(UINT width, UINT height, std::size_t* bytes) {
     const std::size_t texels = static_cast<std::size_t>(width) * height;  // 64-bit: cannot overflow
     if (texels > std::numeric_limits<std::size_t>::max() / kTexelBytes) return false;
@@ -28,7 +30,7 @@ ULONG Device::Release() {
     return left;
 }
 
-HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, Budget budget, Texture** out) {
+HRESULT Texture::create(Device* device, UINT width, UINT height, UINT levels, Budget budget, Texture** out) {
     if (device == nullptr || out == nullptr || width == 0 || height == 0) return D3DERR_INVALIDCALL;
     const UINT full = FullMipCount(width, height);
     const UINT count = (levels == 0 || levels == D3DX_DEFAULT || levels > full) ? full : levels;
@@ -43,7 +45,7 @@ HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, Bu
             level.height = h;
             level.offset = offset;
             std::size_t bytes = 0;
-            LevelBytes(w, h, &bytes);  // never more than level 0
+            (void)LevelBytes(w, h, &bytes);  // fits: never more than level 0, checked above
             if (__builtin_add_overflow(offset, bytes, &offset)) return E_OUTOFMEMORY;
             w = std::max(1u, w / 2);
             h = std::max(1u, h / 2);
@@ -54,9 +56,9 @@ HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, Bu
         // Promised before the check: two textures created at once must not both
         // count on the same memory.
         const std::size_t promisedBefore = device->promise(counted);
-        HRESULT hr = FitsInMemory(counted, promisedBefore);
-        PageBuffer memory;
-        if (hr == S_OK) hr = PageBuffer::Map(mapped, memory);
+        HRESULT hr = platform::FitsInMemory(counted, promisedBefore);
+        platform::PageBuffer memory;
+        if (hr == S_OK) hr = platform::PageBuffer::map(mapped, memory);
         if (hr == S_OK) {
             if (auto* texture = new (std::nothrow) Texture(device, std::move(chain), std::move(memory))) {
                 texture->chainBytes_ = offset;
@@ -74,7 +76,7 @@ HRESULT Texture::Create(Device* device, UINT width, UINT height, UINT levels, Bu
     }
 }
 
-Texture::Texture(Device* device, std::vector<Level> levels, PageBuffer memory)
+Texture::Texture(Device* device, std::vector<Level> levels, platform::PageBuffer memory)
     : device_(device), levels_(std::move(levels)), memory_(std::move(memory)) {
     device_->AddRef();
 }
@@ -120,7 +122,7 @@ UINT Texture::firstStale() const {
 
 HRESULT Texture::budgetLowerLevels() {
     if (lowerBudgeted_ || levels_.size() < 2) return S_OK;
-    if (const HRESULT hr = FitsInMemory(chainBytes_ - levels_[1].offset, device_->promisedBytes()); hr != S_OK)
+    if (const HRESULT hr = platform::FitsInMemory(chainBytes_ - levels_[1].offset, device_->promisedBytes()); hr != S_OK)
         return hr;
     lowerBudgeted_ = true;
     return S_OK;
@@ -206,3 +208,5 @@ HRESULT Texture::lockChain(const void** bits, std::size_t* bytes, const LevelZer
 void Texture::unlockChain() {
     for (Level& level : levels_) level.locked = false;
 }
+
+}  // namespace graphics

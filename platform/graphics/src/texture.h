@@ -8,6 +8,8 @@
 #include "platform/d3d9.h"
 #include "platform/page_buffer.h"
 
+namespace graphics {
+
 constexpr std::size_t kTexelBytes = 16;  // four 32-bit floats: red, green, blue, alpha
 
 // A texture's levels lie one after another from this offset into its page-aligned
@@ -16,7 +18,7 @@ constexpr std::size_t kTexelBytes = 16;  // four 32-bit floats: red, green, blue
 constexpr std::size_t kLevelsOffset = 128;
 
 // Bytes of a width x height level of float RGBA texels; false on overflow.
-bool LevelBytes(UINT width, UINT height, std::size_t* bytes);
+[[nodiscard]] bool LevelBytes(UINT width, UINT height, std::size_t* bytes);
 
 // Levels of a complete mip chain down to 1 x 1.
 UINT FullMipCount(UINT width, UINT height);
@@ -48,7 +50,7 @@ class Texture final : public IDirect3DTexture9 {
 public:
     // Creates a zero-filled texture with `levels` levels (0: the complete chain), all
     // in one mapping whose pages are backed only when touched.
-    static HRESULT Create(Device* device, UINT width, UINT height, UINT levels, Budget budget, Texture** out);
+    [[nodiscard]] static HRESULT create(Device* device, UINT width, UINT height, UINT levels, Budget budget, Texture** out);
 
     ULONG AddRef() override;
     ULONG Release() override;
@@ -68,7 +70,7 @@ public:
     // others, so that their cost hides behind it. D3DERR_INVALIDCALL when a level is
     // locked already, E_OUTOFMEMORY when lower levels cannot be had, or the result
     // of `meanwhile`; nothing stays locked on a failure.
-    HRESULT lockChain(const void** bits, std::size_t* bytes, const LevelZeroWork& meanwhile = {});
+    [[nodiscard]] HRESULT lockChain(const void** bits, std::size_t* bytes, const LevelZeroWork& meanwhile = {});
     void unlockChain();
 
     // Level 0 has been filled by its creator (a loaded image): no longer promised.
@@ -84,18 +86,18 @@ private:
         bool current = true;  // lower levels: matches the level above
     };
 
-    Texture(Device* device, std::vector<Level> levels, PageBuffer memory);
+    Texture(Device* device, std::vector<Level> levels, platform::PageBuffer memory);
     ~Texture() override;
     float* levelData(UINT level) const;
     UINT firstStale() const;  // the level count when all are current
-    HRESULT budgetLowerLevels();
+    [[nodiscard]] HRESULT budgetLowerLevels();
     void computeLevels(UINT first);
-    HRESULT bringCurrent(UINT level);
+    [[nodiscard]] HRESULT bringCurrent(UINT level);
 
     std::atomic<ULONG> refs_{1};
     Device* device_;
     std::vector<Level> levels_;
-    PageBuffer memory_;
+    platform::PageBuffer memory_;
     std::size_t chainBytes_ = 0;  // all levels
     std::size_t promised_ = 0;
     bool lowerBudgeted_ = false;  // the lower levels' memory has been counted
@@ -112,3 +114,5 @@ void DownsampleRows(const float* upper, UINT width, UINT height, float* lower, U
 // DownsampleLevel with the rows shared among the processor's cores when the level
 // is large enough to gain from it; the same values.
 void DownsampleInParallel(const float* upper, UINT width, UINT height, float* lower);
+
+}  // namespace graphics

@@ -1,6 +1,7 @@
 #include "platform/image/dds_decoder.h"
 
 #include <bit>
+#include <cassert>
 #include <cstring>
 #include <vector>
 
@@ -8,13 +9,15 @@
 #include "platform/image/image_file.h"
 #include "platform/memory_budget.h"
 
+namespace image {
+
 namespace {
 
 // How texels are stored, and what the loader is handed after conversion.
 enum class Storage : std::uint8_t { Rgba32F, R32F, Rgba16, Rgba16F, R16F, L16, L8, Bgra8, Bgrx8, Rgba8, Rgbx8 };
 
 struct StorageInfo {
-    unsigned bytes_per_texel;
+    unsigned bytesPerTexel;
     ChannelLayout layout;
     SampleType type;
 };
@@ -71,8 +74,8 @@ std::uint32_t Le32(const std::uint8_t* p) {
 
 std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
-bool StorageFromFourCc(std::uint32_t four_cc, Storage* storage) {
-    switch (four_cc) {
+[[nodiscard]] bool StorageFromFourCc(std::uint32_t fourCc, Storage* storage) {
+    switch (fourCc) {
         case 116:
             *storage = Storage::Rgba32F;
             return true;
@@ -93,7 +96,7 @@ bool StorageFromFourCc(std::uint32_t four_cc, Storage* storage) {
     }
 }
 
-bool StorageFromDxgi(std::uint32_t format, Storage* storage) {
+[[nodiscard]] bool StorageFromDxgi(std::uint32_t format, Storage* storage) {
     switch (format) {
         case 2:  // R32G32B32A32_FLOAT
             *storage = Storage::Rgba32F;
@@ -133,7 +136,7 @@ bool StorageFromDxgi(std::uint32_t format, Storage* storage) {
     }
 }
 
-bool StorageFromMasks(const std::uint8_t* pf, Storage* storage) {
+[[nodiscard]] bool StorageFromMasks(const std::uint8_t* pf, Storage* storage) {
     const std::uint32_t flags = Le32(pf + 4);
     const std::uint32_t bits = Le32(pf + 12);
     const std::uint32_t r = Le32(pf + 16), g = Le32(pf + 20), b = Le32(pf + 24);
@@ -171,53 +174,53 @@ bool StorageFromMasks(const std::uint8_t* pf, Storage* storage) {
 
 class DdsSource final : public RowSource {
 public:
-    DdsSource(ImageFile& file, const ImageInfo& info, Storage storage, std::size_t stored_row_bytes)
-        : file_(file), storage_(storage), stored_row_bytes_(stored_row_bytes) {
+    DdsSource(ImageFile& file, const ImageInfo& info, Storage storage, std::size_t storedRowBytes)
+        : file_(file), storage_(storage), storedRowBytes_(storedRowBytes) {
         info_ = info;
     }
 
-    HRESULT ReadRows(std::uint8_t* destination, std::uint32_t count) override {
-        const std::size_t row_bytes = info_.RowBytes();
-        if (StoredAsLoaded()) {
-            return file_.ReadExact(destination, row_bytes * count) ? S_OK : D3DXERR_INVALIDDATA;
+    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
+        const std::size_t rowBytes = info_.rowBytes();
+        if (storedAsLoaded()) {
+            return file_.readExact(destination, rowBytes * count) ? S_OK : D3DXERR_INVALIDDATA;
         }
-        if (staging_.size() != stored_row_bytes_) staging_.resize(stored_row_bytes_);
+        if (staging_.size() != storedRowBytes_) staging_.resize(storedRowBytes_);
         for (std::uint32_t i = 0; i < count; ++i) {
-            if (!file_.ReadExact(staging_.data(), stored_row_bytes_)) return D3DXERR_INVALIDDATA;
-            ConvertRow(staging_.data(), destination + i * row_bytes);
+            if (!file_.readExact(staging_.data(), storedRowBytes_)) return D3DXERR_INVALIDDATA;
+            convertRow(staging_.data(), destination + i * rowBytes);
         }
         return S_OK;
     }
 
 private:
     // Rows that need no change on a little-endian machine are read straight in.
-    bool StoredAsLoaded() const {
+    bool storedAsLoaded() const {
         const bool bytes = storage_ == Storage::L8 || storage_ == Storage::Rgba8;
         const bool words = storage_ == Storage::Rgba32F || storage_ == Storage::R32F || storage_ == Storage::Rgba16 ||
                            storage_ == Storage::L16;
         return bytes || (words && std::endian::native == std::endian::little);
     }
 
-    void ConvertRow(const std::uint8_t* in, std::uint8_t* out) const {
+    void convertRow(const std::uint8_t* in, std::uint8_t* out) const {
         const std::size_t width = info_.width;
         switch (storage_) {
             case Storage::Rgba32F:
             case Storage::R32F:
-                for (std::size_t i = 0; i < stored_row_bytes_; i += 4) Store(out + i, Le32(in + i));
+                for (std::size_t i = 0; i < storedRowBytes_; i += 4) store(out + i, Le32(in + i));
                 break;
             case Storage::Rgba16:
             case Storage::L16:
-                for (std::size_t i = 0; i < stored_row_bytes_; i += 2) Store(out + i, Le16(in + i));
+                for (std::size_t i = 0; i < storedRowBytes_; i += 2) store(out + i, Le16(in + i));
                 break;
             case Storage::Rgba16F:
             case Storage::R16F:
-                for (std::size_t i = 0, o = 0; i < stored_row_bytes_; i += 2, o += 4) {
-                    Store(out + o, std::bit_cast<std::uint32_t>(HalfToFloat(Le16(in + i))));
+                for (std::size_t i = 0, o = 0; i < storedRowBytes_; i += 2, o += 4) {
+                    store(out + o, std::bit_cast<std::uint32_t>(HalfToFloat(Le16(in + i))));
                 }
                 break;
             case Storage::L8:
             case Storage::Rgba8:
-                std::memcpy(out, in, stored_row_bytes_);
+                std::memcpy(out, in, storedRowBytes_);
                 break;
             case Storage::Bgra8:
                 for (std::size_t x = 0; x < width; ++x) {
@@ -241,21 +244,22 @@ private:
     }
 
     template <typename T>
-    static void Store(std::uint8_t* out, T value) {
+    static void store(std::uint8_t* out, T value) {
         std::memcpy(out, &value, sizeof value);
     }
 
     ImageFile& file_;
     Storage storage_;
-    std::size_t stored_row_bytes_;
+    std::size_t storedRowBytes_;
     std::vector<std::uint8_t> staging_;
 };
 
 }  // namespace
 
 HRESULT OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
+    assert(source != nullptr);
     std::uint8_t header[kHeaderBytes];
-    if (!file.ReadExact(header, sizeof header)) return D3DXERR_INVALIDDATA;
+    if (!file.readExact(header, sizeof header)) return D3DXERR_INVALIDDATA;
     if (std::memcmp(header, "DDS ", 4) != 0 || Le32(header + 4) != 124) return D3DXERR_INVALIDDATA;
     const std::uint8_t* pf = header + 76;
     if (Le32(pf) != 32) return D3DXERR_INVALIDDATA;
@@ -263,17 +267,17 @@ HRESULT OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     if ((caps2 & (kCaps2Cubemap | kCaps2Volume)) != 0) return D3DXERR_INVALIDDATA;
 
     Storage storage{};
-    const std::uint32_t pixel_flags = Le32(pf + 4);
-    if ((pixel_flags & kPixelFourCc) != 0) {
-        const std::uint32_t four_cc = Le32(pf + 8);
-        if (four_cc == FourCc('D', 'X', '1', '0')) {
+    const std::uint32_t pixelFlags = Le32(pf + 4);
+    if ((pixelFlags & kPixelFourCc) != 0) {
+        const std::uint32_t fourCc = Le32(pf + 8);
+        if (fourCc == FourCc('D', 'X', '1', '0')) {
             std::uint8_t dx10[kDx10Bytes];
-            if (!file.ReadExact(dx10, sizeof dx10)) return D3DXERR_INVALIDDATA;
+            if (!file.readExact(dx10, sizeof dx10)) return D3DXERR_INVALIDDATA;
             if (Le32(dx10 + 4) != kDx10Texture2D || (Le32(dx10 + 8) & kDx10MiscCube) != 0 || Le32(dx10 + 12) == 0 ||
                 !StorageFromDxgi(Le32(dx10), &storage)) {
                 return D3DXERR_INVALIDDATA;
             }
-        } else if (!StorageFromFourCc(four_cc, &storage)) {
+        } else if (!StorageFromFourCc(fourCc, &storage)) {
             return D3DXERR_INVALIDDATA;
         }
     } else if (!StorageFromMasks(pf, &storage)) {
@@ -286,16 +290,18 @@ HRESULT OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     info.width = Le32(header + 16);
     info.layout = described.layout;
     info.type = described.type;
-    info.max_value = described.type == SampleType::U16 ? 65535 : 255;
+    info.maxValue = described.type == SampleType::U16 ? 65535 : 255;
     if (info.width == 0 || info.height == 0) return D3DXERR_INVALIDDATA;
 
     // Level 0 is stored first, rows packed; a file too short for it is truncated.
-    const std::size_t stored_row_bytes = std::size_t{info.width} * described.bytes_per_texel;
-    std::uint64_t level_bytes = 0;
-    if (!CheckedMul(stored_row_bytes, info.height, &level_bytes) || file.Position() > file.Size() ||
-        level_bytes > file.Size() - file.Position()) {
+    const std::size_t storedRowBytes = std::size_t{info.width} * described.bytesPerTexel;
+    std::uint64_t levelBytes = 0;
+    if (!platform::CheckedMul(storedRowBytes, info.height, &levelBytes) || file.position() > file.size() ||
+        levelBytes > file.size() - file.position()) {
         return D3DXERR_INVALIDDATA;
     }
-    *source = std::make_unique<DdsSource>(file, info, storage, stored_row_bytes);
+    *source = std::make_unique<DdsSource>(file, info, storage, storedRowBytes);
     return S_OK;
 }
+
+}  // namespace image

@@ -8,18 +8,20 @@
 #include "open_image.h"
 #include "texel_sinks.h"
 
+namespace image {
+
 namespace {
 
-HRESULT Decode(const char* path, DecodedImage* image) {
+[[nodiscard]] HRESULT Decode(const char* path, DecodedImage* image) {
     ImageFile file;
-    if (const HRESULT hr = file.Open(path); hr != S_OK) return hr;
+    if (const HRESULT hr = file.open(path); hr != S_OK) return hr;
     std::unique_ptr<RowSource> source;
     if (const HRESULT hr = OpenImageSource(file, RawSampleFromName(path), &source); hr != S_OK) return hr;
-    const ImageInfo& info = source->Info();
+    const ImageInfo& info = source->info();
 
     std::uint64_t bytes = 0;
-    const bool fits = CheckedMul(info.width, info.height, 4 * sizeof(float), &bytes);
-    if (const HRESULT hr = CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
+    const bool fits = platform::CheckedMul(info.width, info.height, 4 * sizeof(float), &bytes);
+    if (const HRESULT hr = platform::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
     std::vector<float> texels(static_cast<std::size_t>(bytes / sizeof(float)));
 
     std::unique_ptr<RowSink> sink;
@@ -44,3 +46,5 @@ HRESULT DecodeImageFile(const char* path, DecodedImage* image) {
         return E_FAIL;
     }
 }
+
+}  // namespace image

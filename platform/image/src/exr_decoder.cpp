@@ -12,24 +12,26 @@
 #include "platform/memory_budget.h"
 #include "stored_samples.h"
 
+namespace image {
+
 namespace {
 
 // The library reads through the descriptor the loader holds, at the offsets it asks for.
 int64_t ReadProc(exr_const_context_t, void* user, void* buffer, uint64_t size, uint64_t offset,
                  exr_stream_error_func_ptr_t) {
     const auto* file = static_cast<const ImageFile*>(user);
-    if (offset >= file->Size()) return 0;
-    const std::uint64_t count = std::min(size, file->Size() - offset);
-    return file->ReadExactAt(offset, buffer, static_cast<std::size_t>(count)) ? static_cast<int64_t>(count) : -1;
+    if (offset >= file->size()) return 0;
+    const std::uint64_t count = std::min(size, file->size() - offset);
+    return file->readExactAt(offset, buffer, static_cast<std::size_t>(count)) ? static_cast<int64_t>(count) : -1;
 }
 
 int64_t SizeProc(exr_const_context_t, void* user) {
-    return static_cast<int64_t>(static_cast<const ImageFile*>(user)->Size());
+    return static_cast<int64_t>(static_cast<const ImageFile*>(user)->size());
 }
 
 void SilentHandler(exr_const_context_t, exr_result_t, const char*) {}
 
-HRESULT ResultOf(exr_result_t rc) {
+[[nodiscard]] HRESULT ResultOf(exr_result_t rc) {
     if (rc == EXR_ERR_SUCCESS) return S_OK;
     return rc == EXR_ERR_OUT_OF_MEMORY ? E_OUTOFMEMORY : D3DXERR_INVALIDDATA;
 }
@@ -50,7 +52,7 @@ std::uint64_t MaxCompressionRatio(exr_compression_t compression) {
             return 64;
         case EXR_COMPRESSION_ZIPS:
         case EXR_COMPRESSION_ZIP:
-            return kMaxDeflateRatio;
+            return platform::kMaxDeflateRatio;
         default:
             return 65536;
     }
@@ -68,10 +70,10 @@ unsigned PixelBytes(exr_pixel_type_t type) { return type == EXR_PIXEL_HALF ? 2 :
 class ExrSource final : public RowSource {
 public:
     ~ExrSource() override {
-        if (decoder_ready_) exr_decoding_destroy(context_.get(), &decoder_);
+        if (decoderReady_) exr_decoding_destroy(context_.get(), &decoder_);
     }
 
-    HRESULT Open(ImageFile& file) {
+    [[nodiscard]] HRESULT open(ImageFile& file) {
         exr_context_initializer_t init = EXR_DEFAULT_CONTEXT_INITIALIZER;
         init.user_data = &file;
         init.read_fn = &ReadProc;
@@ -103,63 +105,63 @@ public:
         const std::int64_t width = std::int64_t{window.max.x} - window.min.x + 1;
         const std::int64_t height = std::int64_t{window.max.y} - window.min.y + 1;
         if (width <= 0 || height <= 0 || chunks <= 0) return D3DXERR_INVALIDDATA;
-        origin_x_ = window.min.x;
-        origin_y_ = window.min.y;
+        originX_ = window.min.x;
+        originY_ = window.min.y;
         info_.width = static_cast<std::uint32_t>(width);
         info_.height = static_cast<std::uint32_t>(height);
         info_.type = SampleType::F32;
-        if (!ChooseChannels(*channels)) return D3DXERR_INVALIDDATA;
+        if (!chooseChannels(*channels)) return D3DXERR_INVALIDDATA;
         info_.layout = planes_.size() == 2 ? ChannelLayout::GreyAlpha : ChannelLayout::Grey;
 
         // The offset table alone takes 8 bytes a chunk, and a file too small to hold
         // the chosen channels even compressed is cut short: both are refused before
         // the library sizes anything for them.
-        max_ratio_ = MaxCompressionRatio(compression);
-        std::uint64_t chosen_bytes = 0;
-        for (const Plane& plane : planes_) chosen_bytes += PixelBytes(plane.type);
-        std::uint64_t image_bytes = 0;
-        if (std::uint64_t{static_cast<std::uint32_t>(chunks)} * 8 > file.Size() ||
-            !CheckedMul(info_.width, info_.height, chosen_bytes, &image_bytes) ||
-            image_bytes / max_ratio_ > file.Size()) {
+        maxRatio_ = MaxCompressionRatio(compression);
+        std::uint64_t chosenBytes = 0;
+        for (const Plane& plane : planes_) chosenBytes += PixelBytes(plane.type);
+        std::uint64_t imageBytes = 0;
+        if (std::uint64_t{static_cast<std::uint32_t>(chunks)} * 8 > file.size() ||
+            !platform::CheckedMul(info_.width, info_.height, chosenBytes, &imageBytes) ||
+            imageBytes / maxRatio_ > file.size()) {
             return D3DXERR_INVALIDDATA;
         }
 
         if (storage == EXR_STORAGE_TILED) {
-            uint32_t tile_width = 0, tile_height = 0;
+            uint32_t tileWidth = 0, tileHeight = 0;
             exr_tile_level_mode_t levels{};
             exr_tile_round_mode_t round{};
-            if (exr_get_tile_descriptor(context, 0, &tile_width, &tile_height, &levels, &round) != EXR_ERR_SUCCESS ||
-                tile_width == 0 || tile_height == 0) {
+            if (exr_get_tile_descriptor(context, 0, &tileWidth, &tileHeight, &levels, &round) != EXR_ERR_SUCCESS ||
+                tileWidth == 0 || tileHeight == 0) {
                 return D3DXERR_INVALIDDATA;
             }
-            tile_width_ = std::min<std::uint32_t>(tile_width, info_.width);
-            band_rows_ = std::min<std::uint32_t>(tile_height, info_.height);
+            tileWidth_ = std::min<std::uint32_t>(tileWidth, info_.width);
+            bandRows_ = std::min<std::uint32_t>(tileHeight, info_.height);
         } else {
             int32_t lines = 0;
             if (exr_get_scanlines_per_chunk(context, 0, &lines) != EXR_ERR_SUCCESS || lines <= 0)
                 return D3DXERR_INVALIDDATA;
-            band_rows_ = std::min<std::uint32_t>(static_cast<std::uint32_t>(lines), info_.height);
+            bandRows_ = std::min<std::uint32_t>(static_cast<std::uint32_t>(lines), info_.height);
         }
-        std::uint64_t band_bytes = 0;
-        const bool fits = CheckedMul(info_.width, band_rows_, chosen_bytes, &band_bytes);
-        if (const HRESULT hr = CheckFitsInMemory(band_bytes, !fits); hr != S_OK) return hr;
+        std::uint64_t bandBytes = 0;
+        const bool fits = platform::CheckedMul(info_.width, bandRows_, chosenBytes, &bandBytes);
+        if (const HRESULT hr = platform::CheckFitsInMemory(bandBytes, !fits); hr != S_OK) return hr;
         for (Plane& plane : planes_) {
-            plane.band.resize(std::size_t{info_.width} * band_rows_ * PixelBytes(plane.type));
+            plane.band.resize(std::size_t{info_.width} * bandRows_ * PixelBytes(plane.type));
         }
         if (planes_.size() == 2) {
             grey_.resize(std::size_t{info_.width} * sizeof(float));
             alpha_.resize(std::size_t{info_.width} * sizeof(float));
         }
-        file_size_ = file.Size();
+        fileSize_ = file.size();
         return S_OK;
     }
 
-    HRESULT ReadRows(std::uint8_t* destination, std::uint32_t count) override {
-        for (std::uint32_t i = 0; i < count; ++i, ++next_row_) {
-            if (next_row_ % band_rows_ == 0) {
-                if (const HRESULT hr = DecodeBand(next_row_); hr != S_OK) return hr;
+    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
+        for (std::uint32_t i = 0; i < count; ++i, ++nextRow_) {
+            if (nextRow_ % bandRows_ == 0) {
+                if (const HRESULT hr = decodeBand(nextRow_); hr != S_OK) return hr;
             }
-            ConvertRow(next_row_ % band_rows_, destination + std::size_t{i} * info_.RowBytes());
+            convertRow(nextRow_ % bandRows_, destination + std::size_t{i} * info_.rowBytes());
         }
         return S_OK;
     }
@@ -167,7 +169,7 @@ public:
 private:
     // R, else Y, else the first channel is the grey value; A, when there is one
     // besides, the alpha. Both must have a sample for every pixel.
-    bool ChooseChannels(const exr_attr_chlist_t& channels) {
+    [[nodiscard]] bool chooseChannels(const exr_attr_chlist_t& channels) {
         const auto find = [&](std::string_view name) {
             for (int i = 0; i < channels.num_channels; ++i) {
                 const exr_attr_string_t& n = channels.entries[i].name;
@@ -199,52 +201,52 @@ private:
 
     // The chunks holding the band that starts at image row `top`: one chunk of
     // scanlines, or a row of tiles of level 0. Each must cover exactly its place.
-    HRESULT DecodeBand(std::uint32_t top) {
+    [[nodiscard]] HRESULT decodeBand(std::uint32_t top) {
         exr_const_context_t context = context_.get();
-        const auto rows = static_cast<int32_t>(std::min(band_rows_, info_.height - top));
+        const auto rows = static_cast<int32_t>(std::min(bandRows_, info_.height - top));
         exr_chunk_info_t chunk{};
-        if (tile_width_ == 0) {
-            const auto y = static_cast<int>(origin_y_ + std::int64_t{top});
+        if (tileWidth_ == 0) {
+            const auto y = static_cast<int>(originY_ + std::int64_t{top});
             if (const exr_result_t rc = exr_read_scanline_chunk_info(context, 0, y, &chunk); rc != EXR_ERR_SUCCESS)
                 return ResultOf(rc);
             if (chunk.start_y != y || chunk.height != rows || chunk.width != static_cast<int32_t>(info_.width))
                 return D3DXERR_INVALIDDATA;
-            return DecodeChunk(chunk, 0);
+            return decodeChunk(chunk, 0);
         }
-        const auto tile_y = static_cast<int>(top / band_rows_);
-        int tile_x = 0;
-        for (std::uint32_t x = 0; x < info_.width; x += tile_width_, ++tile_x) {
-            const exr_result_t rc = exr_read_tile_chunk_info(context, 0, tile_x, tile_y, 0, 0, &chunk);
+        const auto tileY = static_cast<int>(top / bandRows_);
+        int tileX = 0;
+        for (std::uint32_t x = 0; x < info_.width; x += tileWidth_, ++tileX) {
+            const exr_result_t rc = exr_read_tile_chunk_info(context, 0, tileX, tileY, 0, 0, &chunk);
             if (rc != EXR_ERR_SUCCESS) return ResultOf(rc);
-            const auto columns = static_cast<int32_t>(std::min(tile_width_, info_.width - x));
-            if (chunk.start_x != tile_x || chunk.start_y != tile_y || chunk.level_x != 0 || chunk.level_y != 0 ||
+            const auto columns = static_cast<int32_t>(std::min(tileWidth_, info_.width - x));
+            if (chunk.start_x != tileX || chunk.start_y != tileY || chunk.level_x != 0 || chunk.level_y != 0 ||
                 chunk.width != columns || chunk.height != rows) {
                 return D3DXERR_INVALIDDATA;
             }
-            if (const HRESULT hr = DecodeChunk(chunk, x); hr != S_OK) return hr;
+            if (const HRESULT hr = decodeChunk(chunk, x); hr != S_OK) return hr;
         }
         return S_OK;
     }
 
     // Decodes one chunk into the band from `column` on, each chosen channel in its
     // own type.
-    HRESULT DecodeChunk(const exr_chunk_info_t& chunk, std::uint32_t column) {
+    [[nodiscard]] HRESULT decodeChunk(const exr_chunk_info_t& chunk, std::uint32_t column) {
         // What is stored must lie in the file and be able to hold what it unpacks to.
-        if (chunk.data_offset > file_size_ || chunk.packed_size > file_size_ - chunk.data_offset)
+        if (chunk.data_offset > fileSize_ || chunk.packed_size > fileSize_ - chunk.data_offset)
             return D3DXERR_INVALIDDATA;
-        if (max_ratio_ == 1 ? chunk.packed_size != chunk.unpacked_size
-                            : chunk.unpacked_size / max_ratio_ > chunk.packed_size) {
+        if (maxRatio_ == 1 ? chunk.packed_size != chunk.unpacked_size
+                            : chunk.unpacked_size / maxRatio_ > chunk.packed_size) {
             return D3DXERR_INVALIDDATA;
         }
         // The library sizes its buffers by the chunk: what it reads, what that unpacks
         // to, and scratch space as large again for some codecs.
-        if (const HRESULT hr = CheckFitsInMemory(chunk.packed_size + 3 * chunk.unpacked_size); hr != S_OK) return hr;
+        if (const HRESULT hr = platform::CheckFitsInMemory(chunk.packed_size + 3 * chunk.unpacked_size); hr != S_OK) return hr;
 
         exr_const_context_t context = context_.get();
-        const exr_result_t prepared = decoder_ready_ ? exr_decoding_update(context, 0, &chunk, &decoder_)
+        const exr_result_t prepared = decoderReady_ ? exr_decoding_update(context, 0, &chunk, &decoder_)
                                                      : exr_decoding_initialize(context, 0, &chunk, &decoder_);
         if (prepared != EXR_ERR_SUCCESS) return ResultOf(prepared);
-        decoder_ready_ = true;
+        decoderReady_ = true;
         for (int c = 0; c < decoder_.channel_count; ++c) decoder_.channels[c].decode_to_ptr = nullptr;
         for (Plane& plane : planes_) {
             if (plane.index >= decoder_.channel_count) return D3DXERR_INVALIDDATA;
@@ -267,20 +269,20 @@ private:
     }
 
     // Grey, and alpha interleaved with it, from the band's row to floats.
-    void ConvertRow(std::uint32_t band_row, std::uint8_t* row) {
+    void convertRow(std::uint32_t bandRow, std::uint8_t* row) {
         const std::size_t width = info_.width;
-        if (planes_.size() == 1) return ToFloats(planes_[0], band_row, row);
-        ToFloats(planes_[0], band_row, grey_.data());
-        ToFloats(planes_[1], band_row, alpha_.data());
+        if (planes_.size() == 1) return toFloats(planes_[0], bandRow, row);
+        toFloats(planes_[0], bandRow, grey_.data());
+        toFloats(planes_[1], bandRow, alpha_.data());
         for (std::size_t x = 0; x < width; ++x) {
             std::memcpy(row + 8 * x, grey_.data() + 4 * x, 4);
             std::memcpy(row + 8 * x + 4, alpha_.data() + 4 * x, 4);
         }
     }
 
-    void ToFloats(const Plane& plane, std::uint32_t band_row, std::uint8_t* floats) const {
+    void toFloats(const Plane& plane, std::uint32_t bandRow, std::uint8_t* floats) const {
         const std::size_t width = info_.width;
-        const std::uint8_t* stored = plane.band.data() + std::size_t{band_row} * width * PixelBytes(plane.type);
+        const std::uint8_t* stored = plane.band.data() + std::size_t{bandRow} * width * PixelBytes(plane.type);
         switch (plane.type) {
             case EXR_PIXEL_HALF:
                 return StoredToFloats(StoredSample::F16, stored, width, floats);
@@ -292,26 +294,28 @@ private:
     }
 
     Context context_;
-    exr_decode_pipeline_t decoder_ = EXR_DECODE_PIPELINE_INITIALIZER;
-    bool decoder_ready_ = false;
+    exr_decode_pipeline_t decoder_{};  // all zero, as EXR_DECODE_PIPELINE_INITIALIZER makes it
+    bool decoderReady_ = false;
     exr_result_t (*decompress_)(exr_decode_pipeline_t*) = nullptr;  // the codec's, for chunks that need it
     std::vector<Plane> planes_;  // grey, then alpha if any
     std::vector<std::uint8_t> grey_;  // one row of each as floats, when interleaved
     std::vector<std::uint8_t> alpha_;
-    int origin_x_ = 0;
-    int origin_y_ = 0;
-    std::uint32_t tile_width_ = 0;  // 0: scanline chunks
-    std::uint32_t band_rows_ = 1;   // rows of a chunk or of a row of tiles
-    std::uint64_t max_ratio_ = 1;
-    std::uint64_t file_size_ = 0;
-    std::uint32_t next_row_ = 0;
+    int originX_ = 0;
+    int originY_ = 0;
+    std::uint32_t tileWidth_ = 0;  // 0: scanline chunks
+    std::uint32_t bandRows_ = 1;   // rows of a chunk or of a row of tiles
+    std::uint64_t maxRatio_ = 1;
+    std::uint64_t fileSize_ = 0;
+    std::uint32_t nextRow_ = 0;
 };
 
 }  // namespace
 
 HRESULT OpenExrSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     auto exr = std::make_unique<ExrSource>();
-    if (const HRESULT hr = exr->Open(file); hr != S_OK) return hr;
+    if (const HRESULT hr = exr->open(file); hr != S_OK) return hr;
     *source = std::move(exr);
     return S_OK;
 }
+
+}  // namespace image

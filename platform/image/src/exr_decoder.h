@@ -8,6 +8,10 @@
 
 #include "platform/image/row_source.h"
 
+namespace image {
+
 class ImageFile;
 
-HRESULT OpenExrSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+[[nodiscard]] HRESULT OpenExrSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+
+}  // namespace image

@@ -2,10 +2,12 @@
 
 #include <cstring>
 
+namespace image {
+
 namespace {
 
-bool StartsWith(const std::uint8_t* head, std::size_t length, const char* magic, std::size_t magic_length) {
-    return length >= magic_length && std::memcmp(head, magic, magic_length) == 0;
+bool StartsWith(const std::uint8_t* head, std::size_t length, const char* magic, std::size_t magicLength) {
+    return length >= magicLength && std::memcmp(head, magic, magicLength) == 0;
 }
 
 bool IsNetpbmSpace(std::uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
@@ -15,23 +17,23 @@ bool IsNetpbmSpace(std::uint8_t c) { return c == ' ' || c == '\t' || c == '\n' |
 // the image library behind the TGA decoder would otherwise recognise.
 bool LooksLikeTga(const std::uint8_t* h, std::size_t length) {
     if (length < 18) return false;
-    const std::uint8_t map_type = h[1];
-    const std::uint8_t image_type = h[2];
-    const std::uint8_t map_entry_bits = h[7];
+    const std::uint8_t mapType = h[1];
+    const std::uint8_t imageType = h[2];
+    const std::uint8_t mapEntryBits = h[7];
     const unsigned width = h[12] | (h[13] << 8);
     const unsigned height = h[14] | (h[15] << 8);
-    const std::uint8_t pixel_bits = h[16];
-    if (map_type > 1 || width == 0 || height == 0) return false;
-    if (map_type == 1) {
-        if (image_type != 1 && image_type != 9) return false;
-        if (map_entry_bits != 8 && map_entry_bits != 15 && map_entry_bits != 16 && map_entry_bits != 24 &&
-            map_entry_bits != 32)
+    const std::uint8_t pixelBits = h[16];
+    if (mapType > 1 || width == 0 || height == 0) return false;
+    if (mapType == 1) {
+        if (imageType != 1 && imageType != 9) return false;
+        if (mapEntryBits != 8 && mapEntryBits != 15 && mapEntryBits != 16 && mapEntryBits != 24 &&
+            mapEntryBits != 32)
             return false;
-        if (pixel_bits != 8 && pixel_bits != 16) return false;
+        if (pixelBits != 8 && pixelBits != 16) return false;
         return true;
     }
-    if (image_type != 2 && image_type != 3 && image_type != 10 && image_type != 11) return false;
-    return pixel_bits == 8 || pixel_bits == 15 || pixel_bits == 16 || pixel_bits == 24 || pixel_bits == 32;
+    if (imageType != 2 && imageType != 3 && imageType != 10 && imageType != 11) return false;
+    return pixelBits == 8 || pixelBits == 15 || pixelBits == 16 || pixelBits == 24 || pixelBits == 32;
 }
 
 }  // namespace
@@ -55,3 +57,5 @@ ImageFormat DetectImageFormat(const std::uint8_t* head, std::size_t length) {
     if (LooksLikeTga(head, length)) return ImageFormat::Tga;
     return ImageFormat::Unknown;
 }
+
+}  // namespace image

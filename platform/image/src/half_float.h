@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstdint>
 
+namespace image {
+
 inline float HalfToFloat(std::uint16_t half) {
     const std::uint32_t sign = static_cast<std::uint32_t>(half & 0x8000u) << 16;
     std::uint32_t exponent = (half >> 10) & 0x1Fu;
@@ -26,3 +28,5 @@ inline float HalfToFloat(std::uint16_t half) {
     }
     return std::bit_cast<float>(bits);
 }
+
+}  // namespace image

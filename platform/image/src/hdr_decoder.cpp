@@ -11,6 +11,8 @@
 #include "platform/image/image_file.h"
 #include "platform/memory_budget.h"
 
+namespace image {
+
 namespace {
 
 constexpr std::size_t kMaxLineLength = 4096;
@@ -18,10 +20,10 @@ constexpr int kMaxHeaderLines = 1024;
 
 // One header line without its line feed; false at the end of the file or for a
 // line that never ends.
-bool ReadLine(ImageFile& file, std::string* line) {
+[[nodiscard]] bool ReadLine(ImageFile& file, std::string* line) {
     line->clear();
     char c = 0;
-    while (file.ReadExact(&c, 1)) {
+    while (file.readExact(&c, 1)) {
         if (c == '\n') return true;
         if (line->size() == kMaxLineLength) return false;
         line->push_back(c);
@@ -29,13 +31,13 @@ bool ReadLine(ImageFile& file, std::string* line) {
     return false;
 }
 
-bool ParseDimension(std::string_view text, std::uint32_t* value) {
+[[nodiscard]] bool ParseDimension(std::string_view text, std::uint32_t* value) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *value);
     return error == std::errc() && end == text.data() + text.size() && *value > 0;
 }
 
 // "-Y <height> +X <width>": rows from the top, texels from the left.
-bool ParseResolution(const std::string& line, std::uint32_t* width, std::uint32_t* height) {
+[[nodiscard]] bool ParseResolution(const std::string& line, std::uint32_t* width, std::uint32_t* height) {
     std::vector<std::string_view> tokens;
     std::string_view rest(line);
     while (!rest.empty()) {
@@ -71,18 +73,18 @@ public:
         rgbe_.resize(std::size_t{width} * 4);
     }
 
-    HRESULT ReadRows(std::uint8_t* destination, std::uint32_t count) override {
+    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
         for (std::uint32_t i = 0; i < count; ++i) {
-            if (!ReadScanline()) return D3DXERR_INVALIDDATA;
-            auto* out = reinterpret_cast<float*>(destination + i * info_.RowBytes());
-            for (std::size_t x = 0; x < info_.width; ++x) Convert(&rgbe_[4 * x], out + 3 * x);
+            if (!readScanline()) return D3DXERR_INVALIDDATA;
+            auto* out = reinterpret_cast<float*>(destination + i * info_.rowBytes());
+            for (std::size_t x = 0; x < info_.width; ++x) convert(&rgbe_[4 * x], out + 3 * x);
         }
         return S_OK;
     }
 
 private:
     // A shared exponent e scales the 8-bit mantissas by 2^(e - 136); e = 0 is black.
-    static void Convert(const std::uint8_t* rgbe, float* rgb) {
+    static void convert(const std::uint8_t* rgbe, float* rgb) {
         if (rgbe[3] == 0) {
             rgb[0] = rgb[1] = rgb[2] = 0.0f;
             return;
@@ -91,17 +93,17 @@ private:
         for (int c = 0; c < 3; ++c) rgb[c] = std::ldexp(static_cast<float>(rgbe[c]), exponent);
     }
 
-    bool ReadScanline() {
+    [[nodiscard]] bool readScanline() {
         const std::uint32_t width = info_.width;
         std::uint8_t* out = rgbe_.data();
         // Run-length scanlines start 2, 2, then the width in two bytes; anything else
         // is a flat scanline whose first texel these four bytes already are.
-        if (!MayBeRunLength(width)) return file_.ReadExact(out, std::size_t{width} * 4);
+        if (!MayBeRunLength(width)) return file_.readExact(out, std::size_t{width} * 4);
         std::uint8_t start[4];
-        if (!file_.ReadExact(start, 4)) return false;
+        if (!file_.readExact(start, 4)) return false;
         if (start[0] != 2 || start[1] != 2 || (start[2] & 0x80) != 0) {
             std::memcpy(out, start, 4);
-            return file_.ReadExact(out + 4, (std::size_t{width} - 1) * 4);
+            return file_.readExact(out + 4, (std::size_t{width} - 1) * 4);
         }
         if ((std::uint32_t{start[2]} << 8 | start[3]) != width) return false;
         // Each channel on its own: runs (count > 128: one value, count - 128 times)
@@ -110,15 +112,15 @@ private:
             std::uint32_t x = 0;
             while (x < width) {
                 std::uint8_t count = 0;
-                if (!file_.ReadExact(&count, 1) || count == 0) return false;
+                if (!file_.readExact(&count, 1) || count == 0) return false;
                 if (count > 128) {
                     const std::uint32_t run = count - 128u;
                     std::uint8_t value = 0;
-                    if (run > width - x || !file_.ReadExact(&value, 1)) return false;
+                    if (run > width - x || !file_.readExact(&value, 1)) return false;
                     for (std::uint32_t k = 0; k < run; ++k) out[4 * (x + k) + channel] = value;
                     x += run;
                 } else {
-                    if (count > width - x || !file_.ReadExact(literal_, count)) return false;
+                    if (count > width - x || !file_.readExact(literal_, count)) return false;
                     for (std::uint32_t k = 0; k < count; ++k) out[4 * (x + k) + channel] = literal_[k];
                     x += count;
                 }
@@ -135,7 +137,7 @@ private:
 }  // namespace
 
 HRESULT OpenHdrSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
-    file.Seek(0);
+    file.seek(0);
     std::string line;
     if (!ReadLine(file, &line) || (line != "#?RADIANCE" && line != "#?RGBE")) return D3DXERR_INVALIDDATA;
     // Header lines up to an empty one; only the pixel format matters here (exposure
@@ -150,12 +152,14 @@ HRESULT OpenHdrSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     if (!rgbe || !ReadLine(file, &line) || !ParseResolution(line, &width, &height)) return D3DXERR_INVALIDDATA;
     // Every scanline takes some bytes of the file: a claim the rest of the file cannot
     // hold is cut short, and is refused before any row buffer is sized for it.
-    std::uint64_t least_bytes = 0;
-    if (!CheckedMul(MinimumScanlineBytes(width), height, &least_bytes) ||
-        least_bytes > file.Size() - std::min(file.Position(), file.Size())) {
+    std::uint64_t leastBytes = 0;
+    if (!platform::CheckedMul(MinimumScanlineBytes(width), height, &leastBytes) ||
+        leastBytes > file.size() - std::min(file.position(), file.size())) {
         return D3DXERR_INVALIDDATA;
     }
-    if (const HRESULT hr = CheckFitsInMemory(std::uint64_t{width} * 4); hr != S_OK) return hr;
+    if (const HRESULT hr = platform::CheckFitsInMemory(std::uint64_t{width} * 4); hr != S_OK) return hr;
     *source = std::make_unique<HdrSource>(file, width, height);
     return S_OK;
 }
+
+}  // namespace image

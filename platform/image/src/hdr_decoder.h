@@ -5,6 +5,10 @@
 
 #include "platform/image/row_source.h"
 
+namespace image {
+
 class ImageFile;
 
-HRESULT OpenHdrSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+[[nodiscard]] HRESULT OpenHdrSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+
+}  // namespace image

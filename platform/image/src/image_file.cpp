@@ -5,9 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <cstring>
 #include <string>
+
+namespace image {
 
 namespace {
 
@@ -23,7 +26,7 @@ bool ParentDirectoryExists(const char* path) {
     return stat(parent.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-HRESULT ResultFromOpenError(int error, const char* path) {
+[[nodiscard]] HRESULT ResultFromOpenError(int error, const char* path) {
     switch (error) {
         case ENOENT:
             return ParentDirectoryExists(path) ? E_FILE_NOT_FOUND : E_PATH_NOT_FOUND;
@@ -61,14 +64,15 @@ ImageFile::~ImageFile() {
     if (fd_ >= 0) close(fd_);
 }
 
-HRESULT ImageFile::Open(const char* path) {
+HRESULT ImageFile::open(const char* path) {
+    assert(path != nullptr && fd_ < 0);
     // Look before opening so that a device is never opened (opening some has side
     // effects); fstat below settles the race with a file swapped in between.
     struct stat info {};
     if (stat(path, &info) != 0) return ResultFromOpenError(errno, path);
     if (!S_ISREG(info.st_mode)) return D3DXERR_INVALIDDATA;
 
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return ResultFromOpenError(errno, path);
     fd_ = fd;
     if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0) return D3DXERR_INVALIDDATA;
@@ -77,21 +81,21 @@ HRESULT ImageFile::Open(const char* path) {
     return S_OK;
 }
 
-bool ImageFile::Refill() {
+bool ImageFile::refill() {
     if (position_ >= size_) return false;
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size(), size_ - position_));
-    buffer_offset_ = position_;
-    buffer_length_ = ReadFully(fd_, position_, buffer_.data(), want);
-    return buffer_length_ > 0;
+    bufferOffset_ = position_;
+    bufferLength_ = ReadFully(fd_, position_, buffer_.data(), want);
+    return bufferLength_ > 0;
 }
 
-std::size_t ImageFile::Read(void* destination, std::size_t count) {
+std::size_t ImageFile::read(void* destination, std::size_t count) {
     auto* out = static_cast<std::uint8_t*>(destination);
     std::size_t done = 0;
     while (done < count) {
         if (position_ >= size_) break;
-        const bool in_buffer = position_ >= buffer_offset_ && position_ < buffer_offset_ + buffer_length_;
-        if (!in_buffer) {
+        const bool inBuffer = position_ >= bufferOffset_ && position_ < bufferOffset_ + bufferLength_;
+        if (!inBuffer) {
             // Large reads skip the buffer.
             const std::uint64_t left = size_ - position_;
             if (count - done >= buffer_.size()) {
@@ -102,10 +106,10 @@ std::size_t ImageFile::Read(void* destination, std::size_t count) {
                 if (got < want) break;
                 continue;
             }
-            if (!Refill()) break;
+            if (!refill()) break;
         }
-        const std::size_t offset = static_cast<std::size_t>(position_ - buffer_offset_);
-        const std::size_t n = std::min(count - done, buffer_length_ - offset);
+        const std::size_t offset = static_cast<std::size_t>(position_ - bufferOffset_);
+        const std::size_t n = std::min(count - done, bufferLength_ - offset);
         std::memcpy(out + done, buffer_.data() + offset, n);
         done += n;
         position_ += n;
@@ -113,7 +117,9 @@ std::size_t ImageFile::Read(void* destination, std::size_t count) {
     return done;
 }
 
-bool ImageFile::ReadExactAt(std::uint64_t offset, void* destination, std::size_t count) const {
+bool ImageFile::readExactAt(std::uint64_t offset, void* destination, std::size_t count) const {
     if (offset > size_ || count > size_ - offset) return false;
     return ReadFully(fd_, offset, static_cast<std::uint8_t*>(destination), count) == count;
 }
+
+}  // namespace image

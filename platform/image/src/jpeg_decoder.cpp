@@ -14,6 +14,8 @@
 #include "platform/image/image_file.h"
 #include "platform/memory_budget.h"
 
+namespace image {
+
 namespace {
 
 // libjpeg reports errors by longjmp. The functions below that call setjmp are plain:
@@ -57,7 +59,7 @@ void InitInput(j_decompress_ptr /*cinfo*/) {}
 
 boolean FillInput(j_decompress_ptr cinfo) {
     auto* input = reinterpret_cast<JpegInput*>(cinfo->src);
-    const std::size_t n = input->file->Read(input->buffer, sizeof input->buffer);
+    const std::size_t n = input->file->read(input->buffer, sizeof input->buffer);
     // Unlike the stdio source, no fake end marker: a truncated file is an error.
     if (n == 0) ERREXIT(cinfo, JERR_INPUT_EOF);
     input->manager.next_input_byte = input->buffer;
@@ -74,53 +76,53 @@ void SkipInput(j_decompress_ptr cinfo, long count) {
         input->manager.bytes_in_buffer -= skip;
         return;
     }
-    input->file->Seek(input->file->Position() + (skip - input->manager.bytes_in_buffer));
+    input->file->seek(input->file->position() + (skip - input->manager.bytes_in_buffer));
     input->manager.bytes_in_buffer = 0;
 }
 
 void TermInput(j_decompress_ptr /*cinfo*/) {}
 
-bool CreateDecompressor(j_decompress_ptr cinfo, JpegErrors* errors) {
+[[nodiscard]] bool CreateDecompressor(j_decompress_ptr cinfo, JpegErrors* errors) {
     if (setjmp(errors->jump)) return false;
     jpeg_create_decompress(cinfo);
     return true;
 }
 
-bool ReadJpegHeader(j_decompress_ptr cinfo, JpegErrors* errors, bool* multiple_scans) {
+[[nodiscard]] bool ReadJpegHeader(j_decompress_ptr cinfo, JpegErrors* errors, bool* multipleScans) {
     if (setjmp(errors->jump)) return false;
     if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) return false;
-    *multiple_scans = jpeg_has_multiple_scans(cinfo) != 0;
+    *multipleScans = jpeg_has_multiple_scans(cinfo) != 0;
     return true;
 }
 
-bool StartJpeg(j_decompress_ptr cinfo, JpegErrors* errors) {
+[[nodiscard]] bool StartJpeg(j_decompress_ptr cinfo, JpegErrors* errors) {
     if (setjmp(errors->jump)) return false;
     return jpeg_start_decompress(cinfo) != 0;
 }
 
-bool ReadJpegRows(j_decompress_ptr cinfo, JpegErrors* errors, JSAMPLE* destination, std::size_t row_bytes,
+[[nodiscard]] bool ReadJpegRows(j_decompress_ptr cinfo, JpegErrors* errors, JSAMPLE* destination, std::size_t rowBytes,
                   std::uint32_t count) {
     if (setjmp(errors->jump)) return false;
     for (std::uint32_t i = 0; i < count; ++i) {
-        JSAMPROW row = destination + i * row_bytes;
+        JSAMPROW row = destination + i * rowBytes;
         if (jpeg_read_scanlines(cinfo, &row, 1) != 1) return false;
     }
     return true;
 }
 
-bool FinishJpeg(j_decompress_ptr cinfo, JpegErrors* errors) {
+[[nodiscard]] bool FinishJpeg(j_decompress_ptr cinfo, JpegErrors* errors) {
     if (setjmp(errors->jump)) return false;
     return jpeg_finish_decompress(cinfo) != 0;
 }
 
 // The whole-image coefficient buffer that multi-scan files need: 64 coefficients of
 // 2 bytes per block, blocks rounded up to whole MCUs.
-bool CoefficientBytes(const jpeg_decompress_struct& cinfo, std::uint64_t* bytes) {
+[[nodiscard]] bool CoefficientBytes(const jpeg_decompress_struct& cinfo, std::uint64_t* bytes) {
     *bytes = 0;
     for (int c = 0; c < cinfo.num_components; ++c) {
         const jpeg_component_info& component = cinfo.comp_info[c];
         std::uint64_t blocks = 0;
-        if (!CheckedMul(std::uint64_t{component.width_in_blocks} + cinfo.max_h_samp_factor,
+        if (!platform::CheckedMul(std::uint64_t{component.width_in_blocks} + cinfo.max_h_samp_factor,
                         std::uint64_t{component.height_in_blocks} + cinfo.max_v_samp_factor, 128, &blocks)) {
             return false;
         }
@@ -138,7 +140,7 @@ public:
     JpegSource(const JpegSource&) = delete;
     JpegSource& operator=(const JpegSource&) = delete;
 
-    HRESULT Open(ImageFile& file) {
+    [[nodiscard]] HRESULT open(ImageFile& file) {
         cinfo_.err = jpeg_std_error(&errors_.manager);
         errors_.manager.error_exit = &OnJpegError;
         errors_.manager.emit_message = &OnJpegMessage;
@@ -158,8 +160,8 @@ public:
         progress_.progress_monitor = &OnJpegProgress;
         cinfo_.progress = &progress_;
 
-        bool multiple_scans = false;
-        if (!ReadJpegHeader(&cinfo_, &errors_, &multiple_scans)) return D3DXERR_INVALIDDATA;
+        bool multipleScans = false;
+        if (!ReadJpegHeader(&cinfo_, &errors_, &multipleScans)) return D3DXERR_INVALIDDATA;
         if (cinfo_.jpeg_color_space == JCS_GRAYSCALE && cinfo_.num_components == 1) {
             cinfo_.out_color_space = JCS_GRAYSCALE;
             info_.layout = ChannelLayout::Grey;
@@ -173,29 +175,29 @@ public:
         info_.width = cinfo_.image_width;
         info_.height = cinfo_.image_height;
         info_.type = SampleType::U8;
-        info_.max_value = 255;
+        info_.maxValue = 255;
 
-        const std::uint64_t available = AvailableMemoryBytes();
-        if (multiple_scans) {
+        const std::uint64_t available = platform::AvailableMemoryBytes();
+        if (multipleScans) {
             std::uint64_t bytes = 0;
             const bool fits = CoefficientBytes(cinfo_, &bytes);
-            if (const HRESULT hr = CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
+            if (const HRESULT hr = platform::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
         }
         // libjpeg then refuses, rather than makes, any allocation beyond that.
         cinfo_.mem->max_memory_to_use = static_cast<long>(std::min<std::uint64_t>(available, LONG_MAX));
 
         if (!StartJpeg(&cinfo_, &errors_)) return D3DXERR_INVALIDDATA;
         if (cinfo_.output_width != info_.width || cinfo_.output_height != info_.height ||
-            cinfo_.output_components != static_cast<int>(info_.Channels())) {
+            cinfo_.output_components != static_cast<int>(info_.channels())) {
             return D3DXERR_INVALIDDATA;
         }
         return S_OK;
     }
 
-    HRESULT ReadRows(std::uint8_t* destination, std::uint32_t count) override {
-        if (!ReadJpegRows(&cinfo_, &errors_, destination, info_.RowBytes(), count)) return D3DXERR_INVALIDDATA;
-        rows_read_ += count;
-        if (rows_read_ == info_.height && !FinishJpeg(&cinfo_, &errors_)) return D3DXERR_INVALIDDATA;
+    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
+        if (!ReadJpegRows(&cinfo_, &errors_, destination, info_.rowBytes(), count)) return D3DXERR_INVALIDDATA;
+        rowsRead_ += count;
+        if (rowsRead_ == info_.height && !FinishJpeg(&cinfo_, &errors_)) return D3DXERR_INVALIDDATA;
         return S_OK;
     }
 
@@ -205,14 +207,16 @@ private:
     JpegInput input_{};
     jpeg_progress_mgr progress_{};
     bool created_ = false;
-    std::uint32_t rows_read_ = 0;
+    std::uint32_t rowsRead_ = 0;
 };
 
 }  // namespace
 
 HRESULT OpenJpegSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     auto jpeg = std::make_unique<JpegSource>();
-    if (const HRESULT hr = jpeg->Open(file); hr != S_OK) return hr;
+    if (const HRESULT hr = jpeg->open(file); hr != S_OK) return hr;
     *source = std::move(jpeg);
     return S_OK;
 }
+
+}  // namespace image

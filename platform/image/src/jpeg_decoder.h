@@ -5,6 +5,10 @@
 
 #include "platform/image/row_source.h"
 
+namespace image {
+
 class ImageFile;
 
-HRESULT OpenJpegSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+[[nodiscard]] HRESULT OpenJpegSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+
+}  // namespace image

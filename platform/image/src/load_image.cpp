@@ -7,15 +7,17 @@
 #include "open_image.h"
 #include "texel_sinks.h"
 
+namespace image {
+
 namespace {
 
-HRESULT Load(const char* path, std::uint32_t width, std::uint32_t height, float* texels) {
+[[nodiscard]] HRESULT Load(const char* path, std::uint32_t width, std::uint32_t height, float* texels) {
     ImageFile file;
-    if (const HRESULT hr = file.Open(path); hr != S_OK) return hr;
+    if (const HRESULT hr = file.open(path); hr != S_OK) return hr;
     std::unique_ptr<RowSource> source;
     if (const HRESULT hr = OpenImageSource(file, RawSampleFromName(path), &source); hr != S_OK) return hr;
     std::unique_ptr<RowSink> sink;
-    if (const HRESULT hr = MakeTexelSink(source->Info(), width, height, texels, &sink); hr != S_OK) return hr;
+    if (const HRESULT hr = MakeTexelSink(source->info(), width, height, texels, &sink); hr != S_OK) return hr;
     return PumpRows(*source, *sink);
 }
 
@@ -31,3 +33,5 @@ HRESULT LoadImageScaled(const char* path, std::uint32_t width, std::uint32_t hei
         return E_FAIL;
     }
 }
+
+}  // namespace image

@@ -4,6 +4,8 @@
 
 #include "platform/image/image_file.h"
 
+namespace image {
+
 namespace {
 
 // Real headers are a few dozen bytes; comments may make them longer, but not this long.
@@ -14,33 +16,33 @@ bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' ||
 
 }  // namespace
 
-bool ReadNetpbmHeader(ImageFile& file, unsigned field_count, bool allow_comments, NetpbmHeader* header) {
-    std::string text(static_cast<std::size_t>(std::min<std::uint64_t>(file.Size(), kMaxHeaderBytes)), '\0');
-    if (!file.ReadExactAt(0, text.data(), text.size())) return false;
+bool ReadNetpbmHeader(ImageFile& file, unsigned fieldCount, bool allowComments, NetpbmHeader* header) {
+    std::string text(static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), kMaxHeaderBytes)), '\0');
+    if (!file.readExactAt(0, text.data(), text.size())) return false;
     if (text.size() < 3 || text[0] != 'P') return false;
     header->kind = text[1];
     header->fields.clear();
     std::size_t at = 2;
-    while (header->fields.size() < field_count) {
+    while (header->fields.size() < fieldCount) {
         // At least one separator before every field.
-        if (at >= text.size() || !(IsSpace(text[at]) || (allow_comments && text[at] == '#'))) return false;
+        if (at >= text.size() || !(IsSpace(text[at]) || (allowComments && text[at] == '#'))) return false;
         while (at < text.size()) {
             if (IsSpace(text[at])) {
                 ++at;
-            } else if (allow_comments && text[at] == '#') {
+            } else if (allowComments && text[at] == '#') {
                 while (at < text.size() && text[at] != '\n' && text[at] != '\r') ++at;
             } else {
                 break;
             }
         }
         const std::size_t start = at;
-        while (at < text.size() && !IsSpace(text[at]) && !(allow_comments && text[at] == '#')) ++at;
+        while (at < text.size() && !IsSpace(text[at]) && !(allowComments && text[at] == '#')) ++at;
         if (at == start || at - start > kMaxFieldLength) return false;
         header->fields.emplace_back(text, start, at - start);
     }
     // Exactly one whitespace byte ends the header.
     if (at >= text.size() || !IsSpace(text[at])) return false;
-    header->data_offset = at + 1;
+    header->dataOffset = at + 1;
     return true;
 }
 
@@ -55,3 +57,5 @@ bool ParseNetpbmUnsigned(const std::string& field, std::uint32_t max, std::uint3
     *value = static_cast<std::uint32_t>(v);
     return true;
 }
+
+}  // namespace image

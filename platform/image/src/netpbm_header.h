@@ -5,17 +5,21 @@
 #include <string>
 #include <vector>
 
+namespace image {
+
 class ImageFile;
 
 struct NetpbmHeader {
     char kind = 0;                    // the character after 'P'
     std::vector<std::string> fields;  // the fields after the magic, as written
-    std::uint64_t data_offset = 0;    // first byte of the samples
+    std::uint64_t dataOffset = 0;    // first byte of the samples
 };
 
-// Reads the magic and `field_count` fields from the start of `file`. False for a
+// Reads the magic and `fieldCount` fields from the start of `file`. False for a
 // header that is malformed, has over-long fields or does not end in whitespace.
-bool ReadNetpbmHeader(ImageFile& file, unsigned field_count, bool allow_comments, NetpbmHeader* header);
+[[nodiscard]] bool ReadNetpbmHeader(ImageFile& file, unsigned fieldCount, bool allowComments, NetpbmHeader* header);
 
 // A decimal field in [1, max]; false for anything else (signs, overflow, letters).
-bool ParseNetpbmUnsigned(const std::string& field, std::uint32_t max, std::uint32_t* value);
+[[nodiscard]] bool ParseNetpbmUnsigned(const std::string& field, std::uint32_t max, std::uint32_t* value);
+
+}  // namespace image

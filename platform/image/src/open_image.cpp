@@ -15,9 +15,11 @@
 #include "stb_decoder.h"
 #include "tiff_decoder.h"
 
+namespace image {
+
 namespace {
 
-HRESULT OpenDetected(ImageFile& file, ImageFormat format, std::unique_ptr<RowSource>* source) {
+[[nodiscard]] HRESULT OpenDetected(ImageFile& file, ImageFormat format, std::unique_ptr<RowSource>* source) {
     switch (format) {
         case ImageFormat::Png:
             return OpenPngSource(file, source);
@@ -48,9 +50,9 @@ HRESULT OpenDetected(ImageFile& file, ImageFormat format, std::unique_ptr<RowSou
 
 HRESULT OpenImageSource(ImageFile& file, RawSample raw, std::unique_ptr<RowSource>* source) {
     std::uint8_t head[kFormatProbeBytes] = {};
-    const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(file.Size(), sizeof head));
-    if (!file.ReadExactAt(0, head, length)) return D3DXERR_INVALIDDATA;
-    file.Seek(0);
+    const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), sizeof head));
+    if (!file.readExactAt(0, head, length)) return D3DXERR_INVALIDDATA;
+    file.seek(0);
 
     ImageFormat format = DetectImageFormat(head, length);
     // TGA has no signature, only a plausible header: a RAW name outweighs it.
@@ -63,7 +65,9 @@ HRESULT OpenImageSource(ImageFile& file, RawSample raw, std::unique_ptr<RowSourc
         hr = OpenRawSource(file, raw, source);
     }
     if (hr != S_OK) return hr;
-    const ImageInfo& info = (*source)->Info();
+    const ImageInfo& info = (*source)->info();
     if (info.width == 0 || info.height == 0) return D3DXERR_INVALIDDATA;
     return S_OK;
 }
+
+}  // namespace image

@@ -5,10 +5,14 @@
 #include "raw_decoder.h"
 #include "platform/image/row_source.h"
 
+namespace image {
+
 class ImageFile;
 
 // S_OK with a source positioned at the top row; D3DXERR_INVALIDDATA for content no
 // decoder takes; E_OUTOFMEMORY when the decoder would need more memory than there is.
 // `raw` is the RAW sample the file's name calls for (RawSampleFromName): the file is
 // read as RAW when no other format's decoder takes its content.
-HRESULT OpenImageSource(ImageFile& file, RawSample raw, std::unique_ptr<RowSource>* source);
+[[nodiscard]] HRESULT OpenImageSource(ImageFile& file, RawSample raw, std::unique_ptr<RowSource>* source);
+
+}  // namespace image

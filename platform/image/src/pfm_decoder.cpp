@@ -8,24 +8,26 @@
 #include "platform/memory_budget.h"
 #include "netpbm_header.h"
 
+namespace image {
+
 namespace {
 
 class PfmSource final : public RowSource {
 public:
-    PfmSource(ImageFile& file, const ImageInfo& info, std::uint64_t data_offset, bool swap_bytes)
-        : file_(file), data_offset_(data_offset), swap_bytes_(swap_bytes) {
+    PfmSource(ImageFile& file, const ImageInfo& info, std::uint64_t dataOffset, bool swapBytes)
+        : file_(file), dataOffset_(dataOffset), swapBytes_(swapBytes) {
         info_ = info;
     }
 
-    HRESULT ReadRows(std::uint8_t* destination, std::uint32_t count) override {
-        const std::size_t row_bytes = info_.RowBytes();
-        for (std::uint32_t i = 0; i < count; ++i, ++next_row_) {
+    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
+        const std::size_t rowBytes = info_.rowBytes();
+        for (std::uint32_t i = 0; i < count; ++i, ++nextRow_) {
             // The file's last row is the image's top row.
-            const std::uint64_t stored_row = info_.height - 1 - next_row_;
-            std::uint8_t* row = destination + i * row_bytes;
-            if (!file_.ReadExactAt(data_offset_ + stored_row * row_bytes, row, row_bytes)) return D3DXERR_INVALIDDATA;
-            if (swap_bytes_) {
-                for (std::size_t b = 0; b < row_bytes; b += 4) {
+            const std::uint64_t storedRow = info_.height - 1 - nextRow_;
+            std::uint8_t* row = destination + i * rowBytes;
+            if (!file_.readExactAt(dataOffset_ + storedRow * rowBytes, row, rowBytes)) return D3DXERR_INVALIDDATA;
+            if (swapBytes_) {
+                for (std::size_t b = 0; b < rowBytes; b += 4) {
                     std::swap(row[b], row[b + 3]);
                     std::swap(row[b + 1], row[b + 2]);
                 }
@@ -36,9 +38,9 @@ public:
 
 private:
     ImageFile& file_;
-    std::uint64_t data_offset_;
-    bool swap_bytes_;
-    std::uint32_t next_row_ = 0;
+    std::uint64_t dataOffset_;
+    bool swapBytes_;
+    std::uint32_t nextRow_ = 0;
 };
 
 // from_chars rather than strtod: the decimal point must not depend on the locale.
@@ -63,13 +65,15 @@ HRESULT OpenPfmSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     info.layout = header.kind == 'f' ? ChannelLayout::Grey : ChannelLayout::Rgb;
     info.type = SampleType::F32;
 
-    std::uint64_t data_bytes = 0;
-    if (!CheckedMul(info.RowBytes(), info.height, &data_bytes) || header.data_offset > file.Size() ||
-        data_bytes > file.Size() - header.data_offset) {
+    std::uint64_t dataBytes = 0;
+    if (!platform::CheckedMul(info.rowBytes(), info.height, &dataBytes) || header.dataOffset > file.size() ||
+        dataBytes > file.size() - header.dataOffset) {
         return D3DXERR_INVALIDDATA;
     }
-    const bool little_endian_data = scale < 0;
-    const bool swap = little_endian_data != (std::endian::native == std::endian::little);
-    *source = std::make_unique<PfmSource>(file, info, header.data_offset, swap);
+    const bool littleEndianData = scale < 0;
+    const bool swap = littleEndianData != (std::endian::native == std::endian::little);
+    *source = std::make_unique<PfmSource>(file, info, header.dataOffset, swap);
     return S_OK;
 }
+
+}  // namespace image

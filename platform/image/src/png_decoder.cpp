@@ -10,6 +10,8 @@
 #include "platform/image/image_file.h"
 #include "platform/memory_budget.h"
 
+namespace image {
+
 namespace {
 
 // libpng reports errors by longjmp. The functions below that call setjmp are plain:
@@ -22,16 +24,16 @@ void OnPngWarning(png_structp /*png*/, png_const_charp /*message*/) {}
 
 void OnPngRead(png_structp png, png_bytep data, png_size_t length) {
     auto* file = static_cast<ImageFile*>(png_get_io_ptr(png));
-    if (!file->ReadExact(data, length)) png_error(png, "truncated");
+    if (!file->readExact(data, length)) png_error(png, "truncated");
 }
 
 struct PngHeader {
     png_uint_32 width;
     png_uint_32 height;
     int channels;
-    int bit_depth;
+    int bitDepth;
     int passes;
-    png_size_t row_bytes;
+    png_size_t rowBytes;
 };
 
 // Reads the chunks up to the image data and asks for 8- or 16-bit samples in native
@@ -39,25 +41,25 @@ struct PngHeader {
 bool ReadPngHeader(png_structp png, png_infop info, PngHeader* header) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_read_info(png, info);
-    const int colour_type = png_get_color_type(png, info);
-    const int bit_depth = png_get_bit_depth(png, info);
-    if (colour_type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
-    if (colour_type == PNG_COLOR_TYPE_GRAY && bit_depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+    const int colourType = png_get_color_type(png, info);
+    const int bitDepth = png_get_bit_depth(png, info);
+    if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if (colourType == PNG_COLOR_TYPE_GRAY && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(png);
     if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
-    if (bit_depth == 16 && std::endian::native == std::endian::little) png_set_swap(png);
+    if (bitDepth == 16 && std::endian::native == std::endian::little) png_set_swap(png);
     header->passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     header->width = png_get_image_width(png, info);
     header->height = png_get_image_height(png, info);
     header->channels = png_get_channels(png, info);
-    header->bit_depth = png_get_bit_depth(png, info);
-    header->row_bytes = png_get_rowbytes(png, info);
+    header->bitDepth = png_get_bit_depth(png, info);
+    header->rowBytes = png_get_rowbytes(png, info);
     return true;
 }
 
-bool ReadPngRows(png_structp png, png_bytep destination, png_size_t row_bytes, png_uint_32 count) {
+bool ReadPngRows(png_structp png, png_bytep destination, png_size_t rowBytes, png_uint_32 count) {
     if (setjmp(png_jmpbuf(png))) return false;
-    for (png_uint_32 i = 0; i < count; ++i) png_read_row(png, destination + i * row_bytes, nullptr);
+    for (png_uint_32 i = 0; i < count; ++i) png_read_row(png, destination + i * rowBytes, nullptr);
     return true;
 }
 
@@ -77,15 +79,15 @@ bool ReadPngEnd(png_structp png) {
 class PngSource final : public RowSource {
 public:
     PngSource() = default;
-    ~PngSource() override { png_destroy_read_struct(&png_, &info_png_, nullptr); }
+    ~PngSource() override { png_destroy_read_struct(&png_, &infoPng_, nullptr); }
     PngSource(const PngSource&) = delete;
     PngSource& operator=(const PngSource&) = delete;
 
-    HRESULT Open(ImageFile& file) {
+    [[nodiscard]] HRESULT open(ImageFile& file) {
         png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, &OnPngError, &OnPngWarning);
         if (png_ == nullptr) return E_OUTOFMEMORY;
-        info_png_ = png_create_info_struct(png_);
-        if (info_png_ == nullptr) return E_OUTOFMEMORY;
+        infoPng_ = png_create_info_struct(png_);
+        if (infoPng_ == nullptr) return E_OUTOFMEMORY;
         png_set_read_fn(png_, &file, &OnPngRead);
         // Only the critical chunks and tRNS matter here. libpng buffers text, profile
         // and other ancillary chunks whole at the length they claim, before reading
@@ -94,8 +96,8 @@ public:
         png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
 
         PngHeader header{};
-        if (!ReadPngHeader(png_, info_png_, &header)) return D3DXERR_INVALIDDATA;
-        if ((header.bit_depth != 8 && header.bit_depth != 16) || header.channels < 1 || header.channels > 4) {
+        if (!ReadPngHeader(png_, infoPng_, &header)) return D3DXERR_INVALIDDATA;
+        if ((header.bitDepth != 8 && header.bitDepth != 16) || header.channels < 1 || header.channels > 4) {
             return D3DXERR_INVALIDDATA;
         }
         info_.width = header.width;
@@ -104,54 +106,56 @@ public:
                        : header.channels == 2 ? ChannelLayout::GreyAlpha
                        : header.channels == 3 ? ChannelLayout::Rgb
                                               : ChannelLayout::Rgba;
-        info_.type = header.bit_depth == 16 ? SampleType::U16 : SampleType::U8;
-        info_.max_value = header.bit_depth == 16 ? 65535 : 255;
-        if (header.row_bytes != info_.RowBytes()) return D3DXERR_INVALIDDATA;
+        info_.type = header.bitDepth == 16 ? SampleType::U16 : SampleType::U8;
+        info_.maxValue = header.bitDepth == 16 ? 65535 : 255;
+        if (header.rowBytes != info_.rowBytes()) return D3DXERR_INVALIDDATA;
         // A file too small for the filtered rows it claims is cut short: fail before
         // doing any work on it.
-        std::uint64_t filtered_bytes = 0;
-        if (!CheckedMul(header.row_bytes + 1, header.height, &filtered_bytes) ||
-            filtered_bytes / kMaxDeflateRatio > file.Size()) {
+        std::uint64_t filteredBytes = 0;
+        if (!platform::CheckedMul(header.rowBytes + 1, header.height, &filteredBytes) ||
+            filteredBytes / platform::kMaxDeflateRatio > file.size()) {
             return D3DXERR_INVALIDDATA;
         }
 
         if (header.passes > 1) {
             // Interlaced images come out whole, so they need the whole native image.
             std::uint64_t bytes = 0;
-            const bool fits = CheckedMul(header.row_bytes, header.height, &bytes);
-            if (const HRESULT hr = CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
+            const bool fits = platform::CheckedMul(header.rowBytes, header.height, &bytes);
+            if (const HRESULT hr = platform::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
             whole_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(bytes));
             std::vector<png_bytep> rows(header.height);
-            for (png_uint_32 y = 0; y < header.height; ++y) rows[y] = whole_.get() + y * header.row_bytes;
+            for (png_uint_32 y = 0; y < header.height; ++y) rows[y] = whole_.get() + y * header.rowBytes;
             if (!ReadPngImage(png_, rows.data()) || !ReadPngEnd(png_)) return D3DXERR_INVALIDDATA;
         }
         return S_OK;
     }
 
-    HRESULT ReadRows(std::uint8_t* destination, std::uint32_t count) override {
-        const std::size_t row_bytes = info_.RowBytes();
+    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
+        const std::size_t rowBytes = info_.rowBytes();
         if (whole_) {
-            std::memcpy(destination, whole_.get() + next_row_ * row_bytes, row_bytes * count);
-        } else if (!ReadPngRows(png_, destination, row_bytes, count)) {
+            std::memcpy(destination, whole_.get() + nextRow_ * rowBytes, rowBytes * count);
+        } else if (!ReadPngRows(png_, destination, rowBytes, count)) {
             return D3DXERR_INVALIDDATA;
         }
-        next_row_ += count;
-        if (!whole_ && next_row_ == info_.height && !ReadPngEnd(png_)) return D3DXERR_INVALIDDATA;
+        nextRow_ += count;
+        if (!whole_ && nextRow_ == info_.height && !ReadPngEnd(png_)) return D3DXERR_INVALIDDATA;
         return S_OK;
     }
 
 private:
     png_structp png_ = nullptr;
-    png_infop info_png_ = nullptr;
+    png_infop infoPng_ = nullptr;
     std::unique_ptr<std::uint8_t[]> whole_;  // interlaced images only
-    std::size_t next_row_ = 0;
+    std::size_t nextRow_ = 0;
 };
 
 }  // namespace
 
 HRESULT OpenPngSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     auto png = std::make_unique<PngSource>();
-    if (const HRESULT hr = png->Open(file); hr != S_OK) return hr;
+    if (const HRESULT hr = png->open(file); hr != S_OK) return hr;
     *source = std::move(png);
     return S_OK;
 }
+
+}  // namespace image

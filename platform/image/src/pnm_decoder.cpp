@@ -6,15 +6,17 @@
 #include "platform/memory_budget.h"
 #include "netpbm_header.h"
 
+namespace image {
+
 namespace {
 
 class PnmSource final : public RowSource {
 public:
     PnmSource(ImageFile& file, const ImageInfo& info) : file_(file) { info_ = info; }
 
-    HRESULT ReadRows(std::uint8_t* destination, std::uint32_t count) override {
-        const std::size_t bytes = info_.RowBytes() * count;
-        if (!file_.ReadExact(destination, bytes)) return D3DXERR_INVALIDDATA;
+    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
+        const std::size_t bytes = info_.rowBytes() * count;
+        if (!file_.readExact(destination, bytes)) return D3DXERR_INVALIDDATA;
         if (info_.type == SampleType::U16 && std::endian::native == std::endian::little) {
             for (std::size_t i = 0; i < bytes; i += 2) std::swap(destination[i], destination[i + 1]);
         }
@@ -34,19 +36,21 @@ HRESULT OpenPnmSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     ImageInfo info;
     if (!ParseNetpbmUnsigned(header.fields[0], UINT32_MAX, &info.width) ||
         !ParseNetpbmUnsigned(header.fields[1], UINT32_MAX, &info.height) ||
-        !ParseNetpbmUnsigned(header.fields[2], 65535, &info.max_value)) {
+        !ParseNetpbmUnsigned(header.fields[2], 65535, &info.maxValue)) {
         return D3DXERR_INVALIDDATA;
     }
     info.layout = header.kind == '5' ? ChannelLayout::Grey : ChannelLayout::Rgb;
-    info.type = info.max_value < 256 ? SampleType::U8 : SampleType::U16;
+    info.type = info.maxValue < 256 ? SampleType::U8 : SampleType::U16;
 
     // The samples are stored raw: a file shorter than they need is truncated.
-    std::uint64_t data_bytes = 0;
-    if (!CheckedMul(info.RowBytes(), info.height, &data_bytes) || header.data_offset > file.Size() ||
-        data_bytes > file.Size() - header.data_offset) {
+    std::uint64_t dataBytes = 0;
+    if (!platform::CheckedMul(info.rowBytes(), info.height, &dataBytes) || header.dataOffset > file.size() ||
+        dataBytes > file.size() - header.dataOffset) {
         return D3DXERR_INVALIDDATA;
     }
-    file.Seek(header.data_offset);
+    file.seek(header.dataOffset);
     *source = std::make_unique<PnmSource>(file, info);
     return S_OK;
 }
+
+}  // namespace image

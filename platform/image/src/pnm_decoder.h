@@ -4,6 +4,10 @@
 
 #include "platform/image/row_source.h"
 
+namespace image {
+
 class ImageFile;
 
-HRESULT OpenPnmSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+[[nodiscard]] HRESULT OpenPnmSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+
+}  // namespace image

@@ -8,6 +8,8 @@
 
 #include "platform/image/image_file.h"
 
+namespace image {
+
 namespace {
 
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
@@ -31,9 +33,9 @@ class RawSource final : public RowSource {
 public:
     RawSource(ImageFile& file, const ImageInfo& info) : file_(file) { info_ = info; }
 
-    HRESULT ReadRows(std::uint8_t* destination, std::uint32_t count) override {
-        const std::size_t bytes = info_.RowBytes() * count;
-        if (!file_.ReadExact(destination, bytes)) return D3DXERR_INVALIDDATA;
+    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
+        const std::size_t bytes = info_.rowBytes() * count;
+        if (!file_.readExact(destination, bytes)) return D3DXERR_INVALIDDATA;
         if constexpr (std::endian::native == std::endian::big) {
             const unsigned size = SampleBytes(info_.type);
             for (std::size_t i = 0; size > 1 && i < bytes; i += size) {
@@ -68,11 +70,11 @@ HRESULT OpenRawSource(ImageFile& file, RawSample sample, std::unique_ptr<RowSour
     switch (sample) {
         case RawSample::U8:
             info.type = SampleType::U8;
-            info.max_value = 255;
+            info.maxValue = 255;
             break;
         case RawSample::U16:
             info.type = SampleType::U16;
-            info.max_value = 65535;
+            info.maxValue = 65535;
             break;
         case RawSample::F32:
             info.type = SampleType::F32;
@@ -82,12 +84,14 @@ HRESULT OpenRawSource(ImageFile& file, RawSample sample, std::unique_ptr<RowSour
     }
     // The size is all there is to check: it must be a whole square of samples.
     const unsigned bytes = SampleBytes(info.type);
-    const std::uint64_t count = file.Size() / bytes;
+    const std::uint64_t count = file.size() / bytes;
     const std::uint64_t n = SquareRootFloor(count);
-    if (file.Size() % bytes != 0 || n == 0 || n * n != count || n > UINT32_MAX) return D3DXERR_INVALIDDATA;
+    if (file.size() % bytes != 0 || n == 0 || n * n != count || n > UINT32_MAX) return D3DXERR_INVALIDDATA;
     info.width = static_cast<std::uint32_t>(n);
     info.height = static_cast<std::uint32_t>(n);
-    file.Seek(0);
+    file.seek(0);
     *source = std::make_unique<RawSource>(file, info);
     return S_OK;
 }
+
+}  // namespace image

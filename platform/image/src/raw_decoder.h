@@ -8,6 +8,8 @@
 
 #include "platform/image/row_source.h"
 
+namespace image {
+
 class ImageFile;
 
 enum class RawSample : std::uint8_t { None, U8, U16, F32 };
@@ -16,4 +18,6 @@ enum class RawSample : std::uint8_t { None, U8, U16, F32 };
 RawSample RawSampleFromName(const char* path);
 
 // D3DXERR_INVALIDDATA unless the whole file is a square of `sample`s.
-HRESULT OpenRawSource(ImageFile& file, RawSample sample, std::unique_ptr<RowSource>* source);
+[[nodiscard]] HRESULT OpenRawSource(ImageFile& file, RawSample sample, std::unique_ptr<RowSource>* source);
+
+}  // namespace image

@@ -4,6 +4,8 @@
 
 #include "platform/memory_budget.h"
 
+namespace image {
+
 namespace {
 
 using Wide = unsigned __int128;  // positions are products of two 32-bit sizes
@@ -19,18 +21,18 @@ AxisTap AreaTap(std::uint64_t j, std::uint64_t n, std::uint64_t m) {
     tap.first = static_cast<std::uint32_t>(first);
     tap.count = static_cast<std::uint32_t>(last - first + 1);
     const auto total = static_cast<double>(n);
-    tap.first_weight = static_cast<double>((first + 1) * m - lo) / total;
-    tap.middle_weight = static_cast<double>(m) / total;
-    tap.last_weight = static_cast<double>(hi - last * m) / total;
-    if (tap.count == 1) tap.first_weight = 1.0;
+    tap.firstWeight = static_cast<double>((first + 1) * m - lo) / total;
+    tap.middleWeight = static_cast<double>(m) / total;
+    tap.lastWeight = static_cast<double>(hi - last * m) / total;
+    if (tap.count == 1) tap.firstWeight = 1.0;
     return tap;
 }
 
 // Target texel j's centre maps to source x = (j + 0.5) * n / m - 0.5, read between
 // the two nearest source centres, held at the edges.
 AxisTap TentTap(std::uint64_t j, std::uint64_t n, std::uint64_t m) {
-    const Wide twice_j_plus_one = Wide{2} * j + 1;
-    const Wide numerator = twice_j_plus_one * n;  // x + 0.5 in units of 1 / (2m)
+    const Wide twiceJPlusOne = Wide{2} * j + 1;
+    const Wide numerator = twiceJPlusOne * n;  // x + 0.5 in units of 1 / (2m)
     const Wide denominator = Wide{2} * m;
     AxisTap tap;
     if (numerator <= m) return tap;  // x <= 0
@@ -44,14 +46,14 @@ AxisTap TentTap(std::uint64_t j, std::uint64_t n, std::uint64_t m) {
     tap.first = static_cast<std::uint32_t>(whole);
     if (part == 0) return tap;
     tap.count = 2;
-    tap.first_weight = static_cast<double>(denominator - part) / static_cast<double>(denominator);
-    tap.last_weight = static_cast<double>(part) / static_cast<double>(denominator);
+    tap.firstWeight = static_cast<double>(denominator - part) / static_cast<double>(denominator);
+    tap.lastWeight = static_cast<double>(part) / static_cast<double>(denominator);
     return tap;
 }
 
 double TapWeight(const AxisTap& tap, std::uint32_t k) {
-    if (k == 0) return tap.first_weight;
-    return k + 1 == tap.count ? tap.last_weight : tap.middle_weight;
+    if (k == 0) return tap.firstWeight;
+    return k + 1 == tap.count ? tap.lastWeight : tap.middleWeight;
 }
 
 template <unsigned C>
@@ -60,17 +62,17 @@ void FilterAcross(const AxisTap* taps, std::uint32_t width, const float* in, dou
         const AxisTap& tap = taps[j];
         const float* p = in + std::size_t{tap.first} * C;
         double sum[C];
-        for (unsigned c = 0; c < C; ++c) sum[c] = tap.first_weight * p[c];
+        for (unsigned c = 0; c < C; ++c) sum[c] = tap.firstWeight * p[c];
         if (tap.count > 1) {
             if (tap.count > 2) {
                 double middle[C] = {};
                 for (std::uint32_t k = 1; k + 1 < tap.count; ++k) {
                     for (unsigned c = 0; c < C; ++c) middle[c] += p[std::size_t{k} * C + c];
                 }
-                for (unsigned c = 0; c < C; ++c) sum[c] += tap.middle_weight * middle[c];
+                for (unsigned c = 0; c < C; ++c) sum[c] += tap.middleWeight * middle[c];
             }
             const float* last = p + std::size_t{tap.count - 1} * C;
-            for (unsigned c = 0; c < C; ++c) sum[c] += tap.last_weight * last[c];
+            for (unsigned c = 0; c < C; ++c) sum[c] += tap.lastWeight * last[c];
         }
         for (unsigned c = 0; c < C; ++c) out[c] = sum[c];
     }
@@ -78,28 +80,28 @@ void FilterAcross(const AxisTap* taps, std::uint32_t width, const float* in, dou
 
 }  // namespace
 
-std::vector<AxisTap> MakeAxisTaps(std::uint32_t source_size, std::uint32_t target_size) {
-    std::vector<AxisTap> taps(target_size);
-    for (std::uint32_t j = 0; j < target_size; ++j) {
-        if (source_size == target_size) {
+std::vector<AxisTap> MakeAxisTaps(std::uint32_t sourceSize, std::uint32_t targetSize) {
+    std::vector<AxisTap> taps(targetSize);
+    for (std::uint32_t j = 0; j < targetSize; ++j) {
+        if (sourceSize == targetSize) {
             taps[j].first = j;
-        } else if (target_size < source_size) {
-            taps[j] = AreaTap(j, source_size, target_size);
+        } else if (targetSize < sourceSize) {
+            taps[j] = AreaTap(j, sourceSize, targetSize);
         } else {
-            taps[j] = TentTap(j, source_size, target_size);
+            taps[j] = TentTap(j, sourceSize, targetSize);
         }
     }
     return taps;
 }
 
 std::uint64_t ResamplerBytes(const ImageInfo& info, std::uint32_t width, std::uint32_t height, bool* overflowed) {
-    const std::uint64_t channels = info.Channels();
-    std::uint64_t source_row = 0, target_rows = 0, taps = 0, table = 0;
-    *overflowed = !CheckedMul(info.width, channels, sizeof(float), &source_row) ||
-                  !CheckedMul(width, channels, 3 * sizeof(double), &target_rows) ||
-                  !CheckedMul(std::uint64_t{width} + height, sizeof(AxisTap), &taps);
+    const std::uint64_t channels = info.channels();
+    std::uint64_t sourceRow = 0, targetRows = 0, taps = 0, table = 0;
+    *overflowed = !platform::CheckedMul(info.width, channels, sizeof(float), &sourceRow) ||
+                  !platform::CheckedMul(width, channels, 3 * sizeof(double), &targetRows) ||
+                  !platform::CheckedMul(std::uint64_t{width} + height, sizeof(AxisTap), &taps);
     table = 65536 * sizeof(float);
-    return source_row + target_rows + taps + table;
+    return sourceRow + targetRows + taps + table;
 }
 
 Resampler::Resampler(const ImageInfo& info, std::uint32_t width, std::uint32_t height, float* texels)
@@ -107,24 +109,24 @@ Resampler::Resampler(const ImageInfo& info, std::uint32_t width, std::uint32_t h
       width_(width),
       height_(height),
       texels_(texels),
-      channels_(info.Channels()),
+      channels_(info.channels()),
       converter_(info),
       columns_(MakeAxisTaps(info.width, width)),
       rows_(MakeAxisTaps(info.height, height)),
-      source_row_(std::size_t{info.width} * channels_) {
-    const std::size_t target_row = std::size_t{width} * channels_;
-    filtered_.resize(target_row);
-    slots_[0].assign(target_row, 0.0);
-    slots_[1].assign(target_row, 0.0);
+      sourceRow_(std::size_t{info.width} * channels_) {
+    const std::size_t targetRow = std::size_t{width} * channels_;
+    filtered_.resize(targetRow);
+    slots_[0].assign(targetRow, 0.0);
+    slots_[1].assign(targetRow, 0.0);
 }
 
-void Resampler::PutRows(const std::uint8_t* rows, std::uint32_t count) {
-    const std::size_t row_bytes = info_.RowBytes();
-    for (std::uint32_t i = 0; i < count; ++i) PutRow(rows + i * row_bytes);
+void Resampler::putRows(const std::uint8_t* rows, std::uint32_t count) {
+    const std::size_t rowBytes = info_.rowBytes();
+    for (std::uint32_t i = 0; i < count; ++i) putRow(rows + i * rowBytes);
 }
 
-void Resampler::FilterRow(double* out) const {
-    const float* in = source_row_.data();
+void Resampler::filterRow(double* out) const {
+    const float* in = sourceRow_.data();
     if (info_.width == width_) {
         std::copy(in, in + std::size_t{width_} * channels_, out);
         return;
@@ -141,21 +143,21 @@ void Resampler::FilterRow(double* out) const {
     }
 }
 
-void Resampler::PutRow(const std::uint8_t* row) {
-    const std::uint32_t s = next_source_row_++;
-    converter_.ToFloats(row, info_.width, source_row_.data());
+void Resampler::putRow(const std::uint8_t* row) {
+    const std::uint32_t s = nextSourceRow_++;
+    converter_.toFloats(row, info_.width, sourceRow_.data());
     const std::size_t n = std::size_t{width_} * channels_;
 
     if (info_.height == height_) {
-        FilterRow(filtered_.data());
-        Emit(s, filtered_.data());
+        filterRow(filtered_.data());
+        emit(s, filtered_.data());
         return;
     }
     if (height_ < info_.height) {
         // Shrinking: a source row lies in at most two target rows; each open target
         // row sums in its slot until its last source row has come.
-        FilterRow(filtered_.data());
-        for (std::uint32_t t = next_target_row_; t < height_ && rows_[t].first <= s; ++t) {
+        filterRow(filtered_.data());
+        for (std::uint32_t t = nextTargetRow_; t < height_ && rows_[t].first <= s; ++t) {
             const AxisTap& tap = rows_[t];
             const std::uint32_t k = s - tap.first;
             if (k >= tap.count) continue;
@@ -163,31 +165,33 @@ void Resampler::PutRow(const std::uint8_t* row) {
             const double w = TapWeight(tap, k);
             for (std::size_t i = 0; i < n; ++i) sum[i] += w * filtered_[i];
             if (k + 1 == tap.count) {
-                Emit(t, sum.data());
+                emit(t, sum.data());
                 std::fill(sum.begin(), sum.end(), 0.0);
-                next_target_row_ = t + 1;
+                nextTargetRow_ = t + 1;
             }
         }
         return;
     }
     // Enlarging: target rows read at most the last two source rows; emit every target
     // row whose last source row is this one.
-    FilterRow(slots_[s & 1].data());
-    for (std::uint32_t t = next_target_row_; t < height_; ++t) {
+    filterRow(slots_[s & 1].data());
+    for (std::uint32_t t = nextTargetRow_; t < height_; ++t) {
         const AxisTap& tap = rows_[t];
         if (tap.first + tap.count - 1 > s) break;
         if (tap.count == 1) {
-            Emit(t, slots_[tap.first & 1].data());
+            emit(t, slots_[tap.first & 1].data());
         } else {
             const double* a = slots_[tap.first & 1].data();
             const double* b = slots_[(tap.first + 1) & 1].data();
-            for (std::size_t i = 0; i < n; ++i) filtered_[i] = tap.first_weight * a[i] + tap.last_weight * b[i];
-            Emit(t, filtered_.data());
+            for (std::size_t i = 0; i < n; ++i) filtered_[i] = tap.firstWeight * a[i] + tap.lastWeight * b[i];
+            emit(t, filtered_.data());
         }
-        next_target_row_ = t + 1;
+        nextTargetRow_ = t + 1;
     }
 }
 
-void Resampler::Emit(std::uint32_t target_row, const double* values) {
-    ExpandToRgba(info_.layout, values, width_, texels_ + std::size_t{target_row} * width_ * 4);
+void Resampler::emit(std::uint32_t targetRow, const double* values) {
+    ExpandToRgba(info_.layout, values, width_, texels_ + std::size_t{targetRow} * width_ * 4);
 }
+
+}  // namespace image

@@ -10,18 +10,20 @@
 #include "platform/image/row_source.h"
 #include "sample_convert.h"
 
+namespace image {
+
 // The source texels one target texel reads along an axis: `count` texels from
-// `first`, the first weighing `first_weight`, the last `last_weight`, the ones
-// between `middle_weight`.
+// `first`, the first weighing `firstWeight`, the last `lastWeight`, the ones
+// between `middleWeight`.
 struct AxisTap {
     std::uint32_t first = 0;
     std::uint32_t count = 1;
-    double first_weight = 1.0;
-    double middle_weight = 0.0;
-    double last_weight = 0.0;
+    double firstWeight = 1.0;
+    double middleWeight = 0.0;
+    double lastWeight = 0.0;
 };
 
-std::vector<AxisTap> MakeAxisTaps(std::uint32_t source_size, std::uint32_t target_size);
+std::vector<AxisTap> MakeAxisTaps(std::uint32_t sourceSize, std::uint32_t targetSize);
 
 // Bytes of working memory a Resampler for these sizes allocates.
 std::uint64_t ResamplerBytes(const ImageInfo& info, std::uint32_t width, std::uint32_t height, bool* overflowed);
@@ -30,12 +32,12 @@ class Resampler final : public RowSink {
 public:
     Resampler(const ImageInfo& info, std::uint32_t width, std::uint32_t height, float* texels);
 
-    void PutRows(const std::uint8_t* rows, std::uint32_t count) override;
+    void putRows(const std::uint8_t* rows, std::uint32_t count) override;
 
 private:
-    void PutRow(const std::uint8_t* row);
-    void FilterRow(double* out) const;
-    void Emit(std::uint32_t target_row, const double* values);
+    void putRow(const std::uint8_t* row);
+    void filterRow(double* out) const;
+    void emit(std::uint32_t targetRow, const double* values);
 
     ImageInfo info_;
     std::uint32_t width_;
@@ -45,9 +47,11 @@ private:
     SampleConverter converter_;
     std::vector<AxisTap> columns_;
     std::vector<AxisTap> rows_;
-    std::vector<float> source_row_;  // one source row as floats
+    std::vector<float> sourceRow_;  // one source row as floats
     std::vector<double> filtered_;   // that row resampled across
     std::vector<double> slots_[2];   // shrinking: sums of open target rows; enlarging: the last two filtered rows
-    std::uint32_t next_source_row_ = 0;
-    std::uint32_t next_target_row_ = 0;
+    std::uint32_t nextSourceRow_ = 0;
+    std::uint32_t nextTargetRow_ = 0;
 };
+
+}  // namespace image

@@ -12,6 +12,8 @@
 
 #include "platform/memory_budget.h"
 
+namespace image {
+
 namespace {
 
 // Bands of about this many bytes keep both threads busy without much memory.
@@ -23,10 +25,10 @@ struct Band {
     std::uint32_t rows = 0;
 };
 
-HRESULT ReadBand(RowSource& source, Band& band, std::uint32_t rows) {
+[[nodiscard]] HRESULT ReadBand(RowSource& source, Band& band, std::uint32_t rows) {
     band.rows = rows;
     try {
-        return source.ReadRows(band.bytes.data(), rows);
+        return source.readRows(band.bytes.data(), rows);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (...) {
@@ -41,13 +43,13 @@ public:
     }
 
     // Producer side: the next free band, or null once the consumer has gone.
-    Band* AcquireFree() {
+    Band* acquireFree() {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return filled_ < bands_.size() || abandoned_; });
         return abandoned_ ? nullptr : &bands_[(first_ + filled_) % bands_.size()];
     }
 
-    void PublishFilled() {
+    void publishFilled() {
         {
             const std::lock_guard lock(mutex_);
             ++filled_;
@@ -55,7 +57,7 @@ public:
         changed_.notify_all();
     }
 
-    void Finish(HRESULT result) {
+    void finish(HRESULT result) {
         {
             const std::lock_guard lock(mutex_);
             result_ = result;
@@ -66,14 +68,14 @@ public:
 
     // Consumer side: the oldest filled band, or null when the producer has finished
     // (or failed: then the rest is of no use).
-    Band* AcquireFilled() {
+    Band* acquireFilled() {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return filled_ > 0 || finished_; });
         if (result_ != S_OK || filled_ == 0) return nullptr;
         return &bands_[first_];
     }
 
-    void ReleaseFilled() {
+    void releaseFilled() {
         {
             const std::lock_guard lock(mutex_);
             first_ = (first_ + 1) % bands_.size();
@@ -82,7 +84,7 @@ public:
         changed_.notify_all();
     }
 
-    void Abandon() {
+    void abandon() {
         {
             const std::lock_guard lock(mutex_);
             abandoned_ = true;
@@ -90,7 +92,7 @@ public:
         changed_.notify_all();
     }
 
-    HRESULT Result() {
+    [[nodiscard]] HRESULT result() {
         const std::lock_guard lock(mutex_);
         return result_;
     }
@@ -106,26 +108,26 @@ private:
     HRESULT result_ = S_OK;
 };
 
-void Produce(RowSource& source, BandRing& ring, std::uint32_t rows_per_band) {
-    const std::uint32_t height = source.Info().height;
-    for (std::uint64_t row = 0; row < height; row += rows_per_band) {
-        Band* band = ring.AcquireFree();
-        if (band == nullptr) return ring.Finish(E_FAIL);
-        const auto rows = static_cast<std::uint32_t>(std::min<std::uint64_t>(rows_per_band, height - row));
+void Produce(RowSource& source, BandRing& ring, std::uint32_t rowsPerBand) {
+    const std::uint32_t height = source.info().height;
+    for (std::uint64_t row = 0; row < height; row += rowsPerBand) {
+        Band* band = ring.acquireFree();
+        if (band == nullptr) return ring.finish(E_FAIL);
+        const auto rows = static_cast<std::uint32_t>(std::min<std::uint64_t>(rowsPerBand, height - row));
         const HRESULT hr = ReadBand(source, *band, rows);
-        if (hr != S_OK) return ring.Finish(hr);
-        ring.PublishFilled();
+        if (hr != S_OK) return ring.finish(hr);
+        ring.publishFilled();
     }
-    ring.Finish(S_OK);
+    ring.finish(S_OK);
 }
 
 // Joins the producer on every way out, telling it first that nobody will consume.
 class ProducerThread {
 public:
-    ProducerThread(RowSource& source, BandRing& ring, std::uint32_t rows_per_band)
-        : ring_(ring), thread_(&Produce, std::ref(source), std::ref(ring), rows_per_band) {}
+    ProducerThread(RowSource& source, BandRing& ring, std::uint32_t rowsPerBand)
+        : ring_(ring), thread_(&Produce, std::ref(source), std::ref(ring), rowsPerBand) {}
     ~ProducerThread() {
-        ring_.Abandon();
+        ring_.abandon();
         thread_.join();
     }
     ProducerThread(const ProducerThread&) = delete;
@@ -136,13 +138,13 @@ private:
     std::thread thread_;
 };
 
-HRESULT PumpOnOneThread(RowSource& source, RowSink& sink, Band& band, std::uint32_t rows_per_band) {
-    const std::uint32_t height = source.Info().height;
-    for (std::uint64_t row = 0; row < height; row += rows_per_band) {
-        const auto rows = static_cast<std::uint32_t>(std::min<std::uint64_t>(rows_per_band, height - row));
+[[nodiscard]] HRESULT PumpOnOneThread(RowSource& source, RowSink& sink, Band& band, std::uint32_t rowsPerBand) {
+    const std::uint32_t height = source.info().height;
+    for (std::uint64_t row = 0; row < height; row += rowsPerBand) {
+        const auto rows = static_cast<std::uint32_t>(std::min<std::uint64_t>(rowsPerBand, height - row));
         const HRESULT hr = ReadBand(source, band, rows);
         if (hr != S_OK) return hr;
-        sink.PutRows(band.bytes.data(), band.rows);
+        sink.putRows(band.bytes.data(), band.rows);
     }
     return S_OK;
 }
@@ -150,28 +152,30 @@ HRESULT PumpOnOneThread(RowSource& source, RowSink& sink, Band& band, std::uint3
 }  // namespace
 
 HRESULT PumpRows(RowSource& source, RowSink& sink) {
-    const ImageInfo& info = source.Info();
-    const std::size_t row_bytes = info.RowBytes();
-    const auto rows_per_band =
-        static_cast<std::uint32_t>(std::clamp<std::size_t>(kBandBytes / row_bytes, 1, info.height));
-    std::uint64_t band_bytes = 0;
-    const bool fits = CheckedMul(row_bytes, rows_per_band, kBandCount, &band_bytes);
-    if (const HRESULT hr = CheckFitsInMemory(band_bytes, !fits); hr != S_OK) return hr;
+    const ImageInfo& info = source.info();
+    const std::size_t rowBytes = info.rowBytes();
+    const auto rowsPerBand =
+        static_cast<std::uint32_t>(std::clamp<std::size_t>(kBandBytes / rowBytes, 1, info.height));
+    std::uint64_t bandBytes = 0;
+    const bool fits = platform::CheckedMul(rowBytes, rowsPerBand, kBandCount, &bandBytes);
+    if (const HRESULT hr = platform::CheckFitsInMemory(bandBytes, !fits); hr != S_OK) return hr;
 
-    BandRing ring(kBandCount, row_bytes * rows_per_band);
+    BandRing ring(kBandCount, rowBytes * rowsPerBand);
     std::unique_ptr<ProducerThread> producer;
     try {
-        producer = std::make_unique<ProducerThread>(source, ring, rows_per_band);
+        producer = std::make_unique<ProducerThread>(source, ring, rowsPerBand);
     } catch (const std::system_error&) {
         // No second thread to be had: decode and consume in turn.
         Band band;
-        band.bytes.resize(row_bytes * rows_per_band);
-        return PumpOnOneThread(source, sink, band, rows_per_band);
+        band.bytes.resize(rowBytes * rowsPerBand);
+        return PumpOnOneThread(source, sink, band, rowsPerBand);
     }
-    while (Band* band = ring.AcquireFilled()) {
-        sink.PutRows(band->bytes.data(), band->rows);
-        ring.ReleaseFilled();
+    while (Band* band = ring.acquireFilled()) {
+        sink.putRows(band->bytes.data(), band->rows);
+        ring.releaseFilled();
     }
     producer.reset();
-    return ring.Result();
+    return ring.result();
 }
+
+}  // namespace image

@@ -2,16 +2,18 @@
 
 #include <cstring>
 
-SampleConverter::SampleConverter(const ImageInfo& info) : type_(info.type), channels_(info.Channels()) {
+namespace image {
+
+SampleConverter::SampleConverter(const ImageInfo& info) : type_(info.type), channels_(info.channels()) {
     if (type_ == SampleType::F32) return;
     // Every possible sample gets an entry, so out-of-range samples (PNM values above
     // maxval) index the table safely.
     table_.resize(type_ == SampleType::U8 ? 256 : 65536);
-    const auto max = static_cast<float>(info.max_value);
+    const auto max = static_cast<float>(info.maxValue);
     for (std::size_t k = 0; k < table_.size(); ++k) table_[k] = static_cast<float>(k) / max;
 }
 
-void SampleConverter::ToFloats(const std::uint8_t* native, std::size_t count, float* values) const {
+void SampleConverter::toFloats(const std::uint8_t* native, std::size_t count, float* values) const {
     const std::size_t n = count * channels_;
     switch (type_) {
         case SampleType::U8:
@@ -84,3 +86,5 @@ void ExpandToRgba(ChannelLayout layout, const float* values, std::size_t count, 
 void ExpandToRgba(ChannelLayout layout, const double* values, std::size_t count, float* rgba) {
     Expand(layout, values, count, rgba);
 }
+
+}  // namespace image

@@ -6,14 +6,16 @@
 
 #include "platform/image/row_source.h"
 
-// Integer sample k becomes k / max_value, correctly rounded to float (for 8 bits
+namespace image {
+
+// Integer sample k becomes k / maxValue, correctly rounded to float (for 8 bits
 // exactly the float nearest k / 255). Float samples are copied bit for bit.
 class SampleConverter {
 public:
     explicit SampleConverter(const ImageInfo& info);
 
-    // `count` texels of a native row to Channels() floats each.
-    void ToFloats(const std::uint8_t* native, std::size_t count, float* values) const;
+    // `count` texels of a native row to channels() floats each.
+    void toFloats(const std::uint8_t* native, std::size_t count, float* values) const;
 
 private:
     SampleType type_;
@@ -24,3 +26,5 @@ private:
 // `count` texels of `layout` values to red, green, blue and alpha.
 void ExpandToRgba(ChannelLayout layout, const float* values, std::size_t count, float* rgba);
 void ExpandToRgba(ChannelLayout layout, const double* values, std::size_t count, float* rgba);
+
+}  // namespace image

@@ -8,6 +8,8 @@
 #include "platform/image/image_file.h"
 #include "platform/memory_budget.h"
 
+namespace image {
+
 namespace {
 
 // stb_image fills whatever a truncated file lacks with zeros and carries on, so
@@ -18,32 +20,32 @@ namespace {
 // where any short read means the data ran out.
 struct StbInput {
     ImageFile* file;
-    char* chunk_buffer = nullptr;
-    bool ran_out = false;
+    char* chunkBuffer = nullptr;
+    bool ranOut = false;
 };
 
 int ReadCallback(void* user, char* data, int size) {
     auto* input = static_cast<StbInput*>(user);
     if (size <= 0) return 0;
-    if (input->chunk_buffer == nullptr) input->chunk_buffer = data;
-    const std::size_t n = input->file->Read(data, static_cast<std::size_t>(size));
-    if (data == input->chunk_buffer ? n == 0 : n < static_cast<std::size_t>(size)) input->ran_out = true;
+    if (input->chunkBuffer == nullptr) input->chunkBuffer = data;
+    const std::size_t n = input->file->read(data, static_cast<std::size_t>(size));
+    if (data == input->chunkBuffer ? n == 0 : n < static_cast<std::size_t>(size)) input->ranOut = true;
     return static_cast<int>(n);
 }
 
 void SkipCallback(void* user, int n) {
     ImageFile* file = static_cast<StbInput*>(user)->file;
-    const std::uint64_t position = file->Position();
+    const std::uint64_t position = file->position();
     if (n < 0 && static_cast<std::uint64_t>(-static_cast<std::int64_t>(n)) > position) {
-        file->Seek(0);
+        file->seek(0);
     } else {
-        file->Seek(position + static_cast<std::uint64_t>(static_cast<std::int64_t>(n)));
+        file->seek(position + static_cast<std::uint64_t>(static_cast<std::int64_t>(n)));
     }
 }
 
 int EofCallback(void* user) {
     const ImageFile* file = static_cast<StbInput*>(user)->file;
-    return file->Position() >= file->Size() ? 1 : 0;
+    return file->position() >= file->size() ? 1 : 0;
 }
 
 constexpr std::uint64_t kMaxPixelsPerByte = 64;
@@ -61,8 +63,8 @@ public:
         info_ = info;
     }
 
-    HRESULT ReadRows(std::uint8_t* destination, std::uint32_t count) override {
-        const std::size_t bytes = info_.RowBytes() * count;
+    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
+        const std::size_t bytes = info_.rowBytes() * count;
         std::memcpy(destination, pixels_.get() + offset_, bytes);
         offset_ += bytes;
         return S_OK;
@@ -91,7 +93,7 @@ ChannelLayout LayoutFromComponents(int components) {
 HRESULT OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSource>* source) {
     if (format == ImageFormat::Hdr) return OpenHdrSource(file, source);
     int width = 0, height = 0, components = 0;
-    file.Seek(0);
+    file.seek(0);
     StbInput probe{&file};
     if (!stbi_info_from_callbacks(&kCallbacks, &probe, &width, &height, &components)) return D3DXERR_INVALIDDATA;
     if (width <= 0 || height <= 0 || components < 1 || components > 4) return D3DXERR_INVALIDDATA;
@@ -99,36 +101,38 @@ HRESULT OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSo
     // No format read here packs more than 64 pixels into a byte (TGA runs: 128 pixels
     // in two bytes at best), so a larger claim is a cut-short file; stb_image would
     // fill in the rest with zeros, at the cost of the whole claimed size.
-    std::uint64_t texel_count = 0;
-    if (!CheckedMul(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), &texel_count) ||
-        texel_count / kMaxPixelsPerByte > file.Size()) {
+    std::uint64_t texelCount = 0;
+    if (!platform::CheckedMul(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), &texelCount) ||
+        texelCount / kMaxPixelsPerByte > file.size()) {
         return D3DXERR_INVALIDDATA;
     }
 
     // stb_image decodes the whole image and may hold a second copy while converting.
     std::uint64_t bytes = 0;
-    const bool fits = CheckedMul(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height),
+    const bool fits = platform::CheckedMul(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height),
                                  static_cast<std::uint64_t>(components) * 2u, &bytes);
-    if (const HRESULT hr = CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
+    if (const HRESULT hr = platform::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
 
-    file.Seek(0);
+    file.seek(0);
     StbInput input{&file};
-    int loaded_width = 0, loaded_height = 0, loaded_components = 0;
+    int loadedWidth = 0, loadedHeight = 0, loadedComponents = 0;
     std::uint8_t* pixels =
-        stbi_load_from_callbacks(&kCallbacks, &input, &loaded_width, &loaded_height, &loaded_components, 0);
+        stbi_load_from_callbacks(&kCallbacks, &input, &loadedWidth, &loadedHeight, &loadedComponents, 0);
     std::unique_ptr<std::uint8_t, StbFree> owned(pixels);
     if (!owned) return D3DXERR_INVALIDDATA;
-    if (input.ran_out) return D3DXERR_INVALIDDATA;
-    if (loaded_width != width || loaded_height != height || loaded_components < 1 || loaded_components > 4) {
+    if (input.ranOut) return D3DXERR_INVALIDDATA;
+    if (loadedWidth != width || loadedHeight != height || loadedComponents < 1 || loadedComponents > 4) {
         return D3DXERR_INVALIDDATA;
     }
 
     ImageInfo info;
     info.width = static_cast<std::uint32_t>(width);
     info.height = static_cast<std::uint32_t>(height);
-    info.layout = LayoutFromComponents(loaded_components);
+    info.layout = LayoutFromComponents(loadedComponents);
     info.type = SampleType::U8;
-    info.max_value = 255;
+    info.maxValue = 255;
     *source = std::make_unique<StbSource>(std::move(owned), info);
     return S_OK;
 }
+
+}  // namespace image

@@ -7,7 +7,11 @@
 #include "format_detect.h"
 #include "platform/image/row_source.h"
 
+namespace image {
+
 class ImageFile;
 
 // `format` is Bmp, Tga or Hdr, as detected.
-HRESULT OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSource>* source);
+[[nodiscard]] HRESULT OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSource>* source);
+
+}  // namespace image

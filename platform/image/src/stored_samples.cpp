@@ -6,6 +6,8 @@
 
 #include "half_float.h"
 
+namespace image {
+
 namespace {
 
 // k / d for |k| <= d < 2^32, d odd, rounded once to float. Below 2^24 both are
@@ -65,3 +67,5 @@ void StoredToFloats(StoredSample kind, const std::uint8_t* native, std::size_t c
             return ConvertAll<double>(native, count, floats, [](double v) { return static_cast<float>(v); });
     }
 }
+
+}  // namespace image

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace image {
+
 enum class StoredSample : std::uint8_t { S8, S16, S32, U32, F16, F64 };
 
 constexpr unsigned StoredSampleBytes(StoredSample kind) {
@@ -33,3 +35,5 @@ float Unsigned32ToFloat(std::uint32_t k);
 // SampleType::F32 hold them: integers as above, halves exactly, doubles rounded to
 // the nearest float.
 void StoredToFloats(StoredSample kind, const std::uint8_t* native, std::size_t count, std::uint8_t* floats);
+
+}  // namespace image

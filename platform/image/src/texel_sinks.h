@@ -6,8 +6,12 @@
 #include "row_pipeline.h"
 #include "platform/image/row_source.h"
 
+namespace image {
+
 // A sink writing `width` x `height` RGBA texels (packed rows) to `texels`: a plain
 // conversion when the image has that size, else the resampler. E_OUTOFMEMORY when
 // its working rows do not fit.
-HRESULT MakeTexelSink(const ImageInfo& info, std::uint32_t width, std::uint32_t height, float* texels,
+[[nodiscard]] HRESULT MakeTexelSink(const ImageInfo& info, std::uint32_t width, std::uint32_t height, float* texels,
                       std::unique_ptr<RowSink>* sink);
+
+}  // namespace image

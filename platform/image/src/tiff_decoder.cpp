@@ -12,12 +12,14 @@
 #include "platform/memory_budget.h"
 #include "stored_samples.h"
 
+namespace image {
+
 namespace {
 
 // libtiff talks to the file through these; it never sees the descriptor.
 tmsize_t ReadProc(thandle_t handle, void* data, tmsize_t size) {
     if (size <= 0) return 0;
-    return static_cast<tmsize_t>(reinterpret_cast<ImageFile*>(handle)->Read(data, static_cast<std::size_t>(size)));
+    return static_cast<tmsize_t>(reinterpret_cast<ImageFile*>(handle)->read(data, static_cast<std::size_t>(size)));
 }
 
 tmsize_t WriteProc(thandle_t, void*, tmsize_t) { return -1; }
@@ -25,17 +27,17 @@ tmsize_t WriteProc(thandle_t, void*, tmsize_t) { return -1; }
 toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
     auto* file = reinterpret_cast<ImageFile*>(handle);
     std::uint64_t base = 0;
-    if (whence == SEEK_CUR) base = file->Position();
-    if (whence == SEEK_END) base = file->Size();
+    if (whence == SEEK_CUR) base = file->position();
+    if (whence == SEEK_END) base = file->size();
     std::uint64_t target = 0;
     if (__builtin_add_overflow(base, offset, &target)) return static_cast<toff_t>(-1);
-    file->Seek(target);
+    file->seek(target);
     return target;
 }
 
 int CloseProc(thandle_t) { return 0; }
 
-toff_t SizeProc(thandle_t handle) { return reinterpret_cast<ImageFile*>(handle)->Size(); }
+toff_t SizeProc(thandle_t handle) { return reinterpret_cast<ImageFile*>(handle)->size(); }
 
 int MapProc(thandle_t, void**, toff_t*) { return 0; }
 
@@ -67,7 +69,7 @@ std::uint64_t MaxCompressionRatio(std::uint16_t compression) {
         case COMPRESSION_NONE: return 1;
         case COMPRESSION_PACKBITS: return 64;
         case COMPRESSION_DEFLATE:
-        case COMPRESSION_ADOBE_DEFLATE: return kMaxDeflateRatio;
+        case COMPRESSION_ADOBE_DEFLATE: return platform::kMaxDeflateRatio;
         case COMPRESSION_LZW: return 4096;
         default: return 65536;
     }
@@ -75,7 +77,7 @@ std::uint64_t MaxCompressionRatio(std::uint16_t compression) {
 
 class TiffSource final : public RowSource {
 public:
-    HRESULT Open(ImageFile& file) {
+    [[nodiscard]] HRESULT open(ImageFile& file) {
         // A few messages (before a handle exists) only reach the process-wide handlers.
         TIFFSetErrorHandler(nullptr);
         TIFFSetWarningHandler(nullptr);
@@ -83,10 +85,10 @@ public:
         if (!options) return E_OUTOFMEMORY;
         TIFFOpenOptionsSetErrorHandlerExtR(options.get(), &SilentHandler, nullptr);
         TIFFOpenOptionsSetWarningHandlerExtR(options.get(), &SilentHandler, nullptr);
-        const std::uint64_t available = AvailableMemoryBytes();
+        const std::uint64_t available = platform::AvailableMemoryBytes();
         TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(),
                                             static_cast<tmsize_t>(std::min<std::uint64_t>(available, INT64_MAX)));
-        file.Seek(0);
+        file.seek(0);
         // "m": no memory mapping, every read goes through ReadProc.
         tiff_.reset(TIFFClientOpenExt("image", "rm", reinterpret_cast<thandle_t>(&file), &ReadProc, &WriteProc,
                                       &SeekProc, &CloseProc, &SizeProc, &MapProc, &UnmapProc, options.get()));
@@ -105,7 +107,7 @@ public:
 
         if (width == 0 || height == 0 || !TIFFIsCODECConfigured(compression)) return D3DXERR_INVALIDDATA;
         if (samples > 1 && planar != PLANARCONFIG_CONTIG) return D3DXERR_INVALIDDATA;
-        if (!ChooseSamples(format, bits)) return D3DXERR_INVALIDDATA;
+        if (!chooseSamples(format, bits)) return D3DXERR_INVALIDDATA;
         const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
         if (grey && samples == 1) {
             info_.layout = ChannelLayout::Grey;
@@ -120,42 +122,42 @@ public:
         }
         // Min-is-white grey is stored inverted; for signed and float samples that has
         // no clear meaning.
-        invert_grey_ = photometric == PHOTOMETRIC_MINISWHITE;
-        if (invert_grey_ && format != SAMPLEFORMAT_UINT) return D3DXERR_INVALIDDATA;
+        invertGrey_ = photometric == PHOTOMETRIC_MINISWHITE;
+        if (invertGrey_ && format != SAMPLEFORMAT_UINT) return D3DXERR_INVALIDDATA;
         info_.width = width;
         info_.height = height;
-        sample_bytes_ = bits / 8u;
-        stored_row_bytes_ = std::size_t{width} * info_.Channels() * sample_bytes_;
+        sampleBytes_ = bits / 8u;
+        storedRowBytes_ = std::size_t{width} * info_.channels() * sampleBytes_;
 
         // A file too small to hold, even compressed, the texels it claims is cut short:
         // refuse it before any buffer is sized for the claim.
-        max_ratio_ = MaxCompressionRatio(compression);
-        std::uint64_t image_bytes = 0;
-        if (!CheckedMul(stored_row_bytes_, height, &image_bytes) || image_bytes / max_ratio_ > file.Size())
+        maxRatio_ = MaxCompressionRatio(compression);
+        std::uint64_t imageBytes = 0;
+        if (!platform::CheckedMul(storedRowBytes_, height, &imageBytes) || imageBytes / maxRatio_ > file.size())
             return D3DXERR_INVALIDDATA;
 
-        if (TIFFIsTiled(tiff)) return SetUpTiles(file.Size());
-        if (static_cast<std::uint64_t>(TIFFScanlineSize64(tiff)) != stored_row_bytes_) return D3DXERR_INVALIDDATA;
+        if (TIFFIsTiled(tiff)) return setUpTiles(file.size());
+        if (static_cast<std::uint64_t>(TIFFScanlineSize64(tiff)) != storedRowBytes_) return D3DXERR_INVALIDDATA;
         if (stored_) {
-            if (const HRESULT hr = CheckFitsInMemory(stored_row_bytes_); hr != S_OK) return hr;
-            staging_.resize(stored_row_bytes_);
+            if (const HRESULT hr = platform::CheckFitsInMemory(storedRowBytes_); hr != S_OK) return hr;
+            staging_.resize(storedRowBytes_);
         }
         return S_OK;
     }
 
-    HRESULT ReadRows(std::uint8_t* destination, std::uint32_t count) override {
-        const std::size_t row_bytes = info_.RowBytes();
-        for (std::uint32_t i = 0; i < count; ++i, ++next_row_) {
-            std::uint8_t* row = destination + i * row_bytes;
+    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
+        const std::size_t rowBytes = info_.rowBytes();
+        for (std::uint32_t i = 0; i < count; ++i, ++nextRow_) {
+            std::uint8_t* row = destination + i * rowBytes;
             std::uint8_t* stored = stored_ ? staging_.data() : row;
-            if (tile_width_ == 0) {
-                if (TIFFReadScanline(tiff_.get(), stored, next_row_, 0) < 0) return D3DXERR_INVALIDDATA;
+            if (tileWidth_ == 0) {
+                if (TIFFReadScanline(tiff_.get(), stored, nextRow_, 0) < 0) return D3DXERR_INVALIDDATA;
             } else {
-                if (next_row_ % tile_height_ == 0 && !ReadTileRow()) return D3DXERR_INVALIDDATA;
-                std::memcpy(stored, band_.get() + (next_row_ % tile_height_) * stored_row_bytes_, stored_row_bytes_);
+                if (nextRow_ % tileHeight_ == 0 && !readTileRow()) return D3DXERR_INVALIDDATA;
+                std::memcpy(stored, band_.get() + (nextRow_ % tileHeight_) * storedRowBytes_, storedRowBytes_);
             }
-            if (invert_grey_) InvertGrey(stored);
-            if (stored_) StoredToFloats(*stored_, stored, std::size_t{info_.width} * info_.Channels(), row);
+            if (invertGrey_) invertGrey(stored);
+            if (stored_) StoredToFloats(*stored_, stored, std::size_t{info_.width} * info_.channels(), row);
         }
         return S_OK;
     }
@@ -163,10 +165,10 @@ public:
 private:
     // 8- and 16-bit unsigned and 32-bit float samples go to the rows as stored; the
     // other kinds are converted to floats row by row.
-    bool ChooseSamples(std::uint16_t format, std::uint16_t bits) {
+    bool chooseSamples(std::uint16_t format, std::uint16_t bits) {
         if (format == SAMPLEFORMAT_UINT && (bits == 8 || bits == 16)) {
             info_.type = bits == 8 ? SampleType::U8 : SampleType::U16;
-            info_.max_value = bits == 8 ? 255 : 65535;
+            info_.maxValue = bits == 8 ? 255 : 65535;
             return true;
         }
         info_.type = SampleType::F32;
@@ -181,39 +183,39 @@ private:
         return stored_.has_value();
     }
 
-    HRESULT SetUpTiles(std::uint64_t file_size) {
+    [[nodiscard]] HRESULT setUpTiles(std::uint64_t fileSize) {
         TIFF* tiff = tiff_.get();
-        tile_width_ = FieldOr<std::uint32_t>(tiff, TIFFTAG_TILEWIDTH, 0);
-        tile_height_ = FieldOr<std::uint32_t>(tiff, TIFFTAG_TILELENGTH, 0);
-        if (tile_width_ == 0 || tile_height_ == 0) return D3DXERR_INVALIDDATA;
-        const std::size_t texel_bytes = stored_row_bytes_ / info_.width;
-        std::uint64_t tile_bytes = 0;
-        if (!CheckedMul(tile_width_, tile_height_, texel_bytes, &tile_bytes) ||
-            static_cast<std::uint64_t>(TIFFTileSize64(tiff)) != tile_bytes || tile_bytes / max_ratio_ > file_size) {
+        tileWidth_ = FieldOr<std::uint32_t>(tiff, TIFFTAG_TILEWIDTH, 0);
+        tileHeight_ = FieldOr<std::uint32_t>(tiff, TIFFTAG_TILELENGTH, 0);
+        if (tileWidth_ == 0 || tileHeight_ == 0) return D3DXERR_INVALIDDATA;
+        const std::size_t texelBytes = storedRowBytes_ / info_.width;
+        std::uint64_t tileBytes = 0;
+        if (!platform::CheckedMul(tileWidth_, tileHeight_, texelBytes, &tileBytes) ||
+            static_cast<std::uint64_t>(TIFFTileSize64(tiff)) != tileBytes || tileBytes / maxRatio_ > fileSize) {
             return D3DXERR_INVALIDDATA;
         }
         // One row of tiles at a time, as stored.
-        std::uint64_t band_bytes = 0;
-        const bool fits = CheckedMul(stored_row_bytes_, tile_height_, &band_bytes);
-        if (const HRESULT hr = CheckFitsInMemory(band_bytes + tile_bytes + stored_row_bytes_, !fits); hr != S_OK)
+        std::uint64_t bandBytes = 0;
+        const bool fits = platform::CheckedMul(storedRowBytes_, tileHeight_, &bandBytes);
+        if (const HRESULT hr = platform::CheckFitsInMemory(bandBytes + tileBytes + storedRowBytes_, !fits); hr != S_OK)
             return hr;
         // Left uninitialised: a file that claims huge tiles and then fails touches little.
-        band_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(band_bytes));
-        tile_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(tile_bytes));
-        if (stored_) staging_.resize(stored_row_bytes_);
+        band_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(bandBytes));
+        tile_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(tileBytes));
+        if (stored_) staging_.resize(storedRowBytes_);
         return S_OK;
     }
 
-    bool ReadTileRow() {
-        const std::size_t texel_bytes = stored_row_bytes_ / info_.width;
-        const std::size_t tile_row_bytes = std::size_t{tile_width_} * texel_bytes;
-        const std::uint32_t rows = std::min(tile_height_, info_.height - next_row_);
-        for (std::uint64_t x = 0; x < info_.width; x += tile_width_) {
-            if (TIFFReadTile(tiff_.get(), tile_.get(), static_cast<std::uint32_t>(x), next_row_, 0, 0) < 0)
+    bool readTileRow() {
+        const std::size_t texelBytes = storedRowBytes_ / info_.width;
+        const std::size_t tileRowBytes = std::size_t{tileWidth_} * texelBytes;
+        const std::uint32_t rows = std::min(tileHeight_, info_.height - nextRow_);
+        for (std::uint64_t x = 0; x < info_.width; x += tileWidth_) {
+            if (TIFFReadTile(tiff_.get(), tile_.get(), static_cast<std::uint32_t>(x), nextRow_, 0, 0) < 0)
                 return false;
-            const std::size_t copy = std::min<std::uint64_t>(tile_width_, info_.width - x) * texel_bytes;
+            const std::size_t copy = std::min<std::uint64_t>(tileWidth_, info_.width - x) * texelBytes;
             for (std::uint32_t r = 0; r < rows; ++r) {
-                std::memcpy(band_.get() + r * stored_row_bytes_ + x * texel_bytes, tile_.get() + r * tile_row_bytes,
+                std::memcpy(band_.get() + r * storedRowBytes_ + x * texelBytes, tile_.get() + r * tileRowBytes,
                             copy);
             }
         }
@@ -221,24 +223,24 @@ private:
     }
 
     // Unsigned samples only, before any conversion; an alpha channel keeps its meaning.
-    void InvertGrey(std::uint8_t* stored) const {
-        const std::size_t step = std::size_t{info_.Channels()} * sample_bytes_;
+    void invertGrey(std::uint8_t* stored) const {
+        const std::size_t step = std::size_t{info_.channels()} * sampleBytes_;
         const std::size_t end = std::size_t{info_.width} * step;
-        switch (sample_bytes_) {
+        switch (sampleBytes_) {
             case 1:
                 for (std::size_t i = 0; i < end; i += step) stored[i] = static_cast<std::uint8_t>(255 - stored[i]);
                 break;
             case 2:
-                for (std::size_t i = 0; i < end; i += step) Invert<std::uint16_t>(stored + i);
+                for (std::size_t i = 0; i < end; i += step) invert<std::uint16_t>(stored + i);
                 break;
             default:
-                for (std::size_t i = 0; i < end; i += step) Invert<std::uint32_t>(stored + i);
+                for (std::size_t i = 0; i < end; i += step) invert<std::uint32_t>(stored + i);
                 break;
         }
     }
 
     template <typename T>
-    static void Invert(std::uint8_t* sample) {
+    static void invert(std::uint8_t* sample) {
         T v = 0;
         std::memcpy(&v, sample, sizeof v);
         v = static_cast<T>(~v);
@@ -247,14 +249,14 @@ private:
 
     std::unique_ptr<TIFF, TiffClose> tiff_;
     std::optional<StoredSample> stored_;  // set: converted to floats from this kind
-    unsigned sample_bytes_ = 1;
-    std::size_t stored_row_bytes_ = 0;
+    unsigned sampleBytes_ = 1;
+    std::size_t storedRowBytes_ = 0;
     std::vector<std::uint8_t> staging_;  // one stored row, when converted
-    std::uint64_t max_ratio_ = 1;
-    bool invert_grey_ = false;
-    std::uint32_t next_row_ = 0;
-    std::uint32_t tile_width_ = 0;  // 0: strips, read by scanline
-    std::uint32_t tile_height_ = 0;
+    std::uint64_t maxRatio_ = 1;
+    bool invertGrey_ = false;
+    std::uint32_t nextRow_ = 0;
+    std::uint32_t tileWidth_ = 0;  // 0: strips, read by scanline
+    std::uint32_t tileHeight_ = 0;
     std::unique_ptr<std::uint8_t[]> band_;  // one row of tiles
     std::unique_ptr<std::uint8_t[]> tile_;
 };
@@ -263,7 +265,9 @@ private:
 
 HRESULT OpenTiffSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     auto tiff = std::make_unique<TiffSource>();
-    if (const HRESULT hr = tiff->Open(file); hr != S_OK) return hr;
+    if (const HRESULT hr = tiff->open(file); hr != S_OK) return hr;
     *source = std::move(tiff);
     return S_OK;
 }
+
+}  // namespace image

@@ -9,6 +9,8 @@
 #include <new>
 #include <random>
 
+namespace platform {
+
 namespace {
 
 std::string HiddenTempName(const std::string& path) {
@@ -141,3 +143,5 @@ HRESULT SyncDirectory(const std::string& directory) {
     if (result != 0 && error != EINVAL && error != EROFS) return ResultFromErrno(error);
     return S_OK;
 }
+
+}  // namespace platform

@@ -4,9 +4,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <new>
+
+namespace platform {
 
 namespace {
 
@@ -100,7 +103,7 @@ std::vector<std::string> Levels(const CgroupMount& mount, std::string_view path)
 }
 
 // A small file's text into `buffer`, cut at its size; false when unreadable.
-bool ReadSmallFile(const char* path, char* buffer, std::size_t size, std::string_view* text) {
+[[nodiscard]] bool ReadSmallFile(const char* path, char* buffer, std::size_t size, std::string_view* text) {
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     std::size_t used = 0;
@@ -115,7 +118,7 @@ bool ReadSmallFile(const char* path, char* buffer, std::size_t size, std::string
     return used > 0;
 }
 
-bool ReadGroupFile(const std::string& level, const char* name, char* buffer, std::size_t size,
+[[nodiscard]] bool ReadGroupFile(const std::string& level, const char* name, char* buffer, std::size_t size,
                    std::string_view* text) {
     char path[4096];
     const int length = std::snprintf(path, sizeof path, "%s/%s", level.c_str(), name);
@@ -189,6 +192,7 @@ std::vector<MemoryCgroup> FindMemoryCgroups(std::string_view procCgroup, std::st
 }
 
 bool ParseCgroupBytes(std::string_view text, std::uint64_t* bytes) {
+    assert(bytes != nullptr);
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.remove_suffix(1);
     if (text.empty()) return false;
     std::uint64_t value = 0;
@@ -237,3 +241,5 @@ const std::vector<MemoryCgroup>& ProcessMemoryCgroups() {
     }();
     return groups;
 }
+
+}  // namespace platform

@@ -11,6 +11,8 @@
 
 #include "platform/errno_result.h"
 
+namespace platform {
+
 namespace {
 
 // Many blocks, so that data that never lines up still costs one write per megabyte.
@@ -113,3 +115,5 @@ HRESULT DirectWriter::finish() {
         if (errno != EINTR) return ResultFromErrno(errno);
     return S_OK;
 }
+
+}  // namespace platform

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+namespace platform {
+
 HRESULT ResultFromErrno(int error) {
     switch (error) {
         case ENOENT:
@@ -20,3 +22,5 @@ HRESULT ResultFromErrno(int error) {
         default: return E_FAIL;
     }
 }
+
+}  // namespace platform

@@ -3,12 +3,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cstdio>
 #include <memory>
 
 #include "platform/cgroup_memory.h"
 
+namespace platform {
+
 bool CheckedMul(std::uint64_t a, std::uint64_t b, std::uint64_t* product) {
+    assert(product != nullptr);
     return !__builtin_mul_overflow(a, b, product);
 }
 
@@ -19,7 +23,7 @@ bool CheckedMul(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t
 
 namespace {
 
-bool ReadMemAvailable(std::uint64_t* bytes) {
+[[nodiscard]] bool ReadMemAvailable(std::uint64_t* bytes) {
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> meminfo(std::fopen("/proc/meminfo", "re"), &std::fclose);
     if (!meminfo) return false;
     char line[256];
@@ -34,9 +38,9 @@ std::uint64_t SystemAvailableBytes() {
     std::uint64_t bytes = 0;
     if (ReadMemAvailable(&bytes)) return bytes;
     const long pages = sysconf(_SC_AVPHYS_PAGES);
-    const long page_size = sysconf(_SC_PAGESIZE);
-    if (pages <= 0 || page_size <= 0) return 0;
-    if (!CheckedMul(static_cast<std::uint64_t>(pages), static_cast<std::uint64_t>(page_size), &bytes))
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return 0;
+    if (!CheckedMul(static_cast<std::uint64_t>(pages), static_cast<std::uint64_t>(pageSize), &bytes))
         return UINT64_MAX;
     return bytes;
 }
@@ -51,3 +55,5 @@ HRESULT CheckFitsInMemory(std::uint64_t bytes, bool overflowed) {
     if (overflowed || bytes > AvailableMemoryBytes()) return E_OUTOFMEMORY;
     return S_OK;
 }
+
+}  // namespace platform

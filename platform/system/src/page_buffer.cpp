@@ -8,6 +8,8 @@
 
 #include "platform/memory_budget.h"
 
+namespace platform {
+
 namespace {
 
 // Large textures are walked down their columns, a page or more per step: on 4 KB
@@ -64,12 +66,12 @@ HRESULT FitsInMemory(std::size_t bytes, std::size_t promised) {
     return bytes > available || promised > available - bytes ? E_OUTOFMEMORY : S_OK;
 }
 
-HRESULT PageBuffer::Allocate(std::size_t bytes, std::size_t promised, PageBuffer& out) {
+HRESULT PageBuffer::allocate(std::size_t bytes, std::size_t promised, PageBuffer& out) {
     if (const HRESULT hr = FitsInMemory(bytes == 0 ? 1 : bytes, promised); hr != S_OK) return hr;
-    return Map(bytes, out);
+    return map(bytes, out);
 }
 
-HRESULT PageBuffer::Map(std::size_t bytes, PageBuffer& out) {
+HRESULT PageBuffer::map(std::size_t bytes, PageBuffer& out) {
     if (bytes == 0) bytes = 1;
     void* p = bytes >= kHugeFrom ? MapOnHugePageBoundary(bytes) : MapPages(bytes);
     if (p == MAP_FAILED) return E_OUTOFMEMORY;
@@ -78,3 +80,5 @@ HRESULT PageBuffer::Map(std::size_t bytes, PageBuffer& out) {
     out.size_ = bytes;
     return S_OK;
 }
+
+}  // namespace platform

@@ -2,17 +2,20 @@
 
 #include <unistd.h>
 
+#include <cassert>
 #include <cerrno>
 #include <climits>
 #include <vector>
 
 #include "platform/errno_result.h"
 
+namespace platform {
+
 namespace {
 
 constexpr int kMaxLinks = 40;  // as many as the kernel follows in one lookup
 
-bool ReadLink(const std::string& path, std::string* content) {
+[[nodiscard]] bool ReadLink(const std::string& path, std::string* content) {
     std::vector<char> buffer(PATH_MAX + 1);
     const ssize_t length = readlink(path.c_str(), buffer.data(), buffer.size());
     if (length < 0 || static_cast<std::size_t>(length) >= buffer.size()) return false;
@@ -30,6 +33,7 @@ std::string DirectoryOf(const std::string& path) {
 }
 
 HRESULT ResolveSaveTarget(const std::string& name, SaveTarget* target) {
+    assert(target != nullptr);
     if (name.empty() || name.back() == '/') return E_PATH_NOT_FOUND;
     std::string path = name;
     for (int links = 0;; ++links) {
@@ -56,3 +60,5 @@ HRESULT ResolveSaveTarget(const std::string& name, SaveTarget* target) {
         path = content.front() == '/' ? content : DirectoryOf(path) + "/" + content;
     }
 }
+
+}  // namespace platform

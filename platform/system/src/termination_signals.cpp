@@ -4,6 +4,8 @@
 
 #include <initializer_list>
 
+namespace platform {
+
 TerminationSignalsBlocked::TerminationSignalsBlocked() {
     sigset_t blocked;
     sigemptyset(&blocked);
@@ -12,3 +14,5 @@ TerminationSignalsBlocked::TerminationSignalsBlocked() {
 }
 
 TerminationSignalsBlocked::~TerminationSignalsBlocked() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+
+}  // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/wide_text.h"
 
+namespace platform {
+
 std::wstring WidenBytes(std::string_view bytes) {
     std::wstring wide;
     wide.reserve(bytes.size());
@@ -30,3 +32,5 @@ std::string NarrowToBytes(std::wstring_view text) {
     }
     return bytes;
 }
+
+}  // namespace platform

@@ -1,4 +1,6 @@
 #pragma once
+// The English description of every result code the graphics, multimedia and system
+// interfaces define, for the failure report.
 #include <cstddef>
 #include <cstdint>
 
@@ -10,9 +12,11 @@ struct ResultDescription {
     const wchar_t* text;
 };
 
-// The English description of a result code, matched on all 32 bits; "n/a" for a
-// code without a row. The text is static; the caller neither copies nor frees it.
-const wchar_t* DescribeResult(HRESULT result);
+// The English description of a result code, matched on all 32 bits. Any value can
+// be passed; one without a row gives "n/a", so the result is never null. The text
+// is static: the caller neither copies nor frees it.
+[[nodiscard]] const wchar_t* DescribeResult(HRESULT result);
 
-// The whole table, sorted by code as an unsigned number (for checks).
-const ResultDescription* ResultDescriptionTable(std::size_t* count);
+// The whole table, sorted by code as an unsigned number (for checks). `count` must
+// not be null and receives the number of rows.
+[[nodiscard]] const ResultDescription* ResultDescriptionTable(std::size_t* count);

@@ -9,6 +9,9 @@
 #include "maps/horizon/testing/terrain_families.h"
 #include "../../support/failing_allocation.h"
 
+using horizon::HorizonProgress;
+using horizon::HorizonSettings;
+
 namespace {
 
 using horizon::testing::Terrain;
@@ -18,8 +21,8 @@ TEST(HorizonOutOfMemory, EveryAllocationFailingInTurn) {
     const auto heights = horizon::testing::MakeHeights(Terrain::Fbm8, kWidth, kHeight, 3);
     const HorizonSettings settings = horizon::testing::SettingsFor(Terrain::Fbm8);
     std::vector<float> expected(heights.size(), -3.0f);
-    ComputeHorizonReference(heights.data(), expected.data(), kWidth, kHeight, settings, nullptr);
-    HorizonFastOptions options;
+    horizon::ComputeHorizonReference(heights.data(), expected.data(), kWidth, kHeight, settings, nullptr);
+    horizon::HorizonFastOptions options;
     options.threads = 2;
 
     for (const bool persistent : {false, true}) {
@@ -30,7 +33,7 @@ TEST(HorizonOutOfMemory, EveryAllocationFailingInTurn) {
             std::uint64_t rowsReported = 0;
             const HorizonProgress progress = [&rowsReported](std::uint64_t rows) { rowsReported = rows; };
             failing_allocation::FailFrom(k, persistent);
-            const HRESULT hr = ComputeHorizonFast(heights.data(), out.data(), kWidth, kHeight, settings, progress,
+            const HRESULT hr = horizon::ComputeHorizonFast(heights.data(), out.data(), kWidth, kHeight, settings, progress,
                                                   options);
             const std::size_t asked = failing_allocation::Disarm();
             const bool same = out.size() == expected.size() &&

@@ -28,12 +28,12 @@ struct Graphics {
     Graphics(UINT size = 8) {
         d3d = Direct3DCreate9(D3D_SDK_VERSION);
         D3DPRESENT_PARAMETERS pp{};
-        d3d->CreateDevice(0, D3DDEVTYPE_HAL, GetDesktopWindow(), 0, &pp, &device);
-        D3DXCreateTexture(device, size, size, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &texture);
+        EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, GetDesktopWindow(), 0, &pp, &device), S_OK);
+        EXPECT_EQ(D3DXCreateTexture(device, size, size, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &texture), S_OK);
         D3DLOCKED_RECT lr{};
-        texture->LockRect(0, &lr, nullptr, 0);
+        EXPECT_EQ(texture->LockRect(0, &lr, nullptr, 0), S_OK);
         for (UINT i = 0; i < size * size * 4; ++i) static_cast<float*>(lr.pBits)[i] = static_cast<float>(i) / 3;
-        texture->UnlockRect(0);
+        EXPECT_EQ(texture->UnlockRect(0), S_OK);
     }
     ~Graphics() {
         texture->Release();
@@ -41,7 +41,7 @@ struct Graphics {
         d3d->Release();
     }
     HRESULT save(const std::string& path) {
-        return D3DXSaveTextureToFileW(WidenBytes(path).c_str(), D3DXIFF_DDS, texture, nullptr);
+        return D3DXSaveTextureToFileW(platform::WidenBytes(path).c_str(), D3DXIFF_DDS, texture, nullptr);
     }
     // The bytes a save writes, taken from a save into a directory of its own.
     std::vector<char> fileBytes() {
@@ -82,8 +82,8 @@ TEST(SaveTargets, WhatIsNotARegularFileIsRefusedAndLeftAlone) {
     refused.insert(refused.end(), {"link-to-fifo", "link-to-folder"});
     const auto before = dir.entries();
     for (const auto& name : refused) {
-        EXPECT_EQ(CheckSaveTarget(WidenBytes(dir.file(name)).c_str()), ResultFromBits(0x80070005u)) << name;
-        EXPECT_EQ(g.save(dir.file(name)), ResultFromBits(0x80070005u)) << name;
+        EXPECT_EQ(graphics::CheckSaveTarget(platform::WidenBytes(dir.file(name)).c_str()), E_ACCESSDENIED) << name;
+        EXPECT_EQ(g.save(dir.file(name)), E_ACCESSDENIED) << name;
     }
     EXPECT_EQ(dir.entries(), before);  // nothing added, nothing replaced
     EXPECT_TRUE(fs::is_fifo(dir.file("fifo")));
@@ -92,9 +92,9 @@ TEST(SaveTargets, WhatIsNotARegularFileIsRefusedAndLeftAlone) {
     close(sock);
     for (const char* fine : {"absent.dds", "regular"}) {
         if (std::string(fine) == "regular") WriteAll(dir.file(fine), "x");
-        EXPECT_EQ(CheckSaveTarget(WidenBytes(dir.file(fine)).c_str()), S_OK) << fine;
+        EXPECT_EQ(graphics::CheckSaveTarget(platform::WidenBytes(dir.file(fine)).c_str()), S_OK) << fine;
     }
-    EXPECT_EQ(CheckSaveTarget(WidenBytes(dir.file("missing/out.dds")).c_str()), ResultFromBits(0x80070003u));
+    EXPECT_EQ(graphics::CheckSaveTarget(platform::WidenBytes(dir.file("missing/out.dds")).c_str()), E_PATH_NOT_FOUND);
 }
 
 // A link given as the output: the file it leads to is written, beside itself; the
@@ -162,23 +162,23 @@ TEST(PendingSavesTest, NamesAreTakenOnlyAtCommit) {
     WriteAll(dir.file("a.dds"), "old a");
     WriteAll(dir.file("b.dds"), "old b");
     {
-        PendingSaves files;
-        ASSERT_EQ(files.save(WidenBytes(dir.file("a.dds")).c_str(), g.texture), S_OK);
-        ASSERT_EQ(files.save(WidenBytes(dir.file("b.dds")).c_str(), g.texture), S_OK);
+        graphics::PendingSaves files;
+        ASSERT_EQ(files.save(platform::WidenBytes(dir.file("a.dds")).c_str(), g.texture), S_OK);
+        ASSERT_EQ(files.save(platform::WidenBytes(dir.file("b.dds")).c_str(), g.texture), S_OK);
         EXPECT_EQ(ReadAll(dir.file("a.dds")), std::vector<char>({'o', 'l', 'd', ' ', 'a'}));
         ASSERT_EQ(files.commit(), S_OK);
     }
     EXPECT_EQ(ReadAll(dir.file("a.dds")), expected);
     EXPECT_EQ(ReadAll(dir.file("b.dds")), expected);
     {
-        PendingSaves files;
-        ASSERT_EQ(files.save(WidenBytes(dir.file("c.dds")).c_str(), g.texture), S_OK);
+        graphics::PendingSaves files;
+        ASSERT_EQ(files.save(platform::WidenBytes(dir.file("c.dds")).c_str(), g.texture), S_OK);
     }  // never committed: nothing appears
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"a.dds", "b.dds"}));
     {
-        PendingSaves files;
-        ASSERT_EQ(files.save(WidenBytes(dir.file("d.dds")).c_str(), g.texture), S_OK);
-        EXPECT_LT(files.save(WidenBytes(dir.file("missing/e.dds")).c_str(), g.texture), 0);
+        graphics::PendingSaves files;
+        ASSERT_EQ(files.save(platform::WidenBytes(dir.file("d.dds")).c_str(), g.texture), S_OK);
+        EXPECT_LT(files.save(platform::WidenBytes(dir.file("missing/e.dds")).c_str(), g.texture), 0);
         EXPECT_EQ(files.commit(), S_OK);
     }
     EXPECT_EQ(ReadAll(dir.file("d.dds")), expected);

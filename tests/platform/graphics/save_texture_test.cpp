@@ -23,16 +23,16 @@ struct SavedTexture {
     SavedTexture(UINT w, UINT h) {
         d3d = Direct3DCreate9(D3D_SDK_VERSION);
         D3DPRESENT_PARAMETERS pp{};
-        d3d->CreateDevice(0, D3DDEVTYPE_HAL, GetDesktopWindow(), 0, &pp, &device);
-        D3DXCreateTexture(device, w, h, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &texture);
+        EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, GetDesktopWindow(), 0, &pp, &device), S_OK);
+        EXPECT_EQ(D3DXCreateTexture(device, w, h, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &texture), S_OK);
         D3DLOCKED_RECT lr{};
-        texture->LockRect(0, &lr, nullptr, 0);
+        EXPECT_EQ(texture->LockRect(0, &lr, nullptr, 0), S_OK);
         auto* texels = static_cast<float*>(lr.pBits);
         for (std::size_t i = 0; i < std::size_t{w} * h; ++i) {
             texels[i * 4] = static_cast<float>(i) * 0.25f;
             texels[i * 4 + 1] = 1.0f - static_cast<float>(i);
         }
-        texture->UnlockRect(0);
+        EXPECT_EQ(texture->UnlockRect(0), S_OK);
     }
     ~SavedTexture() {
         texture->Release();
@@ -40,7 +40,7 @@ struct SavedTexture {
         d3d->Release();
     }
     HRESULT save(const std::string& path) {
-        return D3DXSaveTextureToFileW(WidenBytes(path).c_str(), D3DXIFF_DDS, texture, nullptr);
+        return D3DXSaveTextureToFileW(platform::WidenBytes(path).c_str(), D3DXIFF_DDS, texture, nullptr);
     }
     IDirect3D9* d3d = nullptr;
     IDirect3DDevice9* device = nullptr;
@@ -70,10 +70,10 @@ TEST(SaveTexture, HeaderFieldsAndEveryLevel) {
     D3DLOCKED_RECT lr{};
     ASSERT_EQ(t.texture->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), S_OK);
     EXPECT_EQ(std::memcmp(bytes.data() + 128, lr.pBits, 24 * 16), 0);
-    t.texture->UnlockRect(0);
+    EXPECT_EQ(t.texture->UnlockRect(0), S_OK);
     ASSERT_EQ(t.texture->LockRect(1, &lr, nullptr, D3DLOCK_READONLY), S_OK);
     EXPECT_EQ(std::memcmp(bytes.data() + 128 + 24 * 16, lr.pBits, 6 * 16), 0);
-    t.texture->UnlockRect(1);
+    EXPECT_EQ(t.texture->UnlockRect(1), S_OK);
     float blue = -1.0f;
     std::memcpy(&blue, bytes.data() + 128 + 8, 4);
     EXPECT_EQ(blue, 0.0f);  // never written
@@ -84,14 +84,14 @@ TEST(SaveTexture, RoundTripThroughTheReader) {
     TempDir dir;
     SavedTexture t(7, 3);
     ASSERT_EQ(t.save(dir.file("round.dds")), S_OK);
-    DecodedImage image;
-    ASSERT_EQ(DecodeImageFile(dir.file("round.dds").c_str(), &image), S_OK);
+    image::DecodedImage image;
+    ASSERT_EQ(image::DecodeImageFile(dir.file("round.dds").c_str(), &image), S_OK);
     ASSERT_EQ(image.width, 7u);
     ASSERT_EQ(image.height, 3u);
     D3DLOCKED_RECT lr{};
     ASSERT_EQ(t.texture->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), S_OK);
     EXPECT_EQ(std::memcmp(image.texels.data(), lr.pBits, 7 * 3 * 16), 0);
-    t.texture->UnlockRect(0);
+    EXPECT_EQ(t.texture->UnlockRect(0), S_OK);
 }
 
 TEST(SaveTexture, SavingTwiceGivesIdenticalFilesAndNoTemporaries) {
@@ -118,7 +118,7 @@ TEST(SaveTexture, UnusablePathsFailAndWriteNothing) {
     if (geteuid() != 0) {  // root writes anywhere
         std::filesystem::permissions(dir.file("sub"), std::filesystem::perms::owner_read |
                                                           std::filesystem::perms::owner_exec);
-        EXPECT_EQ(t.save(dir.file("sub/out.dds")), ResultFromBits(0x80070005u));
+        EXPECT_EQ(t.save(dir.file("sub/out.dds")), E_ACCESSDENIED);
     }
 }
 

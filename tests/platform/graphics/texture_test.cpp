@@ -78,10 +78,10 @@ TEST(Texture, LockingRules) {
     RECT inside{2, 1, 4, 3};
     ASSERT_EQ(t->LockRect(0, &lr, &inside, 0), S_OK);
     static_cast<float*>(lr.pBits)[0] = 7.0f;
-    t->UnlockRect(0);
+    EXPECT_EQ(t->UnlockRect(0), S_OK);
     ASSERT_EQ(t->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), S_OK);
     EXPECT_EQ(static_cast<const float*>(lr.pBits)[(1 * 8 + 2) * 4], 7.0f);
-    t->UnlockRect(0);
+    EXPECT_EQ(t->UnlockRect(0), S_OK);
     RECT outside{0, 0, 9, 1};
     EXPECT_EQ(t->LockRect(0, &lr, &outside, 0), D3DERR_INVALIDCALL);
     t->Release();
@@ -132,24 +132,24 @@ TEST(Texture, MipLevelsAverageTheLevelAbove) {
     ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), S_OK);
     auto* top = static_cast<float*>(lr.pBits);
     for (int i = 0; i < 10; ++i) top[i * 4] = static_cast<float>(i), top[i * 4 + 3] = 1.0f;
-    t->UnlockRect(0);
+    EXPECT_EQ(t->UnlockRect(0), S_OK);
 
     ASSERT_EQ(t->LockRect(1, &lr, nullptr, D3DLOCK_READONLY), S_OK);  // 2 x 1
     const auto* mip = static_cast<const float*>(lr.pBits);
     EXPECT_FLOAT_EQ(mip[0], (0 + 1 + 5 + 6) / 4.0f);
     EXPECT_FLOAT_EQ(mip[4], (2 + 3 + 4 + 7 + 8 + 9) / 6.0f);
     EXPECT_EQ(mip[3], 1.0f);
-    t->UnlockRect(1);
+    EXPECT_EQ(t->UnlockRect(1), S_OK);
     ASSERT_EQ(t->LockRect(2, &lr, nullptr, D3DLOCK_READONLY), S_OK);  // 1 x 1
     EXPECT_FLOAT_EQ(static_cast<const float*>(lr.pBits)[0], (3.0f + 5.5f) / 2);
-    t->UnlockRect(2);
+    EXPECT_EQ(t->UnlockRect(2), S_OK);
 
     ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), S_OK);
     for (int i = 0; i < 10; ++i) static_cast<float*>(lr.pBits)[i * 4] = 2.0f;
-    t->UnlockRect(0);
+    EXPECT_EQ(t->UnlockRect(0), S_OK);
     ASSERT_EQ(t->LockRect(2, &lr, nullptr, D3DLOCK_READONLY), S_OK);
     EXPECT_EQ(static_cast<const float*>(lr.pBits)[0], 2.0f);
-    t->UnlockRect(2);
+    EXPECT_EQ(t->UnlockRect(2), S_OK);
     t->Release();
 }
 
@@ -182,19 +182,19 @@ TEST(Texture, ASaveHoldsEveryLevelAsLocksShowIt) {
         ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), S_OK);
         auto* top = static_cast<float*>(lr.pBits);
         for (UINT i = 0; i < size * height * 4; ++i) top[i] = static_cast<float>(i % 101) - 50;
-        t->UnlockRect(0);
+        EXPECT_EQ(t->UnlockRect(0), S_OK);
         const std::string file = dir.file("chain.dds");
-        ASSERT_EQ(D3DXSaveTextureToFileW(WidenBytes(file).c_str(), D3DXIFF_DDS, t, nullptr), S_OK);
+        ASSERT_EQ(D3DXSaveTextureToFileW(platform::WidenBytes(file).c_str(), D3DXIFF_DDS, t, nullptr), S_OK);
         const auto bytes = ReadAll(file);
         std::size_t offset = 128;
         for (UINT level = 0; level < t->GetLevelCount(); ++level) {
             D3DSURFACE_DESC d{};
-            t->GetLevelDesc(level, &d);
+            EXPECT_EQ(t->GetLevelDesc(level, &d), S_OK);
             const std::size_t levelBytes = std::size_t{d.Width} * d.Height * 16;
             ASSERT_LE(offset + levelBytes, bytes.size());
             ASSERT_EQ(t->LockRect(level, &lr, nullptr, D3DLOCK_READONLY), S_OK);
             EXPECT_EQ(std::memcmp(bytes.data() + offset, lr.pBits, levelBytes), 0) << size << " level " << level;
-            t->UnlockRect(level);
+            EXPECT_EQ(t->UnlockRect(level), S_OK);
             offset += levelBytes;
         }
         EXPECT_EQ(bytes.size(), offset);
@@ -241,11 +241,11 @@ TEST(Texture, LowerLevelsAreThePlainAveragesBitForBit) {
         D3DLOCKED_RECT lr{};
         EXPECT_EQ(t->LockRect(0, &lr, nullptr, 0), S_OK);
         std::memcpy(lr.pBits, upper.data(), upper.size() * sizeof(float));
-        t->UnlockRect(0);
+        EXPECT_EQ(t->UnlockRect(0), S_OK);
         EXPECT_EQ(t->LockRect(1, &lr, nullptr, D3DLOCK_READONLY), S_OK);
         const auto* p = static_cast<const float*>(lr.pBits);
         std::vector<float> lower(p, p + std::size_t{std::max(1u, w / 2)} * std::max(1u, h / 2) * 4);
-        t->UnlockRect(1);
+        EXPECT_EQ(t->UnlockRect(1), S_OK);
         t->Release();
         return lower;
     };

@@ -15,13 +15,15 @@
 #include "stored_samples.h"
 #include "image_fixtures.h"
 
+using image::StoredSample;
+
 namespace {
 
 class ExrFormat : public ::testing::Test {
 protected:
-    Loaded WriteAndLoad(const ExrImage& image) {
-        WriteExr(dir_.Path("image.exr"), image);
-        return Load(dir_.Path("image.exr"), image.width, image.height);
+    Loaded writeAndLoad(const ExrImage& image) {
+        WriteExr(dir_.path("image.exr"), image);
+        return Load(dir_.path("image.exr"), image.width, image.height);
     }
 
     TempDir dir_;
@@ -64,7 +66,7 @@ TEST_F(ExrFormat, EdgeValuesOfEachPixelTypeLoadExactly) {
         image.width = static_cast<std::uint32_t>(c.expected.size() / 2);
         image.height = 2;
         image.channels = {c.channel};
-        const Loaded loaded = WriteAndLoad(image);
+        const Loaded loaded = writeAndLoad(image);
         ASSERT_EQ(loaded.result, S_OK);
         EXPECT_TRUE(SameBits(loaded.texels, ToRgba(1, c.expected)));
     }
@@ -101,7 +103,7 @@ std::vector<float> Values(const ExrChannel& channel) {
     } else {
         std::memcpy(native.data(), channel.samples.data(), 4 * n);
     }
-    StoredToFloats(channel.type == Imf::HALF ? StoredSample::F16 : StoredSample::U32, native.data(), n,
+    image::StoredToFloats(channel.type == Imf::HALF ? StoredSample::F16 : StoredSample::U32, native.data(), n,
                    reinterpret_cast<std::uint8_t*>(values.data()));
     return values;
 }
@@ -109,11 +111,11 @@ std::vector<float> Values(const ExrChannel& channel) {
 struct Layout {
     const char* name;
     int compression;
-    std::uint32_t tile_width;  // 0: scanlines
-    std::uint32_t tile_height;
+    std::uint32_t tileWidth;  // 0: scanlines
+    std::uint32_t tileHeight;
     bool mipmaps;
-    bool decreasing_y;
-    int min_x, min_y;
+    bool decreasingY;
+    int minX, minY;
 };
 
 // Lossless compressions only: PXR24 rounds floats, B44 and DWA halves.
@@ -138,16 +140,16 @@ TEST_F(ExrFormat, EveryPixelTypeInEveryLayout) {
             ExrImage image;
             image.width = 37;
             image.height = 23;
-            image.min_x = layout.min_x;
-            image.min_y = layout.min_y;
+            image.minX = layout.minX;
+            image.minY = layout.minY;
             image.compression = layout.compression;
-            image.tile_width = layout.tile_width;
-            image.tile_height = layout.tile_height;
+            image.tileWidth = layout.tileWidth;
+            image.tileHeight = layout.tileHeight;
             image.mipmaps = layout.mipmaps;
-            image.decreasing_y = layout.decreasing_y;
+            image.decreasingY = layout.decreasingY;
             const std::size_t count = std::size_t{image.width} * image.height;
             image.channels = {Channel("R", type, Samples(type, count, 1)), Channel("G", type, Samples(type, count, 2))};
-            const Loaded loaded = WriteAndLoad(image);
+            const Loaded loaded = writeAndLoad(image);
             ASSERT_EQ(loaded.result, S_OK);
             EXPECT_TRUE(SameBits(loaded.texels, ToRgba(1, Values(image.channels[0]))));
         }
@@ -158,8 +160,8 @@ TEST_F(ExrFormat, EveryPixelTypeInEveryLayout) {
 std::vector<float> RedByTheLibrary(const std::string& path) {
     Imf::InputFile file(path.c_str());
     const Imath::Box2i window = file.header().dataWindow();
-    const auto width = static_cast<std::size_t>(window.max.x - window.min.x + 1);
-    std::vector<float> red(width * static_cast<std::size_t>(window.max.y - window.min.y + 1));
+    const auto width = static_cast<std::size_t>(window.max.x - window.min.x) + 1;
+    std::vector<float> red(width * (static_cast<std::size_t>(window.max.y - window.min.y) + 1));
     Imf::FrameBuffer frame;
     frame.insert("R", Imf::Slice::Make(Imf::FLOAT, red.data(), window, sizeof(float), width * sizeof(float)));
     file.setFrameBuffer(frame);
@@ -179,7 +181,7 @@ TEST_F(ExrFormat, LossyCompressionsGiveWhatTheLibrarysOwnReaderGives) {
                 image.width = 33;
                 image.height = 41;  // chunks of 16 or 32 lines, rows of tiles of 8
                 image.compression = compression;
-                image.tile_width = image.tile_height = tile;
+                image.tileWidth = image.tileHeight = tile;
                 const std::size_t count = std::size_t{image.width} * image.height;
                 std::vector<float> smooth;
                 for (std::size_t i = 0; i < count; ++i) smooth.push_back(std::sin(0.05f * i) * 100.0f);
@@ -188,11 +190,11 @@ TEST_F(ExrFormat, LossyCompressionsGiveWhatTheLibrarysOwnReaderGives) {
                     for (auto& b : bits) b = (b >> 16 & 0x8000) | (((b >> 13) - 0x1C000) & 0x7FFF);
                 }
                 image.channels = {Channel("R", type, bits), Channel("A", type, bits)};
-                const Loaded loaded = WriteAndLoad(image);
+                const Loaded loaded = writeAndLoad(image);
                 ASSERT_EQ(loaded.result, S_OK);
                 std::vector<float> red;
                 for (std::size_t i = 0; i < count; ++i) red.push_back(loaded.texels[4 * i]);
-                EXPECT_TRUE(SameBits(red, RedByTheLibrary(dir_.Path("image.exr"))));
+                EXPECT_TRUE(SameBits(red, RedByTheLibrary(dir_.path("image.exr"))));
             }
         }
     }
@@ -241,7 +243,7 @@ TEST_F(ExrFormat, RedOrLuminanceOrTheFirstChannelIsGreyAndAlphaIsCarried) {
             values.push_back(grey[i]);
             if (c.alpha >= 0) values.push_back(Values(c.channels[static_cast<std::size_t>(c.alpha)])[i]);
         }
-        const Loaded loaded = WriteAndLoad(image);
+        const Loaded loaded = writeAndLoad(image);
         ASSERT_EQ(loaded.result, S_OK);
         EXPECT_TRUE(SameBits(loaded.texels, ToRgba(c.alpha >= 0 ? 2 : 1, values)));
     }
@@ -255,14 +257,14 @@ TEST_F(ExrFormat, ChromaSubsamplingIsFineUnlessTheGreyIsSubsampled) {
     chroma.sampling = 2;
     const ExrChannel luminance = Channel("Y", Imf::HALF, Samples(Imf::HALF, 48, 2));
     image.channels = {chroma, luminance};
-    const Loaded loaded = WriteAndLoad(image);
+    const Loaded loaded = writeAndLoad(image);
     ASSERT_EQ(loaded.result, S_OK);
     EXPECT_TRUE(SameBits(loaded.texels, ToRgba(1, Values(luminance))));
 
     ExrChannel red = Channel("R", Imf::HALF, Samples(Imf::HALF, 4 * 3, 3));
     red.sampling = 2;
     image.channels = {red};
-    EXPECT_EQ(WriteAndLoad(image).result, D3DXERR_INVALIDDATA);
+    EXPECT_EQ(writeAndLoad(image).result, D3DXERR_INVALIDDATA);
 }
 
 }  // namespace

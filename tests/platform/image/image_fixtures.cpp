@@ -52,7 +52,7 @@ void OnPngWriteWarning(png_structp, png_const_charp) {}
 struct PngWriteArgs {
     const PngImage* image;
     png_colorp palette;
-    int palette_size;
+    int paletteSize;
     png_color_16* key;
     png_bytepp rows;
     std::FILE* file;
@@ -62,24 +62,24 @@ bool WritePngPlain(png_structp png, png_infop info, const PngWriteArgs* args) {
     if (setjmp(png_jmpbuf(png))) return false;
     const PngImage& image = *args->image;
     png_init_io(png, args->file);
-    png_set_IHDR(png, info, image.width, image.height, image.bit_depth, image.colour_type,
+    png_set_IHDR(png, info, image.width, image.height, image.bitDepth, image.colourType,
                  image.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
-    if (args->palette_size > 0) png_set_PLTE(png, info, args->palette, args->palette_size);
+    if (args->paletteSize > 0) png_set_PLTE(png, info, args->palette, args->paletteSize);
     if (!image.transparency.empty()) {
         png_set_tRNS(png, info, image.transparency.data(), static_cast<int>(image.transparency.size()), nullptr);
     }
     if (args->key != nullptr) png_set_tRNS(png, info, nullptr, 0, args->key);
-    png_set_compression_level(png, image.compression_level);
+    png_set_compression_level(png, image.compressionLevel);
     png_write_info(png, info);
-    if (image.bit_depth < 8) png_set_packing(png);
+    if (image.bitDepth < 8) png_set_packing(png);
     png_write_image(png, args->rows);
     png_write_end(png, nullptr);
     return true;
 }
 
-int PngChannels(int colour_type) {
-    switch (colour_type) {
+int PngChannels(int colourType) {
+    switch (colourType) {
         case PNG_COLOR_TYPE_GRAY_ALPHA:
             return 2;
         case PNG_COLOR_TYPE_RGB:
@@ -116,7 +116,7 @@ bool WriteJpegPlain(jpeg_compress_struct* cinfo, JpegWriteErrors* errors, const 
     jpeg_set_defaults(cinfo);
     jpeg_set_quality(cinfo, image->quality, TRUE);
     if (image->progressive) jpeg_simple_progression(cinfo);
-    cinfo->restart_in_rows = image->restart_rows;
+    cinfo->restart_in_rows = image->restartRows;
     if (image->components == 3 && !image->subsampled) {
         for (int c = 0; c < 3; ++c) cinfo->comp_info[c].h_samp_factor = cinfo->comp_info[c].v_samp_factor = 1;
     }
@@ -163,13 +163,13 @@ Bytes ReadBytes(const std::string& path) {
 }
 
 void WritePng(const std::string& path, const PngImage& image) {
-    const int channels = PngChannels(image.colour_type);
-    const std::size_t samples_per_row = std::size_t{image.width} * channels;
-    const std::size_t bytes_per_sample = image.bit_depth == 16 ? 2 : 1;
-    if (image.samples.size() != samples_per_row * image.height) throw std::runtime_error("PNG sample count");
-    Bytes pixels(samples_per_row * bytes_per_sample * image.height);
+    const int channels = PngChannels(image.colourType);
+    const std::size_t samplesPerRow = std::size_t{image.width} * channels;
+    const std::size_t bytesPerSample = image.bitDepth == 16 ? 2 : 1;
+    if (image.samples.size() != samplesPerRow * image.height) throw std::runtime_error("PNG sample count");
+    Bytes pixels(samplesPerRow * bytesPerSample * image.height);
     for (std::size_t i = 0; i < image.samples.size(); ++i) {
-        if (bytes_per_sample == 2) {
+        if (bytesPerSample == 2) {
             pixels[2 * i] = static_cast<std::uint8_t>(image.samples[i] >> 8);
             pixels[2 * i + 1] = static_cast<std::uint8_t>(image.samples[i]);
         } else {
@@ -177,19 +177,19 @@ void WritePng(const std::string& path, const PngImage& image) {
         }
     }
     std::vector<png_bytep> rows(image.height);
-    for (std::uint32_t y = 0; y < image.height; ++y) rows[y] = pixels.data() + y * samples_per_row * bytes_per_sample;
+    for (std::uint32_t y = 0; y < image.height; ++y) rows[y] = pixels.data() + y * samplesPerRow * bytesPerSample;
     std::vector<png_color> palette;
     for (std::size_t i = 0; i + 2 < image.palette.size(); i += 3) {
         palette.push_back(png_color{image.palette[i], image.palette[i + 1], image.palette[i + 2]});
     }
     png_color_16 key{};
-    key.gray = static_cast<png_uint_16>(image.grey_key);
+    key.gray = static_cast<png_uint_16>(image.greyKey);
 
     FilePtr file = OpenForWriting(path);
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, &OnPngWriteError, &OnPngWriteWarning);
     png_infop info = png_create_info_struct(png);
     const PngWriteArgs args{
-        &image,      palette.data(), static_cast<int>(palette.size()), image.grey_key >= 0 ? &key : nullptr,
+        &image,      palette.data(), static_cast<int>(palette.size()), image.greyKey >= 0 ? &key : nullptr,
         rows.data(), file.get()};
     const bool written = WritePngPlain(png, info, &args);
     png_destroy_write_struct(&png, &info);
@@ -206,49 +206,49 @@ void WriteJpeg(const std::string& path, const JpegImage& image) {
 }
 
 void WriteTiff(const std::string& path, const TiffImage& image) {
-    const std::string mode = std::string("w") + (image.big_endian ? "b" : "l") + (image.big_tiff ? "8" : "");
+    const std::string mode = std::string("w") + (image.bigEndian ? "b" : "l") + (image.bigTiff ? "8" : "");
     const std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(path.c_str(), mode.c_str()), &TIFFClose);
     if (!tiff) throw std::runtime_error("cannot create " + path);
     TIFF* t = tiff.get();
     TIFFSetField(t, TIFFTAG_IMAGEWIDTH, image.width);
     TIFFSetField(t, TIFFTAG_IMAGELENGTH, image.height);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, image.samples_per_pixel);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, image.samplesPerPixel);
     TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, image.bits);
-    TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, image.sample_format);
+    TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, image.sampleFormat);
     TIFFSetField(t, TIFFTAG_PHOTOMETRIC, image.photometric);
     TIFFSetField(t, TIFFTAG_COMPRESSION, image.compression);
     TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     if (image.predictor != PREDICTOR_NONE) TIFFSetField(t, TIFFTAG_PREDICTOR, image.predictor);
-    if (image.samples_per_pixel == 2 || image.samples_per_pixel == 4) {
+    if (image.samplesPerPixel == 2 || image.samplesPerPixel == 4) {
         const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
         TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, extra);
     }
-    const std::size_t texel_bytes = std::size_t{static_cast<unsigned>(image.samples_per_pixel)} * image.bits / 8;
-    const std::size_t row_bytes = (std::size_t{image.width} * image.samples_per_pixel * image.bits + 7) / 8;
+    const std::size_t texelBytes = std::size_t{static_cast<unsigned>(image.samplesPerPixel)} * image.bits / 8;
+    const std::size_t rowBytes = (std::size_t{image.width} * image.samplesPerPixel * image.bits + 7) / 8;
     // Fewer rows than the height claims make a truncated file.
-    if (image.data.size() % row_bytes != 0 || image.data.size() > row_bytes * image.height) {
+    if (image.data.size() % rowBytes != 0 || image.data.size() > rowBytes * image.height) {
         throw std::runtime_error("TIFF data size");
     }
-    const auto rows = static_cast<std::uint32_t>(image.data.size() / row_bytes);
+    const auto rows = static_cast<std::uint32_t>(image.data.size() / rowBytes);
     // libtiff 4.5 swaps the samples of a big-endian file before the floating-point
     // predictor, which wants them native: swapped once more here, they come out right.
     Bytes data = image.data;
-    if (image.big_endian && image.predictor == PREDICTOR_FLOATINGPOINT) {
+    if (image.bigEndian && image.predictor == PREDICTOR_FLOATINGPOINT) {
         const std::size_t size = static_cast<std::size_t>(image.bits) / 8;
         for (std::size_t i = 0; i + size <= data.size(); i += size) std::reverse(&data[i], &data[i] + size);
     }
-    if (image.tile_size != 0) {
-        const std::uint32_t tile_height = image.tile_height != 0 ? image.tile_height : image.tile_size;
-        TIFFSetField(t, TIFFTAG_TILEWIDTH, image.tile_size);
-        TIFFSetField(t, TIFFTAG_TILELENGTH, tile_height);
-        Bytes tile(std::size_t{image.tile_size} * tile_height * texel_bytes);
-        for (std::uint32_t y0 = 0; y0 < image.height; y0 += tile_height) {
-            for (std::uint32_t x0 = 0; x0 < image.width; x0 += image.tile_size) {
+    if (image.tileSize != 0) {
+        const std::uint32_t tileHeight = image.tileHeight != 0 ? image.tileHeight : image.tileSize;
+        TIFFSetField(t, TIFFTAG_TILEWIDTH, image.tileSize);
+        TIFFSetField(t, TIFFTAG_TILELENGTH, tileHeight);
+        Bytes tile(std::size_t{image.tileSize} * tileHeight * texelBytes);
+        for (std::uint32_t y0 = 0; y0 < image.height; y0 += tileHeight) {
+            for (std::uint32_t x0 = 0; x0 < image.width; x0 += image.tileSize) {
                 std::fill(tile.begin(), tile.end(), 0);
-                for (std::uint32_t y = y0; y < std::min(rows, y0 + tile_height); ++y) {
-                    const std::size_t n = std::min(image.tile_size, image.width - x0) * texel_bytes;
-                    std::memcpy(tile.data() + (y - y0) * image.tile_size * texel_bytes,
-                                data.data() + y * row_bytes + x0 * texel_bytes, n);
+                for (std::uint32_t y = y0; y < std::min(rows, y0 + tileHeight); ++y) {
+                    const std::size_t n = std::min(image.tileSize, image.width - x0) * texelBytes;
+                    std::memcpy(tile.data() + (y - y0) * image.tileSize * texelBytes,
+                                data.data() + y * rowBytes + x0 * texelBytes, n);
                 }
                 if (TIFFWriteTile(t, tile.data(), x0, y0, 0, 0) < 0) throw std::runtime_error("TIFFWriteTile");
             }
@@ -256,10 +256,10 @@ void WriteTiff(const std::string& path, const TiffImage& image) {
         return;
     }
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP,
-                 image.rows_per_strip != 0 ? image.rows_per_strip : TIFFDefaultStripSize(t, 0));
-    Bytes row(row_bytes);
+                 image.rowsPerStrip != 0 ? image.rowsPerStrip : TIFFDefaultStripSize(t, 0));
+    Bytes row(rowBytes);
     for (std::uint32_t y = 0; y < rows; ++y) {
-        std::memcpy(row.data(), data.data() + y * row_bytes, row_bytes);
+        std::memcpy(row.data(), data.data() + y * rowBytes, rowBytes);
         if (TIFFWriteScanline(t, row.data(), y, 0) < 0) throw std::runtime_error("TIFFWriteScanline");
     }
 }
@@ -290,7 +290,7 @@ ExrPlane PackExrSamples(int type, const std::vector<std::uint32_t>& samples) {
 Imf::FrameBuffer ExrFrameBuffer(const Imath::Box2i& window, const std::vector<ExrChannel>& channels,
                                 const std::vector<ExrPlane>& planes) {
     Imf::FrameBuffer frame;
-    const std::size_t width = static_cast<std::size_t>(window.max.x - window.min.x + 1);
+    const std::size_t width = static_cast<std::size_t>(window.max.x - window.min.x) + 1;
     for (std::size_t c = 0; c < channels.size(); ++c) {
         const ExrPlane& plane = planes[c];
         const auto s = static_cast<std::size_t>(channels[c].sampling);
@@ -304,12 +304,12 @@ Imf::FrameBuffer ExrFrameBuffer(const Imath::Box2i& window, const std::vector<Ex
 }  // namespace
 
 void WriteExr(const std::string& path, const ExrImage& image) {
-    const Imath::Box2i window(Imath::V2i(image.min_x, image.min_y),
-                              Imath::V2i(image.min_x + static_cast<int>(image.width) - 1,
-                                         image.min_y + static_cast<int>(image.height) - 1));
+    const Imath::Box2i window(Imath::V2i(image.minX, image.minY),
+                              Imath::V2i(image.minX + static_cast<int>(image.width) - 1,
+                                         image.minY + static_cast<int>(image.height) - 1));
     Imf::Header header(window, window);
     header.compression() = static_cast<Imf::Compression>(image.compression);
-    header.lineOrder() = image.decreasing_y ? Imf::DECREASING_Y : Imf::INCREASING_Y;
+    header.lineOrder() = image.decreasingY ? Imf::DECREASING_Y : Imf::INCREASING_Y;
     for (const ExrChannel& channel : image.channels) {
         header.channels().insert(channel.name, Imf::Channel(static_cast<Imf::PixelType>(channel.type),
                                                             channel.sampling, channel.sampling));
@@ -319,18 +319,18 @@ void WriteExr(const std::string& path, const ExrImage& image) {
         for (const ExrChannel& channel : channels) planes.push_back(PackExrSamples(channel.type, channel.samples));
         return planes;
     };
-    if (image.tile_width == 0) {
+    if (image.tileWidth == 0) {
         Imf::OutputFile file(path.c_str(), header);
         const std::vector<ExrPlane> planes = pack(image.channels);
         file.setFrameBuffer(ExrFrameBuffer(window, image.channels, planes));
         file.writePixels(static_cast<int>(image.height));
         return;
     }
-    header.setTileDescription(Imf::TileDescription(image.tile_width, image.tile_height,
+    header.setTileDescription(Imf::TileDescription(image.tileWidth, image.tileHeight,
                                                    image.mipmaps ? Imf::MIPMAP_LEVELS : Imf::ONE_LEVEL));
     Imf::TiledOutputFile file(path.c_str(), header);
     for (int level = 0; level < file.numLevels(); ++level) {
-        const Imath::Box2i level_window = file.dataWindowForLevel(level);
+        const Imath::Box2i levelWindow = file.dataWindowForLevel(level);
         std::vector<ExrChannel> channels = image.channels;
         if (level > 0) {
             const auto count = static_cast<std::size_t>(file.levelWidth(level)) * file.levelHeight(level);
@@ -340,7 +340,7 @@ void WriteExr(const std::string& path, const ExrImage& image) {
             }
         }
         const std::vector<ExrPlane> planes = pack(channels);
-        file.setFrameBuffer(ExrFrameBuffer(level_window, channels, planes));
+        file.setFrameBuffer(ExrFrameBuffer(levelWindow, channels, planes));
         file.writeTiles(0, file.numXTiles(level) - 1, 0, file.numYTiles(level) - 1, level);
     }
 }
@@ -370,10 +370,10 @@ Bytes PnmBytes(char kind, std::uint32_t width, std::uint32_t height, std::uint32
     return out;
 }
 
-Bytes PfmBytes(std::uint32_t width, std::uint32_t height, int channels, bool little_endian,
+Bytes PfmBytes(std::uint32_t width, std::uint32_t height, int channels, bool littleEndian,
                const std::vector<float>& samples) {
     const std::string header = std::string(channels == 1 ? "Pf" : "PF") + "\n" + std::to_string(width) + " " +
-                               std::to_string(height) + "\n" + (little_endian ? "-1.0" : "1.0") + "\n";
+                               std::to_string(height) + "\n" + (littleEndian ? "-1.0" : "1.0") + "\n";
     Bytes out(header.begin(), header.end());
     const std::size_t row = std::size_t{width} * channels;
     for (std::uint32_t y = height; y-- > 0;) {
@@ -381,7 +381,7 @@ Bytes PfmBytes(std::uint32_t width, std::uint32_t height, int channels, bool lit
             std::uint32_t bits = 0;
             std::memcpy(&bits, &samples[y * row + i], 4);
             for (int b = 0; b < 4; ++b) {
-                const int shift = little_endian ? 8 * b : 8 * (3 - b);
+                const int shift = littleEndian ? 8 * b : 8 * (3 - b);
                 out.push_back(static_cast<std::uint8_t>(bits >> shift));
             }
         }
@@ -389,10 +389,10 @@ Bytes PfmBytes(std::uint32_t width, std::uint32_t height, int channels, bool lit
     return out;
 }
 
-DdsPixelFormat DdsFourCc(std::uint32_t four_cc) {
+DdsPixelFormat DdsFourCc(std::uint32_t fourCc) {
     DdsPixelFormat format;
     format.flags = 0x4;
-    format.four_cc = four_cc;
+    format.fourCc = fourCc;
     return format;
 }
 
@@ -410,7 +410,7 @@ Bytes DdsBytes(std::uint32_t width, std::uint32_t height, const DdsPixelFormat& 
     for (int i = 0; i < 11; ++i) Put32(out, 0);
     Put32(out, 32);
     Put32(out, format.flags);
-    Put32(out, format.four_cc);
+    Put32(out, format.fourCc);
     Put32(out, format.bits);
     for (const std::uint32_t mask : format.masks) Put32(out, mask);
     Put32(out, 0x1000 | (mips ? 0x400008u : 0u));  // caps: texture, complex and mipmap when mips
@@ -422,13 +422,13 @@ Bytes DdsBytes(std::uint32_t width, std::uint32_t height, const DdsPixelFormat& 
     return out;
 }
 
-Bytes Dds10Bytes(std::uint32_t width, std::uint32_t height, std::uint32_t dxgi_format, const Bytes& texels,
-                 std::uint32_t dimension, std::uint32_t misc, std::uint32_t array_size) {
+Bytes Dds10Bytes(std::uint32_t width, std::uint32_t height, std::uint32_t dxgiFormat, const Bytes& texels,
+                 std::uint32_t dimension, std::uint32_t misc, std::uint32_t arraySize) {
     Bytes out = DdsBytes(width, height, DdsFourCc('D' | 'X' << 8 | '1' << 16 | '0' << 24), {});
-    Put32(out, dxgi_format);
+    Put32(out, dxgiFormat);
     Put32(out, dimension);
     Put32(out, misc);
-    Put32(out, array_size);
+    Put32(out, arraySize);
     Put32(out, 0);
     out.insert(out.end(), texels.begin(), texels.end());
     return out;
@@ -475,7 +475,7 @@ std::vector<float> HalfEdgeValues() {
 Loaded Load(const std::string& path, std::uint32_t width, std::uint32_t height) {
     Loaded loaded;
     loaded.texels.assign(std::size_t{width} * height * 4, 0.0f);
-    loaded.result = LoadImageScaled(path.c_str(), width, height, loaded.texels.data());
+    loaded.result = image::LoadImageScaled(path.c_str(), width, height, loaded.texels.data());
     return loaded;
 }
 

@@ -16,7 +16,7 @@ public:
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-    std::string Path(const std::string& name) const { return path_ + "/" + name; }
+    std::string path(const std::string& name) const { return path_ + "/" + name; }
     const std::string& path() const { return path_; }
 
 private:
@@ -31,14 +31,14 @@ Bytes ReadBytes(const std::string& path);
 struct PngImage {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    int colour_type = 0;  // PNG_COLOR_TYPE_*
-    int bit_depth = 8;
+    int colourType = 0;  // PNG_COLOR_TYPE_*
+    int bitDepth = 8;
     bool interlaced = false;
     std::vector<std::uint16_t> samples;      // palette images: indices
     std::vector<std::uint8_t> palette;       // r, g, b per entry
     std::vector<std::uint8_t> transparency;  // tRNS: alpha per palette entry
-    int grey_key = -1;                       // tRNS of a grey image
-    int compression_level = 6;
+    int greyKey = -1;                       // tRNS of a grey image
+    int compressionLevel = 6;
 };
 void WritePng(const std::string& path, const PngImage& image);
 
@@ -48,7 +48,7 @@ struct JpegImage {
     int components = 1;  // 1 grey, 3 RGB, 4 CMYK
     int quality = 100;
     bool progressive = false;
-    int restart_rows = 0;      // restart markers every that many MCU rows
+    int restartRows = 0;      // restart markers every that many MCU rows
     bool subsampled = true;    // RGB chroma at libjpeg's default 2x2; false: full resolution
     std::vector<std::uint8_t> samples;
 };
@@ -57,17 +57,17 @@ void WriteJpeg(const std::string& path, const JpegImage& image);
 struct TiffImage {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    int samples_per_pixel = 1;
+    int samplesPerPixel = 1;
     int bits = 8;
-    int sample_format = 1;             // SAMPLEFORMAT_UINT, _INT or _IEEEFP
+    int sampleFormat = 1;             // SAMPLEFORMAT_UINT, _INT or _IEEEFP
     int photometric = 1;               // PHOTOMETRIC_MINISBLACK
     int compression = 1;               // COMPRESSION_NONE
     int predictor = 1;                 // PREDICTOR_NONE; _HORIZONTAL or _FLOATINGPOINT with LZW or Deflate
-    std::uint32_t tile_size = 0;       // 0: strips
-    std::uint32_t tile_height = 0;     // 0: tile_size
-    std::uint32_t rows_per_strip = 0;  // 0: libtiff's choice
-    bool big_endian = false;           // the file's byte order; libtiff swaps the samples
-    bool big_tiff = false;
+    std::uint32_t tileSize = 0;       // 0: strips
+    std::uint32_t tileHeight = 0;     // 0: tileSize
+    std::uint32_t rowsPerStrip = 0;  // 0: libtiff's choice
+    bool bigEndian = false;           // the file's byte order; libtiff swaps the samples
+    bool bigTiff = false;
     Bytes data;                        // packed native-endian samples
 };
 void WriteTiff(const std::string& path, const TiffImage& image);
@@ -83,13 +83,13 @@ struct ExrChannel {
 struct ExrImage {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    int min_x = 0;  // the data window's corner
-    int min_y = 0;
+    int minX = 0;  // the data window's corner
+    int minY = 0;
     std::vector<ExrChannel> channels;
     int compression = 0;             // Imf::Compression
-    bool decreasing_y = false;       // line order
-    std::uint32_t tile_width = 0;    // 0: scanlines
-    std::uint32_t tile_height = 0;
+    bool decreasingY = false;       // line order
+    std::uint32_t tileWidth = 0;    // 0: scanlines
+    std::uint32_t tileHeight = 0;
     bool mipmaps = false;            // tiled: lower levels follow, every sample 0x3C00 (half 1), 1.0f or 7
 };
 void WriteExr(const std::string& path, const ExrImage& image);
@@ -104,14 +104,14 @@ void WriteHdr(const std::string& path, int width, int height, const std::vector<
 Bytes PnmBytes(char kind, std::uint32_t width, std::uint32_t height, std::uint32_t maxval,
                const std::vector<std::uint16_t>& samples, const std::string& comment = "");
 // "Pf" (1 channel) or "PF" (3 channels); rows given top first, stored bottom-up.
-Bytes PfmBytes(std::uint32_t width, std::uint32_t height, int channels, bool little_endian,
+Bytes PfmBytes(std::uint32_t width, std::uint32_t height, int channels, bool littleEndian,
                const std::vector<float>& samples);
 
 // DDS: the 128-byte legacy header, pixel format either a FourCC or bit masks, then
 // the texel bytes as given.
 struct DdsPixelFormat {
     std::uint32_t flags = 0;
-    std::uint32_t four_cc = 0;
+    std::uint32_t fourCc = 0;
     std::uint32_t bits = 0;
     std::uint32_t masks[4] = {0, 0, 0, 0};  // r, g, b, a
 };
@@ -119,10 +119,10 @@ struct DdsPixelFormat {
 Bytes DdsBytes(std::uint32_t width, std::uint32_t height, const DdsPixelFormat& format, const Bytes& texels,
                std::uint32_t caps2 = 0, std::uint32_t levels = 1);
 // A DX10 file: FourCC "DX10" and the extension header.
-Bytes Dds10Bytes(std::uint32_t width, std::uint32_t height, std::uint32_t dxgi_format, const Bytes& texels,
-                 std::uint32_t dimension = 3, std::uint32_t misc = 0, std::uint32_t array_size = 1);
+Bytes Dds10Bytes(std::uint32_t width, std::uint32_t height, std::uint32_t dxgiFormat, const Bytes& texels,
+                 std::uint32_t dimension = 3, std::uint32_t misc = 0, std::uint32_t arraySize = 1);
 
-DdsPixelFormat DdsFourCc(std::uint32_t four_cc);
+DdsPixelFormat DdsFourCc(std::uint32_t fourCc);
 
 // Little-endian byte images of values.
 Bytes FloatBytes(const std::vector<float>& values);

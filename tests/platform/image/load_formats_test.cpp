@@ -39,8 +39,8 @@ protected:
 
 struct PngCase {
     const char* name;
-    int colour_type;
-    int bit_depth;
+    int colourType;
+    int bitDepth;
     bool interlaced;
 };
 
@@ -56,19 +56,19 @@ TEST_F(ImageFormats, PngGreyRgbAndAlphaAtEveryDepth) {
     };
     for (const PngCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const int channels = c.colour_type == PNG_COLOR_TYPE_GRAY         ? 1
-                             : c.colour_type == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
-                             : c.colour_type == PNG_COLOR_TYPE_RGB        ? 3
+        const int channels = c.colourType == PNG_COLOR_TYPE_GRAY         ? 1
+                             : c.colourType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+                             : c.colourType == PNG_COLOR_TYPE_RGB        ? 3
                                                                           : 4;
-        const std::uint32_t max = (1u << c.bit_depth) - 1;
+        const std::uint32_t max = (1u << c.bitDepth) - 1;
         PngImage fixture;
         fixture.width = 11;
         fixture.height = 9;
-        fixture.colour_type = c.colour_type;
-        fixture.bit_depth = c.bit_depth;
+        fixture.colourType = c.colourType;
+        fixture.bitDepth = c.bitDepth;
         fixture.interlaced = c.interlaced;
         fixture.samples = Pattern(std::size_t{fixture.width} * fixture.height * channels, max);
-        const std::string path = dir_.Path(std::string(c.name) + ".png");
+        const std::string path = dir_.path(std::string(c.name) + ".png");
         WritePng(path, fixture);
         const Loaded loaded = Load(path, fixture.width, fixture.height);
         ASSERT_EQ(loaded.result, S_OK);
@@ -80,24 +80,24 @@ TEST_F(ImageFormats, PngPaletteAndTransparency) {
     const std::uint8_t palette[] = {255, 0, 0, 0, 128, 0, 1, 2, 254, 17, 34, 51};
     const std::uint8_t alphas[] = {0, 128, 255};  // the fourth entry has none: opaque
     for (const int depth : {1, 2, 4, 8}) {
-        for (const bool with_alpha : {false, true}) {
-            SCOPED_TRACE(::testing::Message() << "depth " << depth << (with_alpha ? " tRNS" : ""));
+        for (const bool withAlpha : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << "depth " << depth << (withAlpha ? " tRNS" : ""));
             const std::uint32_t entries = depth == 1 ? 2 : 4;
             PngImage fixture;
             fixture.width = 7;
             fixture.height = 3;
-            fixture.colour_type = PNG_COLOR_TYPE_PALETTE;
-            fixture.bit_depth = depth;
+            fixture.colourType = PNG_COLOR_TYPE_PALETTE;
+            fixture.bitDepth = depth;
             fixture.palette.assign(palette, palette + 3 * entries);
-            if (with_alpha) fixture.transparency.assign(alphas, alphas + std::min(entries, 3u));
+            if (withAlpha) fixture.transparency.assign(alphas, alphas + std::min(entries, 3u));
             fixture.samples = Pattern(std::size_t{fixture.width} * fixture.height, entries - 1);
-            const std::string path = dir_.Path("palette.png");
+            const std::string path = dir_.path("palette.png");
             WritePng(path, fixture);
 
             std::vector<float> expected;
             for (const auto index : fixture.samples) {
                 const float alpha =
-                    with_alpha && index < fixture.transparency.size() ? Unorm(fixture.transparency[index], 255) : 1.0f;
+                    withAlpha && index < fixture.transparency.size() ? Unorm(fixture.transparency[index], 255) : 1.0f;
                 expected.insert(expected.end(), {Unorm(palette[3 * index], 255), Unorm(palette[3 * index + 1], 255),
                                                  Unorm(palette[3 * index + 2], 255), alpha});
             }
@@ -115,11 +115,11 @@ TEST_F(ImageFormats, PngGreyKeyBecomesAlpha) {
         PngImage fixture;
         fixture.width = 4;
         fixture.height = 2;
-        fixture.colour_type = PNG_COLOR_TYPE_GRAY;
-        fixture.bit_depth = depth;
+        fixture.colourType = PNG_COLOR_TYPE_GRAY;
+        fixture.bitDepth = depth;
         fixture.samples = {0, 5, 7, 5, static_cast<std::uint16_t>(max), 5, 1, 2};
-        fixture.grey_key = 5;
-        const std::string path = dir_.Path("key.png");
+        fixture.greyKey = 5;
+        const std::string path = dir_.path("key.png");
         WritePng(path, fixture);
         std::vector<float> values;
         for (const auto k : fixture.samples) values.insert(values.end(), {Unorm(k, max), k == 5 ? 0.0f : 1.0f});
@@ -133,10 +133,10 @@ TEST_F(ImageFormats, EightBitValuesAreTheNearestFloatsToKOver255) {
     PngImage fixture;
     fixture.width = 256;
     fixture.height = 1;
-    fixture.colour_type = PNG_COLOR_TYPE_GRAY;
+    fixture.colourType = PNG_COLOR_TYPE_GRAY;
     for (std::uint16_t k = 0; k < 256; ++k) fixture.samples.push_back(k);
-    WritePng(dir_.Path("ramp.png"), fixture);
-    const Loaded loaded = Load(dir_.Path("ramp.png"), 256, 1);
+    WritePng(dir_.path("ramp.png"), fixture);
+    const Loaded loaded = Load(dir_.path("ramp.png"), 256, 1);
     ASSERT_EQ(loaded.result, S_OK);
     for (int k = 0; k < 256; ++k) {
         const float v = loaded.texels[4 * k];
@@ -155,8 +155,8 @@ TEST_F(ImageFormats, JpegGreyIsExactAndColourKeepsChannelOrder) {
     grey.samples.assign(256, 200);
     for (const bool progressive : {false, true}) {
         grey.progressive = progressive;
-        WriteJpeg(dir_.Path("grey.jpg"), grey);
-        const Loaded loaded = Load(dir_.Path("grey.jpg"), 16, 16);
+        WriteJpeg(dir_.path("grey.jpg"), grey);
+        const Loaded loaded = Load(dir_.path("grey.jpg"), 16, 16);
         ASSERT_EQ(loaded.result, S_OK);
         EXPECT_TRUE(SameBits(loaded.texels, ToRgba(1, std::vector<float>(256, Unorm(200, 255)))));
     }
@@ -173,8 +173,8 @@ TEST_F(ImageFormats, JpegGreyIsExactAndColourKeepsChannelOrder) {
                                   {std::uint8_t(left ? 250 : 10), 20, std::uint8_t(left ? 30 : 240)});
         }
     }
-    WriteJpeg(dir_.Path("colour.jpg"), colour);
-    const Loaded loaded = Load(dir_.Path("colour.jpg"), 32, 16);
+    WriteJpeg(dir_.path("colour.jpg"), colour);
+    const Loaded loaded = Load(dir_.path("colour.jpg"), 32, 16);
     ASSERT_EQ(loaded.result, S_OK);
     const float tolerance = 4.0f / 255.0f;
     const float* left = &loaded.texels[4 * (8 * 32 + 4)];
@@ -189,12 +189,12 @@ TEST_F(ImageFormats, JpegGreyIsExactAndColourKeepsChannelOrder) {
 
 struct TiffCase {
     const char* name;
-    int samples_per_pixel;
+    int samplesPerPixel;
     int bits;
-    int sample_format;
+    int sampleFormat;
     int photometric;
     int compression;
-    std::uint32_t tile_size;
+    std::uint32_t tileSize;
 };
 
 TEST_F(ImageFormats, TiffIntegerAndFloatSamples) {
@@ -215,16 +215,16 @@ TEST_F(ImageFormats, TiffIntegerAndFloatSamples) {
         TiffImage fixture;
         fixture.width = 37;  // not a multiple of the tile size
         fixture.height = 21;
-        fixture.samples_per_pixel = c.samples_per_pixel;
+        fixture.samplesPerPixel = c.samplesPerPixel;
         fixture.bits = c.bits;
-        fixture.sample_format = c.sample_format;
+        fixture.sampleFormat = c.sampleFormat;
         fixture.photometric = c.photometric;
         fixture.compression = c.compression;
-        fixture.tile_size = c.tile_size;
-        fixture.rows_per_strip = 4;
-        const std::size_t count = std::size_t{fixture.width} * fixture.height * c.samples_per_pixel;
+        fixture.tileSize = c.tileSize;
+        fixture.rowsPerStrip = 4;
+        const std::size_t count = std::size_t{fixture.width} * fixture.height * c.samplesPerPixel;
         std::vector<float> values;
-        if (c.sample_format == SAMPLEFORMAT_IEEEFP) {
+        if (c.sampleFormat == SAMPLEFORMAT_IEEEFP) {
             for (std::size_t i = 0; i < count; ++i) values.push_back(static_cast<float>(i) * 0.37f - 100.0f);
             values[1] = -0.0f;
             values[2] = 1e-40f;  // subnormal
@@ -239,11 +239,11 @@ TEST_F(ImageFormats, TiffIntegerAndFloatSamples) {
                 fixture.data = U16Bytes(samples);
             }
         }
-        const std::string path = dir_.Path(std::string(c.name) + ".tif");
+        const std::string path = dir_.path(std::string(c.name) + ".tif");
         WriteTiff(path, fixture);
         const Loaded loaded = Load(path, fixture.width, fixture.height);
         ASSERT_EQ(loaded.result, S_OK);
-        EXPECT_TRUE(SameBits(loaded.texels, ToRgba(c.samples_per_pixel, values)));
+        EXPECT_TRUE(SameBits(loaded.texels, ToRgba(c.samplesPerPixel, values)));
     }
 }
 
@@ -253,8 +253,8 @@ TEST_F(ImageFormats, TiffMinIsWhiteIsInverted) {
     fixture.height = 1;
     fixture.photometric = PHOTOMETRIC_MINISWHITE;
     fixture.data = {0, 55, 255};
-    WriteTiff(dir_.Path("white.tif"), fixture);
-    const Loaded loaded = Load(dir_.Path("white.tif"), 3, 1);
+    WriteTiff(dir_.path("white.tif"), fixture);
+    const Loaded loaded = Load(dir_.path("white.tif"), 3, 1);
     ASSERT_EQ(loaded.result, S_OK);
     EXPECT_TRUE(SameBits(loaded.texels, ToRgba(1, {1.0f, Unorm(200, 255), 0.0f})));
 }
@@ -278,7 +278,7 @@ TEST_F(ImageFormats, BmpTgaThroughStbImage) {
         // Runs, so that the TGA encoder uses run-length packets too.
         for (int i = 0; i < c.width * c.channels; ++i) samples[std::size_t(c.width) * c.channels + i] = 77;
         const Bytes bytes(samples.begin(), samples.end());
-        const std::string path = dir_.Path(c.name);
+        const std::string path = dir_.path(c.name);
         if (c.bmp) {
             WriteBmp(path, c.width, height, c.channels, bytes);
         } else {
@@ -298,8 +298,8 @@ TEST_F(ImageFormats, RadianceHdrFlatAndRunLengthScanlines) {
         SCOPED_TRACE(width);
         std::vector<float> rgb;
         for (int i = 0; i < width * 2 * 3; ++i) rgb.push_back(i % 7 < 3 ? 4.0f : steps[i % 10]);  // some runs
-        WriteHdr(dir_.Path("sky.hdr"), width, 2, rgb);
-        const Loaded loaded = Load(dir_.Path("sky.hdr"), width, 2);
+        WriteHdr(dir_.path("sky.hdr"), width, 2, rgb);
+        const Loaded loaded = Load(dir_.path("sky.hdr"), width, 2);
         ASSERT_EQ(loaded.result, S_OK);
         EXPECT_TRUE(SameBits(loaded.texels, ToRgba(3, rgb)));
     }
@@ -317,8 +317,8 @@ TEST_F(ImageFormats, PgmAndPpmAtAnyMaxval) {
         SCOPED_TRACE(::testing::Message() << "P" << c.kind << " maxval " << c.maxval);
         const int channels = c.kind == '5' ? 1 : 3;
         const auto samples = Pattern(std::size_t{9} * 4 * channels, c.maxval);
-        WriteBytes(dir_.Path("image.pnm"), PnmBytes(c.kind, 9, 4, c.maxval, samples, c.comment));
-        const Loaded loaded = Load(dir_.Path("image.pnm"), 9, 4);
+        WriteBytes(dir_.path("image.pnm"), PnmBytes(c.kind, 9, 4, c.maxval, samples, c.comment));
+        const Loaded loaded = Load(dir_.path("image.pnm"), 9, 4);
         ASSERT_EQ(loaded.result, S_OK);
         EXPECT_TRUE(SameBits(loaded.texels, ToRgba(channels, Unorms(samples, c.maxval))));
     }
@@ -326,11 +326,11 @@ TEST_F(ImageFormats, PgmAndPpmAtAnyMaxval) {
 
 TEST_F(ImageFormats, PfmRowsAreFlippedInEitherByteOrder) {
     // By hand: one column of two rows; the last row stored is the top row.
-    Bytes by_hand = {'P', 'f', '\n', '1', ' ', '2', '\n', '-', '1', '\n'};
+    Bytes byHand = {'P', 'f', '\n', '1', ' ', '2', '\n', '-', '1', '\n'};
     const Bytes values = FloatBytes({1.0f, 2.0f});
-    by_hand.insert(by_hand.end(), values.begin(), values.end());
-    WriteBytes(dir_.Path("hand.pfm"), by_hand);
-    const Loaded hand = Load(dir_.Path("hand.pfm"), 1, 2);
+    byHand.insert(byHand.end(), values.begin(), values.end());
+    WriteBytes(dir_.path("hand.pfm"), byHand);
+    const Loaded hand = Load(dir_.path("hand.pfm"), 1, 2);
     ASSERT_EQ(hand.result, S_OK);
     EXPECT_TRUE(SameBits(hand.texels, ToRgba(1, {2.0f, 1.0f})));
 
@@ -341,8 +341,8 @@ TEST_F(ImageFormats, PfmRowsAreFlippedInEitherByteOrder) {
             for (int i = 0; i < 5 * 3 * channels; ++i) samples.push_back(static_cast<float>(i) * 1.5f - 7.0f);
             samples[0] = std::numeric_limits<float>::infinity();
             samples[1] = -0.0f;
-            WriteBytes(dir_.Path("image.pfm"), PfmBytes(5, 3, channels, little, samples));
-            const Loaded loaded = Load(dir_.Path("image.pfm"), 5, 3);
+            WriteBytes(dir_.path("image.pfm"), PfmBytes(5, 3, channels, little, samples));
+            const Loaded loaded = Load(dir_.path("image.pfm"), 5, 3);
             ASSERT_EQ(loaded.result, S_OK);
             EXPECT_TRUE(SameBits(loaded.texels, ToRgba(channels, samples)));
         }
@@ -371,65 +371,65 @@ DdsPixelFormat Masks(std::uint32_t flags, std::uint32_t bits, std::uint32_t r, s
 
 std::vector<DdsCase> DdsCases() {
     std::vector<DdsCase> cases;
-    const float nan_payload = std::bit_cast<float>(0x7FA00001u);  // signalling, with payload
-    const std::vector<float> rgba = {0.5f, -0.0f, nan_payload, 1e-42f, 3.0f, -1.5f, 1e30f, 1.0f};
+    const float nanPayload = std::bit_cast<float>(0x7FA00001u);  // signalling, with payload
+    const std::vector<float> rgba = {0.5f, -0.0f, nanPayload, 1e-42f, 3.0f, -1.5f, 1e30f, 1.0f};
     const std::vector<std::uint16_t> u16 = {0, 65535, 1, 32768, 12345, 54321, 2, 65534};
     const std::vector<std::uint8_t> u8 = {0, 255, 1, 128, 10, 20, 30, 40};
-    const Bytes u8_bytes(u8.begin(), u8.end());
-    std::vector<float> u8_values;
-    for (const auto k : u8) u8_values.push_back(Unorm(k, 255));
-    std::vector<float> u16_values;
-    for (const auto k : u16) u16_values.push_back(Unorm(k, 65535));
-    std::vector<float> red_only;
-    for (const float v : HalfEdgeValues()) red_only.insert(red_only.end(), {v, 1.0f, 1.0f, 1.0f});
+    const Bytes u8Bytes(u8.begin(), u8.end());
+    std::vector<float> u8Values;
+    for (const auto k : u8) u8Values.push_back(Unorm(k, 255));
+    std::vector<float> u16Values;
+    for (const auto k : u16) u16Values.push_back(Unorm(k, 65535));
+    std::vector<float> redOnly;
+    for (const float v : HalfEdgeValues()) redOnly.insert(redOnly.end(), {v, 1.0f, 1.0f, 1.0f});
     std::vector<float> red32;
     for (const float v : rgba) red32.insert(red32.end(), {v, 1.0f, 1.0f, 1.0f});
 
     // Level 0 followed by a 1x1 level 1 that must be ignored.
-    Bytes with_mips = FloatBytes(rgba);
+    Bytes withMips = FloatBytes(rgba);
     const Bytes level1 = FloatBytes({9.0f, 9.0f, 9.0f, 9.0f});
-    with_mips.insert(with_mips.end(), level1.begin(), level1.end());
+    withMips.insert(withMips.end(), level1.begin(), level1.end());
 
-    cases.push_back({"A32B32G32R32F with mips", DdsBytes(2, 1, DdsFourCc(116), with_mips), 2, 1, rgba});
+    cases.push_back({"A32B32G32R32F with mips", DdsBytes(2, 1, DdsFourCc(116), withMips), 2, 1, rgba});
     cases.push_back({"R32F", DdsBytes(4, 2, DdsFourCc(114), FloatBytes(rgba)), 4, 2, red32});
-    cases.push_back({"A16B16G16R16", DdsBytes(2, 1, DdsFourCc(36), U16Bytes(u16)), 2, 1, u16_values});
+    cases.push_back({"A16B16G16R16", DdsBytes(2, 1, DdsFourCc(36), U16Bytes(u16)), 2, 1, u16Values});
     cases.push_back(
         {"A16B16G16R16F", DdsBytes(3, 1, DdsFourCc(113), U16Bytes(HalfEdgeBits())), 3, 1, HalfEdgeValues()});
-    cases.push_back({"R16F", DdsBytes(6, 2, DdsFourCc(111), U16Bytes(HalfEdgeBits())), 6, 2, red_only});
+    cases.push_back({"R16F", DdsBytes(6, 2, DdsFourCc(111), U16Bytes(HalfEdgeBits())), 6, 2, redOnly});
     cases.push_back(
-        {"L16", DdsBytes(4, 2, Masks(0x20000, 16, 0xFFFF, 0, 0, 0), U16Bytes(u16)), 4, 2, ToRgba(1, u16_values)});
-    cases.push_back({"L8", DdsBytes(2, 4, Masks(0x20000, 8, 0xFF, 0, 0, 0), u8_bytes), 2, 4, ToRgba(1, u8_values)});
+        {"L16", DdsBytes(4, 2, Masks(0x20000, 16, 0xFFFF, 0, 0, 0), U16Bytes(u16)), 4, 2, ToRgba(1, u16Values)});
+    cases.push_back({"L8", DdsBytes(2, 4, Masks(0x20000, 8, 0xFF, 0, 0, 0), u8Bytes), 2, 4, ToRgba(1, u8Values)});
     // Stored B, G, R, A in memory.
-    const std::vector<float> bgra_as_rgba = {u8_values[2], u8_values[1], u8_values[0], u8_values[3],
-                                             u8_values[6], u8_values[5], u8_values[4], u8_values[7]};
-    const std::vector<float> bgrx_as_rgba = {u8_values[2], u8_values[1], u8_values[0], 1.0f,
-                                             u8_values[6], u8_values[5], u8_values[4], 1.0f};
-    cases.push_back({"A8R8G8B8", DdsBytes(2, 1, Masks(0x41, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), u8_bytes), 2, 1,
-                     bgra_as_rgba});
+    const std::vector<float> bgraAsRgba = {u8Values[2], u8Values[1], u8Values[0], u8Values[3],
+                                             u8Values[6], u8Values[5], u8Values[4], u8Values[7]};
+    const std::vector<float> bgrxAsRgba = {u8Values[2], u8Values[1], u8Values[0], 1.0f,
+                                             u8Values[6], u8Values[5], u8Values[4], 1.0f};
+    cases.push_back({"A8R8G8B8", DdsBytes(2, 1, Masks(0x41, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), u8Bytes), 2, 1,
+                     bgraAsRgba});
     cases.push_back(
-        {"X8R8G8B8", DdsBytes(2, 1, Masks(0x40, 32, 0xFF0000, 0xFF00, 0xFF, 0), u8_bytes), 2, 1, bgrx_as_rgba});
+        {"X8R8G8B8", DdsBytes(2, 1, Masks(0x40, 32, 0xFF0000, 0xFF00, 0xFF, 0), u8Bytes), 2, 1, bgrxAsRgba});
     cases.push_back(
-        {"A8B8G8R8", DdsBytes(1, 2, Masks(0x41, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000), u8_bytes), 1, 2, u8_values});
+        {"A8B8G8R8", DdsBytes(1, 2, Masks(0x41, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000), u8Bytes), 1, 2, u8Values});
 
     cases.push_back({"DX10 R32G32B32A32_FLOAT", Dds10Bytes(1, 2, 2, FloatBytes(rgba)), 1, 2, rgba});
     cases.push_back({"DX10 R32_FLOAT", Dds10Bytes(8, 1, 41, FloatBytes(rgba)), 8, 1, red32});
-    cases.push_back({"DX10 R16G16B16A16_UNORM", Dds10Bytes(2, 1, 11, U16Bytes(u16)), 2, 1, u16_values});
+    cases.push_back({"DX10 R16G16B16A16_UNORM", Dds10Bytes(2, 1, 11, U16Bytes(u16)), 2, 1, u16Values});
     cases.push_back(
         {"DX10 R16G16B16A16_FLOAT", Dds10Bytes(1, 3, 10, U16Bytes(HalfEdgeBits())), 1, 3, HalfEdgeValues()});
-    cases.push_back({"DX10 R16_FLOAT", Dds10Bytes(12, 1, 54, U16Bytes(HalfEdgeBits())), 12, 1, red_only});
-    cases.push_back({"DX10 R16_UNORM", Dds10Bytes(8, 1, 56, U16Bytes(u16)), 8, 1, ToRgba(1, u16_values)});
-    cases.push_back({"DX10 R8_UNORM", Dds10Bytes(4, 2, 61, u8_bytes), 4, 2, ToRgba(1, u8_values)});
-    cases.push_back({"DX10 R8G8B8A8_UNORM", Dds10Bytes(2, 1, 28, u8_bytes), 2, 1, u8_values});
-    cases.push_back({"DX10 B8G8R8A8_UNORM", Dds10Bytes(2, 1, 87, u8_bytes), 2, 1, bgra_as_rgba});
-    cases.push_back({"DX10 B8G8R8X8_UNORM", Dds10Bytes(2, 1, 88, u8_bytes), 2, 1, bgrx_as_rgba});
+    cases.push_back({"DX10 R16_FLOAT", Dds10Bytes(12, 1, 54, U16Bytes(HalfEdgeBits())), 12, 1, redOnly});
+    cases.push_back({"DX10 R16_UNORM", Dds10Bytes(8, 1, 56, U16Bytes(u16)), 8, 1, ToRgba(1, u16Values)});
+    cases.push_back({"DX10 R8_UNORM", Dds10Bytes(4, 2, 61, u8Bytes), 4, 2, ToRgba(1, u8Values)});
+    cases.push_back({"DX10 R8G8B8A8_UNORM", Dds10Bytes(2, 1, 28, u8Bytes), 2, 1, u8Values});
+    cases.push_back({"DX10 B8G8R8A8_UNORM", Dds10Bytes(2, 1, 87, u8Bytes), 2, 1, bgraAsRgba});
+    cases.push_back({"DX10 B8G8R8X8_UNORM", Dds10Bytes(2, 1, 88, u8Bytes), 2, 1, bgrxAsRgba});
     return cases;
 }
 
 TEST_F(ImageFormats, DdsUncompressedFormatsBothHeaders) {
     for (const DdsCase& c : DdsCases()) {
         SCOPED_TRACE(c.name);
-        WriteBytes(dir_.Path("texture.dds"), c.file);
-        const Loaded loaded = Load(dir_.Path("texture.dds"), c.width, c.height);
+        WriteBytes(dir_.path("texture.dds"), c.file);
+        const Loaded loaded = Load(dir_.path("texture.dds"), c.width, c.height);
         ASSERT_EQ(loaded.result, S_OK);
         EXPECT_TRUE(SameBits(loaded.texels, c.expected));
     }
@@ -441,15 +441,15 @@ TEST_F(ImageFormats, DecodeImageFileReadsLevelZeroAtItsOwnSize) {
     Bytes file = DdsBytes(5, 3, DdsFourCc(116), FloatBytes(level0));
     const Bytes lower = FloatBytes(std::vector<float>(2 * 1 * 4 + 4, -1.0f));  // levels 1 and 2
     file.insert(file.end(), lower.begin(), lower.end());
-    WriteBytes(dir_.Path("horizon.dds"), file);
+    WriteBytes(dir_.path("horizon.dds"), file);
 
-    DecodedImage image;
-    ASSERT_EQ(DecodeImageFile(dir_.Path("horizon.dds").c_str(), &image), S_OK);
+    image::DecodedImage image;
+    ASSERT_EQ(image::DecodeImageFile(dir_.path("horizon.dds").c_str(), &image), S_OK);
     EXPECT_EQ(image.width, 5u);
     EXPECT_EQ(image.height, 3u);
     EXPECT_TRUE(SameBits(image.texels, level0));
 
-    EXPECT_EQ(DecodeImageFile(dir_.Path("absent.dds").c_str(), &image), E_FILE_NOT_FOUND);
+    EXPECT_EQ(image::DecodeImageFile(dir_.path("absent.dds").c_str(), &image), E_FILE_NOT_FOUND);
     EXPECT_TRUE(image.texels.empty());
 }
 
@@ -457,15 +457,15 @@ TEST_F(ImageFormats, FormatComesFromContentNotName) {
     PngImage fixture;
     fixture.width = 2;
     fixture.height = 1;
-    fixture.colour_type = PNG_COLOR_TYPE_GRAY;
+    fixture.colourType = PNG_COLOR_TYPE_GRAY;
     fixture.samples = {51, 102};
-    WritePng(dir_.Path("height.dds"), fixture);
-    const Loaded png = Load(dir_.Path("height.dds"), 2, 1);
+    WritePng(dir_.path("height.dds"), fixture);
+    const Loaded png = Load(dir_.path("height.dds"), 2, 1);
     ASSERT_EQ(png.result, S_OK);
     EXPECT_TRUE(SameBits(png.texels, ToRgba(1, {0.2f, 0.4f})));
 
-    WriteBytes(dir_.Path("trees"), DdsBytes(1, 1, DdsFourCc(114), FloatBytes({0.75f})));
-    const Loaded dds = Load(dir_.Path("trees"), 1, 1);
+    WriteBytes(dir_.path("trees"), DdsBytes(1, 1, DdsFourCc(114), FloatBytes({0.75f})));
+    const Loaded dds = Load(dir_.path("trees"), 1, 1);
     ASSERT_EQ(dds.result, S_OK);
     EXPECT_TRUE(SameBits(dds.texels, {0.75f, 1.0f, 1.0f, 1.0f}));
 }

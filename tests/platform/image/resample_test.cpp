@@ -12,13 +12,13 @@ namespace {
 class ImageResample : public ::testing::Test {
 protected:
     // An A32B32G32R32F DDS: exact float texels in, no integer rounding in the way.
-    std::string WriteRgba(std::uint32_t width, std::uint32_t height, const std::vector<float>& rgba) {
-        const std::string path = dir_.Path("image.dds");
+    std::string writeRgba(std::uint32_t width, std::uint32_t height, const std::vector<float>& rgba) {
+        std::string path = dir_.path("image.dds");
         WriteBytes(path, DdsBytes(width, height, DdsFourCc(116), FloatBytes(rgba)));
         return path;
     }
 
-    std::string WriteRgba(std::uint32_t width, std::uint32_t height,
+    std::string writeRgba(std::uint32_t width, std::uint32_t height,
                           const std::function<float(std::uint32_t x, std::uint32_t y, int c)>& value) {
         std::vector<float> rgba;
         for (std::uint32_t y = 0; y < height; ++y) {
@@ -26,7 +26,7 @@ protected:
                 for (int c = 0; c < 4; ++c) rgba.push_back(value(x, y, c));
             }
         }
-        return WriteRgba(width, height, rgba);
+        return writeRgba(width, height, rgba);
     }
 
     TempDir dir_;
@@ -39,7 +39,7 @@ float Noise(std::uint32_t x, std::uint32_t y, int c) {
 }
 
 struct Sizes {
-    std::uint32_t in_width, in_height, out_width, out_height;
+    std::uint32_t inWidth, inHeight, outWidth, outHeight;
 };
 
 TEST_F(ImageResample, ConstantImageStaysConstant) {
@@ -48,12 +48,12 @@ TEST_F(ImageResample, ConstantImageStaysConstant) {
     const float colour[4] = {0.3f, 0.7f, 1e-3f, 123.456f};
     for (const Sizes& s : cases) {
         SCOPED_TRACE(::testing::Message()
-                     << s.in_width << "x" << s.in_height << " -> " << s.out_width << "x" << s.out_height);
-        const std::string path = WriteRgba(s.in_width, s.in_height, [&](auto, auto, int c) { return colour[c]; });
-        const Loaded loaded = Load(path, s.out_width, s.out_height);
+                     << s.inWidth << "x" << s.inHeight << " -> " << s.outWidth << "x" << s.outHeight);
+        const std::string path = writeRgba(s.inWidth, s.inHeight, [&](auto, auto, int c) { return colour[c]; });
+        const Loaded loaded = Load(path, s.outWidth, s.outHeight);
         ASSERT_EQ(loaded.result, S_OK);
         std::vector<float> expected;
-        for (std::uint32_t i = 0; i < s.out_width * s.out_height; ++i)
+        for (std::uint32_t i = 0; i < s.outWidth * s.outHeight; ++i)
             expected.insert(expected.end(), colour, colour + 4);
         EXPECT_TRUE(SameBits(loaded.texels, expected));
     }
@@ -63,14 +63,14 @@ TEST_F(ImageResample, ShrinkingByWholeFactorsAveragesBlocks) {
     const Sizes cases[] = {{8, 6, 4, 3}, {8, 8, 2, 4}, {9, 4, 3, 4}, {6, 1, 1, 1}};
     for (const Sizes& s : cases) {
         SCOPED_TRACE(::testing::Message()
-                     << s.in_width << "x" << s.in_height << " -> " << s.out_width << "x" << s.out_height);
-        const std::string path = WriteRgba(s.in_width, s.in_height, &Noise);
-        const Loaded loaded = Load(path, s.out_width, s.out_height);
+                     << s.inWidth << "x" << s.inHeight << " -> " << s.outWidth << "x" << s.outHeight);
+        const std::string path = writeRgba(s.inWidth, s.inHeight, &Noise);
+        const Loaded loaded = Load(path, s.outWidth, s.outHeight);
         ASSERT_EQ(loaded.result, S_OK);
-        const std::uint32_t fx = s.in_width / s.out_width, fy = s.in_height / s.out_height;
+        const std::uint32_t fx = s.inWidth / s.outWidth, fy = s.inHeight / s.outHeight;
         std::vector<float> expected;
-        for (std::uint32_t y = 0; y < s.out_height; ++y) {
-            for (std::uint32_t x = 0; x < s.out_width; ++x) {
+        for (std::uint32_t y = 0; y < s.outHeight; ++y) {
+            for (std::uint32_t x = 0; x < s.outWidth; ++x) {
                 for (int c = 0; c < 4; ++c) {
                     double sum = 0;
                     for (std::uint32_t v = 0; v < fy; ++v) {
@@ -88,11 +88,11 @@ TEST_F(ImageResample, SixteenBitGreyShrinksToBlockAveragesInEveryChannel) {
     PngImage fixture;
     fixture.width = 10;
     fixture.height = 4;
-    fixture.colour_type = PNG_COLOR_TYPE_GRAY;
-    fixture.bit_depth = 16;
+    fixture.colourType = PNG_COLOR_TYPE_GRAY;
+    fixture.bitDepth = 16;
     for (std::uint32_t i = 0; i < 40; ++i) fixture.samples.push_back(static_cast<std::uint16_t>(i * 1601 % 65536));
-    WritePng(dir_.Path("grey.png"), fixture);
-    const Loaded loaded = Load(dir_.Path("grey.png"), 5, 2);
+    WritePng(dir_.path("grey.png"), fixture);
+    const Loaded loaded = Load(dir_.path("grey.png"), 5, 2);
     ASSERT_EQ(loaded.result, S_OK);
     std::vector<float> expected;
     for (std::uint32_t y = 0; y < 2; ++y) {
@@ -111,7 +111,7 @@ TEST_F(ImageResample, SixteenBitGreyShrinksToBlockAveragesInEveryChannel) {
 
 TEST_F(ImageResample, PartlyCoveredTexelsWeighByCoverage) {
     const std::vector<float> row = {0.2f, 0.9f, 0.4f, 0.6f, 1.0f};
-    const std::string path = WriteRgba(5, 1, [&](std::uint32_t x, auto, int c) { return c == 0 ? row[x] : 1.0f; });
+    const std::string path = writeRgba(5, 1, [&](std::uint32_t x, auto, int c) { return c == 0 ? row[x] : 1.0f; });
     // 5 -> 2: each target texel covers 2.5 source texels.
     Loaded loaded = Load(path, 2, 1);
     ASSERT_EQ(loaded.result, S_OK);
@@ -128,14 +128,14 @@ TEST_F(ImageResample, PartlyCoveredTexelsWeighByCoverage) {
 TEST_F(ImageResample, EnlargingInterpolatesBetweenTexelCentres) {
     const float a = 0.2f, b = 1.0f;
     const std::string across =
-        WriteRgba(2, 1, [&](std::uint32_t x, auto, int c) { return c == 3 ? 1.0f : (x == 0 ? a : b); });
+        writeRgba(2, 1, [&](std::uint32_t x, auto, int c) { return c == 3 ? 1.0f : (x == 0 ? a : b); });
     const Loaded wide = Load(across, 4, 1);
     ASSERT_EQ(wide.result, S_OK);
     const float expected[4] = {a, static_cast<float>(0.75 * a + 0.25 * b), static_cast<float>(0.25 * a + 0.75 * b), b};
     for (int x = 0; x < 4; ++x) EXPECT_EQ(wide.texels[4 * x], expected[x]) << x;
 
     const std::string down =
-        WriteRgba(1, 2, [&](auto, std::uint32_t y, int c) { return c == 3 ? 1.0f : (y == 0 ? a : b); });
+        writeRgba(1, 2, [&](auto, std::uint32_t y, int c) { return c == 3 ? 1.0f : (y == 0 ? a : b); });
     const Loaded tall = Load(down, 1, 4);
     ASSERT_EQ(tall.result, S_OK);
     for (int y = 0; y < 4; ++y) EXPECT_EQ(tall.texels[4 * y + 1], expected[y]) << y;
@@ -153,21 +153,21 @@ TEST_F(ImageResample, LinearRampStaysLinear) {
     const auto green = [](double y) { return 2.0 - 0.003 * y; };
     for (const Sizes& s : cases) {
         SCOPED_TRACE(::testing::Message()
-                     << s.in_width << "x" << s.in_height << " -> " << s.out_width << "x" << s.out_height);
-        const std::string path = WriteRgba(s.in_width, s.in_height, [&](std::uint32_t x, std::uint32_t y, int c) {
+                     << s.inWidth << "x" << s.inHeight << " -> " << s.outWidth << "x" << s.outHeight);
+        const std::string path = writeRgba(s.inWidth, s.inHeight, [&](std::uint32_t x, std::uint32_t y, int c) {
             return static_cast<float>(c == 0 ? red(x) : c == 1 ? green(y) : 0.5);
         });
-        const Loaded loaded = Load(path, s.out_width, s.out_height);
+        const Loaded loaded = Load(path, s.outWidth, s.outHeight);
         ASSERT_EQ(loaded.result, S_OK);
         // Where a target texel's centre falls in source texel coordinates.
-        const auto source_position = [](std::uint32_t j, std::uint32_t in, std::uint32_t out) {
+        const auto sourcePosition = [](std::uint32_t j, std::uint32_t in, std::uint32_t out) {
             return (j + 0.5) * in / out - 0.5;
         };
-        for (std::uint32_t y = 0; y < s.out_height; ++y) {
-            for (std::uint32_t x = 0; x < s.out_width; ++x) {
-                const double sx = std::clamp(source_position(x, s.in_width, s.out_width), 0.0, s.in_width - 1.0);
-                const double sy = std::clamp(source_position(y, s.in_height, s.out_height), 0.0, s.in_height - 1.0);
-                const float* texel = &loaded.texels[4 * (std::size_t{y} * s.out_width + x)];
+        for (std::uint32_t y = 0; y < s.outHeight; ++y) {
+            for (std::uint32_t x = 0; x < s.outWidth; ++x) {
+                const double sx = std::clamp(sourcePosition(x, s.inWidth, s.outWidth), 0.0, s.inWidth - 1.0);
+                const double sy = std::clamp(sourcePosition(y, s.inHeight, s.outHeight), 0.0, s.inHeight - 1.0);
+                const float* texel = &loaded.texels[4 * (std::size_t{y} * s.outWidth + x)];
                 ASSERT_NEAR(texel[0], red(sx), 2e-6) << x << "," << y;
                 ASSERT_NEAR(texel[1], green(sy), 2e-6) << x << "," << y;
                 ASSERT_EQ(texel[2], 0.5f);
@@ -178,8 +178,8 @@ TEST_F(ImageResample, LinearRampStaysLinear) {
 
 TEST_F(ImageResample, OneChannelFormatsKeepTheirFill) {
     // R32F: green, blue and alpha are 1 before and after filtering.
-    WriteBytes(dir_.Path("red.dds"), DdsBytes(4, 2, DdsFourCc(114), FloatBytes({0, 1, 2, 3, 4, 5, 6, 7})));
-    const Loaded loaded = Load(dir_.Path("red.dds"), 2, 1);
+    WriteBytes(dir_.path("red.dds"), DdsBytes(4, 2, DdsFourCc(114), FloatBytes({0, 1, 2, 3, 4, 5, 6, 7})));
+    const Loaded loaded = Load(dir_.path("red.dds"), 2, 1);
     ASSERT_EQ(loaded.result, S_OK);
     EXPECT_TRUE(SameBits(loaded.texels, {2.5f, 1.0f, 1.0f, 1.0f, 4.5f, 1.0f, 1.0f, 1.0f}));
 }

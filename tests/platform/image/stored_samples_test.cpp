@@ -10,6 +10,8 @@
 #include <limits>
 #include <vector>
 
+using image::StoredSample;
+
 namespace {
 
 // The float nearest to n / d (0 < n <= d < 2^32), from integers alone: the 25
@@ -37,12 +39,12 @@ TEST(StoredSamples, SignedRangeEndsAreMinusOneAndOne) {
     for (const unsigned bits : {8u, 16u, 32u}) {
         SCOPED_TRACE(bits);
         const std::int64_t max = (std::int64_t{1} << (bits - 1)) - 1;
-        EXPECT_EQ(SignedToFloat(static_cast<std::int32_t>(-max - 1), bits), -1.0f);
-        EXPECT_EQ(SignedToFloat(static_cast<std::int32_t>(-max), bits), -1.0f);
-        EXPECT_EQ(SignedToFloat(static_cast<std::int32_t>(max), bits), 1.0f);
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(SignedToFloat(0, bits)), 0u);  // +0, not -0
-        EXPECT_EQ(SignedToFloat(1, bits), SignedReference(1, bits));
-        EXPECT_EQ(SignedToFloat(-1, bits), -SignedReference(1, bits));
+        EXPECT_EQ(image::SignedToFloat(static_cast<std::int32_t>(-max - 1), bits), -1.0f);
+        EXPECT_EQ(image::SignedToFloat(static_cast<std::int32_t>(-max), bits), -1.0f);
+        EXPECT_EQ(image::SignedToFloat(static_cast<std::int32_t>(max), bits), 1.0f);
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(image::SignedToFloat(0, bits)), 0u);  // +0, not -0
+        EXPECT_EQ(image::SignedToFloat(1, bits), SignedReference(1, bits));
+        EXPECT_EQ(image::SignedToFloat(-1, bits), -SignedReference(1, bits));
     }
 }
 
@@ -54,7 +56,7 @@ TEST(StoredSamples, EverySignedEightAndSixteenBitValueMatchesTheDoubleQuotient) 
         int wrong = 0;
         for (std::int32_t k = -max - 1; k <= max; ++k) {
             const float expected = std::max(static_cast<float>(k / static_cast<double>(max)), -1.0f);
-            if (SignedToFloat(k, bits) != expected && wrong++ < 5) ADD_FAILURE() << bits << " bits, k = " << k;
+            if (image::SignedToFloat(k, bits) != expected && wrong++ < 5) ADD_FAILURE() << bits << " bits, k = " << k;
         }
         EXPECT_EQ(wrong, 0) << bits << " bits";
     }
@@ -79,15 +81,15 @@ std::vector<std::uint32_t> ThirtyTwoBitSamples() {
 
 TEST(StoredSamples, ThirtyTwoBitIntegersAreRoundedOnce) {
     for (const std::uint32_t k : ThirtyTwoBitSamples()) {
-        ASSERT_EQ(Unsigned32ToFloat(k), NearestFloatOfRatio(k, UINT32_MAX)) << "unsigned " << k;
+        ASSERT_EQ(image::Unsigned32ToFloat(k), NearestFloatOfRatio(k, UINT32_MAX)) << "unsigned " << k;
         const auto s = static_cast<std::int32_t>(k);
-        ASSERT_EQ(SignedToFloat(s, 32), SignedReference(s, 32)) << "signed " << s;
+        ASSERT_EQ(image::SignedToFloat(s, 32), SignedReference(s, 32)) << "signed " << s;
     }
     // (2^32 - 129) / (2^32 - 1) lies just below the midpoint between 1 - 2^-24 and 1.
-    EXPECT_EQ(Unsigned32ToFloat(0xFFFFFF7Fu), 1.0f - std::ldexp(1.0f, -24));
-    EXPECT_EQ(SignedToFloat(-0x7FFFFFBF, 32), -(1.0f - std::ldexp(1.0f, -24)));
-    EXPECT_EQ(Unsigned32ToFloat(0), 0.0f);
-    EXPECT_EQ(Unsigned32ToFloat(UINT32_MAX), 1.0f);
+    EXPECT_EQ(image::Unsigned32ToFloat(0xFFFFFF7Fu), 1.0f - std::ldexp(1.0f, -24));
+    EXPECT_EQ(image::SignedToFloat(-0x7FFFFFBF, 32), -(1.0f - std::ldexp(1.0f, -24)));
+    EXPECT_EQ(image::Unsigned32ToFloat(0), 0.0f);
+    EXPECT_EQ(image::Unsigned32ToFloat(UINT32_MAX), 1.0f);
 }
 
 template <typename T>
@@ -136,7 +138,7 @@ TEST(StoredSamples, RowsOfEveryKind) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<float> values(c.expected.size(), 7.0f);
-        StoredToFloats(c.kind, c.native.data(), values.size(), reinterpret_cast<std::uint8_t*>(values.data()));
+        image::StoredToFloats(c.kind, c.native.data(), values.size(), reinterpret_cast<std::uint8_t*>(values.data()));
         EXPECT_EQ(Bits(values), Bits(c.expected));
     }
 }

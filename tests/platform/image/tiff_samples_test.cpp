@@ -11,6 +11,8 @@
 #include "stored_samples.h"
 #include "image_fixtures.h"
 
+using image::StoredSample;
+
 namespace {
 
 template <typename T>
@@ -22,7 +24,7 @@ Bytes Native(const std::vector<T>& values) {
 
 struct Kind {
     const char* name;
-    int sample_format;
+    int sampleFormat;
     int bits;
     std::optional<StoredSample> stored;  // none: carried by the rows as stored
 };
@@ -37,11 +39,11 @@ constexpr Kind kKinds[] = {
 
 class TiffSamples : public ::testing::Test {
 protected:
-    Loaded WriteAndLoad(TiffImage image, std::uint32_t width, std::uint32_t height) {
+    Loaded writeAndLoad(TiffImage image, std::uint32_t width, std::uint32_t height) {
         image.width = width;
         image.height = height;
-        WriteTiff(dir_.Path("image.tif"), image);
-        return Load(dir_.Path("image.tif"), width, height);
+        WriteTiff(dir_.path("image.tif"), image);
+        return Load(dir_.path("image.tif"), width, height);
     }
 
     TempDir dir_;
@@ -49,10 +51,10 @@ protected:
 
 TEST_F(TiffSamples, ExtremesAndEdgeValuesLoadExactly) {
     const float inf = std::numeric_limits<float>::infinity();
-    const float below_one = 1.0f - std::ldexp(1.0f, -24);
+    const float belowOne = 1.0f - std::ldexp(1.0f, -24);
     struct Case {
         const char* name;
-        int sample_format;
+        int sampleFormat;
         int bits;
         Bytes data;
         std::vector<float> expected;
@@ -72,12 +74,12 @@ TEST_F(TiffSamples, ExtremesAndEdgeValuesLoadExactly) {
          SAMPLEFORMAT_INT,
          32,
          Native<std::int32_t>({INT32_MIN, -INT32_MAX, 0, INT32_MAX, 1 << 30, -0x7FFFFFBF}),
-         {-1.0f, -1.0f, 0.0f, 1.0f, 0.5f, -below_one}},
+         {-1.0f, -1.0f, 0.0f, 1.0f, 0.5f, -belowOne}},
         {"uint32",
          SAMPLEFORMAT_UINT,
          32,
          Native<std::uint32_t>({0, UINT32_MAX, 0xFFFFFF7Fu, 0x80000000u, 128, 1}),
-         {0.0f, 1.0f, below_one, 0.5f, std::ldexp(1.0f, -25), std::ldexp(1.0f, -32)}},
+         {0.0f, 1.0f, belowOne, 0.5f, std::ldexp(1.0f, -25), std::ldexp(1.0f, -32)}},
         {"half", SAMPLEFORMAT_IEEEFP, 16, U16Bytes(HalfEdgeBits()), HalfEdgeValues()},
         {"double",
          SAMPLEFORMAT_IEEEFP,
@@ -88,11 +90,11 @@ TEST_F(TiffSamples, ExtremesAndEdgeValuesLoadExactly) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TiffImage image;
-        image.sample_format = c.sample_format;
+        image.sampleFormat = c.sampleFormat;
         image.bits = c.bits;
         image.data = c.data;
         const auto count = static_cast<std::uint32_t>(c.expected.size());
-        const Loaded loaded = WriteAndLoad(image, count / 2, 2);
+        const Loaded loaded = writeAndLoad(image, count / 2, 2);
         ASSERT_EQ(loaded.result, S_OK);
         EXPECT_TRUE(SameBits(loaded.texels, ToRgba(1, c.expected)));
     }
@@ -103,10 +105,10 @@ struct Layout {
     int channels;
     int compression;
     bool predictor;  // horizontal for integers, floating point for floats
-    std::uint32_t tile_width;
-    std::uint32_t tile_height;
-    bool big_endian;
-    bool big_tiff;
+    std::uint32_t tileWidth;
+    std::uint32_t tileHeight;
+    bool bigEndian;
+    bool bigTiff;
 };
 
 constexpr Layout kLayouts[] = {
@@ -120,7 +122,7 @@ constexpr Layout kLayouts[] = {
 // Bytes of every pattern, the extremes among them; floats and doubles from a spread
 // of magnitudes, since random bits would mostly be NaN or overflow a float.
 Bytes Samples(const Kind& kind, std::size_t count) {
-    if (kind.sample_format == SAMPLEFORMAT_IEEEFP && kind.bits != 16) {
+    if (kind.sampleFormat == SAMPLEFORMAT_IEEEFP && kind.bits != 16) {
         std::vector<double> values;
         for (std::size_t i = 0; i < count; ++i)
             values.push_back(std::ldexp(0.3 + 0.01 * i, static_cast<int>(i % 61) - 30));
@@ -144,8 +146,8 @@ std::vector<float> Values(const Kind& kind, const Bytes& samples) {
     const std::size_t count = samples.size() / (static_cast<std::size_t>(kind.bits) / 8);
     std::vector<float> values(count);
     if (kind.stored) {
-        StoredToFloats(*kind.stored, samples.data(), count, reinterpret_cast<std::uint8_t*>(values.data()));
-    } else if (kind.sample_format == SAMPLEFORMAT_IEEEFP) {
+        image::StoredToFloats(*kind.stored, samples.data(), count, reinterpret_cast<std::uint8_t*>(values.data()));
+    } else if (kind.sampleFormat == SAMPLEFORMAT_IEEEFP) {
         std::memcpy(values.data(), samples.data(), samples.size());
     } else {
         for (std::size_t i = 0; i < count; ++i) {
@@ -167,24 +169,24 @@ TEST_F(TiffSamples, EveryKindInEveryLayout) {
             const std::uint32_t width = 37, height = 21;  // not multiples of the tile size
             const std::size_t count = std::size_t{width} * height * layout.channels;
             TiffImage image;
-            image.samples_per_pixel = layout.channels;
+            image.samplesPerPixel = layout.channels;
             image.photometric = layout.channels >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
-            image.sample_format = kind.sample_format;
+            image.sampleFormat = kind.sampleFormat;
             image.bits = kind.bits;
             image.compression = layout.compression;
             if (layout.predictor) {
                 image.predictor =
-                    kind.sample_format == SAMPLEFORMAT_IEEEFP ? PREDICTOR_FLOATINGPOINT : PREDICTOR_HORIZONTAL;
+                    kind.sampleFormat == SAMPLEFORMAT_IEEEFP ? PREDICTOR_FLOATINGPOINT : PREDICTOR_HORIZONTAL;
             }
-            image.tile_size = layout.tile_width;
-            image.tile_height = layout.tile_height;
-            image.rows_per_strip = 5;
-            image.big_endian = layout.big_endian;
-            image.big_tiff = layout.big_tiff;
+            image.tileSize = layout.tileWidth;
+            image.tileHeight = layout.tileHeight;
+            image.rowsPerStrip = 5;
+            image.bigEndian = layout.bigEndian;
+            image.bigTiff = layout.bigTiff;
             image.data = Samples(kind, count);
             const std::vector<float> values = Values(kind, image.data);
 
-            const Loaded loaded = WriteAndLoad(image, width, height);
+            const Loaded loaded = writeAndLoad(image, width, height);
             ASSERT_EQ(loaded.result, S_OK);
             EXPECT_TRUE(SameBits(loaded.texels, ToRgba(layout.channels, values)));
         }
@@ -194,20 +196,20 @@ TEST_F(TiffSamples, EveryKindInEveryLayout) {
 TEST_F(TiffSamples, MinIsWhiteInvertsUnsignedSamplesOnly) {
     TiffImage image;
     image.photometric = PHOTOMETRIC_MINISWHITE;
-    image.sample_format = SAMPLEFORMAT_UINT;
+    image.sampleFormat = SAMPLEFORMAT_UINT;
     image.bits = 32;
     image.data = Native<std::uint32_t>({0, 1, UINT32_MAX, 0x80000000u, 0xFFFFFF7Fu, 7});
-    const Loaded loaded = WriteAndLoad(image, 3, 2);
+    const Loaded loaded = writeAndLoad(image, 3, 2);
     ASSERT_EQ(loaded.result, S_OK);
     EXPECT_TRUE(SameBits(loaded.texels, ToRgba(1, {1.0f, 1.0f, 0.0f, 0.5f, std::ldexp(1.0f, -25), 1.0f})));
 
     for (const Kind& kind : kKinds) {
-        if (kind.sample_format == SAMPLEFORMAT_UINT) continue;
+        if (kind.sampleFormat == SAMPLEFORMAT_UINT) continue;
         SCOPED_TRACE(kind.name);
-        image.sample_format = kind.sample_format;
+        image.sampleFormat = kind.sampleFormat;
         image.bits = kind.bits;
         image.data = Bytes(6 * static_cast<std::size_t>(kind.bits) / 8, 1);
-        EXPECT_EQ(WriteAndLoad(image, 3, 2).result, D3DXERR_INVALIDDATA);
+        EXPECT_EQ(writeAndLoad(image, 3, 2).result, D3DXERR_INVALIDDATA);
     }
 }
 

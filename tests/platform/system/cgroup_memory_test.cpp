@@ -7,6 +7,9 @@
 
 #include "../../support/temp_dir.h"
 
+using platform::CgroupVersion;
+using platform::MemoryCgroup;
+
 namespace {
 
 using Levels = std::vector<std::string>;
@@ -73,7 +76,7 @@ TEST(CgroupMemory, FindsTheGroupAndItsAncestorsInEachMemoryHierarchy) {
          {{CgroupVersion::V1, {"/b/g", "/b"}}}},
     };
     for (const auto& c : cases) {
-        const std::vector<MemoryCgroup> found = FindMemoryCgroups(c.cgroup, c.mountinfo);
+        const std::vector<MemoryCgroup> found = platform::FindMemoryCgroups(c.cgroup, c.mountinfo);
         ASSERT_EQ(found.size(), c.expected.size()) << c.what;
         for (std::size_t i = 0; i < found.size(); ++i) {
             EXPECT_EQ(found[i].version, c.expected[i].version) << c.what;
@@ -100,7 +103,7 @@ TEST(CgroupMemory, ParsesLimitsUsagesAndTheReclaimableCache) {
     };
     for (const auto& n : numbers) {
         std::uint64_t bytes = 0;
-        EXPECT_EQ(ParseCgroupBytes(n.text, &bytes), n.parsed) << n.text;
+        EXPECT_EQ(platform::ParseCgroupBytes(n.text, &bytes), n.parsed) << n.text;
         EXPECT_EQ(bytes, n.bytes) << n.text;  // 0 as it was, when not parsed
     }
 
@@ -108,27 +111,27 @@ TEST(CgroupMemory, ParsesLimitsUsagesAndTheReclaimableCache) {
                            "total_inactive_file 4000\ntotal_active_file 1000\n";
     const std::string v2 = "anon 100\nfile 900\ninactive_anon 10\nactive_anon 90\ninactive_file 700\n"
                            "active_file 200\n";
-    EXPECT_EQ(ReclaimableCacheBytes(v1, CgroupVersion::V1), 4000u);  // with the children, as usage counts
-    EXPECT_EQ(ReclaimableCacheBytes(v2, CgroupVersion::V2), 700u);
-    EXPECT_EQ(ReclaimableCacheBytes(v2, CgroupVersion::V1), 0u);
-    EXPECT_EQ(ReclaimableCacheBytes("", CgroupVersion::V2), 0u);
+    EXPECT_EQ(platform::ReclaimableCacheBytes(v1, CgroupVersion::V1), 4000u);  // with the children, as usage counts
+    EXPECT_EQ(platform::ReclaimableCacheBytes(v2, CgroupVersion::V2), 700u);
+    EXPECT_EQ(platform::ReclaimableCacheBytes(v2, CgroupVersion::V1), 0u);
+    EXPECT_EQ(platform::ReclaimableCacheBytes("", CgroupVersion::V2), 0u);
 
-    EXPECT_EQ(GroupHeadroom(1000, 400, 100), 700u);
-    EXPECT_EQ(GroupHeadroom(1000, 400, 900), 1000u);  // cache beyond usage frees no more
-    EXPECT_EQ(GroupHeadroom(1000, 1200, 100), 0u);    // over the limit already
-    EXPECT_EQ(GroupHeadroom(1000, 1000, 0), 0u);
+    EXPECT_EQ(platform::GroupHeadroom(1000, 400, 100), 700u);
+    EXPECT_EQ(platform::GroupHeadroom(1000, 400, 900), 1000u);  // cache beyond usage frees no more
+    EXPECT_EQ(platform::GroupHeadroom(1000, 1200, 100), 0u);    // over the limit already
+    EXPECT_EQ(platform::GroupHeadroom(1000, 1000, 0), 0u);
 }
 
 // Group directories of our own: the files as the kernel shows them.
 class GroupFiles : public testing::Test {
 protected:
     std::string level(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files) {
-        const std::string dir = root.file(path);
+        std::string dir = root_.file(path);
         std::filesystem::create_directories(dir);
         for (const auto& [name, text] : files) std::ofstream(dir + "/" + name, std::ios::binary) << text;
         return dir;
     }
-    TempDir root;
+    TempDir root_;
 };
 
 TEST_F(GroupFiles, TheLeastHeadroomOverEveryLevelBinds) {
@@ -138,29 +141,29 @@ TEST_F(GroupFiles, TheLeastHeadroomOverEveryLevelBinds) {
                                                {"memory.stat", "anon 500000\ninactive_file 200000\n"}});
     const std::string top = level("v2", {});  // the hierarchy's root: no limit files
     const MemoryCgroup v2{CgroupVersion::V2, {job, parent, top}};
-    EXPECT_EQ(CgroupHeadroomBytes({v2}), 500000u);  // the parent's: 1000000 - (700000 - 200000)
+    EXPECT_EQ(platform::CgroupHeadroomBytes({v2}), 500000u);  // the parent's: 1000000 - (700000 - 200000)
 
     level("v2/a/job", {{"memory.max", "300000\n"}, {"memory.current", "100000\n"}});
-    EXPECT_EQ(CgroupHeadroomBytes({v2}), 200000u);  // now the group's own limit is tighter
+    EXPECT_EQ(platform::CgroupHeadroomBytes({v2}), 200000u);  // now the group's own limit is tighter
 
     // v1 beside it: no limit ("no limit" is its largest number), then a tight one.
     const std::string v1dir = level("v1/job", {{"memory.limit_in_bytes", "9223372036854771712\n"},
                                                {"memory.usage_in_bytes", "9000000000\n"}});
     const MemoryCgroup v1{CgroupVersion::V1, {v1dir}};
-    EXPECT_EQ(CgroupHeadroomBytes({v2, v1}), 200000u);
+    EXPECT_EQ(platform::CgroupHeadroomBytes({v2, v1}), 200000u);
     level("v1/job", {{"memory.limit_in_bytes", "150000\n"},
                      {"memory.usage_in_bytes", "100000\n"},
                      {"memory.stat", "inactive_file 90000\ntotal_inactive_file 30000\n"}});
-    EXPECT_EQ(CgroupHeadroomBytes({v2, v1}), 80000u);
+    EXPECT_EQ(platform::CgroupHeadroomBytes({v2, v1}), 80000u);
 }
 
 TEST_F(GroupFiles, WhatCannotBeReadSetsNoLimit) {
     const std::string noUsage = level("a", {{"memory.max", "1000\n"}});
     const std::string garbled = level("b", {{"memory.max", "lots\n"}, {"memory.current", "10\n"}});
     const std::string emptyLimit = level("c", {{"memory.max", ""}, {"memory.current", "10\n"}});
-    const MemoryCgroup groups{CgroupVersion::V2, {noUsage, garbled, emptyLimit, root.file("missing")}};
-    EXPECT_EQ(CgroupHeadroomBytes({groups}), UINT64_MAX);
-    EXPECT_EQ(CgroupHeadroomBytes({}), UINT64_MAX);
+    const MemoryCgroup groups{CgroupVersion::V2, {noUsage, garbled, emptyLimit, root_.file("missing")}};
+    EXPECT_EQ(platform::CgroupHeadroomBytes({groups}), UINT64_MAX);
+    EXPECT_EQ(platform::CgroupHeadroomBytes({}), UINT64_MAX);
 }
 
 }  // namespace

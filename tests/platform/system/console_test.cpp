@@ -81,11 +81,11 @@ TEST(Console, WindowAndClock) {
 TEST(WideText, BytesSurviveTheRoundTrip) {
     std::string all;
     for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
-    const std::wstring wide = WidenBytes(all);
+    const std::wstring wide = platform::WidenBytes(all);
     ASSERT_EQ(wide.size(), 255u);
     EXPECT_EQ(wide[0xC2], L'\xC3');
-    EXPECT_EQ(NarrowToBytes(wide), all);
-    EXPECT_EQ(NarrowToBytes(L"\x20AC"), "\xE2\x82\xAC");  // beyond a byte: UTF-8
+    EXPECT_EQ(platform::NarrowToBytes(wide), all);
+    EXPECT_EQ(platform::NarrowToBytes(L"\x20AC"), "\xE2\x82\xAC");  // beyond a byte: UTF-8
 }
 
 }  // namespace

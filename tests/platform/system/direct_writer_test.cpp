@@ -16,6 +16,9 @@
 #include "platform/direct_writer.h"
 #include "platform/page_buffer.h"
 
+using platform::DirectWriter;
+using platform::PageBuffer;
+
 namespace {
 
 constexpr std::size_t kBlock = DirectWriter::kBlock;
@@ -49,7 +52,7 @@ std::vector<char> Expected(const std::vector<Piece>& pieces, const unsigned char
 class DirectWriterTest : public testing::TestWithParam<DirectWriter::Mode> {
 protected:
     void SetUp() override {
-        ASSERT_EQ(PageBuffer::Map(kSourceBytes, source_), S_OK);
+        ASSERT_EQ(PageBuffer::map(kSourceBytes, source_), S_OK);
         auto* bytes = static_cast<unsigned char*>(source_.data());
         for (std::size_t i = 0; i < kSourceBytes; ++i) bytes[i] = static_cast<unsigned char>((i * 2654435761u) >> 13);
     }
@@ -103,7 +106,7 @@ TEST(DirectWriter, BulkDataBypassesThePageCache) {
     const std::string path = dir.file("big");
     constexpr std::size_t kData = std::size_t{32} << 20;
     PageBuffer data;
-    ASSERT_EQ(PageBuffer::Map(kData, data), S_OK);
+    ASSERT_EQ(PageBuffer::map(kData, data), S_OK);
     std::memset(data.data(), 0x5A, kData);
     const std::vector<Piece> pieces = {{0, 128}, {128, kData - 128 - 1000}};
     bool direct = false;

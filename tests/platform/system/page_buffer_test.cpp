@@ -9,6 +9,8 @@
 
 #include "platform/page_buffer.h"
 
+using platform::PageBuffer;
+
 namespace {
 
 constexpr std::size_t kMiB = std::size_t{1} << 20;
@@ -17,7 +19,7 @@ TEST(PageBuffer, EveryByteOfSizesAroundTheHugePageThresholdIsUsable) {
     for (const std::size_t bytes : {std::size_t{1}, 4095 * std::size_t{1}, 2 * kMiB, 8 * kMiB - 1, 8 * kMiB,
                                     8 * kMiB + 1, 8 * kMiB + 4097, 37 * kMiB + 123}) {
         PageBuffer buffer;
-        ASSERT_EQ(PageBuffer::Allocate(bytes, 0, buffer), S_OK) << bytes;
+        ASSERT_EQ(PageBuffer::allocate(bytes, 0, buffer), S_OK) << bytes;
         auto* p = static_cast<volatile unsigned char*>(buffer.data());
         const std::size_t places[] = {0, bytes / 2, bytes - 1};
         for (const std::size_t at : places) EXPECT_EQ(p[at], 0) << bytes << " at " << at;
@@ -28,14 +30,14 @@ TEST(PageBuffer, EveryByteOfSizesAroundTheHugePageThresholdIsUsable) {
         }
         // A moved buffer keeps its memory; the emptied one releases nothing.
         PageBuffer moved(std::move(buffer));
-        EXPECT_EQ(buffer.data(), nullptr);
+        EXPECT_EQ(buffer.data(), nullptr);  // NOLINT(bugprone-use-after-move): the moved-from state is checked
         EXPECT_EQ(static_cast<unsigned char*>(moved.data())[bytes - 1], 0xA5);
     }
 }
 
 TEST(PageBuffer, RefusesWhatCannotBeBacked) {
     PageBuffer buffer;
-    EXPECT_EQ(PageBuffer::Allocate(SIZE_MAX - 100, 0, buffer), E_OUTOFMEMORY);
+    EXPECT_EQ(PageBuffer::allocate(SIZE_MAX - 100, 0, buffer), E_OUTOFMEMORY);
     EXPECT_EQ(buffer.data(), nullptr);
 }
 

@@ -45,9 +45,9 @@ double Fbm(double x, double y, int octaves, std::uint64_t seed) {
 class Random {
 public:
     explicit Random(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t Next() { return Mix(state_ += 0x9E3779B97F4A7C15ULL); }
-    double Unit() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
-    std::uint32_t Below(std::uint32_t n) { return static_cast<std::uint32_t>(Next() % n); }
+    std::uint64_t next() { return Mix(state_ += 0x9E3779B97F4A7C15ULL); }
+    double unit() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
+    std::uint32_t below(std::uint32_t n) { return static_cast<std::uint32_t>(next() % n); }
 
 private:
     std::uint64_t state_;
@@ -91,7 +91,7 @@ std::vector<float> MakeHeights(Terrain terrain, std::uint32_t width, std::uint32
     std::vector<float> texels(std::size_t{width} * height * 4, 7.0f);
     Random random(seed);
     const std::uint32_t size = width > height ? width : height;
-    const double slopeA = 1 + random.Below(5), slopeB = random.Below(3);
+    const double slopeA = 1 + random.below(5), slopeB = random.below(3);
     const float inf = std::numeric_limits<float>::infinity();
     for (std::uint32_t r = 0; r < height; ++r) {
         for (std::uint32_t c = 0; c < width; ++c) {
@@ -100,7 +100,7 @@ std::vector<float> MakeHeights(Terrain terrain, std::uint32_t width, std::uint32
                 case Terrain::Fbm8:
                 case Terrain::FbmTrees:
                     h = static_cast<float>(std::round(FbmAt(r, c, size, seed) * 255.0) / 255.0);
-                    if (terrain == Terrain::FbmTrees && random.Below(10) == 0)
+                    if (terrain == Terrain::FbmTrees && random.below(10) == 0)
                         h = static_cast<float>(static_cast<double>(h) + 4.0 / static_cast<double>(treeHeightScale));
                     break;
                 case Terrain::Fbm16: h = static_cast<float>(std::round(FbmAt(r, c, size, seed) * 65535.0) / 65535.0); break;
@@ -115,11 +115,11 @@ std::vector<float> MakeHeights(Terrain terrain, std::uint32_t width, std::uint32
                     break;
                 case Terrain::Ramp: h = static_cast<float>(r * 0x1.0p-14 + 0.5 - height * 0x1.0p-15); break;
                 case Terrain::RoundedRamp: h = static_cast<float>(r) / static_cast<float>(height) + 0.5f / 3.0f; break;
-                case Terrain::Terraces: h = static_cast<float>(random.Below(4)) * 0.25f + static_cast<float>((r / 3) % 2); break;
-                case Terrain::Spikes: h = ((r + c) % 2 == 0 ? 1.0f : 0.0f) + static_cast<float>(random.Below(3)) * 0.125f; break;
+                case Terrain::Terraces: h = static_cast<float>(random.below(4)) * 0.25f + static_cast<float>((r / 3) % 2); break;
+                case Terrain::Spikes: h = ((r + c) % 2 == 0 ? 1.0f : 0.0f) + static_cast<float>(random.below(3)) * 0.125f; break;
                 case Terrain::Specials: {
                     h = FbmAt(r, c, size, seed);
-                    const std::uint32_t pick = random.Below(40);
+                    const std::uint32_t pick = random.below(40);
                     if (pick == 0) h = std::numeric_limits<float>::quiet_NaN();
                     if (pick == 1) h = inf;
                     if (pick == 2) h = -inf;
@@ -128,7 +128,7 @@ std::vector<float> MakeHeights(Terrain terrain, std::uint32_t width, std::uint32
                     break;
                 }
                 case Terrain::Subnormal:
-                    h = static_cast<float>(random.Below(64)) * std::numeric_limits<float>::denorm_min() *
+                    h = static_cast<float>(random.below(64)) * std::numeric_limits<float>::denorm_min() *
                         static_cast<float>(1 + r % 5);
                     break;
             }

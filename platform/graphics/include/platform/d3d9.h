@@ -6,6 +6,9 @@
 #include "platform/console.h"
 #include "results/result_code.h"
 
+// The platform's own names, spelt as the platform spells them.
+// NOLINTBEGIN(readability-identifier-naming)
+
 using UINT = unsigned int;
 using DWORD = std::uint32_t;
 using ULONG = std::uint32_t;
@@ -63,7 +66,8 @@ struct D3DPRESENT_PARAMETERS {
     UINT PresentationInterval;
 };
 
-// Reference-counted objects: Release returns the count left; the object is gone at 0.
+// Reference-counted objects: Release returns the count left; the object is gone at
+// 0. Each AddRef asks for one more Release.
 struct IUnknown {
     virtual ULONG AddRef() = 0;
     virtual ULONG Release() = 0;
@@ -75,40 +79,67 @@ protected:
 struct IDirect3DDevice9 : IUnknown {};
 
 struct IDirect3D9 : IUnknown {
-    virtual HRESULT CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow, DWORD behaviorFlags,
+    // A device for the textures. `presentation` and `device` must not be null, the
+    // window is accepted as given. S_OK with `*device` set; D3DERR_INVALIDCALL for a
+    // null pointer or an adapter other than the default; D3DERR_NOTAVAILABLE for a
+    // device type other than HAL or REF; E_OUTOFMEMORY. `*device` is null on failure.
+    [[nodiscard]] virtual HRESULT CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow, DWORD behaviorFlags,
                                  D3DPRESENT_PARAMETERS* presentation, IDirect3DDevice9** device) = 0;
 };
 
 struct IDirect3DBaseTexture9 : IUnknown {
+    // Levels of the mip chain, 1 or more.
     virtual DWORD GetLevelCount() = 0;
 };
 
 // Texels of level i are packed rows: rows exactly Width x texel size apart.
 struct IDirect3DTexture9 : IDirect3DBaseTexture9 {
-    virtual HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) = 0;
-    // Locking a level that is already locked fails with D3DERR_INVALIDCALL.
-    virtual HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) = 0;
-    virtual HRESULT UnlockRect(UINT level) = 0;
+    // The size and format of `level`. S_OK; D3DERR_INVALIDCALL for a level beyond the
+    // chain or a null `desc`.
+    [[nodiscard]] virtual HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) = 0;
+    // The texels of `level`, the whole level for a null `rect`, else the rectangle,
+    // which must lie inside it; `flags` is 0 or D3DLOCK_READONLY (nothing written).
+    // S_OK with `locked` set; D3DERR_INVALIDCALL for a level beyond the chain, a null
+    // `locked`, a rectangle outside the level, or a level already locked;
+    // E_OUTOFMEMORY when lower levels to be brought up to date cannot be had.
+    [[nodiscard]] virtual HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) = 0;
+    // Ends the lock of `level`. S_OK; D3DERR_INVALIDCALL for a level not locked.
+    [[nodiscard]] virtual HRESULT UnlockRect(UINT level) = 0;
 };
 
-// Null when the SDK version is not the one the tool was built for.
+// The graphics object, released by its Release. Null when the SDK version is not
+// the one the tool was built for (D3D_SDK_VERSION) or memory runs out.
 IDirect3D9* Direct3DCreate9(UINT sdkVersion);
 
-// Loads an image file and scales it to width x height float RGBA texels. Results:
-// 0; D3DERR_INVALIDCALL for bad arguments; D3DXERR_INVALIDDATA for a file that
-// cannot be decoded; 0x80070002 / 0x80070003 / 0x80070005 when it cannot be opened;
-// E_OUTOFMEMORY when the texture or the decoded image would not fit in memory.
-HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, const wchar_t* srcFile, UINT width, UINT height,
+// Loads an image file and scales it to width x height float RGBA texels (level 0;
+// lower levels are computed when first needed). `device` comes from CreateDevice;
+// `format` must be D3DFMT_A32B32G32R32F, `pool` D3DPOOL_SYSTEMMEM or
+// D3DPOOL_MANAGED; usage, filters, colour key, source information and palette are
+// accepted as given. Results: 0 with `*texture` set (null otherwise);
+// D3DERR_INVALIDCALL for bad arguments; D3DXERR_INVALIDDATA for a file that
+// cannot be decoded; E_FILE_NOT_FOUND, E_PATH_NOT_FOUND or E_ACCESSDENIED when it
+// cannot be opened; E_OUTOFMEMORY when the texture or the decoded image would not
+// fit in memory.
+[[nodiscard]] HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, const wchar_t* srcFile, UINT width, UINT height,
                                      UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
                                      DWORD mipFilter, D3DCOLOR colorKey, void* srcInfo, void* palette,
                                      IDirect3DTexture9** texture);
 
-// Creates a zero-filled texture. Results: 0; D3DERR_INVALIDCALL for a zero size or
-// an unsupported format; E_OUTOFMEMORY when the storage cannot be had.
-HRESULT D3DXCreateTexture(IDirect3DDevice9* device, UINT width, UINT height, UINT mipLevels, DWORD usage,
+// Creates a zero-filled texture with `mipLevels` levels (0 or D3DX_DEFAULT: the
+// complete chain), arguments as D3DXCreateTextureFromFileExW takes them. Results: 0
+// with `*texture` set (null otherwise); D3DERR_INVALIDCALL for a zero size, a null
+// pointer or an unsupported format or pool; E_OUTOFMEMORY when the storage cannot
+// be had.
+[[nodiscard]] HRESULT D3DXCreateTexture(IDirect3DDevice9* device, UINT width, UINT height, UINT mipLevels, DWORD usage,
                           D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** texture);
 
 // Writes the texture with all its levels as a DDS file. The file appears complete
 // or not at all: it is written beside the target and renamed over it at the end.
-HRESULT D3DXSaveTextureToFileW(const wchar_t* destFile, D3DXIMAGE_FILEFORMAT format, IDirect3DBaseTexture9* texture,
+// `format` must be D3DXIFF_DDS; `palette` is ignored. Results: 0;
+// D3DERR_INVALIDCALL for another format, a null name or a texture not created
+// here; the refusal of a name that cannot be saved to (E_PATH_NOT_FOUND,
+// E_ACCESSDENIED, ...); E_OUTOFMEMORY; the error met writing (E_DISK_FULL, ...).
+[[nodiscard]] HRESULT D3DXSaveTextureToFileW(const wchar_t* destFile, D3DXIMAGE_FILEFORMAT format, IDirect3DBaseTexture9* texture,
                                const void* palette);
+
+// NOLINTEND(readability-identifier-naming)

@@ -10,6 +10,8 @@
 #include "platform/termination_signals.h"
 #include "results/result_code.h"
 
+namespace platform {
+
 // Written as an unnamed file beside its target and given the target's name only
 // when complete and flushed, so a failure, a full disk or a killed process never
 // leaves a partial file and never touches a file already there. Where the file
@@ -28,16 +30,22 @@ public:
     // released only here, so files that end in reverse order of opening nest.
     ~AtomicFile();
 
-    // S_OK, or ResolveSaveTarget's refusal, or the result of the error met.
-    HRESULT open(const std::string& path, DirectWriter::Mode mode = DirectWriter::Mode::Direct);
-    HRESULT write(const void* data, std::size_t bytes);
+    // Starts the file that is to appear at `path`, abandoning one already started.
+    // S_OK; ResolveSaveTarget's refusal of the name; E_OUTOFMEMORY; or the result of
+    // the error met creating the file. Nothing of it is visible under `path` yet.
+    [[nodiscard]] HRESULT open(const std::string& path, DirectWriter::Mode mode = DirectWriter::Mode::Direct);
+    // Appends `bytes` from `data` (not null unless `bytes` is 0). S_OK; E_FAIL when
+    // the file is not open or already finished; or the write error met.
+    [[nodiscard]] HRESULT write(const void* data, std::size_t bytes);
     // Gives the file its exact length and flushes it to disk; commit() does it too.
-    HRESULT finish();
+    // S_OK (also once more after success); E_FAIL when not open; or the error met.
+    [[nodiscard]] HRESULT finish();
 
     enum class DirectorySync { Now, ByCaller };
-    // Puts the finished file in place of the target; with DirectorySync::Now, the
-    // new name is made durable too.
-    HRESULT commit(DirectorySync sync = DirectorySync::Now);
+    // Finishes the file and puts it in place of the target; with DirectorySync::Now,
+    // the new name is made durable too. S_OK, or the first error met; on a failure
+    // before the rename the target is untouched and the file can be abandoned.
+    [[nodiscard]] HRESULT commit(DirectorySync sync = DirectorySync::Now);
 
     // The file the name leads to (valid after open).
     const std::string& targetPath() const { return target_.path; }
@@ -45,7 +53,7 @@ public:
 
 private:
     void abandon();
-    HRESULT keepOwnerAndMode();
+    [[nodiscard]] HRESULT keepOwnerAndMode();
 
     SaveTarget target_;
     std::string tempName_;  // only when the file cannot be unnamed
@@ -55,6 +63,8 @@ private:
     bool finished_ = false;
 };
 
-// Flushes `directory`, so that a rename into it survives a crash. S_OK where the
-// file system cannot flush directories.
-HRESULT SyncDirectory(const std::string& directory);
+// Flushes `directory`, so that a rename into it survives a crash. S_OK, also where
+// the file system cannot flush directories; the error met opening or flushing it.
+[[nodiscard]] HRESULT SyncDirectory(const std::string& directory);
+
+}  // namespace platform

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+namespace platform {
+
 enum class CgroupVersion { V1, V2 };
 
 // One memory hierarchy the process belongs to: the directory of its own group
@@ -19,15 +21,19 @@ struct MemoryCgroup {
 
 // The process's groups in every memory hierarchy that is mounted where it can see
 // them (cgroup v1 with the memory controller, cgroup v2), from the texts of
-// /proc/self/cgroup and /proc/self/mountinfo.
+// /proc/self/cgroup and /proc/self/mountinfo. Any texts can be passed: lines it
+// cannot read are skipped, and no group found gives an empty list. Exhausted memory
+// escapes as std::bad_alloc.
 std::vector<MemoryCgroup> FindMemoryCgroups(std::string_view procCgroup, std::string_view mountinfo);
 
-// A limit or usage file's number; false for "max", an empty or any other text.
-bool ParseCgroupBytes(std::string_view text, std::uint64_t* bytes);
+// A limit or usage file's number, trailing line feeds and blanks aside: true with it
+// in `bytes` (which must not be null); false, `bytes` unchanged, for "max", an empty
+// text, anything but decimal digits, or a number beyond 64 bits.
+[[nodiscard]] bool ParseCgroupBytes(std::string_view text, std::uint64_t* bytes);
 
 // The page cache in memory.stat that the kernel reclaims before anything else
 // (inactive file pages; in v1 with the children's, as usage counts them): 0 when
-// the text does not hold it.
+// the text does not hold it. Any text can be passed.
 std::uint64_t ReclaimableCacheBytes(std::string_view stat, CgroupVersion version);
 
 // What a group still allows: its limit minus its usage, cache that would be
@@ -39,5 +45,8 @@ std::uint64_t GroupHeadroom(std::uint64_t limit, std::uint64_t usage, std::uint6
 // parsed sets no limit. Reads a few small files and allocates nothing.
 std::uint64_t CgroupHeadroomBytes(const std::vector<MemoryCgroup>& groups);
 
-// The process's own groups, looked up on first use and kept.
+// The process's own groups, looked up on first use and kept; empty when they cannot
+// be read or memory runs out finding them. Safe to call from any thread.
 const std::vector<MemoryCgroup>& ProcessMemoryCgroups();
+
+}  // namespace platform

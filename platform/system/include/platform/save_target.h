@@ -6,6 +6,8 @@
 
 #include "results/result_code.h"
 
+namespace platform {
+
 struct SaveTarget {
     std::string path;           // the name itself, or the file its symbolic links lead to
     bool exists = false;        // a regular file is there now
@@ -14,11 +16,13 @@ struct SaveTarget {
 
 // Follows symbolic links at `name` to the file they lead to (which need not exist)
 // and looks at what is there. S_OK when a save may replace it: nothing, or a regular
-// file. Otherwise 0x80070003 for an empty name, a name ending in '/' or a missing
-// directory, 0x80070005 for a directory, device, FIFO or socket in the way, or the
-// result of the error met (a link loop, a name too long, ...). `target` is filled
-// only on S_OK.
-HRESULT ResolveSaveTarget(const std::string& name, SaveTarget* target);
+// file. Otherwise E_PATH_NOT_FOUND for an empty name, a name ending in '/' or a
+// missing directory, E_ACCESSDENIED for a directory, device, FIFO or socket in the
+// way, or the result of the error met (a link loop, a name too long, ...). `target`
+// (not null) is filled only on S_OK. Exhausted memory escapes as std::bad_alloc.
+[[nodiscard]] HRESULT ResolveSaveTarget(const std::string& name, SaveTarget* target);
 
-// The directory part of a path: "." when it has none.
+// The directory part of a path: "." when it has none; "/" for a name in the root.
 std::string DirectoryOf(const std::string& path);
+
+}  // namespace platform

@@ -2,9 +2,12 @@
 // Holding the signals that would end the process while a file is half in place.
 #include <signal.h>
 
+namespace platform {
+
 // Holds SIGINT, SIGTERM, SIGHUP and SIGQUIT for the calling thread while it lives;
 // a signal that arrived meanwhile takes effect when it ends. Holds nest when they
-// end in the reverse order of their start.
+// end in the reverse order of their start. Cannot fail: a mask that cannot be set
+// leaves the signals as they were.
 class TerminationSignalsBlocked {
 public:
     TerminationSignalsBlocked();
@@ -15,3 +18,5 @@ public:
 private:
     sigset_t saved_;
 };
+
+}  // namespace platform

@@ -4,9 +4,14 @@
 #include <string>
 #include <string_view>
 
-// Each byte becomes the wide character of the same value.
+namespace platform {
+
+// Each byte becomes the wide character of the same value. Any bytes can be passed,
+// NULs included. Exhausted memory escapes as std::bad_alloc, here and below.
 std::wstring WidenBytes(std::string_view bytes);
 
 // The inverse of WidenBytes: characters below 256 become their byte; any other
 // character (only ever from outside the tool) is written as UTF-8.
 std::string NarrowToBytes(std::wstring_view text);
+
+}  // namespace platform

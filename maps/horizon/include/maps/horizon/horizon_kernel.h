@@ -3,6 +3,10 @@
 #include <cstdint>
 #include <functional>
 
+namespace horizon {
+
+// Any float values are taken, NaN and infinities too: they go through the float
+// arithmetic below as they are.
 struct HorizonSettings {
     float height;      // metres per unit of the height map's red value
     float heightZero;  // elevation in metres where the red value is 0
@@ -10,7 +14,8 @@ struct HorizonSettings {
 };
 
 // Called on the calling thread with the number of rows done so far, counted over
-// both passes (2 x height in all), never decreasing.
+// both passes (2 x height in all), never decreasing; it must not throw. An empty
+// one is not called.
 using HorizonProgress = std::function<void(std::uint64_t rowsDone)>;
 
 // Reads the red channel of `heights` (RGBA float texels, packed rows, width x
@@ -23,18 +28,23 @@ using HorizonProgress = std::function<void(std::uint64_t rowsDone)>;
 // k < r backward) among those with zk > z0; if that slope is > 0 the value is
 // 1 / sqrt(1 + q^2) from the line through the best sample (nearest first among
 // equals), else 0.999. Each texel depends on its own column only.
+//
+// `heights` and `out` hold width x height texels each and must not overlap; either
+// size may be 0 (nothing is read or written). Cannot fail: slow (width x height^2),
+// the oracle for the fast arrangement.
 void ComputeHorizonReference(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
                              const HorizonSettings& settings, const HorizonProgress& progress);
 
-// Constants and the value of a winning slope, shared by every implementation.
-namespace horizon {
+// Constants and the value of a winning slope, shared by every implementation: the
+// distance of the reference point on the row axis, and the value where nothing rises.
+constexpr double kFarDistance = 900000.0;
+constexpr float kOpenHorizonValue = 0.999f;
 
-constexpr double FarDistance = 900000.0;
-constexpr float OpenHorizonValue = 0.999f;
-
+// The elevation in metres of a red value h.
 inline float Elevation(const HorizonSettings& s, float h) { return s.heightZero + s.height * h; }
 
-// The value of a texel at (y0, z0) whose best sample is (yb, zb).
+// The value of a texel at (y0, z0) whose best sample is (yb, zb), forward (yb > y0)
+// or backward (yb < y0); halfSize is TerraSize / 2. Any floats; cannot fail.
 float ForwardValue(float y0, float z0, float yb, float zb, float halfSize);
 float BackwardValue(float y0, float z0, float yb, float zb, float halfSize);
 

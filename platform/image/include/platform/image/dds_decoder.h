@@ -7,6 +7,14 @@
 
 #include "platform/image/row_source.h"
 
+namespace image {
+
 class ImageFile;
 
-HRESULT OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+// Reads the header of `file`, which must be open and at its start, and on S_OK puts
+// in `source` (not null) a source of level 0's rows that reads `file` (which must
+// outlive it). D3DXERR_INVALIDDATA for any other DDS, or one too short for level 0;
+// `source` is unchanged then. Exhausted memory escapes as std::bad_alloc.
+[[nodiscard]] HRESULT OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+
+}  // namespace image

@@ -7,6 +7,8 @@
 
 #include "results/result_code.h"
 
+namespace image {
+
 class ImageFile {
 public:
     ImageFile() = default;
@@ -14,31 +16,38 @@ public:
     ImageFile(const ImageFile&) = delete;
     ImageFile& operator=(const ImageFile&) = delete;
 
-    // S_OK; E_FILE_NOT_FOUND, E_PATH_NOT_FOUND or E_ACCESSDENIED when it cannot be
-    // opened; D3DXERR_INVALIDDATA for anything but a non-empty regular file.
-    HRESULT Open(const char* path);
+    // Opens `path` (not null), once per ImageFile. S_OK; E_FILE_NOT_FOUND,
+    // E_PATH_NOT_FOUND or E_ACCESSDENIED when it cannot be opened;
+    // D3DXERR_INVALIDDATA for anything but a non-empty regular file. The reads below
+    // need an open file. Exhausted memory escapes as std::bad_alloc.
+    [[nodiscard]] HRESULT open(const char* path);
 
-    std::uint64_t Size() const { return size_; }
-    std::uint64_t Position() const { return position_; }
+    // The size when opened, and the read position (0 at first).
+    std::uint64_t size() const { return size_; }
+    std::uint64_t position() const { return position_; }
 
     // Moves the read position; a position past the end makes later reads come up short.
-    void Seek(std::uint64_t position) { position_ = position; }
+    void seek(std::uint64_t position) { position_ = position; }
 
-    // Reads up to `count` bytes at the position and advances it; fewer only at the
-    // end of the file or on a read error.
-    std::size_t Read(void* destination, std::size_t count);
-    bool ReadExact(void* destination, std::size_t count) { return Read(destination, count) == count; }
+    // Reads up to `count` bytes at the position into `destination` (room for
+    // `count`) and advances it; fewer only at the end of the file or on a read error.
+    std::size_t read(void* destination, std::size_t count);
+    // True when all `count` bytes were read.
+    [[nodiscard]] bool readExact(void* destination, std::size_t count) { return read(destination, count) == count; }
 
-    // Reads at `offset` without the buffer and without moving the position.
-    bool ReadExactAt(std::uint64_t offset, void* destination, std::size_t count) const;
+    // Reads all `count` bytes at `offset`, without the buffer and without moving the
+    // position; false when the file holds fewer there or a read fails.
+    [[nodiscard]] bool readExactAt(std::uint64_t offset, void* destination, std::size_t count) const;
 
 private:
-    bool Refill();
+    [[nodiscard]] bool refill();
 
     int fd_ = -1;
     std::uint64_t size_ = 0;
     std::uint64_t position_ = 0;
     std::vector<std::uint8_t> buffer_;
-    std::uint64_t buffer_offset_ = 0;  // file offset of buffer_[0]
-    std::size_t buffer_length_ = 0;
+    std::uint64_t bufferOffset_ = 0;  // file offset of buffer_[0]
+    std::size_t bufferLength_ = 0;
 };
+
+}  // namespace image

@@ -4,6 +4,8 @@
 
 #include "results/result_code.h"
 
+namespace image {
+
 // Decodes the image file at `path` (the bytes of the name, as given) and writes it,
 // scaled to width x height, as float RGBA texels in packed rows into `texels`
 // (width * height * 4 floats, row 0 = the image's top row). The format is found
@@ -13,6 +15,9 @@
 // Results: S_OK; D3DXERR_INVALIDDATA for anything that cannot be decoded (unknown
 // format, corrupt, truncated, empty, not a regular file); E_FILE_NOT_FOUND,
 // E_PATH_NOT_FOUND or E_ACCESSDENIED when the file cannot be opened; E_OUTOFMEMORY
-// when the decoded image would not fit in memory (checked before allocating it).
-// `texels` is left unspecified on failure.
-HRESULT LoadImageScaled(const char* path, std::uint32_t width, std::uint32_t height, float* texels);
+// when the decoded image would not fit in memory (checked before allocating it);
+// E_INVALIDARG for a null `path` or `texels` or a zero size. `texels` is left
+// unspecified on failure. Nothing escapes: exhausted memory is E_OUTOFMEMORY.
+[[nodiscard]] HRESULT LoadImageScaled(const char* path, std::uint32_t width, std::uint32_t height, float* texels);
+
+}  // namespace image

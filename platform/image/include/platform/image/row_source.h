@@ -6,6 +6,8 @@
 
 #include "results/result_code.h"
 
+namespace image {
+
 enum class SampleType : std::uint8_t { U8, U16, F32 };
 
 // How the stored channels become red, green, blue and alpha.
@@ -17,6 +19,7 @@ enum class ChannelLayout : std::uint8_t {
     Red,        // r -> (r, 1, 1, 1), the fill of the one-channel float texture formats
 };
 
+// Stored channels per texel of a layout.
 constexpr unsigned ChannelCount(ChannelLayout layout) {
     switch (layout) {
         case ChannelLayout::Grey:
@@ -32,33 +35,40 @@ constexpr unsigned ChannelCount(ChannelLayout layout) {
     return 0;
 }
 
+// Bytes of one stored sample.
 constexpr unsigned SampleBytes(SampleType type) {
     return type == SampleType::U8 ? 1u : type == SampleType::U16 ? 2u : 4u;
 }
 
+// The image a source delivers: never 0 x 0 once a decoder has opened it.
 struct ImageInfo {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     ChannelLayout layout = ChannelLayout::Grey;
     SampleType type = SampleType::U8;
-    // Integer samples k stand for k / max_value (255 or 65535 except in PNM files).
-    std::uint32_t max_value = 255;
+    // Integer samples k stand for k / maxValue (255 or 65535 except in PNM files).
+    std::uint32_t maxValue = 255;
 
-    unsigned Channels() const { return ChannelCount(layout); }
+    unsigned channels() const { return ChannelCount(layout); }
     // Bytes of one packed row; the decoders check that it fits in memory.
-    std::size_t RowBytes() const { return std::size_t{width} * Channels() * SampleBytes(type); }
+    std::size_t rowBytes() const { return std::size_t{width} * channels() * SampleBytes(type); }
 };
 
 class RowSource {
 public:
     virtual ~RowSource() = default;
 
-    const ImageInfo& Info() const { return info_; }
+    // The image's shape and samples, fixed when the source is opened.
+    const ImageInfo& info() const { return info_; }
 
-    // Decodes the next `count` rows into `destination` (packed, RowBytes() apart).
-    // S_OK, or D3DXERR_INVALIDDATA / E_OUTOFMEMORY; after a failure nothing more is read.
-    virtual HRESULT ReadRows(std::uint8_t* destination, std::uint32_t count) = 0;
+    // Decodes the next `count` rows into `destination` (room for `count` packed rows,
+    // rowBytes() apart); `count` must not take the total past the image's height.
+    // S_OK, or D3DXERR_INVALIDDATA / E_OUTOFMEMORY; after a failure nothing more is
+    // read. Exhausted memory may also escape as std::bad_alloc.
+    [[nodiscard]] virtual HRESULT readRows(std::uint8_t* destination, std::uint32_t count) = 0;
 
 protected:
     ImageInfo info_;
 };
+
+}  // namespace image

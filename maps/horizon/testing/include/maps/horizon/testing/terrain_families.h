@@ -28,12 +28,15 @@ inline constexpr Terrain kAllTerrains[] = {Terrain::Fbm8,   Terrain::Fbm16,     
                                            Terrain::Bowl,   Terrain::Ridge,     Terrain::Ramp,     Terrain::RoundedRamp,
                                            Terrain::Terraces, Terrain::Spikes,  Terrain::Specials, Terrain::Subnormal};
 
+// The family's name, for test and benchmark labels; never empty.
 std::string_view Name(Terrain terrain);
 
 // The usual settings: Height 100, HeightZero 0, TerraSize 5000.
 constexpr HorizonSettings kDefaultSettings{100.0f, 0.0f, 5000.0f};
 
-// RGBA texels (only red is set; green, blue and alpha hold a marker), packed rows.
+// RGBA texels (only red is set; green, blue and alpha hold a marker), packed rows;
+// the same seed gives the same map. Any size. Exhausted memory escapes as
+// std::bad_alloc.
 std::vector<float> MakeHeights(Terrain terrain, std::uint32_t width, std::uint32_t height, std::uint64_t seed,
                                float treeHeightScale = 100.0f);
 
