@@ -9,7 +9,7 @@ ifeq ($(CI),true)
 CMAKE_FLAGS += -DUMBRASCOPE_WERROR=ON
 endif
 
-.PHONY: all deps build demo install test test-release test-asan bench fuzz soak tidy clean
+.PHONY: all deps build demo install test test-release test-asan bench fuzz soak tidy format clean
 
 all: build
 
@@ -59,6 +59,11 @@ tidy:
 	run-clang-tidy-14 -p $(BUILD) -j $(JOBS) -quiet '$(TIDY_SOURCES)'
 	cmake -S tests/soak -B $(SOAK_BUILD) $(CMAKE_FLAGS) -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 	run-clang-tidy-14 -p $(SOAK_BUILD) -j $(JOBS) -quiet '$(CURDIR)/tests/soak/'
+
+# clang-format with .clang-format over every C++ file in git, in place.
+format:
+	@scripts/install-deps tidy
+	git ls-files '*.cpp' '*.h' | xargs clang-format-14 -i
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
