@@ -25,8 +25,7 @@ double SmoothNoise(double x, double y, std::uint32_t seed) {
     const double fx = x - x0, fy = y - y0;
     const double sx = fx * fx * (3 - 2 * fx), sy = fy * fy * (3 - 2 * fy);
     const double top = Lattice(x0, y0, seed) + sx * (Lattice(x0 + 1, y0, seed) - Lattice(x0, y0, seed));
-    const double bottom =
-        Lattice(x0, y0 + 1, seed) + sx * (Lattice(x0 + 1, y0 + 1, seed) - Lattice(x0, y0 + 1, seed));
+    const double bottom = Lattice(x0, y0 + 1, seed) + sx * (Lattice(x0 + 1, y0 + 1, seed) - Lattice(x0, y0 + 1, seed));
     return top + sy * (bottom - top);
 }
 
@@ -59,8 +58,8 @@ bool WritePng(const char* path, int size, int bitDepth, const std::vector<std::u
         return false;
     }
     png_init_io(png, file);
-    png_set_IHDR(png, info, size, size, bitDepth, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, size, size, bitDepth, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     std::vector<png_byte> row(static_cast<std::size_t>(size) * (bitDepth / 8));
     for (int r = 0; r < size; ++r) {
@@ -105,7 +104,8 @@ int main(int argc, char** argv) {
     const double low = *lo, range = *hi - *lo;
 
     std::vector<std::uint16_t> heights(height.size()), trees(height.size());
-    for (std::size_t i = 0; i < height.size(); ++i) heights[i] = static_cast<std::uint16_t>(std::lround((height[i] - low) / range * 65535));
+    for (std::size_t i = 0; i < height.size(); ++i)
+        heights[i] = static_cast<std::uint16_t>(std::lround((height[i] - low) / range * 65535));
     for (int r = 0; r < size; ++r)
         for (int c = 0; c < size; ++c) {
             const std::size_t i = static_cast<std::size_t>(r) * size + c;
@@ -113,7 +113,8 @@ int main(int argc, char** argv) {
             // Slope over a few texels, so that forests form stands rather than speckles.
             const int span = std::max(1, size / 256);
             const auto at = [&](int rr, int cc) {
-                return height[static_cast<std::size_t>(std::clamp(rr, 0, size - 1)) * size + std::clamp(cc, 0, size - 1)];
+                return height[static_cast<std::size_t>(std::clamp(rr, 0, size - 1)) * size +
+                              std::clamp(cc, 0, size - 1)];
             };
             const double dx = at(r, c + span) - at(r, c - span), dy = at(r + span, c) - at(r - span, c);
             const double slope = std::hypot(dx, dy) / range * size / (2.0 * span);

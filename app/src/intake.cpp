@@ -6,10 +6,10 @@
 
 #include "app/command_line.h"
 #include "app/number_text.h"
-#include "settings/tool_settings.h"
 #include "params/parameter_set.h"
 #include "platform/console.h"
 #include "platform/wide_text.h"
+#include "settings/tool_settings.h"
 
 namespace app {
 

@@ -5,10 +5,10 @@
 #include <string>
 
 #include "app/intake.h"
-#include "settings/tool_settings.h"
 #include "maps/texture_set.h"
 #include "platform/wide_text.h"
 #include "results/describe_result.h"
+#include "settings/tool_settings.h"
 
 namespace app {
 namespace {

@@ -7,8 +7,8 @@
 namespace app {
 
 ProcessingSteps ToolProcessingSteps() {
-    return {InitDevice,          LoadTextures,           MixHeightMapAndTreeMap,
-            GenerateHorizonMaps, MixHorizonMapAndTreeMap, WriteHorizonMapFile};
+    return {InitDevice,         LoadTextures, MixHeightMapAndTreeMap, GenerateHorizonMaps, MixHorizonMapAndTreeMap,
+            WriteHorizonMapFile};
 }
 
 }  // namespace app

@@ -3,9 +3,9 @@
 #include <cmath>
 
 #include "app/intake.h"
-#include "settings/tool_settings.h"
 #include "platform/console.h"
 #include "platform/wide_text.h"
+#include "settings/tool_settings.h"
 
 namespace app {
 

@@ -70,8 +70,8 @@ Options Parse(int argc, char** argv) {
 int main(int argc, char** argv) {
     const Options options = Parse(argc, argv);
     if (options.noAvx512) hwy::DisableTargets(HWY_AVX3 | HWY_AVX3_DL);
-    const Terrain terrains[] = {Terrain::Fbm8,  Terrain::Fbm16, Terrain::FbmTrees, Terrain::Plane,
-                                Terrain::Bowl,  Terrain::Ridge, Terrain::Ramp,     Terrain::RoundedRamp};
+    const Terrain terrains[] = {Terrain::Fbm8, Terrain::Fbm16, Terrain::FbmTrees, Terrain::Plane,
+                                Terrain::Bowl, Terrain::Ridge, Terrain::Ramp,     Terrain::RoundedRamp};
     std::printf("| terrain | size | reference s | fast s (median) | fast cpu s | speed-up | samples/texel |\n");
     std::printf("|---|---|---|---|---|---|---|\n");
     for (const Terrain terrain : terrains) {
@@ -101,7 +101,8 @@ int main(int argc, char** argv) {
                 const double cpuStart = CpuSeconds();
                 HRESULT hr = S_OK;
                 times.push_back(Seconds([&] {
-                    hr = horizon::ComputeHorizonFast(heightTexels, outTexels, size, size, settings, nullptr, fastOptions);
+                    hr = horizon::ComputeHorizonFast(heightTexels, outTexels, size, size, settings, nullptr,
+                                                     fastOptions);
                 }));
                 if (hr != S_OK) {
                     std::fprintf(stderr, "out of memory at %u\n", size);
@@ -114,8 +115,8 @@ int main(int argc, char** argv) {
             const double fast = times[times.size() / 2], fastCpu = cpu[cpu.size() / 2];
             const double perTexel = static_cast<double>(samples) / (double(size) * size);
             if (size <= options.referenceMax) {
-                const double reference =
-                    Seconds([&] { horizon::ComputeHorizonReference(heightTexels, outTexels, size, size, settings, nullptr); });
+                const double reference = Seconds(
+                    [&] { horizon::ComputeHorizonReference(heightTexels, outTexels, size, size, settings, nullptr); });
                 std::printf("| %s | %u | %.3f | %.4f | %.4f | %.0fx | %.2f |\n", horizon::testing::Name(terrain).data(),
                             size, reference, fast, fastCpu, reference / fast, perTexel);
             } else {

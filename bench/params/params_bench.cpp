@@ -36,8 +36,7 @@ params::ParameterSet BenchParameters() {
 }
 
 // head, then piece repeated until the text is at least size bytes, then tail.
-std::string CommandLine(const std::string& head, const std::string& piece, const std::string& tail,
-                        std::size_t size) {
+std::string CommandLine(const std::string& head, const std::string& piece, const std::string& tail, std::size_t size) {
     std::string text = head;
     while (text.size() + tail.size() < size) text += piece;
     return text + tail;

@@ -141,11 +141,13 @@ int main(int argc, char** argv) {
     const std::string work = base + "/run_bench." + std::to_string(getpid());
     std::filesystem::create_directories(work);
 
-    std::printf("| size | load | mix heights | horizon | mix horizon | save | exit | whole run | libpng both | "
-                "first touch | disk | floors | ratio |\n|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+    std::printf(
+        "| size | load | mix heights | horizon | mix horizon | save | exit | whole run | libpng both | "
+        "first touch | disk | floors | ratio |\n|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     for (const int size : sizes) {
         const std::string heights = work + "/h.png", trees = work + "/t.png";
-        const std::string make = std::string(SAMPLE_MAPS_EXE) + " " + heights + " " + trees + " " + std::to_string(size);
+        const std::string make =
+            std::string(SAMPLE_MAPS_EXE) + " " + heights + " " + trees + " " + std::to_string(size);
         if (std::system(make.c_str()) != 0) return 1;
         std::vector<double> step[kStepCount], whole, decode, touch, disk;
         const std::size_t level0 = std::size_t(size) * size * 16;
@@ -157,18 +159,19 @@ int main(int argc, char** argv) {
             std::vector<Clock::time_point> marks;
             std::size_t seen = 0;
             const auto start = Clock::now();
-            const ProcessResult r = RunProcess(
-                {tool, "-H", heights, "-T", trees, "-r", std::to_string(size), "-h", "600", "-s", "10000",
-                 "-o", out + "/horizon_map.dds"},
-                3600, {}, [&](pid_t, const std::string& text) {
-                    for (std::size_t at; (at = text.find("OK\n", seen)) != std::string::npos; seen = at + 3)
-                        marks.push_back(Clock::now());
-                });
+            const ProcessResult r =
+                RunProcess({tool, "-H", heights, "-T", trees, "-r", std::to_string(size), "-h", "600", "-s", "10000",
+                            "-o", out + "/horizon_map.dds"},
+                           3600, {}, [&](pid_t, const std::string& text) {
+                               for (std::size_t at; (at = text.find("OK\n", seen)) != std::string::npos; seen = at + 3)
+                                   marks.push_back(Clock::now());
+                           });
             if (r.exitCode != 0 || marks.size() != 5) {
                 std::fprintf(stderr, "run failed (exit %d):\n%s\n", r.exitCode, r.out.c_str());
                 return 1;
             }
-            marks.push_back(start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(r.seconds)));
+            marks.push_back(start +
+                            std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(r.seconds)));
             Clock::time_point previous = start;
             for (int s = 0; s < kStepCount; ++s) {
                 step[s].push_back(std::chrono::duration<double>(marks[s] - previous).count());

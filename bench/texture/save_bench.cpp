@@ -97,7 +97,8 @@ int main(int argc, char** argv) {
         {
             graphics::PendingSaves files;
             if (files.save(platform::WidenBytes(dir + "/out.dds").c_str(), texture) != S_OK ||
-                files.save(platform::WidenBytes(dir + "/out.winter.dds").c_str(), texture) != S_OK || files.commit() != S_OK) {
+                files.save(platform::WidenBytes(dir + "/out.winter.dds").c_str(), texture) != S_OK ||
+                files.commit() != S_OK) {
                 std::fprintf(stderr, "save failed\n");
                 return 1;
             }
@@ -130,9 +131,10 @@ int main(int argc, char** argv) {
         texture->Release();
         std::filesystem::remove_all(dir);
     }
-    std::printf("| size | file MB | save both (s) | direct writes, floor (s) | ratio | cached writes + flush (s) |\n"
-                "|---|---|---|---|---|---|\n");
-    std::printf("| %u | %.0f | %.3f | %.3f | %.2f | %.3f |\n", size, static_cast<double>(fileBytes) / 1e6,
-                Median(save), Median(direct), Median(save) / Median(direct), Median(cached));
+    std::printf(
+        "| size | file MB | save both (s) | direct writes, floor (s) | ratio | cached writes + flush (s) |\n"
+        "|---|---|---|---|---|---|\n");
+    std::printf("| %u | %.0f | %.3f | %.3f | %.2f | %.3f |\n", size, static_cast<double>(fileBytes) / 1e6, Median(save),
+                Median(direct), Median(save) / Median(direct), Median(cached));
     return 0;
 }

@@ -14,8 +14,19 @@ namespace exporter {
 namespace {
 
 enum class Option : std::uint8_t {
-    HeightMap, Height, TerraSize, HeightZero, Preview, Channels, Angles, HeightPng, Shrink, Range, SixteenBit,
-    Help, Version
+    HeightMap,
+    Height,
+    TerraSize,
+    HeightZero,
+    Preview,
+    Channels,
+    Angles,
+    HeightPng,
+    Shrink,
+    Range,
+    SixteenBit,
+    Help,
+    Version
 };
 
 struct OptionEntry {

@@ -94,7 +94,7 @@ public:
 
 private:
     [[nodiscard]] bool finish(const std::string& path, HRESULT encoded, const std::string& why,
-                const std::vector<std::uint8_t>& bytes) {
+                              const std::vector<std::uint8_t>& bytes) {
         if (encoded != S_OK) {
             Report(err_, "cannot make " + path, encoded, why);
             return false;
@@ -147,7 +147,8 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         if (const int code = WritePreviews(o, map, writer); code != kExportSuccess) return code;
     }
     if (!o.heightPng.empty() &&
-        !writer.writePng(o.heightPng, Quantise(HeightLevels(heights.data(), map.width, map.height), o.shrink, o.bitDepth)))
+        !writer.writePng(o.heightPng,
+                         Quantise(HeightLevels(heights.data(), map.width, map.height), o.shrink, o.bitDepth)))
         return kExportWriteFailed;
     if (!o.channelFiles.empty()) {
         const FloatChannels channels = StoredChannels(map);

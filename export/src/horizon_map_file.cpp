@@ -44,8 +44,7 @@ std::string FourCcText(std::uint32_t fourCc) {
     const std::uint32_t fourCc = Le32(header + 84);
     if ((pixelFlags & kPixelFourCc) == 0 || fourCc != kFloatRgbaFourCc) {
         *why = "a DDS file, but not a horizon map: its pixel format is " +
-               ((pixelFlags & kPixelFourCc) == 0 ? std::string("given by bit masks")
-                                                 : "FourCC " + FourCcText(fourCc)) +
+               ((pixelFlags & kPixelFourCc) == 0 ? std::string("given by bit masks") : "FourCC " + FourCcText(fourCc)) +
                ", not FourCC 116 (four 32-bit floats)";
         return false;
     }
@@ -59,11 +58,12 @@ std::string FourCcText(std::uint32_t fourCc) {
         return false;
     }
     std::uint64_t levelBytes = 0;
-    const bool fits = platform::CheckedMul(width, height, 16, &levelBytes) && levelBytes <= ~std::uint64_t{0} - kHeaderBytes;
+    const bool fits =
+        platform::CheckedMul(width, height, 16, &levelBytes) && levelBytes <= ~std::uint64_t{0} - kHeaderBytes;
     if (!fits || levelBytes > fileBytes - kHeaderBytes) {
         const std::string needs = fits ? std::to_string(levelBytes + kHeaderBytes) : "more than 2^64";
-        *why = "cut short: level 0 of " + std::to_string(width) + " x " + std::to_string(height) +
-               " texels needs " + needs + " bytes, the file has " + std::to_string(fileBytes);
+        *why = "cut short: level 0 of " + std::to_string(width) + " x " + std::to_string(height) + " texels needs " +
+               needs + " bytes, the file has " + std::to_string(fileBytes);
         return false;
     }
     return true;
@@ -85,7 +85,8 @@ std::string FourCcText(std::uint32_t fourCc) {
     file.seek(0);
 
     std::unique_ptr<image::RowSource> source;
-    if (image::OpenDdsSource(file, &source) != S_OK || source->info().rowBytes() != std::size_t{Le32(header + 16)} * 16) {
+    if (image::OpenDdsSource(file, &source) != S_OK ||
+        source->info().rowBytes() != std::size_t{Le32(header + 16)} * 16) {
         *why = "the DDS header is inconsistent";
         return D3DXERR_INVALIDDATA;
     }

@@ -46,8 +46,7 @@ void IgnoreWarning(png_structp, png_const_charp) {}
 }  // namespace
 
 HRESULT EncodeGreyPng(const GreyImage& image, std::vector<std::uint8_t>* bytes) {
-    if (bytes == nullptr || image.width == 0 || image.height == 0 ||
-        (image.bitDepth != 8 && image.bitDepth != 16)) {
+    if (bytes == nullptr || image.width == 0 || image.height == 0 || (image.bitDepth != 8 && image.bitDepth != 16)) {
         return E_INVALIDARG;
     }
     try {

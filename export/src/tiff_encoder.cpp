@@ -25,8 +25,8 @@ MemoryTiff* Of(thandle_t handle) { return reinterpret_cast<MemoryTiff*>(handle);
 tmsize_t ReadProc(thandle_t handle, void* destination, tmsize_t count) {
     MemoryTiff* m = Of(handle);
     if (count < 0 || m->position >= m->bytes->size()) return 0;
-    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(count),
-                                                                    m->bytes->size() - m->position));
+    const auto n = static_cast<std::size_t>(
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(count), m->bytes->size() - m->position));
     std::memcpy(destination, m->bytes->data() + m->position, n);
     m->position += n;
     return static_cast<tmsize_t>(n);
@@ -131,8 +131,8 @@ HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>
         const std::uint64_t raw = std::uint64_t{channels.width} * channels.height * channels.planes.size() * 4;
         const char* mode = raw > (std::uint64_t{3} << 30) ? "wlm8" : "wlm";
         std::unique_ptr<TIFF, TiffClose> tiff(TIFFClientOpenExt("export", mode, reinterpret_cast<thandle_t>(&memory),
-                                                                &ReadProc, &WriteProc, &SeekProc, &CloseProc,
-                                                                &SizeProc, &MapProc, &UnmapProc, options.get()));
+                                                                &ReadProc, &WriteProc, &SeekProc, &CloseProc, &SizeProc,
+                                                                &MapProc, &UnmapProc, options.get()));
         bool ok = tiff != nullptr && WriteTags(tiff.get(), channels) && WriteRows(tiff.get(), channels) &&
                   TIFFFlush(tiff.get()) == 1;
         tiff.reset();

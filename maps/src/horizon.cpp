@@ -2,11 +2,11 @@
 
 #include <cassert>
 
-#include "settings/tool_settings.h"
 #include "maps/horizon/horizon_fast.h"
 #include "maps/texture_set.h"
 #include "platform/console.h"
 #include "platform/level_lock.h"
+#include "settings/tool_settings.h"
 
 namespace {
 
@@ -40,8 +40,9 @@ HRESULT GenerateHorizonMaps() {
         for (; dotsPrinted < rowsDone / kRowsPerDot; ++dotsPrinted) ConsolePrint(".");
     };
     const horizon::HorizonSettings settings{ToolSettings.Height, ToolSettings.HeightZero, ToolSettings.TerraSize};
-    const HRESULT hr = horizon::ComputeHorizonFast(static_cast<const float*>(heights.bits()), static_cast<float*>(out.bits()),
-                                                   heightDesc.Width, heightDesc.Height, settings, progress);
+    const HRESULT hr =
+        horizon::ComputeHorizonFast(static_cast<const float*>(heights.bits()), static_cast<float*>(out.bits()),
+                                    heightDesc.Width, heightDesc.Height, settings, progress);
 
     heights.unlock();
     out.unlock();

@@ -2,10 +2,10 @@
 
 #include <cassert>
 
-#include "settings/tool_settings.h"
 #include "background_load.h"
 #include "platform/console.h"
 #include "platform/texture_files.h"
+#include "settings/tool_settings.h"
 
 TextureSetRecord TextureSet;
 
@@ -18,9 +18,9 @@ HRESULT InitDevice(HWND window) {
     presentation.Windowed = 1;
     presentation.EnableAutoDepthStencil = 1;
     presentation.AutoDepthStencilFormat = D3DFMT_D16;
-    const HRESULT hr = TextureSet.Direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                                         D3DCREATE_SOFTWARE_VERTEXPROCESSING, &presentation,
-                                                         &TextureSet.Device);
+    const HRESULT hr =
+        TextureSet.Direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                          D3DCREATE_SOFTWARE_VERTEXPROCESSING, &presentation, &TextureSet.Device);
     return hr < 0 ? E_FAIL : S_OK;
 }
 

@@ -3,10 +3,10 @@
 #include <cassert>
 #include <cstddef>
 
-#include "settings/tool_settings.h"
 #include "maps/texture_set.h"
 #include "platform/console.h"
 #include "platform/level_lock.h"
+#include "settings/tool_settings.h"
 
 namespace {
 
@@ -16,7 +16,8 @@ namespace {
 // tree map's size; all three textures share it. A failed second lock releases the
 // first.
 template <class Change>
-[[nodiscard]] HRESULT ForEachTreeTexel(const char* title, IDirect3DTexture9* target, const char* targetLockError, Change change) {
+[[nodiscard]] HRESULT ForEachTreeTexel(const char* title, IDirect3DTexture9* target, const char* targetLockError,
+                                       Change change) {
     assert(target != nullptr && TextureSet.TreeMap != nullptr);
     ConsolePrint("%s", title);
     D3DSURFACE_DESC targetDesc{}, treeDesc{};

@@ -61,22 +61,13 @@ ParamError SetState::applyTokens(bool skipUndeclared) {
     while (g < tokens.size()) {
         ParamError error = NoError;
         switch (tokens[g].kind) {
-            case TokenKind::ShortGroup:
-                error = applyShortGroup(g, skipUndeclared);
-                break;
-            case TokenKind::LongName:
-                error = applyLongName(g, skipUndeclared);
-                break;
-            case TokenKind::Value:
-                error = applyBareValue(g, positionalCursor);
-                break;
+            case TokenKind::ShortGroup: error = applyShortGroup(g, skipUndeclared); break;
+            case TokenKind::LongName: error = applyLongName(g, skipUndeclared); break;
+            case TokenKind::Value: error = applyBareValue(g, positionalCursor); break;
             case TokenKind::Assign:
             case TokenKind::OpenBracket:
-            case TokenKind::CloseBracket:
-                return fail(SyntaxError, tokens[g].position);
-            case TokenKind::EndOfInput:
-                ++g;
-                break;
+            case TokenKind::CloseBracket: return fail(SyntaxError, tokens[g].position);
+            case TokenKind::EndOfInput: ++g; break;
         }
         if (error != NoError) return error;
     }

@@ -36,7 +36,7 @@ struct ParameterDecl {
     char abbreviation = 0;  // 0: none
     bool given = false;
     std::string defaultValue;
-    std::string typeList;  // type names separated by "|"; empty for a plain parameter
+    std::string typeList;                  // type names separated by "|"; empty for a plain parameter
     std::unique_ptr<ParameterSet> nested;  // the bracketed parameters of a typed value
 
     ParameterDecl() = default;

@@ -23,8 +23,8 @@ ParamError SetState::tokenize(const std::string& source) {
 
     tokens.clear();
     State state = State::Between;
-    std::string word;           // the quoted and unquoted pieces of the current word, joined
-    std::size_t runStart = 0;   // where the current literal piece began
+    std::string word;          // the quoted and unquoted pieces of the current word, joined
+    std::size_t runStart = 0;  // where the current literal piece began
     TokenKind kind = TokenKind::Value;
     std::int32_t position = 0;  // where the token being built began
 
@@ -94,16 +94,13 @@ ParamError SetState::tokenize(const std::string& source) {
     }
 
     switch (state) {
-        case State::AfterDash:
-            return fail(SyntaxError, Offset(source.size()));
-        case State::InQuotes:
-            return fail(MissingQuote, Offset(runStart));
+        case State::AfterDash: return fail(SyntaxError, Offset(source.size()));
+        case State::InQuotes: return fail(MissingQuote, Offset(runStart));
         case State::InWord:
             word.append(source, runStart, source.size() - runStart);
             tokens.push_back({kind, std::move(word), position});
             break;
-        case State::Between:
-            break;
+        case State::Between: break;
     }
     tokens.push_back({TokenKind::EndOfInput, {}, Offset(source.size())});
     return NoError;

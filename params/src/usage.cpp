@@ -12,8 +12,8 @@ namespace {
 
 constexpr std::string_view kTypesMarker = "@types@";
 constexpr std::string_view kLegendText = "required parameter";
-constexpr std::uint32_t kContinuationIndent = 8;  // synopsis lines after the first
-constexpr std::uint32_t kMarkWidth = 7;           // " * -x, " before each listing entry
+constexpr std::uint32_t kContinuationIndent = 8;   // synopsis lines after the first
+constexpr std::uint32_t kMarkWidth = 7;            // " * -x, " before each listing entry
 constexpr std::uint32_t kDescriptionMinimum = 20;  // the listing is at least this wider than its name column
 
 void Write(std::FILE* stream, std::string_view text) { std::fwrite(text.data(), 1, text.size(), stream); }
@@ -43,12 +43,11 @@ UsageGroup GroupOf(const ParameterDecl& decl) {
     return UsageGroup::Optional;
 }
 
-bool ShowsAsSwitch(const ParameterDecl& decl) {
-    return GroupOf(decl) == UsageGroup::Optional && (decl.flags & Switch);
-}
+bool ShowsAsSwitch(const ParameterDecl& decl) { return GroupOf(decl) == UsageGroup::Optional && (decl.flags & Switch); }
 
 std::string ListingMark(const ParameterDecl& decl) {
-    if (GroupOf(decl) == UsageGroup::Positional) return std::string(" ") + ((decl.flags & Required) ? '*' : ' ') + "     ";
+    if (GroupOf(decl) == UsageGroup::Positional)
+        return std::string(" ") + ((decl.flags & Required) ? '*' : ' ') + "     ";
     const std::string star = GroupOf(decl) == UsageGroup::Required ? " * " : "   ";
     if (decl.abbreviation == 0) return star + "    ";
     return star + '-' + decl.abbreviation + ", ";
@@ -124,7 +123,8 @@ void ParameterSet::printUsage(std::FILE* stream, std::uint32_t width, const std:
     const std::string& usageHeader = set.usageHeader;
     printWrapped(stream, usageHeader, width, 0, false);
     const std::size_t lastFeed = usageHeader.rfind('\n');
-    const std::size_t headerTail = lastFeed == std::string::npos ? usageHeader.size() : usageHeader.size() - lastFeed - 1;
+    const std::size_t headerTail =
+        lastFeed == std::string::npos ? usageHeader.size() : usageHeader.size() - lastFeed - 1;
     auto column = static_cast<std::uint32_t>(headerTail + 1);
     std::uint32_t entryWidth = 0;  // the listing's name column
 

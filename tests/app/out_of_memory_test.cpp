@@ -5,12 +5,12 @@
 
 #include <string>
 
+#include "../support/failing_allocation.h"
 #include "../support/temp_dir.h"
 #include "app/run_sequence.h"
-#include "settings/tool_settings.h"
 #include "app/tool_steps.h"
 #include "maps/horizon.h"
-#include "../support/failing_allocation.h"
+#include "settings/tool_settings.h"
 
 using app::ProcessingSteps;
 
@@ -63,9 +63,10 @@ TEST_F(OutOfMemory, InTheHorizonStepEndsWithItsExitCode) {
     steps.generateHorizonMaps = HorizonWithoutMemory;
     std::string output;
     EXPECT_EQ(run(steps, &output), 4);
-    EXPECT_TRUE(EndsWith(output, "Loading textures..........OK\nMixing height map & tree map.........OK\n"
-                                 "Generating Horizon maps optimized.ERROR:Can`t generate HorizoneMap.\n" +
-                                     kOutOfMemory))
+    EXPECT_TRUE(EndsWith(output,
+                         "Loading textures..........OK\nMixing height map & tree map.........OK\n"
+                         "Generating Horizon maps optimized.ERROR:Can`t generate HorizoneMap.\n" +
+                             kOutOfMemory))
         << output;
     EXPECT_FALSE(std::filesystem::exists(dir_.file("out.dds")));
 }

@@ -5,8 +5,8 @@
 
 #include "../support/temp_dir.h"
 #include "app/run_sequence.h"
-#include "settings/tool_settings.h"
 #include "maps/texture_set.h"
+#include "settings/tool_settings.h"
 
 using app::ProcessingSteps;
 
@@ -66,8 +66,12 @@ HRESULT FakeInitDevice(HWND window) {
 
 template <int Step>
 HRESULT FakeStep() {
-    static const char* const names[] = {"", "LoadTextures", "MixHeightMapAndTreeMap", "GenerateHorizonMaps",
-                                        "MixHorizonMapAndTreeMap", "WriteHorizonMapFile"};
+    static const char* const names[] = {"",
+                                        "LoadTextures",
+                                        "MixHeightMapAndTreeMap",
+                                        "GenerateHorizonMaps",
+                                        "MixHorizonMapAndTreeMap",
+                                        "WriteHorizonMapFile"};
     journal.push_back(names[Step]);
     if (Step == 1) {
         TextureSet.HeightMap = &heightMap;
@@ -109,17 +113,20 @@ TEST_F(RunSequence, SuccessRunsEveryStepInOrderAndReleasesInReverse) {
     std::string output;
     EXPECT_EQ(run(&output), 0);
     EXPECT_EQ(output, kBanner + "Application work successfully finished. Good day!");
-    EXPECT_EQ(journal, (std::vector<std::string>{"InitDevice", "LoadTextures", "MixHeightMapAndTreeMap",
-                                                 "GenerateHorizonMaps", "MixHorizonMapAndTreeMap",
-                                                 "WriteHorizonMapFile", "release OutTexture", "release TreeMap",
-                                                 "release HeightMap", "release Device", "release Direct3D"}));
+    EXPECT_EQ(journal,
+              (std::vector<std::string>{"InitDevice", "LoadTextures", "MixHeightMapAndTreeMap", "GenerateHorizonMaps",
+                                        "MixHorizonMapAndTreeMap", "WriteHorizonMapFile", "release OutTexture",
+                                        "release TreeMap", "release HeightMap", "release Device", "release Direct3D"}));
     EXPECT_EQ(TextureSet.Direct3D, nullptr);
 }
 
 TEST_F(RunSequence, TheFirstFailingStepEndsTheRunWithItsCode) {
-    const char* lines[] = {"ERROR:Can`t create D3DX device.\n", "ERROR:Can`t init textures.\n",
-                           "ERROR:Can`t split HeightMap with a TreeMap.\n", "ERROR:Can`t generate HorizoneMap.\n",
-                           "ERROR:Can`t split HorizonMap with a TreeMap.\n", "ERROR:Can`t save file.\n"};
+    const char* lines[] = {"ERROR:Can`t create D3DX device.\n",
+                           "ERROR:Can`t init textures.\n",
+                           "ERROR:Can`t split HeightMap with a TreeMap.\n",
+                           "ERROR:Can`t generate HorizoneMap.\n",
+                           "ERROR:Can`t split HorizonMap with a TreeMap.\n",
+                           "ERROR:Can`t save file.\n"};
     for (int failing = 0; failing < 6; ++failing) {
         SetUp();
         stepResults[failing] = E_FAIL;
@@ -142,7 +149,7 @@ TEST_F(RunSequence, ReasonLineDescribesTheStepsOwnResult) {
         {D3DXERR_INVALIDDATA, "Invalid data."},
         {E_OUTOFMEMORY, "Ran out of memory."},
         {S_FALSE, "Call successful, but returned FALSE."},  // positive, still a failure
-        {D3DERR_INVALIDCALL + 2, "n/a."},  // between two rows of the table
+        {D3DERR_INVALIDCALL + 2, "n/a."},                   // between two rows of the table
     };
     for (const auto& c : cases) {
         SetUp();
@@ -175,9 +182,9 @@ TEST_F(RunSequence, BadInputRunsNoStepAndExitsWithSeven) {
     const char* missing[] = {"umbrascope", "-H", "/nonexistent/h.png", "-T", "/nonexistent/t.png"};
     testing::internal::CaptureStdout();
     EXPECT_EQ(app::RunTool(5, missing, kFakeSteps), 7);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              kBanner + "ERROR:File /nonexistent/h.png not found\nReason: An undetermined error occurred" +
-                  kFailureTail);
+    EXPECT_EQ(
+        testing::internal::GetCapturedStdout(),
+        kBanner + "ERROR:File /nonexistent/h.png not found\nReason: An undetermined error occurred" + kFailureTail);
     EXPECT_TRUE(journal.empty());
 }
 

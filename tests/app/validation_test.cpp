@@ -5,8 +5,8 @@
 
 #include "../support/temp_dir.h"
 #include "app/intake.h"
-#include "settings/tool_settings.h"
 #include "platform/wide_text.h"
+#include "settings/tool_settings.h"
 
 namespace {
 
@@ -75,18 +75,12 @@ TEST_F(Validation, NumberChecksInOrder) {
         std::string output;
     } cases[] = {
         {0.0f, 100, 0, 0, terra},  // the resolution is not examined
-        {-5.0f, 100, 0, 1024, terra},
-        {kNaN, 100, 0, 1024, terra},
-        {-kInf, 100, 0, 1024, terra},
-        {kInf, 100, 0, 3, terraInf},
-        {5000, 0.0f, 0, 1024, height},
-        {5000, -0.0f, 0, 1024, height},
-        {5000, kInf, 0, 1024, height},
-        {5000, kNaN, 0, 2048, "WARNING: Out File Resolution is not ^2\n" + height},
-        {5000, 100, kNaN, 1024, zero},
-        {5000, 100, -kInf, 1024, zero},
-        {5000, 100, kInf, 1024, zero},
-        {5000, -3.5f, -1e30f, 1024, ""},  // negative scales and levels are fine
+        {-5.0f, 100, 0, 1024, terra},  {kNaN, 100, 0, 1024, terra},
+        {-kInf, 100, 0, 1024, terra},  {kInf, 100, 0, 3, terraInf},
+        {5000, 0.0f, 0, 1024, height}, {5000, -0.0f, 0, 1024, height},
+        {5000, kInf, 0, 1024, height}, {5000, kNaN, 0, 2048, "WARNING: Out File Resolution is not ^2\n" + height},
+        {5000, 100, kNaN, 1024, zero}, {5000, 100, -kInf, 1024, zero},
+        {5000, 100, kInf, 1024, zero}, {5000, -3.5f, -1e30f, 1024, ""},  // negative scales and levels are fine
         {1e-30f, 1e-30f, 0, 1024, ""},
     };
     for (const auto& c : cases) {

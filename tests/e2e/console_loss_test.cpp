@@ -77,7 +77,8 @@ struct Job {
     TempDir dir;
     Job() {
         std::vector<unsigned char> h(64 * 64), t(64 * 64);
-        for (unsigned i = 0; i < h.size(); ++i) h[i] = static_cast<unsigned char>((i * 7919u) >> 5), t[i] = i % 3 ? 0 : 200;
+        for (unsigned i = 0; i < h.size(); ++i)
+            h[i] = static_cast<unsigned char>((i * 7919u) >> 5), t[i] = i % 3 ? 0 : 200;
         WritePgm(dir.file("h.pgm"), 64, 64, h);
         WritePgm(dir.file("t.pgm"), 64, 64, t);
     }
@@ -117,7 +118,7 @@ TEST(LostConsole, FailedRunsEndWithTheirOwnCodes) {
         int exitCode;
     } cases[] = {
         {job.args("a.dds", "folder"), 2},  // a tree map that cannot be loaded
-        {{}, 7},                            // no arguments: the usage
+        {{}, 7},                           // no arguments: the usage
         {{"-H", job.dir.file("h.pgm"), "-q"}, 7},
     };
     for (const auto& c : cases) {

@@ -27,7 +27,8 @@ TEST(Endings, ParseErrorsShowTextCaretAndMessage) {
         {{"-H", "a"}, "-H a\n    ^\nMissing required parameter --TMfname\n"},
         {{"-r", "5"}, "-r 5\n    ^\nMissing required parameter --HMfname\n"},
         {{"-H", "a", "-T", "b", "extra"}, "-H a -T b extra\n          ^\nextra: invalid parameter\n"},
-        {{"--HeightZero=-5", "-H", "a", "-T", "b"}, "--HeightZero=-5 -H a -T b\n              ^\n-5: invalid parameter\n"},
+        {{"--HeightZero=-5", "-H", "a", "-T", "b"},
+         "--HeightZero=-5 -H a -T b\n              ^\n-5: invalid parameter\n"},
         {{"-H", "a", "-T", "b", "[x]"}, "-H a -T b [x]\n          ^\nSyntax error\n"},
         // 75 characters: an error near the end keeps the last 67 behind "...", and
         // the caret stands at 74 - 75 + 70.
@@ -53,14 +54,14 @@ TEST(Endings, ValidationMessages) {
     } cases[] = {
         {{"-H", missing, "-T", map, "-r", "1023"},
          "WARNING: Out File Resolution is not deviding by 2WARNING: Out File Resolution is not ^2\n"
-         "ERROR:File " + missing + " not found\n"},
+         "ERROR:File " +
+             missing + " not found\n"},
         {{"-H", map, "-T", missing, "-r", "2048"},
          "WARNING: Out File Resolution is not ^2\nERROR:File " + missing + " not found\n"},
         {{"-H", map, "-T", map, "-s", "0"}, "ERROR:bad Terrain Size: must be > 0\n"},
         {{"-H", map, "-T", map, "-s", "inf"}, "ERROR:bad Terrain Size: must be a finite number\n"},
         {{"-H", map, "-T", map, "-r", "abc"}, "ERROR:bad Out File Resolution: must be > 0\n"},
-        {{"-H", map, "-T", map, "-h", "0"},
-         "ERROR:bad Height koeficient: must be a finite number other than 0\n"},
+        {{"-H", map, "-T", map, "-h", "0"}, "ERROR:bad Height koeficient: must be a finite number other than 0\n"},
         {{"-H", map, "-T", map, "-z", "nan"}, "ERROR:bad Height Zero Point: must be a finite number\n"},
         {{"-H", map, "-T", map, "-o", tooLong}, "ERROR:Outfname is longer than 259 characters\n"},
         {{"-H", "", "-T", map}, "ERROR:File  not found\n"},

@@ -13,8 +13,9 @@
 
 namespace {
 
-const std::string kSaveFailed = "Writing HorizonMap fileERROR:Can`t save HorizonMap texture!\nERROR:Can`t save file.\n" +
-                                FailureReport("An undetermined error occurred");
+const std::string kSaveFailed =
+    "Writing HorizonMap fileERROR:Can`t save HorizonMap texture!\nERROR:Can`t save file.\n" +
+    FailureReport("An undetermined error occurred");
 
 // Size of the DDS of an n x n map with its whole mip chain.
 std::size_t DdsBytes(unsigned n) {
@@ -34,7 +35,8 @@ struct Job {
     }
     explicit Job(unsigned size = 64) {
         std::vector<unsigned char> h(size * size), t(size * size);
-        for (unsigned i = 0; i < size * size; ++i) h[i] = static_cast<unsigned char>((i * 7919u) >> 5), t[i] = i % 3 ? 0 : 200;
+        for (unsigned i = 0; i < size * size; ++i)
+            h[i] = static_cast<unsigned char>((i * 7919u) >> 5), t[i] = i % 3 ? 0 : 200;
         WritePgm(inputs.file("h.pgm"), static_cast<int>(size), static_cast<int>(size), h);
         WritePgm(inputs.file("t.pgm"), static_cast<int>(size), static_cast<int>(size), t);
     }
@@ -61,8 +63,8 @@ TEST(Faults, DiskFullDuringTheSaveKeepsTheOlderFile) {
 TEST(Faults, UnusableOutputPlacesWriteNothing) {
     Job job;
     std::filesystem::create_directory(job.outputs.file("taken.dds"));
-    for (const std::string& out : {job.outputs.file("taken.dds"), job.outputs.file("missing/out.dds"),
-                                   job.outputs.file("taken.dds/")}) {
+    for (const std::string& out :
+         {job.outputs.file("taken.dds"), job.outputs.file("missing/out.dds"), job.outputs.file("taken.dds/")}) {
         const ProcessResult r = RunTool(job.args(16, out));
         EXPECT_EQ(r.exitCode, 6) << out;
         EXPECT_NE(r.out.find(kSaveFailed), std::string::npos) << r.out;
@@ -90,8 +92,8 @@ TEST(Faults, UnusableOutputPlacesWriteNothing) {
 TEST(Faults, UnwritableDirectory) {
     if (geteuid() == 0) GTEST_SKIP() << "root writes anywhere; the read-only file system case covers this";
     Job job;
-    std::filesystem::permissions(job.outputs.path(), std::filesystem::perms::owner_read |
-                                                         std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(job.outputs.path(),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     const ProcessResult r = RunTool(job.args(16, job.outputs.file("out.dds")));
     EXPECT_EQ(r.exitCode, 6);
     EXPECT_TRUE(job.outputs.entries().empty());
@@ -102,7 +104,8 @@ TEST(Faults, UnwritableDirectory) {
 class SmallFileSystem : public testing::Test {
 protected:
     void SetUp() override {
-        if (geteuid() != 0 || unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        if (geteuid() != 0 || unshare(CLONE_NEWNS) != 0 ||
+            mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
             GTEST_SKIP() << "needs root for a private tmpfs";
     }
     void mountAt(const std::string& dir, const std::string& options, unsigned long flags = 0) {
@@ -184,11 +187,12 @@ TEST(Faults, InputsThatAreNoImages) {
     mkfifo(dir.file("fifo.png").c_str(), 0600);
     WriteAll(dir.file("empty.png"), "");
     std::filesystem::create_directory(dir.file("folder.png"));
-    std::vector<std::string> invalid = {dir.file("fifo.png"), "/dev/zero", dir.file("empty.png"), dir.file("folder.png")};
+    std::vector<std::string> invalid = {dir.file("fifo.png"), "/dev/zero", dir.file("empty.png"),
+                                        dir.file("folder.png")};
     std::mt19937 random(20261208);
     // 1500 bytes are no whole square of RAW samples of any size either.
-    for (const char* ext : {"png", "jpg", "tif", "bmp", "tga", "pgm", "ppm", "pfm", "hdr", "dds", "exr", "raw", "r16",
-                            "r32", "r8"}) {
+    for (const char* ext :
+         {"png", "jpg", "tif", "bmp", "tga", "pgm", "ppm", "pfm", "hdr", "dds", "exr", "raw", "r16", "r32", "r8"}) {
         std::string noise(1500, '\0');
         for (char& c : noise) c = static_cast<char>(random());
         const std::string name = dir.file(std::string("noise.") + ext);
@@ -200,8 +204,9 @@ TEST(Faults, InputsThatAreNoImages) {
         const ProcessResult r = RunTool({"-H", input, "-T", good, "-r", "4"}, 20);
         EXPECT_FALSE(r.timedOut) << input;
         EXPECT_EQ(r.exitCode, 2) << input;
-        EXPECT_NE(r.out.find("ERROR:Can`t load height map.\nERROR:Can`t init textures.\n" + FailureReport("Invalid data")),
-                  std::string::npos)
+        EXPECT_NE(
+            r.out.find("ERROR:Can`t load height map.\nERROR:Can`t init textures.\n" + FailureReport("Invalid data")),
+            std::string::npos)
             << input << "\n"
             << r.out;
     }

@@ -88,9 +88,9 @@ TEST(MemoryLimit, TexturesBeyondTheGroupsLimitAreRefused) {
     cases.push_back({"1100", "Loading textures........ERROR:Can`t create new texture for horizon map.\n"});
 #endif
     for (const auto& c : cases) {
-        const ProcessResult r = RunTool({"-H", dir.file("map.pgm"), "-T", dir.file("map.pgm"), "-r", c.rez, "-o",
-                                         dir.file("out.dds")},
-                                        60, group.join());
+        const ProcessResult r =
+            RunTool({"-H", dir.file("map.pgm"), "-T", dir.file("map.pgm"), "-r", c.rez, "-o", dir.file("out.dds")}, 60,
+                    group.join());
         EXPECT_EQ(r.signal, 0) << c.rez;
         EXPECT_EQ(r.exitCode, 2) << c.rez << "\n" << r.out;
         EXPECT_NE(r.out.find(c.failure + "ERROR:Can`t init textures.\n" + FailureReport("Ran out of memory")),

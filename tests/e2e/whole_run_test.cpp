@@ -16,8 +16,8 @@ namespace {
 constexpr int kSize = 36;  // even and a square: no warnings
 
 struct Terrain {
-    std::vector<float> heights;         // red of the height map
-    std::vector<unsigned char> trees;   // 8-bit tree map
+    std::vector<float> heights;        // red of the height map
+    std::vector<unsigned char> trees;  // 8-bit tree map
 };
 
 // Rolling hills with a ridge, and forests on the lower half of the slopes.
@@ -74,8 +74,7 @@ TEST(WholeRun, WritesTwoIdenticalFilesHoldingTheHorizonMap) {
     for (int i = 0; i < kSize * kSize; ++i) {
         float texel[4];
         std::memcpy(texel, file.data() + 128 + i * 16, 16);
-        for (int ch = 0; ch < 2; ++ch)
-            mismatches += std::memcmp(&texel[ch], &expected[i * 4 + ch], 4) != 0;
+        for (int ch = 0; ch < 2; ++ch) mismatches += std::memcmp(&texel[ch], &expected[i * 4 + ch], 4) != 0;
         mismatches += texel[2] != 0.0f || texel[3] != 0.0f;
     }
     EXPECT_EQ(mismatches, 0);

@@ -7,8 +7,8 @@
 
 #include "export/angle_maps.h"
 #include "export/horizon_angle.h"
-#include "platform/image/load_image.h"
 #include "export_fixtures.h"
+#include "platform/image/load_image.h"
 
 using exporter::Direction;
 using exporter::DirectionAngles;
@@ -36,8 +36,8 @@ struct Truth {
     double slope = 0;  // the greatest rising slope, for Horizon
 };
 
-Truth TruthAt(const std::vector<float>& z, const std::vector<bool>& tree, std::uint32_t n, float cell,
-              std::uint32_t r, std::uint32_t c, Direction d) {
+Truth TruthAt(const std::vector<float>& z, const std::vector<bool>& tree, std::uint32_t n, float cell, std::uint32_t r,
+              std::uint32_t c, Direction d) {
     const std::size_t i = std::size_t{r} * n + c;
     if (tree[i]) return {TexelKind::Tree};
     if (d == Direction::Forward ? r + 1 == n : r == 0) return {TexelKind::Edge};
@@ -82,9 +82,9 @@ TEST_P(AngleMapsTest, MatchThePlainLoopWithinTheStoredValuesRounding) {
     constexpr std::uint32_t kN = 40;
     const Terrain terrain = MakeTerrain(kN, p.trees);
     TempDir dir;
-    const auto run = MakeHorizonMap(dir, terrain, dir.path("m.dds"),
-                                    {"-h", std::to_string(p.height), "-s", std::to_string(p.terraSize), "-z",
-                                     Quoted(p.heightZero)});
+    const auto run =
+        MakeHorizonMap(dir, terrain, dir.path("m.dds"),
+                       {"-h", std::to_string(p.height), "-s", std::to_string(p.terraSize), "-z", Quoted(p.heightZero)});
     ASSERT_EQ(run.exitCode, 0) << run.out;
     exporter::HorizonMap map;
     std::string why;

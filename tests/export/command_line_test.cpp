@@ -90,7 +90,8 @@ TEST(ExportFailures, EndWithTheirExitCodesAndWriteNothing) {
         {{dir.path("m.dds"), "--bogus"}, 7, "unknown option"},
         {{dir.path("none.dds"), "-p", out + "/p"}, 2, "cannot find the file"},
         {{dir.path("r32.dds"), "-p", out + "/p"}, 2, "FourCC 114"},
-        {{dir.path("m.dds"), "-a", out + "/a.exr", "-p", out + "/p", "-H", dir.path("none.png")}, 2,
+        {{dir.path("m.dds"), "-a", out + "/a.exr", "-p", out + "/p", "-H", dir.path("none.png")},
+         2,
          "cannot load the height map"},
         {{dir.path("m.dds"), "-c", dir.path("missing/c.exr")}, 6, "cannot write"},
         {{dir.path("m.dds"), "-c", out}, 7, "must end in"},
@@ -110,8 +111,8 @@ TEST(ExportFailures, AFailedRunLeavesOlderFilesAndNoTemporaryOne) {
     WriteBytes(dir.path("m.dds"), DdsBytes(2, 2, DdsFourCc(116), FloatBytes(std::vector<float>(16, 0.5f))));
     WriteBytes(dir.path("p.red.png"), Bytes{'o', 'l', 'd'});
     // Inputs are read before anything is written.
-    ProcessResult r = RunExporter({dir.path("m.dds"), "-p", dir.path("p"), "--height-png", dir.path("h.png"), "-H",
-                                   dir.path("none.png")});
+    ProcessResult r = RunExporter(
+        {dir.path("m.dds"), "-p", dir.path("p"), "--height-png", dir.path("h.png"), "-H", dir.path("none.png")});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(ReadBytes(dir.path("p.red.png")), (Bytes{'o', 'l', 'd'}));
 

@@ -30,8 +30,9 @@ ProcessResult MakeHorizonMap(const TempDir& dir, const Terrain& terrain, const s
                              const std::vector<std::string>& settings) {
     WriteBytes(dir.path("h.pfm"), PfmBytes(terrain.size, terrain.size, 1, true, terrain.heights));
     WriteBytes(dir.path("t.pgm"), PnmBytes('5', terrain.size, terrain.size, 255, terrain.trees));
-    std::vector<std::string> argv = {UMBRASCOPE_EXE, "-H", dir.path("h.pfm"), "-T", dir.path("t.pgm"),
-                                     "-r", std::to_string(terrain.size), "-o", dds};
+    std::vector<std::string> argv = {
+        UMBRASCOPE_EXE, "-H", dir.path("h.pfm"), "-T", dir.path("t.pgm"), "-r", std::to_string(terrain.size),
+        "-o",           dds};
     argv.insert(argv.end(), settings.begin(), settings.end());
     return RunProcess(argv);
 }
@@ -78,9 +79,9 @@ ReadPng ReadGreyPng(const std::string& path) {
         png_bytepp rows = png_get_rows(png, info);
         for (std::uint32_t r = 0; r < read.height; ++r)
             for (std::uint32_t c = 0; c < read.width; ++c)
-                read.samples.push_back(read.bitDepth == 16 ? static_cast<std::uint16_t>(rows[r][2 * c] << 8 |
-                                                                                         rows[r][2 * c + 1])
-                                                           : rows[r][c]);
+                read.samples.push_back(read.bitDepth == 16
+                                           ? static_cast<std::uint16_t>(rows[r][2 * c] << 8 | rows[r][2 * c + 1])
+                                           : rows[r][c]);
     }
     png_destroy_read_struct(&png, &info, nullptr);
     std::fclose(file);

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <limits>
 
-#include "export/horizon_map_file.h"
 #include "../platform/image/image_fixtures.h"
+#include "export/horizon_map_file.h"
 
 namespace {
 

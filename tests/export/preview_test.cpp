@@ -77,9 +77,9 @@ TEST_F(PreviewTest, RangeAndShrink) {
     ASSERT_EQ(RunExporter({dir_.path("m.dds"), "-p", dir_.path("r"), "--range=40"}).exitCode, 0);
     const ReadPng red = ReadGreyPng(dir_.path("r.red.png"));
     ASSERT_EQ(red.samples.size(), kWidth * kHeight);
-    EXPECT_EQ(red.samples[0], 198);  // 9 degrees of 40: 0.775
-    EXPECT_EQ(red.samples[4], 83);   // 27 of 40
-    EXPECT_EQ(red.samples[7], 0);    // 60: beyond the range
+    EXPECT_EQ(red.samples[0], 198);                                       // 9 degrees of 40: 0.775
+    EXPECT_EQ(red.samples[4], 83);                                        // 27 of 40
+    EXPECT_EQ(red.samples[7], 0);                                         // 60: beyond the range
     EXPECT_EQ(ReadGreyPng(dir_.path("r.green.png")).samples.at(4), 140);  // 18 of 40
 
     ASSERT_EQ(RunExporter({dir_.path("m.dds"), "-p", dir_.path("s"), "--shrink", "2"}).exitCode, 0);
@@ -100,8 +100,7 @@ TEST_F(PreviewTest, HeightMapFromLowestToHighest) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const ReadPng height = ReadGreyPng(dir_.path("h.png"));
     ASSERT_EQ(height.samples.size(), kWidth * kHeight);
-    for (std::uint32_t i = 0; i < kWidth * kHeight; ++i)
-        EXPECT_EQ(height.samples[i], std::lround(i / 11.0 * 255)) << i;
+    for (std::uint32_t i = 0; i < kWidth * kHeight; ++i) EXPECT_EQ(height.samples[i], std::lround(i / 11.0 * 255)) << i;
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 #include <limits>
 
 #include "export/angle_maps.h"
-#include "platform/image/load_image.h"
 #include "export_fixtures.h"
+#include "platform/image/load_image.h"
 
 using exporter::DirectionAngles;
 
@@ -24,9 +24,9 @@ TEST(RoundTrip, TheToolsMapComesBackFromExrAndTiffBitForBit) {
     TempDir dir;
     const auto made = MakeHorizonMap(dir, MakeTerrain(kN, true), dir.path("m.dds"), {"-h", "150", "-s", "2400"});
     ASSERT_EQ(made.exitCode, 0) << made.out;
-    const auto run = RunExporter({dir.path("m.dds"), "-c", dir.path("c.exr"), "--channels=" + dir.path("c.tiff"),
-                                  "-a", dir.path("a.exr"), "-a", dir.path("a.tif"), "-H", dir.path("h.pfm"), "-h",
-                                  "150", "-s", "2400"});
+    const auto run =
+        RunExporter({dir.path("m.dds"), "-c", dir.path("c.exr"), "--channels=" + dir.path("c.tiff"), "-a",
+                     dir.path("a.exr"), "-a", dir.path("a.tif"), "-H", dir.path("h.pfm"), "-h", "150", "-s", "2400"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
 
@@ -61,9 +61,14 @@ TEST(RoundTrip, TheToolsMapComesBackFromExrAndTiffBitForBit) {
 
 TEST(RoundTrip, AwkwardFloatsKeepTheirBits) {
     std::vector<float> texels;
-    const float specials[] = {-0.0f, std::bit_cast<float>(0x7FC0BEEFu), std::bit_cast<float>(0xFF800001u),
-                              std::numeric_limits<float>::infinity(), std::numeric_limits<float>::denorm_min(),
-                              -std::numeric_limits<float>::max(), 0.999f, 0.001f};
+    const float specials[] = {-0.0f,
+                              std::bit_cast<float>(0x7FC0BEEFu),
+                              std::bit_cast<float>(0xFF800001u),
+                              std::numeric_limits<float>::infinity(),
+                              std::numeric_limits<float>::denorm_min(),
+                              -std::numeric_limits<float>::max(),
+                              0.999f,
+                              0.001f};
     for (int i = 0; i < 5 * 7 * 4; ++i) texels.push_back(i % 3 == 0 ? specials[i % 8] : 0.01f * i);
     TempDir dir;
     WriteBytes(dir.path("m.dds"), DdsBytes(5, 7, DdsFourCc(116), FloatBytes(texels)));

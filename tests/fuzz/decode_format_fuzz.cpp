@@ -7,15 +7,15 @@
 #include <new>
 
 #include "drain_rows.h"
-#include "fuzz_check.h"
-#include "memory_file.h"
-#include "platform/image/dds_decoder.h"
 #include "exr_decoder.h"
 #include "format_detect.h"
+#include "fuzz_check.h"
 #include "hdr_decoder.h"
-#include "platform/image/image_file.h"
 #include "jpeg_decoder.h"
+#include "memory_file.h"
 #include "pfm_decoder.h"
+#include "platform/image/dds_decoder.h"
+#include "platform/image/image_file.h"
 #include "png_decoder.h"
 #include "pnm_decoder.h"
 #include "stb_decoder.h"
@@ -32,27 +32,17 @@ namespace {
 HRESULT OpenSource(image::ImageFile& file, std::unique_ptr<image::RowSource>* source) {
     constexpr ImageFormat kFormat = ImageFormat::FUZZ_FORMAT;
     switch (kFormat) {
-        case ImageFormat::Png:
-            return OpenPngSource(file, source);
-        case ImageFormat::Jpeg:
-            return OpenJpegSource(file, source);
-        case ImageFormat::Tiff:
-            return OpenTiffSource(file, source);
-        case ImageFormat::Pnm:
-            return OpenPnmSource(file, source);
-        case ImageFormat::Pfm:
-            return OpenPfmSource(file, source);
-        case ImageFormat::Dds:
-            return OpenDdsSource(file, source);
-        case ImageFormat::Hdr:
-            return OpenHdrSource(file, source);
-        case ImageFormat::Exr:
-            return OpenExrSource(file, source);
+        case ImageFormat::Png: return OpenPngSource(file, source);
+        case ImageFormat::Jpeg: return OpenJpegSource(file, source);
+        case ImageFormat::Tiff: return OpenTiffSource(file, source);
+        case ImageFormat::Pnm: return OpenPnmSource(file, source);
+        case ImageFormat::Pfm: return OpenPfmSource(file, source);
+        case ImageFormat::Dds: return OpenDdsSource(file, source);
+        case ImageFormat::Hdr: return OpenHdrSource(file, source);
+        case ImageFormat::Exr: return OpenExrSource(file, source);
         case ImageFormat::Bmp:
-        case ImageFormat::Tga:
-            return OpenStbSource(file, kFormat, source);
-        case ImageFormat::Unknown:
-            break;
+        case ImageFormat::Tga: return OpenStbSource(file, kFormat, source);
+        case ImageFormat::Unknown: break;
     }
     return E_FAIL;
 }

@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/image/decode_image.h"
 #include "../platform/image/image_fixtures.h"
+#include "platform/image/decode_image.h"
 
 namespace {
 
@@ -81,9 +81,9 @@ void WritePng(const PngSeed& seed) {
     image.interlaced = seed.interlaced;
     if (seed.colourType == PNG_COLOR_TYPE_PALETTE) {
         for (unsigned i = 0; i < 16; ++i)
-            image.palette.insert(image.palette.end(), {static_cast<std::uint8_t>(i * 16),
-                                                       static_cast<std::uint8_t>(255 - i * 9),
-                                                       static_cast<std::uint8_t>(i * i)});
+            image.palette.insert(image.palette.end(),
+                                 {static_cast<std::uint8_t>(i * 16), static_cast<std::uint8_t>(255 - i * 9),
+                                  static_cast<std::uint8_t>(i * i)});
         image.transparency = {0, 64, 128, 200};
     }
     if (seed.colourType == PNG_COLOR_TYPE_GRAY && seed.bitDepth == 8) image.greyKey = 37;
@@ -302,7 +302,8 @@ void WriteExr(const ExrSeed& seed) {
                 std::uint32_t bits = 0;
                 std::memcpy(&bits, &v, 4);
                 // Half: the float's sign, exponent and leading mantissa bits, rebiased.
-                if (seed.type == Imf::HALF) bits = (bits >> 16 & 0x8000) | (v == 0 ? 0 : ((bits >> 13) - 0x1C000) & 0x7FFF);
+                if (seed.type == Imf::HALF)
+                    bits = (bits >> 16 & 0x8000) | (v == 0 ? 0 : ((bits >> 13) - 0x1C000) & 0x7FFF);
                 if (seed.type == Imf::UINT) bits = Pattern(x, y, c, 65535) * 65599u;
                 channel.samples.push_back(bits);
             }
@@ -392,8 +393,8 @@ void WriteAll() {
                       COMPRESSION_NONE, 0, PREDICTOR_NONE, false, true},
              TiffSeed{"int32-tiled-big-endian.tif", 17, 16, 1, 32, SAMPLEFORMAT_INT, PHOTOMETRIC_MINISBLACK,
                       COMPRESSION_ADOBE_DEFLATE, 16, PREDICTOR_NONE, true},
-             TiffSeed{"uint32-miniswhite.tif", 5, 4, 1, 32, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISWHITE,
-                      COMPRESSION_NONE, 0},
+             TiffSeed{"uint32-miniswhite.tif", 5, 4, 1, 32, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISWHITE, COMPRESSION_NONE,
+                      0},
              TiffSeed{"half-rgb-predictor.tif", 7, 5, 3, 16, SAMPLEFORMAT_IEEEFP, PHOTOMETRIC_RGB,
                       COMPRESSION_ADOBE_DEFLATE, 0, PREDICTOR_FLOATINGPOINT},
              TiffSeed{"double-tiled-predictor-big-endian.tif", 16, 17, 1, 64, SAMPLEFORMAT_IEEEFP,
@@ -444,8 +445,8 @@ void WriteAll() {
              ExrSeed{"half-r.exr", 8, 8, "R", Imf::HALF, Imf::NO_COMPRESSION},
              ExrSeed{"float-rgba-zip.exr", 7, 5, "RGBA", Imf::FLOAT, Imf::ZIP_COMPRESSION},
              ExrSeed{"uint-y-rle.exr", 6, 6, "Y", Imf::UINT, Imf::RLE_COMPRESSION},
-             ExrSeed{"half-ra-zips-decreasing.exr", 5, 7, "RA", Imf::HALF, Imf::ZIPS_COMPRESSION, 0, 0, false, true,
-                     -2, 3},
+             ExrSeed{"half-ra-zips-decreasing.exr", 5, 7, "RA", Imf::HALF, Imf::ZIPS_COMPRESSION, 0, 0, false, true, -2,
+                     3},
              ExrSeed{"half-ra-piz-tiles.exr", 9, 7, "AR", Imf::HALF, Imf::PIZ_COMPRESSION, 4, 3},
              ExrSeed{"float-pxr24.exr", 8, 8, "R", Imf::FLOAT, Imf::PXR24_COMPRESSION},
              ExrSeed{"half-b44.exr", 8, 8, "R", Imf::HALF, Imf::B44_COMPRESSION},

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "params_check.h"
 #include "../params/parameter_sets.h"
+#include "params_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const params::ParameterSet tool = ToolParameters(kNeverParsed);

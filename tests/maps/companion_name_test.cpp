@@ -36,7 +36,8 @@ TEST(CompanionFileName, RefusesWhatDoesNotFitThePathBuffers) {
     EXPECT_FALSE(maps::CompanionFileName(std::wstring(256, L'n') + L".dds", &companion));
     EXPECT_FALSE(maps::CompanionFileName(std::wstring(256, L'd') + L"/a.dds", &companion));
     // Parts that fit, a whole that does not: 200 + 1 + 52 + 7 + 4 = 264.
-    EXPECT_FALSE(maps::CompanionFileName(std::wstring(200, L'd') + L"/" + std::wstring(52, L'n') + L".dds", &companion));
+    EXPECT_FALSE(
+        maps::CompanionFileName(std::wstring(200, L'd') + L"/" + std::wstring(52, L'n') + L".dds", &companion));
     EXPECT_TRUE(maps::CompanionFileName(std::wstring(200, L'd') + L"/" + std::wstring(47, L'n') + L".dds", &companion));
     EXPECT_EQ(companion.size(), 259u);
 }

@@ -5,10 +5,10 @@
 #include <limits>
 #include <regex>
 
+#include "../support/failing_allocation.h"
 #include "map_fixture.h"
 #include "maps/horizon.h"
 #include "maps/horizon/horizon_kernel.h"
-#include "../support/failing_allocation.h"
 
 using horizon::HorizonSettings;
 

@@ -5,10 +5,10 @@
 
 #include <filesystem>
 
-#include "settings/tool_settings.h"
+#include "../platform/image/image_fixtures.h"
 #include "maps/texture_set.h"
 #include "platform/wide_text.h"
-#include "../platform/image/image_fixtures.h"
+#include "settings/tool_settings.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "settings/tool_settings.h"
 #include "maps/texture_set.h"
+#include "settings/tool_settings.h"
 
 class MapFixture : public testing::Test {
 protected:
@@ -18,9 +18,9 @@ protected:
         ASSERT_EQ(TextureSet.Direct3D->CreateDevice(0, D3DDEVTYPE_HAL, GetDesktopWindow(), 0, &pp, &TextureSet.Device),
                   S_OK);
         for (IDirect3DTexture9** t : {&TextureSet.HeightMap, &TextureSet.TreeMap, &TextureSet.OutTexture})
-            ASSERT_EQ(D3DXCreateTexture(TextureSet.Device, width, height, 0, 0, D3DFMT_A32B32G32R32F,
-                                        D3DPOOL_SYSTEMMEM, t),
-                      S_OK);
+            ASSERT_EQ(
+                D3DXCreateTexture(TextureSet.Device, width, height, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, t),
+                S_OK);
     }
     void TearDown() override {
         maps::ReleaseTextureSet();

@@ -63,11 +63,9 @@ TEST(ErrorLine, ShortensLongTextsAroundTheError) {
         std::int32_t caret;
     };
     const Case cases[] = {
-        {70, 10, 0, 70, false, false, 10},  {70, 70, 0, 70, false, false, 70},
-        {71, 45, 0, 67, false, true, 45},   {71, 46, 4, 67, true, false, 45},
-        {100, 80, 33, 67, true, false, 50}, {200, 100, 68, 64, true, true, 35},
-        {200, 154, 122, 64, true, true, 35}, {200, 155, 133, 67, true, false, 25},
-        {200, 200, 133, 67, true, false, 70},
+        {70, 10, 0, 70, false, false, 10},   {70, 70, 0, 70, false, false, 70},    {71, 45, 0, 67, false, true, 45},
+        {71, 46, 4, 67, true, false, 45},    {100, 80, 33, 67, true, false, 50},   {200, 100, 68, 64, true, true, 35},
+        {200, 154, 122, 64, true, true, 35}, {200, 155, 133, 67, true, false, 25}, {200, 200, 133, 67, true, false, 70},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "L=" << c.length << " P=" << c.position);
@@ -77,8 +75,8 @@ TEST(ErrorLine, ShortensLongTextsAroundTheError) {
 
         std::int32_t caret = -1;
         const std::string line = set.errorLine(caret);
-        const std::string expected = std::string(c.cutBefore ? "..." : "") + text.substr(c.shownFrom, c.shownCount) +
-                                     (c.cutAfter ? "..." : "");
+        const std::string expected =
+            std::string(c.cutBefore ? "..." : "") + text.substr(c.shownFrom, c.shownCount) + (c.cutAfter ? "..." : "");
         EXPECT_EQ(line, expected);
         EXPECT_EQ(caret, c.caret);
         if (c.position < c.length) {

@@ -62,8 +62,8 @@ inline void ExpectRefused(params::ParameterSet& set, const Refused& c) {
 inline testing::AssertionResult ShowsPlaceIn(const std::string& text, const std::string& line, std::int32_t caret,
                                              std::optional<std::size_t> position = std::nullopt) {
     const auto fail = [&] {
-        return testing::AssertionFailure() << "line \"" << line << "\" caret " << caret << " for a text of "
-                                           << text.size() << " characters";
+        return testing::AssertionFailure()
+               << "line \"" << line << "\" caret " << caret << " for a text of " << text.size() << " characters";
     };
     const std::string cut = "...";
     const bool whole = line == text;

@@ -75,8 +75,13 @@ TEST(Words, BadDashesAndOpenQuotesKeepTheLastParse) {
 TEST(Parser, ToolCommandLines) {
     const Accepted accepted[] = {
         {"-H heights.png -T trees.png -r 2048 --Height=250",
-         {{"HMfname", "heights.png"}, {"TMfname", "trees.png"}, {"OutRez", "2048"}, {"Height", "250"},
-          {"Outfname", ""}, {"TerraSize", ""}, {"HeightZero", ""}}},
+         {{"HMfname", "heights.png"},
+          {"TMfname", "trees.png"},
+          {"OutRez", "2048"},
+          {"Height", "250"},
+          {"Outfname", ""},
+          {"TerraSize", ""},
+          {"HeightZero", ""}}},
         {"--OutRez=1024 -H a -T b", {{"OutRez", "1024"}}},
         {"--OutRez = 1024 -H a -T b", {{"OutRez", "1024"}}},
         {"-H a -T b -r 1024", {{"OutRez", "1024"}}},

@@ -34,8 +34,9 @@ TEST(Robustness, HostileBracketRunsFailWithoutRecursing) {
 // Random mixes of the pieces a command line is made of.
 std::string RandomCommandLine(std::mt19937& random) {
     static const char* const kPieces[] = {
-        "--OutRez", "--shape", "--Nope", "--", "-", "-H", "-rT", "-v", "-s", "-f", "-a", "circle", "square",
-        "hatch", "oval", "x", "1024", "\"", "\"a b\"", "[", "]", "=", " ", " ", "  ", "\t", "\n", "\\",
+        "--OutRez", "--shape", "--Nope", "--",    "-",    "-H", "-rT",  "-v", "-s",      "-f",
+        "-a",       "circle",  "square", "hatch", "oval", "x",  "1024", "\"", "\"a b\"", "[",
+        "]",        "=",       " ",      " ",     "  ",   "\t", "\n",   "\\",
     };
     const std::size_t pieceCount = std::uniform_int_distribution<std::size_t>(0, 24)(random);
     std::uniform_int_distribution<std::size_t> pick(0, std::size(kPieces) - 1);

@@ -14,15 +14,29 @@ TEST(Usage, WidthZeroLeavesTheSynopsisWholeAndWrapsTheListingAtW20) {
               "\nUsage: umbrascope.exe -H <HMfname> -T <TMfname> -o <Outfname> -r <OutRez> -h <Height> "
               "-s <TerraSize> -z <HeightZero> \n"
               "\n"
-              " * -H, --HMfname=<HMfname>        HeightMap \n" + indent + "filename\n"
-              " * -T, --TMfname=<TMfname>        TreeMap \n" + indent + "filename\n"
-              "   -o, --Outfname=<Outfname>      HorizonMap \n" + indent + "filename\n"
-              "   -r, --OutRez=<OutRez>          HorizonMap\n" + indent + "rezolution\n"
-              "   -h, --Height=<Height>          Height\n" + indent + "koeficient\n"
-              "   -s, --TerraSize=<TerraSize>    Map size\n" + indent + "(metres)\n"
-              "   -z, --HeightZero=<HeightZero>  Height Zero\n" + indent + "Point\n" + indent + "(metres)\n"
-              "\n"
-              " * = required parameter\n");
+              " * -H, --HMfname=<HMfname>        HeightMap \n" +
+                  indent +
+                  "filename\n"
+                  " * -T, --TMfname=<TMfname>        TreeMap \n" +
+                  indent +
+                  "filename\n"
+                  "   -o, --Outfname=<Outfname>      HorizonMap \n" +
+                  indent +
+                  "filename\n"
+                  "   -r, --OutRez=<OutRez>          HorizonMap\n" +
+                  indent +
+                  "rezolution\n"
+                  "   -h, --Height=<Height>          Height\n" +
+                  indent +
+                  "koeficient\n"
+                  "   -s, --TerraSize=<TerraSize>    Map size\n" +
+                  indent +
+                  "(metres)\n"
+                  "   -z, --HeightZero=<HeightZero>  Height Zero\n" +
+                  indent + "Point\n" + indent +
+                  "(metres)\n"
+                  "\n"
+                  " * = required parameter\n");
 }
 
 TEST(Usage, SetsWithoutParameters) {

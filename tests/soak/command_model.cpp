@@ -149,21 +149,15 @@ void AppendValue(std::vector<std::string>& words, char letter, const std::string
     const std::string word = NeedsQuotes(value) ? "\"" + value + "\"" : value;
     const bool joinable = !value.empty() && !NeedsQuotes(value) && !HasBlank(value);
     switch (form % 4) {
-        case 0:
-            words.insert(words.end(), {std::string("-") + letter, word});
-            return;
+        case 0: words.insert(words.end(), {std::string("-") + letter, word}); return;
         case 1:
             if (joinable) {
                 words.push_back(std::string("-") + letter + word);
                 return;
             }
             [[fallthrough]];
-        case 2:
-            words.push_back("--" + name + "=" + word);
-            return;
-        default:
-            words.insert(words.end(), {"--" + name, "=", word});
-            return;
+        case 2: words.push_back("--" + name + "=" + word); return;
+        default: words.insert(words.end(), {"--" + name, "=", word}); return;
     }
 }
 

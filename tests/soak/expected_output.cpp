@@ -48,7 +48,8 @@ ExpectedLevel ComputeExpectedLevel(const ModelSettings& s, const std::string& ru
             heights[i * 4 + c] = static_cast<float>(static_cast<double>(heights[i * 4 + c]) + raise);
     }
     expected.texels.assign(floats, 0.0f);
-    horizon::ComputeHorizonReference(heights.data(), expected.texels.data(), n, n, {s.height, s.heightZero, s.terraSize}, {});
+    horizon::ComputeHorizonReference(heights.data(), expected.texels.data(), n, n,
+                                     {s.height, s.heightZero, s.terraSize}, {});
     for (std::size_t i = 0; i < std::size_t{n} * n; ++i) {
         if (!isTree(i)) continue;
         expected.texels[i * 4] = kTreeShade;

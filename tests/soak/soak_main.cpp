@@ -19,13 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "../support/run_process.h"
 #include "app/intake.h"
-#include "settings/tool_settings.h"
 #include "command_model.h"
 #include "expected_output.h"
 #include "platform/wide_text.h"
+#include "settings/tool_settings.h"
 #include "soak_maps.h"
-#include "../support/run_process.h"
 
 namespace {
 

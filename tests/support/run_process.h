@@ -15,8 +15,8 @@
 #include <vector>
 
 struct ProcessResult {
-    int exitCode = -1;    // -1 when it did not exit normally
-    int signal = 0;       // the signal that ended it, if any
+    int exitCode = -1;      // -1 when it did not exit normally
+    int signal = 0;         // the signal that ended it, if any
     bool timedOut = false;  // then the child's whole process group was killed
     double seconds = 0;     // from start to end
     long maxRssKb = 0;      // peak resident memory of the child
@@ -61,7 +61,8 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv, int timeou
     pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
     int open = 2;
     while (open > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             result.timedOut = true;
             kill(-child, SIGKILL);  // setsid made it a group leader

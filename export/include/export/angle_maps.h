@@ -30,7 +30,7 @@ struct AngleMaps {
 // TerraSize of the run. Positions and elevations are computed in floats exactly as
 // the run computed them. S_OK with `angles` filled; E_INVALIDARG for a null
 // `heights` or `angles`; E_OUTOFMEMORY, `angles` unchanged.
-[[nodiscard]] HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
-                         AngleMaps* angles);
+[[nodiscard]] HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights,
+                                       const horizon::HorizonSettings& terrain, AngleMaps* angles);
 
 }  // namespace exporter

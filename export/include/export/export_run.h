@@ -10,9 +10,9 @@ namespace exporter {
 
 // The tool's codes where the meaning is the same.
 constexpr int kExportSuccess = 0;
-constexpr int kExportBadInput = 2;      // an input cannot be read, or memory ran out reading it
-constexpr int kExportWriteFailed = 6;   // an output cannot be made or written
-constexpr int kExportBadCommand = 7;    // no arguments, a bad command line or bad settings
+constexpr int kExportBadInput = 2;     // an input cannot be read, or memory ran out reading it
+constexpr int kExportWriteFailed = 6;  // an output cannot be made or written
+constexpr int kExportBadCommand = 7;   // no arguments, a bad command line or bad settings
 
 // Reads everything first, so a bad input writes nothing; then writes each file
 // whole. Names the files written on `out`, failures on `err` (both open for

@@ -24,7 +24,7 @@ struct GreyLevels {
 struct GreyImage {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    int bitDepth = 8;                     // 8 or 16
+    int bitDepth = 8;                    // 8 or 16
     std::vector<std::uint16_t> samples;  // packed rows
 };
 

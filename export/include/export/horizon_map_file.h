@@ -19,9 +19,7 @@ struct HorizonMap {
     float green(std::uint32_t row, std::uint32_t column) const { return texels[index(row, column) + 1]; }
 
 private:
-    std::size_t index(std::uint32_t row, std::uint32_t column) const {
-        return (std::size_t{row} * width + column) * 4;
-    }
+    std::size_t index(std::uint32_t row, std::uint32_t column) const { return (std::size_t{row} * width + column) * 4; }
 };
 
 // S_OK with level 0 as stored, bit for bit. D3DXERR_INVALIDDATA when the file is not

@@ -14,6 +14,7 @@ namespace exporter {
 
 // Arguments as EncodeFloatExr takes them (at most 65535 planes). S_OK with the file
 // in `bytes`; E_INVALIDARG; E_OUTOFMEMORY; E_FAIL with libtiff's reason in `why`.
-[[nodiscard]] HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why);
+[[nodiscard]] HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>* bytes,
+                                      std::string* why);
 
 }  // namespace exporter

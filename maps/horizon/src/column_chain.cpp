@@ -8,8 +8,7 @@
 
 namespace horizon {
 
-std::uint64_t GreatestSlopesByChain(const float* z, const PassGeometry& geometry, float* best,
-                                    ColumnScratch& scratch) {
+std::uint64_t GreatestSlopesByChain(const float* z, const PassGeometry& geometry, float* best, ColumnScratch& scratch) {
     const std::size_t n = geometry.n;
     const float* y = geometry.y;
     scratch.reserve(n);

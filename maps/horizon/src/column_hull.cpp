@@ -82,7 +82,11 @@ class WideChecks {
 public:
     WideChecks(const std::int64_t* y, const std::int64_t* z, const double*, const double*, std::int64_t r,
                std::int64_t t, double factor)
-        : y_(y), z_(z), y0_(y[r]), z0_(z[r]), hScaled_(factor * static_cast<double>(z[t] - z[r])),
+        : y_(y),
+          z_(z),
+          y0_(y[r]),
+          z0_(z[r]),
+          hScaled_(factor * static_cast<double>(z[t] - z[r])),
           delta_(static_cast<double>(y[t] - y[r])) {}
 
     // Hull vertex k has a real slope below the threshold.
@@ -221,15 +225,15 @@ inline bool TangentSlopeSuffices(const HullColumn& column, float z0, float highe
 struct TowardOrigin {
     static constexpr std::int64_t kStep = -1;
 #ifdef UMBRASCOPE_HORIZON_PROOF_STATS
-    static constexpr stats::Counter kReachesEnd = stats::LoNearOrigin, kWindow = stats::LoWindow,
-                                    kWalk = stats::LoWalk, kWalkFail = stats::LoWalkFail;
+    static constexpr stats::Counter kReachesEnd = stats::LoNearOrigin, kWindow = stats::LoWindow, kWalk = stats::LoWalk,
+                                    kWalkFail = stats::LoWalkFail;
 #endif
 };
 struct TowardEnd {
     static constexpr std::int64_t kStep = 1;
 #ifdef UMBRASCOPE_HORIZON_PROOF_STATS
-    static constexpr stats::Counter kReachesEnd = stats::HiNearEnd, kWindow = stats::HiWindow,
-                                    kWalk = stats::HiWalk, kWalkFail = stats::HiWalkFail;
+    static constexpr stats::Counter kReachesEnd = stats::HiNearEnd, kWindow = stats::HiWindow, kWalk = stats::HiWalk,
+                                    kWalkFail = stats::HiWalkFail;
 #endif
 };
 
@@ -264,7 +268,10 @@ template <class Checks>
 class Threshold {
 public:
     Threshold(const HullColumn& column, std::int64_t r, std::int64_t t, float slope)
-        : column_(column), r_(r), t_(t), slope_(slope),
+        : column_(column),
+          r_(r),
+          t_(t),
+          slope_(slope),
           checks_(column.yInt, column.zInt, column.yDouble, column.zDouble, r, t, kWorstCaseFactor) {}
 
     // The current tests: sharp once lineBelowAt has sharpened them.
@@ -406,8 +413,8 @@ struct OriginSlope {
 // the greatest elevation after r; the stack is as ProvenRange takes it.
 template <class Checks>
 HWY_INLINE OriginSlope GreatestSlopeFromTangent(const HullColumn& column, const std::uint32_t* stack,
-                                                std::int64_t depth, std::int64_t popped, std::int64_t r,
-                                                std::int64_t t, float highest) {
+                                                std::int64_t depth, std::int64_t popped, std::int64_t r, std::int64_t t,
+                                                float highest) {
     const float z0 = column.z[r], y0 = column.y[r];
     const float slope = (column.z[t] - z0) / (column.y[t] - y0);
     if (TangentSlopeSuffices(column, z0, highest)) {
@@ -461,19 +468,18 @@ std::uint64_t Sweep(const HullColumn column, float* HWY_RESTRICT best, ColumnScr
 
 std::uint64_t GreatestSlopesByHullImpl(const float* HWY_RESTRICT z, const std::int64_t* HWY_RESTRICT zInt,
                                        const double* HWY_RESTRICT zDouble, bool exactDifferences,
-                                       const PassGeometry& geometry, float* HWY_RESTRICT best,
-                                       ColumnScratch& scratch) {
+                                       const PassGeometry& geometry, float* HWY_RESTRICT best, ColumnScratch& scratch) {
     const std::int64_t n = static_cast<std::int64_t>(geometry.n);
     if (zDouble == nullptr || geometry.yDouble == nullptr) {
         HORIZON_STAT(stats::WideSweeps);
-        return Sweep<WideChecks>({z, geometry.y, zInt, geometry.yInt, nullptr, nullptr, n, exactDifferences,
-                                  geometry.exactDifferences},
-                                 best, scratch);
+        return Sweep<WideChecks>(
+            {z, geometry.y, zInt, geometry.yInt, nullptr, nullptr, n, exactDifferences, geometry.exactDifferences},
+            best, scratch);
     }
     HORIZON_STAT(stats::DoubleSweeps);
     return Sweep<DoubleChecks>(
-        {z, geometry.y, zInt, geometry.yInt, zDouble, geometry.yDouble, n, exactDifferences, geometry.exactDifferences}, best,
-        scratch);
+        {z, geometry.y, zInt, geometry.yInt, zDouble, geometry.yDouble, n, exactDifferences, geometry.exactDifferences},
+        best, scratch);
 }
 
 }  // namespace HWY_NAMESPACE
@@ -488,8 +494,7 @@ HWY_EXPORT(GreatestSlopesByHullImpl);
 std::uint64_t GreatestSlopesByHull(const float* z, const std::int64_t* zInt, const double* zDouble,
                                    bool exactDifferences, const PassGeometry& geometry, float* best,
                                    ColumnScratch& scratch) {
-    return HWY_DYNAMIC_DISPATCH(GreatestSlopesByHullImpl)(z, zInt, zDouble, exactDifferences, geometry, best,
-                                                          scratch);
+    return HWY_DYNAMIC_DISPATCH(GreatestSlopesByHullImpl)(z, zInt, zDouble, exactDifferences, geometry, best, scratch);
 }
 
 }  // namespace horizon

@@ -14,7 +14,7 @@ constexpr std::size_t kReadPadding = 16;
 
 // The sample positions of a pass, shared by every column.
 struct PassGeometry {
-    const float* y = nullptr;            // n positions
+    const float* y = nullptr;  // n positions
     std::size_t n = 0;
     bool regular = false;                // all finite and strictly increasing
     const std::int64_t* yInt = nullptr;  // exact y / 2^yExp when regular and small enough, else null
@@ -24,9 +24,9 @@ struct PassGeometry {
 
 // Working memory of one thread, reused from column to column.
 struct ColumnScratch {
-    std::vector<std::uint32_t> next;     // chain: first later sample rising above
-    std::vector<float> suffixMax;        // greatest elevation from k on
-    std::vector<std::uint32_t> hull;     // upper hull stack: sample indices
+    std::vector<std::uint32_t> next;         // chain: first later sample rising above
+    std::vector<float> suffixMax;            // greatest elevation from k on
+    std::vector<std::uint32_t> hull;         // upper hull stack: sample indices
     std::vector<std::int64_t> hullY, hullZ;  // and their scaled coordinates
     void reserve(std::size_t n);
 };
@@ -54,8 +54,7 @@ std::uint64_t GreatestSlopes(const float* z, const std::int64_t* zInt, const dou
 
 // The exact route that needs no assumption on the values: only the chain of
 // record highs outward from each origin can win.
-std::uint64_t GreatestSlopesByChain(const float* z, const PassGeometry& geometry, float* best,
-                                    ColumnScratch& scratch);
+std::uint64_t GreatestSlopesByChain(const float* z, const PassGeometry& geometry, float* best, ColumnScratch& scratch);
 
 // The upper hull route; needs regular scaled positions and zInt = z / 2^e exact
 // for every sample (finite values of a moderate exponent range); zDouble is zInt

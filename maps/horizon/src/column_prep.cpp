@@ -40,8 +40,8 @@ ScaleRange RangeOf(const float* HWY_RESTRICT v, std::size_t n) {
             return hn::Sub(hn::ShiftRight<23>(hn::BitCast(di, hn::ConvertTo(df, x))), bias);
         };
         const auto lowBit = hn::Add(hn::Sub(e, hn::Set(di, 23)), exponentOf(hn::And(m, hn::Neg(m))));
-        const auto topBit = hn::IfThenElse(normal, hn::Add(e, hn::Set(di, 1)),
-                                           hn::Add(hn::Set(di, -148), exponentOf(m)));
+        const auto topBit =
+            hn::IfThenElse(normal, hn::Add(e, hn::Set(di, 1)), hn::Add(hn::Set(di, -148), exponentOf(m)));
         const auto finite = hn::Ne(field, byte);
         const auto counted = hn::And(finite, hn::Ne(hn::And(bits, magnitude), zero));
         low = hn::Min(low, hn::IfThenElse(counted, lowBit, noLow));

@@ -15,10 +15,10 @@ constexpr int kPositionBits = 60;
 constexpr int kElevationBits = 61;
 
 struct ScaleRange {
-    int lowExp = 0;         // exponent of the lowest set bit over the values (nonzero ones)
-    int highExp = 0;        // v < 2^highExp for every |v|
-    bool any = false;       // some value is nonzero
-    bool finite = true;     // no NaN or infinity
+    int lowExp = 0;      // exponent of the lowest set bit over the values (nonzero ones)
+    int highExp = 0;     // v < 2^highExp for every |v|
+    bool any = false;    // some value is nonzero
+    bool finite = true;  // no NaN or infinity
     bool fits(int bits) const { return finite && (!any || highExp - lowExp <= bits); }
 };
 

@@ -3,8 +3,8 @@
 #include "maps/horizon/horizon_fast.h"
 
 #include <algorithm>
-#include <cassert>
 #include <atomic>
+#include <cassert>
 #include <memory>
 #include <new>
 #include <system_error>
@@ -71,13 +71,13 @@ HRESULT ComputeHorizonFast(const float* heights, float* out, std::uint32_t width
     const PassPositions forward(height, cellSize, false);
     const PassPositions backward(height, cellSize, true);
     const MapJob job{heights,
-                              out,
-                              width,
-                              height,
-                              settings,
-                              static_cast<float>(settings.terraSize * 0.5),
-                              &forward.geometry(),
-                              &backward.geometry()};
+                     out,
+                     width,
+                     height,
+                     settings,
+                     static_cast<float>(settings.terraSize * 0.5),
+                     &forward.geometry(),
+                     &backward.geometry()};
 
     PanelQueue queue(width);
     unsigned threads = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());

@@ -16,14 +16,14 @@ namespace hn = hwy::HWY_NAMESPACE;
 #if HWY_TARGET == HWY_SCALAR || HWY_TARGET == HWY_EMU128
 // The emulated targets saturate in DemoteTo (NaN and infinity become the largest
 // float), unlike a conversion: plain code there.
-void ValuesFromSlopesImpl(const float* HWY_RESTRICT best, const float* HWY_RESTRICT y,
-                          const float* HWY_RESTRICT z, float halfSize, float* HWY_RESTRICT out, std::size_t n) {
+void ValuesFromSlopesImpl(const float* HWY_RESTRICT best, const float* HWY_RESTRICT y, const float* HWY_RESTRICT z,
+                          float halfSize, float* HWY_RESTRICT out, std::size_t n) {
     for (std::size_t r = 0; r < n; ++r)
         out[r] = best[r] > 0.0f ? ValueFromSlope(best[r], y[r], z[r], halfSize) : kOpenHorizonValue;
 }
 #else
-void ValuesFromSlopesImpl(const float* HWY_RESTRICT best, const float* HWY_RESTRICT y,
-                          const float* HWY_RESTRICT z, float halfSize, float* HWY_RESTRICT out, std::size_t n) {
+void ValuesFromSlopesImpl(const float* HWY_RESTRICT best, const float* HWY_RESTRICT y, const float* HWY_RESTRICT z,
+                          float halfSize, float* HWY_RESTRICT out, std::size_t n) {
     const hn::ScalableTag<double> dd;
     const hn::Rebind<float, decltype(dd)> df;  // as many floats as doubles
     const std::size_t lanes = hn::Lanes(dd);

@@ -19,7 +19,6 @@ inline float ValueFromSlope(float s, float y0, float z0, float halfSize) {
 
 // out[r] = ValueFromSlope(best[r], y[r], z[r], halfSize) where best[r] > 0, else
 // kOpenHorizonValue. The backward pass passes negated positions and half size.
-void ValuesFromSlopes(const float* best, const float* y, const float* z, float halfSize, float* out,
-                      std::size_t n);
+void ValuesFromSlopes(const float* best, const float* y, const float* z, float halfSize, float* out, std::size_t n);
 
 }  // namespace horizon

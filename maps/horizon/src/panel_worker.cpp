@@ -49,8 +49,7 @@ void PanelWorker::run(std::uint32_t first, std::uint32_t count) {
         const float* z = &columns_[j * s];
         const ScaledColumn scaled = PrepareColumn(z, h, reversed_.data(), scaled_.data(), scaledReversed_.data(),
                                                   doubles_.data(), doublesReversed_.data());
-        evaluated_ +=
-            GreatestSlopes(z, scaled_.data(), doubles_.data(), scaled, *job_.forward, best_.data(), scratch_);
+        evaluated_ += GreatestSlopes(z, scaled_.data(), doubles_.data(), scaled, *job_.forward, best_.data(), scratch_);
         ValuesFromSlopes(best_.data(), job_.forward->y, z, job_.halfSize, &red_[j * s], h);
 
         evaluated_ += GreatestSlopes(reversed_.data(), scaledReversed_.data(), doublesReversed_.data(), scaled,

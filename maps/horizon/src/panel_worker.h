@@ -35,10 +35,10 @@ public:
 
 private:
     const MapJob& job_;
-    std::size_t stride_;           // floats from one column of the panel to the next
+    std::size_t stride_;  // floats from one column of the panel to the next
     ColumnScratch scratch_;
-    std::vector<float> columns_;   // kPanelColumns x height elevations
-    std::vector<float> red_;       // kPanelColumns x height values
+    std::vector<float> columns_;  // kPanelColumns x height elevations
+    std::vector<float> red_;      // kPanelColumns x height values
     std::vector<float> green_;
     std::vector<float> reversed_;  // one column, reversed
     std::vector<std::int64_t> scaled_, scaledReversed_;

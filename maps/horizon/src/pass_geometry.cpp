@@ -15,8 +15,7 @@ PassPositions::PassPositions(std::uint32_t n, float cellSize, bool backward) : y
             y_[k] = yk;
     }
     bool regular = true;
-    for (std::uint32_t k = 0; k < n && regular; ++k)
-        regular = std::isfinite(y_[k]) && (k == 0 || y_[k] > y_[k - 1]);
+    for (std::uint32_t k = 0; k < n && regular; ++k) regular = std::isfinite(y_[k]) && (k == 0 || y_[k] > y_[k - 1]);
 
     geometry_.y = y_.data();
     geometry_.n = n;

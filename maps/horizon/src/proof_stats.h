@@ -9,18 +9,28 @@
 namespace horizon::stats {
 
 enum Counter {
-    ChainColumns, WideSweeps, DoubleSweeps, ExactTexels,
-    Texels,        // hull texels with a rising tangent vertex, proof needed
-    LoNearOrigin, LoWindow, LoWalk, LoWalkFail,
-    HiNearEnd, HiWindow, HiWalk, HiWalkFail,
-    LoSamples, HiSamples, Count
+    ChainColumns,
+    WideSweeps,
+    DoubleSweeps,
+    ExactTexels,
+    Texels,  // hull texels with a rising tangent vertex, proof needed
+    LoNearOrigin,
+    LoWindow,
+    LoWalk,
+    LoWalkFail,
+    HiNearEnd,
+    HiWindow,
+    HiWalk,
+    HiWalkFail,
+    LoSamples,
+    HiSamples,
+    Count
 };
 
-inline const char* const kNames[Count] = {
-    "chain columns", "wide sweeps", "double sweeps", "exact texels", "proof texels",
-    "lo near origin", "lo window", "lo walk", "lo walk fail",
-    "hi near end", "hi window", "hi walk", "hi walk fail",
-    "lo extra samples", "hi extra samples"};
+inline const char* const kNames[Count] = {"chain columns", "wide sweeps",      "double sweeps",   "exact texels",
+                                          "proof texels",  "lo near origin",   "lo window",       "lo walk",
+                                          "lo walk fail",  "hi near end",      "hi window",       "hi walk",
+                                          "hi walk fail",  "lo extra samples", "hi extra samples"};
 
 inline std::atomic<std::uint64_t> counts[Count];
 

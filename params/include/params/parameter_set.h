@@ -69,9 +69,8 @@ public:
     // "@types@" in the description stands for the listed types in the usage text.
     // Returns NoError, or NameTooLong, NameHasReservedChar, ParameterExists or
     // AbbreviationExists (checked in this order), and then leaves the set unchanged.
-    [[nodiscard]] ParamError declare(std::string name, char abbreviation, std::uint32_t flags,
-                                     std::string description, std::string defaultValue = {},
-                                     std::string typeList = {});
+    [[nodiscard]] ParamError declare(std::string name, char abbreviation, std::uint32_t flags, std::string description,
+                                     std::string defaultValue = {}, std::string typeList = {});
 
     // Registers a named type for typed values: a copy of prototype lists the
     // parameters a value of that type may carry in brackets, and its own types.

@@ -16,8 +16,7 @@ void Put(std::array<std::uint8_t, kDdsHeaderBytes>& bytes, std::size_t offset, s
 
 }  // namespace
 
-std::array<std::uint8_t, kDdsHeaderBytes> DdsHeader(std::uint32_t width, std::uint32_t height,
-                                                    std::uint32_t mipCount) {
+std::array<std::uint8_t, kDdsHeaderBytes> DdsHeader(std::uint32_t width, std::uint32_t height, std::uint32_t mipCount) {
     std::array<std::uint8_t, kDdsHeaderBytes> h{};
     h[0] = 'D', h[1] = 'D', h[2] = 'S', h[3] = ' ';
     Put(h, 4, 124);  // header size

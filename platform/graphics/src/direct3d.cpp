@@ -5,8 +5,8 @@
 
 #include "platform/d3d9.h"
 #include "platform/image/load_image.h"
-#include "texture.h"
 #include "platform/wide_text.h"
+#include "texture.h"
 
 namespace graphics {
 namespace {
@@ -71,8 +71,8 @@ HRESULT D3DXCreateTexture(IDirect3DDevice9* device, UINT width, UINT height, UIN
 
 HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, const wchar_t* srcFile, UINT width, UINT height,
                                      UINT mipLevels, DWORD /*usage*/, D3DFORMAT format, D3DPOOL pool, DWORD /*filter*/,
-                                     DWORD /*mipFilter*/, D3DCOLOR /*colorKey*/, void* /*srcInfo*/,
-                                     void* /*palette*/, IDirect3DTexture9** texture) {
+                                     DWORD /*mipFilter*/, D3DCOLOR /*colorKey*/, void* /*srcInfo*/, void* /*palette*/,
+                                     IDirect3DTexture9** texture) {
     if (srcFile == nullptr || !graphics::SupportedTexture(device, format, pool, texture)) return D3DERR_INVALIDCALL;
     *texture = nullptr;
     Texture* target = nullptr;

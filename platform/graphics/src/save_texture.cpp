@@ -3,12 +3,12 @@
 #include <set>
 #include <string>
 
+#include "dds_header.h"
 #include "platform/atomic_file.h"
 #include "platform/d3d9.h"
-#include "dds_header.h"
-#include "texture.h"
 #include "platform/texture_files.h"
 #include "platform/wide_text.h"
+#include "texture.h"
 
 namespace graphics {
 namespace {
@@ -23,7 +23,9 @@ public:
     ChainLock(const ChainLock&) = delete;
     ChainLock& operator=(const ChainLock&) = delete;
 
-    [[nodiscard]] HRESULT lock(const Texture::LevelZeroWork& meanwhile) { return texture_->lockChain(&bits_, &bytes_, meanwhile); }
+    [[nodiscard]] HRESULT lock(const Texture::LevelZeroWork& meanwhile) {
+        return texture_->lockChain(&bits_, &bytes_, meanwhile);
+    }
     const void* bits() const { return bits_; }
     std::size_t bytes() const { return bytes_; }
 

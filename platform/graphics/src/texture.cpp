@@ -1,8 +1,8 @@
 #include "texture.h"
 
 #include <algorithm>
-#include <limits>
 #include <exception>
+#include <limits>
 #include <new>
 #include <thread>
 #include <utility>
@@ -102,7 +102,7 @@ DWORD Texture::GetLevelCount() { return static_cast<DWORD>(levels_.size()); }
 
 HRESULT Texture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
     if (level >= levels_.size() || desc == nullptr) return D3DERR_INVALIDCALL;
-    *desc = D3DSURFACE_DESC{D3DFMT_A32B32G32R32F, D3DRTYPE_SURFACE, 0, D3DPOOL_SYSTEMMEM, 0, 0,
+    *desc = D3DSURFACE_DESC{D3DFMT_A32B32G32R32F, D3DRTYPE_SURFACE,     0, D3DPOOL_SYSTEMMEM, 0, 0,
                             levels_[level].width, levels_[level].height};
     return S_OK;
 }
@@ -122,7 +122,8 @@ UINT Texture::firstStale() const {
 
 HRESULT Texture::budgetLowerLevels() {
     if (lowerBudgeted_ || levels_.size() < 2) return S_OK;
-    if (const HRESULT hr = platform::FitsInMemory(chainBytes_ - levels_[1].offset, device_->promisedBytes()); hr != S_OK)
+    if (const HRESULT hr = platform::FitsInMemory(chainBytes_ - levels_[1].offset, device_->promisedBytes());
+        hr != S_OK)
         return hr;
     lowerBudgeted_ = true;
     return S_OK;
@@ -156,16 +157,16 @@ HRESULT Texture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, 
             static_cast<unsigned long>(rect->right) > target.width ||
             static_cast<unsigned long>(rect->bottom) > target.height)
             return D3DERR_INVALIDCALL;
-        offset = (static_cast<std::size_t>(rect->top) * target.width + static_cast<std::size_t>(rect->left)) *
-                 kTexelBytes;
+        offset =
+            (static_cast<std::size_t>(rect->top) * target.width + static_cast<std::size_t>(rect->left)) * kTexelBytes;
     }
     if (const HRESULT hr = bringCurrent(level); hr != S_OK) return hr;
     target.locked = true;
     // Whatever is written through this lock makes the levels below stale.
     if ((flags & D3DLOCK_READONLY) == 0)
         for (UINT i = level + 1; i < levels_.size(); ++i) levels_[i].current = false;
-    locked->Pitch = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(target.width) * kTexelBytes,
-                                                           std::numeric_limits<int>::max()));
+    locked->Pitch = static_cast<int>(
+        std::min<std::size_t>(static_cast<std::size_t>(target.width) * kTexelBytes, std::numeric_limits<int>::max()));
     locked->pBits = reinterpret_cast<char*>(levelData(level)) + offset;
     return S_OK;
 }

@@ -50,7 +50,8 @@ class Texture final : public IDirect3DTexture9 {
 public:
     // Creates a zero-filled texture with `levels` levels (0: the complete chain), all
     // in one mapping whose pages are backed only when touched.
-    [[nodiscard]] static HRESULT create(Device* device, UINT width, UINT height, UINT levels, Budget budget, Texture** out);
+    [[nodiscard]] static HRESULT create(Device* device, UINT width, UINT height, UINT levels, Budget budget,
+                                        Texture** out);
 
     ULONG AddRef() override;
     ULONG Release() override;

@@ -24,26 +24,17 @@ struct StorageInfo {
 
 StorageInfo Describe(Storage storage) {
     switch (storage) {
-        case Storage::Rgba32F:
-            return {16, ChannelLayout::Rgba, SampleType::F32};
-        case Storage::R32F:
-            return {4, ChannelLayout::Red, SampleType::F32};
-        case Storage::Rgba16:
-            return {8, ChannelLayout::Rgba, SampleType::U16};
-        case Storage::Rgba16F:
-            return {8, ChannelLayout::Rgba, SampleType::F32};
-        case Storage::R16F:
-            return {2, ChannelLayout::Red, SampleType::F32};
-        case Storage::L16:
-            return {2, ChannelLayout::Grey, SampleType::U16};
-        case Storage::L8:
-            return {1, ChannelLayout::Grey, SampleType::U8};
+        case Storage::Rgba32F: return {16, ChannelLayout::Rgba, SampleType::F32};
+        case Storage::R32F: return {4, ChannelLayout::Red, SampleType::F32};
+        case Storage::Rgba16: return {8, ChannelLayout::Rgba, SampleType::U16};
+        case Storage::Rgba16F: return {8, ChannelLayout::Rgba, SampleType::F32};
+        case Storage::R16F: return {2, ChannelLayout::Red, SampleType::F32};
+        case Storage::L16: return {2, ChannelLayout::Grey, SampleType::U16};
+        case Storage::L8: return {1, ChannelLayout::Grey, SampleType::U8};
         case Storage::Bgra8:
-        case Storage::Rgba8:
-            return {4, ChannelLayout::Rgba, SampleType::U8};
+        case Storage::Rgba8: return {4, ChannelLayout::Rgba, SampleType::U8};
         case Storage::Bgrx8:
-        case Storage::Rgbx8:
-            return {4, ChannelLayout::Rgb, SampleType::U8};
+        case Storage::Rgbx8: return {4, ChannelLayout::Rgb, SampleType::U8};
     }
     return {};
 }
@@ -76,23 +67,12 @@ std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[
 
 [[nodiscard]] bool StorageFromFourCc(std::uint32_t fourCc, Storage* storage) {
     switch (fourCc) {
-        case 116:
-            *storage = Storage::Rgba32F;
-            return true;
-        case 114:
-            *storage = Storage::R32F;
-            return true;
-        case 36:
-            *storage = Storage::Rgba16;
-            return true;
-        case 113:
-            *storage = Storage::Rgba16F;
-            return true;
-        case 111:
-            *storage = Storage::R16F;
-            return true;
-        default:
-            return false;
+        case 116: *storage = Storage::Rgba32F; return true;
+        case 114: *storage = Storage::R32F; return true;
+        case 36: *storage = Storage::Rgba16; return true;
+        case 113: *storage = Storage::Rgba16F; return true;
+        case 111: *storage = Storage::R16F; return true;
+        default: return false;
     }
 }
 
@@ -120,19 +100,12 @@ std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[
             *storage = Storage::L8;
             return true;
         case 28:  // R8G8B8A8_UNORM (and _SRGB: no colour-space conversion)
-        case 29:
-            *storage = Storage::Rgba8;
-            return true;
+        case 29: *storage = Storage::Rgba8; return true;
         case 87:  // B8G8R8A8_UNORM (and _SRGB)
-        case 91:
-            *storage = Storage::Bgra8;
-            return true;
+        case 91: *storage = Storage::Bgra8; return true;
         case 88:  // B8G8R8X8_UNORM (and _SRGB)
-        case 93:
-            *storage = Storage::Bgrx8;
-            return true;
-        default:
-            return false;
+        case 93: *storage = Storage::Bgrx8; return true;
+        default: return false;
     }
 }
 
@@ -219,9 +192,7 @@ private:
                 }
                 break;
             case Storage::L8:
-            case Storage::Rgba8:
-                std::memcpy(out, in, storedRowBytes_);
-                break;
+            case Storage::Rgba8: std::memcpy(out, in, storedRowBytes_); break;
             case Storage::Bgra8:
                 for (std::size_t x = 0; x < width; ++x) {
                     out[4 * x + 0] = in[4 * x + 2];

@@ -3,9 +3,9 @@
 #include <memory>
 #include <new>
 
+#include "open_image.h"
 #include "platform/image/image_file.h"
 #include "platform/memory_budget.h"
-#include "open_image.h"
 #include "texel_sinks.h"
 
 namespace image {

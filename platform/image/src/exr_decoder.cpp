@@ -46,15 +46,11 @@ using Context = std::unique_ptr<std::remove_pointer_t<exr_context_t>, ContextFin
 // no such simple bound get a generous 65536.
 std::uint64_t MaxCompressionRatio(exr_compression_t compression) {
     switch (compression) {
-        case EXR_COMPRESSION_NONE:
-            return 1;
-        case EXR_COMPRESSION_RLE:
-            return 64;
+        case EXR_COMPRESSION_NONE: return 1;
+        case EXR_COMPRESSION_RLE: return 64;
         case EXR_COMPRESSION_ZIPS:
-        case EXR_COMPRESSION_ZIP:
-            return platform::kMaxDeflateRatio;
-        default:
-            return 65536;
+        case EXR_COMPRESSION_ZIP: return platform::kMaxDeflateRatio;
+        default: return 65536;
     }
 }
 
@@ -235,16 +231,17 @@ private:
         if (chunk.data_offset > fileSize_ || chunk.packed_size > fileSize_ - chunk.data_offset)
             return D3DXERR_INVALIDDATA;
         if (maxRatio_ == 1 ? chunk.packed_size != chunk.unpacked_size
-                            : chunk.unpacked_size / maxRatio_ > chunk.packed_size) {
+                           : chunk.unpacked_size / maxRatio_ > chunk.packed_size) {
             return D3DXERR_INVALIDDATA;
         }
         // The library sizes its buffers by the chunk: what it reads, what that unpacks
         // to, and scratch space as large again for some codecs.
-        if (const HRESULT hr = platform::CheckFitsInMemory(chunk.packed_size + 3 * chunk.unpacked_size); hr != S_OK) return hr;
+        if (const HRESULT hr = platform::CheckFitsInMemory(chunk.packed_size + 3 * chunk.unpacked_size); hr != S_OK)
+            return hr;
 
         exr_const_context_t context = context_.get();
         const exr_result_t prepared = decoderReady_ ? exr_decoding_update(context, 0, &chunk, &decoder_)
-                                                     : exr_decoding_initialize(context, 0, &chunk, &decoder_);
+                                                    : exr_decoding_initialize(context, 0, &chunk, &decoder_);
         if (prepared != EXR_ERR_SUCCESS) return ResultOf(prepared);
         decoderReady_ = true;
         for (int c = 0; c < decoder_.channel_count; ++c) decoder_.channels[c].decode_to_ptr = nullptr;
@@ -284,12 +281,9 @@ private:
         const std::size_t width = info_.width;
         const std::uint8_t* stored = plane.band.data() + std::size_t{bandRow} * width * PixelBytes(plane.type);
         switch (plane.type) {
-            case EXR_PIXEL_HALF:
-                return StoredToFloats(StoredSample::F16, stored, width, floats);
-            case EXR_PIXEL_UINT:
-                return StoredToFloats(StoredSample::U32, stored, width, floats);
-            default:
-                std::memcpy(floats, stored, width * sizeof(float));
+            case EXR_PIXEL_HALF: return StoredToFloats(StoredSample::F16, stored, width, floats);
+            case EXR_PIXEL_UINT: return StoredToFloats(StoredSample::U32, stored, width, floats);
+            default: std::memcpy(floats, stored, width * sizeof(float));
         }
     }
 
@@ -297,8 +291,8 @@ private:
     exr_decode_pipeline_t decoder_{};  // all zero, as EXR_DECODE_PIPELINE_INITIALIZER makes it
     bool decoderReady_ = false;
     exr_result_t (*decompress_)(exr_decode_pipeline_t*) = nullptr;  // the codec's, for chunks that need it
-    std::vector<Plane> planes_;  // grey, then alpha if any
-    std::vector<std::uint8_t> grey_;  // one row of each as floats, when interleaved
+    std::vector<Plane> planes_;                                     // grey, then alpha if any
+    std::vector<std::uint8_t> grey_;                                // one row of each as floats, when interleaved
     std::vector<std::uint8_t> alpha_;
     int originX_ = 0;
     int originY_ = 0;

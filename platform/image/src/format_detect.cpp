@@ -26,8 +26,7 @@ bool LooksLikeTga(const std::uint8_t* h, std::size_t length) {
     if (mapType > 1 || width == 0 || height == 0) return false;
     if (mapType == 1) {
         if (imageType != 1 && imageType != 9) return false;
-        if (mapEntryBits != 8 && mapEntryBits != 15 && mapEntryBits != 16 && mapEntryBits != 24 &&
-            mapEntryBits != 32)
+        if (mapEntryBits != 8 && mapEntryBits != 15 && mapEntryBits != 16 && mapEntryBits != 24 && mapEntryBits != 32)
             return false;
         if (pixelBits != 8 && pixelBits != 16) return false;
         return true;

@@ -28,21 +28,16 @@ bool ParentDirectoryExists(const char* path) {
 
 [[nodiscard]] HRESULT ResultFromOpenError(int error, const char* path) {
     switch (error) {
-        case ENOENT:
-            return ParentDirectoryExists(path) ? E_FILE_NOT_FOUND : E_PATH_NOT_FOUND;
+        case ENOENT: return ParentDirectoryExists(path) ? E_FILE_NOT_FOUND : E_PATH_NOT_FOUND;
         case ENOTDIR:
         case ENAMETOOLONG:
         case ELOOP:
         case ENXIO:
-        case ENODEV:
-            return E_PATH_NOT_FOUND;
+        case ENODEV: return E_PATH_NOT_FOUND;
         case EACCES:
-        case EPERM:
-            return E_ACCESSDENIED;
-        case ENOMEM:
-            return E_OUTOFMEMORY;
-        default:
-            return E_FAIL;
+        case EPERM: return E_ACCESSDENIED;
+        case ENOMEM: return E_OUTOFMEMORY;
+        default: return E_FAIL;
     }
 }
 

@@ -101,7 +101,7 @@ void TermInput(j_decompress_ptr /*cinfo*/) {}
 }
 
 [[nodiscard]] bool ReadJpegRows(j_decompress_ptr cinfo, JpegErrors* errors, JSAMPLE* destination, std::size_t rowBytes,
-                  std::uint32_t count) {
+                                std::uint32_t count) {
     if (setjmp(errors->jump)) return false;
     for (std::uint32_t i = 0; i < count; ++i) {
         JSAMPROW row = destination + i * rowBytes;
@@ -123,7 +123,7 @@ void TermInput(j_decompress_ptr /*cinfo*/) {}
         const jpeg_component_info& component = cinfo.comp_info[c];
         std::uint64_t blocks = 0;
         if (!platform::CheckedMul(std::uint64_t{component.width_in_blocks} + cinfo.max_h_samp_factor,
-                        std::uint64_t{component.height_in_blocks} + cinfo.max_v_samp_factor, 128, &blocks)) {
+                                  std::uint64_t{component.height_in_blocks} + cinfo.max_v_samp_factor, 128, &blocks)) {
             return false;
         }
         if (__builtin_add_overflow(*bytes, blocks, bytes)) return false;

@@ -3,8 +3,8 @@
 #include <memory>
 #include <new>
 
-#include "platform/image/image_file.h"
 #include "open_image.h"
+#include "platform/image/image_file.h"
 #include "texel_sinks.h"
 
 namespace image {

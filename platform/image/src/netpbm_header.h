@@ -12,7 +12,7 @@ class ImageFile;
 struct NetpbmHeader {
     char kind = 0;                    // the character after 'P'
     std::vector<std::string> fields;  // the fields after the magic, as written
-    std::uint64_t dataOffset = 0;    // first byte of the samples
+    std::uint64_t dataOffset = 0;     // first byte of the samples
 };
 
 // Reads the magic and `fieldCount` fields from the start of `file`. False for a

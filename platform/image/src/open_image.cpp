@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "platform/image/dds_decoder.h"
 #include "exr_decoder.h"
 #include "format_detect.h"
 #include "hdr_decoder.h"
-#include "platform/image/image_file.h"
 #include "jpeg_decoder.h"
 #include "pfm_decoder.h"
+#include "platform/image/dds_decoder.h"
+#include "platform/image/image_file.h"
 #include "png_decoder.h"
 #include "pnm_decoder.h"
 #include "stb_decoder.h"
@@ -21,27 +21,17 @@ namespace {
 
 [[nodiscard]] HRESULT OpenDetected(ImageFile& file, ImageFormat format, std::unique_ptr<RowSource>* source) {
     switch (format) {
-        case ImageFormat::Png:
-            return OpenPngSource(file, source);
-        case ImageFormat::Jpeg:
-            return OpenJpegSource(file, source);
-        case ImageFormat::Tiff:
-            return OpenTiffSource(file, source);
-        case ImageFormat::Dds:
-            return OpenDdsSource(file, source);
-        case ImageFormat::Pnm:
-            return OpenPnmSource(file, source);
-        case ImageFormat::Pfm:
-            return OpenPfmSource(file, source);
+        case ImageFormat::Png: return OpenPngSource(file, source);
+        case ImageFormat::Jpeg: return OpenJpegSource(file, source);
+        case ImageFormat::Tiff: return OpenTiffSource(file, source);
+        case ImageFormat::Dds: return OpenDdsSource(file, source);
+        case ImageFormat::Pnm: return OpenPnmSource(file, source);
+        case ImageFormat::Pfm: return OpenPfmSource(file, source);
         case ImageFormat::Bmp:
-        case ImageFormat::Tga:
-            return OpenStbSource(file, format, source);
-        case ImageFormat::Hdr:
-            return OpenHdrSource(file, source);
-        case ImageFormat::Exr:
-            return OpenExrSource(file, source);
-        case ImageFormat::Unknown:
-            break;
+        case ImageFormat::Tga: return OpenStbSource(file, format, source);
+        case ImageFormat::Hdr: return OpenHdrSource(file, source);
+        case ImageFormat::Exr: return OpenExrSource(file, source);
+        case ImageFormat::Unknown: break;
     }
     return D3DXERR_INVALIDDATA;
 }

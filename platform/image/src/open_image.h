@@ -2,8 +2,8 @@
 // Opens the decoder that a file's content calls for.
 #include <memory>
 
-#include "raw_decoder.h"
 #include "platform/image/row_source.h"
+#include "raw_decoder.h"
 
 namespace image {
 

@@ -4,9 +4,9 @@
 #include <charconv>
 #include <cmath>
 
+#include "netpbm_header.h"
 #include "platform/image/image_file.h"
 #include "platform/memory_budget.h"
-#include "netpbm_header.h"
 
 namespace image {
 

@@ -2,9 +2,9 @@
 
 #include <bit>
 
+#include "netpbm_header.h"
 #include "platform/image/image_file.h"
 #include "platform/memory_budget.h"
-#include "netpbm_header.h"
 
 namespace image {
 

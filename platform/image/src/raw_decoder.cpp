@@ -76,11 +76,8 @@ HRESULT OpenRawSource(ImageFile& file, RawSample sample, std::unique_ptr<RowSour
             info.type = SampleType::U16;
             info.maxValue = 65535;
             break;
-        case RawSample::F32:
-            info.type = SampleType::F32;
-            break;
-        case RawSample::None:
-            return D3DXERR_INVALIDDATA;
+        case RawSample::F32: info.type = SampleType::F32; break;
+        case RawSample::None: return D3DXERR_INVALIDDATA;
     }
     // The size is all there is to check: it must be a whole square of samples.
     const unsigned bytes = SampleBytes(info.type);

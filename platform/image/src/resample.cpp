@@ -132,14 +132,10 @@ void Resampler::filterRow(double* out) const {
         return;
     }
     switch (channels_) {
-        case 1:
-            return FilterAcross<1>(columns_.data(), width_, in, out);
-        case 2:
-            return FilterAcross<2>(columns_.data(), width_, in, out);
-        case 3:
-            return FilterAcross<3>(columns_.data(), width_, in, out);
-        default:
-            return FilterAcross<4>(columns_.data(), width_, in, out);
+        case 1: return FilterAcross<1>(columns_.data(), width_, in, out);
+        case 2: return FilterAcross<2>(columns_.data(), width_, in, out);
+        case 3: return FilterAcross<3>(columns_.data(), width_, in, out);
+        default: return FilterAcross<4>(columns_.data(), width_, in, out);
     }
 }
 

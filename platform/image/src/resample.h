@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "row_pipeline.h"
 #include "platform/image/row_source.h"
+#include "row_pipeline.h"
 #include "sample_convert.h"
 
 namespace image {
@@ -48,8 +48,8 @@ private:
     std::vector<AxisTap> columns_;
     std::vector<AxisTap> rows_;
     std::vector<float> sourceRow_;  // one source row as floats
-    std::vector<double> filtered_;   // that row resampled across
-    std::vector<double> slots_[2];   // shrinking: sums of open target rows; enlarging: the last two filtered rows
+    std::vector<double> filtered_;  // that row resampled across
+    std::vector<double> slots_[2];  // shrinking: sums of open target rows; enlarging: the last two filtered rows
     std::uint32_t nextSourceRow_ = 0;
     std::uint32_t nextTargetRow_ = 0;
 };

@@ -154,8 +154,7 @@ private:
 HRESULT PumpRows(RowSource& source, RowSink& sink) {
     const ImageInfo& info = source.info();
     const std::size_t rowBytes = info.rowBytes();
-    const auto rowsPerBand =
-        static_cast<std::uint32_t>(std::clamp<std::size_t>(kBandBytes / rowBytes, 1, info.height));
+    const auto rowsPerBand = static_cast<std::uint32_t>(std::clamp<std::size_t>(kBandBytes / rowBytes, 1, info.height));
     std::uint64_t bandBytes = 0;
     const bool fits = platform::CheckedMul(rowBytes, rowsPerBand, kBandCount, &bandBytes);
     if (const HRESULT hr = platform::CheckFitsInMemory(bandBytes, !fits); hr != S_OK) return hr;

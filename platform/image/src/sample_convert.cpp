@@ -26,9 +26,7 @@ void SampleConverter::toFloats(const std::uint8_t* native, std::size_t count, fl
                 values[i] = table_[k];
             }
             break;
-        case SampleType::F32:
-            std::memcpy(values, native, n * sizeof(float));
-            break;
+        case SampleType::F32: std::memcpy(values, native, n * sizeof(float)); break;
     }
 }
 

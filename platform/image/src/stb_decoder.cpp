@@ -77,14 +77,10 @@ private:
 
 ChannelLayout LayoutFromComponents(int components) {
     switch (components) {
-        case 1:
-            return ChannelLayout::Grey;
-        case 2:
-            return ChannelLayout::GreyAlpha;
-        case 3:
-            return ChannelLayout::Rgb;
-        default:
-            return ChannelLayout::Rgba;
+        case 1: return ChannelLayout::Grey;
+        case 2: return ChannelLayout::GreyAlpha;
+        case 3: return ChannelLayout::Rgb;
+        default: return ChannelLayout::Rgba;
     }
 }
 
@@ -110,7 +106,7 @@ HRESULT OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSo
     // stb_image decodes the whole image and may hold a second copy while converting.
     std::uint64_t bytes = 0;
     const bool fits = platform::CheckedMul(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height),
-                                 static_cast<std::uint64_t>(components) * 2u, &bytes);
+                                           static_cast<std::uint64_t>(components) * 2u, &bytes);
     if (const HRESULT hr = platform::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
 
     file.seek(0);

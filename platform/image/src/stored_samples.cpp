@@ -54,15 +54,11 @@ void StoredToFloats(StoredSample kind, const std::uint8_t* native, std::size_t c
         case StoredSample::S8:
             return ConvertAll<std::int8_t>(native, count, floats, [](std::int8_t k) { return SignedToFloat(k, 8); });
         case StoredSample::S16:
-            return ConvertAll<std::int16_t>(native, count, floats,
-                                            [](std::int16_t k) { return SignedToFloat(k, 16); });
+            return ConvertAll<std::int16_t>(native, count, floats, [](std::int16_t k) { return SignedToFloat(k, 16); });
         case StoredSample::S32:
-            return ConvertAll<std::int32_t>(native, count, floats,
-                                            [](std::int32_t k) { return SignedToFloat(k, 32); });
-        case StoredSample::U32:
-            return ConvertAll<std::uint32_t>(native, count, floats, &Unsigned32ToFloat);
-        case StoredSample::F16:
-            return ConvertAll<std::uint16_t>(native, count, floats, &HalfToFloat);
+            return ConvertAll<std::int32_t>(native, count, floats, [](std::int32_t k) { return SignedToFloat(k, 32); });
+        case StoredSample::U32: return ConvertAll<std::uint32_t>(native, count, floats, &Unsigned32ToFloat);
+        case StoredSample::F16: return ConvertAll<std::uint16_t>(native, count, floats, &HalfToFloat);
         case StoredSample::F64:
             return ConvertAll<double>(native, count, floats, [](double v) { return static_cast<float>(v); });
     }

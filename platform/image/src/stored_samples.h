@@ -10,16 +10,12 @@ enum class StoredSample : std::uint8_t { S8, S16, S32, U32, F16, F64 };
 
 constexpr unsigned StoredSampleBytes(StoredSample kind) {
     switch (kind) {
-        case StoredSample::S8:
-            return 1;
+        case StoredSample::S8: return 1;
         case StoredSample::S16:
-        case StoredSample::F16:
-            return 2;
+        case StoredSample::F16: return 2;
         case StoredSample::S32:
-        case StoredSample::U32:
-            return 4;
-        case StoredSample::F64:
-            return 8;
+        case StoredSample::U32: return 4;
+        case StoredSample::F64: return 8;
     }
     return 0;
 }

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "row_pipeline.h"
 #include "platform/image/row_source.h"
+#include "row_pipeline.h"
 
 namespace image {
 
@@ -12,6 +12,6 @@ namespace image {
 // conversion when the image has that size, else the resampler. E_OUTOFMEMORY when
 // its working rows do not fit.
 [[nodiscard]] HRESULT MakeTexelSink(const ImageInfo& info, std::uint32_t width, std::uint32_t height, float* texels,
-                      std::unique_ptr<RowSink>* sink);
+                                    std::unique_ptr<RowSink>* sink);
 
 }  // namespace image

@@ -211,12 +211,10 @@ private:
         const std::size_t tileRowBytes = std::size_t{tileWidth_} * texelBytes;
         const std::uint32_t rows = std::min(tileHeight_, info_.height - nextRow_);
         for (std::uint64_t x = 0; x < info_.width; x += tileWidth_) {
-            if (TIFFReadTile(tiff_.get(), tile_.get(), static_cast<std::uint32_t>(x), nextRow_, 0, 0) < 0)
-                return false;
+            if (TIFFReadTile(tiff_.get(), tile_.get(), static_cast<std::uint32_t>(x), nextRow_, 0, 0) < 0) return false;
             const std::size_t copy = std::min<std::uint64_t>(tileWidth_, info_.width - x) * texelBytes;
             for (std::uint32_t r = 0; r < rows; ++r) {
-                std::memcpy(band_.get() + r * storedRowBytes_ + x * texelBytes, tile_.get() + r * tileRowBytes,
-                            copy);
+                std::memcpy(band_.get() + r * storedRowBytes_ + x * texelBytes, tile_.get() + r * tileRowBytes, copy);
             }
         }
         return true;

@@ -115,8 +115,7 @@ HRESULT AtomicFile::commit(DirectorySync sync) {
         char procPath[64];
         ProcPathOf(fd_, procPath);
         TerminationSignalsBlocked quiet;
-        if (linkat(AT_FDCWD, procPath, AT_FDCWD, linked.c_str(), AT_SYMLINK_FOLLOW) != 0)
-            return ResultFromErrno(errno);
+        if (linkat(AT_FDCWD, procPath, AT_FDCWD, linked.c_str(), AT_SYMLINK_FOLLOW) != 0) return ResultFromErrno(errno);
         if (rename(linked.c_str(), target_.path.c_str()) != 0) {
             const int error = errno;
             unlink(linked.c_str());

@@ -40,7 +40,8 @@ std::string Unescape(std::string_view field) {
     for (std::size_t i = 0; i < field.size(); ++i) {
         const auto octal = [&](std::size_t k) { return k < field.size() && field[k] >= '0' && field[k] <= '7'; };
         if (field[i] == '\\' && octal(i + 1) && octal(i + 2) && octal(i + 3)) {
-            path.push_back(static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0')));
+            path.push_back(
+                static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0')));
             i += 3;
         } else {
             path.push_back(field[i]);
@@ -81,8 +82,7 @@ std::vector<std::string> Levels(const CgroupMount& mount, std::string_view path)
     std::string_view below;  // the group's path inside the mounted directory
     if (mount.root == "/") {
         below = path;
-    } else if (path.starts_with(mount.root) &&
-               (path.size() == mount.root.size() || path[mount.root.size()] == '/')) {
+    } else if (path.starts_with(mount.root) && (path.size() == mount.root.size() || path[mount.root.size()] == '/')) {
         below = path.substr(mount.root.size());
     } else {
         return {};
@@ -119,7 +119,7 @@ std::vector<std::string> Levels(const CgroupMount& mount, std::string_view path)
 }
 
 [[nodiscard]] bool ReadGroupFile(const std::string& level, const char* name, char* buffer, std::size_t size,
-                   std::string_view* text) {
+                                 std::string_view* text) {
     char path[4096];
     const int length = std::snprintf(path, sizeof path, "%s/%s", level.c_str(), name);
     if (length < 0 || static_cast<std::size_t>(length) >= sizeof path) return false;
@@ -140,7 +140,8 @@ std::uint64_t LevelHeadroom(const std::string& level, CgroupVersion version) {
         return UINT64_MAX;
     char stat[16384];
     std::uint64_t reclaimable = 0;
-    if (ReadGroupFile(level, "memory.stat", stat, sizeof stat, &text)) reclaimable = ReclaimableCacheBytes(text, version);
+    if (ReadGroupFile(level, "memory.stat", stat, sizeof stat, &text))
+        reclaimable = ReclaimableCacheBytes(text, version);
     return GroupHeadroom(limit, usage, reclaimable);
 }
 
@@ -222,7 +223,8 @@ std::uint64_t GroupHeadroom(std::uint64_t limit, std::uint64_t usage, std::uint6
 std::uint64_t CgroupHeadroomBytes(const std::vector<MemoryCgroup>& groups) {
     std::uint64_t headroom = UINT64_MAX;
     for (const MemoryCgroup& group : groups)
-        for (const std::string& level : group.levels) headroom = std::min(headroom, LevelHeadroom(level, group.version));
+        for (const std::string& level : group.levels)
+            headroom = std::min(headroom, LevelHeadroom(level, group.version));
     return headroom;
 }
 

@@ -40,8 +40,7 @@ std::uint64_t SystemAvailableBytes() {
     const long pages = sysconf(_SC_AVPHYS_PAGES);
     const long pageSize = sysconf(_SC_PAGESIZE);
     if (pages <= 0 || pageSize <= 0) return 0;
-    if (!CheckedMul(static_cast<std::uint64_t>(pages), static_cast<std::uint64_t>(pageSize), &bytes))
-        return UINT64_MAX;
+    if (!CheckedMul(static_cast<std::uint64_t>(pages), static_cast<std::uint64_t>(pageSize), &bytes)) return UINT64_MAX;
     return bytes;
 }
 

@@ -37,4 +37,3 @@ struct ToolSettingsRecord {
 };
 
 extern ToolSettingsRecord ToolSettings;  // NOLINT(readability-identifier-naming): the record's own name
-

@@ -9,16 +9,16 @@ namespace {
 
 std::string Describe(const char* what, std::uint32_t r, std::uint32_t c, float fast, float reference) {
     char text[200];
-    std::snprintf(text, sizeof text, "%s at row %u column %u: fast %.9g (0x%08x), reference %.9g (0x%08x)", what, r,
-                  c, static_cast<double>(fast), std::bit_cast<std::uint32_t>(fast), static_cast<double>(reference),
+    std::snprintf(text, sizeof text, "%s at row %u column %u: fast %.9g (0x%08x), reference %.9g (0x%08x)", what, r, c,
+                  static_cast<double>(fast), std::bit_cast<std::uint32_t>(fast), static_cast<double>(reference),
                   std::bit_cast<std::uint32_t>(reference));
     return text;
 }
 
 }  // namespace
 
-std::optional<std::string> FirstDifference(const std::vector<float>& heights, std::uint32_t width,
-                                           std::uint32_t height, const HorizonSettings& settings, unsigned threads) {
+std::optional<std::string> FirstDifference(const std::vector<float>& heights, std::uint32_t width, std::uint32_t height,
+                                           const HorizonSettings& settings, unsigned threads) {
     const std::size_t texels = std::size_t{width} * height;
     std::vector<float> reference(texels * 4, -3.0f), fast(texels * 4, -3.0f);
     ComputeHorizonReference(heights.data(), reference.data(), width, height, settings, nullptr);

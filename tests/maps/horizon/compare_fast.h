@@ -11,8 +11,7 @@
 namespace horizon::testing {
 
 // Empty when red and green agree bit for bit and blue and alpha are untouched.
-std::optional<std::string> FirstDifference(const std::vector<float>& heights, std::uint32_t width,
-                                           std::uint32_t height, const HorizonSettings& settings,
-                                           unsigned threads = 0);
+std::optional<std::string> FirstDifference(const std::vector<float>& heights, std::uint32_t width, std::uint32_t height,
+                                           const HorizonSettings& settings, unsigned threads = 0);
 
 }  // namespace horizon::testing

@@ -2,9 +2,9 @@
 // dispatch target in turn against the reference.
 #include <gtest/gtest.h>
 
+#include "compare_fast.h"
 #include "hwy/targets.h"
 #include "maps/horizon/testing/terrain_families.h"
-#include "compare_fast.h"
 
 namespace horizon::testing {
 namespace {
@@ -23,8 +23,8 @@ TEST_F(EveryTarget, MatchesReferenceOnEachDispatchTarget) {
                                       Terrain::Terraces, Terrain::Specials}) {
             const auto heights = MakeHeights(terrain, 37, 131, 11);
             const auto difference = FirstDifference(heights, 37, 131, SettingsFor(terrain), 2);
-            EXPECT_FALSE(difference) << hwy::TargetName(target) << ", " << Name(terrain) << " 37 x 131 seed 11: "
-                                     << *difference;
+            EXPECT_FALSE(difference) << hwy::TargetName(target) << ", " << Name(terrain)
+                                     << " 37 x 131 seed 11: " << *difference;
         }
     }
 }

@@ -1,8 +1,8 @@
 // 512 x 512 maps of every family against the reference.
 #include <gtest/gtest.h>
 
-#include "maps/horizon/testing/terrain_families.h"
 #include "compare_fast.h"
+#include "maps/horizon/testing/terrain_families.h"
 
 namespace horizon::testing {
 namespace {
@@ -16,13 +16,12 @@ TEST_P(LargeMaps, MatchReferenceBitForBit) {
     EXPECT_FALSE(difference) << Name(terrain) << " 512 x 512 seed 2024: " << *difference;
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryFamily, LargeMaps, ::testing::ValuesIn(kAllTerrains),
-                         [](const auto& info) {
-                             std::string name(Name(info.param));
-                             for (char& ch : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(EveryFamily, LargeMaps, ::testing::ValuesIn(kAllTerrains), [](const auto& info) {
+    std::string name(Name(info.param));
+    for (char& ch : name)
+        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+    return name;
+});
 
 }  // namespace
 }  // namespace horizon::testing

@@ -5,9 +5,9 @@
 
 #include <bit>
 
+#include "../../support/failing_allocation.h"
 #include "maps/horizon/horizon_fast.h"
 #include "maps/horizon/testing/terrain_families.h"
-#include "../../support/failing_allocation.h"
 
 using horizon::HorizonProgress;
 using horizon::HorizonSettings;
@@ -33,8 +33,8 @@ TEST(HorizonOutOfMemory, EveryAllocationFailingInTurn) {
             std::uint64_t rowsReported = 0;
             const HorizonProgress progress = [&rowsReported](std::uint64_t rows) { rowsReported = rows; };
             failing_allocation::FailFrom(k, persistent);
-            const HRESULT hr = horizon::ComputeHorizonFast(heights.data(), out.data(), kWidth, kHeight, settings, progress,
-                                                  options);
+            const HRESULT hr =
+                horizon::ComputeHorizonFast(heights.data(), out.data(), kWidth, kHeight, settings, progress, options);
             const std::size_t asked = failing_allocation::Disarm();
             const bool same = out.size() == expected.size() &&
                               std::equal(out.begin(), out.end(), expected.begin(), [](float a, float b) {

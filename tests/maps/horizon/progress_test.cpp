@@ -35,8 +35,8 @@ TEST(Progress, RisesOnTheCallingThreadToTwiceTheHeight) {
                       },
                       options),
                   S_OK);
-        SCOPED_TRACE(::testing::Message() << shape.width << " x " << shape.height << ", " << shape.threads
-                                          << " threads");
+        SCOPED_TRACE(::testing::Message()
+                     << shape.width << " x " << shape.height << ", " << shape.threads << " threads");
         ASSERT_FALSE(calls.empty());
         EXPECT_FALSE(otherThread);
         EXPECT_EQ(calls.back(), 2u * shape.height);

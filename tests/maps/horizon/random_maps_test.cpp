@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "maps/horizon/testing/terrain_families.h"
 #include "compare_fast.h"
+#include "maps/horizon/testing/terrain_families.h"
 
 namespace horizon::testing {
 namespace {
@@ -17,10 +17,10 @@ constexpr float kInf = std::numeric_limits<float>::infinity();
 // ends of the float range (cell size subnormal or 0, positions overflowing,
 // differences overflowing or subnormal) and signs the tool never validates.
 constexpr HorizonSettings kSettings[] = {
-    {100.0f, 0.0f, 5000.0f},   {-100.0f, 0.0f, 5000.0f}, {100.0f, -1000.0f, 5000.0f}, {100.0f, -50.0f, 5000.0f},
-    {37.5f, 12.25f, 1e30f},    {100.0f, 0.0f, 1e-30f},   {100.0f, 0.0f, 1e-43f},      {100.0f, 0.0f, 3e38f},
-    {1e37f, 0.0f, 5000.0f},    {1e-30f, 1e-35f, 5000.0f}, {0.0f, 5.0f, 5000.0f},      {100.0f, 0.0f, -5000.0f},
-    {3.0f, -1.5f, 0.001f},     {100.0f, 0.0f, kInf},     {100.0f, -kInf, 5000.0f},    {1e-3f, 1e30f, 5000.0f},
+    {100.0f, 0.0f, 5000.0f}, {-100.0f, 0.0f, 5000.0f},  {100.0f, -1000.0f, 5000.0f}, {100.0f, -50.0f, 5000.0f},
+    {37.5f, 12.25f, 1e30f},  {100.0f, 0.0f, 1e-30f},    {100.0f, 0.0f, 1e-43f},      {100.0f, 0.0f, 3e38f},
+    {1e37f, 0.0f, 5000.0f},  {1e-30f, 1e-35f, 5000.0f}, {0.0f, 5.0f, 5000.0f},       {100.0f, 0.0f, -5000.0f},
+    {3.0f, -1.5f, 0.001f},   {100.0f, 0.0f, kInf},      {100.0f, -kInf, 5000.0f},    {1e-3f, 1e30f, 5000.0f},
 };
 constexpr int kOrdinary = 4;
 
@@ -55,9 +55,9 @@ TEST_P(RandomMaps, MatchReferenceBitForBit) {
         const unsigned threads = 1 + static_cast<unsigned>(seed % 3);
         if (const auto difference = FirstDifference(heights, width, height, settings, threads)) {
             ++failures;
-            ADD_FAILURE() << Name(terrain) << " seed " << seed << " size " << width << " x " << height
-                          << " settings {" << settings.height << ", " << settings.heightZero << ", "
-                          << settings.terraSize << "} threads " << threads << ": " << *difference;
+            ADD_FAILURE() << Name(terrain) << " seed " << seed << " size " << width << " x " << height << " settings {"
+                          << settings.height << ", " << settings.heightZero << ", " << settings.terraSize
+                          << "} threads " << threads << ": " << *difference;
         }
     }
 }
@@ -87,13 +87,12 @@ TEST_P(RandomMaps, MatchReferenceThroughThe128BitChecks) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryFamily, RandomMaps, ::testing::ValuesIn(kAllTerrains),
-                         [](const auto& info) {
-                             std::string name(Name(info.param));
-                             for (char& ch : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(EveryFamily, RandomMaps, ::testing::ValuesIn(kAllTerrains), [](const auto& info) {
+    std::string name(Name(info.param));
+    for (char& ch : name)
+        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+    return name;
+});
 
 }  // namespace
 }  // namespace horizon::testing

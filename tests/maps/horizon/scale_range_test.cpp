@@ -11,8 +11,8 @@
 #include <limits>
 #include <vector>
 
-#include "hwy/targets.h"
 #include "exact_scale.h"
+#include "hwy/targets.h"
 
 namespace horizon {
 namespace {
@@ -24,20 +24,19 @@ float Awkward(std::uint64_t& state) {
     const auto bits = static_cast<std::uint32_t>(state >> 32);
     const std::uint32_t sign = bits & 0x80000000u, mantissa = (bits >> 4) & 0x7FFFFF;
     switch (bits & 7) {
-        case 0: return std::bit_cast<float>(sign);                              // zero
-        case 1: return std::bit_cast<float>(sign | mantissa);                   // subnormal
+        case 0: return std::bit_cast<float>(sign);                                 // zero
+        case 1: return std::bit_cast<float>(sign | mantissa);                      // subnormal
         case 2: return std::bit_cast<float>(sign | 0x7F800000u | (mantissa & 1));  // infinity or NaN
-        case 3: return std::bit_cast<float>(sign | 0x00800000u | mantissa);     // smallest normals
-        case 4: return std::bit_cast<float>(sign | 0x7F000000u | mantissa);     // largest finite binade
-        default: return std::bit_cast<float>(bits & 0xFF7FFFFFu);                 // any finite
+        case 3: return std::bit_cast<float>(sign | 0x00800000u | mantissa);        // smallest normals
+        case 4: return std::bit_cast<float>(sign | 0x7F000000u | mantissa);        // largest finite binade
+        default: return std::bit_cast<float>(bits & 0xFF7FFFFFu);                  // any finite
     }
 }
 
 void ExpectSameRange(const std::vector<float>& v, const char* what, std::int64_t target) {
     const ScaleRange scalar = ScaleRangeOf(v.data(), v.size());
     const ScaleRange vector = ScaleRangeOfVectors(v.data(), v.size());
-    SCOPED_TRACE(::testing::Message() << what << ", " << v.size() << " values on "
-                                      << hwy::TargetName(target));
+    SCOPED_TRACE(::testing::Message() << what << ", " << v.size() << " values on " << hwy::TargetName(target));
     EXPECT_EQ(vector.any, scalar.any);
     EXPECT_EQ(vector.finite, scalar.finite);
     if (scalar.any) {

@@ -8,8 +8,8 @@
 #include <limits>
 #include <vector>
 
-#include "maps/horizon/testing/terrain_families.h"
 #include "compare_fast.h"
+#include "maps/horizon/testing/terrain_families.h"
 
 namespace horizon::testing {
 namespace {
@@ -51,8 +51,8 @@ TEST(LongColumns, ExactRampsTieEverywhere) {
                {100.0f, 0.0f, 3001.0f}, "exact ramp, rounded positions");
     ExpectSame(Column(kRows, [](std::uint32_t r) { return static_cast<float>(r) / 2999.0f - 0.5f; }),
                {100.0f, 0.0f, 5000.0f}, "rounded ramp through 0");
-    ExpectSame(Column(kRows, [](std::uint32_t r) { return -static_cast<float>(r % 700) / 1000.0f; }),
-               kDefaultSettings, "saw tooth");
+    ExpectSame(Column(kRows, [](std::uint32_t r) { return -static_cast<float>(r % 700) / 1000.0f; }), kDefaultSettings,
+               "saw tooth");
 }
 
 TEST(LongColumns, CurvesWithLongHullChains) {

@@ -116,8 +116,8 @@ TEST(SaveTexture, UnusablePathsFailAndWriteNothing) {
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"sub"});
     EXPECT_TRUE(std::filesystem::is_empty(dir.file("sub")));
     if (geteuid() != 0) {  // root writes anywhere
-        std::filesystem::permissions(dir.file("sub"), std::filesystem::perms::owner_read |
-                                                          std::filesystem::perms::owner_exec);
+        std::filesystem::permissions(dir.file("sub"),
+                                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
         EXPECT_EQ(t.save(dir.file("sub/out.dds")), E_ACCESSDENIED);
     }
 }

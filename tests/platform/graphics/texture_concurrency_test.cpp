@@ -26,7 +26,8 @@ TEST(TextureConcurrency, TwoThatDoNotFitTogetherAreNeverBothCreated) {
     int created[3] = {};
     for (int round = 0; round < 40; ++round) {
         // Each one alone fits in what is free now; both do not. Nothing is touched.
-        const auto size = static_cast<UINT>(std::sqrt(0.6 * static_cast<double>(platform::AvailableMemoryBytes()) / perTexel));
+        const auto size =
+            static_cast<UINT>(std::sqrt(0.6 * static_cast<double>(platform::AvailableMemoryBytes()) / perTexel));
         IDirect3DTexture9* textures[2] = {};
         HRESULT results[2] = {};
         std::atomic<int> ready{0};

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <utility>
 #include <cstring>
+#include <utility>
 
 #include "../../support/temp_dir.h"
 #include "platform/d3d9.h"
@@ -25,8 +25,7 @@ struct Graphics {
     }
     IDirect3DTexture9* create(UINT w, UINT h, HRESULT expected = S_OK) {
         IDirect3DTexture9* texture = nullptr;
-        EXPECT_EQ(D3DXCreateTexture(device, w, h, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &texture),
-                  expected);
+        EXPECT_EQ(D3DXCreateTexture(device, w, h, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &texture), expected);
         return texture;
     }
     IDirect3D9* d3d = nullptr;
@@ -72,7 +71,7 @@ TEST(Texture, LockingRules) {
     EXPECT_EQ(t->UnlockRect(0), D3DERR_INVALIDCALL);  // not locked
     ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), S_OK);
     EXPECT_EQ(t->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), D3DERR_INVALIDCALL);  // already locked
-    EXPECT_EQ(t->LockRect(1, &lr, nullptr, 0), D3DERR_INVALIDCALL);  // needs level 0, which is locked
+    EXPECT_EQ(t->LockRect(1, &lr, nullptr, 0), D3DERR_INVALIDCALL);                 // needs level 0, which is locked
     EXPECT_EQ(t->UnlockRect(0), S_OK);
     EXPECT_EQ(t->LockRect(4, &lr, nullptr, 0), D3DERR_INVALIDCALL);  // no such level
     RECT inside{2, 1, 4, 3};
@@ -90,10 +89,8 @@ TEST(Texture, LockingRules) {
 TEST(Texture, BadSizesAndFormats) {
     Graphics g;
     IDirect3DTexture9* t = nullptr;
-    EXPECT_EQ(D3DXCreateTexture(g.device, 0, 4, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &t),
-              D3DERR_INVALIDCALL);
-    EXPECT_EQ(D3DXCreateTexture(g.device, 4, 0, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &t),
-              D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3DXCreateTexture(g.device, 0, 4, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &t), D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3DXCreateTexture(g.device, 4, 0, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &t), D3DERR_INVALIDCALL);
     EXPECT_EQ(D3DXCreateTexture(g.device, 4, 4, 0, 0, D3DFMT_D16, D3DPOOL_SYSTEMMEM, &t), D3DERR_INVALIDCALL);
     EXPECT_EQ(t, nullptr);
 }
@@ -157,8 +154,8 @@ TEST(Texture, LoadFailureLeavesNoTexture) {
     Graphics g;
     IDirect3DTexture9* t = reinterpret_cast<IDirect3DTexture9*>(&g);
     EXPECT_EQ(D3DXCreateTextureFromFileExW(g.device, L"/nonexistent/dir/map.png", 4, 4, 0, 0, D3DFMT_A32B32G32R32F,
-                                           D3DPOOL_SYSTEMMEM, D3DX_FILTER_TRIANGLE, D3DX_FILTER_TRIANGLE, 0,
-                                           nullptr, nullptr, &t) < 0,
+                                           D3DPOOL_SYSTEMMEM, D3DX_FILTER_TRIANGLE, D3DX_FILTER_TRIANGLE, 0, nullptr,
+                                           nullptr, &t) < 0,
               true);
     EXPECT_EQ(t, nullptr);
     EXPECT_EQ(D3DXCreateTextureFromFileExW(g.device, L"x.png", 0, 4, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM,

@@ -12,8 +12,8 @@
 #include <cstring>
 #include <limits>
 
-#include "stored_samples.h"
 #include "image_fixtures.h"
+#include "stored_samples.h"
 
 using image::StoredSample;
 
@@ -104,7 +104,7 @@ std::vector<float> Values(const ExrChannel& channel) {
         std::memcpy(native.data(), channel.samples.data(), 4 * n);
     }
     image::StoredToFloats(channel.type == Imf::HALF ? StoredSample::F16 : StoredSample::U32, native.data(), n,
-                   reinterpret_cast<std::uint8_t*>(values.data()));
+                          reinterpret_cast<std::uint8_t*>(values.data()));
     return values;
 }
 

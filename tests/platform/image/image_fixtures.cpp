@@ -80,14 +80,10 @@ bool WritePngPlain(png_structp png, png_infop info, const PngWriteArgs* args) {
 
 int PngChannels(int colourType) {
     switch (colourType) {
-        case PNG_COLOR_TYPE_GRAY_ALPHA:
-            return 2;
-        case PNG_COLOR_TYPE_RGB:
-            return 3;
-        case PNG_COLOR_TYPE_RGB_ALPHA:
-            return 4;
-        default:
-            return 1;
+        case PNG_COLOR_TYPE_GRAY_ALPHA: return 2;
+        case PNG_COLOR_TYPE_RGB: return 3;
+        case PNG_COLOR_TYPE_RGB_ALPHA: return 4;
+        default: return 1;
     }
 }
 
@@ -255,8 +251,7 @@ void WriteTiff(const std::string& path, const TiffImage& image) {
         }
         return;
     }
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP,
-                 image.rowsPerStrip != 0 ? image.rowsPerStrip : TIFFDefaultStripSize(t, 0));
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, image.rowsPerStrip != 0 ? image.rowsPerStrip : TIFFDefaultStripSize(t, 0));
     Bytes row(rowBytes);
     for (std::uint32_t y = 0; y < rows; ++y) {
         std::memcpy(row.data(), data.data() + y * rowBytes, rowBytes);
@@ -294,9 +289,9 @@ Imf::FrameBuffer ExrFrameBuffer(const Imath::Box2i& window, const std::vector<Ex
     for (std::size_t c = 0; c < channels.size(); ++c) {
         const ExrPlane& plane = planes[c];
         const auto s = static_cast<std::size_t>(channels[c].sampling);
-        frame.insert(channels[c].name, Imf::Slice::Make(plane.type, plane.data.data(), window, plane.bytes,
-                                                        plane.bytes * (width / s), channels[c].sampling,
-                                                        channels[c].sampling));
+        frame.insert(channels[c].name,
+                     Imf::Slice::Make(plane.type, plane.data.data(), window, plane.bytes, plane.bytes * (width / s),
+                                      channels[c].sampling, channels[c].sampling));
     }
     return frame;
 }
@@ -304,15 +299,15 @@ Imf::FrameBuffer ExrFrameBuffer(const Imath::Box2i& window, const std::vector<Ex
 }  // namespace
 
 void WriteExr(const std::string& path, const ExrImage& image) {
-    const Imath::Box2i window(Imath::V2i(image.minX, image.minY),
-                              Imath::V2i(image.minX + static_cast<int>(image.width) - 1,
-                                         image.minY + static_cast<int>(image.height) - 1));
+    const Imath::Box2i window(
+        Imath::V2i(image.minX, image.minY),
+        Imath::V2i(image.minX + static_cast<int>(image.width) - 1, image.minY + static_cast<int>(image.height) - 1));
     Imf::Header header(window, window);
     header.compression() = static_cast<Imf::Compression>(image.compression);
     header.lineOrder() = image.decreasingY ? Imf::DECREASING_Y : Imf::INCREASING_Y;
     for (const ExrChannel& channel : image.channels) {
-        header.channels().insert(channel.name, Imf::Channel(static_cast<Imf::PixelType>(channel.type),
-                                                            channel.sampling, channel.sampling));
+        header.channels().insert(
+            channel.name, Imf::Channel(static_cast<Imf::PixelType>(channel.type), channel.sampling, channel.sampling));
     }
     const auto pack = [](const std::vector<ExrChannel>& channels) {
         std::vector<ExrPlane> planes;
@@ -326,8 +321,8 @@ void WriteExr(const std::string& path, const ExrImage& image) {
         file.writePixels(static_cast<int>(image.height));
         return;
     }
-    header.setTileDescription(Imf::TileDescription(image.tileWidth, image.tileHeight,
-                                                   image.mipmaps ? Imf::MIPMAP_LEVELS : Imf::ONE_LEVEL));
+    header.setTileDescription(
+        Imf::TileDescription(image.tileWidth, image.tileHeight, image.mipmaps ? Imf::MIPMAP_LEVELS : Imf::ONE_LEVEL));
     Imf::TiledOutputFile file(path.c_str(), header);
     for (int level = 0; level < file.numLevels(); ++level) {
         const Imath::Box2i levelWindow = file.dataWindowForLevel(level);
@@ -484,18 +479,10 @@ std::vector<float> ToRgba(int channels, const std::vector<float>& values) {
     for (std::size_t i = 0; i < values.size(); i += static_cast<std::size_t>(channels)) {
         const float* v = &values[i];
         switch (channels) {
-            case 1:
-                rgba.insert(rgba.end(), {v[0], v[0], v[0], 1.0f});
-                break;
-            case 2:
-                rgba.insert(rgba.end(), {v[0], v[0], v[0], v[1]});
-                break;
-            case 3:
-                rgba.insert(rgba.end(), {v[0], v[1], v[2], 1.0f});
-                break;
-            default:
-                rgba.insert(rgba.end(), {v[0], v[1], v[2], v[3]});
-                break;
+            case 1: rgba.insert(rgba.end(), {v[0], v[0], v[0], 1.0f}); break;
+            case 2: rgba.insert(rgba.end(), {v[0], v[0], v[0], v[1]}); break;
+            case 3: rgba.insert(rgba.end(), {v[0], v[1], v[2], 1.0f}); break;
+            default: rgba.insert(rgba.end(), {v[0], v[1], v[2], v[3]}); break;
         }
     }
     return rgba;

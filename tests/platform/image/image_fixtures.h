@@ -37,7 +37,7 @@ struct PngImage {
     std::vector<std::uint16_t> samples;      // palette images: indices
     std::vector<std::uint8_t> palette;       // r, g, b per entry
     std::vector<std::uint8_t> transparency;  // tRNS: alpha per palette entry
-    int greyKey = -1;                       // tRNS of a grey image
+    int greyKey = -1;                        // tRNS of a grey image
     int compressionLevel = 6;
 };
 void WritePng(const std::string& path, const PngImage& image);
@@ -48,8 +48,8 @@ struct JpegImage {
     int components = 1;  // 1 grey, 3 RGB, 4 CMYK
     int quality = 100;
     bool progressive = false;
-    int restartRows = 0;      // restart markers every that many MCU rows
-    bool subsampled = true;    // RGB chroma at libjpeg's default 2x2; false: full resolution
+    int restartRows = 0;     // restart markers every that many MCU rows
+    bool subsampled = true;  // RGB chroma at libjpeg's default 2x2; false: full resolution
     std::vector<std::uint8_t> samples;
 };
 void WriteJpeg(const std::string& path, const JpegImage& image);
@@ -59,16 +59,16 @@ struct TiffImage {
     std::uint32_t height = 0;
     int samplesPerPixel = 1;
     int bits = 8;
-    int sampleFormat = 1;             // SAMPLEFORMAT_UINT, _INT or _IEEEFP
-    int photometric = 1;               // PHOTOMETRIC_MINISBLACK
-    int compression = 1;               // COMPRESSION_NONE
-    int predictor = 1;                 // PREDICTOR_NONE; _HORIZONTAL or _FLOATINGPOINT with LZW or Deflate
-    std::uint32_t tileSize = 0;       // 0: strips
-    std::uint32_t tileHeight = 0;     // 0: tileSize
+    int sampleFormat = 1;            // SAMPLEFORMAT_UINT, _INT or _IEEEFP
+    int photometric = 1;             // PHOTOMETRIC_MINISBLACK
+    int compression = 1;             // COMPRESSION_NONE
+    int predictor = 1;               // PREDICTOR_NONE; _HORIZONTAL or _FLOATINGPOINT with LZW or Deflate
+    std::uint32_t tileSize = 0;      // 0: strips
+    std::uint32_t tileHeight = 0;    // 0: tileSize
     std::uint32_t rowsPerStrip = 0;  // 0: libtiff's choice
-    bool bigEndian = false;           // the file's byte order; libtiff swaps the samples
+    bool bigEndian = false;          // the file's byte order; libtiff swaps the samples
     bool bigTiff = false;
-    Bytes data;                        // packed native-endian samples
+    Bytes data;  // packed native-endian samples
 };
 void WriteTiff(const std::string& path, const TiffImage& image);
 
@@ -86,11 +86,11 @@ struct ExrImage {
     int minX = 0;  // the data window's corner
     int minY = 0;
     std::vector<ExrChannel> channels;
-    int compression = 0;             // Imf::Compression
-    bool decreasingY = false;       // line order
-    std::uint32_t tileWidth = 0;    // 0: scanlines
+    int compression = 0;          // Imf::Compression
+    bool decreasingY = false;     // line order
+    std::uint32_t tileWidth = 0;  // 0: scanlines
     std::uint32_t tileHeight = 0;
-    bool mipmaps = false;            // tiled: lower levels follow, every sample 0x3C00 (half 1), 1.0f or 7
+    bool mipmaps = false;  // tiled: lower levels follow, every sample 0x3C00 (half 1), 1.0f or 7
 };
 void WriteExr(const std::string& path, const ExrImage& image);
 

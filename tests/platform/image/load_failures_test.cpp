@@ -13,8 +13,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/image/decode_image.h"
 #include "image_fixtures.h"
+#include "platform/image/decode_image.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/image/decode_image.h"
 #include "image_fixtures.h"
+#include "platform/image/decode_image.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ TEST_F(ImageFormats, PngGreyRgbAndAlphaAtEveryDepth) {
         const int channels = c.colourType == PNG_COLOR_TYPE_GRAY         ? 1
                              : c.colourType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
                              : c.colourType == PNG_COLOR_TYPE_RGB        ? 3
-                                                                          : 4;
+                                                                         : 4;
         const std::uint32_t max = (1u << c.bitDepth) - 1;
         PngImage fixture;
         fixture.width = 11;
@@ -401,11 +401,11 @@ std::vector<DdsCase> DdsCases() {
     cases.push_back({"L8", DdsBytes(2, 4, Masks(0x20000, 8, 0xFF, 0, 0, 0), u8Bytes), 2, 4, ToRgba(1, u8Values)});
     // Stored B, G, R, A in memory.
     const std::vector<float> bgraAsRgba = {u8Values[2], u8Values[1], u8Values[0], u8Values[3],
-                                             u8Values[6], u8Values[5], u8Values[4], u8Values[7]};
+                                           u8Values[6], u8Values[5], u8Values[4], u8Values[7]};
     const std::vector<float> bgrxAsRgba = {u8Values[2], u8Values[1], u8Values[0], 1.0f,
-                                             u8Values[6], u8Values[5], u8Values[4], 1.0f};
-    cases.push_back({"A8R8G8B8", DdsBytes(2, 1, Masks(0x41, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), u8Bytes), 2, 1,
-                     bgraAsRgba});
+                                           u8Values[6], u8Values[5], u8Values[4], 1.0f};
+    cases.push_back(
+        {"A8R8G8B8", DdsBytes(2, 1, Masks(0x41, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000), u8Bytes), 2, 1, bgraAsRgba});
     cases.push_back(
         {"X8R8G8B8", DdsBytes(2, 1, Masks(0x40, 32, 0xFF0000, 0xFF00, 0xFF, 0), u8Bytes), 2, 1, bgrxAsRgba});
     cases.push_back(

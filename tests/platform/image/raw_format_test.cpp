@@ -9,8 +9,8 @@
 #include <iterator>
 #include <limits>
 
-#include "raw_decoder.h"
 #include "image_fixtures.h"
+#include "raw_decoder.h"
 
 using image::RawSample;
 

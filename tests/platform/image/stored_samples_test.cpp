@@ -65,8 +65,8 @@ TEST(StoredSamples, EverySignedEightAndSixteenBitValueMatchesTheDoubleQuotient) 
 // Values spread over the range, and those whose double quotient lands exactly on a
 // midpoint between floats and then rounds the wrong way.
 std::vector<std::uint32_t> ThirtyTwoBitSamples() {
-    std::vector<std::uint32_t> values = {1, 2, 3, 129, 0x7FFFFFBF, 0x7FFFFFFE, 0x80000000u, 0xFFFFFD7Fu, 0xFFFFFF7Fu,
-                                         0xFFFFFFFEu};
+    std::vector<std::uint32_t> values = {1,          2,           3,           129,         0x7FFFFFBF,
+                                         0x7FFFFFFE, 0x80000000u, 0xFFFFFD7Fu, 0xFFFFFF7Fu, 0xFFFFFFFEu};
     for (int shift = 0; shift < 32; ++shift) {
         values.push_back((1u << shift) + 1);
         values.push_back(~(1u << shift));
@@ -114,25 +114,35 @@ TEST(StoredSamples, RowsOfEveryKind) {
         std::vector<float> expected;
     };
     const std::vector<Case> cases = {
-        {"S8", StoredSample::S8, Native<std::int8_t>({-128, -127, -1, 0, 127, 64}),
+        {"S8",
+         StoredSample::S8,
+         Native<std::int8_t>({-128, -127, -1, 0, 127, 64}),
          {-1.0f, -1.0f, -1.0f / 127.0f, 0.0f, 1.0f, 64.0f / 127.0f}},
-        {"S16", StoredSample::S16, Native<std::int16_t>({-32768, -32767, 32767, 16384, -3}),
+        {"S16",
+         StoredSample::S16,
+         Native<std::int16_t>({-32768, -32767, 32767, 16384, -3}),
          {-1.0f, -1.0f, 1.0f, 16384.0f / 32767.0f, -3.0f / 32767.0f}},
-        {"S32", StoredSample::S32, Native<std::int32_t>({INT32_MIN, -INT32_MAX, INT32_MAX, 0}),
+        {"S32",
+         StoredSample::S32,
+         Native<std::int32_t>({INT32_MIN, -INT32_MAX, INT32_MAX, 0}),
          {-1.0f, -1.0f, 1.0f, 0.0f}},
-        {"U32", StoredSample::U32, Native<std::uint32_t>({0, UINT32_MAX, 0xFFFFFF7Fu, 0x80000000u}),
+        {"U32",
+         StoredSample::U32,
+         Native<std::uint32_t>({0, UINT32_MAX, 0xFFFFFF7Fu, 0x80000000u}),
          {0.0f, 1.0f, 1.0f - std::ldexp(1.0f, -24), 0.5f}},
         // Zeros, one, the largest, both infinities, the smallest subnormal, the
         // largest subnormal, a NaN whose payload survives.
-        {"F16", StoredSample::F16,
+        {"F16",
+         StoredSample::F16,
          Native<std::uint16_t>({0x0000, 0x8000, 0x3C00, 0x7BFF, 0x7C00, 0xFC00, 0x0001, 0x83FF, 0x7E01}),
          {0.0f, -0.0f, 1.0f, 65504.0f, inf, -inf, std::ldexp(1.0f, -24), -1023 * std::ldexp(1.0f, -24),
           std::bit_cast<float>(0x7FC02000u)}},
         // A tie rounds to even, just above it rounds up, past the range is infinite,
         // under it a signed zero, and a subnormal tie to the even subnormal.
-        {"F64", StoredSample::F64,
-         Native<double>({1.0 + std::ldexp(1.0, -24), 1.0 + std::ldexp(1.0, -24) + std::ldexp(1.0, -40), 1e300,
-                         -1e-300, 3 * std::ldexp(1.0, -150), -2.5}),
+        {"F64",
+         StoredSample::F64,
+         Native<double>({1.0 + std::ldexp(1.0, -24), 1.0 + std::ldexp(1.0, -24) + std::ldexp(1.0, -40), 1e300, -1e-300,
+                         3 * std::ldexp(1.0, -150), -2.5}),
          {1.0f, 1.0f + std::ldexp(1.0f, -23), inf, -0.0f, std::ldexp(1.0f, -148), -2.5f}},
     };
     for (const Case& c : cases) {

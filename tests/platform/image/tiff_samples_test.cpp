@@ -8,8 +8,8 @@
 #include <limits>
 #include <optional>
 
-#include "stored_samples.h"
 #include "image_fixtures.h"
+#include "stored_samples.h"
 
 using image::StoredSample;
 

@@ -107,10 +107,12 @@ TEST(CgroupMemory, ParsesLimitsUsagesAndTheReclaimableCache) {
         EXPECT_EQ(bytes, n.bytes) << n.text;  // 0 as it was, when not parsed
     }
 
-    const std::string v1 = "cache 900\nrss 100\ninactive_file 300\nactive_file 600\ntotal_cache 5000\n"
-                           "total_inactive_file 4000\ntotal_active_file 1000\n";
-    const std::string v2 = "anon 100\nfile 900\ninactive_anon 10\nactive_anon 90\ninactive_file 700\n"
-                           "active_file 200\n";
+    const std::string v1 =
+        "cache 900\nrss 100\ninactive_file 300\nactive_file 600\ntotal_cache 5000\n"
+        "total_inactive_file 4000\ntotal_active_file 1000\n";
+    const std::string v2 =
+        "anon 100\nfile 900\ninactive_anon 10\nactive_anon 90\ninactive_file 700\n"
+        "active_file 200\n";
     EXPECT_EQ(platform::ReclaimableCacheBytes(v1, CgroupVersion::V1), 4000u);  // with the children, as usage counts
     EXPECT_EQ(platform::ReclaimableCacheBytes(v2, CgroupVersion::V2), 700u);
     EXPECT_EQ(platform::ReclaimableCacheBytes(v2, CgroupVersion::V1), 0u);
@@ -137,8 +139,8 @@ protected:
 TEST_F(GroupFiles, TheLeastHeadroomOverEveryLevelBinds) {
     const std::string job = level("v2/a/job", {{"memory.max", "max\n"}, {"memory.current", "5000000\n"}});
     const std::string parent = level("v2/a", {{"memory.max", "1000000\n"},
-                                               {"memory.current", "700000\n"},
-                                               {"memory.stat", "anon 500000\ninactive_file 200000\n"}});
+                                              {"memory.current", "700000\n"},
+                                              {"memory.stat", "anon 500000\ninactive_file 200000\n"}});
     const std::string top = level("v2", {});  // the hierarchy's root: no limit files
     const MemoryCgroup v2{CgroupVersion::V2, {job, parent, top}};
     EXPECT_EQ(platform::CgroupHeadroomBytes({v2}), 500000u);  // the parent's: 1000000 - (700000 - 200000)
@@ -147,8 +149,8 @@ TEST_F(GroupFiles, TheLeastHeadroomOverEveryLevelBinds) {
     EXPECT_EQ(platform::CgroupHeadroomBytes({v2}), 200000u);  // now the group's own limit is tighter
 
     // v1 beside it: no limit ("no limit" is its largest number), then a tight one.
-    const std::string v1dir = level("v1/job", {{"memory.limit_in_bytes", "9223372036854771712\n"},
-                                               {"memory.usage_in_bytes", "9000000000\n"}});
+    const std::string v1dir = level(
+        "v1/job", {{"memory.limit_in_bytes", "9223372036854771712\n"}, {"memory.usage_in_bytes", "9000000000\n"}});
     const MemoryCgroup v1{CgroupVersion::V1, {v1dir}};
     EXPECT_EQ(platform::CgroupHeadroomBytes({v2, v1}), 200000u);
     level("v1/job", {{"memory.limit_in_bytes", "150000\n"},

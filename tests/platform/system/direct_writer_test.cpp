@@ -110,8 +110,8 @@ TEST(DirectWriter, BulkDataBypassesThePageCache) {
     std::memset(data.data(), 0x5A, kData);
     const std::vector<Piece> pieces = {{0, 128}, {128, kData - 128 - 1000}};
     bool direct = false;
-    const auto bytes = WritePieces(path, pieces, DirectWriter::Mode::Direct, static_cast<unsigned char*>(data.data()),
-                                   &direct);
+    const auto bytes =
+        WritePieces(path, pieces, DirectWriter::Mode::Direct, static_cast<unsigned char*>(data.data()), &direct);
     ASSERT_EQ(bytes.size(), kData - 1000);
     if (!direct) GTEST_SKIP() << "this file system refuses direct writes";
     // ReadAll above read the file through the cache: drop it and write again.

@@ -103,7 +103,9 @@ std::vector<float> MakeHeights(Terrain terrain, std::uint32_t width, std::uint32
                     if (terrain == Terrain::FbmTrees && random.below(10) == 0)
                         h = static_cast<float>(static_cast<double>(h) + 4.0 / static_cast<double>(treeHeightScale));
                     break;
-                case Terrain::Fbm16: h = static_cast<float>(std::round(FbmAt(r, c, size, seed) * 65535.0) / 65535.0); break;
+                case Terrain::Fbm16:
+                    h = static_cast<float>(std::round(FbmAt(r, c, size, seed) * 65535.0) / 65535.0);
+                    break;
                 case Terrain::Plane: h = static_cast<float>((slopeA * r + slopeB * c) * 0x1.0p-14); break;
                 case Terrain::Bowl: {
                     const double dr = r - height / 2.0, dc = c - width / 2.0;
@@ -115,8 +117,12 @@ std::vector<float> MakeHeights(Terrain terrain, std::uint32_t width, std::uint32
                     break;
                 case Terrain::Ramp: h = static_cast<float>(r * 0x1.0p-14 + 0.5 - height * 0x1.0p-15); break;
                 case Terrain::RoundedRamp: h = static_cast<float>(r) / static_cast<float>(height) + 0.5f / 3.0f; break;
-                case Terrain::Terraces: h = static_cast<float>(random.below(4)) * 0.25f + static_cast<float>((r / 3) % 2); break;
-                case Terrain::Spikes: h = ((r + c) % 2 == 0 ? 1.0f : 0.0f) + static_cast<float>(random.below(3)) * 0.125f; break;
+                case Terrain::Terraces:
+                    h = static_cast<float>(random.below(4)) * 0.25f + static_cast<float>((r / 3) % 2);
+                    break;
+                case Terrain::Spikes:
+                    h = ((r + c) % 2 == 0 ? 1.0f : 0.0f) + static_cast<float>(random.below(3)) * 0.125f;
+                    break;
                 case Terrain::Specials: {
                     h = FbmAt(r, c, size, seed);
                     const std::uint32_t pick = random.below(40);

@@ -83,8 +83,9 @@ struct IDirect3D9 : IUnknown {
     // window is accepted as given. S_OK with `*device` set; D3DERR_INVALIDCALL for a
     // null pointer or an adapter other than the default; D3DERR_NOTAVAILABLE for a
     // device type other than HAL or REF; E_OUTOFMEMORY. `*device` is null on failure.
-    [[nodiscard]] virtual HRESULT CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow, DWORD behaviorFlags,
-                                 D3DPRESENT_PARAMETERS* presentation, IDirect3DDevice9** device) = 0;
+    [[nodiscard]] virtual HRESULT CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow,
+                                               DWORD behaviorFlags, D3DPRESENT_PARAMETERS* presentation,
+                                               IDirect3DDevice9** device) = 0;
 };
 
 struct IDirect3DBaseTexture9 : IUnknown {
@@ -120,10 +121,10 @@ IDirect3D9* Direct3DCreate9(UINT sdkVersion);
 // cannot be decoded; E_FILE_NOT_FOUND, E_PATH_NOT_FOUND or E_ACCESSDENIED when it
 // cannot be opened; E_OUTOFMEMORY when the texture or the decoded image would not
 // fit in memory.
-[[nodiscard]] HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, const wchar_t* srcFile, UINT width, UINT height,
-                                     UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
-                                     DWORD mipFilter, D3DCOLOR colorKey, void* srcInfo, void* palette,
-                                     IDirect3DTexture9** texture);
+[[nodiscard]] HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, const wchar_t* srcFile, UINT width,
+                                                   UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format,
+                                                   D3DPOOL pool, DWORD filter, DWORD mipFilter, D3DCOLOR colorKey,
+                                                   void* srcInfo, void* palette, IDirect3DTexture9** texture);
 
 // Creates a zero-filled texture with `mipLevels` levels (0 or D3DX_DEFAULT: the
 // complete chain), arguments as D3DXCreateTextureFromFileExW takes them. Results: 0
@@ -131,7 +132,7 @@ IDirect3D9* Direct3DCreate9(UINT sdkVersion);
 // pointer or an unsupported format or pool; E_OUTOFMEMORY when the storage cannot
 // be had.
 [[nodiscard]] HRESULT D3DXCreateTexture(IDirect3DDevice9* device, UINT width, UINT height, UINT mipLevels, DWORD usage,
-                          D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** texture);
+                                        D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** texture);
 
 // Writes the texture with all its levels as a DDS file. The file appears complete
 // or not at all: it is written beside the target and renamed over it at the end.
@@ -139,7 +140,7 @@ IDirect3D9* Direct3DCreate9(UINT sdkVersion);
 // D3DERR_INVALIDCALL for another format, a null name or a texture not created
 // here; the refusal of a name that cannot be saved to (E_PATH_NOT_FOUND,
 // E_ACCESSDENIED, ...); E_OUTOFMEMORY; the error met writing (E_DISK_FULL, ...).
-[[nodiscard]] HRESULT D3DXSaveTextureToFileW(const wchar_t* destFile, D3DXIMAGE_FILEFORMAT format, IDirect3DBaseTexture9* texture,
-                               const void* palette);
+[[nodiscard]] HRESULT D3DXSaveTextureToFileW(const wchar_t* destFile, D3DXIMAGE_FILEFORMAT format,
+                                             IDirect3DBaseTexture9* texture, const void* palette);
 
 // NOLINTEND(readability-identifier-naming)

@@ -46,8 +46,8 @@ private:
 
     int fd_;
     bool direct_ = false;
-    std::uint64_t end_ = 0;     // bytes accepted so far
-    std::size_t staged_ = 0;    // the last `staged_` of them wait in the staging buffer
+    std::uint64_t end_ = 0;   // bytes accepted so far
+    std::size_t staged_ = 0;  // the last `staged_` of them wait in the staging buffer
     std::unique_ptr<unsigned char, void (*)(void*)> staging_;
 };
 

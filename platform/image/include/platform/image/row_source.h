@@ -23,14 +23,10 @@ enum class ChannelLayout : std::uint8_t {
 constexpr unsigned ChannelCount(ChannelLayout layout) {
     switch (layout) {
         case ChannelLayout::Grey:
-        case ChannelLayout::Red:
-            return 1;
-        case ChannelLayout::GreyAlpha:
-            return 2;
-        case ChannelLayout::Rgb:
-            return 3;
-        case ChannelLayout::Rgba:
-            return 4;
+        case ChannelLayout::Red: return 1;
+        case ChannelLayout::GreyAlpha: return 2;
+        case ChannelLayout::Rgb: return 3;
+        case ChannelLayout::Rgba: return 4;
     }
     return 0;
 }

@@ -10,23 +10,23 @@
 namespace horizon::testing {
 
 enum class Terrain {
-    Fbm8,        // fBm quantised to 8 bits
-    Fbm16,       // fBm quantised to 16 bits
-    FbmTrees,    // 8-bit fBm with the tree raise on random texels
-    Plane,       // exact tilted plane
-    Bowl,        // paraboloid
-    Ridge,       // exact roof along the row axis
-    Ramp,        // exact ramp crossing elevation 0 (use with ZeroCrossing settings)
-    RoundedRamp, // float-rounded ramp crossing elevation 0
-    Terraces,    // few repeated values, many equal slopes
-    Spikes,      // alternating high and low samples
-    Specials,    // fBm with NaN, infinities, signed zeros and subnormals sprinkled in
-    Subnormal,   // values near the bottom of the float range
+    Fbm8,         // fBm quantised to 8 bits
+    Fbm16,        // fBm quantised to 16 bits
+    FbmTrees,     // 8-bit fBm with the tree raise on random texels
+    Plane,        // exact tilted plane
+    Bowl,         // paraboloid
+    Ridge,        // exact roof along the row axis
+    Ramp,         // exact ramp crossing elevation 0 (use with ZeroCrossing settings)
+    RoundedRamp,  // float-rounded ramp crossing elevation 0
+    Terraces,     // few repeated values, many equal slopes
+    Spikes,       // alternating high and low samples
+    Specials,     // fBm with NaN, infinities, signed zeros and subnormals sprinkled in
+    Subnormal,    // values near the bottom of the float range
 };
 
-inline constexpr Terrain kAllTerrains[] = {Terrain::Fbm8,   Terrain::Fbm16,     Terrain::FbmTrees, Terrain::Plane,
-                                           Terrain::Bowl,   Terrain::Ridge,     Terrain::Ramp,     Terrain::RoundedRamp,
-                                           Terrain::Terraces, Terrain::Spikes,  Terrain::Specials, Terrain::Subnormal};
+inline constexpr Terrain kAllTerrains[] = {Terrain::Fbm8,     Terrain::Fbm16,  Terrain::FbmTrees, Terrain::Plane,
+                                           Terrain::Bowl,     Terrain::Ridge,  Terrain::Ramp,     Terrain::RoundedRamp,
+                                           Terrain::Terraces, Terrain::Spikes, Terrain::Specials, Terrain::Subnormal};
 
 // The family's name, for test and benchmark labels; never empty.
 std::string_view Name(Terrain terrain);
