@@ -5,7 +5,8 @@
 // maps, a new process touching as much memory as the run must hold (three level-0
 // textures and the output's mip chain) on every core, and the disk taking the two
 // files' bytes straight from memory. Prints a table of medians; "floors" is their
-// sum, which a run that overlaps them can beat.
+// sum, which a run that overlaps them can beat. Peak is the largest resident set of
+// the tool's runs, whole and per texel of the output.
 //
 // On a virtual machine that hands freed memory back to its host, memory touched
 // for the first time costs several times what recycled memory does, and freed
@@ -143,13 +144,15 @@ int main(int argc, char** argv) {
 
     std::printf(
         "| size | load | mix heights | horizon | mix horizon | save | exit | whole run | libpng both | "
-        "first touch | disk | floors | ratio |\n|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+        "first touch | disk | floors | ratio | peak MB | peak B/texel |\n"
+        "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     for (const int size : sizes) {
         const std::string heights = work + "/h.png", trees = work + "/t.png";
         const std::string make =
             std::string(SAMPLE_MAPS_EXE) + " " + heights + " " + trees + " " + std::to_string(size);
         if (std::system(make.c_str()) != 0) return 1;
         std::vector<double> step[kStepCount], whole, decode, touch, disk;
+        long peakKb = 0;
         const std::size_t level0 = std::size_t(size) * size * 16;
         for (int run = 0; run < runs; ++run) {
             const std::string out = work + "/out" + std::to_string(run);
@@ -178,6 +181,7 @@ int main(int argc, char** argv) {
                 previous = marks[s];
             }
             whole.push_back(r.seconds);
+            peakKb = std::max(peakKb, r.maxRssKb);
             std::filesystem::remove_all(out);
 
             auto t = Clock::now();
@@ -190,8 +194,9 @@ int main(int argc, char** argv) {
         const double floors = Median(decode) + Median(touch) + Median(disk);
         std::printf("| %d |", size);
         for (auto& s : step) std::printf(" %.2f |", Median(s));
-        std::printf(" %.2f | %.2f | %.2f | %.2f | %.2f | %.2f |\n", Median(whole), Median(decode), Median(touch),
-                    Median(disk), floors, Median(whole) / floors);
+        std::printf(" %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %ld | %.1f |\n", Median(whole), Median(decode),
+                    Median(touch), Median(disk), floors, Median(whole) / floors, peakKb / 1024,
+                    peakKb * 1024.0 / (double(size) * size));
         std::fflush(stdout);
     }
     std::filesystem::remove_all(work);

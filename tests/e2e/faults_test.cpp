@@ -1,17 +1,22 @@
 // Faults from outside: full disks, unusable output places, interrupts during the
 // save, and inputs that are no images. Nothing may be lost, left half-written or
 // hang.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <chrono>
 #include <random>
+#include <thread>
 
 #include "tool.h"
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 const std::string kSaveFailed =
     "Writing HorizonMap fileERROR:Can`t save HorizonMap texture!\nERROR:Can`t save file.\n" +
@@ -178,6 +183,106 @@ TEST(Faults, InterruptDuringTheSaveLeavesNoPartialFile) {
                     job.outputs.entries().size());
         for (const auto& name : job.outputs.entries()) EXPECT_EQ(name.rfind("out", 0), 0u) << name;  // no ".out..tmp"
     }
+}
+
+// Whether a file can be made in `dir` without a name: then a killed save leaves
+// no temporary behind (elsewhere a named one survives SIGKILL, as any would).
+bool TakesUnnamedFiles(const std::string& dir) {
+    const int fd = open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    close(fd);
+    return true;
+}
+
+// SIGKILL, which nothing can hold off, at moments spread over the whole save: each
+// name holds its older file or the new one complete, the companion is never newer
+// than the main file, and nothing else is left.
+TEST(Faults, KilledAtAnyMomentOfTheSaveLeavesWholeFilesOrTheOlderOnes) {
+    constexpr unsigned kSize = 1024;  // 22 MB per file
+    Job job(kSize);
+    if (!TakesUnnamedFiles(job.outputs.path())) GTEST_SKIP() << "no unnamed temporary files here";
+    const std::string reference = job.outputs.file("reference.dds");
+    Clock::time_point saving{};
+    const ProcessResult normal = RunTool(job.args(kSize, reference), 120, {}, [&](pid_t, const std::string& text) {
+        if (saving == Clock::time_point{} && text.find("Writing HorizonMap file") != std::string::npos)
+            saving = Clock::now();
+    });
+    ASSERT_EQ(normal.exitCode, 0) << normal.out;
+    const auto saveTime = std::chrono::duration<double>(Clock::now() - saving).count();
+    const std::vector<char> expected = ReadAll(reference);
+    std::filesystem::remove(reference);
+    std::filesystem::remove(job.outputs.file("reference.winter.dds"));
+
+    const std::string out = job.outputs.file("out.dds"), companion = job.outputs.file("out.winter.dds");
+    std::mt19937 random(7);
+    int newMain = 0, newCompanion = 0;
+    for (int run = 0; run < 12; ++run) {
+        WriteAll(out, "older main");
+        WriteAll(companion, "older companion");
+        const auto delay = std::chrono::duration<double>(saveTime * 1.2 * (random() % 1000) / 1000.0);
+        bool sent = false;
+        const ProcessResult r = RunTool(job.args(kSize, out), 120, {}, [&](pid_t child, const std::string& text) {
+            if (!sent && text.find("Writing HorizonMap file") != std::string::npos) {
+                std::this_thread::sleep_for(delay);
+                kill(child, SIGKILL);
+                sent = true;
+            }
+        });
+        ASSERT_TRUE(sent) << r.out;
+        const std::vector<char> main = ReadAll(out), twin = ReadAll(companion);
+        EXPECT_TRUE(Text(main) == "older main" || main == expected) << "run " << run;  // no partial file
+        EXPECT_TRUE(Text(twin) == "older companion" || twin == expected) << "run " << run;
+        if (twin == expected) {
+            EXPECT_EQ(main, expected) << "companion renamed before the main file";
+        }
+        newMain += main == expected;
+        newCompanion += twin == expected;
+        EXPECT_EQ(job.outputs.entries(), (std::vector<std::string>{"out.dds", "out.winter.dds"})) << "run " << run;
+    }
+    std::printf("killed 12 times over %.3f s of saving: main new %d, companion new %d\n", saveTime, newMain,
+                newCompanion);
+}
+
+// The output name replaced while the files are written, by a link to a private
+// file: the pair comes from the tool's own data, both equal, and the linked file
+// is never read nor written. The tool is stopped while the name is swapped; a run
+// whose save had already ended by then proves nothing and is tried again.
+TEST(Faults, ANameReplacedDuringTheSaveNeitherLeaksNorMixes) {
+    constexpr unsigned kSize = 2048;  // 89 MB per file
+    Job job(kSize);
+    const std::string reference = job.outputs.file("reference.dds");
+    ASSERT_EQ(RunTool(job.args(kSize, reference)).exitCode, 0);
+    const std::vector<char> expected = ReadAll(reference);
+
+    const std::string secret = job.inputs.file("secret"), out = job.outputs.file("out.dds");
+    WriteAll(secret, "private bytes");
+    chmod(secret.c_str(), 0600);
+    bool replaced = false;
+    for (int attempt = 0; attempt < 5 && !replaced; ++attempt) {
+        std::filesystem::remove(out);
+        WriteAll(out, "older main");
+        bool seen = false;
+        const ProcessResult r = RunTool(job.args(kSize, out), 120, {}, [&](pid_t child, const std::string& text) {
+            if (seen || text.find("Writing HorizonMap file") == std::string::npos) return;
+            seen = true;
+            kill(child, SIGSTOP);
+            if (Text(ReadAll(out)) == "older main") {  // not renamed yet
+                std::filesystem::remove(out);
+                std::filesystem::create_symlink(secret, out);
+                replaced = true;
+            }
+            kill(child, SIGCONT);
+        });
+        ASSERT_EQ(r.exitCode, 0) << r.out;
+    }
+    ASSERT_TRUE(replaced) << "every save ended before the tool could be stopped";
+    EXPECT_FALSE(std::filesystem::is_symlink(out));  // the new file took the name
+    EXPECT_TRUE(ReadAll(out) == expected);
+    EXPECT_TRUE(ReadAll(job.outputs.file("out.winter.dds")) == expected);
+    EXPECT_EQ(Text(ReadAll(secret)), "private bytes");
+    struct stat s {};
+    ASSERT_EQ(stat(secret.c_str(), &s), 0);
+    EXPECT_EQ(s.st_mode & 07777, 0600u);
 }
 
 TEST(Faults, InputsThatAreNoImages) {
