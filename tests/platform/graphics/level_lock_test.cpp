@@ -2,6 +2,7 @@
 
 #include "platform/d3d9.h"
 #include "platform/level_lock.h"
+#include "test_device.h"
 
 namespace {
 
@@ -9,17 +10,6 @@ using graphics::LevelLock;
 
 class LevelLockTest : public testing::Test {
 protected:
-    LevelLockTest() {
-        d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS pp{};
-        EXPECT_EQ(d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, GetDesktopWindow(), 0, &pp, &device_), S_OK);
-        EXPECT_EQ(D3DXCreateTexture(device_, 4, 4, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &texture_), S_OK);
-    }
-    ~LevelLockTest() override {
-        texture_->Release();
-        device_->Release();
-        d3d_->Release();
-    }
     // Whether anyone holds level 0 now: a lock of it fails exactly then.
     bool levelHeld() {
         D3DLOCKED_RECT probe{};
@@ -28,9 +18,8 @@ protected:
         return false;
     }
 
-    IDirect3D9* d3d_ = nullptr;
-    IDirect3DDevice9* device_ = nullptr;
-    IDirect3DTexture9* texture_ = nullptr;
+    TestTexture graphics_{4, 4};
+    IDirect3DTexture9* texture_ = graphics_.texture;
 };
 
 TEST_F(LevelLockTest, HoldsTheLevelForItsScopeAndWritesReachTheTexture) {

@@ -19,29 +19,17 @@
 #include "platform/d3d9.h"
 #include "platform/texture_files.h"
 #include "platform/wide_text.h"
+#include "test_device.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Graphics {
-    Graphics(UINT size = 8) {
-        d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS pp{};
-        EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, GetDesktopWindow(), 0, &pp, &device), S_OK);
-        EXPECT_EQ(D3DXCreateTexture(device, size, size, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &texture), S_OK);
-        D3DLOCKED_RECT lr{};
-        EXPECT_EQ(texture->LockRect(0, &lr, nullptr, 0), S_OK);
-        for (UINT i = 0; i < size * size * 4; ++i) static_cast<float*>(lr.pBits)[i] = static_cast<float>(i) / 3;
-        EXPECT_EQ(texture->UnlockRect(0), S_OK);
-    }
-    ~Graphics() {
-        texture->Release();
-        device->Release();
-        d3d->Release();
-    }
-    HRESULT save(const std::string& path) {
-        return D3DXSaveTextureToFileW(platform::WidenBytes(path).c_str(), D3DXIFF_DDS, texture, nullptr);
+struct Graphics : TestTexture {
+    explicit Graphics(UINT size = 8) : TestTexture(size, size) {
+        fillLevel0([size](float* texels) {
+            for (UINT i = 0; i < size * size * 4; ++i) texels[i] = static_cast<float>(i) / 3;
+        });
     }
     // The bytes a save writes, taken from a save into a directory of its own.
     std::vector<char> fileBytes() {
@@ -49,9 +37,6 @@ struct Graphics {
         EXPECT_EQ(save(scratch.file("reference.dds")), S_OK);
         return ReadAll(scratch.file("reference.dds"));
     }
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
-    IDirect3DTexture9* texture = nullptr;
 };
 
 // Runs `body` in a child process and returns its exit status (-1 if it did not exit).

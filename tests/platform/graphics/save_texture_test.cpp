@@ -10,6 +10,7 @@
 #include "platform/d3d9.h"
 #include "platform/image/decode_image.h"
 #include "platform/wide_text.h"
+#include "test_device.h"
 
 namespace {
 
@@ -19,32 +20,15 @@ std::uint32_t Word(const std::vector<char>& bytes, std::size_t offset) {
     return v;
 }
 
-struct SavedTexture {
-    SavedTexture(UINT w, UINT h) {
-        d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS pp{};
-        EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, GetDesktopWindow(), 0, &pp, &device), S_OK);
-        EXPECT_EQ(D3DXCreateTexture(device, w, h, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &texture), S_OK);
-        D3DLOCKED_RECT lr{};
-        EXPECT_EQ(texture->LockRect(0, &lr, nullptr, 0), S_OK);
-        auto* texels = static_cast<float*>(lr.pBits);
-        for (std::size_t i = 0; i < std::size_t{w} * h; ++i) {
-            texels[i * 4] = static_cast<float>(i) * 0.25f;
-            texels[i * 4 + 1] = 1.0f - static_cast<float>(i);
-        }
-        EXPECT_EQ(texture->UnlockRect(0), S_OK);
+struct SavedTexture : TestTexture {
+    SavedTexture(UINT w, UINT h) : TestTexture(w, h) {
+        fillLevel0([n = std::size_t{w} * h](float* texels) {
+            for (std::size_t i = 0; i < n; ++i) {
+                texels[i * 4] = static_cast<float>(i) * 0.25f;
+                texels[i * 4 + 1] = 1.0f - static_cast<float>(i);
+            }
+        });
     }
-    ~SavedTexture() {
-        texture->Release();
-        device->Release();
-        d3d->Release();
-    }
-    HRESULT save(const std::string& path) {
-        return D3DXSaveTextureToFileW(platform::WidenBytes(path).c_str(), D3DXIFF_DDS, texture, nullptr);
-    }
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
-    IDirect3DTexture9* texture = nullptr;
 };
 
 TEST(SaveTexture, HeaderFieldsAndEveryLevel) {

@@ -9,28 +9,11 @@
 #include "../../support/temp_dir.h"
 #include "platform/d3d9.h"
 #include "platform/wide_text.h"
+#include "test_device.h"
 
 namespace {
 
-// A device and what it creates, released in reverse order.
-struct Graphics {
-    Graphics() {
-        d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS pp{};
-        EXPECT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, GetDesktopWindow(), 0, &pp, &device), S_OK);
-    }
-    ~Graphics() {
-        device->Release();
-        d3d->Release();
-    }
-    IDirect3DTexture9* create(UINT w, UINT h, HRESULT expected = S_OK) {
-        IDirect3DTexture9* texture = nullptr;
-        EXPECT_EQ(D3DXCreateTexture(device, w, h, 0, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &texture), expected);
-        return texture;
-    }
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* device = nullptr;
-};
+using Graphics = TestDevice;
 
 TEST(Graphics, OnlyTheToolsSdkVersionCreatesTheObject) {
     EXPECT_EQ(Direct3DCreate9(31), nullptr);
