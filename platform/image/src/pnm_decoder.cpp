@@ -3,31 +3,11 @@
 #include <bit>
 
 #include "netpbm_header.h"
+#include "packed_rows.h"
 #include "platform/image/image_file.h"
 #include "platform/memory_budget.h"
 
 namespace image {
-
-namespace {
-
-class PnmSource final : public RowSource {
-public:
-    PnmSource(ImageFile& file, const ImageInfo& info) : file_(file) { info_ = info; }
-
-    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
-        const std::size_t bytes = info_.rowBytes() * count;
-        if (!file_.readExact(destination, bytes)) return D3DXERR_INVALIDDATA;
-        if (info_.type == SampleType::U16 && std::endian::native == std::endian::little) {
-            for (std::size_t i = 0; i < bytes; i += 2) std::swap(destination[i], destination[i + 1]);
-        }
-        return S_OK;
-    }
-
-private:
-    ImageFile& file_;
-};
-
-}  // namespace
 
 HRESULT OpenPnmSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     NetpbmHeader header;
@@ -49,7 +29,7 @@ HRESULT OpenPnmSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
         return D3DXERR_INVALIDDATA;
     }
     file.seek(header.dataOffset);
-    *source = std::make_unique<PnmSource>(file, info);
+    *source = std::make_unique<PackedRowSource>(file, info, std::endian::big);
     return S_OK;
 }
 

@@ -2,10 +2,9 @@
 
 #include <bit>
 #include <cmath>
-#include <cstring>
 #include <string_view>
-#include <utility>
 
+#include "packed_rows.h"
 #include "platform/image/image_file.h"
 
 namespace image {
@@ -28,26 +27,6 @@ std::uint64_t SquareRootFloor(std::uint64_t count) {
     while ((n + 1) * (n + 1) <= count) ++n;
     return n;
 }
-
-class RawSource final : public RowSource {
-public:
-    RawSource(ImageFile& file, const ImageInfo& info) : file_(file) { info_ = info; }
-
-    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
-        const std::size_t bytes = info_.rowBytes() * count;
-        if (!file_.readExact(destination, bytes)) return D3DXERR_INVALIDDATA;
-        if constexpr (std::endian::native == std::endian::big) {
-            const unsigned size = SampleBytes(info_.type);
-            for (std::size_t i = 0; size > 1 && i < bytes; i += size) {
-                for (unsigned b = 0; b < size / 2; ++b) std::swap(destination[i + b], destination[i + size - 1 - b]);
-            }
-        }
-        return S_OK;
-    }
-
-private:
-    ImageFile& file_;
-};
 
 }  // namespace
 
@@ -87,7 +66,7 @@ HRESULT OpenRawSource(ImageFile& file, RawSample sample, std::unique_ptr<RowSour
     info.width = static_cast<std::uint32_t>(n);
     info.height = static_cast<std::uint32_t>(n);
     file.seek(0);
-    *source = std::make_unique<RawSource>(file, info);
+    *source = std::make_unique<PackedRowSource>(file, info, std::endian::little);
     return S_OK;
 }
 
