@@ -9,6 +9,7 @@
 #include "params/parameter_set.h"
 #include "platform/console.h"
 #include "platform/wide_text.h"
+#include "settings/tool_parameters.h"
 #include "settings/tool_settings.h"
 
 namespace app {
@@ -16,21 +17,13 @@ namespace app {
 namespace {
 
 // With these names and letters no declaration can fail; one that did would be a
-// slip in this list.
-void Declare(params::ParameterSet& set, const char* name, char abbreviation, std::uint32_t flags,
-             const char* description) {
-    [[maybe_unused]] const params::ParamError declared = set.declare(name, abbreviation, flags, description, "", "");
-    assert(declared == params::NoError);
-}
-
+// slip in the table.
 void DeclareParameters(params::ParameterSet& set) {
-    Declare(set, "HMfname", 'H', params::Required, "HeightMap  filename");
-    Declare(set, "TMfname", 'T', params::Required, "TreeMap  filename");
-    Declare(set, "Outfname", 'o', 0, "HorizonMap  filename");
-    Declare(set, "OutRez", 'r', 0, "HorizonMap rezolution");
-    Declare(set, "Height", 'h', 0, "Height koeficient");
-    Declare(set, "TerraSize", 's', 0, "Map size (metres)");
-    Declare(set, "HeightZero", 'z', 0, "Height Zero Point (metres)");
+    for (const ToolParameter& p : kToolParameters) {
+        [[maybe_unused]] const params::ParamError declared =
+            set.declare(p.name, p.letter, p.required ? std::uint32_t{params::Required} : 0u, p.description, "", "");
+        assert(declared == params::NoError);
+    }
 }
 
 void ReportParseError(const params::ParameterSet& set, params::ParamError code) {

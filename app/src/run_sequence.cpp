@@ -100,6 +100,8 @@ int RunTool(int argc, const char* const* argv, const ProcessingSteps& steps) {
         FinishRun(hr);
         return 1;
     }
+    // The console's own texts, as scripts read them: "Can`t" with a backquote and
+    // "HorizoneMap" stay as they are.
     const StepEntry rest[] = {
         {steps.loadTextures, "ERROR:Can`t init textures.\n"},
         {steps.mixHeightMapAndTreeMap, "ERROR:Can`t split HeightMap with a TreeMap.\n"},

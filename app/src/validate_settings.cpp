@@ -29,6 +29,7 @@ bool ValidateSettings() {
         ConsolePrint("ERROR:bad Out File Resolution: must be > 0\n");
         return false;
     }
+    // "deviding": the console's own text, kept as scripts read it.
     if (s.OutRez % 2 != 0) ConsolePrint("WARNING: Out File Resolution is not deviding by 2");
     const float root = static_cast<float>(std::sqrt(static_cast<double>(s.OutRez)));
     float whole = 0.0f;
@@ -36,6 +37,7 @@ bool ValidateSettings() {
     // A zero height scale makes the tree raise infinite; NaN or infinity only
     // produce garbage.
     if (!std::isfinite(s.Height) || s.Height == 0.0f) {
+        // "koeficient": the parameter's help text says it so; kept.
         ConsolePrint("ERROR:bad Height koeficient: must be a finite number other than 0\n");
         return false;
     }

@@ -17,8 +17,8 @@
 
 #include "hwy/targets.h"
 #include "maps/horizon/horizon_fast.h"
-#include "maps/horizon/testing/terrain_families.h"
 #include "platform/page_buffer.h"
+#include "terrain/terrain_families.h"
 
 using horizon::HorizonSettings;
 using platform::PageBuffer;

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "export/output_file.h"
+#include "settings/tool_parameters.h"
 
 namespace exporter {
 
@@ -36,13 +37,24 @@ struct OptionEntry {
     Option option;
 };
 
+// The terrain options are the tool's own parameters, same names and letters.
+constexpr OptionEntry ToolOption(ToolParameterId id, Option option) {
+    return {ToolParameterOf(id).name, ToolParameterOf(id).letter, true, option};
+}
+
 constexpr OptionEntry kOptions[] = {
-    {"HMfname", 'H', true, Option::HeightMap},   {"Height", 'h', true, Option::Height},
-    {"TerraSize", 's', true, Option::TerraSize}, {"HeightZero", 'z', true, Option::HeightZero},
-    {"preview", 'p', true, Option::Preview},     {"channels", 'c', true, Option::Channels},
-    {"angles", 'a', true, Option::Angles},       {"height-png", 0, true, Option::HeightPng},
-    {"shrink", 0, true, Option::Shrink},         {"range", 0, true, Option::Range},
-    {"16-bit", 0, false, Option::SixteenBit},    {"help", 0, false, Option::Help},
+    ToolOption(ToolParameterId::HMfname, Option::HeightMap),
+    ToolOption(ToolParameterId::Height, Option::Height),
+    ToolOption(ToolParameterId::TerraSize, Option::TerraSize),
+    ToolOption(ToolParameterId::HeightZero, Option::HeightZero),
+    {"preview", 'p', true, Option::Preview},
+    {"channels", 'c', true, Option::Channels},
+    {"angles", 'a', true, Option::Angles},
+    {"height-png", 0, true, Option::HeightPng},
+    {"shrink", 0, true, Option::Shrink},
+    {"range", 0, true, Option::Range},
+    {"16-bit", 0, false, Option::SixteenBit},
+    {"help", 0, false, Option::Help},
     {"version", 0, false, Option::Version},
 };
 

@@ -1,5 +1,9 @@
 #include "export/export_usage.h"
 
+#include <cstdio>
+
+#include "settings/tool_parameters.h"
+
 namespace exporter {
 
 std::string ExportUsage() {
@@ -7,32 +11,50 @@ std::string ExportUsage() {
            "Try 'umbrascope-export --help' for the options.\n";
 }
 
+namespace {
+
+// A default as the help text shows it: "100", "5000", "0".
+std::string Shown(float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
+    return text;
+}
+
+}  // namespace
+
 std::string ExportHelp() {
-    return "Usage: umbrascope-export [options] <horizon map.dds>\n"
-           "\n"
-           "Reads level 0 of a horizon map written by umbrascope (DDS, FourCC 116: four\n"
-           "32-bit floats per texel) and writes what the options ask for. Red looks along\n"
-           "increasing rows (down the image), green along decreasing rows (up the image).\n"
-           "\n"
-           "Outputs (at least one; -c and -a may be given more than once):\n"
-           "  -p, --preview=PREFIX   grey PNG previews PREFIX.red.png, PREFIX.green.png and\n"
-           "                         PREFIX.both.png (red left, green right)\n"
-           "      --16-bit           16-bit PNGs instead of 8-bit\n"
-           "      --range=DEG        the horizon angle shown black (default 45)\n"
-           "      --shrink=K         previews and --height-png K times smaller, each pixel\n"
-           "                         the mean of K x K (default 1)\n"
-           "  -c, --channels=FILE    red, green and blue of level 0 as 32-bit floats, bit\n"
-           "                         for bit; FILE ends in .exr, .tif or .tiff\n"
-           "  -a, --angles=FILE      the horizon elevation angle in degrees per texel and\n"
-           "                         direction; FILE ends in .exr, .tif or .tiff; needs -H\n"
-           "      --height-png=FILE  the height map as loaded at the horizon map's size,\n"
-           "                         lowest black, highest white; needs -H\n"
-           "\n"
-           "The terrain, as given to the umbrascope run (same letters, same defaults):\n"
-           "  -H, --HMfname=FILE     the height map\n"
-           "  -h, --Height=M         metres per unit of the height map's value (100)\n"
-           "  -s, --TerraSize=M      side of the whole map in metres (5000)\n"
-           "  -z, --HeightZero=M     elevation in metres where the value is 0 (0)\n"
+    return std::string(
+               "Usage: umbrascope-export [options] <horizon map.dds>\n"
+               "\n"
+               "Reads level 0 of a horizon map written by umbrascope (DDS, FourCC 116: four\n"
+               "32-bit floats per texel) and writes what the options ask for. Red looks along\n"
+               "increasing rows (down the image), green along decreasing rows (up the image).\n"
+               "\n"
+               "Outputs (at least one; -c and -a may be given more than once):\n"
+               "  -p, --preview=PREFIX   grey PNG previews PREFIX.red.png, PREFIX.green.png and\n"
+               "                         PREFIX.both.png (red left, green right)\n"
+               "      --16-bit           16-bit PNGs instead of 8-bit\n"
+               "      --range=DEG        the horizon angle shown black (default 45)\n"
+               "      --shrink=K         previews and --height-png K times smaller, each pixel\n"
+               "                         the mean of K x K (default 1)\n"
+               "  -c, --channels=FILE    red, green and blue of level 0 as 32-bit floats, bit\n"
+               "                         for bit; FILE ends in .exr, .tif or .tiff\n"
+               "  -a, --angles=FILE      the horizon elevation angle in degrees per texel and\n"
+               "                         direction; FILE ends in .exr, .tif or .tiff; needs -H\n"
+               "      --height-png=FILE  the height map as loaded at the horizon map's size,\n"
+               "                         lowest black, highest white; needs -H\n"
+               "\n"
+               "The terrain, as given to the umbrascope run (same letters, same defaults):\n"
+               "  -H, --HMfname=FILE     the height map\n"
+               "  -h, --Height=M         metres per unit of the height map's value (") +
+           Shown(kToolDefaults.Height) +
+           ")\n"
+           "  -s, --TerraSize=M      side of the whole map in metres (" +
+           Shown(kToolDefaults.TerraSize) +
+           ")\n"
+           "  -z, --HeightZero=M     elevation in metres where the value is 0 (" +
+           Shown(kToolDefaults.HeightZero) +
+           ")\n"
            "\n"
            "      --help             this text\n"
            "      --version          the version\n"

@@ -3,7 +3,7 @@
 #include <cassert>
 
 #include "maps/horizon/horizon_kernel.h"
-#include "maps/tree_mix.h"
+#include "maps/horizon/tree_rules.h"
 
 namespace exporter {
 
@@ -24,7 +24,7 @@ TexelKind StoredKind(const HorizonMap& map, Direction direction, std::uint32_t r
     assert(row < map.height && column < map.width);
     // The tree shade overwrites both channels, the edge rows included; a lone 0.001
     // is a real horizon of 89.94 degrees.
-    if (map.red(row, column) == maps::kTreeShadeValue && map.green(row, column) == maps::kTreeShadeValue)
+    if (map.red(row, column) == horizon::kTreeShadeValue && map.green(row, column) == horizon::kTreeShadeValue)
         return TexelKind::Tree;
     const bool edge = direction == Direction::Forward ? row + 1 == map.height : row == 0;
     if (edge) return TexelKind::Edge;  // holds whatever the texel before it was given

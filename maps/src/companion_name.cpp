@@ -2,11 +2,13 @@
 
 #include <cassert>
 
+#include "settings/tool_parameters.h"
+
 namespace maps {
 
 bool CompanionFileName(const std::wstring& name, std::wstring* companion) {
     assert(companion != nullptr);
-    constexpr std::size_t kComponentChars = 255, kPathChars = 259;
+    constexpr std::size_t kComponentChars = 255;
     // Both separators count, as the path splitter of the original platform does.
     const auto slash = name.find_last_of(L"/\\");
     const std::size_t fileStart = slash == std::wstring::npos ? 0 : slash + 1;
@@ -19,7 +21,7 @@ bool CompanionFileName(const std::wstring& name, std::wstring* companion) {
     if (directory.size() > kComponentChars || file.size() > kComponentChars || extension.size() > kComponentChars)
         return false;
     std::wstring result = directory + file + extension;
-    if (result.size() > kPathChars) return false;
+    if (result.size() > kMaxPathChars) return false;
     *companion = std::move(result);
     return true;
 }

@@ -3,6 +3,7 @@
 #include <cassert>
 #include <cstddef>
 
+#include "maps/horizon/tree_rules.h"
 #include "maps/texture_set.h"
 #include "platform/console.h"
 #include "platform/level_lock.h"
@@ -40,7 +41,7 @@ template <class Change>
     const auto* trees = static_cast<const float*>(treeLock.bits());
     const std::size_t count = static_cast<std::size_t>(treeDesc.Width) * treeDesc.Height;
     for (std::size_t i = 0; i < count; ++i)
-        if (maps::IsTree(trees[i * 4])) change(texels + i * 4);
+        if (horizon::IsTree(trees[i * 4])) change(texels + i * 4);
 
     ConsolePrint("......");
     targetLock.unlock();
@@ -53,7 +54,7 @@ template <class Change>
 }  // namespace
 
 HRESULT MixHeightMapAndTreeMap() {
-    const double raise = maps::kTreeHeightMetres / static_cast<double>(ToolSettings.Height);
+    const double raise = horizon::kTreeHeightMetres / static_cast<double>(ToolSettings.Height);
     return ForEachTreeTexel("Mixing height map & tree map", TextureSet.HeightMap,
                             "ERROR:Can`t lock HeightMap texture!\n", [raise](float* texel) {
                                 for (int channel = 0; channel < 3; ++channel)
@@ -63,5 +64,5 @@ HRESULT MixHeightMapAndTreeMap() {
 
 HRESULT MixHorizonMapAndTreeMap() {
     return ForEachTreeTexel("Mixing horizon map & tree map", TextureSet.OutTexture, "ERROR:Can`t lock OutTexture!\n",
-                            [](float* texel) { texel[0] = texel[1] = maps::kTreeShadeValue; });
+                            [](float* texel) { texel[0] = texel[1] = horizon::kTreeShadeValue; });
 }

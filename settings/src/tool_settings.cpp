@@ -9,15 +9,16 @@ ToolSettingsRecord::ToolSettingsRecord() { resetToDefaults(); }
 ToolSettingsRecord::~ToolSettingsRecord() = default;
 
 void ToolSettingsRecord::resetToDefaults() {
-    Outfname = L"horizon_map.dds";
+    Outfname.assign(kToolDefaults.Outfname,
+                    kToolDefaults.Outfname + std::char_traits<char>::length(kToolDefaults.Outfname));
     HMfname.clear();
     TMfname.clear();
-    OutRez = 1024;
-    Height = 100.0f;
-    TerraSize = 5000.0f;
-    HeightZero = 0.0f;
+    OutRez = kToolDefaults.OutRez;
+    Height = kToolDefaults.Height;
+    TerraSize = kToolDefaults.TerraSize;
+    HeightZero = kToolDefaults.HeightZero;
     Parameters = std::make_unique<params::ParameterSet>();
     Parameters->skipUndeclared = false;
     Parameters->listTypes = true;
-    Parameters->setUsageHeader("\nUsage: umbrascope.exe ");
+    Parameters->setUsageHeader(kToolUsageHeader);
 }

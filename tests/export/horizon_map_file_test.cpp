@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-#include "../platform/image/image_fixtures.h"
+#include "../image/image_fixtures.h"
 #include "export/horizon_map_file.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "../platform/image/image_fixtures.h"
+#include "../image/image_fixtures.h"
 #include "platform/image/decode_image.h"
 
 namespace {
@@ -65,35 +65,30 @@ Bytes Samples8(unsigned w, unsigned h, unsigned channels) {
 
 // ---- PNG ----
 
-struct PngSeed {
+// The fixtures' own image records give each seed its layout; the pattern fills it.
+template <class Image>
+struct Seed {
     const char* name;
-    unsigned width, height;
-    int colourType, bitDepth;
-    bool interlaced;
+    Image image;
 };
 
-void WritePng(const PngSeed& seed) {
-    PngImage image;
-    image.width = seed.width;
-    image.height = seed.height;
-    image.colourType = seed.colourType;
-    image.bitDepth = seed.bitDepth;
-    image.interlaced = seed.interlaced;
-    if (seed.colourType == PNG_COLOR_TYPE_PALETTE) {
+void WritePng(Seed<PngImage> seed) {
+    PngImage& image = seed.image;
+    if (image.colourType == PNG_COLOR_TYPE_PALETTE) {
         for (unsigned i = 0; i < 16; ++i)
             image.palette.insert(image.palette.end(),
                                  {static_cast<std::uint8_t>(i * 16), static_cast<std::uint8_t>(255 - i * 9),
                                   static_cast<std::uint8_t>(i * i)});
         image.transparency = {0, 64, 128, 200};
     }
-    if (seed.colourType == PNG_COLOR_TYPE_GRAY && seed.bitDepth == 8) image.greyKey = 37;
+    if (image.colourType == PNG_COLOR_TYPE_GRAY && image.bitDepth == 8) image.greyKey = 37;
     unsigned channels = 1;
-    if (seed.colourType == PNG_COLOR_TYPE_GRAY_ALPHA) channels = 2;
-    if (seed.colourType == PNG_COLOR_TYPE_RGB) channels = 3;
-    if (seed.colourType == PNG_COLOR_TYPE_RGB_ALPHA) channels = 4;
-    const unsigned max = seed.colourType == PNG_COLOR_TYPE_PALETTE ? 15 : (1u << seed.bitDepth) - 1;
-    for (unsigned y = 0; y < seed.height; ++y)
-        for (unsigned x = 0; x < seed.width; ++x)
+    if (image.colourType == PNG_COLOR_TYPE_GRAY_ALPHA) channels = 2;
+    if (image.colourType == PNG_COLOR_TYPE_RGB) channels = 3;
+    if (image.colourType == PNG_COLOR_TYPE_RGB_ALPHA) channels = 4;
+    const unsigned max = image.colourType == PNG_COLOR_TYPE_PALETTE ? 15 : (1u << image.bitDepth) - 1;
+    for (unsigned y = 0; y < image.height; ++y)
+        for (unsigned x = 0; x < image.width; ++x)
             for (unsigned c = 0; c < channels; ++c)
                 image.samples.push_back(static_cast<std::uint16_t>(Pattern(x, y, c, max)));
     ::WritePng(SeedPath("decode_png", seed.name).string(), image);
@@ -101,79 +96,41 @@ void WritePng(const PngSeed& seed) {
 
 // ---- JPEG ----
 
-struct JpegSeed {
-    const char* name;
-    unsigned width, height;
-    int components;
-    bool progressive;
-    int restartRows;
-    bool subsampled;
-};
-
-void WriteJpeg(const JpegSeed& seed) {
-    JpegImage image;
-    image.width = seed.width;
-    image.height = seed.height;
-    image.components = seed.components;
+void WriteJpeg(Seed<JpegImage> seed) {
+    JpegImage& image = seed.image;
     image.quality = 85;
-    image.progressive = seed.progressive;
-    image.restartRows = seed.restartRows;
-    image.subsampled = seed.subsampled;
-    image.samples = Samples8(seed.width, seed.height, static_cast<unsigned>(seed.components));
+    image.samples = Samples8(image.width, image.height, static_cast<unsigned>(image.components));
     ::WriteJpeg(SeedPath("decode_jpeg", seed.name).string(), image);
 }
 
 // ---- TIFF ----
 
-struct TiffSeed {
-    const char* name;
-    unsigned width, height;
-    unsigned samples;  // 2 and 4 carry alpha
-    unsigned bits;
-    std::uint16_t sampleFormat;
-    std::uint16_t photometric;
-    std::uint16_t compression;
-    unsigned tile;  // 0: strips of three rows
-    int predictor = PREDICTOR_NONE;
-    bool bigEndian = false;
-    bool bigTiff = false;
-};
-
-void WriteTiff(const TiffSeed& seed) {
-    TiffImage image;
-    image.width = seed.width;
-    image.height = seed.height;
-    image.samplesPerPixel = static_cast<int>(seed.samples);
-    image.bits = static_cast<int>(seed.bits);
-    image.sampleFormat = seed.sampleFormat;
-    image.photometric = seed.photometric;
-    image.compression = seed.compression;
-    image.tileSize = seed.tile;
+// Strips of three rows unless tiled.
+void WriteTiff(Seed<TiffImage> seed) {
+    TiffImage& image = seed.image;
     image.rowsPerStrip = 3;
-    image.predictor = seed.predictor;
-    image.bigEndian = seed.bigEndian;
-    image.bigTiff = seed.bigTiff;
-    const unsigned sampleBytes = seed.bits / 8;
-    image.data.resize(std::size_t{seed.width} * seed.height * seed.samples * sampleBytes);
+    const unsigned samples = static_cast<unsigned>(image.samplesPerPixel);
+    const unsigned sampleBytes = static_cast<unsigned>(image.bits) / 8;
+    image.data.resize(std::size_t{image.width} * image.height * samples * sampleBytes);
     std::uint8_t* out = image.data.data();
-    for (unsigned y = 0; y < seed.height; ++y)
-        for (unsigned x = 0; x < seed.width; ++x)
-            for (unsigned c = 0; c < seed.samples; ++c, out += sampleBytes) {
+    for (unsigned y = 0; y < image.height; ++y)
+        for (unsigned x = 0; x < image.width; ++x)
+            for (unsigned c = 0; c < samples; ++c, out += sampleBytes) {
                 const double real = static_cast<double>(Pattern(x, y, c, 1000)) / 250.0 - 1.5;
-                if (seed.sampleFormat == SAMPLEFORMAT_IEEEFP && seed.bits == 64) {
+                if (image.sampleFormat == SAMPLEFORMAT_IEEEFP && image.bits == 64) {
                     std::memcpy(out, &real, 8);
-                } else if (seed.sampleFormat == SAMPLEFORMAT_IEEEFP && seed.bits == 16) {
+                } else if (image.sampleFormat == SAMPLEFORMAT_IEEEFP && image.bits == 16) {
                     // A half of the same sign and a similar size: sign, exponent 14 or 15, mantissa.
                     const auto half = static_cast<std::uint16_t>((real < 0 ? 0x8000 : 0) | (0x38 + (x + y) % 8) << 8 |
                                                                  Pattern(x, y, c, 255));
                     std::memcpy(out, &half, 2);
-                } else if (seed.sampleFormat == SAMPLEFORMAT_IEEEFP) {
+                } else if (image.sampleFormat == SAMPLEFORMAT_IEEEFP) {
                     const float v = static_cast<float>(Pattern(x, y, c, 1000)) / 250.0f - 1.5f;
                     std::memcpy(out, &v, 4);
-                } else if (seed.bits == 32) {
+                } else if (image.bits == 32) {
                     const std::uint32_t v = Pattern(x, y, c, 65535) * 65599u;
                     std::memcpy(out, &v, 4);
-                } else if (seed.bits == 16) {
+                } else if (image.bits == 16) {
                     const auto v = static_cast<std::uint16_t>(Pattern(x, y, c, 65535) * 173);
                     std::memcpy(out, &v, 2);
                 } else {
@@ -269,42 +226,21 @@ void WriteDds10(const std::string& name, unsigned w, unsigned h, std::uint32_t d
 
 // ---- OpenEXR through the library's own writer ----
 
-struct ExrSeed {
-    const char* name;
-    unsigned width, height;
-    const char* channels;  // one letter each
-    int type;              // Imf::PixelType of every channel
-    int compression;       // Imf::Compression
-    unsigned tileWidth = 0, tileHeight = 0;
-    bool mipmaps = false;
-    bool decreasingY = false;
-    int minX = 0, minY = 0;
-};
-
-void WriteExr(const ExrSeed& seed) {
-    ExrImage image;
-    image.width = seed.width;
-    image.height = seed.height;
-    image.minX = seed.minX;
-    image.minY = seed.minY;
-    image.compression = seed.compression;
-    image.tileWidth = seed.tileWidth;
-    image.tileHeight = seed.tileHeight;
-    image.mipmaps = seed.mipmaps;
-    image.decreasingY = seed.decreasingY;
-    for (unsigned c = 0; seed.channels[c] != '\0'; ++c) {
+// One channel per letter of `channels`, all of one Imf::PixelType.
+void WriteExr(Seed<ExrImage> seed, const char* channels, int type) {
+    ExrImage& image = seed.image;
+    for (unsigned c = 0; channels[c] != '\0'; ++c) {
         ExrChannel channel;
-        channel.name = std::string(1, seed.channels[c]);
-        channel.type = seed.type;
-        for (unsigned y = 0; y < seed.height; ++y)
-            for (unsigned x = 0; x < seed.width; ++x) {
+        channel.name = std::string(1, channels[c]);
+        channel.type = type;
+        for (unsigned y = 0; y < image.height; ++y)
+            for (unsigned x = 0; x < image.width; ++x) {
                 const float v = static_cast<float>(Pattern(x, y, c, 1000)) / 250.0f - 1.5f;
                 std::uint32_t bits = 0;
                 std::memcpy(&bits, &v, 4);
                 // Half: the float's sign, exponent and leading mantissa bits, rebiased.
-                if (seed.type == Imf::HALF)
-                    bits = (bits >> 16 & 0x8000) | (v == 0 ? 0 : ((bits >> 13) - 0x1C000) & 0x7FFF);
-                if (seed.type == Imf::UINT) bits = Pattern(x, y, c, 65535) * 65599u;
+                if (type == Imf::HALF) bits = (bits >> 16 & 0x8000) | (v == 0 ? 0 : ((bits >> 13) - 0x1C000) & 0x7FFF);
+                if (type == Imf::UINT) bits = Pattern(x, y, c, 65535) * 65599u;
                 channel.samples.push_back(bits);
             }
         image.channels.push_back(channel);
@@ -356,49 +292,145 @@ void CheckImagesDecode() {
 }
 
 void WriteAll() {
-    for (const PngSeed& s : {
-             PngSeed{"grey8.png", 16, 16, PNG_COLOR_TYPE_GRAY, 8, false},
-             PngSeed{"grey1.png", 13, 3, PNG_COLOR_TYPE_GRAY, 1, false},
-             PngSeed{"grey4.png", 5, 5, PNG_COLOR_TYPE_GRAY, 4, false},
-             PngSeed{"grey-alpha16-interlaced.png", 9, 9, PNG_COLOR_TYPE_GRAY_ALPHA, 16, true},
-             PngSeed{"rgb8.png", 7, 5, PNG_COLOR_TYPE_RGB, 8, false},
-             PngSeed{"rgba16.png", 4, 4, PNG_COLOR_TYPE_RGB_ALPHA, 16, false},
-             PngSeed{"palette-trns.png", 8, 8, PNG_COLOR_TYPE_PALETTE, 4, false},
-             PngSeed{"palette-interlaced.png", 11, 6, PNG_COLOR_TYPE_PALETTE, 8, true},
+    for (const Seed<PngImage>& s : {
+             Seed<PngImage>{"grey8.png", {.width = 16, .height = 16, .colourType = PNG_COLOR_TYPE_GRAY, .bitDepth = 8}},
+             Seed<PngImage>{"grey1.png", {.width = 13, .height = 3, .colourType = PNG_COLOR_TYPE_GRAY, .bitDepth = 1}},
+             Seed<PngImage>{"grey4.png", {.width = 5, .height = 5, .colourType = PNG_COLOR_TYPE_GRAY, .bitDepth = 4}},
+             Seed<PngImage>{"grey-alpha16-interlaced.png",
+                            {.width = 9,
+                            .height = 9,
+                            .colourType = PNG_COLOR_TYPE_GRAY_ALPHA,
+                            .bitDepth = 16,
+                            .interlaced = true}},
+             Seed<PngImage>{"rgb8.png", {.width = 7, .height = 5, .colourType = PNG_COLOR_TYPE_RGB, .bitDepth = 8}},
+             Seed<PngImage>{"rgba16.png",
+                            {.width = 4, .height = 4, .colourType = PNG_COLOR_TYPE_RGB_ALPHA, .bitDepth = 16}},
+             Seed<PngImage>{"palette-trns.png",
+                            {.width = 8, .height = 8, .colourType = PNG_COLOR_TYPE_PALETTE, .bitDepth = 4}},
+             Seed<PngImage>{
+                 "palette-interlaced.png",
+                 {.width = 11, .height = 6, .colourType = PNG_COLOR_TYPE_PALETTE, .bitDepth = 8, .interlaced = true}},
          })
         WritePng(s);
 
-    for (const JpegSeed& s : {
-             JpegSeed{"grey.jpg", 16, 16, 1, false, 0, false},
-             JpegSeed{"rgb-444.jpg", 9, 7, 3, false, 0, false},
-             JpegSeed{"rgb-420-restart.jpg", 17, 13, 3, false, 1, true},
-             JpegSeed{"rgb-progressive.jpg", 16, 8, 3, true, 0, true},
-             JpegSeed{"grey-progressive.jpg", 8, 9, 1, true, 0, false},
+    for (const Seed<JpegImage>& s : {
+             Seed<JpegImage>{"grey.jpg", {.width = 16, .height = 16, .components = 1, .subsampled = false}},
+             Seed<JpegImage>{"rgb-444.jpg", {.width = 9, .height = 7, .components = 3, .subsampled = false}},
+             Seed<JpegImage>{"rgb-420-restart.jpg",
+                             {.width = 17, .height = 13, .components = 3, .restartRows = 1, .subsampled = true}},
+             Seed<JpegImage>{"rgb-progressive.jpg",
+                             {.width = 16, .height = 8, .components = 3, .progressive = true, .subsampled = true}},
+             Seed<JpegImage>{"grey-progressive.jpg",
+                             {.width = 8, .height = 9, .components = 1, .progressive = true, .subsampled = false}},
          })
         WriteJpeg(s);
 
-    for (const TiffSeed& s : {
-             TiffSeed{"grey8.tif", 16, 16, 1, 8, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 0},
-             TiffSeed{"grey8-miniswhite-lzw.tif", 9, 7, 1, 8, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISWHITE,
-                      COMPRESSION_LZW, 0},
-             TiffSeed{"grey-alpha16.tif", 6, 5, 2, 16, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 0},
-             TiffSeed{"rgb16-deflate.tif", 7, 4, 3, 16, SAMPLEFORMAT_UINT, PHOTOMETRIC_RGB, COMPRESSION_ADOBE_DEFLATE,
-                      0},
-             TiffSeed{"rgba8-packbits.tif", 5, 5, 4, 8, SAMPLEFORMAT_UINT, PHOTOMETRIC_RGB, COMPRESSION_PACKBITS, 0},
-             TiffSeed{"float-tiled.tif", 20, 18, 1, 32, SAMPLEFORMAT_IEEEFP, PHOTOMETRIC_MINISBLACK,
-                      COMPRESSION_ADOBE_DEFLATE, 16},
-             TiffSeed{"int16-lzw-predictor.tif", 12, 9, 1, 16, SAMPLEFORMAT_INT, PHOTOMETRIC_MINISBLACK,
-                      COMPRESSION_LZW, 0, PREDICTOR_HORIZONTAL},
-             TiffSeed{"int8-grey-alpha-bigtiff.tif", 6, 6, 2, 8, SAMPLEFORMAT_INT, PHOTOMETRIC_MINISBLACK,
-                      COMPRESSION_NONE, 0, PREDICTOR_NONE, false, true},
-             TiffSeed{"int32-tiled-big-endian.tif", 17, 16, 1, 32, SAMPLEFORMAT_INT, PHOTOMETRIC_MINISBLACK,
-                      COMPRESSION_ADOBE_DEFLATE, 16, PREDICTOR_NONE, true},
-             TiffSeed{"uint32-miniswhite.tif", 5, 4, 1, 32, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISWHITE, COMPRESSION_NONE,
-                      0},
-             TiffSeed{"half-rgb-predictor.tif", 7, 5, 3, 16, SAMPLEFORMAT_IEEEFP, PHOTOMETRIC_RGB,
-                      COMPRESSION_ADOBE_DEFLATE, 0, PREDICTOR_FLOATINGPOINT},
-             TiffSeed{"double-tiled-predictor-big-endian.tif", 16, 17, 1, 64, SAMPLEFORMAT_IEEEFP,
-                      PHOTOMETRIC_MINISBLACK, COMPRESSION_LZW, 16, PREDICTOR_FLOATINGPOINT, true},
+    for (const Seed<TiffImage>& s : {
+             Seed<TiffImage>{"grey8.tif",
+                             {.width = 16,
+                             .height = 16,
+                             .samplesPerPixel = 1,
+                             .bits = 8,
+                             .sampleFormat = SAMPLEFORMAT_UINT,
+                             .photometric = PHOTOMETRIC_MINISBLACK,
+                             .compression = COMPRESSION_NONE}},
+             Seed<TiffImage>{"grey8-miniswhite-lzw.tif",
+                             {.width = 9,
+                             .height = 7,
+                             .samplesPerPixel = 1,
+                             .bits = 8,
+                             .sampleFormat = SAMPLEFORMAT_UINT,
+                             .photometric = PHOTOMETRIC_MINISWHITE,
+                             .compression = COMPRESSION_LZW}},
+             Seed<TiffImage>{"grey-alpha16.tif",
+                             {.width = 6,
+                             .height = 5,
+                             .samplesPerPixel = 2,
+                             .bits = 16,
+                             .sampleFormat = SAMPLEFORMAT_UINT,
+                             .photometric = PHOTOMETRIC_MINISBLACK,
+                             .compression = COMPRESSION_NONE}},
+             Seed<TiffImage>{"rgb16-deflate.tif",
+                             {.width = 7,
+                             .height = 4,
+                             .samplesPerPixel = 3,
+                             .bits = 16,
+                             .sampleFormat = SAMPLEFORMAT_UINT,
+                             .photometric = PHOTOMETRIC_RGB,
+                             .compression = COMPRESSION_ADOBE_DEFLATE}},
+             Seed<TiffImage>{"rgba8-packbits.tif",
+                             {.width = 5,
+                             .height = 5,
+                             .samplesPerPixel = 4,
+                             .bits = 8,
+                             .sampleFormat = SAMPLEFORMAT_UINT,
+                             .photometric = PHOTOMETRIC_RGB,
+                             .compression = COMPRESSION_PACKBITS}},
+             Seed<TiffImage>{"float-tiled.tif",
+                             {.width = 20,
+                             .height = 18,
+                             .samplesPerPixel = 1,
+                             .bits = 32,
+                             .sampleFormat = SAMPLEFORMAT_IEEEFP,
+                             .photometric = PHOTOMETRIC_MINISBLACK,
+                             .compression = COMPRESSION_ADOBE_DEFLATE,
+                             .tileSize = 16}},
+             Seed<TiffImage>{"int16-lzw-predictor.tif",
+                             {.width = 12,
+                             .height = 9,
+                             .samplesPerPixel = 1,
+                             .bits = 16,
+                             .sampleFormat = SAMPLEFORMAT_INT,
+                             .photometric = PHOTOMETRIC_MINISBLACK,
+                             .compression = COMPRESSION_LZW,
+                             .predictor = PREDICTOR_HORIZONTAL}},
+             Seed<TiffImage>{"int8-grey-alpha-bigtiff.tif",
+                             {.width = 6,
+                             .height = 6,
+                             .samplesPerPixel = 2,
+                             .bits = 8,
+                             .sampleFormat = SAMPLEFORMAT_INT,
+                             .photometric = PHOTOMETRIC_MINISBLACK,
+                             .compression = COMPRESSION_NONE,
+                             .bigTiff = true}},
+             Seed<TiffImage>{"int32-tiled-big-endian.tif",
+                             {.width = 17,
+                             .height = 16,
+                             .samplesPerPixel = 1,
+                             .bits = 32,
+                             .sampleFormat = SAMPLEFORMAT_INT,
+                             .photometric = PHOTOMETRIC_MINISBLACK,
+                             .compression = COMPRESSION_ADOBE_DEFLATE,
+                             .tileSize = 16,
+                             .bigEndian = true}},
+             Seed<TiffImage>{"uint32-miniswhite.tif",
+                             {.width = 5,
+                             .height = 4,
+                             .samplesPerPixel = 1,
+                             .bits = 32,
+                             .sampleFormat = SAMPLEFORMAT_UINT,
+                             .photometric = PHOTOMETRIC_MINISWHITE,
+                             .compression = COMPRESSION_NONE}},
+             Seed<TiffImage>{"half-rgb-predictor.tif",
+                             {.width = 7,
+                             .height = 5,
+                             .samplesPerPixel = 3,
+                             .bits = 16,
+                             .sampleFormat = SAMPLEFORMAT_IEEEFP,
+                             .photometric = PHOTOMETRIC_RGB,
+                             .compression = COMPRESSION_ADOBE_DEFLATE,
+                             .predictor = PREDICTOR_FLOATINGPOINT}},
+             Seed<TiffImage>{"double-tiled-predictor-big-endian.tif",
+                             {.width = 16,
+                             .height = 17,
+                             .samplesPerPixel = 1,
+                             .bits = 64,
+                             .sampleFormat = SAMPLEFORMAT_IEEEFP,
+                             .photometric = PHOTOMETRIC_MINISBLACK,
+                             .compression = COMPRESSION_LZW,
+                             .predictor = PREDICTOR_FLOATINGPOINT,
+                             .tileSize = 16,
+                             .bigEndian = true}},
          })
         WriteTiff(s);
 
@@ -441,19 +473,50 @@ void WriteAll() {
     WriteDds10("dx10-r32f.dds", 3, 3, 41, 4, true);
     WriteDds10("dx10-bgra8-srgb.dds", 2, 2, 91, 4, false);
 
+    struct ExrSeed {
+        Seed<ExrImage> seed;
+        const char* channels;
+        int type;
+    };
     for (const ExrSeed& s : {
-             ExrSeed{"half-r.exr", 8, 8, "R", Imf::HALF, Imf::NO_COMPRESSION},
-             ExrSeed{"float-rgba-zip.exr", 7, 5, "RGBA", Imf::FLOAT, Imf::ZIP_COMPRESSION},
-             ExrSeed{"uint-y-rle.exr", 6, 6, "Y", Imf::UINT, Imf::RLE_COMPRESSION},
-             ExrSeed{"half-ra-zips-decreasing.exr", 5, 7, "RA", Imf::HALF, Imf::ZIPS_COMPRESSION, 0, 0, false, true, -2,
-                     3},
-             ExrSeed{"half-ra-piz-tiles.exr", 9, 7, "AR", Imf::HALF, Imf::PIZ_COMPRESSION, 4, 3},
-             ExrSeed{"float-pxr24.exr", 8, 8, "R", Imf::FLOAT, Imf::PXR24_COMPRESSION},
-             ExrSeed{"half-b44.exr", 8, 8, "R", Imf::HALF, Imf::B44_COMPRESSION},
-             ExrSeed{"half-b44a-tiles.exr", 9, 9, "R", Imf::HALF, Imf::B44A_COMPRESSION, 8, 8},
-             ExrSeed{"float-z-mipmaps.exr", 6, 5, "Z", Imf::FLOAT, Imf::NO_COMPRESSION, 3, 2, true},
+             ExrSeed{{"half-r.exr", {.width = 8, .height = 8, .compression = Imf::NO_COMPRESSION}}, "R", Imf::HALF},
+             ExrSeed{{"float-rgba-zip.exr", {.width = 7, .height = 5, .compression = Imf::ZIP_COMPRESSION}},
+                     "RGBA",
+                     Imf::FLOAT},
+             ExrSeed{
+                 {"uint-y-rle.exr", {.width = 6, .height = 6, .compression = Imf::RLE_COMPRESSION}}, "Y", Imf::UINT},
+             ExrSeed{{"half-ra-zips-decreasing.exr",
+                      {.width = 5,
+                      .height = 7,
+                      .minX = -2,
+                      .minY = 3,
+                      .compression = Imf::ZIPS_COMPRESSION,
+                      .decreasingY = true}},
+                     "RA",
+                     Imf::HALF},
+             ExrSeed{{"half-ra-piz-tiles.exr",
+                      {.width = 9, .height = 7, .compression = Imf::PIZ_COMPRESSION, .tileWidth = 4, .tileHeight = 3}},
+                     "AR",
+                     Imf::HALF},
+             ExrSeed{{"float-pxr24.exr", {.width = 8, .height = 8, .compression = Imf::PXR24_COMPRESSION}},
+                     "R",
+                     Imf::FLOAT},
+             ExrSeed{{"half-b44.exr", {.width = 8, .height = 8, .compression = Imf::B44_COMPRESSION}}, "R", Imf::HALF},
+             ExrSeed{{"half-b44a-tiles.exr",
+                      {.width = 9, .height = 9, .compression = Imf::B44A_COMPRESSION, .tileWidth = 8, .tileHeight = 8}},
+                     "R",
+                     Imf::HALF},
+             ExrSeed{{"float-z-mipmaps.exr",
+                      {.width = 6,
+                      .height = 5,
+                      .compression = Imf::NO_COMPRESSION,
+                      .tileWidth = 3,
+                      .tileHeight = 2,
+                      .mipmaps = true}},
+                     "Z",
+                     Imf::FLOAT},
          })
-        WriteExr(s);
+        WriteExr(s.seed, s.channels, s.type);
 
     WriteRaw("heights-8x8.r8", 8, 1);
     WriteRaw("heights-6x6.r16", 6, 2);

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "../platform/image/image_fixtures.h"
+#include "../image/image_fixtures.h"
 #include "maps/texture_set.h"
 #include "platform/wide_text.h"
 #include "settings/tool_settings.h"

@@ -4,27 +4,23 @@
 #include <string>
 
 #include "params/parameter_set.h"
+#include "settings/tool_parameters.h"
 
 // A fixture whose declarations fail is a slip in the fixture: stop at once.
 inline void MustSucceed(params::ParamError code) {
     if (code != params::NoError) std::abort();
 }
 
-// Seven plain parameters declared the way the tool declares its own: two
-// required, five optional, letters that differ only in case, undeclared names
-// refused. requiredDefault is the default of the two required ones (the
-// tool's is empty).
+// The tool's seven parameters, declared as the tool declares them: two required,
+// five optional, letters that differ only in case, undeclared names refused.
+// requiredDefault is the default of the two required ones (the tool's is empty).
 inline params::ParameterSet ToolParameters(const std::string& requiredDefault = "") {
     params::ParameterSet set;
     set.skipUndeclared = false;
-    set.setUsageHeader("\nUsage: umbrascope.exe ");
-    MustSucceed(set.declare("HMfname", 'H', params::Required, "HeightMap  filename", requiredDefault));
-    MustSucceed(set.declare("TMfname", 'T', params::Required, "TreeMap  filename", requiredDefault));
-    MustSucceed(set.declare("Outfname", 'o', 0, "HorizonMap  filename"));
-    MustSucceed(set.declare("OutRez", 'r', 0, "HorizonMap rezolution"));
-    MustSucceed(set.declare("Height", 'h', 0, "Height koeficient"));
-    MustSucceed(set.declare("TerraSize", 's', 0, "Map size (metres)"));
-    MustSucceed(set.declare("HeightZero", 'z', 0, "Height Zero Point (metres)"));
+    set.setUsageHeader(kToolUsageHeader);
+    for (const ToolParameter& p : kToolParameters)
+        MustSucceed(set.declare(p.name, p.letter, p.required ? std::uint32_t{params::Required} : 0u, p.description,
+                                p.required ? requiredDefault : ""));
     return set;
 }
 

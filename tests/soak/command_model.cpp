@@ -233,7 +233,7 @@ SoakCase CaseGenerator::modelled() {
 
     // Resolution: small, refused, too big for memory, or left at its default.
     const std::size_t rezRoll = pick(100);
-    IntForm rez{nullptr, 1024};
+    IntForm rez{nullptr, kToolDefaults.OutRez};
     if (rezRoll < 82) {
         rez = kSmallRez[pick(sizeof kSmallRez / sizeof kSmallRez[0])];
     } else if (rezRoll < 91) {

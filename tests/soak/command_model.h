@@ -14,16 +14,17 @@
 #include <string>
 #include <vector>
 
+#include "settings/tool_parameters.h"
 #include "soak_maps.h"
 
 struct ModelSettings {
     std::string heightMap;
     std::string treeMap;
-    std::string outName = "horizon_map.dds";
-    std::int32_t outRez = 1024;
-    float height = 100.0f;
-    float terraSize = 5000.0f;
-    float heightZero = 0.0f;
+    std::string outName = kToolDefaults.Outfname;
+    std::int32_t outRez = kToolDefaults.OutRez;
+    float height = kToolDefaults.Height;
+    float terraSize = kToolDefaults.TerraSize;
+    float heightZero = kToolDefaults.HeightZero;
 };
 
 struct SoakCase {

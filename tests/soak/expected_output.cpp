@@ -6,13 +6,11 @@
 #include <cstring>
 
 #include "maps/horizon/horizon_kernel.h"
+#include "maps/horizon/tree_rules.h"
 #include "platform/image/load_image.h"
 
 namespace {
 
-constexpr double kTreeThreshold = 0.1;
-constexpr double kTreeMetres = 4.0;
-constexpr float kTreeShade = 0.001f;
 constexpr std::size_t kHeaderBytes = 128;
 
 std::uint32_t Le32(const std::vector<char>& b, std::size_t at) {
@@ -40,8 +38,8 @@ ExpectedLevel ComputeExpectedLevel(const ModelSettings& s, const std::string& ru
         expected.error = "the loader refuses the tree map " + s.treeMap;
         return expected;
     }
-    const auto isTree = [&](std::size_t texel) { return static_cast<double>(trees[texel * 4]) > kTreeThreshold; };
-    const double raise = kTreeMetres / static_cast<double>(s.height);
+    const auto isTree = [&](std::size_t texel) { return horizon::IsTree(trees[texel * 4]); };
+    const double raise = horizon::kTreeHeightMetres / static_cast<double>(s.height);
     for (std::size_t i = 0; i < std::size_t{n} * n; ++i) {
         if (!isTree(i)) continue;
         for (std::size_t c = 0; c < 3; ++c)
@@ -52,8 +50,8 @@ ExpectedLevel ComputeExpectedLevel(const ModelSettings& s, const std::string& ru
                                      {s.height, s.heightZero, s.terraSize}, {});
     for (std::size_t i = 0; i < std::size_t{n} * n; ++i) {
         if (!isTree(i)) continue;
-        expected.texels[i * 4] = kTreeShade;
-        expected.texels[i * 4 + 1] = kTreeShade;
+        expected.texels[i * 4] = horizon::kTreeShadeValue;
+        expected.texels[i * 4 + 1] = horizon::kTreeShadeValue;
     }
     return expected;
 }

@@ -7,6 +7,7 @@
 
 #include "export/grey_preview.h"
 #include "maps/horizon/horizon_kernel.h"
+#include "settings/tool_parameters.h"
 
 namespace exporter {
 
@@ -21,7 +22,7 @@ struct ExportOptions {
     std::string heightPng;
     std::string heightMap;
     // The umbrascope run's Height, HeightZero and TerraSize, with its defaults.
-    horizon::HorizonSettings terrain{100.0f, 0.0f, 5000.0f};
+    horizon::HorizonSettings terrain{kToolDefaults.Height, kToolDefaults.HeightZero, kToolDefaults.TerraSize};
 
     // Whether an output needs the height map (angles, height preview).
     bool needsHeightMap() const { return !angleFiles.empty() || !heightPng.empty(); }

@@ -5,13 +5,11 @@
 #include <memory>
 #include <string>
 
+#include "settings/tool_parameters.h"
+
 namespace params {
 class ParameterSet;
 }
-
-// File-name fields hold at most this many characters (a path buffer of 260 with
-// its terminator); longer names are refused by validation.
-constexpr std::size_t kMaxPathChars = 259;
 
 struct ToolSettingsRecord {
     ToolSettingsRecord();

@@ -4,7 +4,7 @@
 
 #include "compare_fast.h"
 #include "hwy/targets.h"
-#include "maps/horizon/testing/terrain_families.h"
+#include "terrain/terrain_families.h"
 
 namespace horizon::testing {
 namespace {

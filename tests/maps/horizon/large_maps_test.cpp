@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "compare_fast.h"
-#include "maps/horizon/testing/terrain_families.h"
+#include "terrain/terrain_families.h"
 
 namespace horizon::testing {
 namespace {

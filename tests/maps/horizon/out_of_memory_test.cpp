@@ -7,7 +7,7 @@
 
 #include "../../support/failing_allocation.h"
 #include "maps/horizon/horizon_fast.h"
-#include "maps/horizon/testing/terrain_families.h"
+#include "terrain/terrain_families.h"
 
 using horizon::HorizonProgress;
 using horizon::HorizonSettings;

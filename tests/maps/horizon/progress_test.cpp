@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "maps/horizon/horizon_fast.h"
-#include "maps/horizon/testing/terrain_families.h"
+#include "terrain/terrain_families.h"
 
 namespace horizon::testing {
 namespace {

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "compare_fast.h"
-#include "maps/horizon/testing/terrain_families.h"
+#include "terrain/terrain_families.h"
 
 namespace horizon::testing {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "compare_fast.h"
-#include "maps/horizon/testing/terrain_families.h"
+#include "terrain/terrain_families.h"
 
 namespace horizon::testing {
 namespace {

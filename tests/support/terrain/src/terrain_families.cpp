@@ -1,4 +1,4 @@
-#include "maps/horizon/testing/terrain_families.h"
+#include "terrain/terrain_families.h"
 
 #include <cmath>
 #include <cstddef>

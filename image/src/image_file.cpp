@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/errno_result.h"
+
 namespace image {
 
 namespace {
@@ -26,18 +28,16 @@ bool ParentDirectoryExists(const char* path) {
     return stat(parent.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// The system's map, but for a reader a name that cannot lead to a file is a path
+// not found, and a missing file is told from a missing directory.
 [[nodiscard]] HRESULT ResultFromOpenError(int error, const char* path) {
     switch (error) {
         case ENOENT: return ParentDirectoryExists(path) ? E_FILE_NOT_FOUND : E_PATH_NOT_FOUND;
-        case ENOTDIR:
         case ENAMETOOLONG:
         case ELOOP:
         case ENXIO:
         case ENODEV: return E_PATH_NOT_FOUND;
-        case EACCES:
-        case EPERM: return E_ACCESSDENIED;
-        case ENOMEM: return E_OUTOFMEMORY;
-        default: return E_FAIL;
+        default: return platform::ResultFromErrno(error);
     }
 }
 
