@@ -34,10 +34,10 @@ struct PngImage {
     int colourType = 0;  // PNG_COLOR_TYPE_*
     int bitDepth = 8;
     bool interlaced = false;
-    std::vector<std::uint16_t> samples;      // palette images: indices
-    std::vector<std::uint8_t> palette;       // r, g, b per entry
-    std::vector<std::uint8_t> transparency;  // tRNS: alpha per palette entry
-    int greyKey = -1;                        // tRNS of a grey image
+    std::vector<std::uint16_t> samples{};      // palette images: indices
+    std::vector<std::uint8_t> palette{};       // r, g, b per entry
+    std::vector<std::uint8_t> transparency{};  // tRNS: alpha per palette entry
+    int greyKey = -1;                          // tRNS of a grey image
     int compressionLevel = 6;
 };
 void WritePng(const std::string& path, const PngImage& image);
@@ -50,7 +50,7 @@ struct JpegImage {
     bool progressive = false;
     int restartRows = 0;     // restart markers every that many MCU rows
     bool subsampled = true;  // RGB chroma at libjpeg's default 2x2; false: full resolution
-    std::vector<std::uint8_t> samples;
+    std::vector<std::uint8_t> samples{};
 };
 void WriteJpeg(const std::string& path, const JpegImage& image);
 
@@ -68,7 +68,7 @@ struct TiffImage {
     std::uint32_t rowsPerStrip = 0;  // 0: libtiff's choice
     bool bigEndian = false;          // the file's byte order; libtiff swaps the samples
     bool bigTiff = false;
-    Bytes data;  // packed native-endian samples
+    Bytes data{};  // packed native-endian samples
 };
 void WriteTiff(const std::string& path, const TiffImage& image);
 
@@ -85,7 +85,7 @@ struct ExrImage {
     std::uint32_t height = 0;
     int minX = 0;  // the data window's corner
     int minY = 0;
-    std::vector<ExrChannel> channels;
+    std::vector<ExrChannel> channels{};
     int compression = 0;          // Imf::Compression
     bool decreasingY = false;     // line order
     std::uint32_t tileWidth = 0;  // 0: scanlines
