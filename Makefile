@@ -20,7 +20,11 @@ build: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
-demo: build
+# The demo builds only what it runs, not the tests and benchmarks.
+DEMO_TARGETS = umbrascope umbrascope-export make_sample_maps
+demo: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target $(DEMO_TARGETS)
 	@scripts/run-demo $(BUILD)
 
 install: build
