@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Runs every command of README.md's sh blocks that calls one of the programs, in the
+# order written, in one scratch folder holding the input files the examples name, so
+# that an example cannot drift from what the programs accept. Build, install and
+# GDAL commands are listed as skipped.
+#   readme_examples.sh README.md BIN_DIR... (each holding one of the programs)
+#   MAKE_SAMPLE_MAPS=path/to/make_sample_maps
+set -uo pipefail
+readme=$(realpath "$1")
+shift
+for dir in "$@"; do PATH="$dir:$PATH"; done
+export PATH
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+
+"$MAKE_SAMPLE_MAPS" heights.png trees.png 256 >/dev/null || exit 1
+mkdir -p maps "my maps"
+# The programs read a map by its content, whatever its name.
+for name in maps/heights.png "my maps/h.tif" dem.tif dem16.png dem32.tif srtm.tif; do cp heights.png "$name"; done
+for name in maps/trees.png t.png; do cp trees.png "$name"; done
+
+passed=0 failed=0 skipped=0
+while IFS= read -r line; do
+    command=${line%%  #*}  # a comment after two blanks is the README's
+    [[ -z "${command// /}" || "$command" =~ ^[[:space:]]*# ]] && continue
+    case "$command" in
+    umbrascope\ * | umbrascope-export\ * | umbrascope-sky\ * | mkdir\ *)
+        bash -c "$command" </dev/null >out.log 2>&1
+        status=$?
+        if [[ $status -eq 0 ]]; then
+            passed=$((passed + 1))
+        else
+            failed=$((failed + 1))
+            echo "FAILED (exit $status): $command"
+            sed 's/^/    /' out.log
+            echo
+        fi
+        ;;
+    *) skipped=$((skipped + 1)) ;;
+    esac
+done < <(awk '/^```sh/ { inside = 1; next } /^```/ { inside = 0 } inside' "$readme")
+echo "$passed passed, $failed failed, $skipped skipped"
+[[ $failed -eq 0 && $passed -gt 0 ]]
