@@ -192,18 +192,15 @@ private:
             return fail(std::string(o.angleFiles.empty() ? "--height-png" : "--angles") +
                         " needs the height map of the run (-H)");
         if (!(o.terrain.terraSize > 0)) return fail("bad Terrain Size: must be > 0");
-        std::vector<std::string> outputs = o.channelFiles;
-        outputs.insert(outputs.end(), o.angleFiles.begin(), o.angleFiles.end());
-        for (const auto& file : outputs)
-            if (FloatFormatOf(file) == FloatFormat::Unknown)
-                return fail(file + ": a float file's name must end in .exr, .tif or .tiff");
-        if (!o.heightPng.empty()) outputs.push_back(o.heightPng);
-        if (!o.previewPrefix.empty())
-            for (const char* suffix : {".red.png", ".green.png", ".both.png"})
-                outputs.push_back(o.previewPrefix + suffix);
-        std::set<std::string> seen{o.horizonMap};
-        for (const auto& file : outputs)
-            if (!seen.insert(file).second) return fail(file + " is named twice, or is the horizon map itself");
+        for (const auto& files : {o.channelFiles, o.angleFiles})
+            for (const auto& file : files)
+                if (FloatFormatOf(file) == FloatFormat::Unknown)
+                    return fail(file + ": a float file's name must end in .exr, .tif or .tiff");
+        // An output that is an input, however spelled, is refused when the run looks
+        // at the files.
+        std::set<std::string> seen;
+        for (const auto& file : OutputFiles(o))
+            if (!seen.insert(file).second) return fail(file + " is named twice");
     }
 
     void fail(const std::string& message) {
@@ -221,6 +218,22 @@ private:
 };
 
 }  // namespace
+
+std::vector<std::string> OutputFiles(const ExportOptions& o) {
+    std::vector<std::string> files;
+    if (!o.previewPrefix.empty())
+        for (const char* suffix : {".red.png", ".green.png", ".both.png"}) files.push_back(o.previewPrefix + suffix);
+    if (!o.heightPng.empty()) files.push_back(o.heightPng);
+    files.insert(files.end(), o.channelFiles.begin(), o.channelFiles.end());
+    files.insert(files.end(), o.angleFiles.begin(), o.angleFiles.end());
+    return files;
+}
+
+std::vector<std::string> InputFiles(const ExportOptions& o) {
+    std::vector<std::string> files{o.horizonMap};
+    if (!o.heightMap.empty()) files.push_back(o.heightMap);
+    return files;
+}
 
 ParsedCommandLine ParseExportCommandLine(const std::vector<std::string>& arguments) {
     return Parser().parse(arguments);

@@ -8,6 +8,7 @@
 #include "export/float_channels.h"
 #include "export/horizon_map_file.h"
 #include "export/output_file.h"
+#include "export/output_memory.h"
 #include "export/png_encoder.h"
 #include "export/tiff_encoder.h"
 #include "platform/image/load_image.h"
@@ -59,11 +60,15 @@ std::vector<float> KindPlane(const DirectionAngles& angles) {
     return plane;
 }
 
+// Plane by plane: a braced list would hold a second copy of every plane.
 FloatChannels AngleChannels(const AngleMaps& angles) {
-    return {angles.width,
-            angles.height,
-            {"forward", "backward", "forwardKind", "backwardKind"},
-            {angles.forward.degrees, angles.backward.degrees, KindPlane(angles.forward), KindPlane(angles.backward)}};
+    FloatChannels channels{angles.width, angles.height, {"forward", "backward", "forwardKind", "backwardKind"}, {}};
+    channels.planes.reserve(4);
+    channels.planes.push_back(angles.forward.degrees);
+    channels.planes.push_back(angles.backward.degrees);
+    channels.planes.push_back(KindPlane(angles.forward));
+    channels.planes.push_back(KindPlane(angles.backward));
+    return channels;
 }
 
 void PrintCounts(std::FILE* out, const char* direction, const DirectionAngles& angles) {
@@ -74,17 +79,26 @@ void PrintCounts(std::FILE* out, const char* direction, const DirectionAngles& a
     std::fprintf(out, "\n");
 }
 
+// Allocates nothing: memory has run out.
+int ReportOutOfMemory(std::FILE* err) {
+    std::fputs("umbrascope-export: stopped: Ran out of memory\n", err);
+    return kExportOutOfMemory;
+}
+
+int FailureCode(HRESULT result) { return result == E_OUTOFMEMORY ? kExportOutOfMemory : kExportWriteFailed; }
+
 // One output: encoded whole in memory, then written beside its name and renamed.
+// Each returns an exit code.
 class OutputWriter {
 public:
     OutputWriter(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
 
-    [[nodiscard]] bool writePng(const std::string& path, const GreyImage& image) {
+    [[nodiscard]] int writePng(const std::string& path, const GreyImage& image) {
         std::vector<std::uint8_t> bytes;
         return finish(path, EncodeGreyPng(image, &bytes), "", bytes);
     }
 
-    [[nodiscard]] bool writeFloat(const std::string& path, const FloatChannels& channels) {
+    [[nodiscard]] int writeFloat(const std::string& path, const FloatChannels& channels) {
         std::vector<std::uint8_t> bytes;
         std::string why;
         const HRESULT hr = FloatFormatOf(path) == FloatFormat::Exr ? EncodeFloatExr(channels, &bytes, &why)
@@ -93,18 +107,18 @@ public:
     }
 
 private:
-    [[nodiscard]] bool finish(const std::string& path, HRESULT encoded, const std::string& why,
-                              const std::vector<std::uint8_t>& bytes) {
+    [[nodiscard]] int finish(const std::string& path, HRESULT encoded, const std::string& why,
+                             const std::vector<std::uint8_t>& bytes) {
         if (encoded != S_OK) {
             Report(err_, "cannot make " + path, encoded, why);
-            return false;
+            return FailureCode(encoded);
         }
         if (const HRESULT hr = WriteFileAtomically(path, bytes); hr != S_OK) {
             Report(err_, "cannot write " + path, hr);
-            return false;
+            return FailureCode(hr);
         }
         std::fprintf(out_, "wrote %s\n", path.c_str());
-        return true;
+        return kExportSuccess;
     }
 
     std::FILE* out_;
@@ -114,13 +128,20 @@ private:
 int WritePreviews(const ExportOptions& o, const HorizonMap& map, OutputWriter& writer) {
     const GreyImage red = Quantise(HorizonLevels(map, Direction::Forward, o.rangeDegrees), o.shrink, o.bitDepth);
     const GreyImage green = Quantise(HorizonLevels(map, Direction::Backward, o.rangeDegrees), o.shrink, o.bitDepth);
-    const bool ok = writer.writePng(o.previewPrefix + ".red.png", red) &&
-                    writer.writePng(o.previewPrefix + ".green.png", green) &&
-                    writer.writePng(o.previewPrefix + ".both.png", SideBySide(red, green));
-    return ok ? kExportSuccess : kExportWriteFailed;
+    if (const int code = writer.writePng(o.previewPrefix + ".red.png", red); code != kExportSuccess) return code;
+    if (const int code = writer.writePng(o.previewPrefix + ".green.png", green); code != kExportSuccess) return code;
+    return writer.writePng(o.previewPrefix + ".both.png", SideBySide(red, green));
 }
 
 int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
+    OutputRefusal refused;
+    if (const HRESULT hr = CheckOutputNames(OutputFiles(o), InputFiles(o), &refused); hr != S_OK) {
+        if (refused.input.empty())
+            Report(err, "cannot write " + refused.output, hr);
+        else
+            Report(err, "cannot write " + refused.output, hr, "it is the input " + refused.input);
+        return kExportWriteFailed;
+    }
     HorizonMap map;
     std::string why;
     if (const HRESULT hr = ReadHorizonMap(o.horizonMap.c_str(), &map, &why); hr != S_OK) {
@@ -134,11 +155,15 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
             return kExportBadInput;
         }
     }
+    if (const HRESULT hr = platform::CheckFitsInMemory(WritingPeakBytes(o, map.width, map.height)); hr != S_OK) {
+        Report(err, "too little memory to make the files asked for", hr);
+        return kExportOutOfMemory;
+    }
     AngleMaps angles;
     if (!o.angleFiles.empty()) {
         if (const HRESULT hr = ComputeAngleMaps(map, heights.data(), o.terrain, &angles); hr != S_OK) {
             Report(err, "cannot compute the angles", hr);
-            return kExportBadInput;
+            return FailureCode(hr);
         }
     }
 
@@ -146,14 +171,14 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
     if (!o.previewPrefix.empty()) {
         if (const int code = WritePreviews(o, map, writer); code != kExportSuccess) return code;
     }
-    if (!o.heightPng.empty() &&
-        !writer.writePng(o.heightPng,
-                         Quantise(HeightLevels(heights.data(), map.width, map.height), o.shrink, o.bitDepth)))
-        return kExportWriteFailed;
+    if (!o.heightPng.empty()) {
+        const GreyImage image = Quantise(HeightLevels(heights.data(), map.width, map.height), o.shrink, o.bitDepth);
+        if (const int code = writer.writePng(o.heightPng, image); code != kExportSuccess) return code;
+    }
     if (!o.channelFiles.empty()) {
         const FloatChannels channels = StoredChannels(map);
         for (const auto& path : o.channelFiles)
-            if (!writer.writeFloat(path, channels)) return kExportWriteFailed;
+            if (const int code = writer.writeFloat(path, channels); code != kExportSuccess) return code;
     }
     if (!o.angleFiles.empty()) {
         PrintCounts(out, "forward", angles.forward);
@@ -166,7 +191,7 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
                          kProgram, static_cast<unsigned long long>(unfit));
         const FloatChannels channels = AngleChannels(angles);
         for (const auto& path : o.angleFiles)
-            if (!writer.writeFloat(path, channels)) return kExportWriteFailed;
+            if (const int code = writer.writeFloat(path, channels); code != kExportSuccess) return code;
     }
     return kExportSuccess;
 }
@@ -178,16 +203,25 @@ int RunExport(const ExportOptions& options, std::FILE* out, std::FILE* err) {
         return Run(options, out, err);
     } catch (const std::bad_alloc&) {
         // Only the glue between the steps allocates without its own guard.
-        Report(err, "stopped", E_OUTOFMEMORY);
-        return kExportWriteFailed;
+        return ReportOutOfMemory(err);
     }
 }
 
-int ExportMain(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err) {
-    const ParsedCommandLine parsed = ParseExportCommandLine(arguments);
+namespace {
+
+// The text is what was asked for: not writing it is a failure.
+int PrintText(const std::string& text, std::FILE* out, std::FILE* err) {
+    if (std::fputs(text.c_str(), out) >= 0 && std::fflush(out) == 0) return kExportSuccess;
+    std::fprintf(err, "%s: cannot write to standard output\n", kProgram);
+    return kExportWriteFailed;
+}
+
+int Main(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
+    const ParsedCommandLine parsed =
+        ParseExportCommandLine(std::vector<std::string>(argc > 0 ? argv + 1 : argv, argc > 0 ? argv + argc : argv));
     switch (parsed.action) {
-        case CommandLineAction::Help: std::fputs(ExportHelp().c_str(), out); return kExportSuccess;
-        case CommandLineAction::Version: std::fputs(ExportVersion().c_str(), out); return kExportSuccess;
+        case CommandLineAction::Help: return PrintText(ExportHelp(), out, err);
+        case CommandLineAction::Version: return PrintText(ExportVersion(), out, err);
         case CommandLineAction::Usage: std::fputs(ExportUsage().c_str(), err); return kExportBadCommand;
         case CommandLineAction::Error:
             std::fprintf(err, "%s: %s\n", kProgram, parsed.error.c_str());
@@ -196,6 +230,16 @@ int ExportMain(const std::vector<std::string>& arguments, std::FILE* out, std::F
         case CommandLineAction::Run: break;
     }
     return RunExport(parsed.options, out, err);
+}
+
+}  // namespace
+
+int ExportMain(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
+    try {
+        return Main(argc, argv, out, err);
+    } catch (const std::bad_alloc&) {
+        return ReportOutOfMemory(err);
+    }
 }
 
 }  // namespace exporter

@@ -73,8 +73,10 @@ std::string ExportHelp() {
            "gives the value: check -h, -s and -z).\n"
            "\n"
            "Exit codes: 0 success; 2 an input cannot be read (missing, not such a DDS, cut\n"
-           "short, a height map that does not load, or too little memory); 6 an output\n"
-           "file cannot be written; 7 no arguments, a bad command line or bad settings.\n"
+           "short, a height map that does not load), or too little memory; 6 an output\n"
+           "name is refused or is an input, or a file cannot be written; 7 no arguments,\n"
+           "a bad command line or bad settings. Every name and input is checked before\n"
+           "the first file is written.\n"
            "Every file is written beside its name and renamed over it when complete.\n";
 }
 

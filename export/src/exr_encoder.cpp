@@ -1,5 +1,7 @@
 #include "export/exr_encoder.h"
 
+#include "export/output_memory.h"
+
 #include <ImfChannelList.h>
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
@@ -54,6 +56,8 @@ private:
         frame.insert(channels.names[i],
                      Imf::Slice(Imf::FLOAT, base, sizeof(float), sizeof(float) * std::size_t{channels.width}));
     }
+    const std::uint64_t raw = std::uint64_t{channels.width} * channels.height * channels.planes.size() * 4;
+    bytes->reserve(static_cast<std::size_t>(EncodedBytesBound(raw, channels.height)));
     MemoryStream stream(bytes);
     {
         Imf::OutputFile file(stream, header);

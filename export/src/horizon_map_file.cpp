@@ -1,5 +1,7 @@
 #include "export/horizon_map_file.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -16,6 +18,7 @@ constexpr std::size_t kHeaderBytes = 128;  // "DDS " and the 124-byte legacy hea
 constexpr std::uint32_t kFloatRgbaFourCc = 116;
 constexpr std::uint32_t kPixelFourCc = 0x4;
 constexpr std::uint32_t kCaps2CubeOrVolume = 0x200 | 0x200000;
+constexpr std::uint32_t kFlagMipMapCount = 0x20000;
 
 std::uint32_t Le32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
@@ -57,13 +60,28 @@ std::string FourCcText(std::uint32_t fourCc) {
         *why = "the header gives a size of 0 texels";
         return false;
     }
-    std::uint64_t levelBytes = 0;
-    const bool fits =
-        platform::CheckedMul(width, height, 16, &levelBytes) && levelBytes <= ~std::uint64_t{0} - kHeaderBytes;
-    if (!fits || levelBytes > fileBytes - kHeaderBytes) {
-        const std::string needs = fits ? std::to_string(levelBytes + kHeaderBytes) : "more than 2^64";
-        *why = "cut short: level 0 of " + std::to_string(width) + " x " + std::to_string(height) + " texels needs " +
-               needs + " bytes, the file has " + std::to_string(fileBytes);
+    // The levels the header gives, each half the one before, down to 1 x 1 at most.
+    const std::uint32_t levels = (Le32(header + 8) & kFlagMipMapCount) != 0 ? std::max(Le32(header + 28), 1u) : 1;
+    if (levels > static_cast<std::uint64_t>(std::bit_width(std::max(width, height)))) {
+        *why = "the header gives " + std::to_string(levels) + " mip levels, more than " + std::to_string(width) +
+               " x " + std::to_string(height) + " texels have";
+        return false;
+    }
+    std::uint64_t chainBytes = 0;
+    bool fits = true;
+    for (std::uint32_t level = 0; level < levels && fits; ++level) {
+        std::uint64_t levelBytes = 0;
+        fits = platform::CheckedMul(std::max(width >> level, std::uint64_t{1}),
+                                    std::max(height >> level, std::uint64_t{1}), 16, &levelBytes) &&
+               !__builtin_add_overflow(chainBytes, levelBytes, &chainBytes);
+    }
+    fits = fits && chainBytes <= ~std::uint64_t{0} - kHeaderBytes;
+    // The smaller levels are never read, but a file without them is not whole.
+    if (!fits || chainBytes > fileBytes - kHeaderBytes) {
+        const std::string needs = fits ? std::to_string(chainBytes + kHeaderBytes) : "more than 2^64";
+        *why = "cut short: level 0 of " + std::to_string(width) + " x " + std::to_string(height) + " texels" +
+               (levels > 1 ? " and its " + std::to_string(levels - 1) + " smaller levels need " : " needs ") + needs +
+               " bytes, the file has " + std::to_string(fileBytes);
         return false;
     }
     return true;

@@ -1,13 +1,11 @@
 #include <cstdio>
-#include <string>
-#include <vector>
 
 #include "export/export_run.h"
+#include "platform/console.h"
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
-    const int code = exporter::ExportMain(arguments, stdout, stderr);
-    // A full disk or a closed pipe on standard output is a failure too.
-    if (std::fflush(stdout) != 0 && code == exporter::kExportSuccess) return exporter::kExportWriteFailed;
-    return code;
+    // Before any file is opened: a closed standard output must not lend its number
+    // to an output file.
+    ProtectStandardStreams();
+    return exporter::ExportMain(argc, argv, stdout, stderr);
 }

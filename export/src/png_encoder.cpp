@@ -1,5 +1,7 @@
 #include "export/png_encoder.h"
 
+#include "export/output_memory.h"
+
 #include <png.h>
 
 #include <bit>
@@ -51,6 +53,8 @@ HRESULT EncodeGreyPng(const GreyImage& image, std::vector<std::uint8_t>* bytes) 
     }
     try {
         bytes->clear();
+        const std::uint64_t raw = std::uint64_t{image.height} * (1 + std::uint64_t{image.width} * image.bitDepth / 8);
+        bytes->reserve(static_cast<std::size_t>(EncodedBytesBound(raw, image.height)));
         // 8-bit samples are packed into bytes first; 16-bit ones are written as they lie.
         std::vector<std::uint8_t> narrow;
         std::vector<png_bytep> rows(image.height);

@@ -1,5 +1,7 @@
 #include "export/tiff_encoder.h"
 
+#include "export/output_memory.h"
+
 #include <tiffio.h>
 
 #include <cstdarg>
@@ -130,6 +132,7 @@ HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>
         // where 32-bit offsets might not reach the end.
         const std::uint64_t raw = std::uint64_t{channels.width} * channels.height * channels.planes.size() * 4;
         const char* mode = raw > (std::uint64_t{3} << 30) ? "wlm8" : "wlm";
+        bytes->reserve(static_cast<std::size_t>(EncodedBytesBound(raw, channels.height)));
         std::unique_ptr<TIFF, TiffClose> tiff(TIFFClientOpenExt("export", mode, reinterpret_cast<thandle_t>(&memory),
                                                                 &ReadProc, &WriteProc, &SeekProc, &CloseProc, &SizeProc,
                                                                 &MapProc, &UnmapProc, options.get()));

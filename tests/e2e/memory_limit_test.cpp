@@ -1,6 +1,6 @@
-// The tool inside a memory cgroup whose limit is far below what the machine has
-// free: textures that do not fit are refused with "Ran out of memory", instead of
-// the kernel killing the process once their pages are touched.
+// The tool and its export companion inside a memory cgroup whose limit is far below
+// what the machine has free: what does not fit is refused, instead of the kernel
+// killing the process once its pages are touched.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -98,6 +98,41 @@ TEST(MemoryLimit, TexturesBeyondTheGroupsLimitAreRefused) {
             << r.out;
     }
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"map.pgm"});
+}
+
+// The companion's outputs are refused before the first is written: exit 2 and a line.
+TEST(MemoryLimit, ExportOutputsBeyondTheGroupsLimitAreRefusedBeforeAnyIsWritten) {
+    if (geteuid() != 0) GTEST_SKIP() << "creating a memory cgroup needs root";
+    LimitedGroup group(128u << 20);
+    if (!group.usable()) GTEST_SKIP() << "no memory cgroup can be created here";
+
+    TempDir dir;
+    WritePgm(dir.file("map.pgm"), 16, 16, std::vector<unsigned char>(256, 40));
+    // 1448: the horizon map's level 0 (32 MB) and the height map at its size fit in
+    // the group, the angles and their file beside them do not.
+    ASSERT_EQ(
+        RunTool({"-H", dir.file("map.pgm"), "-T", dir.file("map.pgm"), "-r", "1448", "-o", dir.file("m.dds")}).exitCode,
+        0);
+    const std::vector<std::string> before = dir.entries();
+    struct Case {
+        std::vector<std::string> outputs;  // options and names in the directory
+        int exitCode;
+    };
+    std::vector<Case> cases = {{{"-p", "p", "-c", "c.exr", "-a", "a.tif"}, 2}, {{"-a", "a.exr"}, 2}};
+#ifndef UMBRASCOPE_SANITIZED  // the sanitizers' own memory leaves too little room
+    cases.push_back({{"-p", "p", "-c", "c.exr"}, 0});
+#endif
+    for (const auto& c : cases) {
+        std::vector<std::string> argv = {UMBRASCOPE_EXPORT_EXE, dir.file("m.dds"), "-H", dir.file("map.pgm")};
+        for (std::size_t i = 0; i < c.outputs.size(); ++i)
+            argv.push_back(i % 2 == 0 ? c.outputs[i] : dir.file(c.outputs[i]));
+        const ProcessResult r = RunProcess(argv, 60, group.join());
+        EXPECT_EQ(r.signal, 0) << argv[5];
+        EXPECT_EQ(r.exitCode, c.exitCode) << argv[5] << ": " << r.err;
+        if (c.exitCode == 0) continue;
+        EXPECT_NE(r.err.find("umbrascope-export: too little memory"), std::string::npos) << r.err;
+        EXPECT_EQ(dir.entries(), before) << argv[5];
+    }
 }
 
 }  // namespace

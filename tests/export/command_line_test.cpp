@@ -1,6 +1,8 @@
 // The companion's command line, and what each kind of failure ends with.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 
 #include "export/export_options.h"
@@ -65,7 +67,6 @@ TEST(ExportCommandLine, RefusesMistakesWithAReason) {
         {{"m.dds", "-c", "c.png"}, "must end in .exr, .tif or .tiff"},
         {{"m.dds", "-c", "c.exr", "-c", "c.exr"}, "named twice"},
         {{"m.dds", "-p", "x", "--height-png", "x.red.png", "-H", "h.png"}, "named twice"},
-        {{"m.tif", "-c", "m.tif"}, "the horizon map itself"},
     };
     for (const auto& c : cases) {
         const ParsedCommandLine p = exporter::ParseExportCommandLine(c.args);
@@ -106,7 +107,7 @@ TEST(ExportFailures, EndWithTheirExitCodesAndWriteNothing) {
     EXPECT_FALSE(std::filesystem::exists(dir.path("missing")));
 }
 
-TEST(ExportFailures, AFailedRunLeavesOlderFilesAndNoTemporaryOne) {
+TEST(ExportFailures, AFailedRunLeavesOlderFilesAndWritesNothing) {
     TempDir dir;
     WriteBytes(dir.path("m.dds"), DdsBytes(2, 2, DdsFourCc(116), FloatBytes(std::vector<float>(16, 0.5f))));
     WriteBytes(dir.path("p.red.png"), Bytes{'o', 'l', 'd'});
@@ -116,15 +117,100 @@ TEST(ExportFailures, AFailedRunLeavesOlderFilesAndNoTemporaryOne) {
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(ReadBytes(dir.path("p.red.png")), (Bytes{'o', 'l', 'd'}));
 
-    std::filesystem::create_directory(dir.path("p.green.png"));  // the second preview cannot take its name
-    r = RunExporter({dir.path("m.dds"), "-p", dir.path("p")});
-    EXPECT_EQ(r.exitCode, 6);
-    EXPECT_NE(r.err.find("cannot write " + dir.path("p.green.png")), std::string::npos) << r.err;
-    EXPECT_EQ(ReadGreyPng(dir.path("p.red.png")).width, 2u);  // written before the failure, whole
-    EXPECT_TRUE(std::filesystem::is_directory(dir.path("p.green.png")));
-    EXPECT_FALSE(std::filesystem::exists(dir.path("p.both.png")));
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+    // Every name is looked at before the first file is written: one that cannot take
+    // a file, whichever it is, leaves the earlier ones unwritten too.
+    const struct {
+        const char* blocked;  // made a directory
+        Args args;
+    } cases[] = {
+        {"p.green.png", {"-p", dir.path("p")}},
+        {"p.both.png", {"-p", dir.path("p")}},
+        {"c.tif", {"-p", dir.path("p"), "-c", dir.path("c.exr"), "-c", dir.path("c.tif")}},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::create_directory(dir.path(c.blocked));
+        Args args = c.args;
+        args.insert(args.begin(), dir.path("m.dds"));
+        r = RunExporter(args);
+        EXPECT_EQ(r.exitCode, 6) << c.blocked;
+        EXPECT_NE(r.err.find("cannot write " + dir.path(c.blocked)), std::string::npos) << r.err;
+        EXPECT_EQ(ReadBytes(dir.path("p.red.png")), (Bytes{'o', 'l', 'd'})) << c.blocked;
+        Args expected{"m.dds", "p.red.png", c.blocked};
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(FileNames(dir.path()), expected) << c.blocked;
+        std::filesystem::remove(dir.path(c.blocked));
+    }
+}
+
+// An output that is an input, however it is spelled or linked, is refused before
+// anything is written, and every input stays as it was.
+TEST(ExportFailures, AnOutputThatIsAnInputIsRefused) {
+    TempDir dir;
+    const std::string map = dir.path("m.tif"), heights = dir.path("h.tif");  // read by content, whatever the name
+    WriteBytes(map, DdsBytes(2, 2, DdsFourCc(116), FloatBytes(std::vector<float>(16, 0.5f))));
+    WriteBytes(heights, PnmBytes('5', 2, 2, 65535, {1, 2, 3, 4}));
+    std::filesystem::create_symlink("m.tif", dir.path("link.exr"));
+    std::filesystem::create_hard_link(heights, dir.path("hard.red.png"));
+    const Args before = FileNames(dir.path());
+    const Bytes mapBytes = ReadBytes(map), heightBytes = ReadBytes(heights);
+    const Args cases[] = {
+        {map, "-H", heights, "--height-png", heights},
+        {map, "-p", dir.path("p"), "-H", heights, "-a", heights},
+        {map, "-p", dir.path("p"), "-c", dir.path("./m.tif")},
+        {map, "-p", dir.path("p"), "-c", dir.path("link.exr")},
+        {map, "-p", dir.path("hard"), "-H", heights, "-a", dir.path("a.exr")},
+    };
+    for (const auto& args : cases) {
+        const ProcessResult r = RunExporter(args);
+        EXPECT_EQ(r.exitCode, 6) << args[2];
+        EXPECT_NE(r.err.find("it is the input"), std::string::npos) << r.err;
+        EXPECT_EQ(ReadBytes(map), mapBytes);
+        EXPECT_EQ(ReadBytes(heights), heightBytes);
+        EXPECT_EQ(FileNames(dir.path()), before) << args[2];
+    }
+}
+
+// Cut anywhere before the end of its last mip level, a horizon map is refused.
+TEST(ExportFailures, ACutShortHorizonMapIsRefused) {
+    TempDir dir;
+    ASSERT_EQ(MakeHorizonMap(dir, MakeTerrain(8, true), dir.path("m.dds"), {}).exitCode, 0);
+    const Bytes whole = ReadBytes(dir.path("m.dds"));
+    const std::size_t level0 = 128 + 8 * 8 * 16;
+    for (const std::size_t length : {std::size_t{128}, level0 - 1, level0, level0 + 100, whole.size() - 1}) {
+        WriteBytes(dir.path("cut.dds"), Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length)));
+        const ProcessResult r = RunExporter({dir.path("cut.dds"), "-p", dir.path("p"), "-c", dir.path("c.exr")});
+        EXPECT_EQ(r.exitCode, 2) << length;
+        EXPECT_NE(r.err.find("cut short"), std::string::npos) << length << ": " << r.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.path("p.red.png"))) << length;
+    }
+}
+
+// Closed, full or without a reader, standard output changes neither the files nor
+// the exit code, and nothing is said about it.
+TEST(ExportFailures, ALostStandardOutputChangesNothing) {
+    TempDir dir;
+    WriteBytes(dir.path("m.dds"), DdsBytes(2, 2, DdsFourCc(116), FloatBytes(std::vector<float>(16, 0.5f))));
+    const auto args = [&](const std::string& p) {
+        return Args{dir.path("m.dds"), "-p", dir.path(p), "-c", dir.path(p)};
+    };
+    ASSERT_EQ(RunExporter(args("n.exr")).exitCode, 0);
+    void (*const losses[])() = {
+        [] { close(STDOUT_FILENO); },
+        [] { dup2(open("/dev/full", O_WRONLY), STDOUT_FILENO); },
+        [] {
+            int ends[2];
+            if (pipe(ends) == 0) dup2(ends[1], STDOUT_FILENO), close(ends[0]);  // the reader has gone
+            signal(SIGPIPE, SIG_DFL);
+        },
+    };
+    for (const auto& lose : losses) {
+        const std::string p = "lost" + std::to_string(&lose - losses) + ".exr";
+        const ProcessResult r = RunExporter(args(p), lose);
+        EXPECT_EQ(r.exitCode, 0) << p;
+        EXPECT_EQ(r.err, "") << p;
+        for (const std::string file : {"", ".red.png", ".green.png", ".both.png"})
+            EXPECT_EQ(ReadBytes(dir.path(p + file)), ReadBytes(dir.path("n.exr" + file))) << p << file;
+    }
 }
 
 }  // namespace

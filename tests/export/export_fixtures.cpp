@@ -7,9 +7,11 @@
 #include <png.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 
 Terrain MakeTerrain(std::uint32_t size, bool withTrees) {
@@ -37,10 +39,17 @@ ProcessResult MakeHorizonMap(const TempDir& dir, const Terrain& terrain, const s
     return RunProcess(argv);
 }
 
-ProcessResult RunExporter(const std::vector<std::string>& arguments) {
+ProcessResult RunExporter(const std::vector<std::string>& arguments, const std::function<void()>& beforeExec) {
     std::vector<std::string> argv = {UMBRASCOPE_EXPORT_EXE};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return RunProcess(argv);
+    return RunProcess(argv, 60, beforeExec);
+}
+
+std::vector<std::string> FileNames(const std::string& directory) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::vector<float> DdsLevel0(const std::string& path, std::uint32_t width, std::uint32_t height) {

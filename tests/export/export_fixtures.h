@@ -24,7 +24,11 @@ Terrain MakeTerrain(std::uint32_t size, bool withTrees);
 ProcessResult MakeHorizonMap(const TempDir& dir, const Terrain& terrain, const std::string& dds,
                              const std::vector<std::string>& settings);
 
-ProcessResult RunExporter(const std::vector<std::string>& arguments);
+// `beforeExec` runs in the child, as RunProcess runs it.
+ProcessResult RunExporter(const std::vector<std::string>& arguments, const std::function<void()>& beforeExec = {});
+
+// The names in `directory`, sorted.
+std::vector<std::string> FileNames(const std::string& directory);
 
 // Level 0 of a DDS file as stored (the 128-byte header skipped).
 std::vector<float> DdsLevel0(const std::string& path, std::uint32_t width, std::uint32_t height);

@@ -28,6 +28,14 @@ struct ExportOptions {
     bool needsHeightMap() const { return !angleFiles.empty() || !heightPng.empty(); }
 };
 
+// Every file a run writes, in the order it writes them: the previews, the height
+// preview, the channel files, the angle files. Exhausted memory escapes as
+// std::bad_alloc, here and below.
+std::vector<std::string> OutputFiles(const ExportOptions& options);
+
+// Every file a run reads: the horizon map, and the height map when one is given.
+std::vector<std::string> InputFiles(const ExportOptions& options);
+
 enum class CommandLineAction : std::uint8_t {
     Run,
     Help,     // --help anywhere

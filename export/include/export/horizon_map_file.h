@@ -23,7 +23,8 @@ private:
 };
 
 // S_OK with level 0 as stored, bit for bit. D3DXERR_INVALIDDATA when the file is not
-// such a DDS or is too short for its level 0, with the reason in `why`; the file's
+// such a DDS, gives more mip levels than its size has, or is too short for every
+// level its header gives (the smaller ones are not read), with the reason in `why`; the file's
 // open errors (E_FILE_NOT_FOUND, ...); E_OUTOFMEMORY when level 0 would not fit.
 // The size a header claims is checked against the file before anything is allocated.
 // E_INVALIDARG for a null `path`, `map` or `why`; `map` is empty on any failure.

@@ -1,0 +1,23 @@
+#pragma once
+// The memory the companion needs to make its files, beyond the maps it has read:
+// checked against the memory available before the first file is written, so that
+// too little memory writes nothing instead of the kernel ending the run halfway.
+#include <cstdint>
+
+#include "export/export_options.h"
+
+namespace exporter {
+
+// A size no file the encoders make from `rawBytes` of samples in `rows` rows
+// exceeds (deflate that cannot pack, chunk and strip tables, headers): the encoders
+// reserve it, so that the file grows without copies. Any values; saturates.
+std::uint64_t EncodedBytesBound(std::uint64_t rawBytes, std::uint64_t rows);
+
+// The most memory the run holds at one time after the maps are read, for a horizon
+// map of `width` x `height` texels: the angles, kept from their computation to the
+// end, and the largest of the steps that make one output each (levels, images,
+// channel planes, the encoder's rows and state, and the file itself). Any values;
+// saturates at UINT64_MAX.
+std::uint64_t WritingPeakBytes(const ExportOptions& options, std::uint32_t width, std::uint32_t height);
+
+}  // namespace exporter

@@ -1,0 +1,78 @@
+#include "export/output_memory.h"
+
+#include <algorithm>
+
+namespace exporter {
+
+namespace {
+
+// Rows an encoder holds at once, at most: an EXR chunk of 16 rows with its packed
+// copy, a TIFF strip, PNG filter rows.
+constexpr std::uint64_t kWorkingRows = 64;
+// An encoder's own state: deflate windows and tables, headers.
+constexpr std::uint64_t kEncoderStateBytes = 4u << 20;
+
+std::uint64_t Add(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t sum = 0;
+    return __builtin_add_overflow(a, b, &sum) ? UINT64_MAX : sum;
+}
+
+std::uint64_t Mul(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t product = 0;
+    return __builtin_mul_overflow(a, b, &product) ? UINT64_MAX : product;
+}
+
+// One file made in memory: the file, the encoder's rows and state.
+std::uint64_t EncodingBytes(std::uint64_t rawBytes, std::uint64_t rows) {
+    const std::uint64_t rowBytes = rawBytes / std::max<std::uint64_t>(rows, 1) + 1;
+    return Add(EncodedBytesBound(rawBytes, rows), Add(Mul(rowBytes, kWorkingRows), kEncoderStateBytes));
+}
+
+// The previews as WritePreviews makes them: one direction's float levels beside the
+// other's image, then both 16-bit images, the side-by-side one, its packed bytes and
+// its file. `pixels` and `rows`: one preview's.
+std::uint64_t PreviewBytes(std::uint64_t texels, std::uint64_t pixels, std::uint64_t rows, std::uint64_t sampleBytes) {
+    const std::uint64_t levels = Add(Mul(texels, 4), Mul(pixels, 4));
+    const std::uint64_t packed = sampleBytes == 1 ? Mul(pixels, 2) : 0;
+    const std::uint64_t both =
+        Add(Add(Mul(pixels, 8), packed), EncodingBytes(Add(Mul(Mul(pixels, 2), sampleBytes), rows), rows));
+    return std::max(levels, both);
+}
+
+// The height preview: its float levels, its image, its packed bytes and its file.
+std::uint64_t HeightPngBytes(std::uint64_t texels, std::uint64_t pixels, std::uint64_t rows,
+                             std::uint64_t sampleBytes) {
+    const std::uint64_t packed = sampleBytes == 1 ? pixels : 0;
+    return Add(Add(Mul(texels, 4), Add(Mul(pixels, 2), packed)),
+               EncodingBytes(Add(Mul(pixels, sampleBytes), rows), rows));
+}
+
+// Float planes of 4-byte samples and one file made of them.
+std::uint64_t FloatFileBytes(std::uint64_t texels, std::uint64_t planes, std::uint64_t rows) {
+    const std::uint64_t bytes = Mul(Mul(texels, planes), 4);
+    return Add(bytes, EncodingBytes(bytes, rows));
+}
+
+}  // namespace
+
+std::uint64_t EncodedBytesBound(std::uint64_t rawBytes, std::uint64_t rows) {
+    return Add(Add(rawBytes, rawBytes / 64), Add(Mul(rows, 64), 64u << 10));
+}
+
+std::uint64_t WritingPeakBytes(const ExportOptions& o, std::uint32_t width, std::uint32_t height) {
+    const std::uint64_t texels = Mul(width, height);
+    const std::uint64_t shrink = std::max<std::uint32_t>(o.shrink, 1);
+    const std::uint64_t rows = (height + shrink - 1) / shrink;
+    const std::uint64_t pixels = Mul((width + shrink - 1) / shrink, rows);
+    const std::uint64_t sampleBytes = o.bitDepth == 16 ? 2 : 1;
+    std::uint64_t step = 0;
+    if (!o.previewPrefix.empty()) step = std::max(step, PreviewBytes(texels, pixels, rows, sampleBytes));
+    if (!o.heightPng.empty()) step = std::max(step, HeightPngBytes(texels, pixels, rows, sampleBytes));
+    if (!o.channelFiles.empty()) step = std::max(step, FloatFileBytes(texels, 3, height));
+    if (o.angleFiles.empty()) return step;
+    // Degrees and a kind byte per texel and direction, held throughout.
+    const std::uint64_t angles = Mul(texels, 10);
+    return Add(angles, std::max(step, FloatFileBytes(texels, 4, height)));
+}
+
+}  // namespace exporter
