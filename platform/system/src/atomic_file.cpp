@@ -21,7 +21,7 @@ std::size_t LongestNameIn(const std::string& directory) {
 }
 
 // ".<name>.<random>.tmp" beside `path`; where that would be longer than the
-// directory allows, though the name itself is not, a short ".umbrascope-<random>.tmp".
+// directory allows, though the name itself is not, a short ".umbrascope.<random>.tmp".
 std::string HiddenTempName(const std::string& path) {
     const auto slash = path.find_last_of('/');
     const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
