@@ -4,7 +4,9 @@
 
 #include "background_load.h"
 #include "platform/console.h"
+#include "platform/same_file.h"
 #include "platform/texture_files.h"
+#include "platform/wide_text.h"
 #include "settings/tool_settings.h"
 
 TextureSetRecord TextureSet;
@@ -68,14 +70,29 @@ HRESULT LoadTextures() {
     return S_OK;
 }
 
+namespace {
+
+// Whether `name` leads to the height map's or the tree map's file, however spelled.
+[[nodiscard]] bool IsAnInput(const std::wstring& name) {
+    const std::string bytes = platform::NarrowToBytes(name);
+    return platform::NamesSameFile(bytes, platform::NarrowToBytes(ToolSettings.HMfname)) ||
+           platform::NamesSameFile(bytes, platform::NarrowToBytes(ToolSettings.TMfname));
+}
+
+}  // namespace
+
 HRESULT WriteHorizonMapFile() {
     assert(TextureSet.OutTexture != nullptr);
     ConsolePrint("Writing HorizonMap file");
     // Both names are checked before anything is written, so a name that cannot be
     // used leaves no half-done pair behind.
     std::wstring companion;
-    const bool namesUsable = maps::CompanionFileName(ToolSettings.Outfname, &companion) &&
-                             graphics::CheckSaveTarget(ToolSettings.Outfname.c_str()) == S_OK &&
+    const bool named = maps::CompanionFileName(ToolSettings.Outfname, &companion);
+    if (named && (IsAnInput(ToolSettings.Outfname) || IsAnInput(companion))) {
+        ConsolePrint("ERROR:Can`t save HorizonMap texture!\n");
+        return E_ACCESSDENIED;  // an input map is never written over
+    }
+    const bool namesUsable = named && graphics::CheckSaveTarget(ToolSettings.Outfname.c_str()) == S_OK &&
                              graphics::CheckSaveTarget(companion.c_str()) == S_OK;
     // Both files are written and flushed before either takes its name.
     graphics::PendingSaves files;

@@ -29,8 +29,10 @@ extern TextureSetRecord TextureSet;
 [[nodiscard]] HRESULT LoadTextures();
 
 // Saves the output texture under Outfname and under its ".winter" companion,
-// printing its progress. Needs the output texture, unlocked. 0, or E_FAIL after the
-// error line; a first file saved stays when the second cannot be.
+// printing its progress. Needs the output texture, unlocked. 0; E_ACCESSDENIED after
+// the error line, nothing written, when either name is the file of an input map;
+// or E_FAIL after the error line, a first file saved staying when the second
+// cannot be.
 [[nodiscard]] HRESULT WriteHorizonMapFile();
 
 namespace maps {

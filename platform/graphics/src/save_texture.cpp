@@ -2,10 +2,12 @@
 #include <new>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "dds_header.h"
 #include "platform/atomic_file.h"
 #include "platform/d3d9.h"
+#include "platform/directory_turns.h"
 #include "platform/texture_files.h"
 #include "platform/wide_text.h"
 #include "texture.h"
@@ -78,6 +80,15 @@ HRESULT PendingSaves::commit() {
     HRESULT result = S_OK;
     std::size_t committed = 0;
     {
+        // Saves of other runs to the same names rename theirs before or after these,
+        // never between, so that the names end up holding files of one run.
+        std::vector<std::string> directories;
+        try {
+            for (const auto& file : files_) directories.push_back(platform::DirectoryOf(file->targetPath()));
+        } catch (const std::bad_alloc&) {
+            directories.clear();  // renamed unguarded, as without locks
+        }
+        const platform::DirectoryTurns turns(directories);
         platform::TerminationSignalsBlocked quiet;
         for (; committed < files_.size(); ++committed) {
             result = files_[committed]->commit(platform::AtomicFile::DirectorySync::ByCaller);

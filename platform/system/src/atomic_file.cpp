@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <new>
 #include <random>
@@ -13,6 +14,14 @@ namespace platform {
 
 namespace {
 
+// The longest name a file may have in `directory`.
+std::size_t LongestNameIn(const std::string& directory) {
+    const long longest = pathconf(directory.c_str(), _PC_NAME_MAX);
+    return longest > 0 ? static_cast<std::size_t>(longest) : NAME_MAX;
+}
+
+// ".<name>.<random>.tmp" beside `path`; where that would be longer than the
+// directory allows, though the name itself is not, a short ".umbrascope.<random>.tmp".
 std::string HiddenTempName(const std::string& path) {
     const auto slash = path.find_last_of('/');
     const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
@@ -20,7 +29,9 @@ std::string HiddenTempName(const std::string& path) {
     std::random_device seed;
     char suffix[24];
     std::snprintf(suffix, sizeof suffix, ".%08x.tmp", seed());
-    return dir + "." + base + suffix;
+    const std::string hidden = "." + base + suffix;
+    if (hidden.size() <= LongestNameIn(DirectoryOf(path))) return dir + hidden;
+    return dir + ".umbrascope" + suffix;
 }
 
 void ProcPathOf(int fd, char (&path)[64]) { std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd); }

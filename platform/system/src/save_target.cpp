@@ -23,6 +23,18 @@ constexpr int kMaxLinks = 40;  // as many as the kernel follows in one lookup
     return true;
 }
 
+// Whether a link with this owner, in `directory`, may be followed: not where anyone
+// could have planted it, in a sticky world-writable directory, unless it is the
+// follower's own or the directory owner's. The rule of the kernel's protected
+// links, kept whatever the system's setting, since the save follows links itself.
+[[nodiscard]] bool MayFollowLink(const struct stat& link, const std::string& directory) {
+    if (link.st_uid == geteuid()) return true;
+    struct stat parent {};
+    if (stat(directory.c_str(), &parent) != 0) return false;
+    constexpr mode_t kShared = S_ISVTX | S_IWOTH;
+    return (parent.st_mode & kShared) != kShared || parent.st_uid == link.st_uid;
+}
+
 }  // namespace
 
 std::string DirectoryOf(const std::string& path) {
@@ -53,6 +65,7 @@ HRESULT ResolveSaveTarget(const std::string& name, SaveTarget* target) {
         }
         if (!S_ISLNK(seen.st_mode)) return E_ACCESSDENIED;  // directory, device, FIFO or socket
         if (links == kMaxLinks) return ResultFromErrno(ELOOP);
+        if (!MayFollowLink(seen, DirectoryOf(path))) return E_ACCESSDENIED;
         std::string content;
         if (!ReadLink(path, &content)) return ResultFromErrno(errno);
         if (content.empty()) return E_PATH_NOT_FOUND;

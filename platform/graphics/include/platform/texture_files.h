@@ -31,8 +31,10 @@ public:
     [[nodiscard]] HRESULT save(const wchar_t* destFile, IDirect3DBaseTexture9* texture);
 
     // Renames the saved files into place in the order saved, stopping at the first
-    // that fails, then flushes the directories of those renamed. S_OK or the first
-    // error. Nothing is pending afterwards, whatever the outcome.
+    // that fails, then flushes the directories of those renamed. The renames take
+    // their turn with other processes' commits into the same directories
+    // (DirectoryTurns). S_OK or the first error. Nothing is pending afterwards,
+    // whatever the outcome.
     [[nodiscard]] HRESULT commit();
 
 private:
@@ -41,7 +43,8 @@ private:
 
 // S_OK when a save to `destFile` could put a file there: nothing is there, or a
 // regular file, directly or through symbolic links. Otherwise the refusal a save
-// would meet: E_ACCESSDENIED for a directory, device, FIFO or socket in the way,
+// would meet: E_ACCESSDENIED for a directory, device, FIFO or socket in the way or
+// a link that may not be followed (ResolveSaveTarget),
 // E_PATH_NOT_FOUND for a missing directory or an empty name, D3DERR_INVALIDCALL for
 // a null name, or the error met looking.
 [[nodiscard]] HRESULT CheckSaveTarget(const wchar_t* destFile);

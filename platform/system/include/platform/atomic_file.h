@@ -17,10 +17,11 @@ namespace platform {
 // leaves a partial file and never touches a file already there. Where the file
 // system has no unnamed files, or /proc is missing to name one, a hidden temporary
 // name is used, removed on every failure, with the termination signals held while
-// it exists. The target is the file a symbolic link at the name leads to; a file
-// replaced keeps its permission bits and, where the process may set them, its
-// owner and group. Bulk data goes to the disk directly where the file system
-// allows it (DirectWriter).
+// it exists; it is short where the target's name leaves no room for a suffix, so
+// any name the directory allows can be saved. The target is the file a symbolic
+// link at the name leads to; a file replaced keeps its permission bits and, where
+// the process may set them, its owner and group. Bulk data goes to the disk
+// directly where the file system allows it (DirectWriter).
 class AtomicFile {
 public:
     AtomicFile() = default;

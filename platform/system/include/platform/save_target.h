@@ -18,8 +18,10 @@ struct SaveTarget {
 // and looks at what is there. S_OK when a save may replace it: nothing, or a regular
 // file. Otherwise E_PATH_NOT_FOUND for an empty name, a name ending in '/' or a
 // missing directory, E_ACCESSDENIED for a directory, device, FIFO or socket in the
-// way, or the result of the error met (a link loop, a name too long, ...). `target`
-// (not null) is filled only on S_OK. Exhausted memory escapes as std::bad_alloc.
+// way or for a link in a sticky world-writable directory owned by neither this
+// process's user nor the directory's owner, or the result of the error met (a link
+// loop, a name too long, ...). `target` (not null) is filled only on S_OK.
+// Exhausted memory escapes as std::bad_alloc.
 [[nodiscard]] HRESULT ResolveSaveTarget(const std::string& name, SaveTarget* target);
 
 // The directory part of a path: "." when it has none; "/" for a name in the root.
