@@ -65,6 +65,13 @@ TEST(Endings, ValidationMessages) {
         {{"-H", map, "-T", map, "-z", "nan"}, "ERROR:bad Height Zero Point: must be a finite number\n"},
         {{"-H", map, "-T", map, "-o", tooLong}, "ERROR:Outfname is longer than 259 characters\n"},
         {{"-H", "", "-T", map}, "ERROR:File  not found\n"},
+        // Text after a number is refused, not read up to it; before the other checks.
+        {{"-H", map, "-T", map, "-r", "4e3"}, "ERROR: OutRez value '4e3' is not a whole number\n"},
+        {{"-H", map, "-T", map, "-r", "1k", "-s", "0"}, "ERROR: OutRez value '1k' is not a whole number\n"},
+        {{"-H", map, "-T", map, "-r", "4", "-s", "33km"}, "ERROR: TerraSize value '33km' is not a number\n"},
+        {{"-H", map, "-T", map, "-r", "4", "-s", "10,000"}, "ERROR: TerraSize value '10,000' is not a number\n"},
+        {{"-H", map, "-T", map, "-r", "4", "-h", "6e2abc"}, "ERROR: Height value '6e2abc' is not a number\n"},
+        {{"-H", map, "-T", map, "-r", "4", "-z", "12m"}, "ERROR: HeightZero value '12m' is not a number\n"},
     };
     for (const auto& c : cases) {
         const ProcessResult r = RunTool(c.args);
