@@ -1,5 +1,9 @@
 // Every way a run can end, seen from outside: standard output and exit code.
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+
+#include <thread>
 
 #include "tool.h"
 
@@ -115,6 +119,49 @@ TEST(Endings, StepFailuresReachTheirExitCodes) {
               std::string::npos)
         << r.out;
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"map.pgm"});
+}
+
+// The failing tool on a terminal of its own, waiting for a key: whatever ends the
+// wait, a key or a termination signal, the terminal gets its settings back.
+TEST(Endings, KeyWaitGivesTheTerminalBack) {
+    constexpr tcflag_t kModes = ICANON | ECHO | ISIG;
+    for (const int signal : {0, SIGTERM, SIGHUP, SIGINT}) {
+        int terminal = -1, side = -1;
+        ASSERT_EQ(openpty(&terminal, &side, nullptr, nullptr, nullptr), 0);
+        termios before{}, during{}, after{};
+        ASSERT_EQ(tcgetattr(side, &before), 0);
+        const pid_t child = fork();
+        if (child == 0) {
+            setsid();
+            ioctl(side, TIOCSCTTY, 0);
+            for (int fd = 0; fd < 3; ++fd) dup2(side, fd);
+            execl(UMBRASCOPE_EXE, UMBRASCOPE_EXE, static_cast<char*>(nullptr));  // no argument: usage, then failure
+            _exit(127);
+        }
+        // The usage text is read off as it comes, until the wait has changed the modes.
+        for (int i = 0;
+             i < 1000 && tcgetattr(side, &during) == 0 && (during.c_lflag & kModes) == (before.c_lflag & kModes); ++i) {
+            pollfd ready{terminal, POLLIN, 0};
+            char buffer[4096];
+            if (poll(&ready, 1, 10) > 0) (void)!read(terminal, buffer, sizeof buffer);
+        }
+        EXPECT_EQ(during.c_lflag & kModes, 0u) << "the wait has not begun";
+        if (signal != 0)
+            kill(child, signal);
+        else
+            EXPECT_EQ(write(terminal, "x", 1), 1);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        if (signal != 0)
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+        else
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 7);
+        ASSERT_EQ(tcgetattr(side, &after), 0);
+        EXPECT_EQ(after.c_lflag, before.c_lflag) << signal;
+        EXPECT_EQ(after.c_cc[VMIN], before.c_cc[VMIN]) << signal;
+        close(terminal);
+        close(side);
+    }
 }
 
 }  // namespace
