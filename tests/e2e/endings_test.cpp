@@ -3,8 +3,6 @@
 #include <pty.h>
 #include <sys/ioctl.h>
 
-#include <thread>
-
 #include "tool.h"
 
 namespace {
@@ -121,46 +119,27 @@ TEST(Endings, StepFailuresReachTheirExitCodes) {
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"map.pgm"});
 }
 
-// The failing tool on a terminal of its own, waiting for a key: whatever ends the
-// wait, a key or a termination signal, the terminal gets its settings back.
+// The failing tool with a terminal of its own as standard input: whatever ends its
+// key wait, a key or a termination signal, the terminal gets its settings back.
 TEST(Endings, KeyWaitGivesTheTerminalBack) {
-    constexpr tcflag_t kModes = ICANON | ECHO | ISIG;
     for (const int signal : {0, SIGTERM, SIGHUP, SIGINT}) {
         int terminal = -1, side = -1;
         ASSERT_EQ(openpty(&terminal, &side, nullptr, nullptr, nullptr), 0);
-        termios before{}, during{}, after{};
+        termios before{}, now{};
         ASSERT_EQ(tcgetattr(side, &before), 0);
-        const pid_t child = fork();
-        if (child == 0) {
-            setsid();
-            ioctl(side, TIOCSCTTY, 0);
-            for (int fd = 0; fd < 3; ++fd) dup2(side, fd);
-            execl(UMBRASCOPE_EXE, UMBRASCOPE_EXE, static_cast<char*>(nullptr));  // no argument: usage, then failure
-            _exit(127);
-        }
-        // The usage text is read off as it comes, until the wait has changed the modes.
-        for (int i = 0;
-             i < 1000 && tcgetattr(side, &during) == 0 && (during.c_lflag & kModes) == (before.c_lflag & kModes); ++i) {
-            pollfd ready{terminal, POLLIN, 0};
-            char buffer[4096];
-            if (poll(&ready, 1, 10) > 0) (void)!read(terminal, buffer, sizeof buffer);
-        }
-        EXPECT_EQ(during.c_lflag & kModes, 0u) << "the wait has not begun";
-        if (signal != 0)
-            kill(child, signal);
-        else
-            EXPECT_EQ(write(terminal, "x", 1), 1);
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        if (signal != 0)
-            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
-        else
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 7);
-        ASSERT_EQ(tcgetattr(side, &after), 0);
-        EXPECT_EQ(after.c_lflag, before.c_lflag) << signal;
-        EXPECT_EQ(after.c_cc[VMIN], before.c_cc[VMIN]) << signal;
-        close(terminal);
-        close(side);
+        const auto onTerminal = [side] { ioctl(side, TIOCSCTTY, 0), dup2(side, STDIN_FILENO); };
+        const auto endWait = [&](pid_t child, const std::string& out) {
+            if (!out.ends_with("Press any key for exit...")) return;
+            // The prompt comes just before the wait switches echo off.
+            for (int i = 0; i < 500 && tcgetattr(side, &now) == 0 && (now.c_lflag & ECHO) != 0; ++i) usleep(10000);
+            EXPECT_EQ(signal != 0 ? kill(child, signal) : write(terminal, "x", 1) - 1, 0);
+        };
+        const ProcessResult r = RunTool({}, 60, onTerminal, endWait);  // no argument: usage, then failure
+        EXPECT_EQ(signal != 0 ? r.signal : r.exitCode, signal != 0 ? signal : 7);
+        ASSERT_EQ(tcgetattr(side, &now), 0);
+        EXPECT_EQ(now.c_lflag, before.c_lflag) << signal;
+        EXPECT_EQ(now.c_cc[VMIN], before.c_cc[VMIN]) << signal;
+        close(terminal), close(side);
     }
 }
 
