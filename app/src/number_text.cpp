@@ -8,9 +8,19 @@
 
 namespace app {
 
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+std::size_t SkipBlanks(const std::string& text, std::size_t i) {
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    return i;
+}
+
+}  // namespace
+
 std::int32_t TextToInt(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    std::size_t i = SkipBlanks(text, 0);
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     constexpr std::int64_t kLimit = std::int64_t{1} << 31;
@@ -31,6 +41,21 @@ float TextToFloat(const std::string& text) {
         return std::signbit(value) ? -magnitude : magnitude;
     }
     return static_cast<float>(value);
+}
+
+bool HasTextAfterInt(const std::string& text) {
+    std::size_t i = SkipBlanks(text, 0);
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    const std::size_t digits = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    return i > digits && SkipBlanks(text, i) < text.size();
+}
+
+bool HasTextAfterFloat(const std::string& text) {
+    char* end = nullptr;
+    std::strtod(text.c_str(), &end);
+    const auto read = static_cast<std::size_t>(end - text.c_str());
+    return read > 0 && SkipBlanks(text, read) < text.size();
 }
 
 }  // namespace app

@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "app/intake.h"
+#include "app/number_text.h"
+#include "params/parameter_set.h"
 #include "platform/console.h"
 #include "platform/wide_text.h"
 #include "settings/tool_settings.h"
@@ -13,10 +15,29 @@ namespace {
 
 bool FileExists(const std::wstring& name) { return access(platform::NarrowToBytes(name).c_str(), F_OK) == 0; }
 
+// The copy reads a number up to the first other character, so "4e3" became 4 and
+// "33km" 33: a value with more after its number is refused instead.
+bool NumbersAreWhole(const params::ParameterSet& set) {
+    const struct {
+        const char* name;
+        bool whole;
+    } numbers[] = {{"OutRez", true}, {"Height", false}, {"TerraSize", false}, {"HeightZero", false}};
+    for (const auto& n : numbers) {
+        const std::string& text = set.valueOf(n.name);
+        if (n.whole ? HasTextAfterInt(text) : HasTextAfterFloat(text)) {
+            ConsolePrint("ERROR: %s value '%s' is not %s\n", n.name, text.c_str(),
+                         n.whole ? "a whole number" : "a number");
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ValidateSettings() {
     const ToolSettingsRecord& s = ToolSettings;
+    if (s.Parameters && !NumbersAreWhole(*s.Parameters)) return false;
     if (!(s.TerraSize > 0)) {
         ConsolePrint("ERROR:bad Terrain Size: must be > 0\n");
         return false;

@@ -122,10 +122,14 @@ void Produce(RowSource& source, BandRing& ring, std::uint32_t rowsPerBand) {
 }
 
 // Joins the producer on every way out, telling it first that nobody will consume.
+// The producer's memory checks count for the load's claim, as the load's own do.
 class ProducerThread {
 public:
     ProducerThread(RowSource& source, BandRing& ring, std::uint32_t rowsPerBand)
-        : ring_(ring), thread_(&Produce, std::ref(source), std::ref(ring), rowsPerBand) {}
+        : ring_(ring), thread_([&source, &ring, rowsPerBand, claim = platform::MemoryClaim::current()] {
+              const platform::MemoryClaim::Joined joined(claim);
+              Produce(source, ring, rowsPerBand);
+          }) {}
     ~ProducerThread() {
         ring_.abandon();
         thread_.join();

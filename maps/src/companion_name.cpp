@@ -9,8 +9,8 @@ namespace maps {
 bool CompanionFileName(const std::wstring& name, std::wstring* companion) {
     assert(companion != nullptr);
     constexpr std::size_t kComponentChars = 255;
-    // Both separators count, as the path splitter of the original platform does.
-    const auto slash = name.find_last_of(L"/\\");
+    // Only '/' separates folders here; a backslash is an ordinary character of a name.
+    const auto slash = name.find_last_of(L'/');
     const std::size_t fileStart = slash == std::wstring::npos ? 0 : slash + 1;
     const auto dot = name.find_last_of(L'.');
     const std::size_t extStart = (dot == std::wstring::npos || dot < fileStart) ? name.size() : dot;

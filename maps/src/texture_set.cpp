@@ -4,6 +4,7 @@
 
 #include "background_load.h"
 #include "platform/console.h"
+#include "platform/memory_budget.h"
 #include "platform/same_file.h"
 #include "platform/texture_files.h"
 #include "platform/wide_text.h"
@@ -29,6 +30,9 @@ HRESULT InitDevice(HWND window) {
 namespace {
 
 [[nodiscard]] HRESULT LoadMap(const std::wstring& name, IDirect3DTexture9** texture) {
+    // The two maps are decoded at once: what one counts on, texture and decoding
+    // buffers, is taken for the other's checks until it is loaded.
+    const platform::MemoryClaim claim;
     const auto size = static_cast<UINT>(ToolSettings.OutRez);
     return D3DXCreateTextureFromFileExW(TextureSet.Device, name.c_str(), size, size, 0, 0, D3DFMT_A32B32G32R32F,
                                         D3DPOOL_SYSTEMMEM, D3DX_FILTER_TRIANGLE, D3DX_FILTER_TRIANGLE, 0, nullptr,

@@ -1,5 +1,7 @@
 // Every way a run can end, seen from outside: standard output and exit code.
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/ioctl.h>
 
 #include "tool.h"
 
@@ -65,6 +67,13 @@ TEST(Endings, ValidationMessages) {
         {{"-H", map, "-T", map, "-z", "nan"}, "ERROR:bad Height Zero Point: must be a finite number\n"},
         {{"-H", map, "-T", map, "-o", tooLong}, "ERROR:Outfname is longer than 259 characters\n"},
         {{"-H", "", "-T", map}, "ERROR:File  not found\n"},
+        // Text after a number is refused, not read up to it; before the other checks.
+        {{"-H", map, "-T", map, "-r", "4e3"}, "ERROR: OutRez value '4e3' is not a whole number\n"},
+        {{"-H", map, "-T", map, "-r", "1k", "-s", "0"}, "ERROR: OutRez value '1k' is not a whole number\n"},
+        {{"-H", map, "-T", map, "-r", "4", "-s", "33km"}, "ERROR: TerraSize value '33km' is not a number\n"},
+        {{"-H", map, "-T", map, "-r", "4", "-s", "10,000"}, "ERROR: TerraSize value '10,000' is not a number\n"},
+        {{"-H", map, "-T", map, "-r", "4", "-h", "6e2abc"}, "ERROR: Height value '6e2abc' is not a number\n"},
+        {{"-H", map, "-T", map, "-r", "4", "-z", "12m"}, "ERROR: HeightZero value '12m' is not a number\n"},
     };
     for (const auto& c : cases) {
         const ProcessResult r = RunTool(c.args);
@@ -108,6 +117,30 @@ TEST(Endings, StepFailuresReachTheirExitCodes) {
               std::string::npos)
         << r.out;
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"map.pgm"});
+}
+
+// The failing tool with a terminal of its own as standard input: whatever ends its
+// key wait, a key or a termination signal, the terminal gets its settings back.
+TEST(Endings, KeyWaitGivesTheTerminalBack) {
+    for (const int signal : {0, SIGTERM, SIGHUP, SIGINT}) {
+        int terminal = -1, side = -1;
+        ASSERT_EQ(openpty(&terminal, &side, nullptr, nullptr, nullptr), 0);
+        termios before{}, now{};
+        ASSERT_EQ(tcgetattr(side, &before), 0);
+        const auto onTerminal = [side] { ioctl(side, TIOCSCTTY, 0), dup2(side, STDIN_FILENO); };
+        const auto endWait = [&](pid_t child, const std::string& out) {
+            if (!out.ends_with("Press any key for exit...")) return;
+            // The prompt comes just before the wait switches echo off.
+            for (int i = 0; i < 500 && tcgetattr(side, &now) == 0 && (now.c_lflag & ECHO) != 0; ++i) usleep(10000);
+            EXPECT_EQ(signal != 0 ? kill(child, signal) : write(terminal, "x", 1) - 1, 0);
+        };
+        const ProcessResult r = RunTool({}, 60, onTerminal, endWait);  // no argument: usage, then failure
+        EXPECT_EQ(signal != 0 ? r.signal : r.exitCode, signal != 0 ? signal : 7);
+        ASSERT_EQ(tcgetattr(side, &now), 0);
+        EXPECT_EQ(now.c_lflag, before.c_lflag) << signal;
+        EXPECT_EQ(now.c_cc[VMIN], before.c_cc[VMIN]) << signal;
+        close(terminal), close(side);
+    }
 }
 
 }  // namespace

@@ -3,9 +3,11 @@
 // killing the process once its pages are touched.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "platform/cgroup_memory.h"
@@ -132,6 +134,67 @@ TEST(MemoryLimit, ExportOutputsBeyondTheGroupsLimitAreRefusedBeforeAnyIsWritten)
         if (c.exitCode == 0) continue;
         EXPECT_NE(r.err.find("umbrascope-export: too little memory"), std::string::npos) << r.err;
         EXPECT_EQ(dir.entries(), before) << argv[5];
+    }
+}
+
+// A grey-and-alpha interlaced PNG of zeros: small on disk, decoded whole (2 side^2 bytes).
+void WriteBlankInterlacedPng(const std::string& path, std::uint32_t side) {
+    std::ofstream file(path, std::ios::binary);
+    const auto word = [](std::uint32_t w) { return std::string{char(w >> 24), char(w >> 16), char(w >> 8), char(w)}; };
+    const auto chunk = [&](const std::string& typeAndData) {
+        file << word(static_cast<std::uint32_t>(typeAndData.size() - 4)) << typeAndData
+             << word(crc32(0, reinterpret_cast<const Bytef*>(typeAndData.data()), typeAndData.size()));
+    };
+    file << "\x89PNG\r\n\x1a\n";
+    chunk("IHDR" + word(side) + word(side) + std::string("\x08\x04\x00\x00\x01", 5));
+    // Seven passes, 15 side / 8 rows (side a multiple of 8): a filter byte, 2 bytes a pixel.
+    std::uint64_t left = 2 * std::uint64_t{side} * side + side / 8 * 15;
+    z_stream z{};
+    deflateInit(&z, 9);
+    const std::vector<Bytef> zeros(1 << 20, 0);
+    std::string data = "IDAT";
+    for (int flush = Z_NO_FLUSH; flush != Z_FINISH;) {
+        z.next_in = const_cast<Bytef*>(zeros.data());
+        z.avail_in = static_cast<uInt>(std::min<std::uint64_t>(left, zeros.size()));
+        left -= z.avail_in;
+        flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            char out[65536];
+            z.next_out = reinterpret_cast<Bytef*>(out);
+            z.avail_out = sizeof out;
+            deflate(&z, flush);
+            data.append(out, sizeof out - z.avail_out);
+        } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    chunk(data);
+    chunk("IEND");
+}
+
+// Both maps are decoded at once. Each 17320^2 map needs 600 MB while decoding:
+// in 1 GB one fits, two do not, so they are decoded in turn; in 512 MB not even one.
+TEST(MemoryLimit, MapsDecodedAtOnceAreCountedTogether) {
+    if (geteuid() != 0) GTEST_SKIP() << "creating a memory cgroup needs root";
+    TempDir dir;
+    WriteBlankInterlacedPng(dir.file("map.png"), 17320);
+    const struct {
+        std::uint64_t limit;
+        int exitCode;
+        std::string printed;
+    } cases[] = {
+        {1u << 30, 0, "Loading textures..........OK\n"},
+        {512u << 20, 2,
+         "ERROR:Can`t load height map.\nERROR:Can`t init textures.\n" + FailureReport("Ran out of memory")},
+    };
+    for (const auto& c : cases) {
+        LimitedGroup group(c.limit);
+        if (!group.usable()) GTEST_SKIP() << "no memory cgroup can be created here";
+        const ProcessResult r =
+            RunTool({"-H", dir.file("map.png"), "-T", dir.file("map.png"), "-r", "64", "-o", dir.file("out.dds")}, 120,
+                    group.join());
+        EXPECT_EQ(r.signal, 0) << c.limit;
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.limit << "\n" << r.out;
+        EXPECT_NE(r.out.find(c.printed), std::string::npos) << r.out;
     }
 }
 

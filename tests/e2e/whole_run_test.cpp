@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <regex>
 
 #include "maps/horizon/horizon_kernel.h"
@@ -103,6 +104,35 @@ TEST(WholeRun, OutputNamesKeepTheirBytes) {
         EXPECT_TRUE(std::filesystem::exists(dir.file(c.name))) << c.name;
         EXPECT_EQ(ReadAll(dir.file(c.name)), ReadAll(dir.file(c.companion))) << c.companion;
         EXPECT_EQ(ReadAll(dir.file(c.name)).size(), 128u + (16 + 4 + 1) * 16);
+    }
+}
+
+// An elevation that is not finite is no data, as NaN is: each gives the NaN map. Every
+// stored value, mip levels included, lies in [0, 1].
+TEST(WholeRun, HeightsWithoutAFiniteElevationAreNoData) {
+    constexpr int kSide = 16;
+    TempDir dir;
+    const Terrain terrain = MakeTerrain(kSide);
+    WritePgm(dir.file("t.pgm"), kSide, kSide, std::vector<unsigned char>(kSide * kSide, 0));
+    const float inf = std::numeric_limits<float>::infinity();
+    const int noData[] = {8 * kSide + 5, 3 * kSide + 11, 15 * kSide + 2, 0};
+    std::vector<char> nanMap;
+    for (const float value : {std::numeric_limits<float>::quiet_NaN(), inf, -inf, 3e38f, -3e38f}) {
+        std::vector<float> heights = terrain.heights;
+        for (const int i : noData) heights[i] = value;
+        WritePfm(dir.file("h.pfm"), kSide, kSide, heights);
+        const ProcessResult r = RunTool({"-H", dir.file("h.pfm"), "-T", dir.file("t.pgm"), "-r", std::to_string(kSide),
+                                         "-h", "100", "-o", dir.file("out.dds")});
+        ASSERT_EQ(r.exitCode, 0) << r.out;
+        const auto file = ReadAll(dir.file("out.dds"));
+        std::vector<float> stored((256 + 64 + 16 + 4 + 1) * 4);  // every level
+        ASSERT_EQ(file.size(), 128 + stored.size() * 4);
+        std::memcpy(stored.data(), file.data() + 128, stored.size() * 4);
+        for (std::size_t i = 0; i < stored.size(); ++i)
+            EXPECT_TRUE(stored[i] >= 0.0f && stored[i] <= 1.0f) << value << ": " << stored[i] << " at float " << i;
+        for (const int i : noData) EXPECT_TRUE(stored[i * 4] == 0.999f && stored[i * 4 + 1] == 0.999f) << value;
+        if (nanMap.empty()) nanMap = file;
+        EXPECT_TRUE(file == nanMap) << value;
     }
 }
 

@@ -14,7 +14,8 @@ TEST(CompanionFileName, WinterGoesBeforeTheExtension) {
         {L"maps/out.dds", L"maps/out.winter.dds"},
         {L"out", L"out.winter"},
         {L"a.b.dds", L"a.b.winter.dds"},
-        {L"maps.v2\\out", L"maps.v2\\out.winter"},
+        {L"maps.v2\\out", L"maps.winter.v2\\out"},  // a backslash is no separator
+        {L"x.d\\s", L"x.winter.d\\s"},
         {L"maps.v2/out", L"maps.v2/out.winter"},
         {L"/abs/dir.d/x.y", L"/abs/dir.d/x.winter.y"},
         {L".dds", L".winter.dds"},

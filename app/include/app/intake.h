@@ -15,8 +15,9 @@ namespace app {
 // true; an empty value keeps the default. Cannot fail otherwise.
 void CopyParsedValues();
 
-// Judges ToolSettings as copied, printing any warnings and the first error; true
-// when the run may go on.
+// Judges ToolSettings as copied (and the parsed texts of its numbers, which must
+// hold nothing after the number but blanks), printing any warnings and the first
+// error; true when the run may go on.
 [[nodiscard]] bool ValidateSettings();
 
 }  // namespace app

@@ -16,4 +16,11 @@ std::int32_t TextToInt(const std::string& text);
 // starts it; cannot fail.
 float TextToFloat(const std::string& text);
 
+// Whether anything but blanks follows the number that TextToInt (TextToFloat)
+// reads from the start of `text`: "4e3" and "33km" do, "12 " does not. False when
+// no number starts it (that reads as 0, which validation judges as a value). Any
+// text; cannot fail.
+bool HasTextAfterInt(const std::string& text);
+bool HasTextAfterFloat(const std::string& text);
+
 }  // namespace app

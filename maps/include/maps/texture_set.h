@@ -42,7 +42,7 @@ namespace maps {
 void ReleaseTextureSet();
 
 // The output name with ".winter" put in front of its extension (the part of the
-// last path component from its last dot on). False when a component or the result
+// last path component, after the last '/', from its last dot on). False when a component or the result
 // would not fit the path buffers (directory, name and extension 255 characters,
 // extension with ".winter" 255, whole path 259); `companion` (not null) is then
 // unchanged. Exhausted memory escapes as std::bad_alloc.

@@ -9,6 +9,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
+#include <iterator>
 
 void ConsolePrint(const char* format, ...) {
     va_list args;
@@ -33,6 +34,56 @@ void ProtectStandardStreams() {
     }
 }
 
+namespace {
+
+// The terminal's settings before the key wait, for a signal handler to put back.
+termios gTerminalBeforeWait{};
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+// The handler is reset to the default on entry (SA_RESETHAND), so the raised signal,
+// held until the handler returns, then ends the process as it would have.
+extern "C" void RestoreTerminalAndEnd(int signal) {
+    tcsetattr(STDIN_FILENO, TCSANOW, &gTerminalBeforeWait);
+    raise(signal);
+}
+
+// Key mode (no echo, no line editing, no signal keys) for as long as it lives; the
+// terminal gets its settings back on every way out: the end of the wait, or a
+// termination signal meanwhile. Signals the process ignores or handles itself are
+// left alone.
+class KeyMode {
+public:
+    KeyMode(const termios& saved, const termios& raw) {
+        gTerminalBeforeWait = saved;
+        struct sigaction restore {};
+        restore.sa_handler = &RestoreTerminalAndEnd;
+        restore.sa_flags = SA_RESETHAND;
+        sigemptyset(&restore.sa_mask);
+        for (const int s : kEndingSignals) sigaddset(&restore.sa_mask, s);
+        for (std::size_t i = 0; i < std::size(kEndingSignals); ++i)
+            installed_[i] = sigaction(kEndingSignals[i], nullptr, &previous_[i]) == 0 &&
+                            previous_[i].sa_handler == SIG_DFL && sigaction(kEndingSignals[i], &restore, nullptr) == 0;
+        active_ = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+    }
+    ~KeyMode() {
+        if (active_) tcsetattr(STDIN_FILENO, TCSANOW, &gTerminalBeforeWait);
+        for (std::size_t i = 0; i < std::size(kEndingSignals); ++i)
+            if (installed_[i]) sigaction(kEndingSignals[i], &previous_[i], nullptr);
+    }
+    KeyMode(const KeyMode&) = delete;
+    KeyMode& operator=(const KeyMode&) = delete;
+
+    bool active() const { return active_; }
+
+private:
+    struct sigaction previous_[std::size(kEndingSignals)]{};
+    bool installed_[std::size(kEndingSignals)] = {};
+    bool active_ = false;
+};
+
+}  // namespace
+
 void WaitForKey() {
     if (!isatty(STDIN_FILENO)) return;
     // A job in the background would be stopped by the terminal for touching it.
@@ -45,11 +96,11 @@ void WaitForKey() {
     raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG);
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
-    if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) return;
+    const KeyMode mode(saved, raw);
+    if (!mode.active()) return;
     unsigned char key = 0;
     while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
     }
-    tcsetattr(STDIN_FILENO, TCSANOW, &saved);
 }
 
 void MessageBeep(unsigned /*type*/) {

@@ -6,6 +6,7 @@
 #include <cassert>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 #include "platform/cgroup_memory.h"
 
@@ -50,9 +51,48 @@ std::uint64_t AvailableMemoryBytes() {
     return std::min(SystemAvailableBytes(), CgroupHeadroomBytes(ProcessMemoryCgroups()));
 }
 
+namespace {
+
+using Wide = unsigned __int128;  // sums of 64-bit sizes cannot overflow it
+
+std::mutex gClaimsLock;
+Wide gClaimedBytes = 0;  // all live claims together
+thread_local MemoryClaim* tClaim = nullptr;
+
+}  // namespace
+
 HRESULT CheckFitsInMemory(std::uint64_t bytes, bool overflowed) {
-    if (overflowed || bytes > AvailableMemoryBytes()) return E_OUTOFMEMORY;
+    if (overflowed) return E_OUTOFMEMORY;
+    return CheckFitsInMemoryBeside(bytes, 0);
+}
+
+HRESULT CheckFitsInMemoryBeside(std::uint64_t bytes, std::uint64_t beside) {
+    // Read before the lock: memory touched meanwhile is then counted twice, which
+    // only errs on the safe side.
+    const Wide available = AvailableMemoryBytes();
+    const std::lock_guard lock(gClaimsLock);
+    MemoryClaim* own = tClaim;
+    const Wide others = gClaimedBytes - (own != nullptr ? own->bytes_ : 0);
+    if (Wide{bytes} + beside + others > available) return E_OUTOFMEMORY;
+    if (own != nullptr) {
+        own->bytes_ += bytes;
+        gClaimedBytes += bytes;
+    }
     return S_OK;
 }
+
+MemoryClaim::MemoryClaim() : outer_(tClaim) { tClaim = this; }
+
+MemoryClaim::~MemoryClaim() {
+    tClaim = outer_;
+    const std::lock_guard lock(gClaimsLock);
+    gClaimedBytes -= bytes_;
+}
+
+MemoryClaim* MemoryClaim::current() { return tClaim; }
+
+MemoryClaim::Joined::Joined(MemoryClaim* claim) : outer_(tClaim) { tClaim = claim; }
+
+MemoryClaim::Joined::~Joined() { tClaim = outer_; }
 
 }  // namespace platform

@@ -62,8 +62,7 @@ PageBuffer::~PageBuffer() {
 HRESULT FitsInMemory(std::size_t bytes, std::size_t promised) {
     // Refuse up front what cannot be backed: an untouched mapping would succeed and
     // the kernel would kill the process later, when the pages are written.
-    const std::size_t available = static_cast<std::size_t>(AvailableMemoryBytes());
-    return bytes > available || promised > available - bytes ? E_OUTOFMEMORY : S_OK;
+    return CheckFitsInMemoryBeside(bytes, promised);
 }
 
 HRESULT PageBuffer::allocate(std::size_t bytes, std::size_t promised, PageBuffer& out) {

@@ -21,7 +21,9 @@ void ConsolePrint(const char* format, ...) __attribute__((format(printf, 1, 2)))
 void ProtectStandardStreams();
 
 // Waits for one key press without echo when standard input is a terminal; returns
-// at once, reading nothing, when it is not (pipes, scripts, CI never hang).
+// at once, reading nothing, when it is not (pipes, scripts, CI never hang). The
+// terminal's settings are restored however the wait ends: a key, or SIGINT,
+// SIGTERM, SIGHUP or SIGQUIT, which then end the process as they would have.
 void WaitForKey();
 
 // The failure beep: a BEL to the controlling terminal when there is one, never to

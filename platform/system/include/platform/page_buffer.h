@@ -8,7 +8,7 @@
 namespace platform {
 
 // S_OK when `bytes` more fit beside `promised` (handed out, not yet touched) in the
-// memory available now; E_OUTOFMEMORY when not.
+// memory available now, as CheckFitsInMemoryBeside counts it; E_OUTOFMEMORY when not.
 [[nodiscard]] HRESULT FitsInMemory(std::size_t bytes, std::size_t promised);
 
 // The mapping of one buffer, moved never copied; a moved-from or default buffer

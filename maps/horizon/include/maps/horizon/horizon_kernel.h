@@ -1,12 +1,14 @@
 #pragma once
 // The horizon computation on plain texel arrays, apart from textures and console.
+#include <cmath>
 #include <cstdint>
 #include <functional>
+#include <limits>
 
 namespace horizon {
 
-// Any float values are taken, NaN and infinities too: they go through the float
-// arithmetic below as they are.
+// Any float values are taken, NaN and infinities too; an elevation that is not
+// finite is taken as NaN (see Elevation).
 struct HorizonSettings {
     float height;      // metres per unit of the height map's red value
     float heightZero;  // elevation in metres where the red value is 0
@@ -22,7 +24,7 @@ using HorizonProgress = std::function<void(std::uint64_t rowsDone)>;
 // height) and writes, per texel of `out` (same layout), the forward value into red
 // and the backward value into green; blue and alpha are not touched.
 //
-// Per texel (r, c) and pass, with z = heightZero + height * red and
+// Per texel (r, c) and pass, with z = Elevation(settings, red) and
 // y = float(k) * (terraSize / float(width)): the greatest float slope
 // (zk - z0) / |yk - y0| over the samples of column c ahead of it (rows k > r forward,
 // k < r backward) among those with zk > z0; if that slope is > 0 the value is
@@ -40,8 +42,14 @@ void ComputeHorizonReference(const float* heights, float* out, std::uint32_t wid
 constexpr double kFarDistance = 900000.0;
 constexpr float kOpenHorizonValue = 0.999f;
 
-// The elevation in metres of a red value h.
-inline float Elevation(const HorizonSettings& s, float h) { return s.heightZero + s.height * h; }
+// The elevation in metres of a red value h. One that is not finite (h NaN or
+// infinite, or beyond the float range once scaled) is NaN: no data, which rises
+// above nothing and above which nothing rises, so that it is no obstacle and gets
+// 0.999 itself. An infinity kept would shade its whole column (+) or give NaN (-).
+inline float Elevation(const HorizonSettings& s, float h) {
+    const float z = s.heightZero + s.height * h;
+    return std::isfinite(z) ? z : std::numeric_limits<float>::quiet_NaN();
+}
 
 // The value of a texel at (y0, z0) whose best sample is (yb, zb), forward (yb > y0)
 // or backward (yb < y0); halfSize is TerraSize / 2. Any floats; cannot fail.
