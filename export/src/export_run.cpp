@@ -10,6 +10,7 @@
 #include "export/output_file.h"
 #include "export/png_encoder.h"
 #include "export/tiff_encoder.h"
+#include "export/viewer_output.h"
 #include "platform/image/load_image.h"
 #include "platform/memory_budget.h"
 #include "platform/wide_text.h"
@@ -168,6 +169,7 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         for (const auto& path : o.angleFiles)
             if (!writer.writeFloat(path, channels)) return kExportWriteFailed;
     }
+    if (!o.viewerFile.empty()) return WriteViewerPage(o, map, heights, out, err);
     return kExportSuccess;
 }
 
