@@ -67,7 +67,7 @@ TEST_P(ViewerPageTest, ChromiumShowsTheShadowsTheMapPredicts) {
     // No display: headless, WebGL by SwiftShader; no sandbox, which root cannot have.
     const auto browser = RunProcess(
         {CHROMIUM_EXE, "--headless", "--use-angle=swiftshader", "--enable-unsafe-swiftshader", "--no-sandbox",
-         "--user-data-dir=" + dir.path("profile"), "--virtual-time-budget=5000", "--window-size=900,600",
+         "--user-data-dir=" + dir.path("profile"), "--virtual-time-budget=5000", "--window-size=800,520",
          "--screenshot=" + shot, "--dump-dom", "file://" + dir.path("view.html") + hash},
         120);
     ASSERT_EQ(browser.exitCode, 0) << browser.err;

@@ -35,10 +35,32 @@ function startViewer() {
   const data = readPageData($("umbrascope-data"));
   const renderer = new TerrainRenderer($("view"), data);
   const sun = { elevation: 20, direction: 0, vector: [0, 0, 0] };
-  const view = { yaw: 0.9, pitch: 0.55, distance: 1.25, exaggeration: 1, shadows: true, hover: -1 };
+  const view = { yaw: 0.9, pitch: 0.6, distance: 1.4, exaggeration: 1, shadows: true, hover: -1, shift: 0 };
   const count = data.grid.columns * data.grid.rows;
 
-  const render = () => renderer.draw(sun, view);
+  // The sun's place on the screen: its direction projected as a point at infinity,
+  // held at the edge (faded) when it is out of sight.
+  const placeSun = () => {
+    const m = renderer.viewProjection(view);
+    const [x, y, z] = sun.vector;
+    const [cx, cy, cw] = [0, 1, 3].map((r) => m[r] * x + m[4 + r] * y + m[8 + r] * z);
+    let nx = cx / Math.abs(cw || 1e-9), ny = cy / Math.abs(cw || 1e-9);
+    const outside = !(cw > 0) || Math.abs(nx) > 0.95 || Math.abs(ny) > 0.95;
+    if (outside) {
+      const scale = 0.95 / Math.max(Math.abs(nx), Math.abs(ny), 1e-9);
+      nx *= scale;
+      ny *= scale;
+    }
+    const marker = $("sun"), canvas = $("view");
+    marker.style.opacity = outside ? 0.45 : 1;
+    marker.style.left = `${((nx + 1) / 2) * canvas.clientWidth}px`;
+    marker.style.top = `${((1 - ny) / 2) * canvas.clientHeight}px`;
+  };
+  const render = () => {
+    view.shift = ($("panel").offsetWidth + 10) / Math.max(1, $("view").clientWidth);
+    renderer.draw(sun, view);
+    placeSun();
+  };
   let pending = false;
   const renderSoon = () => {
     if (pending) return;
@@ -115,6 +137,11 @@ function startViewer() {
   });
   fillLegend(data);
   $("elevation").addEventListener("input", (e) => setSun(e.target.value));
+  $("relief").addEventListener("input", (e) => {
+    view.exaggeration = Number(e.target.value);
+    $("relief-value").textContent = e.target.value;
+    render();
+  });
   $("shadows").addEventListener("change", (e) => {
     view.shadows = e.target.checked;
     showSun();

@@ -55,7 +55,8 @@ void main() {
   float level = clamp((z(t) - uRange.x) / max(uRange.y - uRange.x, 1e-6), 0.0, 1.0);
   vec3 ground = mix(vec3(0.55, 0.62, 0.42), vec3(0.86, 0.80, 0.68), level);
   vec3 base = tree ? vec3(0.30, 0.46, 0.28) : ground;
-  vec3 lit = base * (0.28 + 0.12 * normal.y + 1.05 * direct);
+  // Sky light, a little blue, where the sun does not reach.
+  vec3 lit = base * ((0.26 + 0.12 * normal.y) * vec3(0.86, 0.94, 1.12) + 1.05 * direct);
   if (t.y * uGrid.x + t.x == uHover) lit = mix(lit, vec3(1.0, 0.1, 0.1), 0.7);
   colour = vec4(lit, 1.0);
 }`;
@@ -188,6 +189,7 @@ class TerrainRenderer {
     }
   }
 
+  // `view.shift`: how far right, in clip units, the terrain's centre is drawn (beside the panel).
   viewProjection(view) {
     const { columns, rows, cell } = this.data.grid;
     const extent = Math.max(columns, rows) * cell;
@@ -198,7 +200,9 @@ class TerrainRenderer {
       distance * Math.cos(view.pitch) * Math.cos(view.yaw),
     ];
     const aspect = this.canvas.width / this.canvas.height;
-    return multiply(perspective(0.8, aspect, distance / 50, distance * 4), lookAt(eye, [0, 0, 0]));
+    const projection = perspective(0.8, aspect, distance / 50, distance * 4);
+    projection[8] = -(view.shift || 0);
+    return multiply(projection, lookAt(eye, [0, 0, 0]));
   }
 
   bindCommon(program, view) {
