@@ -17,6 +17,7 @@ struct SunCase {
     const char* side;
     double high, low;  // sun elevations in degrees
 };
+void PrintTo(const SunCase& c, std::ostream* os) { *os << c.side << " " << c.high << " then " << c.low; }
 
 // One field of the page's JSON result: a number, a string or a bracketed list.
 std::vector<std::string> Fields(const std::string& json, const std::string& name) {
