@@ -26,6 +26,8 @@ enum class Option : std::uint8_t {
     Shrink,
     Range,
     SixteenBit,
+    Viewer,
+    ViewerSize,
     Help,
     Version
 };
@@ -54,6 +56,8 @@ constexpr OptionEntry kOptions[] = {
     {"shrink", 0, true, Option::Shrink},
     {"range", 0, true, Option::Range},
     {"16-bit", 0, false, Option::SixteenBit},
+    {"viewer", 0, true, Option::Viewer},
+    {"viewer-size", 0, true, Option::ViewerSize},
     {"help", 0, false, Option::Help},
     {"version", 0, false, Option::Version},
 };
@@ -168,6 +172,14 @@ private:
                 break;
             }
             case Option::SixteenBit: o.bitDepth = 16; break;
+            case Option::Viewer: o.viewerFile = value; break;
+            case Option::ViewerSize: {
+                const auto n = NumberOf(value);
+                if (!n || *n < 2 || *n > 4096 || *n != std::floor(*n))
+                    return fail(name + " must be a whole number from 2 to 4096, not \"" + value + "\"");
+                o.viewerSize = static_cast<std::uint32_t>(*n);
+                break;
+            }
             case Option::Help:
             case Option::Version: break;  // taken before the options are read
         }
@@ -186,10 +198,13 @@ private:
         if (positional.empty()) return fail("no horizon map given");
         if (positional.size() > 1) return fail("one horizon map at a time; also given: " + positional[1]);
         o.horizonMap = positional[0];
-        if (o.previewPrefix.empty() && o.channelFiles.empty() && o.angleFiles.empty() && o.heightPng.empty())
-            return fail("nothing to write: give --preview, --channels, --angles or --height-png");
+        if (o.previewPrefix.empty() && o.channelFiles.empty() && o.angleFiles.empty() && o.heightPng.empty() &&
+            o.viewerFile.empty())
+            return fail("nothing to write: give --preview, --channels, --angles, --height-png or --viewer");
         if (o.needsHeightMap() && o.heightMap.empty())
-            return fail(std::string(o.angleFiles.empty() ? "--height-png" : "--angles") +
+            return fail(std::string(!o.angleFiles.empty()  ? "--angles"
+                                    : !o.heightPng.empty() ? "--height-png"
+                                                           : "--viewer") +
                         " needs the height map of the run (-H)");
         if (!(o.terrain.terraSize > 0)) return fail("bad Terrain Size: must be > 0");
         for (const auto& files : {o.channelFiles, o.angleFiles})
@@ -226,6 +241,7 @@ std::vector<std::string> OutputFiles(const ExportOptions& o) {
     if (!o.heightPng.empty()) files.push_back(o.heightPng);
     files.insert(files.end(), o.channelFiles.begin(), o.channelFiles.end());
     files.insert(files.end(), o.angleFiles.begin(), o.angleFiles.end());
+    if (!o.viewerFile.empty()) files.push_back(o.viewerFile);
     return files;
 }
 

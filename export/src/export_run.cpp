@@ -11,6 +11,7 @@
 #include "export/output_memory.h"
 #include "export/png_encoder.h"
 #include "export/tiff_encoder.h"
+#include "export/viewer_output.h"
 #include "platform/image/load_image.h"
 #include "platform/memory_budget.h"
 #include "platform/wide_text.h"
@@ -193,6 +194,7 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         for (const auto& path : o.angleFiles)
             if (const int code = writer.writeFloat(path, channels); code != kExportSuccess) return code;
     }
+    if (!o.viewerFile.empty()) return WriteViewerPage(o, map, heights, out, err);
     return kExportSuccess;
 }
 

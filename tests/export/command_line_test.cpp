@@ -67,6 +67,8 @@ TEST(ExportCommandLine, RefusesMistakesWithAReason) {
         {{"m.dds", "-c", "c.png"}, "must end in .exr, .tif or .tiff"},
         {{"m.dds", "-c", "c.exr", "-c", "c.exr"}, "named twice"},
         {{"m.dds", "-p", "x", "--height-png", "x.red.png", "-H", "h.png"}, "named twice"},
+        {{"m.dds", "--viewer", "v.html"}, "--viewer needs the height map"},
+        {{"m.dds", "-H", "h.png", "--viewer", "v.html", "--viewer-size", "1"}, "--viewer-size must be"},
     };
     for (const auto& c : cases) {
         const ParsedCommandLine p = exporter::ParseExportCommandLine(c.args);
@@ -80,6 +82,7 @@ TEST(ExportFailures, EndWithTheirExitCodesAndWriteNothing) {
     TempDir dir;
     WriteBytes(dir.path("m.dds"), DdsBytes(2, 2, DdsFourCc(116), FloatBytes(std::vector<float>(16, 0.5f))));
     WriteBytes(dir.path("r32.dds"), DdsBytes(2, 2, DdsFourCc(114), FloatBytes(std::vector<float>(4, 0.5f))));
+    WriteBytes(dir.path("h.pgm"), PnmBytes('5', 2, 2, 255, {0, 9, 90, 255}));
     const std::string out = dir.path("out");
     std::filesystem::create_directory(out);
     const struct {
@@ -95,6 +98,7 @@ TEST(ExportFailures, EndWithTheirExitCodesAndWriteNothing) {
          2,
          "cannot load the height map"},
         {{dir.path("m.dds"), "-c", dir.path("missing/c.exr")}, 6, "cannot write"},
+        {{dir.path("m.dds"), "-H", dir.path("h.pgm"), "--viewer", dir.path("missing/v.html")}, 6, "cannot write"},
         {{dir.path("m.dds"), "-c", out}, 7, "must end in"},
     };
     for (const auto& c : cases) {

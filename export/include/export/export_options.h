@@ -21,11 +21,13 @@ struct ExportOptions {
     std::vector<std::string> angleFiles;
     std::string heightPng;
     std::string heightMap;
+    std::string viewerFile;          // the terrain page
+    std::uint32_t viewerSize = 512;  // its most grid points along a side
     // The umbrascope run's Height, HeightZero and TerraSize, with its defaults.
     horizon::HorizonSettings terrain{kToolDefaults.Height, kToolDefaults.HeightZero, kToolDefaults.TerraSize};
 
-    // Whether an output needs the height map (angles, height preview).
-    bool needsHeightMap() const { return !angleFiles.empty() || !heightPng.empty(); }
+    // Whether an output needs the height map (angles, height preview, page).
+    bool needsHeightMap() const { return !angleFiles.empty() || !heightPng.empty() || !viewerFile.empty(); }
 };
 
 // Every file a run writes, in the order it writes them: the previews, the height

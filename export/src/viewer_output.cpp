@@ -1,0 +1,92 @@
+#include "export/viewer_output.h"
+
+#include <new>
+#include <string>
+
+#include "export/angle_maps.h"
+#include "export/export_run.h"
+#include "platform/atomic_file.h"
+#include "platform/wide_text.h"
+#include "results/describe_result.h"
+#include "viewer/viewer_page.h"
+
+namespace exporter {
+
+namespace {
+
+std::uint16_t CodeOf(const DirectionAngles& angles, std::size_t texel) {
+    const TexelKind kind = angles.kinds[texel];
+    const bool hasAngle = kind == TexelKind::Horizon || kind == TexelKind::Faint || kind == TexelKind::Ambiguous;
+    return hasAngle ? viewer::AngleCode(angles.degrees[texel]) : viewer::NoAngleCode(static_cast<std::uint8_t>(kind));
+}
+
+[[nodiscard]] HRESULT WritePage(const std::string& path, const std::string& page) {
+    platform::AtomicFile file;
+    if (const HRESULT hr = file.open(path); hr != S_OK) return hr;
+    if (const HRESULT hr = file.write(page.data(), page.size()); hr != S_OK) return hr;
+    return file.commit();
+}
+
+void Report(std::FILE* err, const std::string& what, HRESULT result) {
+    std::string text = platform::NarrowToBytes(DescribeResult(result));
+    if (!text.empty() && text.back() == '.') text.pop_back();
+    std::fprintf(err, "umbrascope-export: %s: %s\n", what.c_str(), text.c_str());
+}
+
+}  // namespace
+
+HRESULT MakeViewerData(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
+                       std::uint32_t maxSize, viewer::PageData* data) {
+    if (heights == nullptr || data == nullptr) return E_INVALIDARG;
+    AngleMaps angles;
+    if (const HRESULT hr = ComputeAngleMaps(map, heights, terrain, &angles); hr != S_OK) return hr;
+    try {
+        viewer::PageData d;
+        d.mapWidth = map.width;
+        d.mapHeight = map.height;
+        d.height = terrain.height;
+        d.heightZero = terrain.heightZero;
+        d.terraSize = terrain.terraSize;
+        d.grid = viewer::GridFor(map.width, map.height, maxSize);
+        d.directions = {{"forward", "red", 1, 0, {}}, {"backward", "green", -1, 0, {}}};
+        for (std::uint32_t r = 0; r < d.grid.rows; ++r)
+            for (std::uint32_t c = 0; c < d.grid.columns; ++c) {
+                const std::size_t texel = std::size_t{r * d.grid.stride} * map.width + c * d.grid.stride;
+                d.elevations.push_back(horizon::Elevation(terrain, heights[texel * 4]));
+                d.directions[0].codes.push_back(CodeOf(angles.forward, texel));
+                d.directions[1].codes.push_back(CodeOf(angles.backward, texel));
+            }
+        *data = std::move(d);
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+int WriteViewerPage(const ExportOptions& options, const HorizonMap& map, const std::vector<float>& heights,
+                    std::FILE* out, std::FILE* err) {
+    const std::string& path = options.viewerFile;
+    viewer::PageData data;
+    std::string page;
+    HRESULT hr = MakeViewerData(map, heights.data(), options.terrain, options.viewerSize, &data);
+    if (hr == S_OK) {
+        try {
+            data.mapName = options.horizonMap.substr(options.horizonMap.find_last_of('/') + 1);
+        } catch (const std::bad_alloc&) {
+            hr = E_OUTOFMEMORY;
+        }
+    }
+    if (hr == S_OK) hr = viewer::MakeViewerPage(data, &page);
+    if (hr != S_OK) {
+        Report(err, "cannot make " + path, hr);
+        return kExportBadInput;
+    }
+    if (hr = WritePage(path, page); hr != S_OK) {
+        Report(err, "cannot write " + path, hr);
+        return kExportWriteFailed;
+    }
+    std::fprintf(out, "wrote %s\n", path.c_str());
+    return kExportSuccess;
+}
+
+}  // namespace exporter

@@ -1,0 +1,64 @@
+#pragma once
+// What the terrain page carries: a grid sampled from the map, elevations and the
+// horizon angle of each direction quantised to 16 bits, and the run's settings.
+//
+// Angle codes: c <= kAngleCodeFull stands for c * 90 / kAngleCodeFull degrees;
+// kNoAngleCode + k for a texel of the angle files' kind k that has no angle
+// (3 open, 4 tree, 5 edge, 6 unfit). A texel is in cast shadow when the sun,
+// standing in a direction, is below its horizon in that direction: under a tree
+// always; with an angle code c when elevation * kAngleCodeFull / 90 < c.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace viewer {
+
+constexpr std::uint16_t kAngleCodeFull = 65000;  // 90 degrees
+constexpr std::uint16_t kNoAngleCode = 65000;    // plus the kind
+constexpr std::uint8_t kTreeKind = 4;
+
+// Which map texels become the page's grid points: every `stride`-th row and column
+// from 0, so each point is one texel of the map.
+struct PageGrid {
+    std::uint32_t columns = 0;
+    std::uint32_t rows = 0;
+    std::uint32_t stride = 1;
+};
+
+// The smallest stride that leaves at most `maxSize` points along either side.
+// `width`, `height` and `maxSize` at least 1; a zero is taken as 1.
+PageGrid GridFor(std::uint32_t width, std::uint32_t height, std::uint32_t maxSize);
+
+// One direction the sun can stand in, as a step on the map: +1 row is along
+// increasing rows (down the image). `codes` holds columns x rows angle codes.
+struct PageDirection {
+    std::string name;     // "forward", "backward"
+    std::string channel;  // where the map stores it: "red", "green"
+    double rowStep = 0;
+    double columnStep = 0;
+    std::vector<std::uint16_t> codes;
+};
+
+struct PageData {
+    std::string mapName;  // shown in the legend
+    std::uint32_t mapWidth = 0;
+    std::uint32_t mapHeight = 0;
+    float height = 0;  // the run's Height, HeightZero and TerraSize
+    float heightZero = 0;
+    float terraSize = 0;
+    PageGrid grid;
+    std::vector<float> elevations;  // metres, columns x rows, packed rows
+    std::vector<PageDirection> directions;
+};
+
+// The code of an angle in degrees, rounded to the nearest step and held to
+// [0, 90]; NaN gives 0.
+std::uint16_t AngleCode(double degrees);
+
+// The code of a texel with no angle, from its kind in the angle files (3 to 6).
+inline std::uint16_t NoAngleCode(std::uint8_t kind) { return static_cast<std::uint16_t>(kNoAngleCode + kind); }
+
+// The shadow rule above, for a sun `elevationDegrees` high in the code's direction.
+bool ShadowedAt(std::uint16_t code, double elevationDegrees);
+
+}  // namespace viewer

@@ -1,0 +1,67 @@
+// The data the program wrote into the page, and the shadow rule on it. The codes
+// are described in viewer/include/viewer/page_data.h; the C++ there applies the
+// same rule, in the same double arithmetic.
+
+const kTreeKind = 4;
+const kKindNames = { 3: "open", 4: "under a tree", 5: "edge: no terrain ahead", 6: "unfit: no rising slope gives the value" };
+
+// Little-endian 16-bit words from base64.
+function decodeWords(text) {
+  const bytes = atob(text);
+  const words = new Uint16Array(bytes.length >> 1);
+  for (let i = 0; i < words.length; ++i) words[i] = bytes.charCodeAt(2 * i) | (bytes.charCodeAt(2 * i + 1) << 8);
+  return words;
+}
+
+function readPageData(element) {
+  const raw = JSON.parse(element.textContent);
+  if (raw.format !== 1) throw new Error("unknown page data format " + raw.format);
+  const { columns, rows, stride } = raw.grid;
+  const count = columns * rows;
+  const heightCodes = decodeWords(raw.elevations.codes);
+  const lowest = raw.elevations.lowest;
+  const span = raw.elevations.highest - lowest;
+  const elevations = new Float32Array(count);
+  for (let i = 0; i < count; ++i) elevations[i] = lowest + (heightCodes[i] / 65535) * span;
+  const directions = raw.directions.map((d) => ({
+    name: d.name,
+    channel: d.channel,
+    rowStep: d.rowStep,
+    columnStep: d.columnStep,
+    codes: decodeWords(d.codes),
+  }));
+  if (heightCodes.length !== count || directions.some((d) => d.codes.length !== count))
+    throw new Error("the page's data does not fill its grid");
+  return {
+    map: raw.map,
+    settings: raw.settings,
+    grid: { columns, rows, stride, cell: (stride * raw.settings.TerraSize) / raw.map.width },
+    elevations,
+    lowest,
+    highest: raw.elevations.highest,
+    full: raw.angleCodes.full,
+    noAngle: raw.angleCodes.noAngle,
+    directions,
+  };
+}
+
+function treeCode(data) {
+  return data.noAngle + kTreeKind;
+}
+
+// In cast shadow: under a tree, or the sun below the stored horizon in its direction.
+function isShadowed(code, elevation, data) {
+  if (code === treeCode(data)) return true;
+  return code <= data.full && (elevation * data.full) / 90 < code;
+}
+
+// The largest whole code the sun clears; for whole codes, code > threshold is the rule above.
+function shadowThreshold(elevation, data) {
+  return Math.min(65535, Math.max(0, Math.floor((elevation * data.full) / 90)));
+}
+
+// What a code says, for the readout.
+function describeCode(code, data) {
+  if (code <= data.full) return ((code * 90) / data.full).toFixed(3) + "°";
+  return kKindNames[code - data.noAngle] || "code " + code;
+}
