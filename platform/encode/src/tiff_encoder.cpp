@@ -1,4 +1,4 @@
-#include "export/tiff_encoder.h"
+#include "platform/encode/tiff_encoder.h"
 
 #include <tiffio.h>
 
