@@ -12,9 +12,17 @@
 
 namespace exporter {
 
+// What a file may carry beside its samples, for GIS tools.
+struct TiffExtras {
+    std::string software = "umbrascope-export";
+    std::string description;   // the image description; empty: the channel names
+    std::string gdalMetadata;  // GDAL_METADATA XML (band descriptions), when not empty
+    std::string gdalNoData;    // GDAL_NODATA, the no-data value as text, when not empty
+};
+
 // Arguments as EncodeFloatExr takes them (at most 65535 planes). S_OK with the file
 // in `bytes`; E_INVALIDARG; E_OUTOFMEMORY; E_FAIL with libtiff's reason in `why`.
-[[nodiscard]] HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>* bytes,
-                                      std::string* why);
+[[nodiscard]] HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why,
+                                      const TiffExtras& extras = {});
 
 }  // namespace exporter
