@@ -1,0 +1,121 @@
+#include "sky/line_sweep.h"
+
+#include <cstdlib>
+#include <limits>
+
+#include "sky/exact_arithmetic.h"
+
+namespace sky {
+
+namespace {
+
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+bool Inside(const Grid& grid, std::int64_t x, std::int64_t y) {
+    return x >= 0 && y >= 0 && x < grid.width && y < grid.height;
+}
+
+class Gatherer {
+public:
+    Gatherer(const Grid& grid, const LineGeometry& g, LineProfile* profile) : grid_(grid), g_(g), out_(profile) {}
+
+    // The crossings strictly between lattice points (x, y) and the next one.
+    void between(std::int64_t x, std::int64_t y) {
+        const std::int64_t ax = std::abs(g_.d.dx), ay = std::abs(g_.d.dy);
+        const std::int64_t base = TexelPosition(g_, x, y);
+        std::int64_t i = 1, j = 1;
+        // Merge the column-line and row-line crossings by position.
+        while (i < ax || j < ay) {
+            const bool column = j >= ay || (i < ax && i * g_.columnUnits < j * g_.rowUnits);
+            if (column) {
+                column_(x, y, i, ax, base + i * g_.columnUnits);
+                ++i;
+            } else {
+                row_(x, y, j, ay, base + j * g_.rowUnits);
+                ++j;
+            }
+        }
+    }
+
+    void texel(std::int64_t x, std::int64_t y) {
+        if (!Inside(grid_, x, y)) return;
+        const double z = grid_.at(x, y);
+        if (z != z) return;
+        const std::int64_t p = TexelPosition(g_, x, y);
+        push(p, Lowered(g_, z, p), y * grid_.width + x);
+    }
+
+private:
+    // Column line x + i sx, between rows floor and floor + 1.
+    void column_(std::int64_t x, std::int64_t y, std::int64_t i, std::int64_t ax, std::int64_t p) {
+        const std::int64_t cx = x + (g_.d.dx > 0 ? i : -i);
+        const std::int64_t num = g_.d.dy * i;
+        const std::int64_t row = y + FloorDiv(num, ax), f = num - FloorDiv(num, ax) * ax;
+        if (!Inside(grid_, cx, row) || !Inside(grid_, cx, row + 1)) return;
+        sample(grid_.at(cx, row), grid_.at(cx, row + 1), f, ax, p);
+    }
+
+    void row_(std::int64_t x, std::int64_t y, std::int64_t j, std::int64_t ay, std::int64_t p) {
+        const std::int64_t cy = y + (g_.d.dy > 0 ? j : -j);
+        const std::int64_t num = g_.d.dx * j;
+        const std::int64_t column = x + FloorDiv(num, ay), f = num - FloorDiv(num, ay) * ay;
+        if (!Inside(grid_, column, cy) || !Inside(grid_, column + 1, cy)) return;
+        sample(grid_.at(column, cy), grid_.at(column + 1, cy), f, ay, p);
+    }
+
+    void sample(double lo, double hi, std::int64_t f, std::int64_t m, std::int64_t p) {
+        if (lo != lo || hi != hi) return;
+        push(p, Lowered(g_, CrossingHeight(lo, hi, f, m), p), -1);
+    }
+
+    void push(std::int64_t p, double w, std::int64_t texel) {
+        out_->position.push_back(p);
+        out_->w.push_back(w);
+        out_->texel.push_back(texel);
+    }
+
+    const Grid& grid_;
+    const LineGeometry& g_;
+    LineProfile* out_;
+};
+
+}  // namespace
+
+void GatherLine(const Grid& grid, const LineGeometry& g, std::int64_t x, std::int64_t y, LineProfile* profile) {
+    profile->clear();
+    Gatherer gather(grid, g, profile);
+    const std::int64_t dx = g.d.dx, dy = g.d.dy;
+    gather.between(x - dx, y - dy);
+    for (; Inside(grid, x, y); x += dx, y += dy) {
+        gather.texel(x, y);
+        gather.between(x, y);
+    }
+}
+
+void SweepLine(const LineProfile& profile, int ahead, HullState* hull, std::vector<double>* best) {
+    const std::size_t count = profile.position.size();
+    best->assign(count, std::numeric_limits<double>::quiet_NaN());
+    std::vector<std::int64_t>& hp = hull->position;
+    std::vector<double>& hw = hull->w;
+    for (std::size_t step = 0; step < count; ++step) {
+        const std::size_t k = ahead > 0 ? count - 1 - step : step;
+        const std::int64_t p = profile.position[k];
+        const double w = profile.w[k];
+        // Drop the top while it lies on or under the line from this sample to the
+        // vertex after it: it can no longer be the highest seen from here or before.
+        while (hp.size() >= 2) {
+            const std::size_t t = hp.size() - 1;
+            const auto along = static_cast<double>(std::llabs(hp[t] - p));
+            const auto beyond = static_cast<double>(std::llabs(hp[t - 1] - p));
+            if (CompareSlopes(w, hw[t], along, hw[t - 1], beyond) < 0) break;
+            hp.pop_back();
+            hw.pop_back();
+        }
+        // The real slopes to the top beat all others, and rounding keeps the order.
+        if (profile.texel[k] >= 0 && !hp.empty()) (*best)[k] = SlopeQuotient(w, p, hw.back(), hp.back());
+        hp.push_back(p);
+        hw.push_back(w);
+    }
+}
+
+}  // namespace sky

@@ -1,0 +1,38 @@
+#include "sky/sampling_model.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "sky/exact_arithmetic.h"
+
+namespace sky {
+
+namespace {
+constexpr double kDegrees = 180.0 / 3.14159265358979323846;
+}
+
+LineGeometry MakeLineGeometry(LatticeDirection d, double cellX, double cellY, bool curvature) {
+    LineGeometry g;
+    g.d = d;
+    const std::int64_t ax = std::abs(d.dx), ay = std::abs(d.dy);
+    const std::int64_t n = ax * ax + ay * ay;
+    g.unitsPerGap = std::max<std::int64_t>(ax, 1) * std::max<std::int64_t>(ay, 1);
+    g.unitsPerStep = g.unitsPerGap * n;
+    g.columnUnits = ax > 1 ? g.unitsPerStep / ax : 0;
+    g.rowUnits = ay > 1 ? g.unitsPerStep / ay : 0;
+    g.metresPerUnit = std::hypot(d.dx * cellX, d.dy * cellY) / static_cast<double>(g.unitsPerStep);
+    g.curved = curvature;
+    return g;
+}
+
+double SlopeQuotient(double w0, std::int64_t p0, double wk, std::int64_t pk) {
+    return RoundedDifferenceQuotient(wk, w0, static_cast<double>(std::llabs(pk - p0)));
+}
+
+float HorizonAngle(const LineGeometry& g, double quotient, std::int64_t p0) {
+    double slope = quotient / g.metresPerUnit;
+    if (g.curved) slope += static_cast<double>(p0) * g.metresPerUnit / kEarthRadius;
+    return static_cast<float>(std::atan(slope) * kDegrees);
+}
+
+}  // namespace sky

@@ -1,0 +1,188 @@
+#include "sky/sky_run.h"
+
+#include <cmath>
+#include <new>
+#include <thread>
+
+#include "platform/encode/output_file.h"
+#include "platform/encode/tiff_encoder.h"
+#include "platform/same_file.h"
+#include "platform/save_target.h"
+#include "platform/wide_text.h"
+#include "results/describe_result.h"
+#include "sky/dem.h"
+#include "sky/horizon_bands.h"
+#include "sky/progress.h"
+#include "sky/sky_usage.h"
+
+namespace sky {
+
+namespace {
+
+constexpr const char* kProgram = "umbrascope-sky";
+constexpr double kTolerance = 1.0;  // degrees an azimuth may move to a lattice direction
+
+std::string Describe(HRESULT result) {
+    std::string text = platform::NarrowToBytes(DescribeResult(result));
+    if (!text.empty() && text.back() == '.') text.pop_back();
+    return text;
+}
+
+void Report(std::FILE* err, const std::string& what, HRESULT result, const std::string& why = "") {
+    std::fprintf(err, "%s: %s: %s\n", kProgram, what.c_str(), why.empty() ? Describe(result).c_str() : why.c_str());
+}
+
+std::string Degrees(double azimuth) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", azimuth);
+    return text;
+}
+
+// The directions used, with the azimuths actually used.
+struct Directions {
+    std::vector<LatticeDirection> lattice;
+    std::vector<double> azimuths;
+};
+
+[[nodiscard]] bool ChooseDirections(const SkyOptions& o, double cellX, double cellY, Directions* chosen,
+                                    std::FILE* err) {
+    std::string line = "directions:";
+    for (double wanted : o.wantedAzimuths()) {
+        LatticeDirection d;
+        if (!NearestLatticeDirection(wanted, cellX, cellY, kTolerance, &d)) {
+            std::fprintf(err, "%s: no grid direction lies within 1 degree of azimuth %s with these cells\n", kProgram,
+                         Degrees(wanted).c_str());
+            return false;
+        }
+        chosen->lattice.push_back(d);
+        chosen->azimuths.push_back(AzimuthOf(d, cellX, cellY));
+        line.append(" ").append(Degrees(chosen->azimuths.back()));
+        if (std::fabs(std::remainder(chosen->azimuths.back() - wanted, 360.0)) >= 0.005)
+            line.append(" (for ").append(Degrees(wanted)).append(")");
+    }
+    std::fprintf(err, "%s: %s\n", kProgram, line.c_str());
+    return true;
+}
+
+// Every name may be written, and none is the DEM under another name.
+[[nodiscard]] int CheckOutputs(const SkyOptions& o, std::FILE* err) {
+    for (const std::string& name : o.outputs()) {
+        if (platform::NamesSameFile(name, o.dem)) {
+            std::fprintf(err, "%s: %s is the DEM itself\n", kProgram, name.c_str());
+            return kSkyBadCommand;
+        }
+        platform::SaveTarget target;
+        if (const HRESULT hr = platform::ResolveSaveTarget(name, &target); hr != S_OK) {
+            Report(err, "cannot write " + name, hr);
+            return kSkyWriteFailed;
+        }
+    }
+    return kSkySuccess;
+}
+
+std::string BandMetadata(const std::vector<std::string>& descriptions) {
+    std::string xml = "<GDALMetadata>\n";
+    for (std::size_t i = 0; i < descriptions.size(); ++i)
+        xml += "  <Item name=\"DESCRIPTION\" sample=\"" + std::to_string(i) + "\" role=\"description\">" +
+               descriptions[i] + "</Item>\n";
+    return xml + "</GDALMetadata>\n";
+}
+
+[[nodiscard]] bool WriteFile(const std::string& path, HRESULT encoded, const std::string& why,
+                             const std::vector<std::uint8_t>& bytes, std::FILE* out, std::FILE* err) {
+    if (encoded != S_OK) {
+        Report(err, "cannot make " + path, encoded, why);
+        return false;
+    }
+    if (const HRESULT hr = exporter::WriteFileAtomically(path, bytes); hr != S_OK) {
+        Report(err, "cannot write " + path, hr);
+        return false;
+    }
+    std::fprintf(out, "wrote %s\n", path.c_str());
+    return true;
+}
+
+[[nodiscard]] bool WriteAngles(const std::string& path, const Dem& dem, const Directions& directions,
+                               std::vector<std::vector<float>>& bands, std::FILE* out, std::FILE* err) {
+    exporter::FloatChannels channels{dem.width, dem.height, {}, {}};
+    std::vector<std::string> descriptions;
+    for (double azimuth : directions.azimuths) {
+        channels.names.push_back("azimuth_" + Degrees(azimuth));
+        descriptions.push_back("azimuth " + Degrees(azimuth));
+    }
+    channels.planes = std::move(bands);
+    exporter::TiffExtras extras;
+    extras.software = kProgram;
+    extras.gdalMetadata = BandMetadata(descriptions);
+    extras.gdalNoData = "-9999";
+    std::vector<std::uint8_t> bytes;
+    std::string why;
+    const HRESULT hr = exporter::EncodeFloatTiff(channels, &bytes, &why, extras);
+    bands = std::move(channels.planes);
+    return WriteFile(path, hr, why, bytes, out, err);
+}
+
+int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
+    Progress progress(err);
+    Dem dem;
+    std::string why;
+    if (const HRESULT hr = LoadDem(o.dem, o.reading, &dem, &why); hr != S_OK) {
+        Report(err, "cannot read the DEM " + o.dem, hr, why);
+        return kSkyBadInput;
+    }
+    if (!o.cellX) {
+        std::fprintf(err, "%s: %s carries no cell size: give --cell X[,Y] in metres\n", kProgram, o.dem.c_str());
+        return kSkyBadCommand;
+    }
+    Directions directions;
+    if (!ChooseDirections(o, *o.cellX, *o.cellY, &directions, err)) return kSkyBadCommand;
+    if (const int code = CheckOutputs(o, err); code != kSkySuccess) return code;
+
+    HorizonRequest request;
+    request.directions = directions.lattice;
+    request.cellX = *o.cellX;
+    request.cellY = *o.cellY;
+    request.curvature = o.curvature;
+    request.threads = std::max(1u, std::thread::hardware_concurrency());
+    request.progress = [&](double share) { progress.update(share); };
+    progress.step("horizons");
+    std::vector<std::vector<float>> bands;
+    const HRESULT hr = ComputeHorizonBands(dem.grid(), request, &bands);
+    progress.done();
+    if (hr != S_OK) {
+        Report(err, "cannot compute the horizons", hr);
+        return kSkyBadInput;
+    }
+    if (!o.anglesFile.empty() && !WriteAngles(o.anglesFile, dem, directions, bands, out, err)) return kSkyWriteFailed;
+    std::fprintf(err, "%s: %zu directions, %ux%u texels, %.2f s\n", kProgram, directions.lattice.size(), dem.width,
+                 dem.height, progress.seconds());
+    return kSkySuccess;
+}
+
+}  // namespace
+
+int RunSky(const SkyOptions& options, std::FILE* out, std::FILE* err) {
+    try {
+        return Run(options, out, err);
+    } catch (const std::bad_alloc&) {
+        Report(err, "stopped", E_OUTOFMEMORY);
+        return kSkyBadInput;
+    }
+}
+
+int SkyMain(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err) {
+    const ParsedCommandLine parsed = ParseSkyCommandLine(arguments);
+    switch (parsed.action) {
+        case CommandLineAction::Help: std::fputs(SkyHelp().c_str(), out); return kSkySuccess;
+        case CommandLineAction::Version: std::fputs(SkyVersion().c_str(), out); return kSkySuccess;
+        case CommandLineAction::Usage: std::fputs(SkyUsage().c_str(), err); return kSkyBadCommand;
+        case CommandLineAction::Error:
+            std::fprintf(err, "%s: %s\n", kProgram, parsed.error.c_str());
+            std::fputs(SkyUsage().c_str(), err);
+            return kSkyBadCommand;
+        case CommandLineAction::Run: break;
+    }
+    return RunSky(parsed.options, out, err);
+}
+
+}  // namespace sky

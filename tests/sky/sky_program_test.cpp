@@ -1,0 +1,91 @@
+// umbrascope-sky run as a user runs it: each failure's exit code, and the angle file.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+#include "../export/export_fixtures.h"
+
+namespace {
+
+ProcessResult RunSky(std::vector<std::string> args) {
+    args.insert(args.begin(), UMBRASCOPE_SKY_EXE);
+    return RunProcess(args, 120);
+}
+
+// A 16-bit DEM as GIS tools write it, heights k - 1000 for stored k.
+void WriteInt16Dem(const std::string& path, std::uint32_t w, std::uint32_t h) {
+    TiffImage tiff;
+    tiff.width = w;
+    tiff.height = h;
+    tiff.bits = 16;
+    tiff.sampleFormat = 2;  // signed
+    std::vector<std::int16_t> k(std::size_t{w} * h);
+    for (std::size_t i = 0; i < k.size(); ++i) k[i] = static_cast<std::int16_t>((i * 7919) % 3000 - 1000);
+    k[3] = -32768;
+    tiff.data.resize(k.size() * 2);
+    std::memcpy(tiff.data.data(), k.data(), tiff.data.size());
+    WriteTiff(path, tiff);
+}
+
+struct Failure {
+    const char* what;
+    std::vector<std::string> args;  // "@" stands for the scratch folder
+    int code;
+};
+
+TEST(SkyProgram, EachFailureHasItsExitCode) {
+    TempDir dir;
+    WriteInt16Dem(dir.path("dem.tif"), 20, 12);
+    WriteBytes(dir.path("junk.tif"), Bytes{1, 2, 3, 4, 5, 6, 7, 8});
+    const Failure failures[] = {
+        {"no arguments", {}, 7},
+        {"unknown option", {"@dem.tif", "--cell=1", "--angles=@a.tif", "--frobnicate"}, 7},
+        {"nothing to write", {"@dem.tif", "--cell=1"}, 7},
+        {"no cell size", {"@dem.tif", "--angles=@a.tif"}, 7},
+        {"bad cell", {"@dem.tif", "--cell=0", "--angles=@a.tif"}, 7},
+        {"bad directions", {"@dem.tif", "--cell=1", "--directions=0", "--angles=@a.tif"}, 7},
+        {"wrong extension", {"@dem.tif", "--cell=1", "--angles=@a.png"}, 7},
+        {"output is the DEM", {"@dem.tif", "--cell=1", "--angles=@dem.tif"}, 7},
+        {"missing DEM", {"@none.tif", "--cell=1", "--angles=@a.tif"}, 2},
+        {"unreadable DEM", {"@junk.tif", "--cell=1", "--angles=@a.tif"}, 2},
+        {"missing folder", {"@dem.tif", "--cell=1", "--angles=@no/a.tif"}, 6},
+        {"folder in the way", {"@dem.tif", "--cell=1", "--angles=@."}, 7},
+    };
+    for (const Failure& f : failures) {
+        std::vector<std::string> args;
+        for (std::string a : f.args) {
+            if (const auto at = a.find('@'); at != std::string::npos) a.replace(at, 1, dir.path() + "/");
+            args.push_back(a);
+        }
+        const ProcessResult run = RunSky(args);
+        EXPECT_EQ(run.exitCode, f.code) << f.what << ": " << run.err;
+        EXPECT_TRUE(run.out.empty()) << f.what;
+    }
+    const auto entries = std::distance(std::filesystem::directory_iterator(dir.path()), {});
+    EXPECT_EQ(entries, 2) << "a failed run left a file";
+}
+
+TEST(SkyProgram, WritesNamedAngleBandsFromStoredIntegers) {
+    TempDir dir;
+    WriteInt16Dem(dir.path("dem.tif"), 20, 12);
+    const ProcessResult run = RunSky({dir.path("dem.tif"), "--cell=30", "--directions=4", "--start=90",
+                                      "--nodata=-32768", "--scale=0.5", "--offset=3", "--angles", dir.path("a.tif")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "wrote " + dir.path("a.tif") + "\n");
+    EXPECT_NE(run.err.find("directions: 90.00 180.00 270.00 0.00"), std::string::npos) << run.err;
+    const ReadFloats angles = ReadFloatTiff(dir.path("a.tif"));
+    ASSERT_EQ(angles.names,
+              (std::vector<std::string>{"azimuth_90.00", "azimuth_180.00", "azimuth_270.00", "azimuth_0.00"}));
+    // Along the row towards the east, texel 2 sees texel 3 (no data) pass and texel 4
+    // at (0.5 k4 - 0.5 k2) / 60 m; the last column sees nothing.
+    const auto& east = angles.planes.at("azimuth_90.00");
+    const double k2 = (2 * 7919) % 3000 - 1000.0, k4 = (4 * 7919) % 3000 - 1000.0, k5 = (5 * 7919) % 3000 - 1000.0;
+    const double want = std::max(0.5 * (k4 - k2) / 60, 0.5 * (k5 - k2) / 90);
+    EXPECT_NEAR(east[2], std::atan(want) * 180 / M_PI, 1e-4);
+    EXPECT_EQ(east[3], -9999.0f);
+    EXPECT_EQ(east[19], -9999.0f);
+}
+
+}  // namespace
