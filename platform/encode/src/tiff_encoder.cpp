@@ -114,6 +114,7 @@ const TIFFFieldInfo kGdalFields[] = {
               TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tiff, 0)) == 1;
     if (ok && !extra.empty())
         ok = TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, static_cast<std::uint16_t>(extra.size()), extra.data()) == 1;
+    if (ok && extras.deflateLevel != 0) ok = TIFFSetField(tiff, TIFFTAG_ZIPQUALITY, extras.deflateLevel) == 1;
     return ok && WriteGdalTags(tiff, extras);
 }
 

@@ -18,6 +18,7 @@ struct TiffExtras {
     std::string description;   // the image description; empty: the channel names
     std::string gdalMetadata;  // GDAL_METADATA XML (band descriptions), when not empty
     std::string gdalNoData;    // GDAL_NODATA, the no-data value as text, when not empty
+    int deflateLevel = 0;      // 1 (fastest) to 9 (smallest); 0: libtiff's default
 };
 
 // Arguments as EncodeFloatExr takes them (at most 65535 planes). S_OK with the file
