@@ -71,6 +71,14 @@ double RoundedDifferenceQuotient(double a, double b, double c) {
     TwoSum(a, -b, s, e);
     double q = s / c;
     if (e == 0) return q;  // the difference is exact, so is the single rounding
+    // q is the rounding when the true quotient is well within half a unit of it:
+    // (s + e) / c - q = (s - q c + e) / c, with s - q c exact (ph - s is, by
+    // Sterbenz, and pl is the product's own error).
+    double ph, pl;
+    TwoProduct(q, c, ph, pl);
+    const double rest = ((s - ph) - pl) + e;
+    const double unit = std::fabs(q) * 0x1.0p-52;  // from one to two units above q, at least one below
+    if (std::fabs(rest) < 0.2 * c * unit) return q;
     constexpr double kInf = std::numeric_limits<double>::infinity();
     // The true quotient is within two units of q: step to the right neighbour.
     for (;;) {
@@ -94,13 +102,7 @@ double RoundedDifferenceQuotient(double a, double b, double c) {
     return q;
 }
 
-int CompareSlopes(double wo, double wt, double along, double wn, double beyond) {
-    const double dn = wn - wo, dt = wt - wo;
-    const double x = dn * along - dt * beyond;
-    // Four roundings of at most 2^-53 each, on terms no larger than these.
-    const double bound = (std::fabs(dn) * along + std::fabs(dt) * beyond) * 0x1.0p-50;
-    if (x > bound) return 1;
-    if (x < -bound) return -1;
+int CompareSlopesExactly(double wo, double wt, double along, double wn, double beyond) {
     double terms[8], sn, en, st, et;
     TwoSum(wn, -wo, sn, en);
     TwoSum(wt, -wo, st, et);

@@ -115,6 +115,7 @@ std::string BandMetadata(const std::vector<std::string>& descriptions) {
     extras.software = kProgram;
     extras.gdalMetadata = BandMetadata(descriptions);
     extras.gdalNoData = "-9999";
+    extras.deflateLevel = 1;  // several times faster than the default, a few per cent larger
     std::vector<std::uint8_t> bytes;
     std::string why;
     const HRESULT hr = exporter::EncodeFloatTiff(channels, &bytes, &why, extras);
@@ -130,6 +131,7 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
         Report(err, "cannot read the DEM " + o.dem, hr, why);
         return kSkyBadInput;
     }
+    const double readAt = progress.seconds();
     if (!o.cellX) {
         std::fprintf(err, "%s: %s carries no cell size: give --cell X[,Y] in metres\n", kProgram, o.dem.c_str());
         return kSkyBadCommand;
@@ -149,13 +151,15 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     std::vector<std::vector<float>> bands;
     const HRESULT hr = ComputeHorizonBands(dem.grid(), request, &bands);
     progress.done();
+    const double sweptAt = progress.seconds();
     if (hr != S_OK) {
         Report(err, "cannot compute the horizons", hr);
         return kSkyBadInput;
     }
     if (!o.anglesFile.empty() && !WriteAngles(o.anglesFile, dem, directions, bands, out, err)) return kSkyWriteFailed;
-    std::fprintf(err, "%s: %zu directions, %ux%u texels, %.2f s\n", kProgram, directions.lattice.size(), dem.width,
-                 dem.height, progress.seconds());
+    std::fprintf(err, "%s: %zu directions on %ux%u texels in %.2f s (read %.2f s, horizons %.2f s, written %.2f s)\n",
+                 kProgram, directions.lattice.size(), dem.width, dem.height, progress.seconds(), readAt,
+                 sweptAt - readAt, progress.seconds() - sweptAt);
     return kSkySuccess;
 }
 

@@ -14,6 +14,19 @@ namespace sky {
 // and `beyond` whole numbers below 2^53: whether the slope from o to n is above (1),
 // equal to (0) or below (-1) that from o to t, when t is `along` from o and n is
 // `beyond` from o.
-[[nodiscard]] int CompareSlopes(double wo, double wt, double along, double wn, double beyond);
+inline int CompareSlopes(double wo, double wt, double along, double wn, double beyond);
+
+// CompareSlopes where the rounded products cannot tell.
+[[nodiscard]] int CompareSlopesExactly(double wo, double wt, double along, double wn, double beyond);
+
+inline int CompareSlopes(double wo, double wt, double along, double wn, double beyond) {
+    const double dn = wn - wo, dt = wt - wo;
+    const double x = dn * along - dt * beyond;
+    // Four roundings of at most 2^-53 each, on terms no larger than these.
+    const double bound = ((dn < 0 ? -dn : dn) * along + (dt < 0 ? -dt : dt) * beyond) * 0x1.0p-50;
+    if (x > bound) return 1;
+    if (x < -bound) return -1;
+    return CompareSlopesExactly(wo, wt, along, wn, beyond);
+}
 
 }  // namespace sky
