@@ -5,12 +5,14 @@
 #include <thread>
 
 #include "platform/encode/output_file.h"
+#include "platform/encode/png_encoder.h"
 #include "platform/encode/tiff_encoder.h"
 #include "platform/same_file.h"
 #include "platform/save_target.h"
 #include "platform/wide_text.h"
 #include "results/describe_result.h"
 #include "sky/dem.h"
+#include "sky/derived_products.h"
 #include "sky/horizon_bands.h"
 #include "sky/progress.h"
 #include "sky/sky_usage.h"
@@ -80,12 +82,21 @@ struct Directions {
     return kSkySuccess;
 }
 
-std::string BandMetadata(const std::vector<std::string>& descriptions) {
-    std::string xml = "<GDALMetadata>\n";
+// GDAL's metadata: the azimuths used and any other dataset items, then each band's
+// description.
+std::string GdalMetadata(const std::string& azimuths, const std::vector<std::string>& descriptions,
+                         const std::string& items = "") {
+    std::string xml = "<GDALMetadata>\n  <Item name=\"AZIMUTHS\">" + azimuths + "</Item>\n" + items;
     for (std::size_t i = 0; i < descriptions.size(); ++i)
         xml += "  <Item name=\"DESCRIPTION\" sample=\"" + std::to_string(i) + "\" role=\"description\">" +
                descriptions[i] + "</Item>\n";
     return xml + "</GDALMetadata>\n";
+}
+
+std::string AzimuthList(const std::vector<double>& azimuths) {
+    std::string list;
+    for (double azimuth : azimuths) list.append(list.empty() ? "" : " ").append(Degrees(azimuth));
+    return list;
 }
 
 [[nodiscard]] bool WriteFile(const std::string& path, HRESULT encoded, const std::string& why,
@@ -113,7 +124,7 @@ std::string BandMetadata(const std::vector<std::string>& descriptions) {
     channels.planes = std::move(bands);
     exporter::TiffExtras extras;
     extras.software = kProgram;
-    extras.gdalMetadata = BandMetadata(descriptions);
+    extras.gdalMetadata = GdalMetadata(AzimuthList(directions.azimuths), descriptions);
     extras.gdalNoData = "-9999";
     extras.deflateLevel = 1;  // several times faster than the default, a few per cent larger
     std::vector<std::uint8_t> bytes;
@@ -121,6 +132,33 @@ std::string BandMetadata(const std::vector<std::string>& descriptions) {
     const HRESULT hr = exporter::EncodeFloatTiff(channels, &bytes, &why, extras);
     bands = std::move(channels.planes);
     return WriteFile(path, hr, why, bytes, out, err);
+}
+
+[[nodiscard]] bool WriteSkyView(const SkyOptions& o, const Dem& dem, const Directions& directions,
+                                const std::vector<std::vector<float>>& bands, std::FILE* out, std::FILE* err) {
+    static const char* const kModels[] = {"horizontal", "sloped", "zaksek"};
+    const char* model = kModels[static_cast<int>(o.svfModel)];
+    exporter::FloatChannels channels{dem.width, dem.height, {"svf"}, {}};
+    channels.planes.push_back(SkyViewFactor(dem.grid(), *o.cellX, *o.cellY, bands, directions.azimuths, o.svfModel));
+    exporter::TiffExtras extras;
+    extras.software = kProgram;
+    extras.gdalMetadata = GdalMetadata(AzimuthList(directions.azimuths), {"sky-view factor"},
+                                       std::string("  <Item name=\"SVF_MODEL\">") + model + "</Item>\n");
+    extras.gdalNoData = "-9999";
+    extras.deflateLevel = 1;
+    std::vector<std::uint8_t> bytes;
+    std::string why;
+    const HRESULT hr = exporter::EncodeFloatTiff(channels, &bytes, &why, extras);
+    return WriteFile(o.svfFile, hr, why, bytes, out, err);
+}
+
+[[nodiscard]] bool WriteShade(const SkyOptions& o, const Dem& dem, const Directions& directions,
+                              const std::vector<std::vector<float>>& bands, std::FILE* out, std::FILE* err) {
+    const exporter::GreyImage image =
+        Hillshade(dem.grid(), *o.cellX, *o.cellY, bands, directions.azimuths, o.sunAzimuth, o.sunElevation);
+    std::vector<std::uint8_t> bytes;
+    const HRESULT hr = exporter::EncodeGreyPng(image, &bytes);
+    return WriteFile(o.shadeFile, hr, "", bytes, out, err);
 }
 
 int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
@@ -157,7 +195,9 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
         return kSkyBadInput;
     }
     if (!o.anglesFile.empty() && !WriteAngles(o.anglesFile, dem, directions, bands, out, err)) return kSkyWriteFailed;
-    std::fprintf(err, "%s: %zu directions on %ux%u texels in %.2f s (read %.2f s, horizons %.2f s, written %.2f s)\n",
+    if (!o.svfFile.empty() && !WriteSkyView(o, dem, directions, bands, out, err)) return kSkyWriteFailed;
+    if (!o.shadeFile.empty() && !WriteShade(o, dem, directions, bands, out, err)) return kSkyWriteFailed;
+    std::fprintf(err, "%s: %zu directions on %ux%u texels in %.2f s (read %.2f s, horizons %.2f s, the rest %.2f s)\n",
                  kProgram, directions.lattice.size(), dem.width, dem.height, progress.seconds(), readAt,
                  sweptAt - readAt, progress.seconds() - sweptAt);
     return kSkySuccess;

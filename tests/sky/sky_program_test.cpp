@@ -1,6 +1,7 @@
 // umbrascope-sky run as a user runs it: each failure's exit code, and the angle file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -71,9 +72,18 @@ TEST(SkyProgram, WritesNamedAngleBandsFromStoredIntegers) {
     TempDir dir;
     WriteInt16Dem(dir.path("dem.tif"), 20, 12);
     const ProcessResult run = RunSky({dir.path("dem.tif"), "--cell=30", "--directions=4", "--start=90",
-                                      "--nodata=-32768", "--scale=0.5", "--offset=3", "--angles", dir.path("a.tif")});
+                                      "--nodata=-32768", "--scale=0.5", "--offset=3", "--angles", dir.path("a.tif"),
+                                      "--svf", dir.path("s.tif"), "--shade", dir.path("s.png"), "--sun=100,20"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "wrote " + dir.path("a.tif") + "\n");
+    EXPECT_EQ(run.out,
+              "wrote " + dir.path("a.tif") + "\nwrote " + dir.path("s.tif") + "\nwrote " + dir.path("s.png") + "\n");
+    const ReadFloats svf = ReadFloatTiff(dir.path("s.tif"));
+    ASSERT_EQ(svf.names, std::vector<std::string>{"svf"});
+    EXPECT_EQ(svf.planes.at("svf")[3], -9999.0f);
+    EXPECT_EQ(std::count_if(svf.planes.at("svf").begin(), svf.planes.at("svf").end(),
+                            [](float v) { return v >= 0 && v <= 1; }),
+              20 * 12 - 1);
+    EXPECT_EQ(ReadGreyPng(dir.path("s.png")).samples.size(), 20u * 12);
     EXPECT_NE(run.err.find("directions: 90.00 180.00 270.00 0.00"), std::string::npos) << run.err;
     const ReadFloats angles = ReadFloatTiff(dir.path("a.tif"));
     ASSERT_EQ(angles.names,

@@ -6,10 +6,9 @@
 #include <vector>
 
 #include "sky/dem.h"
+#include "sky/derived_products.h"
 
 namespace sky {
-
-enum class SvfModel : std::uint8_t { Horizontal, Sloped, Zaksek };
 
 struct SkyOptions {
     std::string dem;
