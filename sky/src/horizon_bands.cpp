@@ -48,8 +48,8 @@ void FindStarts(const Grid& grid, Family* family) {
 class Worker {
 public:
     Worker(const Grid& grid, const std::vector<Family>& families, std::vector<std::vector<float>>& bands,
-           std::atomic<std::size_t>& next, std::size_t total)
-        : grid_(grid), families_(families), bands_(bands), next_(next), total_(total) {}
+           std::atomic<std::size_t>& next, std::size_t total, double maxDistance)
+        : grid_(grid), families_(families), bands_(bands), next_(next), total_(total), maxDistance_(maxDistance) {}
 
     // Takes lines from the shared counter until none are left.
     void run(const std::function<void(double)>* progress) {
@@ -71,8 +71,14 @@ private:
         const auto [x, y] = family.starts[index];
         GatherLine(grid_, family.geometry, x, y, &profile_);
         for (const Sweep& sweep : family.sweeps) {
-            hull_.clear();
-            SweepLine(profile_, sweep.ahead, &hull_, &best_);
+            if (maxDistance_ > 0) {
+                const std::int64_t reach = ReachInUnits(family.geometry, maxDistance_);
+                if (reach < 1) continue;
+                SweepLineWithin(profile_, sweep.ahead, reach, &best_);
+            } else {
+                hull_.clear();
+                SweepLine(profile_, sweep.ahead, &hull_, &best_);
+            }
             float* band = bands_[sweep.band].data();
             for (std::size_t k = 0; k < best_.size(); ++k) {
                 if (best_[k] != best_[k]) continue;
@@ -87,6 +93,7 @@ private:
     std::vector<std::vector<float>>& bands_;
     std::atomic<std::size_t>& next_;
     std::size_t total_;
+    double maxDistance_;
     LineProfile profile_;
     HullState hull_;
     std::vector<double> best_;
@@ -115,7 +122,7 @@ HRESULT Compute(const Grid& grid, const HorizonRequest& request, std::vector<std
     std::atomic<bool> outOfMemory{false};
     const auto work = [&](const std::function<void(double)>* progress) {
         try {
-            Worker(grid, families, *bands, next, total).run(progress);
+            Worker(grid, families, *bands, next, total, request.maxDistance).run(progress);
         } catch (const std::bad_alloc&) {
             outOfMemory = true;
             next = total;  // the others stop at their next batch

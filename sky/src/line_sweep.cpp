@@ -118,4 +118,71 @@ void SweepLine(const LineProfile& profile, int ahead, HullState* hull, std::vect
     }
 }
 
+void SweepLineWithin(const LineProfile& profile, int ahead, std::int64_t reach, std::vector<double>* best) {
+    const std::size_t n = profile.position.size();
+    best->assign(n, std::numeric_limits<double>::quiet_NaN());
+    if (n == 0) return;
+    // Sample i in order of distance ahead: u grows along the direction asked for.
+    const auto at = [&](std::size_t i) { return ahead > 0 ? i : n - 1 - i; };
+    const auto u = [&](std::size_t i) { return ahead * profile.position[at(i)]; };
+    const auto w = [&](std::size_t i) { return profile.w[at(i)]; };
+    const std::int64_t first = u(0);
+    const auto stretch = [&](std::size_t i) { return (u(i) - first) / reach; };
+    const auto offer = [&](std::size_t i, std::size_t k) {
+        const double q = SlopeQuotient(w(i), u(i), w(k), u(k));
+        double& b = (*best)[at(i)];
+        if (!(b >= q)) b = q;
+    };
+
+    // The rest of each texel's own stretch: the hull sweep, started afresh at each.
+    std::vector<std::size_t> hull;
+    for (std::size_t i = n; i-- > 0;) {
+        if (i + 1 < n && stretch(i + 1) != stretch(i)) hull.clear();
+        while (hull.size() >= 2) {
+            const std::size_t t = hull.back(), next = hull[hull.size() - 2];
+            if (CompareSlopes(w(i), w(t), static_cast<double>(u(t) - u(i)), w(next),
+                              static_cast<double>(u(next) - u(i))) < 0)
+                break;
+            hull.pop_back();
+        }
+        if (profile.texel[at(i)] >= 0 && !hull.empty()) offer(i, hull.back());
+        hull.push_back(i);
+    }
+
+    // The next stretch's samples up to u + reach: an upper hull growing at its far
+    // end, searched for the vertex of greatest slope (the slopes rise, then fall).
+    std::size_t added = 0;
+    std::int64_t current = -1;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (stretch(i) != current) {
+            current = stretch(i);
+            hull.clear();
+            added = i;
+            while (added < n && stretch(added) == current) ++added;
+        }
+        while (added < n && stretch(added) == current + 1 && u(added) - u(i) <= reach) {
+            while (hull.size() >= 2) {
+                const std::size_t b = hull.back(), a = hull[hull.size() - 2];
+                if (CompareSlopes(w(a), w(b), static_cast<double>(u(b) - u(a)), w(added),
+                                  static_cast<double>(u(added) - u(a))) < 0)
+                    break;
+                hull.pop_back();
+            }
+            hull.push_back(added++);
+        }
+        if (profile.texel[at(i)] < 0 || hull.empty()) continue;
+        std::size_t lo = 0, hi = hull.size() - 1;
+        while (lo < hi) {
+            const std::size_t mid = (lo + hi) / 2;
+            const bool falling = CompareSlopes(w(i), w(hull[mid]), static_cast<double>(u(hull[mid]) - u(i)),
+                                               w(hull[mid + 1]), static_cast<double>(u(hull[mid + 1]) - u(i))) <= 0;
+            if (falling)
+                hi = mid;
+            else
+                lo = mid + 1;
+        }
+        offer(i, hull[lo]);
+    }
+}
+
 }  // namespace sky

@@ -25,6 +25,11 @@ LineGeometry MakeLineGeometry(LatticeDirection d, double cellX, double cellY, bo
     return g;
 }
 
+std::int64_t ReachInUnits(const LineGeometry& g, double maxDistance) {
+    const double units = std::floor(maxDistance / g.metresPerUnit);
+    return units >= 0x1.0p53 ? std::int64_t{1} << 53 : static_cast<std::int64_t>(units);
+}
+
 double SlopeQuotient(double w0, std::int64_t p0, double wk, std::int64_t pk) {
     return RoundedDifferenceQuotient(wk, w0, static_cast<double>(std::llabs(pk - p0)));
 }

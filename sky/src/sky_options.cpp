@@ -46,8 +46,8 @@ bool EndsWithAny(const std::string& name, std::initializer_list<const char*> ext
 }
 
 constexpr const char* kFlags[] = {"curvature", "help", "version"};
-constexpr const char* kValued[] = {"cell",     "scale",  "offset", "nodata",    "directions", "start",
-                                   "azimuths", "angles", "svf",    "svf-model", "shade",      "sun"};
+constexpr const char* kValued[] = {"cell",   "scale", "offset",    "nodata", "directions", "start",       "azimuths",
+                                   "angles", "svf",   "svf-model", "shade",  "sun",        "max-distance"};
 
 class Parser {
 public:
@@ -118,6 +118,10 @@ private:
         } else if (name == "start") {
             if (!number) return needNumber();
             o.start = *number;
+        } else if (name == "max-distance") {
+            if (!number || !(*number > 0))
+                return fail(option + " needs a distance above 0 in metres, not \"" + value + "\"");
+            o.maxDistance = *number;
         } else if (name == "azimuths") {
             if (!numbers) return fail(option + " needs azimuths in degrees separated by commas, not \"" + value + "\"");
             o.azimuths = *numbers;

@@ -183,6 +183,7 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     request.cellX = *o.cellX;
     request.cellY = *o.cellY;
     request.curvature = o.curvature;
+    request.maxDistance = o.maxDistance;
     request.threads = std::max(1u, std::thread::hardware_concurrency());
     request.progress = [&](double share) { progress.update(share); };
     progress.step("horizons");

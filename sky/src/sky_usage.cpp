@@ -26,6 +26,7 @@ std::string SkyHelp() {
            "Each is replaced by the nearest grid direction within 1 degree that the sweep\n"
            "handles exactly; the azimuths used are printed and stored with the outputs.\n"
            "  --curvature          lower each sample by d^2 / 2R (R = 6371 km)\n"
+           "  --max-distance=M     only samples within M metres (default: to the map's edge)\n"
            "\n"
            "Outputs (at least one):\n"
            "  --angles=FILE.tif    the horizon angle in degrees, one float band per\n"

@@ -25,7 +25,7 @@ void Sweep(Scene* scene, unsigned count, double cell) {
         directions.push_back(d);
         scene->azimuths.push_back(sky::AzimuthOf(d, cell, cell));
     }
-    ASSERT_EQ(sky::ComputeHorizonBands(scene->grid(), {directions, cell, cell, false, 2, {}}, &scene->bands), S_OK);
+    ASSERT_EQ(sky::ComputeHorizonBands(scene->grid(), {directions, cell, cell, false, 0, 2, {}}, &scene->bands), S_OK);
 }
 
 TEST(SkyViewFactor, FollowsEachModelOnPlanes) {

@@ -20,7 +20,8 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : 
 
 // Every column-line and row-line crossing of the ray, one at a time, by the
 // model's arithmetic; no profiles, no hull. The greatest slope quotient, NaN for none.
-double ReferenceQuotient(const sky::Grid& grid, const sky::LineGeometry& g, std::int64_t x0, std::int64_t y0) {
+double ReferenceQuotient(const sky::Grid& grid, const sky::LineGeometry& g, std::int64_t x0, std::int64_t y0,
+                         double maxDistance) {
     const double z0 = grid.at(x0, y0);
     if (std::isnan(z0)) return z0;
     const std::int64_t p0 = sky::TexelPosition(g, x0, y0);
@@ -40,6 +41,7 @@ double ReferenceQuotient(const sky::Grid& grid, const sky::LineGeometry& g, std:
             const double hi = f == 0 ? lo : columns ? grid.at(a, b + 1) : grid.at(b + 1, a);
             if (std::isnan(lo) || std::isnan(hi)) continue;
             const std::int64_t p = p0 + i * g.unitsPerStep / m;
+            if (maxDistance > 0 && p - p0 > sky::ReachInUnits(g, maxDistance)) return;
             const double q = sky::SlopeQuotient(w0, p0, sky::Lowered(g, sky::CrossingHeight(lo, hi, f, m), p), p);
             if (!found || q > best) best = q;
             found = true;
@@ -50,14 +52,16 @@ double ReferenceQuotient(const sky::Grid& grid, const sky::LineGeometry& g, std:
     return found ? best : std::nan("");
 }
 
-float ReferenceAngle(const sky::Grid& grid, const sky::LineGeometry& g, std::int64_t x, std::int64_t y) {
-    const double q = ReferenceQuotient(grid, g, x, y);
+float ReferenceAngle(const sky::Grid& grid, const sky::LineGeometry& g, std::int64_t x, std::int64_t y,
+                     double maxDistance) {
+    const double q = ReferenceQuotient(grid, g, x, y, maxDistance);
     return std::isnan(q) ? sky::kNoData : sky::HorizonAngle(g, q, sky::TexelPosition(g, x, y));
 }
 
 // Each line's sweep, both ways, against the loop: the double quotients themselves,
 // which the float angles could hide.
-int QuotientDifferences(const sky::Grid& grid, LatticeDirection d, double cellX, double cellY, bool curvature) {
+int QuotientDifferences(const sky::Grid& grid, LatticeDirection d, double cellX, double cellY, bool curvature,
+                        double maxDistance) {
     const sky::LineGeometry g = sky::MakeLineGeometry(d, cellX, cellY, curvature);
     const sky::LineGeometry back = sky::MakeLineGeometry({-d.dx, -d.dy}, cellX, cellY, curvature);
     sky::LineProfile profile;
@@ -70,11 +74,15 @@ int QuotientDifferences(const sky::Grid& grid, LatticeDirection d, double cellX,
             sky::GatherLine(grid, g, x, y, &profile);
             for (int ahead : {1, -1}) {
                 hull.clear();
-                sky::SweepLine(profile, ahead, &hull, &best);
+                if (maxDistance > 0)
+                    sky::SweepLineWithin(profile, ahead, sky::ReachInUnits(g, maxDistance), &best);
+                else
+                    sky::SweepLine(profile, ahead, &hull, &best);
                 for (std::size_t k = 0; k < best.size(); ++k) {
                     const std::int64_t t = profile.texel[k];
                     if (t < 0) continue;
-                    const double want = ReferenceQuotient(grid, ahead > 0 ? g : back, t % grid.width, t / grid.width);
+                    const double want =
+                        ReferenceQuotient(grid, ahead > 0 ? g : back, t % grid.width, t / grid.width, maxDistance);
                     if (std::bit_cast<std::uint64_t>(want) != std::bit_cast<std::uint64_t>(best[k]) &&
                         ++differences <= 3)
                         ADD_FAILURE() << "(" << d.dx << "," << d.dy << ") x" << ahead << " texel " << t << ": sweep "
@@ -107,6 +115,7 @@ struct Case {
     std::uint32_t width, height;
     double cellX, cellY;
     bool curvature, holes;
+    double maxDistance = 0;
 };
 
 class SweepExactness : public testing::TestWithParam<Case> {};
@@ -115,17 +124,18 @@ TEST_P(SweepExactness, EqualsThePlainLoopBitForBit) {
     const Case c = GetParam();
     const std::vector<double> z = Heights(c.terrain, c.width, c.height, c.holes);
     const sky::Grid grid{c.width, c.height, z.data()};
-    sky::HorizonRequest request{kDirections, c.cellX, c.cellY, c.curvature, 2, {}};
+    sky::HorizonRequest request{kDirections, c.cellX, c.cellY, c.curvature, c.maxDistance, 2, {}};
     std::vector<std::vector<float>> bands;
     ASSERT_EQ(sky::ComputeHorizonBands(grid, request, &bands), S_OK);
     int differences = 0;
     for (std::size_t k = 0; k < kDirections.size(); k += 2)
-        differences += QuotientDifferences(grid, kDirections[k], c.cellX, c.cellY, c.curvature);
+        differences += QuotientDifferences(grid, kDirections[k], c.cellX, c.cellY, c.curvature, c.maxDistance);
     for (std::size_t k = 0; k < kDirections.size(); ++k) {
         const sky::LineGeometry g = sky::MakeLineGeometry(kDirections[k], c.cellX, c.cellY, c.curvature);
         for (std::uint32_t y = 0; y < c.height; ++y)
             for (std::uint32_t x = 0; x < c.width; ++x) {
-                const float want = ReferenceAngle(grid, g, x, y), got = bands[k][std::size_t{y} * c.width + x];
+                const float want = ReferenceAngle(grid, g, x, y, c.maxDistance),
+                            got = bands[k][std::size_t{y} * c.width + x];
                 if (std::bit_cast<std::uint32_t>(want) != std::bit_cast<std::uint32_t>(got) && ++differences <= 3)
                     ADD_FAILURE() << "direction (" << g.d.dx << "," << g.d.dy << ") texel " << x << "," << y
                                   << ": sweep " << got << ", loop " << want;
@@ -135,14 +145,15 @@ TEST_P(SweepExactness, EqualsThePlainLoopBitForBit) {
 
 INSTANTIATE_TEST_SUITE_P(
     Families, SweepExactness,
-    testing::Values(Case{Terrain::Fbm16, 37, 29, 30, 30, false, false},
-                    Case{Terrain::Fbm16, 41, 23, 10, 25, true, true}, Case{Terrain::Ramp, 33, 33, 1, 1, false, false},
-                    Case{Terrain::Ramp, 25, 40, 30, 30, true, false},
-                    Case{Terrain::RoundedRamp, 31, 17, 2, 3, false, false},
-                    Case{Terrain::Bowl, 29, 29, 5, 5, false, false}, Case{Terrain::Terraces, 35, 21, 1, 1, false, true},
-                    Case{Terrain::Spikes, 27, 31, 1, 1, false, false},
-                    Case{Terrain::Specials, 32, 19, 3, 3, true, false}, Case{Terrain::Plane, 1, 45, 1, 1, false, false},
-                    Case{Terrain::Fbm8, 45, 1, 1, 1, false, false}, Case{Terrain::Fbm16, 1, 1, 1, 1, false, false}));
+    testing::Values(
+        Case{Terrain::Fbm16, 37, 29, 30, 30, false, false}, Case{Terrain::Fbm16, 41, 23, 10, 25, true, true},
+        Case{Terrain::Ramp, 33, 33, 1, 1, false, false}, Case{Terrain::Ramp, 25, 40, 30, 30, true, false},
+        Case{Terrain::RoundedRamp, 31, 17, 2, 3, false, false}, Case{Terrain::Bowl, 29, 29, 5, 5, false, false},
+        Case{Terrain::Terraces, 35, 21, 1, 1, false, true}, Case{Terrain::Spikes, 27, 31, 1, 1, false, false},
+        Case{Terrain::Specials, 32, 19, 3, 3, true, false}, Case{Terrain::Plane, 1, 45, 1, 1, false, false},
+        Case{Terrain::Fbm8, 45, 1, 1, 1, false, false}, Case{Terrain::Fbm16, 1, 1, 1, 1, false, false},
+        Case{Terrain::Fbm16, 43, 37, 10, 10, false, true, 77.0}, Case{Terrain::Ramp, 30, 30, 1, 1, true, false, 5.5},
+        Case{Terrain::Spikes, 33, 20, 3, 2, false, false, 20.0}));
 
 // A plane rising by g per metre towards azimuth beta rises by g cos(phi - beta)
 // along phi, and every sample lies on it.
@@ -154,7 +165,7 @@ TEST(TiltedPlane, HasTheAngleOfItsSlopeInEveryDirection) {
         for (std::uint32_t x = 0; x < w; ++x)
             z[std::size_t{y} * w + x] = 500 + g * (x * cellX * std::sin(beta) - y * cellY * std::cos(beta));
     std::vector<std::vector<float>> bands;
-    ASSERT_EQ(sky::ComputeHorizonBands({w, h, z.data()}, {kDirections, cellX, cellY, false, 2, {}}, &bands), S_OK);
+    ASSERT_EQ(sky::ComputeHorizonBands({w, h, z.data()}, {kDirections, cellX, cellY, false, 0, 2, {}}, &bands), S_OK);
     for (std::size_t k = 0; k < kDirections.size(); ++k) {
         const double phi = sky::AzimuthOf(kDirections[k], cellX, cellY) * M_PI / 180;
         const double want = std::atan(g * std::cos(phi - beta)) * 180 / M_PI;

@@ -15,7 +15,8 @@ struct HorizonRequest {
     double cellX = 1;
     double cellY = 1;
     bool curvature = false;
-    unsigned threads = 1;  // at least 1
+    double maxDistance = 0;  // metres; 0: out to the map's edge
+    unsigned threads = 1;    // at least 1
     // Called now and then from one thread with the share of the lines done, [0, 1].
     std::function<void(double)> progress;
 };

@@ -48,4 +48,11 @@ struct HullState {
 // std::bad_alloc.
 void SweepLine(const LineProfile& profile, int ahead, HullState* hull, std::vector<double>* best);
 
+// As SweepLine over the samples within `reach` position units (at least 1) of each
+// texel only (--max-distance): the line cut into stretches of `reach`; a texel sees
+// the hull of the rest of its stretch, swept as above, and the upper hull of the
+// next stretch's samples within reach, built as the texels advance and searched
+// for its tangent. Exhausted memory escapes as std::bad_alloc.
+void SweepLineWithin(const LineProfile& profile, int ahead, std::int64_t reach, std::vector<double>* best);
+
 }  // namespace sky

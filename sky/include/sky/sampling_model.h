@@ -50,6 +50,11 @@ inline std::int64_t TexelPosition(const LineGeometry& g, std::int64_t x, std::in
     return g.unitsPerGap * (x * g.d.dx + y * g.d.dy);
 }
 
+// With --max-distance, a sample counts when it lies at most this many position
+// units from the texel: the distance in metres over metresPerUnit, rounded down
+// (0: none). `maxDistance` > 0.
+[[nodiscard]] std::int64_t ReachInUnits(const LineGeometry& g, double maxDistance);
+
 // The elevation `f`/`m` of the way from `lo` to `hi` (0 <= f < m); `lo` itself at 0.
 inline double CrossingHeight(double lo, double hi, std::int64_t f, std::int64_t m) {
     if (f == 0) return lo;

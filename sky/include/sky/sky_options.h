@@ -18,6 +18,7 @@ struct SkyOptions {
     double start = 0;              // degrees
     std::vector<double> azimuths;  // when given, instead of count and start
     bool curvature = false;
+    double maxDistance = 0;  // metres; 0: to the map's edge
     std::string anglesFile;
     std::string svfFile;
     SvfModel svfModel = SvfModel::Horizontal;
