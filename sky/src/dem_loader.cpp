@@ -27,6 +27,9 @@ HRESULT Load(const std::string& path, const DemReading& reading, Dem* dem, std::
             "Float32 (gdal_translate -ot Float32)";
         return D3DXERR_INVALIDDATA;
     }
+    DemTiffTags tags;
+    if (ReadDemTiffTags(path, &tags)) dem->tiff = tags;
+    const std::optional<double> noData = reading.noData ? reading.noData : tags.gdalNoData;
     image::DecodedImage decoded;
     if (const HRESULT hr = image::DecodeImageFile(path.c_str(), &decoded); hr != S_OK) return hr;
     const std::size_t texels = std::size_t{decoded.width} * decoded.height;
@@ -34,7 +37,7 @@ HRESULT Load(const std::string& path, const DemReading& reading, Dem* dem, std::
     dem->noDataTexels = 0;
     for (std::size_t i = 0; i < texels; ++i) {
         const double stored = Stored(decoded.texels[i * 4], kind);
-        const bool missing = stored != stored || (reading.noData && stored == *reading.noData);
+        const bool missing = stored != stored || (noData && stored == *noData);
         dem->z[i] = missing ? std::nan("") : stored * reading.scale + reading.offset;
         if (missing || !std::isfinite(dem->z[i])) {
             dem->z[i] = std::nan("");

@@ -1,5 +1,6 @@
 #include "sky/sky_run.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <thread>
@@ -127,6 +128,7 @@ std::string AzimuthList(const std::vector<double>& azimuths) {
     extras.gdalMetadata = GdalMetadata(AzimuthList(directions.azimuths), descriptions);
     extras.gdalNoData = "-9999";
     extras.deflateLevel = 1;  // several times faster than the default, a few per cent larger
+    if (dem.tiff) extras.geo = dem.tiff->geo;
     std::vector<std::uint8_t> bytes;
     std::string why;
     const HRESULT hr = exporter::EncodeFloatTiff(channels, &bytes, &why, extras);
@@ -134,31 +136,48 @@ std::string AzimuthList(const std::vector<double>& azimuths) {
     return WriteFile(path, hr, why, bytes, out, err);
 }
 
-[[nodiscard]] bool WriteSkyView(const SkyOptions& o, const Dem& dem, const Directions& directions,
-                                const std::vector<std::vector<float>>& bands, std::FILE* out, std::FILE* err) {
+[[nodiscard]] bool WriteSkyView(const SkyOptions& o, const Dem& dem, double cellX, double cellY,
+                                const Directions& directions, const std::vector<std::vector<float>>& bands,
+                                std::FILE* out, std::FILE* err) {
     static const char* const kModels[] = {"horizontal", "sloped", "zaksek"};
     const char* model = kModels[static_cast<int>(o.svfModel)];
     exporter::FloatChannels channels{dem.width, dem.height, {"svf"}, {}};
-    channels.planes.push_back(SkyViewFactor(dem.grid(), *o.cellX, *o.cellY, bands, directions.azimuths, o.svfModel));
+    channels.planes.push_back(SkyViewFactor(dem.grid(), cellX, cellY, bands, directions.azimuths, o.svfModel));
     exporter::TiffExtras extras;
     extras.software = kProgram;
     extras.gdalMetadata = GdalMetadata(AzimuthList(directions.azimuths), {"sky-view factor"},
                                        std::string("  <Item name=\"SVF_MODEL\">") + model + "</Item>\n");
     extras.gdalNoData = "-9999";
     extras.deflateLevel = 1;
+    if (dem.tiff) extras.geo = dem.tiff->geo;
     std::vector<std::uint8_t> bytes;
     std::string why;
     const HRESULT hr = exporter::EncodeFloatTiff(channels, &bytes, &why, extras);
     return WriteFile(o.svfFile, hr, why, bytes, out, err);
 }
 
-[[nodiscard]] bool WriteShade(const SkyOptions& o, const Dem& dem, const Directions& directions,
-                              const std::vector<std::vector<float>>& bands, std::FILE* out, std::FILE* err) {
+[[nodiscard]] bool WriteShade(const SkyOptions& o, const Dem& dem, double cellX, double cellY,
+                              const Directions& directions, const std::vector<std::vector<float>>& bands,
+                              std::FILE* out, std::FILE* err) {
     const exporter::GreyImage image =
-        Hillshade(dem.grid(), *o.cellX, *o.cellY, bands, directions.azimuths, o.sunAzimuth, o.sunElevation);
+        Hillshade(dem.grid(), cellX, cellY, bands, directions.azimuths, o.sunAzimuth, o.sunElevation);
     std::vector<std::uint8_t> bytes;
     const HRESULT hr = exporter::EncodeGreyPng(image, &bytes);
     return WriteFile(o.shadeFile, hr, "", bytes, out, err);
+}
+
+struct Cells {
+    double x = 0, y = 0;
+};
+
+// The one line a user needs: the UTM zone of the DEM's corner, for gdalwarp.
+void ReportGeographic(const std::string& dem, const DemTiffTags& tags, std::FILE* err) {
+    const double lon = tags.west.value_or(0), lat = tags.north.value_or(0);
+    const int zone = std::clamp(static_cast<int>(std::floor((lon + 180) / 6)) + 1, 1, 60);
+    std::fprintf(err,
+                 "%s: %s is in degrees (geographic coordinates); reproject it to metres first, e.g. gdalwarp -t_srs "
+                 "EPSG:%d -r bilinear %s dem_utm.tif\n",
+                 kProgram, dem.c_str(), (lat < 0 ? 32700 : 32600) + zone, dem.c_str());
 }
 
 int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
@@ -170,18 +189,27 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
         return kSkyBadInput;
     }
     const double readAt = progress.seconds();
-    if (!o.cellX) {
+    if (dem.tiff && dem.tiff->modelType == 2) {
+        ReportGeographic(o.dem, *dem.tiff, err);
+        return kSkyBadInput;
+    }
+    Cells cells;
+    if (o.cellX) {
+        cells = {*o.cellX, *o.cellY};
+    } else if (dem.tiff && dem.tiff->cellX) {
+        cells = {*dem.tiff->cellX, *dem.tiff->cellY};
+    } else {
         std::fprintf(err, "%s: %s carries no cell size: give --cell X[,Y] in metres\n", kProgram, o.dem.c_str());
         return kSkyBadCommand;
     }
     Directions directions;
-    if (!ChooseDirections(o, *o.cellX, *o.cellY, &directions, err)) return kSkyBadCommand;
+    if (!ChooseDirections(o, cells.x, cells.y, &directions, err)) return kSkyBadCommand;
     if (const int code = CheckOutputs(o, err); code != kSkySuccess) return code;
 
     HorizonRequest request;
     request.directions = directions.lattice;
-    request.cellX = *o.cellX;
-    request.cellY = *o.cellY;
+    request.cellX = cells.x;
+    request.cellY = cells.y;
     request.curvature = o.curvature;
     request.maxDistance = o.maxDistance;
     request.threads = std::max(1u, std::thread::hardware_concurrency());
@@ -196,8 +224,10 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
         return kSkyBadInput;
     }
     if (!o.anglesFile.empty() && !WriteAngles(o.anglesFile, dem, directions, bands, out, err)) return kSkyWriteFailed;
-    if (!o.svfFile.empty() && !WriteSkyView(o, dem, directions, bands, out, err)) return kSkyWriteFailed;
-    if (!o.shadeFile.empty() && !WriteShade(o, dem, directions, bands, out, err)) return kSkyWriteFailed;
+    if (!o.svfFile.empty() && !WriteSkyView(o, dem, cells.x, cells.y, directions, bands, out, err))
+        return kSkyWriteFailed;
+    if (!o.shadeFile.empty() && !WriteShade(o, dem, cells.x, cells.y, directions, bands, out, err))
+        return kSkyWriteFailed;
     std::fprintf(err, "%s: %zu directions on %ux%u texels in %.2f s (read %.2f s, horizons %.2f s, the rest %.2f s)\n",
                  kProgram, directions.lattice.size(), dem.width, dem.height, progress.seconds(), readAt,
                  sweptAt - readAt, progress.seconds() - sweptAt);

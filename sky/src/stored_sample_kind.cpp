@@ -1,38 +1,22 @@
 #include "sky/stored_sample_kind.h"
 
+#include "sky/dem_tiff_tags.h"
+
 #include <tiffio.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstdarg>
-#include <cstdio>
 #include <fstream>
-#include <memory>
 
 namespace sky {
 
 namespace {
 
-int Quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
-
-struct OptionsFree {
-    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
-};
-struct TiffClose {
-    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
-};
-
 StoredSampleKind TiffKind(const std::string& path) {
     StoredSampleKind kind;
-    const std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
-    if (!options) return kind;
-    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), &Quiet, nullptr);
-    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), &Quiet, nullptr);
-    const std::unique_ptr<TIFF, TiffClose> tiff(TIFFOpenExt(path.c_str(), "r", options.get()));
-    if (!tiff) return kind;
-    std::uint16_t bits = 1, format = SAMPLEFORMAT_UINT;
-    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_BITSPERSAMPLE, &bits);
-    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLEFORMAT, &format);
+    DemTiffTags tags;
+    if (!ReadDemTiffTags(path, &tags)) return kind;
+    const unsigned bits = tags.bitsPerSample, format = tags.sampleFormat;
     if (format == SAMPLEFORMAT_UINT && (bits == 8 || bits == 16)) kind.divisor = bits == 8 ? 255 : 65535;
     if (format == SAMPLEFORMAT_INT && (bits == 8 || bits == 16)) {
         kind.divisor = bits == 8 ? 127 : 32767;

@@ -7,6 +7,8 @@
 #include <filesystem>
 
 #include "../export/export_fixtures.h"
+#include "platform/encode/tiff_encoder.h"
+#include "sky/dem_tiff_tags.h"
 
 namespace {
 
@@ -96,6 +98,58 @@ TEST(SkyProgram, WritesNamedAngleBandsFromStoredIntegers) {
     EXPECT_NEAR(east[2], std::atan(want) * 180 / M_PI, 1e-4);
     EXPECT_EQ(east[3], -9999.0f);
     EXPECT_EQ(east[19], -9999.0f);
+}
+
+// A float GeoTIFF DEM of 25 m cells, projected (UTM 33N) or geographic (WGS 84),
+// with GDAL's no-data value -500 at texel 5.
+exporter::GeoTiffTags WriteGeoDem(const std::string& path, bool geographic) {
+    exporter::FloatChannels dem{16, 9, {"h"}, {std::vector<float>(16 * 9)}};
+    for (std::size_t i = 0; i < dem.planes[0].size(); ++i) dem.planes[0][i] = static_cast<float>((i * 37) % 50);
+    dem.planes[0][5] = -500;
+    exporter::TiffExtras extras;
+    extras.gdalNoData = "-500";
+    extras.geo.pixelScale = {25, 25, 0};
+    extras.geo.tiepoints = {0, 0, 0, 15.2, geographic ? 47.1 : 5200000.0, 0};
+    extras.geo.keys = {1,
+                       1,
+                       0,
+                       3,
+                       1024,
+                       0,
+                       1,
+                       static_cast<std::uint16_t>(geographic ? 2 : 1),
+                       1025,
+                       0,
+                       1,
+                       1,
+                       static_cast<std::uint16_t>(geographic ? 2048 : 3072),
+                       0,
+                       1,
+                       static_cast<std::uint16_t>(geographic ? 4326 : 32633)};
+    std::vector<std::uint8_t> bytes;
+    std::string why;
+    EXPECT_EQ(exporter::EncodeFloatTiff(dem, &bytes, &why, extras), S_OK) << why;
+    WriteBytes(path, bytes);
+    return extras.geo;
+}
+
+TEST(SkyProgram, CarriesGeoreferencingAndNoDataThrough) {
+    TempDir dir;
+    const exporter::GeoTiffTags geo = WriteGeoDem(dir.path("utm.tif"), false);
+    const ProcessResult run = RunSky({dir.path("utm.tif"), "--directions=2", "--angles", dir.path("a.tif")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    sky::DemTiffTags tags;
+    ASSERT_TRUE(sky::ReadDemTiffTags(dir.path("a.tif"), &tags));
+    EXPECT_EQ(tags.geo.keys, geo.keys);
+    EXPECT_EQ(tags.geo.tiepoints, geo.tiepoints);
+    EXPECT_EQ(tags.cellX, 25.0);
+    EXPECT_EQ(tags.gdalNoData, -9999.0);
+    EXPECT_EQ(ReadFloatTiff(dir.path("a.tif")).planes.at("azimuth_0.00")[5], -9999.0f);
+
+    WriteGeoDem(dir.path("wgs.tif"), true);
+    const ProcessResult refused = RunSky({dir.path("wgs.tif"), "--angles", dir.path("b.tif")});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("gdalwarp -t_srs EPSG:32633 "), std::string::npos) << refused.err;
 }
 
 }  // namespace

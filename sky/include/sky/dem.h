@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "results/result_code.h"
+#include "sky/dem_tiff_tags.h"
 #include "sky/sampling_model.h"
 
 namespace sky {
@@ -23,6 +24,7 @@ struct Dem {
     std::uint32_t height = 0;
     std::vector<double> z;  // metres, packed rows, row 0 on top; NaN = no data
     std::uint64_t noDataTexels = 0;
+    std::optional<DemTiffTags> tiff;  // for a TIFF: its georeferencing and GDAL no-data value
     Grid grid() const { return {width, height, z.data()}; }
 };
 
@@ -31,7 +33,8 @@ struct Dem {
 // normalised value: 8 and 16-bit unsigned integers (TIFF, PNG, PGM, RAW) exactly,
 // 8 and 16-bit signed integers (TIFF) exactly but that the one above the lowest
 // reads as the lowest (-32767 as -32768, the value voids are stored as); floats as
-// stored. Infinite elevations are no data too.
+// stored. Infinite elevations are no data too. A TIFF's GDAL no-data tag is used
+// unless `reading` gives one.
 // 32-bit integer and 64-bit float TIFF samples, which the loaders round to floats,
 // are refused. S_OK; the loader's results (E_FILE_NOT_FOUND, D3DXERR_INVALIDDATA,
 // E_OUTOFMEMORY, ...) with `why` empty, or D3DXERR_INVALIDDATA with `why` saying

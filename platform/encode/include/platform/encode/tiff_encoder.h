@@ -12,6 +12,18 @@
 
 namespace exporter {
 
+// GeoTIFF's georeferencing tags as stored, to be copied from one file to another;
+// empty vectors and text are left out.
+struct GeoTiffTags {
+    std::vector<double> pixelScale;      // ModelPixelScale (33550)
+    std::vector<double> tiepoints;       // ModelTiepoint (33922)
+    std::vector<double> transformation;  // ModelTransformation (34264)
+    std::vector<std::uint16_t> keys;     // GeoKeyDirectory (34735)
+    std::vector<double> doubleParams;    // GeoDoubleParams (34736)
+    std::string asciiParams;             // GeoAsciiParams (34737)
+    bool empty() const { return keys.empty(); }
+};
+
 // What a file may carry beside its samples, for GIS tools.
 struct TiffExtras {
     std::string software = "umbrascope-export";
@@ -19,6 +31,7 @@ struct TiffExtras {
     std::string gdalMetadata;  // GDAL_METADATA XML (band descriptions), when not empty
     std::string gdalNoData;    // GDAL_NODATA, the no-data value as text, when not empty
     int deflateLevel = 0;      // 1 (fastest) to 9 (smallest); 0: libtiff's default
+    GeoTiffTags geo;
 };
 
 // Arguments as EncodeFloatExr takes them (at most 65535 planes). S_OK with the file
