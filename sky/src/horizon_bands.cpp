@@ -82,7 +82,7 @@ private:
             float* band = bands_[sweep.band].data();
             for (std::size_t k = 0; k < best_.size(); ++k) {
                 if (best_[k] != best_[k]) continue;
-                const std::int64_t p = profile_.position[k];
+                const double p = profile_.position[k];
                 band[profile_.texel[k]] = HorizonAngle(family.geometry, best_[k], sweep.ahead > 0 ? p : -p);
             }
         }

@@ -1,5 +1,6 @@
 #include "sky/line_sweep.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 
@@ -69,7 +70,7 @@ private:
     }
 
     void push(std::int64_t p, double w, std::int64_t texel) {
-        out_->position.push_back(p);
+        out_->position.push_back(static_cast<double>(p));
         out_->w.push_back(w);
         out_->texel.push_back(texel);
     }
@@ -95,27 +96,31 @@ void GatherLine(const Grid& grid, const LineGeometry& g, std::int64_t x, std::in
 void SweepLine(const LineProfile& profile, int ahead, HullState* hull, std::vector<double>* best) {
     const std::size_t count = profile.position.size();
     best->assign(count, std::numeric_limits<double>::quiet_NaN());
-    std::vector<std::int64_t>& hp = hull->position;
-    std::vector<double>& hw = hull->w;
+    // The stack in a plain array: the loop below is the program's innermost.
+    std::vector<HullState::Vertex>& vertices = hull->vertices;
+    std::size_t top = vertices.size();
+    vertices.resize(top + count);
+    HullState::Vertex* h = vertices.data();
+    const double* position = profile.position.data();
+    const double* elevation = profile.w.data();
+    const std::int64_t* texel = profile.texel.data();
+    double* out = best->data();
     for (std::size_t step = 0; step < count; ++step) {
         const std::size_t k = ahead > 0 ? count - 1 - step : step;
-        const std::int64_t p = profile.position[k];
-        const double w = profile.w[k];
+        const double p = position[k], w = elevation[k];
         // Drop the top while it lies on or under the line from this sample to the
         // vertex after it: it can no longer be the highest seen from here or before.
-        while (hp.size() >= 2) {
-            const std::size_t t = hp.size() - 1;
-            const auto along = static_cast<double>(std::llabs(hp[t] - p));
-            const auto beyond = static_cast<double>(std::llabs(hp[t - 1] - p));
-            if (CompareSlopes(w, hw[t], along, hw[t - 1], beyond) < 0) break;
-            hp.pop_back();
-            hw.pop_back();
+        while (top >= 2) {
+            const HullState::Vertex& t = h[top - 1];
+            const HullState::Vertex& next = h[top - 2];
+            if (CompareSlopes(w, t.w, std::fabs(t.position - p), next.w, std::fabs(next.position - p)) < 0) break;
+            --top;
         }
         // The real slopes to the top beat all others, and rounding keeps the order.
-        if (profile.texel[k] >= 0 && !hp.empty()) (*best)[k] = SlopeQuotient(w, p, hw.back(), hp.back());
-        hp.push_back(p);
-        hw.push_back(w);
+        if (texel[k] >= 0 && top > 0) out[k] = SlopeQuotient(w, p, h[top - 1].w, h[top - 1].position);
+        h[top++] = {p, w};
     }
+    vertices.resize(top);
 }
 
 void SweepLineWithin(const LineProfile& profile, int ahead, std::int64_t reach, std::vector<double>* best) {
@@ -124,7 +129,7 @@ void SweepLineWithin(const LineProfile& profile, int ahead, std::int64_t reach, 
     if (n == 0) return;
     // Sample i in order of distance ahead: u grows along the direction asked for.
     const auto at = [&](std::size_t i) { return ahead > 0 ? i : n - 1 - i; };
-    const auto u = [&](std::size_t i) { return ahead * profile.position[at(i)]; };
+    const auto u = [&](std::size_t i) { return static_cast<std::int64_t>(ahead * profile.position[at(i)]); };
     const auto w = [&](std::size_t i) { return profile.w[at(i)]; };
     const std::int64_t first = u(0);
     const auto stretch = [&](std::size_t i) { return (u(i) - first) / reach; };

@@ -30,13 +30,9 @@ std::int64_t ReachInUnits(const LineGeometry& g, double maxDistance) {
     return units >= 0x1.0p53 ? std::int64_t{1} << 53 : static_cast<std::int64_t>(units);
 }
 
-double SlopeQuotient(double w0, std::int64_t p0, double wk, std::int64_t pk) {
-    return RoundedDifferenceQuotient(wk, w0, static_cast<double>(std::llabs(pk - p0)));
-}
-
-float HorizonAngle(const LineGeometry& g, double quotient, std::int64_t p0) {
+float HorizonAngle(const LineGeometry& g, double quotient, double p0) {
     double slope = quotient / g.metresPerUnit;
-    if (g.curved) slope += static_cast<double>(p0) * g.metresPerUnit / kEarthRadius;
+    if (g.curved) slope += p0 * g.metresPerUnit / kEarthRadius;
     return static_cast<float>(std::atan(slope) * kDegrees);
 }
 

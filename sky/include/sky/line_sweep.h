@@ -11,7 +11,7 @@ namespace sky {
 // The samples of one line in order of position: texels and the crossings between
 // them (and beyond its end texels, while inside the map).
 struct LineProfile {
-    std::vector<std::int64_t> position;
+    std::vector<double> position;     // whole numbers below 2^53, held exactly
     std::vector<double> w;            // Lowered elevation
     std::vector<std::int64_t> texel;  // index in the grid, or -1 for a crossing between texels
     void clear() {
@@ -30,12 +30,11 @@ void GatherLine(const Grid& grid, const LineGeometry& g, std::int64_t x, std::in
 // The upper hull of the samples already passed, nearest last: the whole state a
 // sweep carries from one stretch of a line to the next.
 struct HullState {
-    std::vector<std::int64_t> position;
-    std::vector<double> w;
-    void clear() {
-        position.clear();
-        w.clear();
-    }
+    struct Vertex {
+        double position, w;
+    };
+    std::vector<Vertex> vertices;
+    void clear() { vertices.clear(); }
 };
 
 // Sweeps `profile` against the direction of the horizon asked for, so that each

@@ -13,6 +13,7 @@
 // these, turned into an angle once (HorizonAngle).
 #include <cstdint>
 
+#include "sky/exact_arithmetic.h"
 #include "sky/lattice_direction.h"
 
 namespace sky {
@@ -71,11 +72,15 @@ inline double Lowered(const LineGeometry& g, double z, std::int64_t position) {
 }
 
 // The slope from the texel (w0 at p0) to a sample (wk at pk, pk != p0) in elevation
-// per position unit, rounded once.
-[[nodiscard]] double SlopeQuotient(double w0, std::int64_t p0, double wk, std::int64_t pk);
+// per position unit, rounded once. Positions are whole numbers below 2^53.
+inline double SlopeQuotient(double w0, double p0, double wk, double pk);
 
 // The horizon angle in degrees from the greatest SlopeQuotient of a texel at
 // position p0, in the direction whose positions these are.
-[[nodiscard]] float HorizonAngle(const LineGeometry& g, double quotient, std::int64_t p0);
+[[nodiscard]] float HorizonAngle(const LineGeometry& g, double quotient, double p0);
+
+inline double SlopeQuotient(double w0, double p0, double wk, double pk) {
+    return RoundedDifferenceQuotient(wk, w0, pk > p0 ? pk - p0 : p0 - pk);
+}
 
 }  // namespace sky
