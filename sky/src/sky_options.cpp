@@ -131,6 +131,9 @@ private:
         } else if (name == "svf") {
             if (!EndsWithAny(value, {".tif", ".tiff"})) return fail(option + ": the name must end in .tif or .tiff");
             o.svfFile = value;
+        } else if (name == "engine") {
+            if (!EndsWithAny(value, {".dds"})) return fail(option + ": the name must end in .dds");
+            o.engineFile = value;
         } else if (name == "svf-model") {
             if (value == "horizontal")
                 o.svfModel = SvfModel::Horizontal;
@@ -158,7 +161,9 @@ private:
         if (positional.size() > 1) return fail("one DEM at a time; also given: " + positional[1]);
         o.dem = positional[0];
         const std::vector<std::string> outputs = o.outputs();
-        if (outputs.empty()) return fail("nothing to write: give --angles, --svf or --shade");
+        if (outputs.empty()) return fail("nothing to write: give --angles, --svf, --shade or --engine");
+        if (!o.engineFile.empty() && o.wantedAzimuths().size() % 4 != 0)
+            return fail("--engine needs a multiple of 4 directions, four to a slice");
         if (!o.shadeFile.empty() && !o.sunGiven) return fail("--shade needs the sun's place (--sun AZ,EL)");
         std::set<std::string> seen{o.dem};
         for (const auto& file : outputs)
@@ -190,7 +195,7 @@ std::vector<double> SkyOptions::wantedAzimuths() const {
 
 std::vector<std::string> SkyOptions::outputs() const {
     std::vector<std::string> names;
-    for (const std::string* name : {&anglesFile, &svfFile, &shadeFile})
+    for (const std::string* name : {&anglesFile, &svfFile, &shadeFile, &engineFile})
         if (!name->empty()) names.push_back(*name);
     return names;
 }

@@ -14,6 +14,7 @@
 #include "results/describe_result.h"
 #include "sky/dem.h"
 #include "sky/derived_products.h"
+#include "sky/engine_texture.h"
 #include "sky/horizon_bands.h"
 #include "sky/progress.h"
 #include "sky/sky_usage.h"
@@ -180,6 +181,13 @@ void ReportGeographic(const std::string& dem, const DemTiffTags& tags, std::FILE
                  kProgram, dem.c_str(), (lat < 0 ? 32700 : 32600) + zone, dem.c_str());
 }
 
+[[nodiscard]] bool WriteEngine(const SkyOptions& o, const Dem& dem, const std::vector<std::vector<float>>& bands,
+                               std::FILE* out, std::FILE* err) {
+    std::vector<std::uint8_t> bytes;
+    const HRESULT hr = EncodeEngineDds(bands, dem.width, dem.height, &bytes);
+    return WriteFile(o.engineFile, hr, "", bytes, out, err);
+}
+
 int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     Progress progress(err);
     Dem dem;
@@ -228,6 +236,7 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
         return kSkyWriteFailed;
     if (!o.shadeFile.empty() && !WriteShade(o, dem, cells.x, cells.y, directions, bands, out, err))
         return kSkyWriteFailed;
+    if (!o.engineFile.empty() && !WriteEngine(o, dem, bands, out, err)) return kSkyWriteFailed;
     std::fprintf(err, "%s: %zu directions on %ux%u texels in %.2f s (read %.2f s, horizons %.2f s, the rest %.2f s)\n",
                  kProgram, directions.lattice.size(), dem.width, dem.height, progress.seconds(), readAt,
                  sweptAt - readAt, progress.seconds() - sweptAt);

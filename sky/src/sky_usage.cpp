@@ -36,6 +36,8 @@ std::string SkyHelp() {
            "  --svf-model=M        horizontal (default), sloped or zaksek\n"
            "  --shade=FILE.png     an 8-bit hillshade with cast shadows; needs --sun\n"
            "  --sun=AZ,EL          the sun's azimuth and elevation in degrees\n"
+           "  --engine=FILE.dds    sin of the horizon angle, R16G16B16A16_FLOAT, four\n"
+           "                       directions per slice of a DX10 texture array, with mips\n"
            "\n"
            "  --help               this text\n"
            "  --version            the version\n"

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "sky/derived_products.h"
+#include "sky/engine_texture.h"
 #include "sky/horizon_bands.h"
 
 namespace {
@@ -64,6 +65,40 @@ TEST(Hillshade, ShadesWhatAWallHidesFromALowSun) {
     const sky::Bracket b = sky::BracketOf(scene.azimuths, 67.5);
     EXPECT_DOUBLE_EQ(sky::HorizonTowards(scene.bands, b, 2 * 40 + 25),
                      (scene.bands[1][2 * 40 + 25] + static_cast<double>(scene.bands[2][2 * 40 + 25])) / 2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(EngineTexture, StoresSinesInSlicesOfFourWithFullMipChains) {
+    // 8 directions of 5 x 3 texels, band k at 10 k degrees; texel 0 of band 5 has none.
+    std::vector<std::vector<float>> bands;
+    for (int k = 0; k < 8; ++k) bands.emplace_back(15, 10.0f * k);
+    bands[5][0] = sky::kNoData;
+    std::vector<std::uint8_t> dds;
+    ASSERT_EQ(sky::EncodeEngineDds(bands, 5, 3, &dds), S_OK);
+    const auto u32 = [&](std::size_t at) { return dds[at] | dds[at + 1] << 8 | dds[at + 2] << 16 | dds[at + 3] << 24; };
+    const auto u16 = [&](std::size_t at) { return static_cast<std::uint16_t>(dds[at] | dds[at + 1] << 8); };
+    EXPECT_EQ(std::string(dds.begin(), dds.begin() + 4), "DDS ");
+    EXPECT_EQ(u32(28), 3);           // mip levels: 5 x 3, 2 x 1, 1 x 1
+    EXPECT_EQ(u32(84), 0x30315844);  // "DX10"
+    EXPECT_EQ(u32(128), 10);         // DXGI_FORMAT_R16G16B16A16_FLOAT
+    EXPECT_EQ(u32(140), 2);          // slices
+    const std::size_t slice = (15 + 2 + 1) * 8;
+    ASSERT_EQ(dds.size(), 148 + 2 * slice);
+    // Slice 1, texel 1, green: band 5 at 50 degrees; texel 0 there has none.
+    EXPECT_EQ(u16(148 + slice + 8 + 2), sky::HalfBits(static_cast<float>(std::sin(50 * M_PI / 180))));
+    EXPECT_EQ(u16(148 + slice + 2), sky::HalfBits(-1.0f));
+    // Level 1 of slice 0, red: the mean of sin 0 over 2 x 2 texels.
+    EXPECT_EQ(u16(148 + 15 * 8), 0);
+
+    const struct {
+        float value;
+        std::uint16_t bits;
+    } halves[] = {{1.0f, 0x3C00},  {-1.0f, 0xBC00}, {0.1f, 0x2E66},       {65504.0f, 0x7BFF},      {65520.0f, 0x7C00},
+                  {1e-7f, 0x0002}, {-0.0f, 0x8000}, {1.0009766f, 0x3C01}, {1.00048828125f, 0x3C00}};
+    for (const auto& h : halves) EXPECT_EQ(sky::HalfBits(h.value), h.bits) << h.value;
 }
 
 }  // namespace

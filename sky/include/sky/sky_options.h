@@ -23,6 +23,7 @@ struct SkyOptions {
     std::string svfFile;
     SvfModel svfModel = SvfModel::Horizontal;
     std::string shadeFile;
+    std::string engineFile;
     double sunAzimuth = 0, sunElevation = 0;
     bool sunGiven = false;
 
