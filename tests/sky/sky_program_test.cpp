@@ -42,6 +42,7 @@ TEST(SkyProgram, EachFailureHasItsExitCode) {
     TempDir dir;
     WriteInt16Dem(dir.path("dem.tif"), 20, 12);
     WriteBytes(dir.path("junk.tif"), Bytes{1, 2, 3, 4, 5, 6, 7, 8});
+    std::filesystem::create_directory(dir.path("d.tif"));
     const Failure failures[] = {
         {"no arguments", {}, 7},
         {"unknown option", {"@dem.tif", "--cell=1", "--angles=@a.tif", "--frobnicate"}, 7},
@@ -55,7 +56,7 @@ TEST(SkyProgram, EachFailureHasItsExitCode) {
         {"missing DEM", {"@none.tif", "--cell=1", "--angles=@a.tif"}, 2},
         {"unreadable DEM", {"@junk.tif", "--cell=1", "--angles=@a.tif"}, 2},
         {"missing folder", {"@dem.tif", "--cell=1", "--angles=@no/a.tif"}, 6},
-        {"folder in the way", {"@dem.tif", "--cell=1", "--angles=@."}, 7},
+        {"folder in the way", {"@dem.tif", "--cell=1", "--svf=@s.tif", "--angles=@d.tif"}, 6},
     };
     for (const Failure& f : failures) {
         std::vector<std::string> args;
@@ -68,7 +69,7 @@ TEST(SkyProgram, EachFailureHasItsExitCode) {
         EXPECT_TRUE(run.out.empty()) << f.what;
     }
     const auto entries = std::distance(std::filesystem::directory_iterator(dir.path()), {});
-    EXPECT_EQ(entries, 2) << "a failed run left a file";
+    EXPECT_EQ(entries, 3) << "a failed run left a file";
 }
 
 TEST(SkyProgram, WritesNamedAngleBandsFromStoredIntegers) {
