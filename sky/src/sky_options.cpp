@@ -159,6 +159,7 @@ private:
         SkyOptions& o = result_.options;
         if (positional.empty()) return fail("no DEM given");
         if (positional.size() > 1) return fail("one DEM at a time; also given: " + positional[1]);
+        if (positional[0].empty()) return fail("the DEM's name is empty");
         o.dem = positional[0];
         const std::vector<std::string> outputs = o.outputs();
         if (outputs.empty()) return fail("nothing to write: give --angles, --svf, --shade or --engine");
