@@ -4,7 +4,7 @@
 
 #include "export/angle_maps.h"
 #include "export/export_usage.h"
-#include "export/exr_encoder.h"
+#include "platform/encode/exr_encoder.h"
 #include "platform/encode/float_channels.h"
 #include "export/horizon_map_file.h"
 #include "platform/encode/output_file.h"
