@@ -125,12 +125,10 @@ private:
         } else if (name == "azimuths") {
             if (!numbers) return fail(option + " needs azimuths in degrees separated by commas, not \"" + value + "\"");
             o.azimuths = *numbers;
-        } else if (name == "angles") {
-            if (!EndsWithAny(value, {".tif", ".tiff"})) return fail(option + ": the name must end in .tif or .tiff");
-            o.anglesFile = value;
-        } else if (name == "svf") {
-            if (!EndsWithAny(value, {".tif", ".tiff"})) return fail(option + ": the name must end in .tif or .tiff");
-            o.svfFile = value;
+        } else if (name == "angles" || name == "svf") {
+            if (!EndsWithAny(value, {".tif", ".tiff", ".exr"}))
+                return fail(option + ": the name must end in .tif, .tiff or .exr");
+            (name == "angles" ? o.anglesFile : o.svfFile) = value;
         } else if (name == "engine") {
             if (!EndsWithAny(value, {".dds"})) return fail(option + ": the name must end in .dds");
             o.engineFile = value;

@@ -5,6 +5,7 @@
 #include <new>
 #include <thread>
 
+#include "platform/encode/exr_encoder.h"
 #include "platform/encode/output_file.h"
 #include "platform/encode/png_encoder.h"
 #include "platform/encode/tiff_encoder.h"
@@ -115,6 +116,17 @@ std::string AzimuthList(const std::vector<double>& azimuths) {
     return true;
 }
 
+// A TIFF with its tags, or an OpenEXR whose channel names say it all.
+[[nodiscard]] bool WriteFloats(const std::string& path, const exporter::FloatChannels& channels,
+                               const exporter::TiffExtras& extras, std::FILE* out, std::FILE* err) {
+    std::vector<std::uint8_t> bytes;
+    std::string why;
+    const HRESULT hr = exporter::FloatFormatOf(path) == exporter::FloatFormat::Exr
+                           ? exporter::EncodeFloatExr(channels, &bytes, &why)
+                           : exporter::EncodeFloatTiff(channels, &bytes, &why, extras);
+    return WriteFile(path, hr, why, bytes, out, err);
+}
+
 [[nodiscard]] bool WriteAngles(const std::string& path, const Dem& dem, const Directions& directions,
                                std::vector<std::vector<float>>& bands, std::FILE* out, std::FILE* err) {
     exporter::FloatChannels channels{dem.width, dem.height, {}, {}};
@@ -130,11 +142,9 @@ std::string AzimuthList(const std::vector<double>& azimuths) {
     extras.gdalNoData = "-9999";
     extras.deflateLevel = 1;  // several times faster than the default, a few per cent larger
     if (dem.tiff) extras.geo = dem.tiff->geo;
-    std::vector<std::uint8_t> bytes;
-    std::string why;
-    const HRESULT hr = exporter::EncodeFloatTiff(channels, &bytes, &why, extras);
+    const bool written = WriteFloats(path, channels, extras, out, err);
     bands = std::move(channels.planes);
-    return WriteFile(path, hr, why, bytes, out, err);
+    return written;
 }
 
 [[nodiscard]] bool WriteSkyView(const SkyOptions& o, const Dem& dem, double cellX, double cellY,
@@ -151,10 +161,7 @@ std::string AzimuthList(const std::vector<double>& azimuths) {
     extras.gdalNoData = "-9999";
     extras.deflateLevel = 1;
     if (dem.tiff) extras.geo = dem.tiff->geo;
-    std::vector<std::uint8_t> bytes;
-    std::string why;
-    const HRESULT hr = exporter::EncodeFloatTiff(channels, &bytes, &why, extras);
-    return WriteFile(o.svfFile, hr, why, bytes, out, err);
+    return WriteFloats(o.svfFile, channels, extras, out, err);
 }
 
 [[nodiscard]] bool WriteShade(const SkyOptions& o, const Dem& dem, double cellX, double cellY,
