@@ -46,8 +46,8 @@ bool EndsWithAny(const std::string& name, std::initializer_list<const char*> ext
 }
 
 constexpr const char* kFlags[] = {"curvature", "help", "version"};
-constexpr const char* kValued[] = {"cell",   "scale", "offset",    "nodata", "directions", "start",       "azimuths",
-                                   "angles", "svf",   "svf-model", "shade",  "sun",        "max-distance"};
+constexpr const char* kValued[] = {"cell",   "scale", "offset",    "nodata", "directions", "start",        "azimuths",
+                                   "angles", "svf",   "svf-model", "shade",  "sun",        "max-distance", "engine"};
 
 class Parser {
 public:

@@ -75,12 +75,13 @@ TEST(SkyProgram, EachFailureHasItsExitCode) {
 TEST(SkyProgram, WritesNamedAngleBandsFromStoredIntegers) {
     TempDir dir;
     WriteInt16Dem(dir.path("dem.tif"), 20, 12);
-    const ProcessResult run = RunSky({dir.path("dem.tif"), "--cell=30", "--directions=4", "--start=90",
-                                      "--nodata=-32768", "--scale=0.5", "--offset=3", "--angles", dir.path("a.tif"),
-                                      "--svf", dir.path("s.exr"), "--shade", dir.path("s.png"), "--sun=100,20"});
+    const ProcessResult run =
+        RunSky({dir.path("dem.tif"), "--cell=30", "--directions=4", "--start=90", "--nodata=-32768", "--scale=0.5",
+                "--offset=3", "--angles", dir.path("a.tif"), "--svf", dir.path("s.exr"), "--shade", dir.path("s.png"),
+                "--sun=100,20", "--engine", dir.path("e.dds")});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out,
-              "wrote " + dir.path("a.tif") + "\nwrote " + dir.path("s.exr") + "\nwrote " + dir.path("s.png") + "\n");
+    EXPECT_EQ(run.out, "wrote " + dir.path("a.tif") + "\nwrote " + dir.path("s.exr") + "\nwrote " + dir.path("s.png") +
+                           "\nwrote " + dir.path("e.dds") + "\n");
     const ReadFloats svf = ReadFloatExr(dir.path("s.exr"));
     ASSERT_EQ(svf.names, std::vector<std::string>{"svf"});
     EXPECT_EQ(svf.planes.at("svf")[3], -9999.0f);
