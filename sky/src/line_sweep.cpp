@@ -16,30 +16,49 @@ bool Inside(const Grid& grid, std::int64_t x, std::int64_t y) {
     return x >= 0 && y >= 0 && x < grid.width && y < grid.height;
 }
 
+// One crossing between consecutive lattice points, relative to the first: the two
+// texels it lies between, how far from the first, and its position. Every step of
+// every line of a direction has the same ones, in the same order.
+struct PlannedCrossing {
+    std::int64_t loX, loY, hiX, hiY, f, m, units;
+};
+
 class Gatherer {
 public:
-    Gatherer(const Grid& grid, const LineGeometry& g, LineProfile* profile) : grid_(grid), g_(g), out_(profile) {}
-
-    // The crossings strictly between lattice points (x, y) and the next one.
-    void between(std::int64_t x, std::int64_t y) {
-        const std::int64_t ax = std::abs(g_.d.dx), ay = std::abs(g_.d.dy);
-        const std::int64_t base = TexelPosition(g_, x, y);
+    Gatherer(const Grid& grid, const LineGeometry& g, LineProfile* profile) : grid_(grid), g_(g), out_(profile) {
+        const std::int64_t ax = std::abs(g.d.dx), ay = std::abs(g.d.dy);
         std::int64_t i = 1, j = 1;
         // Merge the column-line and row-line crossings by position.
         while (i < ax || j < ay) {
-            const bool column = j >= ay || (i < ax && i * g_.columnUnits < j * g_.rowUnits);
+            const bool column = j >= ay || (i < ax && i * g.columnUnits < j * g.rowUnits);
             if (column) {
-                column_(x, y, i, ax, base + i * g_.columnUnits);
+                // Column line i over, between rows floor and floor + 1.
+                const std::int64_t cx = g.d.dx > 0 ? i : -i, num = g.d.dy * i, row = FloorDiv(num, ax);
+                plan_.push_back({cx, row, cx, row + 1, num - row * ax, ax, i * g.columnUnits});
                 ++i;
             } else {
-                row_(x, y, j, ay, base + j * g_.rowUnits);
+                const std::int64_t cy = g.d.dy > 0 ? j : -j, num = g.d.dx * j, column = FloorDiv(num, ay);
+                plan_.push_back({column, cy, column + 1, cy, num - column * ay, ay, j * g.rowUnits});
                 ++j;
             }
         }
     }
 
+    // The crossings strictly between lattice points (x, y) and the next one.
+    void between(std::int64_t x, std::int64_t y) {
+        const std::int64_t base = TexelPosition(g_, x, y);
+        // Between two points of the map every crossing is in it too.
+        const bool inside = Inside(grid_, x, y) && Inside(grid_, x + g_.d.dx, y + g_.d.dy);
+        for (const PlannedCrossing& c : plan_) {
+            if (!inside && (!Inside(grid_, x + c.loX, y + c.loY) || !Inside(grid_, x + c.hiX, y + c.hiY))) continue;
+            const double lo = grid_.at(x + c.loX, y + c.loY), hi = grid_.at(x + c.hiX, y + c.hiY);
+            if (lo != lo || hi != hi) continue;
+            const std::int64_t p = base + c.units;
+            push(p, Lowered(g_, CrossingHeight(lo, hi, c.f, c.m), p), -1);
+        }
+    }
+
     void texel(std::int64_t x, std::int64_t y) {
-        if (!Inside(grid_, x, y)) return;
         const double z = grid_.at(x, y);
         if (z != z) return;
         const std::int64_t p = TexelPosition(g_, x, y);
@@ -47,28 +66,6 @@ public:
     }
 
 private:
-    // Column line x + i sx, between rows floor and floor + 1.
-    void column_(std::int64_t x, std::int64_t y, std::int64_t i, std::int64_t ax, std::int64_t p) {
-        const std::int64_t cx = x + (g_.d.dx > 0 ? i : -i);
-        const std::int64_t num = g_.d.dy * i;
-        const std::int64_t row = y + FloorDiv(num, ax), f = num - FloorDiv(num, ax) * ax;
-        if (!Inside(grid_, cx, row) || !Inside(grid_, cx, row + 1)) return;
-        sample(grid_.at(cx, row), grid_.at(cx, row + 1), f, ax, p);
-    }
-
-    void row_(std::int64_t x, std::int64_t y, std::int64_t j, std::int64_t ay, std::int64_t p) {
-        const std::int64_t cy = y + (g_.d.dy > 0 ? j : -j);
-        const std::int64_t num = g_.d.dx * j;
-        const std::int64_t column = x + FloorDiv(num, ay), f = num - FloorDiv(num, ay) * ay;
-        if (!Inside(grid_, column, cy) || !Inside(grid_, column + 1, cy)) return;
-        sample(grid_.at(column, cy), grid_.at(column + 1, cy), f, ay, p);
-    }
-
-    void sample(double lo, double hi, std::int64_t f, std::int64_t m, std::int64_t p) {
-        if (lo != lo || hi != hi) return;
-        push(p, Lowered(g_, CrossingHeight(lo, hi, f, m), p), -1);
-    }
-
     void push(std::int64_t p, double w, std::int64_t texel) {
         out_->position.push_back(static_cast<double>(p));
         out_->w.push_back(w);
@@ -78,6 +75,7 @@ private:
     const Grid& grid_;
     const LineGeometry& g_;
     LineProfile* out_;
+    std::vector<PlannedCrossing> plan_;  // |dx| + |dy| - 2 of them
 };
 
 }  // namespace
