@@ -20,10 +20,10 @@ inline int CompareSlopes(double wo, double wt, double along, double wn, double b
 [[nodiscard]] int CompareSlopesExactly(double wo, double wt, double along, double wn, double beyond);
 
 inline int CompareSlopes(double wo, double wt, double along, double wn, double beyond) {
-    const double dn = wn - wo, dt = wt - wo;
-    const double x = dn * along - dt * beyond;
+    const double a = (wn - wo) * along, b = (wt - wo) * beyond;
+    const double x = a - b;
     // Four roundings of at most 2^-53 each, on terms no larger than these.
-    const double bound = ((dn < 0 ? -dn : dn) * along + (dt < 0 ? -dt : dt) * beyond) * 0x1.0p-50;
+    const double bound = ((a < 0 ? -a : a) + (b < 0 ? -b : b)) * 0x1.0p-50;
     if (x > bound) return 1;
     if (x < -bound) return -1;
     return CompareSlopesExactly(wo, wt, along, wn, beyond);
