@@ -21,7 +21,7 @@ build: deps
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The demo builds only what it runs, not the tests and benchmarks.
-DEMO_TARGETS = umbrascope umbrascope-export make_sample_maps
+DEMO_TARGETS = umbrascope umbrascope-export umbrascope-sky make_sample_maps
 demo: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS) --target $(DEMO_TARGETS)

@@ -7,7 +7,7 @@
 #include <optional>
 #include <set>
 
-#include "export/output_file.h"
+#include "platform/encode/output_file.h"
 #include "settings/tool_parameters.h"
 
 namespace exporter {

@@ -1,4 +1,4 @@
-# Installs the build into a scratch prefix and checks what arrived: both programs,
+# Installs the build into a scratch prefix and checks what arrived: the programs,
 # runnable from there, and a manual page for each that renders without warnings.
 #   cmake -DBUILD_DIR=<build> -DPREFIX=<scratch> -P install_check.cmake
 file(REMOVE_RECURSE "${PREFIX}")
@@ -10,7 +10,8 @@ endif()
 
 file(GLOB_RECURSE installed LIST_DIRECTORIES false RELATIVE "${PREFIX}" "${PREFIX}/*")
 list(SORT installed)
-set(expected bin/umbrascope bin/umbrascope-export share/man/man1/umbrascope-export.1 share/man/man1/umbrascope.1)
+set(expected bin/umbrascope bin/umbrascope-export bin/umbrascope-sky share/man/man1/umbrascope-export.1
+             share/man/man1/umbrascope-sky.1 share/man/man1/umbrascope.1)
 if(NOT installed STREQUAL expected)
   message(FATAL_ERROR "installed: ${installed}\nexpected: ${expected}")
 endif()
@@ -25,7 +26,7 @@ if(NOT status EQUAL 7 OR NOT out MATCHES "Usage: umbrascope")
 endif()
 
 find_program(GROFF groff)
-foreach(page umbrascope umbrascope-export)
+foreach(page umbrascope umbrascope-export umbrascope-sky)
   set(file "${PREFIX}/share/man/man1/${page}.1")
   file(READ "${file}" text)
   # roff spells a hyphen in a name \-

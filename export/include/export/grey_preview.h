@@ -10,6 +10,7 @@
 
 #include "export/horizon_map_file.h"
 #include "export/texel_kind.h"
+#include "platform/encode/grey_image.h"
 #include "results/result_code.h"
 
 namespace exporter {
@@ -19,13 +20,6 @@ struct GreyLevels {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::vector<float> levels;
-};
-
-struct GreyImage {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    int bitDepth = 8;                    // 8 or 16
-    std::vector<std::uint16_t> samples;  // packed rows
 };
 
 constexpr double kDefaultRangeDegrees = 45.0;

@@ -1,4 +1,4 @@
-#include "export/output_file.h"
+#include "platform/encode/output_file.h"
 
 #include <algorithm>
 #include <cctype>

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "export/grey_preview.h"
+#include "platform/encode/grey_image.h"
 #include "results/result_code.h"
 
 namespace exporter {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "export/float_channels.h"
+#include "platform/encode/float_channels.h"
 #include "results/result_code.h"
 
 namespace exporter {

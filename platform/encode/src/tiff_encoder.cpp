@@ -1,4 +1,4 @@
-#include "export/tiff_encoder.h"
+#include "platform/encode/tiff_encoder.h"
 
 #include "export/output_memory.h"
 
@@ -80,11 +80,54 @@ struct TiffClose {
     void operator()(TIFF* tiff) const { TIFFClose(tiff); }
 };
 
-[[nodiscard]] bool WriteTags(TIFF* tiff, const FloatChannels& channels) {
+constexpr ttag_t kGdalMetadata = 42112;
+constexpr ttag_t kGdalNoData = 42113;
+
+// GDAL's two text tags, unknown to libtiff.
+const TIFFFieldInfo kGdalFields[] = {
+    {kGdalMetadata, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("GDALMetadata")},
+    {kGdalNoData, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("GDALNoDataValue")},
+};
+
+[[nodiscard]] bool WriteGdalTags(TIFF* tiff, const TiffExtras& extras) {
+    if (extras.gdalMetadata.empty() && extras.gdalNoData.empty()) return true;
+    if (TIFFMergeFieldInfo(tiff, kGdalFields, 2) != 0) return false;
+    return (extras.gdalMetadata.empty() || TIFFSetField(tiff, kGdalMetadata, extras.gdalMetadata.c_str()) == 1) &&
+           (extras.gdalNoData.empty() || TIFFSetField(tiff, kGdalNoData, extras.gdalNoData.c_str()) == 1);
+}
+
+// GeoTIFF's tags as its library declares them.
+const TIFFFieldInfo kGeoFields[] = {
+    {33550, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, const_cast<char*>("GeoPixelScale")},
+    {33922, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, const_cast<char*>("GeoTiePoints")},
+    {34264, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, const_cast<char*>("GeoTransformationMatrix")},
+    {34735, -1, -1, TIFF_SHORT, FIELD_CUSTOM, 1, 1, const_cast<char*>("GeoKeyDirectory")},
+    {34736, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, const_cast<char*>("GeoDoubleParams")},
+    {34737, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("GeoASCIIParams")},
+};
+
+template <typename T>
+[[nodiscard]] bool SetArray(TIFF* tiff, ttag_t tag, const std::vector<T>& values) {
+    if (values.empty()) return true;
+    if (values.size() > 0xFFFF) return false;
+    return TIFFSetField(tiff, tag, static_cast<int>(values.size()), values.data()) == 1;
+}
+
+[[nodiscard]] bool WriteGeoTags(TIFF* tiff, const GeoTiffTags& geo) {
+    if (geo.empty()) return true;
+    if (TIFFMergeFieldInfo(tiff, kGeoFields, 6) != 0) return false;
+    return SetArray(tiff, 33550, geo.pixelScale) && SetArray(tiff, 33922, geo.tiepoints) &&
+           SetArray(tiff, 34264, geo.transformation) && SetArray(tiff, 34735, geo.keys) &&
+           SetArray(tiff, 34736, geo.doubleParams) &&
+           (geo.asciiParams.empty() || TIFFSetField(tiff, 34737, geo.asciiParams.c_str()) == 1);
+}
+
+[[nodiscard]] bool WriteTags(TIFF* tiff, const FloatChannels& channels, const TiffExtras& extras) {
     const auto samples = static_cast<std::uint16_t>(channels.planes.size());
     const bool rgb = channels.isRgb();
-    std::string description;
-    for (const auto& name : channels.names) description += (description.empty() ? "" : " ") + name;
+    std::string description = extras.description;
+    if (description.empty())
+        for (const auto& name : channels.names) description += (description.empty() ? "" : " ") + name;
     std::vector<std::uint16_t> extra(rgb ? 0 : samples - 1u, EXTRASAMPLE_UNSPECIFIED);
     bool ok = TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, channels.width) == 1 &&
               TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, channels.height) == 1 &&
@@ -95,11 +138,12 @@ struct TiffClose {
               TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, rgb ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK) == 1 &&
               TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE) == 1 &&
               TIFFSetField(tiff, TIFFTAG_IMAGEDESCRIPTION, description.c_str()) == 1 &&
-              TIFFSetField(tiff, TIFFTAG_SOFTWARE, "umbrascope-export") == 1 &&
+              TIFFSetField(tiff, TIFFTAG_SOFTWARE, extras.software.c_str()) == 1 &&
               TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tiff, 0)) == 1;
     if (ok && !extra.empty())
         ok = TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, static_cast<std::uint16_t>(extra.size()), extra.data()) == 1;
-    return ok;
+    if (ok && extras.deflateLevel != 0) ok = TIFFSetField(tiff, TIFFTAG_ZIPQUALITY, extras.deflateLevel) == 1;
+    return ok && WriteGdalTags(tiff, extras) && WriteGeoTags(tiff, extras.geo);
 }
 
 [[nodiscard]] bool WriteRows(TIFF* tiff, const FloatChannels& channels) {
@@ -116,7 +160,8 @@ struct TiffClose {
 
 }  // namespace
 
-HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why) {
+HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why,
+                        const TiffExtras& extras) {
     if (bytes == nullptr || why == nullptr || channels.planes.empty() || channels.planes.size() > 0xFFFF ||
         channels.names.size() != channels.planes.size() || channels.width == 0 || channels.height == 0) {
         return E_INVALIDARG;
@@ -136,7 +181,7 @@ HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>
         std::unique_ptr<TIFF, TiffClose> tiff(TIFFClientOpenExt("export", mode, reinterpret_cast<thandle_t>(&memory),
                                                                 &ReadProc, &WriteProc, &SeekProc, &CloseProc, &SizeProc,
                                                                 &MapProc, &UnmapProc, options.get()));
-        bool ok = tiff != nullptr && WriteTags(tiff.get(), channels) && WriteRows(tiff.get(), channels) &&
+        bool ok = tiff != nullptr && WriteTags(tiff.get(), channels, extras) && WriteRows(tiff.get(), channels) &&
                   TIFFFlush(tiff.get()) == 1;
         tiff.reset();
         if (ok && !memory.outOfMemory) return S_OK;

@@ -1,4 +1,4 @@
-#include "export/png_encoder.h"
+#include "platform/encode/png_encoder.h"
 
 #include "export/output_memory.h"
 

@@ -1,4 +1,4 @@
-#include "export/exr_encoder.h"
+#include "platform/encode/exr_encoder.h"
 
 #include "export/output_memory.h"
 

@@ -1,0 +1,83 @@
+// Horizons in many directions against the tool's own two-direction step, on the
+// same generated 16-bit terrain in the same process: seconds (wall, and processor
+// time of all threads) and their ratio to the tool's step.
+//
+//   sky_bench [SIZE] [RUNS]    (default 4096, 3; the median of RUNS)
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <thread>
+#include <vector>
+
+#include "maps/horizon/horizon_fast.h"
+#include "terrain/terrain_families.h"
+#include "sky/horizon_bands.h"
+
+namespace {
+
+struct Timing {
+    double wall = 0, cpu = 0;
+};
+
+double CpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
+
+template <typename Work>
+Timing Median(int runs, Work&& work) {
+    std::vector<double> wall, cpu;
+    for (int i = 0; i < runs; ++i) {
+        const double cpuStart = CpuSeconds();
+        const auto start = std::chrono::steady_clock::now();
+        if (!work()) std::exit(1);
+        wall.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        cpu.push_back(CpuSeconds() - cpuStart);
+    }
+    std::sort(wall.begin(), wall.end());
+    std::sort(cpu.begin(), cpu.end());
+    return {wall[wall.size() / 2], cpu[cpu.size() / 2]};
+}
+
+std::vector<sky::LatticeDirection> Directions(unsigned count) {
+    std::vector<sky::LatticeDirection> directions;
+    for (unsigned i = 0; i < count; ++i) {
+        sky::LatticeDirection d;
+        if (!sky::NearestLatticeDirection(360.0 * i / count, 1, 1, 1.0, &d)) std::exit(1);
+        directions.push_back(d);
+    }
+    return directions;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto size = static_cast<std::uint32_t>(argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 4096);
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
+    const std::vector<float> rgba = horizon::testing::MakeHeights(horizon::testing::Terrain::Fbm16, size, size, 7);
+    const horizon::HorizonSettings settings = horizon::testing::SettingsFor(horizon::testing::Terrain::Fbm16);
+    std::vector<float> out(rgba.size());
+    std::vector<double> z(rgba.size() / 4);
+    for (std::size_t i = 0; i < z.size(); ++i) z[i] = horizon::Elevation(settings, rgba[4 * i]);
+    const sky::Grid grid{size, size, z.data()};
+    const double cell = settings.terraSize / size;
+
+    const Timing tool = Median(runs, [&] {
+        return horizon::ComputeHorizonFast(rgba.data(), out.data(), size, size, settings, nullptr) == S_OK;
+    });
+    std::printf("| work (%u x %u, %u threads) | wall s | cpu s | x the tool's step (wall) |\n", size, size,
+                std::thread::hardware_concurrency());
+    std::printf("|---|---|---|---|\n");
+    std::printf("| the tool's 2-direction step | %.3f | %.3f | 1 |\n", tool.wall, tool.cpu);
+    for (unsigned count : {8u, 16u}) {
+        sky::HorizonRequest request{Directions(count), cell, cell, false, 0, std::thread::hardware_concurrency(), {}};
+        std::vector<std::vector<float>> bands;
+        const Timing t = Median(runs, [&] { return sky::ComputeHorizonBands(grid, request, &bands) == S_OK; });
+        std::printf("| %u directions | %.3f | %.3f | %.1f |\n", count, t.wall, t.cpu, t.wall / tool.wall);
+        std::fflush(stdout);
+    }
+    return 0;
+}

@@ -1,0 +1,42 @@
+#pragma once
+// A float TIFF in memory, by libtiff: 32-bit IEEE samples (SAMPLEFORMAT_IEEEFP),
+// interleaved, Deflate without predictor, little-endian (BigTIFF beyond 3 GB of
+// samples). Channels named R, G, B are an RGB image; any other set is grey with
+// extra samples. The channel names go into the image description, blank-separated.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/encode/float_channels.h"
+#include "results/result_code.h"
+
+namespace exporter {
+
+// GeoTIFF's georeferencing tags as stored, to be copied from one file to another;
+// empty vectors and text are left out.
+struct GeoTiffTags {
+    std::vector<double> pixelScale;      // ModelPixelScale (33550)
+    std::vector<double> tiepoints;       // ModelTiepoint (33922)
+    std::vector<double> transformation;  // ModelTransformation (34264)
+    std::vector<std::uint16_t> keys;     // GeoKeyDirectory (34735)
+    std::vector<double> doubleParams;    // GeoDoubleParams (34736)
+    std::string asciiParams;             // GeoAsciiParams (34737)
+    bool empty() const { return keys.empty(); }
+};
+
+// What a file may carry beside its samples, for GIS tools.
+struct TiffExtras {
+    std::string software = "umbrascope-export";
+    std::string description;   // the image description; empty: the channel names
+    std::string gdalMetadata;  // GDAL_METADATA XML (band descriptions), when not empty
+    std::string gdalNoData;    // GDAL_NODATA, the no-data value as text, when not empty
+    int deflateLevel = 0;      // 1 (fastest) to 9 (smallest); 0: libtiff's default
+    GeoTiffTags geo;
+};
+
+// Arguments as EncodeFloatExr takes them (at most 65535 planes). S_OK with the file
+// in `bytes`; E_INVALIDARG; E_OUTOFMEMORY; E_FAIL with libtiff's reason in `why`.
+[[nodiscard]] HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why,
+                                      const TiffExtras& extras = {});
+
+}  // namespace exporter

@@ -1,0 +1,59 @@
+#pragma once
+// What follows from the horizon bands: the sky-view factor and a hillshade with
+// cast shadows. The bands are those of ComputeHorizonBands for `azimuths` (degrees
+// clockwise from grid north, any order, each band width * height of the grid).
+#include <cstdint>
+#include <vector>
+
+#include "platform/encode/grey_image.h"
+#include "sky/sampling_model.h"
+
+namespace sky {
+
+enum class SvfModel : std::uint8_t { Horizontal, Sloped, Zaksek };
+
+// The texel's own slope S (radians from horizontal) and the azimuth A its surface
+// faces, downhill (radians clockwise from grid north), from central differences of
+// its neighbours (one-sided at edges and next to no data; a flat 0 with none).
+struct SurfaceOrientation {
+    double slope = 0;
+    double aspect = 0;
+};
+[[nodiscard]] SurfaceOrientation OrientationAt(const Grid& grid, double cellX, double cellY, std::int64_t x,
+                                               std::int64_t y);
+
+// The sky-view factor of each texel in [0, 1], kNoData where the texel has none.
+// Each direction stands for the sector from halfway to its neighbours; a direction
+// with no horizon (the map's edge) counts as open (angle 0). Horizontal: sum of
+// w cos^2 max(H, 0). Sloped (after Dozier), with Z = 90 degrees - max(H, 0) the
+// zenith angle of the sky's edge: sum of w [cos S sin^2 Z + sin S cos(phi - A)
+// (Z - sin Z cos Z)], (1 + cos S) / 2 on a plane of slope S.
+// Zaksek: 1 - sum of w sin max(H, 0). Exhausted memory escapes as std::bad_alloc.
+[[nodiscard]] std::vector<float> SkyViewFactor(const Grid& grid, double cellX, double cellY,
+                                               const std::vector<std::vector<float>>& bands,
+                                               const std::vector<double>& azimuths, SvfModel model);
+
+// The two computed directions around an azimuth, and how far it lies from a to b.
+struct Bracket {
+    std::size_t a = 0, b = 0;
+    double t = 0;  // [0, 1)
+};
+// `azimuths` not empty.
+[[nodiscard]] Bracket BracketOf(const std::vector<double>& azimuths, double azimuth);
+
+// The horizon of `texel` towards the bracketed azimuth, interpolated linearly in
+// azimuth; a direction with no horizon gives way to the other; -90 where neither
+// has one.
+[[nodiscard]] double HorizonTowards(const std::vector<std::vector<float>>& bands, const Bracket& bracket,
+                                    std::size_t texel);
+
+// An 8-bit hillshade: 255 x max(0, cos Zs cos S + sin Zs sin S cos(sun - A)) for the
+// sun at `sunAzimuth`, `sunElevation` degrees (Zs its zenith angle); 0 where the
+// horizon towards the sun rises above its elevation (cast shadow) and where there is
+// no data. Exhausted memory escapes as std::bad_alloc.
+[[nodiscard]] exporter::GreyImage Hillshade(const Grid& grid, double cellX, double cellY,
+                                            const std::vector<std::vector<float>>& bands,
+                                            const std::vector<double>& azimuths, double sunAzimuth,
+                                            double sunElevation);
+
+}  // namespace sky

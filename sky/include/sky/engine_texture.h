@@ -1,0 +1,27 @@
+#pragma once
+// Horizon maps for engines: a DX10 DDS texture array of R16G16B16A16_FLOAT slices,
+// four directions per slice (red, green, blue, alpha in the order given), each texel
+// the sine of the horizon angle so that a shader compares it with the sun's
+// direction's z directly; -1 (nothing rises) where there is no horizon or no data.
+// Every slice carries a complete mip chain, each level the mean of 2 x 2 texels of
+// the one above (1 x 2 or 2 x 1 where a side is odd at 1). Slices follow one
+// another, each with all its levels, as DDS arrays are stored.
+#include <cstdint>
+#include <vector>
+
+#include "results/result_code.h"
+
+namespace sky {
+
+// `bands` a multiple of 4 of width x height angle bands (kNoData where none). S_OK
+// with the file in `bytes`; E_INVALIDARG for anything else; E_OUTOFMEMORY.
+[[nodiscard]] HRESULT EncodeEngineDds(const std::vector<std::vector<float>>& bands, std::uint32_t width,
+                                      std::uint32_t height, std::vector<std::uint8_t>* bytes);
+
+// The number of mip levels of a complete chain: floor(log2(max side)) + 1.
+[[nodiscard]] std::uint32_t MipLevels(std::uint32_t width, std::uint32_t height);
+
+// The nearest half float (ties to even), as its bits.
+[[nodiscard]] std::uint16_t HalfBits(float value);
+
+}  // namespace sky

@@ -1,0 +1,26 @@
+#pragma once
+// Directions the sweep handles exactly: lattice vectors of the grid.
+#include <cstdint>
+
+namespace sky {
+
+// One step along a direction: `dx` columns to the right and `dy` rows down, whole
+// numbers with no common divisor, not both 0.
+struct LatticeDirection {
+    int dx = 0;
+    int dy = -1;
+    bool operator==(const LatticeDirection&) const = default;
+};
+
+// The azimuth of the direction in degrees clockwise from grid north (up the image),
+// in [0, 360), for cells `cellX` by `cellY` metres (both > 0).
+[[nodiscard]] double AzimuthOf(LatticeDirection d, double cellX, double cellY);
+
+// The cheapest direction (fewest grid lines crossed per step, |dx| + |dy|) whose
+// azimuth is within `tolerance` degrees of `azimuth` (any value, taken modulo 360),
+// the nearest of those that cost the same. Steps up to 64 either way. False when
+// none is within the tolerance (only for cells very far from square).
+[[nodiscard]] bool NearestLatticeDirection(double azimuth, double cellX, double cellY, double tolerance,
+                                           LatticeDirection* direction);
+
+}  // namespace sky

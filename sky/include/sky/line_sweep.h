@@ -1,0 +1,57 @@
+#pragma once
+// One lattice line of a direction: its samples gathered once, then swept for the
+// horizon of each texel in either direction along it.
+#include <cstdint>
+#include <vector>
+
+#include "sky/sampling_model.h"
+
+namespace sky {
+
+// The samples of one line in order of position: texels and the crossings between
+// them (and beyond its end texels, while inside the map).
+struct LineProfile {
+    std::vector<double> position;     // whole numbers below 2^53, held exactly
+    std::vector<double> w;            // Lowered elevation
+    std::vector<std::int64_t> texel;  // index in the grid, or -1 for a crossing between texels
+    void clear() {
+        position.clear();
+        w.clear();
+        texel.clear();
+    }
+};
+
+// Gathers the line of `g`'s direction whose first texel is (x, y) (the texel one
+// step back is outside the map) into `profile`, replacing what it held. No-data
+// texels and the crossings that touch them are left out. Exhausted memory escapes
+// as std::bad_alloc.
+void GatherLine(const Grid& grid, const LineGeometry& g, std::int64_t x, std::int64_t y, LineProfile* profile);
+
+// The upper hull of the samples already passed, nearest last: the whole state a
+// sweep carries from one stretch of a line to the next.
+struct HullState {
+    struct Vertex {
+        double position, w;
+    };
+    std::vector<Vertex> vertices;
+    void clear() { vertices.clear(); }
+};
+
+// Sweeps `profile` against the direction of the horizon asked for, so that each
+// texel sees the hull of the samples ahead of it: `ahead` +1 for the direction of
+// the positions (towards greater ones), -1 for its opposite. Sets `best[k]`
+// (resized to the profile) to the greatest SlopeQuotient from texel sample k, NaN
+// for samples between texels and for texels with no sample ahead. `hull` enters
+// holding the samples beyond the profile's end in that direction (empty at the
+// map's edge) and leaves holding the hull after it. Exhausted memory escapes as
+// std::bad_alloc.
+void SweepLine(const LineProfile& profile, int ahead, HullState* hull, std::vector<double>* best);
+
+// As SweepLine over the samples within `reach` position units (at least 1) of each
+// texel only (--max-distance): the line cut into stretches of `reach`; a texel sees
+// the hull of the rest of its stretch, swept as above, and the upper hull of the
+// next stretch's samples within reach, built as the texels advance and searched
+// for its tangent. Exhausted memory escapes as std::bad_alloc.
+void SweepLineWithin(const LineProfile& profile, int ahead, std::int64_t reach, std::vector<double>* best);
+
+}  // namespace sky

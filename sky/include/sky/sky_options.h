@@ -1,0 +1,48 @@
+#pragma once
+// The command line of umbrascope-sky.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sky/dem.h"
+#include "sky/derived_products.h"
+
+namespace sky {
+
+struct SkyOptions {
+    std::string dem;
+    DemReading reading;
+    std::optional<double> cellX, cellY;  // metres
+    unsigned directionCount = 16;
+    double start = 0;              // degrees
+    std::vector<double> azimuths;  // when given, instead of count and start
+    bool curvature = false;
+    double maxDistance = 0;  // metres; 0: to the map's edge
+    std::string anglesFile;
+    std::string svfFile;
+    SvfModel svfModel = SvfModel::Horizontal;
+    std::string shadeFile;
+    std::string engineFile;
+    double sunAzimuth = 0, sunElevation = 0;
+    bool sunGiven = false;
+
+    // The azimuths asked for, in degrees.
+    std::vector<double> wantedAzimuths() const;
+    // Every output's name, in the order they are written.
+    std::vector<std::string> outputs() const;
+};
+
+enum class CommandLineAction : std::uint8_t { Run, Usage, Help, Version, Error };
+
+struct ParsedCommandLine {
+    CommandLineAction action = CommandLineAction::Usage;
+    SkyOptions options;  // meaningful for Run
+    std::string error;   // for Error: one line, no program name
+};
+
+// The arguments without the program's name. No arguments: Usage; --help or
+// --version anywhere before "--": Help or Version; a mistake: Error with the reason.
+[[nodiscard]] ParsedCommandLine ParseSkyCommandLine(const std::vector<std::string>& arguments);
+
+}  // namespace sky

@@ -1,0 +1,138 @@
+#include "sky/derived_products.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace sky {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kRadians = kPi / 180.0;
+
+// Indices of the azimuths in increasing order (taken modulo 360).
+std::vector<std::size_t> Order(const std::vector<double>& azimuths) {
+    std::vector<std::size_t> order(azimuths.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return azimuths[a] < azimuths[b]; });
+    return order;
+}
+
+double Wrap(double degrees) { return std::fmod(std::fmod(degrees, 360.0) + 360.0, 360.0); }
+
+// Each direction's share of the circle: half the gaps to its two neighbours.
+std::vector<double> SectorWeights(const std::vector<double>& azimuths) {
+    const std::vector<std::size_t> order = Order(azimuths);
+    const std::size_t n = order.size();
+    std::vector<double> weights(n, 1.0);
+    if (n < 2) return weights;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double before = Wrap(azimuths[order[i]] - azimuths[order[(i + n - 1) % n]]);
+        const double after = Wrap(azimuths[order[(i + 1) % n]] - azimuths[order[i]]);
+        weights[order[i]] = (before + after) / 2 / 360.0;
+    }
+    return weights;
+}
+
+// Elevation gradient: metres per metre east and north.
+double Derivative(const Grid& grid, std::int64_t x, std::int64_t y, std::int64_t dx, std::int64_t dy, double cell) {
+    const auto at = [&](std::int64_t k) {
+        const std::int64_t u = x + k * dx, v = y + k * dy;
+        return u < 0 || v < 0 || u >= grid.width || v >= grid.height ? std::nan("") : grid.at(u, v);
+    };
+    const double before = at(-1), here = at(0), after = at(1);
+    if (!std::isnan(before) && !std::isnan(after)) return (after - before) / (2 * cell);
+    if (!std::isnan(after)) return (after - here) / cell;
+    if (!std::isnan(before)) return (here - before) / cell;
+    return 0;
+}
+
+}  // namespace
+
+SurfaceOrientation OrientationAt(const Grid& grid, double cellX, double cellY, std::int64_t x, std::int64_t y) {
+    const double east = Derivative(grid, x, y, 1, 0, cellX);
+    const double north = -Derivative(grid, x, y, 0, 1, cellY);  // rows go south
+    SurfaceOrientation o;
+    o.slope = std::atan(std::hypot(east, north));
+    o.aspect = east == 0 && north == 0 ? 0 : std::atan2(-east, -north);
+    return o;
+}
+
+std::vector<float> SkyViewFactor(const Grid& grid, double cellX, double cellY,
+                                 const std::vector<std::vector<float>>& bands, const std::vector<double>& azimuths,
+                                 SvfModel model) {
+    const std::vector<double> weights = SectorWeights(azimuths);
+    std::vector<float> svf(std::size_t{grid.width} * grid.height, kNoData);
+    for (std::int64_t y = 0; y < grid.height; ++y) {
+        for (std::int64_t x = 0; x < grid.width; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * grid.width + x;
+            if (std::isnan(grid.z[i])) continue;
+            const SurfaceOrientation o = OrientationAt(grid, cellX, cellY, x, y);
+            double sum = 0;
+            for (std::size_t k = 0; k < bands.size(); ++k) {
+                const double phi = azimuths[k] * kRadians;
+                const double h = bands[k][i] == kNoData ? 0.0 : bands[k][i] * kRadians;
+                if (model == SvfModel::Sloped) {
+                    // The sky ends at the horizontal; the tilt is in the weights.
+                    const double z = kPi / 2 - std::max(h, 0.0);
+                    sum +=
+                        weights[k] * (std::cos(o.slope) * std::sin(z) * std::sin(z) +
+                                      std::sin(o.slope) * std::cos(phi - o.aspect) * (z - std::sin(z) * std::cos(z)));
+                } else if (model == SvfModel::Horizontal) {
+                    const double c = std::cos(std::max(h, 0.0));
+                    sum += weights[k] * c * c;
+                } else {
+                    sum += weights[k] * std::sin(std::max(h, 0.0));
+                }
+            }
+            const double value = model == SvfModel::Zaksek ? 1 - sum : sum;
+            svf[i] = static_cast<float>(std::clamp(value, 0.0, 1.0));
+        }
+    }
+    return svf;
+}
+
+Bracket BracketOf(const std::vector<double>& azimuths, double azimuth) {
+    const std::vector<std::size_t> order = Order(azimuths);
+    const std::size_t n = order.size();
+    const double wanted = Wrap(azimuth);
+    // The last direction at or before the azimuth, going round.
+    std::size_t before = n - 1;
+    for (std::size_t i = 0; i < n; ++i)
+        if (Wrap(azimuths[order[i]]) <= wanted) before = i;
+    Bracket bracket{order[before], order[(before + 1) % n], 0};
+    const double gap = Wrap(azimuths[bracket.b] - azimuths[bracket.a]);
+    bracket.t = gap == 0 ? 0 : Wrap(wanted - azimuths[bracket.a]) / gap;
+    return bracket;
+}
+
+double HorizonTowards(const std::vector<std::vector<float>>& bands, const Bracket& bracket, std::size_t texel) {
+    const float ha = bands[bracket.a][texel], hb = bands[bracket.b][texel];
+    if (ha == kNoData && hb == kNoData) return -90;
+    if (ha == kNoData) return hb;
+    if (hb == kNoData || bracket.t == 0) return ha;
+    return ha + (hb - static_cast<double>(ha)) * bracket.t;
+}
+
+exporter::GreyImage Hillshade(const Grid& grid, double cellX, double cellY,
+                              const std::vector<std::vector<float>>& bands, const std::vector<double>& azimuths,
+                              double sunAzimuth, double sunElevation) {
+    exporter::GreyImage image{grid.width, grid.height, 8, {}};
+    image.samples.assign(std::size_t{grid.width} * grid.height, 0);
+    const double zenith = (90 - sunElevation) * kRadians, sun = sunAzimuth * kRadians;
+    const Bracket bracket = BracketOf(azimuths, sunAzimuth);
+    for (std::int64_t y = 0; y < grid.height; ++y) {
+        for (std::int64_t x = 0; x < grid.width; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * grid.width + x;
+            if (std::isnan(grid.z[i]) || HorizonTowards(bands, bracket, i) > sunElevation) continue;
+            const SurfaceOrientation o = OrientationAt(grid, cellX, cellY, x, y);
+            const double lit =
+                std::cos(zenith) * std::cos(o.slope) + std::sin(zenith) * std::sin(o.slope) * std::cos(sun - o.aspect);
+            image.samples[i] = static_cast<std::uint16_t>(std::lround(255 * std::clamp(lit, 0.0, 1.0)));
+        }
+    }
+    return image;
+}
+
+}  // namespace sky

@@ -1,0 +1,124 @@
+#include "sky/engine_texture.h"
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "sky/sampling_model.h"
+
+namespace sky {
+
+namespace {
+
+constexpr std::uint32_t kDxgiR16G16B16A16Float = 10;
+constexpr std::uint32_t kDimensionTexture2D = 3;
+
+void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+void Header(std::vector<std::uint8_t>& out, std::uint32_t width, std::uint32_t height, std::uint32_t levels,
+            std::uint32_t slices) {
+    out.insert(out.end(), {'D', 'D', 'S', ' '});
+    // DDSD_CAPS | HEIGHT | WIDTH | PITCH | PIXELFORMAT | MIPMAPCOUNT
+    const std::uint32_t head[] = {124, 0x1 | 0x2 | 0x4 | 0x8 | 0x1000 | 0x20000, height, width, width * 8, 0, levels};
+    for (std::uint32_t v : head) Put32(out, v);
+    for (int i = 0; i < 11; ++i) Put32(out, 0);
+    // The pixel format says only: see the DX10 header.
+    const std::uint32_t format[] = {32, 0x4, 0x30315844 /* "DX10" */, 0, 0, 0, 0, 0};
+    for (std::uint32_t v : format) Put32(out, v);
+    Put32(out, 0x1000 | 0x8 | 0x400000);  // TEXTURE | COMPLEX | MIPMAP
+    for (int i = 0; i < 4; ++i) Put32(out, 0);
+    const std::uint32_t dx10[] = {kDxgiR16G16B16A16Float, kDimensionTexture2D, 0, slices, 0};
+    for (std::uint32_t v : dx10) Put32(out, v);
+}
+
+// One slice's level: four channels per texel, packed rows.
+struct Level {
+    std::uint32_t width, height;
+    std::vector<float> rgba;
+};
+
+Level Halve(const Level& from) {
+    Level to{std::max(1u, from.width / 2), std::max(1u, from.height / 2), {}};
+    to.rgba.resize(std::size_t{to.width} * to.height * 4);
+    const std::uint32_t sx = from.width > 1 ? 2 : 1, sy = from.height > 1 ? 2 : 1;
+    for (std::uint32_t y = 0; y < to.height; ++y)
+        for (std::uint32_t x = 0; x < to.width; ++x)
+            for (int c = 0; c < 4; ++c) {
+                float sum = 0;
+                for (std::uint32_t dy = 0; dy < sy; ++dy)
+                    for (std::uint32_t dx = 0; dx < sx; ++dx)
+                        sum += from.rgba[((std::size_t{y} * sy + dy) * from.width + x * sx + dx) * 4 + c];
+                to.rgba[(std::size_t{y} * to.width + x) * 4 + c] = sum / static_cast<float>(sx * sy);
+            }
+    return to;
+}
+
+void Append(std::vector<std::uint8_t>& out, const Level& level) {
+    for (float v : level.rgba) {
+        const std::uint16_t h = HalfBits(v);
+        out.push_back(static_cast<std::uint8_t>(h));
+        out.push_back(static_cast<std::uint8_t>(h >> 8));
+    }
+}
+
+}  // namespace
+
+std::uint32_t MipLevels(std::uint32_t width, std::uint32_t height) {
+    return static_cast<std::uint32_t>(std::bit_width(std::max(width, height)));
+}
+
+std::uint16_t HalfBits(float value) {
+    const std::uint32_t f = std::bit_cast<std::uint32_t>(value);
+    const auto sign = static_cast<std::uint16_t>((f >> 16) & 0x8000u);
+    const std::uint32_t magnitude = f & 0x7FFFFFFFu;
+    if (magnitude > 0x7F800000u) return sign | 0x7E00u;   // NaN
+    if (magnitude >= 0x477FF000u) return sign | 0x7C00u;  // from 65520 (halfway past 65504) on: infinity
+    if (magnitude < 0x38800000u) {
+        // Below 2^-14 the half counts units of 2^-24: scaling is exact, and the
+        // default rounding of nearbyint is to nearest, ties to even.
+        const float units = std::nearbyint(std::bit_cast<float>(magnitude) * 0x1.0p24f);
+        return static_cast<std::uint16_t>(sign | static_cast<std::uint32_t>(units));
+    }
+    // Rebias the exponent (127 to 15) and round the mantissa from 23 to 10 bits, ties
+    // to even; a carry moves into the exponent as it should.
+    std::uint32_t bits = magnitude - 0x38000000u;
+    bits += 0x0FFFu + ((bits >> 13) & 1u);
+    return static_cast<std::uint16_t>(sign | (bits >> 13));
+}
+
+HRESULT EncodeEngineDds(const std::vector<std::vector<float>>& bands, std::uint32_t width, std::uint32_t height,
+                        std::vector<std::uint8_t>* bytes) {
+    const std::size_t texels = std::size_t{width} * height;
+    if (bytes == nullptr || bands.empty() || bands.size() % 4 != 0 || width == 0 || height == 0) return E_INVALIDARG;
+    for (const auto& band : bands)
+        if (band.size() != texels) return E_INVALIDARG;
+    try {
+        bytes->clear();
+        const auto slices = static_cast<std::uint32_t>(bands.size() / 4);
+        const std::uint32_t levels = MipLevels(width, height);
+        Header(*bytes, width, height, levels, slices);
+        for (std::uint32_t s = 0; s < slices; ++s) {
+            Level level{width, height, std::vector<float>(texels * 4)};
+            for (std::size_t i = 0; i < texels; ++i)
+                for (int c = 0; c < 4; ++c) {
+                    const float angle = bands[s * 4 + c][i];
+                    level.rgba[i * 4 + c] =
+                        angle == kNoData ? -1.0f : static_cast<float>(std::sin(angle * (3.14159265358979323846 / 180)));
+                }
+            Append(*bytes, level);
+            for (std::uint32_t l = 1; l < levels; ++l) {
+                level = Halve(level);
+                Append(*bytes, level);
+            }
+        }
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        bytes->clear();
+        return E_OUTOFMEMORY;
+    }
+}
+
+}  // namespace sky

@@ -1,0 +1,204 @@
+#include "sky/sky_options.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <set>
+#include <sstream>
+
+namespace sky {
+
+namespace {
+
+// The number that is the whole of `text`, finite; nothing before or after it.
+std::optional<double> NumberOf(const std::string& text) {
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return std::nullopt;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+// Comma-separated numbers, none missing.
+std::optional<std::vector<double>> NumbersOf(const std::string& text) {
+    std::vector<double> numbers;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', from);
+        const auto n = NumberOf(text.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
+        if (!n) return std::nullopt;
+        numbers.push_back(*n);
+        if (comma == std::string::npos) return numbers;
+        from = comma + 1;
+    }
+}
+
+bool EndsWithAny(const std::string& name, std::initializer_list<const char*> extensions) {
+    std::string lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const char* e : extensions) {
+        const std::string ext(e);
+        if (lower.size() > ext.size() && lower.compare(lower.size() - ext.size(), ext.size(), ext) == 0) return true;
+    }
+    return false;
+}
+
+constexpr const char* kFlags[] = {"curvature", "help", "version"};
+constexpr const char* kValued[] = {"cell",   "scale", "offset",    "nodata", "directions", "start",        "azimuths",
+                                   "angles", "svf",   "svf-model", "shade",  "sun",        "max-distance", "engine"};
+
+class Parser {
+public:
+    ParsedCommandLine parse(const std::vector<std::string>& arguments) {
+        if (arguments.empty()) return done(CommandLineAction::Usage);
+        const auto end = std::find(arguments.begin(), arguments.end(), "--");
+        if (std::find(arguments.begin(), end, "--help") != end) return done(CommandLineAction::Help);
+        if (std::find(arguments.begin(), end, "--version") != end) return done(CommandLineAction::Version);
+        std::vector<std::string> positional;
+        bool optionsEnded = false;
+        for (std::size_t i = 0; i < arguments.size() && error_.empty(); ++i) {
+            const std::string& word = arguments[i];
+            if (optionsEnded || word.size() < 2 || word[0] != '-' || NumberOf(word)) {
+                positional.push_back(word);
+            } else if (word == "--") {
+                optionsEnded = true;
+            } else if (word[1] != '-') {
+                fail("unknown option " + word);
+            } else {
+                const auto equals = word.find('=');
+                const std::string name = word.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+                if (std::find(std::begin(kFlags), std::end(kFlags), name) != std::end(kFlags)) {
+                    if (equals != std::string::npos)
+                        fail("--" + name + " takes no value");
+                    else
+                        result_.options.curvature = true;  // the only flag left by now
+                } else if (std::find(std::begin(kValued), std::end(kValued), name) != std::end(kValued)) {
+                    if (equals != std::string::npos)
+                        apply(name, word.substr(equals + 1));
+                    else if (i + 1 < arguments.size())
+                        apply(name, arguments[++i]);
+                    else
+                        fail("--" + name + " needs a value");
+                } else {
+                    fail("unknown option --" + name);
+                }
+            }
+        }
+        if (error_.empty()) check(positional);
+        return done(error_.empty() ? CommandLineAction::Run : CommandLineAction::Error);
+    }
+
+private:
+    void apply(const std::string& name, const std::string& value) {
+        SkyOptions& o = result_.options;
+        const std::string option = "--" + name;
+        const auto number = NumberOf(value);
+        const auto numbers = NumbersOf(value);
+        const auto needNumber = [&] { fail(option + " needs a number, not \"" + value + "\""); };
+        if (name == "cell") {
+            if (!numbers || numbers->size() > 2 || !((*numbers)[0] > 0) || !(numbers->back() > 0))
+                return fail(option + " needs one or two sizes above 0 in metres (X[,Y]), not \"" + value + "\"");
+            o.cellX = numbers->front();
+            o.cellY = numbers->back();
+        } else if (name == "scale") {
+            if (!number || *number == 0) return fail(option + " needs a number other than 0, not \"" + value + "\"");
+            o.reading.scale = *number;
+        } else if (name == "offset") {
+            if (!number) return needNumber();
+            o.reading.offset = *number;
+        } else if (name == "nodata") {
+            if (!number) return needNumber();
+            o.reading.noData = *number;
+        } else if (name == "directions") {
+            if (!number || *number < 1 || *number > 360 || *number != std::floor(*number))
+                return fail(option + " must be a whole number from 1 to 360, not \"" + value + "\"");
+            o.directionCount = static_cast<unsigned>(*number);
+        } else if (name == "start") {
+            if (!number) return needNumber();
+            o.start = *number;
+        } else if (name == "max-distance") {
+            if (!number || !(*number > 0))
+                return fail(option + " needs a distance above 0 in metres, not \"" + value + "\"");
+            o.maxDistance = *number;
+        } else if (name == "azimuths") {
+            if (!numbers) return fail(option + " needs azimuths in degrees separated by commas, not \"" + value + "\"");
+            o.azimuths = *numbers;
+        } else if (name == "angles" || name == "svf") {
+            if (!EndsWithAny(value, {".tif", ".tiff", ".exr"}))
+                return fail(option + ": the name must end in .tif, .tiff or .exr");
+            (name == "angles" ? o.anglesFile : o.svfFile) = value;
+        } else if (name == "engine") {
+            if (!EndsWithAny(value, {".dds"})) return fail(option + ": the name must end in .dds");
+            o.engineFile = value;
+        } else if (name == "svf-model") {
+            if (value == "horizontal")
+                o.svfModel = SvfModel::Horizontal;
+            else if (value == "sloped")
+                o.svfModel = SvfModel::Sloped;
+            else if (value == "zaksek")
+                o.svfModel = SvfModel::Zaksek;
+            else
+                return fail(option + " must be horizontal, sloped or zaksek, not \"" + value + "\"");
+        } else if (name == "shade") {
+            if (!EndsWithAny(value, {".png"})) return fail(option + ": the name must end in .png");
+            o.shadeFile = value;
+        } else if (name == "sun") {
+            if (!numbers || numbers->size() != 2 || !((*numbers)[1] >= -90 && (*numbers)[1] <= 90))
+                return fail(option + " needs AZ,EL in degrees, the elevation from -90 to 90, not \"" + value + "\"");
+            o.sunAzimuth = (*numbers)[0];
+            o.sunElevation = (*numbers)[1];
+            o.sunGiven = true;
+        }
+    }
+
+    void check(const std::vector<std::string>& positional) {
+        SkyOptions& o = result_.options;
+        if (positional.empty()) return fail("no DEM given");
+        if (positional.size() > 1) return fail("one DEM at a time; also given: " + positional[1]);
+        if (positional[0].empty()) return fail("the DEM's name is empty");
+        o.dem = positional[0];
+        const std::vector<std::string> outputs = o.outputs();
+        if (outputs.empty()) return fail("nothing to write: give --angles, --svf, --shade or --engine");
+        if (!o.engineFile.empty() && o.wantedAzimuths().size() % 4 != 0)
+            return fail("--engine needs a multiple of 4 directions, four to a slice");
+        if (!o.shadeFile.empty() && !o.sunGiven) return fail("--shade needs the sun's place (--sun AZ,EL)");
+        std::set<std::string> seen{o.dem};
+        for (const auto& file : outputs)
+            if (!seen.insert(file).second) return fail(file + " is named twice, or is the DEM itself");
+    }
+
+    void fail(const std::string& message) {
+        if (error_.empty()) error_ = message;
+    }
+
+    ParsedCommandLine done(CommandLineAction action) {
+        result_.action = action;
+        result_.error = error_;
+        return result_;
+    }
+
+    ParsedCommandLine result_;
+    std::string error_;
+};
+
+}  // namespace
+
+std::vector<double> SkyOptions::wantedAzimuths() const {
+    if (!azimuths.empty()) return azimuths;
+    std::vector<double> wanted;
+    for (unsigned i = 0; i < directionCount; ++i) wanted.push_back(start + 360.0 * i / directionCount);
+    return wanted;
+}
+
+std::vector<std::string> SkyOptions::outputs() const {
+    std::vector<std::string> names;
+    for (const std::string* name : {&anglesFile, &svfFile, &shadeFile, &engineFile})
+        if (!name->empty()) names.push_back(*name);
+    return names;
+}
+
+ParsedCommandLine ParseSkyCommandLine(const std::vector<std::string>& arguments) { return Parser().parse(arguments); }
+
+}  // namespace sky

@@ -1,0 +1,158 @@
+// umbrascope-sky run as a user runs it: each failure's exit code, and the angle file.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+#include "../export/export_fixtures.h"
+#include "platform/encode/tiff_encoder.h"
+#include "sky/dem_tiff_tags.h"
+
+namespace {
+
+ProcessResult RunSky(std::vector<std::string> args) {
+    args.insert(args.begin(), UMBRASCOPE_SKY_EXE);
+    return RunProcess(args, 120);
+}
+
+// A 16-bit DEM as GIS tools write it, heights k - 1000 for stored k.
+void WriteInt16Dem(const std::string& path, std::uint32_t w, std::uint32_t h) {
+    TiffImage tiff;
+    tiff.width = w;
+    tiff.height = h;
+    tiff.bits = 16;
+    tiff.sampleFormat = 2;  // signed
+    std::vector<std::int16_t> k(std::size_t{w} * h);
+    for (std::size_t i = 0; i < k.size(); ++i) k[i] = static_cast<std::int16_t>((i * 7919) % 3000 - 1000);
+    k[3] = -32768;
+    tiff.data.resize(k.size() * 2);
+    std::memcpy(tiff.data.data(), k.data(), tiff.data.size());
+    WriteTiff(path, tiff);
+}
+
+struct Failure {
+    const char* what;
+    std::vector<std::string> args;  // "@" stands for the scratch folder
+    int code;
+};
+
+TEST(SkyProgram, EachFailureHasItsExitCode) {
+    TempDir dir;
+    WriteInt16Dem(dir.path("dem.tif"), 20, 12);
+    WriteBytes(dir.path("junk.tif"), Bytes{1, 2, 3, 4, 5, 6, 7, 8});
+    std::filesystem::create_directory(dir.path("d.tif"));
+    const Failure failures[] = {
+        {"no arguments", {}, 7},
+        {"unknown option", {"@dem.tif", "--cell=1", "--angles=@a.tif", "--frobnicate"}, 7},
+        {"nothing to write", {"@dem.tif", "--cell=1"}, 7},
+        {"no cell size", {"@dem.tif", "--angles=@a.tif"}, 7},
+        {"bad cell", {"@dem.tif", "--cell=0", "--angles=@a.tif"}, 7},
+        {"bad directions", {"@dem.tif", "--cell=1", "--directions=0", "--angles=@a.tif"}, 7},
+        {"wrong extension", {"@dem.tif", "--cell=1", "--angles=@a.png"}, 7},
+        {"engine slices of four", {"@dem.tif", "--cell=1", "--directions=6", "--engine=@e.dds"}, 7},
+        {"output is the DEM", {"@dem.tif", "--cell=1", "--angles=@dem.tif"}, 7},
+        {"missing DEM", {"@none.tif", "--cell=1", "--angles=@a.tif"}, 2},
+        {"unreadable DEM", {"@junk.tif", "--cell=1", "--angles=@a.tif"}, 2},
+        {"missing folder", {"@dem.tif", "--cell=1", "--angles=@no/a.tif"}, 6},
+        {"folder in the way", {"@dem.tif", "--cell=1", "--svf=@s.tif", "--angles=@d.tif"}, 6},
+    };
+    for (const Failure& f : failures) {
+        std::vector<std::string> args;
+        for (std::string a : f.args) {
+            if (const auto at = a.find('@'); at != std::string::npos) a.replace(at, 1, dir.path() + "/");
+            args.push_back(a);
+        }
+        const ProcessResult run = RunSky(args);
+        EXPECT_EQ(run.exitCode, f.code) << f.what << ": " << run.err;
+        EXPECT_TRUE(run.out.empty()) << f.what;
+    }
+    const auto entries = std::distance(std::filesystem::directory_iterator(dir.path()), {});
+    EXPECT_EQ(entries, 3) << "a failed run left a file";
+}
+
+TEST(SkyProgram, WritesNamedAngleBandsFromStoredIntegers) {
+    TempDir dir;
+    WriteInt16Dem(dir.path("dem.tif"), 20, 12);
+    const ProcessResult run =
+        RunSky({dir.path("dem.tif"), "--cell=30", "--directions=4", "--start=90", "--nodata=-32768", "--scale=0.5",
+                "--offset=3", "--angles", dir.path("a.tif"), "--svf", dir.path("s.exr"), "--shade", dir.path("s.png"),
+                "--sun=100,20", "--engine", dir.path("e.dds")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "wrote " + dir.path("a.tif") + "\nwrote " + dir.path("s.exr") + "\nwrote " + dir.path("s.png") +
+                           "\nwrote " + dir.path("e.dds") + "\n");
+    const ReadFloats svf = ReadFloatExr(dir.path("s.exr"));
+    ASSERT_EQ(svf.names, std::vector<std::string>{"svf"});
+    EXPECT_EQ(svf.planes.at("svf")[3], -9999.0f);
+    EXPECT_EQ(std::count_if(svf.planes.at("svf").begin(), svf.planes.at("svf").end(),
+                            [](float v) { return v >= 0 && v <= 1; }),
+              20 * 12 - 1);
+    EXPECT_EQ(ReadGreyPng(dir.path("s.png")).samples.size(), 20u * 12);
+    EXPECT_NE(run.err.find("directions: 90.00 180.00 270.00 0.00"), std::string::npos) << run.err;
+    const ReadFloats angles = ReadFloatTiff(dir.path("a.tif"));
+    ASSERT_EQ(angles.names,
+              (std::vector<std::string>{"azimuth_90.00", "azimuth_180.00", "azimuth_270.00", "azimuth_0.00"}));
+    // Along the row towards the east, texel 2 sees texel 3 (no data) pass and texel 4
+    // at (0.5 k4 - 0.5 k2) / 60 m; the last column sees nothing.
+    const auto& east = angles.planes.at("azimuth_90.00");
+    const double k2 = (2 * 7919) % 3000 - 1000.0, k4 = (4 * 7919) % 3000 - 1000.0, k5 = (5 * 7919) % 3000 - 1000.0;
+    const double want = std::max(0.5 * (k4 - k2) / 60, 0.5 * (k5 - k2) / 90);
+    EXPECT_NEAR(east[2], std::atan(want) * 180 / M_PI, 1e-4);
+    EXPECT_EQ(east[3], -9999.0f);
+    EXPECT_EQ(east[19], -9999.0f);
+}
+
+// A float GeoTIFF DEM of 25 m cells, projected (UTM 33N) or geographic (WGS 84),
+// with GDAL's no-data value -500 at texel 5.
+exporter::GeoTiffTags WriteGeoDem(const std::string& path, bool geographic) {
+    exporter::FloatChannels dem{16, 9, {"h"}, {std::vector<float>(16 * 9)}};
+    for (std::size_t i = 0; i < dem.planes[0].size(); ++i) dem.planes[0][i] = static_cast<float>((i * 37) % 50);
+    dem.planes[0][5] = -500;
+    exporter::TiffExtras extras;
+    extras.gdalNoData = "-500";
+    extras.geo.pixelScale = {25, 25, 0};
+    extras.geo.tiepoints = {0, 0, 0, 15.2, geographic ? 47.1 : 5200000.0, 0};
+    extras.geo.keys = {1,
+                       1,
+                       0,
+                       3,
+                       1024,
+                       0,
+                       1,
+                       static_cast<std::uint16_t>(geographic ? 2 : 1),
+                       1025,
+                       0,
+                       1,
+                       1,
+                       static_cast<std::uint16_t>(geographic ? 2048 : 3072),
+                       0,
+                       1,
+                       static_cast<std::uint16_t>(geographic ? 4326 : 32633)};
+    std::vector<std::uint8_t> bytes;
+    std::string why;
+    EXPECT_EQ(exporter::EncodeFloatTiff(dem, &bytes, &why, extras), S_OK) << why;
+    WriteBytes(path, bytes);
+    return extras.geo;
+}
+
+TEST(SkyProgram, CarriesGeoreferencingAndNoDataThrough) {
+    TempDir dir;
+    const exporter::GeoTiffTags geo = WriteGeoDem(dir.path("utm.tif"), false);
+    const ProcessResult run = RunSky({dir.path("utm.tif"), "--directions=2", "--angles", dir.path("a.tif")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    sky::DemTiffTags tags;
+    ASSERT_TRUE(sky::ReadDemTiffTags(dir.path("a.tif"), &tags));
+    EXPECT_EQ(tags.geo.keys, geo.keys);
+    EXPECT_EQ(tags.geo.tiepoints, geo.tiepoints);
+    EXPECT_EQ(tags.cellX, 25.0);
+    EXPECT_EQ(tags.gdalNoData, -9999.0);
+    EXPECT_EQ(ReadFloatTiff(dir.path("a.tif")).planes.at("azimuth_0.00")[5], -9999.0f);
+
+    WriteGeoDem(dir.path("wgs.tif"), true);
+    const ProcessResult refused = RunSky({dir.path("wgs.tif"), "--angles", dir.path("b.tif")});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("gdalwarp -t_srs EPSG:32633 "), std::string::npos) << refused.err;
+}
+
+}  // namespace

@@ -1,0 +1,202 @@
+// The sweep against a plain loop over the sampling model's samples, bit for bit,
+// and against the angles a tilted plane has.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdlib>
+#include <random>
+
+#include "terrain/terrain_families.h"
+#include "sky/horizon_bands.h"
+#include "sky/line_sweep.h"
+
+namespace {
+
+using sky::LatticeDirection;
+using Terrain = horizon::testing::Terrain;
+
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+// Every column-line and row-line crossing of the ray, one at a time, by the
+// model's arithmetic; no profiles, no hull. The greatest slope quotient, NaN for none.
+double ReferenceQuotient(const sky::Grid& grid, const sky::LineGeometry& g, std::int64_t x0, std::int64_t y0,
+                         double maxDistance) {
+    const double z0 = grid.at(x0, y0);
+    if (std::isnan(z0)) return z0;
+    const std::int64_t p0 = sky::TexelPosition(g, x0, y0);
+    const double w0 = sky::Lowered(g, z0, p0);
+    bool found = false;
+    double best = 0;
+    // Lines across the major steps (`along` per ray step) and the minor offset.
+    const auto walk = [&](int along, int across, bool columns) {
+        const std::int64_t m = std::abs(along);
+        for (std::int64_t i = 1; m > 0; ++i) {
+            const std::int64_t a = (columns ? x0 : y0) + (along > 0 ? i : -i);
+            const std::int64_t b = (columns ? y0 : x0) + FloorDiv(across * i, m);
+            const std::int64_t f = across * i - FloorDiv(across * i, m) * m;
+            const std::int64_t limitA = columns ? grid.width : grid.height, limitB = columns ? grid.height : grid.width;
+            if (a < 0 || a >= limitA || b < 0 || b >= limitB || (f != 0 && b + 1 >= limitB)) return;
+            const double lo = columns ? grid.at(a, b) : grid.at(b, a);
+            const double hi = f == 0 ? lo : columns ? grid.at(a, b + 1) : grid.at(b + 1, a);
+            if (std::isnan(lo) || std::isnan(hi)) continue;
+            const std::int64_t p = p0 + i * g.unitsPerStep / m;
+            if (maxDistance > 0 && p - p0 > sky::ReachInUnits(g, maxDistance)) return;
+            const double q = sky::SlopeQuotient(w0, p0, sky::Lowered(g, sky::CrossingHeight(lo, hi, f, m), p), p);
+            if (!found || q > best) best = q;
+            found = true;
+        }
+    };
+    walk(g.d.dx, g.d.dy, true);
+    walk(g.d.dy, g.d.dx, false);
+    return found ? best : std::nan("");
+}
+
+float ReferenceAngle(const sky::Grid& grid, const sky::LineGeometry& g, std::int64_t x, std::int64_t y,
+                     double maxDistance) {
+    const double q = ReferenceQuotient(grid, g, x, y, maxDistance);
+    return std::isnan(q) ? sky::kNoData : sky::HorizonAngle(g, q, sky::TexelPosition(g, x, y));
+}
+
+// Each line's sweep, both ways, against the loop: the double quotients themselves,
+// which the float angles could hide.
+int QuotientDifferences(const sky::Grid& grid, LatticeDirection d, double cellX, double cellY, bool curvature,
+                        double maxDistance) {
+    const sky::LineGeometry g = sky::MakeLineGeometry(d, cellX, cellY, curvature);
+    const sky::LineGeometry back = sky::MakeLineGeometry({-d.dx, -d.dy}, cellX, cellY, curvature);
+    sky::LineProfile profile;
+    sky::HullState hull;
+    std::vector<double> best;
+    int differences = 0;
+    for (std::int64_t y = 0; y < grid.height; ++y)
+        for (std::int64_t x = 0; x < grid.width; ++x) {
+            if (x - d.dx >= 0 && x - d.dx < grid.width && y - d.dy >= 0 && y - d.dy < grid.height) continue;
+            sky::GatherLine(grid, g, x, y, &profile);
+            for (int ahead : {1, -1}) {
+                hull.clear();
+                if (maxDistance > 0)
+                    sky::SweepLineWithin(profile, ahead, sky::ReachInUnits(g, maxDistance), &best);
+                else
+                    sky::SweepLine(profile, ahead, &hull, &best);
+                if (maxDistance == 0) {
+                    // In two stretches, the far one first with its hull handed on: the same.
+                    const std::size_t cut = best.size() / 2;
+                    std::vector<double> split(best.size()), got;
+                    hull.clear();
+                    for (bool farPart : {true, false}) {
+                        const bool upper = farPart == (ahead > 0);
+                        const std::size_t from = upper ? cut : 0, to = upper ? best.size() : cut;
+                        sky::LineProfile part;
+                        part.position.assign(profile.position.begin() + from, profile.position.begin() + to);
+                        part.w.assign(profile.w.begin() + from, profile.w.begin() + to);
+                        part.texel.assign(profile.texel.begin() + from, profile.texel.begin() + to);
+                        sky::SweepLine(part, ahead, &hull, &got);
+                        std::copy(got.begin(), got.end(), split.begin() + from);
+                    }
+                    for (std::size_t k = 0; k < best.size(); ++k)
+                        if (std::bit_cast<std::uint64_t>(split[k]) != std::bit_cast<std::uint64_t>(best[k]) &&
+                            ++differences <= 3)
+                            ADD_FAILURE() << "stretches differ at sample " << k;
+                }
+                for (std::size_t k = 0; k < best.size(); ++k) {
+                    const std::int64_t t = profile.texel[k];
+                    if (t < 0) continue;
+                    const double want =
+                        ReferenceQuotient(grid, ahead > 0 ? g : back, t % grid.width, t / grid.width, maxDistance);
+                    if (std::bit_cast<std::uint64_t>(want) != std::bit_cast<std::uint64_t>(best[k]) &&
+                        ++differences <= 3)
+                        ADD_FAILURE() << "(" << d.dx << "," << d.dy << ") x" << ahead << " texel " << t << ": sweep "
+                                      << best[k] << ", loop " << want;
+                }
+            }
+        }
+    return differences;
+}
+
+// Heights of a family in metres, with no-data holes where the family has
+// non-finite values and, for `holes`, at random.
+std::vector<double> Heights(Terrain terrain, std::uint32_t w, std::uint32_t h, bool holes) {
+    const std::vector<float> rgba = horizon::testing::MakeHeights(terrain, w, h, 7);
+    std::vector<double> z(std::size_t{w} * h);
+    std::mt19937 random(11);
+    for (std::size_t i = 0; i < z.size(); ++i) {
+        const double v = rgba[4 * i] * 1234.5 - 17.25;
+        z[i] = std::isfinite(v) && !(holes && random() % 9 == 0) ? v : std::nan("");
+    }
+    return z;
+}
+
+const std::vector<LatticeDirection> kDirections = {{0, -1},  {0, 1},  {1, 0},  {-1, 0},  {1, 1},  {-1, -1},
+                                                   {1, -1},  {-1, 1}, {2, 1},  {-2, -1}, {1, -2}, {5, 2},
+                                                   {-5, -2}, {2, -5}, {-2, 5}, {5, -2}};
+
+struct Case {
+    Terrain terrain;
+    std::uint32_t width, height;
+    double cellX, cellY;
+    bool curvature, holes;
+    double maxDistance = 0;
+};
+
+class SweepExactness : public testing::TestWithParam<Case> {};
+
+TEST_P(SweepExactness, EqualsThePlainLoopBitForBit) {
+    const Case c = GetParam();
+    const std::vector<double> z = Heights(c.terrain, c.width, c.height, c.holes);
+    const sky::Grid grid{c.width, c.height, z.data()};
+    sky::HorizonRequest request{kDirections, c.cellX, c.cellY, c.curvature, c.maxDistance, 2, {}};
+    std::vector<std::vector<float>> bands;
+    ASSERT_EQ(sky::ComputeHorizonBands(grid, request, &bands), S_OK);
+    int differences = 0;
+    for (std::size_t k = 0; k < kDirections.size(); k += 2)
+        differences += QuotientDifferences(grid, kDirections[k], c.cellX, c.cellY, c.curvature, c.maxDistance);
+    for (std::size_t k = 0; k < kDirections.size(); ++k) {
+        const sky::LineGeometry g = sky::MakeLineGeometry(kDirections[k], c.cellX, c.cellY, c.curvature);
+        for (std::uint32_t y = 0; y < c.height; ++y)
+            for (std::uint32_t x = 0; x < c.width; ++x) {
+                const float want = ReferenceAngle(grid, g, x, y, c.maxDistance),
+                            got = bands[k][std::size_t{y} * c.width + x];
+                if (std::bit_cast<std::uint32_t>(want) != std::bit_cast<std::uint32_t>(got) && ++differences <= 3)
+                    ADD_FAILURE() << "direction (" << g.d.dx << "," << g.d.dy << ") texel " << x << "," << y
+                                  << ": sweep " << got << ", loop " << want;
+            }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Families, SweepExactness,
+    testing::Values(
+        Case{Terrain::Fbm16, 37, 29, 30, 30, false, false}, Case{Terrain::Fbm16, 41, 23, 10, 25, true, true},
+        Case{Terrain::Ramp, 33, 33, 1, 1, false, false}, Case{Terrain::Ramp, 25, 40, 30, 30, true, false},
+        Case{Terrain::RoundedRamp, 31, 17, 2, 3, false, false}, Case{Terrain::Bowl, 29, 29, 5, 5, false, false},
+        Case{Terrain::Terraces, 35, 21, 1, 1, false, true}, Case{Terrain::Spikes, 27, 31, 1, 1, false, false},
+        Case{Terrain::Specials, 32, 19, 3, 3, true, false}, Case{Terrain::Plane, 1, 45, 1, 1, false, false},
+        Case{Terrain::Fbm8, 45, 1, 1, 1, false, false}, Case{Terrain::Fbm16, 1, 1, 1, 1, false, false},
+        Case{Terrain::Fbm16, 43, 37, 10, 10, false, true, 77.0}, Case{Terrain::Ramp, 30, 30, 1, 1, true, false, 5.5},
+        Case{Terrain::Spikes, 33, 20, 3, 2, false, false, 20.0}));
+
+// A plane rising by g per metre towards azimuth beta rises by g cos(phi - beta)
+// along phi, and every sample lies on it.
+TEST(TiltedPlane, HasTheAngleOfItsSlopeInEveryDirection) {
+    const std::uint32_t w = 23, h = 19;
+    const double cellX = 12, cellY = 8, g = 0.35, beta = 0.6;
+    std::vector<double> z(std::size_t{w} * h);
+    for (std::uint32_t y = 0; y < h; ++y)
+        for (std::uint32_t x = 0; x < w; ++x)
+            z[std::size_t{y} * w + x] = 500 + g * (x * cellX * std::sin(beta) - y * cellY * std::cos(beta));
+    std::vector<std::vector<float>> bands;
+    ASSERT_EQ(sky::ComputeHorizonBands({w, h, z.data()}, {kDirections, cellX, cellY, false, 0, 2, {}}, &bands), S_OK);
+    for (std::size_t k = 0; k < kDirections.size(); ++k) {
+        const double phi = sky::AzimuthOf(kDirections[k], cellX, cellY) * M_PI / 180;
+        const double want = std::atan(g * std::cos(phi - beta)) * 180 / M_PI;
+        int checked = 0;
+        for (std::size_t i = 0; i < z.size(); ++i)
+            if (bands[k][i] != sky::kNoData) {
+                EXPECT_NEAR(bands[k][i], want, 1e-4) << "direction " << k << " texel " << i;
+                ++checked;
+            }
+        EXPECT_GT(checked, static_cast<int>(z.size() / 2));
+    }
+}
+
+}  // namespace
