@@ -4,11 +4,11 @@
 
 #include "export/angle_maps.h"
 #include "export/export_usage.h"
-#include "platform/encode/exr_encoder.h"
-#include "platform/encode/float_channels.h"
 #include "export/horizon_map_file.h"
 #include "export/output_memory.h"
 #include "export/viewer_output.h"
+#include "platform/encode/exr_encoder.h"
+#include "platform/encode/float_channels.h"
 #include "platform/encode/output_file.h"
 #include "platform/encode/png_encoder.h"
 #include "platform/encode/tiff_encoder.h"

@@ -55,10 +55,6 @@ std::uint64_t FloatFileBytes(std::uint64_t texels, std::uint64_t planes, std::ui
 
 }  // namespace
 
-std::uint64_t EncodedBytesBound(std::uint64_t rawBytes, std::uint64_t rows) {
-    return Add(Add(rawBytes, rawBytes / 64), Add(Mul(rows, 64), 64u << 10));
-}
-
 std::uint64_t WritingPeakBytes(const ExportOptions& o, std::uint32_t width, std::uint32_t height) {
     const std::uint64_t texels = Mul(width, height);
     const std::uint64_t shrink = std::max<std::uint32_t>(o.shrink, 1);

@@ -5,13 +5,9 @@
 #include <cstdint>
 
 #include "export/export_options.h"
+#include "platform/encode/encoded_size.h"
 
 namespace exporter {
-
-// A size no file the encoders make from `rawBytes` of samples in `rows` rows
-// exceeds (deflate that cannot pack, chunk and strip tables, headers): the encoders
-// reserve it, so that the file grows without copies. Any values; saturates.
-std::uint64_t EncodedBytesBound(std::uint64_t rawBytes, std::uint64_t rows);
 
 // The most memory the run holds at one time after the maps are read, for a horizon
 // map of `width` x `height` texels: the angles, kept from their computation to the

@@ -1,6 +1,6 @@
 #include "platform/encode/exr_encoder.h"
 
-#include "export/output_memory.h"
+#include "platform/encode/encoded_size.h"
 
 #include <ImfChannelList.h>
 #include <ImfFrameBuffer.h>

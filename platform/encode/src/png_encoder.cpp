@@ -1,6 +1,6 @@
 #include "platform/encode/png_encoder.h"
 
-#include "export/output_memory.h"
+#include "platform/encode/encoded_size.h"
 
 #include <png.h>
 

@@ -1,6 +1,6 @@
 #include "platform/encode/tiff_encoder.h"
 
-#include "export/output_memory.h"
+#include "platform/encode/encoded_size.h"
 
 #include <tiffio.h>
 
