@@ -1,8 +1,9 @@
 // Writes the sample maps of the demo: a 16-bit height map of fractal terrain with
 // ridges and valleys, and an 8-bit tree map whose forests keep to the lower, gentler
-// slopes. Deterministic: the same files on every machine.
+// slopes; on request also the heights as a georeferenced DEM in metres. Deterministic:
+// the same files on every machine.
 //
-//   make_sample_maps <heights.png> <trees.png> [size]
+//   make_sample_maps <heights.png> <trees.png> [size [dem.tif]]
 #include <png.h>
 
 #include <algorithm>
@@ -10,7 +11,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <vector>
+
+#include "platform/encode/tiff_encoder.h"
 
 namespace {
 
@@ -81,9 +85,30 @@ bool WritePng(const char* path, int size, int bitDepth, const std::vector<std::u
 
 }  // namespace
 
+// The demo's terrain as GIS tools keep DEMs: float metres (600 m of relief, 10 km
+// across) in a GeoTIFF projected to UTM zone 33 north, so that its cell size is the
+// file's own.
+bool WriteGeoDem(const char* path, int size, const std::vector<std::uint16_t>& heights) {
+    exporter::FloatChannels dem{static_cast<std::uint32_t>(size), static_cast<std::uint32_t>(size), {"elevation"}, {{}}};
+    for (const std::uint16_t h : heights) dem.planes[0].push_back(static_cast<float>(h / 65535.0 * 600.0));
+    exporter::TiffExtras extras;
+    extras.software = "make_sample_maps";
+    const double cell = 10000.0 / size;
+    extras.geo.pixelScale = {cell, cell, 0};
+    extras.geo.tiepoints = {0, 0, 0, 500000.0, 5200000.0, 0};
+    // Version 1.1.0, 3 keys: a projected model, pixels as areas, EPSG 32633.
+    extras.geo.keys = {1, 1, 0, 3, 1024, 0, 1, 1, 1025, 0, 1, 1, 3072, 0, 1, 32633};
+    std::vector<std::uint8_t> bytes;
+    std::string why;
+    if (exporter::EncodeFloatTiff(dem, &bytes, &why, extras) != S_OK) return false;
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(file.flush());
+}
+
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: make_sample_maps <heights.png> <trees.png> [size]\n");
+        std::fprintf(stderr, "usage: make_sample_maps <heights.png> <trees.png> [size [dem.tif]]\n");
         return 2;
     }
     const int size = argc > 3 ? std::atoi(argv[3]) : 1024;
@@ -123,7 +148,8 @@ int main(int argc, char** argv) {
             trees[i] = forest ? 255 : 0;
         }
 
-    if (!WritePng(argv[1], size, 16, heights) || !WritePng(argv[2], size, 8, trees)) {
+    if (!WritePng(argv[1], size, 16, heights) || !WritePng(argv[2], size, 8, trees) ||
+        (argc > 4 && !WriteGeoDem(argv[4], size, heights))) {
         std::fprintf(stderr, "make_sample_maps: cannot write the maps\n");
         return 1;
     }

@@ -14,10 +14,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 
-"$MAKE_SAMPLE_MAPS" heights.png trees.png 256 >/dev/null || exit 1
+"$MAKE_SAMPLE_MAPS" heights.png trees.png 256 dem.tif >/dev/null || exit 1
 mkdir -p maps "my maps"
-# The programs read a map by its content, whatever its name.
-for name in maps/heights.png "my maps/h.tif" dem.tif dem16.png dem32.tif srtm.tif; do cp heights.png "$name"; done
+# The programs read a map by its content, whatever its name; dem.tif is a GeoTIFF.
+for name in maps/heights.png "my maps/h.tif" dem.png dem16.png dem32.tif srtm.tif; do cp heights.png "$name"; done
 for name in maps/trees.png t.png; do cp trees.png "$name"; done
 
 passed=0 failed=0 skipped=0
