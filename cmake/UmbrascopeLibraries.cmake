@@ -8,8 +8,16 @@ find_package(ZLIB REQUIRED)
 find_package(OpenEXR CONFIG REQUIRED)
 find_package(hwy REQUIRED)
 find_package(PkgConfig REQUIRED)
+# Debian's libgeotiff-dev ships neither a CMake package nor a pkg-config file.
+find_path(GEOTIFF_INCLUDE_DIR geotiff/geotiff.h REQUIRED)
+find_library(GEOTIFF_LIBRARY NAMES geotiff REQUIRED)
+add_library(GeoTIFF::GeoTIFF UNKNOWN IMPORTED)
+set_target_properties(GeoTIFF::GeoTIFF PROPERTIES IMPORTED_LOCATION ${GEOTIFF_LIBRARY}
+                                                  INTERFACE_INCLUDE_DIRECTORIES ${GEOTIFF_INCLUDE_DIR})
 # Debian's libstb carries the stb_image implementation: link it, do not compile it in.
 pkg_check_modules(STB REQUIRED IMPORTED_TARGET stb)
+# The export companion compresses its float TIFF strips itself.
+pkg_check_modules(ZSTD REQUIRED IMPORTED_TARGET libzstd)
 
 # umbrascope_library(<name> [STATIC] SOURCES <files...> [PUBLIC <libs...>] [PRIVATE <libs...>])
 # A library whose dependents see its include/ folder only; its src/ folder holds

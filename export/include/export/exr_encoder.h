@@ -1,11 +1,13 @@
 #pragma once
 // A float OpenEXR file in memory: one scan-line part, each channel 32-bit FLOAT
-// under its name, ZIP compression (lossless).
+// under its name, ZIP compression (lossless) at level 1, chunks compressed on two
+// threads.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "export/float_channels.h"
+#include "export/rows_done.h"
 #include "results/result_code.h"
 
 namespace exporter {
@@ -13,7 +15,8 @@ namespace exporter {
 // `channels`: at least one named plane of width x height (both nonzero) floats
 // each; `bytes` and `why` not null. S_OK with the file in `bytes`; E_INVALIDARG for
 // anything else; E_OUTOFMEMORY; E_FAIL with the library's reason in `why`. The
-// library's exceptions end here.
-[[nodiscard]] HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why);
+// library's exceptions end here. `progress` hears of every 256 rows.
+[[nodiscard]] HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why,
+                                     const RowsDone& progress = {});
 
 }  // namespace exporter
