@@ -69,10 +69,12 @@ std::uint64_t WritingPeakBytes(const ExportOptions& o, std::uint32_t width, std:
     if (!o.previewPrefix.empty()) step = std::max(step, PreviewBytes(texels, pixels, rows, sampleBytes));
     if (!o.heightPng.empty()) step = std::max(step, HeightPngBytes(texels, pixels, rows, sampleBytes));
     if (!o.channelFiles.empty()) step = std::max(step, FloatFileBytes(texels, 3, height));
-    if (o.angleFiles.empty()) return step;
+    // The shaded picture as the height preview, its levels, image and file.
+    if (!o.shadeFile.empty()) step = std::max(step, HeightPngBytes(texels, pixels, rows, sampleBytes));
+    if (!o.needsAngles()) return step;
     // Degrees and a kind byte per texel and direction, held throughout.
     const std::uint64_t angles = Mul(texels, 10);
-    return Add(angles, std::max(step, FloatFileBytes(texels, 4, height)));
+    return Add(angles, std::max(step, o.angleFiles.empty() ? 0 : FloatFileBytes(texels, 4, height)));
 }
 
 }  // namespace exporter
