@@ -52,12 +52,12 @@ constexpr int kRowsPerCall = 256;
 
 // False when memory ran out where the library could not say so.
 [[nodiscard]] bool Encode(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, const RowsDone& progress) {
-    // Both cores compress chunks; the fastest zip level keeps pace with the disk.
+    // Both cores compress chunks. RLE, after the same byte split and differences as
+    // ZIP, keeps pace with the disk where zip at its fastest level takes five times as long.
     static std::once_flag threads;
     std::call_once(threads, [] { Imf::setGlobalThreadCount(2); });
     Imf::Header header(static_cast<int>(channels.width), static_cast<int>(channels.height));
-    header.compression() = Imf::ZIP_COMPRESSION;
-    header.zipCompressionLevel() = 1;
+    header.compression() = Imf::RLE_COMPRESSION;
     Imf::FrameBuffer frame;
     for (std::size_t i = 0; i < channels.planes.size(); ++i) {
         header.channels().insert(channels.names[i], Imf::Channel(Imf::FLOAT));

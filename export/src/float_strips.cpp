@@ -1,21 +1,22 @@
 #include "float_strips.h"
 
+#include "side_by_side_work.h"
+
 #include <zstd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace exporter {
 
 namespace {
 
-// The fastest level: at this level the disk, not the encoder, sets the pace.
-constexpr int kZstdLevel = 1;
+// One of zstd's fast levels: on a disk that takes 600 MB/s or more, level 1 would set
+// the pace; -3 packs the maps to 40 % at twice its speed.
+constexpr int kZstdLevel = -3;
 constexpr std::uint32_t kStripsPerBatch = 8;
 
 struct ContextFree {
@@ -82,7 +83,6 @@ HRESULT SetFloatStripTags(TIFF* tiff) {
     if (!TIFFIsCODECConfigured(COMPRESSION_ZSTD)) return E_FAIL;
     const bool ok = TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ZSTD) == 1 &&
                     TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_FLOATINGPOINT) == 1 &&
-                    TIFFSetField(tiff, TIFFTAG_ZSTD_LEVEL, kZstdLevel) == 1 &&
                     TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, kRowsPerFloatStrip) == 1;
     return ok ? S_OK : E_FAIL;
 }
@@ -99,14 +99,7 @@ HRESULT WriteFloatStrips(TIFF* tiff, const FloatChannels& channels, const RowsDo
                 for (std::uint32_t k = parity; k < n; k += 2)
                     compressed[k] = compressor.compress((first + k) * kRowsPerFloatStrip, &batch[k]);
             };
-            std::thread helper;
-            try {
-                helper = std::thread(share, std::ref(theirs), 1u);
-            } catch (const std::system_error&) {
-                share(theirs, 1);
-            }
-            share(mine, 0);
-            if (helper.joinable()) helper.join();
+            RunSideBySide([&] { share(mine, 0); }, [&] { share(theirs, 1); });
             for (std::uint32_t k = 0; k < n; ++k) {
                 if (compressed[k] != S_OK) return compressed[k];
                 const auto size = static_cast<tmsize_t>(batch[k].size());

@@ -3,6 +3,7 @@
 #include "export/output_memory.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <bit>
 #include <new>
@@ -37,8 +38,10 @@ void IgnoreWarning(png_structp, png_const_charp) {}
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_IHDR(png, info, image.width, image.height, image.bitDepth, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    // Speed over size: zlib's fastest level after one cheap filter.
+    // Speed over size: zlib's run-length matching after one cheap filter, faster
+    // than its fastest level and as small on these pictures' flat stretches.
     png_set_compression_level(png, 1);
+    png_set_compression_strategy(png, Z_RLE);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
     png_write_info(png, info);
     // Our samples are native words, PNG's are big-endian.

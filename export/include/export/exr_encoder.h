@@ -1,7 +1,6 @@
 #pragma once
 // A float OpenEXR file in memory: one scan-line part, each channel 32-bit FLOAT
-// under its name, ZIP compression (lossless) at level 1, chunks compressed on two
-// threads.
+// under its name, RLE compression (lossless), chunks compressed on two threads.
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 // A float TIFF in memory, by libtiff: 32-bit IEEE samples (SAMPLEFORMAT_IEEEFP),
-// interleaved, ZSTD (level 1) after the floating-point predictor, strips of 8 rows
+// interleaved, ZSTD (level -3) after the floating-point predictor, strips of 8 rows
 // compressed on two threads, little-endian (BigTIFF beyond 3 GB of samples). Channels named R, G, B are an RGB image;
 // any other set is grey with extra samples. The channel names go into the image description, blank-separated.
 #include <cstdint>
