@@ -1,5 +1,6 @@
 // Each output of the export companion made and written as the companion does
-// (encoded in memory, written beside its name, flushed, renamed), against the
+// (encoded in memory, written beside its name, flushed, renamed), packed as by
+// default and with --uncompressed, against the
 // disk's floor measured in the same process: the same number of bytes,
 // uncompressed, written the same way from memory of their own. The maps are the
 // demo's sample maps through the tool; each output kind is timed in a process of its
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "export/angle_maps.h"
+#include "export/compression.h"
 #include "export/exr_encoder.h"
 #include "export/grey_preview.h"
 #include "export/grey_tiff_encoder.h"
@@ -64,7 +66,7 @@ struct Job {
 };
 
 // Times one output kind in this process; prints "output floor raw file" in seconds and bytes.
-int Child(int kind, const std::string& dds, const std::string& png, const std::string& dir) {
+int Child(int kind, Compression packing, const std::string& dds, const std::string& png, const std::string& dir) {
     HorizonMap map;
     std::string why;
     if (ReadHorizonMap(dds.c_str(), &map, &why) != S_OK) Fail("cannot read the map");
@@ -100,23 +102,23 @@ int Child(int kind, const std::string& dds, const std::string& png, const std::s
     if (kind == 0) {
         const GreyImage red = Quantise(HorizonLevels(map, Direction::Forward, 45), 1, 8);
         const GreyImage green = Quantise(HorizonLevels(map, Direction::Backward, 45), 1, 8);
-        write("p.red.png", EncodeGreyPng(red, &bytes), greyRaw(red));
-        write("p.green.png", EncodeGreyPng(green, &bytes), greyRaw(green));
+        write("p.red.png", EncodeGreyPng(red, &bytes, packing), greyRaw(red));
+        write("p.green.png", EncodeGreyPng(green, &bytes, packing), greyRaw(green));
         const GreyImage both = SideBySide(red, green);
-        write("p.both.png", EncodeGreyPng(both, &bytes), greyRaw(both));
+        write("p.both.png", EncodeGreyPng(both, &bytes, packing), greyRaw(both));
     } else if (kind == 1) {
         const GreyImage image = Quantise(HeightLevels(heights.data(), w, h), 1, 8);
-        write("h.png", EncodeGreyPng(image, &bytes), greyRaw(image));
+        write("h.png", EncodeGreyPng(image, &bytes, packing), greyRaw(image));
     } else if (kind == 2 || kind == 4) {
-        write("f.tif", EncodeFloatTiff(floats, &bytes, &why), floatRaw);
+        write("f.tif", EncodeFloatTiff(floats, &bytes, &why, {}, {}, packing), floatRaw);
     } else if (kind == 3 || kind == 5) {
-        write("f.exr", EncodeFloatExr(floats, &bytes, &why), floatRaw);
+        write("f.exr", EncodeFloatExr(floats, &bytes, &why, {}, packing), floatRaw);
     } else {
         const GreyImage image = Quantise(ShadedRelief(heights.data(), angles, kTerrain, Direction::Forward, 5), 1, 8);
         if (kind == 6)
-            write("s.png", EncodeGreyPng(image, &bytes), greyRaw(image));
+            write("s.png", EncodeGreyPng(image, &bytes, packing), greyRaw(image));
         else
-            write("s.tif", EncodeGreyTiff(image, &bytes, &why), greyRaw(image));
+            write("s.tif", EncodeGreyTiff(image, &bytes, &why, {}, packing), greyRaw(image));
     }
     const double output = Seconds(start);
 
@@ -140,7 +142,9 @@ int Child(int kind, const std::string& dds, const std::string& png, const std::s
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 6 && std::strcmp(argv[1], "--one") == 0) return Child(std::atoi(argv[2]), argv[3], argv[4], argv[5]);
+    if (argc == 7 && std::strcmp(argv[1], "--one") == 0)
+        return Child(std::atoi(argv[2]), std::atoi(argv[3]) ? Compression::None : Compression::Fast, argv[4], argv[5],
+                     argv[6]);
     const int size = argc > 1 ? std::atoi(argv[1]) : 4096;
     const std::string base = argc > 2 ? argv[2] : "/var/tmp";
     const int runs = argc > 3 ? std::atoi(argv[3]) : 3;
@@ -155,27 +159,32 @@ int main(int argc, char** argv) {
                         .c_str()) != 0)
         Fail("cannot make the maps");
     std::printf(
-        "| output (%d) | raw MB | file MB | made and written (s) | raw bytes written, floor (s) | ratio |\n"
-        "|---|---|---|---|---|---|\n",
+        "| output (%d) | raw MB | floor: raw bytes written (s) | packed MB | packed (s) | ratio | --uncompressed MB | "
+        "--uncompressed (s) | ratio |\n"
+        "|---|---|---|---|---|---|---|---|---|\n",
         size);
     for (int kind = 0; kind < 8; ++kind) {
-        std::vector<double> output, floor;
-        double raw = 0, file = 0;
-        for (int run = 0; run < runs; ++run) {
-            const std::string dir = work + "/out" + std::to_string(kind) + "." + std::to_string(run);
-            std::filesystem::create_directories(dir);
-            const std::string command =
-                std::string(argv[0]) + " --one " + std::to_string(kind) + " " + dds + " " + heights + " " + dir;
-            FILE* child = popen(command.c_str(), "r");
-            double o = 0, f = 0;
-            if (child == nullptr || std::fscanf(child, "%lf %lf %lf %lf", &o, &f, &raw, &file) != 4) Fail("no result");
-            if (pclose(child) != 0) Fail("a run failed");
-            output.push_back(o);
-            floor.push_back(f);
-            std::filesystem::remove_all(dir);
-        }
-        std::printf("| %s | %.0f | %.0f | %.3f | %.3f | %.2f |\n", kKinds[kind], raw / 1e6, file / 1e6, Median(output),
-                    Median(floor), Median(output) / Median(floor));
+        std::vector<double> output[2], floor;
+        double raw = 0, file[2] = {0, 0};
+        for (int run = 0; run < runs; ++run)
+            for (int plain = 0; plain < 2; ++plain) {
+                const std::string dir = work + "/out" + std::to_string(kind) + "." + std::to_string(run);
+                std::filesystem::create_directories(dir);
+                const std::string command = std::string(argv[0]) + " --one " + std::to_string(kind) + " " +
+                                            std::to_string(plain) + " " + dds + " " + heights + " " + dir;
+                FILE* child = popen(command.c_str(), "r");
+                double o = 0, f = 0;
+                if (child == nullptr || std::fscanf(child, "%lf %lf %lf %lf", &o, &f, &raw, &file[plain]) != 4)
+                    Fail("no result");
+                if (pclose(child) != 0) Fail("a run failed");
+                output[plain].push_back(o);
+                floor.push_back(f);
+                std::filesystem::remove_all(dir);
+            }
+        const double bottom = Median(floor);
+        std::printf("| %s | %.0f | %.3f | %.0f | %.3f | %.2f | %.0f | %.3f | %.2f |\n", kKinds[kind], raw / 1e6, bottom,
+                    file[0] / 1e6, Median(output[0]), Median(output[0]) / bottom, file[1] / 1e6, Median(output[1]),
+                    Median(output[1]) / bottom);
         std::fflush(stdout);
     }
     std::filesystem::remove_all(work);

@@ -29,6 +29,7 @@ enum class Option : std::uint8_t {
     Shrink,
     Range,
     SixteenBit,
+    Uncompressed,
     Help,
     Version
 };
@@ -60,6 +61,7 @@ constexpr OptionEntry kOptions[] = {
     {"shrink", 0, true, Option::Shrink},
     {"range", 0, true, Option::Range},
     {"16-bit", 0, false, Option::SixteenBit},
+    {"uncompressed", 0, false, Option::Uncompressed},
     {"help", 0, false, Option::Help},
     {"version", 0, false, Option::Version},
 };
@@ -196,6 +198,7 @@ private:
                 break;
             }
             case Option::SixteenBit: o.bitDepth = 16; break;
+            case Option::Uncompressed: o.compression = Compression::None; break;
             case Option::Help:
             case Option::Version: break;  // taken before the options are read
         }

@@ -116,13 +116,13 @@ int FailureCode(HRESULT result) { return result == E_OUTOFMEMORY ? kExportOutOfM
 // names. Each returns an exit code.
 class OutputWriter {
 public:
-    OutputWriter(std::FILE* out, std::FILE* err, const geo::Georeferencing& where)
-        : out_(out), err_(err), where_(where) {}
+    OutputWriter(std::FILE* out, std::FILE* err, const geo::Georeferencing& where, Compression compression)
+        : out_(out), err_(err), where_(where), compression_(compression) {}
 
     [[nodiscard]] int writePng(const std::string& path, const GreyImage& image) {
         ProgressLine line(err_, path);
         std::vector<std::uint8_t> bytes;
-        return finish(path, EncodeGreyPng(image, &bytes), "", bytes, line);
+        return finish(path, EncodeGreyPng(image, &bytes, compression_), "", bytes, line);
     }
 
     [[nodiscard]] int writeFloat(const std::string& path, const FloatChannels& channels,
@@ -131,10 +131,11 @@ public:
         const RowsDone progress = [&](std::uint32_t rows) { line.making(static_cast<double>(rows) / channels.height); };
         std::vector<std::uint8_t> bytes;
         std::string why;
-        const HRESULT hr = FloatFormatOf(path) == FloatFormat::Exr
-                               ? EncodeFloatExr(channels, &bytes, &why, progress)
-                               : EncodeFloatTiff(channels, &bytes, &why,
-                                                 tags(bands, noData, channels.width, channels.height), progress);
+        const HRESULT hr =
+            FloatFormatOf(path) == FloatFormat::Exr
+                ? EncodeFloatExr(channels, &bytes, &why, progress, compression_)
+                : EncodeFloatTiff(channels, &bytes, &why, tags(bands, noData, channels.width, channels.height),
+                                  progress, compression_);
         return finish(path, hr, why, bytes, line);
     }
 
@@ -144,7 +145,8 @@ public:
         ProgressLine line(err_, path);
         std::vector<std::uint8_t> bytes;
         std::string why;
-        const HRESULT hr = EncodeGreyTiff(image, &bytes, &why, tags({band}, "", image.width, image.height));
+        const HRESULT hr =
+            EncodeGreyTiff(image, &bytes, &why, tags({band}, "", image.width, image.height), compression_);
         return finish(path, hr, why, bytes, line);
     }
 
@@ -181,6 +183,7 @@ private:
     std::FILE* out_;
     std::FILE* err_;
     const geo::Georeferencing& where_;
+    Compression compression_;
 };
 
 // The two directions' pictures made side by side, then the three files encoded on
@@ -193,10 +196,10 @@ int WritePreviews(const ExportOptions& o, const HorizonMap& map, OutputWriter& w
     const GreyImage both = SideBySide(red, green);
     std::vector<std::uint8_t> files[3];
     HRESULT encoded[3] = {E_FAIL, E_FAIL, E_FAIL};
-    RunSideBySide([&] { encoded[2] = EncodeGreyPng(both, &files[2]); },
+    RunSideBySide([&] { encoded[2] = EncodeGreyPng(both, &files[2], o.compression); },
                   [&] {
-                      encoded[0] = EncodeGreyPng(red, &files[0]);
-                      encoded[1] = EncodeGreyPng(green, &files[1]);
+                      encoded[0] = EncodeGreyPng(red, &files[0], o.compression);
+                      encoded[1] = EncodeGreyPng(green, &files[1], o.compression);
                   });
     const char* suffixes[3] = {".red.png", ".green.png", ".both.png"};
     for (int i = 0; i < 3; ++i)
@@ -248,7 +251,7 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         }
     }
 
-    OutputWriter writer(out, err, where);
+    OutputWriter writer(out, err, where, o.compression);
     if (!o.previewPrefix.empty()) {
         if (const int code = WritePreviews(o, map, writer); code != kExportSuccess) return code;
     }

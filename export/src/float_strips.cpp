@@ -26,7 +26,8 @@ struct ContextFree {
 // One thread's share: its zstd context, its rows before compression.
 class StripCompressor {
 public:
-    explicit StripCompressor(const FloatChannels& channels) : channels_(channels), context_(ZSTD_createCCtx()) {}
+    StripCompressor(const FloatChannels& channels, Compression compression)
+        : channels_(channels), compression_(compression), context_(ZSTD_createCCtx()) {}
 
     // Rows from `first`, at most kRowsPerFloatStrip, into `out`. S_OK; E_FAIL when
     // zstd fails; E_OUTOFMEMORY.
@@ -37,6 +38,11 @@ public:
             const std::size_t samples = channels_.planes.size();
             const std::size_t wc = std::size_t{channels_.width} * samples;
             work_.resize(wc * 4 * rows);
+            if (compression_ == Compression::None) {
+                out->resize(wc * 4 * rows);
+                for (std::uint32_t r = 0; r < rows; ++r) interleaveRow(first + r, out->data() + wc * 4 * r);
+                return S_OK;
+            }
             for (std::uint32_t r = 0; r < rows; ++r) predictRow(first + r, work_.data() + wc * 4 * r);
             out->resize(ZSTD_compressBound(work_.size()));
             const std::size_t n =
@@ -50,6 +56,15 @@ public:
     }
 
 private:
+    // The samples of one row as a little-endian file stores them.
+    void interleaveRow(std::uint32_t row, std::uint8_t* out) const {
+        const std::size_t samples = channels_.planes.size();
+        const std::size_t first = std::size_t{row} * channels_.width;
+        for (std::size_t c = 0; c < channels_.width; ++c)
+            for (std::size_t s = 0; s < samples; ++s)
+                std::memcpy(out + (c * samples + s) * 4, &channels_.planes[s][first + c], 4);
+    }
+
     // libtiff's floating-point predictor on one row: byte planes, then each byte less
     // the one a pixel before it.
     void predictRow(std::uint32_t row, std::uint8_t* out) const {
@@ -73,13 +88,19 @@ private:
     }
 
     const FloatChannels& channels_;
+    Compression compression_;
     std::unique_ptr<ZSTD_CCtx, ContextFree> context_;
     std::vector<std::uint8_t> work_;
 };
 
 }  // namespace
 
-HRESULT SetFloatStripTags(TIFF* tiff) {
+HRESULT SetFloatStripTags(TIFF* tiff, Compression compression) {
+    if (compression == Compression::None)
+        return TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE) == 1 &&
+                       TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, kRowsPerFloatStrip) == 1
+                   ? S_OK
+                   : E_FAIL;
     if (!TIFFIsCODECConfigured(COMPRESSION_ZSTD)) return E_FAIL;
     const bool ok = TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ZSTD) == 1 &&
                     TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_FLOATINGPOINT) == 1 &&
@@ -87,9 +108,9 @@ HRESULT SetFloatStripTags(TIFF* tiff) {
     return ok ? S_OK : E_FAIL;
 }
 
-HRESULT WriteFloatStrips(TIFF* tiff, const FloatChannels& channels, const RowsDone& progress) {
+HRESULT WriteFloatStrips(TIFF* tiff, const FloatChannels& channels, Compression compression, const RowsDone& progress) {
     try {
-        StripCompressor mine(channels), theirs(channels);
+        StripCompressor mine(channels, compression), theirs(channels, compression);
         const std::uint32_t strips = (channels.height + kRowsPerFloatStrip - 1) / kRowsPerFloatStrip;
         std::vector<std::vector<std::uint8_t>> batch(kStripsPerBatch);
         std::vector<HRESULT> compressed(kStripsPerBatch, S_OK);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "export/compression.h"
 #include "export/float_channels.h"
 #include "export/rows_done.h"
 #include "results/result_code.h"
@@ -15,16 +16,16 @@ namespace exporter {
 constexpr std::uint32_t kRowsPerFloatStrip = 8;
 
 // Sets the compression (ZSTD), the predictor (floating point) and the strip height
-// of `tiff`, open for writing with its other tags set. E_FAIL when libtiff lacks
-// ZSTD or refuses.
-[[nodiscard]] HRESULT SetFloatStripTags(TIFF* tiff);
+// of `tiff`, open for writing with its other tags set; for Compression::None, no
+// compression and no predictor. E_FAIL when libtiff lacks ZSTD or refuses.
+[[nodiscard]] HRESULT SetFloatStripTags(TIFF* tiff, Compression compression);
 
 // Writes the planes of `channels` interleaved, as libtiff would after
-// SetFloatStripTags: each row's bytes split into planes, most significant first,
-// and differenced across samples (predictor 3), then each strip one ZSTD frame.
-// Strips are compressed in batches, half on a second thread (on this one alone when
-// no thread can be started), and written in order with TIFFWriteRawStrip.
-// S_OK; E_OUTOFMEMORY; E_FAIL when zstd or libtiff refuse.
-[[nodiscard]] HRESULT WriteFloatStrips(TIFF* tiff, const FloatChannels& channels, const RowsDone& progress);
+// SetFloatStripTags (Compression::None: interleaved as they are): each row's bytes split into planes, most significant
+// first, and differenced across samples (predictor 3), then each strip one ZSTD frame. Strips are compressed in
+// batches, half on a second thread (on this one alone when no thread can be started), and written in order with
+// TIFFWriteRawStrip. S_OK; E_OUTOFMEMORY; E_FAIL when zstd or libtiff refuse.
+[[nodiscard]] HRESULT WriteFloatStrips(TIFF* tiff, const FloatChannels& channels, Compression compression,
+                                       const RowsDone& progress);
 
 }  // namespace exporter

@@ -9,17 +9,22 @@ namespace exporter {
 
 namespace {
 
-[[nodiscard]] bool WriteTags(TIFF* tiff, const GreyImage& image) {
+[[nodiscard]] bool SetCompression(TIFF* tiff, Compression compression) {
+    if (compression == Compression::None) return TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE) == 1;
+    if (!TIFFIsCODECConfigured(COMPRESSION_ZSTD)) return false;
+    return TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ZSTD) == 1 &&
+           TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL) == 1 &&
+           TIFFSetField(tiff, TIFFTAG_ZSTD_LEVEL, 1) == 1;
+}
+
+[[nodiscard]] bool WriteTags(TIFF* tiff, const GreyImage& image, Compression compression) {
     return TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, image.width) == 1 &&
            TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, image.height) == 1 &&
            TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1) == 1 &&
            TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, image.bitDepth) == 1 &&
            TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT) == 1 &&
            TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK) == 1 &&
-           TIFFSetField(tiff, TIFFTAG_SOFTWARE, "umbrascope-export") == 1 &&
-           TIFFSetField(tiff, TIFFTAG_COMPRESSION,
-                        TIFFIsCODECConfigured(COMPRESSION_ZSTD) ? COMPRESSION_ZSTD : COMPRESSION_ADOBE_DEFLATE) == 1 &&
-           TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL) == 1 &&
+           TIFFSetField(tiff, TIFFTAG_SOFTWARE, "umbrascope-export") == 1 && SetCompression(tiff, compression) &&
            TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tiff, 0)) == 1;
 }
 
@@ -40,7 +45,7 @@ namespace {
 }  // namespace
 
 HRESULT EncodeGreyTiff(const GreyImage& image, std::vector<std::uint8_t>* bytes, std::string* why,
-                       const TiffTagWriter& moreTags) {
+                       const TiffTagWriter& moreTags, Compression compression) {
     if (bytes == nullptr || why == nullptr || image.width == 0 || image.height == 0 ||
         (image.bitDepth != 8 && image.bitDepth != 16) ||
         image.samples.size() != std::size_t{image.width} * image.height) {
@@ -51,7 +56,7 @@ HRESULT EncodeGreyTiff(const GreyImage& image, std::vector<std::uint8_t>* bytes,
         const std::uint64_t raw = std::uint64_t{image.width} * image.height * (image.bitDepth / 8);
         bytes->reserve(static_cast<std::size_t>(EncodedBytesBound(raw, image.height)));
         TiffHandle tiff = memory.open(raw);
-        const bool ok = tiff != nullptr && WriteTags(tiff.get(), image) &&
+        const bool ok = tiff != nullptr && WriteTags(tiff.get(), image, compression) &&
                         (!moreTags || moreTags(tiff.get()) == S_OK) && WriteRows(tiff.get(), image);
         return memory.finish(std::move(tiff), ok, why);
     } catch (const std::bad_alloc&) {

@@ -10,7 +10,7 @@ namespace exporter {
 
 namespace {
 
-[[nodiscard]] bool WriteTags(TIFF* tiff, const FloatChannels& channels) {
+[[nodiscard]] bool WriteTags(TIFF* tiff, const FloatChannels& channels, Compression compression) {
     const auto samples = static_cast<std::uint16_t>(channels.planes.size());
     const bool rgb = channels.isRgb();
     std::string description;
@@ -24,7 +24,8 @@ namespace {
               TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) == 1 &&
               TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, rgb ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK) == 1 &&
               TIFFSetField(tiff, TIFFTAG_IMAGEDESCRIPTION, description.c_str()) == 1 &&
-              TIFFSetField(tiff, TIFFTAG_SOFTWARE, "umbrascope-export") == 1 && SetFloatStripTags(tiff) == S_OK;
+              TIFFSetField(tiff, TIFFTAG_SOFTWARE, "umbrascope-export") == 1 &&
+              SetFloatStripTags(tiff, compression) == S_OK;
     if (ok && !extra.empty())
         ok = TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, static_cast<std::uint16_t>(extra.size()), extra.data()) == 1;
     return ok;
@@ -33,7 +34,7 @@ namespace {
 }  // namespace
 
 HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why,
-                        const TiffTagWriter& moreTags, const RowsDone& progress) {
+                        const TiffTagWriter& moreTags, const RowsDone& progress, Compression compression) {
     if (bytes == nullptr || why == nullptr || channels.planes.empty() || channels.planes.size() > 0xFFFF ||
         channels.names.size() != channels.planes.size() || channels.width == 0 || channels.height == 0) {
         return E_INVALIDARG;
@@ -44,9 +45,9 @@ HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>
         bytes->reserve(static_cast<std::size_t>(EncodedBytesBound(raw, channels.height)));
         TiffHandle tiff = memory.open(raw);
         if (!tiff) return memory.finish(std::move(tiff), false, why);
-        bool ok = WriteTags(tiff.get(), channels) && (!moreTags || moreTags(tiff.get()) == S_OK);
+        bool ok = WriteTags(tiff.get(), channels, compression) && (!moreTags || moreTags(tiff.get()) == S_OK);
         if (ok) {
-            const HRESULT hr = WriteFloatStrips(tiff.get(), channels, progress);
+            const HRESULT hr = WriteFloatStrips(tiff.get(), channels, compression, progress);
             if (hr == E_OUTOFMEMORY) memory.outOfMemory = true;
             ok = hr == S_OK;
         }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "export/compression.h"
 #include "export/grey_preview.h"
 #include "export/texel_kind.h"
 #include "maps/horizon/horizon_kernel.h"
@@ -16,6 +17,7 @@ struct ExportOptions {
     std::string horizonMap;
     std::string previewPrefix;  // PREFIX.red.png, PREFIX.green.png, PREFIX.both.png
     int bitDepth = 8;
+    Compression compression = Compression::Fast;
     double rangeDegrees = kDefaultRangeDegrees;
     std::uint32_t shrink = 1;
     std::vector<std::string> channelFiles;

@@ -1,10 +1,12 @@
 #pragma once
 // A float OpenEXR file in memory: one scan-line part, each channel 32-bit FLOAT
-// under its name, RLE compression (lossless), chunks compressed on two threads.
+// under its name, RLE compression (lossless; none for Compression::None), chunks
+// compressed on two threads.
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "export/compression.h"
 #include "export/float_channels.h"
 #include "export/rows_done.h"
 #include "results/result_code.h"
@@ -16,6 +18,6 @@ namespace exporter {
 // anything else; E_OUTOFMEMORY; E_FAIL with the library's reason in `why`. The
 // library's exceptions end here. `progress` hears of every 256 rows.
 [[nodiscard]] HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why,
-                                     const RowsDone& progress = {});
+                                     const RowsDone& progress = {}, Compression compression = Compression::Fast);
 
 }  // namespace exporter

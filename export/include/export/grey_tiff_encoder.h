@@ -1,6 +1,6 @@
 #pragma once
-// A grey TIFF in memory, by libtiff: 8 or 16-bit unsigned samples, ZSTD after the
-// horizontal predictor, little-endian.
+// A grey TIFF in memory, by libtiff: 8 or 16-bit unsigned samples, ZSTD (level 1)
+// after the horizontal predictor, or none for Compression::None; little-endian.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,6 +15,6 @@ namespace exporter {
 // file in `bytes`; E_INVALIDARG; E_OUTOFMEMORY; E_FAIL with libtiff's reason in
 // `why`, or when `moreTags` fails.
 [[nodiscard]] HRESULT EncodeGreyTiff(const GreyImage& image, std::vector<std::uint8_t>* bytes, std::string* why,
-                                     const TiffTagWriter& moreTags = {});
+                                     const TiffTagWriter& moreTags = {}, Compression compression = Compression::Fast);
 
 }  // namespace exporter
