@@ -31,9 +31,9 @@ bool SetKey(GTIF* gtif, const GeoKey& key) {
     switch (key.type) {
         case GeoKey::Type::Ascii: return GTIFKeySet(gtif, id, TYPE_ASCII, 0, key.text.c_str()) == 1;
         case GeoKey::Type::Short:
-            // libgeotiff keeps one code per SHORT key.
-            return key.numbers.size() == 1 &&
-                   GTIFKeySet(gtif, id, TYPE_SHORT, 1, static_cast<int>(key.numbers[0])) == 1;
+            // libgeotiff keeps one code per SHORT key; no standard key has more.
+            if (key.numbers.size() != 1) return true;
+            return GTIFKeySet(gtif, id, TYPE_SHORT, 1, static_cast<int>(key.numbers[0])) == 1;
         case GeoKey::Type::Double:
             if (key.numbers.size() == 1) return GTIFKeySet(gtif, id, TYPE_DOUBLE, 1, key.numbers[0]) == 1;
             return !key.numbers.empty() &&

@@ -50,7 +50,8 @@ std::array<double, 6> ScaledGeotransform(const Georeferencing& geo, std::uint32_
 
 // Writes `geo` (present) into the directory of `tiff`, open for writing, for an
 // image of `width` x `height` texels over the same extent: its GeoKeys (the raster
-// type as PixelIsArea) and its scaled geotransform (tie point and pixel scale, or a
+// type as PixelIsArea; a SHORT key of several values, which libgeotiff cannot set, is
+// left out) and its scaled geotransform (tie point and pixel scale, or a
 // transformation matrix when the grid is rotated). S_OK; E_FAIL when libtiff or
 // libgeotiff refuse; E_INVALIDARG for a null `tiff` or a zero size.
 [[nodiscard]] HRESULT WriteGeoreferencing(TIFF* tiff, const Georeferencing& geo, std::uint32_t width,
