@@ -16,6 +16,8 @@ set_target_properties(GeoTIFF::GeoTIFF PROPERTIES IMPORTED_LOCATION ${GEOTIFF_LI
                                                   INTERFACE_INCLUDE_DIRECTORIES ${GEOTIFF_INCLUDE_DIR})
 # Debian's libstb carries the stb_image implementation: link it, do not compile it in.
 pkg_check_modules(STB REQUIRED IMPORTED_TARGET stb)
+# The export companion compresses its float TIFF strips itself.
+pkg_check_modules(ZSTD REQUIRED IMPORTED_TARGET libzstd)
 
 # umbrascope_library(<name> [STATIC] SOURCES <files...> [PUBLIC <libs...>] [PRIVATE <libs...>])
 # A library whose dependents see its include/ folder only; its src/ folder holds

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 #include <new>
+#include <vector>
 
 #include "export/horizon_angle.h"
 
@@ -18,19 +19,26 @@ void Fill(const HorizonMap& map, const float* heights, const horizon::HorizonSet
     out->counts.fill(0);
     const float cellSize = terrain.terraSize / static_cast<float>(map.width);
     const float halfSize = static_cast<float>(terrain.terraSize * 0.5);
-    for (std::uint32_t r = 0; r < map.height; ++r) {
+    // The highest elevation ahead in each column, so far: the rows are visited from
+    // the far end, so that 0.999 can be told from a real horizon that rounds to it.
+    std::vector<float> highestAhead(map.width, -std::numeric_limits<float>::infinity());
+    const bool forward = direction == Direction::Forward;
+    for (std::uint32_t k = 0; k < map.height; ++k) {
+        const std::uint32_t r = forward ? map.height - 1 - k : k;
         const float y0 = static_cast<float>(r) * cellSize;
         for (std::uint32_t c = 0; c < map.width; ++c) {
             const std::size_t i = std::size_t{r} * map.width + c;
+            const float z0 = horizon::Elevation(terrain, heights[i * 4]);
             TexelKind kind = StoredKind(map, direction, r, c);
+            if (kind == TexelKind::Open && highestAhead[c] > z0) kind = TexelKind::Horizon;
             if (kind == TexelKind::Horizon) {
-                const float z0 = horizon::Elevation(terrain, heights[i * 4]);
                 const RecoveredSlope s = RecoverSlope(StoredValue(map, direction, r, c), direction, y0, z0, halfSize);
                 kind = s.kind;
                 if (kind != TexelKind::Unfit) out->degrees[i] = static_cast<float>(SlopeDegrees(s.slope));
             }
             out->kinds[i] = kind;
             ++out->counts[static_cast<std::size_t>(kind)];
+            if (z0 > highestAhead[c]) highestAhead[c] = z0;
         }
     }
 }

@@ -23,11 +23,15 @@ enum class Option : std::uint8_t {
     Channels,
     Angles,
     HeightPng,
+    Shade,
+    Sun,
+    From,
     Shrink,
     Range,
     SixteenBit,
     Viewer,
     ViewerSize,
+    Uncompressed,
     Help,
     Version
 };
@@ -53,11 +57,15 @@ constexpr OptionEntry kOptions[] = {
     {"channels", 'c', true, Option::Channels},
     {"angles", 'a', true, Option::Angles},
     {"height-png", 0, true, Option::HeightPng},
+    {"shade", 0, true, Option::Shade},
+    {"sun", 0, true, Option::Sun},
+    {"from", 0, true, Option::From},
     {"shrink", 0, true, Option::Shrink},
     {"range", 0, true, Option::Range},
     {"16-bit", 0, false, Option::SixteenBit},
     {"viewer", 0, true, Option::Viewer},
     {"viewer-size", 0, true, Option::ViewerSize},
+    {"uncompressed", 0, false, Option::Uncompressed},
     {"help", 0, false, Option::Help},
     {"version", 0, false, Option::Version},
 };
@@ -87,6 +95,13 @@ std::optional<double> NumberOf(const std::string& text) {
     const double value = std::strtod(text.c_str(), &end);
     if (end != text.c_str() + text.size() || !std::isfinite(value)) return std::nullopt;
     return value;
+}
+
+bool IsPngName(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string extension = path.substr(path.size() - 4);
+    for (char& ch : extension) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return extension == ".png";
 }
 
 class Parser {
@@ -158,6 +173,21 @@ private:
             case Option::Channels: o.channelFiles.push_back(value); break;
             case Option::Angles: o.angleFiles.push_back(value); break;
             case Option::HeightPng: o.heightPng = value; break;
+            case Option::Shade: o.shadeFile = value; break;
+            case Option::Sun: {
+                // A negative elevation puts the sun the other way, behind the rows.
+                const auto n = NumberOf(Unquoted(value));
+                if (!n || *n == 0 || std::fabs(*n) > 90)
+                    return fail(name + " must be a nonzero elevation from -90 to 90 degrees, not \"" + value + "\"");
+                o.sunDegrees = std::fabs(*n);
+                sunBehind_ = *n < 0;
+                break;
+            }
+            case Option::From:
+                if (value != "red" && value != "green")
+                    return fail(name + " must be red or green, not \"" + value + "\"");
+                fromGreen_ = value == "green";
+                break;
             case Option::Shrink: {
                 const auto n = NumberOf(value);
                 if (!n || *n < 1 || *n > 65536 || *n != std::floor(*n))
@@ -180,6 +210,7 @@ private:
                 o.viewerSize = static_cast<std::uint32_t>(*n);
                 break;
             }
+            case Option::Uncompressed: o.compression = Compression::None; break;
             case Option::Help:
             case Option::Version: break;  // taken before the options are read
         }
@@ -199,13 +230,19 @@ private:
         if (positional.size() > 1) return fail("one horizon map at a time; also given: " + positional[1]);
         o.horizonMap = positional[0];
         if (o.previewPrefix.empty() && o.channelFiles.empty() && o.angleFiles.empty() && o.heightPng.empty() &&
-            o.viewerFile.empty())
-            return fail("nothing to write: give --preview, --channels, --angles, --height-png or --viewer");
+            o.shadeFile.empty() && o.viewerFile.empty())
+            return fail("nothing to write: give --preview, --channels, --angles, --height-png, --shade or --viewer");
         if (o.needsHeightMap() && o.heightMap.empty())
             return fail(std::string(!o.angleFiles.empty()  ? "--angles"
+                                    : !o.shadeFile.empty() ? "--shade"
                                     : !o.heightPng.empty() ? "--height-png"
                                                            : "--viewer") +
                         " needs the height map of the run (-H)");
+        if (!o.shadeFile.empty() && o.sunDegrees == 0) return fail("--shade needs the sun's elevation (--sun)");
+        if (o.shadeFile.empty() && (o.sunDegrees != 0 || fromGreen_)) return fail("--sun and --from go with --shade");
+        if (sunBehind_ || fromGreen_) o.sunFrom = Direction::Backward;
+        if (!o.shadeFile.empty() && FloatFormatOf(o.shadeFile) != FloatFormat::Tiff && !IsPngName(o.shadeFile))
+            return fail(o.shadeFile + ": a shaded picture's name must end in .png, .tif or .tiff");
         if (!(o.terrain.terraSize > 0)) return fail("bad Terrain Size: must be > 0");
         for (const auto& files : {o.channelFiles, o.angleFiles})
             for (const auto& file : files)
@@ -230,6 +267,8 @@ private:
 
     ParsedCommandLine result_;
     std::string error_;
+    bool sunBehind_ = false;
+    bool fromGreen_ = false;
 };
 
 }  // namespace
@@ -242,6 +281,7 @@ std::vector<std::string> OutputFiles(const ExportOptions& o) {
     files.insert(files.end(), o.channelFiles.begin(), o.channelFiles.end());
     files.insert(files.end(), o.angleFiles.begin(), o.angleFiles.end());
     if (!o.viewerFile.empty()) files.push_back(o.viewerFile);
+    if (!o.shadeFile.empty()) files.push_back(o.shadeFile);
     return files;
 }
 

@@ -6,15 +6,22 @@
 #include "export/export_usage.h"
 #include "export/horizon_map_file.h"
 #include "export/output_memory.h"
+#include "export/shaded_relief.h"
 #include "export/viewer_output.h"
+#include "geo/gdal_tags.h"
+#include "geo/georeferencing.h"
+#include "platform/atomic_file.h"
 #include "platform/encode/exr_encoder.h"
 #include "platform/encode/float_channels.h"
+#include "platform/encode/grey_tiff_encoder.h"
 #include "platform/encode/output_file.h"
 #include "platform/encode/png_encoder.h"
 #include "platform/encode/tiff_encoder.h"
 #include "platform/image/load_image.h"
 #include "platform/memory_budget.h"
+#include "platform/side_by_side_work.h"
 #include "platform/wide_text.h"
+#include "progress_line.h"
 #include "results/describe_result.h"
 
 namespace exporter {
@@ -44,6 +51,9 @@ void Report(std::FILE* err, const std::string& what, HRESULT result, const std::
     }
     return image::LoadImageScaled(path.c_str(), map.width, map.height, heights->data());
 }
+
+// GDAL's names of the bands of the channel files.
+const std::vector<std::string> kChannelBands = {"forward", "backward", "blue"};
 
 FloatChannels StoredChannels(const HorizonMap& map) {
     FloatChannels channels{map.width, map.height, {"R", "G", "B"}, {}};
@@ -88,33 +98,83 @@ int ReportOutOfMemory(std::FILE* err) {
 
 int FailureCode(HRESULT result) { return result == E_OUTOFMEMORY ? kExportOutOfMemory : kExportWriteFailed; }
 
+// The file written in pieces, so that a slow disk shows progress.
+[[nodiscard]] HRESULT WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes, ProgressLine& line) {
+    constexpr std::size_t kPiece = std::size_t{16} << 20;
+    platform::AtomicFile file;
+    if (const HRESULT hr = file.open(path); hr != S_OK) return hr;
+    for (std::size_t done = 0; done < bytes.size();) {
+        const std::size_t n = std::min(kPiece, bytes.size() - done);
+        if (const HRESULT hr = file.write(bytes.data() + done, n); hr != S_OK) return hr;
+        done += n;
+        line.writing(static_cast<double>(done) / static_cast<double>(bytes.size()));
+    }
+    return file.commit();
+}
+
 // One output: encoded whole in memory, then written beside its name and renamed.
-// Each returns an exit code.
+// TIFFs carry the height map's georeferencing, when it has any, and GDAL's band
+// names. Each returns an exit code.
 class OutputWriter {
 public:
-    OutputWriter(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
+    OutputWriter(std::FILE* out, std::FILE* err, const geo::Georeferencing& where, Compression compression)
+        : out_(out), err_(err), where_(where), compression_(compression) {}
 
     [[nodiscard]] int writePng(const std::string& path, const GreyImage& image) {
+        ProgressLine line(err_, path);
         std::vector<std::uint8_t> bytes;
-        return finish(path, EncodeGreyPng(image, &bytes), "", bytes);
+        return finish(path, EncodeGreyPng(image, &bytes, compression_), "", bytes, line);
     }
 
-    [[nodiscard]] int writeFloat(const std::string& path, const FloatChannels& channels) {
+    [[nodiscard]] int writeFloat(const std::string& path, const FloatChannels& channels,
+                                 const std::vector<std::string>& bands, const std::string& noData = "") {
+        ProgressLine line(err_, path);
+        const RowsDone progress = [&](std::uint32_t rows) { line.making(static_cast<double>(rows) / channels.height); };
         std::vector<std::uint8_t> bytes;
         std::string why;
-        const HRESULT hr = FloatFormatOf(path) == FloatFormat::Exr ? EncodeFloatExr(channels, &bytes, &why)
-                                                                   : EncodeFloatTiff(channels, &bytes, &why);
-        return finish(path, hr, why, bytes);
+        const HRESULT hr =
+            FloatFormatOf(path) == FloatFormat::Exr
+                ? EncodeFloatExr(channels, &bytes, &why, progress, compression_)
+                : EncodeFloatTiff(channels, &bytes, &why,
+                                  TiffExtras{.moreTags = tags(bands, noData, channels.width, channels.height)},
+                                  progress, compression_);
+        return finish(path, hr, why, bytes, line);
+    }
+
+    // A PNG or a TIFF, by its name.
+    [[nodiscard]] int writeGrey(const std::string& path, const GreyImage& image, const std::string& band) {
+        if (FloatFormatOf(path) != FloatFormat::Tiff) return writePng(path, image);
+        ProgressLine line(err_, path);
+        std::vector<std::uint8_t> bytes;
+        std::string why;
+        const HRESULT hr =
+            EncodeGreyTiff(image, &bytes, &why, tags({band}, "", image.width, image.height), compression_);
+        return finish(path, hr, why, bytes, line);
+    }
+
+    // A file encoded already: `encoded` the encoder's result.
+    [[nodiscard]] int writeEncoded(const std::string& path, HRESULT encoded, const std::vector<std::uint8_t>& bytes) {
+        ProgressLine line(err_, path);
+        return finish(path, encoded, "", bytes, line);
     }
 
 private:
+    TiffTagWriter tags(const std::vector<std::string>& bands, const std::string& noData, std::uint32_t width,
+                       std::uint32_t height) const {
+        return [this, bands, noData, width, height](TIFF* tiff) {
+            if (where_.present)
+                if (const HRESULT hr = geo::WriteGeoreferencing(tiff, where_, width, height); hr != S_OK) return hr;
+            return geo::WriteGdalTags(tiff, geo::BandDescriptions(bands), noData);
+        };
+    }
+
     [[nodiscard]] int finish(const std::string& path, HRESULT encoded, const std::string& why,
-                             const std::vector<std::uint8_t>& bytes) {
+                             const std::vector<std::uint8_t>& bytes, ProgressLine& line) {
         if (encoded != S_OK) {
             Report(err_, "cannot make " + path, encoded, why);
             return FailureCode(encoded);
         }
-        if (const HRESULT hr = WriteFileAtomically(path, bytes); hr != S_OK) {
+        if (const HRESULT hr = WriteFile(path, bytes, line); hr != S_OK) {
             Report(err_, "cannot write " + path, hr);
             return FailureCode(hr);
         }
@@ -124,14 +184,31 @@ private:
 
     std::FILE* out_;
     std::FILE* err_;
+    const geo::Georeferencing& where_;
+    Compression compression_;
 };
 
+// The two directions' pictures made side by side, then the three files encoded on
+// both threads (the side-by-side one, twice as large, alone on one).
 int WritePreviews(const ExportOptions& o, const HorizonMap& map, OutputWriter& writer) {
-    const GreyImage red = Quantise(HorizonLevels(map, Direction::Forward, o.rangeDegrees), o.shrink, o.bitDepth);
-    const GreyImage green = Quantise(HorizonLevels(map, Direction::Backward, o.rangeDegrees), o.shrink, o.bitDepth);
-    if (const int code = writer.writePng(o.previewPrefix + ".red.png", red); code != kExportSuccess) return code;
-    if (const int code = writer.writePng(o.previewPrefix + ".green.png", green); code != kExportSuccess) return code;
-    return writer.writePng(o.previewPrefix + ".both.png", SideBySide(red, green));
+    GreyImage red, green;
+    RunSideBySide(
+        [&] { red = Quantise(HorizonLevels(map, Direction::Forward, o.rangeDegrees), o.shrink, o.bitDepth); },
+        [&] { green = Quantise(HorizonLevels(map, Direction::Backward, o.rangeDegrees), o.shrink, o.bitDepth); });
+    const GreyImage both = SideBySide(red, green);
+    std::vector<std::uint8_t> files[3];
+    HRESULT encoded[3] = {E_FAIL, E_FAIL, E_FAIL};
+    RunSideBySide([&] { encoded[2] = EncodeGreyPng(both, &files[2], o.compression); },
+                  [&] {
+                      encoded[0] = EncodeGreyPng(red, &files[0], o.compression);
+                      encoded[1] = EncodeGreyPng(green, &files[1], o.compression);
+                  });
+    const char* suffixes[3] = {".red.png", ".green.png", ".both.png"};
+    for (int i = 0; i < 3; ++i)
+        if (const int code = writer.writeEncoded(o.previewPrefix + suffixes[i], encoded[i], files[i]);
+            code != kExportSuccess)
+            return code;
+    return kExportSuccess;
 }
 
 int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
@@ -156,19 +233,27 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
             return kExportBadInput;
         }
     }
+    geo::Georeferencing where;
+    if (!o.heightMap.empty()) {
+        if (const HRESULT hr = geo::ReadGeoreferencing(o.heightMap, &where); hr != S_OK) {
+            if (hr == E_OUTOFMEMORY) return ReportOutOfMemory(err);
+            std::fprintf(err, "%s: warning: the georeferencing of %s cannot be read: the TIFFs carry none\n", kProgram,
+                         o.heightMap.c_str());
+        }
+    }
     if (const HRESULT hr = platform::CheckFitsInMemory(WritingPeakBytes(o, map.width, map.height)); hr != S_OK) {
         Report(err, "too little memory to make the files asked for", hr);
         return kExportOutOfMemory;
     }
     AngleMaps angles;
-    if (!o.angleFiles.empty()) {
+    if (o.needsAngles()) {
         if (const HRESULT hr = ComputeAngleMaps(map, heights.data(), o.terrain, &angles); hr != S_OK) {
             Report(err, "cannot compute the angles", hr);
             return FailureCode(hr);
         }
     }
 
-    OutputWriter writer(out, err);
+    OutputWriter writer(out, err, where, o.compression);
     if (!o.previewPrefix.empty()) {
         if (const int code = WritePreviews(o, map, writer); code != kExportSuccess) return code;
     }
@@ -179,7 +264,7 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
     if (!o.channelFiles.empty()) {
         const FloatChannels channels = StoredChannels(map);
         for (const auto& path : o.channelFiles)
-            if (const int code = writer.writeFloat(path, channels); code != kExportSuccess) return code;
+            if (const int code = writer.writeFloat(path, channels, kChannelBands); code != kExportSuccess) return code;
     }
     if (!o.angleFiles.empty()) {
         PrintCounts(out, "forward", angles.forward);
@@ -192,7 +277,13 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
                          kProgram, static_cast<unsigned long long>(unfit));
         const FloatChannels channels = AngleChannels(angles);
         for (const auto& path : o.angleFiles)
-            if (const int code = writer.writeFloat(path, channels); code != kExportSuccess) return code;
+            if (const int code = writer.writeFloat(path, channels, channels.names, "nan"); code != kExportSuccess)
+                return code;
+    }
+    if (!o.shadeFile.empty()) {
+        const GreyImage image =
+            Quantise(ShadedRelief(heights.data(), angles, o.terrain, o.sunFrom, o.sunDegrees), o.shrink, o.bitDepth);
+        if (const int code = writer.writeGrey(o.shadeFile, image, "shade"); code != kExportSuccess) return code;
     }
     if (!o.viewerFile.empty()) return WriteViewerPage(o, map, heights, out, err);
     return kExportSuccess;

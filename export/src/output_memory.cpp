@@ -28,14 +28,15 @@ std::uint64_t EncodingBytes(std::uint64_t rawBytes, std::uint64_t rows) {
     return Add(EncodedBytesBound(rawBytes, rows), Add(Mul(rowBytes, kWorkingRows), kEncoderStateBytes));
 }
 
-// The previews as WritePreviews makes them: one direction's float levels beside the
-// other's image, then both 16-bit images, the side-by-side one, its packed bytes and
-// its file. `pixels` and `rows`: one preview's.
+// The previews as WritePreviews makes them: both directions' float levels and
+// images at once, then both 16-bit images, the side-by-side one, and the three
+// files with their packed bytes, encoded at once. `pixels` and `rows`: one preview's.
 std::uint64_t PreviewBytes(std::uint64_t texels, std::uint64_t pixels, std::uint64_t rows, std::uint64_t sampleBytes) {
-    const std::uint64_t levels = Add(Mul(texels, 4), Mul(pixels, 4));
-    const std::uint64_t packed = sampleBytes == 1 ? Mul(pixels, 2) : 0;
-    const std::uint64_t both =
-        Add(Add(Mul(pixels, 8), packed), EncodingBytes(Add(Mul(Mul(pixels, 2), sampleBytes), rows), rows));
+    const std::uint64_t levels = Mul(Add(Mul(texels, 4), Mul(pixels, 6)), 2);
+    const std::uint64_t packed = sampleBytes == 1 ? Mul(pixels, 4) : 0;
+    const std::uint64_t one = EncodingBytes(Add(Mul(pixels, sampleBytes), rows), rows);
+    const std::uint64_t both = Add(Add(Mul(pixels, 8), packed),
+                                   Add(Mul(one, 2), EncodingBytes(Add(Mul(Mul(pixels, 2), sampleBytes), rows), rows)));
     return std::max(levels, both);
 }
 
@@ -65,10 +66,12 @@ std::uint64_t WritingPeakBytes(const ExportOptions& o, std::uint32_t width, std:
     if (!o.previewPrefix.empty()) step = std::max(step, PreviewBytes(texels, pixels, rows, sampleBytes));
     if (!o.heightPng.empty()) step = std::max(step, HeightPngBytes(texels, pixels, rows, sampleBytes));
     if (!o.channelFiles.empty()) step = std::max(step, FloatFileBytes(texels, 3, height));
-    if (o.angleFiles.empty()) return step;
+    // The shaded picture as the height preview, its levels, image and file.
+    if (!o.shadeFile.empty()) step = std::max(step, HeightPngBytes(texels, pixels, rows, sampleBytes));
+    if (!o.needsAngles()) return step;
     // Degrees and a kind byte per texel and direction, held throughout.
     const std::uint64_t angles = Mul(texels, 10);
-    return Add(angles, std::max(step, FloatFileBytes(texels, 4, height)));
+    return Add(angles, std::max(step, o.angleFiles.empty() ? 0 : FloatFileBytes(texels, 4, height)));
 }
 
 }  // namespace exporter

@@ -173,3 +173,37 @@ INSTANTIATE_TEST_SUITE_P(Runs, AngleMapsTest,
                          });
 
 }  // namespace
+
+namespace {
+
+// A real horizon whose value rounds to 0.999: row 1 stands zb above a flat map, so
+// row 0 looks at it forward. zb is searched so that the run's own arithmetic stores
+// exactly 0.999; nothing else ahead rises.
+TEST(AngleMaps, ARealHorizonThatStores0999GetsItsAngle) {
+    constexpr std::uint32_t kN = 8;
+    constexpr float kSize = 800.0f, kCell = kSize / kN, kHalf = kSize / 2;
+    const double q = std::sqrt(1.0 / (0.999 * 0.999) - 1.0);
+    float zb = static_cast<float>(q * (kFar - kHalf) / kFar * kCell);
+    for (int step = 0; step < 1000000 && horizon::ForwardValue(0, 0, kCell, zb, kHalf) != 0.999f; ++step)
+        zb = std::nextafter(zb, horizon::ForwardValue(0, 0, kCell, zb, kHalf) > 0.999f ? 1e9f : 0.0f);
+    ASSERT_EQ(horizon::ForwardValue(0, 0, kCell, zb, kHalf), 0.999f);
+    Terrain terrain{kN, std::vector<float>(kN * kN, 0.0f), std::vector<std::uint16_t>(kN * kN, 0)};
+    for (std::uint32_t c = 0; c < kN; ++c) terrain.heights[kN + c] = zb;
+    TempDir dir;
+    ASSERT_EQ(MakeHorizonMap(dir, terrain, dir.path("m.dds"), {"-h", "1", "-s", "800", "-z", "0"}).exitCode, 0);
+    exporter::HorizonMap map;
+    std::string why;
+    ASSERT_EQ(exporter::ReadHorizonMap(dir.path("m.dds").c_str(), &map, &why), S_OK) << why;
+    ASSERT_EQ(map.red(0, 3), 0.999f);  // the run stored it
+    std::vector<float> heights(std::size_t{kN} * kN * 4);
+    for (std::size_t i = 0; i < terrain.heights.size(); ++i) heights[i * 4] = terrain.heights[i];
+    exporter::AngleMaps angles;
+    ASSERT_EQ(exporter::ComputeAngleMaps(map, heights.data(), {1.0f, 0.0f, kSize}, &angles), S_OK);
+    EXPECT_EQ(angles.forward.kinds[3], TexelKind::Horizon);
+    EXPECT_NEAR(angles.forward.degrees[3], Degrees(zb / kCell), 0.01);
+    // Row 2 stores 0.999 too, with nothing higher ahead: open.
+    EXPECT_EQ(map.red(2, 3), 0.999f);
+    EXPECT_EQ(angles.forward.kinds[2 * kN + 3], TexelKind::Open);
+}
+
+}  // namespace

@@ -29,9 +29,13 @@ TEST(RoundTrip, TheToolsMapComesBackFromExrAndTiffBitForBit) {
                      dir.path("a.exr"), "-a", dir.path("a.tif"), "-H", dir.path("h.pfm"), "-h", "150", "-s", "2400"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
+    const auto plain =
+        RunExporter({dir.path("m.dds"), "--uncompressed", "-c", dir.path("u.exr"), "-c", dir.path("u.tif")});
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
 
     const std::vector<float> level0 = DdsLevel0(dir.path("m.dds"), kN, kN);
-    for (const auto& read : {ReadFloatExr(dir.path("c.exr")), ReadFloatTiff(dir.path("c.tiff"))}) {
+    for (const auto& read : {ReadFloatExr(dir.path("c.exr")), ReadFloatTiff(dir.path("c.tiff")),
+                             ReadFloatExr(dir.path("u.exr")), ReadFloatTiff(dir.path("u.tif"))}) {
         ASSERT_EQ(read.width, kN);
         ASSERT_EQ(read.height, kN);
         ASSERT_EQ(read.planes.size(), 3u);

@@ -28,7 +28,9 @@ struct AngleMaps {
 // `heights`: RGBA float texels of the height map loaded at the map's size (red is
 // read; map.width x map.height texels), `terrain`: the Height, HeightZero and
 // TerraSize of the run. Positions and elevations are computed in floats exactly as
-// the run computed them. S_OK with `angles` filled; E_INVALIDARG for a null
+// the run computed them. A stored 0.999 is open only where nothing ahead in its
+// column is higher: elsewhere it is a real horizon that rounded to it, read as any
+// other value (the trees the run raised are not known here). S_OK with `angles` filled; E_INVALIDARG for a null
 // `heights` or `angles`; E_OUTOFMEMORY, `angles` unchanged.
 [[nodiscard]] HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights,
                                        const horizon::HorizonSettings& terrain, AngleMaps* angles);

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "export/grey_preview.h"
+#include "export/texel_kind.h"
 #include "maps/horizon/horizon_kernel.h"
+#include "platform/encode/compression.h"
 #include "settings/tool_parameters.h"
 
 namespace exporter {
@@ -15,23 +17,31 @@ struct ExportOptions {
     std::string horizonMap;
     std::string previewPrefix;  // PREFIX.red.png, PREFIX.green.png, PREFIX.both.png
     int bitDepth = 8;
+    Compression compression = Compression::Fast;
     double rangeDegrees = kDefaultRangeDegrees;
     std::uint32_t shrink = 1;
     std::vector<std::string> channelFiles;
     std::vector<std::string> angleFiles;
     std::string heightPng;
+    std::string shadeFile;                   // .png, .tif or .tiff
+    double sunDegrees = 0;                   // above the horizon, in (0, 90]; 0: not given
+    Direction sunFrom = Direction::Forward;  // red: the sun ahead along increasing rows
     std::string heightMap;
     std::string viewerFile;          // the terrain page
     std::uint32_t viewerSize = 512;  // its most grid points along a side
     // The umbrascope run's Height, HeightZero and TerraSize, with its defaults.
     horizon::HorizonSettings terrain{kToolDefaults.Height, kToolDefaults.HeightZero, kToolDefaults.TerraSize};
 
-    // Whether an output needs the height map (angles, height preview, page).
-    bool needsHeightMap() const { return !angleFiles.empty() || !heightPng.empty() || !viewerFile.empty(); }
+    // Whether an output needs the height map (angles, height preview, shade, page).
+    bool needsHeightMap() const {
+        return !angleFiles.empty() || !heightPng.empty() || !shadeFile.empty() || !viewerFile.empty();
+    }
+    // Whether the angles are computed (for their files or the shade's shadows).
+    bool needsAngles() const { return !angleFiles.empty() || !shadeFile.empty(); }
 };
 
 // Every file a run writes, in the order it writes them: the previews, the height
-// preview, the channel files, the angle files. Exhausted memory escapes as
+// preview, the channel files, the angle files, the shaded picture. Exhausted memory escapes as
 // std::bad_alloc, here and below.
 std::vector<std::string> OutputFiles(const ExportOptions& options);
 

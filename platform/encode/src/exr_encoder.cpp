@@ -7,9 +7,12 @@
 #include <ImfHeader.h>
 #include <ImfIO.h>
 #include <ImfOutputFile.h>
+#include <ImfThreading.h>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
+#include <mutex>
 #include <new>
 
 namespace exporter {
@@ -44,10 +47,18 @@ private:
     std::uint64_t position_ = 0;
 };
 
+// Rows handed to the library at a time, between reports.
+constexpr int kRowsPerCall = 256;
+
 // False when memory ran out where the library could not say so.
-[[nodiscard]] bool Encode(const FloatChannels& channels, std::vector<std::uint8_t>* bytes) {
+[[nodiscard]] bool Encode(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, const RowsDone& progress,
+                          Compression compression) {
+    // Both cores compress chunks. RLE, after the same byte split and differences as
+    // ZIP, keeps pace with the disk where zip at its fastest level takes five times as long.
+    static std::once_flag threads;
+    std::call_once(threads, [] { Imf::setGlobalThreadCount(2); });
     Imf::Header header(static_cast<int>(channels.width), static_cast<int>(channels.height));
-    header.compression() = Imf::ZIP_COMPRESSION;
+    header.compression() = compression == Compression::None ? Imf::NO_COMPRESSION : Imf::RLE_COMPRESSION;
     Imf::FrameBuffer frame;
     for (std::size_t i = 0; i < channels.planes.size(); ++i) {
         header.channels().insert(channels.names[i], Imf::Channel(Imf::FLOAT));
@@ -62,14 +73,20 @@ private:
     {
         Imf::OutputFile file(stream, header);
         file.setFrameBuffer(frame);
-        file.writePixels(static_cast<int>(channels.height));
+        for (int done = 0; done < static_cast<int>(channels.height);) {
+            const int rows = std::min(kRowsPerCall, static_cast<int>(channels.height) - done);
+            file.writePixels(rows);
+            done += rows;
+            if (progress) progress(static_cast<std::uint32_t>(done));
+        }
     }
     return !stream.failed();
 }
 
 }  // namespace
 
-HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why) {
+HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why,
+                       const RowsDone& progress, Compression compression) {
     if (bytes == nullptr || why == nullptr || channels.planes.empty() ||
         channels.names.size() != channels.planes.size() || channels.width == 0 || channels.height == 0 ||
         channels.width > 0x7FFFFFFF || channels.height > 0x7FFFFFFF) {
@@ -77,7 +94,7 @@ HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>*
     }
     bytes->clear();
     try {
-        if (Encode(channels, bytes)) return S_OK;
+        if (Encode(channels, bytes, progress, compression)) return S_OK;
         bytes->clear();
         return E_OUTOFMEMORY;
     } catch (const std::bad_alloc&) {

@@ -1,19 +1,29 @@
 #pragma once
 // A float TIFF in memory, by libtiff: 32-bit IEEE samples (SAMPLEFORMAT_IEEEFP),
-// interleaved, Deflate without predictor, little-endian (BigTIFF beyond 3 GB of
-// samples). Channels named R, G, B are an RGB image; any other set is grey with
-// extra samples. The channel names go into the image description, blank-separated.
+// interleaved, ZSTD (level -3) after the floating-point predictor, strips of 8 rows
+// compressed on two threads (none for Compression::None), little-endian (BigTIFF
+// beyond 3 GB of samples). Channels named R, G, B are an RGB image; any other set is
+// grey with extra samples.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/encode/compression.h"
 #include "platform/encode/float_channels.h"
+#include "platform/encode/rows_done.h"
 #include "results/result_code.h"
+
+typedef struct tiff TIFF;
 
 namespace exporter {
 
-// GeoTIFF's georeferencing tags as stored, to be copied from one file to another;
-// empty vectors and text are left out.
+// Sets tags of its own (georeferencing, GDAL's) in the TIFF before its samples are
+// written: S_OK, or a failure that fails the encoding.
+using TiffTagWriter = std::function<HRESULT(TIFF* tiff)>;
+
+// GeoTIFF's georeferencing tags as stored, to be copied from one file to another of
+// the same grid; empty vectors and text are left out.
 struct GeoTiffTags {
     std::vector<double> pixelScale;      // ModelPixelScale (33550)
     std::vector<double> tiepoints;       // ModelTiepoint (33922)
@@ -27,16 +37,18 @@ struct GeoTiffTags {
 // What a file may carry beside its samples, for GIS tools.
 struct TiffExtras {
     std::string software = "umbrascope-export";
-    std::string description;   // the image description; empty: the channel names
-    std::string gdalMetadata;  // GDAL_METADATA XML (band descriptions), when not empty
-    std::string gdalNoData;    // GDAL_NODATA, the no-data value as text, when not empty
-    int deflateLevel = 0;      // 1 (fastest) to 9 (smallest); 0: libtiff's default
-    GeoTiffTags geo;
+    std::string description{};   // the image description; empty: the channel names, blank-separated
+    std::string gdalMetadata{};  // GDAL_METADATA XML (band descriptions), when not empty
+    std::string gdalNoData{};    // GDAL_NODATA, the no-data value as text, when not empty
+    GeoTiffTags geo{};           // copied as they are
+    TiffTagWriter moreTags{};    // anything else, set last
 };
 
 // Arguments as EncodeFloatExr takes them (at most 65535 planes). S_OK with the file
-// in `bytes`; E_INVALIDARG; E_OUTOFMEMORY; E_FAIL with libtiff's reason in `why`.
+// in `bytes`; E_INVALIDARG; E_OUTOFMEMORY; E_FAIL with libtiff's reason in `why`,
+// or when a tag cannot be set.
 [[nodiscard]] HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why,
-                                      const TiffExtras& extras = {});
+                                      const TiffExtras& extras = {}, const RowsDone& progress = {},
+                                      Compression compression = Compression::Fast);
 
 }  // namespace exporter

@@ -1,0 +1,22 @@
+#pragma once
+// The height map lit by a sun in the row direction, with the shadows the horizon map
+// casts: what the map is for, as a picture.
+#include "export/angle_maps.h"
+#include "export/grey_preview.h"
+#include "maps/horizon/horizon_kernel.h"
+
+namespace exporter {
+
+// Levels in [0, 1] for a sun `elevationDegrees` (in (0, 90]) above the horizon,
+// ahead along increasing rows (Forward) or decreasing rows (Backward).
+// Each texel: its slope lit as a matte surface, max(0, n . l), n the normal from
+// central differences of the elevations (one-sided at the borders) with
+// cell = TerraSize / width in both directions, l the unit vector to the sun; 0 (cast
+// shadow) where that direction's horizon angle exceeds the sun's, or under a tree; 0
+// for a non-finite height. `heights`: RGBA texels of the height map at the angles'
+// size (red read), `angles` as ComputeAngleMaps gives them. Exhausted memory escapes
+// as std::bad_alloc.
+GreyLevels ShadedRelief(const float* heights, const AngleMaps& angles, const horizon::HorizonSettings& terrain,
+                        Direction sun, double elevationDegrees);
+
+}  // namespace exporter

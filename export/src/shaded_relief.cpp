@@ -1,0 +1,44 @@
+#include "export/shaded_relief.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace exporter {
+
+namespace {
+
+bool InShadow(const DirectionAngles& angles, std::size_t i, double elevationDegrees) {
+    const TexelKind kind = angles.kinds[i];
+    if (kind == TexelKind::Tree) return true;
+    return (kind == TexelKind::Horizon || kind == TexelKind::Ambiguous) && angles.degrees[i] > elevationDegrees;
+}
+
+}  // namespace
+
+GreyLevels ShadedRelief(const float* heights, const AngleMaps& angles, const horizon::HorizonSettings& terrain,
+                        Direction sun, double elevationDegrees) {
+    const std::uint32_t w = angles.width, h = angles.height;
+    GreyLevels out{w, h, std::vector<float>(std::size_t{w} * h, 0.0f)};
+    const double cell = static_cast<double>(terrain.terraSize) / w;
+    const double e = elevationDegrees * std::numbers::pi / 180.0;
+    // Towards the sun: +rows forward, -rows backward.
+    const double ly = (sun == Direction::Forward ? 1.0 : -1.0) * std::cos(e), lz = std::sin(e);
+    const DirectionAngles& cast = sun == Direction::Forward ? angles.forward : angles.backward;
+    const auto z = [&](std::uint32_t r, std::uint32_t c) {
+        return static_cast<double>(horizon::Elevation(terrain, heights[(std::size_t{r} * w + c) * 4]));
+    };
+    for (std::uint32_t r = 0; r < h; ++r)
+        for (std::uint32_t c = 0; c < w; ++c) {
+            const std::size_t i = std::size_t{r} * w + c;
+            if (InShadow(cast, i, elevationDegrees)) continue;
+            const std::uint32_t c0 = c > 0 ? c - 1 : c, c1 = c + 1 < w ? c + 1 : c;
+            const std::uint32_t r0 = r > 0 ? r - 1 : r, r1 = r + 1 < h ? r + 1 : r;
+            const double dzdx = c1 > c0 ? (z(r, c1) - z(r, c0)) / ((c1 - c0) * cell) : 0.0;
+            const double dzdy = r1 > r0 ? (z(r1, c) - z(r0, c)) / ((r1 - r0) * cell) : 0.0;
+            const double lit = (-dzdy * ly + lz) / std::sqrt(dzdx * dzdx + dzdy * dzdy + 1.0);
+            if (std::isfinite(lit) && lit > 0) out.levels[i] = static_cast<float>(lit);
+        }
+    return out;
+}
+
+}  // namespace exporter

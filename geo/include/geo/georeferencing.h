@@ -1,0 +1,60 @@
+#pragma once
+// Where a raster lies on the earth, as a GeoTIFF tells it: its coordinate system
+// (the GeoKeys as libgeotiff gives them), its geotransform and GDAL's no-data text;
+// read from a file, and written into a TIFF made from it at another size.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "results/result_code.h"
+
+typedef struct tiff TIFF;
+
+namespace geo {
+
+// One GeoKey: a code (SHORT), numbers (DOUBLE) or a text (ASCII).
+struct GeoKey {
+    enum class Type : std::uint8_t { Short, Double, Ascii };
+    std::uint16_t id = 0;
+    Type type = Type::Short;
+    std::vector<double> numbers;  // Short and Double
+    std::string text;             // Ascii, without the closing '|'
+};
+
+struct Georeferencing {
+    bool present = false;     // the file has GeoKeys or a geotransform
+    std::uint32_t width = 0;  // the raster it describes, in texels
+    std::uint32_t height = 0;
+    std::vector<GeoKey> keys;  // in the file's order
+    bool hasGeotransform = false;
+    // GDAL's order: x0, dx/column, dx/row, y0, dy/column, dy/row, for the outer
+    // corner of the first texel (a PixelIsPoint file's tie point moved half a texel).
+    std::array<double, 6> geotransform{0, 1, 0, 0, 0, 1};
+    double pixelWidth = 0;  // the length of a texel's sides in the model's units
+    double pixelHeight = 0;
+    bool geographic = false;  // GTModelTypeGeoKey says latitude and longitude
+    int epsg = 0;             // the projected, else the geographic EPSG code; 0: none or user-defined
+    std::string noData;       // GDAL_NODATA as written; empty when absent
+};
+
+// Reads the georeferencing of the image file at `path`. S_OK with `present` false
+// for a file that is no TIFF, or a TIFF without GeoTIFF tags: most height maps have
+// none. E_INVALIDARG for a null `out`; D3DXERR_INVALIDDATA when its GeoKeys cannot
+// be parsed. Nothing is printed.
+[[nodiscard]] HRESULT ReadGeoreferencing(const std::string& path, Georeferencing* out);
+
+// The geotransform of the same extent split into `width` x `height` texels.
+// `width` and `height` above 0.
+std::array<double, 6> ScaledGeotransform(const Georeferencing& geo, std::uint32_t width, std::uint32_t height);
+
+// Writes `geo` (present) into the directory of `tiff`, open for writing, for an
+// image of `width` x `height` texels over the same extent: its GeoKeys (the raster
+// type as PixelIsArea; a SHORT key of several values, which libgeotiff cannot set, is
+// left out) and its scaled geotransform (tie point and pixel scale, or a
+// transformation matrix when the grid is rotated). S_OK; E_FAIL when libtiff or
+// libgeotiff refuse; E_INVALIDARG for a null `tiff` or a zero size.
+[[nodiscard]] HRESULT WriteGeoreferencing(TIFF* tiff, const Georeferencing& geo, std::uint32_t width,
+                                          std::uint32_t height);
+
+}  // namespace geo

@@ -1,0 +1,52 @@
+#include "geo/gdal_tags.h"
+
+#include <tiffio.h>
+
+namespace geo {
+
+namespace {
+
+constexpr ttag_t kGdalMetadata = 42112;
+constexpr ttag_t kGdalNoData = 42113;
+
+const TIFFFieldInfo kGdalFields[] = {
+    {kGdalMetadata, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("GDALMetadata")},
+    {kGdalNoData, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("GDALNoDataValue")},
+};
+
+std::string Escaped(const std::string& text) {
+    std::string escaped;
+    for (const char c : text) {
+        switch (c) {
+            case '&': escaped += "&amp;"; break;
+            case '<': escaped += "&lt;"; break;
+            case '>': escaped += "&gt;"; break;
+            case '"': escaped += "&quot;"; break;
+            default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
+}  // namespace
+
+std::string BandDescriptions(const std::vector<std::string>& names) {
+    std::string xml = "<GDALMetadata>\n";
+    for (std::size_t i = 0; i < names.size(); ++i)
+        xml += "  <Item name=\"DESCRIPTION\" sample=\"" + std::to_string(i) + "\" role=\"description\">" +
+               Escaped(names[i]) + "</Item>\n";
+    return xml + "</GDALMetadata>\n";
+}
+
+HRESULT WriteGdalTags(TIFF* tiff, const std::string& metadata, const std::string& noData) {
+    if (tiff == nullptr) return E_INVALIDARG;
+    if (metadata.empty() && noData.empty()) return S_OK;
+    if (TIFFFindField(tiff, kGdalMetadata, TIFF_ANY) == nullptr ||
+        TIFFFindField(tiff, kGdalNoData, TIFF_ANY) == nullptr)
+        if (TIFFMergeFieldInfo(tiff, kGdalFields, 2) != 0) return E_FAIL;
+    const bool ok = (metadata.empty() || TIFFSetField(tiff, kGdalMetadata, metadata.c_str()) == 1) &&
+                    (noData.empty() || TIFFSetField(tiff, kGdalNoData, noData.c_str()) == 1);
+    return ok ? S_OK : E_FAIL;
+}
+
+}  // namespace geo

@@ -1,0 +1,40 @@
+#pragma once
+// A TIFF that libtiff writes into a growing byte vector, its messages kept.
+#include <tiffio.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "results/result_code.h"
+
+namespace exporter {
+
+struct TiffClose {
+    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
+};
+using TiffHandle = std::unique_ptr<TIFF, TiffClose>;
+
+class MemoryTiff {
+public:
+    // `bytes` (not null) receives the file; it must outlive this object.
+    explicit MemoryTiff(std::vector<std::uint8_t>* file) : bytes(file) {}
+
+    // Opens for writing, little-endian, BigTIFF when `rawBytes` of samples might not
+    // fit 32-bit offsets. Null when libtiff cannot: finish() then says why.
+    TiffHandle open(std::uint64_t rawBytes);
+
+    // Closes `tiff` (flushing it when `wrote`): S_OK with the file in the vector;
+    // E_OUTOFMEMORY; E_FAIL with libtiff's first message in `why`. The vector is
+    // emptied on failure.
+    [[nodiscard]] HRESULT finish(TiffHandle tiff, bool wrote, std::string* why);
+
+    // For libtiff's callbacks.
+    std::vector<std::uint8_t>* bytes;
+    std::uint64_t position = 0;
+    bool outOfMemory = false;
+    std::string message;
+};
+
+}  // namespace exporter
