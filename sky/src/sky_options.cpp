@@ -46,8 +46,9 @@ bool EndsWithAny(const std::string& name, std::initializer_list<const char*> ext
 }
 
 constexpr const char* kFlags[] = {"curvature", "help", "version"};
-constexpr const char* kValued[] = {"cell",   "scale", "offset",    "nodata", "directions", "start",        "azimuths",
-                                   "angles", "svf",   "svf-model", "shade",  "sun",        "max-distance", "engine"};
+constexpr const char* kValued[] = {"cell",         "scale",  "offset", "nodata",     "directions", "start",
+                                   "azimuths",     "angles", "svf",    "svf-model",  "shade",      "sun",
+                                   "max-distance", "engine", "viewer", "viewer-size"};
 
 class Parser {
 public:
@@ -132,6 +133,13 @@ private:
         } else if (name == "engine") {
             if (!EndsWithAny(value, {".dds"})) return fail(option + ": the name must end in .dds");
             o.engineFile = value;
+        } else if (name == "viewer") {
+            if (!EndsWithAny(value, {".html", ".htm"})) return fail(option + ": the name must end in .html or .htm");
+            o.viewerFile = value;
+        } else if (name == "viewer-size") {
+            if (!number || *number < 2 || *number > 4096 || *number != std::floor(*number))
+                return fail(option + " must be a whole number from 2 to 4096, not \"" + value + "\"");
+            o.viewerSize = static_cast<std::uint32_t>(*number);
         } else if (name == "svf-model") {
             if (value == "horizontal")
                 o.svfModel = SvfModel::Horizontal;
@@ -160,7 +168,7 @@ private:
         if (positional[0].empty()) return fail("the DEM's name is empty");
         o.dem = positional[0];
         const std::vector<std::string> outputs = o.outputs();
-        if (outputs.empty()) return fail("nothing to write: give --angles, --svf, --shade or --engine");
+        if (outputs.empty()) return fail("nothing to write: give --angles, --svf, --shade, --engine or --viewer");
         if (!o.engineFile.empty() && o.wantedAzimuths().size() % 4 != 0)
             return fail("--engine needs a multiple of 4 directions, four to a slice");
         if (!o.shadeFile.empty() && !o.sunGiven) return fail("--shade needs the sun's place (--sun AZ,EL)");
@@ -194,7 +202,7 @@ std::vector<double> SkyOptions::wantedAzimuths() const {
 
 std::vector<std::string> SkyOptions::outputs() const {
     std::vector<std::string> names;
-    for (const std::string* name : {&anglesFile, &svfFile, &shadeFile, &engineFile})
+    for (const std::string* name : {&anglesFile, &svfFile, &shadeFile, &engineFile, &viewerFile})
         if (!name->empty()) names.push_back(*name);
     return names;
 }

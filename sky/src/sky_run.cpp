@@ -12,6 +12,7 @@
 #include "sky/progress.h"
 #include "sky/sky_outputs.h"
 #include "sky/sky_usage.h"
+#include "sky/sky_viewer.h"
 
 namespace sky {
 
@@ -124,6 +125,8 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     if (!o.shadeFile.empty() && !WriteShadeFile(o.shadeFile, o.sunAzimuth, o.sunElevation, source, bands, out, err))
         return kSkyWriteFailed;
     if (!o.engineFile.empty() && !WriteEngineFile(o.engineFile, source, bands, out, err)) return kSkyWriteFailed;
+    if (!o.viewerFile.empty() && !WriteViewerFile(o.viewerFile, o.dem, o.viewerSize, source, bands, out, err))
+        return kSkyWriteFailed;
     std::fprintf(err, "%s: %zu directions on %ux%u texels in %.2f s (read %.2f s, horizons %.2f s, the rest %.2f s)\n",
                  kSkyProgram, directions.lattice.size(), dem.width, dem.height, progress.seconds(), readAt,
                  sweptAt - readAt, progress.seconds() - sweptAt);

@@ -57,6 +57,8 @@ TEST(SkyProgram, EachFailureHasItsExitCode) {
         {"unreadable DEM", {"@junk.tif", "--cell=1", "--angles=@a.tif"}, 2},
         {"missing folder", {"@dem.tif", "--cell=1", "--angles=@no/a.tif"}, 6},
         {"folder in the way", {"@dem.tif", "--cell=1", "--svf=@s.tif", "--angles=@d.tif"}, 6},
+        {"page named wrong", {"@dem.tif", "--cell=1", "--viewer=@v.png"}, 7},
+        {"page checked first", {"@dem.tif", "--cell=1", "--angles=@a.tif", "--viewer=@no/v.html"}, 6},
     };
     for (const Failure& f : failures) {
         std::vector<std::string> args;

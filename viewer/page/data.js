@@ -28,6 +28,7 @@ function readPageData(element) {
     channel: d.channel,
     rowStep: d.rowStep,
     columnStep: d.columnStep,
+    azimuth: d.azimuth,
     codes: decodeWords(d.codes),
   }));
   if (heightCodes.length !== count || directions.some((d) => d.codes.length !== count))
@@ -42,6 +43,8 @@ function readPageData(element) {
     full: raw.angleCodes.full,
     noAngle: raw.angleCodes.noAngle,
     directions,
+    // Many directions, each with its azimuth: the sun is set by azimuth.
+    azimuthal: directions.every((d) => typeof d.azimuth === "number"),
   };
 }
 
@@ -64,4 +67,36 @@ function shadowThreshold(elevation, data) {
 function describeCode(code, data) {
   if (code <= data.full) return ((code * 90) / data.full).toFixed(3) + "°";
   return kKindNames[code - data.noAngle] || "code " + code;
+}
+
+// For pages with azimuths: umbrascope-sky's rule (sky/src/derived_products.cpp,
+// BracketOf and HorizonTowards), step for step in the same double arithmetic, on
+// the angles the codes stand for as floats.
+const wrapDegrees = (d) => (((d % 360) + 360) % 360);
+
+function bracketOf(directions, azimuth) {
+  const az = directions.map((d) => d.azimuth);
+  const order = az.map((_, i) => i).sort((a, b) => az[a] - az[b]);
+  const n = order.length;
+  const wanted = wrapDegrees(azimuth);
+  let before = n - 1;
+  for (let i = 0; i < n; ++i) if (wrapDegrees(az[order[i]]) <= wanted) before = i;
+  const a = order[before], b = order[(before + 1) % n];
+  const gap = wrapDegrees(az[b] - az[a]);
+  return { a, b, t: gap === 0 ? 0 : wrapDegrees(wanted - az[a]) / gap };
+}
+
+// The angle a code stands for, or null for a code with no angle.
+function codeDegrees(code, data) {
+  return code <= data.full ? Math.fround((code * 90) / data.full) : null;
+}
+
+// The horizon towards the bracketed azimuth; -90 where neither direction has one.
+function horizonTowards(data, bracket, index) {
+  const ha = codeDegrees(data.directions[bracket.a].codes[index], data);
+  const hb = codeDegrees(data.directions[bracket.b].codes[index], data);
+  if (ha === null && hb === null) return -90;
+  if (ha === null) return hb;
+  if (hb === null || bracket.t === 0) return ha;
+  return ha + (hb - ha) * bracket.t;
 }

@@ -1,5 +1,5 @@
 // The page: controls, the readout under the mouse, the script hook
-// (window.umbrascopeViewer) and the test mode (#test=EL1,EL2[&side=NAME]).
+// (window.umbrascopeViewer) and the test mode (#test=EL1,EL2[&side=NAME|&azimuth=AZ]).
 
 const $ = (id) => document.getElementById(id);
 
@@ -17,9 +17,10 @@ function fillLegend(data) {
     ["Map", data.map.name],
     ["Texels", `${data.map.width} × ${data.map.height}`],
     ["Mesh", `${data.grid.columns} × ${data.grid.rows}` + (data.grid.stride > 1 ? `, one texel in ${data.grid.stride} along each side` : "")],
-    ["Height", `${s.Height} m per unit`],
-    ["HeightZero", metres(s.HeightZero)],
-    ["TerraSize", metres(s.TerraSize)],
+    ...(data.azimuthal
+      ? [["Cell", metres(s.TerraSize / data.map.width)],
+         ["Azimuths", data.directions.map((d) => `${d.azimuth.toFixed(2)}°`).join(" ")]]
+      : [["Height", `${s.Height} m per unit`], ["HeightZero", metres(s.HeightZero)], ["TerraSize", metres(s.TerraSize)]]),
     ["Elevations", `${metres(data.lowest)} to ${metres(data.highest)}`],
   ];
   for (const [name, value] of entries) {
@@ -34,7 +35,8 @@ function fillLegend(data) {
 function startViewer() {
   const data = readPageData($("umbrascope-data"));
   const renderer = new TerrainRenderer($("view"), data);
-  const sun = { elevation: 20, direction: 0, vector: [0, 0, 0] };
+  // `bracket`: for pages with azimuths, the two directions around the sun's.
+  const sun = { elevation: 20, direction: 0, azimuth: 135, bracket: null, vector: [0, 0, 0] };
   const view = { yaw: 0.9, pitch: 0.6, distance: 1.4, exaggeration: 1, shadows: true, hover: -1, shift: 0 };
   const count = data.grid.columns * data.grid.rows;
 
@@ -71,10 +73,12 @@ function startViewer() {
     });
   };
 
+  const shadowedAt = (i) => data.azimuthal
+    ? horizonTowards(data, sun.bracket, i) > sun.elevation
+    : isShadowed(data.directions[sun.direction].codes[i], sun.elevation, data);
   const shadowed = () => {
-    const codes = data.directions[sun.direction].codes;
     const mask = new Uint8Array(count);
-    for (let i = 0; i < count; ++i) mask[i] = isShadowed(codes[i], sun.elevation, data) ? 1 : 0;
+    for (let i = 0; i < count; ++i) mask[i] = shadowedAt(i) ? 1 : 0;
     return mask;
   };
   const shadowedShare = () => shadowed().reduce((a, b) => a + b, 0) / count;
@@ -94,13 +98,27 @@ function startViewer() {
     $("elevation").value = sun.elevation;
     $("elevation-value").textContent = `${sun.elevation.toFixed(1)}°`;
     for (const input of document.querySelectorAll("#sides input")) input.checked = +input.value === sun.direction;
+    $("azimuth").value = sun.azimuth;
+    $("azimuth-value").textContent = `${sun.azimuth.toFixed(1)}°`;
     $("share").textContent = view.shadows
       ? `${(100 * shadowedShare()).toFixed(1)} % of the texels in cast shadow`
       : "Plain hillshade: no cast shadows";
   };
 
-  // `side`: a direction's name or index; the elevation is held to [0, 90] degrees.
-  const setSun = (elevation, side = sun.direction) => {
+  // `side`: a direction's name or index; on pages with azimuths, the sun's azimuth
+  // in degrees. The elevation is held to [0, 90] degrees.
+  const setSun = (elevation, side = data.azimuthal ? sun.azimuth : sun.direction) => {
+    if (data.azimuthal) {
+      if (!Number.isFinite(Number(side))) throw new Error("no sun azimuth " + side);
+      sun.elevation = Math.min(90, Math.max(0, Number(elevation)));
+      sun.azimuth = wrapDegrees(Number(side));
+      sun.bracket = bracketOf(data.directions, sun.azimuth);
+      const e = (sun.elevation * Math.PI) / 180, a = (sun.azimuth * Math.PI) / 180;
+      sun.vector = [Math.cos(e) * Math.sin(a), Math.sin(e), -Math.cos(e) * Math.cos(a)];
+      showSun();
+      render();
+      return;
+    }
     const index = typeof side === "number" ? side : data.directions.findIndex((d) => d.name === side);
     if (!(index >= 0 && index < data.directions.length)) throw new Error("no sun direction " + side);
     sun.elevation = Math.min(90, Math.max(0, Number(elevation)));
@@ -116,16 +134,27 @@ function startViewer() {
   const readout = (index) => {
     if (index < 0 || index >= count) return "Point at the terrain to read a texel.";
     const r = Math.floor(index / data.grid.columns), c = index % data.grid.columns;
+    const around = (k) => {
+      const d = data.directions[k];
+      return `${d.name}: ${describeCode(d.codes[index], data)}`;
+    };
     const lines = [
       `row ${r * data.grid.stride}, column ${c * data.grid.stride}`,
       `elevation ${data.elevations[index].toFixed(1)} m`,
-      ...data.directions.map((d) => `${d.name} (${d.channel}): ${describeCode(d.codes[index], data)}`),
-      `now: ${isShadowed(data.directions[sun.direction].codes[index], sun.elevation, data) ? "in cast shadow" : "in the sun"}`,
+      ...(data.azimuthal
+        ? [`horizon towards the sun (${sun.azimuth.toFixed(1)}°): ${horizonTowards(data, sun.bracket, index).toFixed(3)}°`,
+           `  between ${around(sun.bracket.a)} and ${around(sun.bracket.b)}`]
+        : data.directions.map((d) => `${d.name} (${d.channel}): ${describeCode(d.codes[index], data)}`)),
+      `now: ${shadowedAt(index) ? "in cast shadow" : "in the sun"}`,
     ];
     return lines.join("\n");
   };
 
-  data.directions.forEach((d, i) => {
+  if (data.azimuthal) {
+    $("sides").hidden = true;
+    $("azimuth-row").hidden = false;
+    $("azimuth").addEventListener("input", (e) => setSun(sun.elevation, e.target.value));
+  } else data.directions.forEach((d, i) => {
     const label = document.createElement("label");
     const input = document.createElement("input");
     input.type = "radio";
@@ -179,7 +208,7 @@ function startViewer() {
   }, { passive: false });
   window.addEventListener("resize", renderSoon);
 
-  setSun(sun.elevation, 0);
+  setSun(sun.elevation, data.azimuthal ? sun.azimuth : 0);
   return {
     ready: true,
     data,
@@ -195,7 +224,7 @@ function startViewer() {
 function runTest(hook, params) {
   const result = { errors: [], renderer: null, grid: null, suns: [], mask: null };
   try {
-    const side = params.get("side") || hook.data.directions[0].name;
+    const side = params.has("azimuth") ? Number(params.get("azimuth")) : params.get("side") || hook.data.directions[0].name;
     result.renderer = hook.renderer();
     result.grid = [hook.data.grid.columns, hook.data.grid.rows];
     params.get("test").split(",").map(Number).forEach((elevation, i) => {

@@ -1,6 +1,6 @@
 // The terrain in WebGL2: one vertex per grid point, its place read from the
 // elevation texture by gl_VertexID; each texel shaded from its own slope and its
-// angle code. A second pass writes each texel's index, to find the one under the mouse.
+// angle code (or, with azimuths, the two around the sun's). A second pass writes each texel's index, to find the one under the mouse.
 
 const kVertexShader = `#version 300 es
 precision highp float;
@@ -27,6 +27,10 @@ precision highp int;
 precision highp usampler2D;
 uniform highp sampler2D uElevations;
 uniform usampler2D uCodes;
+uniform usampler2D uCodesB;
+uniform bool uAzimuthal;
+uniform float uMix;
+uniform float uElevation;
 uniform ivec2 uGrid;
 uniform float uCell;
 uniform vec2 uRange;
@@ -50,6 +54,14 @@ void main() {
   uint code = texelFetch(uCodes, t, 0).r;
   bool tree = code == uTree;
   bool shadowed = tree || (code <= uFull && code > uThreshold);
+  if (uAzimuthal) {
+    // Between the two directions around the sun's azimuth, as the page's shadowedAt.
+    uint codeB = texelFetch(uCodesB, t, 0).r;
+    float ha = float(code) * 90.0 / float(uFull), hb = float(codeB) * 90.0 / float(uFull);
+    bool noA = code > uFull, noB = codeB > uFull;
+    float h = noA && noB ? -90.0 : noA ? hb : (noB || uMix == 0.0) ? ha : ha + (hb - ha) * uMix;
+    shadowed = h > uElevation;
+  }
   float lambert = max(dot(normal, uSun), 0.0);
   float direct = uShadows && shadowed ? 0.0 : lambert;
   float level = clamp((z(t) - uRange.x) / max(uRange.y - uRange.x, 1e-6), 0.0, 1.0);
@@ -226,7 +238,7 @@ class TerrainRenderer {
     gl.drawElements(gl.TRIANGLE_STRIP, this.indexCount, gl.UNSIGNED_INT, 0);
   }
 
-  // `sun`: {vector, direction (index), elevation}; `view`: camera and switches.
+  // `sun`: {vector, direction (index), elevation, bracket (with azimuths)}; `view`: camera and switches.
   draw(sun, view) {
     const gl = this.gl;
     this.resize();
@@ -237,8 +249,15 @@ class TerrainRenderer {
     this.bindCommon(this.shade, view);
     const u = this.shade.uniforms;
     gl.activeTexture(gl.TEXTURE1);
-    gl.bindTexture(gl.TEXTURE_2D, this.codes[sun.direction]);
+    const bracket = this.data.azimuthal ? sun.bracket : { a: sun.direction, b: sun.direction, t: 0 };
+    gl.bindTexture(gl.TEXTURE_2D, this.codes[bracket.a]);
     gl.uniform1i(u.uCodes, 1);
+    gl.activeTexture(gl.TEXTURE2);
+    gl.bindTexture(gl.TEXTURE_2D, this.codes[bracket.b]);
+    gl.uniform1i(u.uCodesB, 2);
+    gl.uniform1i(u.uAzimuthal, this.data.azimuthal ? 1 : 0);
+    gl.uniform1f(u.uMix, bracket.t);
+    gl.uniform1f(u.uElevation, sun.elevation);
     gl.uniform2f(u.uRange, this.data.lowest, this.data.highest);
     gl.uniform3fv(u.uSun, sun.vector);
     gl.uniform1ui(u.uThreshold, shadowThreshold(sun.elevation, this.data));

@@ -26,4 +26,8 @@ bool ShadowedAt(std::uint16_t code, double elevationDegrees) {
     return code <= kAngleCodeFull && elevationDegrees * kAngleCodeFull / 90 < code;
 }
 
+float CodeDegrees(std::uint16_t code) {
+    return code <= kAngleCodeFull ? static_cast<float>(code * 90.0 / kAngleCodeFull) : std::nanf("");
+}
+
 }  // namespace viewer

@@ -128,6 +128,8 @@ void AppendData(const PageData& d, std::string* out) {
         AppendField("rowStep", dir.rowStep, out);
         out->push_back(',');
         AppendField("columnStep", dir.columnStep, out);
+        out->push_back(',');
+        AppendField("azimuth", dir.azimuth, out);
         out->append(",\"codes\":");
         AppendWords(dir.codes, out);
         out->push_back('}');

@@ -24,6 +24,8 @@ struct SkyOptions {
     SvfModel svfModel = SvfModel::Horizontal;
     std::string shadeFile;
     std::string engineFile;
+    std::string viewerFile;
+    std::uint32_t viewerSize = 512;  // the page's mesh at most this many points a side
     double sunAzimuth = 0, sunElevation = 0;
     bool sunGiven = false;
 

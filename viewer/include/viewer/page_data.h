@@ -8,6 +8,7 @@
 // standing in a direction, is below its horizon in that direction: under a tree
 // always; with an angle code c when elevation * kAngleCodeFull / 90 < c.
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -31,12 +32,16 @@ PageGrid GridFor(std::uint32_t width, std::uint32_t height, std::uint32_t maxSiz
 
 // One direction the sun can stand in, as a step on the map: +1 row is along
 // increasing rows (down the image). `codes` holds columns x rows angle codes.
+// When every direction has an azimuth (degrees clockwise from grid north, up the
+// image), the page sets the sun by azimuth and takes the horizon towards it as
+// umbrascope-sky does: linearly between the two directions around it.
 struct PageDirection {
-    std::string name;     // "forward", "backward"
-    std::string channel;  // where the map stores it: "red", "green"
+    std::string name;     // "forward", "backward"; "azimuth 45.00"
+    std::string channel;  // where the map stores it: "red", "green"; "band 2"
     double rowStep = 0;
     double columnStep = 0;
     std::vector<std::uint16_t> codes;
+    double azimuth = std::numeric_limits<double>::quiet_NaN();
 };
 
 struct PageData {
@@ -60,5 +65,9 @@ inline std::uint16_t NoAngleCode(std::uint8_t kind) { return static_cast<std::ui
 
 // The shadow rule above, for a sun `elevationDegrees` high in the code's direction.
 bool ShadowedAt(std::uint16_t code, double elevationDegrees);
+
+// The angle a code stands for, in degrees, as a float (as the page reads it); NaN
+// for a code with no angle.
+float CodeDegrees(std::uint16_t code);
 
 }  // namespace viewer

@@ -1,0 +1,33 @@
+#pragma once
+// The terrain page for many directions: the viewer library's page, the sun set by
+// azimuth, each texel's horizon towards it by this program's own rule.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "sky/sky_outputs.h"
+#include "viewer/page_data.h"
+
+namespace sky {
+
+// The page's data: every stride-th texel of the DEM (at most `maxSize` along a
+// side), its elevation (no data as NaN) and its horizon angle towards each azimuth
+// as an angle code, "edge" where there is none. Exhausted memory escapes as
+// std::bad_alloc.
+[[nodiscard]] viewer::PageData MakeSkyPageData(const OutputSource& source, const std::vector<std::vector<float>>& bands,
+                                               std::uint32_t maxSize);
+
+// Which of the page's points are in cast shadow for the sun at `sunAzimuth`,
+// `sunElevation` degrees: Hillshade's rule (BracketOf, HorizonTowards) on the
+// angles the codes stand for, as the page decides. `data` has azimuths in every
+// direction. Exhausted memory escapes as std::bad_alloc.
+[[nodiscard]] std::vector<bool> PageShadows(const viewer::PageData& data, double sunAzimuth, double sunElevation);
+
+// The page, its legend naming `mapName`, written whole and atomically; the name goes to `out`, a failure to
+// `err`, the function then returning false. Exhausted memory escapes as std::bad_alloc.
+[[nodiscard]] bool WriteViewerFile(const std::string& path, const std::string& mapName, std::uint32_t maxSize,
+                                   const OutputSource& source, const std::vector<std::vector<float>>& bands,
+                                   std::FILE* out, std::FILE* err);
+
+}  // namespace sky

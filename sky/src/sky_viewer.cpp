@@ -1,0 +1,92 @@
+#include "sky/sky_viewer.h"
+
+#include <cmath>
+#include <new>
+
+#include "platform/atomic_file.h"
+#include "sky/derived_products.h"
+#include "viewer/viewer_page.h"
+
+namespace sky {
+
+namespace {
+
+constexpr double kRadians = 3.14159265358979323846 / 180.0;
+constexpr std::uint8_t kEdgeKind = 5;  // the angle files' kind for "no terrain ahead"
+
+[[nodiscard]] HRESULT WritePage(const std::string& path, const std::string& page) {
+    platform::AtomicFile file;
+    if (const HRESULT hr = file.open(path); hr != S_OK) return hr;
+    if (const HRESULT hr = file.write(page.data(), page.size()); hr != S_OK) return hr;
+    return file.commit();
+}
+
+}  // namespace
+
+viewer::PageData MakeSkyPageData(const OutputSource& source, const std::vector<std::vector<float>>& bands,
+                                 std::uint32_t maxSize) {
+    const Dem& dem = source.dem;
+    viewer::PageData d;
+    d.mapWidth = dem.width;
+    d.mapHeight = dem.height;
+    d.height = 1;  // elevations are in metres already
+    d.terraSize = static_cast<float>(dem.width * source.cellX);
+    d.grid = viewer::GridFor(dem.width, dem.height, maxSize);
+    for (std::size_t k = 0; k < source.azimuths.size(); ++k) {
+        const double a = source.azimuths[k];
+        // A step towards the azimuth: east is along the columns, north up the rows.
+        d.directions.push_back({"azimuth " + Degrees(a),
+                                "band " + std::to_string(k + 1),
+                                -std::cos(a * kRadians),
+                                std::sin(a * kRadians),
+                                {},
+                                a});
+    }
+    for (std::uint32_t r = 0; r < d.grid.rows; ++r)
+        for (std::uint32_t c = 0; c < d.grid.columns; ++c) {
+            const std::size_t texel = std::size_t{r} * d.grid.stride * dem.width + std::size_t{c} * d.grid.stride;
+            d.elevations.push_back(static_cast<float>(dem.z[texel]));
+            for (std::size_t k = 0; k < bands.size(); ++k) {
+                const float h = bands[k][texel];
+                d.directions[k].codes.push_back(h == kNoData ? viewer::NoAngleCode(kEdgeKind) : viewer::AngleCode(h));
+            }
+        }
+    return d;
+}
+
+std::vector<bool> PageShadows(const viewer::PageData& data, double sunAzimuth, double sunElevation) {
+    std::vector<std::vector<float>> bands;
+    std::vector<double> azimuths;
+    for (const viewer::PageDirection& d : data.directions) {
+        azimuths.push_back(d.azimuth);
+        bands.emplace_back();
+        for (const std::uint16_t code : d.codes) {
+            const float h = viewer::CodeDegrees(code);
+            bands.back().push_back(std::isnan(h) ? kNoData : h);
+        }
+    }
+    const Bracket bracket = BracketOf(azimuths, sunAzimuth);
+    std::vector<bool> shadows(data.elevations.size());
+    for (std::size_t i = 0; i < shadows.size(); ++i) shadows[i] = HorizonTowards(bands, bracket, i) > sunElevation;
+    return shadows;
+}
+
+bool WriteViewerFile(const std::string& path, const std::string& mapName, std::uint32_t maxSize,
+                     const OutputSource& source, const std::vector<std::vector<float>>& bands, std::FILE* out,
+                     std::FILE* err) {
+    viewer::PageData data = MakeSkyPageData(source, bands, maxSize);
+    data.mapName = mapName.substr(mapName.find_last_of('/') + 1);
+    std::string page;
+    if (const HRESULT hr = viewer::MakeViewerPage(data, &page); hr != S_OK) {
+        ReportFailure(err, "cannot make " + path, hr);
+        return false;
+    }
+    if (const HRESULT hr = WritePage(path, page); hr != S_OK) {
+        ReportFailure(err, "cannot write " + path, hr);
+        return false;
+    }
+    std::fprintf(out, "wrote %s\n", path.c_str());
+    return true;
+}
+
+}  // namespace sky
