@@ -26,6 +26,7 @@ struct Sweep {
 
 struct Family {
     LineGeometry geometry;
+    CrossingPlan plan;
     std::vector<Sweep> sweeps;
     std::vector<std::pair<std::int64_t, std::int64_t>> starts;  // first texel of each line
 };
@@ -69,7 +70,7 @@ private:
         while (index >= families_[f].starts.size()) index -= families_[f++].starts.size();
         const Family& family = families_[f];
         const auto [x, y] = family.starts[index];
-        GatherLine(grid_, family.geometry, x, y, &profile_);
+        GatherLine(grid_, family.geometry, family.plan, x, y, &profile_);
         for (const Sweep& sweep : family.sweeps) {
             if (maxDistance_ > 0) {
                 const std::int64_t reach = ReachInUnits(family.geometry, maxDistance_);
@@ -112,6 +113,7 @@ HRESULT Compute(const Grid& grid, const HorizonRequest& request, std::vector<std
     std::size_t total = 0;
     for (auto& [key, family] : byDirection) {
         FindStarts(grid, &family);
+        family.plan = MakeCrossingPlan(family.geometry);
         total += family.starts.size();
         families.push_back(std::move(family));
     }

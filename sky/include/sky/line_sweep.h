@@ -21,6 +21,25 @@ struct LineProfile {
     }
 };
 
+// The crossings strictly between consecutive lattice points of `g`'s lines, relative
+// to the first point, in order of position: the same for every step of every line of
+// the direction, so worked out once per direction.
+struct CrossingPlan {
+    struct Crossing {
+        std::int64_t loX, loY, hiX, hiY;  // the two texels it lies between
+        double weight;                    // its CrossingWeight from lo to hi
+        std::int64_t units;               // its position past the first point
+    };
+    std::vector<Crossing> crossings;  // |dx| + |dy| - 2 of them
+};
+
+// Exhausted memory escapes as std::bad_alloc.
+[[nodiscard]] CrossingPlan MakeCrossingPlan(const LineGeometry& g);
+
+// As GatherLine below, with `plan` from MakeCrossingPlan(g).
+void GatherLine(const Grid& grid, const LineGeometry& g, const CrossingPlan& plan, std::int64_t x, std::int64_t y,
+                LineProfile* profile);
+
 // Gathers the line of `g`'s direction whose first texel is (x, y) (the texel one
 // step back is outside the map) into `profile`, replacing what it held. No-data
 // texels and the crossings that touch them are left out. Exhausted memory escapes
