@@ -1,5 +1,6 @@
 #include "sky/line_sweep.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -116,6 +117,33 @@ void GatherLine(const Grid& grid, const LineGeometry& g, const CrossingPlan& pla
     for (; Inside(grid, x, y); x += dx, y += dy) {
         gather.texel(x, y);
         gather.between(x, y);
+    }
+}
+
+void GatherLines(const Grid& grid, const LineGeometry& g, const CrossingPlan& plan, const LineStart* starts,
+                 std::size_t count, LineProfile* profiles) {
+    constexpr std::size_t kTogether = 16;
+    const std::int64_t dx = g.d.dx, dy = g.d.dy;
+    for (std::size_t first = 0; first < count; first += kTogether) {
+        const std::size_t n = std::min(kTogether, count - first);
+        LineStart at[kTogether];
+        for (std::size_t j = 0; j < n; ++j) {
+            at[j] = starts[first + j];
+            profiles[first + j].clear();
+            Gatherer(grid, g, plan, &profiles[first + j]).between(at[j].x - dx, at[j].y - dy);
+        }
+        for (bool walking = true; walking;) {
+            walking = false;
+            for (std::size_t j = 0; j < n; ++j) {
+                if (!Inside(grid, at[j].x, at[j].y)) continue;
+                Gatherer gather(grid, g, plan, &profiles[first + j]);
+                gather.texel(at[j].x, at[j].y);
+                gather.between(at[j].x, at[j].y);
+                at[j].x += dx;
+                at[j].y += dy;
+                walking = true;
+            }
+        }
     }
 }
 

@@ -40,6 +40,17 @@ struct CrossingPlan {
 void GatherLine(const Grid& grid, const LineGeometry& g, const CrossingPlan& plan, std::int64_t x, std::int64_t y,
                 LineProfile* profile);
 
+// The first texel of a line: the texel one step back is outside the map.
+struct LineStart {
+    std::int64_t x, y;
+};
+
+// GatherLine for each of the `count` lines from `starts` into `profiles[0..count)`,
+// walked step by step together: neighbouring lines read neighbouring texels, so
+// the map is read once into the cache for all of them instead of once for each.
+void GatherLines(const Grid& grid, const LineGeometry& g, const CrossingPlan& plan, const LineStart* starts,
+                 std::size_t count, LineProfile* profiles);
+
 // Gathers the line of `g`'s direction whose first texel is (x, y) (the texel one
 // step back is outside the map) into `profile`, replacing what it held. No-data
 // texels and the crossings that touch them are left out. Exhausted memory escapes
