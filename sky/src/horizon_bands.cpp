@@ -65,7 +65,10 @@ public:
                 const Family& family = families_[f];
                 const std::size_t n = std::min(left, family.starts.size() - index);
                 GatherLines(grid_, family.geometry, family.plan, &family.starts[index], n, &profiles_[done]);
-                for (std::size_t j = 0; j < n; ++j) sweepLine(family, profiles_[done + j]);
+                for (std::size_t j = 0; j < n; ++j) {
+                    if (maxDistance_ == 0) DropHiddenCrossings(&profiles_[done + j]);
+                    sweepLine(family, profiles_[done + j]);
+                }
                 done += n;
                 left -= n;
             }

@@ -56,6 +56,15 @@ private:
     LineProfile* out_;
 };
 
+// Asks for the rows a step from lattice point (x, y) reads, before it is taken: the
+// lines' steps stride across rows, which the processor does not foresee.
+void Prefetch(const Grid& grid, const LineGeometry& g, std::int64_t x, std::int64_t y) {
+    if (!Inside(grid, x, y) || !Inside(grid, x + g.d.dx, y + g.d.dy)) return;
+    const std::int64_t rows = std::max(std::abs(g.d.dy), 1);
+    for (std::int64_t r = 0; r < rows; ++r)
+        __builtin_prefetch(&grid.z[(y + (g.d.dy > 0 ? r : -r)) * grid.width + x + g.d.dx * r / rows]);
+}
+
 // The hull sweep for one direction along the positions, so that the distances to
 // the hull (ahead of every new sample) need no sign.
 template <int kAhead>
@@ -123,6 +132,7 @@ void GatherLine(const Grid& grid, const LineGeometry& g, const CrossingPlan& pla
 void GatherLines(const Grid& grid, const LineGeometry& g, const CrossingPlan& plan, const LineStart* starts,
                  std::size_t count, LineProfile* profiles) {
     constexpr std::size_t kTogether = 16;
+    constexpr std::int64_t kAhead = 8;  // steps: enough to hide a read from memory
     const std::int64_t dx = g.d.dx, dy = g.d.dy;
     for (std::size_t first = 0; first < count; first += kTogether) {
         const std::size_t n = std::min(kTogether, count - first);
@@ -136,6 +146,7 @@ void GatherLines(const Grid& grid, const LineGeometry& g, const CrossingPlan& pl
             walking = false;
             for (std::size_t j = 0; j < n; ++j) {
                 if (!Inside(grid, at[j].x, at[j].y)) continue;
+                Prefetch(grid, g, at[j].x + kAhead * dx, at[j].y + kAhead * dy);
                 Gatherer gather(grid, g, plan, &profiles[first + j]);
                 gather.texel(at[j].x, at[j].y);
                 gather.between(at[j].x, at[j].y);
@@ -149,6 +160,36 @@ void GatherLines(const Grid& grid, const LineGeometry& g, const CrossingPlan& pl
 
 void GatherLine(const Grid& grid, const LineGeometry& g, std::int64_t x, std::int64_t y, LineProfile* profile) {
     GatherLine(grid, g, MakeCrossingPlan(g), x, y, profile);
+}
+
+void DropHiddenCrossings(LineProfile* profile) {
+    const std::size_t count = profile->position.size();
+    if (count < 3) return;
+    double* position = profile->position.data();
+    double* w = profile->w.data();
+    std::int64_t* texel = profile->texel.data();
+    // Compacted in place, each sample judged between its original neighbours, and
+    // without a branch on the verdict, which is as good as random.
+    std::size_t kept = 1;
+    double before = position[0], wBefore = w[0];
+    for (std::size_t k = 1; k + 1 < count; ++k) {
+        const double p = position[k], z = w[k];
+        const std::int64_t t = texel[k];
+        const bool hidden = t < 0 && SlopeNotBelow(wBefore, z, p - before, w[k + 1], position[k + 1] - before);
+        position[kept] = p;
+        w[kept] = z;
+        texel[kept] = t;
+        kept += hidden ? 0 : 1;
+        before = p;
+        wBefore = z;
+    }
+    position[kept] = position[count - 1];
+    w[kept] = w[count - 1];
+    texel[kept] = texel[count - 1];
+    ++kept;
+    profile->position.resize(kept);
+    profile->w.resize(kept);
+    profile->texel.resize(kept);
 }
 
 void SweepLine(const LineProfile& profile, int ahead, HullState* hull, std::vector<double>* best) {
