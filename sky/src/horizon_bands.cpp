@@ -55,7 +55,6 @@ public:
     // Takes lines from the shared counter until none are left.
     void run(const std::function<void(double)>* progress) {
         profiles_.resize(kBatch);
-        finished_.resize(kBatch);
         for (;;) {
             const std::size_t first = next_.fetch_add(kBatch);
             if (first >= total_) return;
@@ -68,9 +67,8 @@ public:
                 GatherLines(grid_, family.geometry, family.plan, &family.starts[index], n, &profiles_[done]);
                 for (std::size_t j = 0; j < n; ++j) {
                     if (maxDistance_ == 0) DropHiddenCrossings(&profiles_[done + j]);
-                    sweepLine(family, profiles_[done + j], &finished_[j]);
+                    sweepLine(family, profiles_[done + j]);
                 }
-                write(family, n);
                 done += n;
                 left -= n;
             }
@@ -81,20 +79,8 @@ public:
 private:
     static constexpr std::size_t kBatch = 16;
 
-    // A line's texels in order along it, with their angles, sweep by sweep.
-    struct Finished {
-        std::vector<std::int64_t> texel;
-        std::vector<float> angle;  // [i * sweeps + s]
-    };
-
-    void sweepLine(const Family& family, const LineProfile& profile, Finished* finished) {
-        finished->texel.clear();
-        for (std::int64_t t : profile.texel)
-            if (t >= 0) finished->texel.push_back(t);
-        const std::size_t sweeps = family.sweeps.size();
-        finished->angle.assign(finished->texel.size() * sweeps, kNoData);
-        for (std::size_t s = 0; s < sweeps; ++s) {
-            const Sweep& sweep = family.sweeps[s];
+    void sweepLine(const Family& family, const LineProfile& profile) {
+        for (const Sweep& sweep : family.sweeps) {
             if (maxDistance_ > 0) {
                 const std::int64_t reach = ReachInUnits(family.geometry, maxDistance_);
                 if (reach < 1) continue;
@@ -103,28 +89,11 @@ private:
                 hull_.clear();
                 SweepLine(profile, sweep.ahead, &hull_, &best_);
             }
-            float* angle = finished->angle.data() + s;
+            float* band = bands_[sweep.band].data();
             for (std::size_t k = 0; k < best_.size(); ++k) {
-                if (profile.texel[k] < 0) continue;
+                if (best_[k] != best_[k]) continue;
                 const double p = profile.position[k];
-                if (best_[k] == best_[k]) *angle = HorizonAngle(family.geometry, best_[k], sweep.ahead > 0 ? p : -p);
-                angle += sweeps;
-            }
-        }
-    }
-
-    // The first `n` finished lines into the bands, step by step together like their
-    // gathering: one line alone would touch a new page of every band at each texel.
-    void write(const Family& family, std::size_t n) {
-        const std::size_t sweeps = family.sweeps.size();
-        for (std::size_t i = 0, writing = n; writing > 0; ++i) {
-            writing = 0;
-            for (std::size_t j = 0; j < n; ++j) {
-                const Finished& line = finished_[j];
-                if (i >= line.texel.size()) continue;
-                for (std::size_t s = 0; s < sweeps; ++s)
-                    bands_[family.sweeps[s].band][line.texel[i]] = line.angle[i * sweeps + s];
-                ++writing;
+                band[profile.texel[k]] = HorizonAngle(family.geometry, best_[k], sweep.ahead > 0 ? p : -p);
             }
         }
     }
@@ -136,7 +105,6 @@ private:
     std::size_t total_;
     double maxDistance_;
     std::vector<LineProfile> profiles_;  // one batch
-    std::vector<Finished> finished_;     // one batch
     HullState hull_;
     std::vector<double> best_;
 };
