@@ -26,8 +26,9 @@ struct Sweep {
 
 struct Family {
     LineGeometry geometry;
+    CrossingPlan plan;
     std::vector<Sweep> sweeps;
-    std::vector<std::pair<std::int64_t, std::int64_t>> starts;  // first texel of each line
+    std::vector<LineStart> starts;
 };
 
 void FindStarts(const Grid& grid, Family* family) {
@@ -35,13 +36,13 @@ void FindStarts(const Grid& grid, Family* family) {
     const std::int64_t w = grid.width, h = grid.height;
     for (std::int64_t y = 0; y < h; ++y) {
         if (y - dy < 0 || y - dy >= h) {
-            for (std::int64_t x = 0; x < w; ++x) family->starts.emplace_back(x, y);
+            for (std::int64_t x = 0; x < w; ++x) family->starts.push_back({x, y});
             continue;
         }
         // Otherwise only where the column one step back is outside.
         const std::int64_t from = dx > 0 ? 0 : std::max<std::int64_t>(0, w + dx);
         const std::int64_t to = dx > 0 ? std::min<std::int64_t>(w, dx) : dx < 0 ? w : 0;
-        for (std::int64_t x = from; x < to; ++x) family->starts.emplace_back(x, y);
+        for (std::int64_t x = from; x < to; ++x) family->starts.push_back({x, y});
     }
 }
 
@@ -53,10 +54,24 @@ public:
 
     // Takes lines from the shared counter until none are left.
     void run(const std::function<void(double)>* progress) {
+        profiles_.resize(kBatch);
         for (;;) {
             const std::size_t first = next_.fetch_add(kBatch);
             if (first >= total_) return;
-            for (std::size_t i = first; i < first + kBatch && i < total_; ++i) line(i);
+            // The batch family by family, each part gathered together.
+            std::size_t f = 0, index = first;
+            while (index >= families_[f].starts.size()) index -= families_[f++].starts.size();
+            for (std::size_t done = 0, left = std::min(kBatch, total_ - first); left > 0; ++f, index = 0) {
+                const Family& family = families_[f];
+                const std::size_t n = std::min(left, family.starts.size() - index);
+                GatherLines(grid_, family.geometry, family.plan, &family.starts[index], n, &profiles_[done]);
+                for (std::size_t j = 0; j < n; ++j) {
+                    if (maxDistance_ == 0) DropHiddenCrossings(&profiles_[done + j]);
+                    sweepLine(family, profiles_[done + j]);
+                }
+                done += n;
+                left -= n;
+            }
             if (progress != nullptr && *progress) (*progress)(static_cast<double>(first) / total_);
         }
     }
@@ -64,26 +79,21 @@ public:
 private:
     static constexpr std::size_t kBatch = 16;
 
-    void line(std::size_t index) {
-        std::size_t f = 0;
-        while (index >= families_[f].starts.size()) index -= families_[f++].starts.size();
-        const Family& family = families_[f];
-        const auto [x, y] = family.starts[index];
-        GatherLine(grid_, family.geometry, x, y, &profile_);
+    void sweepLine(const Family& family, const LineProfile& profile) {
         for (const Sweep& sweep : family.sweeps) {
             if (maxDistance_ > 0) {
                 const std::int64_t reach = ReachInUnits(family.geometry, maxDistance_);
                 if (reach < 1) continue;
-                SweepLineWithin(profile_, sweep.ahead, reach, &best_);
+                SweepLineWithin(profile, sweep.ahead, reach, &best_);
             } else {
                 hull_.clear();
-                SweepLine(profile_, sweep.ahead, &hull_, &best_);
+                SweepLine(profile, sweep.ahead, &hull_, &best_);
             }
             float* band = bands_[sweep.band].data();
             for (std::size_t k = 0; k < best_.size(); ++k) {
                 if (best_[k] != best_[k]) continue;
-                const double p = profile_.position[k];
-                band[profile_.texel[k]] = HorizonAngle(family.geometry, best_[k], sweep.ahead > 0 ? p : -p);
+                const double p = profile.position[k];
+                band[profile.texel[k]] = HorizonAngle(family.geometry, best_[k], sweep.ahead > 0 ? p : -p);
             }
         }
     }
@@ -94,10 +104,26 @@ private:
     std::atomic<std::size_t>& next_;
     std::size_t total_;
     double maxDistance_;
-    LineProfile profile_;
+    std::vector<LineProfile> profiles_;  // one batch
     HullState hull_;
     std::vector<double> best_;
 };
+
+// `work(first)` on up to `threads` threads, `first` true on the calling one; back
+// when all are done. Nothing escapes from `work`.
+template <typename Work>
+void OnThreads(unsigned threads, const Work& work) {
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back(work, false);
+        } catch (const std::system_error&) {
+            break;  // fewer threads, same result
+        }
+    }
+    work(true);
+    for (auto& helper : helpers) helper.join();
+}
 
 HRESULT Compute(const Grid& grid, const HorizonRequest& request, std::vector<std::vector<float>>* bands) {
     std::map<std::pair<int, int>, Family> byDirection;
@@ -112,32 +138,34 @@ HRESULT Compute(const Grid& grid, const HorizonRequest& request, std::vector<std
     std::size_t total = 0;
     for (auto& [key, family] : byDirection) {
         FindStarts(grid, &family);
+        family.plan = MakeCrossingPlan(family.geometry);
         total += family.starts.size();
         families.push_back(std::move(family));
     }
     const std::size_t texels = std::size_t{grid.width} * grid.height;
-    bands->assign(request.directions.size(), std::vector<float>(texels, kNoData));
+    bands->assign(request.directions.size(), {});
 
-    std::atomic<std::size_t> next{0};
     std::atomic<bool> outOfMemory{false};
-    const auto work = [&](const std::function<void(double)>* progress) {
+    // The bands filled on all threads first (writing them is a good share of the
+    // time at few directions), then the lines.
+    std::atomic<std::size_t> nextBand{0};
+    OnThreads(request.threads, [&](bool) {
         try {
-            Worker(grid, families, *bands, next, total, request.maxDistance).run(progress);
+            for (std::size_t b = nextBand++; b < bands->size(); b = nextBand++) (*bands)[b].assign(texels, kNoData);
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+        }
+    });
+    if (outOfMemory) return E_OUTOFMEMORY;
+    std::atomic<std::size_t> next{0};
+    OnThreads(request.threads, [&](bool first) {
+        try {
+            Worker(grid, families, *bands, next, total, request.maxDistance).run(first ? &request.progress : nullptr);
         } catch (const std::bad_alloc&) {
             outOfMemory = true;
             next = total;  // the others stop at their next batch
         }
-    };
-    std::vector<std::thread> helpers;
-    for (unsigned t = 1; t < request.threads; ++t) {
-        try {
-            helpers.emplace_back(work, nullptr);
-        } catch (const std::system_error&) {
-            break;  // fewer threads, same result
-        }
-    }
-    work(&request.progress);
-    for (auto& helper : helpers) helper.join();
+    });
     if (outOfMemory) return E_OUTOFMEMORY;
     if (request.progress) request.progress(1.0);
     return S_OK;

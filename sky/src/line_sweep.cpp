@@ -1,5 +1,6 @@
 #include "sky/line_sweep.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -16,45 +17,22 @@ bool Inside(const Grid& grid, std::int64_t x, std::int64_t y) {
     return x >= 0 && y >= 0 && x < grid.width && y < grid.height;
 }
 
-// One crossing between consecutive lattice points, relative to the first: the two
-// texels it lies between, how far from the first, and its position. Every step of
-// every line of a direction has the same ones, in the same order.
-struct PlannedCrossing {
-    std::int64_t loX, loY, hiX, hiY, f, m, units;
-};
-
 class Gatherer {
 public:
-    Gatherer(const Grid& grid, const LineGeometry& g, LineProfile* profile) : grid_(grid), g_(g), out_(profile) {
-        const std::int64_t ax = std::abs(g.d.dx), ay = std::abs(g.d.dy);
-        std::int64_t i = 1, j = 1;
-        // Merge the column-line and row-line crossings by position.
-        while (i < ax || j < ay) {
-            const bool column = j >= ay || (i < ax && i * g.columnUnits < j * g.rowUnits);
-            if (column) {
-                // Column line i over, between rows floor and floor + 1.
-                const std::int64_t cx = g.d.dx > 0 ? i : -i, num = g.d.dy * i, row = FloorDiv(num, ax);
-                plan_.push_back({cx, row, cx, row + 1, num - row * ax, ax, i * g.columnUnits});
-                ++i;
-            } else {
-                const std::int64_t cy = g.d.dy > 0 ? j : -j, num = g.d.dx * j, column = FloorDiv(num, ay);
-                plan_.push_back({column, cy, column + 1, cy, num - column * ay, ay, j * g.rowUnits});
-                ++j;
-            }
-        }
-    }
+    Gatherer(const Grid& grid, const LineGeometry& g, const CrossingPlan& plan, LineProfile* profile)
+        : grid_(grid), g_(g), plan_(plan.crossings), out_(profile) {}
 
     // The crossings strictly between lattice points (x, y) and the next one.
     void between(std::int64_t x, std::int64_t y) {
         const std::int64_t base = TexelPosition(g_, x, y);
         // Between two points of the map every crossing is in it too.
         const bool inside = Inside(grid_, x, y) && Inside(grid_, x + g_.d.dx, y + g_.d.dy);
-        for (const PlannedCrossing& c : plan_) {
+        for (const CrossingPlan::Crossing& c : plan_) {
             if (!inside && (!Inside(grid_, x + c.loX, y + c.loY) || !Inside(grid_, x + c.hiX, y + c.hiY))) continue;
             const double lo = grid_.at(x + c.loX, y + c.loY), hi = grid_.at(x + c.hiX, y + c.hiY);
             if (lo != lo || hi != hi) continue;
             const std::int64_t p = base + c.units;
-            push(p, Lowered(g_, CrossingHeight(lo, hi, c.f, c.m), p), -1);
+            push(p, Lowered(g_, CrossingHeight(lo, hi, c.weight), p), -1);
         }
     }
 
@@ -74,15 +52,75 @@ private:
 
     const Grid& grid_;
     const LineGeometry& g_;
+    const std::vector<CrossingPlan::Crossing>& plan_;
     LineProfile* out_;
-    std::vector<PlannedCrossing> plan_;  // |dx| + |dy| - 2 of them
 };
+
+// Asks for the rows a step from lattice point (x, y) reads, before it is taken: the
+// lines' steps stride across rows, which the processor does not foresee.
+void Prefetch(const Grid& grid, const LineGeometry& g, std::int64_t x, std::int64_t y) {
+    if (!Inside(grid, x, y) || !Inside(grid, x + g.d.dx, y + g.d.dy)) return;
+    const std::int64_t rows = std::max(std::abs(g.d.dy), 1);
+    for (std::int64_t r = 0; r < rows; ++r)
+        __builtin_prefetch(&grid.z[(y + (g.d.dy > 0 ? r : -r)) * grid.width + x + g.d.dx * r / rows]);
+}
+
+// The hull sweep for one direction along the positions, so that the distances to
+// the hull (ahead of every new sample) need no sign.
+template <int kAhead>
+std::size_t Sweep(const LineProfile& profile, HullState::Vertex* h, std::size_t top, double* out) {
+    const std::size_t count = profile.position.size();
+    const double* position = profile.position.data();
+    const double* elevation = profile.w.data();
+    const std::int64_t* texel = profile.texel.data();
+    for (std::size_t step = 0; step < count; ++step) {
+        const std::size_t k = kAhead > 0 ? count - 1 - step : step;
+        const double p = position[k], w = elevation[k];
+        // Drop the top while it lies on or under the line from this sample to the
+        // vertex after it: it can no longer be the highest seen from here or before.
+        while (top >= 2) {
+            const HullState::Vertex& t = h[top - 1];
+            const HullState::Vertex& next = h[top - 2];
+            const double along = kAhead > 0 ? t.position - p : p - t.position;
+            const double beyond = kAhead > 0 ? next.position - p : p - next.position;
+            if (!SlopeNotBelow(w, t.w, along, next.w, beyond)) break;
+            --top;
+        }
+        // The real slopes to the top beat all others, and rounding keeps the order.
+        if (texel[k] >= 0 && top > 0) out[k] = SlopeQuotient(w, p, h[top - 1].w, h[top - 1].position);
+        h[top++] = {p, w};
+    }
+    return top;
+}
 
 }  // namespace
 
-void GatherLine(const Grid& grid, const LineGeometry& g, std::int64_t x, std::int64_t y, LineProfile* profile) {
+CrossingPlan MakeCrossingPlan(const LineGeometry& g) {
+    CrossingPlan plan;
+    const std::int64_t ax = std::abs(g.d.dx), ay = std::abs(g.d.dy);
+    std::int64_t i = 1, j = 1;
+    // Merge the column-line and row-line crossings by position.
+    while (i < ax || j < ay) {
+        const bool column = j >= ay || (i < ax && i * g.columnUnits < j * g.rowUnits);
+        if (column) {
+            // Column line i over, between rows floor and floor + 1.
+            const std::int64_t cx = g.d.dx > 0 ? i : -i, num = g.d.dy * i, row = FloorDiv(num, ax);
+            plan.crossings.push_back({cx, row, cx, row + 1, CrossingWeight(num - row * ax, ax), i * g.columnUnits});
+            ++i;
+        } else {
+            const std::int64_t cy = g.d.dy > 0 ? j : -j, num = g.d.dx * j, column = FloorDiv(num, ay);
+            plan.crossings.push_back(
+                {column, cy, column + 1, cy, CrossingWeight(num - column * ay, ay), j * g.rowUnits});
+            ++j;
+        }
+    }
+    return plan;
+}
+
+void GatherLine(const Grid& grid, const LineGeometry& g, const CrossingPlan& plan, std::int64_t x, std::int64_t y,
+                LineProfile* profile) {
     profile->clear();
-    Gatherer gather(grid, g, profile);
+    Gatherer gather(grid, g, plan, profile);
     const std::int64_t dx = g.d.dx, dy = g.d.dy;
     gather.between(x - dx, y - dy);
     for (; Inside(grid, x, y); x += dx, y += dy) {
@@ -91,34 +129,79 @@ void GatherLine(const Grid& grid, const LineGeometry& g, std::int64_t x, std::in
     }
 }
 
+void GatherLines(const Grid& grid, const LineGeometry& g, const CrossingPlan& plan, const LineStart* starts,
+                 std::size_t count, LineProfile* profiles) {
+    constexpr std::size_t kTogether = 16;
+    constexpr std::int64_t kAhead = 8;  // steps: enough to hide a read from memory
+    const std::int64_t dx = g.d.dx, dy = g.d.dy;
+    for (std::size_t first = 0; first < count; first += kTogether) {
+        const std::size_t n = std::min(kTogether, count - first);
+        LineStart at[kTogether];
+        for (std::size_t j = 0; j < n; ++j) {
+            at[j] = starts[first + j];
+            profiles[first + j].clear();
+            Gatherer(grid, g, plan, &profiles[first + j]).between(at[j].x - dx, at[j].y - dy);
+        }
+        for (bool walking = true; walking;) {
+            walking = false;
+            for (std::size_t j = 0; j < n; ++j) {
+                if (!Inside(grid, at[j].x, at[j].y)) continue;
+                Prefetch(grid, g, at[j].x + kAhead * dx, at[j].y + kAhead * dy);
+                Gatherer gather(grid, g, plan, &profiles[first + j]);
+                gather.texel(at[j].x, at[j].y);
+                gather.between(at[j].x, at[j].y);
+                at[j].x += dx;
+                at[j].y += dy;
+                walking = true;
+            }
+        }
+    }
+}
+
+void GatherLine(const Grid& grid, const LineGeometry& g, std::int64_t x, std::int64_t y, LineProfile* profile) {
+    GatherLine(grid, g, MakeCrossingPlan(g), x, y, profile);
+}
+
+void DropHiddenCrossings(LineProfile* profile) {
+    const std::size_t count = profile->position.size();
+    if (count < 3) return;
+    double* position = profile->position.data();
+    double* w = profile->w.data();
+    std::int64_t* texel = profile->texel.data();
+    // Compacted in place, each sample judged between its original neighbours, and
+    // without a branch on the verdict, which is as good as random.
+    std::size_t kept = 1;
+    double before = position[0], wBefore = w[0];
+    for (std::size_t k = 1; k + 1 < count; ++k) {
+        const double p = position[k], z = w[k];
+        const std::int64_t t = texel[k];
+        const bool hidden = t < 0 && SlopeNotBelow(wBefore, z, p - before, w[k + 1], position[k + 1] - before);
+        position[kept] = p;
+        w[kept] = z;
+        texel[kept] = t;
+        kept += hidden ? 0 : 1;
+        before = p;
+        wBefore = z;
+    }
+    position[kept] = position[count - 1];
+    w[kept] = w[count - 1];
+    texel[kept] = texel[count - 1];
+    ++kept;
+    profile->position.resize(kept);
+    profile->w.resize(kept);
+    profile->texel.resize(kept);
+}
+
 void SweepLine(const LineProfile& profile, int ahead, HullState* hull, std::vector<double>* best) {
     const std::size_t count = profile.position.size();
     best->assign(count, std::numeric_limits<double>::quiet_NaN());
-    // The stack in a plain array: the loop below is the program's innermost.
+    // The stack in a plain array: the loop is the program's innermost.
     std::vector<HullState::Vertex>& vertices = hull->vertices;
-    std::size_t top = vertices.size();
+    const std::size_t top = vertices.size();
     vertices.resize(top + count);
-    HullState::Vertex* h = vertices.data();
-    const double* position = profile.position.data();
-    const double* elevation = profile.w.data();
-    const std::int64_t* texel = profile.texel.data();
-    double* out = best->data();
-    for (std::size_t step = 0; step < count; ++step) {
-        const std::size_t k = ahead > 0 ? count - 1 - step : step;
-        const double p = position[k], w = elevation[k];
-        // Drop the top while it lies on or under the line from this sample to the
-        // vertex after it: it can no longer be the highest seen from here or before.
-        while (top >= 2) {
-            const HullState::Vertex& t = h[top - 1];
-            const HullState::Vertex& next = h[top - 2];
-            if (CompareSlopes(w, t.w, std::fabs(t.position - p), next.w, std::fabs(next.position - p)) < 0) break;
-            --top;
-        }
-        // The real slopes to the top beat all others, and rounding keeps the order.
-        if (texel[k] >= 0 && top > 0) out[k] = SlopeQuotient(w, p, h[top - 1].w, h[top - 1].position);
-        h[top++] = {p, w};
-    }
-    vertices.resize(top);
+    const std::size_t left = ahead > 0 ? Sweep<1>(profile, vertices.data(), top, best->data())
+                                       : Sweep<-1>(profile, vertices.data(), top, best->data());
+    vertices.resize(left);
 }
 
 void SweepLineWithin(const LineProfile& profile, int ahead, std::int64_t reach, std::vector<double>* best) {

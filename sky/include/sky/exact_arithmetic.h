@@ -1,6 +1,7 @@
 #pragma once
 // The two exact decisions the horizon sweep rests on, for finite doubles well inside
 // the range (no overflow, no underflow: terrain heights and positions of a map).
+#include <cmath>
 #include <cstdint>
 
 namespace sky {
@@ -16,6 +17,9 @@ namespace sky {
 // `beyond` from o.
 inline int CompareSlopes(double wo, double wt, double along, double wn, double beyond);
 
+// CompareSlopes(...) >= 0 with one branch on the common path: the hull sweep's test.
+inline bool SlopeNotBelow(double wo, double wt, double along, double wn, double beyond);
+
 // CompareSlopes where the rounded products cannot tell.
 [[nodiscard]] int CompareSlopesExactly(double wo, double wt, double along, double wn, double beyond);
 
@@ -27,6 +31,15 @@ inline int CompareSlopes(double wo, double wt, double along, double wn, double b
     if (x > bound) return 1;
     if (x < -bound) return -1;
     return CompareSlopesExactly(wo, wt, along, wn, beyond);
+}
+
+inline bool SlopeNotBelow(double wo, double wt, double along, double wn, double beyond) {
+    const double a = (wn - wo) * along, b = (wt - wo) * beyond;
+    const double x = a - b;
+    // fabs, not a branch on the sign: the signs here are as good as random.
+    const double bound = (std::fabs(a) + std::fabs(b)) * 0x1.0p-50;
+    if (std::fabs(x) > bound) return x > 0;
+    return CompareSlopesExactly(wo, wt, along, wn, beyond) >= 0;
 }
 
 }  // namespace sky

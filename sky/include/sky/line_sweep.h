@@ -21,11 +21,48 @@ struct LineProfile {
     }
 };
 
+// The crossings strictly between consecutive lattice points of `g`'s lines, relative
+// to the first point, in order of position: the same for every step of every line of
+// the direction, so worked out once per direction.
+struct CrossingPlan {
+    struct Crossing {
+        std::int64_t loX, loY, hiX, hiY;  // the two texels it lies between
+        double weight;                    // its CrossingWeight from lo to hi
+        std::int64_t units;               // its position past the first point
+    };
+    std::vector<Crossing> crossings;  // |dx| + |dy| - 2 of them
+};
+
+// Exhausted memory escapes as std::bad_alloc.
+[[nodiscard]] CrossingPlan MakeCrossingPlan(const LineGeometry& g);
+
+// As GatherLine below, with `plan` from MakeCrossingPlan(g).
+void GatherLine(const Grid& grid, const LineGeometry& g, const CrossingPlan& plan, std::int64_t x, std::int64_t y,
+                LineProfile* profile);
+
+// The first texel of a line: the texel one step back is outside the map.
+struct LineStart {
+    std::int64_t x, y;
+};
+
+// GatherLine for each of the `count` lines from `starts` into `profiles[0..count)`,
+// walked step by step together: neighbouring lines read neighbouring texels, so
+// the map is read once into the cache for all of them instead of once for each.
+void GatherLines(const Grid& grid, const LineGeometry& g, const CrossingPlan& plan, const LineStart* starts,
+                 std::size_t count, LineProfile* profiles);
+
 // Gathers the line of `g`'s direction whose first texel is (x, y) (the texel one
 // step back is outside the map) into `profile`, replacing what it held. No-data
 // texels and the crossings that touch them are left out. Exhausted memory escapes
 // as std::bad_alloc.
 void GatherLine(const Grid& grid, const LineGeometry& g, std::int64_t x, std::int64_t y, LineProfile* profile);
+
+// Drops from `profile` the crossings (not the texels) on or under the chord between
+// the samples beside them: no such sample is a vertex of the upper hull of any run
+// of samples that holds its two neighbours, so no texel's greatest slope changes,
+// either way along the line, as long as every sample ahead counts (not for
+// SweepLineWithin). Nothing fails.
+void DropHiddenCrossings(LineProfile* profile);
 
 // The upper hull of the samples already passed, nearest last: the whole state a
 // sweep carries from one stretch of a line to the next.

@@ -56,10 +56,18 @@ inline std::int64_t TexelPosition(const LineGeometry& g, std::int64_t x, std::in
 // (0: none). `maxDistance` > 0.
 [[nodiscard]] std::int64_t ReachInUnits(const LineGeometry& g, double maxDistance);
 
+// The share `f`/`m` of the way from one texel to the next (0 <= f < m), 0 only for f = 0.
+inline double CrossingWeight(std::int64_t f, std::int64_t m) { return static_cast<double>(f) / static_cast<double>(m); }
+
+// The elevation `weight` (a CrossingWeight) of the way from `lo` to `hi`; `lo` itself at 0.
+inline double CrossingHeight(double lo, double hi, double weight) {
+    if (weight == 0) return lo;
+    return lo + (hi - lo) * weight;
+}
+
 // The elevation `f`/`m` of the way from `lo` to `hi` (0 <= f < m); `lo` itself at 0.
 inline double CrossingHeight(double lo, double hi, std::int64_t f, std::int64_t m) {
-    if (f == 0) return lo;
-    return lo + (hi - lo) * (static_cast<double>(f) / static_cast<double>(m));
+    return CrossingHeight(lo, hi, CrossingWeight(f, m));
 }
 
 // The elevation that enters the slopes: z, or with curvature z - y^2 / 2R where y is
