@@ -89,7 +89,8 @@ bool WritePng(const char* path, int size, int bitDepth, const std::vector<std::u
 // across) in a GeoTIFF projected to UTM zone 33 north, so that its cell size is the
 // file's own.
 bool WriteGeoDem(const char* path, int size, const std::vector<std::uint16_t>& heights) {
-    exporter::FloatChannels dem{static_cast<std::uint32_t>(size), static_cast<std::uint32_t>(size), {"elevation"}, {{}}};
+    exporter::FloatChannels dem{
+        static_cast<std::uint32_t>(size), static_cast<std::uint32_t>(size), {"elevation"}, {{}}};
     for (const std::uint16_t h : heights) dem.planes[0].push_back(static_cast<float>(h / 65535.0 * 600.0));
     exporter::TiffExtras extras;
     extras.software = "make_sample_maps";

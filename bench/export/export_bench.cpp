@@ -20,14 +20,14 @@
 #include <vector>
 
 #include "export/angle_maps.h"
+#include "export/grey_preview.h"
+#include "export/horizon_map_file.h"
+#include "export/shaded_relief.h"
 #include "platform/encode/compression.h"
 #include "platform/encode/exr_encoder.h"
-#include "export/grey_preview.h"
 #include "platform/encode/grey_tiff_encoder.h"
-#include "export/horizon_map_file.h"
 #include "platform/encode/output_file.h"
 #include "platform/encode/png_encoder.h"
-#include "export/shaded_relief.h"
 #include "platform/encode/tiff_encoder.h"
 #include "platform/image/load_image.h"
 

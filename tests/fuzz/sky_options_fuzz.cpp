@@ -12,8 +12,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::string> words(1);
     for (std::size_t i = 0; i < size && words.size() < 64; ++i) {
-        if (data[i] == 0) words.emplace_back();
-        else words.back().push_back(static_cast<char>(data[i]));
+        if (data[i] == 0)
+            words.emplace_back();
+        else
+            words.back().push_back(static_cast<char>(data[i]));
     }
     const sky::ParsedCommandLine parsed = sky::ParseSkyCommandLine(words);
     if (parsed.action == sky::CommandLineAction::Error) {

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <random>
 
-#include "terrain/terrain_families.h"
 #include "sky/horizon_bands.h"
 #include "sky/line_sweep.h"
+#include "terrain/terrain_families.h"
 
 namespace {
 
