@@ -19,7 +19,6 @@
 // RUN_BENCH_TOOL another build of the tool to time the same way, RUN_BENCH_SETTLE.
 #include <fcntl.h>
 #include <png.h>
-#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,22 +30,16 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "../../tests/support/run_process.h"
+#include "bench_floors.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
-double Median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using bench::Clock;
+using bench::Median;
+using bench::Seconds;
 
 // Decodes a PNG row by row with libpng alone; false on any failure.
 bool DecodePng(const std::string& path) {
@@ -65,57 +58,6 @@ bool DecodePng(const std::string& path) {
     png_destroy_read_struct(&png, &info, nullptr);
     std::fclose(file);
     return ok;
-}
-
-// A new process maps `bytes` and writes every page once, on every core, as the
-// run's textures are first written; seconds from fork to its end.
-double TouchInNewProcess(std::size_t bytes) {
-    const auto start = Clock::now();
-    const pid_t child = fork();
-    if (child == 0) {
-        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-        if (p == MAP_FAILED) _exit(1);
-        madvise(p, bytes, MADV_HUGEPAGE);
-        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-        std::vector<std::thread> threads;
-        for (unsigned t = 0; t < cores; ++t)
-            threads.emplace_back([=] {
-                const std::size_t begin = bytes / cores * t, end = t + 1 == cores ? bytes : bytes / cores * (t + 1);
-                std::memset(static_cast<char*>(p) + begin, 1, end - begin);
-            });
-        for (auto& thread : threads) thread.join();
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? Seconds(start) : -1;
-}
-
-// Two files of `bytes` written with O_DIRECT from memory and flushed.
-double DiskFloor(const std::string& dir, std::size_t bytes) {
-    bytes = bytes / 4096 * 4096;
-    void* data = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (data == MAP_FAILED) return -1;
-    std::memset(data, 7, bytes);
-    sync();
-    const auto start = Clock::now();
-    bool ok = true;
-    for (const char* name : {"/floor1", "/floor2"}) {
-        const int fd = open((dir + name).c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_DIRECT | O_CLOEXEC, 0644);
-        ok = ok && fd >= 0;
-        for (std::size_t done = 0; ok && done < bytes;) {
-            const ssize_t n = pwrite(fd, static_cast<char*>(data) + done, std::min(bytes - done, std::size_t{64} << 20),
-                                     static_cast<off_t>(done));
-            ok = n > 0;
-            done += ok ? static_cast<std::size_t>(n) : 0;
-        }
-        ok = ok && fdatasync(fd) == 0;
-        if (fd >= 0) close(fd);
-        std::filesystem::remove(dir + name);
-    }
-    const double seconds = Seconds(start);
-    munmap(data, bytes);
-    return ok ? seconds : -1;
 }
 
 std::size_t DdsBytes(std::size_t n) {
@@ -188,8 +130,8 @@ int main(int argc, char** argv) {
             if (!DecodePng(heights) || !DecodePng(trees)) return 1;
             decode.push_back(Seconds(t));
             sleep(static_cast<unsigned>(settle));
-            touch.push_back(TouchInNewProcess(3 * level0 + (DdsBytes(size) - 128 - level0)));
-            disk.push_back(DiskFloor(work, DdsBytes(size)));
+            touch.push_back(bench::TouchInNewProcess(3 * level0 + (DdsBytes(size) - 128 - level0)));
+            disk.push_back(bench::DiskFloor(work, {DdsBytes(size), DdsBytes(size)}));
         }
         const double floors = Median(decode) + Median(touch) + Median(disk);
         std::printf("| %d |", size);
