@@ -1,18 +1,18 @@
 #include "export/export_options.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdlib>
-#include <optional>
 #include <set>
 
+#include "cli/number_word.h"
 #include "platform/encode/output_file.h"
 #include "settings/tool_parameters.h"
 
 namespace exporter {
 
 namespace {
+
+using cli::NumberOf;
 
 enum class Option : std::uint8_t {
     HeightMap,
@@ -36,65 +36,40 @@ enum class Option : std::uint8_t {
     Version
 };
 
-struct OptionEntry {
-    const char* name;
-    char letter;  // 0: none
-    bool takesValue;
-    Option option;
-};
-
 // The terrain options are the tool's own parameters, same names and letters.
-constexpr OptionEntry ToolOption(ToolParameterId id, Option option) {
-    return {ToolParameterOf(id).name, ToolParameterOf(id).letter, true, option};
+constexpr cli::OptionSpec ToolOption(ToolParameterId id, Option option) {
+    return {ToolParameterOf(id).name, ToolParameterOf(id).letter, true, static_cast<int>(option)};
 }
 
-constexpr OptionEntry kOptions[] = {
+constexpr cli::OptionSpec Spec(const char* name, char letter, bool takesValue, Option option) {
+    return {name, letter, takesValue, static_cast<int>(option)};
+}
+
+constexpr cli::OptionSpec kOptions[] = {
     ToolOption(ToolParameterId::HMfname, Option::HeightMap),
     ToolOption(ToolParameterId::Height, Option::Height),
     ToolOption(ToolParameterId::TerraSize, Option::TerraSize),
     ToolOption(ToolParameterId::HeightZero, Option::HeightZero),
-    {"preview", 'p', true, Option::Preview},
-    {"channels", 'c', true, Option::Channels},
-    {"angles", 'a', true, Option::Angles},
-    {"height-png", 0, true, Option::HeightPng},
-    {"shade", 0, true, Option::Shade},
-    {"sun", 0, true, Option::Sun},
-    {"from", 0, true, Option::From},
-    {"shrink", 0, true, Option::Shrink},
-    {"range", 0, true, Option::Range},
-    {"16-bit", 0, false, Option::SixteenBit},
-    {"viewer", 0, true, Option::Viewer},
-    {"viewer-size", 0, true, Option::ViewerSize},
-    {"uncompressed", 0, false, Option::Uncompressed},
-    {"help", 0, false, Option::Help},
-    {"version", 0, false, Option::Version},
+    Spec("preview", 'p', true, Option::Preview),
+    Spec("channels", 'c', true, Option::Channels),
+    Spec("angles", 'a', true, Option::Angles),
+    Spec("height-png", 0, true, Option::HeightPng),
+    Spec("shade", 0, true, Option::Shade),
+    Spec("sun", 0, true, Option::Sun),
+    Spec("from", 0, true, Option::From),
+    Spec("shrink", 0, true, Option::Shrink),
+    Spec("range", 0, true, Option::Range),
+    Spec("16-bit", 0, false, Option::SixteenBit),
+    Spec("viewer", 0, true, Option::Viewer),
+    Spec("viewer-size", 0, true, Option::ViewerSize),
+    Spec("uncompressed", 0, false, Option::Uncompressed),
+    Spec("help", 0, false, Option::Help),
+    Spec("version", 0, false, Option::Version),
 };
-
-const OptionEntry* FindLong(const std::string& name) {
-    for (const auto& entry : kOptions)
-        if (name == entry.name) return &entry;
-    return nullptr;
-}
-
-const OptionEntry* FindLetter(char letter) {
-    for (const auto& entry : kOptions)
-        if (entry.letter != 0 && letter == entry.letter) return &entry;
-    return nullptr;
-}
 
 std::string Unquoted(const std::string& text) {
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"') return text.substr(1, text.size() - 2);
     return text;
-}
-
-// The number that is the whole of `text`, finite; nothing before or after it.
-std::optional<double> NumberOf(const std::string& text) {
-    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return std::nullopt;
-    // strtod follows the C locale unless the program changed it, and this one never does.
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || !std::isfinite(value)) return std::nullopt;
-    return value;
 }
 
 bool IsPngName(const std::string& path) {
@@ -104,71 +79,18 @@ bool IsPngName(const std::string& path) {
     return extension == ".png";
 }
 
+// Each function answers why the line is refused, or "".
 class Parser {
 public:
-    ParsedCommandLine parse(const std::vector<std::string>& arguments) {
-        if (arguments.empty()) return done(CommandLineAction::Usage);
-        // --help and --version win over anything else on the line, mistakes included.
-        const auto end = std::find(arguments.begin(), arguments.end(), "--");
-        if (std::find(arguments.begin(), end, "--help") != end) return done(CommandLineAction::Help);
-        if (std::find(arguments.begin(), end, "--version") != end) return done(CommandLineAction::Version);
-        std::vector<std::string> positional;
-        bool optionsEnded = false;
-        for (std::size_t i = 0; i < arguments.size() && error_.empty(); ++i) {
-            const std::string& word = arguments[i];
-            const auto next = [&]() -> std::optional<std::string> {
-                if (i + 1 < arguments.size()) return arguments[++i];
-                return std::nullopt;
-            };
-            if (optionsEnded || word.size() < 2 || word[0] != '-') {
-                positional.push_back(word);
-            } else if (word == "--") {
-                optionsEnded = true;
-            } else if (word[1] == '-') {
-                longOption(word, next);
-            } else {
-                shortOption(word, next);
-            }
-        }
-        if (error_.empty()) check(positional);
-        return done(error_.empty() ? CommandLineAction::Run : CommandLineAction::Error);
-    }
+    explicit Parser(ExportOptions* options) : o(*options) {}
 
-private:
-    template <typename Next>
-    void longOption(const std::string& word, const Next& next) {
-        const auto equals = word.find('=');
-        const std::string name = word.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-        const OptionEntry* entry = FindLong(name);
-        if (entry == nullptr) return fail("unknown option --" + name);
-        if (!entry->takesValue) {
-            if (equals != std::string::npos) return fail("--" + name + " takes no value");
-            return apply(*entry, "");
-        }
-        if (equals != std::string::npos) return apply(*entry, word.substr(equals + 1));
-        const auto value = next();
-        if (!value) return fail("--" + name + " needs a value");
-        apply(*entry, *value);
-    }
-
-    template <typename Next>
-    void shortOption(const std::string& word, const Next& next) {
-        const OptionEntry* entry = FindLetter(word[1]);
-        if (entry == nullptr) return fail(std::string("unknown option -") + word[1]);
-        if (word.size() > 2) return apply(*entry, word.substr(2));
-        const auto value = next();
-        if (!value) return fail(std::string("-") + word[1] + " needs a value");
-        apply(*entry, *value);
-    }
-
-    void apply(const OptionEntry& entry, const std::string& value) {
-        ExportOptions& o = result_.options;
+    std::string apply(const cli::OptionSpec& entry, const std::string& value) {
         const std::string name = std::string("--") + entry.name;
-        switch (entry.option) {
+        switch (static_cast<Option>(entry.code)) {
             case Option::HeightMap: o.heightMap = value; break;
-            case Option::Height: takeFloat(name, value, &o.terrain.height); break;
-            case Option::TerraSize: takeFloat(name, value, &o.terrain.terraSize); break;
-            case Option::HeightZero: takeFloat(name, value, &o.terrain.heightZero); break;
+            case Option::Height: return takeFloat(name, value, &o.terrain.height);
+            case Option::TerraSize: return takeFloat(name, value, &o.terrain.terraSize);
+            case Option::HeightZero: return takeFloat(name, value, &o.terrain.heightZero);
             case Option::Preview: o.previewPrefix = value; break;
             case Option::Channels: o.channelFiles.push_back(value); break;
             case Option::Angles: o.angleFiles.push_back(value); break;
@@ -178,26 +100,25 @@ private:
                 // A negative elevation puts the sun the other way, behind the rows.
                 const auto n = NumberOf(Unquoted(value));
                 if (!n || *n == 0 || std::fabs(*n) > 90)
-                    return fail(name + " must be a nonzero elevation from -90 to 90 degrees, not \"" + value + "\"");
+                    return name + " must be a nonzero elevation from -90 to 90 degrees, not \"" + value + "\"";
                 o.sunDegrees = std::fabs(*n);
                 sunBehind_ = *n < 0;
                 break;
             }
             case Option::From:
-                if (value != "red" && value != "green")
-                    return fail(name + " must be red or green, not \"" + value + "\"");
+                if (value != "red" && value != "green") return name + " must be red or green, not \"" + value + "\"";
                 fromGreen_ = value == "green";
                 break;
             case Option::Shrink: {
                 const auto n = NumberOf(value);
                 if (!n || *n < 1 || *n > 65536 || *n != std::floor(*n))
-                    return fail(name + " must be a whole number from 1 to 65536, not \"" + value + "\"");
+                    return name + " must be a whole number from 1 to 65536, not \"" + value + "\"";
                 o.shrink = static_cast<std::uint32_t>(*n);
                 break;
             }
             case Option::Range: {
                 const auto n = NumberOf(value);
-                if (!n || !(*n > 0 && *n <= 90)) return fail(name + " must be above 0 and at most 90 degrees");
+                if (!n || !(*n > 0 && *n <= 90)) return name + " must be above 0 and at most 90 degrees";
                 o.rangeDegrees = *n;
                 break;
             }
@@ -206,7 +127,7 @@ private:
             case Option::ViewerSize: {
                 const auto n = NumberOf(value);
                 if (!n || *n < 2 || *n > 4096 || *n != std::floor(*n))
-                    return fail(name + " must be a whole number from 2 to 4096, not \"" + value + "\"");
+                    return name + " must be a whole number from 2 to 4096, not \"" + value + "\"";
                 o.viewerSize = static_cast<std::uint32_t>(*n);
                 break;
             }
@@ -214,59 +135,51 @@ private:
             case Option::Help:
             case Option::Version: break;  // taken before the options are read
         }
+        return "";
     }
 
-    void takeFloat(const std::string& name, const std::string& value, float* target) {
-        const auto n = NumberOf(Unquoted(value));
-        if (!n) return fail(name + " needs a number, not \"" + value + "\"");
-        const auto rounded = static_cast<float>(*n);
-        if (!std::isfinite(rounded)) return fail(name + " is beyond the range of a 32-bit float: " + value);
-        *target = rounded;
-    }
-
-    void check(const std::vector<std::string>& positional) {
-        ExportOptions& o = result_.options;
-        if (positional.empty()) return fail("no horizon map given");
-        if (positional.size() > 1) return fail("one horizon map at a time; also given: " + positional[1]);
+    std::string check(const std::vector<std::string>& positional) {
+        if (positional.empty()) return "no horizon map given";
+        if (positional.size() > 1) return "one horizon map at a time; also given: " + positional[1];
         o.horizonMap = positional[0];
         if (o.previewPrefix.empty() && o.channelFiles.empty() && o.angleFiles.empty() && o.heightPng.empty() &&
             o.shadeFile.empty() && o.viewerFile.empty())
-            return fail("nothing to write: give --preview, --channels, --angles, --height-png, --shade or --viewer");
+            return "nothing to write: give --preview, --channels, --angles, --height-png, --shade or --viewer";
         if (o.needsHeightMap() && o.heightMap.empty())
-            return fail(std::string(!o.angleFiles.empty()  ? "--angles"
-                                    : !o.shadeFile.empty() ? "--shade"
-                                    : !o.heightPng.empty() ? "--height-png"
-                                                           : "--viewer") +
-                        " needs the height map of the run (-H)");
-        if (!o.shadeFile.empty() && o.sunDegrees == 0) return fail("--shade needs the sun's elevation (--sun)");
-        if (o.shadeFile.empty() && (o.sunDegrees != 0 || fromGreen_)) return fail("--sun and --from go with --shade");
+            return std::string(!o.angleFiles.empty()  ? "--angles"
+                               : !o.shadeFile.empty() ? "--shade"
+                               : !o.heightPng.empty() ? "--height-png"
+                                                      : "--viewer") +
+                   " needs the height map of the run (-H)";
+        if (!o.shadeFile.empty() && o.sunDegrees == 0) return "--shade needs the sun's elevation (--sun)";
+        if (o.shadeFile.empty() && (o.sunDegrees != 0 || fromGreen_)) return "--sun and --from go with --shade";
         if (sunBehind_ || fromGreen_) o.sunFrom = Direction::Backward;
         if (!o.shadeFile.empty() && FloatFormatOf(o.shadeFile) != FloatFormat::Tiff && !IsPngName(o.shadeFile))
-            return fail(o.shadeFile + ": a shaded picture's name must end in .png, .tif or .tiff");
-        if (!(o.terrain.terraSize > 0)) return fail("bad Terrain Size: must be > 0");
+            return o.shadeFile + ": a shaded picture's name must end in .png, .tif or .tiff";
+        if (!(o.terrain.terraSize > 0)) return "bad Terrain Size: must be > 0";
         for (const auto& files : {o.channelFiles, o.angleFiles})
             for (const auto& file : files)
                 if (FloatFormatOf(file) == FloatFormat::Unknown)
-                    return fail(file + ": a float file's name must end in .exr, .tif or .tiff");
+                    return file + ": a float file's name must end in .exr, .tif or .tiff";
         // An output that is an input, however spelled, is refused when the run looks
         // at the files.
         std::set<std::string> seen;
         for (const auto& file : OutputFiles(o))
-            if (!seen.insert(file).second) return fail(file + " is named twice");
+            if (!seen.insert(file).second) return file + " is named twice";
+        return "";
     }
 
-    void fail(const std::string& message) {
-        if (error_.empty()) error_ = message;
+private:
+    static std::string takeFloat(const std::string& name, const std::string& value, float* target) {
+        const auto n = NumberOf(Unquoted(value));
+        if (!n) return name + " needs a number, not \"" + value + "\"";
+        const auto rounded = static_cast<float>(*n);
+        if (!std::isfinite(rounded)) return name + " is beyond the range of a 32-bit float: " + value;
+        *target = rounded;
+        return "";
     }
 
-    ParsedCommandLine done(CommandLineAction action) {
-        result_.action = action;
-        result_.error = error_;
-        return result_;
-    }
-
-    ParsedCommandLine result_;
-    std::string error_;
+    ExportOptions& o;
     bool sunBehind_ = false;
     bool fromGreen_ = false;
 };
@@ -292,7 +205,7 @@ std::vector<std::string> InputFiles(const ExportOptions& o) {
 }
 
 ParsedCommandLine ParseExportCommandLine(const std::vector<std::string>& arguments) {
-    return Parser().parse(arguments);
+    return cli::ParseCommandLine<ParsedCommandLine, Parser>(arguments, kOptions, {});
 }
 
 }  // namespace exporter

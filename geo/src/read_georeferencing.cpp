@@ -3,13 +3,11 @@
 #include <geotiff/xtiffio.h>
 
 #include <cmath>
-#include <cstdarg>
 #include <memory>
-#include <mutex>
 #include <new>
 
 #include "geo/georeferencing.h"
-#include "geotiff_fields.h"
+#include "geo/geotiff_file.h"
 
 namespace geo {
 
@@ -17,23 +15,38 @@ namespace {
 
 constexpr ttag_t kGdalNoData = 42113;
 
-int Quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
-
-struct OptionsFree {
-    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
-};
-struct TiffClose {
-    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
-};
 struct GtifFree {
     void operator()(GTIF* gtif) const { GTIFFree(gtif); }
 };
 
-std::vector<double> Doubles(TIFF* tiff, ttag_t tag) {
+template <typename T>
+std::vector<T> ArrayTag(TIFF* tiff, ttag_t tag) {
     std::uint16_t count = 0;
-    double* values = nullptr;
+    T* values = nullptr;
     if (TIFFGetField(tiff, tag, &count, &values) != 1 || values == nullptr) return {};
     return {values, values + count};
+}
+
+std::vector<double> Doubles(TIFF* tiff, ttag_t tag) { return ArrayTag<double>(tiff, tag); }
+
+StoredGeoTiffTags StoredTags(TIFF* tiff) {
+    StoredGeoTiffTags stored{
+        Doubles(tiff, TIFFTAG_GEOPIXELSCALE),   Doubles(tiff, TIFFTAG_GEOTIEPOINTS),
+        Doubles(tiff, TIFFTAG_GEOTRANSMATRIX),  ArrayTag<std::uint16_t>(tiff, TIFFTAG_GEOKEYDIRECTORY),
+        Doubles(tiff, TIFFTAG_GEODOUBLEPARAMS), ""};
+    char* ascii = nullptr;
+    if (TIFFGetField(tiff, TIFFTAG_GEOASCIIPARAMS, &ascii) == 1 && ascii != nullptr) stored.asciiParams = ascii;
+    return stored;
+}
+
+// Metres per the projection's linear unit (EPSG unit codes); 0 when unknown.
+double MetresPerUnit(int code) {
+    switch (code) {
+        case Linear_Meter: return 1;
+        case Linear_Foot: return 0.3048;
+        case Linear_Foot_US_Survey: return 1200.0 / 3937.0;
+        default: return 0;
+    }
 }
 
 // The key ids in the order of the directory: libgeotiff parses the values but
@@ -110,7 +123,15 @@ void Describe(TIFF* tiff, GTIF* gtif, Georeferencing* g) {
     g->pixelWidth = std::hypot(gt[1], gt[4]);
     g->pixelHeight = std::hypot(gt[2], gt[5]);
     const GeoKey* model = Find(g->keys, GTModelTypeGeoKey);
-    g->geographic = model != nullptr && model->numbers[0] == static_cast<int>(ModelTypeGeographic);
+    g->modelType = model != nullptr ? static_cast<int>(model->numbers[0]) : 0;
+    g->geographic = g->modelType == ModelTypeGeographic;
+    const GeoKey* unit = Find(g->keys, ProjLinearUnitsGeoKey);
+    const double metres = MetresPerUnit(unit != nullptr ? static_cast<int>(unit->numbers[0]) : Linear_Meter);
+    if (g->modelType == ModelTypeProjected && g->hasGeotransform && metres > 0 && g->pixelWidth > 0 &&
+        g->pixelHeight > 0) {
+        g->cellX = g->pixelWidth * metres;
+        g->cellY = g->pixelHeight * metres;
+    }
     for (const geokey_t id : {ProjectedCSTypeGeoKey, GeographicTypeGeoKey}) {
         const GeoKey* code = Find(g->keys, static_cast<std::uint16_t>(id));
         if (code != nullptr && code->numbers[0] > 0 && code->numbers[0] < KvUserDefined) {
@@ -123,34 +144,40 @@ void Describe(TIFF* tiff, GTIF* gtif, Georeferencing* g) {
 
 }  // namespace
 
-HRESULT ReadGeoreferencing(const std::string& path, Georeferencing* out) {
-    if (out == nullptr) return E_INVALIDARG;
+HRESULT ReadGeoreferencing(TIFF* tiff, Georeferencing* out) {
+    if (tiff == nullptr || out == nullptr) return E_INVALIDARG;
     try {
-        RegisterGeoTiffTags();
         Georeferencing g;
-        const std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
-        if (!options) return E_OUTOFMEMORY;
-        TIFFOpenOptionsSetErrorHandlerExtR(options.get(), &Quiet, nullptr);
-        TIFFOpenOptionsSetWarningHandlerExtR(options.get(), &Quiet, nullptr);
-        const std::unique_ptr<TIFF, TiffClose> tiff(TIFFOpenExt(path.c_str(), "r", options.get()));
-        if (!tiff) {
-            *out = std::move(g);
-            return S_OK;
-        }
-        TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &g.width);
-        TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &g.height);
+        TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &g.width);
+        TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &g.height);
         // Unknown to libtiff, GDAL's no-data tag arrives as an anonymous text field.
         std::uint32_t count = 0;
         const char* text = nullptr;
-        if (TIFFGetField(tiff.get(), kGdalNoData, &count, &text) == 1 && text != nullptr) g.noData = text;
+        if (TIFFGetField(tiff, kGdalNoData, &count, &text) == 1 && text != nullptr) g.noData = text;
         std::unique_ptr<GTIF, GtifFree> gtif;
-        if (!KeyIds(tiff.get()).empty()) {
-            gtif.reset(GTIFNew(tiff.get()));
+        if (!KeyIds(tiff).empty()) {
+            gtif.reset(GTIFNew(tiff));
             if (!gtif) return D3DXERR_INVALIDDATA;
         }
-        Describe(tiff.get(), gtif.get(), &g);
+        Describe(tiff, gtif.get(), &g);
+        g.stored = StoredTags(tiff);
         *out = std::move(g);
         return S_OK;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT ReadGeoreferencing(const std::string& path, Georeferencing* out) {
+    if (out == nullptr) return E_INVALIDARG;
+    try {
+        TiffFile tiff;
+        const HRESULT hr = OpenGeoTiff(path, &tiff);
+        if (hr == S_FALSE) {  // no TIFF, so nothing to say
+            *out = Georeferencing{};
+            return S_OK;
+        }
+        return hr == S_OK ? ReadGeoreferencing(tiff.get(), out) : hr;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }

@@ -3,22 +3,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdlib>
 #include <set>
-#include <sstream>
+
+#include "cli/number_word.h"
 
 namespace sky {
 
 namespace {
 
-// The number that is the whole of `text`, finite; nothing before or after it.
-std::optional<double> NumberOf(const std::string& text) {
-    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return std::nullopt;
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || !std::isfinite(value)) return std::nullopt;
-    return value;
-}
+using cli::NumberOf;
 
 // Comma-separated numbers, none missing.
 std::optional<std::vector<double>> NumbersOf(const std::string& text) {
@@ -45,66 +38,52 @@ bool EndsWithAny(const std::string& name, std::initializer_list<const char*> ext
     return false;
 }
 
-constexpr const char* kFlags[] = {"curvature", "help", "version"};
-constexpr const char* kValued[] = {"cell",         "scale",  "offset", "nodata",     "directions", "start",
-                                   "azimuths",     "angles", "svf",    "svf-model",  "shade",      "sun",
-                                   "max-distance", "engine", "viewer", "viewer-size"};
+constexpr cli::OptionSpec kOptions[] = {
+    {"curvature", 0, false},
+    {"help", 0, false},
+    {"version", 0, false},
+    {"cell"},
+    {"scale"},
+    {"offset"},
+    {"nodata"},
+    {"directions"},
+    {"start"},
+    {"azimuths"},
+    {"angles"},
+    {"svf"},
+    {"svf-model"},
+    {"shade"},
+    {"sun"},
+    {"max-distance"},
+    {"engine"},
+    {"viewer"},
+    {"viewer-size"},
+};
 
+// A number such as -10 is a value or the DEM's name, never an option; there are no
+// letters.
+constexpr cli::WordRules kWords{.letters = false, .numbersAreOperands = true};
+
+// Each function answers why the line is refused, or "".
 class Parser {
 public:
-    ParsedCommandLine parse(const std::vector<std::string>& arguments) {
-        if (arguments.empty()) return done(CommandLineAction::Usage);
-        const auto end = std::find(arguments.begin(), arguments.end(), "--");
-        if (std::find(arguments.begin(), end, "--help") != end) return done(CommandLineAction::Help);
-        if (std::find(arguments.begin(), end, "--version") != end) return done(CommandLineAction::Version);
-        std::vector<std::string> positional;
-        bool optionsEnded = false;
-        for (std::size_t i = 0; i < arguments.size() && error_.empty(); ++i) {
-            const std::string& word = arguments[i];
-            if (optionsEnded || word.size() < 2 || word[0] != '-' || NumberOf(word)) {
-                positional.push_back(word);
-            } else if (word == "--") {
-                optionsEnded = true;
-            } else if (word[1] != '-') {
-                fail("unknown option " + word);
-            } else {
-                const auto equals = word.find('=');
-                const std::string name = word.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-                if (std::find(std::begin(kFlags), std::end(kFlags), name) != std::end(kFlags)) {
-                    if (equals != std::string::npos)
-                        fail("--" + name + " takes no value");
-                    else
-                        result_.options.curvature = true;  // the only flag left by now
-                } else if (std::find(std::begin(kValued), std::end(kValued), name) != std::end(kValued)) {
-                    if (equals != std::string::npos)
-                        apply(name, word.substr(equals + 1));
-                    else if (i + 1 < arguments.size())
-                        apply(name, arguments[++i]);
-                    else
-                        fail("--" + name + " needs a value");
-                } else {
-                    fail("unknown option --" + name);
-                }
-            }
-        }
-        if (error_.empty()) check(positional);
-        return done(error_.empty() ? CommandLineAction::Run : CommandLineAction::Error);
-    }
+    explicit Parser(SkyOptions* options) : o(*options) {}
 
-private:
-    void apply(const std::string& name, const std::string& value) {
-        SkyOptions& o = result_.options;
+    std::string apply(const cli::OptionSpec& spec, const std::string& value) {
+        const std::string name = spec.name;
         const std::string option = "--" + name;
         const auto number = NumberOf(value);
         const auto numbers = NumbersOf(value);
-        const auto needNumber = [&] { fail(option + " needs a number, not \"" + value + "\""); };
-        if (name == "cell") {
+        const auto needNumber = [&] { return option + " needs a number, not \"" + value + "\""; };
+        if (name == "curvature") {
+            o.curvature = true;
+        } else if (name == "cell") {
             if (!numbers || numbers->size() > 2 || !((*numbers)[0] > 0) || !(numbers->back() > 0))
-                return fail(option + " needs one or two sizes above 0 in metres (X[,Y]), not \"" + value + "\"");
+                return option + " needs one or two sizes above 0 in metres (X[,Y]), not \"" + value + "\"";
             o.cellX = numbers->front();
             o.cellY = numbers->back();
         } else if (name == "scale") {
-            if (!number || *number == 0) return fail(option + " needs a number other than 0, not \"" + value + "\"");
+            if (!number || *number == 0) return option + " needs a number other than 0, not \"" + value + "\"";
             o.reading.scale = *number;
         } else if (name == "offset") {
             if (!number) return needNumber();
@@ -114,31 +93,30 @@ private:
             o.reading.noData = *number;
         } else if (name == "directions") {
             if (!number || *number < 1 || *number > 360 || *number != std::floor(*number))
-                return fail(option + " must be a whole number from 1 to 360, not \"" + value + "\"");
+                return option + " must be a whole number from 1 to 360, not \"" + value + "\"";
             o.directionCount = static_cast<unsigned>(*number);
         } else if (name == "start") {
             if (!number) return needNumber();
             o.start = *number;
         } else if (name == "max-distance") {
-            if (!number || !(*number > 0))
-                return fail(option + " needs a distance above 0 in metres, not \"" + value + "\"");
+            if (!number || !(*number > 0)) return option + " needs a distance above 0 in metres, not \"" + value + "\"";
             o.maxDistance = *number;
         } else if (name == "azimuths") {
-            if (!numbers) return fail(option + " needs azimuths in degrees separated by commas, not \"" + value + "\"");
+            if (!numbers) return option + " needs azimuths in degrees separated by commas, not \"" + value + "\"";
             o.azimuths = *numbers;
         } else if (name == "angles" || name == "svf") {
             if (!EndsWithAny(value, {".tif", ".tiff", ".exr"}))
-                return fail(option + ": the name must end in .tif, .tiff or .exr");
+                return option + ": the name must end in .tif, .tiff or .exr";
             (name == "angles" ? o.anglesFile : o.svfFile) = value;
         } else if (name == "engine") {
-            if (!EndsWithAny(value, {".dds"})) return fail(option + ": the name must end in .dds");
+            if (!EndsWithAny(value, {".dds"})) return option + ": the name must end in .dds";
             o.engineFile = value;
         } else if (name == "viewer") {
-            if (!EndsWithAny(value, {".html", ".htm"})) return fail(option + ": the name must end in .html or .htm");
+            if (!EndsWithAny(value, {".html", ".htm"})) return option + ": the name must end in .html or .htm";
             o.viewerFile = value;
         } else if (name == "viewer-size") {
             if (!number || *number < 2 || *number > 4096 || *number != std::floor(*number))
-                return fail(option + " must be a whole number from 2 to 4096, not \"" + value + "\"");
+                return option + " must be a whole number from 2 to 4096, not \"" + value + "\"";
             o.viewerSize = static_cast<std::uint32_t>(*number);
         } else if (name == "svf-model") {
             if (value == "horizontal")
@@ -148,47 +126,38 @@ private:
             else if (value == "zaksek")
                 o.svfModel = SvfModel::Zaksek;
             else
-                return fail(option + " must be horizontal, sloped or zaksek, not \"" + value + "\"");
+                return option + " must be horizontal, sloped or zaksek, not \"" + value + "\"";
         } else if (name == "shade") {
-            if (!EndsWithAny(value, {".png"})) return fail(option + ": the name must end in .png");
+            if (!EndsWithAny(value, {".png"})) return option + ": the name must end in .png";
             o.shadeFile = value;
         } else if (name == "sun") {
             if (!numbers || numbers->size() != 2 || !((*numbers)[1] >= -90 && (*numbers)[1] <= 90))
-                return fail(option + " needs AZ,EL in degrees, the elevation from -90 to 90, not \"" + value + "\"");
+                return option + " needs AZ,EL in degrees, the elevation from -90 to 90, not \"" + value + "\"";
             o.sunAzimuth = (*numbers)[0];
             o.sunElevation = (*numbers)[1];
             o.sunGiven = true;
         }
+        return "";
     }
 
-    void check(const std::vector<std::string>& positional) {
-        SkyOptions& o = result_.options;
-        if (positional.empty()) return fail("no DEM given");
-        if (positional.size() > 1) return fail("one DEM at a time; also given: " + positional[1]);
-        if (positional[0].empty()) return fail("the DEM's name is empty");
+    std::string check(const std::vector<std::string>& positional) {
+        if (positional.empty()) return "no DEM given";
+        if (positional.size() > 1) return "one DEM at a time; also given: " + positional[1];
+        if (positional[0].empty()) return "the DEM's name is empty";
         o.dem = positional[0];
         const std::vector<std::string> outputs = o.outputs();
-        if (outputs.empty()) return fail("nothing to write: give --angles, --svf, --shade, --engine or --viewer");
+        if (outputs.empty()) return "nothing to write: give --angles, --svf, --shade, --engine or --viewer";
         if (!o.engineFile.empty() && o.wantedAzimuths().size() % 4 != 0)
-            return fail("--engine needs a multiple of 4 directions, four to a slice");
-        if (!o.shadeFile.empty() && !o.sunGiven) return fail("--shade needs the sun's place (--sun AZ,EL)");
+            return "--engine needs a multiple of 4 directions, four to a slice";
+        if (!o.shadeFile.empty() && !o.sunGiven) return "--shade needs the sun's place (--sun AZ,EL)";
         std::set<std::string> seen{o.dem};
         for (const auto& file : outputs)
-            if (!seen.insert(file).second) return fail(file + " is named twice, or is the DEM itself");
+            if (!seen.insert(file).second) return file + " is named twice, or is the DEM itself";
+        return "";
     }
 
-    void fail(const std::string& message) {
-        if (error_.empty()) error_ = message;
-    }
-
-    ParsedCommandLine done(CommandLineAction action) {
-        result_.action = action;
-        result_.error = error_;
-        return result_;
-    }
-
-    ParsedCommandLine result_;
-    std::string error_;
+private:
+    SkyOptions& o;
 };
 
 }  // namespace
@@ -207,6 +176,8 @@ std::vector<std::string> SkyOptions::outputs() const {
     return names;
 }
 
-ParsedCommandLine ParseSkyCommandLine(const std::vector<std::string>& arguments) { return Parser().parse(arguments); }
+ParsedCommandLine ParseSkyCommandLine(const std::vector<std::string>& arguments) {
+    return cli::ParseCommandLine<ParsedCommandLine, Parser>(arguments, kOptions, kWords);
+}
 
 }  // namespace sky

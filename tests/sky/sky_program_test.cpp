@@ -106,8 +106,9 @@ TEST(SkyProgram, WritesNamedAngleBandsFromStoredIntegers) {
 }
 
 // A float GeoTIFF DEM of 25 m cells, projected (UTM 33N) or geographic (WGS 84),
-// with GDAL's no-data value -500 at texel 5.
-exporter::GeoTiffTags WriteGeoDem(const std::string& path, bool geographic) {
+// with GDAL's no-data value -500 at texel 5; `unit`, when given, the projection's
+// linear unit (EPSG code) the 25 is in.
+exporter::GeoTiffTags WriteGeoDem(const std::string& path, bool geographic, std::uint16_t unit = 0) {
     exporter::FloatChannels dem{16, 9, {"h"}, {std::vector<float>(16 * 9)}};
     for (std::size_t i = 0; i < dem.planes[0].size(); ++i) dem.planes[0][i] = static_cast<float>((i * 37) % 50);
     dem.planes[0][5] = -500;
@@ -131,6 +132,10 @@ exporter::GeoTiffTags WriteGeoDem(const std::string& path, bool geographic) {
                        0,
                        1,
                        static_cast<std::uint16_t>(geographic ? 4326 : 32633)};
+    if (unit != 0) {
+        extras.geo.keys[3] = 4;  // ProjLinearUnitsGeoKey
+        extras.geo.keys.insert(extras.geo.keys.end(), {3076, 0, 1, unit});
+    }
     std::vector<std::uint8_t> bytes;
     std::string why;
     EXPECT_EQ(exporter::EncodeFloatTiff(dem, &bytes, &why, extras), S_OK) << why;
@@ -155,6 +160,21 @@ TEST(SkyProgram, CarriesGeoreferencingAndNoDataThrough) {
     const ProcessResult refused = RunSky({dir.path("wgs.tif"), "--angles", dir.path("b.tif")});
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_NE(refused.err.find("gdalwarp -t_srs EPSG:32633 "), std::string::npos) << refused.err;
+}
+
+TEST(SkyProgram, ReadsTheCellSizeInMetresFromTheLinearUnit) {
+    TempDir dir;
+    const struct {
+        std::uint16_t unit;
+        std::optional<double> cell;
+    } cases[] = {{9001, 25.0}, {9002, 25 * 0.3048}, {9003, 25 * (1200.0 / 3937.0)}, {9036, std::nullopt}};
+    for (const auto& c : cases) {
+        WriteGeoDem(dir.path("dem.tif"), false, c.unit);
+        sky::DemTiffTags tags;
+        ASSERT_TRUE(sky::ReadDemTiffTags(dir.path("dem.tif"), &tags));
+        EXPECT_EQ(tags.cellX, c.cell) << c.unit;
+        EXPECT_EQ(tags.cellY, c.cell) << c.unit;
+    }
 }
 
 }  // namespace

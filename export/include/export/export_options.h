@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "export/grey_preview.h"
 #include "export/texel_kind.h"
 #include "maps/horizon/horizon_kernel.h"
@@ -48,13 +49,8 @@ std::vector<std::string> OutputFiles(const ExportOptions& options);
 // Every file a run reads: the horizon map, and the height map when one is given.
 std::vector<std::string> InputFiles(const ExportOptions& options);
 
-enum class CommandLineAction : std::uint8_t {
-    Run,
-    Help,     // --help anywhere
-    Version,  // --version anywhere
-    Usage,    // no arguments at all
-    Error,    // `error` says why
-};
+// Run, Help, Version, Usage or Error, as each companion reads its line.
+using cli::CommandLineAction;
 
 struct ParsedCommandLine {
     CommandLineAction action = CommandLineAction::Error;

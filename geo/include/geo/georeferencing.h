@@ -4,6 +4,7 @@
 // read from a file, and written into a TIFF made from it at another size.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,14 @@ struct GeoKey {
     std::string text;             // Ascii, without the closing '|'
 };
 
+// GeoTIFF's tags as the file stores them, for a copy onto a file of the same grid.
+struct StoredGeoTiffTags {
+    std::vector<double> pixelScale, tiepoints, transformation;  // 33550, 33922, 34264
+    std::vector<std::uint16_t> keyDirectory;                    // 34735; empty: no GeoKeys
+    std::vector<double> doubleParams;                           // 34736
+    std::string asciiParams;                                    // 34737
+};
+
 struct Georeferencing {
     bool present = false;     // the file has GeoKeys or a geotransform
     std::uint32_t width = 0;  // the raster it describes, in texels
@@ -33,9 +42,14 @@ struct Georeferencing {
     std::array<double, 6> geotransform{0, 1, 0, 0, 0, 1};
     double pixelWidth = 0;  // the length of a texel's sides in the model's units
     double pixelHeight = 0;
+    int modelType = 0;        // GTModelTypeGeoKey: 1 projected, 2 geographic, 3 geocentric; 0 not given
     bool geographic = false;  // GTModelTypeGeoKey says latitude and longitude
-    int epsg = 0;             // the projected, else the geographic EPSG code; 0: none or user-defined
-    std::string noData;       // GDAL_NODATA as written; empty when absent
+    // A texel's sides in metres, for a projected model with a geotransform whose
+    // linear unit is the metre (when not given) or a foot; absent otherwise.
+    std::optional<double> cellX, cellY;
+    int epsg = 0;        // the projected, else the geographic EPSG code; 0: none or user-defined
+    std::string noData;  // GDAL_NODATA as written; empty when absent
+    StoredGeoTiffTags stored;
 };
 
 // Reads the georeferencing of the image file at `path`. S_OK with `present` false
@@ -43,6 +57,10 @@ struct Georeferencing {
 // none. E_INVALIDARG for a null `out`; D3DXERR_INVALIDDATA when its GeoKeys cannot
 // be parsed. Nothing is printed.
 [[nodiscard]] HRESULT ReadGeoreferencing(const std::string& path, Georeferencing* out);
+
+// The same for `tiff`, open for reading by OpenGeoTiff (geo/geotiff_file.h); a null
+// `tiff` is E_INVALIDARG. `out` is left as it was on failure.
+[[nodiscard]] HRESULT ReadGeoreferencing(TIFF* tiff, Georeferencing* out);
 
 // The geotransform of the same extent split into `width` x `height` texels.
 // `width` and `height` above 0.

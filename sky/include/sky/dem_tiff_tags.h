@@ -1,6 +1,6 @@
 #pragma once
 // What a TIFF DEM says about itself beyond its samples: the sample kind, GDAL's
-// no-data value and GeoTIFF's georeferencing, read with libtiff and libgeotiff.
+// no-data value and GeoTIFF's georeferencing (as geo/ reads it).
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,11 +15,12 @@ struct DemTiffTags {
     std::optional<double> gdalNoData;
     exporter::GeoTiffTags geo;           // as stored, for the outputs
     int modelType = 0;                   // GTModelTypeGeoKey: 1 projected, 2 geographic, 0 not given
-    std::optional<double> cellX, cellY;  // metres, from the pixel scale and the linear unit
-    std::optional<double> west, north;   // the model point of the first texel (degrees when geographic)
+    std::optional<double> cellX, cellY;  // metres, from the texel size and the linear unit
+    std::optional<double> west, north;   // the first texel's outer corner (degrees when geographic)
 };
 
-// False when `path` is no TIFF libtiff opens (nothing printed); `tags` then as it was.
+// False when `path` is no TIFF libtiff opens, or memory runs out (nothing printed);
+// `tags` then as it was. Exhausted memory may also escape as std::bad_alloc.
 [[nodiscard]] bool ReadDemTiffTags(const std::string& path, DemTiffTags* tags);
 
 }  // namespace sky

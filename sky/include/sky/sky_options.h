@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "sky/dem.h"
 #include "sky/derived_products.h"
 
@@ -35,7 +36,8 @@ struct SkyOptions {
     std::vector<std::string> outputs() const;
 };
 
-enum class CommandLineAction : std::uint8_t { Run, Usage, Help, Version, Error };
+// Run, Help, Version, Usage or Error, as each companion reads its line.
+using cli::CommandLineAction;
 
 struct ParsedCommandLine {
     CommandLineAction action = CommandLineAction::Usage;

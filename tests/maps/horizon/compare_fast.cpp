@@ -1,6 +1,7 @@
 #include "compare_fast.h"
 
 #include <bit>
+#include <cctype>
 #include <cstddef>
 #include <cstdio>
 
@@ -33,6 +34,13 @@ std::optional<std::string> FirstDifference(const std::vector<float>& heights, st
                             static_cast<std::uint32_t>(i / 4 % width), fast[i], reference[i]);
     }
     return std::nullopt;
+}
+
+std::string FamilyTestName(const ::testing::TestParamInfo<Terrain>& info) {
+    std::string name(Name(info.param));
+    for (char& ch : name)
+        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+    return name;
 }
 
 }  // namespace horizon::testing

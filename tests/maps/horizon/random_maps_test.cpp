@@ -87,12 +87,7 @@ TEST_P(RandomMaps, MatchReferenceThroughThe128BitChecks) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryFamily, RandomMaps, ::testing::ValuesIn(kAllTerrains), [](const auto& info) {
-    std::string name(Name(info.param));
-    for (char& ch : name)
-        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(EveryFamily, RandomMaps, ::testing::ValuesIn(kAllTerrains), FamilyTestName);
 
 }  // namespace
 }  // namespace horizon::testing
