@@ -168,8 +168,9 @@ TEST(SkyProgram, CarriesGeoreferencingAndNoDataThrough) {
 }
 
 // The bands as ComputeHorizonBands holds them all, for the directions the program
-// chooses for `count` azimuths from `start` on 30 m cells.
-std::vector<std::vector<float>> WholeBands(const std::string& dem, unsigned count, double start) {
+// chooses for `count` azimuths from `start` on 30 m cells, and their names.
+std::vector<std::vector<float>> WholeBands(const std::string& dem, unsigned count, double start,
+                                           std::vector<std::string>* names) {
     sky::Dem d;
     std::string why;
     EXPECT_EQ(sky::LoadDem(dem, {0.5, 3, -32768.0}, &d, &why), S_OK) << why;
@@ -178,6 +179,9 @@ std::vector<std::vector<float>> WholeBands(const std::string& dem, unsigned coun
         sky::LatticeDirection l;
         EXPECT_TRUE(sky::NearestLatticeDirection(start + 360.0 * i / count, 30, 30, 1.0, &l));
         request.directions.push_back(l);
+        char name[32];
+        std::snprintf(name, sizeof name, "azimuth_%.2f", sky::AzimuthOf(l, 30, 30));
+        names->push_back(name);
     }
     request.cellX = request.cellY = 30;
     std::vector<std::vector<float>> bands;
@@ -191,7 +195,8 @@ TEST(SkyProgram, StreamsEachBandIntoItsPlaceAsItComes) {
     const struct {
         unsigned count;
         double start;
-    } cases[] = {{5, 0}, {8, 0}, {12, 10}, {7, 33}};
+        std::string angles;
+    } cases[] = {{5, 0, "a.tif"}, {8, 0, "a.tif"}, {12, 10, "a.tif"}, {7, 33, "a.tif"}, {6, 3, "a.exr"}};
     for (const auto& c : cases) {
         const std::string at = std::to_string(c.count) + " directions";
         std::vector<std::string> args = {dir.path("dem.tif"),
@@ -201,15 +206,18 @@ TEST(SkyProgram, StreamsEachBandIntoItsPlaceAsItComes) {
                                          "--offset=3",
                                          "--directions=" + std::to_string(c.count),
                                          "--start=" + std::to_string(c.start),
-                                         "--angles=" + dir.path("a.tif")};
+                                         "--angles=" + dir.path(c.angles)};
         if (c.count % 4 == 0) args.push_back("--engine=" + dir.path("e.dds"));
         const ProcessResult run = RunSky(args);
         ASSERT_EQ(run.exitCode, 0) << at << run.err;
-        const std::vector<std::vector<float>> bands = WholeBands(dir.path("dem.tif"), c.count, c.start);
-        const ReadFloats angles = ReadFloatTiff(dir.path("a.tif"));
+        std::vector<std::string> names;
+        const std::vector<std::vector<float>> bands = WholeBands(dir.path("dem.tif"), c.count, c.start, &names);
+        const bool exr = c.angles == "a.exr";
+        const ReadFloats angles = exr ? ReadFloatExr(dir.path(c.angles)) : ReadFloatTiff(dir.path(c.angles));
         ASSERT_EQ(angles.names.size(), c.count) << at;
         for (std::size_t k = 0; k < c.count; ++k)
-            EXPECT_EQ(angles.planes.at(angles.names[k]), bands[k]) << at << ", band " << k;
+            EXPECT_EQ(angles.planes.at(names[k]), bands[k]) << at << ", band " << k;
+        if (exr) continue;
         TIFF* tiff = TIFFOpen(dir.path("a.tif").c_str(), "r");
         std::uint16_t planar = 0;
         TIFFGetField(tiff, TIFFTAG_PLANARCONFIG, &planar);
