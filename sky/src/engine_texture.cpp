@@ -57,15 +57,20 @@ Level Halve(const Level& from) {
     return to;
 }
 
+// The level's halves in pieces, so that a large level is never held twice.
 HRESULT Append(const SliceBytes& put, const Level& level) {
+    constexpr std::size_t kPiece = std::size_t{1} << 20;  // values
     std::vector<std::uint8_t> out;
-    out.reserve(level.rgba.size() * 2);
-    for (float v : level.rgba) {
-        const std::uint16_t h = HalfBits(v);
-        out.push_back(static_cast<std::uint8_t>(h));
-        out.push_back(static_cast<std::uint8_t>(h >> 8));
+    for (std::size_t first = 0; first < level.rgba.size(); first += kPiece) {
+        out.clear();
+        for (std::size_t i = first; i < std::min(level.rgba.size(), first + kPiece); ++i) {
+            const std::uint16_t h = HalfBits(level.rgba[i]);
+            out.push_back(static_cast<std::uint8_t>(h));
+            out.push_back(static_cast<std::uint8_t>(h >> 8));
+        }
+        if (const HRESULT hr = put(out); hr != S_OK) return hr;
     }
-    return put(out);
+    return S_OK;
 }
 
 }  // namespace

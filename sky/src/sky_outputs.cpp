@@ -253,9 +253,9 @@ public:
             const HRESULT hr =
                 EncodeEngineSlice({pending_[s * 4].data(), pending_[s * 4 + 1].data(), pending_[s * 4 + 2].data(),
                                    pending_[s * 4 + 3].data()},
-                                  source_.dem.width, source_.dem.height, [&](const std::vector<std::uint8_t>& level) {
-                                      const HRESULT written = file_.writeAt(at, level.data(), level.size());
-                                      at += level.size();
+                                  source_.dem.width, source_.dem.height, [&](const std::vector<std::uint8_t>& piece) {
+                                      const HRESULT written = file_.writeAt(at, piece.data(), piece.size());
+                                      at += piece.size();
                                       return written;
                                   });
             if (hr != S_OK) return fail(err, "cannot write ", hr);

@@ -26,11 +26,11 @@ namespace sky {
                                                         std::uint32_t slices);
 [[nodiscard]] std::uint64_t EngineSliceBytes(std::uint32_t width, std::uint32_t height);
 
-// Receives a slice's bytes level by level: S_OK to go on.
+// Receives a slice's bytes piece by piece, in order: S_OK to go on.
 using SliceBytes = std::function<HRESULT(const std::vector<std::uint8_t>& bytes)>;
 
 // One slice from the angle bands of its red, green, blue and alpha (width x height
-// each), handed to `put` one mip level at a time, largest first. S_OK, or what
+// each), handed to `put` in pieces, the largest mip level first. S_OK, or what
 // `put` returned. Exhausted memory escapes as std::bad_alloc.
 [[nodiscard]] HRESULT EncodeEngineSlice(const std::array<const float*, 4>& bands, std::uint32_t width,
                                         std::uint32_t height, const SliceBytes& put);
