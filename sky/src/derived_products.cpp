@@ -59,38 +59,63 @@ SurfaceOrientation OrientationAt(const Grid& grid, double cellX, double cellY, s
     return o;
 }
 
-std::vector<float> SkyViewFactor(const Grid& grid, double cellX, double cellY,
-                                 const std::vector<std::vector<float>>& bands, const std::vector<double>& azimuths,
-                                 SvfModel model) {
-    const std::vector<double> weights = SectorWeights(azimuths);
-    std::vector<float> svf(std::size_t{grid.width} * grid.height, kNoData);
-    for (std::int64_t y = 0; y < grid.height; ++y) {
-        for (std::int64_t x = 0; x < grid.width; ++x) {
-            const std::size_t i = static_cast<std::size_t>(y) * grid.width + x;
-            if (std::isnan(grid.z[i])) continue;
-            const SurfaceOrientation o = OrientationAt(grid, cellX, cellY, x, y);
-            double sum = 0;
-            for (std::size_t k = 0; k < bands.size(); ++k) {
-                const double phi = azimuths[k] * kRadians;
-                const double h = bands[k][i] == kNoData ? 0.0 : bands[k][i] * kRadians;
-                if (model == SvfModel::Sloped) {
-                    // The sky ends at the horizontal; the tilt is in the weights.
-                    const double z = kPi / 2 - std::max(h, 0.0);
-                    sum +=
-                        weights[k] * (std::cos(o.slope) * std::sin(z) * std::sin(z) +
-                                      std::sin(o.slope) * std::cos(phi - o.aspect) * (z - std::sin(z) * std::cos(z)));
-                } else if (model == SvfModel::Horizontal) {
-                    const double c = std::cos(std::max(h, 0.0));
-                    sum += weights[k] * c * c;
-                } else {
-                    sum += weights[k] * std::sin(std::max(h, 0.0));
-                }
+SkyViewSum::SkyViewSum(const Grid& grid, double cellX, double cellY, const std::vector<double>& azimuths,
+                       SvfModel model)
+    : grid_(grid), cellX_(cellX), cellY_(cellY), azimuths_(azimuths), weights_(SectorWeights(azimuths)), model_(model) {
+    const std::size_t texels = std::size_t{grid.width} * grid.height;
+    sum_.assign(texels, 0.0);
+    if (model == SvfModel::Sloped) {
+        north_.assign(texels, 0.0);
+        east_.assign(texels, 0.0);
+    }
+}
+
+void SkyViewSum::add(std::size_t k, const std::vector<float>& band) {
+    const double phi = azimuths_[k] * kRadians, w = weights_[k];
+    const double cosPhi = std::cos(phi), sinPhi = std::sin(phi);
+    for (std::size_t i = 0; i < sum_.size(); ++i) {
+        const double h = band[i] == kNoData ? 0.0 : band[i] * kRadians;
+        if (model_ == SvfModel::Sloped) {
+            // The sky ends at the horizontal; the tilt is in the weights, and
+            // cos(phi - A) splits into its parts along north and east.
+            const double z = kPi / 2 - std::max(h, 0.0);
+            const double tilted = w * (z - std::sin(z) * std::cos(z));
+            sum_[i] += w * std::sin(z) * std::sin(z);
+            north_[i] += cosPhi * tilted;
+            east_[i] += sinPhi * tilted;
+        } else if (model_ == SvfModel::Horizontal) {
+            const double c = std::cos(std::max(h, 0.0));
+            sum_[i] += w * c * c;
+        } else {
+            sum_[i] += w * std::sin(std::max(h, 0.0));
+        }
+    }
+}
+
+std::vector<float> SkyViewSum::result() const {
+    std::vector<float> svf(sum_.size(), kNoData);
+    for (std::int64_t y = 0; y < grid_.height; ++y) {
+        for (std::int64_t x = 0; x < grid_.width; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * grid_.width + x;
+            if (std::isnan(grid_.z[i])) continue;
+            double value = model_ == SvfModel::Zaksek ? 1 - sum_[i] : sum_[i];
+            if (model_ == SvfModel::Sloped) {
+                const SurfaceOrientation o = OrientationAt(grid_, cellX_, cellY_, x, y);
+                value = std::cos(o.slope) * sum_[i] +
+                        std::sin(o.slope) * (std::cos(o.aspect) * north_[i] + std::sin(o.aspect) * east_[i]);
             }
-            const double value = model == SvfModel::Zaksek ? 1 - sum : sum;
             svf[i] = static_cast<float>(std::clamp(value, 0.0, 1.0));
         }
     }
     return svf;
+}
+
+std::vector<float> SkyViewFactor(const Grid& grid, double cellX, double cellY,
+                                 const std::vector<std::vector<float>>& bands, const std::vector<double>& azimuths,
+                                 SvfModel model) {
+    SkyViewSum sum(grid, cellX, cellY, azimuths, model);
+    for (std::size_t k = 0; k < bands.size(); ++k) sum.add(k, bands[k]);
+    return sum.result();
 }
 
 Bracket BracketOf(const std::vector<double>& azimuths, double azimuth) {

@@ -1,5 +1,6 @@
 #include "sky/engine_texture.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -56,12 +57,20 @@ Level Halve(const Level& from) {
     return to;
 }
 
-void Append(std::vector<std::uint8_t>& out, const Level& level) {
-    for (float v : level.rgba) {
-        const std::uint16_t h = HalfBits(v);
-        out.push_back(static_cast<std::uint8_t>(h));
-        out.push_back(static_cast<std::uint8_t>(h >> 8));
+// The level's halves in pieces, so that a large level is never held twice.
+HRESULT Append(const SliceBytes& put, const Level& level) {
+    constexpr std::size_t kPiece = std::size_t{1} << 20;  // values
+    std::vector<std::uint8_t> out;
+    for (std::size_t first = 0; first < level.rgba.size(); first += kPiece) {
+        out.clear();
+        for (std::size_t i = first; i < std::min(level.rgba.size(), first + kPiece); ++i) {
+            const std::uint16_t h = HalfBits(level.rgba[i]);
+            out.push_back(static_cast<std::uint8_t>(h));
+            out.push_back(static_cast<std::uint8_t>(h >> 8));
+        }
+        if (const HRESULT hr = put(out); hr != S_OK) return hr;
     }
+    return S_OK;
 }
 
 }  // namespace
@@ -89,6 +98,37 @@ std::uint16_t HalfBits(float value) {
     return static_cast<std::uint16_t>(sign | (bits >> 13));
 }
 
+std::vector<std::uint8_t> EngineDdsHeader(std::uint32_t width, std::uint32_t height, std::uint32_t slices) {
+    std::vector<std::uint8_t> header;
+    Header(header, width, height, MipLevels(width, height), slices);
+    return header;
+}
+
+std::uint64_t EngineSliceBytes(std::uint32_t width, std::uint32_t height) {
+    std::uint64_t bytes = 0;
+    for (std::uint32_t l = 0; l < MipLevels(width, height); ++l)
+        bytes += std::uint64_t{std::max(1u, width >> l)} * std::max(1u, height >> l) * 8;
+    return bytes;
+}
+
+HRESULT EncodeEngineSlice(const std::array<const float*, 4>& bands, std::uint32_t width, std::uint32_t height,
+                          const SliceBytes& put) {
+    const std::size_t texels = std::size_t{width} * height;
+    Level level{width, height, std::vector<float>(texels * 4)};
+    for (std::size_t i = 0; i < texels; ++i)
+        for (int c = 0; c < 4; ++c) {
+            const float angle = bands[c][i];
+            level.rgba[i * 4 + c] =
+                angle == kNoData ? -1.0f : static_cast<float>(std::sin(angle * (3.14159265358979323846 / 180)));
+        }
+    if (const HRESULT hr = Append(put, level); hr != S_OK) return hr;
+    for (std::uint32_t l = 1; l < MipLevels(width, height); ++l) {
+        level = Halve(level);
+        if (const HRESULT hr = Append(put, level); hr != S_OK) return hr;
+    }
+    return S_OK;
+}
+
 HRESULT EncodeEngineDds(const std::vector<std::vector<float>>& bands, std::uint32_t width, std::uint32_t height,
                         std::vector<std::uint8_t>* bytes) {
     const std::size_t texels = std::size_t{width} * height;
@@ -96,23 +136,16 @@ HRESULT EncodeEngineDds(const std::vector<std::vector<float>>& bands, std::uint3
     for (const auto& band : bands)
         if (band.size() != texels) return E_INVALIDARG;
     try {
-        bytes->clear();
         const auto slices = static_cast<std::uint32_t>(bands.size() / 4);
-        const std::uint32_t levels = MipLevels(width, height);
-        Header(*bytes, width, height, levels, slices);
+        *bytes = EngineDdsHeader(width, height, slices);
+        const SliceBytes append = [&](const std::vector<std::uint8_t>& part) {
+            bytes->insert(bytes->end(), part.begin(), part.end());
+            return S_OK;
+        };
         for (std::uint32_t s = 0; s < slices; ++s) {
-            Level level{width, height, std::vector<float>(texels * 4)};
-            for (std::size_t i = 0; i < texels; ++i)
-                for (int c = 0; c < 4; ++c) {
-                    const float angle = bands[s * 4 + c][i];
-                    level.rgba[i * 4 + c] =
-                        angle == kNoData ? -1.0f : static_cast<float>(std::sin(angle * (3.14159265358979323846 / 180)));
-                }
-            Append(*bytes, level);
-            for (std::uint32_t l = 1; l < levels; ++l) {
-                level = Halve(level);
-                Append(*bytes, level);
-            }
+            const std::array<const float*, 4> slice{bands[s * 4].data(), bands[s * 4 + 1].data(),
+                                                    bands[s * 4 + 2].data(), bands[s * 4 + 3].data()};
+            if (const HRESULT hr = EncodeEngineSlice(slice, width, height, append); hr != S_OK) return hr;
         }
         return S_OK;
     } catch (const std::bad_alloc&) {

@@ -20,14 +20,15 @@ LatticeDirection Canonical(LatticeDirection d) {
 }
 
 struct Sweep {
-    std::size_t band;
-    int ahead;  // +1 along the family's direction, -1 against it
+    std::size_t band;  // in the family's batch
+    int ahead;         // +1 along the family's direction, -1 against it
 };
 
 struct Family {
     LineGeometry geometry;
     CrossingPlan plan;
     std::vector<Sweep> sweeps;
+    std::vector<std::size_t> directions;  // the request's indices, one per sweep
     std::vector<LineStart> starts;
 };
 
@@ -48,9 +49,14 @@ void FindStarts(const Grid& grid, Family* family) {
 
 class Worker {
 public:
-    Worker(const Grid& grid, const std::vector<Family>& families, std::vector<std::vector<float>>& bands,
-           std::atomic<std::size_t>& next, std::size_t total, double maxDistance)
-        : grid_(grid), families_(families), bands_(bands), next_(next), total_(total), maxDistance_(maxDistance) {}
+    Worker(const Grid& grid, const Family& family, std::vector<std::vector<float>>& bands,
+           std::atomic<std::size_t>& next, double maxDistance)
+        : grid_(grid),
+          family_(family),
+          bands_(bands),
+          next_(next),
+          total_(family.starts.size()),
+          maxDistance_(maxDistance) {}
 
     // Takes lines from the shared counter until none are left.
     void run(const std::function<void(double)>* progress) {
@@ -58,19 +64,11 @@ public:
         for (;;) {
             const std::size_t first = next_.fetch_add(kBatch);
             if (first >= total_) return;
-            // The batch family by family, each part gathered together.
-            std::size_t f = 0, index = first;
-            while (index >= families_[f].starts.size()) index -= families_[f++].starts.size();
-            for (std::size_t done = 0, left = std::min(kBatch, total_ - first); left > 0; ++f, index = 0) {
-                const Family& family = families_[f];
-                const std::size_t n = std::min(left, family.starts.size() - index);
-                GatherLines(grid_, family.geometry, family.plan, &family.starts[index], n, &profiles_[done]);
-                for (std::size_t j = 0; j < n; ++j) {
-                    if (maxDistance_ == 0) DropHiddenCrossings(&profiles_[done + j]);
-                    sweepLine(family, profiles_[done + j]);
-                }
-                done += n;
-                left -= n;
+            const std::size_t n = std::min(kBatch, total_ - first);
+            GatherLines(grid_, family_.geometry, family_.plan, &family_.starts[first], n, profiles_.data());
+            for (std::size_t j = 0; j < n; ++j) {
+                if (maxDistance_ == 0) DropHiddenCrossings(&profiles_[j]);
+                sweepLine(family_, profiles_[j]);
             }
             if (progress != nullptr && *progress) (*progress)(static_cast<double>(first) / total_);
         }
@@ -99,7 +97,7 @@ private:
     }
 
     const Grid& grid_;
-    const std::vector<Family>& families_;
+    const Family& family_;
     std::vector<std::vector<float>>& bands_;
     std::atomic<std::size_t>& next_;
     std::size_t total_;
@@ -125,62 +123,97 @@ void OnThreads(unsigned threads, const Work& work) {
     for (auto& helper : helpers) helper.join();
 }
 
-HRESULT Compute(const Grid& grid, const HorizonRequest& request, std::vector<std::vector<float>>* bands) {
+// The families in order of the first direction each holds.
+std::vector<Family> FamiliesOf(const HorizonRequest& request) {
     std::map<std::pair<int, int>, Family> byDirection;
+    std::vector<Family*> order;
     for (std::size_t i = 0; i < request.directions.size(); ++i) {
         const LatticeDirection d = request.directions[i];
         const LatticeDirection c = Canonical(d);
-        Family& family = byDirection[{c.dx, c.dy}];
+        auto [at, added] = byDirection.try_emplace({c.dx, c.dy});
+        Family& family = at->second;
+        if (added) order.push_back(&family);
         family.geometry = MakeLineGeometry(c, request.cellX, request.cellY, request.curvature);
-        family.sweeps.push_back({i, c == d ? 1 : -1});
+        family.sweeps.push_back({family.directions.size(), c == d ? 1 : -1});
+        family.directions.push_back(i);
     }
     std::vector<Family> families;
+    for (Family* family : order) families.push_back(std::move(*family));
+    return families;
+}
+
+HRESULT Compute(const Grid& grid, const HorizonRequest& request, const BandBatch& take) {
+    std::vector<Family> families = FamiliesOf(request);
     std::size_t total = 0;
-    for (auto& [key, family] : byDirection) {
+    for (Family& family : families) {
         FindStarts(grid, &family);
         family.plan = MakeCrossingPlan(family.geometry);
         total += family.starts.size();
-        families.push_back(std::move(family));
     }
     const std::size_t texels = std::size_t{grid.width} * grid.height;
-    bands->assign(request.directions.size(), {});
-
-    std::atomic<bool> outOfMemory{false};
-    // The bands filled on all threads first (writing them is a good share of the
-    // time at few directions), then the lines.
-    std::atomic<std::size_t> nextBand{0};
-    OnThreads(request.threads, [&](bool) {
-        try {
-            for (std::size_t b = nextBand++; b < bands->size(); b = nextBand++) (*bands)[b].assign(texels, kNoData);
-        } catch (const std::bad_alloc&) {
-            outOfMemory = true;
-        }
-    });
-    if (outOfMemory) return E_OUTOFMEMORY;
-    std::atomic<std::size_t> next{0};
-    OnThreads(request.threads, [&](bool first) {
-        try {
-            Worker(grid, families, *bands, next, total, request.maxDistance).run(first ? &request.progress : nullptr);
-        } catch (const std::bad_alloc&) {
-            outOfMemory = true;
-            next = total;  // the others stop at their next batch
-        }
-    });
-    if (outOfMemory) return E_OUTOFMEMORY;
+    std::vector<std::vector<float>> bands;
+    std::size_t linesBefore = 0;
+    for (const Family& family : families) {
+        bands.resize(family.directions.size());
+        std::atomic<bool> outOfMemory{false};
+        // The bands filled on all threads first (writing them is a good share of the
+        // time at few directions), then the lines.
+        std::atomic<std::size_t> nextBand{0};
+        OnThreads(request.threads, [&](bool) {
+            try {
+                for (std::size_t b = nextBand++; b < bands.size(); b = nextBand++) bands[b].assign(texels, kNoData);
+            } catch (const std::bad_alloc&) {
+                outOfMemory = true;
+            }
+        });
+        if (outOfMemory) return E_OUTOFMEMORY;
+        const std::function<void(double)> progress = [&](double share) {
+            if (request.progress) request.progress((linesBefore + share * family.starts.size()) / total);
+        };
+        std::atomic<std::size_t> next{0};
+        OnThreads(request.threads, [&](bool first) {
+            try {
+                Worker(grid, family, bands, next, request.maxDistance).run(first ? &progress : nullptr);
+            } catch (const std::bad_alloc&) {
+                outOfMemory = true;
+                next = family.starts.size();  // the others stop at their next batch
+            }
+        });
+        if (outOfMemory) return E_OUTOFMEMORY;
+        linesBefore += family.starts.size();
+        if (const HRESULT hr = take(family.directions, bands); hr != S_OK) return hr;
+    }
     if (request.progress) request.progress(1.0);
     return S_OK;
 }
 
+[[nodiscard]] bool Valid(const Grid& grid, const HorizonRequest& request) {
+    return grid.width != 0 && grid.height != 0 && grid.z != nullptr && !request.directions.empty() &&
+           request.cellX > 0 && request.cellY > 0 && request.threads != 0;
+}
+
 }  // namespace
+
+HRESULT ComputeHorizonBatches(const Grid& grid, const HorizonRequest& request, const BandBatch& take) {
+    if (!Valid(grid, request) || !take) return E_INVALIDARG;
+    try {
+        return Compute(grid, request, take);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
 
 HRESULT ComputeHorizonBands(const Grid& grid, const HorizonRequest& request, std::vector<std::vector<float>>* bands) {
     if (bands == nullptr) return E_INVALIDARG;
     bands->clear();
-    if (grid.width == 0 || grid.height == 0 || grid.z == nullptr || request.directions.empty() ||
-        !(request.cellX > 0) || !(request.cellY > 0) || request.threads == 0)
-        return E_INVALIDARG;
+    if (!Valid(grid, request)) return E_INVALIDARG;
     try {
-        const HRESULT hr = Compute(grid, request, bands);
+        bands->resize(request.directions.size());
+        const HRESULT hr = Compute(
+            grid, request, [&](const std::vector<std::size_t>& directions, std::vector<std::vector<float>>& batch) {
+                for (std::size_t j = 0; j < directions.size(); ++j) (*bands)[directions[j]] = std::move(batch[j]);
+                return S_OK;
+            });
         if (hr != S_OK) bands->clear();
         return hr;
     } catch (const std::bad_alloc&) {

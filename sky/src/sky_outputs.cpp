@@ -1,6 +1,8 @@
 #include "sky/sky_outputs.h"
 
+#include "platform/atomic_file.h"
 #include "platform/encode/exr_encoder.h"
+#include "platform/encode/float_tiff_stream.h"
 #include "platform/encode/output_file.h"
 #include "platform/encode/png_encoder.h"
 #include "platform/encode/tiff_encoder.h"
@@ -8,6 +10,7 @@
 #include "results/describe_result.h"
 #include "sky/derived_products.h"
 #include "sky/engine_texture.h"
+#include "sky/sky_viewer.h"
 
 namespace sky {
 
@@ -70,58 +73,266 @@ std::string AzimuthList(const std::vector<double>& azimuths) {
     return WriteFile(path, hr, why, bytes, out, err);
 }
 
-}  // namespace
+// Angle bands' names and tags.
+struct AngleTags {
+    std::vector<std::string> names;
+    exporter::TiffExtras extras;
+};
 
-bool WriteAngleFile(const std::string& path, const OutputSource& source, std::vector<std::vector<float>>& bands,
-                    std::FILE* out, std::FILE* err) {
-    const Dem& dem = source.dem;
-    exporter::FloatChannels channels{dem.width, dem.height, {}, {}};
+AngleTags AngleTagsOf(const OutputSource& source) {
+    AngleTags t;
     std::vector<std::string> descriptions;
     for (double azimuth : source.azimuths) {
-        channels.names.push_back("azimuth_" + Degrees(azimuth));
+        t.names.push_back("azimuth_" + Degrees(azimuth));
         descriptions.push_back("azimuth " + Degrees(azimuth));
     }
-    channels.planes = std::move(bands);
-    exporter::TiffExtras extras;
-    extras.software = kSkyProgram;
-    extras.gdalMetadata = GdalMetadata(AzimuthList(source.azimuths), descriptions);
-    extras.gdalNoData = "-9999";
-    if (dem.tiff) extras.geo = dem.tiff->geo;
-    const bool written = WriteFloats(path, channels, extras, out, err);
-    bands = std::move(channels.planes);
-    return written;
+    t.extras.software = kSkyProgram;
+    t.extras.gdalMetadata = GdalMetadata(AzimuthList(source.azimuths), descriptions);
+    t.extras.gdalNoData = "-9999";
+    if (source.dem.tiff) t.extras.geo = source.dem.tiff->geo;
+    return t;
 }
 
-bool WriteSkyViewFile(const std::string& path, SvfModel svfModel, const OutputSource& source,
-                      const std::vector<std::vector<float>>& bands, std::FILE* out, std::FILE* err) {
-    const Dem& dem = source.dem;
-    static const char* const kModels[] = {"horizontal", "sloped", "zaksek"};
-    const char* model = kModels[static_cast<int>(svfModel)];
-    exporter::FloatChannels channels{dem.width, dem.height, {"svf"}, {}};
-    channels.planes.push_back(SkyViewFactor(dem.grid(), source.cellX, source.cellY, bands, source.azimuths, svfModel));
-    exporter::TiffExtras extras;
-    extras.software = kSkyProgram;
-    extras.gdalMetadata = GdalMetadata(AzimuthList(source.azimuths), {"sky-view factor"},
-                                       std::string("  <Item name=\"SVF_MODEL\">") + model + "</Item>\n");
-    extras.gdalNoData = "-9999";
-    if (dem.tiff) extras.geo = dem.tiff->geo;
-    return WriteFloats(path, channels, extras, out, err);
+void ReportStreamFailure(std::FILE* err, const std::string& path, HRESULT hr, const std::string& why) {
+    ReportFailure(err, (why.empty() ? "cannot write " : "cannot make ") + path, hr, why);
 }
 
-bool WriteShadeFile(const std::string& path, double sunAzimuth, double sunElevation, const OutputSource& source,
-                    const std::vector<std::vector<float>>& bands, std::FILE* out, std::FILE* err) {
-    const exporter::GreyImage image =
-        Hillshade(source.dem.grid(), source.cellX, source.cellY, bands, source.azimuths, sunAzimuth, sunElevation);
-    std::vector<std::uint8_t> bytes;
-    const HRESULT hr = exporter::EncodeGreyPng(image, &bytes);
-    return WriteFile(path, hr, "", bytes, out, err);
+// The angle TIFF, band by band into its file.
+class AngleTiffOutput final : public BandOutput {
+public:
+    AngleTiffOutput(const std::string& path, const OutputSource& source) : path_(path), source_(source) {}
+    bool start(std::FILE* err) override {
+        const AngleTags tags = AngleTagsOf(source_);
+        std::string why;
+        const HRESULT hr = stream_.open(path_, source_.dem.width, source_.dem.height, tags.names, tags.extras, &why);
+        if (hr != S_OK) ReportStreamFailure(err, path_, hr, why);
+        return hr == S_OK;
+    }
+    bool take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
+              std::FILE* err) override {
+        for (std::size_t j = 0; j < directions.size(); ++j) {
+            std::string why;
+            if (const HRESULT hr = stream_.writeBand(directions[j], bands[j].data(), &why); hr != S_OK) {
+                ReportStreamFailure(err, path_, hr, why);
+                return false;
+            }
+        }
+        return true;
+    }
+    bool finish(std::FILE* out, std::FILE* err) override {
+        std::string why;
+        if (const HRESULT hr = stream_.commit(&why); hr != S_OK) {
+            ReportStreamFailure(err, path_, hr, why);
+            return false;
+        }
+        std::fprintf(out, "wrote %s\n", path_.c_str());
+        return true;
+    }
+
+private:
+    std::string path_;
+    const OutputSource& source_;
+    exporter::FloatTiffStream stream_;
+};
+
+// The angle EXR: its line blocks interleave all bands, so they are kept.
+class AngleExrOutput final : public BandOutput {
+public:
+    AngleExrOutput(const std::string& path, const OutputSource& source) : path_(path), source_(source) {}
+    bool start(std::FILE*) override {
+        channels_ = {source_.dem.width, source_.dem.height, AngleTagsOf(source_).names, {}};
+        channels_.planes.resize(source_.azimuths.size());
+        return true;
+    }
+    bool take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
+              std::FILE*) override {
+        for (std::size_t j = 0; j < directions.size(); ++j) channels_.planes[directions[j]] = bands[j];
+        return true;
+    }
+    bool finish(std::FILE* out, std::FILE* err) override { return WriteFloats(path_, channels_, {}, out, err); }
+
+private:
+    std::string path_;
+    const OutputSource& source_;
+    exporter::FloatChannels channels_;
+};
+
+class SkyViewOutput final : public BandOutput {
+public:
+    SkyViewOutput(const std::string& path, SvfModel model, const OutputSource& source)
+        : path_(path), model_(model), source_(source) {}
+    bool start(std::FILE*) override {
+        sum_ = std::make_unique<SkyViewSum>(source_.dem.grid(), source_.cellX, source_.cellY, source_.azimuths, model_);
+        return true;
+    }
+    bool take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
+              std::FILE*) override {
+        for (std::size_t j = 0; j < directions.size(); ++j) sum_->add(directions[j], bands[j]);
+        return true;
+    }
+    bool finish(std::FILE* out, std::FILE* err) override {
+        static const char* const kModels[] = {"horizontal", "sloped", "zaksek"};
+        const char* model = kModels[static_cast<int>(model_)];
+        exporter::FloatChannels channels{source_.dem.width, source_.dem.height, {"svf"}, {}};
+        channels.planes.push_back(sum_->result());
+        sum_.reset();
+        exporter::TiffExtras extras;
+        extras.software = kSkyProgram;
+        extras.gdalMetadata = GdalMetadata(AzimuthList(source_.azimuths), {"sky-view factor"},
+                                           std::string("  <Item name=\"SVF_MODEL\">") + model + "</Item>\n");
+        extras.gdalNoData = "-9999";
+        if (source_.dem.tiff) extras.geo = source_.dem.tiff->geo;
+        return WriteFloats(path_, channels, extras, out, err);
+    }
+
+private:
+    std::string path_;
+    SvfModel model_;
+    const OutputSource& source_;
+    std::unique_ptr<SkyViewSum> sum_;
+};
+
+class ShadeOutput final : public BandOutput {
+public:
+    ShadeOutput(const std::string& path, double sunAzimuth, double sunElevation, const OutputSource& source)
+        : path_(path), sunAzimuth_(sunAzimuth), sunElevation_(sunElevation), source_(source) {}
+    bool start(std::FILE*) override {
+        bracket_ = BracketOf(source_.azimuths, sunAzimuth_);
+        bands_.resize(source_.azimuths.size());
+        return true;
+    }
+    // Only the two bands around the sun are kept; Hillshade reads no other.
+    bool take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
+              std::FILE*) override {
+        for (std::size_t j = 0; j < directions.size(); ++j)
+            if (directions[j] == bracket_.a || directions[j] == bracket_.b) bands_[directions[j]] = bands[j];
+        return true;
+    }
+    bool finish(std::FILE* out, std::FILE* err) override {
+        const exporter::GreyImage image = Hillshade(source_.dem.grid(), source_.cellX, source_.cellY, bands_,
+                                                    source_.azimuths, sunAzimuth_, sunElevation_);
+        bands_.clear();
+        std::vector<std::uint8_t> bytes;
+        const HRESULT hr = exporter::EncodeGreyPng(image, &bytes);
+        return WriteFile(path_, hr, "", bytes, out, err);
+    }
+
+private:
+    std::string path_;
+    double sunAzimuth_, sunElevation_;
+    const OutputSource& source_;
+    Bracket bracket_;
+    std::vector<std::vector<float>> bands_;
+};
+
+// The DDS array: the header first, each slice at its place once its four bands are in.
+class EngineOutput final : public BandOutput {
+public:
+    EngineOutput(const std::string& path, const OutputSource& source) : path_(path), source_(source) {}
+    bool start(std::FILE* err) override {
+        const std::uint32_t width = source_.dem.width, height = source_.dem.height;
+        const std::size_t n = source_.azimuths.size();
+        if (n == 0 || n % 4 != 0) return fail(err, "cannot make ", E_INVALIDARG);
+        if (const HRESULT hr = file_.open(path_, platform::DirectWriter::Mode::Buffered); hr != S_OK)
+            return fail(err, "cannot write ", hr);
+        const std::vector<std::uint8_t> header = EngineDdsHeader(width, height, static_cast<std::uint32_t>(n / 4));
+        headerBytes_ = header.size();
+        sliceBytes_ = EngineSliceBytes(width, height);
+        pending_.resize(n);
+        if (const HRESULT hr = file_.writeAt(0, header.data(), header.size()); hr != S_OK)
+            return fail(err, "cannot write ", hr);
+        return true;
+    }
+    bool take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
+              std::FILE* err) override {
+        for (std::size_t j = 0; j < directions.size(); ++j) pending_[directions[j]] = bands[j];
+        for (std::size_t s = 0; s < pending_.size() / 4; ++s) {
+            const auto in = [&](std::size_t c) { return !pending_[s * 4 + c].empty(); };
+            if (!(in(0) && in(1) && in(2) && in(3))) continue;
+            std::uint64_t at = headerBytes_ + s * sliceBytes_;
+            const HRESULT hr =
+                EncodeEngineSlice({pending_[s * 4].data(), pending_[s * 4 + 1].data(), pending_[s * 4 + 2].data(),
+                                   pending_[s * 4 + 3].data()},
+                                  source_.dem.width, source_.dem.height, [&](const std::vector<std::uint8_t>& piece) {
+                                      const HRESULT written = file_.writeAt(at, piece.data(), piece.size());
+                                      at += piece.size();
+                                      return written;
+                                  });
+            if (hr != S_OK) return fail(err, "cannot write ", hr);
+            for (std::size_t c = 0; c < 4; ++c) std::vector<float>().swap(pending_[s * 4 + c]);
+            ++written_;
+        }
+        return true;
+    }
+    bool finish(std::FILE* out, std::FILE* err) override {
+        if (written_ * 4 != pending_.size()) return fail(err, "cannot make ", E_FAIL);
+        if (const HRESULT hr = file_.commit(); hr != S_OK) return fail(err, "cannot write ", hr);
+        std::fprintf(out, "wrote %s\n", path_.c_str());
+        return true;
+    }
+
+private:
+    bool fail(std::FILE* err, const char* what, HRESULT hr) {
+        ReportFailure(err, what + path_, hr);
+        return false;
+    }
+
+    std::string path_;
+    const OutputSource& source_;
+    platform::AtomicFile file_;
+    std::uint64_t headerBytes_ = 0, sliceBytes_ = 0;
+    std::vector<std::vector<float>> pending_;  // bands of slices not yet complete
+    std::size_t written_ = 0;                  // slices
+};
+
+class ViewerOutput final : public BandOutput {
+public:
+    ViewerOutput(const std::string& path, const std::string& mapName, std::uint32_t maxSize, const OutputSource& source)
+        : path_(path), mapName_(mapName), maxSize_(maxSize), source_(source) {}
+    bool start(std::FILE*) override {
+        data_ = MakeSkyPageGrid(source_, maxSize_);
+        return true;
+    }
+    bool take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
+              std::FILE*) override {
+        for (std::size_t j = 0; j < directions.size(); ++j) AddSkyPageCodes(&data_, directions[j], bands[j]);
+        return true;
+    }
+    bool finish(std::FILE* out, std::FILE* err) override {
+        return WriteViewerPage(path_, mapName_, std::move(data_), out, err);
+    }
+
+private:
+    std::string path_, mapName_;
+    std::uint32_t maxSize_;
+    const OutputSource& source_;
+    viewer::PageData data_;
+};
+
+}  // namespace
+
+std::unique_ptr<BandOutput> MakeAngleOutput(const std::string& path, const OutputSource& source) {
+    if (exporter::FloatFormatOf(path) == exporter::FloatFormat::Exr)
+        return std::make_unique<AngleExrOutput>(path, source);
+    return std::make_unique<AngleTiffOutput>(path, source);
 }
 
-bool WriteEngineFile(const std::string& path, const OutputSource& source, const std::vector<std::vector<float>>& bands,
-                     std::FILE* out, std::FILE* err) {
-    std::vector<std::uint8_t> bytes;
-    const HRESULT hr = EncodeEngineDds(bands, source.dem.width, source.dem.height, &bytes);
-    return WriteFile(path, hr, "", bytes, out, err);
+std::unique_ptr<BandOutput> MakeSkyViewOutput(const std::string& path, SvfModel model, const OutputSource& source) {
+    return std::make_unique<SkyViewOutput>(path, model, source);
+}
+
+std::unique_ptr<BandOutput> MakeShadeOutput(const std::string& path, double sunAzimuth, double sunElevation,
+                                            const OutputSource& source) {
+    return std::make_unique<ShadeOutput>(path, sunAzimuth, sunElevation, source);
+}
+
+std::unique_ptr<BandOutput> MakeEngineOutput(const std::string& path, const OutputSource& source) {
+    return std::make_unique<EngineOutput>(path, source);
+}
+
+std::unique_ptr<BandOutput> MakeViewerOutput(const std::string& path, const std::string& mapName, std::uint32_t maxSize,
+                                             const OutputSource& source) {
+    return std::make_unique<ViewerOutput>(path, mapName, maxSize, source);
 }
 
 }  // namespace sky

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <new>
 #include <thread>
 
@@ -102,6 +103,16 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     if (!ChooseDirections(o, cells.x, cells.y, &directions, err)) return kSkyBadCommand;
     if (const int code = CheckOutputs(o, err); code != kSkySuccess) return code;
 
+    const OutputSource source{dem, cells.x, cells.y, directions.azimuths};
+    std::vector<std::unique_ptr<BandOutput>> outputs;
+    if (!o.anglesFile.empty()) outputs.push_back(MakeAngleOutput(o.anglesFile, source));
+    if (!o.svfFile.empty()) outputs.push_back(MakeSkyViewOutput(o.svfFile, o.svfModel, source));
+    if (!o.shadeFile.empty()) outputs.push_back(MakeShadeOutput(o.shadeFile, o.sunAzimuth, o.sunElevation, source));
+    if (!o.engineFile.empty()) outputs.push_back(MakeEngineOutput(o.engineFile, source));
+    if (!o.viewerFile.empty()) outputs.push_back(MakeViewerOutput(o.viewerFile, o.dem, o.viewerSize, source));
+    for (auto& output : outputs)
+        if (!output->start(err)) return kSkyWriteFailed;
+
     HorizonRequest request;
     request.directions = directions.lattice;
     request.cellX = cells.x;
@@ -111,25 +122,29 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     request.threads = std::max(1u, std::thread::hardware_concurrency());
     request.progress = [&](double share) { progress.update(share); };
     progress.step("horizons");
-    std::vector<std::vector<float>> bands;
-    const HRESULT hr = ComputeHorizonBands(dem.grid(), request, &bands);
+    // Each batch goes to every output, which keeps only what it needs, before the next.
+    double outputSeconds = 0;
+    bool outputFailed = false;
+    const HRESULT hr = ComputeHorizonBatches(
+        dem.grid(), request, [&](const std::vector<std::size_t>& indices, std::vector<std::vector<float>>& bands) {
+            const double from = progress.seconds();
+            for (auto& output : outputs)
+                if (!output->take(indices, bands, err)) outputFailed = true;
+            outputSeconds += progress.seconds() - from;
+            return outputFailed ? E_FAIL : S_OK;
+        });
     progress.done();
     const double sweptAt = progress.seconds();
+    if (outputFailed) return kSkyWriteFailed;
     if (hr != S_OK) {
         ReportFailure(err, "cannot compute the horizons", hr);
         return kSkyBadInput;
     }
-    const OutputSource source{dem, cells.x, cells.y, directions.azimuths};
-    if (!o.anglesFile.empty() && !WriteAngleFile(o.anglesFile, source, bands, out, err)) return kSkyWriteFailed;
-    if (!o.svfFile.empty() && !WriteSkyViewFile(o.svfFile, o.svfModel, source, bands, out, err)) return kSkyWriteFailed;
-    if (!o.shadeFile.empty() && !WriteShadeFile(o.shadeFile, o.sunAzimuth, o.sunElevation, source, bands, out, err))
-        return kSkyWriteFailed;
-    if (!o.engineFile.empty() && !WriteEngineFile(o.engineFile, source, bands, out, err)) return kSkyWriteFailed;
-    if (!o.viewerFile.empty() && !WriteViewerFile(o.viewerFile, o.dem, o.viewerSize, source, bands, out, err))
-        return kSkyWriteFailed;
+    for (auto& output : outputs)
+        if (!output->finish(out, err)) return kSkyWriteFailed;
     std::fprintf(err, "%s: %zu directions on %ux%u texels in %.2f s (read %.2f s, horizons %.2f s, the rest %.2f s)\n",
                  kSkyProgram, directions.lattice.size(), dem.width, dem.height, progress.seconds(), readAt,
-                 sweptAt - readAt, progress.seconds() - sweptAt);
+                 sweptAt - readAt - outputSeconds, progress.seconds() - sweptAt + outputSeconds);
     return kSkySuccess;
 }
 

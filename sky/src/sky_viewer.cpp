@@ -21,10 +21,14 @@ constexpr std::uint8_t kEdgeKind = 5;  // the angle files' kind for "no terrain 
     return file.commit();
 }
 
+// The DEM's texel under the page's point in row r, column c.
+std::size_t PageTexel(const viewer::PageData& d, std::uint32_t r, std::uint32_t c) {
+    return std::size_t{r} * d.grid.stride * d.mapWidth + std::size_t{c} * d.grid.stride;
+}
+
 }  // namespace
 
-viewer::PageData MakeSkyPageData(const OutputSource& source, const std::vector<std::vector<float>>& bands,
-                                 std::uint32_t maxSize) {
+viewer::PageData MakeSkyPageGrid(const OutputSource& source, std::uint32_t maxSize) {
     const Dem& dem = source.dem;
     viewer::PageData d;
     d.mapWidth = dem.width;
@@ -43,14 +47,25 @@ viewer::PageData MakeSkyPageData(const OutputSource& source, const std::vector<s
                                 a});
     }
     for (std::uint32_t r = 0; r < d.grid.rows; ++r)
-        for (std::uint32_t c = 0; c < d.grid.columns; ++c) {
-            const std::size_t texel = std::size_t{r} * d.grid.stride * dem.width + std::size_t{c} * d.grid.stride;
-            d.elevations.push_back(static_cast<float>(dem.z[texel]));
-            for (std::size_t k = 0; k < bands.size(); ++k) {
-                const float h = bands[k][texel];
-                d.directions[k].codes.push_back(h == kNoData ? viewer::NoAngleCode(kEdgeKind) : viewer::AngleCode(h));
-            }
+        for (std::uint32_t c = 0; c < d.grid.columns; ++c)
+            d.elevations.push_back(static_cast<float>(dem.z[PageTexel(d, r, c)]));
+    return d;
+}
+
+void AddSkyPageCodes(viewer::PageData* data, std::size_t k, const std::vector<float>& band) {
+    std::vector<std::uint16_t>& codes = data->directions[k].codes;
+    codes.clear();
+    for (std::uint32_t r = 0; r < data->grid.rows; ++r)
+        for (std::uint32_t c = 0; c < data->grid.columns; ++c) {
+            const float h = band[PageTexel(*data, r, c)];
+            codes.push_back(h == kNoData ? viewer::NoAngleCode(kEdgeKind) : viewer::AngleCode(h));
         }
+}
+
+viewer::PageData MakeSkyPageData(const OutputSource& source, const std::vector<std::vector<float>>& bands,
+                                 std::uint32_t maxSize) {
+    viewer::PageData d = MakeSkyPageGrid(source, maxSize);
+    for (std::size_t k = 0; k < bands.size(); ++k) AddSkyPageCodes(&d, k, bands[k]);
     return d;
 }
 
@@ -71,10 +86,8 @@ std::vector<bool> PageShadows(const viewer::PageData& data, double sunAzimuth, d
     return shadows;
 }
 
-bool WriteViewerFile(const std::string& path, const std::string& mapName, std::uint32_t maxSize,
-                     const OutputSource& source, const std::vector<std::vector<float>>& bands, std::FILE* out,
+bool WriteViewerPage(const std::string& path, const std::string& mapName, viewer::PageData data, std::FILE* out,
                      std::FILE* err) {
-    viewer::PageData data = MakeSkyPageData(source, bands, maxSize);
     data.mapName = mapName.substr(mapName.find_last_of('/') + 1);
     std::string page;
     if (const HRESULT hr = viewer::MakeViewerPage(data, &page); hr != S_OK) {

@@ -113,10 +113,17 @@ ReadFloats ReadFloatTiff(const std::string& path) {
     if (bits == 32 && format == SAMPLEFORMAT_IEEEFP && description != nullptr) {
         std::istringstream names(description);
         for (std::string name; names >> name;) read.names.push_back(name);
+        std::uint16_t planar = PLANARCONFIG_CONTIG;
+        TIFFGetField(tiff, TIFFTAG_PLANARCONFIG, &planar);
         std::vector<float> row(std::size_t{width} * samples);
         std::vector<std::vector<float>> planes(samples);
         bool ok = read.names.size() == samples;
-        for (std::uint32_t r = 0; ok && r < height; ++r) {
+        for (std::uint16_t s = 0; ok && planar == PLANARCONFIG_SEPARATE && s < samples; ++s)
+            for (std::uint32_t r = 0; ok && r < height; ++r) {
+                ok = TIFFReadScanline(tiff, row.data(), r, s) == 1;
+                planes[s].insert(planes[s].end(), row.begin(), row.begin() + width);
+            }
+        for (std::uint32_t r = 0; ok && planar == PLANARCONFIG_CONTIG && r < height; ++r) {
             ok = TIFFReadScanline(tiff, row.data(), r, 0) == 1;
             for (std::size_t i = 0; ok && i < row.size(); ++i) planes[i % samples].push_back(row[i]);
         }

@@ -5,10 +5,20 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <tiffio.h>
 
 #include "../export/export_fixtures.h"
+#include "platform/encode/float_tiff_stream.h"
 #include "platform/encode/tiff_encoder.h"
+#include "sky/dem.h"
 #include "sky/dem_tiff_tags.h"
+#include "sky/engine_texture.h"
+#include "sky/horizon_bands.h"
 
 namespace {
 
@@ -175,6 +185,109 @@ TEST(SkyProgram, ReadsTheCellSizeInMetresFromTheLinearUnit) {
         EXPECT_EQ(tags.cellX, c.cell) << c.unit;
         EXPECT_EQ(tags.cellY, c.cell) << c.unit;
     }
+}
+
+// The bands as ComputeHorizonBands holds them all, for the directions the program
+// chooses for `count` azimuths from `start` on 30 m cells, and their names.
+std::vector<std::vector<float>> WholeBands(const std::string& dem, unsigned count, double start,
+                                           std::vector<std::string>* names) {
+    sky::Dem d;
+    std::string why;
+    EXPECT_EQ(sky::LoadDem(dem, {0.5, 3, -32768.0}, &d, &why), S_OK) << why;
+    sky::HorizonRequest request;
+    for (unsigned i = 0; i < count; ++i) {
+        sky::LatticeDirection l;
+        EXPECT_TRUE(sky::NearestLatticeDirection(start + 360.0 * i / count, 30, 30, 1.0, &l));
+        request.directions.push_back(l);
+        char name[32];
+        std::snprintf(name, sizeof name, "azimuth_%.2f", sky::AzimuthOf(l, 30, 30));
+        names->push_back(name);
+    }
+    request.cellX = request.cellY = 30;
+    std::vector<std::vector<float>> bands;
+    EXPECT_EQ(sky::ComputeHorizonBands(d.grid(), request, &bands), S_OK);
+    return bands;
+}
+
+TEST(SkyProgram, StreamsEachBandIntoItsPlaceAsItComes) {
+    TempDir dir;
+    WriteInt16Dem(dir.path("dem.tif"), 23, 17);
+    const struct {
+        unsigned count;
+        double start;
+        std::string angles;
+    } cases[] = {{5, 0, "a.tif"}, {8, 0, "a.tif"}, {12, 10, "a.tif"}, {7, 33, "a.tif"}, {6, 3, "a.exr"}};
+    for (const auto& c : cases) {
+        const std::string at = std::to_string(c.count) + " directions";
+        std::vector<std::string> args = {dir.path("dem.tif"),
+                                         "--cell=30",
+                                         "--nodata=-32768",
+                                         "--scale=0.5",
+                                         "--offset=3",
+                                         "--directions=" + std::to_string(c.count),
+                                         "--start=" + std::to_string(c.start),
+                                         "--angles=" + dir.path(c.angles)};
+        if (c.count % 4 == 0) args.push_back("--engine=" + dir.path("e.dds"));
+        const ProcessResult run = RunSky(args);
+        ASSERT_EQ(run.exitCode, 0) << at << run.err;
+        std::vector<std::string> names;
+        const std::vector<std::vector<float>> bands = WholeBands(dir.path("dem.tif"), c.count, c.start, &names);
+        const bool exr = c.angles == "a.exr";
+        const ReadFloats angles = exr ? ReadFloatExr(dir.path(c.angles)) : ReadFloatTiff(dir.path(c.angles));
+        ASSERT_EQ(angles.names.size(), c.count) << at;
+        for (std::size_t k = 0; k < c.count; ++k)
+            EXPECT_EQ(angles.planes.at(names[k]), bands[k]) << at << ", band " << k;
+        if (exr) continue;
+        TIFF* tiff = TIFFOpen(dir.path("a.tif").c_str(), "r");
+        std::uint16_t planar = 0;
+        TIFFGetField(tiff, TIFFTAG_PLANARCONFIG, &planar);
+        TIFFClose(tiff);
+        EXPECT_EQ(planar, PLANARCONFIG_SEPARATE) << at;
+        if (c.count % 4 != 0) continue;
+        std::vector<std::uint8_t> dds;
+        ASSERT_EQ(sky::EncodeEngineDds(bands, 23, 17, &dds), S_OK);
+        std::ifstream file(dir.path("e.dds"), std::ios::binary);
+        EXPECT_EQ(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {}), dds) << at;
+    }
+}
+
+TEST(SkyProgram, AFailureMidwayLeavesNoFile) {
+    // Bands written out of order make a whole file; one missing, or the stream
+    // dropped or cut short by the disk, leave nothing.
+    TempDir dir;
+    std::vector<std::vector<float>> planes(3, std::vector<float>(7 * 5));
+    for (std::size_t i = 0; i < 3 * 7 * 5; ++i) planes[i / 35][i % 35] = static_cast<float>(i) / 7;
+    std::string why;
+    {
+        exporter::FloatTiffStream stream;
+        ASSERT_EQ(stream.open(dir.path("ok.tif"), 7, 5, {"a", "b", "c"}, {}, &why), S_OK) << why;
+        for (std::size_t k : {2, 0, 1}) ASSERT_EQ(stream.writeBand(k, planes[k].data(), &why), S_OK) << why;
+        EXPECT_EQ(stream.writeBand(1, planes[1].data(), &why), E_INVALIDARG);
+        ASSERT_EQ(stream.commit(&why), S_OK) << why;
+    }
+    const ReadFloats read = ReadFloatTiff(dir.path("ok.tif"));
+    EXPECT_EQ(read.planes.at("a"), planes[0]);
+    EXPECT_EQ(read.planes.at("c"), planes[2]);
+    for (bool commit : {true, false}) {
+        exporter::FloatTiffStream stream;
+        ASSERT_EQ(stream.open(dir.path("cut.tif"), 7, 5, {"a", "b", "c"}, {}, &why), S_OK) << why;
+        ASSERT_EQ(stream.writeBand(0, planes[0].data(), &why), S_OK) << why;
+        if (commit) {
+            EXPECT_EQ(stream.commit(&why), E_FAIL);
+        }
+    }
+    EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"ok.tif"});
+
+    WriteInt16Dem(dir.path("dem.tif"), 200, 150);
+    const ProcessResult run = RunProcess({UMBRASCOPE_SKY_EXE, dir.path("dem.tif"), "--cell=30",
+                                          "--angles=" + dir.path("a.tif"), "--engine=" + dir.path("e.dds")},
+                                         120, [] {
+                                             signal(SIGXFSZ, SIG_IGN);
+                                             const rlimit limit{400000, 400000};
+                                             setrlimit(RLIMIT_FSIZE, &limit);
+                                         });
+    EXPECT_EQ(run.exitCode, 6) << run.err;
+    EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{"dem.tif", "ok.tif"}));
 }
 
 }  // namespace

@@ -23,10 +23,17 @@ struct ContextFree {
     void operator()(ZSTD_CCtx* context) const { ZSTD_freeCCtx(context); }
 };
 
+// The planes a strip interleaves: all of a contiguous file's, or one band of a
+// separate one.
+struct StripPlanes {
+    std::uint32_t width = 0, height = 0;
+    std::vector<const float*> planes;
+};
+
 // One thread's share: its zstd context, its rows before compression.
 class StripCompressor {
 public:
-    StripCompressor(const FloatChannels& channels, Compression compression)
+    StripCompressor(const StripPlanes& channels, Compression compression)
         : channels_(channels), compression_(compression), context_(ZSTD_createCCtx()) {}
 
     // Rows from `first`, at most kRowsPerFloatStrip, into `out`. S_OK; E_FAIL when
@@ -62,7 +69,7 @@ private:
         const std::size_t first = std::size_t{row} * channels_.width;
         for (std::size_t c = 0; c < channels_.width; ++c)
             for (std::size_t s = 0; s < samples; ++s)
-                std::memcpy(out + (c * samples + s) * 4, &channels_.planes[s][first + c], 4);
+                std::memcpy(out + (c * samples + s) * 4, channels_.planes[s] + first + c, 4);
     }
 
     // libtiff's floating-point predictor on one row: byte planes, then each byte less
@@ -72,7 +79,7 @@ private:
         const std::size_t wc = std::size_t{channels_.width} * samples;
         const std::size_t first = std::size_t{row} * channels_.width;
         for (std::size_t s = 0; s < samples; ++s) {
-            const float* plane = channels_.planes[s].data() + first;
+            const float* plane = channels_.planes[s] + first;
             for (std::size_t c = 0; c < channels_.width; ++c) {
                 std::uint32_t bits = 0;
                 std::memcpy(&bits, plane + c, 4);
@@ -87,11 +94,39 @@ private:
             out[i] = static_cast<std::uint8_t>(out[i] - out[i - samples]);
     }
 
-    const FloatChannels& channels_;
+    const StripPlanes& channels_;
     Compression compression_;
     std::unique_ptr<ZSTD_CCtx, ContextFree> context_;
     std::vector<std::uint8_t> work_;
 };
+
+// The strips of `channels`, numbered from `firstStrip`, in batches on two threads.
+HRESULT WriteStrips(TIFF* tiff, const StripPlanes& channels, std::uint32_t firstStrip, Compression compression,
+                    const RowsDone& progress) {
+    try {
+        StripCompressor mine(channels, compression), theirs(channels, compression);
+        const std::uint32_t strips = (channels.height + kRowsPerFloatStrip - 1) / kRowsPerFloatStrip;
+        std::vector<std::vector<std::uint8_t>> batch(kStripsPerBatch);
+        std::vector<HRESULT> compressed(kStripsPerBatch, S_OK);
+        for (std::uint32_t first = 0; first < strips; first += kStripsPerBatch) {
+            const std::uint32_t n = std::min(kStripsPerBatch, strips - first);
+            const auto share = [&](StripCompressor& compressor, std::uint32_t parity) {
+                for (std::uint32_t k = parity; k < n; k += 2)
+                    compressed[k] = compressor.compress((first + k) * kRowsPerFloatStrip, &batch[k]);
+            };
+            RunSideBySide([&] { share(mine, 0); }, [&] { share(theirs, 1); });
+            for (std::uint32_t k = 0; k < n; ++k) {
+                if (compressed[k] != S_OK) return compressed[k];
+                const auto size = static_cast<tmsize_t>(batch[k].size());
+                if (TIFFWriteRawStrip(tiff, firstStrip + first + k, batch[k].data(), size) != size) return E_FAIL;
+            }
+            if (progress) progress(std::min(channels.height, (first + n) * kRowsPerFloatStrip));
+        }
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
 
 }  // namespace
 
@@ -110,25 +145,18 @@ HRESULT SetFloatStripTags(TIFF* tiff, Compression compression) {
 
 HRESULT WriteFloatStrips(TIFF* tiff, const FloatChannels& channels, Compression compression, const RowsDone& progress) {
     try {
-        StripCompressor mine(channels, compression), theirs(channels, compression);
-        const std::uint32_t strips = (channels.height + kRowsPerFloatStrip - 1) / kRowsPerFloatStrip;
-        std::vector<std::vector<std::uint8_t>> batch(kStripsPerBatch);
-        std::vector<HRESULT> compressed(kStripsPerBatch, S_OK);
-        for (std::uint32_t first = 0; first < strips; first += kStripsPerBatch) {
-            const std::uint32_t n = std::min(kStripsPerBatch, strips - first);
-            const auto share = [&](StripCompressor& compressor, std::uint32_t parity) {
-                for (std::uint32_t k = parity; k < n; k += 2)
-                    compressed[k] = compressor.compress((first + k) * kRowsPerFloatStrip, &batch[k]);
-            };
-            RunSideBySide([&] { share(mine, 0); }, [&] { share(theirs, 1); });
-            for (std::uint32_t k = 0; k < n; ++k) {
-                if (compressed[k] != S_OK) return compressed[k];
-                const auto size = static_cast<tmsize_t>(batch[k].size());
-                if (TIFFWriteRawStrip(tiff, first + k, batch[k].data(), size) != size) return E_FAIL;
-            }
-            if (progress) progress(std::min(channels.height, (first + n) * kRowsPerFloatStrip));
-        }
-        return S_OK;
+        StripPlanes planes{channels.width, channels.height, {}};
+        for (const auto& plane : channels.planes) planes.planes.push_back(plane.data());
+        return WriteStrips(tiff, planes, 0, compression, progress);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT WritePlaneStrips(TIFF* tiff, const float* plane, std::uint32_t width, std::uint32_t height,
+                         std::uint32_t firstStrip, Compression compression) {
+    try {
+        return WriteStrips(tiff, {width, height, {plane}}, firstStrip, compression, {});
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }

@@ -28,4 +28,10 @@ constexpr std::uint32_t kRowsPerFloatStrip = 8;
 [[nodiscard]] HRESULT WriteFloatStrips(TIFF* tiff, const FloatChannels& channels, Compression compression,
                                        const RowsDone& progress);
 
+// One band of a file with separate planes: its strips, numbered from `firstStrip`
+// (the band's index times the strips of a band), made and written as
+// WriteFloatStrips makes those of a single plane. Same results.
+[[nodiscard]] HRESULT WritePlaneStrips(TIFF* tiff, const float* plane, std::uint32_t width, std::uint32_t height,
+                                       std::uint32_t firstStrip, Compression compression);
+
 }  // namespace exporter

@@ -109,6 +109,21 @@ HRESULT AtomicFile::write(const void* data, std::size_t bytes) {
     return writer_->write(data, bytes);
 }
 
+HRESULT AtomicFile::writeAt(std::uint64_t offset, const void* data, std::size_t bytes) {
+    if (fd_ < 0 || finished_ || writer_->direct()) return E_FAIL;
+    const auto* p = static_cast<const unsigned char*>(data);
+    while (bytes > 0) {
+        const ssize_t written = pwrite(fd_, p, bytes, static_cast<off_t>(offset));
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0) return ResultFromErrno(errno);
+        if (written == 0) return ResultFromErrno(ENOSPC);
+        p += written;
+        bytes -= static_cast<std::size_t>(written);
+        offset += static_cast<std::uint64_t>(written);
+    }
+    return S_OK;
+}
+
 HRESULT AtomicFile::finish() {
     if (fd_ < 0) return E_FAIL;
     if (finished_) return S_OK;

@@ -33,6 +33,29 @@ struct SurfaceOrientation {
                                                const std::vector<std::vector<float>>& bands,
                                                const std::vector<double>& azimuths, SvfModel model);
 
+// The sky-view factor summed as the bands come, in the order they are added (so
+// the result is the same for the same order): one double a texel for the
+// horizontal and zaksek models, three for the sloped one, whose term
+// cos(phi - A) is summed in its parts along north and east and the texel's own
+// orientation applied at the end. Exhausted memory escapes as std::bad_alloc.
+class SkyViewSum {
+public:
+    // The grid's elevations and `azimuths` must outlive the sum.
+    SkyViewSum(const Grid& grid, double cellX, double cellY, const std::vector<double>& azimuths, SvfModel model);
+    // Adds direction k's band (width * height angles).
+    void add(std::size_t k, const std::vector<float>& band);
+    // SkyViewFactor's values from every direction added.
+    [[nodiscard]] std::vector<float> result() const;
+
+private:
+    Grid grid_;
+    double cellX_, cellY_;
+    const std::vector<double>& azimuths_;
+    std::vector<double> weights_;
+    SvfModel model_;
+    std::vector<double> sum_, north_, east_;
+};
+
 // The two computed directions around an azimuth, and how far it lies from a to b.
 struct Bracket {
     std::size_t a = 0, b = 0;

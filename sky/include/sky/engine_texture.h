@@ -6,7 +6,9 @@
 // Every slice carries a complete mip chain, each level the mean of 2 x 2 texels of
 // the one above (1 x 2 or 2 x 1 where a side is odd at 1). Slices follow one
 // another, each with all its levels, as DDS arrays are stored.
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "results/result_code.h"
@@ -17,6 +19,21 @@ namespace sky {
 // with the file in `bytes`; E_INVALIDARG for anything else; E_OUTOFMEMORY.
 [[nodiscard]] HRESULT EncodeEngineDds(const std::vector<std::vector<float>>& bands, std::uint32_t width,
                                       std::uint32_t height, std::vector<std::uint8_t>* bytes);
+
+// The file streamed slice by slice: the header (DDS and DX10), which the slices
+// follow, each EngineSliceBytes long, slice s at the header's size + s times that.
+[[nodiscard]] std::vector<std::uint8_t> EngineDdsHeader(std::uint32_t width, std::uint32_t height,
+                                                        std::uint32_t slices);
+[[nodiscard]] std::uint64_t EngineSliceBytes(std::uint32_t width, std::uint32_t height);
+
+// Receives a slice's bytes piece by piece, in order: S_OK to go on.
+using SliceBytes = std::function<HRESULT(const std::vector<std::uint8_t>& bytes)>;
+
+// One slice from the angle bands of its red, green, blue and alpha (width x height
+// each), handed to `put` in pieces, the largest mip level first. S_OK, or what
+// `put` returned. Exhausted memory escapes as std::bad_alloc.
+[[nodiscard]] HRESULT EncodeEngineSlice(const std::array<const float*, 4>& bands, std::uint32_t width,
+                                        std::uint32_t height, const SliceBytes& put);
 
 // The number of mip levels of a complete chain: floor(log2(max side)) + 1.
 [[nodiscard]] std::uint32_t MipLevels(std::uint32_t width, std::uint32_t height);

@@ -28,4 +28,18 @@ struct HorizonRequest {
 [[nodiscard]] HRESULT ComputeHorizonBands(const Grid& grid, const HorizonRequest& request,
                                           std::vector<std::vector<float>>* bands);
 
+// One batch of bands: the indices (into the request's directions) of those it
+// holds and their bands, in the same order. The receiver may move the bands away.
+// S_OK to go on; any other result stops the computation and is returned by it.
+using BandBatch =
+    std::function<HRESULT(const std::vector<std::size_t>& directions, std::vector<std::vector<float>>& bands)>;
+
+// The bands of ComputeHorizonBands, bit for bit, a few at a time so that only those
+// are held: each batch a direction with its opposite when both are asked for (one
+// gather), the batches in order of the first direction each holds, every one
+// handed to `take` before the next is computed in the same memory. S_OK;
+// E_INVALIDARG as ComputeHorizonBands or without `take`; E_OUTOFMEMORY; or what
+// `take` returned.
+[[nodiscard]] HRESULT ComputeHorizonBatches(const Grid& grid, const HorizonRequest& request, const BandBatch& take);
+
 }  // namespace sky

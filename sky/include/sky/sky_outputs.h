@@ -1,8 +1,8 @@
 #pragma once
-// The files umbrascope-sky writes, each encoded whole and written atomically; the
-// name goes to `out` ("wrote NAME"), a failure to `err`, the function then
-// returning false. Exhausted memory escapes as std::bad_alloc.
+// The files umbrascope-sky writes, each made from the bands as they come and
+// written atomically.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,22 +28,40 @@ struct OutputSource {
     const std::vector<double>& azimuths;
 };
 
-// The angle bands (.tif with GDAL band descriptions, no-data and georeferencing, or
-// .exr); `bands` are lent to the encoder and given back.
-[[nodiscard]] bool WriteAngleFile(const std::string& path, const OutputSource& source,
-                                  std::vector<std::vector<float>>& bands, std::FILE* out, std::FILE* err);
+// An output made from the bands as they are computed, holding only what it must.
+// Each call reports its own failure on `err` and then returns false; the file is
+// then left as it was. Exhausted memory escapes as std::bad_alloc.
+class BandOutput {
+public:
+    virtual ~BandOutput() = default;
+    // Before the first band: starts the file where it is written as it goes.
+    [[nodiscard]] virtual bool start(std::FILE* err) = 0;
+    // One batch of ComputeHorizonBatches: `directions` index the source's azimuths.
+    [[nodiscard]] virtual bool take(const std::vector<std::size_t>& directions,
+                                    const std::vector<std::vector<float>>& bands, std::FILE* err) = 0;
+    // After every band: writes the rest and puts the file in place ("wrote NAME" on `out`).
+    [[nodiscard]] virtual bool finish(std::FILE* out, std::FILE* err) = 0;
+};
 
-// The sky-view factor of `model` (.tif or .exr).
-[[nodiscard]] bool WriteSkyViewFile(const std::string& path, SvfModel model, const OutputSource& source,
-                                    const std::vector<std::vector<float>>& bands, std::FILE* out, std::FILE* err);
+// The angle bands (.tif with GDAL band descriptions, no-data and georeferencing,
+// each band compressed and appended as it comes; .exr, whose line blocks mix the
+// bands, from all bands kept until the end).
+[[nodiscard]] std::unique_ptr<BandOutput> MakeAngleOutput(const std::string& path, const OutputSource& source);
 
-// The hillshade with cast shadows (8-bit PNG).
-[[nodiscard]] bool WriteShadeFile(const std::string& path, double sunAzimuth, double sunElevation,
-                                  const OutputSource& source, const std::vector<std::vector<float>>& bands,
-                                  std::FILE* out, std::FILE* err);
+// The sky-view factor of `model` (.tif or .exr), summed as the bands come.
+[[nodiscard]] std::unique_ptr<BandOutput> MakeSkyViewOutput(const std::string& path, SvfModel model,
+                                                            const OutputSource& source);
 
-// The engines' DDS array (a multiple of 4 bands).
-[[nodiscard]] bool WriteEngineFile(const std::string& path, const OutputSource& source,
-                                   const std::vector<std::vector<float>>& bands, std::FILE* out, std::FILE* err);
+// The hillshade with cast shadows (8-bit PNG), keeping the two bands around the sun.
+[[nodiscard]] std::unique_ptr<BandOutput> MakeShadeOutput(const std::string& path, double sunAzimuth,
+                                                          double sunElevation, const OutputSource& source);
+
+// The engines' DDS array (a multiple of 4 bands), each slice written in its place
+// once its four bands are in.
+[[nodiscard]] std::unique_ptr<BandOutput> MakeEngineOutput(const std::string& path, const OutputSource& source);
+
+// The terrain page (see sky_viewer.h), keeping only its sampled angle codes.
+[[nodiscard]] std::unique_ptr<BandOutput> MakeViewerOutput(const std::string& path, const std::string& mapName,
+                                                           std::uint32_t maxSize, const OutputSource& source);
 
 }  // namespace sky

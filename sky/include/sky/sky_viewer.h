@@ -24,10 +24,17 @@ namespace sky {
 // direction. Exhausted memory escapes as std::bad_alloc.
 [[nodiscard]] std::vector<bool> PageShadows(const viewer::PageData& data, double sunAzimuth, double sunElevation);
 
-// The page, its legend naming `mapName`, written whole and atomically; the name goes to `out`, a failure to
-// `err`, the function then returning false. Exhausted memory escapes as std::bad_alloc.
-[[nodiscard]] bool WriteViewerFile(const std::string& path, const std::string& mapName, std::uint32_t maxSize,
-                                   const OutputSource& source, const std::vector<std::vector<float>>& bands,
+// The page's data as MakeSkyPageData makes it, without the directions' codes,
+// which AddSkyPageCodes then adds direction by direction (band k, width x height
+// angles of the DEM), so that no band need be kept. Exhausted memory escapes as
+// std::bad_alloc.
+[[nodiscard]] viewer::PageData MakeSkyPageGrid(const OutputSource& source, std::uint32_t maxSize);
+void AddSkyPageCodes(viewer::PageData* data, std::size_t k, const std::vector<float>& band);
+
+// The page of `data`, its legend naming `mapName`, written whole and atomically;
+// the name goes to `out`, a failure to `err`, the function then returning false.
+// Exhausted memory escapes as std::bad_alloc.
+[[nodiscard]] bool WriteViewerPage(const std::string& path, const std::string& mapName, viewer::PageData data,
                                    std::FILE* out, std::FILE* err);
 
 }  // namespace sky

@@ -1,6 +1,7 @@
 #pragma once
 // A file that appears under its name complete or not at all.
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -38,6 +39,10 @@ public:
     // Appends `bytes` from `data` (not null unless `bytes` is 0). S_OK; E_FAIL when
     // the file is not open or already finished; or the write error met.
     [[nodiscard]] HRESULT write(const void* data, std::size_t bytes);
+    // Writes `bytes` from `data` at `offset`, over what is there or beyond it, for a
+    // file laid out out of order (opened with Mode::Buffered and written only this
+    // way). S_OK; E_FAIL when not open, finished or direct; or the write error met.
+    [[nodiscard]] HRESULT writeAt(std::uint64_t offset, const void* data, std::size_t bytes);
     // Gives the file its exact length and flushes it to disk; commit() does it too.
     // S_OK (also once more after success); E_FAIL when not open; or the error met.
     [[nodiscard]] HRESULT finish();
