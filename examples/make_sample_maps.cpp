@@ -98,7 +98,7 @@ bool WriteGeoDem(const char* path, int size, const std::vector<std::uint16_t>& h
     extras.geo.pixelScale = {cell, cell, 0};
     extras.geo.tiepoints = {0, 0, 0, 500000.0, 5200000.0, 0};
     // Version 1.1.0, 3 keys: a projected model, pixels as areas, EPSG 32633.
-    extras.geo.keys = {1, 1, 0, 3, 1024, 0, 1, 1, 1025, 0, 1, 1, 3072, 0, 1, 32633};
+    extras.geo.keyDirectory = {1, 1, 0, 3, 1024, 0, 1, 1, 1025, 0, 1, 1, 3072, 0, 1, 32633};
     std::vector<std::uint8_t> bytes;
     std::string why;
     if (exporter::EncodeFloatTiff(dem, &bytes, &why, extras) != S_OK) return false;

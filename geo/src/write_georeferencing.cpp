@@ -53,6 +53,13 @@ bool SetGeotransform(TIFF* tiff, const std::array<double, 6>& gt) {
     return TIFFSetField(tiff, TIFFTAG_GEOTRANSMATRIX, 16, matrix) == 1;
 }
 
+template <typename T>
+[[nodiscard]] bool SetArray(TIFF* tiff, ttag_t tag, const std::vector<T>& values) {
+    if (values.empty()) return true;
+    if (values.size() > 0xFFFF) return false;
+    return TIFFSetField(tiff, tag, static_cast<int>(values.size()), values.data()) == 1;
+}
+
 }  // namespace
 
 bool KnowGeoTiffTags(TIFF* tiff) {
@@ -63,6 +70,19 @@ bool KnowGeoTiffTags(TIFF* tiff) {
 void RegisterGeoTiffTags() {
     static std::once_flag registered;
     std::call_once(registered, [] { XTIFFInitialize(); });
+}
+
+HRESULT WriteStoredTags(TIFF* tiff, const StoredGeoTiffTags& stored) {
+    if (stored.empty()) return S_OK;
+    if (tiff == nullptr || !KnowGeoTiffTags(tiff)) return E_FAIL;
+    const bool ok =
+        SetArray(tiff, TIFFTAG_GEOPIXELSCALE, stored.pixelScale) &&
+        SetArray(tiff, TIFFTAG_GEOTIEPOINTS, stored.tiepoints) &&
+        SetArray(tiff, TIFFTAG_GEOTRANSMATRIX, stored.transformation) &&
+        SetArray(tiff, TIFFTAG_GEOKEYDIRECTORY, stored.keyDirectory) &&
+        SetArray(tiff, TIFFTAG_GEODOUBLEPARAMS, stored.doubleParams) &&
+        (stored.asciiParams.empty() || TIFFSetField(tiff, TIFFTAG_GEOASCIIPARAMS, stored.asciiParams.c_str()) == 1);
+    return ok ? S_OK : E_FAIL;
 }
 
 HRESULT WriteGeoreferencing(TIFF* tiff, const Georeferencing& geo, std::uint32_t width, std::uint32_t height) {

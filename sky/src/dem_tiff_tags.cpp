@@ -18,9 +18,8 @@ void TakeGeoreferencing(const geo::Georeferencing& g, DemTiffTags* tags) {
         const double value = std::strtod(g.noData.c_str(), &end);
         if (end != g.noData.c_str()) tags->gdalNoData = value;
     }
-    const geo::StoredGeoTiffTags& s = g.stored;
-    if (s.keyDirectory.empty()) return;
-    tags->geo = {s.pixelScale, s.tiepoints, s.transformation, s.keyDirectory, s.doubleParams, s.asciiParams};
+    if (g.stored.empty()) return;
+    tags->geo = g.stored;
     tags->modelType = g.modelType;
     tags->cellX = g.cellX;
     tags->cellY = g.cellY;

@@ -142,8 +142,9 @@ double HorizonTowards(const std::vector<std::vector<float>>& bands, const Bracke
 
 exporter::GreyImage Hillshade(const Grid& grid, double cellX, double cellY,
                               const std::vector<std::vector<float>>& bands, const std::vector<double>& azimuths,
-                              double sunAzimuth, double sunElevation) {
-    exporter::GreyImage image{grid.width, grid.height, 8, {}};
+                              double sunAzimuth, double sunElevation, int bitDepth) {
+    exporter::GreyImage image{grid.width, grid.height, bitDepth, {}};
+    const double brightest = bitDepth == 16 ? 65535 : 255;
     image.samples.assign(std::size_t{grid.width} * grid.height, 0);
     const double zenith = (90 - sunElevation) * kRadians, sun = sunAzimuth * kRadians;
     const Bracket bracket = BracketOf(azimuths, sunAzimuth);
@@ -154,7 +155,7 @@ exporter::GreyImage Hillshade(const Grid& grid, double cellX, double cellY,
             const SurfaceOrientation o = OrientationAt(grid, cellX, cellY, x, y);
             const double lit =
                 std::cos(zenith) * std::cos(o.slope) + std::sin(zenith) * std::sin(o.slope) * std::cos(sun - o.aspect);
-            image.samples[i] = static_cast<std::uint16_t>(std::lround(255 * std::clamp(lit, 0.0, 1.0)));
+            image.samples[i] = static_cast<std::uint16_t>(std::lround(brightest * std::clamp(lit, 0.0, 1.0)));
         }
     }
     return image;

@@ -54,6 +54,7 @@ constexpr cli::OptionSpec kOptions[] = {
     {"svf-model"},
     {"shade"},
     {"sun"},
+    {"16-bit", 0, false},
     {"max-distance"},
     {"engine"},
     {"viewer"},
@@ -128,8 +129,11 @@ public:
             else
                 return option + " must be horizontal, sloped or zaksek, not \"" + value + "\"";
         } else if (name == "shade") {
-            if (!EndsWithAny(value, {".png"})) return option + ": the name must end in .png";
+            if (!EndsWithAny(value, {".png", ".tif", ".tiff"}))
+                return option + ": the name must end in .png, .tif or .tiff";
             o.shadeFile = value;
+        } else if (name == "16-bit") {
+            o.shadeBits = 16;
         } else if (name == "sun") {
             if (!numbers || numbers->size() != 2 || !((*numbers)[1] >= -90 && (*numbers)[1] <= 90))
                 return option + " needs AZ,EL in degrees, the elevation from -90 to 90, not \"" + value + "\"";

@@ -1,8 +1,10 @@
 #include "sky/sky_outputs.h"
 
+#include "geo/gdal_tags.h"
 #include "platform/atomic_file.h"
 #include "platform/encode/exr_encoder.h"
 #include "platform/encode/float_tiff_stream.h"
+#include "platform/encode/grey_tiff_encoder.h"
 #include "platform/encode/output_file.h"
 #include "platform/encode/png_encoder.h"
 #include "platform/encode/tiff_encoder.h"
@@ -194,8 +196,8 @@ private:
 
 class ShadeOutput final : public BandOutput {
 public:
-    ShadeOutput(const std::string& path, double sunAzimuth, double sunElevation, const OutputSource& source)
-        : path_(path), sunAzimuth_(sunAzimuth), sunElevation_(sunElevation), source_(source) {}
+    ShadeOutput(const std::string& path, double sunAzimuth, double sunElevation, int bits, const OutputSource& source)
+        : path_(path), sunAzimuth_(sunAzimuth), sunElevation_(sunElevation), bits_(bits), source_(source) {}
     bool start(std::FILE*) override {
         bracket_ = BracketOf(source_.azimuths, sunAzimuth_);
         bands_.resize(source_.azimuths.size());
@@ -210,16 +212,28 @@ public:
     }
     bool finish(std::FILE* out, std::FILE* err) override {
         const exporter::GreyImage image = Hillshade(source_.dem.grid(), source_.cellX, source_.cellY, bands_,
-                                                    source_.azimuths, sunAzimuth_, sunElevation_);
+                                                    source_.azimuths, sunAzimuth_, sunElevation_, bits_);
         bands_.clear();
         std::vector<std::uint8_t> bytes;
-        const HRESULT hr = exporter::EncodeGreyPng(image, &bytes);
-        return WriteFile(path_, hr, "", bytes, out, err);
+        std::string why;
+        if (exporter::FloatFormatOf(path_) != exporter::FloatFormat::Tiff)
+            return WriteFile(path_, exporter::EncodeGreyPng(image, &bytes), why, bytes, out, err);
+        const std::string metadata =
+            GdalMetadata(AzimuthList(source_.azimuths), {"hillshade"},
+                         "  <Item name=\"SUN\">" + Degrees(sunAzimuth_) + " " + Degrees(sunElevation_) + "</Item>\n");
+        const exporter::GeoTiffTags none;
+        const exporter::GeoTiffTags& stored = source_.dem.tiff ? source_.dem.tiff->geo : none;
+        const HRESULT hr = exporter::EncodeGreyTiff(image, &bytes, &why, [&](TIFF* tiff) {
+            if (const HRESULT tagged = geo::WriteStoredTags(tiff, stored); tagged != S_OK) return tagged;
+            return geo::WriteGdalTags(tiff, metadata, "");
+        });
+        return WriteFile(path_, hr, why, bytes, out, err);
     }
 
 private:
     std::string path_;
     double sunAzimuth_, sunElevation_;
+    int bits_;
     const OutputSource& source_;
     Bracket bracket_;
     std::vector<std::vector<float>> bands_;
@@ -321,9 +335,9 @@ std::unique_ptr<BandOutput> MakeSkyViewOutput(const std::string& path, SvfModel 
     return std::make_unique<SkyViewOutput>(path, model, source);
 }
 
-std::unique_ptr<BandOutput> MakeShadeOutput(const std::string& path, double sunAzimuth, double sunElevation,
+std::unique_ptr<BandOutput> MakeShadeOutput(const std::string& path, double sunAzimuth, double sunElevation, int bits,
                                             const OutputSource& source) {
-    return std::make_unique<ShadeOutput>(path, sunAzimuth, sunElevation, source);
+    return std::make_unique<ShadeOutput>(path, sunAzimuth, sunElevation, bits, source);
 }
 
 std::unique_ptr<BandOutput> MakeEngineOutput(const std::string& path, const OutputSource& source) {

@@ -107,7 +107,8 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     std::vector<std::unique_ptr<BandOutput>> outputs;
     if (!o.anglesFile.empty()) outputs.push_back(MakeAngleOutput(o.anglesFile, source));
     if (!o.svfFile.empty()) outputs.push_back(MakeSkyViewOutput(o.svfFile, o.svfModel, source));
-    if (!o.shadeFile.empty()) outputs.push_back(MakeShadeOutput(o.shadeFile, o.sunAzimuth, o.sunElevation, source));
+    if (!o.shadeFile.empty())
+        outputs.push_back(MakeShadeOutput(o.shadeFile, o.sunAzimuth, o.sunElevation, o.shadeBits, source));
     if (!o.engineFile.empty()) outputs.push_back(MakeEngineOutput(o.engineFile, source));
     if (!o.viewerFile.empty()) outputs.push_back(MakeViewerOutput(o.viewerFile, o.dem, o.viewerSize, source));
     for (auto& output : outputs)

@@ -57,9 +57,13 @@ TEST(Hillshade, ShadesWhatAWallHidesFromALowSun) {
     Scene scene{40, 5, std::vector<double>(40 * 5, 0.0), {}, {}};
     for (std::uint32_t y = 0; y < 5; ++y) scene.z[y * 40 + 30] = 100;
     Sweep(&scene, 8, 10);
-    const exporter::GreyImage image = sky::Hillshade(scene.grid(), 10, 10, scene.bands, scene.azimuths, 90, 40);
-    const std::uint16_t lit = static_cast<std::uint16_t>(std::lround(255 * std::cos(50 * M_PI / 180)));
-    for (int x = 0; x < 30; ++x) EXPECT_EQ(image.samples[2 * 40 + x], x >= 19 ? 0 : lit) << "column " << x;
+    for (const int bits : {8, 16}) {
+        const exporter::GreyImage image =
+            sky::Hillshade(scene.grid(), 10, 10, scene.bands, scene.azimuths, 90, 40, bits);
+        const double brightest = bits == 16 ? 65535 : 255;
+        const auto lit = static_cast<std::uint16_t>(std::lround(brightest * std::cos(50 * M_PI / 180)));
+        for (int x = 0; x < 30; ++x) EXPECT_EQ(image.samples[2 * 40 + x], x >= 19 ? 0 : lit) << bits << " " << x;
+    }
     // Between the computed azimuths 45 and 90 the horizon is interpolated: at 67.5
     // the wall's 45-degree diagonal view and its 90-degree one are averaged.
     const sky::Bracket b = sky::BracketOf(scene.azimuths, 67.5);

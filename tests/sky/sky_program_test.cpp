@@ -126,25 +126,25 @@ exporter::GeoTiffTags WriteGeoDem(const std::string& path, bool geographic, std:
     extras.gdalNoData = "-500";
     extras.geo.pixelScale = {25, 25, 0};
     extras.geo.tiepoints = {0, 0, 0, 15.2, geographic ? 47.1 : 5200000.0, 0};
-    extras.geo.keys = {1,
-                       1,
-                       0,
-                       3,
-                       1024,
-                       0,
-                       1,
-                       static_cast<std::uint16_t>(geographic ? 2 : 1),
-                       1025,
-                       0,
-                       1,
-                       1,
-                       static_cast<std::uint16_t>(geographic ? 2048 : 3072),
-                       0,
-                       1,
-                       static_cast<std::uint16_t>(geographic ? 4326 : 32633)};
+    extras.geo.keyDirectory = {1,
+                               1,
+                               0,
+                               3,
+                               1024,
+                               0,
+                               1,
+                               static_cast<std::uint16_t>(geographic ? 2 : 1),
+                               1025,
+                               0,
+                               1,
+                               1,
+                               static_cast<std::uint16_t>(geographic ? 2048 : 3072),
+                               0,
+                               1,
+                               static_cast<std::uint16_t>(geographic ? 4326 : 32633)};
     if (unit != 0) {
-        extras.geo.keys[3] = 4;  // ProjLinearUnitsGeoKey
-        extras.geo.keys.insert(extras.geo.keys.end(), {3076, 0, 1, unit});
+        extras.geo.keyDirectory[3] = 4;  // ProjLinearUnitsGeoKey
+        extras.geo.keyDirectory.insert(extras.geo.keyDirectory.end(), {3076, 0, 1, unit});
     }
     std::vector<std::uint8_t> bytes;
     std::string why;
@@ -156,12 +156,15 @@ exporter::GeoTiffTags WriteGeoDem(const std::string& path, bool geographic, std:
 TEST(SkyProgram, CarriesGeoreferencingAndNoDataThrough) {
     TempDir dir;
     const exporter::GeoTiffTags geo = WriteGeoDem(dir.path("utm.tif"), false);
-    const ProcessResult run = RunSky({dir.path("utm.tif"), "--directions=2", "--angles", dir.path("a.tif")});
+    const ProcessResult run = RunSky({dir.path("utm.tif"), "--directions=2", "--angles", dir.path("a.tif"), "--shade",
+                                      dir.path("s.tif"), "--sun=90,5", "--16-bit"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     sky::DemTiffTags tags;
-    ASSERT_TRUE(sky::ReadDemTiffTags(dir.path("a.tif"), &tags));
-    EXPECT_EQ(tags.geo.keys, geo.keys);
-    EXPECT_EQ(tags.geo.tiepoints, geo.tiepoints);
+    for (const char* name : {"s.tif", "a.tif"}) {
+        ASSERT_TRUE(sky::ReadDemTiffTags(dir.path(name), &tags));
+        EXPECT_EQ(tags.geo.keyDirectory, geo.keyDirectory) << name;
+        EXPECT_EQ(tags.geo.tiepoints, geo.tiepoints) << name;
+    }
     EXPECT_EQ(tags.cellX, 25.0);
     EXPECT_EQ(tags.gdalNoData, -9999.0);
     EXPECT_EQ(ReadFloatTiff(dir.path("a.tif")).planes.at("azimuth_0.00")[5], -9999.0f);

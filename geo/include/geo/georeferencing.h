@@ -29,6 +29,7 @@ struct StoredGeoTiffTags {
     std::vector<std::uint16_t> keyDirectory;                    // 34735; empty: no GeoKeys
     std::vector<double> doubleParams;                           // 34736
     std::string asciiParams;                                    // 34737
+    bool empty() const { return keyDirectory.empty(); }
 };
 
 struct Georeferencing {
@@ -65,6 +66,11 @@ struct Georeferencing {
 // The geotransform of the same extent split into `width` x `height` texels.
 // `width` and `height` above 0.
 std::array<double, 6> ScaledGeotransform(const Georeferencing& geo, std::uint32_t width, std::uint32_t height);
+
+// Copies `stored` (nothing when empty) into the directory of `tiff`, open for
+// writing, as they are: for a file of the same grid. S_OK; E_FAIL when libtiff
+// refuses a tag or an array is longer than TIFF counts.
+[[nodiscard]] HRESULT WriteStoredTags(TIFF* tiff, const StoredGeoTiffTags& stored);
 
 // Writes `geo` (present) into the directory of `tiff`, open for writing, for an
 // image of `width` x `height` texels over the same extent: its GeoKeys (the raster

@@ -2,38 +2,9 @@
 
 #include "float_strips.h"
 #include "geo/gdal_tags.h"
+#include "geo/georeferencing.h"
 
 namespace exporter {
-
-namespace {
-
-// GeoTIFF's tags as its library declares them.
-const TIFFFieldInfo kGeoFields[] = {
-    {33550, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, const_cast<char*>("GeoPixelScale")},
-    {33922, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, const_cast<char*>("GeoTiePoints")},
-    {34264, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, const_cast<char*>("GeoTransformationMatrix")},
-    {34735, -1, -1, TIFF_SHORT, FIELD_CUSTOM, 1, 1, const_cast<char*>("GeoKeyDirectory")},
-    {34736, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, const_cast<char*>("GeoDoubleParams")},
-    {34737, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("GeoASCIIParams")},
-};
-
-template <typename T>
-[[nodiscard]] bool SetArray(TIFF* tiff, ttag_t tag, const std::vector<T>& values) {
-    if (values.empty()) return true;
-    if (values.size() > 0xFFFF) return false;
-    return TIFFSetField(tiff, tag, static_cast<int>(values.size()), values.data()) == 1;
-}
-
-[[nodiscard]] bool WriteGeoTags(TIFF* tiff, const GeoTiffTags& geo) {
-    if (geo.empty()) return true;
-    if (TIFFMergeFieldInfo(tiff, kGeoFields, 6) != 0) return false;
-    return SetArray(tiff, 33550, geo.pixelScale) && SetArray(tiff, 33922, geo.tiepoints) &&
-           SetArray(tiff, 34264, geo.transformation) && SetArray(tiff, 34735, geo.keys) &&
-           SetArray(tiff, 34736, geo.doubleParams) &&
-           (geo.asciiParams.empty() || TIFFSetField(tiff, 34737, geo.asciiParams.c_str()) == 1);
-}
-
-}  // namespace
 
 bool WriteFloatTiffTags(TIFF* tiff, std::uint32_t width, std::uint32_t height, const std::vector<std::string>& names,
                         const TiffExtras& extras, Compression compression, bool separate) {
@@ -56,7 +27,7 @@ bool WriteFloatTiffTags(TIFF* tiff, std::uint32_t width, std::uint32_t height, c
     if (ok && !extra.empty())
         ok = TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, static_cast<std::uint16_t>(extra.size()), extra.data()) == 1;
     return ok && geo::WriteGdalTags(tiff, extras.gdalMetadata, extras.gdalNoData) == S_OK &&
-           WriteGeoTags(tiff, extras.geo) && (!extras.moreTags || extras.moreTags(tiff) == S_OK);
+           geo::WriteStoredTags(tiff, extras.geo) == S_OK && (!extras.moreTags || extras.moreTags(tiff) == S_OK);
 }
 
 }  // namespace exporter

@@ -70,13 +70,13 @@ struct Bracket {
 [[nodiscard]] double HorizonTowards(const std::vector<std::vector<float>>& bands, const Bracket& bracket,
                                     std::size_t texel);
 
-// An 8-bit hillshade: 255 x max(0, cos Zs cos S + sin Zs sin S cos(sun - A)) for the
-// sun at `sunAzimuth`, `sunElevation` degrees (Zs its zenith angle); 0 where the
-// horizon towards the sun rises above its elevation (cast shadow) and where there is
-// no data. Exhausted memory escapes as std::bad_alloc.
+// A hillshade of `bitDepth` 8 or 16 bits, M its largest sample (255, 65535):
+// M x max(0, cos Zs cos S + sin Zs sin S cos(sun - A)) for the sun at `sunAzimuth`,
+// `sunElevation` degrees (Zs its zenith angle); 0 where the horizon towards the sun
+// rises above its elevation (cast shadow) and where there is no data. Exhausted memory escapes as std::bad_alloc.
 [[nodiscard]] exporter::GreyImage Hillshade(const Grid& grid, double cellX, double cellY,
                                             const std::vector<std::vector<float>>& bands,
-                                            const std::vector<double>& azimuths, double sunAzimuth,
-                                            double sunElevation);
+                                            const std::vector<double>& azimuths, double sunAzimuth, double sunElevation,
+                                            int bitDepth = 8);
 
 }  // namespace sky

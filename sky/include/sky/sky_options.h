@@ -29,6 +29,7 @@ struct SkyOptions {
     std::uint32_t viewerSize = 512;  // the page's mesh at most this many points a side
     double sunAzimuth = 0, sunElevation = 0;
     bool sunGiven = false;
+    int shadeBits = 8;  // 8 or 16
 
     // The azimuths asked for, in degrees.
     std::vector<double> wantedAzimuths() const;

@@ -52,9 +52,10 @@ public:
 [[nodiscard]] std::unique_ptr<BandOutput> MakeSkyViewOutput(const std::string& path, SvfModel model,
                                                             const OutputSource& source);
 
-// The hillshade with cast shadows (8-bit PNG), keeping the two bands around the sun.
+// The hillshade with cast shadows of `bits` 8 or 16 (a PNG, or a TIFF by its name,
+// georeferenced as the DEM), keeping the two bands around the sun.
 [[nodiscard]] std::unique_ptr<BandOutput> MakeShadeOutput(const std::string& path, double sunAzimuth,
-                                                          double sunElevation, const OutputSource& source);
+                                                          double sunElevation, int bits, const OutputSource& source);
 
 // The engines' DDS array (a multiple of 4 bands), each slice written in its place
 // once its four bands are in.

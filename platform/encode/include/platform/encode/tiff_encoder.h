@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "geo/georeferencing.h"
 #include "platform/encode/compression.h"
 #include "platform/encode/float_channels.h"
 #include "platform/encode/rows_done.h"
@@ -23,16 +24,8 @@ namespace exporter {
 using TiffTagWriter = std::function<HRESULT(TIFF* tiff)>;
 
 // GeoTIFF's georeferencing tags as stored, to be copied from one file to another of
-// the same grid; empty vectors and text are left out.
-struct GeoTiffTags {
-    std::vector<double> pixelScale;      // ModelPixelScale (33550)
-    std::vector<double> tiepoints;       // ModelTiepoint (33922)
-    std::vector<double> transformation;  // ModelTransformation (34264)
-    std::vector<std::uint16_t> keys;     // GeoKeyDirectory (34735)
-    std::vector<double> doubleParams;    // GeoDoubleParams (34736)
-    std::string asciiParams;             // GeoAsciiParams (34737)
-    bool empty() const { return keys.empty(); }
-};
+// the same grid.
+using GeoTiffTags = geo::StoredGeoTiffTags;
 
 // What a file may carry beside its samples, for GIS tools.
 struct TiffExtras {
