@@ -106,7 +106,9 @@ public:
         const auto compression = FieldOr<std::uint16_t>(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
 
         if (width == 0 || height == 0 || !TIFFIsCODECConfigured(compression)) return D3DXERR_INVALIDDATA;
-        if (samples > 1 && planar != PLANARCONFIG_CONTIG) return D3DXERR_INVALIDDATA;
+        // GDAL's INTERLEAVE=BAND: each sample a plane of its own, read a strip or a
+        // row of tiles at a time and interleaved here.
+        planes_ = planar == PLANARCONFIG_SEPARATE ? samples : 1;
         if (!chooseSamples(format, bits)) return D3DXERR_INVALIDDATA;
         const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
         if (grey && samples == 1) {
@@ -137,7 +139,9 @@ public:
             return D3DXERR_INVALIDDATA;
 
         if (TIFFIsTiled(tiff)) return setUpTiles(file.size());
-        if (static_cast<std::uint64_t>(TIFFScanlineSize64(tiff)) != storedRowBytes_) return D3DXERR_INVALIDDATA;
+        if (static_cast<std::uint64_t>(TIFFScanlineSize64(tiff)) != storedRowBytes_ / planes_)
+            return D3DXERR_INVALIDDATA;
+        if (planes_ > 1) return setUpPlaneStrips(file.size());
         if (stored_) {
             if (const HRESULT hr = platform::CheckFitsInMemory(storedRowBytes_); hr != S_OK) return hr;
             staging_.resize(storedRowBytes_);
@@ -150,10 +154,11 @@ public:
         for (std::uint32_t i = 0; i < count; ++i, ++nextRow_) {
             std::uint8_t* row = destination + i * rowBytes;
             std::uint8_t* stored = stored_ ? staging_.data() : row;
-            if (tileWidth_ == 0) {
+            if (tileHeight_ == 0) {
                 if (TIFFReadScanline(tiff_.get(), stored, nextRow_, 0) < 0) return D3DXERR_INVALIDDATA;
             } else {
-                if (nextRow_ % tileHeight_ == 0 && !readTileRow()) return D3DXERR_INVALIDDATA;
+                if (nextRow_ % tileHeight_ == 0 && !(tileWidth_ == 0 ? readPlaneStrips() : readTileRow()))
+                    return D3DXERR_INVALIDDATA;
                 std::memcpy(stored, band_.get() + (nextRow_ % tileHeight_) * storedRowBytes_, storedRowBytes_);
             }
             if (invertGrey_) invertGrey(stored);
@@ -188,13 +193,30 @@ private:
         tileWidth_ = FieldOr<std::uint32_t>(tiff, TIFFTAG_TILEWIDTH, 0);
         tileHeight_ = FieldOr<std::uint32_t>(tiff, TIFFTAG_TILELENGTH, 0);
         if (tileWidth_ == 0 || tileHeight_ == 0) return D3DXERR_INVALIDDATA;
-        const std::size_t texelBytes = storedRowBytes_ / info_.width;
         std::uint64_t tileBytes = 0;
-        if (!platform::CheckedMul(tileWidth_, tileHeight_, texelBytes, &tileBytes) ||
+        if (!platform::CheckedMul(tileWidth_, tileHeight_, storedTexelBytes(), &tileBytes) ||
             static_cast<std::uint64_t>(TIFFTileSize64(tiff)) != tileBytes || tileBytes / maxRatio_ > fileSize) {
             return D3DXERR_INVALIDDATA;
         }
-        // One row of tiles at a time, as stored.
+        return allocateBand(tileBytes);
+    }
+
+    // Planes in strips: a strip of every plane at a time, as tiles are read.
+    [[nodiscard]] HRESULT setUpPlaneStrips(std::uint64_t fileSize) {
+        tileHeight_ = std::clamp<std::uint32_t>(FieldOr<std::uint32_t>(tiff_.get(), TIFFTAG_ROWSPERSTRIP, info_.height),
+                                                1, info_.height);
+        std::uint64_t stripBytes = 0;
+        if (!platform::CheckedMul(info_.width, tileHeight_, sampleBytes_, &stripBytes) ||
+            stripBytes / maxRatio_ > fileSize)
+            return D3DXERR_INVALIDDATA;
+        return allocateBand(stripBytes);
+    }
+
+    // The bytes of one stored texel of a tile or strip: one sample when planes are apart.
+    std::size_t storedTexelBytes() const { return storedRowBytes_ / info_.width / planes_; }
+
+    // One row of tiles (or strips) at a time, interleaved; `tileBytes` one tile (of one plane).
+    [[nodiscard]] HRESULT allocateBand(std::uint64_t tileBytes) {
         std::uint64_t bandBytes = 0;
         const bool fits = platform::CheckedMul(storedRowBytes_, tileHeight_, &bandBytes);
         if (const HRESULT hr = platform::CheckFitsInMemory(bandBytes + tileBytes + storedRowBytes_, !fits); hr != S_OK)
@@ -207,17 +229,45 @@ private:
     }
 
     bool readTileRow() {
-        const std::size_t texelBytes = storedRowBytes_ / info_.width;
-        const std::size_t tileRowBytes = std::size_t{tileWidth_} * texelBytes;
+        const std::size_t texelBytes = storedRowBytes_ / info_.width, pieceBytes = storedTexelBytes();
         const std::uint32_t rows = std::min(tileHeight_, info_.height - nextRow_);
         for (std::uint64_t x = 0; x < info_.width; x += tileWidth_) {
-            if (TIFFReadTile(tiff_.get(), tile_.get(), static_cast<std::uint32_t>(x), nextRow_, 0, 0) < 0) return false;
-            const std::size_t copy = std::min<std::uint64_t>(tileWidth_, info_.width - x) * texelBytes;
-            for (std::uint32_t r = 0; r < rows; ++r) {
-                std::memcpy(band_.get() + r * storedRowBytes_ + x * texelBytes, tile_.get() + r * tileRowBytes, copy);
+            const std::size_t columns = std::min<std::uint64_t>(tileWidth_, info_.width - x);
+            for (std::uint16_t p = 0; p < planes_; ++p) {
+                if (TIFFReadTile(tiff_.get(), tile_.get(), static_cast<std::uint32_t>(x), nextRow_, 0, p) < 0)
+                    return false;
+                for (std::uint32_t r = 0; r < rows; ++r)
+                    place(tile_.get() + r * tileWidth_ * pieceBytes, columns, p,
+                          band_.get() + r * storedRowBytes_ + x * texelBytes);
             }
         }
         return true;
+    }
+
+    bool readPlaneStrips() {
+        const std::uint32_t rows = std::min(tileHeight_, info_.height - nextRow_);
+        const tmsize_t bytes = static_cast<tmsize_t>(std::size_t{info_.width} * rows * sampleBytes_);
+        for (std::uint16_t p = 0; p < planes_; ++p) {
+            if (TIFFReadEncodedStrip(tiff_.get(), TIFFComputeStrip(tiff_.get(), nextRow_, p), tile_.get(), bytes) <
+                bytes)
+                return false;
+            for (std::uint32_t r = 0; r < rows; ++r)
+                place(tile_.get() + std::size_t{r} * info_.width * sampleBytes_, info_.width, p,
+                      band_.get() + r * storedRowBytes_);
+        }
+        return true;
+    }
+
+    // `count` stored texels of a tile's or strip's row into a row of the band: as they
+    // are, or, planes being apart, the samples of plane `p` to their places.
+    void place(const std::uint8_t* from, std::size_t count, std::uint16_t p, std::uint8_t* to) const {
+        if (planes_ == 1) {
+            std::memcpy(to, from, count * storedTexelBytes());
+            return;
+        }
+        const std::size_t step = std::size_t{planes_} * sampleBytes_;
+        for (std::size_t i = 0; i < count; ++i)
+            std::memcpy(to + i * step + p * sampleBytes_, from + i * sampleBytes_, sampleBytes_);
     }
 
     // Unsigned samples only, before any conversion; an alpha channel keeps its meaning.
@@ -253,8 +303,9 @@ private:
     std::uint64_t maxRatio_ = 1;
     bool invertGrey_ = false;
     std::uint32_t nextRow_ = 0;
-    std::uint32_t tileWidth_ = 0;  // 0: strips, read by scanline
-    std::uint32_t tileHeight_ = 0;
+    std::uint16_t planes_ = 1;              // the samples' planes: 1 interleaved
+    std::uint32_t tileWidth_ = 0;           // 0: strips
+    std::uint32_t tileHeight_ = 0;          // 0: strips read by scanline; else rows of a tile or a strip
     std::unique_ptr<std::uint8_t[]> band_;  // one row of tiles
     std::unique_ptr<std::uint8_t[]> tile_;
 };

@@ -213,7 +213,7 @@ void WriteTiff(const std::string& path, const TiffImage& image) {
     TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, image.sampleFormat);
     TIFFSetField(t, TIFFTAG_PHOTOMETRIC, image.photometric);
     TIFFSetField(t, TIFFTAG_COMPRESSION, image.compression);
-    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, image.planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
     if (image.predictor != PREDICTOR_NONE) TIFFSetField(t, TIFFTAG_PREDICTOR, image.predictor);
     if (image.samplesPerPixel == 2 || image.samplesPerPixel == 4) {
         const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
@@ -232,6 +232,39 @@ void WriteTiff(const std::string& path, const TiffImage& image) {
     if (image.bigEndian && image.predictor == PREDICTOR_FLOATINGPOINT) {
         const std::size_t size = static_cast<std::size_t>(image.bits) / 8;
         for (std::size_t i = 0; i + size <= data.size(); i += size) std::reverse(&data[i], &data[i] + size);
+    }
+    if (image.planar) {
+        // Each sample's plane cut out of the interleaved texels.
+        const std::size_t sampleBytes = static_cast<std::size_t>(image.bits) / 8;
+        const auto planes = static_cast<std::uint16_t>(image.samplesPerPixel);
+        const std::size_t planeRow = std::size_t{image.width} * sampleBytes;
+        const std::uint32_t tileHeight = image.tileHeight != 0 ? image.tileHeight : image.tileSize;
+        if (image.tileSize == 0)
+            TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, image.rowsPerStrip != 0 ? image.rowsPerStrip : image.height);
+        else
+            TIFFSetField(t, TIFFTAG_TILEWIDTH, image.tileSize), TIFFSetField(t, TIFFTAG_TILELENGTH, tileHeight);
+        Bytes plane(planeRow * image.height);
+        for (std::uint16_t s = 0; s < planes; ++s) {
+            for (std::size_t i = 0; i < std::size_t{rows} * image.width; ++i)
+                std::memcpy(&plane[i * sampleBytes], &data[i * texelBytes + s * sampleBytes], sampleBytes);
+            if (image.tileSize == 0) {
+                for (std::uint32_t y = 0; y < rows; ++y)
+                    if (TIFFWriteScanline(t, &plane[y * planeRow], y, s) < 0)
+                        throw std::runtime_error("TIFFWriteScanline");
+                continue;
+            }
+            Bytes tile(std::size_t{image.tileSize} * tileHeight * sampleBytes);
+            for (std::uint32_t y0 = 0; y0 < image.height; y0 += tileHeight)
+                for (std::uint32_t x0 = 0; x0 < image.width; x0 += image.tileSize) {
+                    std::fill(tile.begin(), tile.end(), 0);
+                    for (std::uint32_t y = y0; y < std::min(rows, y0 + tileHeight); ++y)
+                        std::memcpy(&tile[(y - y0) * image.tileSize * sampleBytes],
+                                    &plane[y * planeRow + x0 * sampleBytes],
+                                    std::min(image.tileSize, image.width - x0) * sampleBytes);
+                    if (TIFFWriteTile(t, tile.data(), x0, y0, 0, s) < 0) throw std::runtime_error("TIFFWriteTile");
+                }
+        }
+        return;
     }
     if (image.tileSize != 0) {
         const std::uint32_t tileHeight = image.tileHeight != 0 ? image.tileHeight : image.tileSize;

@@ -68,7 +68,8 @@ struct TiffImage {
     std::uint32_t rowsPerStrip = 0;  // 0: libtiff's choice
     bool bigEndian = false;          // the file's byte order; libtiff swaps the samples
     bool bigTiff = false;
-    Bytes data{};  // packed native-endian samples
+    bool planar = false;  // each sample a plane of its own (GDAL's INTERLEAVE=BAND)
+    Bytes data{};         // packed native-endian samples
 };
 void WriteTiff(const std::string& path, const TiffImage& image);
 

@@ -195,6 +195,7 @@ struct TiffCase {
     int photometric;
     int compression;
     std::uint32_t tileSize;
+    bool planar = false;
 };
 
 TEST_F(ImageFormats, TiffIntegerAndFloatSamples) {
@@ -209,6 +210,9 @@ TEST_F(ImageFormats, TiffIntegerAndFloatSamples) {
         {"grey16-tiled-lzw", 1, 16, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISBLACK, COMPRESSION_LZW, 16},
         {"float-grey", 1, 32, SAMPLEFORMAT_IEEEFP, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, 0},
         {"float-rgb-tiled", 3, 32, SAMPLEFORMAT_IEEEFP, PHOTOMETRIC_RGB, COMPRESSION_ADOBE_DEFLATE, 16},
+        {"grey-alpha8-planes-lzw", 2, 8, SAMPLEFORMAT_UINT, PHOTOMETRIC_MINISBLACK, COMPRESSION_LZW, 0, true},
+        {"rgb16-planes-deflate", 3, 16, SAMPLEFORMAT_UINT, PHOTOMETRIC_RGB, COMPRESSION_ADOBE_DEFLATE, 0, true},
+        {"float-rgba-planes-tiled", 4, 32, SAMPLEFORMAT_IEEEFP, PHOTOMETRIC_RGB, COMPRESSION_NONE, 16, true},
     };
     for (const TiffCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -221,6 +225,7 @@ TEST_F(ImageFormats, TiffIntegerAndFloatSamples) {
         fixture.photometric = c.photometric;
         fixture.compression = c.compression;
         fixture.tileSize = c.tileSize;
+        fixture.planar = c.planar;
         fixture.rowsPerStrip = 4;
         const std::size_t count = std::size_t{fixture.width} * fixture.height * c.samplesPerPixel;
         std::vector<float> values;
