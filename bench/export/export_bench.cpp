@@ -100,8 +100,8 @@ int Child(int kind, Compression packing, const std::string& dds, const std::stri
         bytes = {};
     };
     if (kind == 0) {
-        const GreyImage red = Quantise(HorizonLevels(map, Direction::Forward, 45), 1, 8);
-        const GreyImage green = Quantise(HorizonLevels(map, Direction::Backward, 45), 1, 8);
+        GreyImage red, green;
+        HorizonPictures(map, HorizonSamples(45, 8), 1, &red, &green);
         write("p.red.png", EncodeGreyPng(red, &bytes, packing), greyRaw(red));
         write("p.green.png", EncodeGreyPng(green, &bytes, packing), greyRaw(green));
         const GreyImage both = SideBySide(red, green);

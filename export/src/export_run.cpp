@@ -152,12 +152,6 @@ public:
         return finish(path, hr, why, bytes, line);
     }
 
-    // A file encoded already: `encoded` the encoder's result.
-    [[nodiscard]] int writeEncoded(const std::string& path, HRESULT encoded, const std::vector<std::uint8_t>& bytes) {
-        ProgressLine line(err_, path);
-        return finish(path, encoded, "", bytes, line);
-    }
-
 private:
     TiffTagWriter tags(const std::vector<std::string>& bands, const std::string& noData, std::uint32_t width,
                        std::uint32_t height) const {
@@ -188,27 +182,14 @@ private:
     Compression compression_;
 };
 
-// The two directions' pictures made side by side, then the three files encoded on
-// both threads (the side-by-side one, twice as large, alone on one).
+// Both directions' pictures made at once, then each file encoded and written.
 int WritePreviews(const ExportOptions& o, const HorizonMap& map, OutputWriter& writer) {
+    const HorizonSamples samples(o.rangeDegrees, o.bitDepth);
     GreyImage red, green;
-    RunSideBySide(
-        [&] { red = Quantise(HorizonLevels(map, Direction::Forward, o.rangeDegrees), o.shrink, o.bitDepth); },
-        [&] { green = Quantise(HorizonLevels(map, Direction::Backward, o.rangeDegrees), o.shrink, o.bitDepth); });
-    const GreyImage both = SideBySide(red, green);
-    std::vector<std::uint8_t> files[3];
-    HRESULT encoded[3] = {E_FAIL, E_FAIL, E_FAIL};
-    RunSideBySide([&] { encoded[2] = EncodeGreyPng(both, &files[2], o.compression); },
-                  [&] {
-                      encoded[0] = EncodeGreyPng(red, &files[0], o.compression);
-                      encoded[1] = EncodeGreyPng(green, &files[1], o.compression);
-                  });
-    const char* suffixes[3] = {".red.png", ".green.png", ".both.png"};
-    for (int i = 0; i < 3; ++i)
-        if (const int code = writer.writeEncoded(o.previewPrefix + suffixes[i], encoded[i], files[i]);
-            code != kExportSuccess)
-            return code;
-    return kExportSuccess;
+    HorizonPictures(map, samples, o.shrink, &red, &green);
+    if (const int code = writer.writePng(o.previewPrefix + ".red.png", red); code != kExportSuccess) return code;
+    if (const int code = writer.writePng(o.previewPrefix + ".green.png", green); code != kExportSuccess) return code;
+    return writer.writePng(o.previewPrefix + ".both.png", SideBySide(red, green));
 }
 
 int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {

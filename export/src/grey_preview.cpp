@@ -5,7 +5,20 @@
 #include <cmath>
 #include <numbers>
 
+#include "maps/horizon/horizon_kernel.h"
+#include "maps/horizon/tree_rules.h"
+
+#include "row_halves.h"
+
 namespace exporter {
+
+std::uint16_t SampleOf(double level, double top) {
+    const double x = std::clamp(level, 0.0, 1.0) * top;
+    if (!(x >= 0.0)) return 0;  // as lround's NaN, cast
+    // lround without the library call: x - t is exact.
+    const auto t = static_cast<std::uint32_t>(x);
+    return static_cast<std::uint16_t>(t + (x - t >= 0.5 ? 1 : 0));
+}
 
 double PreviewLevel(TexelKind kind, float v, double rangeDegrees) {
     switch (kind) {
@@ -31,21 +44,65 @@ GreyLevels HorizonLevels(const HorizonMap& map, Direction direction, double rang
     return grey;
 }
 
+void HorizonPictures(const HorizonMap& map, const HorizonSamples& samples, std::uint32_t shrink, GreyImage* forward,
+                     GreyImage* backward) {
+    if (shrink > 1) {
+        const double range = samples.rangeDegrees();
+        RunSideBySide(
+            [&] { *forward = Quantise(HorizonLevels(map, Direction::Forward, range), shrink, samples.bitDepth()); },
+            [&] { *backward = Quantise(HorizonLevels(map, Direction::Backward, range), shrink, samples.bitDepth()); });
+        return;
+    }
+    GreyImage* pictures[2] = {forward, backward};
+    for (GreyImage* picture : pictures) {
+        *picture = {map.width, map.height, samples.bitDepth(), {}};
+        picture->samples.resize(std::size_t{map.width} * map.height);
+    }
+    const auto top = static_cast<std::uint16_t>(samples.bitDepth() == 16 ? 65535 : 255);
+    // PreviewLevel by kind, as StoredKind tells them; each texel read once for both.
+    const auto sample = [&](float v, bool edge) -> std::uint16_t {
+        if (edge || v == horizon::kOpenHorizonValue) return top;
+        return v > 0.0f && v <= 1.0f ? samples(v) : 0;
+    };
+    ForRowHalves(map.height, [&](std::uint32_t first, std::uint32_t end) {
+        for (std::uint32_t r = first; r < end; ++r) {
+            const float* texel = map.texels.data() + std::size_t{r} * map.width * 4;
+            std::uint16_t* red = forward->samples.data() + std::size_t{r} * map.width;
+            std::uint16_t* green = backward->samples.data() + std::size_t{r} * map.width;
+            const bool lastRow = r + 1 == map.height, firstRow = r == 0;
+            for (std::uint32_t c = 0; c < map.width; ++c, texel += 4) {
+                if (texel[0] == horizon::kTreeShadeValue && texel[1] == horizon::kTreeShadeValue) {
+                    red[c] = green[c] = 0;
+                    continue;
+                }
+                red[c] = sample(texel[0], lastRow);
+                green[c] = sample(texel[1], firstRow);
+            }
+        }
+    });
+}
+
 GreyLevels HeightLevels(const float* texels, std::uint32_t width, std::uint32_t height) {
     const std::size_t count = std::size_t{width} * height;
-    float low = INFINITY, high = -INFINITY;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!std::isfinite(texels[i * 4])) continue;
-        low = std::min(low, texels[i * 4]);
-        high = std::max(high, texels[i * 4]);
-    }
+    float low[2] = {INFINITY, INFINITY}, high[2] = {-INFINITY, -INFINITY};
+    ForRowHalves(height, [&](std::uint32_t r0, std::uint32_t r1) {
+        const int half = r0 == 0 ? 0 : 1;
+        for (std::size_t i = std::size_t{r0} * width; i < std::size_t{r1} * width; ++i) {
+            if (!std::isfinite(texels[i * 4])) continue;
+            low[half] = std::min(low[half], texels[i * 4]);
+            high[half] = std::max(high[half], texels[i * 4]);
+        }
+    });
     GreyLevels grey{width, height, std::vector<float>(count, 0.5f)};
-    if (!(high > low)) return grey;
-    const double span = static_cast<double>(high) - low;
-    for (std::size_t i = 0; i < count; ++i) {
-        const float h = texels[i * 4];
-        grey.levels[i] = std::isfinite(h) ? static_cast<float>((static_cast<double>(h) - low) / span) : 0.0f;
-    }
+    const float lowest = std::min(low[0], low[1]), highest = std::max(high[0], high[1]);
+    if (!(highest > lowest)) return grey;
+    const double span = static_cast<double>(highest) - lowest;
+    ForRowHalves(height, [&](std::uint32_t r0, std::uint32_t r1) {
+        for (std::size_t i = std::size_t{r0} * width; i < std::size_t{r1} * width; ++i) {
+            const float h = texels[i * 4];
+            grey.levels[i] = std::isfinite(h) ? static_cast<float>((static_cast<double>(h) - lowest) / span) : 0.0f;
+        }
+    });
     return grey;
 }
 
@@ -56,8 +113,16 @@ GreyImage Quantise(const GreyLevels& grey, std::uint32_t shrink, int bitDepth) {
     image.width = (grey.width + shrink - 1) / shrink;
     image.height = (grey.height + shrink - 1) / shrink;
     image.bitDepth = bitDepth;
-    image.samples.reserve(std::size_t{image.width} * image.height);
     const double top = bitDepth == 16 ? 65535.0 : 255.0;
+    if (shrink == 1) {
+        image.samples.resize(grey.levels.size());
+        ForRowHalves(grey.height, [&](std::uint32_t r0, std::uint32_t r1) {
+            for (std::size_t i = std::size_t{r0} * grey.width; i < std::size_t{r1} * grey.width; ++i)
+                image.samples[i] = SampleOf(grey.levels[i], top);
+        });
+        return image;
+    }
+    image.samples.reserve(std::size_t{image.width} * image.height);
     for (std::uint32_t y = 0; y < image.height; ++y) {
         const std::uint32_t r0 = y * shrink, r1 = std::min(grey.height, r0 + shrink);
         for (std::uint32_t x = 0; x < image.width; ++x) {
@@ -66,7 +131,7 @@ GreyImage Quantise(const GreyLevels& grey, std::uint32_t shrink, int bitDepth) {
             for (std::uint32_t r = r0; r < r1; ++r)
                 for (std::uint32_t c = c0; c < c1; ++c) sum += grey.levels[std::size_t{r} * grey.width + c];
             const double mean = sum / (static_cast<double>(r1 - r0) * (c1 - c0));
-            image.samples.push_back(static_cast<std::uint16_t>(std::lround(std::clamp(mean, 0.0, 1.0) * top)));
+            image.samples.push_back(SampleOf(mean, top));
         }
     }
     return image;

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "row_halves.h"
+
 namespace exporter {
 
 namespace {
@@ -27,17 +29,19 @@ GreyLevels ShadedRelief(const float* heights, const AngleMaps& angles, const hor
     const auto z = [&](std::uint32_t r, std::uint32_t c) {
         return static_cast<double>(horizon::Elevation(terrain, heights[(std::size_t{r} * w + c) * 4]));
     };
-    for (std::uint32_t r = 0; r < h; ++r)
-        for (std::uint32_t c = 0; c < w; ++c) {
-            const std::size_t i = std::size_t{r} * w + c;
-            if (InShadow(cast, i, elevationDegrees)) continue;
-            const std::uint32_t c0 = c > 0 ? c - 1 : c, c1 = c + 1 < w ? c + 1 : c;
-            const std::uint32_t r0 = r > 0 ? r - 1 : r, r1 = r + 1 < h ? r + 1 : r;
-            const double dzdx = c1 > c0 ? (z(r, c1) - z(r, c0)) / ((c1 - c0) * cell) : 0.0;
-            const double dzdy = r1 > r0 ? (z(r1, c) - z(r0, c)) / ((r1 - r0) * cell) : 0.0;
-            const double lit = (-dzdy * ly + lz) / std::sqrt(dzdx * dzdx + dzdy * dzdy + 1.0);
-            if (std::isfinite(lit) && lit > 0) out.levels[i] = static_cast<float>(lit);
-        }
+    ForRowHalves(h, [&](std::uint32_t first, std::uint32_t end) {
+        for (std::uint32_t r = first; r < end; ++r)
+            for (std::uint32_t c = 0; c < w; ++c) {
+                const std::size_t i = std::size_t{r} * w + c;
+                if (InShadow(cast, i, elevationDegrees)) continue;
+                const std::uint32_t c0 = c > 0 ? c - 1 : c, c1 = c + 1 < w ? c + 1 : c;
+                const std::uint32_t r0 = r > 0 ? r - 1 : r, r1 = r + 1 < h ? r + 1 : r;
+                const double dzdx = c1 > c0 ? (z(r, c1) - z(r, c0)) / ((c1 - c0) * cell) : 0.0;
+                const double dzdy = r1 > r0 ? (z(r1, c) - z(r0, c)) / ((r1 - r0) * cell) : 0.0;
+                const double lit = (-dzdy * ly + lz) / std::sqrt(dzdx * dzdx + dzdy * dzdy + 1.0);
+                if (std::isfinite(lit) && lit > 0) out.levels[i] = static_cast<float>(lit);
+            }
+    });
     return out;
 }
 

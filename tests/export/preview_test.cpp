@@ -5,7 +5,11 @@
 #include <cmath>
 #include <numbers>
 
+#include <zlib.h>
+
+#include "export/grey_preview.h"
 #include "export_fixtures.h"
+#include "platform/encode/png_encoder.h"
 
 namespace {
 
@@ -101,6 +105,64 @@ TEST_F(PreviewTest, HeightMapFromLowestToHighest) {
     const ReadPng height = ReadGreyPng(dir_.path("h.png"));
     ASSERT_EQ(height.samples.size(), kWidth * kHeight);
     for (std::uint32_t i = 0; i < kWidth * kHeight; ++i) EXPECT_EQ(height.samples[i], std::lround(i / 11.0 * 255)) << i;
+}
+
+// Each threshold and the float just below it, with the special values, as texels
+// of a map with both edge rows: the pictures made from the thresholds equal those
+// made from the levels, at both depths and three ranges.
+TEST(HorizonSamplesTest, EqualTheLevelsAtEveryThreshold) {
+    using namespace exporter;
+    for (const double range : {45.0, 7.5, 120.0})
+        for (const int depth : {8, 16}) {
+            const HorizonSamples samples(range, depth);
+            std::vector<float> values = {1.0f, 0.999f, 0.001f, 0x1p-149f, 0.0f, -0.5f, 2.0f, std::nanf("")};
+            for (std::uint32_t k = 1; k <= (depth == 16 ? 65535u : 255u) && samples.threshold(k) <= 1.0f; ++k)
+                values.insert(values.end(), {samples.threshold(k), std::nextafter(samples.threshold(k), 0.0f)});
+            HorizonMap map{static_cast<std::uint32_t>(values.size()), 3, {}};
+            for (std::uint32_t r = 0; r < 3; ++r)
+                for (std::size_t c = 0; c < values.size(); ++c)
+                    map.texels.insert(map.texels.end(), {values[c], values[(c + r) % values.size()], 0, 0});
+            GreyImage forward, backward;
+            HorizonPictures(map, samples, 1, &forward, &backward);
+            EXPECT_EQ(forward.samples, Quantise(HorizonLevels(map, Direction::Forward, range), 1, depth).samples);
+            EXPECT_EQ(backward.samples, Quantise(HorizonLevels(map, Direction::Backward, range), 1, depth).samples);
+        }
+}
+
+// The zlib stream of a PNG's IDAT chunks inflated whole, its checksum checked
+// (libpng does not check it).
+bool Inflates(const std::vector<std::uint8_t>& png, std::size_t rawBytes) {
+    std::vector<std::uint8_t> stream;
+    for (std::size_t at = 8; at + 12 <= png.size();) {
+        const std::size_t length = png[at] << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
+        if (std::string(png.begin() + at + 4, png.begin() + at + 8) == "IDAT")
+            stream.insert(stream.end(), png.begin() + at + 8, png.begin() + at + 8 + length);
+        at += 12 + length;
+    }
+    std::vector<std::uint8_t> raw(rawBytes + 1);
+    uLongf made = raw.size();
+    return uncompress(raw.data(), &made, stream.data(), stream.size()) == Z_OK && made == rawBytes;
+}
+
+// The rows are deflated in two halves joined into one stream: one row (an empty
+// top half) and an odd number, packed and stored, read back by libpng.
+TEST(GreyPngTest, HalvesJoinIntoOneStream) {
+    TempDir dir;
+    for (const std::uint32_t height : {1u, 5u})
+        for (const int depth : {8, 16})
+            for (const auto packing : {exporter::Compression::Fast, exporter::Compression::None}) {
+                exporter::GreyImage image{7, height, depth, {}};
+                for (std::uint32_t i = 0; i < 7 * height; ++i)
+                    image.samples.push_back(static_cast<std::uint16_t>(i * i * 131 % (depth == 16 ? 65536 : 256)));
+                std::vector<std::uint8_t> bytes;
+                ASSERT_EQ(exporter::EncodeGreyPng(image, &bytes, packing), S_OK);
+                WriteBytes(dir.path("g.png"), bytes);
+                const ReadPng back = ReadGreyPng(dir.path("g.png"));
+                EXPECT_EQ(back.height, height);
+                EXPECT_EQ(back.bitDepth, depth);
+                EXPECT_EQ(back.samples, image.samples) << height << " rows, " << depth << " bits";
+                EXPECT_TRUE(Inflates(bytes, height * (1 + 7 * depth / 8)));
+            }
 }
 
 }  // namespace
