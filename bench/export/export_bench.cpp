@@ -104,8 +104,7 @@ int Child(int kind, Compression packing, const std::string& dds, const std::stri
         HorizonPictures(map, HorizonSamples(45, 8), 1, &red, &green);
         write("p.red.png", EncodeGreyPng(red, &bytes, packing), greyRaw(red));
         write("p.green.png", EncodeGreyPng(green, &bytes, packing), greyRaw(green));
-        const GreyImage both = SideBySide(red, green);
-        write("p.both.png", EncodeGreyPng(both, &bytes, packing), greyRaw(both));
+        write("p.both.png", EncodeGreyPngSideBySide(red, green, &bytes, packing), greyRaw(red) * 2);
     } else if (kind == 1) {
         const GreyImage image = Quantise(HeightLevels(heights.data(), w, h), 1, 8);
         write("h.png", EncodeGreyPng(image, &bytes, packing), greyRaw(image));

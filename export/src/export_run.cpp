@@ -120,10 +120,13 @@ public:
     OutputWriter(std::FILE* out, std::FILE* err, const geo::Georeferencing& where, Compression compression)
         : out_(out), err_(err), where_(where), compression_(compression) {}
 
-    [[nodiscard]] int writePng(const std::string& path, const GreyImage& image) {
+    // With `right`, the two pictures side by side.
+    [[nodiscard]] int writePng(const std::string& path, const GreyImage& image, const GreyImage* right = nullptr) {
         ProgressLine line(err_, path);
         std::vector<std::uint8_t> bytes;
-        return finish(path, EncodeGreyPng(image, &bytes, compression_), "", bytes, line);
+        const HRESULT hr = right != nullptr ? EncodeGreyPngSideBySide(image, *right, &bytes, compression_)
+                                            : EncodeGreyPng(image, &bytes, compression_);
+        return finish(path, hr, "", bytes, line);
     }
 
     [[nodiscard]] int writeFloat(const std::string& path, const FloatChannels& channels,
@@ -189,7 +192,7 @@ int WritePreviews(const ExportOptions& o, const HorizonMap& map, OutputWriter& w
     HorizonPictures(map, samples, o.shrink, &red, &green);
     if (const int code = writer.writePng(o.previewPrefix + ".red.png", red); code != kExportSuccess) return code;
     if (const int code = writer.writePng(o.previewPrefix + ".green.png", green); code != kExportSuccess) return code;
-    return writer.writePng(o.previewPrefix + ".both.png", SideBySide(red, green));
+    return writer.writePng(o.previewPrefix + ".both.png", red, &green);
 }
 
 int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {

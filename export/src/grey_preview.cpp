@@ -7,6 +7,7 @@
 
 #include "maps/horizon/horizon_kernel.h"
 #include "maps/horizon/tree_rules.h"
+#include "platform/encode/huge_pages.h"
 
 #include "row_halves.h"
 
@@ -56,6 +57,7 @@ void HorizonPictures(const HorizonMap& map, const HorizonSamples& samples, std::
     GreyImage* pictures[2] = {forward, backward};
     for (GreyImage* picture : pictures) {
         *picture = {map.width, map.height, samples.bitDepth(), {}};
+        ReserveOnHugePages(&picture->samples, std::size_t{map.width} * map.height);
         picture->samples.resize(std::size_t{map.width} * map.height);
     }
     const auto top = static_cast<std::uint16_t>(samples.bitDepth() == 16 ? 65535 : 255);
@@ -93,7 +95,9 @@ GreyLevels HeightLevels(const float* texels, std::uint32_t width, std::uint32_t 
             high[half] = std::max(high[half], texels[i * 4]);
         }
     });
-    GreyLevels grey{width, height, std::vector<float>(count, 0.5f)};
+    GreyLevels grey{width, height, {}};
+    ReserveOnHugePages(&grey.levels, count);
+    grey.levels.resize(count, 0.5f);
     const float lowest = std::min(low[0], low[1]), highest = std::max(high[0], high[1]);
     if (!(highest > lowest)) return grey;
     const double span = static_cast<double>(highest) - lowest;
@@ -115,6 +119,7 @@ GreyImage Quantise(const GreyLevels& grey, std::uint32_t shrink, int bitDepth) {
     image.bitDepth = bitDepth;
     const double top = bitDepth == 16 ? 65535.0 : 255.0;
     if (shrink == 1) {
+        ReserveOnHugePages(&image.samples, grey.levels.size());
         image.samples.resize(grey.levels.size());
         ForRowHalves(grey.height, [&](std::uint32_t r0, std::uint32_t r1) {
             for (std::size_t i = std::size_t{r0} * grey.width; i < std::size_t{r1} * grey.width; ++i)

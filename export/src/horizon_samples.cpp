@@ -19,7 +19,7 @@ float Value(std::uint32_t bits) { return std::bit_cast<float>(bits); }
 }  // namespace
 
 HorizonSamples::HorizonSamples(double rangeDegrees, int bitDepth)
-    : range_(rangeDegrees), bitDepth_(bitDepth), top_(bitDepth == 16 ? 65535 : 255), thresholds_(top_ + 1, kOne + 1) {
+    : range_(rangeDegrees), bitDepth_(bitDepth), top_(bitDepth == 16 ? 65535 : 255), thresholds_(top_ + 2, kOne + 1) {
     const double top = top_;
     const auto sample = [&](std::uint32_t bits) {
         return SampleOf(static_cast<float>(PreviewLevel(TexelKind::Horizon, Value(bits), range_)), top);
@@ -61,8 +61,8 @@ HorizonSamples::HorizonSamples(double rangeDegrees, int bitDepth)
         }
         thresholds_[k] = c;
     }
-    // Twice as many buckets as levels: most hold at most one threshold.
-    const std::uint32_t buckets = 2 * (top_ + 1);
+    // Eight buckets a level: nearly all hold one threshold at most.
+    const std::uint32_t buckets = 8 * (top_ + 1);
     const float widest = most > 0 ? std::sqrt(1.0f - Value(thresholds_[1])) : 0.0f;
     scale_ = widest > 0.0f ? static_cast<float>(buckets) / widest : 0.0f;
     ahead_.assign(buckets + 2, 0);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "platform/encode/huge_pages.h"
 #include "row_halves.h"
 
 namespace exporter {
@@ -20,7 +21,9 @@ bool InShadow(const DirectionAngles& angles, std::size_t i, double elevationDegr
 GreyLevels ShadedRelief(const float* heights, const AngleMaps& angles, const horizon::HorizonSettings& terrain,
                         Direction sun, double elevationDegrees) {
     const std::uint32_t w = angles.width, h = angles.height;
-    GreyLevels out{w, h, std::vector<float>(std::size_t{w} * h, 0.0f)};
+    GreyLevels out{w, h, {}};
+    ReserveOnHugePages(&out.levels, std::size_t{w} * h);
+    out.levels.resize(std::size_t{w} * h, 0.0f);
     const double cell = static_cast<double>(terrain.terraSize) / w;
     const double e = elevationDegrees * std::numbers::pi / 180.0;
     // Towards the sun: +rows forward, -rows backward.

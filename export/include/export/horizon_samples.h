@@ -23,12 +23,14 @@ public:
     // Quantise's of PreviewLevel(Horizon, v, range) at shrink 1.
     std::uint16_t operator()(float v) const {
         // Smaller values lie in later buckets: the thresholds of later buckets are
-        // all at or below v, those of earlier ones above, and v's own are searched.
-        const std::uint32_t j = bucket(v);
-        const std::uint32_t below = ahead_[j + 1], within = ahead_[j];
-        const auto first = thresholds_.begin() + below + 1;
-        const auto passed = std::upper_bound(first, thresholds_.begin() + within + 1, std::bit_cast<std::uint32_t>(v));
-        return static_cast<std::uint16_t>(below + (passed - first));
+        // all at or below v, those of earlier ones above, and v's own are compared.
+        const std::uint32_t j = bucket(v), within = ahead_[j];
+        const auto bits = std::bit_cast<std::uint32_t>(v);
+        std::uint32_t k = ahead_[j + 1];
+        // Most buckets hold one threshold at most: that one without a branch.
+        k += static_cast<std::uint32_t>(k < within) & static_cast<std::uint32_t>(bits >= thresholds_[k + 1]);
+        while (k < within && bits >= thresholds_[k + 1]) ++k;
+        return static_cast<std::uint16_t>(k);
     }
 
     // The least value in (0, 1] whose sample is at least k (1 <= k <= top), or
@@ -48,7 +50,7 @@ private:
     double range_;
     int bitDepth_;
     std::uint32_t top_;
-    std::vector<std::uint32_t> thresholds_;  // bit patterns, [0] unused
+    std::vector<std::uint32_t> thresholds_;  // bit patterns, [0] unused, then top + 1 beyond 1.0
     // Buckets by sqrt(1 - v), along which the levels lie nearly evenly (acos(v) is
     // about sqrt(2 (1 - v))); larger values come first. ahead_[j]: the number of
     // thresholds in bucket j and those after it; one more entry holds 0.

@@ -24,15 +24,20 @@ public:
     explicit MemoryStream(std::vector<std::uint8_t>* bytes) : Imf::OStream("export"), bytes_(bytes) {}
 
     void write(const char c[], int n) override {
-        const std::uint64_t end = position_ + static_cast<std::uint64_t>(n);
+        const auto count = static_cast<std::size_t>(n);
         try {
-            if (end > bytes_->size()) bytes_->resize(static_cast<std::size_t>(end));
+            // Appended bytes are copied once, without clearing them first; the offset
+            // table is written over in place.
+            if (position_ > bytes_->size()) bytes_->resize(static_cast<std::size_t>(position_));
+            const auto at = static_cast<std::size_t>(position_);
+            const std::size_t over = std::min(count, bytes_->size() - at);
+            std::memcpy(bytes_->data() + at, c, over);
+            bytes_->insert(bytes_->end(), c + over, c + count);
         } catch (const std::bad_alloc&) {
             failed_ = true;
             throw;
         }
-        std::memcpy(bytes_->data() + position_, c, static_cast<std::size_t>(n));
-        position_ = end;
+        position_ += count;
     }
     std::uint64_t tellp() override { return position_; }
     void seekp(std::uint64_t position) override { position_ = position; }

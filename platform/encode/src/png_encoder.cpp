@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/encode/encoded_size.h"
+#include "platform/encode/huge_pages.h"
 #include "platform/side_by_side_work.h"
 
 namespace exporter {
@@ -27,14 +28,21 @@ void AppendChunk(std::vector<std::uint8_t>* out, const char* type, const std::ui
     word(static_cast<std::uint32_t>(size > 0 ? crc32(crc, data, static_cast<uInt>(size)) : crc));
 }
 
+// The pictures whose rows, side by side, make the file's rows.
+struct Parts {
+    const GreyImage* left;
+    const GreyImage* right;  // or null
+    std::uint32_t width() const { return left->width + (right != nullptr ? right->width : 0); }
+};
+
 // The picture's rows from `first` to `end`, filtered (Up when packed: a row less the
 // one above it, byte by byte) and deflated as one piece of the zlib stream, in IDAT
 // chunks. A piece that is not the last ends on a byte boundary with a sync flush,
 // so that pieces deflated apart join into one stream (as parallel gzip does).
 class Piece {
 public:
-    Piece(const GreyImage& image, std::uint32_t first, std::uint32_t end, bool last, Compression compression)
-        : image_(image), first_(first), end_(end), last_(last), packed_(compression == Compression::Fast) {}
+    Piece(const Parts& parts, std::uint32_t first, std::uint32_t end, bool last, Compression compression)
+        : parts_(parts), first_(first), end_(end), last_(last), packed_(compression == Compression::Fast) {}
 
     // Appends the chunks to `out`. S_OK, E_OUTOFMEMORY, or E_FAIL when zlib refuses.
     [[nodiscard]] HRESULT deflate(std::vector<std::uint8_t>* out) {
@@ -54,7 +62,7 @@ public:
     std::uint64_t rawBytes() const { return std::uint64_t{end_ - first_} * rowBytes(); }
 
 private:
-    std::size_t rowBytes() const { return 1 + std::size_t{image_.width} * (image_.bitDepth / 8); }
+    std::size_t rowBytes() const { return 1 + std::size_t{parts_.width()} * (parts_.left->bitDepth / 8); }
 
     bool run(z_stream* stream) {
         const auto kRows = static_cast<std::uint32_t>(std::clamp<std::size_t>((1 << 20) / rowBytes(), 1, 32));
@@ -72,21 +80,27 @@ private:
     }
 
     void filter(std::uint32_t r, std::uint8_t* row) const {
-        const std::uint16_t* s = image_.samples.data() + std::size_t{r} * image_.width;
-        const std::uint16_t* above = r > 0 && packed_ ? s - image_.width : nullptr;
-        row[0] = above != nullptr ? 2 : 0;  // Up, or None
-        std::uint8_t* o = row + 1;
-        if (image_.bitDepth == 8) {
-            for (std::uint32_t c = 0; c < image_.width; ++c)
+        row[0] = r > 0 && packed_ ? 2 : 0;  // Up, or None
+        std::uint8_t* o = filter(*parts_.left, r, row + 1);
+        if (parts_.right != nullptr) filter(*parts_.right, r, o);
+    }
+
+    // One part's samples of row r, at `o`; returns where the next part's go.
+    std::uint8_t* filter(const GreyImage& image, std::uint32_t r, std::uint8_t* o) const {
+        const std::uint16_t* s = image.samples.data() + std::size_t{r} * image.width;
+        const std::uint16_t* above = r > 0 && packed_ ? s - image.width : nullptr;
+        if (image.bitDepth == 8) {
+            for (std::uint32_t c = 0; c < image.width; ++c)
                 o[c] = static_cast<std::uint8_t>(s[c] - (above != nullptr ? above[c] : 0));
-            return;
+            return o + image.width;
         }
         // Big-endian samples, each byte less the byte above it.
-        for (std::uint32_t c = 0; c < image_.width; ++c) {
+        for (std::uint32_t c = 0; c < image.width; ++c) {
             const unsigned a = above != nullptr ? above[c] : 0;
             o[2 * c] = static_cast<std::uint8_t>((s[c] >> 8) - (a >> 8));
             o[2 * c + 1] = static_cast<std::uint8_t>(s[c] - a);
         }
+        return o + std::size_t{image.width} * 2;
     }
 
     // Deflates what is in `stream` with `flush`, each buffer full becoming a chunk.
@@ -104,7 +118,7 @@ private:
         }
     }
 
-    const GreyImage& image_;
+    Parts parts_;
     std::uint32_t first_, end_;
     bool last_;
     bool packed_;
@@ -120,30 +134,30 @@ void Word(std::uint8_t* at, std::uint32_t v) {
     at[3] = static_cast<std::uint8_t>(v);
 }
 
-}  // namespace
+bool Fits(const GreyImage& image) {
+    return image.width > 0 && image.height > 0 && (image.bitDepth == 8 || image.bitDepth == 16) &&
+           image.width <= (1u << 28) && image.height <= 0x7FFFFFFF &&
+           image.samples.size() == std::size_t{image.width} * image.height;
+}
 
-HRESULT EncodeGreyPng(const GreyImage& image, std::vector<std::uint8_t>* bytes, Compression compression) {
-    if (bytes == nullptr || image.width == 0 || image.height == 0 || (image.bitDepth != 8 && image.bitDepth != 16) ||
-        image.width > (1u << 29) || image.height > 0x7FFFFFFF ||
-        image.samples.size() != std::size_t{image.width} * image.height) {
-        return E_INVALIDARG;
-    }
+HRESULT Encode(const Parts& parts, std::vector<std::uint8_t>* bytes, Compression compression) {
+    const std::uint32_t height = parts.left->height;
+    const int depth = parts.left->bitDepth;
     try {
-        bytes->clear();
-        const std::uint64_t raw = std::uint64_t{image.height} * (1 + std::uint64_t{image.width} * image.bitDepth / 8);
-        bytes->reserve(static_cast<std::size_t>(EncodedBytesBound(raw, image.height)));
+        const std::uint64_t raw = std::uint64_t{height} * (1 + std::uint64_t{parts.width()} * depth / 8);
+        ReserveOnHugePages(bytes, static_cast<std::size_t>(EncodedBytesBound(raw, height)));
         // The top half of the rows deflated here, the bottom half beside.
-        const std::uint32_t half = image.height / 2;
-        Piece top(image, 0, half, false, compression), bottom(image, half, image.height, true, compression);
+        const std::uint32_t half = height / 2;
+        Piece top(parts, 0, half, false, compression), bottom(parts, half, height, true, compression);
         std::vector<std::uint8_t> later;
-        later.reserve(static_cast<std::size_t>(EncodedBytesBound(bottom.rawBytes(), image.height - half)));
+        ReserveOnHugePages(&later, static_cast<std::size_t>(EncodedBytesBound(bottom.rawBytes(), height - half)));
         HRESULT made[2] = {E_FAIL, E_FAIL};
         const std::uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
         bytes->insert(bytes->end(), signature, signature + 8);
         std::uint8_t header[13] = {};
-        Word(header, image.width);
-        Word(header + 4, image.height);
-        header[8] = static_cast<std::uint8_t>(image.bitDepth);  // grey, deflate, filtered by row, not interlaced
+        Word(header, parts.width());
+        Word(header + 4, height);
+        header[8] = static_cast<std::uint8_t>(depth);  // grey, deflate, filtered by row, not interlaced
         AppendChunk(bytes, "IHDR", header, sizeof header);
         const std::uint8_t zlibHeader[2] = {0x78, 0x01};  // deflate, 32K window
         AppendChunk(bytes, "IDAT", zlibHeader, 2);
@@ -163,6 +177,22 @@ HRESULT EncodeGreyPng(const GreyImage& image, std::vector<std::uint8_t>* bytes, 
         bytes->clear();
         return E_OUTOFMEMORY;
     }
+}
+
+}  // namespace
+
+HRESULT EncodeGreyPng(const GreyImage& image, std::vector<std::uint8_t>* bytes, Compression compression) {
+    if (bytes == nullptr || !Fits(image)) return E_INVALIDARG;
+    return Encode({&image, nullptr}, bytes, compression);
+}
+
+HRESULT EncodeGreyPngSideBySide(const GreyImage& left, const GreyImage& right, std::vector<std::uint8_t>* bytes,
+                                Compression compression) {
+    if (bytes == nullptr || !Fits(left) || !Fits(right) || left.height != right.height ||
+        left.bitDepth != right.bitDepth) {
+        return E_INVALIDARG;
+    }
+    return Encode({&left, &right}, bytes, compression);
 }
 
 }  // namespace exporter
