@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <random>
 
 #include <zlib.h>
 
@@ -144,25 +145,50 @@ bool Inflates(const std::vector<std::uint8_t>& png, std::size_t rawBytes) {
     return uncompress(raw.data(), &made, stream.data(), stream.size()) == Z_OK && made == rawBytes;
 }
 
+// Pictures for the encoder: noise; flat stretches, steps and noise (runs longer
+// than a match, Huffman-coded blocks); one row whose bytes have Fibonacci counts
+// (codes deeper than 15 bits before they are limited).
+exporter::GreyImage TestPicture(int kind, std::uint32_t height, int depth) {
+    const std::uint32_t top = depth == 16 ? 65536 : 256;
+    if (kind == 2) {
+        exporter::GreyImage image{0, 1, depth, {}};
+        for (std::uint32_t k = 0, a = 1, b = 1; k < 25; ++k, b = a + b, a = b - a)
+            image.samples.insert(image.samples.end(), a, static_cast<std::uint16_t>(k));
+        std::mt19937 random(7);
+        std::shuffle(image.samples.begin(), image.samples.end(), random);
+        image.width = static_cast<std::uint32_t>(image.samples.size());
+        return image;
+    }
+    const std::uint32_t width = kind == 0 ? 7 : 700;
+    exporter::GreyImage image{width, height, depth, {}};
+    for (std::uint32_t i = 0; i < width * height; ++i) {
+        const std::uint32_t x = i % width, y = i / width;
+        const std::uint32_t noise = i * i * 131 % top;
+        image.samples.push_back(static_cast<std::uint16_t>(kind == 0 || x % 350 > 300 ? noise : x < 400 ? 9 : y * 3));
+    }
+    return image;
+}
+
 // The rows are deflated in two halves joined into one stream: one row (an empty
-// top half) and an odd number, packed and stored, read back by libpng.
+// top half) and more, packed and stored, read back by libpng and inflated whole.
 TEST(GreyPngTest, HalvesJoinIntoOneStream) {
     TempDir dir;
-    for (const std::uint32_t height : {1u, 5u})
-        for (const int depth : {8, 16})
-            for (const auto packing : {exporter::Compression::Fast, exporter::Compression::None}) {
-                exporter::GreyImage image{7, height, depth, {}};
-                for (std::uint32_t i = 0; i < 7 * height; ++i)
-                    image.samples.push_back(static_cast<std::uint16_t>(i * i * 131 % (depth == 16 ? 65536 : 256)));
-                std::vector<std::uint8_t> bytes;
-                ASSERT_EQ(exporter::EncodeGreyPng(image, &bytes, packing), S_OK);
-                WriteBytes(dir.path("g.png"), bytes);
-                const ReadPng back = ReadGreyPng(dir.path("g.png"));
-                EXPECT_EQ(back.height, height);
-                EXPECT_EQ(back.bitDepth, depth);
-                EXPECT_EQ(back.samples, image.samples) << height << " rows, " << depth << " bits";
-                EXPECT_TRUE(Inflates(bytes, height * (1 + 7 * depth / 8)));
-            }
+    for (const int kind : {0, 1, 2})
+        for (const std::uint32_t height : {1u, 5u, 64u})
+            for (const int depth : {8, 16})
+                for (const auto packing : {exporter::Compression::Fast, exporter::Compression::None}) {
+                    if (kind == 2 && height > 1) continue;
+                    const exporter::GreyImage image = TestPicture(kind, height, depth);
+                    std::vector<std::uint8_t> bytes;
+                    ASSERT_EQ(exporter::EncodeGreyPng(image, &bytes, packing), S_OK);
+                    WriteBytes(dir.path("g.png"), bytes);
+                    const ReadPng back = ReadGreyPng(dir.path("g.png"));
+                    const std::string what = std::to_string(kind) + ": " + std::to_string(height) + " rows, " +
+                                             std::to_string(depth) + " bits";
+                    EXPECT_EQ(back.bitDepth, depth) << what;
+                    EXPECT_EQ(back.samples, image.samples) << what;
+                    EXPECT_TRUE(Inflates(bytes, height * (1 + std::size_t{image.width} * depth / 8))) << what;
+                }
 }
 
 }  // namespace

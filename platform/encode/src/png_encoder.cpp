@@ -8,6 +8,7 @@
 #include "platform/encode/encoded_size.h"
 #include "platform/encode/huge_pages.h"
 #include "platform/side_by_side_work.h"
+#include "run_deflate.h"
 
 namespace exporter {
 
@@ -47,11 +48,14 @@ public:
     // Appends the chunks to `out`. S_OK, E_OUTOFMEMORY, or E_FAIL when zlib refuses.
     [[nodiscard]] HRESULT deflate(std::vector<std::uint8_t>* out) {
         out_ = out;
+        if (packed_) {
+            runs();
+            return S_OK;
+        }
         buffer_.resize(256 << 10);
         z_stream stream{};
-        // Raw deflate: the zlib header and the checksum are written around the pieces.
-        const int opened =
-            deflateInit2(&stream, packed_ ? 1 : 0, Z_DEFLATED, -15, 8, packed_ ? Z_RLE : Z_DEFAULT_STRATEGY);
+        // Stored blocks by zlib, raw: the zlib header and checksum go around the pieces.
+        const int opened = deflateInit2(&stream, 0, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
         if (opened != Z_OK) return opened == Z_MEM_ERROR ? E_OUTOFMEMORY : E_FAIL;
         const bool done = run(&stream);
         deflateEnd(&stream);
@@ -64,19 +68,44 @@ public:
 private:
     std::size_t rowBytes() const { return 1 + std::size_t{parts_.width()} * (parts_.left->bitDepth / 8); }
 
-    bool run(z_stream* stream) {
-        const auto kRows = static_cast<std::uint32_t>(std::clamp<std::size_t>((1 << 20) / rowBytes(), 1, 32));
-        std::vector<std::uint8_t> rows(rowBytes() * kRows);
+    std::uint32_t rowsAtOnce() const {
+        return static_cast<std::uint32_t>(std::clamp<std::size_t>((1 << 20) / rowBytes(), 1, 32));
+    }
+
+    // Filtered rows, a batch at a time, to `take` (pointer, bytes, whether the last).
+    template <typename Take>
+    bool batches(const Take& take) {
+        const std::uint32_t most = rowsAtOnce();
+        std::vector<std::uint8_t> rows(rowBytes() * most);
         for (std::uint32_t r = first_; r < end_;) {
-            const std::uint32_t n = std::min(kRows, end_ - r);
+            const std::uint32_t n = std::min(most, end_ - r);
             for (std::uint32_t i = 0; i < n; ++i) filter(r + i, rows.data() + i * rowBytes());
             r += n;
             adler_ = adler32(adler_, rows.data(), static_cast<uInt>(n * rowBytes()));
-            stream->next_in = rows.data();
-            stream->avail_in = static_cast<uInt>(n * rowBytes());
-            if (!pack(stream, r < end_ ? Z_NO_FLUSH : last_ ? Z_FINISH : Z_SYNC_FLUSH)) return false;
+            if (!take(rows.data(), n * rowBytes(), r == end_)) return false;
         }
         return true;
+    }
+
+    // Packed: deflated by runs, in chunks of a megabyte.
+    void runs() {
+        RunDeflater deflater(rawBytes(), rowBytes() * rowsAtOnce());
+        (void)batches([&](const std::uint8_t* data, std::size_t n, bool) {
+            deflater.block(data, n);
+            return true;
+        });
+        deflater.end(last_);
+        constexpr std::size_t kChunk = std::size_t{1} << 20;
+        for (std::size_t at = 0; at < deflater.size(); at += kChunk)
+            AppendChunk(out_, "IDAT", deflater.data() + at, std::min(kChunk, deflater.size() - at));
+    }
+
+    bool run(z_stream* stream) {
+        return batches([&](std::uint8_t* data, std::size_t n, bool lastBatch) {
+            stream->next_in = data;
+            stream->avail_in = static_cast<uInt>(n);
+            return pack(stream, !lastBatch ? Z_NO_FLUSH : last_ ? Z_FINISH : Z_SYNC_FLUSH);
+        });
     }
 
     void filter(std::uint32_t r, std::uint8_t* row) const {
