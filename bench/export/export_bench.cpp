@@ -106,14 +106,14 @@ int Child(int kind, Compression packing, const std::string& dds, const std::stri
         write("p.green.png", EncodeGreyPng(green, &bytes, packing), greyRaw(green));
         write("p.both.png", EncodeGreyPngSideBySide(red, green, &bytes, packing), greyRaw(red) * 2);
     } else if (kind == 1) {
-        const GreyImage image = Quantise(HeightLevels(heights.data(), w, h), 1, 8);
+        const GreyImage image = HeightPicture(heights.data(), w, h, 1, 8);
         write("h.png", EncodeGreyPng(image, &bytes, packing), greyRaw(image));
     } else if (kind == 2 || kind == 4) {
         write("f.tif", EncodeFloatTiff(floats, &bytes, &why, {}, {}, packing), floatRaw);
     } else if (kind == 3 || kind == 5) {
         write("f.exr", EncodeFloatExr(floats, &bytes, &why, {}, packing), floatRaw);
     } else {
-        const GreyImage image = Quantise(ShadedRelief(heights.data(), angles, kTerrain, Direction::Forward, 5), 1, 8);
+        const GreyImage image = ShadePicture(heights.data(), angles, kTerrain, Direction::Forward, 5, 1, 8);
         if (kind == 6)
             write("s.png", EncodeGreyPng(image, &bytes, packing), greyRaw(image));
         else

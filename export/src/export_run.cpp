@@ -242,7 +242,7 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         if (const int code = WritePreviews(o, map, writer); code != kExportSuccess) return code;
     }
     if (!o.heightPng.empty()) {
-        const GreyImage image = Quantise(HeightLevels(heights.data(), map.width, map.height), o.shrink, o.bitDepth);
+        const GreyImage image = HeightPicture(heights.data(), map.width, map.height, o.shrink, o.bitDepth);
         if (const int code = writer.writePng(o.heightPng, image); code != kExportSuccess) return code;
     }
     if (!o.channelFiles.empty()) {
@@ -266,7 +266,7 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
     }
     if (!o.shadeFile.empty()) {
         const GreyImage image =
-            Quantise(ShadedRelief(heights.data(), angles, o.terrain, o.sunFrom, o.sunDegrees), o.shrink, o.bitDepth);
+            ShadePicture(heights.data(), angles, o.terrain, o.sunFrom, o.sunDegrees, o.shrink, o.bitDepth);
         if (const int code = writer.writeGrey(o.shadeFile, image, "shade"); code != kExportSuccess) return code;
     }
     if (!o.viewerFile.empty()) return WriteViewerPage(o, map, heights, out, err);

@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "maps/horizon/horizon_kernel.h"
 #include "maps/horizon/tree_rules.h"
@@ -84,8 +85,10 @@ void HorizonPictures(const HorizonMap& map, const HorizonSamples& samples, std::
     });
 }
 
-GreyLevels HeightLevels(const float* texels, std::uint32_t width, std::uint32_t height) {
-    const std::size_t count = std::size_t{width} * height;
+namespace {
+
+// The lowest and highest finite heights; both cores.
+std::pair<float, float> HeightRange(const float* texels, std::uint32_t width, std::uint32_t height) {
     float low[2] = {INFINITY, INFINITY}, high[2] = {-INFINITY, -INFINITY};
     ForRowHalves(height, [&](std::uint32_t r0, std::uint32_t r1) {
         const int half = r0 == 0 ? 0 : 1;
@@ -95,19 +98,47 @@ GreyLevels HeightLevels(const float* texels, std::uint32_t width, std::uint32_t 
             high[half] = std::max(high[half], texels[i * 4]);
         }
     });
+    return {std::min(low[0], low[1]), std::max(high[0], high[1])};
+}
+
+// A height's level when the heights span more than nothing.
+float HeightLevel(float h, float lowest, double span) {
+    return std::isfinite(h) ? static_cast<float>((static_cast<double>(h) - lowest) / span) : 0.0f;
+}
+
+}  // namespace
+
+GreyLevels HeightLevels(const float* texels, std::uint32_t width, std::uint32_t height) {
+    const std::size_t count = std::size_t{width} * height;
+    const auto [lowest, highest] = HeightRange(texels, width, height);
     GreyLevels grey{width, height, {}};
     ReserveOnHugePages(&grey.levels, count);
     grey.levels.resize(count, 0.5f);
-    const float lowest = std::min(low[0], low[1]), highest = std::max(high[0], high[1]);
     if (!(highest > lowest)) return grey;
     const double span = static_cast<double>(highest) - lowest;
     ForRowHalves(height, [&](std::uint32_t r0, std::uint32_t r1) {
-        for (std::size_t i = std::size_t{r0} * width; i < std::size_t{r1} * width; ++i) {
-            const float h = texels[i * 4];
-            grey.levels[i] = std::isfinite(h) ? static_cast<float>((static_cast<double>(h) - lowest) / span) : 0.0f;
-        }
+        for (std::size_t i = std::size_t{r0} * width; i < std::size_t{r1} * width; ++i)
+            grey.levels[i] = HeightLevel(texels[i * 4], lowest, span);
     });
     return grey;
+}
+
+GreyImage HeightPicture(const float* texels, std::uint32_t width, std::uint32_t height, std::uint32_t shrink,
+                        int bitDepth) {
+    if (shrink > 1) return Quantise(HeightLevels(texels, width, height), shrink, bitDepth);
+    const std::size_t count = std::size_t{width} * height;
+    const double top = bitDepth == 16 ? 65535.0 : 255.0;
+    const auto [lowest, highest] = HeightRange(texels, width, height);
+    GreyImage image{width, height, bitDepth, {}};
+    ReserveOnHugePages(&image.samples, count);
+    image.samples.resize(count, SampleOf(0.5f, top));
+    if (!(highest > lowest)) return image;
+    const double span = static_cast<double>(highest) - lowest;
+    ForRowHalves(height, [&](std::uint32_t r0, std::uint32_t r1) {
+        for (std::size_t i = std::size_t{r0} * width; i < std::size_t{r1} * width; ++i)
+            image.samples[i] = SampleOf(HeightLevel(texels[i * 4], lowest, span), top);
+    });
+    return image;
 }
 
 GreyImage Quantise(const GreyLevels& grey, std::uint32_t shrink, int bitDepth) {

@@ -43,6 +43,11 @@ void HorizonPictures(const HorizonMap& map, const HorizonSamples& samples, std::
 // `texels` holds width x height of them.
 GreyLevels HeightLevels(const float* texels, std::uint32_t width, std::uint32_t height);
 
+// Quantise(HeightLevels(texels, width, height), shrink, bitDepth), without the
+// levels when `shrink` is 0 or 1.
+GreyImage HeightPicture(const float* texels, std::uint32_t width, std::uint32_t height, std::uint32_t shrink,
+                        int bitDepth);
+
 // round(clamp(level, 0, 1) * top), halves away from 0; 0 for NaN: how Quantise
 // turns a mean level into a sample.
 std::uint16_t SampleOf(double level, double top);

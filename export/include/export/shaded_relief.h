@@ -19,4 +19,9 @@ namespace exporter {
 GreyLevels ShadedRelief(const float* heights, const AngleMaps& angles, const horizon::HorizonSettings& terrain,
                         Direction sun, double elevationDegrees);
 
+// Quantise(ShadedRelief(...), shrink, bitDepth), without the levels when `shrink`
+// is 0 or 1.
+GreyImage ShadePicture(const float* heights, const AngleMaps& angles, const horizon::HorizonSettings& terrain,
+                       Direction sun, double elevationDegrees, std::uint32_t shrink, int bitDepth);
+
 }  // namespace exporter
