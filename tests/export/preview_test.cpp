@@ -6,10 +6,12 @@
 #include <numbers>
 #include <random>
 
+#include <tiffio.h>
 #include <zlib.h>
 
 #include "export/grey_preview.h"
 #include "export_fixtures.h"
+#include "platform/encode/grey_tiff_encoder.h"
 #include "platform/encode/png_encoder.h"
 
 namespace {
@@ -164,7 +166,9 @@ exporter::GreyImage TestPicture(int kind, std::uint32_t height, int depth) {
     for (std::uint32_t i = 0; i < width * height; ++i) {
         const std::uint32_t x = i % width, y = i / width;
         const std::uint32_t noise = i * i * 131 % top;
-        image.samples.push_back(static_cast<std::uint16_t>(kind == 0 || x % 350 > 300 ? noise : x < 400 ? 9 : y * 3));
+        image.samples.push_back(static_cast<std::uint16_t>(kind == 0 || x % 350 > 300 ? noise
+                                                           : x < 400                  ? 9
+                                                                                      : y * 3 % top));
     }
     return image;
 }
@@ -189,6 +193,29 @@ TEST(GreyPngTest, HalvesJoinIntoOneStream) {
                     EXPECT_EQ(back.samples, image.samples) << what;
                     EXPECT_TRUE(Inflates(bytes, height * (1 + std::size_t{image.width} * depth / 8))) << what;
                 }
+}
+
+// Grey TIFF strips are packed apart on two threads: several strips of both depths
+// read back by libtiff.
+TEST(GreyTiffTest, StripsPackedApartReadBack) {
+    TempDir dir;
+    for (const int depth : {8, 16}) {
+        const exporter::GreyImage image = TestPicture(1, 1000, depth);
+        std::vector<std::uint8_t> bytes;
+        std::string why;
+        ASSERT_EQ(exporter::EncodeGreyTiff(image, &bytes, &why), S_OK) << why;
+        WriteBytes(dir.path("g.tif"), bytes);
+        TIFF* tiff = TIFFOpen(dir.path("g.tif").c_str(), "r");
+        ASSERT_NE(tiff, nullptr);
+        EXPECT_GT(TIFFNumberOfStrips(tiff), 2u);
+        std::vector<std::uint16_t> back;
+        std::vector<std::uint8_t> row(static_cast<std::size_t>(TIFFScanlineSize(tiff)));
+        for (std::uint32_t r = 0; r < image.height && TIFFReadScanline(tiff, row.data(), r, 0) == 1; ++r)
+            for (std::uint32_t c = 0; c < image.width; ++c)
+                back.push_back(depth == 8 ? row[c] : static_cast<std::uint16_t>(row[2 * c] | row[2 * c + 1] << 8));
+        TIFFClose(tiff);
+        EXPECT_EQ(back, image.samples) << depth << " bits";
+    }
 }
 
 }  // namespace
