@@ -1,6 +1,7 @@
 #include "export/grey_preview.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cmath>
 #include <numbers>
@@ -92,11 +93,15 @@ std::pair<float, float> HeightRange(const float* texels, std::uint32_t width, st
     float low[2] = {INFINITY, INFINITY}, high[2] = {-INFINITY, -INFINITY};
     ForRowHalves(height, [&](std::uint32_t r0, std::uint32_t r1) {
         const int half = r0 == 0 ? 0 : 1;
+        float lo = INFINITY, hi = -INFINITY;
         for (std::size_t i = std::size_t{r0} * width; i < std::size_t{r1} * width; ++i) {
-            if (!std::isfinite(texels[i * 4])) continue;
-            low[half] = std::min(low[half], texels[i * 4]);
-            high[half] = std::max(high[half], texels[i * 4]);
+            const float h = texels[i * 4];
+            const bool finite = std::isfinite(h);
+            lo = finite && h < lo ? h : lo;
+            hi = finite && h > hi ? h : hi;
         }
+        low[half] = lo;
+        high[half] = hi;
     });
     return {std::min(low[0], low[1]), std::max(high[0], high[1])};
 }
@@ -106,6 +111,50 @@ float HeightLevel(float h, float lowest, double span) {
     return std::isfinite(h) ? static_cast<float>((static_cast<double>(h) - lowest) / span) : 0.0f;
 }
 
+// Floats as unsigned keys in the same order, negative ones included.
+std::uint32_t Key(float f) {
+    const auto b = std::bit_cast<std::uint32_t>(f);
+    return (b & 0x80000000u) != 0 ? ~b : b | 0x80000000u;
+}
+float FromKey(std::uint32_t k) { return std::bit_cast<float>((k & 0x80000000u) != 0 ? k & 0x7FFFFFFFu : ~k); }
+
+// The least height reaching each sample k in 1..top ([0] unused, [top + 1] above
+// all): a finite height's sample never falls as the height grows, so it is the
+// number of thresholds at or below it. Found by bisection on the formula itself,
+// from a guess; lowest < highest, both finite.
+std::vector<float> HeightThresholds(float lowest, float highest, double top) {
+    const double span = static_cast<double>(highest) - lowest;
+    const auto reaches = [&](std::uint32_t key, std::uint32_t k) {
+        return SampleOf(HeightLevel(FromKey(key), lowest, span), top) >= k;
+    };
+    const auto last = static_cast<std::uint32_t>(top);
+    std::vector<float> thresholds(last + 2, INFINITY);
+    std::uint32_t below = Key(lowest);  // its sample is 0
+    for (std::uint32_t k = 1; k <= last; ++k) {
+        // Invariant: `a` falls short of k, `c` reaches it (the highest reaches all).
+        std::uint32_t a = below, c = Key(highest);
+        const std::uint32_t guess = Key(static_cast<float>(lowest + (k - 0.5) / top * span));
+        const std::uint32_t g = std::clamp(guess, a + 1, c);
+        const bool up = !reaches(g, k);
+        (up ? a : c) = g;
+        for (std::uint32_t step = 1; c - a > 1; step *= 2) {
+            const std::uint32_t t = up ? a + std::min(step, c - a - 1) : c - std::min(step, c - a - 1);
+            if (reaches(t, k) != up) {
+                (up ? a : c) = t;
+                continue;
+            }
+            (up ? c : a) = t;
+            break;
+        }
+        while (c - a > 1) {
+            const std::uint32_t m = a + (c - a) / 2;
+            (reaches(m, k) ? c : a) = m;
+        }
+        thresholds[k] = FromKey(c);
+        below = c - 1;
+    }
+    return thresholds;
+}
 }  // namespace
 
 GreyLevels HeightLevels(const float* texels, std::uint32_t width, std::uint32_t height) {
@@ -133,10 +182,23 @@ GreyImage HeightPicture(const float* texels, std::uint32_t width, std::uint32_t 
     ReserveOnHugePages(&image.samples, count);
     image.samples.resize(count, SampleOf(0.5f, top));
     if (!(highest > lowest)) return image;
-    const double span = static_cast<double>(highest) - lowest;
+    // From an estimate, moved to the thresholds it lies between.
+    const std::vector<float> thresholds = HeightThresholds(lowest, highest, top);
+    const auto last = static_cast<std::uint32_t>(top);
+    const float scale = static_cast<float>(top / (static_cast<double>(highest) - lowest));
     ForRowHalves(height, [&](std::uint32_t r0, std::uint32_t r1) {
-        for (std::size_t i = std::size_t{r0} * width; i < std::size_t{r1} * width; ++i)
-            image.samples[i] = SampleOf(HeightLevel(texels[i * 4], lowest, span), top);
+        for (std::size_t i = std::size_t{r0} * width; i < std::size_t{r1} * width; ++i) {
+            const float h = texels[i * 4];
+            if (!std::isfinite(h)) {
+                image.samples[i] = 0;
+                continue;
+            }
+            const float estimate = std::clamp((h - lowest) * scale + 0.5f, 0.0f, static_cast<float>(top));
+            auto k = static_cast<std::uint32_t>(estimate);
+            while (k < last && h >= thresholds[k + 1]) ++k;
+            while (k > 0 && h < thresholds[k]) --k;
+            image.samples[i] = static_cast<std::uint16_t>(k);
+        }
     });
     return image;
 }

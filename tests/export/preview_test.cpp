@@ -132,6 +132,30 @@ TEST(HorizonSamplesTest, EqualTheLevelsAtEveryThreshold) {
         }
 }
 
+// Heights a few floats either side of every place where the sample steps, with
+// the ends and non-finite ones, over two ranges: the picture made from thresholds
+// equals the one made from the levels.
+TEST(HeightPictureTest, EqualsTheLevelsAtEverySampleStep) {
+    using namespace exporter;
+    for (const auto& [low, high] : {std::pair{-35.5f, 1204.25f}, std::pair{0.0f, 1.0f}})
+        for (const int depth : {8, 16}) {
+            const double top = depth == 16 ? 65535 : 255;
+            std::vector<float> heights = {std::nanf(""), INFINITY, -INFINITY};
+            for (std::uint32_t k = 0; k <= top; ++k) {
+                float h = static_cast<float>(low + (k + 0.5) / top * (static_cast<double>(high) - low));
+                for (int i = 0; i < 4; ++i) h = std::nextafter(h, -INFINITY);
+                for (int i = 0; i < 8; ++i, h = std::nextafter(h, INFINITY))
+                    heights.push_back(std::clamp(h, low, high));
+            }
+            std::vector<float> rgba;
+            for (const float h : heights) rgba.insert(rgba.end(), {h, 0, 0, 0});
+            const auto width = static_cast<std::uint32_t>(heights.size());
+            EXPECT_EQ(HeightPicture(rgba.data(), width, 1, 1, depth).samples,
+                      Quantise(HeightLevels(rgba.data(), width, 1), 1, depth).samples)
+                << low << " to " << high << ", " << depth << " bits";
+        }
+}
+
 // The zlib stream of a PNG's IDAT chunks inflated whole, its checksum checked
 // (libpng does not check it).
 bool Inflates(const std::vector<std::uint8_t>& png, std::size_t rawBytes) {
