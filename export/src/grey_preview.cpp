@@ -92,7 +92,7 @@ namespace {
 std::pair<float, float> HeightRange(const float* texels, std::uint32_t width, std::uint32_t height) {
     float low[2] = {INFINITY, INFINITY}, high[2] = {-INFINITY, -INFINITY};
     ForRowHalves(height, [&](std::uint32_t r0, std::uint32_t r1) {
-        const int half = r0 == 0 ? 0 : 1;
+        const int half = r1 == height ? 1 : 0;  // the top half may be empty and start at 0 too
         float lo = INFINITY, hi = -INFINITY;
         for (std::size_t i = std::size_t{r0} * width; i < std::size_t{r1} * width; ++i) {
             const float h = texels[i * 4];
