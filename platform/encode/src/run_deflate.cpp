@@ -121,6 +121,26 @@ std::size_t RunLength(const std::uint8_t* p, std::size_t most, std::uint8_t b) {
     return k;
 }
 
+// The first j >= i (i >= 1) whose byte and the two after it repeat the one before
+// it, so that a match of 3 or more starts there; n when none does. Six places at a
+// time: a zero byte of a ^ b marks two equal neighbours.
+std::size_t NextRun(const std::uint8_t* data, std::size_t i, std::size_t n) {
+    constexpr std::uint64_t kLow = 0x7F7F7F7F7F7F7F7Full, kHigh = 0x8080808080808080ull;
+    std::size_t q = i - 1;
+    for (; q + 9 <= n; q += 6) {
+        std::uint64_t a, b;
+        std::memcpy(&a, data + q, 8);
+        std::memcpy(&b, data + q + 1, 8);
+        const std::uint64_t x = a ^ b;
+        const std::uint64_t zeros = ~(((x & kLow) + kLow) | x) & kHigh;
+        const std::uint64_t threes = zeros & (zeros >> 8) & (zeros >> 16) & 0x0000808080808080ull;
+        if (threes != 0) return q + 1 + static_cast<std::size_t>(std::countr_zero(threes) >> 3);
+    }
+    for (std::size_t j = q + 1; j + 2 < n; ++j)
+        if (data[j - 1] == data[j] && data[j] == data[j + 1] && data[j + 1] == data[j + 2]) return j;
+    return n;
+}
+
 }  // namespace
 
 RunDeflater::RunDeflater(std::uint64_t rawBytes, std::size_t maxBlock)
@@ -169,21 +189,18 @@ void RunDeflater::block(const std::uint8_t* data, std::size_t n) {
     *token++ = data[0];
     ++freq[data[0]];
     for (std::size_t i = 1; i < n;) {
-        if (data[i] == data[i - 1]) {
-            const std::size_t run = RunLength(data + i, std::min<std::size_t>(n - i, kMaxRun), data[i - 1]);
-            if (run >= 3) {
-                const LengthCode& code = lengthCodes[run];
-                *token++ = static_cast<std::uint16_t>(256 + run - 3);
-                ++freq[code.symbol];
-                extraBits += code.extraBits;
-                ++matches;
-                i += run;
-                continue;
-            }
+        for (const std::size_t next = NextRun(data, i, n); i < next; ++i) {
+            *token++ = data[i];
+            ++freq[data[i]];
         }
-        *token++ = data[i];
-        ++freq[data[i]];
-        ++i;
+        if (i == n) break;
+        const std::size_t run = RunLength(data + i, std::min<std::size_t>(n - i, kMaxRun), data[i - 1]);
+        const LengthCode& code = lengthCodes[run];
+        *token++ = static_cast<std::uint16_t>(256 + run - 3);
+        ++freq[code.symbol];
+        extraBits += code.extraBits;
+        ++matches;
+        i += run;
     }
     const std::uint16_t* const tokensEnd = token;
     freq[kEndOfBlock] = 1;
