@@ -148,22 +148,22 @@ public:
                const std::function<void(std::uint32_t)>& progress) {
         const std::size_t rowBytes = std::size_t{channels_.width} * 4;
         for (std::uint32_t r = first; r < end; ++r) {
-            for (std::size_t k = 0; k < order_.size(); ++k)
-                std::memcpy(line_.data() + k * rowBytes,
-                            channels_.planes[order_[k]].data() + std::size_t{r} * channels_.width, rowBytes);
-            const std::uint8_t* data = line_.data();
-            std::size_t size = line_.size();
-            if (rle_) {
-                const std::size_t packed = pack();
-                if (packed < size) {
-                    data = packed_.data();
-                    size = packed;
-                }
-            }
             offsets[r] = out->size();
             AppendValue(out, static_cast<std::int32_t>(r));
-            AppendValue(out, static_cast<std::int32_t>(size));
-            Append(out, data, size);
+            if (!rle_) {
+                // Unpacked: the rows copied straight in.
+                AppendValue(out, static_cast<std::int32_t>(line_.size()));
+                for (const std::size_t k : order_)
+                    Append(out, channels_.planes[k].data() + std::size_t{r} * channels_.width, rowBytes);
+            } else {
+                for (std::size_t k = 0; k < order_.size(); ++k)
+                    std::memcpy(line_.data() + k * rowBytes,
+                                channels_.planes[order_[k]].data() + std::size_t{r} * channels_.width, rowBytes);
+                const std::size_t packed = pack();
+                const bool smaller = packed < line_.size();
+                AppendValue(out, static_cast<std::int32_t>(smaller ? packed : line_.size()));
+                Append(out, smaller ? packed_.data() : line_.data(), smaller ? packed : line_.size());
+            }
             if (progress && (r - first + 1) % 256 == 0) progress(r - first + 1);
         }
     }
