@@ -143,9 +143,8 @@ public:
     }
 
     // Appends rows `first` to `end` to `out`, each chunk's place (from the start of
-    // `out`) in `offsets`; `progress` after every 256 rows.
-    void write(std::uint32_t first, std::uint32_t end, std::vector<std::uint8_t>* out, std::uint64_t* offsets,
-               const std::function<void(std::uint32_t)>& progress) {
+    // `out`) in `offsets`.
+    void write(std::uint32_t first, std::uint32_t end, std::vector<std::uint8_t>* out, std::uint64_t* offsets) {
         const std::size_t rowBytes = std::size_t{channels_.width} * 4;
         for (std::uint32_t r = first; r < end; ++r) {
             offsets[r] = out->size();
@@ -164,7 +163,6 @@ public:
                 AppendValue(out, static_cast<std::int32_t>(smaller ? packed : line_.size()));
                 Append(out, smaller ? packed_.data() : line_.data(), smaller ? packed : line_.size());
             }
-            if (progress && (r - first + 1) % 256 == 0) progress(r - first + 1);
         }
     }
 
@@ -209,22 +207,25 @@ HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>*
         Header(channels, order, rle, bytes);
         const std::size_t table = bytes->size();
         bytes->resize(table + std::size_t{channels.height} * 8);
-        // The top half of the rows packed here, the bottom half beside; then the
-        // offset table filled in.
-        const std::uint32_t half = channels.height / 2;
+        // Rounds of two blocks of rows, one packed here and one beside, appended in
+        // order: only a block's packed rows wait in memory.
+        const std::uint64_t rowBytes = std::uint64_t{channels.width} * 4 * channels.planes.size();
+        const auto blockRows = static_cast<std::uint32_t>(std::clamp<std::uint64_t>((4 << 20) / rowBytes, 1, 1 << 20));
         std::vector<std::uint64_t> offsets(channels.height);
-        std::vector<std::uint8_t> later;
-        later.reserve(static_cast<std::size_t>(EncodedBytesBound(raw / 2, channels.height - half)));
-        Rows top(channels, order, rle), bottom(channels, order, rle);
-        const auto reportTop = [&](std::uint32_t done) {
-            if (progress) progress(std::min(channels.height, 2 * done));
-        };
-        RunSideBySide([&] { top.write(0, half, bytes, offsets.data(), reportTop); },
-                      [&] { bottom.write(half, channels.height, &later, offsets.data(), {}); });
-        for (std::uint32_t r = half; r < channels.height; ++r) offsets[r] += bytes->size();
+        std::vector<std::uint8_t> beside;
+        Rows here(channels, order, rle), there(channels, order, rle);
+        for (std::uint32_t r = 0; r < channels.height;) {
+            const std::uint32_t middle = std::min(channels.height, r + blockRows);
+            const std::uint32_t end = std::min(channels.height, middle + blockRows);
+            beside.clear();
+            RunSideBySide([&] { here.write(r, middle, bytes, offsets.data()); },
+                          [&] { there.write(middle, end, &beside, offsets.data()); });
+            for (std::uint32_t k = middle; k < end; ++k) offsets[k] += bytes->size();
+            Append(bytes, beside.data(), beside.size());
+            r = end;
+            if (progress) progress(r);
+        }
         std::memcpy(bytes->data() + table, offsets.data(), offsets.size() * 8);
-        Append(bytes, later.data(), later.size());
-        if (progress) progress(channels.height);
         return S_OK;
     } catch (const std::bad_alloc&) {
         bytes->clear();
