@@ -100,21 +100,20 @@ int Child(int kind, Compression packing, const std::string& dds, const std::stri
         bytes = {};
     };
     if (kind == 0) {
-        const GreyImage red = Quantise(HorizonLevels(map, Direction::Forward, 45), 1, 8);
-        const GreyImage green = Quantise(HorizonLevels(map, Direction::Backward, 45), 1, 8);
+        GreyImage red, green;
+        HorizonPictures(map, HorizonSamples(45, 8), 1, &red, &green);
         write("p.red.png", EncodeGreyPng(red, &bytes, packing), greyRaw(red));
         write("p.green.png", EncodeGreyPng(green, &bytes, packing), greyRaw(green));
-        const GreyImage both = SideBySide(red, green);
-        write("p.both.png", EncodeGreyPng(both, &bytes, packing), greyRaw(both));
+        write("p.both.png", EncodeGreyPngSideBySide(red, green, &bytes, packing), greyRaw(red) * 2);
     } else if (kind == 1) {
-        const GreyImage image = Quantise(HeightLevels(heights.data(), w, h), 1, 8);
+        const GreyImage image = HeightPicture(heights.data(), w, h, 1, 8);
         write("h.png", EncodeGreyPng(image, &bytes, packing), greyRaw(image));
     } else if (kind == 2 || kind == 4) {
         write("f.tif", EncodeFloatTiff(floats, &bytes, &why, {}, {}, packing), floatRaw);
     } else if (kind == 3 || kind == 5) {
         write("f.exr", EncodeFloatExr(floats, &bytes, &why, {}, packing), floatRaw);
     } else {
-        const GreyImage image = Quantise(ShadedRelief(heights.data(), angles, kTerrain, Direction::Forward, 5), 1, 8);
+        const GreyImage image = ShadePicture(heights.data(), angles, kTerrain, Direction::Forward, 5, 1, 8);
         if (kind == 6)
             write("s.png", EncodeGreyPng(image, &bytes, packing), greyRaw(image));
         else

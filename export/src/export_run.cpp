@@ -120,10 +120,13 @@ public:
     OutputWriter(std::FILE* out, std::FILE* err, const geo::Georeferencing& where, Compression compression)
         : out_(out), err_(err), where_(where), compression_(compression) {}
 
-    [[nodiscard]] int writePng(const std::string& path, const GreyImage& image) {
+    // With `right`, the two pictures side by side.
+    [[nodiscard]] int writePng(const std::string& path, const GreyImage& image, const GreyImage* right = nullptr) {
         ProgressLine line(err_, path);
         std::vector<std::uint8_t> bytes;
-        return finish(path, EncodeGreyPng(image, &bytes, compression_), "", bytes, line);
+        const HRESULT hr = right != nullptr ? EncodeGreyPngSideBySide(image, *right, &bytes, compression_)
+                                            : EncodeGreyPng(image, &bytes, compression_);
+        return finish(path, hr, "", bytes, line);
     }
 
     [[nodiscard]] int writeFloat(const std::string& path, const FloatChannels& channels,
@@ -150,12 +153,6 @@ public:
         const HRESULT hr =
             EncodeGreyTiff(image, &bytes, &why, tags({band}, "", image.width, image.height), compression_);
         return finish(path, hr, why, bytes, line);
-    }
-
-    // A file encoded already: `encoded` the encoder's result.
-    [[nodiscard]] int writeEncoded(const std::string& path, HRESULT encoded, const std::vector<std::uint8_t>& bytes) {
-        ProgressLine line(err_, path);
-        return finish(path, encoded, "", bytes, line);
     }
 
 private:
@@ -188,27 +185,14 @@ private:
     Compression compression_;
 };
 
-// The two directions' pictures made side by side, then the three files encoded on
-// both threads (the side-by-side one, twice as large, alone on one).
+// Both directions' pictures made at once, then each file encoded and written.
 int WritePreviews(const ExportOptions& o, const HorizonMap& map, OutputWriter& writer) {
+    const HorizonSamples samples(o.rangeDegrees, o.bitDepth);
     GreyImage red, green;
-    RunSideBySide(
-        [&] { red = Quantise(HorizonLevels(map, Direction::Forward, o.rangeDegrees), o.shrink, o.bitDepth); },
-        [&] { green = Quantise(HorizonLevels(map, Direction::Backward, o.rangeDegrees), o.shrink, o.bitDepth); });
-    const GreyImage both = SideBySide(red, green);
-    std::vector<std::uint8_t> files[3];
-    HRESULT encoded[3] = {E_FAIL, E_FAIL, E_FAIL};
-    RunSideBySide([&] { encoded[2] = EncodeGreyPng(both, &files[2], o.compression); },
-                  [&] {
-                      encoded[0] = EncodeGreyPng(red, &files[0], o.compression);
-                      encoded[1] = EncodeGreyPng(green, &files[1], o.compression);
-                  });
-    const char* suffixes[3] = {".red.png", ".green.png", ".both.png"};
-    for (int i = 0; i < 3; ++i)
-        if (const int code = writer.writeEncoded(o.previewPrefix + suffixes[i], encoded[i], files[i]);
-            code != kExportSuccess)
-            return code;
-    return kExportSuccess;
+    HorizonPictures(map, samples, o.shrink, &red, &green);
+    if (const int code = writer.writePng(o.previewPrefix + ".red.png", red); code != kExportSuccess) return code;
+    if (const int code = writer.writePng(o.previewPrefix + ".green.png", green); code != kExportSuccess) return code;
+    return writer.writePng(o.previewPrefix + ".both.png", red, &green);
 }
 
 int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
@@ -258,7 +242,7 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         if (const int code = WritePreviews(o, map, writer); code != kExportSuccess) return code;
     }
     if (!o.heightPng.empty()) {
-        const GreyImage image = Quantise(HeightLevels(heights.data(), map.width, map.height), o.shrink, o.bitDepth);
+        const GreyImage image = HeightPicture(heights.data(), map.width, map.height, o.shrink, o.bitDepth);
         if (const int code = writer.writePng(o.heightPng, image); code != kExportSuccess) return code;
     }
     if (!o.channelFiles.empty()) {
@@ -282,7 +266,7 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
     }
     if (!o.shadeFile.empty()) {
         const GreyImage image =
-            Quantise(ShadedRelief(heights.data(), angles, o.terrain, o.sunFrom, o.sunDegrees), o.shrink, o.bitDepth);
+            ShadePicture(heights.data(), angles, o.terrain, o.sunFrom, o.sunDegrees, o.shrink, o.bitDepth);
         if (const int code = writer.writeGrey(o.shadeFile, image, "shade"); code != kExportSuccess) return code;
     }
     if (!o.viewerFile.empty()) return WriteViewerPage(o, map, heights, out, err);

@@ -40,12 +40,12 @@ std::uint64_t PreviewBytes(std::uint64_t texels, std::uint64_t pixels, std::uint
     return std::max(levels, both);
 }
 
-// The height preview: its float levels, its image, its packed bytes and its file.
+// The height preview: its float levels, its image and its file, the bottom half of
+// whose rows is deflated apart until joined.
 std::uint64_t HeightPngBytes(std::uint64_t texels, std::uint64_t pixels, std::uint64_t rows,
                              std::uint64_t sampleBytes) {
-    const std::uint64_t packed = sampleBytes == 1 ? pixels : 0;
-    return Add(Add(Mul(texels, 4), Add(Mul(pixels, 2), packed)),
-               EncodingBytes(Add(Mul(pixels, sampleBytes), rows), rows));
+    const std::uint64_t raw = Add(Mul(pixels, sampleBytes), rows);
+    return Add(Add(Mul(texels, 4), Add(Mul(pixels, 2), EncodedBytesBound(raw, rows) / 2)), EncodingBytes(raw, rows));
 }
 
 // Float planes of 4-byte samples and one file made of them.

@@ -3,6 +3,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "platform/encode/huge_pages.h"
+#include "row_halves.h"
+
 namespace exporter {
 
 namespace {
@@ -13,12 +16,11 @@ bool InShadow(const DirectionAngles& angles, std::size_t i, double elevationDegr
     return (kind == TexelKind::Horizon || kind == TexelKind::Ambiguous) && angles.degrees[i] > elevationDegrees;
 }
 
-}  // namespace
-
-GreyLevels ShadedRelief(const float* heights, const AngleMaps& angles, const horizon::HorizonSettings& terrain,
-                        Direction sun, double elevationDegrees) {
+// Calls lit(i, level) for each texel i not in shadow with a level above 0.
+template <typename Lit>
+void Shade(const float* heights, const AngleMaps& angles, const horizon::HorizonSettings& terrain, Direction sun,
+           double elevationDegrees, const Lit& lit) {
     const std::uint32_t w = angles.width, h = angles.height;
-    GreyLevels out{w, h, std::vector<float>(std::size_t{w} * h, 0.0f)};
     const double cell = static_cast<double>(terrain.terraSize) / w;
     const double e = elevationDegrees * std::numbers::pi / 180.0;
     // Towards the sun: +rows forward, -rows backward.
@@ -27,18 +29,42 @@ GreyLevels ShadedRelief(const float* heights, const AngleMaps& angles, const hor
     const auto z = [&](std::uint32_t r, std::uint32_t c) {
         return static_cast<double>(horizon::Elevation(terrain, heights[(std::size_t{r} * w + c) * 4]));
     };
-    for (std::uint32_t r = 0; r < h; ++r)
-        for (std::uint32_t c = 0; c < w; ++c) {
-            const std::size_t i = std::size_t{r} * w + c;
-            if (InShadow(cast, i, elevationDegrees)) continue;
-            const std::uint32_t c0 = c > 0 ? c - 1 : c, c1 = c + 1 < w ? c + 1 : c;
-            const std::uint32_t r0 = r > 0 ? r - 1 : r, r1 = r + 1 < h ? r + 1 : r;
-            const double dzdx = c1 > c0 ? (z(r, c1) - z(r, c0)) / ((c1 - c0) * cell) : 0.0;
-            const double dzdy = r1 > r0 ? (z(r1, c) - z(r0, c)) / ((r1 - r0) * cell) : 0.0;
-            const double lit = (-dzdy * ly + lz) / std::sqrt(dzdx * dzdx + dzdy * dzdy + 1.0);
-            if (std::isfinite(lit) && lit > 0) out.levels[i] = static_cast<float>(lit);
-        }
+    ForRowHalves(h, [&](std::uint32_t first, std::uint32_t end) {
+        for (std::uint32_t r = first; r < end; ++r)
+            for (std::uint32_t c = 0; c < w; ++c) {
+                const std::size_t i = std::size_t{r} * w + c;
+                if (InShadow(cast, i, elevationDegrees)) continue;
+                const std::uint32_t c0 = c > 0 ? c - 1 : c, c1 = c + 1 < w ? c + 1 : c;
+                const std::uint32_t r0 = r > 0 ? r - 1 : r, r1 = r + 1 < h ? r + 1 : r;
+                const double dzdx = c1 > c0 ? (z(r, c1) - z(r, c0)) / ((c1 - c0) * cell) : 0.0;
+                const double dzdy = r1 > r0 ? (z(r1, c) - z(r0, c)) / ((r1 - r0) * cell) : 0.0;
+                const double level = (-dzdy * ly + lz) / std::sqrt(dzdx * dzdx + dzdy * dzdy + 1.0);
+                if (std::isfinite(level) && level > 0) lit(i, static_cast<float>(level));
+            }
+    });
+}
+
+}  // namespace
+
+GreyLevels ShadedRelief(const float* heights, const AngleMaps& angles, const horizon::HorizonSettings& terrain,
+                        Direction sun, double elevationDegrees) {
+    GreyLevels out{angles.width, angles.height, {}};
+    ReserveOnHugePages(&out.levels, std::size_t{angles.width} * angles.height);
+    out.levels.resize(std::size_t{angles.width} * angles.height, 0.0f);
+    Shade(heights, angles, terrain, sun, elevationDegrees, [&](std::size_t i, float level) { out.levels[i] = level; });
     return out;
+}
+
+GreyImage ShadePicture(const float* heights, const AngleMaps& angles, const horizon::HorizonSettings& terrain,
+                       Direction sun, double elevationDegrees, std::uint32_t shrink, int bitDepth) {
+    if (shrink > 1) return Quantise(ShadedRelief(heights, angles, terrain, sun, elevationDegrees), shrink, bitDepth);
+    const double top = bitDepth == 16 ? 65535.0 : 255.0;
+    GreyImage image{angles.width, angles.height, bitDepth, {}};
+    ReserveOnHugePages(&image.samples, std::size_t{angles.width} * angles.height);
+    image.samples.resize(std::size_t{angles.width} * angles.height, 0);
+    Shade(heights, angles, terrain, sun, elevationDegrees,
+          [&](std::size_t i, float level) { image.samples[i] = SampleOf(level, top); });
+    return image;
 }
 
 }  // namespace exporter

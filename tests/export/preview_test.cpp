@@ -4,8 +4,15 @@
 
 #include <cmath>
 #include <numbers>
+#include <random>
 
+#include <tiffio.h>
+#include <zlib.h>
+
+#include "export/grey_preview.h"
 #include "export_fixtures.h"
+#include "platform/encode/grey_tiff_encoder.h"
+#include "platform/encode/png_encoder.h"
 
 namespace {
 
@@ -101,6 +108,138 @@ TEST_F(PreviewTest, HeightMapFromLowestToHighest) {
     const ReadPng height = ReadGreyPng(dir_.path("h.png"));
     ASSERT_EQ(height.samples.size(), kWidth * kHeight);
     for (std::uint32_t i = 0; i < kWidth * kHeight; ++i) EXPECT_EQ(height.samples[i], std::lround(i / 11.0 * 255)) << i;
+}
+
+// Each threshold and the float just below it, with the special values, as texels
+// of a map with both edge rows: the pictures made from the thresholds equal those
+// made from the levels, at both depths and three ranges.
+TEST(HorizonSamplesTest, EqualTheLevelsAtEveryThreshold) {
+    using namespace exporter;
+    for (const double range : {45.0, 7.5, 120.0})
+        for (const int depth : {8, 16}) {
+            const HorizonSamples samples(range, depth);
+            std::vector<float> values = {1.0f, 0.999f, 0.001f, 0x1p-149f, 0.0f, -0.5f, 2.0f, std::nanf("")};
+            for (std::uint32_t k = 1; k <= (depth == 16 ? 65535u : 255u) && samples.threshold(k) <= 1.0f; ++k)
+                values.insert(values.end(), {samples.threshold(k), std::nextafter(samples.threshold(k), 0.0f)});
+            HorizonMap map{static_cast<std::uint32_t>(values.size()), 3, {}};
+            for (std::uint32_t r = 0; r < 3; ++r)
+                for (std::size_t c = 0; c < values.size(); ++c)
+                    map.texels.insert(map.texels.end(), {values[c], values[(c + r) % values.size()], 0, 0});
+            GreyImage forward, backward;
+            HorizonPictures(map, samples, 1, &forward, &backward);
+            EXPECT_EQ(forward.samples, Quantise(HorizonLevels(map, Direction::Forward, range), 1, depth).samples);
+            EXPECT_EQ(backward.samples, Quantise(HorizonLevels(map, Direction::Backward, range), 1, depth).samples);
+        }
+}
+
+// Heights a few floats either side of every place where the sample steps, with
+// the ends and non-finite ones, over two ranges: the picture made from thresholds
+// equals the one made from the levels.
+TEST(HeightPictureTest, EqualsTheLevelsAtEverySampleStep) {
+    using namespace exporter;
+    for (const auto& [low, high] : {std::pair{-35.5f, 1204.25f}, std::pair{0.0f, 1.0f}})
+        for (const int depth : {8, 16}) {
+            const double top = depth == 16 ? 65535 : 255;
+            std::vector<float> heights = {std::nanf(""), INFINITY, -INFINITY};
+            for (std::uint32_t k = 0; k <= top; ++k) {
+                float h = static_cast<float>(low + (k + 0.5) / top * (static_cast<double>(high) - low));
+                for (int i = 0; i < 4; ++i) h = std::nextafter(h, -INFINITY);
+                for (int i = 0; i < 8; ++i, h = std::nextafter(h, INFINITY))
+                    heights.push_back(std::clamp(h, low, high));
+            }
+            std::vector<float> rgba;
+            for (const float h : heights) rgba.insert(rgba.end(), {h, 0, 0, 0});
+            const auto width = static_cast<std::uint32_t>(heights.size());
+            EXPECT_EQ(HeightPicture(rgba.data(), width, 1, 1, depth).samples,
+                      Quantise(HeightLevels(rgba.data(), width, 1), 1, depth).samples)
+                << low << " to " << high << ", " << depth << " bits";
+        }
+}
+
+// The zlib stream of a PNG's IDAT chunks inflated whole, its checksum checked
+// (libpng does not check it).
+bool Inflates(const std::vector<std::uint8_t>& png, std::size_t rawBytes) {
+    std::vector<std::uint8_t> stream;
+    for (std::size_t at = 8; at + 12 <= png.size();) {
+        const std::size_t length = png[at] << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
+        if (std::string(png.begin() + at + 4, png.begin() + at + 8) == "IDAT")
+            stream.insert(stream.end(), png.begin() + at + 8, png.begin() + at + 8 + length);
+        at += 12 + length;
+    }
+    std::vector<std::uint8_t> raw(rawBytes + 1);
+    uLongf made = raw.size();
+    return uncompress(raw.data(), &made, stream.data(), stream.size()) == Z_OK && made == rawBytes;
+}
+
+// Pictures for the encoder: noise; flat stretches, steps and noise (runs longer
+// than a match, Huffman-coded blocks); one row whose bytes have Fibonacci counts
+// (codes deeper than 15 bits before they are limited).
+exporter::GreyImage TestPicture(int kind, std::uint32_t height, int depth) {
+    const std::uint32_t top = depth == 16 ? 65536 : 256;
+    if (kind == 2) {
+        exporter::GreyImage image{0, 1, depth, {}};
+        for (std::uint32_t k = 0, a = 1, b = 1; k < 25; ++k, b = a + b, a = b - a)
+            image.samples.insert(image.samples.end(), a, static_cast<std::uint16_t>(k));
+        std::mt19937 random(7);
+        std::shuffle(image.samples.begin(), image.samples.end(), random);
+        image.width = static_cast<std::uint32_t>(image.samples.size());
+        return image;
+    }
+    const std::uint32_t width = kind == 0 ? 7 : 700;
+    exporter::GreyImage image{width, height, depth, {}};
+    for (std::uint32_t i = 0; i < width * height; ++i) {
+        const std::uint32_t x = i % width, y = i / width;
+        const std::uint32_t noise = i * i * 131 % top;
+        image.samples.push_back(static_cast<std::uint16_t>(kind == 0 || x % 350 > 300 ? noise
+                                                           : x < 400                  ? 9
+                                                                                      : y * 3 % top));
+    }
+    return image;
+}
+
+// The rows are deflated in two halves joined into one stream: one row (an empty
+// top half) and more, packed and stored, read back by libpng and inflated whole.
+TEST(GreyPngTest, HalvesJoinIntoOneStream) {
+    TempDir dir;
+    for (const int kind : {0, 1, 2})
+        for (const std::uint32_t height : {1u, 5u, 64u})
+            for (const int depth : {8, 16})
+                for (const auto packing : {exporter::Compression::Fast, exporter::Compression::None}) {
+                    if (kind == 2 && height > 1) continue;
+                    const exporter::GreyImage image = TestPicture(kind, height, depth);
+                    std::vector<std::uint8_t> bytes;
+                    ASSERT_EQ(exporter::EncodeGreyPng(image, &bytes, packing), S_OK);
+                    WriteBytes(dir.path("g.png"), bytes);
+                    const ReadPng back = ReadGreyPng(dir.path("g.png"));
+                    const std::string what = std::to_string(kind) + ": " + std::to_string(height) + " rows, " +
+                                             std::to_string(depth) + " bits";
+                    EXPECT_EQ(back.bitDepth, depth) << what;
+                    EXPECT_EQ(back.samples, image.samples) << what;
+                    EXPECT_TRUE(Inflates(bytes, height * (1 + std::size_t{image.width} * depth / 8))) << what;
+                }
+}
+
+// Grey TIFF strips are packed apart on two threads: several strips of both depths
+// read back by libtiff.
+TEST(GreyTiffTest, StripsPackedApartReadBack) {
+    TempDir dir;
+    for (const int depth : {8, 16}) {
+        const exporter::GreyImage image = TestPicture(1, 1000, depth);
+        std::vector<std::uint8_t> bytes;
+        std::string why;
+        ASSERT_EQ(exporter::EncodeGreyTiff(image, &bytes, &why), S_OK) << why;
+        WriteBytes(dir.path("g.tif"), bytes);
+        TIFF* tiff = TIFFOpen(dir.path("g.tif").c_str(), "r");
+        ASSERT_NE(tiff, nullptr);
+        EXPECT_GT(TIFFNumberOfStrips(tiff), 2u);
+        std::vector<std::uint16_t> back;
+        std::vector<std::uint8_t> row(static_cast<std::size_t>(TIFFScanlineSize(tiff)));
+        for (std::uint32_t r = 0; r < image.height && TIFFReadScanline(tiff, row.data(), r, 0) == 1; ++r)
+            for (std::uint32_t c = 0; c < image.width; ++c)
+                back.push_back(depth == 8 ? row[c] : static_cast<std::uint16_t>(row[2 * c] | row[2 * c + 1] << 8));
+        TIFFClose(tiff);
+        EXPECT_EQ(back, image.samples) << depth << " bits";
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "export/horizon_map_file.h"
+#include "export/horizon_samples.h"
 #include "export/texel_kind.h"
 #include "platform/encode/grey_image.h"
 #include "results/result_code.h"
@@ -31,13 +32,29 @@ double PreviewLevel(TexelKind kind, float v, double rangeDegrees);
 // std::bad_alloc, here and below.
 GreyLevels HorizonLevels(const HorizonMap& map, Direction direction, double rangeDegrees);
 
+// Quantise(HorizonLevels(map, direction, range), shrink, bitDepth) of both
+// directions, for the range and bit depth of `samples`; on both cores, sample by
+// sample without levels when `shrink` is 0 or 1.
+void HorizonPictures(const HorizonMap& map, const HorizonSamples& samples, std::uint32_t shrink, GreyImage* forward,
+                     GreyImage* backward);
+
 // The red channel of RGBA texels from its lowest value (black) to its highest
 // (white); all mid grey when they are all equal. Non-finite values are black.
 // `texels` holds width x height of them.
 GreyLevels HeightLevels(const float* texels, std::uint32_t width, std::uint32_t height);
 
+// Quantise(HeightLevels(texels, width, height), shrink, bitDepth), without the
+// levels when `shrink` is 0 or 1.
+GreyImage HeightPicture(const float* texels, std::uint32_t width, std::uint32_t height, std::uint32_t shrink,
+                        int bitDepth);
+
+// round(clamp(level, 0, 1) * top), halves away from 0; 0 for NaN: how Quantise
+// turns a mean level into a sample.
+std::uint16_t SampleOf(double level, double top);
+
 // Each output pixel the mean of a `shrink` x `shrink` block (fewer at the right and
 // bottom edges), then rounded to the bit depth (8 or 16); a `shrink` of 0 is 1.
+// HeightLevels and this work on both cores.
 GreyImage Quantise(const GreyLevels& levels, std::uint32_t shrink, int bitDepth);
 
 // `left` and `right` (of equal height) next to each other.

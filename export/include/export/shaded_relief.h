@@ -15,8 +15,13 @@ namespace exporter {
 // shadow) where that direction's horizon angle exceeds the sun's, or under a tree; 0
 // for a non-finite height. `heights`: RGBA texels of the height map at the angles'
 // size (red read), `angles` as ComputeAngleMaps gives them. Exhausted memory escapes
-// as std::bad_alloc.
+// as std::bad_alloc. Works on both cores.
 GreyLevels ShadedRelief(const float* heights, const AngleMaps& angles, const horizon::HorizonSettings& terrain,
                         Direction sun, double elevationDegrees);
+
+// Quantise(ShadedRelief(...), shrink, bitDepth), without the levels when `shrink`
+// is 0 or 1.
+GreyImage ShadePicture(const float* heights, const AngleMaps& angles, const horizon::HorizonSettings& terrain,
+                       Direction sun, double elevationDegrees, std::uint32_t shrink, int bitDepth);
 
 }  // namespace exporter

@@ -1,87 +1,186 @@
 #include "platform/encode/exr_encoder.h"
 
-#include "platform/encode/encoded_size.h"
-
-#include <ImfChannelList.h>
-#include <ImfFrameBuffer.h>
-#include <ImfHeader.h>
-#include <ImfIO.h>
-#include <ImfOutputFile.h>
-#include <ImfThreading.h>
-
 #include <algorithm>
+#include <bit>
 #include <cstring>
-#include <exception>
-#include <mutex>
 #include <new>
+#include <numeric>
+
+#include "platform/encode/encoded_size.h"
+#include "platform/side_by_side_work.h"
 
 namespace exporter {
 
 namespace {
 
-class MemoryStream final : public Imf::OStream {
-public:
-    explicit MemoryStream(std::vector<std::uint8_t>* bytes) : Imf::OStream("export"), bytes_(bytes) {}
+static_assert(std::endian::native == std::endian::little, "EXR samples are little-endian, as ours");
 
-    void write(const char c[], int n) override {
-        const std::uint64_t end = position_ + static_cast<std::uint64_t>(n);
-        try {
-            if (end > bytes_->size()) bytes_->resize(static_cast<std::size_t>(end));
-        } catch (const std::bad_alloc&) {
-            failed_ = true;
-            throw;
-        }
-        std::memcpy(bytes_->data() + position_, c, static_cast<std::size_t>(n));
-        position_ = end;
+void Append(std::vector<std::uint8_t>* out, const void* data, std::size_t n) {
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    out->insert(out->end(), p, p + n);
+}
+
+// Small values by resize and copy: GCC 12 warns wrongly about inserting them.
+template <typename T>
+void AppendValue(std::vector<std::uint8_t>* out, T value) {
+    const std::size_t at = out->size();
+    out->resize(at + sizeof value);
+    std::memcpy(out->data() + at, &value, sizeof value);
+}
+
+void Attribute(std::vector<std::uint8_t>* out, const char* name, const char* type, const std::vector<std::uint8_t>& v) {
+    Append(out, name, std::strlen(name) + 1);
+    Append(out, type, std::strlen(type) + 1);
+    AppendValue(out, static_cast<std::int32_t>(v.size()));
+    Append(out, v.data(), v.size());
+}
+
+// The header of one scan-line part, its attributes in name order as OpenEXR writes
+// them, the channels in name order.
+void Header(const FloatChannels& channels, const std::vector<std::size_t>& order, bool rle,
+            std::vector<std::uint8_t>* out) {
+    bool longNames = false;
+    std::vector<std::uint8_t> list;
+    for (const std::size_t i : order) {
+        longNames = longNames || channels.names[i].size() > 31;
+        Append(&list, channels.names[i].c_str(), channels.names[i].size() + 1);
+        AppendValue(&list, std::int32_t{2});   // FLOAT
+        AppendValue(&list, std::uint32_t{0});  // linear, reserved
+        AppendValue(&list, std::int32_t{1});   // x and y sampling
+        AppendValue(&list, std::int32_t{1});
     }
-    std::uint64_t tellp() override { return position_; }
-    void seekp(std::uint64_t position) override { position_ = position; }
+    list.push_back(0);
+    const std::uint8_t magic[4] = {0x76, 0x2F, 0x31, 0x01};
+    Append(out, magic, 4);
+    AppendValue(out, static_cast<std::uint32_t>(longNames ? 2 | 0x400 : 2));
+    std::vector<std::uint8_t> window;
+    for (const std::int32_t v :
+         {0, 0, static_cast<std::int32_t>(channels.width) - 1, static_cast<std::int32_t>(channels.height) - 1})
+        AppendValue(&window, v);
+    std::vector<std::uint8_t> one, centre;
+    AppendValue(&one, 1.0f);
+    AppendValue(&centre, 0.0f);
+    AppendValue(&centre, 0.0f);
+    Attribute(out, "channels", "chlist", list);
+    Attribute(out, "compression", "compression", {static_cast<std::uint8_t>(rle ? 1 : 0)});
+    Attribute(out, "dataWindow", "box2i", window);
+    Attribute(out, "displayWindow", "box2i", window);
+    Attribute(out, "lineOrder", "lineOrder", {0});  // increasing y
+    Attribute(out, "pixelAspectRatio", "float", one);
+    Attribute(out, "screenWindowCenter", "v2f", centre);
+    Attribute(out, "screenWindowWidth", "float", one);
+    out->push_back(0);
+}
 
-    // The output file writes its offset table when destroyed and swallows a
-    // failure there; this one remembers it.
-    bool failed() const { return failed_; }
+// The first p in [from, limit) with p[0] == p[1] == p[2] inside `end`, else limit;
+// eight bytes at a time (a zero byte of a ^ b marks two equal neighbours).
+const std::uint8_t* Triple(const std::uint8_t* from, const std::uint8_t* limit, const std::uint8_t* end) {
+    constexpr std::uint64_t kLow = 0x7F7F7F7F7F7F7F7Full, kHigh = 0x8080808080808080ull;
+    const std::uint8_t* p = from;
+    for (; p + 9 <= end && p + 7 <= limit; p += 7) {
+        std::uint64_t a, b;
+        std::memcpy(&a, p, 8);
+        std::memcpy(&b, p + 1, 8);
+        const std::uint64_t x = a ^ b;
+        const std::uint64_t zeros = ~(((x & kLow) + kLow) | x) & kHigh;
+        const std::uint64_t pairs = zeros & (zeros >> 8);
+        if (pairs != 0) return std::min(p + (std::countr_zero(pairs) >> 3), limit);
+    }
+    for (; p < limit; ++p)
+        if (p + 2 < end && p[0] == p[1] && p[1] == p[2]) return p;
+    return limit;
+}
+
+// The end of the bytes equal to *start from `from` on, before `limit`.
+const std::uint8_t* Same(const std::uint8_t* start, const std::uint8_t* from, const std::uint8_t* limit) {
+    const std::uint64_t pattern = 0x0101010101010101ull * *start;
+    const std::uint8_t* p = from;
+    for (; p + 8 <= limit; p += 8) {
+        std::uint64_t x;
+        std::memcpy(&x, p, 8);
+        if ((x ^= pattern) != 0) return p + (std::countr_zero(x) >> 3);
+    }
+    while (p < limit && *p == *start) ++p;
+    return p;
+}
+
+// OpenEXR's run-length packing of `n` bytes: a count c >= 0 then a byte repeated
+// c + 1 times, or c < 0 then -c bytes as they are; runs of 3 to 128, stretches of
+// up to 127. Returns the bytes written.
+std::size_t RunLengths(const std::uint8_t* in, std::size_t n, std::uint8_t* out) {
+    constexpr std::ptrdiff_t kMinRun = 3, kMaxRun = 127;
+    const std::uint8_t* const end = in + n;
+    const std::uint8_t* start = in;
+    const std::uint8_t* run = in + 1;
+    std::uint8_t* o = out;
+    while (start < end) {
+        if (run < end) run = Same(start, run, std::min(end, start + kMaxRun + 1));
+        if (run - start >= kMinRun) {
+            *o++ = static_cast<std::uint8_t>(run - start - 1);
+            *o++ = *start;
+            start = run;
+        } else {
+            if (run < end) run = Triple(run, std::min(end, start + kMaxRun), end);
+            *o++ = static_cast<std::uint8_t>(start - run);
+            while (start < run) *o++ = *start++;
+        }
+        ++run;
+    }
+    return static_cast<std::size_t>(o - out);
+}
+
+// One chunk (a row) at a time: its samples, channel after channel, packed as the
+// RLE compressor does (bytes split into even and odd halves, each less the one
+// before it, then run lengths) unless that is no smaller.
+class Rows {
+public:
+    Rows(const FloatChannels& channels, const std::vector<std::size_t>& order, bool rle)
+        : channels_(channels), order_(order), rle_(rle) {
+        const std::size_t n = std::size_t{channels.width} * 4 * order.size();
+        line_.resize(n);
+        split_.resize(rle ? n : 0);
+        packed_.resize(rle ? 2 * n + 2 : 0);
+    }
+
+    // Appends rows `first` to `end` to `out`, each chunk's place (from the start of
+    // `out`) in `offsets`.
+    void write(std::uint32_t first, std::uint32_t end, std::vector<std::uint8_t>* out, std::uint64_t* offsets) {
+        const std::size_t rowBytes = std::size_t{channels_.width} * 4;
+        for (std::uint32_t r = first; r < end; ++r) {
+            offsets[r] = out->size();
+            AppendValue(out, static_cast<std::int32_t>(r));
+            if (!rle_) {
+                // Unpacked: the rows copied straight in.
+                AppendValue(out, static_cast<std::int32_t>(line_.size()));
+                for (const std::size_t k : order_)
+                    Append(out, channels_.planes[k].data() + std::size_t{r} * channels_.width, rowBytes);
+            } else {
+                for (std::size_t k = 0; k < order_.size(); ++k)
+                    std::memcpy(line_.data() + k * rowBytes,
+                                channels_.planes[order_[k]].data() + std::size_t{r} * channels_.width, rowBytes);
+                const std::size_t packed = pack();
+                const bool smaller = packed < line_.size();
+                AppendValue(out, static_cast<std::int32_t>(smaller ? packed : line_.size()));
+                Append(out, smaller ? packed_.data() : line_.data(), smaller ? packed : line_.size());
+            }
+        }
+    }
 
 private:
-    bool failed_ = false;
-    std::vector<std::uint8_t>* bytes_;
-    std::uint64_t position_ = 0;
+    std::size_t pack() {
+        const std::size_t n = line_.size();
+        const std::size_t evens = (n + 1) / 2;
+        for (std::size_t i = 0; i < evens; ++i) split_[i] = line_[2 * i];
+        for (std::size_t i = 0; i < n / 2; ++i) split_[evens + i] = line_[2 * i + 1];
+        for (std::size_t i = n; i-- > 1;) split_[i] = static_cast<std::uint8_t>(split_[i] - split_[i - 1] + 128);
+        return RunLengths(split_.data(), n, packed_.data());
+    }
+
+    const FloatChannels& channels_;
+    const std::vector<std::size_t>& order_;
+    bool rle_;
+    std::vector<std::uint8_t> line_, split_, packed_;
 };
-
-// Rows handed to the library at a time, between reports.
-constexpr int kRowsPerCall = 256;
-
-// False when memory ran out where the library could not say so.
-[[nodiscard]] bool Encode(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, const RowsDone& progress,
-                          Compression compression) {
-    // Both cores compress chunks. RLE, after the same byte split and differences as
-    // ZIP, keeps pace with the disk where zip at its fastest level takes five times as long.
-    static std::once_flag threads;
-    std::call_once(threads, [] { Imf::setGlobalThreadCount(2); });
-    Imf::Header header(static_cast<int>(channels.width), static_cast<int>(channels.height));
-    header.compression() = compression == Compression::None ? Imf::NO_COMPRESSION : Imf::RLE_COMPRESSION;
-    Imf::FrameBuffer frame;
-    for (std::size_t i = 0; i < channels.planes.size(); ++i) {
-        header.channels().insert(channels.names[i], Imf::Channel(Imf::FLOAT));
-        // The buffer is only read; the library's slice type wants a char*.
-        char* base = reinterpret_cast<char*>(const_cast<float*>(channels.planes[i].data()));
-        frame.insert(channels.names[i],
-                     Imf::Slice(Imf::FLOAT, base, sizeof(float), sizeof(float) * std::size_t{channels.width}));
-    }
-    const std::uint64_t raw = std::uint64_t{channels.width} * channels.height * channels.planes.size() * 4;
-    bytes->reserve(static_cast<std::size_t>(EncodedBytesBound(raw, channels.height)));
-    MemoryStream stream(bytes);
-    {
-        Imf::OutputFile file(stream, header);
-        file.setFrameBuffer(frame);
-        for (int done = 0; done < static_cast<int>(channels.height);) {
-            const int rows = std::min(kRowsPerCall, static_cast<int>(channels.height) - done);
-            file.writePixels(rows);
-            done += rows;
-            if (progress) progress(static_cast<std::uint32_t>(done));
-        }
-    }
-    return !stream.failed();
-}
 
 }  // namespace
 
@@ -89,25 +188,48 @@ HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>*
                        const RowsDone& progress, Compression compression) {
     if (bytes == nullptr || why == nullptr || channels.planes.empty() ||
         channels.names.size() != channels.planes.size() || channels.width == 0 || channels.height == 0 ||
-        channels.width > 0x7FFFFFFF || channels.height > 0x7FFFFFFF) {
+        channels.width > 0x7FFFFFF || channels.height > 0x7FFFFFFF) {
         return E_INVALIDARG;
     }
+    std::vector<std::size_t> order(channels.names.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return channels.names[a] < channels.names[b]; });
+    for (std::size_t k = 0; k < order.size(); ++k)
+        if (channels.names[order[k]].empty() || (k > 0 && channels.names[order[k]] == channels.names[order[k - 1]]) ||
+            channels.planes[order[k]].size() != std::size_t{channels.width} * channels.height)
+            return E_INVALIDARG;
     bytes->clear();
     try {
-        if (Encode(channels, bytes, progress, compression)) return S_OK;
-        bytes->clear();
-        return E_OUTOFMEMORY;
+        const bool rle = compression != Compression::None;
+        const std::uint64_t raw = std::uint64_t{channels.width} * channels.height * channels.planes.size() * 4;
+        bytes->reserve(static_cast<std::size_t>(EncodedBytesBound(raw, channels.height)));
+        Header(channels, order, rle, bytes);
+        const std::size_t table = bytes->size();
+        bytes->resize(table + std::size_t{channels.height} * 8);
+        // Rounds of two blocks of rows, one packed here and one beside, appended in
+        // order: only a block's packed rows wait in memory.
+        const std::uint64_t rowBytes = std::uint64_t{channels.width} * 4 * channels.planes.size();
+        const auto blockRows = static_cast<std::uint32_t>(std::clamp<std::uint64_t>((4 << 20) / rowBytes, 1, 1 << 20));
+        std::vector<std::uint64_t> offsets(channels.height);
+        std::vector<std::uint8_t> beside;
+        Rows here(channels, order, rle), there(channels, order, rle);
+        for (std::uint32_t r = 0; r < channels.height;) {
+            const std::uint32_t middle = std::min(channels.height, r + blockRows);
+            const std::uint32_t end = std::min(channels.height, middle + blockRows);
+            beside.clear();
+            RunSideBySide([&] { here.write(r, middle, bytes, offsets.data()); },
+                          [&] { there.write(middle, end, &beside, offsets.data()); });
+            for (std::uint32_t k = middle; k < end; ++k) offsets[k] += bytes->size();
+            Append(bytes, beside.data(), beside.size());
+            r = end;
+            if (progress) progress(r);
+        }
+        std::memcpy(bytes->data() + table, offsets.data(), offsets.size() * 8);
+        return S_OK;
     } catch (const std::bad_alloc&) {
         bytes->clear();
         return E_OUTOFMEMORY;
-    } catch (const std::exception& e) {
-        bytes->clear();
-        *why = std::string("OpenEXR: ") + e.what();
-        return E_FAIL;
-    } catch (...) {
-        bytes->clear();
-        *why = "OpenEXR failed";
-        return E_FAIL;
     }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // A float OpenEXR file in memory: one scan-line part, each channel 32-bit FLOAT
-// under its name, RLE compression (lossless; none for Compression::None), chunks
-// compressed on two threads.
+// under its name, RLE compression (lossless; none for Compression::None), rows
+// packed on two threads; the bytes OpenEXR's own writer makes of the same planes.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,10 +13,11 @@
 
 namespace exporter {
 
-// `channels`: at least one named plane of width x height (both nonzero) floats
-// each; `bytes` and `why` not null. S_OK with the file in `bytes`; E_INVALIDARG for
-// anything else; E_OUTOFMEMORY; E_FAIL with the library's reason in `why`. The
-// library's exceptions end here. `progress` hears of every 256 rows.
+// `channels`: at least one plane of width x height (both nonzero) floats each, under
+// distinct nonempty names; `bytes` and `why` not null (`why` is kept for callers that
+// share it with the TIFF encoder: nothing here fails with a reason). S_OK with the
+// file in `bytes`; E_INVALIDARG for anything else; E_OUTOFMEMORY. `progress` hears
+// of every 4 MB or so of rows.
 [[nodiscard]] HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why,
                                      const RowsDone& progress = {}, Compression compression = Compression::Fast);
 

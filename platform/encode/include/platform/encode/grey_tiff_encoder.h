@@ -1,6 +1,7 @@
 #pragma once
 // A grey TIFF in memory, by libtiff: 8 or 16-bit unsigned samples, ZSTD (level 1)
-// after the horizontal predictor, or none for Compression::None; little-endian.
+// after the horizontal predictor in strips of about 256 KB packed on both cores,
+// or none for Compression::None; little-endian.
 #include <cstdint>
 #include <string>
 #include <vector>
