@@ -1,5 +1,6 @@
 // Each output of the export companion made and written as the companion does
-// (encoded in memory, written beside its name, flushed, renamed), packed as by
+// (encoded in memory, or float TIFFs streamed into their file, written beside its
+// name, flushed, renamed), packed as by
 // default and with --uncompressed, against the
 // disk's floor measured in the same process: the same number of bytes,
 // uncompressed, written the same way from memory of their own. The maps are the
@@ -25,6 +26,7 @@
 #include "export/shaded_relief.h"
 #include "platform/encode/compression.h"
 #include "platform/encode/exr_encoder.h"
+#include "platform/encode/float_tiff_stream.h"
 #include "platform/encode/grey_tiff_encoder.h"
 #include "platform/encode/output_file.h"
 #include "platform/encode/png_encoder.h"
@@ -109,7 +111,13 @@ int Child(int kind, Compression packing, const std::string& dds, const std::stri
         const GreyImage image = HeightPicture(heights.data(), w, h, 1, 8);
         write("h.png", EncodeGreyPng(image, &bytes, packing), greyRaw(image));
     } else if (kind == 2 || kind == 4) {
-        write("f.tif", EncodeFloatTiff(floats, &bytes, &why, {}, {}, packing), floatRaw);
+        // Streamed into its file as the companion writes it; only its size is kept.
+        FloatTiffStream stream;
+        HRESULT hr =
+            stream.open(dir + "/f.tif", w, h, floats.names, {}, &why, packing, FloatTiffStream::Layout::Interleaved);
+        if (hr == S_OK) hr = stream.writeInterleaved(floats, {}, &why);
+        if (hr != S_OK || stream.commit(&why) != S_OK) Fail("cannot make an output");
+        jobs.push_back({"f.tif", floatRaw, {}});
     } else if (kind == 3 || kind == 5) {
         write("f.exr", EncodeFloatExr(floats, &bytes, &why, {}, packing), floatRaw);
     } else {
@@ -125,7 +133,7 @@ int Child(int kind, Compression packing, const std::string& dds, const std::stri
     std::uint64_t raw = 0, file = 0;
     for (auto& job : jobs) {
         raw += job.rawBytes;
-        file += job.file.size();
+        file += job.file.empty() ? std::filesystem::file_size(dir + "/" + job.name) : job.file.size();
         job.file.assign(job.rawBytes, 0x3C);
     }
     sync();

@@ -13,6 +13,7 @@
 #include "platform/atomic_file.h"
 #include "platform/encode/exr_encoder.h"
 #include "platform/encode/float_channels.h"
+#include "platform/encode/float_tiff_stream.h"
 #include "platform/encode/grey_tiff_encoder.h"
 #include "platform/encode/output_file.h"
 #include "platform/encode/png_encoder.h"
@@ -135,13 +136,21 @@ public:
         const RowsDone progress = [&](std::uint32_t rows) { line.making(static_cast<double>(rows) / channels.height); };
         std::vector<std::uint8_t> bytes;
         std::string why;
-        const HRESULT hr =
-            FloatFormatOf(path) == FloatFormat::Exr
-                ? EncodeFloatExr(channels, &bytes, &why, progress, compression_)
-                : EncodeFloatTiff(channels, &bytes, &why,
-                                  TiffExtras{.moreTags = tags(bands, noData, channels.width, channels.height)},
-                                  progress, compression_);
-        return finish(path, hr, why, bytes, line);
+        if (FloatFormatOf(path) == FloatFormat::Exr)
+            return finish(path, EncodeFloatExr(channels, &bytes, &why, progress, compression_), why, bytes, line);
+        // A TIFF goes into its file strip by strip as they are packed.
+        FloatTiffStream stream;
+        HRESULT hr = stream.open(path, channels.width, channels.height, channels.names,
+                                 TiffExtras{.moreTags = tags(bands, noData, channels.width, channels.height)}, &why,
+                                 compression_, FloatTiffStream::Layout::Interleaved);
+        if (hr == S_OK) hr = stream.writeInterleaved(channels, progress, &why);
+        if (hr == S_OK) hr = stream.commit(&why);
+        if (hr != S_OK) {
+            Report(err_, "cannot write " + path, hr, why);
+            return FailureCode(hr);
+        }
+        std::fprintf(out_, "wrote %s\n", path.c_str());
+        return kExportSuccess;
     }
 
     // A PNG or a TIFF, by its name.

@@ -19,6 +19,7 @@ struct FloatTiffStream::State {
     TiffHandle tiff;
     std::uint32_t width = 0, height = 0, stripsPerBand = 0;
     Compression compression = Compression::Fast;
+    FloatTiffStream::Layout layout = FloatTiffStream::Layout::Planes;
     std::vector<bool> written;
     std::uint64_t position = 0, end = 0;
     HRESULT writeError = S_OK;  // the first the file met
@@ -94,7 +95,7 @@ FloatTiffStream::~FloatTiffStream() {
 
 HRESULT FloatTiffStream::open(const std::string& path, std::uint32_t width, std::uint32_t height,
                               const std::vector<std::string>& names, const TiffExtras& extras, std::string* why,
-                              Compression compression) {
+                              Compression compression, Layout layout) {
     if (why == nullptr || width == 0 || height == 0 || names.empty() || names.size() > 0xFFFF) return E_INVALIDARG;
     try {
         state_.reset();
@@ -104,6 +105,7 @@ HRESULT FloatTiffStream::open(const std::string& path, std::uint32_t width, std:
         s->height = height;
         s->stripsPerBand = (height + kRowsPerFloatStrip - 1) / kRowsPerFloatStrip;
         s->compression = compression;
+        s->layout = layout;
         s->written.assign(names.size(), false);
         const std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
         if (!options) return E_OUTOFMEMORY;
@@ -113,7 +115,8 @@ HRESULT FloatTiffStream::open(const std::string& path, std::uint32_t width, std:
         const char* mode = raw > (std::uint64_t{3} << 30) ? "wlm8" : "wlm";
         s->tiff.reset(TIFFClientOpenExt("export", mode, reinterpret_cast<thandle_t>(s.get()), &ReadProc, &WriteProc,
                                         &SeekProc, &CloseProc, &SizeProc, &MapProc, &UnmapProc, options.get()));
-        if (!s->tiff || !WriteFloatTiffTags(s->tiff.get(), width, height, names, extras, compression, true)) {
+        if (!s->tiff ||
+            !WriteFloatTiffTags(s->tiff.get(), width, height, names, extras, compression, layout == Layout::Planes)) {
             const HRESULT hr = s->fail(E_FAIL, why);
             s->tiff.reset();
             return hr;
@@ -128,11 +131,23 @@ HRESULT FloatTiffStream::open(const std::string& path, std::uint32_t width, std:
 HRESULT FloatTiffStream::writeBand(std::size_t index, const float* samples, std::string* why) {
     if (!state_ || state_->failed || why == nullptr || samples == nullptr) return E_FAIL;
     State& s = *state_;
-    if (index >= s.written.size() || s.written[index]) return E_INVALIDARG;
+    if (s.layout != Layout::Planes || index >= s.written.size() || s.written[index]) return E_INVALIDARG;
     const auto first = static_cast<std::uint32_t>(index * s.stripsPerBand);
     const HRESULT hr = WritePlaneStrips(s.tiff.get(), samples, s.width, s.height, first, s.compression);
     if (hr != S_OK) return s.fail(hr, why);
     s.written[index] = true;
+    return S_OK;
+}
+
+HRESULT FloatTiffStream::writeInterleaved(const FloatChannels& channels, const RowsDone& progress, std::string* why) {
+    if (!state_ || state_->failed || why == nullptr) return E_FAIL;
+    State& s = *state_;
+    if (s.layout != Layout::Interleaved || s.written.front() || channels.width != s.width ||
+        channels.height != s.height || channels.planes.size() != s.written.size())
+        return E_INVALIDARG;
+    const HRESULT hr = WriteFloatStrips(s.tiff.get(), channels, s.compression, progress);
+    if (hr != S_OK) return s.fail(hr, why);
+    s.written.assign(s.written.size(), true);
     return S_OK;
 }
 

@@ -17,6 +17,9 @@ namespace exporter {
 
 class FloatTiffStream {
 public:
+    // Each band a plane of its own, or all interleaved as EncodeFloatTiff stores them.
+    enum class Layout : std::uint8_t { Planes, Interleaved };
+
     FloatTiffStream();
     FloatTiffStream(const FloatTiffStream&) = delete;
     FloatTiffStream& operator=(const FloatTiffStream&) = delete;
@@ -30,13 +33,18 @@ public:
     // reason in `why` (not null).
     [[nodiscard]] HRESULT open(const std::string& path, std::uint32_t width, std::uint32_t height,
                                const std::vector<std::string>& names, const TiffExtras& extras, std::string* why,
-                               Compression compression = Compression::Fast);
+                               Compression compression = Compression::Fast, Layout layout = Layout::Planes);
 
     // Compresses band `index` (width * height floats, packed rows) and appends it;
     // bands in any order, each once. S_OK; E_INVALIDARG for a band out of range or
     // given twice; E_OUTOFMEMORY; the write error met; E_FAIL with the reason in
     // `why`. After a failure the file can only be abandoned.
     [[nodiscard]] HRESULT writeBand(std::size_t index, const float* samples, std::string* why);
+
+    // For Layout::Interleaved: every band at once, `channels` of the size and names
+    // opened, its strips written into the file as they are packed (no copy of the
+    // file is held), `progress` told the rows done. Failures as writeBand's.
+    [[nodiscard]] HRESULT writeInterleaved(const FloatChannels& channels, const RowsDone& progress, std::string* why);
 
     // Writes the directory, flushes the file and renames it over the name. S_OK;
     // E_FAIL when a band is missing or libtiff fails (`why` says why); the error
