@@ -1,5 +1,5 @@
 // Each output of the export companion made and written as the companion does
-// (encoded in memory, or float TIFFs streamed into their file, written beside its
+// (encoded in memory, or float files streamed into their file, written beside its
 // name, flushed, renamed), packed as by
 // default and with --uncompressed, against the
 // disk's floor measured in the same process: the same number of bytes,
@@ -119,7 +119,8 @@ int Child(int kind, Compression packing, const std::string& dds, const std::stri
         if (hr != S_OK || stream.commit(&why) != S_OK) Fail("cannot make an output");
         jobs.push_back({"f.tif", floatRaw, {}});
     } else if (kind == 3 || kind == 5) {
-        write("f.exr", EncodeFloatExr(floats, &bytes, &why, {}, packing), floatRaw);
+        if (WriteFloatExrFile(dir + "/f.exr", floats, {}, packing) != S_OK) Fail("cannot make an output");
+        jobs.push_back({"f.exr", floatRaw, {}});
     } else {
         const GreyImage image = ShadePicture(heights.data(), angles, kTerrain, Direction::Forward, 5, 1, 8);
         if (kind == 6)

@@ -134,17 +134,19 @@ public:
                                  const std::vector<std::string>& bands, const std::string& noData = "") {
         ProgressLine line(err_, path);
         const RowsDone progress = [&](std::uint32_t rows) { line.making(static_cast<double>(rows) / channels.height); };
-        std::vector<std::uint8_t> bytes;
+        // Each goes into its file as its rows are packed.
         std::string why;
-        if (FloatFormatOf(path) == FloatFormat::Exr)
-            return finish(path, EncodeFloatExr(channels, &bytes, &why, progress, compression_), why, bytes, line);
-        // A TIFF goes into its file strip by strip as they are packed.
-        FloatTiffStream stream;
-        HRESULT hr = stream.open(path, channels.width, channels.height, channels.names,
-                                 TiffExtras{.moreTags = tags(bands, noData, channels.width, channels.height)}, &why,
-                                 compression_, FloatTiffStream::Layout::Interleaved);
-        if (hr == S_OK) hr = stream.writeInterleaved(channels, progress, &why);
-        if (hr == S_OK) hr = stream.commit(&why);
+        HRESULT hr = S_OK;
+        if (FloatFormatOf(path) == FloatFormat::Exr) {
+            hr = WriteFloatExrFile(path, channels, progress, compression_);
+        } else {
+            FloatTiffStream stream;
+            hr = stream.open(path, channels.width, channels.height, channels.names,
+                             TiffExtras{.moreTags = tags(bands, noData, channels.width, channels.height)}, &why,
+                             compression_, FloatTiffStream::Layout::Interleaved);
+            if (hr == S_OK) hr = stream.writeInterleaved(channels, progress, &why);
+            if (hr == S_OK) hr = stream.commit(&why);
+        }
         if (hr != S_OK) {
             Report(err_, "cannot write " + path, hr, why);
             return FailureCode(hr);

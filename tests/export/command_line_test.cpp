@@ -1,5 +1,6 @@
 // The companion's command line, and what each kind of failure ends with.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <csignal>
@@ -143,6 +144,27 @@ TEST(ExportFailures, AFailedRunLeavesOlderFilesAndWritesNothing) {
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(FileNames(dir.path()), expected) << c.blocked;
         std::filesystem::remove(dir.path(c.blocked));
+    }
+}
+
+// A float file cut short while it streams into place (the file-size limit) fails
+// the run and leaves the older file as it was, with nothing beside it.
+TEST(ExportFailures, AFloatFileCutShortLeavesTheOlderOne) {
+    TempDir dir;
+    std::vector<float> texels(64 * 64 * 4);
+    for (std::size_t i = 0; i < texels.size(); ++i) texels[i] = static_cast<float>(i % 997) / 997;
+    WriteBytes(dir.path("m.dds"), DdsBytes(64, 64, DdsFourCc(116), FloatBytes(texels)));
+    for (const char* name : {"c.tif", "c.exr"}) {
+        WriteBytes(dir.path(name), Bytes{'o', 'l', 'd'});
+        const ProcessResult r = RunExporter({dir.path("m.dds"), "-c", dir.path(name), "--uncompressed"}, [] {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{20000, 20000};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        EXPECT_EQ(r.exitCode, 6) << name << ": " << r.err;
+        EXPECT_EQ(ReadBytes(dir.path(name)), (Bytes{'o', 'l', 'd'})) << name;
+        EXPECT_EQ(FileNames(dir.path()).size(), 2u) << name;
+        std::filesystem::remove(dir.path(name));
     }
 }
 

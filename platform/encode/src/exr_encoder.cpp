@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <numeric>
 
+#include "platform/atomic_file.h"
 #include "platform/encode/encoded_size.h"
 #include "platform/side_by_side_work.h"
 
@@ -184,11 +186,18 @@ private:
 
 }  // namespace
 
-HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why,
-                       const RowsDone& progress, Compression compression) {
-    if (bytes == nullptr || why == nullptr || channels.planes.empty() ||
-        channels.names.size() != channels.planes.size() || channels.width == 0 || channels.height == 0 ||
-        channels.width > 0x7FFFFFF || channels.height > 0x7FFFFFFF) {
+namespace {
+
+// The file's pieces in order to `emit`, then its table of chunk offsets to `place`
+// at its place: only a round's packed rows wait in memory. Each returns S_OK or
+// the failure that ends the packing.
+using EmitBytes = std::function<HRESULT(const std::vector<std::uint8_t>& bytes)>;
+using PlaceBytes = std::function<HRESULT(std::uint64_t at, const std::vector<std::uint8_t>& bytes)>;
+
+HRESULT PackFloatExr(const FloatChannels& channels, const RowsDone& progress, Compression compression,
+                     const EmitBytes& emit, const PlaceBytes& place) {
+    if (channels.planes.empty() || channels.names.size() != channels.planes.size() || channels.width == 0 ||
+        channels.height == 0 || channels.width > 0x7FFFFFF || channels.height > 0x7FFFFFFF) {
         return E_INVALIDARG;
     }
     std::vector<std::size_t> order(channels.names.size());
@@ -199,38 +208,84 @@ HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>*
         if (channels.names[order[k]].empty() || (k > 0 && channels.names[order[k]] == channels.names[order[k - 1]]) ||
             channels.planes[order[k]].size() != std::size_t{channels.width} * channels.height)
             return E_INVALIDARG;
-    bytes->clear();
     try {
         const bool rle = compression != Compression::None;
-        const std::uint64_t raw = std::uint64_t{channels.width} * channels.height * channels.planes.size() * 4;
-        bytes->reserve(static_cast<std::size_t>(EncodedBytesBound(raw, channels.height)));
-        Header(channels, order, rle, bytes);
-        const std::size_t table = bytes->size();
-        bytes->resize(table + std::size_t{channels.height} * 8);
-        // Rounds of two blocks of rows, one packed here and one beside, appended in
-        // order: only a block's packed rows wait in memory.
+        std::vector<std::uint8_t> here, beside;
+        Header(channels, order, rle, &here);
+        const std::uint64_t table = here.size();
+        here.resize(here.size() + std::size_t{channels.height} * 8);
+        if (const HRESULT hr = emit(here); hr != S_OK) return hr;
+        std::uint64_t position = here.size();
+        // Rounds of two blocks of rows, one packed here and one beside.
         const std::uint64_t rowBytes = std::uint64_t{channels.width} * 4 * channels.planes.size();
         const auto blockRows = static_cast<std::uint32_t>(std::clamp<std::uint64_t>((4 << 20) / rowBytes, 1, 1 << 20));
         std::vector<std::uint64_t> offsets(channels.height);
-        std::vector<std::uint8_t> beside;
-        Rows here(channels, order, rle), there(channels, order, rle);
+        Rows mine(channels, order, rle), theirs(channels, order, rle);
         for (std::uint32_t r = 0; r < channels.height;) {
             const std::uint32_t middle = std::min(channels.height, r + blockRows);
             const std::uint32_t end = std::min(channels.height, middle + blockRows);
+            here.clear();
             beside.clear();
-            RunSideBySide([&] { here.write(r, middle, bytes, offsets.data()); },
-                          [&] { there.write(middle, end, &beside, offsets.data()); });
-            for (std::uint32_t k = middle; k < end; ++k) offsets[k] += bytes->size();
-            Append(bytes, beside.data(), beside.size());
+            RunSideBySide([&] { mine.write(r, middle, &here, offsets.data()); },
+                          [&] { theirs.write(middle, end, &beside, offsets.data()); });
+            for (std::uint32_t k = r; k < middle; ++k) offsets[k] += position;
+            for (std::uint32_t k = middle; k < end; ++k) offsets[k] += position + here.size();
+            if (const HRESULT hr = emit(here); hr != S_OK) return hr;
+            if (const HRESULT hr = emit(beside); hr != S_OK) return hr;
+            position += here.size() + beside.size();
             r = end;
             if (progress) progress(r);
         }
-        std::memcpy(bytes->data() + table, offsets.data(), offsets.size() * 8);
-        return S_OK;
+        here.resize(offsets.size() * 8);
+        std::memcpy(here.data(), offsets.data(), here.size());
+        return place(table, here);
     } catch (const std::bad_alloc&) {
-        bytes->clear();
         return E_OUTOFMEMORY;
     }
+}
+
+}  // namespace
+
+HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why,
+                       const RowsDone& progress, Compression compression) {
+    if (bytes == nullptr || why == nullptr) return E_INVALIDARG;
+    bytes->clear();
+    try {
+        const std::uint64_t raw = std::uint64_t{channels.width} * channels.height * channels.planes.size() * 4;
+        bytes->reserve(static_cast<std::size_t>(EncodedBytesBound(raw, channels.height)));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    const HRESULT hr = PackFloatExr(
+        channels, progress, compression,
+        [&](const std::vector<std::uint8_t>& piece) {
+            Append(bytes, piece.data(), piece.size());
+            return S_OK;
+        },
+        [&](std::uint64_t at, const std::vector<std::uint8_t>& piece) {
+            std::memcpy(bytes->data() + at, piece.data(), piece.size());
+            return S_OK;
+        });
+    if (hr != S_OK) bytes->clear();
+    return hr;
+}
+
+HRESULT WriteFloatExrFile(const std::string& path, const FloatChannels& channels, const RowsDone& progress,
+                          Compression compression) {
+    platform::AtomicFile file;
+    if (const HRESULT hr = file.open(path, platform::DirectWriter::Mode::Buffered); hr != S_OK) return hr;
+    std::uint64_t position = 0;
+    const HRESULT hr = PackFloatExr(
+        channels, progress, compression,
+        [&](const std::vector<std::uint8_t>& piece) {
+            const HRESULT written = file.writeAt(position, piece.data(), piece.size());
+            position += piece.size();
+            return written;
+        },
+        [&](std::uint64_t at, const std::vector<std::uint8_t>& piece) {
+            return file.writeAt(at, piece.data(), piece.size());
+        });
+    return hr == S_OK ? file.commit() : hr;
 }
 
 }  // namespace exporter
