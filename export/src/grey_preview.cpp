@@ -9,7 +9,7 @@
 
 #include "maps/horizon/horizon_kernel.h"
 #include "maps/horizon/tree_rules.h"
-#include "platform/encode/huge_pages.h"
+#include "platform/huge_pages.h"
 
 #include "row_halves.h"
 
@@ -59,7 +59,7 @@ void HorizonPictures(const HorizonMap& map, const HorizonSamples& samples, std::
     GreyImage* pictures[2] = {forward, backward};
     for (GreyImage* picture : pictures) {
         *picture = {map.width, map.height, samples.bitDepth(), {}};
-        ReserveOnHugePages(&picture->samples, std::size_t{map.width} * map.height);
+        platform::ReserveOnHugePages(&picture->samples, std::size_t{map.width} * map.height);
         picture->samples.resize(std::size_t{map.width} * map.height);
     }
     const auto top = static_cast<std::uint16_t>(samples.bitDepth() == 16 ? 65535 : 255);
@@ -161,7 +161,7 @@ GreyLevels HeightLevels(const float* texels, std::uint32_t width, std::uint32_t 
     const std::size_t count = std::size_t{width} * height;
     const auto [lowest, highest] = HeightRange(texels, width, height);
     GreyLevels grey{width, height, {}};
-    ReserveOnHugePages(&grey.levels, count);
+    platform::ReserveOnHugePages(&grey.levels, count);
     grey.levels.resize(count, 0.5f);
     if (!(highest > lowest)) return grey;
     const double span = static_cast<double>(highest) - lowest;
@@ -179,7 +179,7 @@ GreyImage HeightPicture(const float* texels, std::uint32_t width, std::uint32_t 
     const double top = bitDepth == 16 ? 65535.0 : 255.0;
     const auto [lowest, highest] = HeightRange(texels, width, height);
     GreyImage image{width, height, bitDepth, {}};
-    ReserveOnHugePages(&image.samples, count);
+    platform::ReserveOnHugePages(&image.samples, count);
     image.samples.resize(count, SampleOf(0.5f, top));
     if (!(highest > lowest)) return image;
     // From an estimate, moved to the thresholds it lies between.
@@ -212,7 +212,7 @@ GreyImage Quantise(const GreyLevels& grey, std::uint32_t shrink, int bitDepth) {
     image.bitDepth = bitDepth;
     const double top = bitDepth == 16 ? 65535.0 : 255.0;
     if (shrink == 1) {
-        ReserveOnHugePages(&image.samples, grey.levels.size());
+        platform::ReserveOnHugePages(&image.samples, grey.levels.size());
         image.samples.resize(grey.levels.size());
         ForRowHalves(grey.height, [&](std::uint32_t r0, std::uint32_t r1) {
             for (std::size_t i = std::size_t{r0} * grey.width; i < std::size_t{r1} * grey.width; ++i)

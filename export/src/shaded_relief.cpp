@@ -3,7 +3,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "platform/encode/huge_pages.h"
+#include "platform/huge_pages.h"
 #include "row_halves.h"
 
 namespace exporter {
@@ -49,7 +49,7 @@ void Shade(const float* heights, const AngleMaps& angles, const horizon::Horizon
 GreyLevels ShadedRelief(const float* heights, const AngleMaps& angles, const horizon::HorizonSettings& terrain,
                         Direction sun, double elevationDegrees) {
     GreyLevels out{angles.width, angles.height, {}};
-    ReserveOnHugePages(&out.levels, std::size_t{angles.width} * angles.height);
+    platform::ReserveOnHugePages(&out.levels, std::size_t{angles.width} * angles.height);
     out.levels.resize(std::size_t{angles.width} * angles.height, 0.0f);
     Shade(heights, angles, terrain, sun, elevationDegrees, [&](std::size_t i, float level) { out.levels[i] = level; });
     return out;
@@ -60,7 +60,7 @@ GreyImage ShadePicture(const float* heights, const AngleMaps& angles, const hori
     if (shrink > 1) return Quantise(ShadedRelief(heights, angles, terrain, sun, elevationDegrees), shrink, bitDepth);
     const double top = bitDepth == 16 ? 65535.0 : 255.0;
     GreyImage image{angles.width, angles.height, bitDepth, {}};
-    ReserveOnHugePages(&image.samples, std::size_t{angles.width} * angles.height);
+    platform::ReserveOnHugePages(&image.samples, std::size_t{angles.width} * angles.height);
     image.samples.resize(std::size_t{angles.width} * angles.height, 0);
     Shade(heights, angles, terrain, sun, elevationDegrees,
           [&](std::size_t i, float level) { image.samples[i] = SampleOf(level, top); });

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "platform/huge_pages.h"
 #include "platform/memory_budget.h"
 
 namespace platform {
@@ -36,8 +37,7 @@ void* MapOnHugePageBoundary(std::size_t bytes) {
     const std::uintptr_t used = aligned + (bytes + page - 1) / page * page;
     if (aligned > start) munmap(p, aligned - start);
     if (end > used) munmap(reinterpret_cast<void*>(used), end - used);
-    // Advice only: without huge pages the buffer works the same.
-    madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);
+    AdviseHugePages(reinterpret_cast<void*>(aligned), bytes);
     return reinterpret_cast<void*>(aligned);
 }
 

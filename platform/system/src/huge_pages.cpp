@@ -1,10 +1,10 @@
-#include "platform/encode/huge_pages.h"
+#include "platform/huge_pages.h"
 
 #include <sys/mman.h>
 
 #include <cstdint>
 
-namespace exporter {
+namespace platform {
 
 void AdviseHugePages(void* data, std::size_t bytes) {
     constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
@@ -15,4 +15,4 @@ void AdviseHugePages(void* data, std::size_t bytes) {
     if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
 }
 
-}  // namespace exporter
+}  // namespace platform
