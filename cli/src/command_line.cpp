@@ -11,7 +11,7 @@ namespace {
 
 class WordReader {
 public:
-    WordReader(const std::vector<std::string>& arguments, std::span<const OptionSpec> options,
+    WordReader(const std::vector<std::string>& arguments, std::span<const OptionEntry> options,
                const TakeOption& takeOption)
         : arguments_(arguments), options_(options), takeOption_(takeOption) {}
 
@@ -21,7 +21,7 @@ public:
         const auto equals = word.find('=');
         const std::string name = word.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
         const auto entry = std::find_if(options_.begin(), options_.end(),
-                                        [&](const OptionSpec& option) { return name == option.name; });
+                                        [&](const OptionEntry& option) { return name == option.name; });
         if (entry == options_.end()) return "unknown option --" + name;
         if (!entry->takesValue) {
             if (equals != std::string::npos) return "--" + name + " takes no value";
@@ -35,7 +35,7 @@ public:
     std::string shortOption(std::size_t& i) const {
         const std::string& word = arguments_[i];
         const char letter = word[1];
-        const auto entry = std::find_if(options_.begin(), options_.end(), [&](const OptionSpec& option) {
+        const auto entry = std::find_if(options_.begin(), options_.end(), [&](const OptionEntry& option) {
             return option.letter != 0 && letter == option.letter;
         });
         if (entry == options_.end()) return std::string("unknown option -") + letter;
@@ -50,13 +50,13 @@ public:
 
 private:
     const std::vector<std::string>& arguments_;
-    std::span<const OptionSpec> options_;
+    std::span<const OptionEntry> options_;
     const TakeOption& takeOption_;
 };
 
 }  // namespace
 
-CommandLineOutcome ReadCommandLine(const std::vector<std::string>& arguments, std::span<const OptionSpec> options,
+CommandLineOutcome ReadCommandLine(const std::vector<std::string>& arguments, std::span<const OptionEntry> options,
                                    const WordRules& rules, const TakeOption& takeOption,
                                    const TakeOperands& takeOperands) {
     if (arguments.empty()) return {CommandLineAction::Usage, ""};

@@ -37,34 +37,34 @@ enum class Option : std::uint8_t {
 };
 
 // The terrain options are the tool's own parameters, same names and letters.
-constexpr cli::OptionSpec ToolOption(ToolParameterId id, Option option) {
+constexpr cli::OptionEntry ToolOption(ToolParameterId id, Option option) {
     return {ToolParameterOf(id).name, ToolParameterOf(id).letter, true, static_cast<int>(option)};
 }
 
-constexpr cli::OptionSpec Spec(const char* name, char letter, bool takesValue, Option option) {
+constexpr cli::OptionEntry Entry(const char* name, char letter, bool takesValue, Option option) {
     return {name, letter, takesValue, static_cast<int>(option)};
 }
 
-constexpr cli::OptionSpec kOptions[] = {
+constexpr cli::OptionEntry kOptions[] = {
     ToolOption(ToolParameterId::HMfname, Option::HeightMap),
     ToolOption(ToolParameterId::Height, Option::Height),
     ToolOption(ToolParameterId::TerraSize, Option::TerraSize),
     ToolOption(ToolParameterId::HeightZero, Option::HeightZero),
-    Spec("preview", 'p', true, Option::Preview),
-    Spec("channels", 'c', true, Option::Channels),
-    Spec("angles", 'a', true, Option::Angles),
-    Spec("height-png", 0, true, Option::HeightPng),
-    Spec("shade", 0, true, Option::Shade),
-    Spec("sun", 0, true, Option::Sun),
-    Spec("from", 0, true, Option::From),
-    Spec("shrink", 0, true, Option::Shrink),
-    Spec("range", 0, true, Option::Range),
-    Spec("16-bit", 0, false, Option::SixteenBit),
-    Spec("viewer", 0, true, Option::Viewer),
-    Spec("viewer-size", 0, true, Option::ViewerSize),
-    Spec("uncompressed", 0, false, Option::Uncompressed),
-    Spec("help", 0, false, Option::Help),
-    Spec("version", 0, false, Option::Version),
+    Entry("preview", 'p', true, Option::Preview),
+    Entry("channels", 'c', true, Option::Channels),
+    Entry("angles", 'a', true, Option::Angles),
+    Entry("height-png", 0, true, Option::HeightPng),
+    Entry("shade", 0, true, Option::Shade),
+    Entry("sun", 0, true, Option::Sun),
+    Entry("from", 0, true, Option::From),
+    Entry("shrink", 0, true, Option::Shrink),
+    Entry("range", 0, true, Option::Range),
+    Entry("16-bit", 0, false, Option::SixteenBit),
+    Entry("viewer", 0, true, Option::Viewer),
+    Entry("viewer-size", 0, true, Option::ViewerSize),
+    Entry("uncompressed", 0, false, Option::Uncompressed),
+    Entry("help", 0, false, Option::Help),
+    Entry("version", 0, false, Option::Version),
 };
 
 std::string Unquoted(const std::string& text) {
@@ -84,7 +84,7 @@ class Parser {
 public:
     explicit Parser(ExportOptions* options) : o(*options) {}
 
-    std::string apply(const cli::OptionSpec& entry, const std::string& value) {
+    std::string apply(const cli::OptionEntry& entry, const std::string& value) {
         const std::string name = std::string("--") + entry.name;
         switch (static_cast<Option>(entry.code)) {
             case Option::HeightMap: o.heightMap = value; break;

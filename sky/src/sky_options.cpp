@@ -38,7 +38,7 @@ bool EndsWithAny(const std::string& name, std::initializer_list<const char*> ext
     return false;
 }
 
-constexpr cli::OptionSpec kOptions[] = {
+constexpr cli::OptionEntry kOptions[] = {
     {"curvature", 0, false},
     {"help", 0, false},
     {"version", 0, false},
@@ -70,8 +70,8 @@ class Parser {
 public:
     explicit Parser(SkyOptions* options) : o(*options) {}
 
-    std::string apply(const cli::OptionSpec& spec, const std::string& value) {
-        const std::string name = spec.name;
+    std::string apply(const cli::OptionEntry& entry, const std::string& value) {
+        const std::string name = entry.name;
         const std::string option = "--" + name;
         const auto number = NumberOf(value);
         const auto numbers = NumbersOf(value);

@@ -12,7 +12,7 @@
 namespace cli {
 
 // One option of a program's table.
-struct OptionSpec {
+struct OptionEntry {
     const char* name;        // without the dashes
     char letter = 0;         // 0: a long name only
     bool takesValue = true;  // false: a flag, given without a value
@@ -41,7 +41,7 @@ struct CommandLineOutcome {
 };
 
 // Takes one option and its value ("" for a flag): the reason it is refused, or "".
-using TakeOption = std::function<std::string(const OptionSpec& option, const std::string& value)>;
+using TakeOption = std::function<std::string(const OptionEntry& option, const std::string& value)>;
 // Takes the operands once every option is taken: the reason they are refused, or "".
 using TakeOperands = std::function<std::string(const std::vector<std::string>& operands)>;
 
@@ -51,7 +51,7 @@ using TakeOperands = std::function<std::string(const std::vector<std::string>& o
 // value", "--x takes no value"), ends the reading with Error. --help and --version
 // win over anything else on the line and call neither function. Exhausted memory
 // escapes as std::bad_alloc.
-CommandLineOutcome ReadCommandLine(const std::vector<std::string>& arguments, std::span<const OptionSpec> options,
+CommandLineOutcome ReadCommandLine(const std::vector<std::string>& arguments, std::span<const OptionEntry> options,
                                    const WordRules& rules, const TakeOption& takeOption,
                                    const TakeOperands& takeOperands);
 
@@ -59,13 +59,13 @@ CommandLineOutcome ReadCommandLine(const std::vector<std::string>& arguments, st
 // through a `Taker` made on those options, whose `apply(option, value)` and
 // `check(operands)` answer as TakeOption and TakeOperands do.
 template <typename Parsed, typename Taker>
-Parsed ParseCommandLine(const std::vector<std::string>& arguments, std::span<const OptionSpec> options,
+Parsed ParseCommandLine(const std::vector<std::string>& arguments, std::span<const OptionEntry> options,
                         const WordRules& rules) {
     Parsed parsed;
     Taker taker(&parsed.options);
     const CommandLineOutcome outcome = ReadCommandLine(
         arguments, options, rules,
-        [&](const OptionSpec& option, const std::string& value) { return taker.apply(option, value); },
+        [&](const OptionEntry& option, const std::string& value) { return taker.apply(option, value); },
         [&](const std::vector<std::string>& operands) { return taker.check(operands); });
     parsed.action = outcome.action;
     parsed.error = outcome.error;
