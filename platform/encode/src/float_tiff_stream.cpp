@@ -3,7 +3,6 @@
 #include <tiffio.h>
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <new>
 
@@ -63,26 +62,7 @@ toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
     return s->position;
 }
 
-int CloseProc(thandle_t) { return 0; }
 toff_t SizeProc(thandle_t handle) { return Of(handle)->end; }
-int MapProc(thandle_t, void**, toff_t*) { return 0; }
-void UnmapProc(thandle_t, void*, toff_t) {}
-
-int KeepMessage(TIFF*, void* user, const char*, const char* format, va_list arguments) {
-    auto* s = static_cast<State*>(user);
-    if (s->message.empty()) {
-        char text[512];
-        std::vsnprintf(text, sizeof text, format, arguments);
-        s->message = text;
-    }
-    return 1;
-}
-
-int IgnoreWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
-
-struct OptionsFree {
-    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
-};
 
 }  // namespace
 
@@ -107,14 +87,11 @@ HRESULT FloatTiffStream::open(const std::string& path, std::uint32_t width, std:
         s->compression = compression;
         s->layout = layout;
         s->written.assign(names.size(), false);
-        const std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
-        if (!options) return E_OUTOFMEMORY;
-        TIFFOpenOptionsSetErrorHandlerExtR(options.get(), &KeepMessage, s.get());
-        TIFFOpenOptionsSetWarningHandlerExtR(options.get(), &IgnoreWarning, nullptr);
         const std::uint64_t raw = std::uint64_t{width} * height * names.size() * 4;
-        const char* mode = raw > (std::uint64_t{3} << 30) ? "wlm8" : "wlm";
-        s->tiff.reset(TIFFClientOpenExt("export", mode, reinterpret_cast<thandle_t>(s.get()), &ReadProc, &WriteProc,
-                                        &SeekProc, &CloseProc, &SizeProc, &MapProc, &UnmapProc, options.get()));
+        bool outOfMemory = false;
+        s->tiff = OpenTiffClient(reinterpret_cast<thandle_t>(s.get()), &ReadProc, &WriteProc, &SeekProc, &SizeProc, raw,
+                                 &s->message, &outOfMemory);
+        if (outOfMemory) return E_OUTOFMEMORY;
         if (!s->tiff ||
             !WriteFloatTiffTags(s->tiff.get(), width, height, names, extras, compression, layout == Layout::Planes)) {
             const HRESULT hr = s->fail(E_FAIL, why);

@@ -10,6 +10,46 @@ namespace exporter {
 
 namespace {
 
+int CloseProc(thandle_t) { return 0; }
+int MapProc(thandle_t, void**, toff_t*) { return 0; }
+void UnmapProc(thandle_t, void*, toff_t) {}
+
+int KeepMessage(TIFF*, void* user, const char*, const char* format, va_list arguments) {
+    auto* message = static_cast<std::string*>(user);
+    if (message->empty()) {
+        char text[512];
+        std::vsnprintf(text, sizeof text, format, arguments);
+        *message = text;
+    }
+    return 1;  // handled: nothing printed
+}
+
+int IgnoreWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+struct OptionsFree {
+    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
+};
+
+}  // namespace
+
+TiffHandle OpenTiffClient(thandle_t client, TIFFReadWriteProc read, TIFFReadWriteProc write, TIFFSeekProc seek,
+                          TIFFSizeProc size, std::uint64_t rawBytes, std::string* message, bool* outOfMemory) {
+    const std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
+    if (!options) {
+        *outOfMemory = true;
+        return nullptr;
+    }
+    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), &KeepMessage, message);
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), &IgnoreWarning, nullptr);
+    // "l": little-endian; "m": no mapping; "8": BigTIFF, only where 32-bit offsets
+    // might not reach the end.
+    const char* mode = rawBytes > (std::uint64_t{3} << 30) ? "wlm8" : "wlm";
+    return TiffHandle(TIFFClientOpenExt("export", mode, client, read, write, seek, &CloseProc, size, &MapProc,
+                                        &UnmapProc, options.get()));
+}
+
+namespace {
+
 MemoryTiff* Of(thandle_t handle) { return reinterpret_cast<MemoryTiff*>(handle); }
 
 tmsize_t ReadProc(thandle_t handle, void* destination, tmsize_t count) {
@@ -37,6 +77,8 @@ tmsize_t WriteProc(thandle_t handle, void* source, tmsize_t count) {
     return count;
 }
 
+toff_t SizeProc(thandle_t handle) { return Of(handle)->bytes->size(); }
+
 toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
     MemoryTiff* m = Of(handle);
     const std::uint64_t base = whence == SEEK_CUR ? m->position : whence == SEEK_END ? m->bytes->size() : 0;
@@ -44,43 +86,12 @@ toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
     return m->position;
 }
 
-int CloseProc(thandle_t) { return 0; }
-toff_t SizeProc(thandle_t handle) { return Of(handle)->bytes->size(); }
-int MapProc(thandle_t, void**, toff_t*) { return 0; }
-void UnmapProc(thandle_t, void*, toff_t) {}
-
-int KeepMessage(TIFF*, void* user, const char*, const char* format, va_list arguments) {
-    auto* m = static_cast<MemoryTiff*>(user);
-    if (m->message.empty()) {
-        char text[512];
-        std::vsnprintf(text, sizeof text, format, arguments);
-        m->message = text;
-    }
-    return 1;  // handled: nothing printed
-}
-
-int IgnoreWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
-
-struct OptionsFree {
-    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
-};
-
 }  // namespace
 
 TiffHandle MemoryTiff::open(std::uint64_t rawBytes) {
     bytes->clear();
-    const std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
-    if (!options) {
-        outOfMemory = true;
-        return nullptr;
-    }
-    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), &KeepMessage, this);
-    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), &IgnoreWarning, nullptr);
-    // "l": little-endian; "m": no mapping of the growing buffer; "8": BigTIFF, only
-    // where 32-bit offsets might not reach the end.
-    const char* mode = rawBytes > (std::uint64_t{3} << 30) ? "wlm8" : "wlm";
-    return TiffHandle(TIFFClientOpenExt("export", mode, reinterpret_cast<thandle_t>(this), &ReadProc, &WriteProc,
-                                        &SeekProc, &CloseProc, &SizeProc, &MapProc, &UnmapProc, options.get()));
+    return OpenTiffClient(reinterpret_cast<thandle_t>(this), &ReadProc, &WriteProc, &SeekProc, &SizeProc, rawBytes,
+                          &message, &outOfMemory);
 }
 
 HRESULT MemoryTiff::finish(TiffHandle tiff, bool wrote, std::string* why) {

@@ -1,5 +1,6 @@
 #pragma once
-// A TIFF that libtiff writes into a growing byte vector, its messages kept.
+// TIFFs that libtiff writes through procedures of ours: into a growing byte vector
+// here, or wherever a caller of OpenTiffClient puts them.
 #include <tiffio.h>
 
 #include <cstdint>
@@ -15,6 +16,14 @@ struct TiffClose {
     void operator()(TIFF* tiff) const { TIFFClose(tiff); }
 };
 using TiffHandle = std::unique_ptr<TIFF, TiffClose>;
+
+// A TIFF opened for writing through `client`'s own procedures: little-endian, never
+// mapped, BigTIFF when `rawBytes` of samples might not fit 32-bit offsets; libtiff's
+// first error message kept in `message` (which outlives the handle), its warnings
+// dropped. Null when libtiff cannot open it, `outOfMemory` set when that was for
+// want of memory.
+TiffHandle OpenTiffClient(thandle_t client, TIFFReadWriteProc read, TIFFReadWriteProc write, TIFFSeekProc seek,
+                          TIFFSizeProc size, std::uint64_t rawBytes, std::string* message, bool* outOfMemory);
 
 class MemoryTiff {
 public:
