@@ -21,6 +21,7 @@
 #include "platform/image/load_image.h"
 #include "platform/memory_budget.h"
 #include "platform/side_by_side_work.h"
+#include "platform/termination_signals.h"
 #include "platform/wide_text.h"
 #include "progress_line.h"
 #include "results/describe_result.h"
@@ -56,13 +57,10 @@ void Report(std::FILE* err, const std::string& what, HRESULT result, const std::
 // GDAL's names of the bands of the channel files.
 const std::vector<std::string> kChannelBands = {"forward", "backward", "blue"};
 
+// Read where the map lies: nothing copied.
 FloatChannels StoredChannels(const HorizonMap& map) {
-    FloatChannels channels{map.width, map.height, {"R", "G", "B"}, {}};
-    channels.planes.resize(3);
-    for (auto& plane : channels.planes) plane.reserve(map.texels.size() / 4);
-    for (std::size_t i = 0; i < map.texels.size(); i += 4)
-        for (std::size_t c = 0; c < 3; ++c) channels.planes[c].push_back(map.texels[i + c]);
-    return channels;
+    const float* texels = map.texels.data();
+    return FloatChannels{map.width, map.height, {"R", "G", "B"}, {}, {{texels, 4}, {texels + 1, 4}, {texels + 2, 4}}};
 }
 
 std::vector<float> KindPlane(const DirectionAngles& angles) {
@@ -72,15 +70,16 @@ std::vector<float> KindPlane(const DirectionAngles& angles) {
     return plane;
 }
 
-// Plane by plane: a braced list would hold a second copy of every plane.
-FloatChannels AngleChannels(const AngleMaps& angles) {
-    FloatChannels channels{angles.width, angles.height, {"forward", "backward", "forwardKind", "backwardKind"}, {}};
-    channels.planes.reserve(4);
-    channels.planes.push_back(angles.forward.degrees);
-    channels.planes.push_back(angles.backward.degrees);
-    channels.planes.push_back(KindPlane(angles.forward));
-    channels.planes.push_back(KindPlane(angles.backward));
-    return channels;
+// The degrees read where they lie; the kinds as floats in `kinds`.
+FloatChannels AngleChannels(const AngleMaps& angles, std::vector<float> (&kinds)[2]) {
+    kinds[0] = KindPlane(angles.forward);
+    kinds[1] = KindPlane(angles.backward);
+    return FloatChannels{angles.width,
+                         angles.height,
+                         {"forward", "backward", "forwardKind", "backwardKind"},
+                         {},
+                         {{angles.forward.degrees.data()}, {angles.backward.degrees.data()}, {kinds[0].data()},
+                          {kinds[1].data()}}};
 }
 
 void PrintCounts(std::FILE* out, const char* direction, const DirectionAngles& angles) {
@@ -221,6 +220,11 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         Report(err, "cannot read the horizon map " + o.horizonMap, hr, why);
         return kExportBadInput;
     }
+    // The map may lie in its file's mapping: a file cut short meanwhile ends the run.
+    platform::ExitOnBusError(
+        (std::string(kProgram) + ": cannot read the horizon map " + o.horizonMap + ": cut short while being read\n")
+            .c_str(),
+        kExportBadInput);
     std::vector<float> heights;
     if (o.needsHeightMap()) {
         if (const HRESULT hr = LoadHeights(o.heightMap, map, &heights); hr != S_OK) {
@@ -270,7 +274,8 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         if (unfit * 100 > texels * 2)  // a few are tiny horizons no 32-bit value near 1 resolves
             std::fprintf(err, "%s: warning: %llu texels fit no rising slope: are -h, -s and -z those of the run?\n",
                          kProgram, static_cast<unsigned long long>(unfit));
-        const FloatChannels channels = AngleChannels(angles);
+        std::vector<float> kinds[2];
+        const FloatChannels channels = AngleChannels(angles, kinds);
         for (const auto& path : o.angleFiles)
             if (const int code = writer.writeFloat(path, channels, channels.names, "nan"); code != kExportSuccess)
                 return code;

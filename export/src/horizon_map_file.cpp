@@ -109,22 +109,31 @@ std::string FourCcText(std::uint32_t fourCc) {
         return D3DXERR_INVALIDDATA;
     }
     const image::ImageInfo& info = source->info();
-    const std::uint64_t bytes = std::uint64_t{info.width} * info.height * 16;  // fits: checked against the file
-    if (const HRESULT hr = platform::CheckFitsInMemory(bytes); hr != S_OK) return hr;
-    HorizonMap read;
-    read.texels.resize(static_cast<std::size_t>(bytes / sizeof(float)));
+    const std::size_t count = std::size_t{info.width} * info.height * 4;  // fits: checked against the file
+    if (auto mapped = file.mapWhole()) {
+        // Level 0 follows the header; the file's bits as they lie in the page cache.
+        const auto* first = reinterpret_cast<const float*>(mapped.get() + kHeaderBytes);
+        *map = HorizonMap{info.width, info.height, {first, count}, std::move(mapped)};
+        return S_OK;
+    }
+    if (const HRESULT hr = platform::CheckFitsInMemory(std::uint64_t{count} * sizeof(float)); hr != S_OK) return hr;
+    std::vector<float> texels(count);
     // Float RGBA rows come through unconverted: the bits as stored.
-    if (source->readRows(reinterpret_cast<std::uint8_t*>(read.texels.data()), info.height) != S_OK) {
+    if (source->readRows(reinterpret_cast<std::uint8_t*>(texels.data()), info.height) != S_OK) {
         *why = "cut short inside level 0";
         return D3DXERR_INVALIDDATA;
     }
-    read.width = info.width;
-    read.height = info.height;
-    *map = std::move(read);
+    *map = MapInMemory(info.width, info.height, std::move(texels));
     return S_OK;
 }
 
 }  // namespace
+
+HorizonMap MapInMemory(std::uint32_t width, std::uint32_t height, std::vector<float> texels) {
+    auto owned = std::make_shared<const std::vector<float>>(std::move(texels));
+    const std::span<const float> values(*owned);
+    return HorizonMap{width, height, values, std::move(owned)};
+}
 
 HRESULT ReadHorizonMap(const char* path, HorizonMap* map, std::string* why) {
     if (path == nullptr || map == nullptr || why == nullptr) return E_INVALIDARG;

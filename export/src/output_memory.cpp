@@ -48,10 +48,10 @@ std::uint64_t HeightPngBytes(std::uint64_t texels, std::uint64_t pixels, std::ui
     return Add(Add(Mul(texels, 4), Add(Mul(pixels, 2), EncodedBytesBound(raw, rows) / 2)), EncodingBytes(raw, rows));
 }
 
-// Float planes of 4-byte samples and one file made of them.
-std::uint64_t FloatFileBytes(std::uint64_t texels, std::uint64_t planes, std::uint64_t rows) {
-    const std::uint64_t bytes = Mul(Mul(texels, planes), 4);
-    return Add(bytes, EncodingBytes(bytes, rows));
+// One float file streamed from planes held elsewhere: a round of rows and their
+// packed copies (an EXR round packs up to 8 MB of rows), the encoders' state.
+std::uint64_t StreamedFileBytes(std::uint64_t rowBytes) {
+    return Add(Add(Mul(rowBytes, 2 * kWorkingRows), 24u << 20), kEncoderStateBytes);
 }
 
 }  // namespace
@@ -65,13 +65,15 @@ std::uint64_t WritingPeakBytes(const ExportOptions& o, std::uint32_t width, std:
     std::uint64_t step = 0;
     if (!o.previewPrefix.empty()) step = std::max(step, PreviewBytes(texels, pixels, rows, sampleBytes));
     if (!o.heightPng.empty()) step = std::max(step, HeightPngBytes(texels, pixels, rows, sampleBytes));
-    if (!o.channelFiles.empty()) step = std::max(step, FloatFileBytes(texels, 3, height));
+    if (!o.channelFiles.empty()) step = std::max(step, StreamedFileBytes(Mul(width, 12)));
     // The shaded picture as the height preview, its levels, image and file.
     if (!o.shadeFile.empty()) step = std::max(step, HeightPngBytes(texels, pixels, rows, sampleBytes));
     if (!o.needsAngles()) return step;
-    // Degrees and a kind byte per texel and direction, held throughout.
+    // Degrees and a kind byte per texel and direction, held throughout; the files
+    // add the kinds as floats.
     const std::uint64_t angles = Mul(texels, 10);
-    return Add(angles, std::max(step, o.angleFiles.empty() ? 0 : FloatFileBytes(texels, 4, height)));
+    const std::uint64_t files = o.angleFiles.empty() ? 0 : Add(Mul(texels, 8), StreamedFileBytes(Mul(width, 16)));
+    return Add(angles, std::max(step, files));
 }
 
 }  // namespace exporter

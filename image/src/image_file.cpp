@@ -1,6 +1,7 @@
 #include "platform/image/image_file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -74,6 +75,16 @@ HRESULT ImageFile::open(const char* path) {
     size_ = static_cast<std::uint64_t>(info.st_size);
     buffer_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size_, kBufferSize)));
     return S_OK;
+}
+
+std::shared_ptr<const std::uint8_t> ImageFile::mapWhole() const {
+    if (fd_ < 0 || size_ == 0 || size_ > SIZE_MAX) return nullptr;
+    const auto bytes = static_cast<std::size_t>(size_);
+    void* at = mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE, fd_, 0);
+    if (at == MAP_FAILED) return nullptr;
+    return {static_cast<const std::uint8_t*>(at), [bytes](const std::uint8_t* p) {
+                munmap(const_cast<std::uint8_t*>(p), bytes);
+            }};
 }
 
 bool ImageFile::refill() {

@@ -2,12 +2,16 @@
 // reason, without a crash and without allocating what a header claims.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <bit>
+#include <cstdio>
 #include <cmath>
 #include <limits>
 
 #include "../image/image_fixtures.h"
 #include "export/horizon_map_file.h"
+#include "platform/termination_signals.h"
 
 namespace {
 
@@ -39,6 +43,23 @@ TEST(HorizonMapFile, ReadsLevelZeroBitForBit) {
     EXPECT_TRUE(SameBits(map.texels, Level0()));
     EXPECT_EQ(std::bit_cast<std::uint32_t>(map.red(0, 1)), std::bit_cast<std::uint32_t>(Level0()[4]));
     EXPECT_EQ(map.green(2, 3), Level0()[(2 * 4 + 3) * 4 + 1]);
+}
+
+// The map lies in its file's mapping; the file cut short meanwhile ends the run
+// with the reason and the code asked for, not a crash.
+TEST(HorizonMapFileDeathTest, AFileCutShortWhileMappedEndsTheRunWithItsReason) {
+    TempDir dir;
+    WriteBytes(dir.path("m.dds"), HorizonDds(Level0(), 4, 3));
+    exporter::HorizonMap map;
+    std::string why;
+    ASSERT_EQ(exporter::ReadHorizonMap(dir.path("m.dds").c_str(), &map, &why), S_OK) << why;
+    const auto read = [&] {
+        platform::ExitOnBusError("the map was cut short\n", 2);
+        ASSERT_EQ(truncate(dir.path("m.dds").c_str(), 0), 0);
+        const volatile float last = map.texels.back();
+        std::printf("%g\n", static_cast<double>(last));
+    };
+    EXPECT_EXIT(read(), ::testing::ExitedWithCode(2), "the map was cut short");
 }
 
 // The smaller levels are not read, but a file without all of them is cut short.

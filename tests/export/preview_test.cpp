@@ -121,10 +121,11 @@ TEST(HorizonSamplesTest, EqualTheLevelsAtEveryThreshold) {
             std::vector<float> values = {1.0f, 0.999f, 0.001f, 0x1p-149f, 0.0f, -0.5f, 2.0f, std::nanf("")};
             for (std::uint32_t k = 1; k <= (depth == 16 ? 65535u : 255u) && samples.threshold(k) <= 1.0f; ++k)
                 values.insert(values.end(), {samples.threshold(k), std::nextafter(samples.threshold(k), 0.0f)});
-            HorizonMap map{static_cast<std::uint32_t>(values.size()), 3, {}};
+            std::vector<float> texels;
             for (std::uint32_t r = 0; r < 3; ++r)
                 for (std::size_t c = 0; c < values.size(); ++c)
-                    map.texels.insert(map.texels.end(), {values[c], values[(c + r) % values.size()], 0, 0});
+                    texels.insert(texels.end(), {values[c], values[(c + r) % values.size()], 0, 0});
+            const HorizonMap map = MapInMemory(static_cast<std::uint32_t>(values.size()), 3, std::move(texels));
             GreyImage forward, backward;
             HorizonPictures(map, samples, 1, &forward, &backward);
             EXPECT_EQ(forward.samples, Quantise(HorizonLevels(map, Direction::Forward, range), 1, depth).samples);

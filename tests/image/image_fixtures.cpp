@@ -521,7 +521,7 @@ std::vector<float> ToRgba(int channels, const std::vector<float>& values) {
     return rgba;
 }
 
-::testing::AssertionResult SameBits(const std::vector<float>& actual, const std::vector<float>& expected) {
+::testing::AssertionResult SameBits(std::span<const float> actual, const std::vector<float>& expected) {
     if (actual.size() != expected.size()) {
         return ::testing::AssertionFailure() << "size " << actual.size() << " != " << expected.size();
     }

@@ -3,6 +3,7 @@
 // they have one, by small writers of ours for PGM/PPM, PFM and DDS.
 #include <cstdint>
 #include <string>
+#include <span>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -149,4 +150,4 @@ inline float Unorm(std::uint32_t k, std::uint32_t max) { return static_cast<floa
 std::vector<float> ToRgba(int channels, const std::vector<float>& values);
 
 // Compares bit patterns (so -0 and NaN payloads count), naming the first mismatches.
-::testing::AssertionResult SameBits(const std::vector<float>& actual, const std::vector<float>& expected);
+::testing::AssertionResult SameBits(std::span<const float> actual, const std::vector<float>& expected);

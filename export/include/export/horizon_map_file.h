@@ -2,6 +2,8 @@
 // Level 0 of a horizon map as umbrascope writes it: DDS, legacy header, FourCC 116
 // (four 32-bit floats per texel). Any other DDS is refused, never converted.
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -12,7 +14,8 @@ namespace exporter {
 struct HorizonMap {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    std::vector<float> texels;  // red, green, blue, alpha per texel; packed rows, row 0 on top
+    std::span<const float> texels;        // red, green, blue, alpha per texel; packed rows, row 0 on top
+    std::shared_ptr<const void> storage;  // what `texels` lies in: the file's mapping or memory of its own
 
     // The stored values of a texel inside the map.
     float red(std::uint32_t row, std::uint32_t column) const { return texels[index(row, column)]; }
@@ -22,7 +25,13 @@ private:
     std::size_t index(std::uint32_t row, std::uint32_t column) const { return (std::size_t{row} * width + column) * 4; }
 };
 
-// S_OK with level 0 as stored, bit for bit. D3DXERR_INVALIDDATA when the file is not
+// A map of `width` x `height` texels held in memory; `texels` has 4 values a texel.
+// Exhausted memory escapes as std::bad_alloc.
+HorizonMap MapInMemory(std::uint32_t width, std::uint32_t height, std::vector<float> texels);
+
+// S_OK with level 0 as stored, bit for bit: the file mapped where the system allows
+// (see ImageFile::mapWhole; ExitOnBusError guards a run against the file being cut
+// short meanwhile), else read into memory. D3DXERR_INVALIDDATA when the file is not
 // such a DDS, gives more mip levels than its size has, or is too short for every
 // level its header gives (the smaller ones are not read), with the reason in `why`; the file's
 // open errors (E_FILE_NOT_FOUND, ...); E_OUTOFMEMORY when level 0 would not fit.

@@ -154,12 +154,14 @@ public:
             if (!rle_) {
                 // Unpacked: the rows copied straight in.
                 AppendValue(out, static_cast<std::int32_t>(line_.size()));
-                for (const std::size_t k : order_)
-                    Append(out, channels_.planes[k].data() + std::size_t{r} * channels_.width, rowBytes);
+                for (const std::size_t k : order_) {
+                    const std::size_t at = out->size();
+                    out->resize(at + rowBytes);
+                    channels_.plane(k).copyRow(r, channels_.width, out->data() + at);
+                }
             } else {
                 for (std::size_t k = 0; k < order_.size(); ++k)
-                    std::memcpy(line_.data() + k * rowBytes,
-                                channels_.planes[order_[k]].data() + std::size_t{r} * channels_.width, rowBytes);
+                    channels_.plane(order_[k]).copyRow(r, channels_.width, line_.data() + k * rowBytes);
                 const std::size_t packed = pack();
                 const bool smaller = packed < line_.size();
                 AppendValue(out, static_cast<std::int32_t>(smaller ? packed : line_.size()));
@@ -196,8 +198,7 @@ using PlaceBytes = std::function<HRESULT(std::uint64_t at, const std::vector<std
 
 HRESULT PackFloatExr(const FloatChannels& channels, const RowsDone& progress, Compression compression,
                      const EmitBytes& emit, const PlaceBytes& place) {
-    if (channels.planes.empty() || channels.names.size() != channels.planes.size() || channels.width == 0 ||
-        channels.height == 0 || channels.width > 0x7FFFFFF || channels.height > 0x7FFFFFFF) {
+    if (!channels.planesFit() || channels.width == 0 || channels.height == 0 || channels.width > 0x7FFFFFF || channels.height > 0x7FFFFFFF) {
         return E_INVALIDARG;
     }
     std::vector<std::size_t> order(channels.names.size());
@@ -205,8 +206,7 @@ HRESULT PackFloatExr(const FloatChannels& channels, const RowsDone& progress, Co
     std::sort(order.begin(), order.end(),
               [&](std::size_t a, std::size_t b) { return channels.names[a] < channels.names[b]; });
     for (std::size_t k = 0; k < order.size(); ++k)
-        if (channels.names[order[k]].empty() || (k > 0 && channels.names[order[k]] == channels.names[order[k - 1]]) ||
-            channels.planes[order[k]].size() != std::size_t{channels.width} * channels.height)
+        if (channels.names[order[k]].empty() || (k > 0 && channels.names[order[k]] == channels.names[order[k - 1]]))
             return E_INVALIDARG;
     try {
         const bool rle = compression != Compression::None;
@@ -217,7 +217,7 @@ HRESULT PackFloatExr(const FloatChannels& channels, const RowsDone& progress, Co
         if (const HRESULT hr = emit(here); hr != S_OK) return hr;
         std::uint64_t position = here.size();
         // Rounds of two blocks of rows, one packed here and one beside.
-        const std::uint64_t rowBytes = std::uint64_t{channels.width} * 4 * channels.planes.size();
+        const std::uint64_t rowBytes = std::uint64_t{channels.width} * 4 * channels.planeCount();
         const auto blockRows = static_cast<std::uint32_t>(std::clamp<std::uint64_t>((4 << 20) / rowBytes, 1, 1 << 20));
         std::vector<std::uint64_t> offsets(channels.height);
         Rows mine(channels, order, rle), theirs(channels, order, rle);
@@ -251,7 +251,7 @@ HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>*
     if (bytes == nullptr || why == nullptr) return E_INVALIDARG;
     bytes->clear();
     try {
-        const std::uint64_t raw = std::uint64_t{channels.width} * channels.height * channels.planes.size() * 4;
+        const std::uint64_t raw = std::uint64_t{channels.width} * channels.height * channels.planeCount() * 4;
         bytes->reserve(static_cast<std::size_t>(EncodedBytesBound(raw, channels.height)));
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;

@@ -27,7 +27,7 @@ struct ContextFree {
 // separate one.
 struct StripPlanes {
     std::uint32_t width = 0, height = 0;
-    std::vector<const float*> planes;
+    std::vector<PlaneView> planes;
 };
 
 // One thread's share: its zstd context, its rows before compression.
@@ -69,7 +69,8 @@ private:
         const std::size_t first = std::size_t{row} * channels_.width;
         for (std::size_t c = 0; c < channels_.width; ++c)
             for (std::size_t s = 0; s < samples; ++s)
-                std::memcpy(out + (c * samples + s) * 4, channels_.planes[s] + first + c, 4);
+                std::memcpy(out + (c * samples + s) * 4,
+                            channels_.planes[s].data + (first + c) * channels_.planes[s].step, 4);
     }
 
     // libtiff's floating-point predictor on one row: byte planes, then each byte less
@@ -79,10 +80,11 @@ private:
         const std::size_t wc = std::size_t{channels_.width} * samples;
         const std::size_t first = std::size_t{row} * channels_.width;
         for (std::size_t s = 0; s < samples; ++s) {
-            const float* plane = channels_.planes[s] + first;
+            const std::size_t step = channels_.planes[s].step;
+            const float* plane = channels_.planes[s].data + first * step;
             for (std::size_t c = 0; c < channels_.width; ++c) {
                 std::uint32_t bits = 0;
-                std::memcpy(&bits, plane + c, 4);
+                std::memcpy(&bits, plane + c * step, 4);
                 const std::size_t i = c * samples + s;
                 out[i] = static_cast<std::uint8_t>(bits >> 24);
                 out[wc + i] = static_cast<std::uint8_t>(bits >> 16);
@@ -146,7 +148,7 @@ HRESULT SetFloatStripTags(TIFF* tiff, Compression compression) {
 HRESULT WriteFloatStrips(TIFF* tiff, const FloatChannels& channels, Compression compression, const RowsDone& progress) {
     try {
         StripPlanes planes{channels.width, channels.height, {}};
-        for (const auto& plane : channels.planes) planes.planes.push_back(plane.data());
+        for (std::size_t k = 0; k < channels.planeCount(); ++k) planes.planes.push_back(channels.plane(k));
         return WriteStrips(tiff, planes, 0, compression, progress);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
@@ -156,7 +158,7 @@ HRESULT WriteFloatStrips(TIFF* tiff, const FloatChannels& channels, Compression 
 HRESULT WritePlaneStrips(TIFF* tiff, const float* plane, std::uint32_t width, std::uint32_t height,
                          std::uint32_t firstStrip, Compression compression) {
     try {
-        return WriteStrips(tiff, {width, height, {plane}}, firstStrip, compression, {});
+        return WriteStrips(tiff, {width, height, {PlaneView{plane, 1}}}, firstStrip, compression, {});
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }

@@ -120,7 +120,7 @@ HRESULT FloatTiffStream::writeInterleaved(const FloatChannels& channels, const R
     if (!state_ || state_->failed || why == nullptr) return E_FAIL;
     State& s = *state_;
     if (s.layout != Layout::Interleaved || s.written.front() || channels.width != s.width ||
-        channels.height != s.height || channels.planes.size() != s.written.size())
+        channels.height != s.height || channels.planeCount() != s.written.size() || !channels.planesFit())
         return E_INVALIDARG;
     const HRESULT hr = WriteFloatStrips(s.tiff.get(), channels, s.compression, progress);
     if (hr != S_OK) return s.fail(hr, why);

@@ -11,13 +11,13 @@ namespace exporter {
 
 HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why,
                         const TiffExtras& extras, const RowsDone& progress, Compression compression) {
-    if (bytes == nullptr || why == nullptr || channels.planes.empty() || channels.planes.size() > 0xFFFF ||
-        channels.names.size() != channels.planes.size() || channels.width == 0 || channels.height == 0) {
+    if (bytes == nullptr || why == nullptr || !channels.planesFit() || channels.planeCount() > 0xFFFF ||
+        channels.width == 0 || channels.height == 0) {
         return E_INVALIDARG;
     }
     try {
         MemoryTiff memory(bytes);
-        const std::uint64_t raw = std::uint64_t{channels.width} * channels.height * channels.planes.size() * 4;
+        const std::uint64_t raw = std::uint64_t{channels.width} * channels.height * channels.planeCount() * 4;
         bytes->reserve(static_cast<std::size_t>(EncodedBytesBound(raw, channels.height)));
         TiffHandle tiff = memory.open(raw);
         if (!tiff) return memory.finish(std::move(tiff), false, why);

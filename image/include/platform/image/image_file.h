@@ -3,6 +3,7 @@
 // and read through a buffer that never goes past the size it had when opened.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "results/result_code.h"
@@ -38,6 +39,12 @@ public:
     // Reads all `count` bytes at `offset`, without the buffer and without moving the
     // position; false when the file holds fewer there or a read fails.
     [[nodiscard]] bool readExactAt(std::uint64_t offset, void* destination, std::size_t count) const;
+
+    // The whole file as it was when opened, mapped read-only and shared with the page
+    // cache: nothing copied, no memory of the process's own. Null when the system
+    // refuses the mapping (the reads above still work). A file cut shorter by another
+    // process while mapped raises SIGBUS on reading past its new end.
+    std::shared_ptr<const std::uint8_t> mapWhole() const;
 
 private:
     [[nodiscard]] bool refill();

@@ -19,4 +19,10 @@ private:
     sigset_t saved_;
 };
 
+// From now on a SIGBUS (a mapped input file cut short by another process) writes
+// `message` (copied; its first 1023 bytes) to standard error and ends the process
+// with `exitCode`, without unwinding: files being written beside their names go with
+// it, the older ones stay. Returns false when the handler cannot be set.
+bool ExitOnBusError(const char* message, int exitCode);
+
 }  // namespace platform
