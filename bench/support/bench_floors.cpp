@@ -5,7 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <png.h>
+
 #include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <memory>
 #include <cstring>
 #include <filesystem>
 #include <thread>
@@ -68,6 +73,54 @@ double DiskFloor(const std::string& dir, const std::vector<std::size_t>& bytes) 
     const double seconds = Seconds(start);
     munmap(data, largest);
     return ok ? seconds : -1;
+}
+
+double ReadFloor(const std::string& path, std::uint64_t offset, std::uint64_t bytes) {
+    const auto start = Clock::now();
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    std::vector<char> buffer(4 << 20);
+    std::uint64_t done = 0;
+    while (done < bytes) {
+        const ssize_t n = pread(fd, buffer.data(), std::min<std::uint64_t>(buffer.size(), bytes - done),
+                                static_cast<off_t>(offset + done));
+        if (n <= 0) break;
+        done += static_cast<std::uint64_t>(n);
+    }
+    close(fd);
+    return done == bytes ? Seconds(start) : -1;
+}
+
+namespace {
+
+[[noreturn]] void OnPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void OnPngWarning(png_structp, png_const_charp) {}
+
+// `row` lives outside: a longjmp skips no destructor.
+bool DecodeRows(png_structp png, png_infop info, std::FILE* file, std::vector<png_byte>* row) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_init_io(png, file);
+    png_read_info(png, info);
+    png_set_swap(png);
+    png_read_update_info(png, info);
+    row->resize(png_get_rowbytes(png, info));
+    const png_uint_32 height = png_get_image_height(png, info);
+    for (png_uint_32 y = 0; y < height; ++y) png_read_row(png, row->data(), nullptr);
+    return true;
+}
+
+}  // namespace
+
+double DecodePngFloor(const std::string& path) {
+    const auto start = Clock::now();
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) return -1;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, &OnPngError, &OnPngWarning);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    std::vector<png_byte> row;
+    const bool decoded = info != nullptr && DecodeRows(png, info, file.get(), &row);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return decoded ? Seconds(start) : -1;
 }
 
 }  // namespace bench

@@ -3,6 +3,7 @@
 // first-touched memory and the disk's own speed.
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,5 +23,13 @@ double TouchInNewProcess(std::size_t bytes);
 // Files of the sizes in `bytes` (each rounded down to 4 KiB) written in `dir` with
 // O_DIRECT from memory and flushed, then removed; seconds, -1 on any failure.
 double DiskFloor(const std::string& dir, const std::vector<std::size_t>& bytes);
+
+// `bytes` of the file at `path` from `offset` read into one small buffer over and
+// over, as a program streaming it would; seconds, -1 on any failure.
+double ReadFloor(const std::string& path, std::uint64_t offset, std::uint64_t bytes);
+
+// The PNG at `path` decoded by libpng alone, row by row into one row buffer, 16-bit
+// samples in native byte order; seconds, -1 on any failure.
+double DecodePngFloor(const std::string& path);
 
 }  // namespace bench

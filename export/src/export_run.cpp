@@ -1,5 +1,6 @@
 #include "export/export_run.h"
 
+#include <memory>
 #include <new>
 
 #include "export/angle_maps.h"
@@ -42,16 +43,17 @@ void Report(std::FILE* err, const std::string& what, HRESULT result, const std::
     std::fprintf(err, "%s: %s: %s\n", kProgram, what.c_str(), why.empty() ? Describe(result).c_str() : why.c_str());
 }
 
-[[nodiscard]] HRESULT LoadHeights(const std::string& path, const HorizonMap& map, std::vector<float>* heights) {
+// Not zeroed first: the loader writes every texel, and its writes are the first touch.
+[[nodiscard]] HRESULT LoadHeights(const std::string& path, const HorizonMap& map, std::unique_ptr<float[]>* heights) {
     std::uint64_t bytes = 0;
     const bool fits = platform::CheckedMul(map.width, map.height, 4 * sizeof(float), &bytes);
     if (const HRESULT hr = platform::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
     try {
-        heights->assign(static_cast<std::size_t>(bytes / sizeof(float)), 0.0f);
+        *heights = std::make_unique_for_overwrite<float[]>(static_cast<std::size_t>(bytes / sizeof(float)));
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    return image::LoadImageScaled(path.c_str(), map.width, map.height, heights->data());
+    return image::LoadImageScaled(path.c_str(), map.width, map.height, heights->get());
 }
 
 // GDAL's names of the bands of the channel files.
@@ -225,7 +227,7 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         (std::string(kProgram) + ": cannot read the horizon map " + o.horizonMap + ": cut short while being read\n")
             .c_str(),
         kExportBadInput);
-    std::vector<float> heights;
+    std::unique_ptr<float[]> heights;
     if (o.needsHeightMap()) {
         if (const HRESULT hr = LoadHeights(o.heightMap, map, &heights); hr != S_OK) {
             Report(err, "cannot load the height map " + o.heightMap, hr);
@@ -246,7 +248,10 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
     }
     AngleMaps angles;
     if (o.needsAngles()) {
-        if (const HRESULT hr = ComputeAngleMaps(map, heights.data(), o.terrain, &angles); hr != S_OK) {
+        // The shaded picture alone needs the sun's direction only.
+        const std::optional<Direction> only =
+            o.angleFiles.empty() ? std::optional<Direction>(o.sunFrom) : std::nullopt;
+        if (const HRESULT hr = ComputeAngleMaps(map, heights.get(), o.terrain, &angles, only); hr != S_OK) {
             Report(err, "cannot compute the angles", hr);
             return FailureCode(hr);
         }
@@ -257,7 +262,7 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         if (const int code = WritePreviews(o, map, writer); code != kExportSuccess) return code;
     }
     if (!o.heightPng.empty()) {
-        const GreyImage image = HeightPicture(heights.data(), map.width, map.height, o.shrink, o.bitDepth);
+        const GreyImage image = HeightPicture(heights.get(), map.width, map.height, o.shrink, o.bitDepth);
         if (const int code = writer.writePng(o.heightPng, image); code != kExportSuccess) return code;
     }
     if (!o.channelFiles.empty()) {
@@ -282,10 +287,10 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
     }
     if (!o.shadeFile.empty()) {
         const GreyImage image =
-            ShadePicture(heights.data(), angles, o.terrain, o.sunFrom, o.sunDegrees, o.shrink, o.bitDepth);
+            ShadePicture(heights.get(), angles, o.terrain, o.sunFrom, o.sunDegrees, o.shrink, o.bitDepth);
         if (const int code = writer.writeGrey(o.shadeFile, image, "shade"); code != kExportSuccess) return code;
     }
-    if (!o.viewerFile.empty()) return WriteViewerPage(o, map, heights, out, err);
+    if (!o.viewerFile.empty()) return WriteViewerPage(o, map, heights.get(), out, err);
     return kExportSuccess;
 }
 

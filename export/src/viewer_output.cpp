@@ -63,12 +63,12 @@ HRESULT MakeViewerData(const HorizonMap& map, const float* heights, const horizo
     }
 }
 
-int WriteViewerPage(const ExportOptions& options, const HorizonMap& map, const std::vector<float>& heights,
+int WriteViewerPage(const ExportOptions& options, const HorizonMap& map, const float* heights,
                     std::FILE* out, std::FILE* err) {
     const std::string& path = options.viewerFile;
     viewer::PageData data;
     std::string page;
-    HRESULT hr = MakeViewerData(map, heights.data(), options.terrain, options.viewerSize, &data);
+    HRESULT hr = MakeViewerData(map, heights, options.terrain, options.viewerSize, &data);
     if (hr == S_OK) {
         try {
             data.mapName = options.horizonMap.substr(options.horizonMap.find_last_of('/') + 1);

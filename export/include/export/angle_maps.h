@@ -3,6 +3,7 @@
 // and the height map it was made from.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "export/horizon_map_file.h"
@@ -30,9 +31,11 @@ struct AngleMaps {
 // TerraSize of the run. Positions and elevations are computed in floats exactly as
 // the run computed them. A stored 0.999 is open only where nothing ahead in its
 // column is higher: elsewhere it is a real horizon that rounded to it, read as any
-// other value (the trees the run raised are not known here). S_OK with `angles` filled; E_INVALIDARG for a null
-// `heights` or `angles`; E_OUTOFMEMORY, `angles` unchanged.
+// other value (the trees the run raised are not known here). With `only`, that
+// direction alone; the other is left empty. S_OK with `angles` filled; E_INVALIDARG
+// for a null `heights` or `angles`; E_OUTOFMEMORY, `angles` unchanged.
 [[nodiscard]] HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights,
-                                       const horizon::HorizonSettings& terrain, AngleMaps* angles);
+                                       const horizon::HorizonSettings& terrain, AngleMaps* angles,
+                                       std::optional<Direction> only = std::nullopt);
 
 }  // namespace exporter

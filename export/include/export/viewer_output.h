@@ -26,6 +26,6 @@ namespace exporter {
 // memory runs out making it; kExportWriteFailed when the file cannot be written.
 // `heights` as LoadImageScaled filled it at the map's size.
 [[nodiscard]] int WriteViewerPage(const ExportOptions& options, const HorizonMap& map,
-                                  const std::vector<float>& heights, std::FILE* out, std::FILE* err);
+                                  const float* heights, std::FILE* out, std::FILE* err);
 
 }  // namespace exporter
