@@ -74,8 +74,8 @@ int Child(int kind, Compression packing, const std::string& dds, const std::stri
     if (ReadHorizonMap(dds.c_str(), &map, &why) != S_OK) Fail("cannot read the map");
     const std::uint32_t w = map.width, h = map.height;
     const std::size_t texels = std::size_t{w} * h;
-    std::vector<float> heights(texels * 4);
-    if (image::LoadImageScaled(png.c_str(), w, h, heights.data()) != S_OK) Fail("cannot load the heights");
+    std::vector<float> heights(texels);
+    if (image::LoadImageScaledRed(png.c_str(), w, h, heights.data()) != S_OK) Fail("cannot load the heights");
     AngleMaps angles;
     if (ComputeAngleMaps(map, heights.data(), kTerrain, &angles) != S_OK) Fail("cannot compute the angles");
     FloatChannels stored = Planes(w, h, {"R", "G", "B"});

@@ -30,7 +30,7 @@ void Fill(const HorizonMap& map, const float* heights, const horizon::HorizonSet
         const float y0 = static_cast<float>(r) * cellSize;
         for (std::uint32_t c = first; c < end; ++c) {
             const std::size_t i = std::size_t{r} * map.width + c;
-            const float z0 = horizon::Elevation(terrain, heights[i * 4]);
+            const float z0 = horizon::Elevation(terrain, heights[i]);
             float& highest = highestAhead[c - first];
             TexelKind kind = StoredKind(map, direction, r, c);
             if (kind == TexelKind::Open && highest > z0) kind = TexelKind::Horizon;

@@ -46,14 +46,14 @@ void Report(std::FILE* err, const std::string& what, HRESULT result, const std::
 // Not zeroed first: the loader writes every texel, and its writes are the first touch.
 [[nodiscard]] HRESULT LoadHeights(const std::string& path, const HorizonMap& map, std::unique_ptr<float[]>* heights) {
     std::uint64_t bytes = 0;
-    const bool fits = platform::CheckedMul(map.width, map.height, 4 * sizeof(float), &bytes);
+    const bool fits = platform::CheckedMul(map.width, map.height, sizeof(float), &bytes);
     if (const HRESULT hr = platform::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
     try {
         *heights = std::make_unique_for_overwrite<float[]>(static_cast<std::size_t>(bytes / sizeof(float)));
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    return image::LoadImageScaled(path.c_str(), map.width, map.height, heights->get());
+    return image::LoadImageScaledRed(path.c_str(), map.width, map.height, heights->get());
 }
 
 // GDAL's names of the bands of the channel files.

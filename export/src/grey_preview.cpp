@@ -95,7 +95,7 @@ std::pair<float, float> HeightRange(const float* texels, std::uint32_t width, st
         const int half = r1 == height ? 1 : 0;  // the top half may be empty and start at 0 too
         float lo = INFINITY, hi = -INFINITY;
         for (std::size_t i = std::size_t{r0} * width; i < std::size_t{r1} * width; ++i) {
-            const float h = texels[i * 4];
+            const float h = texels[i];
             const bool finite = std::isfinite(h);
             lo = finite && h < lo ? h : lo;
             hi = finite && h > hi ? h : hi;
@@ -167,7 +167,7 @@ GreyLevels HeightLevels(const float* texels, std::uint32_t width, std::uint32_t 
     const double span = static_cast<double>(highest) - lowest;
     ForRowHalves(height, [&](std::uint32_t r0, std::uint32_t r1) {
         for (std::size_t i = std::size_t{r0} * width; i < std::size_t{r1} * width; ++i)
-            grey.levels[i] = HeightLevel(texels[i * 4], lowest, span);
+            grey.levels[i] = HeightLevel(texels[i], lowest, span);
     });
     return grey;
 }
@@ -188,7 +188,7 @@ GreyImage HeightPicture(const float* texels, std::uint32_t width, std::uint32_t 
     const float scale = static_cast<float>(top / (static_cast<double>(highest) - lowest));
     ForRowHalves(height, [&](std::uint32_t r0, std::uint32_t r1) {
         for (std::size_t i = std::size_t{r0} * width; i < std::size_t{r1} * width; ++i) {
-            const float h = texels[i * 4];
+            const float h = texels[i];
             if (!std::isfinite(h)) {
                 image.samples[i] = 0;
                 continue;

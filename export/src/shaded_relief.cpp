@@ -27,7 +27,7 @@ void Shade(const float* heights, const AngleMaps& angles, const horizon::Horizon
     const double ly = (sun == Direction::Forward ? 1.0 : -1.0) * std::cos(e), lz = std::sin(e);
     const DirectionAngles& cast = sun == Direction::Forward ? angles.forward : angles.backward;
     const auto z = [&](std::uint32_t r, std::uint32_t c) {
-        return static_cast<double>(horizon::Elevation(terrain, heights[(std::size_t{r} * w + c) * 4]));
+        return static_cast<double>(horizon::Elevation(terrain, heights[std::size_t{r} * w + c]));
     };
     ForRowHalves(h, [&](std::uint32_t first, std::uint32_t end) {
         for (std::uint32_t r = first; r < end; ++r)

@@ -52,7 +52,7 @@ HRESULT MakeViewerData(const HorizonMap& map, const float* heights, const horizo
         for (std::uint32_t r = 0; r < d.grid.rows; ++r)
             for (std::uint32_t c = 0; c < d.grid.columns; ++c) {
                 const std::size_t texel = std::size_t{r * d.grid.stride} * map.width + c * d.grid.stride;
-                d.elevations.push_back(horizon::Elevation(terrain, heights[texel * 4]));
+                d.elevations.push_back(horizon::Elevation(terrain, heights[texel]));
                 d.directions[0].codes.push_back(CodeOf(angles.forward, texel));
                 d.directions[1].codes.push_back(CodeOf(angles.backward, texel));
             }

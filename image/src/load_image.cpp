@@ -11,27 +11,35 @@ namespace image {
 
 namespace {
 
-[[nodiscard]] HRESULT Load(const char* path, std::uint32_t width, std::uint32_t height, float* texels) {
+[[nodiscard]] HRESULT Load(const char* path, std::uint32_t width, std::uint32_t height, float* texels, bool redOnly) {
     ImageFile file;
     if (const HRESULT hr = file.open(path); hr != S_OK) return hr;
     std::unique_ptr<RowSource> source;
     if (const HRESULT hr = OpenImageSource(file, RawSampleFromName(path), &source); hr != S_OK) return hr;
     std::unique_ptr<RowSink> sink;
-    if (const HRESULT hr = MakeTexelSink(source->info(), width, height, texels, &sink); hr != S_OK) return hr;
+    if (const HRESULT hr = MakeTexelSink(source->info(), width, height, texels, &sink, redOnly); hr != S_OK) return hr;
     return PumpRows(*source, *sink);
 }
 
-}  // namespace
-
-HRESULT LoadImageScaled(const char* path, std::uint32_t width, std::uint32_t height, float* texels) {
+HRESULT LoadScaled(const char* path, std::uint32_t width, std::uint32_t height, float* texels, bool redOnly) {
     if (path == nullptr || texels == nullptr || width == 0 || height == 0) return E_INVALIDARG;
     try {
-        return Load(path, width, height, texels);
+        return Load(path, width, height, texels, redOnly);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (...) {
         return E_FAIL;
     }
+}
+
+}  // namespace
+
+HRESULT LoadImageScaled(const char* path, std::uint32_t width, std::uint32_t height, float* texels) {
+    return LoadScaled(path, width, height, texels, false);
+}
+
+HRESULT LoadImageScaledRed(const char* path, std::uint32_t width, std::uint32_t height, float* values) {
+    return LoadScaled(path, width, height, values, true);
 }
 
 }  // namespace image

@@ -1,5 +1,7 @@
 #include "resample.h"
 
+#include <utility>
+
 #include <algorithm>
 
 #include "platform/memory_budget.h"
@@ -104,11 +106,11 @@ std::uint64_t ResamplerBytes(const ImageInfo& info, std::uint32_t width, std::ui
     return sourceRow + targetRows + taps + table;
 }
 
-Resampler::Resampler(const ImageInfo& info, std::uint32_t width, std::uint32_t height, float* texels)
+Resampler::Resampler(const ImageInfo& info, std::uint32_t width, std::uint32_t height, TexelRows target)
     : info_(info),
       width_(width),
       height_(height),
-      texels_(texels),
+      target_(std::move(target)),
       channels_(info.channels()),
       converter_(info),
       columns_(MakeAxisTaps(info.width, width)),
@@ -187,7 +189,8 @@ void Resampler::putRow(const std::uint8_t* row) {
 }
 
 void Resampler::emit(std::uint32_t targetRow, const double* values) {
-    ExpandToRgba(info_.layout, values, width_, texels_ + std::size_t{targetRow} * width_ * 4);
+    ExpandToRgba(info_.layout, values, width_, target_.row(targetRow));
+    target_.done(targetRow);
 }
 
 }  // namespace image

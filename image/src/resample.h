@@ -8,6 +8,7 @@
 
 #include "platform/image/row_source.h"
 #include "row_pipeline.h"
+#include "texel_rows.h"
 #include "sample_convert.h"
 
 namespace image {
@@ -30,7 +31,7 @@ std::uint64_t ResamplerBytes(const ImageInfo& info, std::uint32_t width, std::ui
 
 class Resampler final : public RowSink {
 public:
-    Resampler(const ImageInfo& info, std::uint32_t width, std::uint32_t height, float* texels);
+    Resampler(const ImageInfo& info, std::uint32_t width, std::uint32_t height, TexelRows target);
 
     void putRows(const std::uint8_t* rows, std::uint32_t count) override;
 
@@ -42,7 +43,7 @@ private:
     ImageInfo info_;
     std::uint32_t width_;
     std::uint32_t height_;
-    float* texels_;
+    TexelRows target_;
     unsigned channels_;
     SampleConverter converter_;
     std::vector<AxisTap> columns_;

@@ -1,5 +1,6 @@
 #include "texel_sinks.h"
 
+#include <utility>
 #include <vector>
 
 #include "platform/memory_budget.h"
@@ -13,46 +14,49 @@ namespace {
 // Same size: every texel converted on its own, unfiltered.
 class CopySink final : public RowSink {
 public:
-    CopySink(const ImageInfo& info, float* texels)
-        : info_(info), texels_(texels), converter_(info), values_(std::size_t{info.width} * info.channels()) {}
+    CopySink(const ImageInfo& info, TexelRows target)
+        : info_(info),
+          target_(std::move(target)),
+          converter_(info),
+          values_(std::size_t{info.width} * info.channels()) {}
 
     void putRows(const std::uint8_t* rows, std::uint32_t count) override {
         const std::size_t rowBytes = info_.rowBytes();
-        const std::size_t rowFloats = std::size_t{info_.width} * 4;
         for (std::uint32_t i = 0; i < count; ++i, ++nextRow_) {
-            float* out = texels_ + nextRow_ * rowFloats;
+            float* out = target_.row(nextRow_);
             if (info_.layout == ChannelLayout::Rgba) {
                 converter_.toFloats(rows + i * rowBytes, info_.width, out);
             } else {
                 converter_.toFloats(rows + i * rowBytes, info_.width, values_.data());
                 ExpandToRgba(info_.layout, values_.data(), info_.width, out);
             }
+            target_.done(nextRow_);
         }
     }
 
 private:
     ImageInfo info_;
-    float* texels_;
+    TexelRows target_;
     SampleConverter converter_;
     std::vector<float> values_;
-    std::size_t nextRow_ = 0;
+    std::uint32_t nextRow_ = 0;
 };
 
 }  // namespace
 
 HRESULT MakeTexelSink(const ImageInfo& info, std::uint32_t width, std::uint32_t height, float* texels,
-                      std::unique_ptr<RowSink>* sink) {
+                      std::unique_ptr<RowSink>* sink, bool redOnly) {
     if (info.width == width && info.height == height) {
         std::uint64_t bytes = 0;
         const bool fits = platform::CheckedMul(info.width, info.channels(), sizeof(float), &bytes);
         if (const HRESULT hr = platform::CheckFitsInMemory(bytes + 65536 * sizeof(float), !fits); hr != S_OK) return hr;
-        *sink = std::make_unique<CopySink>(info, texels);
+        *sink = std::make_unique<CopySink>(info, TexelRows(texels, width, redOnly));
         return S_OK;
     }
     bool overflowed = false;
     const std::uint64_t bytes = ResamplerBytes(info, width, height, &overflowed);
     if (const HRESULT hr = platform::CheckFitsInMemory(bytes, overflowed); hr != S_OK) return hr;
-    *sink = std::make_unique<Resampler>(info, width, height, texels);
+    *sink = std::make_unique<Resampler>(info, width, height, TexelRows(texels, width, redOnly));
     return S_OK;
 }
 

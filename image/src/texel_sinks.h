@@ -8,10 +8,10 @@
 
 namespace image {
 
-// A sink writing `width` x `height` RGBA texels (packed rows) to `texels`: a plain
-// conversion when the image has that size, else the resampler. E_OUTOFMEMORY when
-// its working rows do not fit.
+// A sink writing `width` x `height` RGBA texels (packed rows) to `texels`, or only
+// their red values when `redOnly`: a plain conversion when the image has that size,
+// else the resampler. E_OUTOFMEMORY when its working rows do not fit.
 [[nodiscard]] HRESULT MakeTexelSink(const ImageInfo& info, std::uint32_t width, std::uint32_t height, float* texels,
-                                    std::unique_ptr<RowSink>* sink);
+                                    std::unique_ptr<RowSink>* sink, bool redOnly = false);
 
 }  // namespace image

@@ -89,8 +89,8 @@ TEST_P(AngleMapsTest, MatchThePlainLoopWithinTheStoredValuesRounding) {
     exporter::HorizonMap map;
     std::string why;
     ASSERT_EQ(exporter::ReadHorizonMap(dir.path("m.dds").c_str(), &map, &why), S_OK) << why;
-    std::vector<float> heights(std::size_t{kN} * kN * 4);
-    ASSERT_EQ(image::LoadImageScaled(dir.path("h.pfm").c_str(), kN, kN, heights.data()), S_OK);
+    std::vector<float> heights(std::size_t{kN} * kN);
+    ASSERT_EQ(image::LoadImageScaledRed(dir.path("h.pfm").c_str(), kN, kN, heights.data()), S_OK);
     const HorizonSettings terrainSettings{p.height, p.heightZero, p.terraSize};
     exporter::AngleMaps angles;
     ASSERT_EQ(exporter::ComputeAngleMaps(map, heights.data(), terrainSettings, &angles), S_OK);
@@ -100,7 +100,7 @@ TEST_P(AngleMapsTest, MatchThePlainLoopWithinTheStoredValuesRounding) {
     std::vector<bool> tree(z.size());
     for (std::size_t i = 0; i < z.size(); ++i) {
         tree[i] = terrain.trees[i] / 255.0f > 0.1;
-        const float h = tree[i] ? static_cast<float>(double(heights[i * 4]) + 4.0 / p.height) : heights[i * 4];
+        const float h = tree[i] ? static_cast<float>(double(heights[i]) + 4.0 / p.height) : heights[i];
         z[i] = horizon::Elevation(terrainSettings, h);
     }
     const float cell = p.terraSize / static_cast<float>(kN);
@@ -195,8 +195,7 @@ TEST(AngleMaps, ARealHorizonThatStores0999GetsItsAngle) {
     std::string why;
     ASSERT_EQ(exporter::ReadHorizonMap(dir.path("m.dds").c_str(), &map, &why), S_OK) << why;
     ASSERT_EQ(map.red(0, 3), 0.999f);  // the run stored it
-    std::vector<float> heights(std::size_t{kN} * kN * 4);
-    for (std::size_t i = 0; i < terrain.heights.size(); ++i) heights[i * 4] = terrain.heights[i];
+    const std::vector<float>& heights = terrain.heights;
     exporter::AngleMaps angles;
     ASSERT_EQ(exporter::ComputeAngleMaps(map, heights.data(), {1.0f, 0.0f, kSize}, &angles), S_OK);
     EXPECT_EQ(angles.forward.kinds[3], TexelKind::Horizon);

@@ -139,8 +139,8 @@ TEST_P(ViewerPageTest, ChromiumShowsTheShadowsTheMapPredicts) {
     exporter::HorizonMap map;
     std::string why;
     ASSERT_EQ(exporter::ReadHorizonMap(dir.path("m.dds").c_str(), &map, &why), S_OK) << why;
-    std::vector<float> heights(std::size_t{kN} * kN * 4);
-    ASSERT_EQ(image::LoadImageScaled(dir.path("h.png").c_str(), kN, kN, heights.data()), S_OK);
+    std::vector<float> heights(std::size_t{kN} * kN);
+    ASSERT_EQ(image::LoadImageScaledRed(dir.path("h.png").c_str(), kN, kN, heights.data()), S_OK);
     viewer::PageData data;
     ASSERT_EQ(exporter::MakeViewerData(map, heights.data(), {600, 0, 10000}, kMesh, &data), S_OK);
     const auto& codes = data.directions[std::string(p.side) == "forward" ? 0 : 1].codes;

@@ -4,8 +4,10 @@
 #include <png.h>
 
 #include <functional>
+#include <utility>
 
 #include "image_fixtures.h"
+#include "platform/image/load_image.h"
 
 namespace {
 
@@ -182,6 +184,20 @@ TEST_F(ImageResample, OneChannelFormatsKeepTheirFill) {
     const Loaded loaded = Load(dir_.path("red.dds"), 2, 1);
     ASSERT_EQ(loaded.result, S_OK);
     EXPECT_TRUE(SameBits(loaded.texels, {2.5f, 1.0f, 1.0f, 1.0f, 4.5f, 1.0f, 1.0f, 1.0f}));
+}
+
+// Keeping red alone gives the red of the RGBA load, bit for bit, at the same size,
+// shrunk and enlarged.
+TEST_F(ImageResample, RedAloneIsTheRedOfTheWholeTexels) {
+    const std::string path = writeRgba(9, 6, &Noise);
+    for (const auto& [w, h] : {std::pair{9u, 6u}, std::pair{4u, 3u}, std::pair{17u, 13u}}) {
+        const Loaded whole = Load(path, w, h);
+        ASSERT_EQ(whole.result, S_OK);
+        std::vector<float> red(std::size_t{w} * h, -1.0f), expected;
+        ASSERT_EQ(image::LoadImageScaledRed(path.c_str(), w, h, red.data()), S_OK);
+        for (std::size_t i = 0; i < red.size(); ++i) expected.push_back(whole.texels[i * 4]);
+        EXPECT_TRUE(SameBits(red, expected)) << w << "x" << h;
+    }
 }
 
 }  // namespace

@@ -26,8 +26,8 @@ struct AngleMaps {
     DirectionAngles backward;  // from green
 };
 
-// `heights`: RGBA float texels of the height map loaded at the map's size (red is
-// read; map.width x map.height texels), `terrain`: the Height, HeightZero and
+// `heights`: the height map loaded at the map's size, one float a texel (the red of
+// LoadImageScaled's texels; map.width x map.height of them), `terrain`: the Height, HeightZero and
 // TerraSize of the run. Positions and elevations are computed in floats exactly as
 // the run computed them. A stored 0.999 is open only where nothing ahead in its
 // column is higher: elsewhere it is a real horizon that rounded to it, read as any

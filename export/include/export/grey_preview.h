@@ -38,9 +38,9 @@ GreyLevels HorizonLevels(const HorizonMap& map, Direction direction, double rang
 void HorizonPictures(const HorizonMap& map, const HorizonSamples& samples, std::uint32_t shrink, GreyImage* forward,
                      GreyImage* backward);
 
-// The red channel of RGBA texels from its lowest value (black) to its highest
-// (white); all mid grey when they are all equal. Non-finite values are black.
-// `texels` holds width x height of them.
+// Heights, one float a texel, from the lowest (black) to the highest (white); all
+// mid grey when they are all equal. Non-finite values are black. `texels` holds
+// width x height of them.
 GreyLevels HeightLevels(const float* texels, std::uint32_t width, std::uint32_t height);
 
 // Quantise(HeightLevels(texels, width, height), shrink, bitDepth), without the

@@ -13,8 +13,8 @@ namespace exporter {
 // central differences of the elevations (one-sided at the borders) with
 // cell = TerraSize / width in both directions, l the unit vector to the sun; 0 (cast
 // shadow) where that direction's horizon angle exceeds the sun's, or under a tree; 0
-// for a non-finite height. `heights`: RGBA texels of the height map at the angles'
-// size (red read), `angles` as ComputeAngleMaps gives them. Exhausted memory escapes
+// for a non-finite height. `heights`: the height map at the angles' size, one
+// float a texel, `angles` as ComputeAngleMaps gives them. Exhausted memory escapes
 // as std::bad_alloc. Works on both cores.
 GreyLevels ShadedRelief(const float* heights, const AngleMaps& angles, const horizon::HorizonSettings& terrain,
                         Direction sun, double elevationDegrees);

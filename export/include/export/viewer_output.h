@@ -24,7 +24,7 @@ namespace exporter {
 // Writes options.viewerFile whole, beside its name and then renamed, and names it
 // on `out`; a failure is reported on `err`. kExportSuccess; kExportBadInput when
 // memory runs out making it; kExportWriteFailed when the file cannot be written.
-// `heights` as LoadImageScaled filled it at the map's size.
+// `heights` as LoadImageScaledRed filled it at the map's size.
 [[nodiscard]] int WriteViewerPage(const ExportOptions& options, const HorizonMap& map,
                                   const float* heights, std::FILE* out, std::FILE* err);
 

@@ -20,4 +20,8 @@ namespace image {
 // unspecified on failure. Nothing escapes: exhausted memory is E_OUTOFMEMORY.
 [[nodiscard]] HRESULT LoadImageScaled(const char* path, std::uint32_t width, std::uint32_t height, float* texels);
 
+// As LoadImageScaled, keeping only each texel's red: `values` holds width * height
+// floats, the red that LoadImageScaled would give, bit for bit.
+[[nodiscard]] HRESULT LoadImageScaledRed(const char* path, std::uint32_t width, std::uint32_t height, float* values);
+
 }  // namespace image
