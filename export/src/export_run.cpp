@@ -65,23 +65,22 @@ FloatChannels StoredChannels(const HorizonMap& map) {
     return FloatChannels{map.width, map.height, {"R", "G", "B"}, {}, {{texels, 4}, {texels + 1, 4}, {texels + 2, 4}}};
 }
 
-std::vector<float> KindPlane(const DirectionAngles& angles) {
-    std::vector<float> plane;
-    plane.reserve(angles.kinds.size());
-    for (TexelKind kind : angles.kinds) plane.push_back(static_cast<float>(kind));
-    return plane;
+// The kinds' codes, written as floats.
+const std::uint8_t* KindCodes(const DirectionAngles& angles) {
+    static_assert(sizeof(TexelKind) == 1);
+    return reinterpret_cast<const std::uint8_t*>(angles.kinds.data());
 }
 
-// The degrees read where they lie; the kinds as floats in `kinds`.
-FloatChannels AngleChannels(const AngleMaps& angles, std::vector<float> (&kinds)[2]) {
-    kinds[0] = KindPlane(angles.forward);
-    kinds[1] = KindPlane(angles.backward);
+// Read where they lie: nothing copied.
+FloatChannels AngleChannels(const AngleMaps& angles) {
     return FloatChannels{angles.width,
                          angles.height,
                          {"forward", "backward", "forwardKind", "backwardKind"},
                          {},
-                         {{angles.forward.degrees.data()}, {angles.backward.degrees.data()}, {kinds[0].data()},
-                          {kinds[1].data()}}};
+                         {{angles.forward.degrees.data()},
+                          {angles.backward.degrees.data()},
+                          {.codes = KindCodes(angles.forward)},
+                          {.codes = KindCodes(angles.backward)}}};
 }
 
 void PrintCounts(std::FILE* out, const char* direction, const DirectionAngles& angles) {
@@ -279,8 +278,7 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         if (unfit * 100 > texels * 2)  // a few are tiny horizons no 32-bit value near 1 resolves
             std::fprintf(err, "%s: warning: %llu texels fit no rising slope: are -h, -s and -z those of the run?\n",
                          kProgram, static_cast<unsigned long long>(unfit));
-        std::vector<float> kinds[2];
-        const FloatChannels channels = AngleChannels(angles, kinds);
+        const FloatChannels channels = AngleChannels(angles);
         for (const auto& path : o.angleFiles)
             if (const int code = writer.writeFloat(path, channels, channels.names, "nan"); code != kExportSuccess)
                 return code;

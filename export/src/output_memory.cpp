@@ -70,9 +70,9 @@ std::uint64_t WritingPeakBytes(const ExportOptions& o, std::uint32_t width, std:
     if (!o.shadeFile.empty()) step = std::max(step, HeightPngBytes(texels, pixels, rows, sampleBytes));
     if (!o.needsAngles()) return step;
     // Degrees and a kind byte per texel and direction, held throughout; the files
-    // add the kinds as floats.
+    // stream from them.
     const std::uint64_t angles = Mul(texels, 10);
-    const std::uint64_t files = o.angleFiles.empty() ? 0 : Add(Mul(texels, 8), StreamedFileBytes(Mul(width, 16)));
+    const std::uint64_t files = o.angleFiles.empty() ? 0 : StreamedFileBytes(Mul(width, 16));
     return Add(angles, std::max(step, files));
 }
 

@@ -110,11 +110,11 @@ TEST(MemoryLimit, ExportOutputsBeyondTheGroupsLimitAreRefusedBeforeAnyIsWritten)
 
     TempDir dir;
     WritePgm(dir.file("map.pgm"), 16, 16, std::vector<unsigned char>(256, 40));
-    // 2600: the horizon map (108 MB, read where it lies in the page cache) and the
-    // height map at its size (27 MB) fit in the group, the angles and their file beside
-    // them do not; a channel file, streamed, does.
+    // 3200: the horizon map (164 MB, read where it lies in the page cache) and the
+    // height map at its size (41 MB) fit in the group, the angles (102 MB) and their
+    // file beside them do not; a channel file, streamed, does.
     ASSERT_EQ(
-        RunTool({"-H", dir.file("map.pgm"), "-T", dir.file("map.pgm"), "-r", "2600", "-o", dir.file("m.dds")}).exitCode,
+        RunTool({"-H", dir.file("map.pgm"), "-T", dir.file("map.pgm"), "-r", "3200", "-o", dir.file("m.dds")}).exitCode,
         0);
     const std::vector<std::string> before = dir.entries();
     struct Case {

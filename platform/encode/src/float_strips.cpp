@@ -69,8 +69,10 @@ private:
         const std::size_t first = std::size_t{row} * channels_.width;
         for (std::size_t c = 0; c < channels_.width; ++c)
             for (std::size_t s = 0; s < samples; ++s)
-                std::memcpy(out + (c * samples + s) * 4,
-                            channels_.planes[s].data + (first + c) * channels_.planes[s].step, 4);
+            {
+                const std::uint32_t bits = channels_.planes[s].bits(first + c);
+                std::memcpy(out + (c * samples + s) * 4, &bits, 4);
+            }
     }
 
     // libtiff's floating-point predictor on one row: byte planes, then each byte less
@@ -80,11 +82,9 @@ private:
         const std::size_t wc = std::size_t{channels_.width} * samples;
         const std::size_t first = std::size_t{row} * channels_.width;
         for (std::size_t s = 0; s < samples; ++s) {
-            const std::size_t step = channels_.planes[s].step;
-            const float* plane = channels_.planes[s].data + first * step;
+            const PlaneView& plane = channels_.planes[s];
             for (std::size_t c = 0; c < channels_.width; ++c) {
-                std::uint32_t bits = 0;
-                std::memcpy(&bits, plane + c * step, 4);
+                const std::uint32_t bits = plane.bits(first + c);
                 const std::size_t i = c * samples + s;
                 out[i] = static_cast<std::uint8_t>(bits >> 24);
                 out[wc + i] = static_cast<std::uint8_t>(bits >> 16);

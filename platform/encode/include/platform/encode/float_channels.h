@@ -1,5 +1,6 @@
 #pragma once
 // Named planes of 32-bit floats, the content of the float TIFF and EXR files.
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -8,19 +9,32 @@
 
 namespace exporter {
 
-// A plane lying in memory of another's: sample c of row r at data[(r * width + c) * step].
+// A plane lying in memory of another's: sample c of row r at data[(r * width + c) * step],
+// or, with `codes`, the float of the small whole number codes[r * width + c].
 struct PlaneView {
     const float* data = nullptr;
     std::size_t step = 1;
+    const std::uint8_t* codes = nullptr;
+
+    // The bits of sample i (r * width + c) as the file stores them.
+    std::uint32_t bits(std::size_t i) const {
+        if (codes != nullptr) return std::bit_cast<std::uint32_t>(static_cast<float>(codes[i]));
+        std::uint32_t b = 0;
+        std::memcpy(&b, data + i * step, 4);
+        return b;
+    }
 
     // Row `row`'s `width` samples to `out` (room for width * 4 bytes), as stored.
     void copyRow(std::uint32_t row, std::uint32_t width, std::uint8_t* out) const {
-        const float* from = data + std::size_t{row} * width * step;
-        if (step == 1) {
-            std::memcpy(out, from, std::size_t{width} * 4);
+        const std::size_t first = std::size_t{row} * width;
+        if (codes == nullptr && step == 1) {
+            std::memcpy(out, data + first, std::size_t{width} * 4);
             return;
         }
-        for (std::uint32_t c = 0; c < width; ++c) std::memcpy(out + std::size_t{c} * 4, from + c * step, 4);
+        for (std::uint32_t c = 0; c < width; ++c) {
+            const std::uint32_t b = bits(first + c);
+            std::memcpy(out + std::size_t{c} * 4, &b, 4);
+        }
     }
 };
 
@@ -40,7 +54,7 @@ struct FloatChannels {
         for (std::size_t k = 0; k < planes.size(); ++k)
             if (planes[k].size() != std::size_t{width} * height) return false;
         for (const PlaneView& view : views)
-            if (view.data == nullptr || view.step == 0) return false;
+            if ((view.data == nullptr || view.step == 0) && view.codes == nullptr) return false;
         return true;
     }
 
