@@ -141,6 +141,7 @@ public:
         const std::size_t n = std::size_t{channels.width} * 4 * order.size();
         line_.resize(n);
         split_.resize(rle ? n : 0);
+        delta_.resize(rle ? n : 0);
         packed_.resize(rle ? 2 * n + 2 : 0);
     }
 
@@ -174,16 +175,22 @@ private:
     std::size_t pack() {
         const std::size_t n = line_.size();
         const std::size_t evens = (n + 1) / 2;
-        for (std::size_t i = 0; i < evens; ++i) split_[i] = line_[2 * i];
-        for (std::size_t i = 0; i < n / 2; ++i) split_[evens + i] = line_[2 * i + 1];
-        for (std::size_t i = n; i-- > 1;) split_[i] = static_cast<std::uint8_t>(split_[i] - split_[i - 1] + 128);
-        return RunLengths(split_.data(), n, packed_.data());
+        // Through pointers of their own: a byte stored through a vector's element may,
+        // for the compiler, change the vector itself, which keeps the loops scalar.
+        const std::uint8_t* __restrict line = line_.data();
+        std::uint8_t* __restrict split = split_.data();
+        std::uint8_t* __restrict delta = delta_.data();
+        for (std::size_t i = 0; i < evens; ++i) split[i] = line[2 * i];
+        for (std::size_t i = 0; i < n / 2; ++i) split[evens + i] = line[2 * i + 1];
+        delta[0] = split[0];
+        for (std::size_t i = 1; i < n; ++i) delta[i] = static_cast<std::uint8_t>(split[i] - split[i - 1] + 128);
+        return RunLengths(delta, n, packed_.data());
     }
 
     const FloatChannels& channels_;
     const std::vector<std::size_t>& order_;
     bool rle_;
-    std::vector<std::uint8_t> line_, split_, packed_;
+    std::vector<std::uint8_t> line_, split_, delta_, packed_;
 };
 
 }  // namespace

@@ -77,29 +77,37 @@ private:
 
     // libtiff's floating-point predictor on one row: byte planes, then each byte less
     // the one a pixel before it.
-    void predictRow(std::uint32_t row, std::uint8_t* out) const {
+    // The difference is taken along the whole row of byte planes, so a plane's first
+    // bytes follow the last of the plane before; each plane is made in one pass from
+    // the row's words, in a loop the compiler vectorises.
+    void predictRow(std::uint32_t row, std::uint8_t* out) {
         const std::size_t samples = channels_.planes.size();
         const std::size_t wc = std::size_t{channels_.width} * samples;
         const std::size_t first = std::size_t{row} * channels_.width;
+        words_.resize(wc);
+        std::uint32_t* w = words_.data();
         for (std::size_t s = 0; s < samples; ++s) {
             const PlaneView& plane = channels_.planes[s];
-            for (std::size_t c = 0; c < channels_.width; ++c) {
-                const std::uint32_t bits = plane.bits(first + c);
-                const std::size_t i = c * samples + s;
-                out[i] = static_cast<std::uint8_t>(bits >> 24);
-                out[wc + i] = static_cast<std::uint8_t>(bits >> 16);
-                out[2 * wc + i] = static_cast<std::uint8_t>(bits >> 8);
-                out[3 * wc + i] = static_cast<std::uint8_t>(bits);
-            }
+            for (std::size_t c = 0; c < channels_.width; ++c) w[c * samples + s] = plane.bits(first + c);
         }
-        for (std::size_t i = 4 * wc - 1; i >= samples; --i)
-            out[i] = static_cast<std::uint8_t>(out[i] - out[i - samples]);
+        for (unsigned b = 0; b < 4; ++b) {
+            const unsigned shift = 24 - 8 * b;
+            std::uint8_t* o = out + b * wc;
+            for (std::size_t j = 0; j < samples; ++j) {
+                const auto before = b > 0 ? static_cast<std::uint8_t>(w[wc - samples + j] >> (shift + 8)) : 0;
+                o[j] = static_cast<std::uint8_t>(static_cast<std::uint8_t>(w[j] >> shift) - before);
+            }
+            for (std::size_t j = samples; j < wc; ++j)
+                o[j] = static_cast<std::uint8_t>(static_cast<std::uint8_t>(w[j] >> shift) -
+                                                 static_cast<std::uint8_t>(w[j - samples] >> shift));
+        }
     }
 
     const StripPlanes& channels_;
     Compression compression_;
     std::unique_ptr<ZSTD_CCtx, ContextFree> context_;
     std::vector<std::uint8_t> work_;
+    std::vector<std::uint32_t> words_;
 };
 
 // The strips of `channels`, numbered from `firstStrip`, in batches on two threads.
