@@ -8,6 +8,8 @@
 
 namespace exporter {
 
+static_assert(std::endian::native == std::endian::little, "the bit buffer is stored a word at a time");
+
 namespace {
 
 constexpr int kSymbols = 286;  // literals, end of block, lengths
@@ -257,16 +259,34 @@ void RunDeflater::block(const std::uint8_t* data, std::size_t n) {
         put(clCodes[symbol], clLengths[symbol]);
         if (symbol >= 17) put(extra, symbol == 18 ? 7 : 3);
     }
+    // The tokens with the bit buffer in locals: a byte stored through out_ could, for
+    // the compiler, change the members, which would then live in memory.
+    std::uint8_t* out = out_.get() + used_;
+    std::uint64_t buffered = bits_;
+    int count = count_;
+    const auto emit = [&](std::uint32_t value, int n) {
+        buffered |= std::uint64_t{value} << count;
+        count += n;
+        if (count < 32) return;
+        const auto word = static_cast<std::uint32_t>(buffered);  // its low byte first, as put writes
+        std::memcpy(out, &word, 4);
+        out += 4;
+        buffered >>= 32;
+        count -= 32;
+    };
     for (const std::uint16_t* t = tokens_.data(); t < tokensEnd; ++t) {
         if (*t < 256) {
-            put(codes[*t], lengths[*t]);
+            emit(codes[*t], lengths[*t]);
             continue;
         }
         const LengthCode& code = lengthCodes[*t - 256 + 3];
-        put(codes[code.symbol], lengths[code.symbol]);
-        put(code.extra, code.extraBits + 1);  // then distance code 0: one 0 bit
+        emit(codes[code.symbol], lengths[code.symbol]);
+        emit(code.extra, code.extraBits + 1);  // then distance code 0: one 0 bit
     }
-    put(codes[kEndOfBlock], lengths[kEndOfBlock]);
+    emit(codes[kEndOfBlock], lengths[kEndOfBlock]);
+    used_ = static_cast<std::size_t>(out - out_.get());
+    bits_ = buffered;
+    count_ = count;
 }
 
 void RunDeflater::end(bool last) {
