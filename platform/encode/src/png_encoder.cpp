@@ -6,7 +6,6 @@
 #include <new>
 
 #include "platform/encode/encoded_size.h"
-#include "platform/huge_pages.h"
 #include "platform/side_by_side_work.h"
 #include "run_deflate.h"
 
@@ -174,13 +173,15 @@ HRESULT Encode(const Parts& parts, std::vector<std::uint8_t>* bytes, Compression
     const int depth = parts.left->bitDepth;
     try {
         const std::uint64_t raw = std::uint64_t{height} * (1 + std::uint64_t{parts.width()} * depth / 8);
-        platform::ReserveOnHugePages(bytes, static_cast<std::size_t>(EncodedBytesBound(raw, height)));
+        // Not on huge pages: only part of the bound is written, and with memory in
+        // pieces the kernel stalls to gather each 2 MB page (measured: 0.45 against
+        // 0.31 s for the previews at 4096).
+        bytes->reserve(static_cast<std::size_t>(EncodedBytesBound(raw, height)));
         // The top half of the rows deflated here, the bottom half beside.
         const std::uint32_t half = height / 2;
         Piece top(parts, 0, half, false, compression), bottom(parts, half, height, true, compression);
         std::vector<std::uint8_t> later;
-        platform::ReserveOnHugePages(&later,
-                                     static_cast<std::size_t>(EncodedBytesBound(bottom.rawBytes(), height - half)));
+        later.reserve(static_cast<std::size_t>(EncodedBytesBound(bottom.rawBytes(), height - half)));
         HRESULT made[2] = {E_FAIL, E_FAIL};
         const std::uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
         bytes->insert(bytes->end(), signature, signature + 8);
