@@ -166,6 +166,12 @@ public:
         return finish(path, hr, why, bytes, line);
     }
 
+    // A file made beforehand, `made` the result of making it.
+    [[nodiscard]] int writeMade(const std::string& path, HRESULT made, const std::vector<std::uint8_t>& bytes) {
+        ProgressLine line(err_, path);
+        return finish(path, made, "", bytes, line);
+    }
+
 private:
     TiffTagWriter tags(const std::vector<std::string>& bands, const std::string& noData, std::uint32_t width,
                        std::uint32_t height) const {
@@ -196,14 +202,29 @@ private:
     Compression compression_;
 };
 
-// Both directions' pictures made at once, then each file encoded and written.
+// At full size the three files are made at once from the map's rows, no picture
+// held; shrunk, from both directions' pictures made first.
 int WritePreviews(const ExportOptions& o, const HorizonMap& map, OutputWriter& writer) {
     const HorizonSamples samples(o.rangeDegrees, o.bitDepth);
+    const std::string names[3] = {o.previewPrefix + ".red.png", o.previewPrefix + ".green.png",
+                                  o.previewPrefix + ".both.png"};
+    if (o.shrink <= 1) {
+        std::vector<std::uint8_t> files[3];
+        const HRESULT made = EncodeGreyPngTrio(
+            map.width, map.height, o.bitDepth,
+            [&](std::uint32_t row, std::uint16_t* red, std::uint16_t* green) {
+                HorizonRowSamples(map, samples, row, red, green);
+            },
+            &files[0], &files[1], &files[2], o.compression);
+        for (int k = 0; k < 3; ++k)
+            if (const int code = writer.writeMade(names[k], made, files[k]); code != kExportSuccess) return code;
+        return kExportSuccess;
+    }
     GreyImage red, green;
     HorizonPictures(map, samples, o.shrink, &red, &green);
-    if (const int code = writer.writePng(o.previewPrefix + ".red.png", red); code != kExportSuccess) return code;
-    if (const int code = writer.writePng(o.previewPrefix + ".green.png", green); code != kExportSuccess) return code;
-    return writer.writePng(o.previewPrefix + ".both.png", red, &green);
+    if (const int code = writer.writePng(names[0], red); code != kExportSuccess) return code;
+    if (const int code = writer.writePng(names[1], green); code != kExportSuccess) return code;
+    return writer.writePng(names[2], red, &green);
 }
 
 int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {

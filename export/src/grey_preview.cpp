@@ -47,6 +47,26 @@ GreyLevels HorizonLevels(const HorizonMap& map, Direction direction, double rang
     return grey;
 }
 
+void HorizonRowSamples(const HorizonMap& map, const HorizonSamples& samples, std::uint32_t row,
+                       std::uint16_t* forward, std::uint16_t* backward) {
+    const auto top = static_cast<std::uint16_t>(samples.bitDepth() == 16 ? 65535 : 255);
+    // PreviewLevel by kind, as StoredKind tells them; each texel read once for both.
+    const auto sample = [&](float v, bool edge) -> std::uint16_t {
+        if (edge || v == horizon::kOpenHorizonValue) return top;
+        return v > 0.0f && v <= 1.0f ? samples(v) : 0;
+    };
+    const float* texel = map.texels.data() + std::size_t{row} * map.width * 4;
+    const bool lastRow = row + 1 == map.height, firstRow = row == 0;
+    for (std::uint32_t c = 0; c < map.width; ++c, texel += 4) {
+        if (texel[0] == horizon::kTreeShadeValue && texel[1] == horizon::kTreeShadeValue) {
+            forward[c] = backward[c] = 0;
+            continue;
+        }
+        forward[c] = sample(texel[0], lastRow);
+        backward[c] = sample(texel[1], firstRow);
+    }
+}
+
 void HorizonPictures(const HorizonMap& map, const HorizonSamples& samples, std::uint32_t shrink, GreyImage* forward,
                      GreyImage* backward) {
     if (shrink > 1) {
@@ -62,27 +82,10 @@ void HorizonPictures(const HorizonMap& map, const HorizonSamples& samples, std::
         platform::ReserveOnHugePages(&picture->samples, std::size_t{map.width} * map.height);
         picture->samples.resize(std::size_t{map.width} * map.height);
     }
-    const auto top = static_cast<std::uint16_t>(samples.bitDepth() == 16 ? 65535 : 255);
-    // PreviewLevel by kind, as StoredKind tells them; each texel read once for both.
-    const auto sample = [&](float v, bool edge) -> std::uint16_t {
-        if (edge || v == horizon::kOpenHorizonValue) return top;
-        return v > 0.0f && v <= 1.0f ? samples(v) : 0;
-    };
     ForRowHalves(map.height, [&](std::uint32_t first, std::uint32_t end) {
-        for (std::uint32_t r = first; r < end; ++r) {
-            const float* texel = map.texels.data() + std::size_t{r} * map.width * 4;
-            std::uint16_t* red = forward->samples.data() + std::size_t{r} * map.width;
-            std::uint16_t* green = backward->samples.data() + std::size_t{r} * map.width;
-            const bool lastRow = r + 1 == map.height, firstRow = r == 0;
-            for (std::uint32_t c = 0; c < map.width; ++c, texel += 4) {
-                if (texel[0] == horizon::kTreeShadeValue && texel[1] == horizon::kTreeShadeValue) {
-                    red[c] = green[c] = 0;
-                    continue;
-                }
-                red[c] = sample(texel[0], lastRow);
-                green[c] = sample(texel[1], firstRow);
-            }
-        }
+        for (std::uint32_t r = first; r < end; ++r)
+            HorizonRowSamples(map, samples, r, forward->samples.data() + std::size_t{r} * map.width,
+                              backward->samples.data() + std::size_t{r} * map.width);
     });
 }
 

@@ -28,7 +28,7 @@ std::uint64_t EncodingBytes(std::uint64_t rawBytes, std::uint64_t rows) {
     return Add(EncodedBytesBound(rawBytes, rows), Add(Mul(rowBytes, kWorkingRows), kEncoderStateBytes));
 }
 
-// The previews as WritePreviews makes them: both directions' float levels and
+// The shrunk previews as WritePreviews makes them: both directions' float levels and
 // images at once, then both 16-bit images, the side-by-side one, and the three
 // files with their packed bytes, encoded at once. `pixels` and `rows`: one preview's.
 std::uint64_t PreviewBytes(std::uint64_t texels, std::uint64_t pixels, std::uint64_t rows, std::uint64_t sampleBytes) {
@@ -38,6 +38,14 @@ std::uint64_t PreviewBytes(std::uint64_t texels, std::uint64_t pixels, std::uint
     const std::uint64_t both = Add(Add(Mul(pixels, 8), packed),
                                    Add(Mul(one, 2), EncodingBytes(Add(Mul(Mul(pixels, 2), sampleBytes), rows), rows)));
     return std::max(levels, both);
+}
+
+// The previews at full size, made at once from the map's rows: the three files, the
+// bottom halves beside them and the deflaters' own buffers, each at most a file.
+std::uint64_t PreviewTrioBytes(std::uint64_t pixels, std::uint64_t rows, std::uint64_t sampleBytes) {
+    const std::uint64_t one = EncodingBytes(Add(Mul(pixels, sampleBytes), rows), rows);
+    const std::uint64_t both = EncodingBytes(Add(Mul(Mul(pixels, 2), sampleBytes), rows), rows);
+    return Mul(Add(Mul(one, 2), both), 2);
 }
 
 // The height preview: its float levels, its image and its file, the bottom half of
@@ -63,7 +71,9 @@ std::uint64_t WritingPeakBytes(const ExportOptions& o, std::uint32_t width, std:
     const std::uint64_t pixels = Mul((width + shrink - 1) / shrink, rows);
     const std::uint64_t sampleBytes = o.bitDepth == 16 ? 2 : 1;
     std::uint64_t step = 0;
-    if (!o.previewPrefix.empty()) step = std::max(step, PreviewBytes(texels, pixels, rows, sampleBytes));
+    if (!o.previewPrefix.empty())
+        step = std::max(step, shrink > 1 ? PreviewBytes(texels, pixels, rows, sampleBytes)
+                                         : PreviewTrioBytes(pixels, rows, sampleBytes));
     if (!o.heightPng.empty()) step = std::max(step, HeightPngBytes(texels, pixels, rows, sampleBytes));
     if (!o.channelFiles.empty()) step = std::max(step, StreamedFileBytes(Mul(width, 12)));
     // The shaded picture as the height preview, its levels, image and file.

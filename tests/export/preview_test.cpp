@@ -2,6 +2,7 @@
 // side-by-side image, shrinking, and the height map picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -216,6 +217,39 @@ TEST(GreyPngTest, HalvesJoinIntoOneStream) {
                     EXPECT_EQ(back.samples, image.samples) << what;
                     EXPECT_TRUE(Inflates(bytes, height * (1 + std::size_t{image.width} * depth / 8))) << what;
                 }
+}
+
+// The three preview files made at once from rows are the bytes of each made alone:
+// the halves, both depths and packings, and a width at which the side-by-side file
+// takes fewer rows a batch than each picture alone.
+TEST(GreyPngTest, ThreeFilesFromRowsEqualEachMadeAlone) {
+    using namespace exporter;
+    struct Size {
+        std::uint32_t width, height;
+        int depth;
+    };
+    for (const Size size : {Size{7, 1, 8}, Size{7, 5, 16}, Size{700, 70, 8}, Size{700, 64, 16}, Size{9000, 40, 16}})
+        for (const auto packing : {Compression::Fast, Compression::None}) {
+            GreyImage left{size.width, size.height, size.depth, {}}, right = left;
+            for (std::uint32_t i = 0; i < size.width * size.height; ++i) {
+                left.samples.push_back(static_cast<std::uint16_t>(i / 97 % 3 == 0 ? i * i * 131 : i / size.width));
+                right.samples.push_back(static_cast<std::uint16_t>(i % 11 < 4 ? 9 : i * 7));
+            }
+            std::vector<std::uint8_t> alone[3], together[3];
+            ASSERT_EQ(EncodeGreyPng(left, &alone[0], packing), S_OK);
+            ASSERT_EQ(EncodeGreyPng(right, &alone[1], packing), S_OK);
+            ASSERT_EQ(EncodeGreyPngSideBySide(left, right, &alone[2], packing), S_OK);
+            const auto rows = [&](std::uint32_t r, std::uint16_t* l, std::uint16_t* g) {
+                std::copy_n(left.samples.data() + std::size_t{r} * size.width, size.width, l);
+                std::copy_n(right.samples.data() + std::size_t{r} * size.width, size.width, g);
+            };
+            ASSERT_EQ(EncodeGreyPngTrio(size.width, size.height, size.depth, rows, &together[0], &together[1],
+                                        &together[2], packing),
+                      S_OK);
+            for (int k = 0; k < 3; ++k)
+                EXPECT_TRUE(alone[k] == together[k]) << size.width << "x" << size.height << ", " << size.depth
+                                                     << " bits, file " << k;
+        }
 }
 
 // Grey TIFF strips are packed apart on two threads: several strips of both depths

@@ -2,6 +2,7 @@
 // A grey PNG in memory: the top and bottom halves of its rows deflated on two
 // threads into one zlib stream.
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "platform/encode/compression.h"
@@ -22,5 +23,18 @@ namespace exporter {
 [[nodiscard]] HRESULT EncodeGreyPngSideBySide(const GreyImage& left, const GreyImage& right,
                                               std::vector<std::uint8_t>* bytes,
                                               Compression compression = Compression::Fast);
+
+// Row `row` of two pictures, `width` samples each, into `left` and `right`. Called
+// from two threads at once, for different rows; must not throw.
+using PictureRows = std::function<void(std::uint32_t row, std::uint16_t* left, std::uint16_t* right)>;
+
+// The three files EncodeGreyPng makes of each of two pictures of `width` x `height`
+// samples (nonzero, width at most 2^27) and EncodeGreyPngSideBySide of both, the same
+// bytes, made at once from the rows as `rows` gives them: no picture is held whole and
+// each row is filtered once. Results as above; every file is empty on failure.
+[[nodiscard]] HRESULT EncodeGreyPngTrio(std::uint32_t width, std::uint32_t height, int bitDepth,
+                                        const PictureRows& rows, std::vector<std::uint8_t>* left,
+                                        std::vector<std::uint8_t>* right, std::vector<std::uint8_t>* both,
+                                        Compression compression = Compression::Fast);
 
 }  // namespace exporter
