@@ -1,14 +1,18 @@
 #include "platform/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <new>
 #include <random>
+#include <string>
 
 namespace platform {
 
@@ -20,18 +24,58 @@ std::size_t LongestNameIn(const std::string& directory) {
     return longest > 0 ? static_cast<std::size_t>(longest) : NAME_MAX;
 }
 
-// ".<name>.<random>.tmp" beside `path`; where that would be longer than the
-// directory allows, though the name itself is not, a short ".umbrascope.<random>.tmp".
+// ".<name>.<pid>.<random>.tmp" beside `path`; where that would be longer than the
+// directory allows, though the name itself is not, a short
+// ".umbrascope.<pid>.<random>.tmp". The process id tells a later save whether the
+// file's maker still runs.
 std::string HiddenTempName(const std::string& path) {
     const auto slash = path.find_last_of('/');
     const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     std::random_device seed;
-    char suffix[24];
-    std::snprintf(suffix, sizeof suffix, ".%08x.tmp", seed());
+    char suffix[48];
+    std::snprintf(suffix, sizeof suffix, ".%ld.%08x.tmp", static_cast<long>(getpid()), seed());
     const std::string hidden = "." + base + suffix;
     if (hidden.size() <= LongestNameIn(DirectoryOf(path))) return dir + hidden;
     return dir + ".umbrascope" + suffix;
+}
+
+// The maker's process id when `name` is a hidden temporary of `base` (or a short
+// one) as HiddenTempName makes them, else 0.
+long MakerOf(const std::string& name, const std::string& base) {
+    std::string rest;
+    for (const std::string& prefix : {"." + base + ".", std::string(".umbrascope.")})
+        if (rest.empty() && name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0)
+            rest = name.substr(prefix.size());
+    // "<pid>.<8 hex digits>.tmp"
+    const std::size_t dot = rest.find('.');
+    if (dot == std::string::npos || dot == 0 || dot > 9 || rest.size() != dot + 13 ||
+        rest.compare(dot + 9, 4, ".tmp") != 0)
+        return 0;
+    for (std::size_t i = 0; i < dot; ++i)
+        if (!std::isdigit(static_cast<unsigned char>(rest[i]))) return 0;
+    for (std::size_t i = dot + 1; i < dot + 9; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(rest[i]))) return 0;
+    return std::stol(rest.substr(0, dot));
+}
+
+// A run killed between naming its file and renaming it over `path` (nothing can
+// hold off SIGKILL) leaves the hidden name behind: removed here, when its maker no
+// longer runs. Best effort: failures change nothing.
+void RemoveStaleTemporaries(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    DIR* listing = opendir(DirectoryOf(path).c_str());
+    if (listing == nullptr) return;
+    while (const dirent* entry = readdir(listing)) {
+        const long maker = MakerOf(entry->d_name, base);
+        if (maker == 0 || maker == getpid() || kill(static_cast<pid_t>(maker), 0) == 0 || errno != ESRCH) continue;
+        struct stat seen {};
+        const std::string stale = dir + entry->d_name;
+        if (lstat(stale.c_str(), &seen) == 0 && S_ISREG(seen.st_mode)) unlink(stale.c_str());
+    }
+    closedir(listing);
 }
 
 void ProcPathOf(int fd, char (&path)[64]) { std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd); }
@@ -69,6 +113,7 @@ HRESULT AtomicFile::open(const std::string& path, DirectWriter::Mode mode) {
     finished_ = false;
     if (const HRESULT hr = ResolveSaveTarget(path, &target_); hr != S_OK) return hr;
     try {
+        RemoveStaleTemporaries(target_.path);
         fd_ = OpenUnnamed(DirectoryOf(target_.path));
         if (fd_ < 0) {
             if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return ResultFromErrno(errno);
