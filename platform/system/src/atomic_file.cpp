@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <memory>
 #include <new>
 #include <random>
 #include <string>
@@ -62,20 +63,23 @@ long MakerOf(const std::string& name, const std::string& base) {
 // A run killed between naming its file and renaming it over `path` (nothing can
 // hold off SIGKILL) leaves the hidden name behind: removed here, when its maker no
 // longer runs. Best effort: failures change nothing.
-void RemoveStaleTemporaries(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    DIR* listing = opendir(DirectoryOf(path).c_str());
-    if (listing == nullptr) return;
-    while (const dirent* entry = readdir(listing)) {
-        const long maker = MakerOf(entry->d_name, base);
-        if (maker == 0 || maker == getpid() || kill(static_cast<pid_t>(maker), 0) == 0 || errno != ESRCH) continue;
-        struct stat seen {};
-        const std::string stale = dir + entry->d_name;
-        if (lstat(stale.c_str(), &seen) == 0 && S_ISREG(seen.st_mode)) unlink(stale.c_str());
+void RemoveStaleTemporaries(const std::string& path) noexcept {
+    try {
+        const auto slash = path.find_last_of('/');
+        const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+        const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+        const std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(DirectoryOf(path).c_str()), &closedir);
+        if (!listing) return;
+        while (const dirent* entry = readdir(listing.get())) {
+            const long maker = MakerOf(entry->d_name, base);
+            if (maker == 0 || maker == getpid() || kill(static_cast<pid_t>(maker), 0) == 0 || errno != ESRCH) continue;
+            struct stat seen {};
+            const std::string stale = dir + entry->d_name;
+            if (lstat(stale.c_str(), &seen) == 0 && S_ISREG(seen.st_mode)) unlink(stale.c_str());
+        }
+    } catch (const std::bad_alloc&) {
+        // Left for a later save.
     }
-    closedir(listing);
 }
 
 void ProcPathOf(int fd, char (&path)[64]) { std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd); }
