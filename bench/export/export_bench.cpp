@@ -102,11 +102,19 @@ int Child(int kind, Compression packing, const std::string& dds, const std::stri
         bytes = {};
     };
     if (kind == 0) {
-        GreyImage red, green;
-        HorizonPictures(map, HorizonSamples(45, 8), 1, &red, &green);
-        write("p.red.png", EncodeGreyPng(red, &bytes, packing), greyRaw(red));
-        write("p.green.png", EncodeGreyPng(green, &bytes, packing), greyRaw(green));
-        write("p.both.png", EncodeGreyPngSideBySide(red, green, &bytes, packing), greyRaw(red) * 2);
+        // As the companion makes them: the three files at once from the map's rows.
+        const HorizonSamples samples(45, 8);
+        std::vector<std::uint8_t> files[3];
+        const HRESULT made = EncodeGreyPngTrio(
+            w, h, 8, [&](std::uint32_t r, std::uint16_t* red, std::uint16_t* green) {
+                HorizonRowSamples(map, samples, r, red, green);
+            },
+            &files[0], &files[1], &files[2], packing);
+        const char* const names[3] = {"p.red.png", "p.green.png", "p.both.png"};
+        for (int k = 0; k < 3; ++k) {
+            bytes = std::move(files[k]);
+            write(names[k], made, texels * (k == 2 ? 2 : 1));
+        }
     } else if (kind == 1) {
         const GreyImage image = HeightPicture(heights.data(), w, h, 1, 8);
         write("h.png", EncodeGreyPng(image, &bytes, packing), greyRaw(image));

@@ -24,8 +24,6 @@ namespace {
 
 using bench::Median;
 
-int EnvNumber(const char* name, int fallback) { return std::getenv(name) ? std::atoi(std::getenv(name)) : fallback; }
-
 // One output kind: its options (names relative to the work directory) and the raw
 // bytes a texel of each of its files holds.
 struct Output {
@@ -51,7 +49,7 @@ const std::vector<Output> kOutputs = {
 
 int main(int argc, char** argv) {
     const int size = argc > 1 ? std::atoi(argv[1]) : 4096;
-    const int runs = EnvNumber("EXPORT_BENCH_RUNS", 3), settle = EnvNumber("EXPORT_BENCH_SETTLE", 5);
+    const int runs = bench::EnvNumber("EXPORT_BENCH_RUNS", 3), settle = bench::EnvNumber("EXPORT_BENCH_SETTLE", 5);
     const std::string base = std::getenv("EXPORT_BENCH_DIR") ? std::getenv("EXPORT_BENCH_DIR") : "/var/tmp";
     const std::string work = base + "/export_run_bench." + std::to_string(getpid());
     std::filesystem::create_directories(work);

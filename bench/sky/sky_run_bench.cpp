@@ -26,8 +26,6 @@ namespace {
 using bench::Clock;
 using bench::Median;
 
-int EnvNumber(const char* name, int fallback) { return std::getenv(name) ? std::atoi(std::getenv(name)) : fallback; }
-
 // Decodes every strip with libtiff alone; false on any failure.
 bool DecodeTiff(const std::string& path) {
     TIFF* tiff = TIFFOpen(path.c_str(), "r");
@@ -55,7 +53,7 @@ int main(int argc, char** argv) {
     for (int i = 2; i < argc; ++i) directionCounts.push_back(std::atoi(argv[i]));
     if (directionCounts.empty()) directionCounts = {16};
     TIFFSetWarningHandler(nullptr);  // the GeoTIFF tags are unknown to libtiff alone
-    const int runs = EnvNumber("SKY_BENCH_RUNS", 3), settle = EnvNumber("SKY_BENCH_SETTLE", 20);
+    const int runs = bench::EnvNumber("SKY_BENCH_RUNS", 3), settle = bench::EnvNumber("SKY_BENCH_SETTLE", 20);
     const std::string base = std::getenv("SKY_BENCH_DIR") ? std::getenv("SKY_BENCH_DIR") : "/var/tmp";
     const std::string work = base + "/sky_run_bench." + std::to_string(getpid());
     std::filesystem::create_directories(work);

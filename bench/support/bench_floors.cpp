@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <cstring>
 #include <filesystem>
@@ -18,6 +19,11 @@
 namespace bench {
 
 double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+int EnvNumber(const char* name, int fallback) {
+    const char* text = std::getenv(name);
+    return text != nullptr ? std::atoi(text) : fallback;
+}
 
 double Median(std::vector<double> values) {
     if (values.empty()) return 0;

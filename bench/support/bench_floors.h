@@ -13,6 +13,9 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point start);
 
+// The whole number in the environment variable `name`, or `fallback` when it is unset.
+int EnvNumber(const char* name, int fallback);
+
 // The middle value (the upper one of an even count); 0 for none.
 double Median(std::vector<double> values);
 
