@@ -130,7 +130,7 @@ int Child(int kind, Compression packing, const std::string& dds, const std::stri
         if (WriteFloatExrFile(dir + "/f.exr", floats, {}, packing) != S_OK) Fail("cannot make an output");
         jobs.push_back({"f.exr", floatRaw, {}});
     } else {
-        const GreyImage image = ShadePicture(heights.data(), angles, kTerrain, Direction::Forward, 5, 1, 8);
+        const GreyImage image = ShadePicture(map, heights.data(), kTerrain, Direction::Forward, 5, 1, 8);
         if (kind == 6)
             write("s.png", EncodeGreyPng(image, &bytes, packing), greyRaw(image));
         else

@@ -8,7 +8,8 @@
 //
 //   export_run_bench [size]                     default: 4096
 // EXPORT_BENCH_RUNS runs (3), EXPORT_BENCH_DIR where files go (/var/tmp),
-// EXPORT_BENCH_SETTLE idle seconds before each run (5).
+// EXPORT_BENCH_SETTLE idle seconds before each run (5), EXPORT_BENCH_ONLY the outputs
+// whose label holds that text (all).
 #include <unistd.h>
 
 #include <cstdio>
@@ -69,7 +70,9 @@ int main(int argc, char** argv) {
         "raw MB | written MB | peak MB |\n"
         "|---|---|---|---|---|---|---|---|---|---|---|\n",
         size);
+    const char* only = std::getenv("EXPORT_BENCH_ONLY");
     for (const Output& output : kOutputs) {
+        if (only != nullptr && std::string(output.label).find(only) == std::string::npos) continue;
         std::vector<double> whole, start, read, decode, disk;
         double written = 0;
         long peakKb = 0;

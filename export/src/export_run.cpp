@@ -267,11 +267,8 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         return kExportOutOfMemory;
     }
     AngleMaps angles;
-    if (o.needsAngles()) {
-        // The shaded picture alone needs the sun's direction only.
-        const std::optional<Direction> only =
-            o.angleFiles.empty() ? std::optional<Direction>(o.sunFrom) : std::nullopt;
-        if (const HRESULT hr = ComputeAngleMaps(map, heights.get(), o.terrain, &angles, only); hr != S_OK) {
+    if (!o.angleFiles.empty()) {
+        if (const HRESULT hr = ComputeAngleMaps(map, heights.get(), o.terrain, &angles); hr != S_OK) {
             Report(err, "cannot compute the angles", hr);
             return FailureCode(hr);
         }
@@ -306,7 +303,7 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
     }
     if (!o.shadeFile.empty()) {
         const GreyImage image =
-            ShadePicture(heights.get(), angles, o.terrain, o.sunFrom, o.sunDegrees, o.shrink, o.bitDepth);
+            ShadePicture(map, heights.get(), o.terrain, o.sunFrom, o.sunDegrees, o.shrink, o.bitDepth);
         if (const int code = writer.writeGrey(o.shadeFile, image, "shade"); code != kExportSuccess) return code;
     }
     if (!o.viewerFile.empty()) return WriteViewerPage(o, map, heights.get(), out, err);

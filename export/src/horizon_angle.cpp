@@ -1,6 +1,7 @@
 #include "export/horizon_angle.h"
 
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "maps/horizon/horizon_kernel.h"
@@ -32,5 +33,16 @@ RecoveredSlope RecoverSlope(float v, Direction direction, float y0, float z0, fl
 }
 
 double SlopeDegrees(double slope) { return std::atan(slope) * (180.0 / std::numbers::pi); }
+
+// The band around the tangent is a millionth of the angle either side: far wider
+// than the float rounding of the stored angle (2^-24 of it) and the errors of the
+// arc tangent and tangent (an ulp of a double), so no slope outside it can round
+// to the other side.
+AngleAbove::AngleAbove(double degrees) : degrees_(degrees) {
+    const double margin = degrees * 1e-6, toRadians = std::numbers::pi / 180.0;
+    below_ = std::tan((degrees - margin) * toRadians);
+    above_ = degrees + margin < 90.0 ? std::tan((degrees + margin) * toRadians)
+                                     : std::numeric_limits<double>::infinity();
+}
 
 }  // namespace exporter

@@ -76,13 +76,14 @@ std::uint64_t WritingPeakBytes(const ExportOptions& o, std::uint32_t width, std:
                                          : PreviewTrioBytes(pixels, rows, sampleBytes));
     if (!o.heightPng.empty()) step = std::max(step, HeightPngBytes(texels, pixels, rows, sampleBytes));
     if (!o.channelFiles.empty()) step = std::max(step, StreamedFileBytes(Mul(width, 12)));
-    // The shaded picture as the height preview, its levels, image and file.
-    if (!o.shadeFile.empty()) step = std::max(step, HeightPngBytes(texels, pixels, rows, sampleBytes));
-    if (!o.needsAngles()) return step;
+    // The shaded picture as the height preview, its levels, image and file, and a
+    // byte a texel for its shadows.
+    if (!o.shadeFile.empty()) step = std::max(step, Add(HeightPngBytes(texels, pixels, rows, sampleBytes), texels));
+    if (o.angleFiles.empty()) return step;
     // Degrees and a kind byte per texel and direction, held throughout; the files
     // stream from them.
     const std::uint64_t angles = Mul(texels, 10);
-    const std::uint64_t files = o.angleFiles.empty() ? 0 : StreamedFileBytes(Mul(width, 16));
+    const std::uint64_t files = StreamedFileBytes(Mul(width, 16));
     return Add(angles, std::max(step, files));
 }
 

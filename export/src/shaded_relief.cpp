@@ -4,65 +4,56 @@
 #include <numbers>
 
 #include "platform/huge_pages.h"
-#include "row_halves.h"
 
 namespace exporter {
 
 namespace {
 
-bool InShadow(const DirectionAngles& angles, std::size_t i, double elevationDegrees) {
-    const TexelKind kind = angles.kinds[i];
-    if (kind == TexelKind::Tree) return true;
-    return (kind == TexelKind::Horizon || kind == TexelKind::Ambiguous) && angles.degrees[i] > elevationDegrees;
-}
-
 // Calls lit(i, level) for each texel i not in shadow with a level above 0.
 template <typename Lit>
-void Shade(const float* heights, const AngleMaps& angles, const horizon::HorizonSettings& terrain, Direction sun,
+void Shade(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain, Direction sun,
            double elevationDegrees, const Lit& lit) {
-    const std::uint32_t w = angles.width, h = angles.height;
+    const std::uint32_t w = map.width, h = map.height;
     const double cell = static_cast<double>(terrain.terraSize) / w;
     const double e = elevationDegrees * std::numbers::pi / 180.0;
     // Towards the sun: +rows forward, -rows backward.
     const double ly = (sun == Direction::Forward ? 1.0 : -1.0) * std::cos(e), lz = std::sin(e);
-    const DirectionAngles& cast = sun == Direction::Forward ? angles.forward : angles.backward;
     const auto z = [&](std::uint32_t r, std::uint32_t c) {
         return static_cast<double>(horizon::Elevation(terrain, heights[std::size_t{r} * w + c]));
     };
-    ForRowHalves(h, [&](std::uint32_t first, std::uint32_t end) {
-        for (std::uint32_t r = first; r < end; ++r)
-            for (std::uint32_t c = 0; c < w; ++c) {
-                const std::size_t i = std::size_t{r} * w + c;
-                if (InShadow(cast, i, elevationDegrees)) continue;
-                const std::uint32_t c0 = c > 0 ? c - 1 : c, c1 = c + 1 < w ? c + 1 : c;
-                const std::uint32_t r0 = r > 0 ? r - 1 : r, r1 = r + 1 < h ? r + 1 : r;
-                const double dzdx = c1 > c0 ? (z(r, c1) - z(r, c0)) / ((c1 - c0) * cell) : 0.0;
-                const double dzdy = r1 > r0 ? (z(r1, c) - z(r0, c)) / ((r1 - r0) * cell) : 0.0;
-                const double level = (-dzdy * ly + lz) / std::sqrt(dzdx * dzdx + dzdy * dzdy + 1.0);
-                if (std::isfinite(level) && level > 0) lit(i, static_cast<float>(level));
-            }
-    });
+    CastShadows(map, heights, terrain, sun, elevationDegrees,
+                [&](std::uint32_t r, std::uint32_t first, std::uint32_t end, const std::uint8_t* shadows) {
+                    for (std::uint32_t c = first; c < end; ++c) {
+                        if (shadows[c - first] != 0) continue;
+                        const std::uint32_t c0 = c > 0 ? c - 1 : c, c1 = c + 1 < w ? c + 1 : c;
+                        const std::uint32_t r0 = r > 0 ? r - 1 : r, r1 = r + 1 < h ? r + 1 : r;
+                        const double dzdx = c1 > c0 ? (z(r, c1) - z(r, c0)) / ((c1 - c0) * cell) : 0.0;
+                        const double dzdy = r1 > r0 ? (z(r1, c) - z(r0, c)) / ((r1 - r0) * cell) : 0.0;
+                        const double level = (-dzdy * ly + lz) / std::sqrt(dzdx * dzdx + dzdy * dzdy + 1.0);
+                        if (std::isfinite(level) && level > 0) lit(std::size_t{r} * w + c, static_cast<float>(level));
+                    }
+                });
 }
 
 }  // namespace
 
-GreyLevels ShadedRelief(const float* heights, const AngleMaps& angles, const horizon::HorizonSettings& terrain,
+GreyLevels ShadedRelief(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
                         Direction sun, double elevationDegrees) {
-    GreyLevels out{angles.width, angles.height, {}};
-    platform::ReserveOnHugePages(&out.levels, std::size_t{angles.width} * angles.height);
-    out.levels.resize(std::size_t{angles.width} * angles.height, 0.0f);
-    Shade(heights, angles, terrain, sun, elevationDegrees, [&](std::size_t i, float level) { out.levels[i] = level; });
+    GreyLevels out{map.width, map.height, {}};
+    platform::ReserveOnHugePages(&out.levels, std::size_t{map.width} * map.height);
+    out.levels.resize(std::size_t{map.width} * map.height, 0.0f);
+    Shade(map, heights, terrain, sun, elevationDegrees, [&](std::size_t i, float level) { out.levels[i] = level; });
     return out;
 }
 
-GreyImage ShadePicture(const float* heights, const AngleMaps& angles, const horizon::HorizonSettings& terrain,
+GreyImage ShadePicture(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
                        Direction sun, double elevationDegrees, std::uint32_t shrink, int bitDepth) {
-    if (shrink > 1) return Quantise(ShadedRelief(heights, angles, terrain, sun, elevationDegrees), shrink, bitDepth);
+    if (shrink > 1) return Quantise(ShadedRelief(map, heights, terrain, sun, elevationDegrees), shrink, bitDepth);
     const double top = bitDepth == 16 ? 65535.0 : 255.0;
-    GreyImage image{angles.width, angles.height, bitDepth, {}};
-    platform::ReserveOnHugePages(&image.samples, std::size_t{angles.width} * angles.height);
-    image.samples.resize(std::size_t{angles.width} * angles.height, 0);
-    Shade(heights, angles, terrain, sun, elevationDegrees,
+    GreyImage image{map.width, map.height, bitDepth, {}};
+    platform::ReserveOnHugePages(&image.samples, std::size_t{map.width} * map.height);
+    image.samples.resize(std::size_t{map.width} * map.height, 0);
+    Shade(map, heights, terrain, sun, elevationDegrees,
           [&](std::size_t i, float level) { image.samples[i] = SampleOf(level, top); });
     return image;
 }

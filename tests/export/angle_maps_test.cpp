@@ -203,6 +203,35 @@ TEST(AngleMaps, ARealHorizonThatStores0999GetsItsAngle) {
     // Row 2 stores 0.999 too, with nothing higher ahead: open.
     EXPECT_EQ(map.red(2, 3), 0.999f);
     EXPECT_EQ(angles.forward.kinds[2 * kN + 3], TexelKind::Open);
+    // A sun just under that horizon: row 0 in its shadow, the open row 2 lit.
+    std::vector<std::uint8_t> shadows(kN * kN, 2);
+    exporter::CastShadows(map, heights.data(), {1.0f, 0.0f, kSize}, exporter::Direction::Forward,
+                          angles.forward.degrees[3] - 1e-4,
+                          [&](std::uint32_t r, std::uint32_t first, std::uint32_t end, const std::uint8_t* row) {
+                              std::copy(row, row + (end - first), shadows.begin() + r * kN + first);
+                          });
+    EXPECT_EQ(shadows[3], 1);
+    EXPECT_EQ(shadows[2 * kN + 3], 0);
+}
+
+// The comparison with the sun's tangent gives the stored angle's own answer, at
+// the sun's exact angle, across the band around it and far from it.
+TEST(AngleAbove, AgreesWithTheStoredAngleEverywhere) {
+    for (const double sun : {1e-3, 2.45, 12.0, 45.0, 89.999, 90.0}) {
+        const double atSun = std::tan(sun * std::numbers::pi / 180);
+        // The sun at a stored angle too, so that a slope can store exactly it.
+        for (const double degrees : {sun, double(static_cast<float>(exporter::SlopeDegrees(atSun)))}) {
+            const exporter::AngleAbove above(degrees);
+            std::vector<double> slopes = {0, -1, 1e-300, 1e300, HUGE_VAL, -HUGE_VAL, NAN};
+            for (int k = -300; k <= 300; ++k) {
+                slopes.push_back(atSun * (1 + k * 1e-9));  // across the float rounding of the angle
+                slopes.push_back(std::tan(degrees * (1 + k * 1e-7) * std::numbers::pi / 180));  // the band's edges
+                slopes.push_back(std::ldexp(1.0, k / 10));
+            }
+            for (const double s : slopes)
+                EXPECT_EQ(above(s), static_cast<float>(exporter::SlopeDegrees(s)) > degrees) << degrees << " " << s;
+        }
+    }
 }
 
 }  // namespace

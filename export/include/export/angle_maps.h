@@ -3,7 +3,7 @@
 // and the height map it was made from.
 #include <array>
 #include <cstdint>
-#include <optional>
+#include <functional>
 #include <vector>
 
 #include "export/horizon_map_file.h"
@@ -31,11 +31,23 @@ struct AngleMaps {
 // TerraSize of the run. Positions and elevations are computed in floats exactly as
 // the run computed them. A stored 0.999 is open only where nothing ahead in its
 // column is higher: elsewhere it is a real horizon that rounded to it, read as any
-// other value (the trees the run raised are not known here). With `only`, that
-// direction alone; the other is left empty. S_OK with `angles` filled; E_INVALIDARG
+// other value (the trees the run raised are not known here). S_OK with `angles` filled; E_INVALIDARG
 // for a null `heights` or `angles`; E_OUTOFMEMORY, `angles` unchanged.
 [[nodiscard]] HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights,
-                                       const horizon::HorizonSettings& terrain, AngleMaps* angles,
-                                       std::optional<Direction> only = std::nullopt);
+                                       const horizon::HorizonSettings& terrain, AngleMaps* angles);
+
+// Called for each row once, with its columns [first, end) and their shadows
+// (shadows[c - first]: 1 in shadow, 0 not), on one of two threads.
+using ShadowRows = std::function<void(std::uint32_t row, std::uint32_t first, std::uint32_t end,
+                                      const std::uint8_t* shadows)>;
+
+// The texels of `direction` in cast shadow under a sun `elevationDegrees` (in
+// (0, 90]) above the horizon that way: under a tree, or of kind Horizon or
+// Ambiguous with an angle above the sun's, exactly as ComputeAngleMaps's angles
+// would tell, without computing them. Handed to `rows` a row and half its columns
+// at a time, both halves at once; `heights` and `terrain` as ComputeAngleMaps takes
+// them. Exhausted memory escapes as std::bad_alloc.
+void CastShadows(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
+                 Direction direction, double elevationDegrees, const ShadowRows& rows);
 
 }  // namespace exporter

@@ -37,8 +37,6 @@ struct ExportOptions {
     bool needsHeightMap() const {
         return !angleFiles.empty() || !heightPng.empty() || !shadeFile.empty() || !viewerFile.empty();
     }
-    // Whether the angles are computed (for their files or the shade's shadows).
-    bool needsAngles() const { return !angleFiles.empty() || !shadeFile.empty(); }
 };
 
 // Every file a run writes, in the order it writes them: the previews, the height

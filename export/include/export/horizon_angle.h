@@ -31,4 +31,21 @@ RecoveredSlope RecoverSlope(float v, Direction direction, float y0, float z0, fl
 // atan(s) in degrees; any value.
 double SlopeDegrees(double slope);
 
+// Whether a slope's angle, float(SlopeDegrees(slope)) as the angle files store it,
+// exceeds `degrees`, without an arc tangent for most slopes: those well below or
+// above the tangent of `degrees` are decided by comparison, only the few near it by
+// their angle, so the answer is the angle's own. `degrees` in (0, 90].
+class AngleAbove {
+public:
+    explicit AngleAbove(double degrees);
+    bool operator()(double slope) const {
+        if (slope < below_) return false;
+        if (slope > above_) return true;
+        return static_cast<float>(SlopeDegrees(slope)) > degrees_;  // near it, infinite or NaN
+    }
+
+private:
+    double degrees_, below_, above_;
+};
+
 }  // namespace exporter

@@ -13,15 +13,14 @@ namespace exporter {
 // central differences of the elevations (one-sided at the borders) with
 // cell = TerraSize / width in both directions, l the unit vector to the sun; 0 (cast
 // shadow) where that direction's horizon angle exceeds the sun's, or under a tree; 0
-// for a non-finite height. `heights`: the height map at the angles' size, one
-// float a texel, `angles` as ComputeAngleMaps gives them. Exhausted memory escapes
-// as std::bad_alloc. Works on both cores.
-GreyLevels ShadedRelief(const float* heights, const AngleMaps& angles, const horizon::HorizonSettings& terrain,
+// for a non-finite height. The shadows are CastShadows's; `heights` and `terrain`
+// as it takes them. Exhausted memory escapes as std::bad_alloc. Works on both cores.
+GreyLevels ShadedRelief(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
                         Direction sun, double elevationDegrees);
 
 // Quantise(ShadedRelief(...), shrink, bitDepth), without the levels when `shrink`
 // is 0 or 1.
-GreyImage ShadePicture(const float* heights, const AngleMaps& angles, const horizon::HorizonSettings& terrain,
+GreyImage ShadePicture(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
                        Direction sun, double elevationDegrees, std::uint32_t shrink, int bitDepth);
 
 }  // namespace exporter
