@@ -1,6 +1,8 @@
 #include "export/angle_maps.h"
 
+#include <algorithm>
 #include <array>
+#include <functional>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -13,77 +15,122 @@ namespace exporter {
 
 namespace {
 
-// Visits columns [first, end) of one direction and calls onTexel(i, kind, slope)
-// for each texel: its kind once the height map has told 0.999 apart, and the
-// recovered slope for Horizon, Ambiguous and Faint (0), else NaN; then rowDone(row).
-// Columns are independent: each keeps its own highest ahead.
-template <typename OnTexel, typename RowDone>
-void VisitColumns(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
-                  Direction direction, std::uint32_t first, std::uint32_t end, const OnTexel& onTexel,
-                  const RowDone& rowDone) {
-    const float cellSize = terrain.terraSize / static_cast<float>(map.width);
-    const float halfSize = static_cast<float>(terrain.terraSize * 0.5);
-    // The highest elevation ahead in each column, so far: the rows are visited from
-    // the far end, so that 0.999 can be told from a real horizon that rounds to it.
-    std::vector<float> highestAhead(end - first, -std::numeric_limits<float>::infinity());
-    const bool forward = direction == Direction::Forward;
+constexpr double kNoSlope = std::numeric_limits<double>::quiet_NaN();
+
+// What a texel's stored value and elevation tell while the column ahead is not yet
+// known: the kind and slope (Horizon, Ambiguous and Faint: 0), and whether it
+// stored 0.999, which is open unless something ahead rises above it.
+struct Reading {
+    TexelKind kind;
+    double slope;
+    bool openIfNoneAhead;
+};
+
+// The rows' own geometry, as the run computed it.
+struct RowGeometry {
+    float cellSize, halfSize;
+    RowGeometry(const HorizonMap& map, const horizon::HorizonSettings& terrain)
+        : cellSize(terrain.terraSize / static_cast<float>(map.width)),
+          halfSize(static_cast<float>(terrain.terraSize * 0.5)) {}
+    float y0(std::uint32_t row) const { return static_cast<float>(row) * cellSize; }
+};
+
+Reading Read(const HorizonMap& map, Direction direction, std::uint32_t r, std::uint32_t c, float y0, float z0,
+             float halfSize) {
+    TexelKind kind = StoredKind(map, direction, r, c);
+    const bool open = kind == TexelKind::Open;
+    if (!open && kind != TexelKind::Horizon) return {kind, kNoSlope, false};
+    const RecoveredSlope s = RecoverSlope(StoredValue(map, direction, r, c), direction, y0, z0, halfSize);
+    return {s.kind, s.kind == TexelKind::Unfit ? kNoSlope : s.slope, open};
+}
+
+// Visits the rows of `direction` from its far end, up to the last for which
+// row(r, highest) returns true, highest[c] the highest elevation ahead of (r, c).
+template <typename Row>
+void SweepAhead(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
+                Direction direction, const Row& row) {
+    std::vector<float> highest(map.width, -std::numeric_limits<float>::infinity());
     for (std::uint32_t k = 0; k < map.height; ++k) {
-        const std::uint32_t r = forward ? map.height - 1 - k : k;
-        const float y0 = static_cast<float>(r) * cellSize;
-        for (std::uint32_t c = first; c < end; ++c) {
-            const std::size_t i = std::size_t{r} * map.width + c;
-            const float z0 = horizon::Elevation(terrain, heights[i]);
-            float& highest = highestAhead[c - first];
-            TexelKind kind = StoredKind(map, direction, r, c);
-            if (kind == TexelKind::Open && highest > z0) kind = TexelKind::Horizon;
-            double slope = std::numeric_limits<double>::quiet_NaN();
-            if (kind == TexelKind::Horizon) {
-                const RecoveredSlope s = RecoverSlope(StoredValue(map, direction, r, c), direction, y0, z0, halfSize);
-                kind = s.kind;
-                if (kind != TexelKind::Unfit) slope = s.slope;
-            }
-            onTexel(i, kind, slope);
-            if (z0 > highest) highest = z0;
+        const std::uint32_t r = direction == Direction::Forward ? map.height - 1 - k : k;
+        if (!row(r, highest.data())) return;
+        const float* z = heights + std::size_t{r} * map.width;
+        for (std::uint32_t c = 0; c < map.width; ++c) {
+            const float z0 = horizon::Elevation(terrain, z[c]);
+            if (z0 > highest[c]) highest[c] = z0;
         }
-        rowDone(r);
     }
 }
 
-// One direction into `out`, sized beforehand, its kinds counted.
-void Fill(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain, Direction direction,
-          DirectionAngles* out) {
-    std::array<std::uint64_t, kTexelKinds> counted{};  // here, not through a pointer the stores may alias
-    VisitColumns(map, heights, terrain, direction, 0, map.width, [&](std::size_t i, TexelKind kind, double slope) {
-        if (kind == TexelKind::Horizon || kind == TexelKind::Ambiguous || kind == TexelKind::Faint)
-            out->degrees[i] = static_cast<float>(SlopeDegrees(slope));
-        out->kinds[i] = kind;
-        ++counted[static_cast<std::size_t>(kind)];
-    }, [](std::uint32_t) {});
-    out->counts = counted;
-}
+// Marks a kind whose 0.999 waits for the column ahead.
+constexpr std::uint8_t kUntold = 0x80;
 
 void Allocate(std::size_t texels, DirectionAngles* out) {
     out->degrees.assign(texels, std::numeric_limits<float>::quiet_NaN());
     out->kinds.assign(texels, TexelKind::Unfit);
 }
 
+// One row of one direction, counted into `counts`; a stored 0.999 is read as a
+// horizon and marked until the column ahead is known.
+void FillRow(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
+             const RowGeometry& geometry, Direction direction, std::uint32_t r, DirectionAngles* out,
+             std::array<std::uint64_t, kTexelKinds>* counts) {
+    const float y0 = geometry.y0(r);
+    auto* kinds = reinterpret_cast<std::uint8_t*>(out->kinds.data());
+    for (std::uint32_t c = 0; c < map.width; ++c) {
+        const std::size_t i = std::size_t{r} * map.width + c;
+        const Reading t = Read(map, direction, r, c, y0, horizon::Elevation(terrain, heights[i]), geometry.halfSize);
+        if (t.kind == TexelKind::Horizon || t.kind == TexelKind::Ambiguous || t.kind == TexelKind::Faint)
+            out->degrees[i] = static_cast<float>(SlopeDegrees(t.slope));
+        kinds[i] = static_cast<std::uint8_t>(static_cast<std::uint8_t>(t.kind) | (t.openIfNoneAhead ? kUntold : 0));
+        ++(*counts)[static_cast<std::size_t>(t.kind)];
+    }
+}
+
+// Each marked 0.999 told: open where nothing ahead rises above it.
+void TellOpen(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
+              Direction direction, DirectionAngles* out) {
+    auto* kinds = reinterpret_cast<std::uint8_t*>(out->kinds.data());
+    SweepAhead(map, heights, terrain, direction, [&](std::uint32_t r, const float* highest) {
+        for (std::uint32_t c = 0; c < map.width; ++c) {
+            const std::size_t i = std::size_t{r} * map.width + c;
+            if ((kinds[i] & kUntold) == 0) continue;
+            kinds[i] &= ~kUntold;
+            if (highest[c] > horizon::Elevation(terrain, heights[i])) continue;
+            --out->counts[kinds[i]];
+            ++out->counts[static_cast<std::size_t>(TexelKind::Open)];
+            kinds[i] = static_cast<std::uint8_t>(TexelKind::Open);
+            out->degrees[i] = std::numeric_limits<float>::quiet_NaN();
+        }
+        return true;
+    });
+}
+
 }  // namespace
 
 HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
-                         AngleMaps* angles) {
+                         AngleMaps* angles, const LoadedRows* rows) {
     if (heights == nullptr || angles == nullptr) return E_INVALIDARG;
     try {
         AngleMaps computed;
         computed.width = map.width;
         computed.height = map.height;
         const std::size_t texels = std::size_t{map.width} * map.height;
-        // Each direction's memory first touched by the core that fills it.
-        const auto whole = [&](Direction direction, DirectionAngles* out) {
-            Allocate(texels, out);
-            Fill(map, heights, terrain, direction, out);
-        };
-        RunSideBySide([&] { whole(Direction::Forward, &computed.forward); },
-                      [&] { whole(Direction::Backward, &computed.backward); });
+        Allocate(texels, &computed.forward);
+        Allocate(texels, &computed.backward);
+        const LoadedRows whole(map.height, true);
+        const RowGeometry geometry(map, terrain);
+        std::array<std::uint64_t, kTexelKinds> counts[2][2] = {};  // [worker][direction]
+        const bool loaded = ForLoadedRows(rows != nullptr ? *rows : whole, 0, [&](std::uint32_t r, int worker) {
+            FillRow(map, heights, terrain, geometry, Direction::Forward, r, &computed.forward, &counts[worker][0]);
+            FillRow(map, heights, terrain, geometry, Direction::Backward, r, &computed.backward, &counts[worker][1]);
+        });
+        if (!loaded) return E_FAIL;
+        for (std::size_t k = 0; k < kTexelKinds; ++k) {
+            computed.forward.counts[k] = counts[0][0][k] + counts[1][0][k];
+            computed.backward.counts[k] = counts[0][1][k] + counts[1][1][k];
+        }
+        RunSideBySide([&] { TellOpen(map, heights, terrain, Direction::Forward, &computed.forward); },
+                      [&] { TellOpen(map, heights, terrain, Direction::Backward, &computed.backward); });
         *angles = std::move(computed);
         return S_OK;
     } catch (const std::bad_alloc&) {
@@ -91,21 +138,46 @@ HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights, const hori
     }
 }
 
-void CastShadows(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
-                 Direction direction, double elevationDegrees, const ShadowRows& rows) {
+bool CastShadows(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
+                 Direction direction, double elevationDegrees, const LoadedRows& rows, const ShadowRows& lit,
+                 const LateShadow& late) {
     const AngleAbove above(elevationDegrees);
-    const auto half = [&](std::uint32_t first, std::uint32_t end) {
-        std::vector<std::uint8_t> shadows(end - first);
-        VisitColumns(
-            map, heights, terrain, direction, first, end,
-            [&](std::size_t i, TexelKind kind, double slope) {
-                shadows[i % map.width - first] =
-                    kind == TexelKind::Tree ||
-                    ((kind == TexelKind::Horizon || kind == TexelKind::Ambiguous) && above(slope));
-            },
-            [&](std::uint32_t row) { rows(row, first, end, shadows.data()); });
-    };
-    RunSideBySide([&] { half(0, map.width / 2); }, [&] { half(map.width / 2, map.width); });
+    const RowGeometry geometry(map, terrain);
+    std::vector<std::uint8_t> shadows[2] = {std::vector<std::uint8_t>(map.width),
+                                             std::vector<std::uint8_t>(map.width)};
+    std::vector<std::size_t> untold[2];  // lit for now: in shadow if anything ahead rises above them
+    const bool loaded = ForLoadedRows(rows, 1, [&](std::uint32_t r, int worker) {
+        const float y0 = geometry.y0(r);
+        std::uint8_t* shadow = shadows[worker].data();
+        for (std::uint32_t c = 0; c < map.width; ++c) {
+            const std::size_t i = std::size_t{r} * map.width + c;
+            const Reading t =
+                Read(map, direction, r, c, y0, horizon::Elevation(terrain, heights[i]), geometry.halfSize);
+            const bool dark = t.kind == TexelKind::Tree ||
+                              ((t.kind == TexelKind::Horizon || t.kind == TexelKind::Ambiguous) && above(t.slope));
+            shadow[c] = dark && !t.openIfNoneAhead;
+            if (dark && t.openIfNoneAhead) untold[worker].push_back(i);
+        }
+        lit(r, shadow);
+    });
+    if (!loaded) return false;
+    std::vector<std::size_t>& told = untold[0];
+    told.insert(told.end(), untold[1].begin(), untold[1].end());
+    if (told.empty()) return true;
+    // In the order the sweep meets their rows.
+    if (direction == Direction::Forward)
+        std::sort(told.begin(), told.end(), std::greater<>());
+    else
+        std::sort(told.begin(), told.end());
+    std::size_t next = 0;
+    SweepAhead(map, heights, terrain, direction, [&](std::uint32_t r, const float* highest) {
+        for (; next < told.size() && told[next] / map.width == r; ++next) {
+            const std::size_t i = told[next];
+            if (highest[i % map.width] > horizon::Elevation(terrain, heights[i])) late(i);
+        }
+        return next < told.size();
+    });
+    return true;
 }
 
 }  // namespace exporter

@@ -6,6 +6,7 @@
 #include "export/angle_maps.h"
 #include "export/export_usage.h"
 #include "export/horizon_map_file.h"
+#include "export/loaded_rows.h"
 #include "export/output_memory.h"
 #include "export/shaded_relief.h"
 #include "export/viewer_output.h"
@@ -43,8 +44,10 @@ void Report(std::FILE* err, const std::string& what, HRESULT result, const std::
     std::fprintf(err, "%s: %s: %s\n", kProgram, what.c_str(), why.empty() ? Describe(result).c_str() : why.c_str());
 }
 
+int FailureCode(HRESULT result) { return result == E_OUTOFMEMORY ? kExportOutOfMemory : kExportWriteFailed; }
+
 // Not zeroed first: the loader writes every texel, and its writes are the first touch.
-[[nodiscard]] HRESULT LoadHeights(const std::string& path, const HorizonMap& map, std::unique_ptr<float[]>* heights) {
+[[nodiscard]] HRESULT AllocateHeights(const HorizonMap& map, std::unique_ptr<float[]>* heights) {
     std::uint64_t bytes = 0;
     const bool fits = platform::CheckedMul(map.width, map.height, sizeof(float), &bytes);
     if (const HRESULT hr = platform::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
@@ -53,7 +56,45 @@ void Report(std::FILE* err, const std::string& what, HRESULT result, const std::
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    return image::LoadImageScaledRed(path.c_str(), map.width, map.height, heights->get());
+    return S_OK;
+}
+
+// What is made from the height map while it loads.
+struct FromHeights {
+    std::unique_ptr<float[]> heights;
+    AngleMaps angles;  // for the angle files
+    GreyImage shade;   // the shaded picture
+};
+
+// The height map decoded on one thread while the angles and the shaded picture are
+// made on the others from its rows as they come. An exit code.
+int LoadHeights(const ExportOptions& o, const HorizonMap& map, FromHeights* made, std::FILE* err) {
+    HRESULT loaded = AllocateHeights(map, &made->heights), computed = S_OK;
+    if (loaded == S_OK) {
+        LoadedRows rows(map.height);
+        const float* heights = made->heights.get();
+        RunSideBySide(
+            [&] {
+                if (!o.angleFiles.empty()) computed = ComputeAngleMaps(map, heights, o.terrain, &made->angles, &rows);
+                if (computed == S_OK && !o.shadeFile.empty())
+                    made->shade = ShadePicture(map, heights, o.terrain, o.sunFrom, o.sunDegrees, o.shrink, o.bitDepth,
+                                               &rows);
+            },
+            [&] {
+                loaded = image::LoadImageScaledRed(o.heightMap.c_str(), map.width, map.height, made->heights.get(),
+                                                   rows.counter());
+                rows.finish(loaded == S_OK);
+            });
+    }
+    if (loaded != S_OK) {
+        Report(err, "cannot load the height map " + o.heightMap, loaded);
+        return kExportBadInput;
+    }
+    if (computed != S_OK) {
+        Report(err, "cannot compute the angles", computed);
+        return FailureCode(computed);
+    }
+    return kExportSuccess;
 }
 
 // GDAL's names of the bands of the channel files.
@@ -96,8 +137,6 @@ int ReportOutOfMemory(std::FILE* err) {
     std::fputs("umbrascope-export: stopped: Ran out of memory\n", err);
     return kExportOutOfMemory;
 }
-
-int FailureCode(HRESULT result) { return result == E_OUTOFMEMORY ? kExportOutOfMemory : kExportWriteFailed; }
 
 // The file written in pieces, so that a slow disk shows progress.
 [[nodiscard]] HRESULT WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes, ProgressLine& line) {
@@ -247,13 +286,15 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         (std::string(kProgram) + ": cannot read the horizon map " + o.horizonMap + ": cut short while being read\n")
             .c_str(),
         kExportBadInput);
-    std::unique_ptr<float[]> heights;
-    if (o.needsHeightMap()) {
-        if (const HRESULT hr = LoadHeights(o.heightMap, map, &heights); hr != S_OK) {
-            Report(err, "cannot load the height map " + o.heightMap, hr);
-            return kExportBadInput;
-        }
+    if (const HRESULT hr = platform::CheckFitsInMemory(WritingPeakBytes(o, map.width, map.height)); hr != S_OK) {
+        Report(err, "too little memory to make the files asked for", hr);
+        return kExportOutOfMemory;
     }
+    FromHeights made;
+    if (o.needsHeightMap())
+        if (const int code = LoadHeights(o, map, &made, err); code != kExportSuccess) return code;
+    const float* heights = made.heights.get();
+    const AngleMaps& angles = made.angles;
     geo::Georeferencing where;
     if (!o.heightMap.empty()) {
         if (const HRESULT hr = geo::ReadGeoreferencing(o.heightMap, &where); hr != S_OK) {
@@ -262,24 +303,13 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
                          o.heightMap.c_str());
         }
     }
-    if (const HRESULT hr = platform::CheckFitsInMemory(WritingPeakBytes(o, map.width, map.height)); hr != S_OK) {
-        Report(err, "too little memory to make the files asked for", hr);
-        return kExportOutOfMemory;
-    }
-    AngleMaps angles;
-    if (!o.angleFiles.empty()) {
-        if (const HRESULT hr = ComputeAngleMaps(map, heights.get(), o.terrain, &angles); hr != S_OK) {
-            Report(err, "cannot compute the angles", hr);
-            return FailureCode(hr);
-        }
-    }
 
     OutputWriter writer(out, err, where, o.compression);
     if (!o.previewPrefix.empty()) {
         if (const int code = WritePreviews(o, map, writer); code != kExportSuccess) return code;
     }
     if (!o.heightPng.empty()) {
-        const GreyImage image = HeightPicture(heights.get(), map.width, map.height, o.shrink, o.bitDepth);
+        const GreyImage image = HeightPicture(heights, map.width, map.height, o.shrink, o.bitDepth);
         if (const int code = writer.writePng(o.heightPng, image); code != kExportSuccess) return code;
     }
     if (!o.channelFiles.empty()) {
@@ -302,11 +332,9 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
                 return code;
     }
     if (!o.shadeFile.empty()) {
-        const GreyImage image =
-            ShadePicture(map, heights.get(), o.terrain, o.sunFrom, o.sunDegrees, o.shrink, o.bitDepth);
-        if (const int code = writer.writeGrey(o.shadeFile, image, "shade"); code != kExportSuccess) return code;
+        if (const int code = writer.writeGrey(o.shadeFile, made.shade, "shade"); code != kExportSuccess) return code;
     }
-    if (!o.viewerFile.empty()) return WriteViewerPage(o, map, heights.get(), out, err);
+    if (!o.viewerFile.empty()) return WriteViewerPage(o, map, heights, out, err);
     return kExportSuccess;
 }
 

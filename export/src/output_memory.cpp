@@ -76,15 +76,20 @@ std::uint64_t WritingPeakBytes(const ExportOptions& o, std::uint32_t width, std:
                                          : PreviewTrioBytes(pixels, rows, sampleBytes));
     if (!o.heightPng.empty()) step = std::max(step, HeightPngBytes(texels, pixels, rows, sampleBytes));
     if (!o.channelFiles.empty()) step = std::max(step, StreamedFileBytes(Mul(width, 12)));
-    // The shaded picture as the height preview, its levels, image and file, and a
-    // byte a texel for its shadows.
-    if (!o.shadeFile.empty()) step = std::max(step, Add(HeightPngBytes(texels, pixels, rows, sampleBytes), texels));
-    if (o.angleFiles.empty()) return step;
-    // Degrees and a kind byte per texel and direction, held throughout; the files
-    // stream from them.
-    const std::uint64_t angles = Mul(texels, 10);
-    const std::uint64_t files = StreamedFileBytes(Mul(width, 16));
-    return Add(angles, std::max(step, files));
+    // The shaded picture is made while the height map loads, with the angles, and
+    // held to the end: shrunk, from float levels; then its file as the height
+    // preview's.
+    std::uint64_t held = o.angleFiles.empty() ? 0 : Mul(texels, 10);  // degrees and a kind byte, both ways
+    std::uint64_t making = 0;
+    if (!o.shadeFile.empty()) {
+        held = Add(held, Mul(pixels, 2));
+        if (shrink > 1) making = Mul(texels, 4);
+        const std::uint64_t raw = Add(Mul(pixels, sampleBytes), rows);
+        step = std::max(step, Add(EncodedBytesBound(raw, rows) / 2, EncodingBytes(raw, rows)));
+    }
+    // The angle files stream from the angles.
+    if (!o.angleFiles.empty()) step = std::max(step, StreamedFileBytes(Mul(width, 16)));
+    return Add(held, std::max(step, making));
 }
 
 }  // namespace exporter

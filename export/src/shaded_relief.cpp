@@ -9,10 +9,12 @@ namespace exporter {
 
 namespace {
 
-// Calls lit(i, level) for each texel i not in shadow with a level above 0.
-template <typename Lit>
-void Shade(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain, Direction sun,
-           double elevationDegrees, const Lit& lit) {
+// Calls lit(i, level) for each texel i not in shadow with a level above 0, and
+// dark(i) for a few of them found in shadow afterwards.
+template <typename Lit, typename Dark>
+void Shade(const HorizonMap& map, const float* heights, const LoadedRows* rows,
+           const horizon::HorizonSettings& terrain, Direction sun, double elevationDegrees, const Lit& lit,
+           const Dark& dark) {
     const std::uint32_t w = map.width, h = map.height;
     const double cell = static_cast<double>(terrain.terraSize) / w;
     const double e = elevationDegrees * std::numbers::pi / 180.0;
@@ -21,10 +23,11 @@ void Shade(const HorizonMap& map, const float* heights, const horizon::HorizonSe
     const auto z = [&](std::uint32_t r, std::uint32_t c) {
         return static_cast<double>(horizon::Elevation(terrain, heights[std::size_t{r} * w + c]));
     };
-    CastShadows(map, heights, terrain, sun, elevationDegrees,
-                [&](std::uint32_t r, std::uint32_t first, std::uint32_t end, const std::uint8_t* shadows) {
-                    for (std::uint32_t c = first; c < end; ++c) {
-                        if (shadows[c - first] != 0) continue;
+    const LoadedRows whole(h, true);
+    CastShadows(map, heights, terrain, sun, elevationDegrees, rows != nullptr ? *rows : whole,
+                [&](std::uint32_t r, const std::uint8_t* shadows) {
+                    for (std::uint32_t c = 0; c < w; ++c) {
+                        if (shadows[c] != 0) continue;
                         const std::uint32_t c0 = c > 0 ? c - 1 : c, c1 = c + 1 < w ? c + 1 : c;
                         const std::uint32_t r0 = r > 0 ? r - 1 : r, r1 = r + 1 < h ? r + 1 : r;
                         const double dzdx = c1 > c0 ? (z(r, c1) - z(r, c0)) / ((c1 - c0) * cell) : 0.0;
@@ -32,29 +35,36 @@ void Shade(const HorizonMap& map, const float* heights, const horizon::HorizonSe
                         const double level = (-dzdy * ly + lz) / std::sqrt(dzdx * dzdx + dzdy * dzdy + 1.0);
                         if (std::isfinite(level) && level > 0) lit(std::size_t{r} * w + c, static_cast<float>(level));
                     }
-                });
+                },
+                dark);
 }
 
 }  // namespace
 
 GreyLevels ShadedRelief(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
-                        Direction sun, double elevationDegrees) {
+                        Direction sun, double elevationDegrees, const LoadedRows* rows) {
     GreyLevels out{map.width, map.height, {}};
     platform::ReserveOnHugePages(&out.levels, std::size_t{map.width} * map.height);
     out.levels.resize(std::size_t{map.width} * map.height, 0.0f);
-    Shade(map, heights, terrain, sun, elevationDegrees, [&](std::size_t i, float level) { out.levels[i] = level; });
+    Shade(
+        map, heights, rows, terrain, sun, elevationDegrees, [&](std::size_t i, float level) { out.levels[i] = level; },
+        [&](std::size_t i) { out.levels[i] = 0; });
     return out;
 }
 
 GreyImage ShadePicture(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
-                       Direction sun, double elevationDegrees, std::uint32_t shrink, int bitDepth) {
-    if (shrink > 1) return Quantise(ShadedRelief(map, heights, terrain, sun, elevationDegrees), shrink, bitDepth);
+                       Direction sun, double elevationDegrees, std::uint32_t shrink, int bitDepth,
+                       const LoadedRows* rows) {
+    if (shrink > 1)
+        return Quantise(ShadedRelief(map, heights, terrain, sun, elevationDegrees, rows), shrink, bitDepth);
     const double top = bitDepth == 16 ? 65535.0 : 255.0;
     GreyImage image{map.width, map.height, bitDepth, {}};
     platform::ReserveOnHugePages(&image.samples, std::size_t{map.width} * map.height);
     image.samples.resize(std::size_t{map.width} * map.height, 0);
-    Shade(map, heights, terrain, sun, elevationDegrees,
-          [&](std::size_t i, float level) { image.samples[i] = SampleOf(level, top); });
+    Shade(
+        map, heights, rows, terrain, sun, elevationDegrees,
+        [&](std::size_t i, float level) { image.samples[i] = SampleOf(level, top); },
+        [&](std::size_t i) { image.samples[i] = 0; });
     return image;
 }
 

@@ -45,18 +45,18 @@ private:
 }  // namespace
 
 HRESULT MakeTexelSink(const ImageInfo& info, std::uint32_t width, std::uint32_t height, float* texels,
-                      std::unique_ptr<RowSink>* sink, bool redOnly) {
+                      std::unique_ptr<RowSink>* sink, bool redOnly, std::atomic<std::uint32_t>* loaded) {
     if (info.width == width && info.height == height) {
         std::uint64_t bytes = 0;
         const bool fits = platform::CheckedMul(info.width, info.channels(), sizeof(float), &bytes);
         if (const HRESULT hr = platform::CheckFitsInMemory(bytes + 65536 * sizeof(float), !fits); hr != S_OK) return hr;
-        *sink = std::make_unique<CopySink>(info, TexelRows(texels, width, redOnly));
+        *sink = std::make_unique<CopySink>(info, TexelRows(texels, width, redOnly, loaded));
         return S_OK;
     }
     bool overflowed = false;
     const std::uint64_t bytes = ResamplerBytes(info, width, height, &overflowed);
     if (const HRESULT hr = platform::CheckFitsInMemory(bytes, overflowed); hr != S_OK) return hr;
-    *sink = std::make_unique<Resampler>(info, width, height, TexelRows(texels, width, redOnly));
+    *sink = std::make_unique<Resampler>(info, width, height, TexelRows(texels, width, redOnly, loaded));
     return S_OK;
 }
 

@@ -204,12 +204,13 @@ TEST(AngleMaps, ARealHorizonThatStores0999GetsItsAngle) {
     EXPECT_EQ(map.red(2, 3), 0.999f);
     EXPECT_EQ(angles.forward.kinds[2 * kN + 3], TexelKind::Open);
     // A sun just under that horizon: row 0 in its shadow, the open row 2 lit.
+    // Both are told late, from the rows ahead.
     std::vector<std::uint8_t> shadows(kN * kN, 2);
-    exporter::CastShadows(map, heights.data(), {1.0f, 0.0f, kSize}, exporter::Direction::Forward,
-                          angles.forward.degrees[3] - 1e-4,
-                          [&](std::uint32_t r, std::uint32_t first, std::uint32_t end, const std::uint8_t* row) {
-                              std::copy(row, row + (end - first), shadows.begin() + r * kN + first);
-                          });
+    const exporter::LoadedRows loaded(kN, true);
+    EXPECT_TRUE(exporter::CastShadows(
+        map, heights.data(), {1.0f, 0.0f, kSize}, exporter::Direction::Forward, angles.forward.degrees[3] - 1e-4,
+        loaded, [&](std::uint32_t r, const std::uint8_t* row) { std::copy(row, row + kN, shadows.begin() + r * kN); },
+        [&](std::size_t i) { shadows[i] = 1; }));
     EXPECT_EQ(shadows[3], 1);
     EXPECT_EQ(shadows[2 * kN + 3], 0);
 }

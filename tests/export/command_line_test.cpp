@@ -84,6 +84,7 @@ TEST(ExportFailures, EndWithTheirExitCodesAndWriteNothing) {
     WriteBytes(dir.path("m.dds"), DdsBytes(2, 2, DdsFourCc(116), FloatBytes(std::vector<float>(16, 0.5f))));
     WriteBytes(dir.path("r32.dds"), DdsBytes(2, 2, DdsFourCc(114), FloatBytes(std::vector<float>(4, 0.5f))));
     WriteBytes(dir.path("h.pgm"), PnmBytes('5', 2, 2, 255, {0, 9, 90, 255}));
+    WriteBytes(dir.path("cut.pgm"), PnmBytes('5', 2, 2, 255, {0, 9, 90}));  // the work on row 0 waits for row 1
     const std::string out = dir.path("out");
     std::filesystem::create_directory(out);
     const struct {
@@ -96,6 +97,9 @@ TEST(ExportFailures, EndWithTheirExitCodesAndWriteNothing) {
         {{dir.path("none.dds"), "-p", out + "/p"}, 2, "cannot find the file"},
         {{dir.path("r32.dds"), "-p", out + "/p"}, 2, "FourCC 114"},
         {{dir.path("m.dds"), "-a", out + "/a.exr", "-p", out + "/p", "-H", dir.path("none.png")},
+         2,
+         "cannot load the height map"},
+        {{dir.path("m.dds"), "-a", out + "/a.exr", "--shade", out + "/s.png", "--sun", "5", "-H", dir.path("cut.pgm")},
          2,
          "cannot load the height map"},
         {{dir.path("m.dds"), "-c", dir.path("missing/c.exr")}, 6, "cannot write"},

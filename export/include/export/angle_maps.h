@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "export/horizon_map_file.h"
+#include "export/loaded_rows.h"
 #include "export/texel_kind.h"
 #include "maps/horizon/horizon_kernel.h"
 #include "results/result_code.h"
@@ -31,23 +32,30 @@ struct AngleMaps {
 // TerraSize of the run. Positions and elevations are computed in floats exactly as
 // the run computed them. A stored 0.999 is open only where nothing ahead in its
 // column is higher: elsewhere it is a real horizon that rounded to it, read as any
-// other value (the trees the run raised are not known here). S_OK with `angles` filled; E_INVALIDARG
-// for a null `heights` or `angles`; E_OUTOFMEMORY, `angles` unchanged.
+// other value (the trees the run raised are not known here). `rows`, when given:
+// the heights are still loading, each row is read once loaded. S_OK with `angles`
+// filled; E_INVALIDARG for a null `heights` or `angles`; E_FAIL when loading
+// failed; E_OUTOFMEMORY; `angles` unchanged on failure. Works on both cores.
 [[nodiscard]] HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights,
-                                       const horizon::HorizonSettings& terrain, AngleMaps* angles);
+                                       const horizon::HorizonSettings& terrain, AngleMaps* angles,
+                                       const LoadedRows* rows = nullptr);
 
-// Called for each row once, with its columns [first, end) and their shadows
-// (shadows[c - first]: 1 in shadow, 0 not), on one of two threads.
-using ShadowRows = std::function<void(std::uint32_t row, std::uint32_t first, std::uint32_t end,
-                                      const std::uint8_t* shadows)>;
+// Called once for each row, on one of two threads, with its shadows (shadows[c]: 1
+// in shadow, 0 lit).
+using ShadowRows = std::function<void(std::uint32_t row, const std::uint8_t* shadows)>;
+// Called for a texel given as lit that proved in shadow, once the rows are done.
+using LateShadow = std::function<void(std::size_t texel)>;
 
 // The texels of `direction` in cast shadow under a sun `elevationDegrees` (in
 // (0, 90]) above the horizon that way: under a tree, or of kind Horizon or
 // Ambiguous with an angle above the sun's, exactly as ComputeAngleMaps's angles
-// would tell, without computing them. Handed to `rows` a row and half its columns
-// at a time, both halves at once; `heights` and `terrain` as ComputeAngleMaps takes
-// them. Exhausted memory escapes as std::bad_alloc.
-void CastShadows(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
-                 Direction direction, double elevationDegrees, const ShadowRows& rows);
+// would tell, without computing them. Each row goes to `lit` as soon as it and the
+// next have loaded; the few stored 0.999 that the rows ahead put in shadow (only
+// under a sun of about 3 degrees or lower) go to `late` afterwards. `heights` and
+// `terrain` as ComputeAngleMaps takes them. False when loading failed, rows left
+// out. Exhausted memory escapes as std::bad_alloc.
+bool CastShadows(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
+                 Direction direction, double elevationDegrees, const LoadedRows& rows, const ShadowRows& lit,
+                 const LateShadow& late);
 
 }  // namespace exporter

@@ -14,13 +14,16 @@ namespace exporter {
 // cell = TerraSize / width in both directions, l the unit vector to the sun; 0 (cast
 // shadow) where that direction's horizon angle exceeds the sun's, or under a tree; 0
 // for a non-finite height. The shadows are CastShadows's; `heights` and `terrain`
-// as it takes them. Exhausted memory escapes as std::bad_alloc. Works on both cores.
+// as it takes them; `rows`, when given: the heights are still loading, each row is
+// read once it and the next are in (the levels unspecified when loading fails).
+// Exhausted memory escapes as std::bad_alloc. Works on both cores.
 GreyLevels ShadedRelief(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
-                        Direction sun, double elevationDegrees);
+                        Direction sun, double elevationDegrees, const LoadedRows* rows = nullptr);
 
 // Quantise(ShadedRelief(...), shrink, bitDepth), without the levels when `shrink`
 // is 0 or 1.
 GreyImage ShadePicture(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
-                       Direction sun, double elevationDegrees, std::uint32_t shrink, int bitDepth);
+                       Direction sun, double elevationDegrees, std::uint32_t shrink, int bitDepth,
+                       const LoadedRows* rows = nullptr);
 
 }  // namespace exporter

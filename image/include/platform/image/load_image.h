@@ -1,5 +1,6 @@
 #pragma once
 // The image-file side of texture loading.
+#include <atomic>
 #include <cstdint>
 
 #include "results/result_code.h"
@@ -21,7 +22,11 @@ namespace image {
 [[nodiscard]] HRESULT LoadImageScaled(const char* path, std::uint32_t width, std::uint32_t height, float* texels);
 
 // As LoadImageScaled, keeping only each texel's red: `values` holds width * height
-// floats, the red that LoadImageScaled would give, bit for bit.
-[[nodiscard]] HRESULT LoadImageScaledRed(const char* path, std::uint32_t width, std::uint32_t height, float* values);
+// floats, the red that LoadImageScaled would give, bit for bit. `rowsLoaded`, when
+// given, is raised to r + 1 (released, then notified) as soon as rows 0 to r are
+// written, so that another thread can read them while the rest decode; on failure
+// it may stop short of `height`.
+[[nodiscard]] HRESULT LoadImageScaledRed(const char* path, std::uint32_t width, std::uint32_t height, float* values,
+                                         std::atomic<std::uint32_t>* rowsLoaded = nullptr);
 
 }  // namespace image
