@@ -3,8 +3,9 @@
 // kind a run. Beside it, floors measured in the same series: the program started
 // and ended (--version), the horizon map's level 0 streamed from the page cache, the
 // height map decoded by libpng alone (for the outputs that need it), and the disk
-// taking the outputs' raw bytes (each file's samples, uncompressed). Prints a table
-// of medians.
+// taking the outputs' raw bytes (each file's samples, uncompressed); and the same
+// run with --uncompressed, which writes the same samples unpacked. Prints a table of
+// medians.
 //
 //   export_run_bench [size]                     default: 4096
 // EXPORT_BENCH_RUNS runs (3), EXPORT_BENCH_DIR where files go (/var/tmp),
@@ -67,13 +68,13 @@ int main(int argc, char** argv) {
     const double texels = double(size) * size;
     std::printf(
         "| output (%d) | whole run | start | map read | height decode | disk, raw bytes | floors | ratio | "
-        "raw MB | written MB | peak MB |\n"
-        "|---|---|---|---|---|---|---|---|---|---|---|\n",
+        "run --uncompressed | ratio | raw MB | written MB | peak MB |\n"
+        "|---|---|---|---|---|---|---|---|---|---|---|---|---|\n",
         size);
     const char* only = std::getenv("EXPORT_BENCH_ONLY");
     for (const Output& output : kOutputs) {
         if (only != nullptr && std::string(output.label).find(only) == std::string::npos) continue;
-        std::vector<double> whole, start, read, decode, disk;
+        std::vector<double> whole, unpacked, start, read, decode, disk;
         double written = 0;
         long peakKb = 0;
         std::vector<std::size_t> raw;
@@ -86,20 +87,27 @@ int main(int argc, char** argv) {
             for (std::size_t i = 0; i < output.options.size(); ++i)
                 command.push_back(i % 2 == 0 || output.options[i - 1] == "--sun" ? output.options[i]
                                                                                   : work + "/" + output.options[i]);
-            sync();
-            sleep(static_cast<unsigned>(settle));
-            const ProcessResult r = RunProcess(command, 600);
-            if (r.exitCode != 0) {
-                std::fprintf(stderr, "export_run_bench: %s failed (exit %d):\n%s\n", output.label, r.exitCode,
-                             r.err.c_str());
-                return 1;
-            }
-            whole.push_back(r.seconds);
-            peakKb = std::max(peakKb, r.maxRssKb);
-            written = 0;
-            for (const auto& file : output.files) {
-                written += static_cast<double>(std::filesystem::file_size(work + "/" + file));
-                std::filesystem::remove(work + "/" + file);
+            // Packed, then the same samples unpacked; only the packed run's sizes are kept.
+            for (const bool packed : {true, false}) {
+                std::vector<std::string> run = command;
+                if (!packed) run.push_back("--uncompressed");
+                sync();
+                sleep(static_cast<unsigned>(settle));
+                const ProcessResult r = RunProcess(run, 600);
+                if (r.exitCode != 0) {
+                    std::fprintf(stderr, "export_run_bench: %s failed (exit %d):\n%s\n", output.label, r.exitCode,
+                                 r.err.c_str());
+                    return 1;
+                }
+                (packed ? whole : unpacked).push_back(r.seconds);
+                if (packed) {
+                    peakKb = std::max(peakKb, r.maxRssKb);
+                    written = 0;
+                }
+                for (const auto& file : output.files) {
+                    if (packed) written += static_cast<double>(std::filesystem::file_size(work + "/" + file));
+                    std::filesystem::remove(work + "/" + file);
+                }
             }
 
             sync();
@@ -112,9 +120,10 @@ int main(int argc, char** argv) {
         const double floors = Median(start) + Median(read) + Median(decode) + Median(disk);
         double rawBytes = 0;
         for (const std::size_t bytes : raw) rawBytes += static_cast<double>(bytes);
-        std::printf("| %s | %.3f | %.3f | %.3f | %.3f | %.3f | %.3f | %.2f | %.0f | %.0f | %ld |\n", output.label,
-                    Median(whole), Median(start), Median(read), Median(decode), Median(disk), floors,
-                    Median(whole) / floors, rawBytes / 1e6, written / 1e6, peakKb / 1024);
+        std::printf("| %s | %.3f | %.3f | %.3f | %.3f | %.3f | %.3f | %.2f | %.3f | %.2f | %.0f | %.0f | %ld |\n",
+                    output.label, Median(whole), Median(start), Median(read), Median(decode), Median(disk), floors,
+                    Median(whole) / floors, Median(unpacked), Median(whole) / Median(unpacked), rawBytes / 1e6,
+                    written / 1e6, peakKb / 1024);
         std::fflush(stdout);
     }
     std::filesystem::remove_all(work);
