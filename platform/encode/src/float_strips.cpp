@@ -5,6 +5,8 @@
 #include <zstd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <limits>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -17,7 +19,6 @@ namespace {
 // One of zstd's fast levels: on a disk that takes 600 MB/s or more, level 1 would set
 // the pace; -3 packs the maps to 40 % at twice its speed.
 constexpr int kZstdLevel = -3;
-constexpr std::uint32_t kStripsPerBatch = 8;
 
 struct ContextFree {
     void operator()(ZSTD_CCtx* context) const { ZSTD_freeCCtx(context); }
@@ -110,28 +111,50 @@ private:
     std::vector<std::uint32_t> words_;
 };
 
-// The strips of `channels`, numbered from `firstStrip`, in batches on two threads.
+// The strips of `channels`, numbered from `firstStrip`, on two threads: each packs
+// every other strip and writes it when its turn comes, so that one packs while the
+// other writes; the strips stay in order in the file.
 HRESULT WriteStrips(TIFF* tiff, const StripPlanes& channels, std::uint32_t firstStrip, Compression compression,
                     const RowsDone& progress) {
     try {
-        StripCompressor mine(channels, compression), theirs(channels, compression);
+        StripCompressor compressors[2] = {{channels, compression}, {channels, compression}};
         const std::uint32_t strips = (channels.height + kRowsPerFloatStrip - 1) / kRowsPerFloatStrip;
-        std::vector<std::vector<std::uint8_t>> batch(kStripsPerBatch);
-        std::vector<HRESULT> compressed(kStripsPerBatch, S_OK);
-        for (std::uint32_t first = 0; first < strips; first += kStripsPerBatch) {
-            const std::uint32_t n = std::min(kStripsPerBatch, strips - first);
-            const auto share = [&](StripCompressor& compressor, std::uint32_t parity) {
-                for (std::uint32_t k = parity; k < n; k += 2)
-                    compressed[k] = compressor.compress((first + k) * kRowsPerFloatStrip, &batch[k]);
-            };
-            RunSideBySide([&] { share(mine, 0); }, [&] { share(theirs, 1); });
-            for (std::uint32_t k = 0; k < n; ++k) {
-                if (compressed[k] != S_OK) return compressed[k];
-                const auto size = static_cast<tmsize_t>(batch[k].size());
-                if (TIFFWriteRawStrip(tiff, firstStrip + first + k, batch[k].data(), size) != size) return E_FAIL;
+        constexpr std::uint32_t kStopped = std::numeric_limits<std::uint32_t>::max();
+        std::atomic<std::uint32_t> turn{0};  // the strip to be written next, or kStopped
+        HRESULT results[2] = {S_OK, S_OK};
+        const auto stop = [&](int id, HRESULT hr) {
+            results[id] = hr;
+            turn.store(kStopped);
+            turn.notify_all();
+        };
+        // Packs and writes strips id, id + 2, ...
+        const auto shareOf = [&](int id) {
+            std::vector<std::uint8_t> packed;
+            for (std::uint32_t k = static_cast<std::uint32_t>(id); k < strips; k += 2) {
+                if (const HRESULT hr = compressors[id].compress(k * kRowsPerFloatStrip, &packed); hr != S_OK)
+                    return stop(id, hr);
+                for (std::uint32_t now = turn.load(); now != k; now = turn.load()) {
+                    if (now == kStopped) return;
+                    turn.wait(now);
+                }
+                const auto size = static_cast<tmsize_t>(packed.size());
+                if (TIFFWriteRawStrip(tiff, firstStrip + k, packed.data(), size) != size) return stop(id, E_FAIL);
+                if (progress && (k + 1) % 8 == 0) progress(std::min(channels.height, (k + 1) * kRowsPerFloatStrip));
+                turn.store(k + 1);
+                turn.notify_all();
             }
-            if (progress) progress(std::min(channels.height, (first + n) * kRowsPerFloatStrip));
-        }
+        };
+        const auto share = [&](int id) {
+            try {
+                shareOf(id);
+            } catch (const std::bad_alloc&) {
+                stop(id, E_OUTOFMEMORY);  // the other thread must not wait for a turn that never comes
+            }
+        };
+        RunSideBySide([&] { share(0); }, [&] { share(1); });
+        if (results[0] != S_OK) return results[0];
+        if (results[1] != S_OK) return results[1];
+        if (progress) progress(channels.height);
         return S_OK;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
