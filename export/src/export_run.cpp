@@ -24,9 +24,8 @@
 #include "platform/memory_budget.h"
 #include "platform/side_by_side_work.h"
 #include "platform/termination_signals.h"
-#include "platform/wide_text.h"
+#include "platform/result_reason.h"
 #include "progress_line.h"
-#include "results/describe_result.h"
 
 namespace exporter {
 
@@ -34,14 +33,8 @@ namespace {
 
 constexpr const char* kProgram = "umbrascope-export";
 
-std::string Describe(HRESULT result) {
-    std::string text = platform::NarrowToBytes(DescribeResult(result));
-    if (!text.empty() && text.back() == '.') text.pop_back();
-    return text;
-}
-
 void Report(std::FILE* err, const std::string& what, HRESULT result, const std::string& why = "") {
-    std::fprintf(err, "%s: %s: %s\n", kProgram, what.c_str(), why.empty() ? Describe(result).c_str() : why.c_str());
+    std::fprintf(err, "%s: %s: %s\n", kProgram, what.c_str(), why.empty() ? platform::ResultReason(result).c_str() : why.c_str());
 }
 
 int FailureCode(HRESULT result) { return result == E_OUTOFMEMORY ? kExportOutOfMemory : kExportWriteFailed; }

@@ -6,8 +6,7 @@
 #include "export/angle_maps.h"
 #include "export/export_run.h"
 #include "platform/atomic_file.h"
-#include "platform/wide_text.h"
-#include "results/describe_result.h"
+#include "platform/result_reason.h"
 #include "viewer/viewer_page.h"
 
 namespace exporter {
@@ -28,9 +27,7 @@ std::uint16_t CodeOf(const DirectionAngles& angles, std::size_t texel) {
 }
 
 void Report(std::FILE* err, const std::string& what, HRESULT result) {
-    std::string text = platform::NarrowToBytes(DescribeResult(result));
-    if (!text.empty() && text.back() == '.') text.pop_back();
-    std::fprintf(err, "umbrascope-export: %s: %s\n", what.c_str(), text.c_str());
+    std::fprintf(err, "umbrascope-export: %s: %s\n", what.c_str(), platform::ResultReason(result).c_str());
 }
 
 }  // namespace

@@ -8,8 +8,7 @@
 #include "platform/encode/output_file.h"
 #include "platform/encode/png_encoder.h"
 #include "platform/encode/tiff_encoder.h"
-#include "platform/wide_text.h"
-#include "results/describe_result.h"
+#include "platform/result_reason.h"
 #include "sky/derived_products.h"
 #include "sky/engine_texture.h"
 #include "sky/sky_viewer.h"
@@ -17,11 +16,7 @@
 namespace sky {
 
 void ReportFailure(std::FILE* err, const std::string& what, HRESULT result, const std::string& why) {
-    std::string text = why;
-    if (text.empty()) {
-        text = platform::NarrowToBytes(DescribeResult(result));
-        if (!text.empty() && text.back() == '.') text.pop_back();
-    }
+    const std::string text = why.empty() ? platform::ResultReason(result) : why;
     std::fprintf(err, "%s: %s: %s\n", kSkyProgram, what.c_str(), text.c_str());
 }
 

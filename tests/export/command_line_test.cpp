@@ -243,4 +243,28 @@ TEST(ExportFailures, ALostStandardOutputChangesNothing) {
     }
 }
 
+// A disk that fills while a file is written: exit 6, said in words, nothing left.
+TEST(ExportFailures, AFullDiskIsNamed) {
+    TempDir dir;
+    ASSERT_EQ(MakeHorizonMap(dir, MakeTerrain(256, true), dir.path("m.dds"), {}).exitCode, 0);
+    const auto names = [&] {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path(""))) found.push_back(entry.path());
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    const std::vector<std::string> before = names();
+    const auto full = [] {  // files may grow to 4 KB only; writing past it fails with EFBIG
+        const rlimit limit{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        signal(SIGXFSZ, SIG_IGN);
+    };
+    for (const char* name : {"c.tif", "c.exr", "p"}) {
+        const ProcessResult r = RunExporter({dir.path("m.dds"), name[0] == 'p' ? "-p" : "-c", dir.path(name)}, full);
+        EXPECT_EQ(r.exitCode, 6) << name;
+        EXPECT_NE(r.err.find("There is not enough space on the disk"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(names(), before);
+}
+
 }  // namespace
