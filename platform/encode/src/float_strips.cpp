@@ -17,8 +17,9 @@ namespace exporter {
 namespace {
 
 // One of zstd's fast levels: on a disk that takes 600 MB/s or more, level 1 would set
-// the pace; -3 packs the maps to 40 % at twice its speed.
-constexpr int kZstdLevel = -3;
+// the pace; at -7 the channel file of the demo's 4096 map is 84 MB (80 MB at -3, 55 MB
+// at 1) for a sixth less time than -3 took.
+constexpr int kZstdLevel = -7;
 
 struct ContextFree {
     void operator()(ZSTD_CCtx* context) const { ZSTD_freeCCtx(context); }
