@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -145,10 +144,15 @@ bool CastShadows(const HorizonMap& map, const float* heights, const horizon::Hor
     const RowGeometry geometry(map, terrain);
     std::vector<std::uint8_t> shadows[2] = {std::vector<std::uint8_t>(map.width),
                                              std::vector<std::uint8_t>(map.width)};
-    std::vector<std::size_t> untold[2];  // lit for now: in shadow if anything ahead rises above them
+    // Lit for now, a bit a texel: in shadow if anything ahead rises above them. Each
+    // row has words of its own, so that the two threads never write the same word.
+    const std::size_t words = (std::size_t{map.width} + 63) / 64;
+    std::vector<std::uint64_t> untold(words * map.height);
+    std::vector<std::uint8_t> rowHasUntold(map.height);
     const bool loaded = ForLoadedRows(rows, 1, [&](std::uint32_t r, int worker) {
         const float y0 = geometry.y0(r);
         std::uint8_t* shadow = shadows[worker].data();
+        std::uint64_t* untoldRow = untold.data() + r * words;
         for (std::uint32_t c = 0; c < map.width; ++c) {
             const std::size_t i = std::size_t{r} * map.width + c;
             const Reading t =
@@ -156,26 +160,26 @@ bool CastShadows(const HorizonMap& map, const float* heights, const horizon::Hor
             const bool dark = t.kind == TexelKind::Tree ||
                               ((t.kind == TexelKind::Horizon || t.kind == TexelKind::Ambiguous) && above(t.slope));
             shadow[c] = dark && !t.openIfNoneAhead;
-            if (dark && t.openIfNoneAhead) untold[worker].push_back(i);
+            if (dark && t.openIfNoneAhead) {
+                untoldRow[c / 64] |= std::uint64_t{1} << (c % 64);
+                rowHasUntold[r] = 1;
+            }
         }
         lit(r, shadow);
     });
     if (!loaded) return false;
-    std::vector<std::size_t>& told = untold[0];
-    told.insert(told.end(), untold[1].begin(), untold[1].end());
-    if (told.empty()) return true;
-    // In the order the sweep meets their rows.
-    if (direction == Direction::Forward)
-        std::sort(told.begin(), told.end(), std::greater<>());
-    else
-        std::sort(told.begin(), told.end());
-    std::size_t next = 0;
+    // The sweep goes as far as the last row holding any.
+    auto left = static_cast<std::size_t>(std::count(rowHasUntold.begin(), rowHasUntold.end(), 1));
+    if (left == 0) return true;
     SweepAhead(map, heights, terrain, direction, [&](std::uint32_t r, const float* highest) {
-        for (; next < told.size() && told[next] / map.width == r; ++next) {
-            const std::size_t i = told[next];
-            if (highest[i % map.width] > horizon::Elevation(terrain, heights[i])) late(i);
+        if (rowHasUntold[r] == 0) return true;
+        const std::uint64_t* untoldRow = untold.data() + r * words;
+        for (std::uint32_t c = 0; c < map.width; ++c) {
+            const std::size_t i = std::size_t{r} * map.width + c;
+            if ((untoldRow[c / 64] >> (c % 64) & 1) != 0 && highest[c] > horizon::Elevation(terrain, heights[i]))
+                late(i);
         }
-        return next < told.size();
+        return --left > 0;
     });
     return true;
 }

@@ -77,13 +77,13 @@ std::uint64_t WritingPeakBytes(const ExportOptions& o, std::uint32_t width, std:
     if (!o.heightPng.empty()) step = std::max(step, HeightPngBytes(texels, pixels, rows, sampleBytes));
     if (!o.channelFiles.empty()) step = std::max(step, StreamedFileBytes(Mul(width, 12)));
     // The shaded picture is made while the height map loads, with the angles, and
-    // held to the end: shrunk, from float levels; then its file as the height
-    // preview's.
+    // held to the end: shrunk, from float levels; a bit a texel for the shadows
+    // told last; then its file as the height preview's.
     std::uint64_t held = o.angleFiles.empty() ? 0 : Mul(texels, 10);  // degrees and a kind byte, both ways
     std::uint64_t making = 0;
     if (!o.shadeFile.empty()) {
         held = Add(held, Mul(pixels, 2));
-        if (shrink > 1) making = Mul(texels, 4);
+        making = Add(shrink > 1 ? Mul(texels, 4) : 0, texels / 8 + height);
         const std::uint64_t raw = Add(Mul(pixels, sampleBytes), rows);
         step = std::max(step, Add(EncodedBytesBound(raw, rows) / 2, EncodingBytes(raw, rows)));
     }
