@@ -106,7 +106,8 @@ int Child(int kind, Compression packing, const std::string& dds, const std::stri
         const HorizonSamples samples(45, 8);
         std::vector<std::uint8_t> files[3];
         const HRESULT made = EncodeGreyPngTrio(
-            w, h, 8, [&](std::uint32_t r, std::uint16_t* red, std::uint16_t* green) {
+            w, h, 8,
+            [&](std::uint32_t r, std::uint16_t* red, std::uint16_t* green) {
                 HorizonRowSamples(map, samples, r, red, green);
             },
             &files[0], &files[1], &files[2], packing);

@@ -56,8 +56,8 @@ int main(int argc, char** argv) {
     const std::string work = base + "/export_run_bench." + std::to_string(getpid());
     std::filesystem::create_directories(work);
     const std::string heights = work + "/h.png", dds = work + "/m.dds", n = std::to_string(size);
-    if (std::system((std::string(SAMPLE_MAPS_EXE) + " " + heights + " " + work + "/t.png " + n + " >/dev/null")
-                        .c_str()) != 0 ||
+    if (std::system(
+            (std::string(SAMPLE_MAPS_EXE) + " " + heights + " " + work + "/t.png " + n + " >/dev/null").c_str()) != 0 ||
         RunProcess({UMBRASCOPE_EXE, "-H", heights, "-T", work + "/t.png", "-r", n, "-h", "600", "-s", "10000", "-z",
                     "0", "-o", dds},
                    600)
@@ -78,7 +78,8 @@ int main(int argc, char** argv) {
         double written = 0;
         long peakKb = 0;
         std::vector<std::size_t> raw;
-        for (const double perTexel : output.rawBytesPerTexel) raw.push_back(static_cast<std::size_t>(perTexel * texels));
+        for (const double perTexel : output.rawBytesPerTexel)
+            raw.push_back(static_cast<std::size_t>(perTexel * texels));
         for (int run = 0; run < runs; ++run) {
             std::vector<std::string> command = {EXPORT_EXE, dds};
             if (output.needsHeights)
@@ -86,7 +87,7 @@ int main(int argc, char** argv) {
             // Every option's value is a file name in the work directory, but the sun's.
             for (std::size_t i = 0; i < output.options.size(); ++i)
                 command.push_back(i % 2 == 0 || output.options[i - 1] == "--sun" ? output.options[i]
-                                                                                  : work + "/" + output.options[i]);
+                                                                                 : work + "/" + output.options[i]);
             // Packed, then the same samples unpacked; only the packed run's sizes are kept.
             for (const bool packed : {true, false}) {
                 std::vector<std::string> run = command;

@@ -86,8 +86,8 @@ void FillRow(const HorizonMap& map, const float* heights, const horizon::Horizon
 }
 
 // Each marked 0.999 told: open where nothing ahead rises above it.
-void TellOpen(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
-              Direction direction, DirectionAngles* out) {
+void TellOpen(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain, Direction direction,
+              DirectionAngles* out) {
     auto* kinds = reinterpret_cast<std::uint8_t*>(out->kinds.data());
     SweepAhead(map, heights, terrain, direction, [&](std::uint32_t r, const float* highest) {
         for (std::uint32_t c = 0; c < map.width; ++c) {
@@ -142,8 +142,7 @@ bool CastShadows(const HorizonMap& map, const float* heights, const horizon::Hor
                  const LateShadow& late) {
     const AngleAbove above(elevationDegrees);
     const RowGeometry geometry(map, terrain);
-    std::vector<std::uint8_t> shadows[2] = {std::vector<std::uint8_t>(map.width),
-                                             std::vector<std::uint8_t>(map.width)};
+    std::vector<std::uint8_t> shadows[2] = {std::vector<std::uint8_t>(map.width), std::vector<std::uint8_t>(map.width)};
     // Lit for now, a bit a texel: in shadow if anything ahead rises above them. Each
     // row has words of its own, so that the two threads never write the same word.
     const std::size_t words = (std::size_t{map.width} + 63) / 64;

@@ -22,9 +22,9 @@
 #include "platform/encode/tiff_encoder.h"
 #include "platform/image/load_image.h"
 #include "platform/memory_budget.h"
+#include "platform/result_reason.h"
 #include "platform/side_by_side_work.h"
 #include "platform/termination_signals.h"
-#include "platform/result_reason.h"
 #include "progress_line.h"
 
 namespace exporter {
@@ -34,7 +34,8 @@ namespace {
 constexpr const char* kProgram = "umbrascope-export";
 
 void Report(std::FILE* err, const std::string& what, HRESULT result, const std::string& why = "") {
-    std::fprintf(err, "%s: %s: %s\n", kProgram, what.c_str(), why.empty() ? platform::ResultReason(result).c_str() : why.c_str());
+    std::fprintf(err, "%s: %s: %s\n", kProgram, what.c_str(),
+                 why.empty() ? platform::ResultReason(result).c_str() : why.c_str());
 }
 
 int FailureCode(HRESULT result) { return result == E_OUTOFMEMORY ? kExportOutOfMemory : kExportWriteFailed; }
@@ -70,8 +71,8 @@ int LoadHeights(const ExportOptions& o, const HorizonMap& map, FromHeights* made
             [&] {
                 if (!o.angleFiles.empty()) computed = ComputeAngleMaps(map, heights, o.terrain, &made->angles, &rows);
                 if (computed == S_OK && !o.shadeFile.empty())
-                    made->shade = ShadePicture(map, heights, o.terrain, o.sunFrom, o.sunDegrees, o.shrink, o.bitDepth,
-                                               &rows);
+                    made->shade =
+                        ShadePicture(map, heights, o.terrain, o.sunFrom, o.sunDegrees, o.shrink, o.bitDepth, &rows);
             },
             [&] {
                 loaded = image::LoadImageScaledRed(o.heightMap.c_str(), map.width, map.height, made->heights.get(),

@@ -41,8 +41,8 @@ double SlopeDegrees(double slope) { return std::atan(slope) * (180.0 / std::numb
 AngleAbove::AngleAbove(double degrees) : degrees_(degrees) {
     const double margin = degrees * 1e-6, toRadians = std::numbers::pi / 180.0;
     below_ = std::tan((degrees - margin) * toRadians);
-    above_ = degrees + margin < 90.0 ? std::tan((degrees + margin) * toRadians)
-                                     : std::numeric_limits<double>::infinity();
+    above_ =
+        degrees + margin < 90.0 ? std::tan((degrees + margin) * toRadians) : std::numeric_limits<double>::infinity();
 }
 
 }  // namespace exporter

@@ -12,9 +12,8 @@ namespace {
 // Calls lit(i, level) for each texel i not in shadow with a level above 0, and
 // dark(i) for a few of them found in shadow afterwards.
 template <typename Lit, typename Dark>
-void Shade(const HorizonMap& map, const float* heights, const LoadedRows* rows,
-           const horizon::HorizonSettings& terrain, Direction sun, double elevationDegrees, const Lit& lit,
-           const Dark& dark) {
+void Shade(const HorizonMap& map, const float* heights, const LoadedRows* rows, const horizon::HorizonSettings& terrain,
+           Direction sun, double elevationDegrees, const Lit& lit, const Dark& dark) {
     const std::uint32_t w = map.width, h = map.height;
     const double cell = static_cast<double>(terrain.terraSize) / w;
     const double e = elevationDegrees * std::numbers::pi / 180.0;
@@ -24,19 +23,20 @@ void Shade(const HorizonMap& map, const float* heights, const LoadedRows* rows,
         return static_cast<double>(horizon::Elevation(terrain, heights[std::size_t{r} * w + c]));
     };
     const LoadedRows whole(h, true);
-    CastShadows(map, heights, terrain, sun, elevationDegrees, rows != nullptr ? *rows : whole,
-                [&](std::uint32_t r, const std::uint8_t* shadows) {
-                    for (std::uint32_t c = 0; c < w; ++c) {
-                        if (shadows[c] != 0) continue;
-                        const std::uint32_t c0 = c > 0 ? c - 1 : c, c1 = c + 1 < w ? c + 1 : c;
-                        const std::uint32_t r0 = r > 0 ? r - 1 : r, r1 = r + 1 < h ? r + 1 : r;
-                        const double dzdx = c1 > c0 ? (z(r, c1) - z(r, c0)) / ((c1 - c0) * cell) : 0.0;
-                        const double dzdy = r1 > r0 ? (z(r1, c) - z(r0, c)) / ((r1 - r0) * cell) : 0.0;
-                        const double level = (-dzdy * ly + lz) / std::sqrt(dzdx * dzdx + dzdy * dzdy + 1.0);
-                        if (std::isfinite(level) && level > 0) lit(std::size_t{r} * w + c, static_cast<float>(level));
-                    }
-                },
-                dark);
+    CastShadows(
+        map, heights, terrain, sun, elevationDegrees, rows != nullptr ? *rows : whole,
+        [&](std::uint32_t r, const std::uint8_t* shadows) {
+            for (std::uint32_t c = 0; c < w; ++c) {
+                if (shadows[c] != 0) continue;
+                const std::uint32_t c0 = c > 0 ? c - 1 : c, c1 = c + 1 < w ? c + 1 : c;
+                const std::uint32_t r0 = r > 0 ? r - 1 : r, r1 = r + 1 < h ? r + 1 : r;
+                const double dzdx = c1 > c0 ? (z(r, c1) - z(r, c0)) / ((c1 - c0) * cell) : 0.0;
+                const double dzdy = r1 > r0 ? (z(r1, c) - z(r0, c)) / ((r1 - r0) * cell) : 0.0;
+                const double level = (-dzdy * ly + lz) / std::sqrt(dzdx * dzdx + dzdy * dzdy + 1.0);
+                if (std::isfinite(level) && level > 0) lit(std::size_t{r} * w + c, static_cast<float>(level));
+            }
+        },
+        dark);
 }
 
 }  // namespace
@@ -55,8 +55,7 @@ GreyLevels ShadedRelief(const HorizonMap& map, const float* heights, const horiz
 GreyImage ShadePicture(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
                        Direction sun, double elevationDegrees, std::uint32_t shrink, int bitDepth,
                        const LoadedRows* rows) {
-    if (shrink > 1)
-        return Quantise(ShadedRelief(map, heights, terrain, sun, elevationDegrees, rows), shrink, bitDepth);
+    if (shrink > 1) return Quantise(ShadedRelief(map, heights, terrain, sun, elevationDegrees, rows), shrink, bitDepth);
     const double top = bitDepth == 16 ? 65535.0 : 255.0;
     GreyImage image{map.width, map.height, bitDepth, {}};
     platform::ReserveOnHugePages(&image.samples, std::size_t{map.width} * map.height);

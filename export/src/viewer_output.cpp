@@ -60,8 +60,8 @@ HRESULT MakeViewerData(const HorizonMap& map, const float* heights, const horizo
     }
 }
 
-int WriteViewerPage(const ExportOptions& options, const HorizonMap& map, const float* heights,
-                    std::FILE* out, std::FILE* err) {
+int WriteViewerPage(const ExportOptions& options, const HorizonMap& map, const float* heights, std::FILE* out,
+                    std::FILE* err) {
     const std::string& path = options.viewerFile;
     viewer::PageData data;
     std::string page;

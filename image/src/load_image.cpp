@@ -18,7 +18,8 @@ namespace {
     std::unique_ptr<RowSource> source;
     if (const HRESULT hr = OpenImageSource(file, RawSampleFromName(path), &source); hr != S_OK) return hr;
     std::unique_ptr<RowSink> sink;
-    if (const HRESULT hr = MakeTexelSink(source->info(), width, height, texels, &sink, redOnly, loaded); hr != S_OK) return hr;
+    if (const HRESULT hr = MakeTexelSink(source->info(), width, height, texels, &sink, redOnly, loaded); hr != S_OK)
+        return hr;
     return PumpRows(*source, *sink);
 }
 

@@ -13,7 +13,11 @@ public:
     // when given: the rows kept so far, published as each is kept (rows come in
     // order). Exhausted memory escapes as std::bad_alloc.
     TexelRows(float* out, std::uint32_t width, bool redOnly, std::atomic<std::uint32_t>* loaded = nullptr)
-        : out_(out), width_(width), redOnly_(redOnly), loaded_(loaded), scratch_(redOnly ? std::size_t{width} * 4 : 0) {}
+        : out_(out),
+          width_(width),
+          redOnly_(redOnly),
+          loaded_(loaded),
+          scratch_(redOnly ? std::size_t{width} * 4 : 0) {}
 
     // Where row `row`'s RGBA texels are to be written, then kept by done(row).
     float* row(std::uint32_t row) { return redOnly_ ? scratch_.data() : out_ + std::size_t{row} * width_ * 4; }

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <limits>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 #include <vector>
@@ -70,8 +70,7 @@ private:
         const std::size_t samples = channels_.planes.size();
         const std::size_t first = std::size_t{row} * channels_.width;
         for (std::size_t c = 0; c < channels_.width; ++c)
-            for (std::size_t s = 0; s < samples; ++s)
-            {
+            for (std::size_t s = 0; s < samples; ++s) {
                 const std::uint32_t bits = channels_.planes[s].bits(first + c);
                 std::memcpy(out + (c * samples + s) * 4, &bits, 4);
             }
