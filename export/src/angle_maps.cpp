@@ -116,10 +116,9 @@ HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights, const hori
         const std::size_t texels = std::size_t{map.width} * map.height;
         Allocate(texels, &computed.forward);
         Allocate(texels, &computed.backward);
-        const LoadedRows whole(map.height, true);
         const RowGeometry geometry(map, terrain);
         std::array<std::uint64_t, kTexelKinds> counts[2][2] = {};  // [worker][direction]
-        const bool loaded = ForLoadedRows(rows != nullptr ? *rows : whole, 0, [&](std::uint32_t r, int worker) {
+        const bool loaded = ForLoadedRows(map.height, rows, 0, [&](std::uint32_t r, int worker) {
             FillRow(map, heights, terrain, geometry, Direction::Forward, r, &computed.forward, &counts[worker][0]);
             FillRow(map, heights, terrain, geometry, Direction::Backward, r, &computed.backward, &counts[worker][1]);
         });
@@ -138,7 +137,7 @@ HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights, const hori
 }
 
 bool CastShadows(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
-                 Direction direction, double elevationDegrees, const LoadedRows& rows, const ShadowRows& lit,
+                 Direction direction, double elevationDegrees, const LoadedRows* rows, const ShadowRows& lit,
                  const LateShadow& late) {
     const AngleAbove above(elevationDegrees);
     const RowGeometry geometry(map, terrain);
@@ -148,7 +147,7 @@ bool CastShadows(const HorizonMap& map, const float* heights, const horizon::Hor
     const std::size_t words = (std::size_t{map.width} + 63) / 64;
     std::vector<std::uint64_t> untold(words * map.height);
     std::vector<std::uint8_t> rowHasUntold(map.height);
-    const bool loaded = ForLoadedRows(rows, 1, [&](std::uint32_t r, int worker) {
+    const bool loaded = ForLoadedRows(map.height, rows, 1, [&](std::uint32_t r, int worker) {
         const float y0 = geometry.y0(r);
         std::uint8_t* shadow = shadows[worker].data();
         std::uint64_t* untoldRow = untold.data() + r * words;

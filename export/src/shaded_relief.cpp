@@ -22,9 +22,8 @@ void Shade(const HorizonMap& map, const float* heights, const LoadedRows* rows, 
     const auto z = [&](std::uint32_t r, std::uint32_t c) {
         return static_cast<double>(horizon::Elevation(terrain, heights[std::size_t{r} * w + c]));
     };
-    const LoadedRows whole(h, true);
     CastShadows(
-        map, heights, terrain, sun, elevationDegrees, rows != nullptr ? *rows : whole,
+        map, heights, terrain, sun, elevationDegrees, rows,
         [&](std::uint32_t r, const std::uint8_t* shadows) {
             for (std::uint32_t c = 0; c < w; ++c) {
                 if (shadows[c] != 0) continue;

@@ -206,10 +206,9 @@ TEST(AngleMaps, ARealHorizonThatStores0999GetsItsAngle) {
     // A sun just under that horizon: row 0 in its shadow, the open row 2 lit.
     // Both are told late, from the rows ahead.
     std::vector<std::uint8_t> shadows(kN * kN, 2);
-    const exporter::LoadedRows loaded(kN, true);
     EXPECT_TRUE(exporter::CastShadows(
         map, heights.data(), {1.0f, 0.0f, kSize}, exporter::Direction::Forward, angles.forward.degrees[3] - 1e-4,
-        loaded, [&](std::uint32_t r, const std::uint8_t* row) { std::copy(row, row + kN, shadows.begin() + r * kN); },
+        nullptr, [&](std::uint32_t r, const std::uint8_t* row) { std::copy(row, row + kN, shadows.begin() + r * kN); },
         [&](std::size_t i) { shadows[i] = 1; }));
     EXPECT_EQ(shadows[3], 1);
     EXPECT_EQ(shadows[2 * kN + 3], 0);

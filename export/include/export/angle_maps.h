@@ -50,12 +50,12 @@ using LateShadow = std::function<void(std::size_t texel)>;
 // (0, 90]) above the horizon that way: under a tree, or of kind Horizon or
 // Ambiguous with an angle above the sun's, exactly as ComputeAngleMaps's angles
 // would tell, without computing them. Each row goes to `lit` as soon as it and the
-// next have loaded; the few stored 0.999 that the rows ahead put in shadow (only
-// under a sun of about 3 degrees or lower) go to `late` afterwards. `heights` and
-// `terrain` as ComputeAngleMaps takes them. False when loading failed, rows left
-// out. Exhausted memory escapes as std::bad_alloc.
+// next have loaded (`rows` null: all have); the few stored 0.999 that the rows ahead
+// put in shadow (only under a sun of about 3 degrees or lower) go to `late`
+// afterwards. `heights` and `terrain` as ComputeAngleMaps takes them. False when
+// loading failed, rows left out. Exhausted memory escapes as std::bad_alloc.
 bool CastShadows(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
-                 Direction direction, double elevationDegrees, const LoadedRows& rows, const ShadowRows& lit,
+                 Direction direction, double elevationDegrees, const LoadedRows* rows, const ShadowRows& lit,
                  const LateShadow& late);
 
 }  // namespace exporter

@@ -34,8 +34,8 @@ GreyLevels HorizonLevels(const HorizonMap& map, Direction direction, double rang
 
 // Row `row` (< map.height) of HorizonPictures' two pictures at shrink 1, `map.width`
 // samples each into `forward` and `backward`. Any values.
-void HorizonRowSamples(const HorizonMap& map, const HorizonSamples& samples, std::uint32_t row,
-                       std::uint16_t* forward, std::uint16_t* backward);
+void HorizonRowSamples(const HorizonMap& map, const HorizonSamples& samples, std::uint32_t row, std::uint16_t* forward,
+                       std::uint16_t* backward);
 
 // Quantise(HorizonLevels(map, direction, range), shrink, bitDepth) of both
 // directions, for the range and bit depth of `samples`; on both cores, sample by

@@ -11,8 +11,8 @@ namespace exporter {
 
 class LoadedRows {
 public:
-    // `height` rows, none loaded yet; with `whole`, all loaded already.
-    explicit LoadedRows(std::uint32_t height, bool whole = false) : height_(height), loaded_(whole ? height : 0) {}
+    // `height` rows, none loaded yet.
+    explicit LoadedRows(std::uint32_t height) : height_(height), loaded_(0) {}
     LoadedRows(const LoadedRows&) = delete;
     LoadedRows& operator=(const LoadedRows&) = delete;
 
@@ -44,19 +44,19 @@ private:
     std::atomic<std::uint32_t> loaded_;
 };
 
-// Calls work(row, worker) once for every row, on two threads (worker 0 and 1), in
-// about the order of the rows, each as soon as the rows up to `ahead` after it have
-// loaded. Returns false, rows left undone, when loading failed; std::bad_alloc
-// passes as RunSideBySide passes it.
+// Calls work(row, worker) once for each of `height` rows, on two threads (worker 0
+// and 1), in about the order of the rows, each as soon as the rows up to `ahead`
+// after it have loaded; `rows` null: all have. Returns false, rows left undone, when
+// loading failed; std::bad_alloc passes as RunSideBySide passes it.
 template <typename Work>
-bool ForLoadedRows(const LoadedRows& rows, std::uint32_t ahead, const Work& work) {
+bool ForLoadedRows(std::uint32_t height, const LoadedRows* rows, std::uint32_t ahead, const Work& work) {
     std::atomic<std::uint64_t> next{0};
     std::atomic<bool> failed{false};
     const auto worker = [&](int id) {
-        for (std::uint64_t k = next.fetch_add(1); k < rows.height(); k = next.fetch_add(1)) {
+        for (std::uint64_t k = next.fetch_add(1); k < height; k = next.fetch_add(1)) {
             const auto r = static_cast<std::uint32_t>(k);
-            const std::uint32_t need = rows.height() - r > ahead ? r + ahead + 1 : rows.height();
-            if (!rows.waitFor(need)) {
+            const std::uint32_t need = height - r > ahead ? r + ahead + 1 : height;
+            if (rows != nullptr && !rows->waitFor(need)) {
                 failed = true;
                 return;
             }

@@ -25,7 +25,7 @@ namespace exporter {
 // on `out`; a failure is reported on `err`. kExportSuccess; kExportBadInput when
 // memory runs out making it; kExportWriteFailed when the file cannot be written.
 // `heights` as LoadImageScaledRed filled it at the map's size.
-[[nodiscard]] int WriteViewerPage(const ExportOptions& options, const HorizonMap& map,
-                                  const float* heights, std::FILE* out, std::FILE* err);
+[[nodiscard]] int WriteViewerPage(const ExportOptions& options, const HorizonMap& map, const float* heights,
+                                  std::FILE* out, std::FILE* err);
 
 }  // namespace exporter
