@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/encode/compression.h"
 #include "settings/tool_parameters.h"
 
 namespace exporter {
@@ -57,14 +58,20 @@ std::string ExportHelp() {
                "      --uncompressed     write the samples unpacked: faster where the disk\n"
                "                         outpaces the packing (see below)\n"
                "\n"
-               "Packing, for speed: float TIFFs zstd at level -3 after the floating-point\n"
-               "predictor, EXR files RLE, PNGs zlib's run-length matching. When -H is a\n"
-               "GeoTIFF, the TIFFs carry its coordinate system and its extent; every TIFF\n"
-               "names its bands for GDAL.\n"
-               "\n"
-               "The terrain, as given to the umbrascope run (same letters, same defaults):\n"
-               "  -H, --HMfname=FILE     the height map\n"
-               "  -h, --Height=M         metres per unit of the height map's value (") +
+               "Packing, for speed: float TIFFs zstd at level ") +
+           std::to_string(kFloatTiffZstdLevel) +
+           " after the floating-point\n"
+           "predictor, grey TIFFs zstd at level " +
+           std::to_string(kGreyTiffZstdLevel) +
+           " after the horizontal predictor, EXR\n"
+           "files RLE, PNGs deflated after the Up filter by the companion's own run\n"
+           "encoder (a run of one byte a match at distance 1, each block its own Huffman\n"
+           "codes). When -H is a GeoTIFF, the TIFFs carry its coordinate system and its\n"
+           "extent; every TIFF names its bands for GDAL.\n"
+           "\n"
+           "The terrain, as given to the umbrascope run (same letters, same defaults):\n"
+           "  -H, --HMfname=FILE     the height map\n"
+           "  -h, --Height=M         metres per unit of the height map's value (" +
            Shown(kToolDefaults.Height) +
            ")\n"
            "  -s, --TerraSize=M      side of the whole map in metres (" +

@@ -4,7 +4,6 @@
 #include <new>
 
 #include "platform/atomic_file.h"
-#include "sky/derived_products.h"
 #include "viewer/viewer_page.h"
 
 namespace sky {
@@ -34,7 +33,7 @@ viewer::PageData MakeSkyPageGrid(const OutputSource& source, std::uint32_t maxSi
     d.mapWidth = dem.width;
     d.mapHeight = dem.height;
     d.height = 1;  // elevations are in metres already
-    d.terraSize = static_cast<float>(dem.width * source.cellX);
+    d.terraSize = dem.width * source.cellX;
     d.grid = viewer::GridFor(dem.width, dem.height, maxSize);
     for (std::size_t k = 0; k < source.azimuths.size(); ++k) {
         const double a = source.azimuths[k];
@@ -67,23 +66,6 @@ viewer::PageData MakeSkyPageData(const OutputSource& source, const std::vector<s
     viewer::PageData d = MakeSkyPageGrid(source, maxSize);
     for (std::size_t k = 0; k < bands.size(); ++k) AddSkyPageCodes(&d, k, bands[k]);
     return d;
-}
-
-std::vector<bool> PageShadows(const viewer::PageData& data, double sunAzimuth, double sunElevation) {
-    std::vector<std::vector<float>> bands;
-    std::vector<double> azimuths;
-    for (const viewer::PageDirection& d : data.directions) {
-        azimuths.push_back(d.azimuth);
-        bands.emplace_back();
-        for (const std::uint16_t code : d.codes) {
-            const float h = viewer::CodeDegrees(code);
-            bands.back().push_back(std::isnan(h) ? kNoData : h);
-        }
-    }
-    const Bracket bracket = BracketOf(azimuths, sunAzimuth);
-    std::vector<bool> shadows(data.elevations.size());
-    for (std::size_t i = 0; i < shadows.size(); ++i) shadows[i] = HorizonTowards(bands, bracket, i) > sunElevation;
-    return shadows;
 }
 
 bool WriteViewerPage(const std::string& path, const std::string& mapName, viewer::PageData data, std::FILE* out,

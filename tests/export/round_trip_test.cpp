@@ -1,10 +1,14 @@
 // The tool's horizon map through the companion into EXR and TIFF and back: the
-// floats of level 0 and of the angles, bit for bit.
+// floats of level 0 and of the angles, bit for bit, packed as the documents say.
 #include <gtest/gtest.h>
+#include <tiffio.h>
+#include <zstd.h>
 
+#include <algorithm>
 #include <bit>
 #include <limits>
 #include <random>
+#include <regex>
 
 #include "export/angle_maps.h"
 #include "export_fixtures.h"
@@ -21,7 +25,7 @@ std::vector<float> KindsAsFloats(const DirectionAngles& a) {
     return plane;
 }
 
-TEST(RoundTrip, TheToolsMapComesBackFromExrAndTiffBitForBit) {
+TEST(RoundTrip, TheToolsMapComesBackFromExrAndTiffBitForBitPackedAsDocumented) {
     constexpr std::uint32_t kN = 36;
     TempDir dir;
     const auto made = MakeHorizonMap(dir, MakeTerrain(kN, true), dir.path("m.dds"), {"-h", "150", "-s", "2400"});
@@ -44,6 +48,28 @@ TEST(RoundTrip, TheToolsMapComesBackFromExrAndTiffBitForBit) {
         EXPECT_TRUE(SameBits(read.planes.at("R"), Channel(level0, 0)));
         EXPECT_TRUE(SameBits(read.planes.at("G"), Channel(level0, 1)));
         EXPECT_TRUE(SameBits(read.planes.at("B"), Channel(level0, 2)));
+    }
+    // The zstd level each document names for float TIFFs is the one the strips are
+    // packed at: recompressing a strip's unpacked bytes at it gives the strip back.
+    TIFF* packed = TIFFOpen(dir.path("c.tiff").c_str(), "r");
+    ASSERT_NE(packed, nullptr);
+    Bytes strip(TIFFRawStripSize(packed, 0));
+    strip.resize(std::max<tmsize_t>(0, TIFFReadRawStrip(packed, 0, strip.data(), strip.size())));
+    TIFFClose(packed);
+    Bytes unpacked(std::min<unsigned long long>(ZSTD_getFrameContentSize(strip.data(), strip.size()), 1 << 20));
+    ASSERT_EQ(ZSTD_decompress(unpacked.data(), unpacked.size(), strip.data(), strip.size()), unpacked.size());
+    const auto text = [](const Bytes& b) { return std::string(b.begin(), b.end()); };
+    const std::pair<std::string, const char*> documents[] = {
+        {RunExporter({"--help"}).out, R"(float TIFFs[^.]*?zstd at level (-?\d+))"},
+        {text(ReadBytes(SOURCE_DIR "/README.md")), R"(float TIFFs are zstd at level (-?\d+))"},
+        {text(ReadBytes(SOURCE_DIR "/man/umbrascope-export.1")), R"(IEEEFP, ZSTD at level \\?(-?\d+))"},
+    };
+    for (const auto& [document, told] : documents) {
+        std::smatch level;
+        ASSERT_TRUE(std::regex_search(document, level, std::regex(told))) << told;
+        Bytes again(ZSTD_compressBound(unpacked.size()));
+        again.resize(ZSTD_compress(again.data(), again.size(), unpacked.data(), unpacked.size(), std::stoi(level[1])));
+        EXPECT_TRUE(again == strip) << told << ": level " << level[1];
     }
 
     exporter::HorizonMap map;

@@ -1,7 +1,8 @@
 // The terrain page in a real browser: headless Chromium with software WebGL loads
 // the page the companion wrote, sets two suns through the page's test mode, and
 // the result it writes into the page is read back with --dump-dom. umbrascope-sky's
-// page too: eight directions, the sun set by azimuth.
+// page too: eight directions, the sun set by azimuth. Then maps too thin, or with
+// cells too small or too large, to draw as they are.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,23 +12,33 @@
 #include "export/viewer_output.h"
 #include "export_fixtures.h"
 #include "platform/image/load_image.h"
+#include "sky/dem.h"
+#include "sky/derived_products.h"
 #include "sky/horizon_bands.h"
-#include "sky/sky_viewer.h"
+#include "sky/lattice_direction.h"
 
 namespace {
 
 struct SunCase {
     const char* side;  // "sky": umbrascope-sky's page, the sun at `azimuth`
     double high, low;  // sun elevations in degrees
-    double azimuth = 0;
+    double azimuth;
+    const char* controls;  // the inputs shown, by id or name
 };
 void PrintTo(const SunCase& c, std::ostream* os) { *os << c.side << " " << c.high << " then " << c.low; }
 
-// One field of the page's JSON result: a number, a string or a bracketed list.
+// One field of the page's JSON result: a number, a string or a bracketed list. Not
+// by std::regex, which recurses once a character and so overflows the stack on masks.
 std::vector<std::string> Fields(const std::string& json, const std::string& name) {
-    const std::regex field("\"" + name + "\":(\\[[^\\]]*\\]|\"[^\"]*\"|[-0-9.e+]+)");
+    const std::string key = "\"" + name + "\":";
     std::vector<std::string> values;
-    for (std::sregex_iterator i(json.begin(), json.end(), field), end; i != end; ++i) values.push_back((*i)[1]);
+    for (std::size_t at = json.find(key); at != std::string::npos; at = json.find(key, at + 1)) {
+        const std::size_t from = at + key.size();
+        const std::size_t to = json[from] == '['   ? json.find(']', from) + 1
+                               : json[from] == '"' ? json.find('"', from + 1) + 1
+                                                   : json.find_first_of(",}]", from);
+        values.push_back(json.substr(from, to - from));
+    }
     return values;
 }
 
@@ -42,10 +53,19 @@ std::string MaskOf(const std::vector<bool>& shadows) {
     return hex + '"';
 }
 
-// umbrascope-sky's page data for the run below, by its own code: the DEM as it
-// reads it, the eight directions it picks and its horizons.
-std::vector<bool> SkyShadows(const std::string& dem, double cell, double scale, std::uint32_t mesh,
-                             const SunCase& sun) {
+// Whether every texel shadowed in `least` is in `mask`, and every one in `mask` in `most`.
+bool Within(const std::string& least, const std::string& mask, const std::string& most) {
+    const auto bits = [](char digit) { return std::stoi(std::string(1, digit), nullptr, 16); };
+    bool within = least.size() == mask.size() && mask.size() == most.size();
+    for (std::size_t i = 1; within && i + 1 < mask.size(); ++i)  // inside the quotes
+        within = (bits(least[i]) & ~bits(mask[i])) == 0 && (bits(mask[i]) & ~bits(most[i])) == 0;
+    return within;
+}
+
+// The page's points --shade's own code leaves in cast shadow for the run below, from
+// its float angles (HorizonTowards the sun's azimuth above `elevation`), as a mask.
+std::string SkyShadows(const std::string& dem, double cell, double scale, std::uint32_t mesh, const SunCase& sun,
+                       double elevation) {
     sky::Dem d;
     std::string why;
     EXPECT_EQ(sky::LoadDem(dem, {scale, 0, {}}, &d, &why), S_OK) << why;
@@ -59,8 +79,33 @@ std::vector<bool> SkyShadows(const std::string& dem, double cell, double scale, 
     }
     std::vector<std::vector<float>> bands;
     EXPECT_EQ(sky::ComputeHorizonBands(d.grid(), request, &bands), S_OK);
-    const viewer::PageData data = sky::MakeSkyPageData({d, cell, cell, azimuths}, bands, mesh);
-    return sky::PageShadows(data, sun.azimuth, sun.high);
+    const sky::Bracket bracket = sky::BracketOf(azimuths, sun.azimuth);
+    const viewer::PageGrid grid = viewer::GridFor(d.width, d.height, mesh);
+    std::vector<bool> shadows;
+    for (std::uint32_t r = 0; r < grid.rows; ++r)
+        for (std::uint32_t c = 0; c < grid.columns; ++c)
+            shadows.push_back(sky::HorizonTowards(bands, bracket, (r * d.width + c) * grid.stride) > elevation);
+    return MaskOf(shadows);
+}
+
+// The page at `html` + `hash` in headless Chromium: the JSON result its test mode wrote, or "".
+std::string PageTestResult(const TempDir& dir, const std::string& html, const std::string& hash,
+                           const std::string& name) {
+    const std::string shot = std::string(VIEWER_SHOTS_DIR) + "/" + name + ".png";
+    std::filesystem::create_directories(VIEWER_SHOTS_DIR);
+    std::filesystem::remove(shot);
+    // No display: headless, WebGL by SwiftShader; no sandbox, which root cannot have.
+    const auto browser =
+        RunProcess({CHROMIUM_EXE, "--headless", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
+                    "--no-sandbox", "--user-data-dir=" + dir.path("profile"), "--virtual-time-budget=5000",
+                    "--window-size=800,520", "--screenshot=" + shot, "--dump-dom", "file://" + html + hash},
+                   120);
+    EXPECT_EQ(browser.exitCode, 0) << browser.err;
+    EXPECT_TRUE(std::filesystem::exists(shot) && std::filesystem::file_size(shot) > 1000) << shot;
+    const std::size_t result = browser.out.find('>', browser.out.find("id=\"umbrascope-test-result\""));
+    EXPECT_NE(result, std::string::npos) << browser.out.substr(0, 2000);
+    return result == std::string::npos ? ""
+                                       : browser.out.substr(result + 1, browser.out.find('<', result) - result - 1);
 }
 
 class ViewerPageTest : public ::testing::TestWithParam<SunCase> {};
@@ -98,44 +143,36 @@ TEST_P(ViewerPageTest, ChromiumShowsTheShadowsTheMapPredicts) {
         ASSERT_EQ(exported.exitCode, 0) << exported.err;
     }
 
-    const std::string shot = std::string(VIEWER_SHOTS_DIR) + "/" + p.side + ".png";
-    std::filesystem::create_directories(VIEWER_SHOTS_DIR);
-    std::filesystem::remove(shot);
     char hash[96];
     if (isSky)
         std::snprintf(hash, sizeof hash, "#test=%g,%g&azimuth=%g", p.high, p.low, p.azimuth);
     else
         std::snprintf(hash, sizeof hash, "#test=%g,%g&side=%s", p.high, p.low, p.side);
-    // No display: headless, WebGL by SwiftShader; no sandbox, which root cannot have.
-    const auto browser = RunProcess(
-        {CHROMIUM_EXE, "--headless", "--use-angle=swiftshader", "--enable-unsafe-swiftshader", "--no-sandbox",
-         "--user-data-dir=" + dir.path("profile"), "--virtual-time-budget=5000", "--window-size=800,520",
-         "--screenshot=" + shot, "--dump-dom", "file://" + dir.path("view.html") + hash},
-        120);
-    ASSERT_EQ(browser.exitCode, 0) << browser.err;
-    const std::smatch found = [&] {
-        std::smatch m;
-        std::regex_search(browser.out, m, std::regex("id=\"umbrascope-test-result\"[^>]*>([^<]*)<"));
-        return m;
-    }();
-    ASSERT_FALSE(found.empty()) << browser.out.substr(0, 2000);
-    const std::string json = found[1];
+    const std::string json = PageTestResult(dir, dir.path("view.html"), hash, p.side);
 
     EXPECT_EQ(Fields(json, "errors"), std::vector<std::string>{"[]"}) << json.substr(0, 2000);
+    EXPECT_EQ(Fields(json, "controls"), std::vector<std::string>{p.controls});
     const auto shares = Fields(json, "shadowedShare"), variances = Fields(json, "variance");
     ASSERT_EQ(shares.size(), 2u) << json.substr(0, 2000);
     ASSERT_EQ(variances.size(), 2u);
     for (const auto& v : variances) EXPECT_GT(std::stod(v), 100.0) << "a blank canvas";
     EXPECT_GT(std::stod(shares[0]), 0.0);
     EXPECT_LT(std::stod(shares[0]), std::stod(shares[1])) << "the shadows grow as the sun goes down";
-    EXPECT_TRUE(std::filesystem::file_size(shot) > 1000) << shot;
+    const auto mask = Fields(json, "mask");  // each sun's
+    ASSERT_EQ(mask.size(), 2u);
 
-    // The same mask from the map, the height map and the settings, by the program's own code.
+    // --shade's shadows from the float angles, wherever the page's 16-bit angles can tell.
     if (isSky) {
-        EXPECT_EQ(Fields(json, "mask"),
-                  std::vector<std::string>{MaskOf(SkyShadows(dir.path("h.png"), cell, scale, kMesh, p))});
+        const double step = (viewer::kHighestAngle - viewer::kLowestAngle) / viewer::kAngleCodeFull;
+        for (std::size_t s = 0; s < 2; ++s) {
+            const double sun = s == 0 ? p.high : p.low;
+            EXPECT_TRUE(Within(SkyShadows(dir.path("h.png"), cell, scale, kMesh, p, sun + step), mask[s],
+                               SkyShadows(dir.path("h.png"), cell, scale, kMesh, p, sun - step)))
+                << "sun " << sun;
+        }
         return;
     }
+    // The same masks from the map, the height map and the settings, by the program's own code.
     exporter::HorizonMap map;
     std::string why;
     ASSERT_EQ(exporter::ReadHorizonMap(dir.path("m.dds").c_str(), &map, &why), S_OK) << why;
@@ -144,14 +181,56 @@ TEST_P(ViewerPageTest, ChromiumShowsTheShadowsTheMapPredicts) {
     viewer::PageData data;
     ASSERT_EQ(exporter::MakeViewerData(map, heights.data(), {600, 0, 10000}, kMesh, &data), S_OK);
     const auto& codes = data.directions[std::string(p.side) == "forward" ? 0 : 1].codes;
-    std::vector<bool> shadows;
-    for (const std::uint16_t code : codes) shadows.push_back(viewer::ShadowedAt(code, p.high));
-    EXPECT_EQ(Fields(json, "mask"), std::vector<std::string>{MaskOf(shadows)});
+    std::vector<bool> high, low;
+    for (const std::uint16_t code : codes)
+        high.push_back(viewer::ShadowedAt(code, p.high)), low.push_back(viewer::ShadowedAt(code, p.low));
+    EXPECT_EQ(mask, (std::vector<std::string>{MaskOf(high), MaskOf(low)}));
 }
 
+const char* const kSideControls = R"(["elevation","side","shadows","relief"])";
 INSTANTIATE_TEST_SUITE_P(Suns, ViewerPageTest,
-                         ::testing::Values(SunCase{"forward", 12, 3}, SunCase{"backward", 20, 4.5},
-                                           SunCase{"sky", 15, 4, 150}),
+                         ::testing::Values(SunCase{"forward", 12, 3, 0, kSideControls},
+                                           SunCase{"backward", 20, 4.5, 0, kSideControls},
+                                           SunCase{"sky", 15, 4, 150, R"(["elevation","azimuth","shadows","relief"])"}),
                          [](const auto& info) { return std::string(info.param.side); });
+
+// umbrascope-sky's page of a `width` x `height` DEM of 30 m cells; with no size, the
+// companion's of a 64 x 64 map `terraSize` metres across.
+struct OddMapCase {
+    const char* name;
+    std::uint32_t width, height;
+    const char* terraSize;
+    const char* notice;  // what the page says above its controls, as a regex
+};
+void PrintTo(const OddMapCase& c, std::ostream* os) { *os << c.name; }
+class OddMapPageTest : public ::testing::TestWithParam<OddMapCase> {};
+
+TEST_P(OddMapPageTest, DrawsTheTerrainSayingWhatItChanged) {
+    const OddMapCase& p = GetParam();
+    TempDir dir;
+    if (p.width > 0) {
+        WriteBytes(dir.path("d.pfm"), PfmBytes(p.width, p.height, 1, true, std::vector<float>(p.width * p.height)));
+        const auto made =
+            RunProcess({UMBRASCOPE_SKY_EXE, dir.path("d.pfm"), "--cell=30", "--viewer=" + dir.path("v.html")});
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+    } else {
+        ASSERT_EQ(MakeHorizonMap(dir, MakeTerrain(64, true), dir.path("m.dds"), {"-s", p.terraSize}).exitCode, 0);
+        const auto made = RunExporter(
+            {dir.path("m.dds"), "-H", dir.path("h.pfm"), "-s", p.terraSize, "--viewer=" + dir.path("v.html")});
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+    }
+    const std::string json = PageTestResult(dir, dir.path("v.html"), "#test=20", p.name);
+    EXPECT_EQ(Fields(json, "errors"), std::vector<std::string>{"[]"}) << json.substr(0, 2000);
+    EXPECT_GT(std::stod(Fields(json, "drawn").at(0)), 0.001) << "a blank canvas";
+    EXPECT_TRUE(std::regex_match(Fields(json, "notice").at(0), std::regex(p.notice))) << json.substr(0, 2000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Maps, OddMapPageTest,
+                         ::testing::Values(OddMapCase{"one_texel", 1, 1, "", "\"\""},
+                                           OddMapCase{"one_column", 1, 50, "", "\"\""},
+                                           OddMapCase{"one_row", 50, 1, "", "\"\""},
+                                           OddMapCase{"tiny_cells", 0, 0, "1e-30", ".*times flatter than it is.*"},
+                                           OddMapCase{"huge_cells", 0, 0, "3e38", "\"\""}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

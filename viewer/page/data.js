@@ -15,14 +15,26 @@ function decodeWords(text) {
 
 function readPageData(element) {
   const raw = JSON.parse(element.textContent);
-  if (raw.format !== 1) throw new Error("unknown page data format " + raw.format);
+  if (raw.format !== 2) throw new Error("unknown page data format " + raw.format);
   const { columns, rows, stride } = raw.grid;
   const count = columns * rows;
   const heightCodes = decodeWords(raw.elevations.codes);
   const lowest = raw.elevations.lowest;
   const span = raw.elevations.highest - lowest;
+  if (!Number.isFinite(span)) throw new Error("the elevations span more metres than a number holds");
+  // The program writes a size beyond a double as null.
+  if (raw.settings.TerraSize === null) throw new Error("the map is wider than a number of metres can hold");
+  const cell = (stride * raw.settings.TerraSize) / raw.map.width;
+  if (!(cell > 0 && Number.isFinite(cell)))
+    throw new Error(`the map's cells are ${raw.settings.TerraSize / raw.map.width} m across: no size to draw`);
+  // Each point's height in [0, 1] from the lowest to the highest: what is drawn, at any scale.
+  const levels = new Float32Array(count);
   const elevations = new Float32Array(count);
-  for (let i = 0; i < count; ++i) elevations[i] = lowest + (heightCodes[i] / 65535) * span;
+  for (let i = 0; i < count; ++i) {
+    const level = heightCodes[i] / 65535;
+    levels[i] = level;
+    elevations[i] = lowest + level * span;
+  }
   const directions = raw.directions.map((d) => ({
     name: d.name,
     channel: d.channel,
@@ -36,12 +48,15 @@ function readPageData(element) {
   return {
     map: raw.map,
     settings: raw.settings,
-    grid: { columns, rows, stride, cell: (stride * raw.settings.TerraSize) / raw.map.width },
+    grid: { columns, rows, stride, cell },
     elevations,
+    levels,
     lowest,
     highest: raw.elevations.highest,
     full: raw.angleCodes.full,
     noAngle: raw.angleCodes.noAngle,
+    lowestAngle: raw.angleCodes.lowest,
+    highestAngle: raw.angleCodes.highest,
     directions,
     // Many directions, each with its azimuth: the sun is set by azimuth.
     azimuthal: directions.every((d) => typeof d.azimuth === "number"),
@@ -55,17 +70,22 @@ function treeCode(data) {
 // In cast shadow: under a tree, or the sun below the stored horizon in its direction.
 function isShadowed(code, elevation, data) {
   if (code === treeCode(data)) return true;
-  return code <= data.full && (elevation * data.full) / 90 < code;
+  return code <= data.full && sunCode(elevation, data) < code;
+}
+
+// The sun's elevation on the codes' scale, not rounded.
+function sunCode(elevation, data) {
+  return ((elevation - data.lowestAngle) * data.full) / (data.highestAngle - data.lowestAngle);
 }
 
 // The largest whole code the sun clears; for whole codes, code > threshold is the rule above.
 function shadowThreshold(elevation, data) {
-  return Math.min(65535, Math.max(0, Math.floor((elevation * data.full) / 90)));
+  return Math.min(65535, Math.max(0, Math.floor(sunCode(elevation, data))));
 }
 
 // What a code says, for the readout.
 function describeCode(code, data) {
-  if (code <= data.full) return ((code * 90) / data.full).toFixed(3) + "°";
+  if (code <= data.full) return codeDegrees(code, data).toFixed(3) + "°";
   return kKindNames[code - data.noAngle] || "code " + code;
 }
 
@@ -88,7 +108,8 @@ function bracketOf(directions, azimuth) {
 
 // The angle a code stands for, or null for a code with no angle.
 function codeDegrees(code, data) {
-  return code <= data.full ? Math.fround((code * 90) / data.full) : null;
+  const span = data.highestAngle - data.lowestAngle;
+  return code <= data.full ? Math.fround(data.lowestAngle + (code * span) / data.full) : null;
 }
 
 // The horizon towards the bracketed azimuth; -90 where neither direction has one.

@@ -3,6 +3,15 @@
 
 const $ = (id) => document.getElementById(id);
 
+// Lengths as the legend gives them: hundredths, or three figures for the tiny ones.
+const metres = (v) => `${Math.abs(v) >= 0.01 || v === 0 ? +v.toFixed(2) : v.toPrecision(3)} m`;
+
+// A line at the top of the panel: why the terrain is not shown, or not as it is.
+function showNotice(text) {
+  $("notice").textContent = text;
+  $("notice").hidden = false;
+}
+
 function sideText(direction) {
   const along = direction.rowStep > 0 ? "along increasing rows (down the image)"
               : direction.rowStep < 0 ? "along decreasing rows (up the image)"
@@ -12,7 +21,6 @@ function sideText(direction) {
 
 function fillLegend(data) {
   const s = data.settings;
-  const metres = (v) => `${+v.toFixed(2)} m`;
   const entries = [
     ["Map", data.map.name],
     ["Texels", `${data.map.width} × ${data.map.height}`],
@@ -39,6 +47,9 @@ function startViewer() {
   const sun = { elevation: 20, direction: 0, azimuth: 135, bracket: null, vector: [0, 0, 0] };
   const view = { yaw: 0.9, pitch: 0.6, distance: 1.4, exaggeration: 1, shadows: true, hover: -1, shift: 0 };
   const count = data.grid.columns * data.grid.rows;
+  if (renderer.flattened > 1)
+    showNotice(`Relief drawn ${renderer.flattened.toPrecision(3)} times flatter than it is: ` +
+               `${metres(data.highest - data.lowest)} of it on a map ${metres(data.settings.TerraSize)} across.`);
 
   // The sun's place on the screen: its direction projected as a point at infinity,
   // held at the edge (faded) when it is out of sight.
@@ -216,22 +227,25 @@ function startViewer() {
     shadowMask,
     shadowedShare,
     pixelVariance: () => renderer.pixelVariance(),
+    coverage: () => renderer.coverage(view),
     renderer: () => renderer.gl.getParameter(renderer.gl.RENDERER),
   };
 }
 
 // Sets each sun in turn and writes what it measured, as JSON, into the result element.
 function runTest(hook, params) {
-  const result = { errors: [], renderer: null, grid: null, suns: [], mask: null };
+  const result = { errors: [], renderer: null, grid: null, suns: [], drawn: 0 };
   try {
-    const side = params.has("azimuth") ? Number(params.get("azimuth")) : params.get("side") || hook.data.directions[0].name;
+    // Neither given: the side or azimuth the page starts with.
+    const side = params.has("azimuth") ? Number(params.get("azimuth")) : params.get("side") || undefined;
     result.renderer = hook.renderer();
     result.grid = [hook.data.grid.columns, hook.data.grid.rows];
-    params.get("test").split(",").map(Number).forEach((elevation, i) => {
+    params.get("test").split(",").map(Number).forEach((elevation) => {
       hook.setSun(elevation, side);
-      result.suns.push({ elevation, side, shadowedShare: hook.shadowedShare(), variance: hook.pixelVariance() });
-      if (i === 0) result.mask = hook.shadowMask();
+      result.suns.push({ elevation, side, shadowedShare: hook.shadowedShare(), variance: hook.pixelVariance(),
+                         mask: hook.shadowMask() });
     });
+    result.drawn = hook.coverage();
   } catch (e) {
     window.umbrascopeErrors.push(String(e));
   }
@@ -244,10 +258,15 @@ try {
 } catch (e) {
   window.umbrascopeErrors.push(String(e && e.message ? e.message : e));
   window.umbrascopeViewer = { ready: false };
-  $("readout").textContent = "The page cannot show the terrain: " + e;
+  for (const control of document.querySelectorAll("#panel .row, #sides, #sun, #readout")) control.hidden = true;
+  showNotice("The page cannot show the terrain: " + (e && e.message ? e.message : e));
 }
 if (testParams.has("test")) {
   const result = window.umbrascopeViewer.ready ? runTest(window.umbrascopeViewer, testParams) : { suns: [] };
+  // What a reader sees: the notice, and the controls shown.
+  result.notice = $("notice").hidden ? "" : $("notice").textContent;
+  result.controls = [...new Set([...document.querySelectorAll("#panel input")]
+    .filter((input) => input.getClientRects().length > 0).map((input) => input.id || input.name))];
   result.errors = window.umbrascopeErrors.slice();
   $("umbrascope-test-result").textContent = JSON.stringify(result);
 }

@@ -1,39 +1,47 @@
 // The terrain in WebGL2: one vertex per grid point, its place read from the
-// elevation texture by gl_VertexID; each texel shaded from its own slope and its
+// height texture by gl_VertexID; each texel shaded from its own slope and its
 // angle code (or, with azimuths, the two around the sun's). A second pass writes each texel's index, to find the one under the mouse.
+// Everything is drawn in the map's own proportions with its longer side 1, whatever
+// the cell size; heights as levels from the lowest (0) to the highest (1).
+
+// The most relief drawn, in lengths of the map's longer side: steeper maps are drawn
+// flatter, and the page says so.
+const kSteepest = 0.5;
 
 const kVertexShader = `#version 300 es
 precision highp float;
 precision highp int;
-uniform highp sampler2D uElevations;
+uniform highp sampler2D uLevels;
 uniform mat4 uViewProjection;
 uniform ivec2 uGrid;
-uniform float uCell;
-uniform float uMiddle;
+// The points drawn: a side of one grid point has two, one cell apart, of its height.
+uniform ivec2 uMesh;
+uniform float uStep;
+uniform float uRelief;
 uniform float uExaggeration;
 out vec2 vGrid;
 void main() {
-  ivec2 t = ivec2(gl_VertexID % uGrid.x, gl_VertexID / uGrid.x);
-  float z = texelFetch(uElevations, t, 0).r;
-  vGrid = vec2(t);
-  vec2 centre = vec2(uGrid - 1) * 0.5;
-  gl_Position = uViewProjection * vec4((float(t.x) - centre.x) * uCell, (z - uMiddle) * uExaggeration,
-                                       (float(t.y) - centre.y) * uCell, 1.0);
+  ivec2 m = ivec2(gl_VertexID % uMesh.x, gl_VertexID / uMesh.x);
+  float level = texelFetch(uLevels, min(m, uGrid - 1), 0).r;
+  vGrid = vec2(m);
+  vec2 centre = vec2(uMesh - 1) * 0.5;
+  gl_Position = uViewProjection * vec4((float(m.x) - centre.x) * uStep, (level - 0.5) * uRelief * uExaggeration,
+                                       (float(m.y) - centre.y) * uStep, 1.0);
 }`;
 
 const kShadeShader = `#version 300 es
 precision highp float;
 precision highp int;
 precision highp usampler2D;
-uniform highp sampler2D uElevations;
+uniform highp sampler2D uLevels;
 uniform usampler2D uCodes;
 uniform usampler2D uCodesB;
 uniform bool uAzimuthal;
 uniform float uMix;
 uniform float uElevation;
+uniform vec2 uAngles;
 uniform ivec2 uGrid;
-uniform float uCell;
-uniform vec2 uRange;
+uniform float uFlat;
 uniform vec3 uSun;
 uniform uint uThreshold;
 uniform uint uFull;
@@ -42,30 +50,31 @@ uniform bool uShadows;
 uniform int uHover;
 in vec2 vGrid;
 out vec4 colour;
-float z(ivec2 t) { return texelFetch(uElevations, clamp(t, ivec2(0), uGrid - 1), 0).r; }
+float z(ivec2 t) { return texelFetch(uLevels, clamp(t, ivec2(0), uGrid - 1), 0).r; }
 void main() {
   ivec2 t = clamp(ivec2(floor(vGrid + 0.5)), ivec2(0), uGrid - 1);
-  // The texel's own slope: central differences, one-sided at the edges.
+  // The texel's own slope: central differences, one-sided at the edges. In levels a
+  // point, the normal's upward part is cell / relief (uFlat).
   ivec2 w = max(t - ivec2(1, 0), ivec2(0)), e = min(t + ivec2(1, 0), uGrid - 1);
   ivec2 n = max(t - ivec2(0, 1), ivec2(0)), s = min(t + ivec2(0, 1), uGrid - 1);
-  float dx = (z(e) - z(w)) / (max(float(e.x - w.x), 1.0) * uCell);
-  float dy = (z(s) - z(n)) / (max(float(s.y - n.y), 1.0) * uCell);
-  vec3 normal = normalize(vec3(-dx, 1.0, -dy));
+  float dx = (z(e) - z(w)) / max(float(e.x - w.x), 1.0);
+  float dy = (z(s) - z(n)) / max(float(s.y - n.y), 1.0);
+  vec3 normal = normalize(vec3(-dx, uFlat, -dy));
   uint code = texelFetch(uCodes, t, 0).r;
   bool tree = code == uTree;
   bool shadowed = tree || (code <= uFull && code > uThreshold);
   if (uAzimuthal) {
     // Between the two directions around the sun's azimuth, as the page's shadowedAt.
     uint codeB = texelFetch(uCodesB, t, 0).r;
-    float ha = float(code) * 90.0 / float(uFull), hb = float(codeB) * 90.0 / float(uFull);
+    float ha = uAngles.x + float(code) * uAngles.y / float(uFull);
+    float hb = uAngles.x + float(codeB) * uAngles.y / float(uFull);
     bool noA = code > uFull, noB = codeB > uFull;
     float h = noA && noB ? -90.0 : noA ? hb : (noB || uMix == 0.0) ? ha : ha + (hb - ha) * uMix;
     shadowed = h > uElevation;
   }
   float lambert = max(dot(normal, uSun), 0.0);
   float direct = uShadows && shadowed ? 0.0 : lambert;
-  float level = clamp((z(t) - uRange.x) / max(uRange.y - uRange.x, 1e-6), 0.0, 1.0);
-  vec3 ground = mix(vec3(0.55, 0.62, 0.42), vec3(0.86, 0.80, 0.68), level);
+  vec3 ground = mix(vec3(0.55, 0.62, 0.42), vec3(0.86, 0.80, 0.68), z(t));
   vec3 base = tree ? vec3(0.30, 0.46, 0.28) : ground;
   // Sky light, a little blue, where the sun does not reach.
   vec3 lit = base * ((0.26 + 0.12 * normal.y) * vec3(0.86, 0.94, 1.12) + 1.05 * direct);
@@ -176,16 +185,24 @@ class TerrainRenderer {
     this.gl = gl;
     this.canvas = canvas;
     this.data = data;
-    const { columns, rows } = data.grid;
+    const { columns, rows, cell } = data.grid;
+    this.mesh = { columns: Math.max(columns, 2), rows: Math.max(rows, 2) };
+    this.step = 1 / Math.max(this.mesh.columns, this.mesh.rows);
+    // In doubles: the relief against the map's width, and the cell against the relief.
+    const span = data.highest - data.lowest;
+    const relief = (span / cell) * this.step;
+    this.relief = Math.min(relief, kSteepest);
+    this.flattened = relief > kSteepest ? relief / kSteepest : 1;
+    this.flat = Math.min(1e9, Math.max(1e-9, cell / span));
     gl.pixelStorei(gl.UNPACK_ALIGNMENT, 1);
-    this.elevations = texture(gl, gl.R32F, gl.RED, gl.FLOAT, columns, rows, data.elevations);
+    this.levels = texture(gl, gl.R32F, gl.RED, gl.FLOAT, columns, rows, data.levels);
     this.codes = data.directions.map((d) =>
       texture(gl, gl.R16UI, gl.RED_INTEGER, gl.UNSIGNED_SHORT, columns, rows, d.codes));
-    this.indexCount = (rows - 1) * (2 * columns + 1);
+    this.indexCount = (this.mesh.rows - 1) * (2 * this.mesh.columns + 1);
     this.vertexArray = gl.createVertexArray();
     gl.bindVertexArray(this.vertexArray);
     gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER, gl.createBuffer());
-    gl.bufferData(gl.ELEMENT_ARRAY_BUFFER, stripIndices(columns, rows), gl.STATIC_DRAW);
+    gl.bufferData(gl.ELEMENT_ARRAY_BUFFER, stripIndices(this.mesh.columns, this.mesh.rows), gl.STATIC_DRAW);
     this.shade = link(gl, kShadeShader);
     this.pickProgram = link(gl, kPickShader);
     this.pickTarget = null;
@@ -203,16 +220,14 @@ class TerrainRenderer {
 
   // `view.shift`: how far right, in clip units, the terrain's centre is drawn (beside the panel).
   viewProjection(view) {
-    const { columns, rows, cell } = this.data.grid;
-    const extent = Math.max(columns, rows) * cell;
-    const distance = extent * view.distance;
+    const distance = view.distance;
     const eye = [
       distance * Math.cos(view.pitch) * Math.sin(view.yaw),
       distance * Math.sin(view.pitch),
       distance * Math.cos(view.pitch) * Math.cos(view.yaw),
     ];
     const aspect = this.canvas.width / this.canvas.height;
-    const projection = perspective(0.8, aspect, distance / 50, distance * 4);
+    const projection = perspective(0.8, aspect, distance / 50, distance * 4 + this.relief * view.exaggeration);
     projection[8] = -(view.shift || 0);
     return multiply(projection, lookAt(eye, [0, 0, 0]));
   }
@@ -223,12 +238,13 @@ class TerrainRenderer {
     gl.useProgram(program.program);
     gl.uniformMatrix4fv(u.uViewProjection, false, this.viewProjection(view));
     gl.uniform2i(u.uGrid, this.data.grid.columns, this.data.grid.rows);
-    if (u.uCell) gl.uniform1f(u.uCell, this.data.grid.cell);
-    gl.uniform1f(u.uMiddle, (this.data.lowest + this.data.highest) / 2);
+    gl.uniform2i(u.uMesh, this.mesh.columns, this.mesh.rows);
+    gl.uniform1f(u.uStep, this.step);
+    gl.uniform1f(u.uRelief, this.relief);
     gl.uniform1f(u.uExaggeration, view.exaggeration);
     gl.activeTexture(gl.TEXTURE0);
-    gl.bindTexture(gl.TEXTURE_2D, this.elevations);
-    gl.uniform1i(u.uElevations, 0);
+    gl.bindTexture(gl.TEXTURE_2D, this.levels);
+    gl.uniform1i(u.uLevels, 0);
   }
 
   drawMesh() {
@@ -258,7 +274,8 @@ class TerrainRenderer {
     gl.uniform1i(u.uAzimuthal, this.data.azimuthal ? 1 : 0);
     gl.uniform1f(u.uMix, bracket.t);
     gl.uniform1f(u.uElevation, sun.elevation);
-    gl.uniform2f(u.uRange, this.data.lowest, this.data.highest);
+    gl.uniform2f(u.uAngles, this.data.lowestAngle, this.data.highestAngle - this.data.lowestAngle);
+    gl.uniform1f(u.uFlat, this.flat);
     gl.uniform3fv(u.uSun, sun.vector);
     gl.uniform1ui(u.uThreshold, shadowThreshold(sun.elevation, this.data));
     gl.uniform1ui(u.uFull, this.data.full);
@@ -268,8 +285,8 @@ class TerrainRenderer {
     this.drawMesh();
   }
 
-  // The grid index under a point of the canvas in CSS pixels, or -1.
-  pick(x, y, view) {
+  // The index pass into its own framebuffer, left bound: each pixel the grid index + 1, 0 where no terrain is.
+  drawIndices(view) {
     const gl = this.gl;
     const width = this.canvas.width, height = this.canvas.height;
     if (!this.pickTarget || this.pickTarget.width !== width || this.pickTarget.height !== height) {
@@ -289,11 +306,30 @@ class TerrainRenderer {
     gl.clear(gl.COLOR_BUFFER_BIT | gl.DEPTH_BUFFER_BIT);
     this.bindCommon(this.pickProgram, view);
     this.drawMesh();
-    const ratio = width / this.canvas.clientWidth;
+  }
+
+  // The grid index under a point of the canvas in CSS pixels, or -1.
+  pick(x, y, view) {
+    const gl = this.gl;
+    const height = this.canvas.height;
+    this.drawIndices(view);
+    const ratio = this.canvas.width / this.canvas.clientWidth;
     const pixel = new Uint8Array(4);
     gl.readPixels(Math.floor(x * ratio), height - 1 - Math.floor(y * ratio), 1, 1, gl.RGBA, gl.UNSIGNED_BYTE, pixel);
     gl.bindFramebuffer(gl.FRAMEBUFFER, null);
     return pixel[0] + pixel[1] * 256 + pixel[2] * 65536 - 1;
+  }
+
+  // The share of the canvas the terrain covers.
+  coverage(view) {
+    const gl = this.gl;
+    this.drawIndices(view);
+    const pixels = new Uint8Array(this.canvas.width * this.canvas.height * 4);
+    gl.readPixels(0, 0, this.canvas.width, this.canvas.height, gl.RGBA, gl.UNSIGNED_BYTE, pixels);
+    gl.bindFramebuffer(gl.FRAMEBUFFER, null);
+    let covered = 0;
+    for (let i = 3; i < pixels.length; i += 4) covered += pixels[i] !== 0 ? 1 : 0;
+    return covered / (this.canvas.width * this.canvas.height);
   }
 
   // The variance of the grey levels (0 to 255) of the picture last drawn.

@@ -15,19 +15,16 @@ PageGrid GridFor(std::uint32_t width, std::uint32_t height, std::uint32_t maxSiz
 }
 
 std::uint16_t AngleCode(double degrees) {
-    if (!(degrees > 0)) return 0;
-    if (degrees >= 90) return kAngleCodeFull;
-    return static_cast<std::uint16_t>(std::lround(degrees * kAngleCodeFull / 90.0));
+    const double held = std::isnan(degrees) ? 0 : std::clamp(degrees, kLowestAngle, kHighestAngle);
+    return static_cast<std::uint16_t>(
+        std::lround((held - kLowestAngle) * kAngleCodeFull / (kHighestAngle - kLowestAngle)));
 }
 
 bool ShadowedAt(std::uint16_t code, double elevationDegrees) {
     // The page computes the same expression in doubles, so both agree bit for bit.
     if (code == NoAngleCode(kTreeKind)) return true;
-    return code <= kAngleCodeFull && elevationDegrees * kAngleCodeFull / 90 < code;
-}
-
-float CodeDegrees(std::uint16_t code) {
-    return code <= kAngleCodeFull ? static_cast<float>(code * 90.0 / kAngleCodeFull) : std::nanf("");
+    return code <= kAngleCodeFull &&
+           (elevationDegrees - kLowestAngle) * kAngleCodeFull / (kHighestAngle - kLowestAngle) < code;
 }
 
 }  // namespace viewer

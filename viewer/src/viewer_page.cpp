@@ -93,7 +93,7 @@ void AppendElevations(const std::vector<float>& elevations, std::string* out) {
 }
 
 void AppendData(const PageData& d, std::string* out) {
-    out->append("{\"format\":1,\"map\":{\"name\":");
+    out->append("{\"format\":2,\"map\":{\"name\":");
     AppendString(d.mapName, out);
     out->push_back(',');
     AppendField("width", d.mapWidth, out);
@@ -117,6 +117,10 @@ void AppendData(const PageData& d, std::string* out) {
     AppendField("full", kAngleCodeFull, out);
     out->push_back(',');
     AppendField("noAngle", kNoAngleCode, out);
+    out->push_back(',');
+    AppendField("lowest", kLowestAngle, out);
+    out->push_back(',');
+    AppendField("highest", kHighestAngle, out);
     out->append("},\"directions\":[");
     for (std::size_t i = 0; i < d.directions.size(); ++i) {
         const PageDirection& dir = d.directions[i];

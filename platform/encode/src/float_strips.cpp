@@ -16,11 +16,6 @@ namespace exporter {
 
 namespace {
 
-// One of zstd's fast levels: on a disk that takes 600 MB/s or more, level 1 would set
-// the pace; at -7 the channel file of the demo's 4096 map is 84 MB (80 MB at -3, 55 MB
-// at 1) for a sixth less time than -3 took.
-constexpr int kZstdLevel = -7;
-
 struct ContextFree {
     void operator()(ZSTD_CCtx* context) const { ZSTD_freeCCtx(context); }
 };
@@ -54,8 +49,8 @@ public:
             }
             for (std::uint32_t r = 0; r < rows; ++r) predictRow(first + r, work_.data() + wc * 4 * r);
             out->resize(ZSTD_compressBound(work_.size()));
-            const std::size_t n =
-                ZSTD_compressCCtx(context_.get(), out->data(), out->size(), work_.data(), work_.size(), kZstdLevel);
+            const std::size_t n = ZSTD_compressCCtx(context_.get(), out->data(), out->size(), work_.data(),
+                                                    work_.size(), kFloatTiffZstdLevel);
             if (ZSTD_isError(n)) return E_FAIL;
             out->resize(n);
             return S_OK;

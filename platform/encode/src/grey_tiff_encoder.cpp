@@ -19,7 +19,7 @@ namespace {
     if (!TIFFIsCODECConfigured(COMPRESSION_ZSTD)) return false;
     return TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ZSTD) == 1 &&
            TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL) == 1 &&
-           TIFFSetField(tiff, TIFFTAG_ZSTD_LEVEL, 1) == 1;
+           TIFFSetField(tiff, TIFFTAG_ZSTD_LEVEL, kGreyTiffZstdLevel) == 1;
 }
 
 // Packed strips of about 256 KB: each a zstd frame, made on either core.
@@ -77,8 +77,8 @@ struct FreeZstd {
                 if (wide == 2) o[1] = static_cast<std::uint8_t>(d >> 8);
             }
         }
-        const std::size_t made =
-            ZSTD_compressCCtx(context.get(), packed.data(), packed.size(), raw.data(), o - raw.data(), 1);
+        const std::size_t made = ZSTD_compressCCtx(context.get(), packed.data(), packed.size(), raw.data(),
+                                                   o - raw.data(), kGreyTiffZstdLevel);
         if (ZSTD_isError(made)) return false;
         (*strips)[s].assign(packed.data(), packed.data() + made);
     }

@@ -18,12 +18,6 @@ namespace sky {
 [[nodiscard]] viewer::PageData MakeSkyPageData(const OutputSource& source, const std::vector<std::vector<float>>& bands,
                                                std::uint32_t maxSize);
 
-// Which of the page's points are in cast shadow for the sun at `sunAzimuth`,
-// `sunElevation` degrees: Hillshade's rule (BracketOf, HorizonTowards) on the
-// angles the codes stand for, as the page decides. `data` has azimuths in every
-// direction. Exhausted memory escapes as std::bad_alloc.
-[[nodiscard]] std::vector<bool> PageShadows(const viewer::PageData& data, double sunAzimuth, double sunElevation);
-
 // The page's data as MakeSkyPageData makes it, without the directions' codes,
 // which AddSkyPageCodes then adds direction by direction (band k, width x height
 // angles of the DEM), so that no band need be kept. Exhausted memory escapes as

@@ -2,11 +2,12 @@
 // What the terrain page carries: a grid sampled from the map, elevations and the
 // horizon angle of each direction quantised to 16 bits, and the run's settings.
 //
-// Angle codes: c <= kAngleCodeFull stands for c * 90 / kAngleCodeFull degrees;
+// Angle codes: c <= kAngleCodeFull stands for -90 + c * 180 / kAngleCodeFull
+// degrees, so that horizons below the horizontal keep their angle;
 // kNoAngleCode + k for a texel of the angle files' kind k that has no angle
 // (3 open, 4 tree, 5 edge, 6 unfit). A texel is in cast shadow when the sun,
 // standing in a direction, is below its horizon in that direction: under a tree
-// always; with an angle code c when elevation * kAngleCodeFull / 90 < c.
+// always; with an angle code c when (elevation + 90) * kAngleCodeFull / 180 < c.
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -14,8 +15,9 @@
 
 namespace viewer {
 
-constexpr std::uint16_t kAngleCodeFull = 65000;  // 90 degrees
-constexpr std::uint16_t kNoAngleCode = 65000;    // plus the kind
+constexpr std::uint16_t kAngleCodeFull = 65000;  // kHighestAngle; 0 is kLowestAngle
+constexpr double kLowestAngle = -90, kHighestAngle = 90;
+constexpr std::uint16_t kNoAngleCode = 65000;  // plus the kind
 constexpr std::uint8_t kTreeKind = 4;
 
 // Which map texels become the page's grid points: every `stride`-th row and column
@@ -50,14 +52,14 @@ struct PageData {
     std::uint32_t mapHeight = 0;
     float height = 0;  // the run's Height, HeightZero and TerraSize
     float heightZero = 0;
-    float terraSize = 0;
+    double terraSize = 0;  // beyond a float's range for umbrascope-sky's largest cells
     PageGrid grid;
     std::vector<float> elevations;  // metres, columns x rows, packed rows
     std::vector<PageDirection> directions;
 };
 
 // The code of an angle in degrees, rounded to the nearest step and held to
-// [0, 90]; NaN gives 0.
+// [-90, 90]; NaN gives the code of 0 degrees.
 std::uint16_t AngleCode(double degrees);
 
 // The code of a texel with no angle, from its kind in the angle files (3 to 6).
@@ -65,9 +67,5 @@ inline std::uint16_t NoAngleCode(std::uint8_t kind) { return static_cast<std::ui
 
 // The shadow rule above, for a sun `elevationDegrees` high in the code's direction.
 bool ShadowedAt(std::uint16_t code, double elevationDegrees);
-
-// The angle a code stands for, in degrees, as a float (as the page reads it); NaN
-// for a code with no angle.
-float CodeDegrees(std::uint16_t code);
 
 }  // namespace viewer

@@ -12,8 +12,9 @@
 namespace exporter {
 
 // `image` of nonzero size (width at most 2^28), 8 or 16 bits, width x height
-// samples; `bytes` not null. Fast: Up filter, zlib's run-length matching; None:
-// stored deflate blocks. S_OK with the file in `bytes`; E_INVALIDARG for anything
+// samples; `bytes` not null. Fast: Up filter, deflated by RunDeflater (a run of one
+// byte a match at distance 1, each block its own Huffman codes); None: zlib's stored
+// deflate blocks. S_OK with the file in `bytes`; E_INVALIDARG for anything
 // else; E_OUTOFMEMORY; E_FAIL when zlib refuses.
 [[nodiscard]] HRESULT EncodeGreyPng(const GreyImage& image, std::vector<std::uint8_t>* bytes,
                                     Compression compression = Compression::Fast);

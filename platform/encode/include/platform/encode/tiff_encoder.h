@@ -1,8 +1,8 @@
 #pragma once
 // A float TIFF in memory, by libtiff: 32-bit IEEE samples (SAMPLEFORMAT_IEEEFP),
-// interleaved, ZSTD (level -3) after the floating-point predictor, strips of 8 rows
-// compressed on two threads (none for Compression::None), little-endian (BigTIFF
-// beyond 3 GB of samples). Channels named R, G, B are an RGB image; any other set is
+// interleaved, ZSTD at kFloatTiffZstdLevel after the floating-point predictor,
+// strips of 8 rows compressed on two threads (none for Compression::None),
+// little-endian (BigTIFF beyond 3 GB of samples). Channels named R, G, B are an RGB image; any other set is
 // grey with extra samples.
 #include <cstdint>
 #include <functional>
