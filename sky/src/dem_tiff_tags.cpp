@@ -24,8 +24,12 @@ void TakeGeoreferencing(const geo::Georeferencing& g, DemTiffTags* tags) {
     tags->cellX = g.cellX;
     tags->cellY = g.cellY;
     if (g.hasGeotransform) {
-        tags->west = g.geotransform[0];
-        tags->north = g.geotransform[3];
+        const auto& gt = g.geotransform;
+        tags->west = gt[0];
+        tags->north = gt[3];
+        tags->columnsRunWest = gt[1] < 0;
+        tags->rowsRunNorth = gt[5] > 0;
+        tags->rotated = gt[2] != 0 || gt[4] != 0;
     }
 }
 

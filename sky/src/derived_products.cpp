@@ -21,16 +21,28 @@ std::vector<std::size_t> Order(const std::vector<double>& azimuths) {
 
 double Wrap(double degrees) { return std::fmod(std::fmod(degrees, 360.0) + 360.0, 360.0); }
 
-// Each direction's share of the circle: half the gaps to its two neighbours.
+// Each direction's share of the circle: half the gaps to the azimuths beside its
+// own. Directions at one azimuth (asked apart, the same grid direction) split
+// that share evenly, so that together they weigh what one would.
 std::vector<double> SectorWeights(const std::vector<double>& azimuths) {
     const std::vector<std::size_t> order = Order(azimuths);
     const std::size_t n = order.size();
     std::vector<double> weights(n, 1.0);
-    if (n < 2) return weights;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double before = Wrap(azimuths[order[i]] - azimuths[order[(i + n - 1) % n]]);
-        const double after = Wrap(azimuths[order[(i + 1) % n]] - azimuths[order[i]]);
-        weights[order[i]] = (before + after) / 2 / 360.0;
+    // Where each run of equal azimuths starts in `order`.
+    std::vector<std::size_t> runs;
+    for (std::size_t i = 0; i < n; ++i)
+        if (i == 0 || azimuths[order[i]] != azimuths[order[i - 1]]) runs.push_back(i);
+    const std::size_t m = runs.size();
+    for (std::size_t r = 0; r < m; ++r) {
+        const std::size_t from = runs[r], to = r + 1 < m ? runs[r + 1] : n;
+        double share = 1.0;
+        if (m > 1) {
+            const double here = azimuths[order[from]];
+            const double before = Wrap(here - azimuths[order[runs[(r + m - 1) % m]]]);
+            const double after = Wrap(azimuths[order[runs[(r + 1) % m]]] - here);
+            share = (before + after) / 2 / 360.0;
+        }
+        for (std::size_t i = from; i < to; ++i) weights[order[i]] = share / static_cast<double>(to - from);
     }
     return weights;
 }
@@ -51,8 +63,9 @@ double Derivative(const Grid& grid, std::int64_t x, std::int64_t y, std::int64_t
 }  // namespace
 
 SurfaceOrientation OrientationAt(const Grid& grid, double cellX, double cellY, std::int64_t x, std::int64_t y) {
+    // The signed sizes turn the grid's axes to east and south.
     const double east = Derivative(grid, x, y, 1, 0, cellX);
-    const double north = -Derivative(grid, x, y, 0, 1, cellY);  // rows go south
+    const double north = -Derivative(grid, x, y, 0, 1, cellY);
     SurfaceOrientation o;
     o.slope = std::atan(std::hypot(east, north));
     o.aspect = east == 0 && north == 0 ? 0 : std::atan2(-east, -north);

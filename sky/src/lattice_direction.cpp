@@ -1,5 +1,6 @@
 #include "sky/lattice_direction.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <numeric>
@@ -19,9 +20,11 @@ double AngleBetween(double a, double b) {
 }  // namespace
 
 double AzimuthOf(LatticeDirection d, double cellX, double cellY) {
-    // East is along the columns, north up the rows.
-    const double azimuth = std::atan2(d.dx * cellX, -d.dy * cellY) * kDegrees;
-    return azimuth < 0 ? azimuth + 360.0 : azimuth;
+    // East is along the columns, north up the rows, each as far as its cell's side;
+    // only the sides' ratio counts, taken so that no product overflows.
+    const double longer = std::max(std::fabs(cellX), std::fabs(cellY));
+    const double azimuth = std::atan2(d.dx * (cellX / longer), -d.dy * (cellY / longer)) * kDegrees;
+    return azimuth < 0 ? azimuth + 360.0 : azimuth + 0.0;  // never -0
 }
 
 bool NearestLatticeDirection(double azimuth, double cellX, double cellY, double tolerance,

@@ -1,5 +1,6 @@
 #include "sky/sampling_model.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -20,9 +21,21 @@ LineGeometry MakeLineGeometry(LatticeDirection d, double cellX, double cellY, bo
     g.unitsPerStep = g.unitsPerGap * n;
     g.columnUnits = ax > 1 ? g.unitsPerStep / ax : 0;
     g.rowUnits = ay > 1 ? g.unitsPerStep / ay : 0;
-    g.metresPerUnit = std::hypot(d.dx * cellX, d.dy * cellY) / static_cast<double>(g.unitsPerStep);
+    // The step's length over its units is at most 1 in units of the longer side, so
+    // the product overflows for no cell size.
+    const double longer = std::max(cellX, cellY);
+    g.metresPerUnit =
+        longer * (std::hypot(d.dx * (cellX / longer), d.dy * (cellY / longer)) / static_cast<double>(g.unitsPerStep));
     g.curved = curvature;
     return g;
+}
+
+CellFit FitOfCells(double cellX, double cellY, std::uint32_t width, std::uint32_t height, bool curvature) {
+    if (!(cellX >= kSmallestCell && cellY >= kSmallestCell)) return CellFit::TooSmall;
+    // No position lies farther from the grid's origin than its far corner.
+    const double across = std::max(cellX, cellY) * std::hypot(static_cast<double>(width), static_cast<double>(height));
+    if (curvature && !(across <= kWidestCurvedMap)) return CellFit::TooWideToCurve;
+    return CellFit::Fits;
 }
 
 std::int64_t ReachInUnits(const LineGeometry& g, double maxDistance) {

@@ -1,5 +1,7 @@
 #include "sky/sky_outputs.h"
 
+#include <map>
+
 #include "geo/gdal_tags.h"
 #include "platform/atomic_file.h"
 #include "platform/encode/exr_encoder.h"
@@ -79,9 +81,14 @@ struct AngleTags {
 AngleTags AngleTagsOf(const OutputSource& source) {
     AngleTags t;
     std::vector<std::string> descriptions;
+    // Bands at one azimuth (asked apart, one grid direction) are counted, as
+    // OpenEXR's channel names must differ: azimuth_0.00, azimuth_0.00_2.
+    std::map<std::string, int> seen;
     for (double azimuth : source.azimuths) {
-        t.names.push_back("azimuth_" + Degrees(azimuth));
-        descriptions.push_back("azimuth " + Degrees(azimuth));
+        const int count = ++seen[Degrees(azimuth)];
+        const std::string repeat = std::to_string(count);
+        t.names.push_back("azimuth_" + Degrees(azimuth) + (count > 1 ? "_" + repeat : ""));
+        descriptions.push_back("azimuth " + Degrees(azimuth) + (count > 1 ? " (" + repeat + ")" : ""));
     }
     t.extras.software = kSkyProgram;
     t.extras.gdalMetadata = GdalMetadata(AzimuthList(source.azimuths), descriptions);

@@ -1,6 +1,7 @@
 #include "sky/sky_run.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <memory>
 #include <new>
@@ -27,14 +28,24 @@ struct Directions {
     std::vector<double> azimuths;
 };
 
+// A cell size as the messages name it.
+std::string Metres(double size) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", std::fabs(size));
+    return text;
+}
+
+// `cellX` and `cellY` signed as AzimuthOf takes them.
 [[nodiscard]] bool ChooseDirections(const SkyOptions& o, double cellX, double cellY, Directions* chosen,
                                     std::FILE* err) {
     std::string line = "directions:";
     for (double wanted : o.wantedAzimuths()) {
         LatticeDirection d;
         if (!NearestLatticeDirection(wanted, cellX, cellY, kTolerance, &d)) {
-            std::fprintf(err, "%s: no grid direction lies within 1 degree of azimuth %s with these cells\n",
-                         kSkyProgram, Degrees(wanted).c_str());
+            std::fprintf(err,
+                         "%s: no grid direction lies within 1 degree of azimuth %s with cells of %s x %s m: their "
+                         "sides are too far from square (grid steps reach 64 cells)\n",
+                         kSkyProgram, Degrees(wanted).c_str(), Metres(cellX).c_str(), Metres(cellY).c_str());
             return false;
         }
         chosen->lattice.push_back(d);
@@ -63,18 +74,55 @@ struct Directions {
     return kSkySuccess;
 }
 
+// In metres, signed as AzimuthOf takes them: a column step east, a row step south.
 struct Cells {
     double x = 0, y = 0;
 };
 
-// The one line a user needs: the UTM zone of the DEM's corner, for gdalwarp.
-void ReportGeographic(const std::string& dem, const DemTiffTags& tags, std::FILE* err) {
+// Whether the arithmetic serves the cells; if not, why, naming them.
+[[nodiscard]] bool CellsFit(const SkyOptions& o, const Dem& dem, Cells cells, std::FILE* err) {
+    const double x = std::fabs(cells.x), y = std::fabs(cells.y);
+    const CellFit fit = FitOfCells(x, y, dem.width, dem.height, o.curvature);
+    if (fit == CellFit::TooSmall)
+        std::fprintf(err,
+                     "%s: cells of %s x %s m are too small: below %g m, distances along the grid round to nothing\n",
+                     kSkyProgram, Metres(x).c_str(), Metres(y).c_str(), kSmallestCell);
+    if (fit == CellFit::TooWideToCurve)
+        std::fprintf(err, "%s: with cells of %s x %s m the map is more than %g m across, too wide for --curvature\n",
+                     kSkyProgram, Metres(x).c_str(), Metres(y).c_str(), kWidestCurvedMap);
+    return fit == CellFit::Fits;
+}
+
+// `text` as one word of a POSIX shell command line.
+std::string ShellWord(const std::string& text) {
+    const bool plain = !text.empty() && text.find_first_not_of(
+                                            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                            "0123456789_./+,:=@%-") == std::string::npos;
+    const std::string word = !text.empty() && text[0] == '-' ? "./" + text : text;  // never an option
+    if (plain) return word;
+    std::string quoted = "'";
+    for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// The one line a user needs: the UTM zone of the DEM's corner, for gdalwarp, and
+// no data kept as no data (the corners outside the DEM included): its own value
+// when it has one, else NaN in floats, which hold every integer sample exactly.
+void ReportGeographic(const std::string& dem, const DemTiffTags& tags, const std::optional<double>& noData,
+                      std::FILE* err) {
     const double lon = tags.west.value_or(0), lat = tags.north.value_or(0);
     const int zone = std::clamp(static_cast<int>(std::floor((lon + 180) / 6)) + 1, 1, 60);
+    std::string keep = "-ot Float32 -dstnodata nan";
+    if (noData && !std::isnan(*noData)) {
+        char value[32];
+        const auto end = std::to_chars(value, value + sizeof value, *noData).ptr;
+        const std::string v(value, end);
+        keep = "-srcnodata " + v + " -dstnodata " + v;
+    }
     std::fprintf(err,
                  "%s: %s is in degrees (geographic coordinates); reproject it to metres first, e.g. gdalwarp -t_srs "
-                 "EPSG:%d -r bilinear %s dem_utm.tif\n",
-                 kSkyProgram, dem.c_str(), (lat < 0 ? 32700 : 32600) + zone, dem.c_str());
+                 "EPSG:%d -r bilinear %s %s dem_utm.tif\n",
+                 kSkyProgram, dem.c_str(), (lat < 0 ? 32700 : 32600) + zone, keep.c_str(), ShellWord(dem).c_str());
 }
 
 int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
@@ -87,7 +135,7 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     }
     const double readAt = progress.seconds();
     if (dem.tiff && dem.tiff->modelType == 2) {
-        ReportGeographic(o.dem, *dem.tiff, err);
+        ReportGeographic(o.dem, *dem.tiff, o.reading.noData ? o.reading.noData : dem.tiff->gdalNoData, err);
         return kSkyBadInput;
     }
     Cells cells;
@@ -99,6 +147,10 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
         std::fprintf(err, "%s: %s carries no cell size: give --cell X[,Y] in metres\n", kSkyProgram, o.dem.c_str());
         return kSkyBadCommand;
     }
+    if (!CellsFit(o, dem, cells, err)) return kSkyBadCommand;
+    // The azimuths are true to the georeferencing the outputs carry.
+    if (dem.tiff && dem.tiff->columnsRunWest) cells.x = -cells.x;
+    if (dem.tiff && dem.tiff->rowsRunNorth) cells.y = -cells.y;
     Directions directions;
     if (!ChooseDirections(o, cells.x, cells.y, &directions, err)) return kSkyBadCommand;
     if (const int code = CheckOutputs(o, err); code != kSkySuccess) return code;
@@ -116,8 +168,8 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
 
     HorizonRequest request;
     request.directions = directions.lattice;
-    request.cellX = cells.x;
-    request.cellY = cells.y;
+    request.cellX = std::fabs(cells.x);
+    request.cellY = std::fabs(cells.y);
     request.curvature = o.curvature;
     request.maxDistance = o.maxDistance;
     request.threads = std::max(1u, std::thread::hardware_concurrency());

@@ -33,15 +33,17 @@ viewer::PageData MakeSkyPageGrid(const OutputSource& source, std::uint32_t maxSi
     d.mapWidth = dem.width;
     d.mapHeight = dem.height;
     d.height = 1;  // elevations are in metres already
-    d.terraSize = dem.width * source.cellX;
+    d.terraSize = dem.width * std::fabs(source.cellX);
+    d.northRows = source.cellY < 0 ? 1 : -1;
+    d.eastColumns = source.cellX < 0 ? -1 : 1;
     d.grid = viewer::GridFor(dem.width, dem.height, maxSize);
     for (std::size_t k = 0; k < source.azimuths.size(); ++k) {
         const double a = source.azimuths[k];
-        // A step towards the azimuth: east is along the columns, north up the rows.
+        // A step towards the azimuth, on the map as it lies.
         d.directions.push_back({"azimuth " + Degrees(a),
                                 "band " + std::to_string(k + 1),
-                                -std::cos(a * kRadians),
-                                std::sin(a * kRadians),
+                                d.northRows * std::cos(a * kRadians),
+                                d.eastColumns * std::sin(a * kRadians),
                                 {},
                                 a});
     }

@@ -12,35 +12,15 @@
 #include <sys/resource.h>
 #include <tiffio.h>
 
-#include "../export/export_fixtures.h"
 #include "platform/encode/float_tiff_stream.h"
 #include "platform/encode/tiff_encoder.h"
 #include "sky/dem.h"
 #include "sky/dem_tiff_tags.h"
 #include "sky/engine_texture.h"
 #include "sky/horizon_bands.h"
+#include "sky_fixtures.h"
 
 namespace {
-
-ProcessResult RunSky(std::vector<std::string> args) {
-    args.insert(args.begin(), UMBRASCOPE_SKY_EXE);
-    return RunProcess(args, 120);
-}
-
-// A 16-bit DEM as GIS tools write it, heights k - 1000 for stored k.
-void WriteInt16Dem(const std::string& path, std::uint32_t w, std::uint32_t h) {
-    TiffImage tiff;
-    tiff.width = w;
-    tiff.height = h;
-    tiff.bits = 16;
-    tiff.sampleFormat = 2;  // signed
-    std::vector<std::int16_t> k(std::size_t{w} * h);
-    for (std::size_t i = 0; i < k.size(); ++i) k[i] = static_cast<std::int16_t>((i * 7919) % 3000 - 1000);
-    k[3] = -32768;
-    tiff.data.resize(k.size() * 2);
-    std::memcpy(tiff.data.data(), k.data(), tiff.data.size());
-    WriteTiff(path, tiff);
-}
 
 struct Failure {
     const char* what;
@@ -71,12 +51,7 @@ TEST(SkyProgram, EachFailureHasItsExitCode) {
         {"page checked first", {"@dem.tif", "--cell=1", "--angles=@a.tif", "--viewer=@no/v.html"}, 6},
     };
     for (const Failure& f : failures) {
-        std::vector<std::string> args;
-        for (std::string a : f.args) {
-            if (const auto at = a.find('@'); at != std::string::npos) a.replace(at, 1, dir.path() + "/");
-            args.push_back(a);
-        }
-        const ProcessResult run = RunSky(args);
+        const ProcessResult run = RunSky(InScratch(dir, f.args));
         EXPECT_EQ(run.exitCode, f.code) << f.what << ": " << run.err;
         EXPECT_TRUE(run.out.empty()) << f.what;
     }
@@ -115,47 +90,9 @@ TEST(SkyProgram, WritesNamedAngleBandsFromStoredIntegers) {
     EXPECT_EQ(east[19], -9999.0f);
 }
 
-// A float GeoTIFF DEM of 25 m cells, projected (UTM 33N) or geographic (WGS 84),
-// with GDAL's no-data value -500 at texel 5; `unit`, when given, the projection's
-// linear unit (EPSG code) the 25 is in.
-exporter::GeoTiffTags WriteGeoDem(const std::string& path, bool geographic, std::uint16_t unit = 0) {
-    exporter::FloatChannels dem{16, 9, {"h"}, {std::vector<float>(16 * 9)}};
-    for (std::size_t i = 0; i < dem.planes[0].size(); ++i) dem.planes[0][i] = static_cast<float>((i * 37) % 50);
-    dem.planes[0][5] = -500;
-    exporter::TiffExtras extras;
-    extras.gdalNoData = "-500";
-    extras.geo.pixelScale = {25, 25, 0};
-    extras.geo.tiepoints = {0, 0, 0, 15.2, geographic ? 47.1 : 5200000.0, 0};
-    extras.geo.keyDirectory = {1,
-                               1,
-                               0,
-                               3,
-                               1024,
-                               0,
-                               1,
-                               static_cast<std::uint16_t>(geographic ? 2 : 1),
-                               1025,
-                               0,
-                               1,
-                               1,
-                               static_cast<std::uint16_t>(geographic ? 2048 : 3072),
-                               0,
-                               1,
-                               static_cast<std::uint16_t>(geographic ? 4326 : 32633)};
-    if (unit != 0) {
-        extras.geo.keyDirectory[3] = 4;  // ProjLinearUnitsGeoKey
-        extras.geo.keyDirectory.insert(extras.geo.keyDirectory.end(), {3076, 0, 1, unit});
-    }
-    std::vector<std::uint8_t> bytes;
-    std::string why;
-    EXPECT_EQ(exporter::EncodeFloatTiff(dem, &bytes, &why, extras), S_OK) << why;
-    WriteBytes(path, bytes);
-    return extras.geo;
-}
-
 TEST(SkyProgram, CarriesGeoreferencingAndNoDataThrough) {
     TempDir dir;
-    const exporter::GeoTiffTags geo = WriteGeoDem(dir.path("utm.tif"), false);
+    const exporter::GeoTiffTags geo = WriteGeoDem(dir.path("utm.tif"));
     const ProcessResult run = RunSky({dir.path("utm.tif"), "--directions=2", "--angles", dir.path("a.tif"), "--shade",
                                       dir.path("s.tif"), "--sun=90,5", "--16-bit"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -169,7 +106,7 @@ TEST(SkyProgram, CarriesGeoreferencingAndNoDataThrough) {
     EXPECT_EQ(tags.gdalNoData, -9999.0);
     EXPECT_EQ(ReadFloatTiff(dir.path("a.tif")).planes.at("azimuth_0.00")[5], -9999.0f);
 
-    WriteGeoDem(dir.path("wgs.tif"), true);
+    WriteGeoDem(dir.path("wgs.tif"), {.geographic = true});
     const ProcessResult refused = RunSky({dir.path("wgs.tif"), "--angles", dir.path("b.tif")});
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_NE(refused.err.find("gdalwarp -t_srs EPSG:32633 "), std::string::npos) << refused.err;
@@ -182,7 +119,7 @@ TEST(SkyProgram, ReadsTheCellSizeInMetresFromTheLinearUnit) {
         std::optional<double> cell;
     } cases[] = {{9001, 25.0}, {9002, 25 * 0.3048}, {9003, 25 * (1200.0 / 3937.0)}, {9036, std::nullopt}};
     for (const auto& c : cases) {
-        WriteGeoDem(dir.path("dem.tif"), false, c.unit);
+        WriteGeoDem(dir.path("dem.tif"), {.unit = c.unit});
         sky::DemTiffTags tags;
         ASSERT_TRUE(sky::ReadDemTiffTags(dir.path("dem.tif"), &tags));
         EXPECT_EQ(tags.cellX, c.cell) << c.unit;

@@ -27,7 +27,8 @@ function fillLegend(data) {
     ["Mesh", `${data.grid.columns} × ${data.grid.rows}` + (data.grid.stride > 1 ? `, one texel in ${data.grid.stride} along each side` : "")],
     ...(data.azimuthal
       ? [["Cell", metres(s.TerraSize / data.map.width)],
-         ["Azimuths", data.directions.map((d) => `${d.azimuth.toFixed(2)}°`).join(" ")]]
+         ["Azimuths", data.directions.map((d) => `${d.azimuth.toFixed(2)}°`).join(" ")],
+         ["North", `${(data.map.northRows ?? -1) > 0 ? "down" : "up"} the image, east to its ${(data.map.eastColumns ?? 1) > 0 ? "right" : "left"}`]]
       : [["Height", `${s.Height} m per unit`], ["HeightZero", metres(s.HeightZero)], ["TerraSize", metres(s.TerraSize)]]),
     ["Elevations", `${metres(data.lowest)} to ${metres(data.highest)}`],
   ];
@@ -125,7 +126,8 @@ function startViewer() {
       sun.azimuth = wrapDegrees(Number(side));
       sun.bracket = bracketOf(data.directions, sun.azimuth);
       const e = (sun.elevation * Math.PI) / 180, a = (sun.azimuth * Math.PI) / 180;
-      sun.vector = [Math.cos(e) * Math.sin(a), Math.sin(e), -Math.cos(e) * Math.cos(a)];
+      const { northRows = -1, eastColumns = 1 } = data.map;
+      sun.vector = [eastColumns * Math.cos(e) * Math.sin(a), Math.sin(e), northRows * Math.cos(e) * Math.cos(a)];
       showSun();
       render();
       return;

@@ -99,6 +99,10 @@ void AppendData(const PageData& d, std::string* out) {
     AppendField("width", d.mapWidth, out);
     out->push_back(',');
     AppendField("height", d.mapHeight, out);
+    out->push_back(',');
+    AppendField("northRows", d.northRows, out);
+    out->push_back(',');
+    AppendField("eastColumns", d.eastColumns, out);
     out->append("},\"settings\":{");
     AppendField("Height", d.height, out);
     out->push_back(',');

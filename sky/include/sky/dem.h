@@ -28,17 +28,20 @@ struct Dem {
     Grid grid() const { return {width, height, z.data()}; }
 };
 
-// Reads the first channel of the image file at `path` through the project's image
-// loaders, without resampling. The stored number is recovered from the loader's
-// normalised value: 8 and 16-bit unsigned integers (TIFF, PNG, PGM, RAW) exactly,
-// 8 and 16-bit signed integers (TIFF) exactly but that the one above the lowest
-// reads as the lowest (-32767 as -32768, the value voids are stored as); floats as
-// stored. Infinite elevations are no data too. A TIFF's GDAL no-data tag is used
-// unless `reading` gives one.
+// Reads the first channel of the image file at `path` (a regular file, looked at
+// before anything opens it) through the project's image loaders, without
+// resampling. The stored number is recovered from the loader's normalised value:
+// 8 and 16-bit unsigned integers (TIFF, PNG, PGM, RAW) exactly, 8 and 16-bit
+// signed integers (TIFF) exactly but that the one above the lowest reads as the
+// lowest (-32767 as -32768, the value voids are stored as), and a no-data value of
+// either matches both; floats as stored. Infinite elevations are no data too. A
+// TIFF's GDAL no-data tag is used unless `reading` gives one; its pixel signs say
+// how the grid lies (Dem::tiff).
 // 32-bit integer and 64-bit float TIFF samples, which the loaders round to floats,
-// are refused. S_OK; the loader's results (E_FILE_NOT_FOUND, D3DXERR_INVALIDDATA,
-// E_OUTOFMEMORY, ...) with `why` empty, or D3DXERR_INVALIDDATA with `why` saying
-// what is refused. Nothing escapes.
+// and a GeoTIFF whose grid is rotated or sheared are refused. S_OK; the loader's
+// results (E_FILE_NOT_FOUND, D3DXERR_INVALIDDATA, E_OUTOFMEMORY, ...) with `why`
+// empty, or D3DXERR_INVALIDDATA with `why` saying what is refused (also "not a
+// regular file, or empty"). Nothing escapes.
 [[nodiscard]] HRESULT LoadDem(const std::string& path, const DemReading& reading, Dem* dem, std::string* why);
 
 }  // namespace sky

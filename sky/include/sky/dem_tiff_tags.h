@@ -17,6 +17,11 @@ struct DemTiffTags {
     int modelType = 0;                   // GTModelTypeGeoKey: 1 projected, 2 geographic, 0 not given
     std::optional<double> cellX, cellY;  // metres, from the texel size and the linear unit
     std::optional<double> west, north;   // the first texel's outer corner (degrees when geographic)
+    // How the grid lies on the georeferencing's axes (x east, y north); with no
+    // geotransform up the image is north.
+    bool columnsRunWest = false;  // a negative pixel width
+    bool rowsRunNorth = false;    // a positive pixel height: south up
+    bool rotated = false;         // rows and columns are not along the axes
 };
 
 // False when `path` is no TIFF libtiff opens, or memory runs out (nothing printed);

@@ -1,7 +1,9 @@
 #pragma once
 // What follows from the horizon bands: the sky-view factor and a hillshade with
 // cast shadows. The bands are those of ComputeHorizonBands for `azimuths` (degrees
-// clockwise from grid north, any order, each band width * height of the grid).
+// clockwise from north, any order, each band width * height of the grid); the
+// cells `cellX` by `cellY` metres are signed as AzimuthOf takes them (positive:
+// up the image is north), which orients each texel's slope the same way.
 #include <cstdint>
 #include <vector>
 
@@ -13,7 +15,7 @@ namespace sky {
 enum class SvfModel : std::uint8_t { Horizontal, Sloped, Zaksek };
 
 // The texel's own slope S (radians from horizontal) and the azimuth A its surface
-// faces, downhill (radians clockwise from grid north), from central differences of
+// faces, downhill (radians clockwise from north), from central differences of
 // its neighbours (one-sided at edges and next to no data; a flat 0 with none).
 struct SurfaceOrientation {
     double slope = 0;
@@ -23,8 +25,9 @@ struct SurfaceOrientation {
                                                std::int64_t y);
 
 // The sky-view factor of each texel in [0, 1], kNoData where the texel has none.
-// Each direction stands for the sector from halfway to its neighbours; a direction
-// with no horizon (the map's edge) counts as open (angle 0). Horizontal: sum of
+// Each direction stands for the sector from halfway to its neighbours, shared
+// evenly by directions at the same azimuth; a direction with no horizon (the map's
+// edge) counts as open (angle 0). Horizontal: sum of
 // w cos^2 max(H, 0). Sloped (after Dozier), with Z = 90 degrees - max(H, 0) the
 // zenith angle of the sky's edge: sum of w [cos S sin^2 Z + sin S cos(phi - A)
 // (Z - sin Z cos Z)], (1 + cos S) / 2 on a plane of slope S.

@@ -47,6 +47,17 @@ struct LineGeometry {
 // Cells `cellX` by `cellY` metres (both > 0).
 [[nodiscard]] LineGeometry MakeLineGeometry(LatticeDirection d, double cellX, double cellY, bool curvature);
 
+// The cells whose arithmetic stays in the doubles' range: each side at least
+// kSmallestCell metres, so that a position unit is a normal number of metres (no
+// 0 / 0 in HorizonAngle), and with curvature a map at most kWidestCurvedMap metres
+// across, so that the lowering (Lowered) and the exact slope tests on the lowered
+// elevations stay finite. The size itself may be as large as a double: only the
+// sides' ratio and the metres per unit enter.
+constexpr double kSmallestCell = 1e-290;    // metres
+constexpr double kWidestCurvedMap = 1e100;  // metres
+enum class CellFit : std::uint8_t { Fits, TooSmall, TooWideToCurve };
+[[nodiscard]] CellFit FitOfCells(double cellX, double cellY, std::uint32_t width, std::uint32_t height, bool curvature);
+
 inline std::int64_t TexelPosition(const LineGeometry& g, std::int64_t x, std::int64_t y) {
     return g.unitsPerGap * (x * g.d.dx + y * g.d.dy);
 }

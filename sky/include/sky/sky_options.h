@@ -31,7 +31,8 @@ struct SkyOptions {
     bool sunGiven = false;
     int shadeBits = 8;  // 8 or 16
 
-    // The azimuths asked for, in degrees.
+    // The azimuths asked for, in degrees: `azimuths`, else `directionCount` of them
+    // evenly spaced from `start` modulo 360.
     std::vector<double> wantedAzimuths() const;
     // Every output's name, in the order they are written.
     std::vector<std::string> outputs() const;

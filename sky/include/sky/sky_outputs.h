@@ -24,7 +24,7 @@ std::string Degrees(double azimuth);
 // files), its cells in metres and the azimuths used, one per band.
 struct OutputSource {
     const Dem& dem;
-    double cellX, cellY;
+    double cellX, cellY;  // signed as AzimuthOf takes them: how the grid lies on the map
     const std::vector<double>& azimuths;
 };
 

@@ -50,6 +50,11 @@ struct PageData {
     std::string mapName;  // shown in the legend
     std::uint32_t mapWidth = 0;
     std::uint32_t mapHeight = 0;
+    // Where north and east lie on the map, for a sun set by azimuth: the rows a
+    // step north goes (-1 up the image, +1 when south is up) and the columns a
+    // step east goes (+1, or -1 when they run west).
+    int northRows = -1;
+    int eastColumns = 1;
     float height = 0;  // the run's Height, HeightZero and TerraSize
     float heightZero = 0;
     double terraSize = 0;  // beyond a float's range for umbrascope-sky's largest cells
