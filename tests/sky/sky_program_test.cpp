@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,35 +11,15 @@
 #include <sys/resource.h>
 #include <tiffio.h>
 
-#include "../export/export_fixtures.h"
 #include "platform/encode/float_tiff_stream.h"
 #include "platform/encode/tiff_encoder.h"
 #include "sky/dem.h"
 #include "sky/dem_tiff_tags.h"
 #include "sky/engine_texture.h"
 #include "sky/horizon_bands.h"
+#include "sky_fixtures.h"
 
 namespace {
-
-ProcessResult RunSky(std::vector<std::string> args) {
-    args.insert(args.begin(), UMBRASCOPE_SKY_EXE);
-    return RunProcess(args, 120);
-}
-
-// A 16-bit DEM as GIS tools write it, heights k - 1000 for stored k.
-void WriteInt16Dem(const std::string& path, std::uint32_t w, std::uint32_t h) {
-    TiffImage tiff;
-    tiff.width = w;
-    tiff.height = h;
-    tiff.bits = 16;
-    tiff.sampleFormat = 2;  // signed
-    std::vector<std::int16_t> k(std::size_t{w} * h);
-    for (std::size_t i = 0; i < k.size(); ++i) k[i] = static_cast<std::int16_t>((i * 7919) % 3000 - 1000);
-    k[3] = -32768;
-    tiff.data.resize(k.size() * 2);
-    std::memcpy(tiff.data.data(), k.data(), tiff.data.size());
-    WriteTiff(path, tiff);
-}
 
 struct Failure {
     const char* what;
@@ -71,12 +50,7 @@ TEST(SkyProgram, EachFailureHasItsExitCode) {
         {"page checked first", {"@dem.tif", "--cell=1", "--angles=@a.tif", "--viewer=@no/v.html"}, 6},
     };
     for (const Failure& f : failures) {
-        std::vector<std::string> args;
-        for (std::string a : f.args) {
-            if (const auto at = a.find('@'); at != std::string::npos) a.replace(at, 1, dir.path() + "/");
-            args.push_back(a);
-        }
-        const ProcessResult run = RunSky(args);
+        const ProcessResult run = RunSky(InDir(dir, f.args));
         EXPECT_EQ(run.exitCode, f.code) << f.what << ": " << run.err;
         EXPECT_TRUE(run.out.empty()) << f.what;
     }
