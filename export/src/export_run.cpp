@@ -22,6 +22,7 @@
 #include "platform/encode/tiff_encoder.h"
 #include "platform/image/load_image.h"
 #include "platform/memory_budget.h"
+#include "platform/output_names.h"
 #include "platform/result_reason.h"
 #include "platform/side_by_side_work.h"
 #include "platform/termination_signals.h"
@@ -261,12 +262,12 @@ int WritePreviews(const ExportOptions& o, const HorizonMap& map, OutputWriter& w
 }
 
 int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
-    OutputRefusal refused;
-    if (const HRESULT hr = CheckOutputNames(OutputFiles(o), InputFiles(o), &refused); hr != S_OK) {
-        if (refused.input.empty())
-            Report(err, "cannot write " + refused.output, hr);
-        else
-            Report(err, "cannot write " + refused.output, hr, "it is the input " + refused.input);
+    platform::OutputRefusal refused;
+    if (const HRESULT hr = platform::CheckOutputNames(OutputFiles(o), InputFiles(o), &refused); hr != S_OK) {
+        const std::string why = !refused.input.empty()     ? "it is the input " + refused.input
+                                : !refused.earlier.empty() ? "it is the same file as the output " + refused.earlier
+                                                           : "";
+        Report(err, "cannot write " + refused.output, hr, why);
         return kExportWriteFailed;
     }
     HorizonMap map;

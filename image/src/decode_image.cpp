@@ -33,6 +33,15 @@ namespace {
     return S_OK;
 }
 
+[[nodiscard]] HRESULT ReadInfo(const char* path, ImageInfo* info) {
+    ImageFile file;
+    if (const HRESULT hr = file.open(path); hr != S_OK) return hr;
+    std::unique_ptr<RowSource> source;
+    if (const HRESULT hr = OpenImageSource(file, RawSampleFromName(path), &source); hr != S_OK) return hr;
+    *info = source->info();
+    return S_OK;
+}
+
 }  // namespace
 
 HRESULT DecodeImageFile(const char* path, DecodedImage* image) {
@@ -40,6 +49,17 @@ HRESULT DecodeImageFile(const char* path, DecodedImage* image) {
     *image = DecodedImage{};
     try {
         return Decode(path, image);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+HRESULT ReadImageInfo(const char* path, ImageInfo* info) {
+    if (path == nullptr || info == nullptr) return E_INVALIDARG;
+    try {
+        return ReadInfo(path, info);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (...) {

@@ -1,6 +1,7 @@
 #include "sky/horizon_bands.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <new>
@@ -19,6 +20,8 @@ LatticeDirection Canonical(LatticeDirection d) {
     return d.dy > 0 || (d.dy == 0 && d.dx > 0) ? d : LatticeDirection{-d.dx, -d.dy};
 }
 
+constexpr std::size_t kLinesTogether = 16;  // lines a thread gathers and sweeps at once
+
 struct Sweep {
     std::size_t band;  // in the family's batch
     int ahead;         // +1 along the family's direction, -1 against it
@@ -32,9 +35,17 @@ struct Family {
     std::vector<LineStart> starts;
 };
 
+// The lines of a direction: every texel of the |dy| rows whose row one step back is
+// outside, and |dx| texels of each other row.
+std::size_t StartCount(std::uint64_t w, std::uint64_t h, LatticeDirection d) {
+    const std::uint64_t edgeRows = std::min<std::uint64_t>(h, std::abs(d.dy));
+    return edgeRows * w + (h - edgeRows) * std::min<std::uint64_t>(w, std::abs(d.dx));
+}
+
 void FindStarts(const Grid& grid, Family* family) {
     const std::int64_t dx = family->geometry.d.dx, dy = family->geometry.d.dy;
     const std::int64_t w = grid.width, h = grid.height;
+    family->starts.reserve(StartCount(grid.width, grid.height, family->geometry.d));
     for (std::int64_t y = 0; y < h; ++y) {
         if (y - dy < 0 || y - dy >= h) {
             for (std::int64_t x = 0; x < w; ++x) family->starts.push_back({x, y});
@@ -75,7 +86,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kBatch = 16;
+    static constexpr std::size_t kBatch = kLinesTogether;
 
     void sweepLine(const Family& family, const LineProfile& profile) {
         for (const Sweep& sweep : family.sweeps) {
@@ -117,6 +128,8 @@ void OnThreads(unsigned threads, const Work& work) {
             helpers.emplace_back(work, false);
         } catch (const std::system_error&) {
             break;  // fewer threads, same result
+        } catch (const std::bad_alloc&) {
+            break;
         }
     }
     work(true);
@@ -145,15 +158,15 @@ std::vector<Family> FamiliesOf(const HorizonRequest& request) {
 HRESULT Compute(const Grid& grid, const HorizonRequest& request, const BandBatch& take) {
     std::vector<Family> families = FamiliesOf(request);
     std::size_t total = 0;
-    for (Family& family : families) {
-        FindStarts(grid, &family);
-        family.plan = MakeCrossingPlan(family.geometry);
-        total += family.starts.size();
-    }
+    for (const Family& family : families) total += StartCount(grid.width, grid.height, family.geometry.d);
     const std::size_t texels = std::size_t{grid.width} * grid.height;
     std::vector<std::vector<float>> bands;
     std::size_t linesBefore = 0;
-    for (const Family& family : families) {
+    for (Family& family : families) {
+        // One family's lines at a time: at many directions all of them would
+        // outweigh the map.
+        FindStarts(grid, &family);
+        family.plan = MakeCrossingPlan(family.geometry);
         bands.resize(family.directions.size());
         std::atomic<bool> outOfMemory{false};
         // The bands filled on all threads first (writing them is a good share of the
@@ -181,6 +194,7 @@ HRESULT Compute(const Grid& grid, const HorizonRequest& request, const BandBatch
         });
         if (outOfMemory) return E_OUTOFMEMORY;
         linesBefore += family.starts.size();
+        std::vector<LineStart>().swap(family.starts);
         if (const HRESULT hr = take(family.directions, bands); hr != S_OK) return hr;
     }
     if (request.progress) request.progress(1.0);
@@ -192,7 +206,43 @@ HRESULT Compute(const Grid& grid, const HorizonRequest& request, const BandBatch
            request.cellX > 0 && request.cellY > 0 && request.threads != 0;
 }
 
+// a + b and a * b, held at UINT64_MAX.
+std::uint64_t Add(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t sum = 0;
+    return __builtin_add_overflow(a, b, &sum) ? UINT64_MAX : sum;
+}
+
+std::uint64_t Mul(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t product = 0;
+    return __builtin_mul_overflow(a, b, &product) ? UINT64_MAX : product;
+}
+
 }  // namespace
+
+std::vector<std::vector<std::size_t>> HorizonBatchOrder(const std::vector<LatticeDirection>& directions) {
+    HorizonRequest request;
+    request.directions = directions;
+    std::vector<std::vector<std::size_t>> batches;
+    for (Family& family : FamiliesOf(request)) batches.push_back(std::move(family.directions));
+    return batches;
+}
+
+std::uint64_t HorizonWorkBytes(std::uint32_t width, std::uint32_t height,
+                               const std::vector<LatticeDirection>& directions, unsigned threads) {
+    std::uint64_t starts = 0, samples = 0;
+    for (const LatticeDirection d : directions) {
+        starts = std::max<std::uint64_t>(starts, StartCount(width, height, d));
+        // A line has at most min(w / |dx|, h / |dy|) + 1 texels, and fewer than
+        // |dx| + |dy| crossings between two of them or beyond its ends.
+        const auto steps = static_cast<std::uint64_t>(std::abs(d.dx) + std::abs(d.dy));
+        samples = std::max(samples, Add(Add(width, height), 2 * steps));
+    }
+    // Each thread: a batch of gathered lines (position, elevation, texel), a slope
+    // and a hull vertex a sample, in vectors that may hold twice what they use.
+    const std::uint64_t line = Mul(samples, 2 * sizeof(double) + sizeof(std::int64_t));
+    const std::uint64_t thread = Mul(Add(Mul(line, kLinesTogether), Mul(samples, 3 * sizeof(double))), 2);
+    return Add(Mul(starts, sizeof(LineStart)), Mul(thread, std::max(threads, 1u)));
+}
 
 HRESULT ComputeHorizonBatches(const Grid& grid, const HorizonRequest& request, const BandBatch& take) {
     if (!Valid(grid, request) || !take) return E_INVALIDARG;

@@ -154,9 +154,11 @@ public:
         if (!o.engineFile.empty() && o.wantedAzimuths().size() % 4 != 0)
             return "--engine needs a multiple of 4 directions, four to a slice";
         if (!o.shadeFile.empty() && !o.sunGiven) return "--shade needs the sun's place (--sun AZ,EL)";
-        std::set<std::string> seen{o.dem};
+        // An output that is the DEM, or the same file as another by another name, is
+        // refused when the run looks at the files.
+        std::set<std::string> seen;
         for (const auto& file : outputs)
-            if (!seen.insert(file).second) return file + " is named twice, or is the DEM itself";
+            if (!seen.insert(file).second) return file + " is named twice";
         return "";
     }
 

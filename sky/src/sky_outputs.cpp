@@ -47,23 +47,23 @@ std::string AzimuthList(const std::vector<double>& azimuths) {
     return list;
 }
 
-[[nodiscard]] bool WriteFile(const std::string& path, HRESULT encoded, const std::string& why,
-                             const std::vector<std::uint8_t>& bytes, std::FILE* out, std::FILE* err) {
+[[nodiscard]] HRESULT WriteFile(const std::string& path, HRESULT encoded, const std::string& why,
+                                const std::vector<std::uint8_t>& bytes, std::FILE* out, std::FILE* err) {
     if (encoded != S_OK) {
         ReportFailure(err, "cannot make " + path, encoded, why);
-        return false;
+        return encoded;
     }
     if (const HRESULT hr = exporter::WriteFileAtomically(path, bytes); hr != S_OK) {
         ReportFailure(err, "cannot write " + path, hr);
-        return false;
+        return hr;
     }
     std::fprintf(out, "wrote %s\n", path.c_str());
-    return true;
+    return S_OK;
 }
 
 // A TIFF with its tags, or an OpenEXR whose channel names say it all.
-[[nodiscard]] bool WriteFloats(const std::string& path, const exporter::FloatChannels& channels,
-                               const exporter::TiffExtras& extras, std::FILE* out, std::FILE* err) {
+[[nodiscard]] HRESULT WriteFloats(const std::string& path, const exporter::FloatChannels& channels,
+                                  const exporter::TiffExtras& extras, std::FILE* out, std::FILE* err) {
     std::vector<std::uint8_t> bytes;
     std::string why;
     const HRESULT hr = exporter::FloatFormatOf(path) == exporter::FloatFormat::Exr
@@ -97,40 +97,35 @@ AngleTags AngleTagsOf(const OutputSource& source) {
     return t;
 }
 
-void ReportStreamFailure(std::FILE* err, const std::string& path, HRESULT hr, const std::string& why) {
+HRESULT ReportStreamFailure(std::FILE* err, const std::string& path, HRESULT hr, const std::string& why) {
     ReportFailure(err, (why.empty() ? "cannot write " : "cannot make ") + path, hr, why);
+    return hr;
 }
 
 // The angle TIFF, band by band into its file.
 class AngleTiffOutput final : public BandOutput {
 public:
     AngleTiffOutput(const std::string& path, const OutputSource& source) : path_(path), source_(source) {}
-    bool start(std::FILE* err) override {
+    HRESULT start(std::FILE* err) override {
         const AngleTags tags = AngleTagsOf(source_);
         std::string why;
         const HRESULT hr = stream_.open(path_, source_.dem.width, source_.dem.height, tags.names, tags.extras, &why);
-        if (hr != S_OK) ReportStreamFailure(err, path_, hr, why);
-        return hr == S_OK;
+        return hr == S_OK ? S_OK : ReportStreamFailure(err, path_, hr, why);
     }
-    bool take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
-              std::FILE* err) override {
+    HRESULT take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
+                 std::FILE* err) override {
         for (std::size_t j = 0; j < directions.size(); ++j) {
             std::string why;
-            if (const HRESULT hr = stream_.writeBand(directions[j], bands[j].data(), &why); hr != S_OK) {
-                ReportStreamFailure(err, path_, hr, why);
-                return false;
-            }
+            if (const HRESULT hr = stream_.writeBand(directions[j], bands[j].data(), &why); hr != S_OK)
+                return ReportStreamFailure(err, path_, hr, why);
         }
-        return true;
+        return S_OK;
     }
-    bool finish(std::FILE* out, std::FILE* err) override {
+    HRESULT finish(std::FILE* out, std::FILE* err) override {
         std::string why;
-        if (const HRESULT hr = stream_.commit(&why); hr != S_OK) {
-            ReportStreamFailure(err, path_, hr, why);
-            return false;
-        }
+        if (const HRESULT hr = stream_.commit(&why); hr != S_OK) return ReportStreamFailure(err, path_, hr, why);
         std::fprintf(out, "wrote %s\n", path_.c_str());
-        return true;
+        return S_OK;
     }
 
 private:
@@ -143,17 +138,17 @@ private:
 class AngleExrOutput final : public BandOutput {
 public:
     AngleExrOutput(const std::string& path, const OutputSource& source) : path_(path), source_(source) {}
-    bool start(std::FILE*) override {
+    HRESULT start(std::FILE*) override {
         channels_ = {source_.dem.width, source_.dem.height, AngleTagsOf(source_).names, {}};
         channels_.planes.resize(source_.azimuths.size());
-        return true;
+        return S_OK;
     }
-    bool take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
-              std::FILE*) override {
+    HRESULT take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
+                 std::FILE*) override {
         for (std::size_t j = 0; j < directions.size(); ++j) channels_.planes[directions[j]] = bands[j];
-        return true;
+        return S_OK;
     }
-    bool finish(std::FILE* out, std::FILE* err) override { return WriteFloats(path_, channels_, {}, out, err); }
+    HRESULT finish(std::FILE* out, std::FILE* err) override { return WriteFloats(path_, channels_, {}, out, err); }
 
 private:
     std::string path_;
@@ -165,16 +160,16 @@ class SkyViewOutput final : public BandOutput {
 public:
     SkyViewOutput(const std::string& path, SvfModel model, const OutputSource& source)
         : path_(path), model_(model), source_(source) {}
-    bool start(std::FILE*) override {
+    HRESULT start(std::FILE*) override {
         sum_ = std::make_unique<SkyViewSum>(source_.dem.grid(), source_.cellX, source_.cellY, source_.azimuths, model_);
-        return true;
+        return S_OK;
     }
-    bool take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
-              std::FILE*) override {
+    HRESULT take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
+                 std::FILE*) override {
         for (std::size_t j = 0; j < directions.size(); ++j) sum_->add(directions[j], bands[j]);
-        return true;
+        return S_OK;
     }
-    bool finish(std::FILE* out, std::FILE* err) override {
+    HRESULT finish(std::FILE* out, std::FILE* err) override {
         static const char* const kModels[] = {"horizontal", "sloped", "zaksek"};
         const char* model = kModels[static_cast<int>(model_)];
         exporter::FloatChannels channels{source_.dem.width, source_.dem.height, {"svf"}, {}};
@@ -200,19 +195,19 @@ class ShadeOutput final : public BandOutput {
 public:
     ShadeOutput(const std::string& path, double sunAzimuth, double sunElevation, int bits, const OutputSource& source)
         : path_(path), sunAzimuth_(sunAzimuth), sunElevation_(sunElevation), bits_(bits), source_(source) {}
-    bool start(std::FILE*) override {
+    HRESULT start(std::FILE*) override {
         bracket_ = BracketOf(source_.azimuths, sunAzimuth_);
         bands_.resize(source_.azimuths.size());
-        return true;
+        return S_OK;
     }
     // Only the two bands around the sun are kept; Hillshade reads no other.
-    bool take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
-              std::FILE*) override {
+    HRESULT take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
+                 std::FILE*) override {
         for (std::size_t j = 0; j < directions.size(); ++j)
             if (directions[j] == bracket_.a || directions[j] == bracket_.b) bands_[directions[j]] = bands[j];
-        return true;
+        return S_OK;
     }
-    bool finish(std::FILE* out, std::FILE* err) override {
+    HRESULT finish(std::FILE* out, std::FILE* err) override {
         const exporter::GreyImage image = Hillshade(source_.dem.grid(), source_.cellX, source_.cellY, bands_,
                                                     source_.azimuths, sunAzimuth_, sunElevation_, bits_);
         bands_.clear();
@@ -245,7 +240,7 @@ private:
 class EngineOutput final : public BandOutput {
 public:
     EngineOutput(const std::string& path, const OutputSource& source) : path_(path), source_(source) {}
-    bool start(std::FILE* err) override {
+    HRESULT start(std::FILE* err) override {
         const std::uint32_t width = source_.dem.width, height = source_.dem.height;
         const std::size_t n = source_.azimuths.size();
         if (n == 0 || n % 4 != 0) return fail(err, "cannot make ", E_INVALIDARG);
@@ -257,10 +252,10 @@ public:
         pending_.resize(n);
         if (const HRESULT hr = file_.writeAt(0, header.data(), header.size()); hr != S_OK)
             return fail(err, "cannot write ", hr);
-        return true;
+        return S_OK;
     }
-    bool take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
-              std::FILE* err) override {
+    HRESULT take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
+                 std::FILE* err) override {
         for (std::size_t j = 0; j < directions.size(); ++j) pending_[directions[j]] = bands[j];
         for (std::size_t s = 0; s < pending_.size() / 4; ++s) {
             const auto in = [&](std::size_t c) { return !pending_[s * 4 + c].empty(); };
@@ -278,19 +273,19 @@ public:
             for (std::size_t c = 0; c < 4; ++c) std::vector<float>().swap(pending_[s * 4 + c]);
             ++written_;
         }
-        return true;
+        return S_OK;
     }
-    bool finish(std::FILE* out, std::FILE* err) override {
+    HRESULT finish(std::FILE* out, std::FILE* err) override {
         if (written_ * 4 != pending_.size()) return fail(err, "cannot make ", E_FAIL);
         if (const HRESULT hr = file_.commit(); hr != S_OK) return fail(err, "cannot write ", hr);
         std::fprintf(out, "wrote %s\n", path_.c_str());
-        return true;
+        return S_OK;
     }
 
 private:
-    bool fail(std::FILE* err, const char* what, HRESULT hr) {
+    HRESULT fail(std::FILE* err, const char* what, HRESULT hr) {
         ReportFailure(err, what + path_, hr);
-        return false;
+        return hr;
     }
 
     std::string path_;
@@ -305,16 +300,16 @@ class ViewerOutput final : public BandOutput {
 public:
     ViewerOutput(const std::string& path, const std::string& mapName, std::uint32_t maxSize, const OutputSource& source)
         : path_(path), mapName_(mapName), maxSize_(maxSize), source_(source) {}
-    bool start(std::FILE*) override {
+    HRESULT start(std::FILE*) override {
         data_ = MakeSkyPageGrid(source_, maxSize_);
-        return true;
+        return S_OK;
     }
-    bool take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
-              std::FILE*) override {
+    HRESULT take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
+                 std::FILE*) override {
         for (std::size_t j = 0; j < directions.size(); ++j) AddSkyPageCodes(&data_, directions[j], bands[j]);
-        return true;
+        return S_OK;
     }
-    bool finish(std::FILE* out, std::FILE* err) override {
+    HRESULT finish(std::FILE* out, std::FILE* err) override {
         return WriteViewerPage(path_, mapName_, std::move(data_), out, err);
     }
 

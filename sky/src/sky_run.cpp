@@ -7,11 +7,13 @@
 #include <new>
 #include <thread>
 
-#include "platform/same_file.h"
-#include "platform/save_target.h"
+#include "platform/image/decode_image.h"
+#include "platform/memory_budget.h"
+#include "platform/output_names.h"
 #include "sky/dem.h"
 #include "sky/horizon_bands.h"
 #include "sky/progress.h"
+#include "sky/run_memory.h"
 #include "sky/sky_outputs.h"
 #include "sky/sky_usage.h"
 #include "sky/sky_viewer.h"
@@ -58,21 +60,45 @@ std::string Metres(double size) {
     return true;
 }
 
-// Every name may be written, and none is the DEM under another name.
+// Every name may be written, none is the DEM and no two are one file, by any
+// spelling or link.
 [[nodiscard]] int CheckOutputs(const SkyOptions& o, std::FILE* err) {
-    for (const std::string& name : o.outputs()) {
-        if (platform::NamesSameFile(name, o.dem)) {
-            std::fprintf(err, "%s: %s is the DEM itself\n", kSkyProgram, name.c_str());
-            return kSkyBadCommand;
-        }
-        platform::SaveTarget target;
-        if (const HRESULT hr = platform::ResolveSaveTarget(name, &target); hr != S_OK) {
-            ReportFailure(err, "cannot write " + name, hr);
-            return kSkyWriteFailed;
-        }
+    platform::OutputRefusal refused;
+    const HRESULT hr = platform::CheckOutputNames(o.outputs(), {o.dem}, &refused);
+    if (hr == S_OK) return kSkySuccess;
+    const std::string why = !refused.input.empty()     ? "it is the DEM itself"
+                            : !refused.earlier.empty() ? "it is the same file as the output " + refused.earlier
+                                                       : "";
+    ReportFailure(err, "cannot write " + refused.output, hr, why);
+    return kSkyWriteFailed;
+}
+
+// Whether the run's peak fits in the memory available, from the DEM's header
+// before its samples are read. A DEM whose size, cells or directions are not known
+// yet is left to the run to refuse.
+[[nodiscard]] int CheckMemory(const SkyOptions& o, std::FILE* err) {
+    image::ImageInfo dem;
+    if (image::ReadImageInfo(o.dem.c_str(), &dem) != S_OK) return kSkySuccess;
+    DemTiffTags tags;
+    const bool tiff = ReadDemTiffTags(o.dem, &tags);
+    const std::optional<double> cellX = o.cellX ? o.cellX : tiff ? tags.cellX : std::nullopt;
+    const std::optional<double> cellY = o.cellX ? o.cellY : tiff ? tags.cellY : std::nullopt;
+    if (!cellX || !cellY) return kSkySuccess;
+    const std::vector<double> wanted = o.wantedAzimuths();
+    std::vector<LatticeDirection> lattice(wanted.size());
+    for (std::size_t k = 0; k < wanted.size(); ++k)
+        if (!NearestLatticeDirection(wanted[k], *cellX, *cellY, kTolerance, &lattice[k])) return kSkySuccess;
+    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());  // as the sweep runs
+    const std::uint64_t peak = RunPeakBytes(o, dem.width, dem.height, lattice, threads);
+    if (const HRESULT hr = platform::CheckFitsInMemory(peak); hr != S_OK) {
+        ReportFailure(err, "too little memory to make the files asked for", hr);
+        return kSkyBadInput;
     }
     return kSkySuccess;
 }
+
+// An output that failed, already reported: memory that ran out is exit 2 as anywhere else.
+int OutputFailureCode(HRESULT hr) { return hr == E_OUTOFMEMORY ? kSkyBadInput : kSkyWriteFailed; }
 
 // In metres, signed as AzimuthOf takes them: a column step east, a row step south.
 struct Cells {
@@ -127,6 +153,8 @@ void ReportGeographic(const std::string& dem, const DemTiffTags& tags, const std
 
 int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     Progress progress(err);
+    if (const int code = CheckOutputs(o, err); code != kSkySuccess) return code;
+    if (const int code = CheckMemory(o, err); code != kSkySuccess) return code;
     Dem dem;
     std::string why;
     if (const HRESULT hr = LoadDem(o.dem, o.reading, &dem, &why); hr != S_OK) {
@@ -153,7 +181,6 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     if (dem.tiff && dem.tiff->rowsRunNorth) cells.y = -cells.y;
     Directions directions;
     if (!ChooseDirections(o, cells.x, cells.y, &directions, err)) return kSkyBadCommand;
-    if (const int code = CheckOutputs(o, err); code != kSkySuccess) return code;
 
     const OutputSource source{dem, cells.x, cells.y, directions.azimuths};
     std::vector<std::unique_ptr<BandOutput>> outputs;
@@ -164,7 +191,7 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     if (!o.engineFile.empty()) outputs.push_back(MakeEngineOutput(o.engineFile, source));
     if (!o.viewerFile.empty()) outputs.push_back(MakeViewerOutput(o.viewerFile, o.dem, o.viewerSize, source));
     for (auto& output : outputs)
-        if (!output->start(err)) return kSkyWriteFailed;
+        if (const HRESULT hr = output->start(err); hr != S_OK) return OutputFailureCode(hr);
 
     HorizonRequest request;
     request.directions = directions.lattice;
@@ -177,24 +204,24 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     progress.step("horizons");
     // Each batch goes to every output, which keeps only what it needs, before the next.
     double outputSeconds = 0;
-    bool outputFailed = false;
+    HRESULT outputFailed = S_OK;
     const HRESULT hr = ComputeHorizonBatches(
         dem.grid(), request, [&](const std::vector<std::size_t>& indices, std::vector<std::vector<float>>& bands) {
             const double from = progress.seconds();
             for (auto& output : outputs)
-                if (!output->take(indices, bands, err)) outputFailed = true;
+                if (outputFailed == S_OK) outputFailed = output->take(indices, bands, err);
             outputSeconds += progress.seconds() - from;
-            return outputFailed ? E_FAIL : S_OK;
+            return outputFailed == S_OK ? S_OK : E_FAIL;
         });
     progress.done();
     const double sweptAt = progress.seconds();
-    if (outputFailed) return kSkyWriteFailed;
+    if (outputFailed != S_OK) return OutputFailureCode(outputFailed);
     if (hr != S_OK) {
         ReportFailure(err, "cannot compute the horizons", hr);
         return kSkyBadInput;
     }
     for (auto& output : outputs)
-        if (!output->finish(out, err)) return kSkyWriteFailed;
+        if (const HRESULT failed = output->finish(out, err); failed != S_OK) return OutputFailureCode(failed);
     std::fprintf(err, "%s: %zu directions on %ux%u texels in %.2f s (read %.2f s, horizons %.2f s, the rest %.2f s)\n",
                  kSkyProgram, directions.lattice.size(), dem.width, dem.height, progress.seconds(), readAt,
                  sweptAt - readAt - outputSeconds, progress.seconds() - sweptAt + outputSeconds);
@@ -212,11 +239,22 @@ int RunSky(const SkyOptions& options, std::FILE* out, std::FILE* err) {
     }
 }
 
+namespace {
+
+// The text is what was asked for: not writing it is a failure.
+int PrintText(const std::string& text, std::FILE* out, std::FILE* err) {
+    if (std::fputs(text.c_str(), out) >= 0 && std::fflush(out) == 0) return kSkySuccess;
+    std::fprintf(err, "%s: cannot write to standard output\n", kSkyProgram);
+    return kSkyWriteFailed;
+}
+
+}  // namespace
+
 int SkyMain(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err) {
     const ParsedCommandLine parsed = ParseSkyCommandLine(arguments);
     switch (parsed.action) {
-        case CommandLineAction::Help: std::fputs(SkyHelp().c_str(), out); return kSkySuccess;
-        case CommandLineAction::Version: std::fputs(SkyVersion().c_str(), out); return kSkySuccess;
+        case CommandLineAction::Help: return PrintText(SkyHelp(), out, err);
+        case CommandLineAction::Version: return PrintText(SkyVersion(), out, err);
         case CommandLineAction::Usage: std::fputs(SkyUsage().c_str(), err); return kSkyBadCommand;
         case CommandLineAction::Error:
             std::fprintf(err, "%s: %s\n", kSkyProgram, parsed.error.c_str());

@@ -70,20 +70,20 @@ viewer::PageData MakeSkyPageData(const OutputSource& source, const std::vector<s
     return d;
 }
 
-bool WriteViewerPage(const std::string& path, const std::string& mapName, viewer::PageData data, std::FILE* out,
-                     std::FILE* err) {
+HRESULT WriteViewerPage(const std::string& path, const std::string& mapName, viewer::PageData data, std::FILE* out,
+                        std::FILE* err) {
     data.mapName = mapName.substr(mapName.find_last_of('/') + 1);
     std::string page;
     if (const HRESULT hr = viewer::MakeViewerPage(data, &page); hr != S_OK) {
         ReportFailure(err, "cannot make " + path, hr);
-        return false;
+        return hr;
     }
     if (const HRESULT hr = WritePage(path, page); hr != S_OK) {
         ReportFailure(err, "cannot write " + path, hr);
-        return false;
+        return hr;
     }
     std::fprintf(out, "wrote %s\n", path.c_str());
-    return true;
+    return S_OK;
 }
 
 }  // namespace sky

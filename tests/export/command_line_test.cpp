@@ -224,17 +224,10 @@ TEST(ExportFailures, ALostStandardOutputChangesNothing) {
         return Args{dir.path("m.dds"), "-p", dir.path(p), "-c", dir.path(p)};
     };
     ASSERT_EQ(RunExporter(args("n.exr")).exitCode, 0);
-    void (*const losses[])() = {
-        [] { close(STDOUT_FILENO); },
-        [] { dup2(open("/dev/full", O_WRONLY), STDOUT_FILENO); },
-        [] {
-            int ends[2];
-            if (pipe(ends) == 0) dup2(ends[1], STDOUT_FILENO), close(ends[0]);  // the reader has gone
-            signal(SIGPIPE, SIG_DFL);
-        },
-    };
-    for (const auto& lose : losses) {
-        const std::string p = "lost" + std::to_string(&lose - losses) + ".exr";
+    const auto losses = StandardOutputLosses();
+    for (std::size_t k = 0; k < losses.size(); ++k) {
+        const auto& lose = losses[k];
+        const std::string p = "lost" + std::to_string(k) + ".exr";
         const ProcessResult r = RunExporter(args(p), lose);
         EXPECT_EQ(r.exitCode, 0) << p;
         EXPECT_EQ(r.err, "") << p;

@@ -4,8 +4,11 @@
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
 #include <ImfInputFile.h>
+#include <fcntl.h>
 #include <png.h>
+#include <signal.h>
 #include <tiffio.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -43,6 +46,18 @@ ProcessResult RunExporter(const std::vector<std::string>& arguments, const std::
     std::vector<std::string> argv = {UMBRASCOPE_EXPORT_EXE};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     return RunProcess(argv, 60, beforeExec);
+}
+
+std::vector<std::function<void()>> StandardOutputLosses() {
+    return {
+        [] { close(STDOUT_FILENO); },
+        [] { dup2(open("/dev/full", O_WRONLY), STDOUT_FILENO); },
+        [] {
+            int ends[2];
+            if (pipe(ends) == 0) dup2(ends[1], STDOUT_FILENO), close(ends[0]);  // the reader has gone
+            signal(SIGPIPE, SIG_DFL);
+        },
+    };
 }
 
 std::vector<std::string> FileNames(const std::string& directory) {

@@ -27,6 +27,10 @@ ProcessResult MakeHorizonMap(const TempDir& dir, const Terrain& terrain, const s
 // `beforeExec` runs in the child, as RunProcess runs it.
 ProcessResult RunExporter(const std::vector<std::string>& arguments, const std::function<void()>& beforeExec = {});
 
+// The ways a program loses its standard output, each to run in the child before it
+// starts: closed; full (/dev/full); a pipe whose reader has gone, SIGPIPE as by default.
+std::vector<std::function<void()>> StandardOutputLosses();
+
 // The names in `directory`, sorted.
 std::vector<std::string> FileNames(const std::string& directory);
 

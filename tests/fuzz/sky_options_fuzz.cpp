@@ -33,8 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(o.engineFile.empty() || o.wantedAzimuths().size() % 4 == 0);
     const std::vector<std::string> outputs = o.outputs();
     FUZZ_CHECK(!outputs.empty());
-    std::set<std::string> names(outputs.begin(), outputs.end());
-    names.insert(o.dem);
-    FUZZ_CHECK(names.size() == outputs.size() + 1);
+    // No name twice; an output that is the DEM is the run's to refuse, by any spelling.
+    FUZZ_CHECK(std::set<std::string>(outputs.begin(), outputs.end()).size() == outputs.size());
     return 0;
 }

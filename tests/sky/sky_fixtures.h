@@ -4,15 +4,18 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 #include <optional>
 
 #include "../export/export_fixtures.h"
 #include "platform/encode/tiff_encoder.h"
 
-// umbrascope-sky with `args`, given `timeoutSeconds` to finish.
-inline ProcessResult RunSky(std::vector<std::string> args, int timeoutSeconds = 120) {
+// umbrascope-sky with `args`, given `timeoutSeconds` to finish; `beforeExec` runs in
+// the child.
+inline ProcessResult RunSky(std::vector<std::string> args, int timeoutSeconds = 120,
+                            const std::function<void()>& beforeExec = {}) {
     args.insert(args.begin(), UMBRASCOPE_SKY_EXE);
-    return RunProcess(args, timeoutSeconds);
+    return RunProcess(args, timeoutSeconds, beforeExec);
 }
 
 // `args` with an "@" in each standing for `dir` and a slash.

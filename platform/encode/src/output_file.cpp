@@ -4,8 +4,6 @@
 #include <cctype>
 
 #include "platform/atomic_file.h"
-#include "platform/same_file.h"
-#include "platform/save_target.h"
 
 namespace exporter {
 
@@ -18,24 +16,6 @@ FloatFormat FloatFormatOf(const std::string& path) {
     if (extension == "exr") return FloatFormat::Exr;
     if (extension == "tif" || extension == "tiff") return FloatFormat::Tiff;
     return FloatFormat::Unknown;
-}
-
-HRESULT CheckOutputNames(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs,
-                         OutputRefusal* refusal) {
-    for (const auto& output : outputs) {
-        platform::SaveTarget target;
-        if (const HRESULT hr = platform::ResolveSaveTarget(output, &target); hr != S_OK) {
-            *refusal = {output, ""};
-            return hr;
-        }
-        // An output not there yet cannot be an input that was found.
-        for (const auto& input : inputs)
-            if (target.exists && platform::NamesSameFile(target.path, input)) {
-                *refusal = {output, input};
-                return E_ACCESSDENIED;
-            }
-    }
-    return S_OK;
 }
 
 HRESULT WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {

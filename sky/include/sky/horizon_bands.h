@@ -42,4 +42,15 @@ using BandBatch =
 // `take` returned.
 [[nodiscard]] HRESULT ComputeHorizonBatches(const Grid& grid, const HorizonRequest& request, const BandBatch& take);
 
+// The batches ComputeHorizonBatches hands over for `directions`, in order: the
+// indices each holds. Exhausted memory escapes as std::bad_alloc.
+[[nodiscard]] std::vector<std::vector<std::size_t>> HorizonBatchOrder(const std::vector<LatticeDirection>& directions);
+
+// The most memory ComputeHorizonBatches holds at one time beside the grid and the
+// batch's bands, for a width x height grid and `threads` threads: one direction's
+// line starts, and each thread's gathered lines and sweep state. Any values;
+// saturates at UINT64_MAX.
+[[nodiscard]] std::uint64_t HorizonWorkBytes(std::uint32_t width, std::uint32_t height,
+                                             const std::vector<LatticeDirection>& directions, unsigned threads);
+
 }  // namespace sky

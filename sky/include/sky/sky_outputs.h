@@ -29,18 +29,19 @@ struct OutputSource {
 };
 
 // An output made from the bands as they are computed, holding only what it must.
-// Each call reports its own failure on `err` and then returns false; the file is
-// then left as it was. Exhausted memory escapes as std::bad_alloc.
+// Each call returns S_OK, or reports its own failure on `err` and returns its
+// result (E_OUTOFMEMORY among them); the file is then left as it was. Exhausted
+// memory may also escape as std::bad_alloc.
 class BandOutput {
 public:
     virtual ~BandOutput() = default;
     // Before the first band: starts the file where it is written as it goes.
-    [[nodiscard]] virtual bool start(std::FILE* err) = 0;
+    [[nodiscard]] virtual HRESULT start(std::FILE* err) = 0;
     // One batch of ComputeHorizonBatches: `directions` index the source's azimuths.
-    [[nodiscard]] virtual bool take(const std::vector<std::size_t>& directions,
-                                    const std::vector<std::vector<float>>& bands, std::FILE* err) = 0;
+    [[nodiscard]] virtual HRESULT take(const std::vector<std::size_t>& directions,
+                                       const std::vector<std::vector<float>>& bands, std::FILE* err) = 0;
     // After every band: writes the rest and puts the file in place ("wrote NAME" on `out`).
-    [[nodiscard]] virtual bool finish(std::FILE* out, std::FILE* err) = 0;
+    [[nodiscard]] virtual HRESULT finish(std::FILE* out, std::FILE* err) = 0;
 };
 
 // The angle bands (.tif with GDAL band descriptions, no-data and georeferencing,

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/image/row_source.h"
 #include "results/result_code.h"
 
 namespace image {
@@ -18,5 +19,11 @@ struct DecodedImage {
 // would not fit; E_INVALIDARG for a null `path` or `image`. `image` is left empty on
 // failure. Nothing escapes: exhausted memory is E_OUTOFMEMORY.
 [[nodiscard]] HRESULT DecodeImageFile(const char* path, DecodedImage* image);
+
+// The size and samples of the image DecodeImageFile would decode from `path`, from
+// the file's header: no row is decoded (but for BMP and TGA, which are decoded
+// whole to be opened). S_OK; DecodeImageFile's results for a file it refuses; E_INVALIDARG
+// for a null `path` or `info`. Nothing escapes.
+[[nodiscard]] HRESULT ReadImageInfo(const char* path, ImageInfo* info);
 
 }  // namespace image

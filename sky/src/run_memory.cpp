@@ -1,0 +1,139 @@
+#include "sky/run_memory.h"
+
+#include <algorithm>
+
+#include "platform/encode/encoded_size.h"
+#include "platform/encode/output_file.h"
+#include "sky/horizon_bands.h"
+#include "viewer/page_data.h"
+
+namespace sky {
+
+namespace {
+
+// Decoders' and encoders' own state, threads' stacks, the allocator's slack.
+constexpr std::uint64_t kMarginBytes = 8u << 20;
+// Rows an encoder of pictures holds at once, and its deflater's state.
+constexpr std::uint64_t kWorkingRows = 64;
+constexpr std::uint64_t kEncoderStateBytes = 4u << 20;
+// An EXR block of rows packed on each of two threads.
+constexpr std::uint64_t kExrBlockBytes = 4u << 20;
+// The page's scripts and styles.
+constexpr std::uint64_t kPageTemplateBytes = 64u << 10;
+
+std::uint64_t Add(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t sum = 0;
+    return __builtin_add_overflow(a, b, &sum) ? UINT64_MAX : sum;
+}
+
+std::uint64_t Mul(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t product = 0;
+    return __builtin_mul_overflow(a, b, &product) ? UINT64_MAX : product;
+}
+
+// What one output holds: `kept` from its start to the end, `taking` more while it
+// takes a batch, `finishing` more while it makes its file.
+struct OutputMemory {
+    std::uint64_t kept = 0, taking = 0, finishing = 0;
+};
+
+// A float file's strips of 8 rows packed on two threads (the rows, the packed strip,
+// a row of words each) and their compressors.
+std::uint64_t FloatStripBytes(std::uint64_t rowBytes) { return Add(Mul(rowBytes, 2 * 17), 2 * kEncoderStateBytes); }
+
+// A float file made whole in memory: the file, and the rows being packed.
+std::uint64_t FloatFileBytes(const std::string& path, std::uint64_t texels, std::uint32_t width, std::uint32_t height,
+                             std::uint64_t planes) {
+    const std::uint64_t raw = Mul(Mul(texels, planes), 4), rowBytes = Mul(Mul(width, planes), 4);
+    const std::uint64_t packing = exporter::FloatFormatOf(path) == exporter::FloatFormat::Exr
+                                      ? Mul(std::min(raw, std::max(rowBytes, kExrBlockBytes)), 5)
+                                      : FloatStripBytes(rowBytes);
+    return Add(exporter::EncodedBytesBound(raw, height), Add(packing, Mul(height, 8)));
+}
+
+// A grey picture's file: its bound, the bottom half deflated apart until joined,
+// the encoder's rows and state.
+std::uint64_t PictureFileBytes(std::uint64_t texels, std::uint32_t width, std::uint32_t height, int bits) {
+    const std::uint64_t sampleBytes = bits == 16 ? 2 : 1;
+    const std::uint64_t raw = Add(Mul(texels, sampleBytes), height);
+    const std::uint64_t bound = exporter::EncodedBytesBound(raw, height);
+    return Add(Add(bound, bound / 2), Add(Mul(Mul(width, sampleBytes), kWorkingRows), kEncoderStateBytes));
+}
+
+// The most bands the engine output keeps: those of slices not yet complete, the
+// batch just taken included.
+std::uint64_t EnginePendingBands(const std::vector<std::vector<std::size_t>>& batches, std::size_t bands) {
+    std::vector<bool> in(bands, false);
+    std::uint64_t pending = 0, most = 0;
+    for (const auto& batch : batches) {
+        for (std::size_t k : batch) in[k] = true;
+        pending += batch.size();
+        most = std::max(most, pending);
+        for (std::size_t s = 0; s + 3 < bands; s += 4)
+            if (in[s] && in[s + 1] && in[s + 2] && in[s + 3]) {
+                in[s] = in[s + 1] = in[s + 2] = in[s + 3] = false;
+                pending -= 4;
+            }
+    }
+    return most;
+}
+
+std::vector<OutputMemory> OutputsMemory(const SkyOptions& o, std::uint32_t width, std::uint32_t height,
+                                        const std::vector<LatticeDirection>& directions) {
+    const std::uint64_t texels = Mul(width, height), band = Mul(texels, 4), n = directions.size();
+    std::vector<OutputMemory> outputs;
+    if (!o.anglesFile.empty()) {
+        if (exporter::FloatFormatOf(o.anglesFile) == exporter::FloatFormat::Exr)
+            outputs.push_back({Mul(band, n), 0, FloatFileBytes(o.anglesFile, texels, width, height, n)});
+        else  // each band's strips into the file, their places kept for the directory
+            outputs.push_back({Mul(Mul(n, height / 8 + 1), 16), FloatStripBytes(Mul(width, 4)), 0});
+    }
+    if (!o.svfFile.empty()) {
+        const std::uint64_t sums = Mul(texels, o.svfModel == SvfModel::Sloped ? 24 : 8);
+        outputs.push_back({sums, 0, Add(band, FloatFileBytes(o.svfFile, texels, width, height, 1))});
+    }
+    if (!o.shadeFile.empty())  // the two bands around the sun; the picture, two bytes a texel
+        outputs.push_back({Mul(band, std::min<std::uint64_t>(n, 2)), 0,
+                           Add(Mul(texels, 2), PictureFileBytes(texels, width, height, o.shadeBits))});
+    if (!o.engineFile.empty()) {
+        // A slice's level 0 at four floats a texel beside the level halved from it,
+        // and a piece of halves.
+        const std::uint64_t pending = EnginePendingBands(HorizonBatchOrder(directions), directions.size());
+        outputs.push_back({Mul(band, pending), Add(Mul(texels, 20), 2u << 20), 0});
+    }
+    if (!o.viewerFile.empty()) {
+        // An elevation and a code a direction for each point, in vectors that may hold
+        // twice the codes; the page grows by doubling, so up to three times its text
+        // (base64 of the codes) are held while it is made.
+        const viewer::PageGrid grid = viewer::GridFor(width, height, o.viewerSize);
+        const std::uint64_t points = Mul(grid.columns, grid.rows);
+        const std::uint64_t text = Add(kPageTemplateBytes, Mul(Mul(Mul(points, 2), n + 1) / 3 + 1, 4) + Mul(n, 256));
+        outputs.push_back({Mul(points, Add(4, Mul(n, 4))), 0, Add(Mul(text, 3), Mul(points, 4))});
+    }
+    return outputs;
+}
+
+}  // namespace
+
+std::uint64_t RunPeakBytes(const SkyOptions& o, std::uint32_t width, std::uint32_t height,
+                           const std::vector<LatticeDirection>& directions, unsigned threads) {
+    const std::uint64_t texels = Mul(width, height);
+    const std::uint64_t dem = Mul(texels, sizeof(double));
+    // The loader decodes four floats a texel, then makes the doubles from them.
+    const std::uint64_t loading = Add(Mul(texels, 4 * sizeof(float)), dem);
+
+    std::uint64_t kept = 0, taking = 0, finishing = 0;
+    for (const OutputMemory& output : OutputsMemory(o, width, height, directions)) {
+        kept = Add(kept, output.kept);
+        taking = std::max(taking, output.taking);
+        finishing = std::max(finishing, output.finishing);
+    }
+    std::uint64_t batch = 0;
+    for (const auto& b : HorizonBatchOrder(directions)) batch = std::max<std::uint64_t>(batch, b.size());
+    const std::uint64_t sweeping =
+        Add(Mul(Mul(texels, 4), batch), Add(HorizonWorkBytes(width, height, directions, threads), taking));
+    const std::uint64_t afterLoading = Add(Add(dem, kept), std::max(sweeping, finishing));
+    return Add(std::max(loading, afterLoading), kMarginBytes);
+}
+
+}  // namespace sky
