@@ -56,7 +56,7 @@ soak: deps
 # the project, from the compile commands of the release build and, for the soak
 # driver, which builds on its own, of its build. Not part of `test`.
 SOAK_BUILD   ?= build-soak
-TIDY_SOURCES  = $(CURDIR)/(app|bench|examples|export|image|maps|params|platform|results|settings|tests|viewer)/
+TIDY_SOURCES  = $(CURDIR)/(umbrascope|libs|export|sky|tests|bench|examples)/
 tidy:
 	@scripts/install-deps tidy
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_EXPORT_COMPILE_COMMANDS=ON

@@ -14,7 +14,7 @@
 #include <fstream>
 #include <vector>
 
-#include "platform/encode/tiff_encoder.h"
+#include "encode/tiff_encoder.h"
 
 namespace {
 
@@ -89,10 +89,10 @@ bool WritePng(const char* path, int size, int bitDepth, const std::vector<std::u
 // across) in a GeoTIFF projected to UTM zone 33 north, so that its cell size is the
 // file's own.
 bool WriteGeoDem(const char* path, int size, const std::vector<std::uint16_t>& heights) {
-    exporter::FloatChannels dem{
+    encode::FloatChannels dem{
         static_cast<std::uint32_t>(size), static_cast<std::uint32_t>(size), {"elevation"}, {{}}};
     for (const std::uint16_t h : heights) dem.planes[0].push_back(static_cast<float>(h / 65535.0 * 600.0));
-    exporter::TiffExtras extras;
+    encode::TiffExtras extras;
     extras.software = "make_sample_maps";
     const double cell = 10000.0 / size;
     extras.geo.pixelScale = {cell, cell, 0};
@@ -101,7 +101,7 @@ bool WriteGeoDem(const char* path, int size, const std::vector<std::uint16_t>& h
     extras.geo.keyDirectory = {1, 1, 0, 3, 1024, 0, 1, 1, 1025, 0, 1, 1, 3072, 0, 1, 32633};
     std::vector<std::uint8_t> bytes;
     std::string why;
-    if (exporter::EncodeFloatTiff(dem, &bytes, &why, extras) != S_OK) return false;
+    if (encode::EncodeFloatTiff(dem, &bytes, &why, extras) != S_OK) return false;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(file.flush());

@@ -24,14 +24,14 @@
 #include "export/grey_preview.h"
 #include "export/horizon_map_file.h"
 #include "export/shaded_relief.h"
-#include "platform/encode/compression.h"
-#include "platform/encode/exr_encoder.h"
-#include "platform/encode/float_tiff_stream.h"
-#include "platform/encode/grey_tiff_encoder.h"
-#include "platform/encode/output_file.h"
-#include "platform/encode/png_encoder.h"
-#include "platform/encode/tiff_encoder.h"
-#include "platform/image/load_image.h"
+#include "encode/compression.h"
+#include "encode/exr_encoder.h"
+#include "encode/float_tiff_stream.h"
+#include "encode/grey_tiff_encoder.h"
+#include "encode/output_file.h"
+#include "encode/png_encoder.h"
+#include "encode/tiff_encoder.h"
+#include "image/load_image.h"
 
 namespace {
 
@@ -54,8 +54,8 @@ double Median(std::vector<double> v) {
     std::exit(1);
 }
 
-FloatChannels Planes(std::uint32_t w, std::uint32_t h, std::vector<std::string> names) {
-    FloatChannels channels{w, h, std::move(names), {}};
+encode::FloatChannels Planes(std::uint32_t w, std::uint32_t h, std::vector<std::string> names) {
+    encode::FloatChannels channels{w, h, std::move(names), {}};
     channels.planes.resize(channels.names.size());
     return channels;
 }
@@ -68,7 +68,7 @@ struct Job {
 };
 
 // Times one output kind in this process; prints "output floor raw file" in seconds and bytes.
-int Child(int kind, Compression packing, const std::string& dds, const std::string& png, const std::string& dir) {
+int Child(int kind, encode::Compression packing, const std::string& dds, const std::string& png, const std::string& dir) {
     HorizonMap map;
     std::string why;
     if (ReadHorizonMap(dds.c_str(), &map, &why) != S_OK) Fail("cannot read the map");
@@ -78,8 +78,8 @@ int Child(int kind, Compression packing, const std::string& dds, const std::stri
     if (image::LoadImageScaledRed(png.c_str(), w, h, heights.data()) != S_OK) Fail("cannot load the heights");
     AngleMaps angles;
     if (ComputeAngleMaps(map, heights.data(), kTerrain, &angles) != S_OK) Fail("cannot compute the angles");
-    FloatChannels stored = Planes(w, h, {"R", "G", "B"});
-    FloatChannels degrees = Planes(w, h, {"forward", "backward", "forwardKind", "backwardKind"});
+    encode::FloatChannels stored = Planes(w, h, {"R", "G", "B"});
+    encode::FloatChannels degrees = Planes(w, h, {"forward", "backward", "forwardKind", "backwardKind"});
     for (std::size_t i = 0; i < texels; ++i) {
         for (int c = 0; c < 3; ++c) stored.planes[c].push_back(map.texels[i * 4 + c]);
         degrees.planes[0].push_back(angles.forward.degrees[i]);
@@ -87,8 +87,8 @@ int Child(int kind, Compression packing, const std::string& dds, const std::stri
         degrees.planes[2].push_back(static_cast<float>(angles.forward.kinds[i]));
         degrees.planes[3].push_back(static_cast<float>(angles.backward.kinds[i]));
     }
-    const auto greyRaw = [](const GreyImage& image) { return std::uint64_t{image.width} * image.height; };
-    const FloatChannels& floats = kind == 2 || kind == 3 ? stored : degrees;
+    const auto greyRaw = [](const encode::GreyImage& image) { return std::uint64_t{image.width} * image.height; };
+    const encode::FloatChannels& floats = kind == 2 || kind == 3 ? stored : degrees;
     const std::uint64_t floatRaw = std::uint64_t{w} * h * floats.planes.size() * 4;
 
     sync();
@@ -97,7 +97,7 @@ int Child(int kind, Compression packing, const std::string& dds, const std::stri
     std::vector<std::uint8_t> bytes;
     // Called once the encoder has filled `bytes`.
     const auto write = [&](const std::string& name, HRESULT encoded, std::uint64_t raw) {
-        if (encoded != S_OK || WriteFileAtomically(dir + "/" + name, bytes) != S_OK) Fail("cannot make an output");
+        if (encoded != S_OK || encode::WriteFileAtomically(dir + "/" + name, bytes) != S_OK) Fail("cannot make an output");
         jobs.push_back({name, raw, std::move(bytes)});
         bytes = {};
     };
@@ -105,7 +105,7 @@ int Child(int kind, Compression packing, const std::string& dds, const std::stri
         // As the companion makes them: the three files at once from the map's rows.
         const HorizonSamples samples(45, 8);
         std::vector<std::uint8_t> files[3];
-        const HRESULT made = EncodeGreyPngTrio(
+        const HRESULT made = encode::EncodeGreyPngTrio(
             w, h, 8,
             [&](std::uint32_t r, std::uint16_t* red, std::uint16_t* green) {
                 HorizonRowSamples(map, samples, r, red, green);
@@ -117,25 +117,25 @@ int Child(int kind, Compression packing, const std::string& dds, const std::stri
             write(names[k], made, texels * (k == 2 ? 2 : 1));
         }
     } else if (kind == 1) {
-        const GreyImage image = HeightPicture(heights.data(), w, h, 1, 8);
-        write("h.png", EncodeGreyPng(image, &bytes, packing), greyRaw(image));
+        const encode::GreyImage image = HeightPicture(heights.data(), w, h, 1, 8);
+        write("h.png", encode::EncodeGreyPng(image, &bytes, packing), greyRaw(image));
     } else if (kind == 2 || kind == 4) {
         // Streamed into its file as the companion writes it; only its size is kept.
-        FloatTiffStream stream;
+        encode::FloatTiffStream stream;
         HRESULT hr =
-            stream.open(dir + "/f.tif", w, h, floats.names, {}, &why, packing, FloatTiffStream::Layout::Interleaved);
+            stream.open(dir + "/f.tif", w, h, floats.names, {}, &why, packing, encode::FloatTiffStream::Layout::Interleaved);
         if (hr == S_OK) hr = stream.writeInterleaved(floats, {}, &why);
         if (hr != S_OK || stream.commit(&why) != S_OK) Fail("cannot make an output");
         jobs.push_back({"f.tif", floatRaw, {}});
     } else if (kind == 3 || kind == 5) {
-        if (WriteFloatExrFile(dir + "/f.exr", floats, {}, packing) != S_OK) Fail("cannot make an output");
+        if (encode::WriteFloatExrFile(dir + "/f.exr", floats, {}, packing) != S_OK) Fail("cannot make an output");
         jobs.push_back({"f.exr", floatRaw, {}});
     } else {
-        const GreyImage image = ShadePicture(map, heights.data(), kTerrain, Direction::Forward, 5, 1, 8);
+        const encode::GreyImage image = ShadePicture(map, heights.data(), kTerrain, Direction::Forward, 5, 1, 8);
         if (kind == 6)
-            write("s.png", EncodeGreyPng(image, &bytes, packing), greyRaw(image));
+            write("s.png", encode::EncodeGreyPng(image, &bytes, packing), greyRaw(image));
         else
-            write("s.tif", EncodeGreyTiff(image, &bytes, &why, {}, packing), greyRaw(image));
+            write("s.tif", encode::EncodeGreyTiff(image, &bytes, &why, {}, packing), greyRaw(image));
     }
     const double output = Seconds(start);
 
@@ -149,7 +149,7 @@ int Child(int kind, Compression packing, const std::string& dds, const std::stri
     sync();
     const auto floorStart = Clock::now();
     for (const auto& job : jobs)
-        if (WriteFileAtomically(dir + "/floor." + job.name, job.file) != S_OK) Fail("cannot write the floor");
+        if (encode::WriteFileAtomically(dir + "/floor." + job.name, job.file) != S_OK) Fail("cannot write the floor");
     const double floor = Seconds(floorStart);
     std::printf("%.4f %.4f %llu %llu\n", output, floor, static_cast<unsigned long long>(raw),
                 static_cast<unsigned long long>(file));
@@ -160,7 +160,7 @@ int Child(int kind, Compression packing, const std::string& dds, const std::stri
 
 int main(int argc, char** argv) {
     if (argc == 7 && std::strcmp(argv[1], "--one") == 0)
-        return Child(std::atoi(argv[2]), std::atoi(argv[3]) ? Compression::None : Compression::Fast, argv[4], argv[5],
+        return Child(std::atoi(argv[2]), std::atoi(argv[3]) ? encode::Compression::None : encode::Compression::Fast, argv[4], argv[5],
                      argv[6]);
     const int size = argc > 1 ? std::atoi(argv[1]) : 4096;
     const std::string base = argc > 2 ? argv[2] : "/var/tmp";

@@ -16,12 +16,12 @@
 #include <vector>
 
 #include "hwy/targets.h"
-#include "maps/horizon/horizon_fast.h"
-#include "platform/page_buffer.h"
+#include "horizon/horizon_fast.h"
+#include "os/page_buffer.h"
 #include "terrain/terrain_families.h"
 
 using horizon::HorizonSettings;
-using platform::PageBuffer;
+using os::PageBuffer;
 
 namespace {
 

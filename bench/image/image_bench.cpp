@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/image/load_image.h"
+#include "image/load_image.h"
 
 namespace {
 

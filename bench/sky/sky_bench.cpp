@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "maps/horizon/horizon_fast.h"
+#include "horizon/horizon_fast.h"
 #include "sky/horizon_bands.h"
 #include "terrain/terrain_families.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "export/horizon_angle.h"
-#include "platform/side_by_side_work.h"
+#include "os/side_by_side_work.h"
 
 namespace exporter {
 
@@ -127,7 +127,7 @@ HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights, const hori
             computed.forward.counts[k] = counts[0][0][k] + counts[1][0][k];
             computed.backward.counts[k] = counts[0][1][k] + counts[1][1][k];
         }
-        RunSideBySide([&] { TellOpen(map, heights, terrain, Direction::Forward, &computed.forward); },
+        os::RunSideBySide([&] { TellOpen(map, heights, terrain, Direction::Forward, &computed.forward); },
                       [&] { TellOpen(map, heights, terrain, Direction::Backward, &computed.backward); });
         *angles = std::move(computed);
         return S_OK;

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "cli/number_word.h"
-#include "platform/encode/output_file.h"
+#include "encode/output_file.h"
 #include "settings/tool_parameters.h"
 
 namespace exporter {
@@ -131,7 +131,7 @@ public:
                 o.viewerSize = static_cast<std::uint32_t>(*n);
                 break;
             }
-            case Option::Uncompressed: o.compression = Compression::None; break;
+            case Option::Uncompressed: o.compression = encode::Compression::None; break;
             case Option::Help:
             case Option::Version: break;  // taken before the options are read
         }
@@ -154,12 +154,12 @@ public:
         if (!o.shadeFile.empty() && o.sunDegrees == 0) return "--shade needs the sun's elevation (--sun)";
         if (o.shadeFile.empty() && (o.sunDegrees != 0 || fromGreen_)) return "--sun and --from go with --shade";
         if (sunBehind_ || fromGreen_) o.sunFrom = Direction::Backward;
-        if (!o.shadeFile.empty() && FloatFormatOf(o.shadeFile) != FloatFormat::Tiff && !IsPngName(o.shadeFile))
+        if (!o.shadeFile.empty() && encode::FloatFormatOf(o.shadeFile) != encode::FloatFormat::Tiff && !IsPngName(o.shadeFile))
             return o.shadeFile + ": a shaded picture's name must end in .png, .tif or .tiff";
         if (!(o.terrain.terraSize > 0)) return "bad Terrain Size: must be > 0";
         for (const auto& files : {o.channelFiles, o.angleFiles})
             for (const auto& file : files)
-                if (FloatFormatOf(file) == FloatFormat::Unknown)
+                if (encode::FloatFormatOf(file) == encode::FloatFormat::Unknown)
                     return file + ": a float file's name must end in .exr, .tif or .tiff";
         // An output that is an input, however spelled, is refused when the run looks
         // at the files.

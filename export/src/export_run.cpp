@@ -12,20 +12,20 @@
 #include "export/viewer_output.h"
 #include "geo/gdal_tags.h"
 #include "geo/georeferencing.h"
-#include "platform/atomic_file.h"
-#include "platform/encode/exr_encoder.h"
-#include "platform/encode/float_channels.h"
-#include "platform/encode/float_tiff_stream.h"
-#include "platform/encode/grey_tiff_encoder.h"
-#include "platform/encode/output_file.h"
-#include "platform/encode/png_encoder.h"
-#include "platform/encode/tiff_encoder.h"
-#include "platform/image/load_image.h"
-#include "platform/memory_budget.h"
-#include "platform/output_names.h"
+#include "os/atomic_file.h"
+#include "encode/exr_encoder.h"
+#include "encode/float_channels.h"
+#include "encode/float_tiff_stream.h"
+#include "encode/grey_tiff_encoder.h"
+#include "encode/output_file.h"
+#include "encode/png_encoder.h"
+#include "encode/tiff_encoder.h"
+#include "image/load_image.h"
+#include "os/memory_budget.h"
+#include "os/output_names.h"
 #include "platform/result_reason.h"
-#include "platform/side_by_side_work.h"
-#include "platform/termination_signals.h"
+#include "os/side_by_side_work.h"
+#include "os/termination_signals.h"
 #include "progress_line.h"
 
 namespace exporter {
@@ -44,8 +44,8 @@ int FailureCode(HRESULT result) { return result == E_OUTOFMEMORY ? kExportOutOfM
 // Not zeroed first: the loader writes every texel, and its writes are the first touch.
 [[nodiscard]] HRESULT AllocateHeights(const HorizonMap& map, std::unique_ptr<float[]>* heights) {
     std::uint64_t bytes = 0;
-    const bool fits = platform::CheckedMul(map.width, map.height, sizeof(float), &bytes);
-    if (const HRESULT hr = platform::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
+    const bool fits = os::CheckedMul(map.width, map.height, sizeof(float), &bytes);
+    if (const HRESULT hr = os::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
     try {
         *heights = std::make_unique_for_overwrite<float[]>(static_cast<std::size_t>(bytes / sizeof(float)));
     } catch (const std::bad_alloc&) {
@@ -58,7 +58,7 @@ int FailureCode(HRESULT result) { return result == E_OUTOFMEMORY ? kExportOutOfM
 struct FromHeights {
     std::unique_ptr<float[]> heights;
     AngleMaps angles;  // for the angle files
-    GreyImage shade;   // the shaded picture
+    encode::GreyImage shade;   // the shaded picture
 };
 
 // The height map decoded on one thread while the angles and the shaded picture are
@@ -68,7 +68,7 @@ int LoadHeights(const ExportOptions& o, const HorizonMap& map, FromHeights* made
     if (loaded == S_OK) {
         LoadedRows rows(map.height);
         const float* heights = made->heights.get();
-        RunSideBySide(
+        os::RunSideBySide(
             [&] {
                 if (!o.angleFiles.empty()) computed = ComputeAngleMaps(map, heights, o.terrain, &made->angles, &rows);
                 if (computed == S_OK && !o.shadeFile.empty())
@@ -96,9 +96,9 @@ int LoadHeights(const ExportOptions& o, const HorizonMap& map, FromHeights* made
 const std::vector<std::string> kChannelBands = {"forward", "backward", "blue"};
 
 // Read where the map lies: nothing copied.
-FloatChannels StoredChannels(const HorizonMap& map) {
+encode::FloatChannels StoredChannels(const HorizonMap& map) {
     const float* texels = map.texels.data();
-    return FloatChannels{map.width, map.height, {"R", "G", "B"}, {}, {{texels, 4}, {texels + 1, 4}, {texels + 2, 4}}};
+    return encode::FloatChannels{map.width, map.height, {"R", "G", "B"}, {}, {{texels, 4}, {texels + 1, 4}, {texels + 2, 4}}};
 }
 
 // The kinds' codes, written as floats.
@@ -108,8 +108,8 @@ const std::uint8_t* KindCodes(const DirectionAngles& angles) {
 }
 
 // Read where they lie: nothing copied.
-FloatChannels AngleChannels(const AngleMaps& angles) {
-    return FloatChannels{angles.width,
+encode::FloatChannels AngleChannels(const AngleMaps& angles) {
+    return encode::FloatChannels{angles.width,
                          angles.height,
                          {"forward", "backward", "forwardKind", "backwardKind"},
                          {},
@@ -136,7 +136,7 @@ int ReportOutOfMemory(std::FILE* err) {
 // The file written in pieces, so that a slow disk shows progress.
 [[nodiscard]] HRESULT WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes, ProgressLine& line) {
     constexpr std::size_t kPiece = std::size_t{16} << 20;
-    platform::AtomicFile file;
+    os::AtomicFile file;
     if (const HRESULT hr = file.open(path); hr != S_OK) return hr;
     for (std::size_t done = 0; done < bytes.size();) {
         const std::size_t n = std::min(kPiece, bytes.size() - done);
@@ -152,32 +152,32 @@ int ReportOutOfMemory(std::FILE* err) {
 // names. Each returns an exit code.
 class OutputWriter {
 public:
-    OutputWriter(std::FILE* out, std::FILE* err, const geo::Georeferencing& where, Compression compression)
+    OutputWriter(std::FILE* out, std::FILE* err, const geo::Georeferencing& where, encode::Compression compression)
         : out_(out), err_(err), where_(where), compression_(compression) {}
 
     // With `right`, the two pictures side by side.
-    [[nodiscard]] int writePng(const std::string& path, const GreyImage& image, const GreyImage* right = nullptr) {
+    [[nodiscard]] int writePng(const std::string& path, const encode::GreyImage& image, const encode::GreyImage* right = nullptr) {
         ProgressLine line(err_, path);
         std::vector<std::uint8_t> bytes;
-        const HRESULT hr = right != nullptr ? EncodeGreyPngSideBySide(image, *right, &bytes, compression_)
-                                            : EncodeGreyPng(image, &bytes, compression_);
+        const HRESULT hr = right != nullptr ? encode::EncodeGreyPngSideBySide(image, *right, &bytes, compression_)
+                                            : encode::EncodeGreyPng(image, &bytes, compression_);
         return finish(path, hr, "", bytes, line);
     }
 
-    [[nodiscard]] int writeFloat(const std::string& path, const FloatChannels& channels,
+    [[nodiscard]] int writeFloat(const std::string& path, const encode::FloatChannels& channels,
                                  const std::vector<std::string>& bands, const std::string& noData = "") {
         ProgressLine line(err_, path);
-        const RowsDone progress = [&](std::uint32_t rows) { line.making(static_cast<double>(rows) / channels.height); };
+        const encode::RowsDone progress = [&](std::uint32_t rows) { line.making(static_cast<double>(rows) / channels.height); };
         // Each goes into its file as its rows are packed.
         std::string why;
         HRESULT hr = S_OK;
-        if (FloatFormatOf(path) == FloatFormat::Exr) {
-            hr = WriteFloatExrFile(path, channels, progress, compression_);
+        if (encode::FloatFormatOf(path) == encode::FloatFormat::Exr) {
+            hr = encode::WriteFloatExrFile(path, channels, progress, compression_);
         } else {
-            FloatTiffStream stream;
+            encode::FloatTiffStream stream;
             hr = stream.open(path, channels.width, channels.height, channels.names,
-                             TiffExtras{.moreTags = tags(bands, noData, channels.width, channels.height)}, &why,
-                             compression_, FloatTiffStream::Layout::Interleaved);
+                             encode::TiffExtras{.moreTags = tags(bands, noData, channels.width, channels.height)}, &why,
+                             compression_, encode::FloatTiffStream::Layout::Interleaved);
             if (hr == S_OK) hr = stream.writeInterleaved(channels, progress, &why);
             if (hr == S_OK) hr = stream.commit(&why);
         }
@@ -190,13 +190,13 @@ public:
     }
 
     // A PNG or a TIFF, by its name.
-    [[nodiscard]] int writeGrey(const std::string& path, const GreyImage& image, const std::string& band) {
-        if (FloatFormatOf(path) != FloatFormat::Tiff) return writePng(path, image);
+    [[nodiscard]] int writeGrey(const std::string& path, const encode::GreyImage& image, const std::string& band) {
+        if (encode::FloatFormatOf(path) != encode::FloatFormat::Tiff) return writePng(path, image);
         ProgressLine line(err_, path);
         std::vector<std::uint8_t> bytes;
         std::string why;
         const HRESULT hr =
-            EncodeGreyTiff(image, &bytes, &why, tags({band}, "", image.width, image.height), compression_);
+            encode::EncodeGreyTiff(image, &bytes, &why, tags({band}, "", image.width, image.height), compression_);
         return finish(path, hr, why, bytes, line);
     }
 
@@ -207,7 +207,7 @@ public:
     }
 
 private:
-    TiffTagWriter tags(const std::vector<std::string>& bands, const std::string& noData, std::uint32_t width,
+    encode::TiffTagWriter tags(const std::vector<std::string>& bands, const std::string& noData, std::uint32_t width,
                        std::uint32_t height) const {
         return [this, bands, noData, width, height](TIFF* tiff) {
             if (where_.present)
@@ -233,7 +233,7 @@ private:
     std::FILE* out_;
     std::FILE* err_;
     const geo::Georeferencing& where_;
-    Compression compression_;
+    encode::Compression compression_;
 };
 
 // At full size the three files are made at once from the map's rows, no picture
@@ -244,7 +244,7 @@ int WritePreviews(const ExportOptions& o, const HorizonMap& map, OutputWriter& w
                                   o.previewPrefix + ".both.png"};
     if (o.shrink <= 1) {
         std::vector<std::uint8_t> files[3];
-        const HRESULT made = EncodeGreyPngTrio(
+        const HRESULT made = encode::EncodeGreyPngTrio(
             map.width, map.height, o.bitDepth,
             [&](std::uint32_t row, std::uint16_t* red, std::uint16_t* green) {
                 HorizonRowSamples(map, samples, row, red, green);
@@ -254,7 +254,7 @@ int WritePreviews(const ExportOptions& o, const HorizonMap& map, OutputWriter& w
             if (const int code = writer.writeMade(names[k], made, files[k]); code != kExportSuccess) return code;
         return kExportSuccess;
     }
-    GreyImage red, green;
+    encode::GreyImage red, green;
     HorizonPictures(map, samples, o.shrink, &red, &green);
     if (const int code = writer.writePng(names[0], red); code != kExportSuccess) return code;
     if (const int code = writer.writePng(names[1], green); code != kExportSuccess) return code;
@@ -262,8 +262,8 @@ int WritePreviews(const ExportOptions& o, const HorizonMap& map, OutputWriter& w
 }
 
 int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
-    platform::OutputRefusal refused;
-    if (const HRESULT hr = platform::CheckOutputNames(OutputFiles(o), InputFiles(o), &refused); hr != S_OK) {
+    os::OutputRefusal refused;
+    if (const HRESULT hr = os::CheckOutputNames(OutputFiles(o), InputFiles(o), &refused); hr != S_OK) {
         const std::string why = !refused.input.empty()     ? "it is the input " + refused.input
                                 : !refused.earlier.empty() ? "it is the same file as the output " + refused.earlier
                                                            : "";
@@ -277,11 +277,11 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         return kExportBadInput;
     }
     // The map may lie in its file's mapping: a file cut short meanwhile ends the run.
-    platform::ExitOnBusError(
+    os::ExitOnBusError(
         (std::string(kProgram) + ": cannot read the horizon map " + o.horizonMap + ": cut short while being read\n")
             .c_str(),
         kExportBadInput);
-    if (const HRESULT hr = platform::CheckFitsInMemory(WritingPeakBytes(o, map.width, map.height)); hr != S_OK) {
+    if (const HRESULT hr = os::CheckFitsInMemory(WritingPeakBytes(o, map.width, map.height)); hr != S_OK) {
         Report(err, "too little memory to make the files asked for", hr);
         return kExportOutOfMemory;
     }
@@ -304,11 +304,11 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         if (const int code = WritePreviews(o, map, writer); code != kExportSuccess) return code;
     }
     if (!o.heightPng.empty()) {
-        const GreyImage image = HeightPicture(heights, map.width, map.height, o.shrink, o.bitDepth);
+        const encode::GreyImage image = HeightPicture(heights, map.width, map.height, o.shrink, o.bitDepth);
         if (const int code = writer.writePng(o.heightPng, image); code != kExportSuccess) return code;
     }
     if (!o.channelFiles.empty()) {
-        const FloatChannels channels = StoredChannels(map);
+        const encode::FloatChannels channels = StoredChannels(map);
         for (const auto& path : o.channelFiles)
             if (const int code = writer.writeFloat(path, channels, kChannelBands); code != kExportSuccess) return code;
     }
@@ -321,7 +321,7 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         if (unfit * 100 > texels * 2)  // a few are tiny horizons no 32-bit value near 1 resolves
             std::fprintf(err, "%s: warning: %llu texels fit no rising slope: are -h, -s and -z those of the run?\n",
                          kProgram, static_cast<unsigned long long>(unfit));
-        const FloatChannels channels = AngleChannels(angles);
+        const encode::FloatChannels channels = AngleChannels(angles);
         for (const auto& path : o.angleFiles)
             if (const int code = writer.writeFloat(path, channels, channels.names, "nan"); code != kExportSuccess)
                 return code;

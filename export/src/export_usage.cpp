@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/encode/compression.h"
+#include "encode/compression.h"
 #include "settings/tool_parameters.h"
 
 namespace exporter {
@@ -59,10 +59,10 @@ std::string ExportHelp() {
                "                         outpaces the packing (see below)\n"
                "\n"
                "Packing, for speed: float TIFFs zstd at level ") +
-           std::to_string(kFloatTiffZstdLevel) +
+           std::to_string(encode::kFloatTiffZstdLevel) +
            " after the floating-point\n"
            "predictor, grey TIFFs zstd at level " +
-           std::to_string(kGreyTiffZstdLevel) +
+           std::to_string(encode::kGreyTiffZstdLevel) +
            " after the horizontal predictor, EXR\n"
            "files RLE, PNGs deflated after the Up filter by the companion's own run\n"
            "encoder (a run of one byte a match at distance 1, each block its own Huffman\n"

@@ -7,9 +7,9 @@
 #include <numbers>
 #include <utility>
 
-#include "maps/horizon/horizon_kernel.h"
-#include "maps/horizon/tree_rules.h"
-#include "platform/huge_pages.h"
+#include "horizon/horizon_kernel.h"
+#include "horizon/tree_rules.h"
+#include "os/huge_pages.h"
 
 #include "row_halves.h"
 
@@ -67,19 +67,19 @@ void HorizonRowSamples(const HorizonMap& map, const HorizonSamples& samples, std
     }
 }
 
-void HorizonPictures(const HorizonMap& map, const HorizonSamples& samples, std::uint32_t shrink, GreyImage* forward,
-                     GreyImage* backward) {
+void HorizonPictures(const HorizonMap& map, const HorizonSamples& samples, std::uint32_t shrink, encode::GreyImage* forward,
+                     encode::GreyImage* backward) {
     if (shrink > 1) {
         const double range = samples.rangeDegrees();
-        RunSideBySide(
+        os::RunSideBySide(
             [&] { *forward = Quantise(HorizonLevels(map, Direction::Forward, range), shrink, samples.bitDepth()); },
             [&] { *backward = Quantise(HorizonLevels(map, Direction::Backward, range), shrink, samples.bitDepth()); });
         return;
     }
-    GreyImage* pictures[2] = {forward, backward};
-    for (GreyImage* picture : pictures) {
+    encode::GreyImage* pictures[2] = {forward, backward};
+    for (encode::GreyImage* picture : pictures) {
         *picture = {map.width, map.height, samples.bitDepth(), {}};
-        platform::ReserveOnHugePages(&picture->samples, std::size_t{map.width} * map.height);
+        os::ReserveOnHugePages(&picture->samples, std::size_t{map.width} * map.height);
         picture->samples.resize(std::size_t{map.width} * map.height);
     }
     ForRowHalves(map.height, [&](std::uint32_t first, std::uint32_t end) {
@@ -164,7 +164,7 @@ GreyLevels HeightLevels(const float* texels, std::uint32_t width, std::uint32_t 
     const std::size_t count = std::size_t{width} * height;
     const auto [lowest, highest] = HeightRange(texels, width, height);
     GreyLevels grey{width, height, {}};
-    platform::ReserveOnHugePages(&grey.levels, count);
+    os::ReserveOnHugePages(&grey.levels, count);
     grey.levels.resize(count, 0.5f);
     if (!(highest > lowest)) return grey;
     const double span = static_cast<double>(highest) - lowest;
@@ -175,14 +175,14 @@ GreyLevels HeightLevels(const float* texels, std::uint32_t width, std::uint32_t 
     return grey;
 }
 
-GreyImage HeightPicture(const float* texels, std::uint32_t width, std::uint32_t height, std::uint32_t shrink,
+encode::GreyImage HeightPicture(const float* texels, std::uint32_t width, std::uint32_t height, std::uint32_t shrink,
                         int bitDepth) {
     if (shrink > 1) return Quantise(HeightLevels(texels, width, height), shrink, bitDepth);
     const std::size_t count = std::size_t{width} * height;
     const double top = bitDepth == 16 ? 65535.0 : 255.0;
     const auto [lowest, highest] = HeightRange(texels, width, height);
-    GreyImage image{width, height, bitDepth, {}};
-    platform::ReserveOnHugePages(&image.samples, count);
+    encode::GreyImage image{width, height, bitDepth, {}};
+    os::ReserveOnHugePages(&image.samples, count);
     image.samples.resize(count, SampleOf(0.5f, top));
     if (!(highest > lowest)) return image;
     // From an estimate, moved to the thresholds it lies between.
@@ -206,16 +206,16 @@ GreyImage HeightPicture(const float* texels, std::uint32_t width, std::uint32_t 
     return image;
 }
 
-GreyImage Quantise(const GreyLevels& grey, std::uint32_t shrink, int bitDepth) {
+encode::GreyImage Quantise(const GreyLevels& grey, std::uint32_t shrink, int bitDepth) {
     assert(bitDepth == 8 || bitDepth == 16);
     shrink = std::max<std::uint32_t>(shrink, 1);
-    GreyImage image;
+    encode::GreyImage image;
     image.width = (grey.width + shrink - 1) / shrink;
     image.height = (grey.height + shrink - 1) / shrink;
     image.bitDepth = bitDepth;
     const double top = bitDepth == 16 ? 65535.0 : 255.0;
     if (shrink == 1) {
-        platform::ReserveOnHugePages(&image.samples, grey.levels.size());
+        os::ReserveOnHugePages(&image.samples, grey.levels.size());
         image.samples.resize(grey.levels.size());
         ForRowHalves(grey.height, [&](std::uint32_t r0, std::uint32_t r1) {
             for (std::size_t i = std::size_t{r0} * grey.width; i < std::size_t{r1} * grey.width; ++i)
@@ -238,8 +238,8 @@ GreyImage Quantise(const GreyLevels& grey, std::uint32_t shrink, int bitDepth) {
     return image;
 }
 
-GreyImage SideBySide(const GreyImage& left, const GreyImage& right) {
-    GreyImage both{left.width + right.width, left.height, left.bitDepth, {}};
+encode::GreyImage SideBySide(const encode::GreyImage& left, const encode::GreyImage& right) {
+    encode::GreyImage both{left.width + right.width, left.height, left.bitDepth, {}};
     both.samples.reserve(std::size_t{both.width} * both.height);
     for (std::uint32_t r = 0; r < both.height; ++r) {
         const auto* l = left.samples.data() + std::size_t{r} * left.width;

@@ -4,7 +4,7 @@
 #include <limits>
 #include <numbers>
 
-#include "maps/horizon/horizon_kernel.h"
+#include "horizon/horizon_kernel.h"
 
 namespace exporter {
 

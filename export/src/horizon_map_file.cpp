@@ -6,9 +6,9 @@
 #include <memory>
 #include <new>
 
-#include "platform/image/dds_decoder.h"
-#include "platform/image/image_file.h"
-#include "platform/memory_budget.h"
+#include "image/dds_decoder.h"
+#include "image/image_file.h"
+#include "os/memory_budget.h"
 
 namespace exporter {
 
@@ -71,7 +71,7 @@ std::string FourCcText(std::uint32_t fourCc) {
     bool fits = true;
     for (std::uint32_t level = 0; level < levels && fits; ++level) {
         std::uint64_t levelBytes = 0;
-        fits = platform::CheckedMul(std::max(width >> level, std::uint64_t{1}),
+        fits = os::CheckedMul(std::max(width >> level, std::uint64_t{1}),
                                     std::max(height >> level, std::uint64_t{1}), 16, &levelBytes) &&
                !__builtin_add_overflow(chainBytes, levelBytes, &chainBytes);
     }
@@ -116,7 +116,7 @@ std::string FourCcText(std::uint32_t fourCc) {
         *map = HorizonMap{info.width, info.height, {first, count}, std::move(mapped)};
         return S_OK;
     }
-    if (const HRESULT hr = platform::CheckFitsInMemory(std::uint64_t{count} * sizeof(float)); hr != S_OK) return hr;
+    if (const HRESULT hr = os::CheckFitsInMemory(std::uint64_t{count} * sizeof(float)); hr != S_OK) return hr;
     std::vector<float> texels(count);
     // Float RGBA rows come through unconverted: the bits as stored.
     if (source->readRows(reinterpret_cast<std::uint8_t*>(texels.data()), info.height) != S_OK) {

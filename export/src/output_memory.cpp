@@ -25,7 +25,7 @@ std::uint64_t Mul(std::uint64_t a, std::uint64_t b) {
 // One file made in memory: the file, the encoder's rows and state.
 std::uint64_t EncodingBytes(std::uint64_t rawBytes, std::uint64_t rows) {
     const std::uint64_t rowBytes = rawBytes / std::max<std::uint64_t>(rows, 1) + 1;
-    return Add(EncodedBytesBound(rawBytes, rows), Add(Mul(rowBytes, kWorkingRows), kEncoderStateBytes));
+    return Add(encode::EncodedBytesBound(rawBytes, rows), Add(Mul(rowBytes, kWorkingRows), kEncoderStateBytes));
 }
 
 // The shrunk previews as WritePreviews makes them: both directions' float levels and
@@ -53,7 +53,7 @@ std::uint64_t PreviewTrioBytes(std::uint64_t pixels, std::uint64_t rows, std::ui
 std::uint64_t HeightPngBytes(std::uint64_t texels, std::uint64_t pixels, std::uint64_t rows,
                              std::uint64_t sampleBytes) {
     const std::uint64_t raw = Add(Mul(pixels, sampleBytes), rows);
-    return Add(Add(Mul(texels, 4), Add(Mul(pixels, 2), EncodedBytesBound(raw, rows) / 2)), EncodingBytes(raw, rows));
+    return Add(Add(Mul(texels, 4), Add(Mul(pixels, 2), encode::EncodedBytesBound(raw, rows) / 2)), EncodingBytes(raw, rows));
 }
 
 // One float file streamed from planes held elsewhere: a round of rows and their
@@ -85,7 +85,7 @@ std::uint64_t WritingPeakBytes(const ExportOptions& o, std::uint32_t width, std:
         held = Add(held, Mul(pixels, 2));
         making = Add(shrink > 1 ? Mul(texels, 4) : 0, texels / 8 + height);
         const std::uint64_t raw = Add(Mul(pixels, sampleBytes), rows);
-        step = std::max(step, Add(EncodedBytesBound(raw, rows) / 2, EncodingBytes(raw, rows)));
+        step = std::max(step, Add(encode::EncodedBytesBound(raw, rows) / 2, EncodingBytes(raw, rows)));
     }
     // The angle files stream from the angles.
     if (!o.angleFiles.empty()) step = std::max(step, StreamedFileBytes(Mul(width, 16)));

@@ -2,7 +2,7 @@
 // Work over rows on both cores.
 #include <cstdint>
 
-#include "platform/side_by_side_work.h"
+#include "os/side_by_side_work.h"
 
 namespace exporter {
 
@@ -11,7 +11,7 @@ namespace exporter {
 template <typename Work>
 void ForRowHalves(std::uint32_t rows, const Work& work) {
     const std::uint32_t half = rows / 2;
-    RunSideBySide([&] { work(std::uint32_t{0}, half); }, [&] { work(half, rows); });
+    os::RunSideBySide([&] { work(std::uint32_t{0}, half); }, [&] { work(half, rows); });
 }
 
 }  // namespace exporter

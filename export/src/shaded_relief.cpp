@@ -3,7 +3,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "platform/huge_pages.h"
+#include "os/huge_pages.h"
 
 namespace exporter {
 
@@ -43,7 +43,7 @@ void Shade(const HorizonMap& map, const float* heights, const LoadedRows* rows, 
 GreyLevels ShadedRelief(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
                         Direction sun, double elevationDegrees, const LoadedRows* rows) {
     GreyLevels out{map.width, map.height, {}};
-    platform::ReserveOnHugePages(&out.levels, std::size_t{map.width} * map.height);
+    os::ReserveOnHugePages(&out.levels, std::size_t{map.width} * map.height);
     out.levels.resize(std::size_t{map.width} * map.height, 0.0f);
     Shade(
         map, heights, rows, terrain, sun, elevationDegrees, [&](std::size_t i, float level) { out.levels[i] = level; },
@@ -51,13 +51,13 @@ GreyLevels ShadedRelief(const HorizonMap& map, const float* heights, const horiz
     return out;
 }
 
-GreyImage ShadePicture(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
+encode::GreyImage ShadePicture(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
                        Direction sun, double elevationDegrees, std::uint32_t shrink, int bitDepth,
                        const LoadedRows* rows) {
     if (shrink > 1) return Quantise(ShadedRelief(map, heights, terrain, sun, elevationDegrees, rows), shrink, bitDepth);
     const double top = bitDepth == 16 ? 65535.0 : 255.0;
-    GreyImage image{map.width, map.height, bitDepth, {}};
-    platform::ReserveOnHugePages(&image.samples, std::size_t{map.width} * map.height);
+    encode::GreyImage image{map.width, map.height, bitDepth, {}};
+    os::ReserveOnHugePages(&image.samples, std::size_t{map.width} * map.height);
     image.samples.resize(std::size_t{map.width} * map.height, 0);
     Shade(
         map, heights, rows, terrain, sun, elevationDegrees,

@@ -2,8 +2,8 @@
 
 #include <cassert>
 
-#include "maps/horizon/horizon_kernel.h"
-#include "maps/horizon/tree_rules.h"
+#include "horizon/horizon_kernel.h"
+#include "horizon/tree_rules.h"
 
 namespace exporter {
 

@@ -5,7 +5,7 @@
 
 #include "export/angle_maps.h"
 #include "export/export_run.h"
-#include "platform/atomic_file.h"
+#include "os/atomic_file.h"
 #include "platform/result_reason.h"
 #include "viewer/viewer_page.h"
 
@@ -20,7 +20,7 @@ std::uint16_t CodeOf(const DirectionAngles& angles, std::size_t texel) {
 }
 
 [[nodiscard]] HRESULT WritePage(const std::string& path, const std::string& page) {
-    platform::AtomicFile file;
+    os::AtomicFile file;
     if (const HRESULT hr = file.open(path); hr != S_OK) return hr;
     if (const HRESULT hr = file.write(page.data(), page.size()); hr != S_OK) return hr;
     return file.commit();

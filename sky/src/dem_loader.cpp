@@ -3,8 +3,8 @@
 #include <cmath>
 #include <new>
 
-#include "platform/image/decode_image.h"
-#include "platform/image/image_file.h"
+#include "image/decode_image.h"
+#include "image/image_file.h"
 #include "sky/stored_sample_kind.h"
 
 namespace sky {

@@ -153,10 +153,10 @@ double HorizonTowards(const std::vector<std::vector<float>>& bands, const Bracke
     return ha + (hb - static_cast<double>(ha)) * bracket.t;
 }
 
-exporter::GreyImage Hillshade(const Grid& grid, double cellX, double cellY,
+encode::GreyImage Hillshade(const Grid& grid, double cellX, double cellY,
                               const std::vector<std::vector<float>>& bands, const std::vector<double>& azimuths,
                               double sunAzimuth, double sunElevation, int bitDepth) {
-    exporter::GreyImage image{grid.width, grid.height, bitDepth, {}};
+    encode::GreyImage image{grid.width, grid.height, bitDepth, {}};
     const double brightest = bitDepth == 16 ? 65535 : 255;
     image.samples.assign(std::size_t{grid.width} * grid.height, 0);
     const double zenith = (90 - sunElevation) * kRadians, sun = sunAzimuth * kRadians;

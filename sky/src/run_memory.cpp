@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/encode/encoded_size.h"
-#include "platform/encode/output_file.h"
+#include "encode/encoded_size.h"
+#include "encode/output_file.h"
 #include "sky/horizon_bands.h"
 #include "viewer/page_data.h"
 
@@ -45,7 +45,7 @@ std::uint64_t FloatStripBytes(std::uint64_t rowBytes) { return Add(Mul(rowBytes,
 std::uint64_t FloatFileBytes(const std::string& path, std::uint64_t texels, std::uint32_t width, std::uint32_t height,
                              std::uint64_t planes) {
     const std::uint64_t raw = Mul(Mul(texels, planes), 4), rowBytes = Mul(Mul(width, planes), 4);
-    const std::uint64_t packing = exporter::FloatFormatOf(path) == exporter::FloatFormat::Exr
+    const std::uint64_t packing = encode::FloatFormatOf(path) == encode::FloatFormat::Exr
                                       ? Mul(std::min(raw, std::max(rowBytes, kExrBlockBytes)), 5)
                                       : FloatStripBytes(rowBytes);
     return Add(exporter::EncodedBytesBound(raw, height), Add(packing, Mul(height, 8)));
@@ -83,7 +83,7 @@ std::vector<OutputMemory> OutputsMemory(const SkyOptions& o, std::uint32_t width
     const std::uint64_t texels = Mul(width, height), band = Mul(texels, 4), n = directions.size();
     std::vector<OutputMemory> outputs;
     if (!o.anglesFile.empty()) {
-        if (exporter::FloatFormatOf(o.anglesFile) == exporter::FloatFormat::Exr)
+        if (encode::FloatFormatOf(o.anglesFile) == encode::FloatFormat::Exr)
             outputs.push_back({Mul(band, n), 0, FloatFileBytes(o.anglesFile, texels, width, height, n)});
         else  // each band's strips into the file, their places kept for the directory
             outputs.push_back({Mul(Mul(n, height / 8 + 1), 16), FloatStripBytes(Mul(width, 4)), 0});

@@ -3,13 +3,13 @@
 #include <map>
 
 #include "geo/gdal_tags.h"
-#include "platform/atomic_file.h"
-#include "platform/encode/exr_encoder.h"
-#include "platform/encode/float_tiff_stream.h"
-#include "platform/encode/grey_tiff_encoder.h"
-#include "platform/encode/output_file.h"
-#include "platform/encode/png_encoder.h"
-#include "platform/encode/tiff_encoder.h"
+#include "os/atomic_file.h"
+#include "encode/exr_encoder.h"
+#include "encode/float_tiff_stream.h"
+#include "encode/grey_tiff_encoder.h"
+#include "encode/output_file.h"
+#include "encode/png_encoder.h"
+#include "encode/tiff_encoder.h"
 #include "platform/result_reason.h"
 #include "sky/derived_products.h"
 #include "sky/engine_texture.h"
@@ -53,7 +53,7 @@ std::string AzimuthList(const std::vector<double>& azimuths) {
         ReportFailure(err, "cannot make " + path, encoded, why);
         return encoded;
     }
-    if (const HRESULT hr = exporter::WriteFileAtomically(path, bytes); hr != S_OK) {
+    if (const HRESULT hr = encode::WriteFileAtomically(path, bytes); hr != S_OK) {
         ReportFailure(err, "cannot write " + path, hr);
         return hr;
     }
@@ -62,20 +62,20 @@ std::string AzimuthList(const std::vector<double>& azimuths) {
 }
 
 // A TIFF with its tags, or an OpenEXR whose channel names say it all.
-[[nodiscard]] HRESULT WriteFloats(const std::string& path, const exporter::FloatChannels& channels,
-                                  const exporter::TiffExtras& extras, std::FILE* out, std::FILE* err) {
+[[nodiscard]] HRESULT WriteFloats(const std::string& path, const encode::FloatChannels& channels,
+                                  const encode::TiffExtras& extras, std::FILE* out, std::FILE* err) {
     std::vector<std::uint8_t> bytes;
     std::string why;
-    const HRESULT hr = exporter::FloatFormatOf(path) == exporter::FloatFormat::Exr
-                           ? exporter::EncodeFloatExr(channels, &bytes, &why)
-                           : exporter::EncodeFloatTiff(channels, &bytes, &why, extras);
+    const HRESULT hr = encode::FloatFormatOf(path) == encode::FloatFormat::Exr
+                           ? encode::EncodeFloatExr(channels, &bytes, &why)
+                           : encode::EncodeFloatTiff(channels, &bytes, &why, extras);
     return WriteFile(path, hr, why, bytes, out, err);
 }
 
 // Angle bands' names and tags.
 struct AngleTags {
     std::vector<std::string> names;
-    exporter::TiffExtras extras;
+    encode::TiffExtras extras;
 };
 
 AngleTags AngleTagsOf(const OutputSource& source) {
@@ -131,7 +131,7 @@ public:
 private:
     std::string path_;
     const OutputSource& source_;
-    exporter::FloatTiffStream stream_;
+    encode::FloatTiffStream stream_;
 };
 
 // The angle EXR: its line blocks interleave all bands, so they are kept.
@@ -153,7 +153,7 @@ public:
 private:
     std::string path_;
     const OutputSource& source_;
-    exporter::FloatChannels channels_;
+    encode::FloatChannels channels_;
 };
 
 class SkyViewOutput final : public BandOutput {
@@ -172,10 +172,10 @@ public:
     HRESULT finish(std::FILE* out, std::FILE* err) override {
         static const char* const kModels[] = {"horizontal", "sloped", "zaksek"};
         const char* model = kModels[static_cast<int>(model_)];
-        exporter::FloatChannels channels{source_.dem.width, source_.dem.height, {"svf"}, {}};
+        encode::FloatChannels channels{source_.dem.width, source_.dem.height, {"svf"}, {}};
         channels.planes.push_back(sum_->result());
         sum_.reset();
-        exporter::TiffExtras extras;
+        encode::TiffExtras extras;
         extras.software = kSkyProgram;
         extras.gdalMetadata = GdalMetadata(AzimuthList(source_.azimuths), {"sky-view factor"},
                                            std::string("  <Item name=\"SVF_MODEL\">") + model + "</Item>\n");
@@ -208,19 +208,19 @@ public:
         return S_OK;
     }
     HRESULT finish(std::FILE* out, std::FILE* err) override {
-        const exporter::GreyImage image = Hillshade(source_.dem.grid(), source_.cellX, source_.cellY, bands_,
+        const encode::GreyImage image = Hillshade(source_.dem.grid(), source_.cellX, source_.cellY, bands_,
                                                     source_.azimuths, sunAzimuth_, sunElevation_, bits_);
         bands_.clear();
         std::vector<std::uint8_t> bytes;
         std::string why;
-        if (exporter::FloatFormatOf(path_) != exporter::FloatFormat::Tiff)
-            return WriteFile(path_, exporter::EncodeGreyPng(image, &bytes), why, bytes, out, err);
+        if (encode::FloatFormatOf(path_) != encode::FloatFormat::Tiff)
+            return WriteFile(path_, encode::EncodeGreyPng(image, &bytes), why, bytes, out, err);
         const std::string metadata =
             GdalMetadata(AzimuthList(source_.azimuths), {"hillshade"},
                          "  <Item name=\"SUN\">" + Degrees(sunAzimuth_) + " " + Degrees(sunElevation_) + "</Item>\n");
-        const exporter::GeoTiffTags none;
-        const exporter::GeoTiffTags& stored = source_.dem.tiff ? source_.dem.tiff->geo : none;
-        const HRESULT hr = exporter::EncodeGreyTiff(image, &bytes, &why, [&](TIFF* tiff) {
+        const encode::GeoTiffTags none;
+        const encode::GeoTiffTags& stored = source_.dem.tiff ? source_.dem.tiff->geo : none;
+        const HRESULT hr = encode::EncodeGreyTiff(image, &bytes, &why, [&](TIFF* tiff) {
             if (const HRESULT tagged = geo::WriteStoredTags(tiff, stored); tagged != S_OK) return tagged;
             return geo::WriteGdalTags(tiff, metadata, "");
         });
@@ -244,7 +244,7 @@ public:
         const std::uint32_t width = source_.dem.width, height = source_.dem.height;
         const std::size_t n = source_.azimuths.size();
         if (n == 0 || n % 4 != 0) return fail(err, "cannot make ", E_INVALIDARG);
-        if (const HRESULT hr = file_.open(path_, platform::DirectWriter::Mode::Buffered); hr != S_OK)
+        if (const HRESULT hr = file_.open(path_, os::DirectWriter::Mode::Buffered); hr != S_OK)
             return fail(err, "cannot write ", hr);
         const std::vector<std::uint8_t> header = EngineDdsHeader(width, height, static_cast<std::uint32_t>(n / 4));
         headerBytes_ = header.size();
@@ -290,7 +290,7 @@ private:
 
     std::string path_;
     const OutputSource& source_;
-    platform::AtomicFile file_;
+    os::AtomicFile file_;
     std::uint64_t headerBytes_ = 0, sliceBytes_ = 0;
     std::vector<std::vector<float>> pending_;  // bands of slices not yet complete
     std::size_t written_ = 0;                  // slices
@@ -323,7 +323,7 @@ private:
 }  // namespace
 
 std::unique_ptr<BandOutput> MakeAngleOutput(const std::string& path, const OutputSource& source) {
-    if (exporter::FloatFormatOf(path) == exporter::FloatFormat::Exr)
+    if (encode::FloatFormatOf(path) == encode::FloatFormat::Exr)
         return std::make_unique<AngleExrOutput>(path, source);
     return std::make_unique<AngleTiffOutput>(path, source);
 }

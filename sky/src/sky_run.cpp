@@ -7,9 +7,9 @@
 #include <new>
 #include <thread>
 
-#include "platform/image/decode_image.h"
-#include "platform/memory_budget.h"
-#include "platform/output_names.h"
+#include "image/decode_image.h"
+#include "os/memory_budget.h"
+#include "os/output_names.h"
 #include "sky/dem.h"
 #include "sky/horizon_bands.h"
 #include "sky/progress.h"
@@ -63,8 +63,8 @@ std::string Metres(double size) {
 // Every name may be written, none is the DEM and no two are one file, by any
 // spelling or link.
 [[nodiscard]] int CheckOutputs(const SkyOptions& o, std::FILE* err) {
-    platform::OutputRefusal refused;
-    const HRESULT hr = platform::CheckOutputNames(o.outputs(), {o.dem}, &refused);
+    os::OutputRefusal refused;
+    const HRESULT hr = os::CheckOutputNames(o.outputs(), {o.dem}, &refused);
     if (hr == S_OK) return kSkySuccess;
     const std::string why = !refused.input.empty()     ? "it is the DEM itself"
                             : !refused.earlier.empty() ? "it is the same file as the output " + refused.earlier
@@ -90,7 +90,7 @@ std::string Metres(double size) {
         if (!NearestLatticeDirection(wanted[k], *cellX, *cellY, kTolerance, &lattice[k])) return kSkySuccess;
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());  // as the sweep runs
     const std::uint64_t peak = RunPeakBytes(o, dem.width, dem.height, lattice, threads);
-    if (const HRESULT hr = platform::CheckFitsInMemory(peak); hr != S_OK) {
+    if (const HRESULT hr = os::CheckFitsInMemory(peak); hr != S_OK) {
         ReportFailure(err, "too little memory to make the files asked for", hr);
         return kSkyBadInput;
     }

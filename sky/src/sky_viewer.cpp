@@ -3,7 +3,7 @@
 #include <cmath>
 #include <new>
 
-#include "platform/atomic_file.h"
+#include "os/atomic_file.h"
 #include "viewer/viewer_page.h"
 
 namespace sky {
@@ -14,7 +14,7 @@ constexpr double kRadians = 3.14159265358979323846 / 180.0;
 constexpr std::uint8_t kEdgeKind = 5;  // the angle files' kind for "no terrain ahead"
 
 [[nodiscard]] HRESULT WritePage(const std::string& path, const std::string& page) {
-    platform::AtomicFile file;
+    os::AtomicFile file;
     if (const HRESULT hr = file.open(path); hr != S_OK) return hr;
     if (const HRESULT hr = file.write(page.data(), page.size()); hr != S_OK) return hr;
     return file.commit();

@@ -8,7 +8,7 @@
 #include "export/angle_maps.h"
 #include "export/horizon_angle.h"
 #include "export_fixtures.h"
-#include "platform/image/load_image.h"
+#include "image/load_image.h"
 
 using exporter::Direction;
 using exporter::DirectionAngles;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../image/image_fixtures.h"
+#include "../libs/image/image_fixtures.h"
 #include "../support/run_process.h"
 
 // A square terrain: heights for a grey PFM, an 8-bit tree map.

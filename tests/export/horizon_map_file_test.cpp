@@ -9,9 +9,9 @@
 #include <cmath>
 #include <limits>
 
-#include "../image/image_fixtures.h"
+#include "../libs/image/image_fixtures.h"
 #include "export/horizon_map_file.h"
-#include "platform/termination_signals.h"
+#include "os/termination_signals.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ TEST(HorizonMapFileDeathTest, AFileCutShortWhileMappedEndsTheRunWithItsReason) {
     std::string why;
     ASSERT_EQ(exporter::ReadHorizonMap(dir.path("m.dds").c_str(), &map, &why), S_OK) << why;
     const auto read = [&] {
-        platform::ExitOnBusError("the map was cut short\n", 2);
+        os::ExitOnBusError("the map was cut short\n", 2);
         ASSERT_EQ(truncate(dir.path("m.dds").c_str(), 0), 0);
         const volatile float last = map.texels.back();
         std::printf("%g\n", static_cast<double>(last));

@@ -12,8 +12,8 @@
 
 #include "export/grey_preview.h"
 #include "export_fixtures.h"
-#include "platform/encode/grey_tiff_encoder.h"
-#include "platform/encode/png_encoder.h"
+#include "encode/grey_tiff_encoder.h"
+#include "encode/png_encoder.h"
 
 namespace {
 
@@ -127,7 +127,7 @@ TEST(HorizonSamplesTest, EqualTheLevelsAtEveryThreshold) {
                 for (std::size_t c = 0; c < values.size(); ++c)
                     texels.insert(texels.end(), {values[c], values[(c + r) % values.size()], 0, 0});
             const HorizonMap map = MapInMemory(static_cast<std::uint32_t>(values.size()), 3, std::move(texels));
-            GreyImage forward, backward;
+            encode::GreyImage forward, backward;
             HorizonPictures(map, samples, 1, &forward, &backward);
             EXPECT_EQ(forward.samples, Quantise(HorizonLevels(map, Direction::Forward, range), 1, depth).samples);
             EXPECT_EQ(backward.samples, Quantise(HorizonLevels(map, Direction::Backward, range), 1, depth).samples);
@@ -174,10 +174,10 @@ bool Inflates(const std::vector<std::uint8_t>& png, std::size_t rawBytes) {
 // Pictures for the encoder: noise; flat stretches, steps and noise (runs longer
 // than a match, Huffman-coded blocks); one row whose bytes have Fibonacci counts
 // (codes deeper than 15 bits before they are limited).
-exporter::GreyImage TestPicture(int kind, std::uint32_t height, int depth) {
+encode::GreyImage TestPicture(int kind, std::uint32_t height, int depth) {
     const std::uint32_t top = depth == 16 ? 65536 : 256;
     if (kind == 2) {
-        exporter::GreyImage image{0, 1, depth, {}};
+        encode::GreyImage image{0, 1, depth, {}};
         for (std::uint32_t k = 0, a = 1, b = 1; k < 25; ++k, b = a + b, a = b - a)
             image.samples.insert(image.samples.end(), a, static_cast<std::uint16_t>(k));
         std::mt19937 random(7);
@@ -186,7 +186,7 @@ exporter::GreyImage TestPicture(int kind, std::uint32_t height, int depth) {
         return image;
     }
     const std::uint32_t width = kind == 0 ? 7 : 700;
-    exporter::GreyImage image{width, height, depth, {}};
+    encode::GreyImage image{width, height, depth, {}};
     for (std::uint32_t i = 0; i < width * height; ++i) {
         const std::uint32_t x = i % width, y = i / width;
         const std::uint32_t noise = i * i * 131 % top;
@@ -204,11 +204,11 @@ TEST(GreyPngTest, HalvesJoinIntoOneStream) {
     for (const int kind : {0, 1, 2})
         for (const std::uint32_t height : {1u, 5u, 64u})
             for (const int depth : {8, 16})
-                for (const auto packing : {exporter::Compression::Fast, exporter::Compression::None}) {
+                for (const auto packing : {encode::Compression::Fast, encode::Compression::None}) {
                     if (kind == 2 && height > 1) continue;
-                    const exporter::GreyImage image = TestPicture(kind, height, depth);
+                    const encode::GreyImage image = TestPicture(kind, height, depth);
                     std::vector<std::uint8_t> bytes;
-                    ASSERT_EQ(exporter::EncodeGreyPng(image, &bytes, packing), S_OK);
+                    ASSERT_EQ(encode::EncodeGreyPng(image, &bytes, packing), S_OK);
                     WriteBytes(dir.path("g.png"), bytes);
                     const ReadPng back = ReadGreyPng(dir.path("g.png"));
                     const std::string what = std::to_string(kind) + ": " + std::to_string(height) + " rows, " +
@@ -229,21 +229,21 @@ TEST(GreyPngTest, ThreeFilesFromRowsEqualEachMadeAlone) {
         int depth;
     };
     for (const Size size : {Size{7, 1, 8}, Size{7, 5, 16}, Size{700, 70, 8}, Size{700, 64, 16}, Size{9000, 40, 16}})
-        for (const auto packing : {Compression::Fast, Compression::None}) {
-            GreyImage left{size.width, size.height, size.depth, {}}, right = left;
+        for (const auto packing : {encode::Compression::Fast, encode::Compression::None}) {
+            encode::GreyImage left{size.width, size.height, size.depth, {}}, right = left;
             for (std::uint32_t i = 0; i < size.width * size.height; ++i) {
                 left.samples.push_back(static_cast<std::uint16_t>(i / 97 % 3 == 0 ? i * i * 131 : i / size.width));
                 right.samples.push_back(static_cast<std::uint16_t>(i % 11 < 4 ? 9 : i * 7));
             }
             std::vector<std::uint8_t> alone[3], together[3];
-            ASSERT_EQ(EncodeGreyPng(left, &alone[0], packing), S_OK);
-            ASSERT_EQ(EncodeGreyPng(right, &alone[1], packing), S_OK);
-            ASSERT_EQ(EncodeGreyPngSideBySide(left, right, &alone[2], packing), S_OK);
+            ASSERT_EQ(encode::EncodeGreyPng(left, &alone[0], packing), S_OK);
+            ASSERT_EQ(encode::EncodeGreyPng(right, &alone[1], packing), S_OK);
+            ASSERT_EQ(encode::EncodeGreyPngSideBySide(left, right, &alone[2], packing), S_OK);
             const auto rows = [&](std::uint32_t r, std::uint16_t* l, std::uint16_t* g) {
                 std::copy_n(left.samples.data() + std::size_t{r} * size.width, size.width, l);
                 std::copy_n(right.samples.data() + std::size_t{r} * size.width, size.width, g);
             };
-            ASSERT_EQ(EncodeGreyPngTrio(size.width, size.height, size.depth, rows, &together[0], &together[1],
+            ASSERT_EQ(encode::EncodeGreyPngTrio(size.width, size.height, size.depth, rows, &together[0], &together[1],
                                         &together[2], packing),
                       S_OK);
             for (int k = 0; k < 3; ++k)
@@ -257,10 +257,10 @@ TEST(GreyPngTest, ThreeFilesFromRowsEqualEachMadeAlone) {
 TEST(GreyTiffTest, StripsPackedApartReadBack) {
     TempDir dir;
     for (const int depth : {8, 16}) {
-        const exporter::GreyImage image = TestPicture(1, 1000, depth);
+        const encode::GreyImage image = TestPicture(1, 1000, depth);
         std::vector<std::uint8_t> bytes;
         std::string why;
-        ASSERT_EQ(exporter::EncodeGreyTiff(image, &bytes, &why), S_OK) << why;
+        ASSERT_EQ(encode::EncodeGreyTiff(image, &bytes, &why), S_OK) << why;
         WriteBytes(dir.path("g.tif"), bytes);
         TIFF* tiff = TIFFOpen(dir.path("g.tif").c_str(), "r");
         ASSERT_NE(tiff, nullptr);

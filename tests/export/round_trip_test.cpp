@@ -12,8 +12,8 @@
 
 #include "export/angle_maps.h"
 #include "export_fixtures.h"
-#include "platform/encode/exr_encoder.h"
-#include "platform/image/load_image.h"
+#include "encode/exr_encoder.h"
+#include "image/load_image.h"
 
 using exporter::DirectionAngles;
 
@@ -120,7 +120,7 @@ TEST(RoundTrip, PackedExrRowsReadBackByOpenExr) {
     TempDir dir;
     std::mt19937 random(3);
     for (const std::uint32_t width : {1u, 37u, 700u}) {
-        exporter::FloatChannels channels{width, 9, {"forward", "backward", "A"}, {}};
+        encode::FloatChannels channels{width, 9, {"forward", "backward", "A"}, {}};
         for (int c = 0; c < 3; ++c) {
             std::vector<float> plane;
             for (std::uint32_t run = 1; plane.size() < std::size_t{width} * 9; run = run % 300 + 1 + c) {
@@ -131,10 +131,10 @@ TEST(RoundTrip, PackedExrRowsReadBackByOpenExr) {
             plane.resize(std::size_t{width} * 9);
             channels.planes.push_back(plane);
         }
-        for (const auto packing : {exporter::Compression::Fast, exporter::Compression::None}) {
+        for (const auto packing : {encode::Compression::Fast, encode::Compression::None}) {
             std::vector<std::uint8_t> bytes;
             std::string why;
-            ASSERT_EQ(exporter::EncodeFloatExr(channels, &bytes, &why, {}, packing), S_OK);
+            ASSERT_EQ(encode::EncodeFloatExr(channels, &bytes, &why, {}, packing), S_OK);
             WriteBytes(dir.path("f.exr"), bytes);
             const ReadFloats read = ReadFloatExr(dir.path("f.exr"));
             ASSERT_EQ(read.names, (std::vector<std::string>{"A", "backward", "forward"})) << width;

@@ -11,7 +11,7 @@
 
 #include "export/viewer_output.h"
 #include "export_fixtures.h"
-#include "platform/image/load_image.h"
+#include "image/load_image.h"
 #include "sky/dem.h"
 #include "sky/derived_products.h"
 #include "sky/horizon_bands.h"

@@ -8,7 +8,7 @@
 #include "drain_rows.h"
 #include "fuzz_check.h"
 #include "memory_file.h"
-#include "platform/image/image_file.h"
+#include "image/image_file.h"
 #include "raw_decoder.h"
 
 using image::ImageInfo;

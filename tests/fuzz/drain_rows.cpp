@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "platform/memory_budget.h"
+#include "os/memory_budget.h"
 #include "sample_convert.h"
 
 using image::ImageInfo;
@@ -23,7 +23,7 @@ void DrainRows(image::RowSource& source) {
     constexpr std::uint32_t kMaxBand = 3;
     const std::size_t rowBytes = info.rowBytes();
     std::uint64_t bandBytes = 0;
-    if (!platform::CheckedMul(rowBytes, kMaxBand, &bandBytes) || platform::CheckFitsInMemory(bandBytes) != S_OK) return;
+    if (!os::CheckedMul(rowBytes, kMaxBand, &bandBytes) || os::CheckFitsInMemory(bandBytes) != S_OK) return;
     std::vector<std::uint8_t> band(static_cast<std::size_t>(bandBytes));
     const SampleConverter converter(info);
     std::vector<float> values(std::size_t{info.width} * info.channels());

@@ -1,7 +1,7 @@
 #pragma once
 // Takes a decoder through its whole image as the loader would, checking what the
 // row-source interface promises on the way.
-#include "platform/image/row_source.h"
+#include "image/row_source.h"
 
 // True for the results a decoder may give: S_OK, D3DXERR_INVALIDDATA, E_OUTOFMEMORY.
 bool IsDecoderResult(HRESULT hr);

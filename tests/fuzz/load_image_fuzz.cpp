@@ -7,7 +7,7 @@
 
 #include "fuzz_check.h"
 #include "memory_file.h"
-#include "platform/image/load_image.h"
+#include "image/load_image.h"
 
 namespace {
 

@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "../image/image_fixtures.h"
-#include "platform/image/decode_image.h"
+#include "../libs/image/image_fixtures.h"
+#include "image/decode_image.h"
 
 namespace {
 

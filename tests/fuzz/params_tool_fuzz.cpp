@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "../params/parameter_sets.h"
+#include "../libs/params/parameter_sets.h"
 #include "params_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

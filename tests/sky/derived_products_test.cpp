@@ -58,7 +58,7 @@ TEST(Hillshade, ShadesWhatAWallHidesFromALowSun) {
     for (std::uint32_t y = 0; y < 5; ++y) scene.z[y * 40 + 30] = 100;
     Sweep(&scene, 8, 10);
     for (const int bits : {8, 16}) {
-        const exporter::GreyImage image =
+        const encode::GreyImage image =
             sky::Hillshade(scene.grid(), 10, 10, scene.bands, scene.azimuths, 90, 40, bits);
         const double brightest = bits == 16 ? 65535 : 255;
         const auto lit = static_cast<std::uint16_t>(std::lround(brightest * std::cos(50 * M_PI / 180)));

@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "../export/export_fixtures.h"
-#include "platform/encode/tiff_encoder.h"
+#include "encode/tiff_encoder.h"
 
 // umbrascope-sky with `args`, given `timeoutSeconds` to finish; `beforeExec` runs in
 // the child.
@@ -51,11 +51,11 @@ struct GeoDem {
     std::optional<std::array<double, 6>> geotransform{};
 };
 
-inline exporter::GeoTiffTags WriteGeoDem(const std::string& path, const GeoDem& d = {}) {
-    exporter::FloatChannels dem{d.width, d.height, {"h"}, {d.heights}};
+inline encode::GeoTiffTags WriteGeoDem(const std::string& path, const GeoDem& d = {}) {
+    encode::FloatChannels dem{d.width, d.height, {"h"}, {d.heights}};
     for (std::size_t i = 0; d.heights.empty() && i < std::size_t{d.width} * d.height; ++i)
         dem.planes[0].push_back(i == 5 ? -500.0f : static_cast<float>((i * 37) % 50));
-    exporter::TiffExtras extras;
+    encode::TiffExtras extras;
     extras.gdalNoData = d.noData;
     const auto gt =
         d.geotransform.value_or(std::array<double, 6>{15.2, 25, 0, d.geographic ? 47.1 : 5200000.0, 0, -25});
@@ -74,7 +74,7 @@ inline exporter::GeoTiffTags WriteGeoDem(const std::string& path, const GeoDem& 
     }
     std::vector<std::uint8_t> bytes;
     std::string why;
-    EXPECT_EQ(exporter::EncodeFloatTiff(dem, &bytes, &why, extras), S_OK) << why;
+    EXPECT_EQ(encode::EncodeFloatTiff(dem, &bytes, &why, extras), S_OK) << why;
     WriteBytes(path, bytes);
     return extras.geo;
 }

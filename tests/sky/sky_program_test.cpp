@@ -11,8 +11,8 @@
 #include <sys/resource.h>
 #include <tiffio.h>
 
-#include "platform/encode/float_tiff_stream.h"
-#include "platform/encode/tiff_encoder.h"
+#include "encode/float_tiff_stream.h"
+#include "encode/tiff_encoder.h"
 #include "sky/dem.h"
 #include "sky/dem_tiff_tags.h"
 #include "sky/engine_texture.h"
@@ -91,7 +91,7 @@ TEST(SkyProgram, WritesNamedAngleBandsFromStoredIntegers) {
 
 TEST(SkyProgram, CarriesGeoreferencingAndNoDataThrough) {
     TempDir dir;
-    const exporter::GeoTiffTags geo = WriteGeoDem(dir.path("utm.tif"));
+    const encode::GeoTiffTags geo = WriteGeoDem(dir.path("utm.tif"));
     const ProcessResult run = RunSky({dir.path("utm.tif"), "--directions=2", "--angles", dir.path("a.tif"), "--shade",
                                       dir.path("s.tif"), "--sun=90,5", "--16-bit"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -198,7 +198,7 @@ TEST(SkyProgram, AFailureMidwayLeavesNoFile) {
     for (std::size_t i = 0; i < 3 * 7 * 5; ++i) planes[i / 35][i % 35] = static_cast<float>(i) / 7;
     std::string why;
     {
-        exporter::FloatTiffStream stream;
+        encode::FloatTiffStream stream;
         ASSERT_EQ(stream.open(dir.path("ok.tif"), 7, 5, {"a", "b", "c"}, {}, &why), S_OK) << why;
         for (std::size_t k : {2, 0, 1}) ASSERT_EQ(stream.writeBand(k, planes[k].data(), &why), S_OK) << why;
         EXPECT_EQ(stream.writeBand(1, planes[1].data(), &why), E_INVALIDARG);
@@ -208,7 +208,7 @@ TEST(SkyProgram, AFailureMidwayLeavesNoFile) {
     EXPECT_EQ(read.planes.at("a"), planes[0]);
     EXPECT_EQ(read.planes.at("c"), planes[2]);
     for (bool commit : {true, false}) {
-        exporter::FloatTiffStream stream;
+        encode::FloatTiffStream stream;
         ASSERT_EQ(stream.open(dir.path("cut.tif"), 7, 5, {"a", "b", "c"}, {}, &why), S_OK) << why;
         ASSERT_EQ(stream.writeBand(0, planes[0].data(), &why), S_OK) << why;
         if (commit) {

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "maps/horizon/horizon_kernel.h"
-#include "maps/horizon/tree_rules.h"
-#include "platform/image/load_image.h"
+#include "horizon/horizon_kernel.h"
+#include "horizon/tree_rules.h"
+#include "image/load_image.h"
 
 namespace {
 

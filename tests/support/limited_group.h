@@ -11,15 +11,15 @@
 #include <string>
 #include <thread>
 
-#include "platform/cgroup_memory.h"
+#include "os/cgroup_memory.h"
 
 // A child group of this process's own, with a limit; removed afterwards. Making one
 // needs root and a memory controller this process may write to: usable() says.
 class LimitedGroup {
 public:
     explicit LimitedGroup(std::uint64_t limit) {
-        for (const platform::MemoryCgroup& group : platform::ProcessMemoryCgroups()) {
-            const bool v2 = group.version == platform::CgroupVersion::V2;
+        for (const os::MemoryCgroup& group : os::ProcessMemoryCgroups()) {
+            const bool v2 = group.version == os::CgroupVersion::V2;
             const std::string dir = group.levels.front() + "/umbrascope-test-" + std::to_string(getpid());
             if (mkdir(dir.c_str(), 0755) != 0) continue;
             // A v2 child has no memory files unless its parent hands the controller on.

@@ -9,7 +9,7 @@
 #include "export/horizon_map_file.h"
 #include "export/loaded_rows.h"
 #include "export/texel_kind.h"
-#include "maps/horizon/horizon_kernel.h"
+#include "horizon/horizon_kernel.h"
 #include "results/result_code.h"
 
 namespace exporter {

@@ -8,8 +8,8 @@
 #include "cli/command_line.h"
 #include "export/grey_preview.h"
 #include "export/texel_kind.h"
-#include "maps/horizon/horizon_kernel.h"
-#include "platform/encode/compression.h"
+#include "horizon/horizon_kernel.h"
+#include "encode/compression.h"
 #include "settings/tool_parameters.h"
 
 namespace exporter {
@@ -18,7 +18,7 @@ struct ExportOptions {
     std::string horizonMap;
     std::string previewPrefix;  // PREFIX.red.png, PREFIX.green.png, PREFIX.both.png
     int bitDepth = 8;
-    Compression compression = Compression::Fast;
+    encode::Compression compression = encode::Compression::Fast;
     double rangeDegrees = kDefaultRangeDegrees;
     std::uint32_t shrink = 1;
     std::vector<std::string> channelFiles;

@@ -11,7 +11,7 @@
 #include "export/horizon_map_file.h"
 #include "export/horizon_samples.h"
 #include "export/texel_kind.h"
-#include "platform/encode/grey_image.h"
+#include "encode/grey_image.h"
 #include "results/result_code.h"
 
 namespace exporter {
@@ -40,8 +40,8 @@ void HorizonRowSamples(const HorizonMap& map, const HorizonSamples& samples, std
 // Quantise(HorizonLevels(map, direction, range), shrink, bitDepth) of both
 // directions, for the range and bit depth of `samples`; on both cores, sample by
 // sample without levels when `shrink` is 0 or 1.
-void HorizonPictures(const HorizonMap& map, const HorizonSamples& samples, std::uint32_t shrink, GreyImage* forward,
-                     GreyImage* backward);
+void HorizonPictures(const HorizonMap& map, const HorizonSamples& samples, std::uint32_t shrink, encode::GreyImage* forward,
+                     encode::GreyImage* backward);
 
 // Heights, one float a texel, from the lowest (black) to the highest (white); all
 // mid grey when they are all equal. Non-finite values are black. `texels` holds
@@ -50,7 +50,7 @@ GreyLevels HeightLevels(const float* texels, std::uint32_t width, std::uint32_t 
 
 // Quantise(HeightLevels(texels, width, height), shrink, bitDepth), without the
 // levels when `shrink` is 0 or 1.
-GreyImage HeightPicture(const float* texels, std::uint32_t width, std::uint32_t height, std::uint32_t shrink,
+encode::GreyImage HeightPicture(const float* texels, std::uint32_t width, std::uint32_t height, std::uint32_t shrink,
                         int bitDepth);
 
 // round(clamp(level, 0, 1) * top), halves away from 0; 0 for NaN: how Quantise
@@ -60,9 +60,9 @@ std::uint16_t SampleOf(double level, double top);
 // Each output pixel the mean of a `shrink` x `shrink` block (fewer at the right and
 // bottom edges), then rounded to the bit depth (8 or 16); a `shrink` of 0 is 1.
 // HeightLevels and this work on both cores.
-GreyImage Quantise(const GreyLevels& levels, std::uint32_t shrink, int bitDepth);
+encode::GreyImage Quantise(const GreyLevels& levels, std::uint32_t shrink, int bitDepth);
 
 // `left` and `right` (of equal height) next to each other.
-GreyImage SideBySide(const GreyImage& left, const GreyImage& right);
+encode::GreyImage SideBySide(const encode::GreyImage& left, const encode::GreyImage& right);
 
 }  // namespace exporter

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "platform/side_by_side_work.h"
+#include "os/side_by_side_work.h"
 
 namespace exporter {
 
@@ -63,7 +63,7 @@ bool ForLoadedRows(std::uint32_t height, const LoadedRows* rows, std::uint32_t a
             work(r, id);
         }
     };
-    RunSideBySide([&] { worker(0); }, [&] { worker(1); });
+    os::RunSideBySide([&] { worker(0); }, [&] { worker(1); });
     return !failed;
 }
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "export/export_options.h"
-#include "platform/encode/encoded_size.h"
+#include "encode/encoded_size.h"
 
 namespace exporter {
 

@@ -3,7 +3,7 @@
 // casts: what the map is for, as a picture.
 #include "export/angle_maps.h"
 #include "export/grey_preview.h"
-#include "maps/horizon/horizon_kernel.h"
+#include "horizon/horizon_kernel.h"
 
 namespace exporter {
 
@@ -22,7 +22,7 @@ GreyLevels ShadedRelief(const HorizonMap& map, const float* heights, const horiz
 
 // Quantise(ShadedRelief(...), shrink, bitDepth), without the levels when `shrink`
 // is 0 or 1.
-GreyImage ShadePicture(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
+encode::GreyImage ShadePicture(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
                        Direction sun, double elevationDegrees, std::uint32_t shrink, int bitDepth,
                        const LoadedRows* rows = nullptr);
 

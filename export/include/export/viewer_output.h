@@ -7,7 +7,7 @@
 
 #include "export/export_options.h"
 #include "export/horizon_map_file.h"
-#include "maps/horizon/horizon_kernel.h"
+#include "horizon/horizon_kernel.h"
 #include "results/result_code.h"
 #include "viewer/page_data.h"
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/encode/tiff_encoder.h"
+#include "encode/tiff_encoder.h"
 
 namespace sky {
 
@@ -13,7 +13,7 @@ struct DemTiffTags {
     std::uint16_t bitsPerSample = 1;
     std::uint16_t sampleFormat = 1;  // SAMPLEFORMAT_UINT
     std::optional<double> gdalNoData;
-    exporter::GeoTiffTags geo;           // as stored, for the outputs
+    encode::GeoTiffTags geo;           // as stored, for the outputs
     int modelType = 0;                   // GTModelTypeGeoKey: 1 projected, 2 geographic, 0 not given
     std::optional<double> cellX, cellY;  // metres, from the texel size and the linear unit
     std::optional<double> west, north;   // the first texel's outer corner (degrees when geographic)

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/encode/grey_image.h"
+#include "encode/grey_image.h"
 #include "sky/sampling_model.h"
 
 namespace sky {
@@ -77,7 +77,7 @@ struct Bracket {
 // M x max(0, cos Zs cos S + sin Zs sin S cos(sun - A)) for the sun at `sunAzimuth`,
 // `sunElevation` degrees (Zs its zenith angle); 0 where the horizon towards the sun
 // rises above its elevation (cast shadow) and where there is no data. Exhausted memory escapes as std::bad_alloc.
-[[nodiscard]] exporter::GreyImage Hillshade(const Grid& grid, double cellX, double cellY,
+[[nodiscard]] encode::GreyImage Hillshade(const Grid& grid, double cellX, double cellY,
                                             const std::vector<std::vector<float>>& bands,
                                             const std::vector<double>& azimuths, double sunAzimuth, double sunElevation,
                                             int bitDepth = 8);

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "maps/horizon/horizon_kernel.h"
+#include "horizon/horizon_kernel.h"
 
 namespace horizon::testing {
 

@@ -1,0 +1,14 @@
+#pragma once
+// JPEG through libjpeg-turbo: greyscale, and YCbCr or RGB delivered as RGB, decoded
+// row by row. CMYK is refused.
+#include <memory>
+
+#include "image/row_source.h"
+
+namespace image {
+
+class ImageFile;
+
+[[nodiscard]] HRESULT OpenJpegSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+
+}  // namespace image

@@ -1,0 +1,29 @@
+#include "packed_rows.h"
+
+#include <utility>
+
+#include "image/image_file.h"
+
+namespace image {
+
+PackedRowSource::PackedRowSource(ImageFile& file, const ImageInfo& info, std::endian stored)
+    : file_(file), swap_(stored != std::endian::native && SampleBytes(info.type) > 1) {
+    info_ = info;
+}
+
+HRESULT PackedRowSource::readRows(std::uint8_t* destination, std::uint32_t count) {
+    const std::size_t bytes = info_.rowBytes() * count;
+    if (!file_.readExact(destination, bytes)) return D3DXERR_INVALIDDATA;
+    if (!swap_) return S_OK;
+    if (SampleBytes(info_.type) == 2) {
+        for (std::size_t i = 0; i < bytes; i += 2) std::swap(destination[i], destination[i + 1]);
+    } else {
+        for (std::size_t i = 0; i < bytes; i += 4) {
+            std::swap(destination[i], destination[i + 3]);
+            std::swap(destination[i + 1], destination[i + 2]);
+        }
+    }
+    return S_OK;
+}
+
+}  // namespace image

@@ -1,0 +1,79 @@
+#include "pfm_decoder.h"
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+
+#include "netpbm_header.h"
+#include "image/image_file.h"
+#include "os/memory_budget.h"
+
+namespace image {
+
+namespace {
+
+class PfmSource final : public RowSource {
+public:
+    PfmSource(ImageFile& file, const ImageInfo& info, std::uint64_t dataOffset, bool swapBytes)
+        : file_(file), dataOffset_(dataOffset), swapBytes_(swapBytes) {
+        info_ = info;
+    }
+
+    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
+        const std::size_t rowBytes = info_.rowBytes();
+        for (std::uint32_t i = 0; i < count; ++i, ++nextRow_) {
+            // The file's last row is the image's top row.
+            const std::uint64_t storedRow = info_.height - 1 - nextRow_;
+            std::uint8_t* row = destination + i * rowBytes;
+            if (!file_.readExactAt(dataOffset_ + storedRow * rowBytes, row, rowBytes)) return D3DXERR_INVALIDDATA;
+            if (swapBytes_) {
+                for (std::size_t b = 0; b < rowBytes; b += 4) {
+                    std::swap(row[b], row[b + 3]);
+                    std::swap(row[b + 1], row[b + 2]);
+                }
+            }
+        }
+        return S_OK;
+    }
+
+private:
+    ImageFile& file_;
+    std::uint64_t dataOffset_;
+    bool swapBytes_;
+    std::uint32_t nextRow_ = 0;
+};
+
+// from_chars rather than strtod: the decimal point must not depend on the locale.
+bool ParseScale(const std::string& field, double* scale) {
+    const char* const end = field.data() + field.size();
+    const auto [stop, error] = std::from_chars(field.data(), end, *scale);
+    return error == std::errc() && stop == end && std::isfinite(*scale) && *scale != 0.0;
+}
+
+}  // namespace
+
+HRESULT OpenPfmSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
+    NetpbmHeader header;
+    if (!ReadNetpbmHeader(file, 3, false, &header)) return D3DXERR_INVALIDDATA;
+    if (header.kind != 'F' && header.kind != 'f') return D3DXERR_INVALIDDATA;
+    ImageInfo info;
+    double scale = 0;
+    if (!ParseNetpbmUnsigned(header.fields[0], UINT32_MAX, &info.width) ||
+        !ParseNetpbmUnsigned(header.fields[1], UINT32_MAX, &info.height) || !ParseScale(header.fields[2], &scale)) {
+        return D3DXERR_INVALIDDATA;
+    }
+    info.layout = header.kind == 'f' ? ChannelLayout::Grey : ChannelLayout::Rgb;
+    info.type = SampleType::F32;
+
+    std::uint64_t dataBytes = 0;
+    if (!os::CheckedMul(info.rowBytes(), info.height, &dataBytes) || header.dataOffset > file.size() ||
+        dataBytes > file.size() - header.dataOffset) {
+        return D3DXERR_INVALIDDATA;
+    }
+    const bool littleEndianData = scale < 0;
+    const bool swap = littleEndianData != (std::endian::native == std::endian::little);
+    *source = std::make_unique<PfmSource>(file, info, header.dataOffset, swap);
+    return S_OK;
+}
+
+}  // namespace image

@@ -1,0 +1,30 @@
+#pragma once
+// Where a file saved under a given name ends up, and whether it may go there.
+#include <sys/stat.h>
+
+#include <string>
+
+#include "results/result_code.h"
+
+namespace os {
+
+struct SaveTarget {
+    std::string path;           // the name itself, or the file its symbolic links lead to
+    bool exists = false;        // a regular file is there now
+    struct stat existing = {};  // its owner and mode, when it exists
+};
+
+// Follows symbolic links at `name` to the file they lead to (which need not exist)
+// and looks at what is there. S_OK when a save may replace it: nothing, or a regular
+// file. Otherwise E_PATH_NOT_FOUND for an empty name, a name ending in '/' or a
+// missing directory, E_ACCESSDENIED for a directory, device, FIFO or socket in the
+// way or for a link in a sticky world-writable directory owned by neither this
+// process's user nor the directory's owner, or the result of the error met (a link
+// loop, a name too long, ...). `target` (not null) is filled only on S_OK.
+// Exhausted memory escapes as std::bad_alloc.
+[[nodiscard]] HRESULT ResolveSaveTarget(const std::string& name, SaveTarget* target);
+
+// The directory part of a path: "." when it has none; "/" for a name in the root.
+std::string DirectoryOf(const std::string& path);
+
+}  // namespace os
