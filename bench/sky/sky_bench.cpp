@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "horizon/horizon_fast.h"
-#include "sky/horizon_bands.h"
+#include "skyline/horizon_bands.h"
 #include "terrain/terrain_families.h"
 
 namespace {
@@ -43,11 +43,11 @@ Timing Median(int runs, Work&& work) {
     return {wall[wall.size() / 2], cpu[cpu.size() / 2]};
 }
 
-std::vector<sky::LatticeDirection> Directions(unsigned count) {
-    std::vector<sky::LatticeDirection> directions;
+std::vector<skyline::LatticeDirection> Directions(unsigned count) {
+    std::vector<skyline::LatticeDirection> directions;
     for (unsigned i = 0; i < count; ++i) {
-        sky::LatticeDirection d;
-        if (!sky::NearestLatticeDirection(360.0 * i / count, 1, 1, 1.0, &d)) std::exit(1);
+        skyline::LatticeDirection d;
+        if (!skyline::NearestLatticeDirection(360.0 * i / count, 1, 1, 1.0, &d)) std::exit(1);
         directions.push_back(d);
     }
     return directions;
@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     std::vector<float> out(rgba.size());
     std::vector<double> z(rgba.size() / 4);
     for (std::size_t i = 0; i < z.size(); ++i) z[i] = horizon::Elevation(settings, rgba[4 * i]);
-    const sky::Grid grid{size, size, z.data()};
+    const skyline::Grid grid{size, size, z.data()};
     const double cell = settings.terraSize / size;
 
     const Timing tool = Median(runs, [&] {
@@ -74,9 +74,9 @@ int main(int argc, char** argv) {
     std::printf("|---|---|---|---|---|\n");
     std::printf("| the tool's 2-direction step | %.3f | %.3f | 1 | 1 |\n", tool.wall, tool.cpu);
     for (unsigned count : {8u, 16u}) {
-        sky::HorizonRequest request{Directions(count), cell, cell, false, 0, std::thread::hardware_concurrency(), {}};
+        skyline::HorizonRequest request{Directions(count), cell, cell, false, 0, std::thread::hardware_concurrency(), {}};
         std::vector<std::vector<float>> bands;
-        const Timing t = Median(runs, [&] { return sky::ComputeHorizonBands(grid, request, &bands) == S_OK; });
+        const Timing t = Median(runs, [&] { return skyline::ComputeHorizonBands(grid, request, &bands) == S_OK; });
         std::printf("| %u directions | %.3f | %.3f | %.1f | %.1f |\n", count, t.wall, t.cpu, t.wall / tool.wall,
                     t.cpu / tool.cpu);
         std::fflush(stdout);

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "sky/sampling_model.h"
+#include "skyline/sampling_model.h"
 
 namespace sky {
 
@@ -119,7 +119,7 @@ HRESULT EncodeEngineSlice(const std::array<const float*, 4>& bands, std::uint32_
         for (int c = 0; c < 4; ++c) {
             const float angle = bands[c][i];
             level.rgba[i * 4 + c] =
-                angle == kNoData ? -1.0f : static_cast<float>(std::sin(angle * (3.14159265358979323846 / 180)));
+                angle == skyline::kNoData ? -1.0f : static_cast<float>(std::sin(angle * (3.14159265358979323846 / 180)));
         }
     if (const HRESULT hr = Append(put, level); hr != S_OK) return hr;
     for (std::uint32_t l = 1; l < MipLevels(width, height); ++l) {

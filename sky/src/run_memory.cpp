@@ -4,7 +4,7 @@
 
 #include "encode/encoded_size.h"
 #include "encode/output_file.h"
-#include "sky/horizon_bands.h"
+#include "skyline/horizon_bands.h"
 #include "viewer/page_data.h"
 
 namespace sky {
@@ -48,7 +48,7 @@ std::uint64_t FloatFileBytes(const std::string& path, std::uint64_t texels, std:
     const std::uint64_t packing = encode::FloatFormatOf(path) == encode::FloatFormat::Exr
                                       ? Mul(std::min(raw, std::max(rowBytes, kExrBlockBytes)), 5)
                                       : FloatStripBytes(rowBytes);
-    return Add(exporter::EncodedBytesBound(raw, height), Add(packing, Mul(height, 8)));
+    return Add(encode::EncodedBytesBound(raw, height), Add(packing, Mul(height, 8)));
 }
 
 // A grey picture's file: its bound, the bottom half deflated apart until joined,
@@ -56,7 +56,7 @@ std::uint64_t FloatFileBytes(const std::string& path, std::uint64_t texels, std:
 std::uint64_t PictureFileBytes(std::uint64_t texels, std::uint32_t width, std::uint32_t height, int bits) {
     const std::uint64_t sampleBytes = bits == 16 ? 2 : 1;
     const std::uint64_t raw = Add(Mul(texels, sampleBytes), height);
-    const std::uint64_t bound = exporter::EncodedBytesBound(raw, height);
+    const std::uint64_t bound = encode::EncodedBytesBound(raw, height);
     return Add(Add(bound, bound / 2), Add(Mul(Mul(width, sampleBytes), kWorkingRows), kEncoderStateBytes));
 }
 
@@ -79,7 +79,7 @@ std::uint64_t EnginePendingBands(const std::vector<std::vector<std::size_t>>& ba
 }
 
 std::vector<OutputMemory> OutputsMemory(const SkyOptions& o, std::uint32_t width, std::uint32_t height,
-                                        const std::vector<LatticeDirection>& directions) {
+                                        const std::vector<skyline::LatticeDirection>& directions) {
     const std::uint64_t texels = Mul(width, height), band = Mul(texels, 4), n = directions.size();
     std::vector<OutputMemory> outputs;
     if (!o.anglesFile.empty()) {
@@ -89,7 +89,7 @@ std::vector<OutputMemory> OutputsMemory(const SkyOptions& o, std::uint32_t width
             outputs.push_back({Mul(Mul(n, height / 8 + 1), 16), FloatStripBytes(Mul(width, 4)), 0});
     }
     if (!o.svfFile.empty()) {
-        const std::uint64_t sums = Mul(texels, o.svfModel == SvfModel::Sloped ? 24 : 8);
+        const std::uint64_t sums = Mul(texels, o.svfModel == skyline::SvfModel::Sloped ? 24 : 8);
         outputs.push_back({sums, 0, Add(band, FloatFileBytes(o.svfFile, texels, width, height, 1))});
     }
     if (!o.shadeFile.empty())  // the two bands around the sun; the picture, two bytes a texel
@@ -98,7 +98,7 @@ std::vector<OutputMemory> OutputsMemory(const SkyOptions& o, std::uint32_t width
     if (!o.engineFile.empty()) {
         // A slice's level 0 at four floats a texel beside the level halved from it,
         // and a piece of halves.
-        const std::uint64_t pending = EnginePendingBands(HorizonBatchOrder(directions), directions.size());
+        const std::uint64_t pending = EnginePendingBands(skyline::HorizonBatchOrder(directions), directions.size());
         outputs.push_back({Mul(band, pending), Add(Mul(texels, 20), 2u << 20), 0});
     }
     if (!o.viewerFile.empty()) {
@@ -116,7 +116,7 @@ std::vector<OutputMemory> OutputsMemory(const SkyOptions& o, std::uint32_t width
 }  // namespace
 
 std::uint64_t RunPeakBytes(const SkyOptions& o, std::uint32_t width, std::uint32_t height,
-                           const std::vector<LatticeDirection>& directions, unsigned threads) {
+                           const std::vector<skyline::LatticeDirection>& directions, unsigned threads) {
     const std::uint64_t texels = Mul(width, height);
     const std::uint64_t dem = Mul(texels, sizeof(double));
     // The loader decodes four floats a texel, then makes the doubles from them.
@@ -129,9 +129,9 @@ std::uint64_t RunPeakBytes(const SkyOptions& o, std::uint32_t width, std::uint32
         finishing = std::max(finishing, output.finishing);
     }
     std::uint64_t batch = 0;
-    for (const auto& b : HorizonBatchOrder(directions)) batch = std::max<std::uint64_t>(batch, b.size());
+    for (const auto& b : skyline::HorizonBatchOrder(directions)) batch = std::max<std::uint64_t>(batch, b.size());
     const std::uint64_t sweeping =
-        Add(Mul(Mul(texels, 4), batch), Add(HorizonWorkBytes(width, height, directions, threads), taking));
+        Add(Mul(Mul(texels, 4), batch), Add(skyline::HorizonWorkBytes(width, height, directions, threads), taking));
     const std::uint64_t afterLoading = Add(Add(dem, kept), std::max(sweeping, finishing));
     return Add(std::max(loading, afterLoading), kMarginBytes);
 }

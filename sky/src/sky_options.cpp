@@ -121,11 +121,11 @@ public:
             o.viewerSize = static_cast<std::uint32_t>(*number);
         } else if (name == "svf-model") {
             if (value == "horizontal")
-                o.svfModel = SvfModel::Horizontal;
+                o.svfModel = skyline::SvfModel::Horizontal;
             else if (value == "sloped")
-                o.svfModel = SvfModel::Sloped;
+                o.svfModel = skyline::SvfModel::Sloped;
             else if (value == "zaksek")
-                o.svfModel = SvfModel::Zaksek;
+                o.svfModel = skyline::SvfModel::Zaksek;
             else
                 return option + " must be horizontal, sloped or zaksek, not \"" + value + "\"";
         } else if (name == "shade") {

@@ -11,7 +11,7 @@
 #include "encode/png_encoder.h"
 #include "encode/tiff_encoder.h"
 #include "platform/result_reason.h"
-#include "sky/derived_products.h"
+#include "skyline/derived_products.h"
 #include "sky/engine_texture.h"
 #include "sky/sky_viewer.h"
 
@@ -158,10 +158,10 @@ private:
 
 class SkyViewOutput final : public BandOutput {
 public:
-    SkyViewOutput(const std::string& path, SvfModel model, const OutputSource& source)
+    SkyViewOutput(const std::string& path, skyline::SvfModel model, const OutputSource& source)
         : path_(path), model_(model), source_(source) {}
     HRESULT start(std::FILE*) override {
-        sum_ = std::make_unique<SkyViewSum>(source_.dem.grid(), source_.cellX, source_.cellY, source_.azimuths, model_);
+        sum_ = std::make_unique<skyline::SkyViewSum>(source_.dem.grid(), source_.cellX, source_.cellY, source_.azimuths, model_);
         return S_OK;
     }
     HRESULT take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
@@ -186,9 +186,9 @@ public:
 
 private:
     std::string path_;
-    SvfModel model_;
+    skyline::SvfModel model_;
     const OutputSource& source_;
-    std::unique_ptr<SkyViewSum> sum_;
+    std::unique_ptr<skyline::SkyViewSum> sum_;
 };
 
 class ShadeOutput final : public BandOutput {
@@ -196,7 +196,7 @@ public:
     ShadeOutput(const std::string& path, double sunAzimuth, double sunElevation, int bits, const OutputSource& source)
         : path_(path), sunAzimuth_(sunAzimuth), sunElevation_(sunElevation), bits_(bits), source_(source) {}
     HRESULT start(std::FILE*) override {
-        bracket_ = BracketOf(source_.azimuths, sunAzimuth_);
+        bracket_ = skyline::BracketOf(source_.azimuths, sunAzimuth_);
         bands_.resize(source_.azimuths.size());
         return S_OK;
     }
@@ -208,7 +208,7 @@ public:
         return S_OK;
     }
     HRESULT finish(std::FILE* out, std::FILE* err) override {
-        const encode::GreyImage image = Hillshade(source_.dem.grid(), source_.cellX, source_.cellY, bands_,
+        const encode::GreyImage image = skyline::Hillshade(source_.dem.grid(), source_.cellX, source_.cellY, bands_,
                                                     source_.azimuths, sunAzimuth_, sunElevation_, bits_);
         bands_.clear();
         std::vector<std::uint8_t> bytes;
@@ -232,7 +232,7 @@ private:
     double sunAzimuth_, sunElevation_;
     int bits_;
     const OutputSource& source_;
-    Bracket bracket_;
+    skyline::Bracket bracket_;
     std::vector<std::vector<float>> bands_;
 };
 
@@ -328,7 +328,7 @@ std::unique_ptr<BandOutput> MakeAngleOutput(const std::string& path, const Outpu
     return std::make_unique<AngleTiffOutput>(path, source);
 }
 
-std::unique_ptr<BandOutput> MakeSkyViewOutput(const std::string& path, SvfModel model, const OutputSource& source) {
+std::unique_ptr<BandOutput> MakeSkyViewOutput(const std::string& path, skyline::SvfModel model, const OutputSource& source) {
     return std::make_unique<SkyViewOutput>(path, model, source);
 }
 

@@ -11,7 +11,7 @@
 #include "os/memory_budget.h"
 #include "os/output_names.h"
 #include "sky/dem.h"
-#include "sky/horizon_bands.h"
+#include "skyline/horizon_bands.h"
 #include "sky/progress.h"
 #include "sky/run_memory.h"
 #include "sky/sky_outputs.h"
@@ -26,7 +26,7 @@ constexpr double kTolerance = 1.0;  // degrees an azimuth may move to a lattice 
 
 // The directions used, with the azimuths actually used.
 struct Directions {
-    std::vector<LatticeDirection> lattice;
+    std::vector<skyline::LatticeDirection> lattice;
     std::vector<double> azimuths;
 };
 
@@ -42,8 +42,8 @@ std::string Metres(double size) {
                                     std::FILE* err) {
     std::string line = "directions:";
     for (double wanted : o.wantedAzimuths()) {
-        LatticeDirection d;
-        if (!NearestLatticeDirection(wanted, cellX, cellY, kTolerance, &d)) {
+        skyline::LatticeDirection d;
+        if (!skyline::NearestLatticeDirection(wanted, cellX, cellY, kTolerance, &d)) {
             std::fprintf(err,
                          "%s: no grid direction lies within 1 degree of azimuth %s with cells of %s x %s m: their "
                          "sides are too far from square (grid steps reach 64 cells)\n",
@@ -51,7 +51,7 @@ std::string Metres(double size) {
             return false;
         }
         chosen->lattice.push_back(d);
-        chosen->azimuths.push_back(AzimuthOf(d, cellX, cellY));
+        chosen->azimuths.push_back(skyline::AzimuthOf(d, cellX, cellY));
         line.append(" ").append(Degrees(chosen->azimuths.back()));
         if (std::fabs(std::remainder(chosen->azimuths.back() - wanted, 360.0)) >= 0.005)
             line.append(" (for ").append(Degrees(wanted)).append(")");
@@ -85,9 +85,9 @@ std::string Metres(double size) {
     const std::optional<double> cellY = o.cellX ? o.cellY : tiff ? tags.cellY : std::nullopt;
     if (!cellX || !cellY) return kSkySuccess;
     const std::vector<double> wanted = o.wantedAzimuths();
-    std::vector<LatticeDirection> lattice(wanted.size());
+    std::vector<skyline::LatticeDirection> lattice(wanted.size());
     for (std::size_t k = 0; k < wanted.size(); ++k)
-        if (!NearestLatticeDirection(wanted[k], *cellX, *cellY, kTolerance, &lattice[k])) return kSkySuccess;
+        if (!skyline::NearestLatticeDirection(wanted[k], *cellX, *cellY, kTolerance, &lattice[k])) return kSkySuccess;
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());  // as the sweep runs
     const std::uint64_t peak = RunPeakBytes(o, dem.width, dem.height, lattice, threads);
     if (const HRESULT hr = os::CheckFitsInMemory(peak); hr != S_OK) {
@@ -108,15 +108,15 @@ struct Cells {
 // Whether the arithmetic serves the cells; if not, why, naming them.
 [[nodiscard]] bool CellsFit(const SkyOptions& o, const Dem& dem, Cells cells, std::FILE* err) {
     const double x = std::fabs(cells.x), y = std::fabs(cells.y);
-    const CellFit fit = FitOfCells(x, y, dem.width, dem.height, o.curvature);
-    if (fit == CellFit::TooSmall)
+    const skyline::CellFit fit = skyline::FitOfCells(x, y, dem.width, dem.height, o.curvature);
+    if (fit == skyline::CellFit::TooSmall)
         std::fprintf(err,
                      "%s: cells of %s x %s m are too small: below %g m, distances along the grid round to nothing\n",
-                     kSkyProgram, Metres(x).c_str(), Metres(y).c_str(), kSmallestCell);
-    if (fit == CellFit::TooWideToCurve)
+                     kSkyProgram, Metres(x).c_str(), Metres(y).c_str(), skyline::kSmallestCell);
+    if (fit == skyline::CellFit::TooWideToCurve)
         std::fprintf(err, "%s: with cells of %s x %s m the map is more than %g m across, too wide for --curvature\n",
-                     kSkyProgram, Metres(x).c_str(), Metres(y).c_str(), kWidestCurvedMap);
-    return fit == CellFit::Fits;
+                     kSkyProgram, Metres(x).c_str(), Metres(y).c_str(), skyline::kWidestCurvedMap);
+    return fit == skyline::CellFit::Fits;
 }
 
 // `text` as one word of a POSIX shell command line.
@@ -193,7 +193,7 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     for (auto& output : outputs)
         if (const HRESULT hr = output->start(err); hr != S_OK) return OutputFailureCode(hr);
 
-    HorizonRequest request;
+    skyline::HorizonRequest request;
     request.directions = directions.lattice;
     request.cellX = std::fabs(cells.x);
     request.cellY = std::fabs(cells.y);
@@ -205,7 +205,7 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     // Each batch goes to every output, which keeps only what it needs, before the next.
     double outputSeconds = 0;
     HRESULT outputFailed = S_OK;
-    const HRESULT hr = ComputeHorizonBatches(
+    const HRESULT hr = skyline::ComputeHorizonBatches(
         dem.grid(), request, [&](const std::vector<std::size_t>& indices, std::vector<std::vector<float>>& bands) {
             const double from = progress.seconds();
             for (auto& output : outputs)

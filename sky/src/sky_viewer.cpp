@@ -59,7 +59,7 @@ void AddSkyPageCodes(viewer::PageData* data, std::size_t k, const std::vector<fl
     for (std::uint32_t r = 0; r < data->grid.rows; ++r)
         for (std::uint32_t c = 0; c < data->grid.columns; ++c) {
             const float h = band[PageTexel(*data, r, c)];
-            codes.push_back(h == kNoData ? viewer::NoAngleCode(kEdgeKind) : viewer::AngleCode(h));
+            codes.push_back(h == skyline::kNoData ? viewer::NoAngleCode(kEdgeKind) : viewer::AngleCode(h));
         }
 }
 

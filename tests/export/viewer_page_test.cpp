@@ -13,9 +13,9 @@
 #include "export_fixtures.h"
 #include "image/load_image.h"
 #include "sky/dem.h"
-#include "sky/derived_products.h"
-#include "sky/horizon_bands.h"
-#include "sky/lattice_direction.h"
+#include "skyline/derived_products.h"
+#include "skyline/horizon_bands.h"
+#include "skyline/lattice_direction.h"
 
 namespace {
 
@@ -69,22 +69,22 @@ std::string SkyShadows(const std::string& dem, double cell, double scale, std::u
     sky::Dem d;
     std::string why;
     EXPECT_EQ(sky::LoadDem(dem, {scale, 0, {}}, &d, &why), S_OK) << why;
-    sky::HorizonRequest request;
+    skyline::HorizonRequest request;
     request.cellX = request.cellY = cell;
     std::vector<double> azimuths;
     for (double a = 0; a < 360; a += 45) {
         request.directions.emplace_back();
-        EXPECT_TRUE(sky::NearestLatticeDirection(a, cell, cell, 1, &request.directions.back()));
-        azimuths.push_back(sky::AzimuthOf(request.directions.back(), cell, cell));
+        EXPECT_TRUE(skyline::NearestLatticeDirection(a, cell, cell, 1, &request.directions.back()));
+        azimuths.push_back(skyline::AzimuthOf(request.directions.back(), cell, cell));
     }
     std::vector<std::vector<float>> bands;
-    EXPECT_EQ(sky::ComputeHorizonBands(d.grid(), request, &bands), S_OK);
-    const sky::Bracket bracket = sky::BracketOf(azimuths, sun.azimuth);
+    EXPECT_EQ(skyline::ComputeHorizonBands(d.grid(), request, &bands), S_OK);
+    const skyline::Bracket bracket = skyline::BracketOf(azimuths, sun.azimuth);
     const viewer::PageGrid grid = viewer::GridFor(d.width, d.height, mesh);
     std::vector<bool> shadows;
     for (std::uint32_t r = 0; r < grid.rows; ++r)
         for (std::uint32_t c = 0; c < grid.columns; ++c)
-            shadows.push_back(sky::HorizonTowards(bands, bracket, (r * d.width + c) * grid.stride) > elevation);
+            shadows.push_back(skyline::HorizonTowards(bands, bracket, (r * d.width + c) * grid.stride) > elevation);
     return MaskOf(shadows);
 }
 

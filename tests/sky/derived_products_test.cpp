@@ -3,9 +3,9 @@
 
 #include <cmath>
 
-#include "sky/derived_products.h"
+#include "skyline/derived_products.h"
 #include "sky/engine_texture.h"
-#include "sky/horizon_bands.h"
+#include "skyline/horizon_bands.h"
 
 namespace {
 
@@ -14,19 +14,19 @@ struct Scene {
     std::vector<double> z;
     std::vector<double> azimuths;
     std::vector<std::vector<float>> bands;
-    sky::Grid grid() const { return {width, height, z.data()}; }
+    skyline::Grid grid() const { return {width, height, z.data()}; }
 };
 
 // `count` evenly asked directions on cells of `cell` metres.
 void Sweep(Scene* scene, unsigned count, double cell) {
-    std::vector<sky::LatticeDirection> directions;
+    std::vector<skyline::LatticeDirection> directions;
     for (unsigned i = 0; i < count; ++i) {
-        sky::LatticeDirection d;
-        ASSERT_TRUE(sky::NearestLatticeDirection(360.0 * i / count, cell, cell, 1.0, &d));
+        skyline::LatticeDirection d;
+        ASSERT_TRUE(skyline::NearestLatticeDirection(360.0 * i / count, cell, cell, 1.0, &d));
         directions.push_back(d);
-        scene->azimuths.push_back(sky::AzimuthOf(d, cell, cell));
+        scene->azimuths.push_back(skyline::AzimuthOf(d, cell, cell));
     }
-    ASSERT_EQ(sky::ComputeHorizonBands(scene->grid(), {directions, cell, cell, false, 0, 2, {}}, &scene->bands), S_OK);
+    ASSERT_EQ(skyline::ComputeHorizonBands(scene->grid(), {directions, cell, cell, false, 0, 2, {}}, &scene->bands), S_OK);
 }
 
 TEST(SkyViewFactor, FollowsEachModelOnPlanes) {
@@ -34,19 +34,19 @@ TEST(SkyViewFactor, FollowsEachModelOnPlanes) {
     struct Case {
         const char* what;
         double gradient;
-        sky::SvfModel model;
+        skyline::SvfModel model;
         double want;
     } cases[] = {
-        {"flat, horizontal", 0, sky::SvfModel::Horizontal, 1},
-        {"flat, sloped", 0, sky::SvfModel::Sloped, 1},
-        {"flat, zaksek", 0, sky::SvfModel::Zaksek, 1},
-        {"tilted, sloped", std::tan(slope), sky::SvfModel::Sloped, (1 + std::cos(slope)) / 2},
+        {"flat, horizontal", 0, skyline::SvfModel::Horizontal, 1},
+        {"flat, sloped", 0, skyline::SvfModel::Sloped, 1},
+        {"flat, zaksek", 0, skyline::SvfModel::Zaksek, 1},
+        {"tilted, sloped", std::tan(slope), skyline::SvfModel::Sloped, (1 + std::cos(slope)) / 2},
     };
     for (const Case& c : cases) {
         Scene scene{41, 41, std::vector<double>(41 * 41), {}, {}};
         for (std::size_t i = 0; i < scene.z.size(); ++i) scene.z[i] = 300 + c.gradient * 5.0 * (i % 41);
         Sweep(&scene, 16, 5);
-        const std::vector<float> svf = sky::SkyViewFactor(scene.grid(), 5, 5, scene.bands, scene.azimuths, c.model);
+        const std::vector<float> svf = skyline::SkyViewFactor(scene.grid(), 5, 5, scene.bands, scene.azimuths, c.model);
         EXPECT_NEAR(svf[20 * 41 + 20], c.want, 2e-3) << c.what;
     }
 }
@@ -59,15 +59,15 @@ TEST(Hillshade, ShadesWhatAWallHidesFromALowSun) {
     Sweep(&scene, 8, 10);
     for (const int bits : {8, 16}) {
         const encode::GreyImage image =
-            sky::Hillshade(scene.grid(), 10, 10, scene.bands, scene.azimuths, 90, 40, bits);
+            skyline::Hillshade(scene.grid(), 10, 10, scene.bands, scene.azimuths, 90, 40, bits);
         const double brightest = bits == 16 ? 65535 : 255;
         const auto lit = static_cast<std::uint16_t>(std::lround(brightest * std::cos(50 * M_PI / 180)));
         for (int x = 0; x < 30; ++x) EXPECT_EQ(image.samples[2 * 40 + x], x >= 19 ? 0 : lit) << bits << " " << x;
     }
     // Between the computed azimuths 45 and 90 the horizon is interpolated: at 67.5
     // the wall's 45-degree diagonal view and its 90-degree one are averaged.
-    const sky::Bracket b = sky::BracketOf(scene.azimuths, 67.5);
-    EXPECT_DOUBLE_EQ(sky::HorizonTowards(scene.bands, b, 2 * 40 + 25),
+    const skyline::Bracket b = skyline::BracketOf(scene.azimuths, 67.5);
+    EXPECT_DOUBLE_EQ(skyline::HorizonTowards(scene.bands, b, 2 * 40 + 25),
                      (scene.bands[1][2 * 40 + 25] + static_cast<double>(scene.bands[2][2 * 40 + 25])) / 2);
 }
 
@@ -79,7 +79,7 @@ TEST(EngineTexture, StoresSinesInSlicesOfFourWithFullMipChains) {
     // 8 directions of 5 x 3 texels, band k at 10 k degrees; texel 0 of band 5 has none.
     std::vector<std::vector<float>> bands;
     for (int k = 0; k < 8; ++k) bands.emplace_back(15, 10.0f * k);
-    bands[5][0] = sky::kNoData;
+    bands[5][0] = skyline::kNoData;
     std::vector<std::uint8_t> dds;
     ASSERT_EQ(sky::EncodeEngineDds(bands, 5, 3, &dds), S_OK);
     const auto u32 = [&](std::size_t at) { return dds[at] | dds[at + 1] << 8 | dds[at + 2] << 16 | dds[at + 3] << 24; };

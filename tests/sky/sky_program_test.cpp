@@ -16,7 +16,7 @@
 #include "sky/dem.h"
 #include "sky/dem_tiff_tags.h"
 #include "sky/engine_texture.h"
-#include "sky/horizon_bands.h"
+#include "skyline/horizon_bands.h"
 #include "sky_fixtures.h"
 
 namespace {
@@ -133,18 +133,18 @@ std::vector<std::vector<float>> WholeBands(const std::string& dem, unsigned coun
     sky::Dem d;
     std::string why;
     EXPECT_EQ(sky::LoadDem(dem, {0.5, 3, -32768.0}, &d, &why), S_OK) << why;
-    sky::HorizonRequest request;
+    skyline::HorizonRequest request;
     for (unsigned i = 0; i < count; ++i) {
-        sky::LatticeDirection l;
-        EXPECT_TRUE(sky::NearestLatticeDirection(start + 360.0 * i / count, 30, 30, 1.0, &l));
+        skyline::LatticeDirection l;
+        EXPECT_TRUE(skyline::NearestLatticeDirection(start + 360.0 * i / count, 30, 30, 1.0, &l));
         request.directions.push_back(l);
         char name[32];
-        std::snprintf(name, sizeof name, "azimuth_%.2f", sky::AzimuthOf(l, 30, 30));
+        std::snprintf(name, sizeof name, "azimuth_%.2f", skyline::AzimuthOf(l, 30, 30));
         names->push_back(name);
     }
     request.cellX = request.cellY = 30;
     std::vector<std::vector<float>> bands;
-    EXPECT_EQ(sky::ComputeHorizonBands(d.grid(), request, &bands), S_OK);
+    EXPECT_EQ(skyline::ComputeHorizonBands(d.grid(), request, &bands), S_OK);
     return bands;
 }
 

@@ -7,25 +7,25 @@
 #include <cstdlib>
 #include <random>
 
-#include "sky/horizon_bands.h"
-#include "sky/line_sweep.h"
+#include "skyline/horizon_bands.h"
+#include "skyline/line_sweep.h"
 #include "terrain/terrain_families.h"
 
 namespace {
 
-using sky::LatticeDirection;
+using skyline::LatticeDirection;
 using Terrain = horizon::testing::Terrain;
 
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
 // Every column-line and row-line crossing of the ray, one at a time, by the
 // model's arithmetic; no profiles, no hull. The greatest slope quotient, NaN for none.
-double ReferenceQuotient(const sky::Grid& grid, const sky::LineGeometry& g, std::int64_t x0, std::int64_t y0,
+double ReferenceQuotient(const skyline::Grid& grid, const skyline::LineGeometry& g, std::int64_t x0, std::int64_t y0,
                          double maxDistance) {
     const double z0 = grid.at(x0, y0);
     if (std::isnan(z0)) return z0;
-    const std::int64_t p0 = sky::TexelPosition(g, x0, y0);
-    const double w0 = sky::Lowered(g, z0, p0);
+    const std::int64_t p0 = skyline::TexelPosition(g, x0, y0);
+    const double w0 = skyline::Lowered(g, z0, p0);
     bool found = false;
     double best = 0;
     // Lines across the major steps (`along` per ray step) and the minor offset.
@@ -41,8 +41,8 @@ double ReferenceQuotient(const sky::Grid& grid, const sky::LineGeometry& g, std:
             const double hi = f == 0 ? lo : columns ? grid.at(a, b + 1) : grid.at(b + 1, a);
             if (std::isnan(lo) || std::isnan(hi)) continue;
             const std::int64_t p = p0 + i * g.unitsPerStep / m;
-            if (maxDistance > 0 && p - p0 > sky::ReachInUnits(g, maxDistance)) return;
-            const double q = sky::SlopeQuotient(w0, p0, sky::Lowered(g, sky::CrossingHeight(lo, hi, f, m), p), p);
+            if (maxDistance > 0 && p - p0 > skyline::ReachInUnits(g, maxDistance)) return;
+            const double q = skyline::SlopeQuotient(w0, p0, skyline::Lowered(g, skyline::CrossingHeight(lo, hi, f, m), p), p);
             if (!found || q > best) best = q;
             found = true;
         }
@@ -52,32 +52,32 @@ double ReferenceQuotient(const sky::Grid& grid, const sky::LineGeometry& g, std:
     return found ? best : std::nan("");
 }
 
-float ReferenceAngle(const sky::Grid& grid, const sky::LineGeometry& g, std::int64_t x, std::int64_t y,
+float ReferenceAngle(const skyline::Grid& grid, const skyline::LineGeometry& g, std::int64_t x, std::int64_t y,
                      double maxDistance) {
     const double q = ReferenceQuotient(grid, g, x, y, maxDistance);
-    return std::isnan(q) ? sky::kNoData : sky::HorizonAngle(g, q, sky::TexelPosition(g, x, y));
+    return std::isnan(q) ? skyline::kNoData : skyline::HorizonAngle(g, q, skyline::TexelPosition(g, x, y));
 }
 
 // Each line's sweep, both ways, against the loop: the double quotients themselves,
 // which the float angles could hide.
-int QuotientDifferences(const sky::Grid& grid, LatticeDirection d, double cellX, double cellY, bool curvature,
+int QuotientDifferences(const skyline::Grid& grid, LatticeDirection d, double cellX, double cellY, bool curvature,
                         double maxDistance) {
-    const sky::LineGeometry g = sky::MakeLineGeometry(d, cellX, cellY, curvature);
-    const sky::LineGeometry back = sky::MakeLineGeometry({-d.dx, -d.dy}, cellX, cellY, curvature);
-    sky::LineProfile profile;
-    sky::HullState hull;
+    const skyline::LineGeometry g = skyline::MakeLineGeometry(d, cellX, cellY, curvature);
+    const skyline::LineGeometry back = skyline::MakeLineGeometry({-d.dx, -d.dy}, cellX, cellY, curvature);
+    skyline::LineProfile profile;
+    skyline::HullState hull;
     std::vector<double> best;
     int differences = 0;
     for (std::int64_t y = 0; y < grid.height; ++y)
         for (std::int64_t x = 0; x < grid.width; ++x) {
             if (x - d.dx >= 0 && x - d.dx < grid.width && y - d.dy >= 0 && y - d.dy < grid.height) continue;
-            sky::GatherLine(grid, g, x, y, &profile);
+            skyline::GatherLine(grid, g, x, y, &profile);
             for (int ahead : {1, -1}) {
                 hull.clear();
                 if (maxDistance > 0)
-                    sky::SweepLineWithin(profile, ahead, sky::ReachInUnits(g, maxDistance), &best);
+                    skyline::SweepLineWithin(profile, ahead, skyline::ReachInUnits(g, maxDistance), &best);
                 else
-                    sky::SweepLine(profile, ahead, &hull, &best);
+                    skyline::SweepLine(profile, ahead, &hull, &best);
                 if (maxDistance == 0) {
                     // In two stretches, the far one first with its hull handed on: the same.
                     const std::size_t cut = best.size() / 2;
@@ -86,11 +86,11 @@ int QuotientDifferences(const sky::Grid& grid, LatticeDirection d, double cellX,
                     for (bool farPart : {true, false}) {
                         const bool upper = farPart == (ahead > 0);
                         const std::size_t from = upper ? cut : 0, to = upper ? best.size() : cut;
-                        sky::LineProfile part;
+                        skyline::LineProfile part;
                         part.position.assign(profile.position.begin() + from, profile.position.begin() + to);
                         part.w.assign(profile.w.begin() + from, profile.w.begin() + to);
                         part.texel.assign(profile.texel.begin() + from, profile.texel.begin() + to);
-                        sky::SweepLine(part, ahead, &hull, &got);
+                        skyline::SweepLine(part, ahead, &hull, &got);
                         std::copy(got.begin(), got.end(), split.begin() + from);
                     }
                     for (std::size_t k = 0; k < best.size(); ++k)
@@ -143,15 +143,15 @@ class SweepExactness : public testing::TestWithParam<Case> {};
 TEST_P(SweepExactness, EqualsThePlainLoopBitForBit) {
     const Case c = GetParam();
     const std::vector<double> z = Heights(c.terrain, c.width, c.height, c.holes);
-    const sky::Grid grid{c.width, c.height, z.data()};
-    sky::HorizonRequest request{kDirections, c.cellX, c.cellY, c.curvature, c.maxDistance, 2, {}};
+    const skyline::Grid grid{c.width, c.height, z.data()};
+    skyline::HorizonRequest request{kDirections, c.cellX, c.cellY, c.curvature, c.maxDistance, 2, {}};
     std::vector<std::vector<float>> bands;
-    ASSERT_EQ(sky::ComputeHorizonBands(grid, request, &bands), S_OK);
+    ASSERT_EQ(skyline::ComputeHorizonBands(grid, request, &bands), S_OK);
     int differences = 0;
     for (std::size_t k = 0; k < kDirections.size(); k += 2)
         differences += QuotientDifferences(grid, kDirections[k], c.cellX, c.cellY, c.curvature, c.maxDistance);
     for (std::size_t k = 0; k < kDirections.size(); ++k) {
-        const sky::LineGeometry g = sky::MakeLineGeometry(kDirections[k], c.cellX, c.cellY, c.curvature);
+        const skyline::LineGeometry g = skyline::MakeLineGeometry(kDirections[k], c.cellX, c.cellY, c.curvature);
         for (std::uint32_t y = 0; y < c.height; ++y)
             for (std::uint32_t x = 0; x < c.width; ++x) {
                 const float want = ReferenceAngle(grid, g, x, y, c.maxDistance),
@@ -185,13 +185,13 @@ TEST(TiltedPlane, HasTheAngleOfItsSlopeInEveryDirection) {
         for (std::uint32_t x = 0; x < w; ++x)
             z[std::size_t{y} * w + x] = 500 + g * (x * cellX * std::sin(beta) - y * cellY * std::cos(beta));
     std::vector<std::vector<float>> bands;
-    ASSERT_EQ(sky::ComputeHorizonBands({w, h, z.data()}, {kDirections, cellX, cellY, false, 0, 2, {}}, &bands), S_OK);
+    ASSERT_EQ(skyline::ComputeHorizonBands({w, h, z.data()}, {kDirections, cellX, cellY, false, 0, 2, {}}, &bands), S_OK);
     for (std::size_t k = 0; k < kDirections.size(); ++k) {
-        const double phi = sky::AzimuthOf(kDirections[k], cellX, cellY) * M_PI / 180;
+        const double phi = skyline::AzimuthOf(kDirections[k], cellX, cellY) * M_PI / 180;
         const double want = std::atan(g * std::cos(phi - beta)) * 180 / M_PI;
         int checked = 0;
         for (std::size_t i = 0; i < z.size(); ++i)
-            if (bands[k][i] != sky::kNoData) {
+            if (bands[k][i] != skyline::kNoData) {
                 EXPECT_NEAR(bands[k][i], want, 1e-4) << "direction " << k << " texel " << i;
                 ++checked;
             }

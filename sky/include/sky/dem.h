@@ -7,7 +7,7 @@
 
 #include "results/result_code.h"
 #include "sky/dem_tiff_tags.h"
-#include "sky/sampling_model.h"
+#include "skyline/sampling_model.h"
 
 namespace sky {
 
@@ -25,7 +25,7 @@ struct Dem {
     std::vector<double> z;  // metres, packed rows, row 0 on top; NaN = no data
     std::uint64_t noDataTexels = 0;
     std::optional<DemTiffTags> tiff;  // for a TIFF: its georeferencing and GDAL no-data value
-    Grid grid() const { return {width, height, z.data()}; }
+    skyline::Grid grid() const { return {width, height, z.data()}; }
 };
 
 // Reads the first channel of the image file at `path` (a regular file, looked at

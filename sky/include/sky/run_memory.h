@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sky/lattice_direction.h"
+#include "skyline/lattice_direction.h"
 #include "sky/sky_options.h"
 
 namespace sky {
@@ -18,6 +18,6 @@ namespace sky {
 // one output makes), and a margin for the program's own state. Any values;
 // saturates at UINT64_MAX.
 [[nodiscard]] std::uint64_t RunPeakBytes(const SkyOptions& options, std::uint32_t width, std::uint32_t height,
-                                         const std::vector<LatticeDirection>& directions, unsigned threads);
+                                         const std::vector<skyline::LatticeDirection>& directions, unsigned threads);
 
 }  // namespace sky

@@ -7,7 +7,7 @@
 
 #include "cli/command_line.h"
 #include "sky/dem.h"
-#include "sky/derived_products.h"
+#include "skyline/derived_products.h"
 
 namespace sky {
 
@@ -22,7 +22,7 @@ struct SkyOptions {
     double maxDistance = 0;  // metres; 0: to the map's edge
     std::string anglesFile;
     std::string svfFile;
-    SvfModel svfModel = SvfModel::Horizontal;
+    skyline::SvfModel svfModel = skyline::SvfModel::Horizontal;
     std::string shadeFile;
     std::string engineFile;
     std::string viewerFile;

@@ -8,7 +8,7 @@
 
 #include "results/result_code.h"
 #include "sky/dem.h"
-#include "sky/derived_products.h"
+#include "skyline/derived_products.h"
 
 namespace sky {
 
@@ -50,7 +50,7 @@ public:
 [[nodiscard]] std::unique_ptr<BandOutput> MakeAngleOutput(const std::string& path, const OutputSource& source);
 
 // The sky-view factor of `model` (.tif or .exr), summed as the bands come.
-[[nodiscard]] std::unique_ptr<BandOutput> MakeSkyViewOutput(const std::string& path, SvfModel model,
+[[nodiscard]] std::unique_ptr<BandOutput> MakeSkyViewOutput(const std::string& path, skyline::SvfModel model,
                                                             const OutputSource& source);
 
 // The hillshade with cast shadows of `bits` 8 or 16 (a PNG, or a TIFF by its name,

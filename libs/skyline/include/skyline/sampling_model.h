@@ -13,10 +13,10 @@
 // these, turned into an angle once (HorizonAngle).
 #include <cstdint>
 
-#include "sky/exact_arithmetic.h"
-#include "sky/lattice_direction.h"
+#include "skyline/exact_arithmetic.h"
+#include "skyline/lattice_direction.h"
 
-namespace sky {
+namespace skyline {
 
 constexpr double kEarthRadius = 6371000.0;  // metres
 constexpr float kNoData = -9999.0f;         // angle and derived bands where there is none
@@ -102,4 +102,4 @@ inline double SlopeQuotient(double w0, double p0, double wk, double pk) {
     return RoundedDifferenceQuotient(wk, w0, pk > p0 ? pk - p0 : p0 - pk);
 }
 
-}  // namespace sky
+}  // namespace skyline

@@ -1,10 +1,10 @@
-#include "sky/exact_arithmetic.h"
+#include "skyline/exact_arithmetic.h"
 
 #include <bit>
 #include <cmath>
 #include <limits>
 
-namespace sky {
+namespace skyline {
 
 namespace {
 
@@ -113,4 +113,4 @@ int CompareSlopesExactly(double wo, double wt, double along, double wn, double b
     return SignOfSum(terms, 8);
 }
 
-}  // namespace sky
+}  // namespace skyline

@@ -1,12 +1,12 @@
-#include "sky/sampling_model.h"
+#include "skyline/sampling_model.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
-#include "sky/exact_arithmetic.h"
+#include "skyline/exact_arithmetic.h"
 
-namespace sky {
+namespace skyline {
 
 namespace {
 constexpr double kDegrees = 180.0 / 3.14159265358979323846;
@@ -49,4 +49,4 @@ float HorizonAngle(const LineGeometry& g, double quotient, double p0) {
     return static_cast<float>(std::atan(slope) * kDegrees);
 }
 
-}  // namespace sky
+}  // namespace skyline

@@ -1,4 +1,4 @@
-#include "sky/horizon_bands.h"
+#include "skyline/horizon_bands.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -9,9 +9,9 @@
 #include <thread>
 #include <utility>
 
-#include "sky/line_sweep.h"
+#include "skyline/line_sweep.h"
 
-namespace sky {
+namespace skyline {
 
 namespace {
 
@@ -272,4 +272,4 @@ HRESULT ComputeHorizonBands(const Grid& grid, const HorizonRequest& request, std
     }
 }
 
-}  // namespace sky
+}  // namespace skyline

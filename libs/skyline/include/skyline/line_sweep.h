@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "sky/sampling_model.h"
+#include "skyline/sampling_model.h"
 
-namespace sky {
+namespace skyline {
 
 // The samples of one line in order of position: texels and the crossings between
 // them (and beyond its end texels, while inside the map).
@@ -91,4 +91,4 @@ void SweepLine(const LineProfile& profile, int ahead, HullState* hull, std::vect
 // for its tangent. Exhausted memory escapes as std::bad_alloc.
 void SweepLineWithin(const LineProfile& profile, int ahead, std::int64_t reach, std::vector<double>* best);
 
-}  // namespace sky
+}  // namespace skyline

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
-namespace sky {
+namespace skyline {
 
 // (a - b) / c, the real value rounded once to the nearest double (ties to even).
 // `c` a whole number from 1 to 2^53. Monotone in the real quotient, so the greatest
@@ -42,4 +42,4 @@ inline bool SlopeNotBelow(double wo, double wt, double along, double wn, double 
     return CompareSlopesExactly(wo, wt, along, wn, beyond) >= 0;
 }
 
-}  // namespace sky
+}  // namespace skyline

@@ -1,11 +1,11 @@
-#include "sky/lattice_direction.h"
+#include "skyline/lattice_direction.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <numeric>
 
-namespace sky {
+namespace skyline {
 
 namespace {
 
@@ -51,4 +51,4 @@ bool NearestLatticeDirection(double azimuth, double cellX, double cellY, double 
     return found;
 }
 
-}  // namespace sky
+}  // namespace skyline

@@ -2,7 +2,7 @@
 // Directions the sweep handles exactly: lattice vectors of the grid.
 #include <cstdint>
 
-namespace sky {
+namespace skyline {
 
 // One step along a direction: `dx` columns to the right and `dy` rows down, whole
 // numbers with no common divisor, not both 0.
@@ -27,4 +27,4 @@ struct LatticeDirection {
 [[nodiscard]] bool NearestLatticeDirection(double azimuth, double cellX, double cellY, double tolerance,
                                            LatticeDirection* direction);
 
-}  // namespace sky
+}  // namespace skyline

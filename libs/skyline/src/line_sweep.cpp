@@ -1,13 +1,13 @@
-#include "sky/line_sweep.h"
+#include "skyline/line_sweep.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 
-#include "sky/exact_arithmetic.h"
+#include "skyline/exact_arithmetic.h"
 
-namespace sky {
+namespace skyline {
 
 namespace {
 
@@ -271,4 +271,4 @@ void SweepLineWithin(const LineProfile& profile, int ahead, std::int64_t reach, 
     }
 }
 
-}  // namespace sky
+}  // namespace skyline

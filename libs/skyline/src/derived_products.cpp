@@ -1,10 +1,10 @@
-#include "sky/derived_products.h"
+#include "skyline/derived_products.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numeric>
 
-namespace sky {
+namespace skyline {
 
 namespace {
 
@@ -174,4 +174,4 @@ encode::GreyImage Hillshade(const Grid& grid, double cellX, double cellY,
     return image;
 }
 
-}  // namespace sky
+}  // namespace skyline

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "encode/grey_image.h"
-#include "sky/sampling_model.h"
+#include "skyline/sampling_model.h"
 
-namespace sky {
+namespace skyline {
 
 enum class SvfModel : std::uint8_t { Horizontal, Sloped, Zaksek };
 
@@ -82,4 +82,4 @@ struct Bracket {
                                             const std::vector<double>& azimuths, double sunAzimuth, double sunElevation,
                                             int bitDepth = 8);
 
-}  // namespace sky
+}  // namespace skyline

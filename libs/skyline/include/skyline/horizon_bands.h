@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "results/result_code.h"
-#include "sky/sampling_model.h"
+#include "skyline/sampling_model.h"
 
-namespace sky {
+namespace skyline {
 
 struct HorizonRequest {
     std::vector<LatticeDirection> directions;
@@ -53,4 +53,4 @@ using BandBatch =
 [[nodiscard]] std::uint64_t HorizonWorkBytes(std::uint32_t width, std::uint32_t height,
                                              const std::vector<LatticeDirection>& directions, unsigned threads);
 
-}  // namespace sky
+}  // namespace skyline
