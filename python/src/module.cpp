@@ -158,6 +158,15 @@ PYBIND11_MODULE(_umbrascope, m) {
     m.attr("NODATA") = skyline::kNoData;
     m.def("even_azimuths", &skyline::EvenAzimuths, py::arg("count"), py::arg("start"));
     m.def(
+        "choose_directions",
+        [](const std::vector<double>& wanted, double cellX, double cellY) {
+            skyline::ChosenDirections chosen;
+            status::Status s = skyline::ChooseDirections(wanted, cellX, cellY, &chosen);
+            if (!s.ok()) throw py::value_error(s.reason);
+            return chosen.azimuths;
+        },
+        py::arg("azimuths"), py::arg("cell_x"), py::arg("cell_y"));
+    m.def(
         "horizons",
         [](const py::array& dem, double cellX, double cellY, std::vector<double> wanted, double maxDistance,
            bool curvature, std::optional<double> noData) {
