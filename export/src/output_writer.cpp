@@ -25,13 +25,13 @@ HRESULT WriteFile(const std::string& path, const std::vector<std::uint8_t>& byte
         const std::size_t n = std::min(kPiece, bytes.size() - done);
         if (const HRESULT hr = file.write(bytes.data() + done, n); hr != S_OK) return hr;
         done += n;
-        line.writing(static_cast<double>(done) / static_cast<double>(bytes.size()));
+        line.show("writing", static_cast<double>(done) / static_cast<double>(bytes.size()));
     }
     return file.commit();
 }
 
 int OutputWriter::writePng(const std::string& path, const encode::GreyImage& image, const encode::GreyImage* right) {
-    ProgressLine line(err_, path);
+    ProgressLine line(err_, std::string(kProgram) + ": " + path);
     std::vector<std::uint8_t> bytes;
     const HRESULT hr = right != nullptr ? encode::EncodeGreyPngSideBySide(image, *right, &bytes, compression_)
                                         : encode::EncodeGreyPng(image, &bytes, compression_);
@@ -40,9 +40,9 @@ int OutputWriter::writePng(const std::string& path, const encode::GreyImage& ima
 
 int OutputWriter::writeFloat(const std::string& path, const encode::FloatChannels& channels,
                              const std::vector<std::string>& bands, const std::string& noData) {
-    ProgressLine line(err_, path);
+    ProgressLine line(err_, std::string(kProgram) + ": " + path);
     const encode::RowsDone progress = [&](std::uint32_t rows) {
-        line.making(static_cast<double>(rows) / channels.height);
+        line.show("making", static_cast<double>(rows) / channels.height);
     };
     // Each goes into its file as its rows are packed.
     std::string why;
@@ -68,7 +68,7 @@ int OutputWriter::writeFloat(const std::string& path, const encode::FloatChannel
 
 int OutputWriter::writeGrey(const std::string& path, const encode::GreyImage& image, const std::string& band) {
     if (encode::FloatFormatOf(path) != encode::FloatFormat::Tiff) return writePng(path, image);
-    ProgressLine line(err_, path);
+    ProgressLine line(err_, std::string(kProgram) + ": " + path);
     std::vector<std::uint8_t> bytes;
     std::string why;
     const HRESULT hr =
@@ -77,7 +77,7 @@ int OutputWriter::writeGrey(const std::string& path, const encode::GreyImage& im
 }
 
 int OutputWriter::writeMade(const std::string& path, HRESULT made, const std::vector<std::uint8_t>& bytes) {
-    ProgressLine line(err_, path);
+    ProgressLine line(err_, std::string(kProgram) + ": " + path);
     return finish(path, made, "", bytes, line);
 }
 

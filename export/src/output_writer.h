@@ -5,14 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "cli/progress_line.h"
 #include "encode/compression.h"
 #include "encode/float_channels.h"
 #include "encode/grey_image.h"
 #include "encode/tiff_encoder.h"
 #include "geo/georeferencing.h"
-#include "progress_line.h"
 
 namespace exporter {
+
+using cli::ProgressLine;
 
 // Writes `bytes` to `path` (beside it, then renamed), `line` showing the progress.
 // S_OK, or the failure of opening, writing or renaming.
