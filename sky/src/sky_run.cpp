@@ -78,12 +78,10 @@ std::string Metres(double size) {
 // before its samples are read. A DEM whose size, cells or directions are not known
 // yet is left to the run to refuse.
 [[nodiscard]] int CheckMemory(const SkyOptions& o, std::FILE* err) {
-    image::ImageInfo dem;
-    if (image::ReadImageInfo(o.dem.c_str(), &dem) != S_OK) return kSkySuccess;
-    DemTiffTags tags;
-    const bool tiff = ReadDemTiffTags(o.dem, &tags);
-    const std::optional<double> cellX = o.cellX ? o.cellX : tiff ? tags.cellX : std::nullopt;
-    const std::optional<double> cellY = o.cellX ? o.cellY : tiff ? tags.cellY : std::nullopt;
+    DemHeader dem;
+    if (!ReadDemHeader(o.dem, o.reading, &dem)) return kSkySuccess;  // the load says why
+    const std::optional<double> cellX = o.cellX ? o.cellX : dem.tags.cellX;
+    const std::optional<double> cellY = o.cellX ? o.cellY : dem.tags.cellY;
     if (!cellX || !cellY) return kSkySuccess;
     const std::vector<double> wanted = o.wantedAzimuths();
     std::vector<skyline::LatticeDirection> lattice(wanted.size());
@@ -162,6 +160,8 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
         ReportFailure(err, "cannot read the DEM " + o.dem, hr, why);
         return kSkyBadInput;
     }
+    for (const std::string& warning : dem.warnings)
+        std::fprintf(err, "%s: warning: %s\n", kSkyProgram, warning.c_str());
     const double readAt = progress.seconds();
     if (dem.tiff && dem.tiff->modelType == 2) {
         ReportGeographic(o.dem, *dem.tiff, o.reading.noData ? o.reading.noData : dem.tiff->gdalNoData, err);
