@@ -1,7 +1,9 @@
 // Horizons in many directions against the tool's own two-direction step, on the
 // same generated 16-bit terrain in the same process: seconds (wall, and processor
-// time of all threads) and their ratios to the tool's step. On a machine shared with
-// other work the processor times are the steadier figures.
+// time of all threads) and their ratios to the tool's step, and the processor's
+// nanoseconds per sample swept (texels and crossings between them, each direction
+// its own sweep). On a machine shared with other work the processor times are the
+// steadier figures.
 //
 //   sky_bench [SIZE] [RUNS]    (default 4096, 3; the median of RUNS)
 #include <algorithm>
@@ -53,6 +55,22 @@ std::vector<skyline::LatticeDirection> Directions(unsigned count) {
     return directions;
 }
 
+// The samples one sweep of each direction passes over a width x height map: every
+// texel, and the (|dx| - 1) + (|dy| - 1) crossings (none for an axis) between each texel and the next one on
+// its line (a line of n texels has n - 1 such gaps; one line starts at each texel
+// whose step back leaves the map).
+double SamplesSwept(std::uint32_t width, std::uint32_t height, const std::vector<skyline::LatticeDirection>& directions) {
+    const double texels = double(width) * height;
+    double samples = 0;
+    for (const skyline::LatticeDirection d : directions) {
+        const double ax = std::abs(d.dx), ay = std::abs(d.dy);
+        const double edgeRows = std::min<double>(height, ay);
+        const double lines = edgeRows * width + (height - edgeRows) * std::min<double>(width, ax);
+        samples += texels + (texels - lines) * (std::max(ax - 1, 0.0) + std::max(ay - 1, 0.0));
+    }
+    return samples;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -69,16 +87,17 @@ int main(int argc, char** argv) {
     const Timing tool = Median(runs, [&] {
         return horizon::ComputeHorizonFast(rgba.data(), out.data(), size, size, settings, nullptr) == S_OK;
     });
-    std::printf("| work (%u x %u, %u threads) | wall s | cpu s | x the tool's step (wall) | x (cpu) |\n", size, size,
-                std::thread::hardware_concurrency());
-    std::printf("|---|---|---|---|---|\n");
-    std::printf("| the tool's 2-direction step | %.3f | %.3f | 1 | 1 |\n", tool.wall, tool.cpu);
+    std::printf("| work (%u x %u, %u threads) | wall s | cpu s | x the tool's step (wall) | x (cpu) | samples | cpu ns/sample |\n",
+                size, size, std::thread::hardware_concurrency());
+    std::printf("|---|---|---|---|---|---|---|\n");
+    std::printf("| the tool's 2-direction step | %.3f | %.3f | 1 | 1 | - | - |\n", tool.wall, tool.cpu);
     for (unsigned count : {8u, 16u}) {
         skyline::HorizonRequest request{Directions(count), cell, cell, false, 0, std::thread::hardware_concurrency(), {}};
         std::vector<std::vector<float>> bands;
         const Timing t = Median(runs, [&] { return skyline::ComputeHorizonBands(grid, request, &bands) == S_OK; });
-        std::printf("| %u directions | %.3f | %.3f | %.1f | %.1f |\n", count, t.wall, t.cpu, t.wall / tool.wall,
-                    t.cpu / tool.cpu);
+        const double samples = SamplesSwept(size, size, request.directions);
+        std::printf("| %u directions | %.3f | %.3f | %.1f | %.1f | %.3g | %.2f |\n", count, t.wall, t.cpu,
+                    t.wall / tool.wall, t.cpu / tool.cpu, samples, 1e9 * t.cpu / samples);
         std::fflush(stdout);
     }
     return 0;
