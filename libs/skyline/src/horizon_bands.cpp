@@ -9,6 +9,7 @@
 #include <thread>
 #include <utility>
 
+#include "skyline/lane_sweep.h"
 #include "skyline/line_sweep.h"
 
 namespace skyline {
@@ -72,13 +73,19 @@ public:
     // Takes lines from the shared counter until none are left.
     void run(const std::function<void(double)>* progress) {
         profiles_.resize(kBatch);
+        for (const Sweep& sweep : family_.sweeps) outputs_.push_back({sweep.ahead, bands_[sweep.band].data()});
         for (;;) {
             const std::size_t first = next_.fetch_add(kBatch);
             if (first >= total_) return;
             const std::size_t n = std::min(kBatch, total_ - first);
+            if (maxDistance_ == 0) {
+                SweepLinesInLanes(grid_, family_.geometry, family_.plan, &family_.starts[first], n, outputs_.data(),
+                                  outputs_.size(), &lanes_);
+                if (progress != nullptr && *progress) (*progress)(static_cast<double>(first) / total_);
+                continue;
+            }
             GatherLines(grid_, family_.geometry, family_.plan, &family_.starts[first], n, profiles_.data());
             for (std::size_t j = 0; j < n; ++j) {
-                if (maxDistance_ == 0) DropHiddenCrossings(&profiles_[j]);
                 sweepLine(family_, profiles_[j]);
             }
             if (progress != nullptr && *progress) (*progress)(static_cast<double>(first) / total_);
@@ -90,14 +97,9 @@ private:
 
     void sweepLine(const Family& family, const LineProfile& profile) {
         for (const Sweep& sweep : family.sweeps) {
-            if (maxDistance_ > 0) {
-                const std::int64_t reach = ReachInUnits(family.geometry, maxDistance_);
-                if (reach < 1) continue;
-                SweepLineWithin(profile, sweep.ahead, reach, &best_);
-            } else {
-                hull_.clear();
-                SweepLine(profile, sweep.ahead, &hull_, &best_);
-            }
+            const std::int64_t reach = ReachInUnits(family.geometry, maxDistance_);
+            if (reach < 1) continue;
+            SweepLineWithin(profile, sweep.ahead, reach, &best_);
             float* band = bands_[sweep.band].data();
             for (std::size_t k = 0; k < best_.size(); ++k) {
                 if (best_[k] != best_[k]) continue;
@@ -113,8 +115,9 @@ private:
     std::atomic<std::size_t>& next_;
     std::size_t total_;
     double maxDistance_;
-    std::vector<LineProfile> profiles_;  // one batch
-    HullState hull_;
+    std::vector<LineProfile> profiles_;  // one batch, with a reach
+    std::vector<LaneSweepOutput> outputs_;
+    LaneScratch lanes_;  // without
     std::vector<double> best_;
 };
 

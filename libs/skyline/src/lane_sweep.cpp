@@ -1,0 +1,278 @@
+// Lines as vector lanes. Lines that start side by side take the same steps and
+// meet the crossing plan at the same positions past their start, so a step of the
+// sweep is one vector operation over the lanes: the positions are one scalar, the
+// elevations one load. Each lane keeps its own hull; the pops run masked until no
+// lane pops. The slope test is CompareSlopes' filter in the lanes, its exact test
+// only for the lanes the filter cannot decide; the winner's quotient is the
+// division itself where the difference is exact, RoundedDifferenceQuotient where not.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "lane_sweep.cpp"
+#include "hwy/foreach_target.h"  // IWYU pragma: keep
+#include "hwy/highway.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+
+#include "skyline/exact_arithmetic.h"
+#include "skyline/lane_sweep.h"
+
+#ifndef SKYLINE_LANE_SWEEP_SHARED
+#define SKYLINE_LANE_SWEEP_SHARED
+namespace skyline::packs {
+
+constexpr std::size_t kMostLanes = 16;
+
+bool Inside(const Grid& grid, std::int64_t x, std::int64_t y) {
+    return x >= 0 && y >= 0 && x < grid.width && y < grid.height;
+}
+
+// Texels on the line from (x, y), which is in the map.
+std::int64_t StepsFrom(const Grid& grid, LatticeDirection d, std::int64_t x, std::int64_t y) {
+    std::int64_t n = std::numeric_limits<std::int64_t>::max();
+    if (d.dx > 0) n = std::min<std::int64_t>(n, (grid.width - 1 - x) / d.dx + 1);
+    if (d.dx < 0) n = std::min<std::int64_t>(n, x / -d.dx + 1);
+    if (d.dy > 0) n = std::min<std::int64_t>(n, (grid.height - 1 - y) / d.dy + 1);
+    if (d.dy < 0) n = std::min<std::int64_t>(n, y / -d.dy + 1);
+    return n;
+}
+
+// A pack of lines, lane j the line from starts[j]. Slot (s, item) holds step s's
+// texel (item 0) or its crossing item - 1 towards step s + 1, s from -1 (the
+// crossings before the first texel) to the longest line's last step.
+struct Pack {
+    std::size_t lanes = 0;
+    std::int64_t steps = 0;  // texels of the longest line
+    std::int64_t items = 1;  // 1 + the plan's crossings
+    std::int64_t base[kMostLanes] = {};         // each lane's first texel's position
+    std::int64_t firstTexel[kMostLanes] = {};  // and its index in the grid
+    std::int64_t texelStride = 0;               // index change per step
+    std::size_t slots() const { return static_cast<std::size_t>((steps + 1) * items); }
+};
+
+// The Lowered elevations of the pack's lanes into `samples` (slot by slot, `lanes`
+// a slot), NaN where a lane has no sample: GatherLine's samples, at their slots.
+// The lanes walk step by step together, so that each texel read serves the lanes
+// beside it from the cache.
+void FillLanes(const Grid& grid, const LineGeometry& g, const CrossingPlan& plan, const LineStart* starts,
+               std::size_t count, Pack* pack, std::vector<double>* samples) {
+    const std::int64_t dx = g.d.dx, dy = g.d.dy;
+    const std::size_t lanes = pack->lanes;
+    std::int64_t steps[kMostLanes] = {};
+    pack->steps = 0;
+    pack->items = 1 + static_cast<std::int64_t>(plan.crossings.size());
+    pack->texelStride = dy * std::int64_t{grid.width} + dx;
+    for (std::size_t j = 0; j < count; ++j) {
+        steps[j] = StepsFrom(grid, g.d, starts[j].x, starts[j].y);
+        pack->steps = std::max(pack->steps, steps[j]);
+        pack->base[j] = TexelPosition(g, starts[j].x, starts[j].y);
+        pack->firstTexel[j] = starts[j].y * std::int64_t{grid.width} + starts[j].x;
+    }
+    samples->assign(pack->slots() * lanes, std::numeric_limits<double>::quiet_NaN());
+    double* out = samples->data();
+    const std::size_t slotStride = lanes * static_cast<std::size_t>(pack->items);
+    for (std::int64_t s = -1; s < pack->steps; ++s) {
+        double* slot = out + static_cast<std::size_t>(s + 1) * slotStride;
+        for (std::size_t j = 0; j < count; ++j) {
+            if (s >= steps[j]) continue;
+            const std::int64_t x = starts[j].x + s * dx, y = starts[j].y + s * dy;
+            const std::int64_t p = pack->base[j] + s * g.unitsPerStep;
+            if (s >= 0) {
+                const double z = grid.at(x, y);
+                if (z == z) slot[j] = Lowered(g, z, p);
+            }
+            // Between two texels of the map every crossing is in it too.
+            const bool inside = s >= 0 && s + 1 < steps[j];
+            for (std::size_t c = 0; c < plan.crossings.size(); ++c) {
+                const CrossingPlan::Crossing& k = plan.crossings[c];
+                if (!inside && (!Inside(grid, x + k.loX, y + k.loY) || !Inside(grid, x + k.hiX, y + k.hiY))) continue;
+                const double lo = grid.at(x + k.loX, y + k.loY), hi = grid.at(x + k.hiX, y + k.hiY);
+                if (lo != lo || hi != hi) continue;
+                slot[(c + 1) * lanes + j] = Lowered(g, CrossingHeight(lo, hi, k.weight), p + k.units);
+            }
+        }
+    }
+}
+
+}  // namespace skyline::packs
+#endif  // SKYLINE_LANE_SWEEP_SHARED
+
+HWY_BEFORE_NAMESPACE();
+namespace skyline {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+using D = hn::ScalableTag<double>;
+using DI = hn::RebindToSigned<D>;
+using VD = hn::Vec<D>;
+using MD = hn::Mask<D>;
+
+bool Bit(const std::uint8_t* bits, std::size_t j) { return ((bits[j / 8] >> (j % 8)) & 1) != 0; }
+
+// The lanes of `undecided` settled by CompareSlopesExactly, the others as in `notBelow`.
+HWY_NOINLINE MD SettleExactly(MD undecided, MD notBelow, VD w, VD tw, VD along, VD nw, VD beyond) {
+    const D d;
+    const std::size_t lanes = hn::Lanes(d);
+    alignas(64) double vw[packs::kMostLanes], vtw[packs::kMostLanes], va[packs::kMostLanes],
+        vnw[packs::kMostLanes], vb[packs::kMostLanes];
+    std::uint8_t open[8] = {}, result[8] = {};
+    hn::StoreMaskBits(d, undecided, open);
+    hn::StoreMaskBits(d, notBelow, result);
+    hn::Store(w, d, vw);
+    hn::Store(tw, d, vtw);
+    hn::Store(along, d, va);
+    hn::Store(nw, d, vnw);
+    hn::Store(beyond, d, vb);
+    for (std::size_t j = 0; j < lanes; ++j) {
+        if (!Bit(open, j)) continue;
+        const auto bit = static_cast<std::uint8_t>(1u << (j % 8));
+        if (CompareSlopesExactly(vw[j], vtw[j], va[j], vnw[j], vb[j]) >= 0)
+            result[j / 8] |= bit;
+        else
+            result[j / 8] &= static_cast<std::uint8_t>(~bit);
+    }
+    return hn::LoadMaskBits(d, result);
+}
+
+// Each `seen` lane's SlopeQuotient to its top vertex, turned into its angle in `band`.
+HWY_NOINLINE void Record(const LineGeometry& g, const packs::Pack& pack, int ahead, std::int64_t s, MD seen, VD w,
+                         VD tw, VD along, float* band) {
+    const D d;
+    const std::size_t lanes = hn::Lanes(d);
+    // RoundedDifferenceQuotient's first case: a difference with no rounding error
+    // (TwoSum's error term 0) divides into the quotient rounded once.
+    const VD diff = hn::Sub(tw, w);
+    const VD back = hn::Sub(diff, tw);
+    const VD error = hn::Add(hn::Sub(tw, hn::Sub(diff, back)), hn::Sub(hn::Neg(w), back));
+    const VD quotient = hn::Div(diff, along);
+    alignas(64) double q[packs::kMostLanes], e[packs::kMostLanes], vw[packs::kMostLanes], vtw[packs::kMostLanes],
+        va[packs::kMostLanes];
+    std::uint8_t bits[8] = {};
+    hn::StoreMaskBits(d, seen, bits);
+    hn::Store(quotient, d, q);
+    hn::Store(error, d, e);
+    hn::Store(w, d, vw);
+    hn::Store(tw, d, vtw);
+    hn::Store(along, d, va);
+    for (std::size_t j = 0; j < lanes; ++j) {
+        if (!Bit(bits, j)) continue;
+        const double best = e[j] == 0 ? q[j] : RoundedDifferenceQuotient(vtw[j], vw[j], va[j]);
+        const double p = static_cast<double>(pack.base[j] + s * g.unitsPerStep);
+        band[pack.firstTexel[j] + s * pack.texelStride] = HorizonAngle(g, best, ahead > 0 ? p : -p);
+    }
+}
+
+// One sweep of the pack against the direction `kAhead`, as SweepLine's, each lane
+// its own hull in `stackW`, `stackP` (vertex i of lane j at i * lanes + j). The top
+// two vertices of every lane ride in registers.
+template <int kAhead>
+void SweepPack(const LineGeometry& g, const packs::Pack& pack, const double* HWY_RESTRICT samples,
+               const double* HWY_RESTRICT units, double* HWY_RESTRICT stackW, double* HWY_RESTRICT stackP,
+               float* band) {
+    const D d;
+    const DI di;
+    const auto lanes = static_cast<std::int64_t>(hn::Lanes(d));
+    const auto one = hn::Set(di, 1), stride = hn::Set(di, lanes);
+    const VD zero = hn::Zero(d), tiny = hn::Set(d, 0x1.0p-50);
+    hn::Vec<DI> top = hn::Zero(di), at = hn::Iota(di, 0);  // at: where the lane's next vertex goes
+    VD tw = zero, tp = zero, nw = zero, np = zero;
+    const std::int64_t slots = static_cast<std::int64_t>(pack.slots());
+    for (std::int64_t step = 0; step < slots; ++step) {
+        const std::int64_t k = kAhead > 0 ? slots - 1 - step : step;
+        const std::int64_t s = k / pack.items - 1, item = k % pack.items;
+        const VD w = hn::LoadU(d, samples + k * lanes);
+        const VD p = hn::Set(d, static_cast<double>(s * g.unitsPerStep) + units[item]);
+        const MD valid = hn::Eq(w, w);
+        // Drop each lane's top while it lies on or under the line from this sample
+        // to the vertex after it.
+        MD active = hn::And(valid, hn::RebindMask(d, hn::Gt(top, one)));
+        while (!hn::AllFalse(d, active)) {
+            const VD along = kAhead > 0 ? hn::Sub(tp, p) : hn::Sub(p, tp);
+            const VD beyond = kAhead > 0 ? hn::Sub(np, p) : hn::Sub(p, np);
+            const VD a = hn::Mul(hn::Sub(nw, w), along), b = hn::Mul(hn::Sub(tw, w), beyond);
+            const VD x = hn::Sub(a, b);
+            const VD bound = hn::Mul(hn::Add(hn::Abs(a), hn::Abs(b)), tiny);
+            // a and b both 0 only when both differences are 0 (no product of a
+            // difference and a whole number underflows): then the slopes tie.
+            const MD decided = hn::Or(hn::Gt(hn::Abs(x), bound), hn::And(hn::Eq(a, zero), hn::Eq(b, zero)));
+            MD notBelow = hn::Ge(x, zero);
+            const MD undecided = hn::AndNot(decided, active);
+            if (HWY_UNLIKELY(!hn::AllFalse(d, undecided)))
+                notBelow = SettleExactly(undecided, notBelow, w, tw, along, nw, beyond);
+            const MD pop = hn::And(active, notBelow);
+            if (hn::AllFalse(d, pop)) break;
+            const auto popped = hn::RebindMask(di, pop);
+            top = hn::Sub(top, hn::IfThenElseZero(popped, one));
+            at = hn::Sub(at, hn::IfThenElseZero(popped, stride));
+            tw = hn::IfThenElse(pop, nw, tw);
+            tp = hn::IfThenElse(pop, np, tp);
+            const auto deep = hn::Gt(top, one);
+            const auto below = hn::IfThenElseZero(deep, hn::Sub(at, hn::Add(stride, stride)));
+            nw = hn::IfThenElse(pop, hn::GatherIndex(d, stackW, below), nw);
+            np = hn::IfThenElse(pop, hn::GatherIndex(d, stackP, below), np);
+            active = hn::And(pop, hn::RebindMask(d, deep));
+        }
+        // The real slopes to the top beat all others, and rounding keeps the order.
+        if (item == 0) {
+            const MD seen = hn::And(valid, hn::RebindMask(d, hn::Gt(top, hn::Zero(di))));
+            if (!hn::AllFalse(d, seen))
+                Record(g, pack, kAhead, s, seen, w, tw, kAhead > 0 ? hn::Sub(tp, p) : hn::Sub(p, tp), band);
+        }
+        // Every lane writes at its free slot; only those with a sample move on.
+        hn::ScatterIndex(w, d, stackW, at);
+        hn::ScatterIndex(p, d, stackP, at);
+        const auto pushed = hn::RebindMask(di, valid);
+        top = hn::Add(top, hn::IfThenElseZero(pushed, one));
+        at = hn::Add(at, hn::IfThenElseZero(pushed, stride));
+        nw = hn::IfThenElse(valid, tw, nw);
+        np = hn::IfThenElse(valid, tp, np);
+        tw = hn::IfThenElse(valid, w, tw);
+        tp = hn::IfThenElse(valid, p, tp);
+    }
+}
+
+void SweepLinesInLanesImpl(const Grid& grid, const LineGeometry& g, const CrossingPlan& plan, const LineStart* starts,
+                           std::size_t count, const LaneSweepOutput* outputs, std::size_t outputCount,
+                           LaneScratch* scratch) {
+    const D d;
+    packs::Pack pack;
+    pack.lanes = hn::Lanes(d);
+    std::vector<double> units(plan.crossings.size() + 1, 0.0);  // each item's position past its step's texel
+    for (std::size_t c = 0; c < plan.crossings.size(); ++c) units[c + 1] = static_cast<double>(plan.crossings[c].units);
+    for (std::size_t first = 0; first < count; first += pack.lanes) {
+        const std::size_t n = std::min(pack.lanes, count - first);
+        packs::FillLanes(grid, g, plan, starts + first, n, &pack, &scratch->samples);
+        const std::size_t room = (pack.slots() + 1) * pack.lanes;
+        if (scratch->stackW.size() < room) {
+            scratch->stackW.resize(room);
+            scratch->stackP.resize(room);
+        }
+        for (std::size_t o = 0; o < outputCount; ++o) {
+            if (outputs[o].ahead > 0)
+                SweepPack<1>(g, pack, scratch->samples.data(), units.data(), scratch->stackW.data(), scratch->stackP.data(),
+                             outputs[o].band);
+            else
+                SweepPack<-1>(g, pack, scratch->samples.data(), units.data(), scratch->stackW.data(),
+                              scratch->stackP.data(), outputs[o].band);
+        }
+    }
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace skyline
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace skyline {
+
+HWY_EXPORT(SweepLinesInLanesImpl);
+
+void SweepLinesInLanes(const Grid& grid, const LineGeometry& g, const CrossingPlan& plan, const LineStart* starts,
+                       std::size_t count, const LaneSweepOutput* outputs, std::size_t outputCount,
+                       LaneScratch* scratch) {
+    HWY_DYNAMIC_DISPATCH(SweepLinesInLanesImpl)(grid, g, plan, starts, count, outputs, outputCount, scratch);
+}
+
+}  // namespace skyline
+#endif  // HWY_ONCE
