@@ -9,6 +9,7 @@
 #define HWY_TARGET_INCLUDE "lane_sweep.cpp"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 #include "hwy/highway.h"
+#include "hwy/contrib/math/math-inl.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -42,55 +43,64 @@ std::int64_t StepsFrom(const Grid& grid, LatticeDirection d, std::int64_t x, std
 // texel (item 0) or its crossing item - 1 towards step s + 1, s from -1 (the
 // crossings before the first texel) to the longest line's last step.
 struct Pack {
-    std::size_t lanes = 0;
-    std::int64_t steps = 0;  // texels of the longest line
-    std::int64_t items = 1;  // 1 + the plan's crossings
-    std::int64_t base[kMostLanes] = {};         // each lane's first texel's position
+    std::size_t lanes = 0, count = 0;  // lanes of a vector, lines in them
+    std::int64_t steps = 0;            // texels of the longest line
+    std::int64_t common = 0;           // texels every lane has (0 when a lane has no line)
+    std::int64_t items = 1;            // 1 + the plan's crossings
+    std::int64_t laneSteps[kMostLanes] = {};
+    LineStart start[kMostLanes] = {};
+    std::int64_t base[kMostLanes] = {};        // each lane's first texel's position
+    double basePosition[kMostLanes] = {};      // the same as a double
     std::int64_t firstTexel[kMostLanes] = {};  // and its index in the grid
-    std::int64_t texelStride = 0;               // index change per step
+    std::int64_t texelStride = 0;              // index change per step
     std::size_t slots() const { return static_cast<std::size_t>((steps + 1) * items); }
+    std::size_t slotStride() const { return lanes * static_cast<std::size_t>(items); }
 };
 
-// The Lowered elevations of the pack's lanes into `samples` (slot by slot, `lanes`
-// a slot), NaN where a lane has no sample: GatherLine's samples, at their slots.
-// The lanes walk step by step together, so that each texel read serves the lanes
-// beside it from the cache.
-void FillLanes(const Grid& grid, const LineGeometry& g, const CrossingPlan& plan, const LineStart* starts,
-               std::size_t count, Pack* pack, std::vector<double>* samples) {
-    const std::int64_t dx = g.d.dx, dy = g.d.dy;
-    const std::size_t lanes = pack->lanes;
-    std::int64_t steps[kMostLanes] = {};
+// The pack of the `count` lines from `starts`, `samples` sized to it.
+void PreparePack(const Grid& grid, const LineGeometry& g, const CrossingPlan& plan, const LineStart* starts,
+                 std::size_t count, Pack* pack, std::vector<double>* samples) {
+    pack->count = count;
     pack->steps = 0;
+    pack->common = count < pack->lanes ? 0 : std::numeric_limits<std::int64_t>::max();
     pack->items = 1 + static_cast<std::int64_t>(plan.crossings.size());
-    pack->texelStride = dy * std::int64_t{grid.width} + dx;
-    for (std::size_t j = 0; j < count; ++j) {
-        steps[j] = StepsFrom(grid, g.d, starts[j].x, starts[j].y);
-        pack->steps = std::max(pack->steps, steps[j]);
-        pack->base[j] = TexelPosition(g, starts[j].x, starts[j].y);
-        pack->firstTexel[j] = starts[j].y * std::int64_t{grid.width} + starts[j].x;
+    pack->texelStride = g.d.dy * std::int64_t{grid.width} + g.d.dx;
+    for (std::size_t j = 0; j < pack->lanes; ++j) {
+        const LineStart start = starts[std::min(j, count - 1)];  // spare lanes copy a line, with no steps
+        pack->laneSteps[j] = j < count ? StepsFrom(grid, g.d, start.x, start.y) : 0;
+        pack->steps = std::max(pack->steps, pack->laneSteps[j]);
+        if (j < count) pack->common = std::min(pack->common, pack->laneSteps[j]);
+        pack->start[j] = start;
+        pack->base[j] = TexelPosition(g, start.x, start.y);
+        pack->basePosition[j] = static_cast<double>(pack->base[j]);
+        pack->firstTexel[j] = start.y * std::int64_t{grid.width} + start.x;
     }
-    samples->assign(pack->slots() * lanes, std::numeric_limits<double>::quiet_NaN());
-    double* out = samples->data();
-    const std::size_t slotStride = lanes * static_cast<std::size_t>(pack->items);
-    for (std::int64_t s = -1; s < pack->steps; ++s) {
-        double* slot = out + static_cast<std::size_t>(s + 1) * slotStride;
-        for (std::size_t j = 0; j < count; ++j) {
-            if (s >= steps[j]) continue;
-            const std::int64_t x = starts[j].x + s * dx, y = starts[j].y + s * dy;
-            const std::int64_t p = pack->base[j] + s * g.unitsPerStep;
-            if (s >= 0) {
-                const double z = grid.at(x, y);
-                if (z == z) slot[j] = Lowered(g, z, p);
-            }
-            // Between two texels of the map every crossing is in it too.
-            const bool inside = s >= 0 && s + 1 < steps[j];
-            for (std::size_t c = 0; c < plan.crossings.size(); ++c) {
-                const CrossingPlan::Crossing& k = plan.crossings[c];
-                if (!inside && (!Inside(grid, x + k.loX, y + k.loY) || !Inside(grid, x + k.hiX, y + k.hiY))) continue;
-                const double lo = grid.at(x + k.loX, y + k.loY), hi = grid.at(x + k.hiX, y + k.hiY);
-                if (lo != lo || hi != hi) continue;
-                slot[(c + 1) * lanes + j] = Lowered(g, CrossingHeight(lo, hi, k.weight), p + k.units);
-            }
+    samples->resize(pack->slots() * pack->lanes);
+}
+
+// Step s's slots of every lane, one sample at a time: GatherLine's samples (Lowered
+// elevations), NaN where a lane has none.
+void FillStep(const Grid& grid, const LineGeometry& g, const CrossingPlan& plan, const Pack& pack, std::int64_t s,
+              double* samples) {
+    const std::size_t lanes = pack.lanes;
+    double* slot = samples + static_cast<std::size_t>(s + 1) * pack.slotStride();
+    std::fill(slot, slot + pack.slotStride(), std::numeric_limits<double>::quiet_NaN());
+    for (std::size_t j = 0; j < pack.count; ++j) {
+        if (s >= pack.laneSteps[j]) continue;
+        const std::int64_t x = pack.start[j].x + s * g.d.dx, y = pack.start[j].y + s * g.d.dy;
+        const std::int64_t p = pack.base[j] + s * g.unitsPerStep;
+        if (s >= 0) {
+            const double z = grid.at(x, y);
+            if (z == z) slot[j] = Lowered(g, z, p);
+        }
+        // Between two texels of the map every crossing is in it too.
+        const bool inside = s >= 0 && s + 1 < pack.laneSteps[j];
+        for (std::size_t c = 0; c < plan.crossings.size(); ++c) {
+            const CrossingPlan::Crossing& k = plan.crossings[c];
+            if (!inside && (!Inside(grid, x + k.loX, y + k.loY) || !Inside(grid, x + k.hiX, y + k.hiY))) continue;
+            const double lo = grid.at(x + k.loX, y + k.loY), hi = grid.at(x + k.hiX, y + k.hiY);
+            if (lo != lo || hi != hi) continue;
+            slot[(c + 1) * lanes + j] = Lowered(g, CrossingHeight(lo, hi, k.weight), p + k.units);
         }
     }
 }
@@ -135,31 +145,103 @@ HWY_NOINLINE MD SettleExactly(MD undecided, MD notBelow, VD w, VD tw, VD along, 
     return hn::LoadMaskBits(d, result);
 }
 
+constexpr double kDegrees = 180.0 / 3.14159265358979323846;  // as HorizonAngle's
+
 // Each `seen` lane's SlopeQuotient to its top vertex, turned into its angle in `band`.
+// The arc tangent in the lanes is trusted where an error far above its own (2^-40
+// of the angle, against a few units of 2^-52) leaves the float the same, which
+// makes it the float of HorizonAngle's; the other lanes take HorizonAngle itself.
 HWY_NOINLINE void Record(const LineGeometry& g, const packs::Pack& pack, int ahead, std::int64_t s, MD seen, VD w,
                          VD tw, VD along, float* band) {
     const D d;
-    const std::size_t lanes = hn::Lanes(d);
+    const hn::Rebind<float, D> df;
+    const std::size_t count = hn::Lanes(d);
+    const VD zero = hn::Zero(d);
     // RoundedDifferenceQuotient's first case: a difference with no rounding error
     // (TwoSum's error term 0) divides into the quotient rounded once.
     const VD diff = hn::Sub(tw, w);
     const VD back = hn::Sub(diff, tw);
     const VD error = hn::Add(hn::Sub(tw, hn::Sub(diff, back)), hn::Sub(hn::Neg(w), back));
-    const VD quotient = hn::Div(diff, along);
-    alignas(64) double q[packs::kMostLanes], e[packs::kMostLanes], vw[packs::kMostLanes], vtw[packs::kMostLanes],
-        va[packs::kMostLanes];
-    std::uint8_t bits[8] = {};
-    hn::StoreMaskBits(d, seen, bits);
+    VD quotient = hn::Div(diff, along);
+    alignas(64) double q[packs::kMostLanes], p0[packs::kMostLanes];
+    const MD inexact = hn::And(seen, hn::Ne(error, zero));
+    if (!hn::AllFalse(d, inexact)) {
+        alignas(64) double vw[packs::kMostLanes], vtw[packs::kMostLanes], va[packs::kMostLanes];
+        std::uint8_t bits[8] = {};
+        hn::StoreMaskBits(d, inexact, bits);
+        hn::Store(quotient, d, q);
+        hn::Store(w, d, vw);
+        hn::Store(tw, d, vtw);
+        hn::Store(along, d, va);
+        for (std::size_t j = 0; j < count; ++j)
+            if (Bit(bits, j)) q[j] = RoundedDifferenceQuotient(vtw[j], vw[j], va[j]);
+        quotient = hn::Load(d, q);
+    }
     hn::Store(quotient, d, q);
-    hn::Store(error, d, e);
-    hn::Store(w, d, vw);
-    hn::Store(tw, d, vtw);
-    hn::Store(along, d, va);
-    for (std::size_t j = 0; j < lanes; ++j) {
-        if (!Bit(bits, j)) continue;
-        const double best = e[j] == 0 ? q[j] : RoundedDifferenceQuotient(vtw[j], vw[j], va[j]);
+    for (std::size_t j = 0; j < count; ++j) {
         const double p = static_cast<double>(pack.base[j] + s * g.unitsPerStep);
-        band[pack.firstTexel[j] + s * pack.texelStride] = HorizonAngle(g, best, ahead > 0 ? p : -p);
+        p0[j] = ahead > 0 ? p : -p;
+    }
+    VD slope = hn::Div(quotient, hn::Set(d, g.metresPerUnit));
+    if (g.curved)
+        slope = hn::Add(slope, hn::Div(hn::Mul(hn::Load(d, p0), hn::Set(d, g.metresPerUnit)), hn::Set(d, kEarthRadius)));
+    const VD angle = hn::Mul(hn::Atan(d, slope), hn::Set(d, kDegrees));
+    const VD margin = hn::Mul(hn::Abs(angle), hn::Set(d, 0x1.0p-40));
+    const auto rounded = hn::DemoteTo(df, angle);
+    const VD below = hn::PromoteTo(d, hn::DemoteTo(df, hn::Sub(angle, margin)));
+    const VD above = hn::PromoteTo(d, hn::DemoteTo(df, hn::Add(angle, margin)));
+    const VD size = hn::Abs(slope);
+    const MD sure = hn::And(hn::And(hn::Eq(below, above), hn::Eq(below, hn::PromoteTo(d, rounded))),
+                            hn::And(hn::Gt(size, hn::Set(d, 1e-300)), hn::Lt(size, hn::Set(d, 1e300))));
+    alignas(64) float angles[packs::kMostLanes];
+    hn::Store(rounded, df, angles);
+    std::uint8_t seenBits[8] = {}, sureBits[8] = {};
+    hn::StoreMaskBits(d, seen, seenBits);
+    hn::StoreMaskBits(d, sure, sureBits);
+    for (std::size_t j = 0; j < count; ++j) {
+        if (!Bit(seenBits, j)) continue;
+        band[pack.firstTexel[j] + s * pack.texelStride] = Bit(sureBits, j) ? angles[j] : HorizonAngle(g, q[j], p0[j]);
+    }
+}
+
+// Lowered, lane by lane.
+VD LoweredLanes(const LineGeometry& g, VD z, VD position) {
+    if (!g.curved) return z;
+    const VD y = hn::Mul(position, hn::Set(hn::DFromV<VD>(), g.metresPerUnit));
+    return hn::Sub(z, hn::Div(hn::Mul(y, y), hn::Set(hn::DFromV<VD>(), 2 * kEarthRadius)));
+}
+
+// FillStep for steps [from, to), where every lane's texel and the next are in the
+// map: each sample read for all lanes at once (one load where the lanes' texels
+// are side by side in a row), interpolated in the lanes.
+template <bool kSideBySide>
+void FillCommonSteps(const Grid& grid, const LineGeometry& g, const CrossingPlan& plan, const packs::Pack& pack,
+                     std::int64_t from, std::int64_t to, double* HWY_RESTRICT samples) {
+    const D d;
+    const DI di;
+    const std::size_t lanes = hn::Lanes(d);
+    const std::int64_t width = grid.width;
+    const auto first = hn::LoadU(di, pack.firstTexel);
+    const VD base = hn::LoadU(d, pack.basePosition);
+    const VD nan = hn::Set(d, std::numeric_limits<double>::quiet_NaN());
+    for (std::int64_t s = from; s < to; ++s) {
+        double* slot = samples + static_cast<std::size_t>(s + 1) * pack.slotStride();
+        const auto at = hn::Add(first, hn::Set(di, s * pack.texelStride));
+        const VD p = hn::Add(base, hn::Set(d, static_cast<double>(s * g.unitsPerStep)));
+        const std::int64_t at0 = pack.firstTexel[0] + s * pack.texelStride;
+        const auto read = [&](std::int64_t offset) {
+            return kSideBySide ? hn::LoadU(d, grid.z + at0 + offset) : hn::GatherIndex(d, grid.z, hn::Add(at, hn::Set(di, offset)));
+        };
+        hn::StoreU(LoweredLanes(g, read(0), p), d, slot);
+        for (std::size_t c = 0; c < plan.crossings.size(); ++c) {
+            const CrossingPlan::Crossing& k = plan.crossings[c];
+            const VD lo = read(k.loY * width + k.loX), hi = read(k.hiY * width + k.hiX);
+            // CrossingHeight; NaN on either side is no sample.
+            const VD h = k.weight == 0 ? hn::IfThenElse(hn::Eq(hi, hi), lo, nan)
+                                       : hn::Add(lo, hn::Mul(hn::Sub(hi, lo), hn::Set(d, k.weight)));
+            const VD position = hn::Add(p, hn::Set(d, static_cast<double>(k.units)));
+            hn::StoreU(LoweredLanes(g, h, position), d, slot + (c + 1) * lanes);
+        }
     }
 }
 
@@ -177,10 +259,23 @@ void SweepPack(const LineGeometry& g, const packs::Pack& pack, const double* HWY
     const VD zero = hn::Zero(d), tiny = hn::Set(d, 0x1.0p-50);
     hn::Vec<DI> top = hn::Zero(di), at = hn::Iota(di, 0);  // at: where the lane's next vertex goes
     VD tw = zero, tp = zero, nw = zero, np = zero;
+    std::int64_t s = 0, item = 0;
     const std::int64_t slots = static_cast<std::int64_t>(pack.slots());
     for (std::int64_t step = 0; step < slots; ++step) {
         const std::int64_t k = kAhead > 0 ? slots - 1 - step : step;
-        const std::int64_t s = k / pack.items - 1, item = k % pack.items;
+        // k = (s + 1) items + item, followed without a division.
+        if (step == 0) {
+            s = kAhead > 0 ? pack.steps - 1 : -1;
+            item = kAhead > 0 ? pack.items - 1 : 0;
+        } else if (kAhead > 0) {
+            if (--item < 0) {
+                item = pack.items - 1;
+                --s;
+            }
+        } else if (++item == pack.items) {
+            item = 0;
+            ++s;
+        }
         const VD w = hn::LoadU(d, samples + k * lanes);
         const VD p = hn::Set(d, static_cast<double>(s * g.unitsPerStep) + units[item]);
         const MD valid = hn::Eq(w, w);
@@ -242,7 +337,23 @@ void SweepLinesInLanesImpl(const Grid& grid, const LineGeometry& g, const Crossi
     for (std::size_t c = 0; c < plan.crossings.size(); ++c) units[c + 1] = static_cast<double>(plan.crossings[c].units);
     for (std::size_t first = 0; first < count; first += pack.lanes) {
         const std::size_t n = std::min(pack.lanes, count - first);
-        packs::FillLanes(grid, g, plan, starts + first, n, &pack, &scratch->samples);
+        packs::PreparePack(grid, g, plan, starts + first, n, &pack, &scratch->samples);
+        // Every lane's texels s and s + 1 in the map for s below common - 1.
+        const std::int64_t to = std::max<std::int64_t>(0, pack.common - 1);
+        for (std::int64_t s = -1; s < pack.steps; ++s) {
+            if (s == 0 && to > 0) {
+                bool sideBySide = true;
+                for (std::size_t j = 1; j < pack.lanes; ++j)
+                    sideBySide = sideBySide && pack.firstTexel[j] == pack.firstTexel[0] + static_cast<std::int64_t>(j);
+                if (sideBySide)
+                    FillCommonSteps<true>(grid, g, plan, pack, 0, to, scratch->samples.data());
+                else
+                    FillCommonSteps<false>(grid, g, plan, pack, 0, to, scratch->samples.data());
+                s = to - 1;
+                continue;
+            }
+            packs::FillStep(grid, g, plan, pack, s, scratch->samples.data());
+        }
         const std::size_t room = (pack.slots() + 1) * pack.lanes;
         if (scratch->stackW.size() < room) {
             scratch->stackW.resize(room);
