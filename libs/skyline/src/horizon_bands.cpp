@@ -9,6 +9,7 @@
 #include <thread>
 #include <utility>
 
+#include "os/huge_pages.h"
 #include "skyline/lane_sweep.h"
 #include "skyline/line_sweep.h"
 
@@ -177,7 +178,13 @@ HRESULT Compute(const Grid& grid, const HorizonRequest& request, const BandBatch
         std::atomic<std::size_t> nextBand{0};
         OnThreads(request.threads, [&](bool) {
             try {
-                for (std::size_t b = nextBand++; b < bands.size(); b = nextBand++) bands[b].assign(texels, kNoData);
+                for (std::size_t b = nextBand++; b < bands.size(); b = nextBand++) {
+                    // Huge pages where offered: the lines' writes stride across rows.
+                    bands[b].clear();
+                    bands[b].reserve(texels);
+                    os::AdviseHugePages(bands[b].data(), texels * sizeof(float));
+                    bands[b].assign(texels, kNoData);
+                }
             } catch (const std::bad_alloc&) {
                 outOfMemory = true;
             }
