@@ -204,6 +204,23 @@ HWY_NOINLINE void Record(const LineGeometry& g, const packs::Pack& pack, int ahe
     }
 }
 
+// The lanes where `t` lies on or under the chord from `o` to `n`, `along` and
+// `beyond` position units past `o`, all three samples: SlopeNotBelow in the lanes.
+HWY_INLINE MD Hidden(VD o, VD t, double along, VD n, double beyond) {
+    const D d;
+    const VD zero = hn::Zero(d), vAlong = hn::Set(d, along), vBeyond = hn::Set(d, beyond);
+    const VD a = hn::Mul(hn::Sub(n, o), vAlong), b = hn::Mul(hn::Sub(t, o), vBeyond);
+    const VD x = hn::Sub(a, b);
+    const VD bound = hn::Mul(hn::Add(hn::Abs(a), hn::Abs(b)), hn::Set(d, 0x1.0p-50));
+    const MD samples = hn::And(hn::And(hn::Eq(o, o), hn::Eq(t, t)), hn::Eq(n, n));
+    const MD decided = hn::Or(hn::Gt(hn::Abs(x), bound), hn::And(hn::Eq(a, zero), hn::Eq(b, zero)));
+    MD notBelow = hn::Ge(x, zero);
+    const MD undecided = hn::AndNot(decided, samples);
+    if (HWY_UNLIKELY(!hn::AllFalse(d, undecided)))
+        notBelow = SettleExactly(undecided, notBelow, o, t, vAlong, n, vBeyond);
+    return hn::And(samples, notBelow);
+}
+
 // Lowered, lane by lane.
 VD LoweredLanes(const LineGeometry& g, VD z, VD position) {
     if (!g.curved) return z;
@@ -232,15 +249,34 @@ void FillCommonSteps(const Grid& grid, const LineGeometry& g, const CrossingPlan
         const auto read = [&](std::int64_t offset) {
             return kSideBySide ? hn::LoadU(d, grid.z + at0 + offset) : hn::GatherIndex(d, grid.z, hn::Add(at, hn::Set(di, offset)));
         };
-        hn::StoreU(LoweredLanes(g, read(0), p), d, slot);
+        const VD texel = LoweredLanes(g, read(0), p);
+        hn::StoreU(texel, d, slot);
+        // Each crossing judged between the samples beside it, as DropHiddenCrossings
+        // does, once the next one is known; a hidden one becomes no sample.
+        VD before = texel, pending = nan;
+        double beforeUnits = 0, pendingUnits = 0;
         for (std::size_t c = 0; c < plan.crossings.size(); ++c) {
             const CrossingPlan::Crossing& k = plan.crossings[c];
             const VD lo = read(k.loY * width + k.loX), hi = read(k.hiY * width + k.hiX);
             // CrossingHeight; NaN on either side is no sample.
             const VD h = k.weight == 0 ? hn::IfThenElse(hn::Eq(hi, hi), lo, nan)
                                        : hn::Add(lo, hn::Mul(hn::Sub(hi, lo), hn::Set(d, k.weight)));
-            const VD position = hn::Add(p, hn::Set(d, static_cast<double>(k.units)));
-            hn::StoreU(LoweredLanes(g, h, position), d, slot + (c + 1) * lanes);
+            const auto units = static_cast<double>(k.units);
+            const VD w = LoweredLanes(g, h, hn::Add(p, hn::Set(d, units)));
+            if (c > 0) {
+                const MD hidden = Hidden(before, pending, pendingUnits - beforeUnits, w, units - beforeUnits);
+                hn::StoreU(hn::IfThenElse(hidden, nan, pending), d, slot + c * lanes);
+                before = pending;
+                beforeUnits = pendingUnits;
+            }
+            pending = w;
+            pendingUnits = units;
+        }
+        if (!plan.crossings.empty()) {
+            const auto units = static_cast<double>(g.unitsPerStep);
+            const VD next = LoweredLanes(g, read(pack.texelStride), hn::Add(p, hn::Set(d, units)));
+            const MD hidden = Hidden(before, pending, pendingUnits - beforeUnits, next, units - beforeUnits);
+            hn::StoreU(hn::IfThenElse(hidden, nan, pending), d, slot + plan.crossings.size() * lanes);
         }
     }
 }
