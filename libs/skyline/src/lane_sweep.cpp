@@ -282,18 +282,21 @@ void FillCommonSteps(const Grid& grid, const LineGeometry& g, const CrossingPlan
 }
 
 // One sweep of the pack against the direction `kAhead`, as SweepLine's, each lane
-// its own hull in `stackW`, `stackP` (vertex i of lane j at i * lanes + j). The top
-// two vertices of every lane ride in registers.
+// its own hull. A hull vertex is a slot; `below` (slot by lane, as the samples)
+// holds for each slot the slot of the vertex under it when it was pushed, so a
+// push is one store for all lanes and a pop reads the vertex under the new top
+// through it. The top two vertices of every lane ride in registers.
 template <int kAhead>
 void SweepPack(const LineGeometry& g, const packs::Pack& pack, const double* HWY_RESTRICT samples,
-               const double* HWY_RESTRICT units, double* HWY_RESTRICT stackW, double* HWY_RESTRICT stackP,
-               float* band) {
+               const double* HWY_RESTRICT units, const double* HWY_RESTRICT positions,
+               std::int64_t* HWY_RESTRICT below, float* band) {
     const D d;
     const DI di;
     const auto lanes = static_cast<std::int64_t>(hn::Lanes(d));
-    const auto one = hn::Set(di, 1), stride = hn::Set(di, lanes);
+    const int laneBits = __builtin_ctzll(static_cast<unsigned long long>(lanes));  // lanes: a power of 2
+    const auto one = hn::Set(di, 1), lane = hn::Iota(di, 0);
     const VD zero = hn::Zero(d), tiny = hn::Set(d, 0x1.0p-50);
-    hn::Vec<DI> top = hn::Zero(di), at = hn::Iota(di, 0);  // at: where the lane's next vertex goes
+    hn::Vec<DI> top = hn::Zero(di), tk = hn::Zero(di), nk = hn::Zero(di);  // vertices' slots
     VD tw = zero, tp = zero, nw = zero, np = zero;
     std::int64_t s = 0, item = 0;
     const std::int64_t slots = static_cast<std::int64_t>(pack.slots());
@@ -335,14 +338,16 @@ void SweepPack(const LineGeometry& g, const packs::Pack& pack, const double* HWY
             if (hn::AllFalse(d, pop)) break;
             const auto popped = hn::RebindMask(di, pop);
             top = hn::Sub(top, hn::IfThenElseZero(popped, one));
-            at = hn::Sub(at, hn::IfThenElseZero(popped, stride));
             tw = hn::IfThenElse(pop, nw, tw);
             tp = hn::IfThenElse(pop, np, tp);
-            const auto deep = hn::Gt(top, one);
-            const auto below = hn::IfThenElseZero(deep, hn::Sub(at, hn::Add(stride, stride)));
-            nw = hn::IfThenElse(pop, hn::GatherIndex(d, stackW, below), nw);
-            np = hn::IfThenElse(pop, hn::GatherIndex(d, stackP, below), np);
-            active = hn::And(pop, hn::RebindMask(d, deep));
+            tk = hn::IfThenElse(popped, nk, tk);
+            const auto deep = hn::And(popped, hn::Gt(top, one));
+            const auto under = hn::GatherIndex(di, below, hn::IfThenElseZero(deep, hn::Add(hn::ShiftLeftSame(tk, laneBits), lane)));
+            nk = hn::IfThenElse(deep, under, nk);
+            const auto safe = hn::IfThenElseZero(deep, nk);
+            nw = hn::IfThenElse(pop, hn::GatherIndex(d, samples, hn::Add(hn::ShiftLeftSame(safe, laneBits), lane)), nw);
+            np = hn::IfThenElse(pop, hn::GatherIndex(d, positions, safe), np);
+            active = hn::RebindMask(d, deep);
         }
         // The real slopes to the top beat all others, and rounding keeps the order.
         if (item == 0) {
@@ -350,12 +355,13 @@ void SweepPack(const LineGeometry& g, const packs::Pack& pack, const double* HWY
             if (!hn::AllFalse(d, seen))
                 Record(g, pack, kAhead, s, seen, w, tw, kAhead > 0 ? hn::Sub(tp, p) : hn::Sub(p, tp), band);
         }
-        // Every lane writes at its free slot; only those with a sample move on.
-        hn::ScatterIndex(w, d, stackW, at);
-        hn::ScatterIndex(p, d, stackP, at);
+        // Every lane writes its top as the vertex under this slot; it counts only
+        // in the lanes where the slot is a sample and becomes a vertex.
+        hn::StoreU(tk, di, below + k * lanes);
         const auto pushed = hn::RebindMask(di, valid);
         top = hn::Add(top, hn::IfThenElseZero(pushed, one));
-        at = hn::Add(at, hn::IfThenElseZero(pushed, stride));
+        nk = hn::IfThenElse(pushed, tk, nk);
+        tk = hn::IfThenElse(pushed, hn::Set(di, k), tk);
         nw = hn::IfThenElse(valid, tw, nw);
         np = hn::IfThenElse(valid, tp, np);
         tw = hn::IfThenElse(valid, w, tw);
@@ -390,18 +396,18 @@ void SweepLinesInLanesImpl(const Grid& grid, const LineGeometry& g, const Crossi
             }
             packs::FillStep(grid, g, plan, pack, s, scratch->samples.data());
         }
-        const std::size_t room = (pack.slots() + 1) * pack.lanes;
-        if (scratch->stackW.size() < room) {
-            scratch->stackW.resize(room);
-            scratch->stackP.resize(room);
-        }
+        scratch->below.resize(pack.slots() * pack.lanes);
+        scratch->positions.resize(pack.slots());
+        for (std::int64_t s = -1, k = 0; s < pack.steps; ++s)
+            for (std::int64_t item = 0; item < pack.items; ++item, ++k)
+                scratch->positions[static_cast<std::size_t>(k)] = static_cast<double>(s * g.unitsPerStep) + units[static_cast<std::size_t>(item)];
         for (std::size_t o = 0; o < outputCount; ++o) {
             if (outputs[o].ahead > 0)
-                SweepPack<1>(g, pack, scratch->samples.data(), units.data(), scratch->stackW.data(), scratch->stackP.data(),
+                SweepPack<1>(g, pack, scratch->samples.data(), units.data(), scratch->positions.data(), scratch->below.data(),
                              outputs[o].band);
             else
-                SweepPack<-1>(g, pack, scratch->samples.data(), units.data(), scratch->stackW.data(),
-                              scratch->stackP.data(), outputs[o].band);
+                SweepPack<-1>(g, pack, scratch->samples.data(), units.data(), scratch->positions.data(),
+                              scratch->below.data(), outputs[o].band);
         }
     }
 }

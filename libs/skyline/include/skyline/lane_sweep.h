@@ -18,7 +18,8 @@ struct LaneSweepOutput {
 // What the lanes keep between calls, so that a thread allocates it once.
 struct LaneScratch {
     std::vector<double> samples;          // Lowered elevations, slot by slot, lane by lane; NaN for none
-    std::vector<double> stackW, stackP;  // each lane's hull, vertex by vertex
+    std::vector<double> positions;        // each slot's, past the pack's first texels
+    std::vector<std::int64_t> below;      // each lane's hull: the slot under each vertex
 };
 
 // Sweeps the `count` lines from `starts` (first texels, as FindStarts gives them)
