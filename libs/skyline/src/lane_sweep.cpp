@@ -53,6 +53,7 @@ struct Pack {
     double basePosition[kMostLanes] = {};      // the same as a double
     std::int64_t firstTexel[kMostLanes] = {};  // and its index in the grid
     std::int64_t texelStride = 0;              // index change per step
+    bool sideBySide = false;                   // lane j's texels j after lane 0's, every lane a line
     std::size_t slots() const { return static_cast<std::size_t>((steps + 1) * items); }
     std::size_t slotStride() const { return lanes * static_cast<std::size_t>(items); }
 };
@@ -75,6 +76,9 @@ void PreparePack(const Grid& grid, const LineGeometry& g, const CrossingPlan& pl
         pack->basePosition[j] = static_cast<double>(pack->base[j]);
         pack->firstTexel[j] = start.y * std::int64_t{grid.width} + start.x;
     }
+    pack->sideBySide = count == pack->lanes;
+    for (std::size_t j = 1; j < pack->lanes; ++j)
+        pack->sideBySide = pack->sideBySide && pack->firstTexel[j] == pack->firstTexel[0] + static_cast<std::int64_t>(j);
     samples->resize(pack->slots() * pack->lanes);
 }
 
@@ -177,14 +181,12 @@ HWY_NOINLINE void Record(const LineGeometry& g, const packs::Pack& pack, int ahe
             if (Bit(bits, j)) q[j] = RoundedDifferenceQuotient(vtw[j], vw[j], va[j]);
         quotient = hn::Load(d, q);
     }
-    hn::Store(quotient, d, q);
-    for (std::size_t j = 0; j < count; ++j) {
-        const double p = static_cast<double>(pack.base[j] + s * g.unitsPerStep);
-        p0[j] = ahead > 0 ? p : -p;
-    }
+    // Each lane's texel position as HorizonAngle takes it: exact, below 2^53.
+    const VD p = hn::Add(hn::LoadU(d, pack.basePosition), hn::Set(d, static_cast<double>(s * g.unitsPerStep)));
+    const VD signedP = ahead > 0 ? p : hn::Neg(p);
     VD slope = hn::Div(quotient, hn::Set(d, g.metresPerUnit));
     if (g.curved)
-        slope = hn::Add(slope, hn::Div(hn::Mul(hn::Load(d, p0), hn::Set(d, g.metresPerUnit)), hn::Set(d, kEarthRadius)));
+        slope = hn::Add(slope, hn::Div(hn::Mul(signedP, hn::Set(d, g.metresPerUnit)), hn::Set(d, kEarthRadius)));
     const VD angle = hn::Mul(hn::Atan(d, slope), hn::Set(d, kDegrees));
     const VD margin = hn::Mul(hn::Abs(angle), hn::Set(d, 0x1.0p-40));
     const auto rounded = hn::DemoteTo(df, angle);
@@ -193,8 +195,14 @@ HWY_NOINLINE void Record(const LineGeometry& g, const packs::Pack& pack, int ahe
     const VD size = hn::Abs(slope);
     const MD sure = hn::And(hn::And(hn::Eq(below, above), hn::Eq(below, hn::PromoteTo(d, rounded))),
                             hn::And(hn::Gt(size, hn::Set(d, 1e-300)), hn::Lt(size, hn::Set(d, 1e300))));
+    if (pack.sideBySide && hn::AllTrue(d, hn::And(seen, sure))) {
+        hn::StoreU(rounded, df, band + pack.firstTexel[0] + s * pack.texelStride);
+        return;
+    }
     alignas(64) float angles[packs::kMostLanes];
     hn::Store(rounded, df, angles);
+    hn::Store(quotient, d, q);
+    hn::Store(signedP, d, p0);
     std::uint8_t seenBits[8] = {}, sureBits[8] = {};
     hn::StoreMaskBits(d, seen, seenBits);
     hn::StoreMaskBits(d, sure, sureBits);
@@ -384,10 +392,7 @@ void SweepLinesInLanesImpl(const Grid& grid, const LineGeometry& g, const Crossi
         const std::int64_t to = std::max<std::int64_t>(0, pack.common - 1);
         for (std::int64_t s = -1; s < pack.steps; ++s) {
             if (s == 0 && to > 0) {
-                bool sideBySide = true;
-                for (std::size_t j = 1; j < pack.lanes; ++j)
-                    sideBySide = sideBySide && pack.firstTexel[j] == pack.firstTexel[0] + static_cast<std::int64_t>(j);
-                if (sideBySide)
+                if (pack.sideBySide)
                     FillCommonSteps<true>(grid, g, plan, pack, 0, to, scratch->samples.data());
                 else
                     FillCommonSteps<false>(grid, g, plan, pack, 0, to, scratch->samples.data());
