@@ -292,8 +292,8 @@ void FillCommonSteps(const Grid& grid, const LineGeometry& g, const CrossingPlan
 // One sweep of the pack against the direction `kAhead`, as SweepLine's, each lane
 // its own hull. A hull vertex is a slot; `below` (slot by lane, as the samples)
 // holds for each slot the slot of the vertex under it when it was pushed, so a
-// push is one store for all lanes and a pop reads the vertex under the new top
-// through it. The top two vertices of every lane ride in registers.
+// push is one store for all lanes and a pop reads the vertex under the new second
+// one through it. The top three vertices of every lane ride in registers.
 template <int kAhead>
 void SweepPack(const LineGeometry& g, const packs::Pack& pack, const double* HWY_RESTRICT samples,
                const double* HWY_RESTRICT units, const double* HWY_RESTRICT positions,
@@ -302,10 +302,10 @@ void SweepPack(const LineGeometry& g, const packs::Pack& pack, const double* HWY
     const DI di;
     const auto lanes = static_cast<std::int64_t>(hn::Lanes(d));
     const int laneBits = __builtin_ctzll(static_cast<unsigned long long>(lanes));  // lanes: a power of 2
-    const auto one = hn::Set(di, 1), lane = hn::Iota(di, 0);
+    const auto one = hn::Set(di, 1), two = hn::Set(di, 2), lane = hn::Iota(di, 0);
     const VD zero = hn::Zero(d), tiny = hn::Set(d, 0x1.0p-50);
-    hn::Vec<DI> top = hn::Zero(di), tk = hn::Zero(di), nk = hn::Zero(di);  // vertices' slots
-    VD tw = zero, tp = zero, nw = zero, np = zero;
+    hn::Vec<DI> top = hn::Zero(di), tk = top, nk = top, uk = top;  // the top three vertices' slots
+    VD tw = zero, tp = zero, nw = zero, np = zero, uw = zero, up = zero;
     std::int64_t s = 0, item = 0;
     const std::int64_t slots = static_cast<std::int64_t>(pack.slots());
     for (std::int64_t step = 0; step < slots; ++step) {
@@ -349,13 +349,18 @@ void SweepPack(const LineGeometry& g, const packs::Pack& pack, const double* HWY
             tw = hn::IfThenElse(pop, nw, tw);
             tp = hn::IfThenElse(pop, np, tp);
             tk = hn::IfThenElse(popped, nk, tk);
-            const auto deep = hn::And(popped, hn::Gt(top, one));
-            const auto under = hn::GatherIndex(di, below, hn::IfThenElseZero(deep, hn::Add(hn::ShiftLeftSame(tk, laneBits), lane)));
-            nk = hn::IfThenElse(deep, under, nk);
-            const auto safe = hn::IfThenElseZero(deep, nk);
-            nw = hn::IfThenElse(pop, hn::GatherIndex(d, samples, hn::Add(hn::ShiftLeftSame(safe, laneBits), lane)), nw);
-            np = hn::IfThenElse(pop, hn::GatherIndex(d, positions, safe), np);
-            active = hn::RebindMask(d, deep);
+            nw = hn::IfThenElse(pop, uw, nw);
+            np = hn::IfThenElse(pop, up, np);
+            nk = hn::IfThenElse(popped, uk, nk);
+            // The vertex under the new second one, read now and needed only at
+            // the next pop, while the next test runs.
+            const auto deeper = hn::And(popped, hn::Gt(top, two));
+            const auto under = hn::GatherIndex(di, below, hn::IfThenElseZero(deeper, hn::Add(hn::ShiftLeftSame(nk, laneBits), lane)));
+            uk = hn::IfThenElse(deeper, under, uk);
+            const auto safe = hn::IfThenElseZero(deeper, uk);
+            uw = hn::IfThenElse(pop, hn::GatherIndex(d, samples, hn::Add(hn::ShiftLeftSame(safe, laneBits), lane)), uw);
+            up = hn::IfThenElse(pop, hn::GatherIndex(d, positions, safe), up);
+            active = hn::And(pop, hn::RebindMask(d, hn::Gt(top, one)));
         }
         // The real slopes to the top beat all others, and rounding keeps the order.
         if (item == 0) {
@@ -368,6 +373,9 @@ void SweepPack(const LineGeometry& g, const packs::Pack& pack, const double* HWY
         hn::StoreU(tk, di, below + k * lanes);
         const auto pushed = hn::RebindMask(di, valid);
         top = hn::Add(top, hn::IfThenElseZero(pushed, one));
+        uk = hn::IfThenElse(pushed, nk, uk);
+        uw = hn::IfThenElse(valid, nw, uw);
+        up = hn::IfThenElse(valid, np, up);
         nk = hn::IfThenElse(pushed, tk, nk);
         tk = hn::IfThenElse(pushed, hn::Set(di, k), tk);
         nw = hn::IfThenElse(valid, tw, nw);
