@@ -29,26 +29,31 @@ bool Inside(const Grid& grid, std::int64_t x, std::int64_t y) {
     return x >= 0 && y >= 0 && x < grid.width && y < grid.height;
 }
 
-// Texels on the line from (x, y), which is in the map.
-std::int64_t StepsFrom(const Grid& grid, LatticeDirection d, std::int64_t x, std::int64_t y) {
-    std::int64_t n = std::numeric_limits<std::int64_t>::max();
-    if (d.dx > 0) n = std::min<std::int64_t>(n, (grid.width - 1 - x) / d.dx + 1);
-    if (d.dx < 0) n = std::min<std::int64_t>(n, x / -d.dx + 1);
-    if (d.dy > 0) n = std::min<std::int64_t>(n, (grid.height - 1 - y) / d.dy + 1);
-    if (d.dy < 0) n = std::min<std::int64_t>(n, y / -d.dy + 1);
-    return n;
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+// The steps s at which c + s dc lies in [0, n): [*from, *to), empty when none.
+void StepsInside(std::int64_t c, std::int64_t dc, std::int64_t n, std::int64_t* from, std::int64_t* to) {
+    if (dc == 0) {
+        if (c < 0 || c >= n) *to = *from;
+        return;
+    }
+    const std::int64_t lo = dc > 0 ? -c : c - (n - 1), hi = dc > 0 ? n - 1 - c : c, step = dc > 0 ? dc : -dc;
+    *from = std::max(*from, -FloorDiv(-lo, step));  // ceil(lo / step)
+    *to = std::min(*to, FloorDiv(hi, step) + 1);
 }
 
-// A pack of lines, lane j the line from starts[j]. Slot (s, item) holds step s's
-// texel (item 0) or its crossing item - 1 towards step s + 1, s from -1 (the
-// crossings before the first texel) to the longest line's last step.
+// A pack of lines, lane j the line through starts[j], its steps counted from the
+// pack's first texel: lane j's texels at steps [first[j], end[j]). Slot (s, item)
+// holds step s's texel (item 0) or its crossing item - 1 towards step s + 1, s
+// from -1 (the crossings before a first texel) to the last texel's step.
 struct Pack {
-    std::size_t lanes = 0, count = 0;  // lanes of a vector, lines in them
-    std::int64_t steps = 0;            // texels of the longest line
-    std::int64_t common = 0;           // texels every lane has (0 when a lane has no line)
-    std::int64_t items = 1;            // 1 + the plan's crossings
-    std::int64_t laneSteps[kMostLanes] = {};
-    LineStart start[kMostLanes] = {};
+    std::size_t lanes = 0, count = 0;   // lanes of a vector, lines in them
+    std::int64_t steps = 0;             // the last texel's step + 1
+    std::int64_t commonFrom = 0;        // steps where every lane has its texel: [commonFrom, commonTo),
+    std::int64_t commonTo = 0;          // empty when a lane has no line
+    std::int64_t items = 1;             // 1 + the plan's crossings
+    std::int64_t first[kMostLanes] = {}, end[kMostLanes] = {};
+    LineStart start[kMostLanes] = {};   // each lane's step 0, in the map or not
     std::int64_t base[kMostLanes] = {};        // each lane's first texel's position
     double basePosition[kMostLanes] = {};      // the same as a double
     std::int64_t firstTexel[kMostLanes] = {};  // and its index in the grid
@@ -62,15 +67,35 @@ struct Pack {
 void PreparePack(const Grid& grid, const LineGeometry& g, const CrossingPlan& plan, const LineStart* starts,
                  std::size_t count, Pack* pack, std::vector<double>* samples) {
     pack->count = count;
-    pack->steps = 0;
-    pack->common = count < pack->lanes ? 0 : std::numeric_limits<std::int64_t>::max();
     pack->items = 1 + static_cast<std::int64_t>(plan.crossings.size());
     pack->texelStride = g.d.dy * std::int64_t{grid.width} + g.d.dx;
+    constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
+    std::int64_t earliest = kNever;
+    for (std::size_t j = 0; j < count; ++j) {
+        std::int64_t from = 0, to = kNever;
+        StepsInside(starts[j].x, g.d.dx, grid.width, &from, &to);
+        StepsInside(starts[j].y, g.d.dy, grid.height, &from, &to);
+        pack->first[j] = from;
+        pack->end[j] = std::max(from, to);
+        if (to > from) earliest = std::min(earliest, from);
+    }
+    if (earliest == kNever) earliest = 0;  // no lane meets the map
+    // Step 0 at the earliest texel; spare lanes copy a line and have no steps.
+    pack->steps = 0;
+    pack->commonFrom = 0;
+    pack->commonTo = count < pack->lanes ? 0 : kNever;
     for (std::size_t j = 0; j < pack->lanes; ++j) {
-        const LineStart start = starts[std::min(j, count - 1)];  // spare lanes copy a line, with no steps
-        pack->laneSteps[j] = j < count ? StepsFrom(grid, g.d, start.x, start.y) : 0;
-        pack->steps = std::max(pack->steps, pack->laneSteps[j]);
-        if (j < count) pack->common = std::min(pack->common, pack->laneSteps[j]);
+        if (j < count) {
+            pack->first[j] -= earliest;
+            pack->end[j] -= earliest;
+            pack->steps = std::max(pack->steps, pack->end[j]);
+            pack->commonFrom = std::max(pack->commonFrom, pack->first[j]);
+            pack->commonTo = std::min(pack->commonTo, pack->end[j]);
+        } else {
+            pack->first[j] = pack->end[j] = 0;
+        }
+        const LineStart line = starts[std::min(j, count - 1)];
+        const LineStart start{line.x + earliest * g.d.dx, line.y + earliest * g.d.dy};
         pack->start[j] = start;
         pack->base[j] = TexelPosition(g, start.x, start.y);
         pack->basePosition[j] = static_cast<double>(pack->base[j]);
@@ -90,15 +115,15 @@ void FillStep(const Grid& grid, const LineGeometry& g, const CrossingPlan& plan,
     double* slot = samples + static_cast<std::size_t>(s + 1) * pack.slotStride();
     std::fill(slot, slot + pack.slotStride(), std::numeric_limits<double>::quiet_NaN());
     for (std::size_t j = 0; j < pack.count; ++j) {
-        if (s >= pack.laneSteps[j]) continue;
+        if (s < pack.first[j] - 1 || s >= pack.end[j]) continue;
         const std::int64_t x = pack.start[j].x + s * g.d.dx, y = pack.start[j].y + s * g.d.dy;
         const std::int64_t p = pack.base[j] + s * g.unitsPerStep;
-        if (s >= 0) {
+        if (s >= pack.first[j]) {
             const double z = grid.at(x, y);
             if (z == z) slot[j] = Lowered(g, z, p);
         }
         // Between two texels of the map every crossing is in it too.
-        const bool inside = s >= 0 && s + 1 < pack.laneSteps[j];
+        const bool inside = s >= pack.first[j] && s + 1 < pack.end[j];
         for (std::size_t c = 0; c < plan.crossings.size(); ++c) {
             const CrossingPlan::Crossing& k = plan.crossings[c];
             if (!inside && (!Inside(grid, x + k.loX, y + k.loY) || !Inside(grid, x + k.hiX, y + k.hiY))) continue;
@@ -396,14 +421,14 @@ void SweepLinesInLanesImpl(const Grid& grid, const LineGeometry& g, const Crossi
     for (std::size_t first = 0; first < count; first += pack.lanes) {
         const std::size_t n = std::min(pack.lanes, count - first);
         packs::PreparePack(grid, g, plan, starts + first, n, &pack, &scratch->samples);
-        // Every lane's texels s and s + 1 in the map for s below common - 1.
-        const std::int64_t to = std::max<std::int64_t>(0, pack.common - 1);
+        // Every lane's texels s and s + 1 in the map for s in [from, to).
+        const std::int64_t from = pack.commonFrom, to = pack.commonTo - 1;
         for (std::int64_t s = -1; s < pack.steps; ++s) {
-            if (s == 0 && to > 0) {
+            if (s == from && to > from) {
                 if (pack.sideBySide)
-                    FillCommonSteps<true>(grid, g, plan, pack, 0, to, scratch->samples.data());
+                    FillCommonSteps<true>(grid, g, plan, pack, from, to, scratch->samples.data());
                 else
-                    FillCommonSteps<false>(grid, g, plan, pack, 0, to, scratch->samples.data());
+                    FillCommonSteps<false>(grid, g, plan, pack, from, to, scratch->samples.data());
                 s = to - 1;
                 continue;
             }
