@@ -274,11 +274,25 @@ void FillCommonSteps(const Grid& grid, const LineGeometry& g, const CrossingPlan
     const auto first = hn::LoadU(di, pack.firstTexel);
     const VD base = hn::LoadU(d, pack.basePosition);
     const VD nan = hn::Set(d, std::numeric_limits<double>::quiet_NaN());
+    constexpr std::int64_t kPrefetchSteps = 8;
+    // The first and last lane's texel of each row a step touches, relative to lane 0's.
+    std::vector<std::int64_t> rowOffsets;
+    const std::int64_t rows = std::abs(g.d.dy), last = static_cast<std::int64_t>(lanes) - 1;
+    for (std::int64_t r = 0; r <= rows; ++r) {
+        const std::int64_t column = rows == 0 ? 0 : g.d.dx * r / rows;
+        const std::int64_t row = (g.d.dy < 0 ? -r : r) * width;
+        rowOffsets.push_back(row + column);
+        rowOffsets.push_back(row + column + last);
+    }
     for (std::int64_t s = from; s < to; ++s) {
         double* slot = samples + static_cast<std::size_t>(s + 1) * pack.slotStride();
         const auto at = hn::Add(first, hn::Set(di, s * pack.texelStride));
         const VD p = hn::Add(base, hn::Set(d, static_cast<double>(s * g.unitsPerStep)));
         const std::int64_t at0 = pack.firstTexel[0] + s * pack.texelStride;
+        // The rows a step reads, asked for a few steps ahead: the steps stride
+        // across rows, which the processor does not foresee.
+        if (s + kPrefetchSteps < to)
+            for (const std::int64_t row : rowOffsets) __builtin_prefetch(grid.z + at0 + kPrefetchSteps * pack.texelStride + row);
         const auto read = [&](std::int64_t offset) {
             return kSideBySide ? hn::LoadU(d, grid.z + at0 + offset) : hn::GatherIndex(d, grid.z, hn::Add(at, hn::Set(di, offset)));
         };
