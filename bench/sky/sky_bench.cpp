@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "horizon/horizon_fast.h"
+#include "samples_swept.h"
 #include "skyline/horizon_bands.h"
 #include "terrain/terrain_families.h"
 
@@ -45,32 +46,6 @@ Timing Median(int runs, Work&& work) {
     return {wall[wall.size() / 2], cpu[cpu.size() / 2]};
 }
 
-std::vector<skyline::LatticeDirection> Directions(unsigned count) {
-    std::vector<skyline::LatticeDirection> directions;
-    for (unsigned i = 0; i < count; ++i) {
-        skyline::LatticeDirection d;
-        if (!skyline::NearestLatticeDirection(360.0 * i / count, 1, 1, 1.0, &d)) std::exit(1);
-        directions.push_back(d);
-    }
-    return directions;
-}
-
-// The samples one sweep of each direction passes over a width x height map: every
-// texel, and the (|dx| - 1) + (|dy| - 1) crossings (none for an axis) between each texel and the next one on
-// its line (a line of n texels has n - 1 such gaps; one line starts at each texel
-// whose step back leaves the map).
-double SamplesSwept(std::uint32_t width, std::uint32_t height, const std::vector<skyline::LatticeDirection>& directions) {
-    const double texels = double(width) * height;
-    double samples = 0;
-    for (const skyline::LatticeDirection d : directions) {
-        const double ax = std::abs(d.dx), ay = std::abs(d.dy);
-        const double edgeRows = std::min<double>(height, ay);
-        const double lines = edgeRows * width + (height - edgeRows) * std::min<double>(width, ax);
-        samples += texels + (texels - lines) * (std::max(ax - 1, 0.0) + std::max(ay - 1, 0.0));
-    }
-    return samples;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,10 +67,10 @@ int main(int argc, char** argv) {
     std::printf("|---|---|---|---|---|---|---|\n");
     std::printf("| the tool's 2-direction step | %.3f | %.3f | 1 | 1 | - | - |\n", tool.wall, tool.cpu);
     for (unsigned count : {8u, 16u}) {
-        skyline::HorizonRequest request{Directions(count), cell, cell, false, 0, std::thread::hardware_concurrency(), {}};
+        skyline::HorizonRequest request{bench::EvenDirections(count), cell, cell, false, 0, std::thread::hardware_concurrency(), {}};
         std::vector<std::vector<float>> bands;
         const Timing t = Median(runs, [&] { return skyline::ComputeHorizonBands(grid, request, &bands) == S_OK; });
-        const double samples = SamplesSwept(size, size, request.directions);
+        const double samples = bench::SamplesSwept(size, size, request.directions);
         std::printf("| %u directions | %.3f | %.3f | %.1f | %.1f | %.3g | %.2f |\n", count, t.wall, t.cpu,
                     t.wall / tool.wall, t.cpu / tool.cpu, samples, 1e9 * t.cpu / samples);
         std::fflush(stdout);
