@@ -42,6 +42,7 @@ constexpr cli::OptionEntry kOptions[] = {
     {"curvature", 0, false},
     {"help", 0, false},
     {"version", 0, false},
+    {"band"},
     {"cell"},
     {"scale"},
     {"offset"},
@@ -83,6 +84,10 @@ public:
                 return option + " needs one or two sizes above 0 in metres (X[,Y]), not \"" + value + "\"";
             o.cellX = numbers->front();
             o.cellY = numbers->back();
+        } else if (name == "band") {
+            if (!number || *number < 1 || *number > 65535 || *number != std::floor(*number))
+                return option + " must be a whole number from 1 on, not \"" + value + "\"";
+            o.reading.band = static_cast<int>(*number);
         } else if (name == "scale") {
             if (!number || *number == 0) return option + " needs a number other than 0, not \"" + value + "\"";
             o.reading.scale = *number;

@@ -7,16 +7,17 @@
 #include <new>
 #include <thread>
 
+#include "cli/program_main.h"
 #include "image/decode_image.h"
 #include "os/memory_budget.h"
 #include "os/output_names.h"
 #include "sky/dem.h"
-#include "skyline/horizon_bands.h"
 #include "sky/progress.h"
 #include "sky/run_memory.h"
 #include "sky/sky_outputs.h"
 #include "sky/sky_usage.h"
 #include "sky/sky_viewer.h"
+#include "skyline/horizon_bands.h"
 
 namespace sky {
 
@@ -77,12 +78,10 @@ std::string Metres(double size) {
 // before its samples are read. A DEM whose size, cells or directions are not known
 // yet is left to the run to refuse.
 [[nodiscard]] int CheckMemory(const SkyOptions& o, std::FILE* err) {
-    image::ImageInfo dem;
-    if (image::ReadImageInfo(o.dem.c_str(), &dem) != S_OK) return kSkySuccess;
-    DemTiffTags tags;
-    const bool tiff = ReadDemTiffTags(o.dem, &tags);
-    const std::optional<double> cellX = o.cellX ? o.cellX : tiff ? tags.cellX : std::nullopt;
-    const std::optional<double> cellY = o.cellX ? o.cellY : tiff ? tags.cellY : std::nullopt;
+    DemHeader dem;
+    if (!ReadDemHeader(o.dem, o.reading, &dem)) return kSkySuccess;  // the load says why
+    const std::optional<double> cellX = o.cellX ? o.cellX : dem.tags.cellX;
+    const std::optional<double> cellY = o.cellX ? o.cellY : dem.tags.cellY;
     if (!cellX || !cellY) return kSkySuccess;
     const std::vector<double> wanted = o.wantedAzimuths();
     std::vector<skyline::LatticeDirection> lattice(wanted.size());
@@ -161,6 +160,8 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
         ReportFailure(err, "cannot read the DEM " + o.dem, hr, why);
         return kSkyBadInput;
     }
+    for (const std::string& warning : dem.warnings)
+        std::fprintf(err, "%s: warning: %s\n", kSkyProgram, warning.c_str());
     const double readAt = progress.seconds();
     if (dem.tiff && dem.tiff->modelType == 2) {
         ReportGeographic(o.dem, *dem.tiff, o.reading.noData ? o.reading.noData : dem.tiff->gdalNoData, err);
@@ -239,30 +240,12 @@ int RunSky(const SkyOptions& options, std::FILE* out, std::FILE* err) {
     }
 }
 
-namespace {
-
-// The text is what was asked for: not writing it is a failure.
-int PrintText(const std::string& text, std::FILE* out, std::FILE* err) {
-    if (std::fputs(text.c_str(), out) >= 0 && std::fflush(out) == 0) return kSkySuccess;
-    std::fprintf(err, "%s: cannot write to standard output\n", kSkyProgram);
-    return kSkyWriteFailed;
-}
-
-}  // namespace
-
 int SkyMain(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err) {
+    const cli::ProgramTexts texts{kSkyProgram, SkyHelp, SkyVersion, SkyUsage};
+    const cli::ProgramCodes codes{kSkySuccess, kSkyBadCommand, kSkyWriteFailed, kSkyBadInput};
     const ParsedCommandLine parsed = ParseSkyCommandLine(arguments);
-    switch (parsed.action) {
-        case CommandLineAction::Help: return PrintText(SkyHelp(), out, err);
-        case CommandLineAction::Version: return PrintText(SkyVersion(), out, err);
-        case CommandLineAction::Usage: std::fputs(SkyUsage().c_str(), err); return kSkyBadCommand;
-        case CommandLineAction::Error:
-            std::fprintf(err, "%s: %s\n", kSkyProgram, parsed.error.c_str());
-            std::fputs(SkyUsage().c_str(), err);
-            return kSkyBadCommand;
-        case CommandLineAction::Run: break;
-    }
-    return RunSky(parsed.options, out, err);
+    return cli::ActOnCommandLine(
+        texts, codes, parsed.action, parsed.error, [&] { return RunSky(parsed.options, out, err); }, out, err);
 }
 
 }  // namespace sky
