@@ -6,6 +6,7 @@
 #include <set>
 
 #include "cli/number_word.h"
+#include "skyline/direction_choice.h"
 
 namespace sky {
 
@@ -175,11 +176,7 @@ private:
 
 std::vector<double> SkyOptions::wantedAzimuths() const {
     if (!azimuths.empty()) return azimuths;
-    // Taken modulo 360 first: added to a huge start, the steps would round away.
-    const double from = std::fmod(start, 360.0);
-    std::vector<double> wanted;
-    for (unsigned i = 0; i < directionCount; ++i) wanted.push_back(from + 360.0 * i / directionCount);
-    return wanted;
+    return skyline::EvenAzimuths(directionCount, start);
 }
 
 std::vector<std::string> SkyOptions::outputs() const {
