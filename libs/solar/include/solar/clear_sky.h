@@ -1,0 +1,64 @@
+#pragma once
+// The clear-sky model of the European Solar Radiation Atlas as Šúri and Hofierka
+// (2004) apply it to inclined surfaces: beam and diffuse irradiance from the Linke
+// turbidity and the sun's elevation, the diffuse part on a slope after Muneer, the
+// part reflected from the ground as isotropic. W/m², angles in radians.
+
+namespace solar {
+
+// The air mass relative to the zenith's at `elevation` of the sun (above 0),
+// refracted, for a place `altitude` metres above the sea (Kasten and Young, with
+// the pressure falling by exp(-z / 8434.5 m)).
+[[nodiscard]] double RelativeAirMass(double elevation, double altitude);
+
+// The Rayleigh optical thickness at air mass `m` (above 0; Kasten's fit of 1996).
+[[nodiscard]] double RayleighThickness(double m);
+
+// What the model needs of the Linke turbidity `linke`, worked out once.
+struct Turbidity {
+    explicit Turbidity(double linke);
+    double linke;
+    double transmission;  // Tn: the diffuse transmission at the zenith
+    double a1, a2, a3;    // the diffuse angular function's coefficients
+};
+
+// The sky's irradiance on a horizontal surface at one moment, with the sun at
+// sine of elevation above 0.
+struct HorizontalSky {
+    double beamNormal = 0;  // on a plane facing the sun
+    double beam = 0;        // horizontal
+    double diffuse = 0;     // horizontal
+    double beamShare = 0;   // Kb: the horizontal beam over the extraterrestrial irradiance on the horizontal
+};
+
+// The horizontal beam and diffuse irradiance for extraterrestrial irradiance `g0`,
+// the sun at `sinElevation` (0 to 1) for a place `altitude` metres high. All 0
+// with the sun at or below the horizon.
+[[nodiscard]] HorizontalSky ClearSkyHorizontal(double g0, double sinElevation, double altitude,
+                                               const Turbidity& turbidity);
+
+// A surface: its slope from horizontal and the azimuth it faces (downhill,
+// clockwise from north, in the frame of the sun's azimuth), and the share of the
+// sky a plane of its slope would see that the terrain leaves open (1: none hidden).
+struct Surface {
+    double slope = 0;
+    double aspect = 0;
+    double skyShare = 1;
+};
+
+struct Irradiance {
+    double beam = 0, diffuse = 0, reflected = 0;
+};
+
+// The irradiance on `surface` from `sky` with the sun at `sinElevation` and
+// `azimuth`, the beam only where `sunVisible` (not behind the terrain) and the sun
+// in front of the surface; `albedo` the ground's reflectance. The sky's diffuse
+// part is scaled by the surface's sky share, the circumsolar part kept while the
+// sun is seen.
+[[nodiscard]] Irradiance OnSurface(const HorizontalSky& sky, double sinElevation, double azimuth,
+                                   const Surface& surface, bool sunVisible, double albedo);
+
+// The cosine of the sun's angle of incidence on `surface` (negative: behind it).
+[[nodiscard]] double IncidenceCosine(double sinElevation, double azimuth, const Surface& surface);
+
+}  // namespace solar

@@ -1,0 +1,87 @@
+#include "solar/clear_sky.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace solar {
+
+namespace {
+
+constexpr double kDegrees = 180 / std::numbers::pi;
+
+// Muneer's function of the slope for the diffuse sky with anisotropy `n`.
+double SlopeFunction(double slope, double n) {
+    const double half = std::sin(slope / 2);
+    return (1 + std::cos(slope)) / 2 +
+           (std::sin(slope) - slope * std::cos(slope) - std::numbers::pi * half * half) * n;
+}
+
+}  // namespace
+
+double RelativeAirMass(double elevation, double altitude) {
+    const double refraction = 0.061359 * (0.1594 + 1.123 * elevation + 0.065656 * elevation * elevation) /
+                              (1 + 28.9344 * elevation + 277.3971 * elevation * elevation);
+    const double refracted = elevation + refraction;
+    const double pressure = std::exp(-altitude / 8434.5);
+    return pressure / (std::sin(refracted) + 0.50572 * std::pow(refracted * kDegrees + 6.07995, -1.6364));
+}
+
+double RayleighThickness(double m) {
+    if (m > 20) return 1 / (10.4 + 0.718 * m);
+    return 1 / (6.6296 + m * (1.7513 + m * (-0.1202 + m * (0.0065 - m * 0.00013))));
+}
+
+Turbidity::Turbidity(double t) : linke(t) {
+    transmission = -0.015843 + 0.030543 * t + 0.0003797 * t * t;
+    a1 = 0.26463 - 0.061581 * t + 0.0031408 * t * t;
+    if (a1 * transmission < 0.0022) a1 = 0.0022 / transmission;
+    a2 = 2.04020 + 0.018945 * t - 0.011161 * t * t;
+    a3 = -1.3025 + 0.039231 * t + 0.0085079 * t * t;
+}
+
+HorizontalSky ClearSkyHorizontal(double g0, double sinElevation, double altitude, const Turbidity& turbidity) {
+    if (!(sinElevation > 0)) return {};
+    const double elevation = std::asin(std::min(sinElevation, 1.0));
+    const double m = RelativeAirMass(elevation, altitude);
+    HorizontalSky sky;
+    sky.beamShare = std::exp(-0.8662 * turbidity.linke * m * RayleighThickness(m));
+    sky.beamNormal = g0 * sky.beamShare;
+    sky.beam = sky.beamNormal * sinElevation;
+    const double angular = turbidity.a1 + turbidity.a2 * sinElevation + turbidity.a3 * sinElevation * sinElevation;
+    sky.diffuse = std::max(0.0, g0 * turbidity.transmission * angular);
+    return sky;
+}
+
+double IncidenceCosine(double sinElevation, double azimuth, const Surface& surface) {
+    const double cosElevation = std::sqrt(std::max(0.0, 1 - sinElevation * sinElevation));
+    return sinElevation * std::cos(surface.slope) +
+           cosElevation * std::sin(surface.slope) * std::cos(azimuth - surface.aspect);
+}
+
+Irradiance OnSurface(const HorizontalSky& sky, double sinElevation, double azimuth, const Surface& surface,
+                     bool sunVisible, double albedo) {
+    Irradiance on;
+    if (!(sinElevation > 0)) return on;
+    const double incidence = IncidenceCosine(sinElevation, azimuth, surface);
+    const bool lit = sunVisible && incidence > 0;
+    if (lit) on.beam = sky.beamNormal * incidence;
+    const double kb = sky.beamShare;
+    if (!lit) {
+        on.diffuse = sky.diffuse * SlopeFunction(surface.slope, 0.25227) * surface.skyShare;
+    } else {
+        const double isotropic = SlopeFunction(surface.slope, 0.00263 - 0.712 * kb - 0.6883 * kb * kb) * (1 - kb);
+        const double elevation = std::asin(std::min(sinElevation, 1.0));
+        // Near the horizon the circumsolar part follows the surface's orientation alone.
+        // (A horizontal surface keeps the whole circumsolar part, as the model's horizontal diffuse.)
+        const double circumsolar = elevation >= 0.1 || surface.slope == 0 ? kb * incidence / sinElevation
+                                                    : kb * std::sin(surface.slope) *
+                                                          std::cos(azimuth - surface.aspect) /
+                                                          (0.1 - 0.008 * elevation);
+        on.diffuse = sky.diffuse * (isotropic * surface.skyShare + std::max(0.0, circumsolar));
+    }
+    on.reflected = albedo * (sky.beam + sky.diffuse) * (1 - std::cos(surface.slope)) / 2;
+    return on;
+}
+
+}  // namespace solar
