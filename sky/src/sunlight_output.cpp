@@ -45,7 +45,10 @@ public:
     }
 
 private:
-    static double Wrap(double degrees) { return std::fmod(std::fmod(degrees, 360.0) + 360.0, 360.0); }
+    static double Wrap(double degrees) {
+        if (degrees >= 0 && degrees < 360) return degrees;  // most: the sun's azimuths
+        return std::fmod(std::fmod(degrees, 360.0) + 360.0, 360.0);
+    }
     std::vector<std::size_t> order_;
     std::vector<double> wrapped_;
 };
@@ -239,7 +242,7 @@ private:
                 const solar::SunPlace sun = solar::SunPath(row.latitude[x] * kRadians, declination)
                                                 .at(std::cos(hourAngle), std::sin(hourAngle));
                 const double elevation = std::asin(sun.sinElevation) / kRadians;
-                const double azimuth = (sun.azimuth - row.gridNorth[x]) / kRadians;
+                const double azimuth = (sun.azimuth() - row.gridNorth[x]) / kRadians;
                 // As the hillshade decides its cast shadows.
                 const bool hidden =
                     elevation <= 0 || skyline::HorizonTowards(bands_, brackets_.at(azimuth), i) > elevation;

@@ -53,34 +53,33 @@ HorizontalSky ClearSkyHorizontal(double g0, double sinElevation, double altitude
     return sky;
 }
 
-double IncidenceCosine(double sinElevation, double azimuth, const Surface& surface) {
-    const double cosElevation = std::sqrt(std::max(0.0, 1 - sinElevation * sinElevation));
-    return sinElevation * std::cos(surface.slope) +
-           cosElevation * std::sin(surface.slope) * std::cos(azimuth - surface.aspect);
+SunOnSurface SunOn(const SunPlace& sun, const Surface& surface) {
+    const double across = sun.east * surface.sinAspect + sun.north * surface.cosAspect;
+    const double cosElevation = std::sqrt(std::max(0.0, 1 - sun.sinElevation * sun.sinElevation));
+    return {sun.sinElevation, sun.sinElevation * surface.cosSlope + surface.sinSlope * across,
+            cosElevation > 0 ? surface.sinSlope * across / cosElevation : 0};
 }
 
-Irradiance OnSurface(const HorizontalSky& sky, double sinElevation, double azimuth, const Surface& surface,
-                     bool sunVisible, double albedo) {
+Irradiance OnSurface(const HorizontalSky& sky, const SunOnSurface& sun, const Surface& surface, bool sunVisible,
+                     double albedo) {
     Irradiance on;
-    if (!(sinElevation > 0)) return on;
-    const double incidence = IncidenceCosine(sinElevation, azimuth, surface);
-    const bool lit = sunVisible && incidence > 0;
-    if (lit) on.beam = sky.beamNormal * incidence;
+    if (!(sun.sinElevation > 0)) return on;
+    const bool lit = sunVisible && sun.incidence > 0;
+    if (lit) on.beam = sky.beamNormal * sun.incidence;
     const double kb = sky.beamShare;
     if (!lit) {
         on.diffuse = sky.diffuse * SlopeFunction(surface.slope, 0.25227) * surface.skyShare;
     } else {
         const double isotropic = SlopeFunction(surface.slope, 0.00263 - 0.712 * kb - 0.6883 * kb * kb) * (1 - kb);
-        const double elevation = std::asin(std::min(sinElevation, 1.0));
+        const double elevation = std::asin(std::min(sun.sinElevation, 1.0));
         // Near the horizon the circumsolar part follows the surface's orientation alone.
         // (A horizontal surface keeps the whole circumsolar part, as the model's horizontal diffuse.)
-        const double circumsolar = elevation >= 0.1 || surface.slope == 0 ? kb * incidence / sinElevation
-                                                    : kb * std::sin(surface.slope) *
-                                                          std::cos(azimuth - surface.aspect) /
-                                                          (0.1 - 0.008 * elevation);
+        const double circumsolar = elevation >= 0.1 || surface.slope == 0
+                                       ? kb * sun.incidence / sun.sinElevation
+                                       : kb * sun.facing / (0.1 - 0.008 * elevation);
         on.diffuse = sky.diffuse * (isotropic * surface.skyShare + std::max(0.0, circumsolar));
     }
-    on.reflected = albedo * (sky.beam + sky.diffuse) * (1 - std::cos(surface.slope)) / 2;
+    on.reflected = albedo * (sky.beam + sky.diffuse) * (1 - surface.cosSlope) / 2;
     return on;
 }
 

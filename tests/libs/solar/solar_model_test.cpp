@@ -53,7 +53,7 @@ TEST(SolarModel, SunPathAgainstKnownGeometry) {
         const double hour = solar::HourAngle(c.hour);
         const solar::SunPlace sun = path.at(std::cos(hour), std::sin(hour));
         EXPECT_NEAR(std::asin(sun.sinElevation) / kDeg, c.elevation, 0.02) << c.latitude << " " << c.hour;
-        EXPECT_NEAR(std::remainder(sun.azimuth / kDeg - c.azimuth, 360), 0, 0.1) << c.latitude << " " << c.hour;
+        EXPECT_NEAR(std::remainder(sun.azimuth() / kDeg - c.azimuth, 360), 0, 0.1) << c.latitude << " " << c.hour;
     }
 }
 

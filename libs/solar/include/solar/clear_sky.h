@@ -3,6 +3,9 @@
 // (2004) apply it to inclined surfaces: beam and diffuse irradiance from the Linke
 // turbidity and the sun's elevation, the diffuse part on a slope after Muneer, the
 // part reflected from the ground as isotropic. W/m², angles in radians.
+#include <cmath>
+
+#include "solar/sun_position.h"
 
 namespace solar {
 
@@ -38,27 +41,40 @@ struct HorizontalSky {
                                                const Turbidity& turbidity);
 
 // A surface: its slope from horizontal and the azimuth it faces (downhill,
-// clockwise from north, in the frame of the sun's azimuth), and the share of the
+// clockwise from north, in the frame of the sun's place), and the share of the
 // sky a plane of its slope would see that the terrain leaves open (1: none hidden).
 struct Surface {
-    double slope = 0;
-    double aspect = 0;
-    double skyShare = 1;
+    Surface(double slopeAngle = 0, double aspectAngle = 0, double openShare = 1)
+        : slope(slopeAngle),
+          aspect(aspectAngle),
+          skyShare(openShare),
+          cosSlope(std::cos(slopeAngle)),
+          sinSlope(std::sin(slopeAngle)),
+          cosAspect(std::cos(aspectAngle)),
+          sinAspect(std::sin(aspectAngle)) {}
+    double slope, aspect, skyShare;
+    double cosSlope, sinSlope, cosAspect, sinAspect;
 };
+
+// The sun as `surface` meets it, from its place in the surface's frame: the cosine
+// of its angle of incidence (negative: behind the surface) and sin S cos(A - aspect)
+// over cos elevation, S the slope and A the sun's azimuth (0 at the zenith).
+struct SunOnSurface {
+    double sinElevation = 0;
+    double incidence = 0;
+    double facing = 0;
+};
+[[nodiscard]] SunOnSurface SunOn(const SunPlace& sun, const Surface& surface);
 
 struct Irradiance {
     double beam = 0, diffuse = 0, reflected = 0;
 };
 
-// The irradiance on `surface` from `sky` with the sun at `sinElevation` and
-// `azimuth`, the beam only where `sunVisible` (not behind the terrain) and the sun
-// in front of the surface; `albedo` the ground's reflectance. The sky's diffuse
-// part is scaled by the surface's sky share, the circumsolar part kept while the
-// sun is seen.
-[[nodiscard]] Irradiance OnSurface(const HorizontalSky& sky, double sinElevation, double azimuth,
-                                   const Surface& surface, bool sunVisible, double albedo);
-
-// The cosine of the sun's angle of incidence on `surface` (negative: behind it).
-[[nodiscard]] double IncidenceCosine(double sinElevation, double azimuth, const Surface& surface);
+// The irradiance on `surface` from `sky` with the sun `on` it, the beam only where
+// `sunVisible` (not behind the terrain) and the sun in front of the surface;
+// `albedo` the ground's reflectance. The sky's diffuse part is scaled by the
+// surface's sky share, the circumsolar part kept while the sun is seen.
+[[nodiscard]] Irradiance OnSurface(const HorizontalSky& sky, const SunOnSurface& on, const Surface& surface,
+                                   bool sunVisible, double albedo);
 
 }  // namespace solar

@@ -44,18 +44,20 @@ template <class Horizon>
 [[nodiscard]] DayTotals SumDay(const Day& day, const Place& place, Horizon&& horizon) {
     DayTotals totals;
     const SunPath path(place.latitude, day.declination);
+    const double cosNorth = std::cos(place.gridNorth), sinNorth = std::sin(place.gridNorth);
     day.clock.forEachStep(path.sunsetHourAngle(), [&](double cosHour, double sinHour, double hours) {
-        const SunPlace sun = path.at(cosHour, sinHour);
+        const SunPlace sun = path.at(cosHour, sinHour).turned(cosNorth, sinNorth);
         if (!(sun.sinElevation > 0)) return;
-        const double azimuth = sun.azimuth - place.gridNorth;
-        const bool visible = std::asin(sun.sinElevation) > horizon(azimuth);
+        const SunOnSurface on = SunOn(sun, place.surface);
+        // Behind its own plane the sun is hidden whatever the horizon.
+        const bool visible = on.incidence > 0 && std::asin(sun.sinElevation) > horizon(sun.azimuth());
         const HorizontalSky sky =
             ClearSkyHorizontal(day.extraterrestrial, sun.sinElevation, place.altitude, day.turbidity);
-        const Irradiance on = OnSurface(sky, sun.sinElevation, azimuth, place.surface, visible, day.albedo);
-        totals.beam += on.beam * hours;
-        totals.diffuse += on.diffuse * hours;
-        totals.reflected += on.reflected * hours;
-        if (visible && IncidenceCosine(sun.sinElevation, azimuth, place.surface) > 0) totals.sunHours += hours;
+        const Irradiance got = OnSurface(sky, on, place.surface, visible, day.albedo);
+        totals.beam += got.beam * hours;
+        totals.diffuse += got.diffuse * hours;
+        totals.reflected += got.reflected * hours;
+        if (visible) totals.sunHours += hours;
     });
     return totals;
 }

@@ -23,10 +23,19 @@ constexpr double kSolarConstant = 1367.0;
 [[nodiscard]] double HourAngle(double hours);
 
 // The sun's place: the sine of its elevation above the astronomical horizon and
-// its azimuth clockwise from true north (in [-pi, pi]).
+// its direction's horizontal components towards east and north (cos elevation
+// times sin and cos of the azimuth clockwise from true north).
 struct SunPlace {
     double sinElevation = 0;
-    double azimuth = 0;
+    double east = 0, north = 0;
+    // Radians clockwise from north, in [-pi, pi].
+    [[nodiscard]] double azimuth() const { return std::atan2(east, north); }
+    // The same sun in a frame whose north lies at true azimuth `frameNorth`,
+    // given by its cosine and sine.
+    [[nodiscard]] SunPlace turned(double cosFrameNorth, double sinFrameNorth) const {
+        return {sinElevation, east * cosFrameNorth - north * sinFrameNorth,
+                north * cosFrameNorth + east * sinFrameNorth};
+    }
 };
 
 // The sun's path through one day at one latitude (in [-pi/2, pi/2]).
@@ -38,8 +47,8 @@ public:
     [[nodiscard]] double sunsetHourAngle() const;
     // The sun's place at the hour angle given by its cosine and sine.
     [[nodiscard]] SunPlace at(double cosHourAngle, double sinHourAngle) const {
-        return {sinLatSinDec_ + cosLatCosDec_ * cosHourAngle,
-                std::atan2(-cosDec_ * sinHourAngle, cosLatSinDec_ - sinLatCosDec_ * cosHourAngle)};
+        return {sinLatSinDec_ + cosLatCosDec_ * cosHourAngle, -cosDec_ * sinHourAngle,
+                cosLatSinDec_ - sinLatCosDec_ * cosHourAngle};
     }
 
 private:
