@@ -11,19 +11,19 @@ namespace {
 constexpr double kDegrees = 180 / std::numbers::pi;
 
 // Muneer's function of the slope for the diffuse sky with anisotropy `n`.
-double SlopeFunction(double slope, double n) {
-    const double half = std::sin(slope / 2);
-    return (1 + std::cos(slope)) / 2 +
-           (std::sin(slope) - slope * std::cos(slope) - std::numbers::pi * half * half) * n;
-}
+double SlopeFunction(const Surface& surface, double n) { return surface.openPlane + surface.anisotropic * n; }
+
+// The sine of the elevation below which the circumsolar part follows the slope alone.
+const double kLowSun = std::sin(0.1);
 
 }  // namespace
 
-double RelativeAirMass(double elevation, double altitude) {
+double PressureRatio(double altitude) { return std::exp(-altitude / 8434.5); }
+
+double RelativeAirMass(double elevation, double pressure) {
     const double refraction = 0.061359 * (0.1594 + 1.123 * elevation + 0.065656 * elevation * elevation) /
                               (1 + 28.9344 * elevation + 277.3971 * elevation * elevation);
     const double refracted = elevation + refraction;
-    const double pressure = std::exp(-altitude / 8434.5);
     return pressure / (std::sin(refracted) + 0.50572 * std::pow(refracted * kDegrees + 6.07995, -1.6364));
 }
 
@@ -40,10 +40,10 @@ Turbidity::Turbidity(double t) : linke(t) {
     a3 = -1.3025 + 0.039231 * t + 0.0085079 * t * t;
 }
 
-HorizontalSky ClearSkyHorizontal(double g0, double sinElevation, double altitude, const Turbidity& turbidity) {
+HorizontalSky ClearSkyHorizontal(double g0, double sinElevation, double pressure, const Turbidity& turbidity) {
     if (!(sinElevation > 0)) return {};
     const double elevation = std::asin(std::min(sinElevation, 1.0));
-    const double m = RelativeAirMass(elevation, altitude);
+    const double m = RelativeAirMass(elevation, pressure);
     HorizontalSky sky;
     sky.beamShare = std::exp(-0.8662 * turbidity.linke * m * RayleighThickness(m));
     sky.beamNormal = g0 * sky.beamShare;
@@ -68,15 +68,15 @@ Irradiance OnSurface(const HorizontalSky& sky, const SunOnSurface& sun, const Su
     if (lit) on.beam = sky.beamNormal * sun.incidence;
     const double kb = sky.beamShare;
     if (!lit) {
-        on.diffuse = sky.diffuse * SlopeFunction(surface.slope, 0.25227) * surface.skyShare;
+        on.diffuse = sky.diffuse * SlopeFunction(surface, 0.25227) * surface.skyShare;
     } else {
-        const double isotropic = SlopeFunction(surface.slope, 0.00263 - 0.712 * kb - 0.6883 * kb * kb) * (1 - kb);
-        const double elevation = std::asin(std::min(sun.sinElevation, 1.0));
+        const double isotropic = SlopeFunction(surface, 0.00263 - 0.712 * kb - 0.6883 * kb * kb) * (1 - kb);
         // Near the horizon the circumsolar part follows the surface's orientation alone.
         // (A horizontal surface keeps the whole circumsolar part, as the model's horizontal diffuse.)
-        const double circumsolar = elevation >= 0.1 || surface.slope == 0
-                                       ? kb * sun.incidence / sun.sinElevation
-                                       : kb * sun.facing / (0.1 - 0.008 * elevation);
+        const double circumsolar =
+            sun.sinElevation >= kLowSun || surface.slope == 0
+                ? kb * sun.incidence / sun.sinElevation
+                : kb * sun.facing / (0.1 - 0.008 * std::asin(sun.sinElevation));
         on.diffuse = sky.diffuse * (isotropic * surface.skyShare + std::max(0.0, circumsolar));
     }
     on.reflected = albedo * (sky.beam + sky.diffuse) * (1 - surface.cosSlope) / 2;

@@ -9,10 +9,13 @@
 
 namespace solar {
 
+// The air pressure `altitude` metres above the sea over that at the sea:
+// exp(-z / 8434.5 m).
+[[nodiscard]] double PressureRatio(double altitude);
+
 // The air mass relative to the zenith's at `elevation` of the sun (above 0),
-// refracted, for a place `altitude` metres above the sea (Kasten and Young, with
-// the pressure falling by exp(-z / 8434.5 m)).
-[[nodiscard]] double RelativeAirMass(double elevation, double altitude);
+// refracted (Kasten and Young), where the pressure is `pressure` times the sea's.
+[[nodiscard]] double RelativeAirMass(double elevation, double pressure);
 
 // The Rayleigh optical thickness at air mass `m` (above 0; Kasten's fit of 1996).
 [[nodiscard]] double RayleighThickness(double m);
@@ -35,9 +38,9 @@ struct HorizontalSky {
 };
 
 // The horizontal beam and diffuse irradiance for extraterrestrial irradiance `g0`,
-// the sun at `sinElevation` (0 to 1) for a place `altitude` metres high. All 0
-// with the sun at or below the horizon.
-[[nodiscard]] HorizontalSky ClearSkyHorizontal(double g0, double sinElevation, double altitude,
+// the sun at `sinElevation` (0 to 1) for a place where the pressure is `pressure`
+// times the sea's (PressureRatio). All 0 with the sun at or below the horizon.
+[[nodiscard]] HorizontalSky ClearSkyHorizontal(double g0, double sinElevation, double pressure,
                                                const Turbidity& turbidity);
 
 // A surface: its slope from horizontal and the azimuth it faces (downhill,
@@ -51,9 +54,14 @@ struct Surface {
           cosSlope(std::cos(slopeAngle)),
           sinSlope(std::sin(slopeAngle)),
           cosAspect(std::cos(aspectAngle)),
-          sinAspect(std::sin(aspectAngle)) {}
+          sinAspect(std::sin(aspectAngle)),
+          openPlane((1 + cosSlope) / 2),
+          anisotropic(sinSlope - slopeAngle * cosSlope -
+                      3.14159265358979323846 * std::sin(slopeAngle / 2) * std::sin(slopeAngle / 2)) {}
     double slope, aspect, skyShare;
     double cosSlope, sinSlope, cosAspect, sinAspect;
+    // Muneer's function of the slope is openPlane + anisotropic N.
+    double openPlane, anisotropic;
 };
 
 // The sun as `surface` meets it, from its place in the surface's frame: the cosine

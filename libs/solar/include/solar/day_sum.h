@@ -45,6 +45,7 @@ template <class Horizon>
     DayTotals totals;
     const SunPath path(place.latitude, day.declination);
     const double cosNorth = std::cos(place.gridNorth), sinNorth = std::sin(place.gridNorth);
+    const double pressure = PressureRatio(place.altitude);
     day.clock.forEachStep(path.sunsetHourAngle(), [&](double cosHour, double sinHour, double hours) {
         const SunPlace sun = path.at(cosHour, sinHour).turned(cosNorth, sinNorth);
         if (!(sun.sinElevation > 0)) return;
@@ -52,7 +53,7 @@ template <class Horizon>
         // Behind its own plane the sun is hidden whatever the horizon.
         const bool visible = on.incidence > 0 && std::asin(sun.sinElevation) > horizon(sun.azimuth());
         const HorizontalSky sky =
-            ClearSkyHorizontal(day.extraterrestrial, sun.sinElevation, place.altitude, day.turbidity);
+            ClearSkyHorizontal(day.extraterrestrial, sun.sinElevation, pressure, day.turbidity);
         const Irradiance got = OnSurface(sky, on, place.surface, visible, day.albedo);
         totals.beam += got.beam * hours;
         totals.diffuse += got.diffuse * hours;
