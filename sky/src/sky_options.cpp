@@ -197,6 +197,10 @@ private:
         } else if (name == "times") {
             if (!numbers || std::any_of(numbers->begin(), numbers->end(), [](double t) { return !(t >= 0 && t <= 24); }))
                 return option + " needs hours from 0 to 24 separated by commas, not \"" + value + "\"";
+            for (std::size_t i = 0; i < numbers->size(); ++i)
+                for (std::size_t j = 0; j < i; ++j)
+                    if (std::lround((*numbers)[i] * 60) == std::lround((*numbers)[j] * 60))
+                        return option + " gives one minute twice in \"" + value + "\": each mask is named by its minute";
             o.times = *numbers;
         } else if (name == "utc") {
             o.utc = true;

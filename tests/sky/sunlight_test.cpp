@@ -143,6 +143,7 @@ TEST(SkySunlight, RefusesBadSettings) {
         {{"--day", "20,30", "--shadow-masks", "@a.tif", "--times", "9", "--latitude", "4"}, "one day"},
         {{"--day", "20", "--shadow-masks", "@a.tif", "--times", "9,25", "--latitude", "4"}, "--times needs"},
         {{"--day", "20", "--shadow-masks", "@a.tif", "--latitude", "4"}, "needs the times"},
+        {{"--day", "20", "--shadow-masks", "@a.tif", "--times", "9,9.001", "--latitude", "4"}, "twice"},
         {{"--day", "20", "--shadow-masks", "@a.tif", "--times", "9", "--utc", "--latitude", "4"}, "longitude"},
         {{"--day", "20", "--irradiation", "@a.tif", "--time-step", "0", "--latitude", "4"}, "--time-step needs"},
         {{"--day", "20", "--irradiation", "@a.tif", "--linke", "0.5", "--latitude", "4"}, "--linke needs"},
