@@ -1,11 +1,10 @@
 #include "export/horizon_map_file.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstring>
 #include <memory>
 #include <new>
 
+#include "dds/dds_header.h"
 #include "image/dds_decoder.h"
 #include "image/image_file.h"
 #include "os/memory_budget.h"
@@ -13,17 +12,6 @@
 namespace exporter {
 
 namespace {
-
-constexpr std::size_t kHeaderBytes = 128;  // "DDS " and the 124-byte legacy header
-constexpr std::uint32_t kFloatRgbaFourCc = 116;
-constexpr std::uint32_t kPixelFourCc = 0x4;
-constexpr std::uint32_t kCaps2CubeOrVolume = 0x200 | 0x200000;
-constexpr std::uint32_t kFlagMipMapCount = 0x20000;
-
-std::uint32_t Le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 std::string FourCcText(std::uint32_t fourCc) {
     std::string text;
@@ -38,31 +26,27 @@ std::string FourCcText(std::uint32_t fourCc) {
 
 // The checks of the header whose failures deserve their own words; the shared DDS
 // decoder repeats the structural ones.
-[[nodiscard]] bool HeaderFits(const std::uint8_t* header, std::uint64_t fileBytes, std::string* why) {
-    if (std::memcmp(header, "DDS ", 4) != 0 || Le32(header + 4) != 124 || Le32(header + 76) != 32) {
-        *why = "not a DDS file";
+[[nodiscard]] bool HeaderFits(const std::uint8_t* bytes, std::size_t got, std::uint64_t fileBytes, std::string* why) {
+    dds::Header header;
+    if (status::Status read = dds::ReadHeader(bytes, got, &header); !read.ok()) {
+        *why = std::move(read.reason);
         return false;
     }
-    const std::uint32_t pixelFlags = Le32(header + 80);
-    const std::uint32_t fourCc = Le32(header + 84);
-    if ((pixelFlags & kPixelFourCc) == 0 || fourCc != kFloatRgbaFourCc) {
+    if ((header.pixelFlags & dds::kPixelFourCc) == 0 || header.fourCc != dds::kFourCcFloatRgba) {
         *why = "a DDS file, but not a horizon map: its pixel format is " +
-               ((pixelFlags & kPixelFourCc) == 0 ? std::string("given by bit masks") : "FourCC " + FourCcText(fourCc)) +
+               ((header.pixelFlags & dds::kPixelFourCc) == 0 ? std::string("given by bit masks")
+                                                             : "FourCC " + FourCcText(header.fourCc)) +
                ", not FourCC 116 (four 32-bit floats)";
         return false;
     }
-    if ((Le32(header + 112) & kCaps2CubeOrVolume) != 0) {
+    if (header.cubeOrVolume) {
         *why = "a cube map or volume texture, not a horizon map";
         return false;
     }
-    const std::uint64_t height = Le32(header + 12), width = Le32(header + 16);
-    if (width == 0 || height == 0) {
-        *why = "the header gives a size of 0 texels";
-        return false;
-    }
+    const std::uint64_t height = header.height, width = header.width;
     // The levels the header gives, each half the one before, down to 1 x 1 at most.
-    const std::uint32_t levels = (Le32(header + 8) & kFlagMipMapCount) != 0 ? std::max(Le32(header + 28), 1u) : 1;
-    if (levels > static_cast<std::uint64_t>(std::bit_width(std::max(width, height)))) {
+    const std::uint32_t levels = header.mipLevels;
+    if (levels > dds::FullMipCount(header.width, header.height)) {
         *why = "the header gives " + std::to_string(levels) + " mip levels, more than " + std::to_string(width) +
                " x " + std::to_string(height) + " texels have";
         return false;
@@ -71,14 +55,14 @@ std::string FourCcText(std::uint32_t fourCc) {
     bool fits = true;
     for (std::uint32_t level = 0; level < levels && fits; ++level) {
         std::uint64_t levelBytes = 0;
-        fits = os::CheckedMul(std::max(width >> level, std::uint64_t{1}),
-                                    std::max(height >> level, std::uint64_t{1}), 16, &levelBytes) &&
+        fits = os::CheckedMul(std::max(width >> level, std::uint64_t{1}), std::max(height >> level, std::uint64_t{1}),
+                              16, &levelBytes) &&
                !__builtin_add_overflow(chainBytes, levelBytes, &chainBytes);
     }
-    fits = fits && chainBytes <= ~std::uint64_t{0} - kHeaderBytes;
+    fits = fits && chainBytes <= ~std::uint64_t{0} - dds::kHeaderBytes;
     // The smaller levels are never read, but a file without them is not whole.
-    if (!fits || chainBytes > fileBytes - kHeaderBytes) {
-        const std::string needs = fits ? std::to_string(chainBytes + kHeaderBytes) : "more than 2^64";
+    if (!fits || chainBytes > fileBytes - dds::kHeaderBytes) {
+        const std::string needs = fits ? std::to_string(chainBytes + dds::kHeaderBytes) : "more than 2^64";
         *why = "cut short: level 0 of " + std::to_string(width) + " x " + std::to_string(height) + " texels" +
                (levels > 1 ? " and its " + std::to_string(levels - 1) + " smaller levels need " : " needs ") + needs +
                " bytes, the file has " + std::to_string(fileBytes);
@@ -93,18 +77,14 @@ std::string FourCcText(std::uint32_t fourCc) {
         if (hr == D3DXERR_INVALIDDATA) *why = "not a regular file, or empty";
         return hr;
     }
-    std::uint8_t header[kHeaderBytes] = {};
+    std::uint8_t header[dds::kHeaderBytes + dds::kDx10Bytes] = {};
     const std::size_t got = file.read(header, sizeof header);
-    if (got < sizeof header) {
-        *why = got >= 4 && std::memcmp(header, "DDS ", 4) == 0 ? "cut short inside the DDS header" : "not a DDS file";
-        return D3DXERR_INVALIDDATA;
-    }
-    if (!HeaderFits(header, file.size(), why)) return D3DXERR_INVALIDDATA;
+    if (!HeaderFits(header, got, file.size(), why)) return D3DXERR_INVALIDDATA;
     file.seek(0);
 
     std::unique_ptr<image::RowSource> source;
     if (image::OpenDdsSource(file, &source) != S_OK ||
-        source->info().rowBytes() != std::size_t{Le32(header + 16)} * 16) {
+        source->info().rowBytes() != std::size_t{dds::Le32(header + 16)} * 16) {
         *why = "the DDS header is inconsistent";
         return D3DXERR_INVALIDDATA;
     }
@@ -112,7 +92,7 @@ std::string FourCcText(std::uint32_t fourCc) {
     const std::size_t count = std::size_t{info.width} * info.height * 4;  // fits: checked against the file
     if (auto mapped = file.mapWhole()) {
         // Level 0 follows the header; the file's bits as they lie in the page cache.
-        const auto* first = reinterpret_cast<const float*>(mapped.get() + kHeaderBytes);
+        const auto* first = reinterpret_cast<const float*>(mapped.get() + dds::kHeaderBytes);
         *map = HorizonMap{info.width, info.height, {first, count}, std::move(mapped)};
         return S_OK;
     }

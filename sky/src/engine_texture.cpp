@@ -6,34 +6,13 @@
 #include <cstring>
 #include <new>
 
+#include "dds/dds_header.h"
+#include "dds/mip_chain.h"
 #include "skyline/sampling_model.h"
 
 namespace sky {
 
 namespace {
-
-constexpr std::uint32_t kDxgiR16G16B16A16Float = 10;
-constexpr std::uint32_t kDimensionTexture2D = 3;
-
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
-void Header(std::vector<std::uint8_t>& out, std::uint32_t width, std::uint32_t height, std::uint32_t levels,
-            std::uint32_t slices) {
-    out.insert(out.end(), {'D', 'D', 'S', ' '});
-    // DDSD_CAPS | HEIGHT | WIDTH | PITCH | PIXELFORMAT | MIPMAPCOUNT
-    const std::uint32_t head[] = {124, 0x1 | 0x2 | 0x4 | 0x8 | 0x1000 | 0x20000, height, width, width * 8, 0, levels};
-    for (std::uint32_t v : head) Put32(out, v);
-    for (int i = 0; i < 11; ++i) Put32(out, 0);
-    // The pixel format says only: see the DX10 header.
-    const std::uint32_t format[] = {32, 0x4, 0x30315844 /* "DX10" */, 0, 0, 0, 0, 0};
-    for (std::uint32_t v : format) Put32(out, v);
-    Put32(out, 0x1000 | 0x8 | 0x400000);  // TEXTURE | COMPLEX | MIPMAP
-    for (int i = 0; i < 4; ++i) Put32(out, 0);
-    const std::uint32_t dx10[] = {kDxgiR16G16B16A16Float, kDimensionTexture2D, 0, slices, 0};
-    for (std::uint32_t v : dx10) Put32(out, v);
-}
 
 // One slice's level: four channels per texel, packed rows.
 struct Level {
@@ -44,16 +23,7 @@ struct Level {
 Level Halve(const Level& from) {
     Level to{std::max(1u, from.width / 2), std::max(1u, from.height / 2), {}};
     to.rgba.resize(std::size_t{to.width} * to.height * 4);
-    const std::uint32_t sx = from.width > 1 ? 2 : 1, sy = from.height > 1 ? 2 : 1;
-    for (std::uint32_t y = 0; y < to.height; ++y)
-        for (std::uint32_t x = 0; x < to.width; ++x)
-            for (int c = 0; c < 4; ++c) {
-                float sum = 0;
-                for (std::uint32_t dy = 0; dy < sy; ++dy)
-                    for (std::uint32_t dx = 0; dx < sx; ++dx)
-                        sum += from.rgba[((std::size_t{y} * sy + dy) * from.width + x * sx + dx) * 4 + c];
-                to.rgba[(std::size_t{y} * to.width + x) * 4 + c] = sum / static_cast<float>(sx * sy);
-            }
+    dds::DownsampleLevel(from.rgba.data(), from.width, from.height, to.rgba.data());
     return to;
 }
 
@@ -75,9 +45,7 @@ HRESULT Append(const SliceBytes& put, const Level& level) {
 
 }  // namespace
 
-std::uint32_t MipLevels(std::uint32_t width, std::uint32_t height) {
-    return static_cast<std::uint32_t>(std::bit_width(std::max(width, height)));
-}
+std::uint32_t MipLevels(std::uint32_t width, std::uint32_t height) { return dds::FullMipCount(width, height); }
 
 std::uint16_t HalfBits(float value) {
     const std::uint32_t f = std::bit_cast<std::uint32_t>(value);
@@ -99,9 +67,8 @@ std::uint16_t HalfBits(float value) {
 }
 
 std::vector<std::uint8_t> EngineDdsHeader(std::uint32_t width, std::uint32_t height, std::uint32_t slices) {
-    std::vector<std::uint8_t> header;
-    Header(header, width, height, MipLevels(width, height), slices);
-    return header;
+    const auto header = dds::HalfRgbaArrayHeader(width, height, MipLevels(width, height), slices);
+    return {header.begin(), header.end()};
 }
 
 std::uint64_t EngineSliceBytes(std::uint32_t width, std::uint32_t height) {
@@ -118,8 +85,9 @@ HRESULT EncodeEngineSlice(const std::array<const float*, 4>& bands, std::uint32_
     for (std::size_t i = 0; i < texels; ++i)
         for (int c = 0; c < 4; ++c) {
             const float angle = bands[c][i];
-            level.rgba[i * 4 + c] =
-                angle == skyline::kNoData ? -1.0f : static_cast<float>(std::sin(angle * (3.14159265358979323846 / 180)));
+            level.rgba[i * 4 + c] = angle == skyline::kNoData
+                                        ? -1.0f
+                                        : static_cast<float>(std::sin(angle * (3.14159265358979323846 / 180)));
         }
     if (const HRESULT hr = Append(put, level); hr != S_OK) return hr;
     for (std::uint32_t l = 1; l < MipLevels(width, height); ++l) {

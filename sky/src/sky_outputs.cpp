@@ -2,18 +2,20 @@
 
 #include <map>
 
-#include "geo/gdal_tags.h"
-#include "os/atomic_file.h"
+#include <tiffio.h>
+
 #include "encode/exr_encoder.h"
 #include "encode/float_tiff_stream.h"
 #include "encode/grey_tiff_encoder.h"
 #include "encode/output_file.h"
 #include "encode/png_encoder.h"
 #include "encode/tiff_encoder.h"
+#include "geo/gdal_tags.h"
+#include "os/atomic_file.h"
 #include "platform/result_reason.h"
-#include "skyline/derived_products.h"
 #include "sky/engine_texture.h"
 #include "sky/sky_viewer.h"
+#include "skyline/derived_products.h"
 
 namespace sky {
 
@@ -33,12 +35,9 @@ namespace {
 // GDAL's metadata: the azimuths used and any other dataset items, then each band's
 // description.
 std::string GdalMetadata(const std::string& azimuths, const std::vector<std::string>& descriptions,
-                         const std::string& items = "") {
-    std::string xml = "<GDALMetadata>\n  <Item name=\"AZIMUTHS\">" + azimuths + "</Item>\n" + items;
-    for (std::size_t i = 0; i < descriptions.size(); ++i)
-        xml += "  <Item name=\"DESCRIPTION\" sample=\"" + std::to_string(i) + "\" role=\"description\">" +
-               descriptions[i] + "</Item>\n";
-    return xml + "</GDALMetadata>\n";
+                         std::vector<std::pair<std::string, std::string>> items = {}) {
+    items.insert(items.begin(), {"AZIMUTHS", azimuths});
+    return geo::GdalMetadata(items, descriptions);
 }
 
 std::string AzimuthList(const std::vector<double>& azimuths) {
@@ -161,7 +160,8 @@ public:
     SkyViewOutput(const std::string& path, skyline::SvfModel model, const OutputSource& source)
         : path_(path), model_(model), source_(source) {}
     HRESULT start(std::FILE*) override {
-        sum_ = std::make_unique<skyline::SkyViewSum>(source_.dem.grid(), source_.cellX, source_.cellY, source_.azimuths, model_);
+        sum_ = std::make_unique<skyline::SkyViewSum>(source_.dem.grid(), source_.cellX, source_.cellY, source_.azimuths,
+                                                     model_);
         return S_OK;
     }
     HRESULT take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
@@ -177,8 +177,7 @@ public:
         sum_.reset();
         encode::TiffExtras extras;
         extras.software = kSkyProgram;
-        extras.gdalMetadata = GdalMetadata(AzimuthList(source_.azimuths), {"sky-view factor"},
-                                           std::string("  <Item name=\"SVF_MODEL\">") + model + "</Item>\n");
+        extras.gdalMetadata = GdalMetadata(AzimuthList(source_.azimuths), {"sky-view factor"}, {{"SVF_MODEL", model}});
         extras.gdalNoData = "-9999";
         if (source_.dem.tiff) extras.geo = source_.dem.tiff->geo;
         return WriteFloats(path_, channels, extras, out, err);
@@ -209,18 +208,18 @@ public:
     }
     HRESULT finish(std::FILE* out, std::FILE* err) override {
         const encode::GreyImage image = skyline::Hillshade(source_.dem.grid(), source_.cellX, source_.cellY, bands_,
-                                                    source_.azimuths, sunAzimuth_, sunElevation_, bits_);
+                                                           source_.azimuths, sunAzimuth_, sunElevation_, bits_);
         bands_.clear();
         std::vector<std::uint8_t> bytes;
         std::string why;
         if (encode::FloatFormatOf(path_) != encode::FloatFormat::Tiff)
             return WriteFile(path_, encode::EncodeGreyPng(image, &bytes), why, bytes, out, err);
-        const std::string metadata =
-            GdalMetadata(AzimuthList(source_.azimuths), {"hillshade"},
-                         "  <Item name=\"SUN\">" + Degrees(sunAzimuth_) + " " + Degrees(sunElevation_) + "</Item>\n");
+        const std::string metadata = GdalMetadata(AzimuthList(source_.azimuths), {"hillshade"},
+                                                  {{"SUN", Degrees(sunAzimuth_) + " " + Degrees(sunElevation_)}});
         const encode::GeoTiffTags none;
         const encode::GeoTiffTags& stored = source_.dem.tiff ? source_.dem.tiff->geo : none;
         const HRESULT hr = encode::EncodeGreyTiff(image, &bytes, &why, [&](TIFF* tiff) {
+            if (TIFFSetField(tiff, TIFFTAG_SOFTWARE, kSkyProgram) != 1) return E_FAIL;
             if (const HRESULT tagged = geo::WriteStoredTags(tiff, stored); tagged != S_OK) return tagged;
             return geo::WriteGdalTags(tiff, metadata, "");
         });
@@ -323,12 +322,12 @@ private:
 }  // namespace
 
 std::unique_ptr<BandOutput> MakeAngleOutput(const std::string& path, const OutputSource& source) {
-    if (encode::FloatFormatOf(path) == encode::FloatFormat::Exr)
-        return std::make_unique<AngleExrOutput>(path, source);
+    if (encode::FloatFormatOf(path) == encode::FloatFormat::Exr) return std::make_unique<AngleExrOutput>(path, source);
     return std::make_unique<AngleTiffOutput>(path, source);
 }
 
-std::unique_ptr<BandOutput> MakeSkyViewOutput(const std::string& path, skyline::SvfModel model, const OutputSource& source) {
+std::unique_ptr<BandOutput> MakeSkyViewOutput(const std::string& path, skyline::SvfModel model,
+                                              const OutputSource& source) {
     return std::make_unique<SkyViewOutput>(path, model, source);
 }
 

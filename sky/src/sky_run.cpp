@@ -7,17 +7,18 @@
 #include <new>
 #include <thread>
 
+#include "cli/program_main.h"
 #include "image/decode_image.h"
 #include "os/memory_budget.h"
 #include "os/output_names.h"
 #include "sky/dem.h"
-#include "skyline/horizon_bands.h"
 #include "sky/progress.h"
 #include "sky/run_memory.h"
 #include "sky/sky_outputs.h"
 #include "sky/sky_usage.h"
 #include "sky/sky_viewer.h"
 #include "sky/sunlight_output.h"
+#include "skyline/horizon_bands.h"
 
 namespace sky {
 
@@ -243,30 +244,12 @@ int RunSky(const SkyOptions& options, std::FILE* out, std::FILE* err) {
     }
 }
 
-namespace {
-
-// The text is what was asked for: not writing it is a failure.
-int PrintText(const std::string& text, std::FILE* out, std::FILE* err) {
-    if (std::fputs(text.c_str(), out) >= 0 && std::fflush(out) == 0) return kSkySuccess;
-    std::fprintf(err, "%s: cannot write to standard output\n", kSkyProgram);
-    return kSkyWriteFailed;
-}
-
-}  // namespace
-
 int SkyMain(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err) {
+    const cli::ProgramTexts texts{kSkyProgram, SkyHelp, SkyVersion, SkyUsage};
+    const cli::ProgramCodes codes{kSkySuccess, kSkyBadCommand, kSkyWriteFailed, kSkyBadInput};
     const ParsedCommandLine parsed = ParseSkyCommandLine(arguments);
-    switch (parsed.action) {
-        case CommandLineAction::Help: return PrintText(SkyHelp(), out, err);
-        case CommandLineAction::Version: return PrintText(SkyVersion(), out, err);
-        case CommandLineAction::Usage: std::fputs(SkyUsage().c_str(), err); return kSkyBadCommand;
-        case CommandLineAction::Error:
-            std::fprintf(err, "%s: %s\n", kSkyProgram, parsed.error.c_str());
-            std::fputs(SkyUsage().c_str(), err);
-            return kSkyBadCommand;
-        case CommandLineAction::Run: break;
-    }
-    return RunSky(parsed.options, out, err);
+    return cli::ActOnCommandLine(
+        texts, codes, parsed.action, parsed.error, [&] { return RunSky(parsed.options, out, err); }, out, err);
 }
 
 }  // namespace sky

@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "skyline/derived_products.h"
 #include "sky/engine_texture.h"
+#include "skyline/derived_products.h"
 #include "skyline/horizon_bands.h"
 
 namespace {
@@ -26,7 +26,8 @@ void Sweep(Scene* scene, unsigned count, double cell) {
         directions.push_back(d);
         scene->azimuths.push_back(skyline::AzimuthOf(d, cell, cell));
     }
-    ASSERT_EQ(skyline::ComputeHorizonBands(scene->grid(), {directions, cell, cell, false, 0, 2, {}}, &scene->bands), S_OK);
+    ASSERT_EQ(skyline::ComputeHorizonBands(scene->grid(), {directions, cell, cell, false, 0, 2, {}}, &scene->bands),
+              S_OK);
 }
 
 TEST(SkyViewFactor, FollowsEachModelOnPlanes) {
@@ -76,10 +77,12 @@ TEST(Hillshade, ShadesWhatAWallHidesFromALowSun) {
 namespace {
 
 TEST(EngineTexture, StoresSinesInSlicesOfFourWithFullMipChains) {
-    // 8 directions of 5 x 3 texels, band k at 10 k degrees; texel 0 of band 5 has none.
+    // 8 directions of 5 x 3 texels, band k at 10 k degrees; texel 0 of band 5 has none;
+    // band 0's last column at 90 degrees, which the odd sides' lower levels must keep.
     std::vector<std::vector<float>> bands;
     for (int k = 0; k < 8; ++k) bands.emplace_back(15, 10.0f * k);
     bands[5][0] = skyline::kNoData;
+    for (int row = 0; row < 3; ++row) bands[0][row * 5 + 4] = 90.0f;
     std::vector<std::uint8_t> dds;
     ASSERT_EQ(sky::EncodeEngineDds(bands, 5, 3, &dds), S_OK);
     const auto u32 = [&](std::size_t at) { return dds[at] | dds[at + 1] << 8 | dds[at + 2] << 16 | dds[at + 3] << 24; };
@@ -94,8 +97,11 @@ TEST(EngineTexture, StoresSinesInSlicesOfFourWithFullMipChains) {
     // Slice 1, texel 1, green: band 5 at 50 degrees; texel 0 there has none.
     EXPECT_EQ(u16(148 + slice + 8 + 2), sky::HalfBits(static_cast<float>(std::sin(50 * M_PI / 180))));
     EXPECT_EQ(u16(148 + slice + 2), sky::HalfBits(-1.0f));
-    // Level 1 of slice 0, red: the mean of sin 0 over 2 x 2 texels.
+    // Level 1 of slice 0, red: texel 0 the mean of sin 0 over 2 x 3 texels, texel 1
+    // over 3 x 3 with the last column's sin 90; level 2 the mean of those two.
     EXPECT_EQ(u16(148 + 15 * 8), 0);
+    EXPECT_EQ(u16(148 + 16 * 8), sky::HalfBits(static_cast<float>(3.0 / 9)));
+    EXPECT_EQ(u16(148 + 17 * 8), sky::HalfBits(static_cast<float>(1.0 / 6)));
 
     const struct {
         float value;

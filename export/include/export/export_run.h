@@ -22,9 +22,9 @@ constexpr int kExportBadCommand = 7;   // no arguments, a bad command line or ba
 // files. Returns one of the codes above; nothing escapes.
 [[nodiscard]] int RunExport(const ExportOptions& options, std::FILE* out, std::FILE* err);
 
-// The program's arguments (`argc` of them in `argv`, its name first) to the exit
-// code: usage, help, version or the run; streams as for RunExport. Help or version
-// text that cannot be written is a failed write.
-[[nodiscard]] int ExportMain(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
+// The command line (without the program's name) to the exit code: usage, help,
+// version or the run; streams as for RunExport. Help or version text that cannot be
+// written is a failed write.
+[[nodiscard]] int ExportMain(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err);
 
 }  // namespace exporter

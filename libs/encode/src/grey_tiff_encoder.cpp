@@ -35,7 +35,7 @@ std::uint32_t PackedStripRows(const GreyImage& image) {
            TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, image.bitDepth) == 1 &&
            TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT) == 1 &&
            TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK) == 1 &&
-           TIFFSetField(tiff, TIFFTAG_SOFTWARE, "umbrascope-export") == 1 && SetCompression(tiff, compression) &&
+           SetCompression(tiff, compression) &&
            TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP,
                         compression == Compression::None ? TIFFDefaultStripSize(tiff, 0) : PackedStripRows(image)) == 1;
 }

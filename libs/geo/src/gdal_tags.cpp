@@ -30,8 +30,11 @@ std::string Escaped(const std::string& text) {
 
 }  // namespace
 
-std::string BandDescriptions(const std::vector<std::string>& names) {
+std::string GdalMetadata(const std::vector<std::pair<std::string, std::string>>& items,
+                         const std::vector<std::string>& names) {
     std::string xml = "<GDALMetadata>\n";
+    for (const auto& [name, value] : items)
+        xml += "  <Item name=\"" + Escaped(name) + "\">" + Escaped(value) + "</Item>\n";
     for (std::size_t i = 0; i < names.size(); ++i)
         xml += "  <Item name=\"DESCRIPTION\" sample=\"" + std::to_string(i) + "\" role=\"description\">" +
                Escaped(names[i]) + "</Item>\n";

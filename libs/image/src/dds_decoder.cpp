@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "dds/dds_header.h"
 #include "half_float.h"
 #include "image/image_file.h"
 #include "os/memory_budget.h"
@@ -39,29 +40,7 @@ StorageInfo Describe(Storage storage) {
     return {};
 }
 
-constexpr std::size_t kHeaderBytes = 128;  // magic and the legacy header
-constexpr std::size_t kDx10Bytes = 20;
-
-constexpr std::uint32_t kPixelAlpha = 0x1;
-constexpr std::uint32_t kPixelFourCc = 0x4;
-constexpr std::uint32_t kPixelRgb = 0x40;
-constexpr std::uint32_t kPixelLuminance = 0x20000;
-constexpr std::uint32_t kCaps2Cubemap = 0x200;
-constexpr std::uint32_t kCaps2Volume = 0x200000;
-constexpr std::uint32_t kDx10MiscCube = 0x4;
-constexpr std::uint32_t kDx10Texture2D = 3;
-
-constexpr std::uint32_t FourCc(char a, char b, char c, char d) {
-    return static_cast<std::uint32_t>(static_cast<std::uint8_t>(a)) |
-           static_cast<std::uint32_t>(static_cast<std::uint8_t>(b)) << 8 |
-           static_cast<std::uint32_t>(static_cast<std::uint8_t>(c)) << 16 |
-           static_cast<std::uint32_t>(static_cast<std::uint8_t>(d)) << 24;
-}
-
-std::uint32_t Le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
+using dds::Le32;
 
 std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
@@ -109,12 +88,11 @@ std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[
     }
 }
 
-[[nodiscard]] bool StorageFromMasks(const std::uint8_t* pf, Storage* storage) {
-    const std::uint32_t flags = Le32(pf + 4);
-    const std::uint32_t bits = Le32(pf + 12);
-    const std::uint32_t r = Le32(pf + 16), g = Le32(pf + 20), b = Le32(pf + 24);
-    const std::uint32_t a = (flags & kPixelAlpha) != 0 ? Le32(pf + 28) : 0;
-    if ((flags & kPixelLuminance) != 0 && a == 0) {
+[[nodiscard]] bool StorageFromMasks(const dds::Header& header, Storage* storage) {
+    const std::uint32_t flags = header.pixelFlags;
+    const std::uint32_t bits = header.rgbBits;
+    const auto [r, g, b, a] = header.masks;
+    if ((flags & dds::kPixelLuminance) != 0 && a == 0) {
         if (bits == 8 && r == 0xFF)
             *storage = Storage::L8;
         else if (bits == 16 && r == 0xFFFF)
@@ -123,7 +101,7 @@ std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[
             return false;
         return true;
     }
-    if ((flags & kPixelRgb) == 0 || bits != 32) return false;
+    if ((flags & dds::kPixelRgb) == 0 || bits != 32) return false;
     if (r == 0x00FF0000u && g == 0x0000FF00u && b == 0x000000FFu) {
         if (a == 0xFF000000u)
             *storage = Storage::Bgra8;
@@ -229,36 +207,31 @@ private:
 
 HRESULT OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     assert(source != nullptr);
-    std::uint8_t header[kHeaderBytes];
-    if (!file.readExact(header, sizeof header)) return D3DXERR_INVALIDDATA;
-    if (std::memcmp(header, "DDS ", 4) != 0 || Le32(header + 4) != 124) return D3DXERR_INVALIDDATA;
-    const std::uint8_t* pf = header + 76;
-    if (Le32(pf) != 32) return D3DXERR_INVALIDDATA;
-    const std::uint32_t caps2 = Le32(header + 112);
-    if ((caps2 & (kCaps2Cubemap | kCaps2Volume)) != 0) return D3DXERR_INVALIDDATA;
+    const std::uint64_t start = file.position();
+    std::uint8_t bytes[dds::kHeaderBytes + dds::kDx10Bytes];
+    const std::size_t got = file.read(bytes, sizeof bytes);
+    dds::Header header;
+    if (!dds::ReadHeader(bytes, got, &header).ok() || header.cubeOrVolume) return D3DXERR_INVALIDDATA;
+    file.seek(start + header.dataOffset());
 
     Storage storage{};
-    const std::uint32_t pixelFlags = Le32(pf + 4);
-    if ((pixelFlags & kPixelFourCc) != 0) {
-        const std::uint32_t fourCc = Le32(pf + 8);
-        if (fourCc == FourCc('D', 'X', '1', '0')) {
-            std::uint8_t dx10[kDx10Bytes];
-            if (!file.readExact(dx10, sizeof dx10)) return D3DXERR_INVALIDDATA;
-            if (Le32(dx10 + 4) != kDx10Texture2D || (Le32(dx10 + 8) & kDx10MiscCube) != 0 || Le32(dx10 + 12) == 0 ||
-                !StorageFromDxgi(Le32(dx10), &storage)) {
+    if ((header.pixelFlags & dds::kPixelFourCc) != 0) {
+        if (header.dx10) {
+            if (header.dimension != dds::kDx10Texture2D || (header.miscFlags & dds::kDx10MiscCube) != 0 ||
+                header.arraySize == 0 || !StorageFromDxgi(header.dxgiFormat, &storage)) {
                 return D3DXERR_INVALIDDATA;
             }
-        } else if (!StorageFromFourCc(fourCc, &storage)) {
+        } else if (!StorageFromFourCc(header.fourCc, &storage)) {
             return D3DXERR_INVALIDDATA;
         }
-    } else if (!StorageFromMasks(pf, &storage)) {
+    } else if (!StorageFromMasks(header, &storage)) {
         return D3DXERR_INVALIDDATA;
     }
 
     const StorageInfo described = Describe(storage);
     ImageInfo info;
-    info.height = Le32(header + 12);
-    info.width = Le32(header + 16);
+    info.height = header.height;
+    info.width = header.width;
     info.layout = described.layout;
     info.type = described.type;
     info.maxValue = described.type == SampleType::U16 ? 65535 : 255;

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "dds_header.h"
+#include "dds/dds_header.h"
 #include "os/atomic_file.h"
-#include "platform/d3d9.h"
 #include "os/directory_turns.h"
+#include "platform/d3d9.h"
 #include "platform/texture_files.h"
 #include "platform/wide_text.h"
 #include "texture.h"
@@ -56,7 +56,7 @@ HRESULT PendingSaves::save(const wchar_t* destFile, IDirect3DBaseTexture9* base)
         if (top.Format != D3DFMT_A32B32G32R32F) return D3DERR_INVALIDCALL;
         auto file = std::make_unique<os::AtomicFile>();
         if (const HRESULT hr = file->open(platform::NarrowToBytes(destFile)); hr != S_OK) return hr;
-        const auto header = DdsHeader(top.Width, top.Height, texture->GetLevelCount());
+        const auto header = dds::FloatRgbaHeader(top.Width, top.Height, texture->GetLevelCount());
         // Level 0 goes to the disk while the levels below it are brought up to date.
         std::size_t topBytes = 0;
         const auto writeTop = [&](const void* level0, std::size_t bytes) {

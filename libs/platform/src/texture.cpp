@@ -1,5 +1,8 @@
 #include "texture.h"
 
+#include "dds/dds_header.h"
+#include "dds/mip_chain.h"
+
 #include <algorithm>
 #include <exception>
 #include <limits>
@@ -16,12 +19,6 @@ bool LevelBytes(UINT width, UINT height, std::size_t* bytes) {
     return true;
 }
 
-UINT FullMipCount(UINT width, UINT height) {
-    UINT levels = 1;
-    for (UINT size = std::max(width, height); size > 1; size /= 2) ++levels;
-    return levels;
-}
-
 ULONG Device::AddRef() { return ++refs_; }
 
 ULONG Device::Release() {
@@ -32,7 +29,7 @@ ULONG Device::Release() {
 
 HRESULT Texture::create(Device* device, UINT width, UINT height, UINT levels, Budget budget, Texture** out) {
     if (device == nullptr || out == nullptr || width == 0 || height == 0) return D3DERR_INVALIDCALL;
-    const UINT full = FullMipCount(width, height);
+    const UINT full = dds::FullMipCount(width, height);
     const UINT count = (levels == 0 || levels == D3DX_DEFAULT || levels > full) ? full : levels;
     std::size_t topBytes = 0;
     if (!LevelBytes(width, height, &topBytes)) return E_OUTOFMEMORY;
@@ -122,8 +119,7 @@ UINT Texture::firstStale() const {
 
 HRESULT Texture::budgetLowerLevels() {
     if (lowerBudgeted_ || levels_.size() < 2) return S_OK;
-    if (const HRESULT hr = os::FitsInMemory(chainBytes_ - levels_[1].offset, device_->promisedBytes());
-        hr != S_OK)
+    if (const HRESULT hr = os::FitsInMemory(chainBytes_ - levels_[1].offset, device_->promisedBytes()); hr != S_OK)
         return hr;
     lowerBudgeted_ = true;
     return S_OK;
@@ -132,7 +128,7 @@ HRESULT Texture::budgetLowerLevels() {
 void Texture::computeLevels(UINT first) {
     for (UINT i = first; i < levels_.size(); ++i) {
         const Level& upper = levels_[i - 1];
-        DownsampleInParallel(levelData(i - 1), upper.width, upper.height, levelData(i));
+        dds::DownsampleInParallel(levelData(i - 1), upper.width, upper.height, levelData(i));
         levels_[i].current = true;
     }
 }

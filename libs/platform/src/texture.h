@@ -5,8 +5,8 @@
 #include <functional>
 #include <vector>
 
-#include "platform/d3d9.h"
 #include "os/page_buffer.h"
+#include "platform/d3d9.h"
 
 namespace graphics {
 
@@ -19,9 +19,6 @@ constexpr std::size_t kLevelsOffset = 128;
 
 // Bytes of a width x height level of float RGBA texels; false on overflow.
 [[nodiscard]] bool LevelBytes(UINT width, UINT height, std::size_t* bytes);
-
-// Levels of a complete mip chain down to 1 x 1.
-UINT FullMipCount(UINT width, UINT height);
 
 class Device final : public IDirect3DDevice9 {
 public:
@@ -103,17 +100,5 @@ private:
     std::size_t promised_ = 0;
     bool lowerBudgeted_ = false;  // the lower levels' memory has been counted
 };
-
-// Fills `lower` (max(1, w/2) x max(1, h/2)) with plain averages of the texels of
-// `upper` it covers: 2 x 2 blocks, 3 wide at the last row or column of an odd size.
-// Sums are taken in double, in row order, and rounded once.
-void DownsampleLevel(const float* upper, UINT width, UINT height, float* lower);
-
-// The same for the rows [firstRow, endRow) of `lower` only.
-void DownsampleRows(const float* upper, UINT width, UINT height, float* lower, UINT firstRow, UINT endRow);
-
-// DownsampleLevel with the rows shared among the processor's cores when the level
-// is large enough to gain from it; the same values.
-void DownsampleInParallel(const float* upper, UINT width, UINT height, float* lower);
 
 }  // namespace graphics

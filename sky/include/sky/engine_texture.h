@@ -3,9 +3,9 @@
 // four directions per slice (red, green, blue, alpha in the order given), each texel
 // the sine of the horizon angle so that a shader compares it with the sun's
 // direction's z directly; -1 (nothing rises) where there is no horizon or no data.
-// Every slice carries a complete mip chain, each level the mean of 2 x 2 texels of
-// the one above (1 x 2 or 2 x 1 where a side is odd at 1). Slices follow one
-// another, each with all its levels, as DDS arrays are stored.
+// Every slice carries a complete mip chain by the rule all our DDS files share
+// (dds/mip_chain.h: 2 x 2 means, 3 wide at an odd side's last texel). Slices follow
+// one another, each with all its levels, as DDS arrays are stored.
 #include <array>
 #include <cstdint>
 #include <functional>

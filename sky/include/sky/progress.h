@@ -1,9 +1,11 @@
 #pragma once
-// Progress on a terminal: a step's title and its percentage, shown only once the
-// run has taken a second and only when the stream is a terminal.
+// The run's clock, and its steps' progress on a terminal (cli::ProgressLine).
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
+
+#include "cli/progress_line.h"
 
 namespace sky {
 
@@ -15,17 +17,14 @@ public:
     void step(const std::string& title);
     // The share of the step done, in [0, 1]. From one thread at a time.
     void update(double share);
-    // Ends the progress line, if one was shown.
+    // Ends the step's line, if one was shown.
     void done();
     // Seconds since construction.
     double seconds() const;
 
 private:
     std::FILE* err_;
-    bool terminal_;
-    bool shown_ = false;
-    int lastPercent_ = -1;
-    std::string title_;
+    std::unique_ptr<cli::ProgressLine> line_;
     std::chrono::steady_clock::time_point start_;
 };
 

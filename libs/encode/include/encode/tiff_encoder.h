@@ -29,7 +29,7 @@ using GeoTiffTags = geo::StoredGeoTiffTags;
 
 // What a file may carry beside its samples, for GIS tools.
 struct TiffExtras {
-    std::string software = "umbrascope-export";
+    std::string software{};      // the program that made the file, when not empty
     std::string description{};   // the image description; empty: the channel names, blank-separated
     std::string gdalMetadata{};  // GDAL_METADATA XML (band descriptions), when not empty
     std::string gdalNoData{};    // GDAL_NODATA, the no-data value as text, when not empty

@@ -1,0 +1,20 @@
+#include "export_report.h"
+
+#include "export/export_run.h"
+#include "platform/result_reason.h"
+
+namespace exporter {
+
+void Report(std::FILE* err, const std::string& what, HRESULT result, const std::string& why) {
+    std::fprintf(err, "%s: %s: %s\n", kProgram, what.c_str(),
+                 why.empty() ? platform::ResultReason(result).c_str() : why.c_str());
+}
+
+int FailureCode(HRESULT result) { return result == E_OUTOFMEMORY ? kExportOutOfMemory : kExportWriteFailed; }
+
+int ReportOutOfMemory(std::FILE* err) {
+    std::fputs("umbrascope-export: stopped: Ran out of memory\n", err);
+    return kExportOutOfMemory;
+}
+
+}  // namespace exporter

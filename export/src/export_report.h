@@ -1,0 +1,22 @@
+#pragma once
+// How the export companion says what failed, on standard error, and the exit code
+// that goes with it.
+#include <cstdio>
+#include <string>
+
+#include "results/result_code.h"
+
+namespace exporter {
+
+inline constexpr const char* kProgram = "umbrascope-export";
+
+// "umbrascope-export: `what`: " and `why`, or the result's words when `why` is empty.
+void Report(std::FILE* err, const std::string& what, HRESULT result, const std::string& why = "");
+
+// The exit code of a failure to make or write an output.
+int FailureCode(HRESULT result);
+
+// "stopped: Ran out of memory"; allocates nothing. Returns kExportOutOfMemory.
+int ReportOutOfMemory(std::FILE* err);
+
+}  // namespace exporter

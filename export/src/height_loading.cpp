@@ -1,0 +1,61 @@
+#include "height_loading.h"
+
+#include <new>
+
+#include "export/export_run.h"
+#include "export/loaded_rows.h"
+#include "export/shaded_relief.h"
+#include "export_report.h"
+#include "image/load_image.h"
+#include "os/memory_budget.h"
+#include "os/side_by_side_work.h"
+
+namespace exporter {
+
+namespace {
+
+// Not zeroed first: the loader writes every texel, and its writes are the first touch.
+[[nodiscard]] HRESULT AllocateHeights(const HorizonMap& map, std::unique_ptr<float[]>* heights) {
+    std::uint64_t bytes = 0;
+    const bool fits = os::CheckedMul(map.width, map.height, sizeof(float), &bytes);
+    if (const HRESULT hr = os::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
+    try {
+        *heights = std::make_unique_for_overwrite<float[]>(static_cast<std::size_t>(bytes / sizeof(float)));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+}  // namespace
+
+int LoadHeights(const ExportOptions& o, const HorizonMap& map, FromHeights* made, std::FILE* err) {
+    HRESULT loaded = AllocateHeights(map, &made->heights), computed = S_OK;
+    if (loaded == S_OK) {
+        LoadedRows rows(map.height);
+        const float* heights = made->heights.get();
+        os::RunSideBySide(
+            [&] {
+                if (!o.angleFiles.empty()) computed = ComputeAngleMaps(map, heights, o.terrain, &made->angles, &rows);
+                if (computed == S_OK && !o.shadeFile.empty())
+                    made->shade =
+                        ShadePicture(map, heights, o.terrain, o.sunFrom, o.sunDegrees, o.shrink, o.bitDepth, &rows);
+            },
+            [&] {
+                loaded = image::LoadImageScaledRed(o.heightMap.c_str(), map.width, map.height, made->heights.get(),
+                                                   rows.counter());
+                rows.finish(loaded == S_OK);
+            });
+    }
+    if (loaded != S_OK) {
+        Report(err, "cannot load the height map " + o.heightMap, loaded);
+        return kExportBadInput;
+    }
+    if (computed != S_OK) {
+        Report(err, "cannot compute the angles", computed);
+        return FailureCode(computed);
+    }
+    return kExportSuccess;
+}
+
+}  // namespace exporter
