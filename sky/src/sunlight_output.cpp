@@ -22,6 +22,9 @@ namespace {
 
 constexpr double kRadians = std::numbers::pi / 180;
 constexpr float kNoData = skyline::kNoData;
+// Texels along a row that share the sun's place: as many as the location places
+// apart (sky/dem_location.cpp), between which it interpolates linearly anyway.
+constexpr std::uint32_t kRun = 16;
 
 // skyline::BracketOf for many azimuths: the directions put in order once.
 class Brackets {
@@ -110,11 +113,6 @@ public:
     }
 
 private:
-    // The horizon of texel `i` towards a grid azimuth, radians.
-    double horizon(std::size_t i, double azimuth) const {
-        return skyline::HorizonTowards(bands_, brackets_.at(azimuth / kRadians), i) * kRadians;
-    }
-
     encode::TiffExtras extras(const std::vector<std::string>& descriptions, const std::string& items) const {
         encode::TiffExtras e;
         e.software = kSkyProgram;
@@ -177,34 +175,55 @@ private:
         for (int d = o_.firstDay; d <= o_.lastDay; ++d) days.emplace_back(d, clock, turbidity, o_.albedo);
         const bool whole = ForEachRow(grid.height, [&](std::uint32_t y, RowLocation& row) {
             location_->locate(y, &row);
-            for (std::uint32_t x = 0; x < grid.width; ++x) {
-                const std::size_t i = std::size_t{y} * grid.width + x;
-                if (std::isnan(grid.z[i])) {
-                    for (auto& plane : planes) plane[i] = kNoData;
-                    if (sunHours) hours[i] = kNoData;
-                    continue;
+            std::vector<solar::Surface> surfaces;
+            std::vector<double> pressures;
+            std::vector<std::size_t> texels;
+            std::vector<solar::DayTotals> sums;
+            // Runs of kRun texels share the sun's place: their latitudes and norths differ
+            // by far less than the sun's place is known to.
+            for (std::uint32_t from = 0; from < grid.width; from += kRun) {
+                const std::uint32_t to = std::min(grid.width, from + kRun);
+                surfaces.clear();
+                pressures.clear();
+                texels.clear();
+                double latitude = 0, north = 0;
+                for (std::uint32_t x = from; x < to; ++x) {
+                    latitude += row.latitude[x] / (to - from);
+                    north += row.gridNorth[x] / (to - from);
+                    const std::size_t i = std::size_t{y} * grid.width + x;
+                    if (std::isnan(grid.z[i])) {
+                        for (auto& plane : planes) plane[i] = kNoData;
+                        if (sunHours) hours[i] = kNoData;
+                        continue;
+                    }
+                    const skyline::SurfaceOrientation s =
+                        skyline::OrientationAt(grid, source_.cellX, source_.cellY, x, y);
+                    const double open = (1 + std::cos(s.slope)) / 2;
+                    surfaces.emplace_back(s.slope, s.aspect, std::clamp(svf[i] / open, 0.0, 1.0));
+                    pressures.push_back(solar::PressureRatio(grid.z[i]));
+                    texels.push_back(i);
                 }
-                const skyline::SurfaceOrientation s = skyline::OrientationAt(grid, source_.cellX, source_.cellY, x, y);
-                const double open = (1 + std::cos(s.slope)) / 2;
-                const solar::Place place{row.latitude[x] * kRadians, grid.z[i],
-                                         {s.slope, s.aspect, std::clamp(svf[i] / open, 0.0, 1.0)},
-                                         row.gridNorth[x]};
-                solar::DayTotals sum;
-                for (const solar::Day& day : days) {
-                    const solar::DayTotals t =
-                        solar::SumDay(day, place, [&](double azimuth) { return horizon(i, azimuth); });
-                    sum.beam += t.beam;
-                    sum.diffuse += t.diffuse;
-                    sum.reflected += t.reflected;
-                    sum.sunHours += t.sunHours;
+                sums.assign(texels.size(), {});
+                const auto horizonAt = [&](double azimuth) {
+                    const skyline::Bracket bracket = brackets_.at(azimuth / kRadians);
+                    return [&, bracket](std::size_t k) {
+                        return skyline::HorizonTowards(bands_, bracket, texels[k]) * kRadians;
+                    };
+                };
+                for (const solar::Day& day : days)
+                    solar::AddDay(day, latitude * kRadians, north, surfaces.data(), pressures.data(), texels.size(),
+                                  horizonAt, sums.data());
+                for (std::size_t k = 0; k < texels.size(); ++k) {
+                    const std::size_t i = texels[k];
+                    const solar::DayTotals& sum = sums[k];
+                    if (irradiation) {
+                        planes[0][i] = static_cast<float>(sum.beam);
+                        planes[1][i] = static_cast<float>(sum.diffuse);
+                        planes[2][i] = static_cast<float>(sum.reflected);
+                        planes[3][i] = static_cast<float>(sum.beam + sum.diffuse + sum.reflected);
+                    }
+                    if (sunHours) hours[i] = static_cast<float>(sum.sunHours);
                 }
-                if (irradiation) {
-                    planes[0][i] = static_cast<float>(sum.beam);
-                    planes[1][i] = static_cast<float>(sum.diffuse);
-                    planes[2][i] = static_cast<float>(sum.reflected);
-                    planes[3][i] = static_cast<float>(sum.beam + sum.diffuse + sum.reflected);
-                }
-                if (sunHours) hours[i] = static_cast<float>(sum.sunHours);
             }
         });
         if (!whole) throw std::bad_alloc();

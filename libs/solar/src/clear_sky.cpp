@@ -40,17 +40,26 @@ Turbidity::Turbidity(double t) : linke(t) {
     a3 = -1.3025 + 0.039231 * t + 0.0085079 * t * t;
 }
 
-HorizontalSky ClearSkyHorizontal(double g0, double sinElevation, double pressure, const Turbidity& turbidity) {
+Moment MomentOf(double g0, double sinElevation, const Turbidity& turbidity) {
     if (!(sinElevation > 0)) return {};
     const double elevation = std::asin(std::min(sinElevation, 1.0));
-    const double m = RelativeAirMass(elevation, pressure);
+    const double angular = turbidity.a1 + turbidity.a2 * sinElevation + turbidity.a3 * sinElevation * sinElevation;
+    return {g0, sinElevation, RelativeAirMass(elevation, 1.0), std::max(0.0, g0 * turbidity.transmission * angular)};
+}
+
+HorizontalSky SkyAt(const Moment& moment, double pressure, const Turbidity& turbidity) {
+    if (!(moment.sinElevation > 0)) return {};
+    const double m = moment.seaLevelAirMass * pressure;
     HorizontalSky sky;
     sky.beamShare = std::exp(-0.8662 * turbidity.linke * m * RayleighThickness(m));
-    sky.beamNormal = g0 * sky.beamShare;
-    sky.beam = sky.beamNormal * sinElevation;
-    const double angular = turbidity.a1 + turbidity.a2 * sinElevation + turbidity.a3 * sinElevation * sinElevation;
-    sky.diffuse = std::max(0.0, g0 * turbidity.transmission * angular);
+    sky.beamNormal = moment.g0 * sky.beamShare;
+    sky.beam = sky.beamNormal * moment.sinElevation;
+    sky.diffuse = moment.diffuse;
     return sky;
+}
+
+HorizontalSky ClearSkyHorizontal(double g0, double sinElevation, double pressure, const Turbidity& turbidity) {
+    return SkyAt(MomentOf(g0, sinElevation, turbidity), pressure, turbidity);
 }
 
 SunOnSurface SunOn(const SunPlace& sun, const Surface& surface) {

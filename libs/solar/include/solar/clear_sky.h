@@ -37,6 +37,19 @@ struct HorizontalSky {
     double beamShare = 0;   // Kb: the horizontal beam over the extraterrestrial irradiance on the horizontal
 };
 
+// What one moment's sky shares among places at different heights: the sun's
+// elevation, the air mass at the sea and the horizontal diffuse irradiance.
+struct Moment {
+    double g0 = 0;             // extraterrestrial irradiance, W/m²
+    double sinElevation = 0;   // 0 to 1; at or below 0 no sky
+    double seaLevelAirMass = 0;
+    double diffuse = 0;        // horizontal, W/m²
+};
+[[nodiscard]] Moment MomentOf(double g0, double sinElevation, const Turbidity& turbidity);
+
+// The sky of `moment` where the pressure is `pressure` times the sea's.
+[[nodiscard]] HorizontalSky SkyAt(const Moment& moment, double pressure, const Turbidity& turbidity);
+
 // The horizontal beam and diffuse irradiance for extraterrestrial irradiance `g0`,
 // the sun at `sinElevation` (0 to 1) for a place where the pressure is `pressure`
 // times the sea's (PressureRatio). All 0 with the sun at or below the horizon.
