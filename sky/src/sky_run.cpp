@@ -17,6 +17,7 @@
 #include "sky/sky_outputs.h"
 #include "sky/sky_usage.h"
 #include "sky/sky_viewer.h"
+#include "sky/sunlight_output.h"
 #include "skyline/direction_choice.h"
 #include "skyline/horizon_bands.h"
 
@@ -187,6 +188,9 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
         outputs.push_back(MakeShadeOutput(o.shadeFile, o.sunAzimuth, o.sunElevation, o.shadeBits, source));
     if (!o.engineFile.empty()) outputs.push_back(MakeEngineOutput(o.engineFile, source));
     if (!o.viewerFile.empty()) outputs.push_back(MakeViewerOutput(o.viewerFile, o.dem, o.viewerSize, source));
+    std::unique_ptr<BandOutput> sunlight;
+    if (const int code = MakeSunlightOutput(o, source, &sunlight, err); code != kSkySuccess) return code;
+    if (sunlight) outputs.push_back(std::move(sunlight));
     for (auto& output : outputs)
         if (const HRESULT hr = output->start(err); hr != S_OK) return OutputFailureCode(hr);
 
