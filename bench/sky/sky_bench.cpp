@@ -1,7 +1,9 @@
 // Horizons in many directions against the tool's own two-direction step, on the
 // same generated 16-bit terrain in the same process: seconds (wall, and processor
-// time of all threads) and their ratios to the tool's step. On a machine shared with
-// other work the processor times are the steadier figures.
+// time of all threads) and their ratios to the tool's step, and the processor's
+// nanoseconds per sample swept (texels and crossings between them, each direction
+// its own sweep). On a machine shared with other work the processor times are the
+// steadier figures.
 //
 //   sky_bench [SIZE] [RUNS]    (default 4096, 3; the median of RUNS)
 #include <algorithm>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "horizon/horizon_fast.h"
+#include "samples_swept.h"
 #include "skyline/horizon_bands.h"
 #include "terrain/terrain_families.h"
 
@@ -43,16 +46,6 @@ Timing Median(int runs, Work&& work) {
     return {wall[wall.size() / 2], cpu[cpu.size() / 2]};
 }
 
-std::vector<skyline::LatticeDirection> Directions(unsigned count) {
-    std::vector<skyline::LatticeDirection> directions;
-    for (unsigned i = 0; i < count; ++i) {
-        skyline::LatticeDirection d;
-        if (!skyline::NearestLatticeDirection(360.0 * i / count, 1, 1, 1.0, &d)) std::exit(1);
-        directions.push_back(d);
-    }
-    return directions;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -69,16 +62,17 @@ int main(int argc, char** argv) {
     const Timing tool = Median(runs, [&] {
         return horizon::ComputeHorizonFast(rgba.data(), out.data(), size, size, settings, nullptr) == S_OK;
     });
-    std::printf("| work (%u x %u, %u threads) | wall s | cpu s | x the tool's step (wall) | x (cpu) |\n", size, size,
-                std::thread::hardware_concurrency());
-    std::printf("|---|---|---|---|---|\n");
-    std::printf("| the tool's 2-direction step | %.3f | %.3f | 1 | 1 |\n", tool.wall, tool.cpu);
+    std::printf("| work (%u x %u, %u threads) | wall s | cpu s | x the tool's step (wall) | x (cpu) | samples | cpu ns/sample |\n",
+                size, size, std::thread::hardware_concurrency());
+    std::printf("|---|---|---|---|---|---|---|\n");
+    std::printf("| the tool's 2-direction step | %.3f | %.3f | 1 | 1 | - | - |\n", tool.wall, tool.cpu);
     for (unsigned count : {8u, 16u}) {
-        skyline::HorizonRequest request{Directions(count), cell, cell, false, 0, std::thread::hardware_concurrency(), {}};
+        skyline::HorizonRequest request{bench::EvenDirections(count), cell, cell, false, 0, std::thread::hardware_concurrency(), {}};
         std::vector<std::vector<float>> bands;
         const Timing t = Median(runs, [&] { return skyline::ComputeHorizonBands(grid, request, &bands) == S_OK; });
-        std::printf("| %u directions | %.3f | %.3f | %.1f | %.1f |\n", count, t.wall, t.cpu, t.wall / tool.wall,
-                    t.cpu / tool.cpu);
+        const double samples = bench::SamplesSwept(size, size, request.directions);
+        std::printf("| %u directions | %.3f | %.3f | %.1f | %.1f | %.3g | %.2f |\n", count, t.wall, t.cpu,
+                    t.wall / tool.wall, t.cpu / tool.cpu, samples, 1e9 * t.cpu / samples);
         std::fflush(stdout);
     }
     return 0;

@@ -3,9 +3,11 @@
 // GeoTIFF, each run a new process after an idle spell (fresh memory). Beside it,
 // floors measured in the same series: libtiff decoding the DEM, a new process
 // touching as much memory as the run's peak, and the disk taking the angles' raw
-// bytes. "floors + horizons" adds the run's own horizon step, which no floor holds.
+// bytes. "floors + horizons" adds the run's own horizon step, which no floor holds;
+// "ns/sample" is that step's wall time times the cores over the samples its
+// sweeps pass (the DEM's cells are square).
 //
-//   sky_run_bench [size [directions...]]       default: 4096 16
+//   sky_run_bench [size [directions...]] [--curvature]     default: 4096 16
 // SKY_BENCH_RUNS runs (3), SKY_BENCH_DIR where files go (/var/tmp),
 // SKY_BENCH_SETTLE idle seconds before each run and touch (20).
 #include <tiffio.h>
@@ -16,10 +18,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../../tests/support/run_process.h"
 #include "bench_floors.h"
+#include "samples_swept.h"
 
 namespace {
 
@@ -50,7 +54,13 @@ bool StepTimes(const std::string& err, double* read, double* horizons, double* r
 int main(int argc, char** argv) {
     const int size = argc > 1 ? std::atoi(argv[1]) : 4096;
     std::vector<int> directionCounts;
-    for (int i = 2; i < argc; ++i) directionCounts.push_back(std::atoi(argv[i]));
+    bool curvature = false;
+    for (int i = 2; i < argc; ++i) {
+        if (std::string(argv[i]) == "--curvature")
+            curvature = true;
+        else
+            directionCounts.push_back(std::atoi(argv[i]));
+    }
     if (directionCounts.empty()) directionCounts = {16};
     TIFFSetWarningHandler(nullptr);  // the GeoTIFF tags are unknown to libtiff alone
     const int runs = bench::EnvNumber("SKY_BENCH_RUNS", 3), settle = bench::EnvNumber("SKY_BENCH_SETTLE", 20);
@@ -63,9 +73,9 @@ int main(int argc, char** argv) {
     if (std::system(make.c_str()) != 0) return 1;
 
     std::printf(
-        "| size | directions | read | horizons | the rest | whole run | decode | first touch | disk | floors | "
+        "| size | directions | read | horizons | ns/sample | the rest | whole run | decode | first touch | disk | floors | "
         "ratio | floors + horizons | ratio | peak MB | peak B/texel |\n"
-        "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+        "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     const double texels = double(size) * size;
     for (const int directions : directionCounts) {
         std::vector<double> read, horizons, rest, whole, decode, touch, disk;
@@ -74,8 +84,9 @@ int main(int argc, char** argv) {
             const std::string angles = work + "/angles.tif";
             sync();
             sleep(static_cast<unsigned>(settle));
-            const ProcessResult r = RunProcess(
-                {SKY_EXE, dem, "--directions", std::to_string(directions), "--angles", angles}, 7200, {}, {});
+            std::vector<std::string> command = {SKY_EXE, dem, "--directions", std::to_string(directions), "--angles", angles};
+            if (curvature) command.push_back("--curvature");
+            const ProcessResult r = RunProcess(command, 7200, {}, {});
             double stepRead = 0, stepHorizons = 0, stepRest = 0;
             if (r.exitCode != 0 || !StepTimes(r.err, &stepRead, &stepHorizons, &stepRest)) {
                 std::fprintf(stderr, "run failed (exit %d):\n%s\n", r.exitCode, r.err.c_str());
@@ -97,9 +108,11 @@ int main(int argc, char** argv) {
         }
         const double floors = Median(decode) + Median(touch) + Median(disk);
         const double withHorizons = floors + Median(horizons);
+        const double samples = bench::SamplesSwept(size, size, bench::EvenDirections(directions));
+        const double nsPerSample = 1e9 * Median(horizons) * std::thread::hardware_concurrency() / samples;
         std::printf(
-            "| %d | %d | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %ld | %.1f |\n",
-            size, directions, Median(read), Median(horizons), Median(rest), Median(whole), Median(decode),
+            "| %d | %d | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %ld | %.1f |\n",
+            size, directions, Median(read), Median(horizons), nsPerSample, Median(rest), Median(whole), Median(decode),
             Median(touch), Median(disk), floors, Median(whole) / floors, withHorizons, Median(whole) / withHorizons,
             peakKb / 1024, peakKb * 1024.0 / texels);
         std::fflush(stdout);

@@ -1,15 +1,120 @@
 #include "sky/dem.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <new>
 
 #include "image/decode_image.h"
 #include "image/image_file.h"
+#include "raster/raster_band.h"
 #include "sky/stored_sample_kind.h"
 
 namespace sky {
 
 namespace {
+
+// GDAL's virtual file systems: names, not files.
+bool IsGdalName(const std::string& path) { return path.rfind("/vsi", 0) == 0; }
+
+// The no-data values of a band: signed 16-bit voids are stored as -32768 or -32767,
+// and either named matches both.
+struct NoData {
+    std::optional<double> value, twin;
+};
+
+NoData NoDataOf(const std::optional<double>& value, bool int16) {
+    if (!int16 || !value || (*value != -32768 && *value != -32767)) return {value, std::nullopt};
+    return {value, *value == -32768 ? -32767.0 : -32768.0};
+}
+
+bool Missing(double stored, const NoData& noData) {
+    return stored != stored || (noData.value && stored == *noData.value) || (noData.twin && stored == *noData.twin);
+}
+
+// Elevations in place of the stored numbers; counts what is no data.
+void ToElevations(const NoData& noData, double scale, double offset, Dem* dem) {
+    dem->noDataTexels = 0;
+    for (double& z : dem->z) {
+        const double elevation = z * scale + offset;
+        z = Missing(z, noData) || !std::isfinite(elevation) ? std::nan("") : elevation;
+        if (z != z) ++dem->noDataTexels;
+    }
+}
+
+// What GDAL says of a grid that is no TIFF libgeotiff reads.
+DemTiffTags TagsFromGdal(const raster::RasterBand& band) {
+    DemTiffTags tags;
+    tags.gdalNoData = band.noData;
+    tags.modelType = band.geographic ? 2 : band.projected ? 1 : 0;
+    if (band.geotransform) {
+        const auto& gt = *band.geotransform;
+        tags.west = gt[0];
+        tags.north = gt[3];
+        tags.columnsRunWest = gt[1] < 0;
+        tags.rowsRunNorth = gt[5] > 0;
+        tags.rotated = gt[2] != 0 || gt[4] != 0;
+        if (band.projected) {
+            tags.cellX = std::fabs(gt[1]) * band.metresPerUnit;
+            tags.cellY = std::fabs(gt[5]) * band.metresPerUnit;
+        }
+    }
+    return tags;
+}
+
+// A geographic grid's cells in metres at its centre latitude, on the CRS's
+// ellipsoid: east-west on the parallel's radius N cos(lat), north-south on the
+// meridian's radius M. Nothing for a grid that is not geographic or is rotated.
+void TakeGeographicCells(const raster::RasterBand& band, DemTiffTags* tags) {
+    if (!band.geographic || !band.geotransform || tags->rotated || band.radiansPerUnit <= 0 || band.semiMajor <= 0)
+        return;
+    const auto& gt = *band.geotransform;
+    const double u = band.radiansPerUnit, top = gt[3] * u, bottom = (gt[3] + gt[5] * band.height) * u;
+    const double centre = (top + bottom) / 2, quarter = std::acos(0.0);
+    if (std::fabs(top) > quarter || std::fabs(bottom) > quarter) {
+        tags->crossesPole = true;
+        return;
+    }
+    const double f = band.inverseFlattening > 0 ? 1 / band.inverseFlattening : 0, e2 = f * (2 - f);
+    const double s = std::sin(centre), w = 1 - e2 * s * s;
+    const double n = band.semiMajor / std::sqrt(w), m = band.semiMajor * (1 - e2) / (w * std::sqrt(w));
+    tags->cellX = std::fabs(gt[1]) * u * n * std::cos(centre);
+    tags->cellY = std::fabs(gt[5]) * u * m;
+    tags->geographicSpread =
+        std::max(std::fabs(std::cos(top) / std::cos(centre) - 1), std::fabs(std::cos(bottom) / std::cos(centre) - 1));
+}
+
+// GDAL's georeferencing of a raster that is no GeoTIFF, as the GeoTIFF keys the
+// outputs copy: read back from a stub GeoTIFF GDAL writes. None when it cannot.
+encode::GeoTiffTags StoredTagsOf(const raster::RasterBand& band) {
+    if (!band.geotransform && band.crsWkt.empty()) return {};
+    const char* tmp = std::getenv("TMPDIR");
+    std::string path = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/umbrascope-sky-XXXXXX";
+    const int fd = mkstemp(path.data());
+    if (fd < 0) return {};
+    close(fd);
+    DemTiffTags tags;
+    const bool read = raster::WriteGeoreferencingStub(band, path).ok() && ReadDemTiffTags(path, &tags);
+    unlink(path.c_str());
+    return read ? tags.geo : encode::GeoTiffTags{};
+}
+
+// The raster's own words, without the file's name the caller puts before them.
+std::string WithoutPath(const std::string& path, const std::string& reason) {
+    const std::string prefix = path + ": ";
+    return reason.rfind(prefix, 0) == 0 ? reason.substr(prefix.size()) : reason;
+}
+
+HRESULT ResultOf(const status::Status& status) {
+    switch (status.code) {
+        case status::Code::Ok: return S_OK;
+        case status::Code::OutOfMemory: return E_OUTOFMEMORY;
+        case status::Code::InvalidArgument: return E_INVALIDARG;
+        default: return D3DXERR_INVALIDDATA;
+    }
+}
 
 // The loaders clamp the lowest signed value onto the one above it, so -1 stands
 // for both.
@@ -18,59 +123,86 @@ bool Folded(float value, const StoredSampleKind& kind) { return kind.divisor != 
 // The stored number behind a loaded value.
 double Stored(float value, const StoredSampleKind& kind) {
     if (kind.divisor == 0 || value != value) return value;
-    // Voids are stored as the lowest, so that is what the folded value stands for.
     if (Folded(value, kind)) return -static_cast<double>(kind.divisor) - 1;
     return std::nearbyint(static_cast<double>(value) * kind.divisor);
 }
 
-// Whether a stored number is no data. Either folded value (the two conventional
-// void values, -32768 and -32767) as the no-data value matches both.
-bool Missing(double stored, bool folded, const std::optional<double>& noData) {
-    if (stored != stored) return true;
-    return noData && (stored == *noData || (folded && stored + 1 == *noData));
-}
-
-HRESULT Load(const std::string& path, const DemReading& reading, Dem* dem, std::string* why) {
-    // Everything below opens the file by its name; a FIFO would block them all.
-    if (const HRESULT hr = image::ImageFile().open(path.c_str()); hr != S_OK) {
-        if (hr == D3DXERR_INVALIDDATA) *why = "not a regular file, or empty";
-        return hr;
-    }
+// A height map no GDAL driver takes (RAW), through the project's loaders.
+HRESULT LoadThroughLoaders(const std::string& path, const DemReading& reading, Dem* dem) {
     const StoredSampleKind kind = StoredSampleKindOf(path);
-    if (kind.inexact) {
-        *why =
-            "32-bit integer and 64-bit float samples are not read exactly; convert the DEM to Int16, UInt16 or "
-            "Float32 (gdal_translate -ot Float32)";
-        return D3DXERR_INVALIDDATA;
-    }
-    DemTiffTags tags;
-    if (ReadDemTiffTags(path, &tags)) dem->tiff = tags;
-    if (tags.rotated) {
-        *why = "its grid is rotated or sheared against its coordinates; warp it onto a north-up grid first (gdalwarp)";
-        return D3DXERR_INVALIDDATA;
-    }
-    const std::optional<double> noData = reading.noData ? reading.noData : tags.gdalNoData;
     image::DecodedImage decoded;
     if (const HRESULT hr = image::DecodeImageFile(path.c_str(), &decoded); hr != S_OK) return hr;
     const std::size_t texels = std::size_t{decoded.width} * decoded.height;
     dem->z.resize(texels);
-    dem->noDataTexels = 0;
-    for (std::size_t i = 0; i < texels; ++i) {
-        const float loaded = decoded.texels[i * 4];
-        const double stored = Stored(loaded, kind);
-        const bool missing = Missing(stored, Folded(loaded, kind), noData);
-        dem->z[i] = missing ? std::nan("") : stored * reading.scale + reading.offset;
-        if (missing || !std::isfinite(dem->z[i])) {
-            dem->z[i] = std::nan("");
-            ++dem->noDataTexels;
-        }
-    }
+    for (std::size_t i = 0; i < texels; ++i) dem->z[i] = Stored(decoded.texels[i * 4], kind);
     dem->width = decoded.width;
     dem->height = decoded.height;
+    ToElevations(NoDataOf(reading.noData, false), reading.scale.value_or(1), reading.offset.value_or(0), dem);
+    return S_OK;
+}
+
+HRESULT Load(const std::string& path, const DemReading& reading, Dem* dem, std::string* why) {
+    // GDAL opens files by their name; a FIFO would block it.
+    if (!IsGdalName(path)) {
+        if (const HRESULT hr = image::ImageFile().open(path.c_str()); hr != S_OK) {
+            if (hr == D3DXERR_INVALIDDATA) *why = "not a regular file, or empty";
+            return hr;
+        }
+        bool identified = false;
+        if (const status::Status asked = raster::GdalIdentifies(path, &identified); !asked.ok()) return ResultOf(asked);
+        if (!identified) return LoadThroughLoaders(path, reading, dem);
+    }
+    raster::RasterBand band;
+    if (const status::Status read = raster::ReadRasterBand(path, reading.band, true, &band); !read.ok()) {
+        *why = WithoutPath(path, read.reason);
+        return ResultOf(read);
+    }
+    dem->warnings = std::move(band.warnings);
+    DemTiffTags tags;
+    if (ReadDemTiffTags(path, &tags)) {
+        dem->tiff = tags;
+    } else {
+        dem->tiff = TagsFromGdal(band);
+        dem->tiff->geo = StoredTagsOf(band);
+    }
+    TakeGeographicCells(band, &*dem->tiff);
+    if (dem->tiff->rotated) {
+        *why = "its grid is rotated or sheared against its coordinates; warp it onto a north-up grid first (gdalwarp)";
+        return D3DXERR_INVALIDDATA;
+    }
+    dem->width = band.width;
+    dem->height = band.height;
+    dem->z = std::move(band.values);
+    ToElevations(NoDataOf(reading.noData ? reading.noData : band.noData, band.type == "Int16"),
+                 reading.scale.value_or(band.scale.value_or(1)), reading.offset.value_or(band.offset.value_or(0)), dem);
     return S_OK;
 }
 
 }  // namespace
+
+bool ReadDemHeader(const std::string& path, const DemReading& reading, DemHeader* header) {
+    try {
+        if (!IsGdalName(path)) {
+            if (image::ImageFile().open(path.c_str()) != S_OK) return false;
+            bool identified = false;
+            if (!raster::GdalIdentifies(path, &identified).ok()) return false;
+            if (!identified) {
+                image::ImageInfo info;
+                if (image::ReadImageInfo(path.c_str(), &info) != S_OK) return false;
+                *header = DemHeader{info.width, info.height, {}};
+                return true;
+            }
+        }
+        raster::RasterBand band;
+        if (!raster::ReadRasterBand(path, reading.band, false, &band).ok()) return false;
+        DemTiffTags tags;
+        *header = DemHeader{band.width, band.height, ReadDemTiffTags(path, &tags) ? tags : TagsFromGdal(band)};
+        TakeGeographicCells(band, &header->tags);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
 
 HRESULT LoadDem(const std::string& path, const DemReading& reading, Dem* dem, std::string* why) {
     if (dem == nullptr || why == nullptr) return E_INVALIDARG;

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "cli/number_word.h"
+#include "skyline/direction_choice.h"
 
 namespace sky {
 
@@ -42,6 +43,7 @@ constexpr cli::OptionEntry kOptions[] = {
     {"curvature", 0, false},
     {"help", 0, false},
     {"version", 0, false},
+    {"band"},
     {"cell"},
     {"scale"},
     {"offset"},
@@ -93,6 +95,10 @@ public:
                 return option + " needs one or two sizes above 0 in metres (X[,Y]), not \"" + value + "\"";
             o.cellX = numbers->front();
             o.cellY = numbers->back();
+        } else if (name == "band") {
+            if (!number || *number < 1 || *number > 65535 || *number != std::floor(*number))
+                return option + " must be a whole number from 1 on, not \"" + value + "\"";
+            o.reading.band = static_cast<int>(*number);
         } else if (name == "scale") {
             if (!number || *number == 0) return option + " needs a number other than 0, not \"" + value + "\"";
             o.reading.scale = *number;
@@ -242,11 +248,7 @@ private:
 
 std::vector<double> SkyOptions::wantedAzimuths() const {
     if (!azimuths.empty()) return azimuths;
-    // Taken modulo 360 first: added to a huge start, the steps would round away.
-    const double from = std::fmod(start, 360.0);
-    std::vector<double> wanted;
-    for (unsigned i = 0; i < directionCount; ++i) wanted.push_back(from + 360.0 * i / directionCount);
-    return wanted;
+    return skyline::EvenAzimuths(directionCount, start);
 }
 
 std::vector<std::string> SkyOptions::outputs() const {

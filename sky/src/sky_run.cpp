@@ -18,45 +18,29 @@
 #include "sky/sky_usage.h"
 #include "sky/sky_viewer.h"
 #include "sky/sunlight_output.h"
+#include "skyline/direction_choice.h"
 #include "skyline/horizon_bands.h"
 
 namespace sky {
 
 namespace {
 
-constexpr double kTolerance = 1.0;  // degrees an azimuth may move to a lattice direction
-
 // The directions used, with the azimuths actually used.
-struct Directions {
-    std::vector<skyline::LatticeDirection> lattice;
-    std::vector<double> azimuths;
-};
-
-// A cell size as the messages name it.
-std::string Metres(double size) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", std::fabs(size));
-    return text;
-}
+using Directions = skyline::ChosenDirections;
 
 // `cellX` and `cellY` signed as AzimuthOf takes them.
 [[nodiscard]] bool ChooseDirections(const SkyOptions& o, double cellX, double cellY, Directions* chosen,
                                     std::FILE* err) {
+    const std::vector<double> wanted = o.wantedAzimuths();
+    if (const status::Status s = skyline::ChooseDirections(wanted, cellX, cellY, chosen); !s.ok()) {
+        std::fprintf(err, "%s: %s\n", kSkyProgram, s.reason.c_str());
+        return false;
+    }
     std::string line = "directions:";
-    for (double wanted : o.wantedAzimuths()) {
-        skyline::LatticeDirection d;
-        if (!skyline::NearestLatticeDirection(wanted, cellX, cellY, kTolerance, &d)) {
-            std::fprintf(err,
-                         "%s: no grid direction lies within 1 degree of azimuth %s with cells of %s x %s m: their "
-                         "sides are too far from square (grid steps reach 64 cells)\n",
-                         kSkyProgram, Degrees(wanted).c_str(), Metres(cellX).c_str(), Metres(cellY).c_str());
-            return false;
-        }
-        chosen->lattice.push_back(d);
-        chosen->azimuths.push_back(skyline::AzimuthOf(d, cellX, cellY));
-        line.append(" ").append(Degrees(chosen->azimuths.back()));
-        if (std::fabs(std::remainder(chosen->azimuths.back() - wanted, 360.0)) >= 0.005)
-            line.append(" (for ").append(Degrees(wanted)).append(")");
+    for (std::size_t k = 0; k < wanted.size(); ++k) {
+        line.append(" ").append(Degrees(chosen->azimuths[k]));
+        if (std::fabs(std::remainder(chosen->azimuths[k] - wanted[k], 360.0)) >= 0.005)
+            line.append(" (for ").append(Degrees(wanted[k])).append(")");
     }
     std::fprintf(err, "%s: %s\n", kSkyProgram, line.c_str());
     return true;
@@ -79,17 +63,16 @@ std::string Metres(double size) {
 // before its samples are read. A DEM whose size, cells or directions are not known
 // yet is left to the run to refuse.
 [[nodiscard]] int CheckMemory(const SkyOptions& o, std::FILE* err) {
-    image::ImageInfo dem;
-    if (image::ReadImageInfo(o.dem.c_str(), &dem) != S_OK) return kSkySuccess;
-    DemTiffTags tags;
-    const bool tiff = ReadDemTiffTags(o.dem, &tags);
-    const std::optional<double> cellX = o.cellX ? o.cellX : tiff ? tags.cellX : std::nullopt;
-    const std::optional<double> cellY = o.cellX ? o.cellY : tiff ? tags.cellY : std::nullopt;
+    DemHeader dem;
+    if (!ReadDemHeader(o.dem, o.reading, &dem)) return kSkySuccess;  // the load says why
+    const std::optional<double> cellX = o.cellX ? o.cellX : dem.tags.cellX;
+    const std::optional<double> cellY = o.cellX ? o.cellY : dem.tags.cellY;
     if (!cellX || !cellY) return kSkySuccess;
     const std::vector<double> wanted = o.wantedAzimuths();
     std::vector<skyline::LatticeDirection> lattice(wanted.size());
     for (std::size_t k = 0; k < wanted.size(); ++k)
-        if (!skyline::NearestLatticeDirection(wanted[k], *cellX, *cellY, kTolerance, &lattice[k])) return kSkySuccess;
+        if (!skyline::NearestLatticeDirection(wanted[k], *cellX, *cellY, skyline::kDirectionTolerance, &lattice[k]))
+            return kSkySuccess;
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());  // as the sweep runs
     const std::uint64_t peak = RunPeakBytes(o, dem.width, dem.height, lattice, threads);
     if (const HRESULT hr = os::CheckFitsInMemory(peak); hr != S_OK) {
@@ -109,16 +92,9 @@ struct Cells {
 
 // Whether the arithmetic serves the cells; if not, why, naming them.
 [[nodiscard]] bool CellsFit(const SkyOptions& o, const Dem& dem, Cells cells, std::FILE* err) {
-    const double x = std::fabs(cells.x), y = std::fabs(cells.y);
-    const skyline::CellFit fit = skyline::FitOfCells(x, y, dem.width, dem.height, o.curvature);
-    if (fit == skyline::CellFit::TooSmall)
-        std::fprintf(err,
-                     "%s: cells of %s x %s m are too small: below %g m, distances along the grid round to nothing\n",
-                     kSkyProgram, Metres(x).c_str(), Metres(y).c_str(), skyline::kSmallestCell);
-    if (fit == skyline::CellFit::TooWideToCurve)
-        std::fprintf(err, "%s: with cells of %s x %s m the map is more than %g m across, too wide for --curvature\n",
-                     kSkyProgram, Metres(x).c_str(), Metres(y).c_str(), skyline::kWidestCurvedMap);
-    return fit == skyline::CellFit::Fits;
+    const status::Status s = skyline::CheckCells(cells.x, cells.y, dem.width, dem.height, o.curvature);
+    if (!s.ok()) std::fprintf(err, "%s: %s\n", kSkyProgram, s.reason.c_str());
+    return s.ok();
 }
 
 // `text` as one word of a POSIX shell command line.
@@ -132,6 +108,11 @@ std::string ShellWord(const std::string& text) {
     for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
 }
+
+// The share by which a geographic grid's east-west scale may differ between its
+// centre and its northern or southern rows: 1 % shifts a 45-degree horizon by at most
+// 0.3 degrees, one of 10 degrees by 0.1.
+constexpr double kGeographicSpread = 0.01;
 
 // The one line a user needs: the UTM zone of the DEM's corner, for gdalwarp, and
 // no data kept as no data (the corners outside the DEM included): its own value
@@ -163,10 +144,25 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
         ReportFailure(err, "cannot read the DEM " + o.dem, hr, why);
         return kSkyBadInput;
     }
+    for (const std::string& warning : dem.warnings)
+        std::fprintf(err, "%s: warning: %s\n", kSkyProgram, warning.c_str());
     const double readAt = progress.seconds();
-    if (dem.tiff && dem.tiff->modelType == 2) {
-        ReportGeographic(o.dem, *dem.tiff, o.reading.noData ? o.reading.noData : dem.tiff->gdalNoData, err);
-        return kSkyBadInput;
+    if (dem.tiff && dem.tiff->modelType == 2 && !o.cellX) {
+        // One cell size serves a grid whose parallels shrink little across it.
+        const DemTiffTags& g = *dem.tiff;
+        if (!g.cellX || g.geographicSpread > kGeographicSpread) {
+            if (g.crossesPole) std::fprintf(err, "%s: %s reaches past a pole\n", kSkyProgram, o.dem.c_str());
+            if (g.geographicSpread > kGeographicSpread)
+                std::fprintf(
+                    err, "%s: %s spans too many latitudes for one cell size (its east-west scale varies by %.1f %%)\n",
+                    kSkyProgram, o.dem.c_str(), g.geographicSpread * 100);
+            ReportGeographic(o.dem, g, o.reading.noData ? o.reading.noData : g.gdalNoData, err);
+            return kSkyBadInput;
+        }
+        std::fprintf(
+            err,
+            "%s: %s is in degrees: cells of %.6g x %.6g m at its centre latitude (east-west scale within %.2f %%)\n",
+            kSkyProgram, o.dem.c_str(), *g.cellX, *g.cellY, g.geographicSpread * 100);
     }
     Cells cells;
     if (o.cellX) {

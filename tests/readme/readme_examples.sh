@@ -19,6 +19,9 @@ mkdir -p maps "my maps"
 # The programs read a map by its content, whatever its name; dem.tif is a GeoTIFF.
 for name in maps/heights.png "my maps/h.tif" dem.png dem16.png dem32.tif srtm.tif; do cp heights.png "$name"; done
 for name in maps/trees.png t.png; do cp trees.png "$name"; done
+# A mosaic and a zipped ASCII grid of the same GeoTIFF, as GDAL makes them.
+gdalbuildvrt -q tiles.vrt dem.tif || exit 1
+gdal_translate -q -of AAIGrid dem.tif dem.asc && /usr/bin/python3 -m zipfile -c dem.zip dem.asc dem.prj || exit 1
 
 passed=0 failed=0 skipped=0
 while IFS= read -r line; do

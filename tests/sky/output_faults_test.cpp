@@ -49,7 +49,8 @@ std::string Contents(std::FILE* file) {
 }
 
 // Memory that runs out at any allocation of the run ends it with exit 2 and a
-// line, whichever output it hits (or the run does without); never exit 6.
+// line, whichever output it hits (or the run does without); never exit 6. Inside
+// GDAL, which catches some failures itself, the line is GDAL's reason.
 TEST(SkyOutputFaults, MemoryThatRunsOutLaterIsExitTwo) {
     TempDir dir;
     WriteInt16Dem(dir.path("dem.tif"), 12, 9);
@@ -68,7 +69,9 @@ TEST(SkyOutputFaults, MemoryThatRunsOutLaterIsExitTwo) {
         if (n >= asked) break;    // nothing failed
         if (code == 0) continue;  // a thread or a buffer done without
         EXPECT_EQ(code, 2) << "allocation " << n << ": " << said;
-        EXPECT_NE(said.find("Ran out of memory"), std::string::npos) << "allocation " << n << ": " << said;
+        EXPECT_TRUE(said.find("Ran out of memory") != std::string::npos ||
+                    said.find("cannot read the DEM") != std::string::npos)
+            << "allocation " << n << ": " << said;
     }
 }
 

@@ -132,7 +132,7 @@ std::vector<std::vector<float>> WholeBands(const std::string& dem, unsigned coun
                                            std::vector<std::string>* names) {
     sky::Dem d;
     std::string why;
-    EXPECT_EQ(sky::LoadDem(dem, {0.5, 3, -32768.0}, &d, &why), S_OK) << why;
+    EXPECT_EQ(sky::LoadDem(dem, {.scale = 0.5, .offset = 3, .noData = -32768.0}, &d, &why), S_OK) << why;
     skyline::HorizonRequest request;
     for (unsigned i = 0; i < count; ++i) {
         skyline::LatticeDirection l;

@@ -114,14 +114,15 @@ int QuotientDifferences(const skyline::Grid& grid, LatticeDirection d, double ce
 }
 
 // Heights of a family in metres, with no-data holes where the family has
-// non-finite values and, for `holes`, at random.
-std::vector<double> Heights(Terrain terrain, std::uint32_t w, std::uint32_t h, bool holes) {
+// non-finite values, for `holes` at random, and in every `voidEvery`th column.
+std::vector<double> Heights(Terrain terrain, std::uint32_t w, std::uint32_t h, bool holes, std::uint32_t voidEvery) {
     const std::vector<float> rgba = horizon::testing::MakeHeights(terrain, w, h, 7);
     std::vector<double> z(std::size_t{w} * h);
     std::mt19937 random(11);
     for (std::size_t i = 0; i < z.size(); ++i) {
         const double v = rgba[4 * i] * 1234.5 - 17.25;
-        z[i] = std::isfinite(v) && !(holes && random() % 9 == 0) ? v : std::nan("");
+        const bool voidColumn = voidEvery > 0 && i % w % voidEvery == 0;
+        z[i] = std::isfinite(v) && !(holes && random() % 9 == 0) && !voidColumn ? v : std::nan("");
     }
     return z;
 }
@@ -136,13 +137,14 @@ struct Case {
     double cellX, cellY;
     bool curvature, holes;
     double maxDistance = 0;
+    std::uint32_t voidEvery = 0;
 };
 
 class SweepExactness : public testing::TestWithParam<Case> {};
 
 TEST_P(SweepExactness, EqualsThePlainLoopBitForBit) {
     const Case c = GetParam();
-    const std::vector<double> z = Heights(c.terrain, c.width, c.height, c.holes);
+    const std::vector<double> z = Heights(c.terrain, c.width, c.height, c.holes, c.voidEvery);
     const skyline::Grid grid{c.width, c.height, z.data()};
     skyline::HorizonRequest request{kDirections, c.cellX, c.cellY, c.curvature, c.maxDistance, 2, {}};
     std::vector<std::vector<float>> bands;
@@ -173,7 +175,12 @@ INSTANTIATE_TEST_SUITE_P(
         Case{Terrain::Specials, 32, 19, 3, 3, true, false}, Case{Terrain::Plane, 1, 45, 1, 1, false, false},
         Case{Terrain::Fbm8, 45, 1, 1, 1, false, false}, Case{Terrain::Fbm16, 1, 1, 1, 1, false, false},
         Case{Terrain::Fbm16, 43, 37, 10, 10, false, true, 77.0}, Case{Terrain::Ramp, 30, 30, 1, 1, true, false, 5.5},
-        Case{Terrain::Spikes, 33, 20, 3, 2, false, false, 20.0}));
+        Case{Terrain::Spikes, 33, 20, 3, 2, false, false, 20.0},
+        // What the vector lanes add: rows of fewer texels than lanes, lines
+        // shorter than a step's crossings, ragged last packs, lanes with no data.
+        Case{Terrain::Fbm16, 3, 30, 1, 1, false, false}, Case{Terrain::Spikes, 30, 4, 2, 1, false, true},
+        Case{Terrain::Bowl, 17, 9, 1, 1, true, false}, Case{Terrain::Fbm16, 24, 26, 4, 4, false, false, 0, 3},
+        Case{Terrain::Terraces, 25, 19, 1, 1, true, true, 0, 2}));
 
 // A plane rising by g per metre towards azimuth beta rises by g cos(phi - beta)
 // along phi, and every sample lies on it.

@@ -9,6 +9,8 @@
 #include <thread>
 #include <utility>
 
+#include "os/huge_pages.h"
+#include "skyline/lane_sweep.h"
 #include "skyline/line_sweep.h"
 
 namespace skyline {
@@ -58,6 +60,30 @@ void FindStarts(const Grid& grid, Family* family) {
     }
 }
 
+// For the lanes: the lines of a direction that crosses rows (dy > 0) through the
+// lattice points of its first |dy| rows, those beside the map included, so that
+// neighbouring lines are neighbours in a row at every step; the others as
+// FindStarts gives them.
+std::size_t LaneStartCount(std::uint64_t w, std::uint64_t h, LatticeDirection d) {
+    if (d.dy <= 0) return StartCount(w, h, d);
+    std::uint64_t count = 0;
+    const auto dy = static_cast<std::uint64_t>(d.dy);
+    for (std::uint64_t r = 0; r < std::min<std::uint64_t>(h, dy); ++r) count += w + std::abs(d.dx) * ((h - 1 - r) / dy);
+    return count;
+}
+
+void FindLaneStarts(const Grid& grid, Family* family) {
+    const std::int64_t dx = family->geometry.d.dx, dy = family->geometry.d.dy;
+    if (dy <= 0) return FindStarts(grid, family);
+    const std::int64_t w = grid.width, h = grid.height;
+    family->starts.reserve(LaneStartCount(grid.width, grid.height, family->geometry.d));
+    for (std::int64_t r = 0; r < std::min(h, dy); ++r) {
+        const std::int64_t beside = std::abs(dx) * ((h - 1 - r) / dy);  // lattice points left or right of the map
+        const std::int64_t from = dx > 0 ? -beside : 0, to = dx < 0 ? w + beside : w;
+        for (std::int64_t x = from; x < to; ++x) family->starts.push_back({x, r});
+    }
+}
+
 class Worker {
 public:
     Worker(const Grid& grid, const Family& family, std::vector<std::vector<float>>& bands,
@@ -72,13 +98,19 @@ public:
     // Takes lines from the shared counter until none are left.
     void run(const std::function<void(double)>* progress) {
         profiles_.resize(kBatch);
+        for (const Sweep& sweep : family_.sweeps) outputs_.push_back({sweep.ahead, bands_[sweep.band].data()});
         for (;;) {
             const std::size_t first = next_.fetch_add(kBatch);
             if (first >= total_) return;
             const std::size_t n = std::min(kBatch, total_ - first);
+            if (maxDistance_ == 0) {
+                SweepLinesInLanes(grid_, family_.geometry, family_.plan, &family_.starts[first], n, outputs_.data(),
+                                  outputs_.size(), &lanes_);
+                if (progress != nullptr && *progress) (*progress)(static_cast<double>(first) / total_);
+                continue;
+            }
             GatherLines(grid_, family_.geometry, family_.plan, &family_.starts[first], n, profiles_.data());
             for (std::size_t j = 0; j < n; ++j) {
-                if (maxDistance_ == 0) DropHiddenCrossings(&profiles_[j]);
                 sweepLine(family_, profiles_[j]);
             }
             if (progress != nullptr && *progress) (*progress)(static_cast<double>(first) / total_);
@@ -90,14 +122,9 @@ private:
 
     void sweepLine(const Family& family, const LineProfile& profile) {
         for (const Sweep& sweep : family.sweeps) {
-            if (maxDistance_ > 0) {
-                const std::int64_t reach = ReachInUnits(family.geometry, maxDistance_);
-                if (reach < 1) continue;
-                SweepLineWithin(profile, sweep.ahead, reach, &best_);
-            } else {
-                hull_.clear();
-                SweepLine(profile, sweep.ahead, &hull_, &best_);
-            }
+            const std::int64_t reach = ReachInUnits(family.geometry, maxDistance_);
+            if (reach < 1) continue;
+            SweepLineWithin(profile, sweep.ahead, reach, &best_);
             float* band = bands_[sweep.band].data();
             for (std::size_t k = 0; k < best_.size(); ++k) {
                 if (best_[k] != best_[k]) continue;
@@ -113,8 +140,9 @@ private:
     std::atomic<std::size_t>& next_;
     std::size_t total_;
     double maxDistance_;
-    std::vector<LineProfile> profiles_;  // one batch
-    HullState hull_;
+    std::vector<LineProfile> profiles_;  // one batch, with a reach
+    std::vector<LaneSweepOutput> outputs_;
+    LaneScratch lanes_;  // without
     std::vector<double> best_;
 };
 
@@ -158,14 +186,19 @@ std::vector<Family> FamiliesOf(const HorizonRequest& request) {
 HRESULT Compute(const Grid& grid, const HorizonRequest& request, const BandBatch& take) {
     std::vector<Family> families = FamiliesOf(request);
     std::size_t total = 0;
-    for (const Family& family : families) total += StartCount(grid.width, grid.height, family.geometry.d);
+    for (const Family& family : families)
+        total += request.maxDistance == 0 ? LaneStartCount(grid.width, grid.height, family.geometry.d)
+                                          : StartCount(grid.width, grid.height, family.geometry.d);
     const std::size_t texels = std::size_t{grid.width} * grid.height;
     std::vector<std::vector<float>> bands;
     std::size_t linesBefore = 0;
     for (Family& family : families) {
         // One family's lines at a time: at many directions all of them would
         // outweigh the map.
-        FindStarts(grid, &family);
+        if (request.maxDistance == 0)
+            FindLaneStarts(grid, &family);
+        else
+            FindStarts(grid, &family);
         family.plan = MakeCrossingPlan(family.geometry);
         bands.resize(family.directions.size());
         std::atomic<bool> outOfMemory{false};
@@ -174,7 +207,13 @@ HRESULT Compute(const Grid& grid, const HorizonRequest& request, const BandBatch
         std::atomic<std::size_t> nextBand{0};
         OnThreads(request.threads, [&](bool) {
             try {
-                for (std::size_t b = nextBand++; b < bands.size(); b = nextBand++) bands[b].assign(texels, kNoData);
+                for (std::size_t b = nextBand++; b < bands.size(); b = nextBand++) {
+                    // Huge pages where offered: the lines' writes stride across rows.
+                    bands[b].clear();
+                    bands[b].reserve(texels);
+                    os::AdviseHugePages(bands[b].data(), texels * sizeof(float));
+                    bands[b].assign(texels, kNoData);
+                }
             } catch (const std::bad_alloc&) {
                 outOfMemory = true;
             }
@@ -231,7 +270,7 @@ std::uint64_t HorizonWorkBytes(std::uint32_t width, std::uint32_t height,
                                const std::vector<LatticeDirection>& directions, unsigned threads) {
     std::uint64_t starts = 0, samples = 0;
     for (const LatticeDirection d : directions) {
-        starts = std::max<std::uint64_t>(starts, StartCount(width, height, d));
+        starts = std::max<std::uint64_t>(starts, std::max(StartCount(width, height, d), LaneStartCount(width, height, Canonical(d))));
         // A line has at most min(w / |dx|, h / |dy|) + 1 texels, and fewer than
         // |dx| + |dy| crossings between two of them or beyond its ends.
         const auto steps = static_cast<std::uint64_t>(std::abs(d.dx) + std::abs(d.dy));

@@ -13,9 +13,11 @@ namespace sky {
 
 // How stored samples become elevations: stored x scale + offset, as GIS tools read
 // them; a stored value equal to `noData` (compared before scaling) or NaN is no data.
+// Each left out is the band's own, else 1, 0 and none.
 struct DemReading {
-    double scale = 1;
-    double offset = 0;
+    int band = 1;
+    std::optional<double> scale;
+    std::optional<double> offset;
     std::optional<double> noData;
 };
 
@@ -24,24 +26,36 @@ struct Dem {
     std::uint32_t height = 0;
     std::vector<double> z;  // metres, packed rows, row 0 on top; NaN = no data
     std::uint64_t noDataTexels = 0;
-    std::optional<DemTiffTags> tiff;  // for a TIFF: its georeferencing and GDAL no-data value
+    // Its georeferencing and no-data value: for a TIFF as stored (copied to the
+    // outputs), for other rasters what GDAL says (cells, orientation, CRS kind).
+    std::optional<DemTiffTags> tiff;
+    std::vector<std::string> warnings;  // GDAL's, each naming the file
     skyline::Grid grid() const { return {width, height, z.data()}; }
 };
 
-// Reads the first channel of the image file at `path` (a regular file, looked at
-// before anything opens it) through the project's image loaders, without
-// resampling. The stored number is recovered from the loader's normalised value:
-// 8 and 16-bit unsigned integers (TIFF, PNG, PGM, RAW) exactly, 8 and 16-bit
-// signed integers (TIFF) exactly but that the one above the lowest reads as the
-// lowest (-32767 as -32768, the value voids are stored as), and a no-data value of
-// either matches both; floats as stored. Infinite elevations are no data too. A
-// TIFF's GDAL no-data tag is used unless `reading` gives one; its pixel signs say
-// how the grid lies (Dem::tiff).
-// 32-bit integer and 64-bit float TIFF samples, which the loaders round to floats,
-// and a GeoTIFF whose grid is rotated or sheared are refused. S_OK; the loader's
-// results (E_FILE_NOT_FOUND, D3DXERR_INVALIDDATA, E_OUTOFMEMORY, ...) with `why`
-// empty, or D3DXERR_INVALIDDATA with `why` saying what is refused (also "not a
-// regular file, or empty"). Nothing escapes.
+// Reads band `reading.band` of the raster at `path` through GDAL, without
+// resampling: every stored type exactly (Byte to Float64). A name GDAL takes that is
+// no file (/vsizip/..., /vsicurl/...) is GDAL's to open; a file is looked at first
+// and must be a regular one. What GDAL does not open (a headerless RAW height map)
+// is read by the project's image loaders, the stored number recovered from their
+// normalised value. Infinite elevations are no data too. The band's no-data value,
+// scale and offset are used unless `reading` gives them; the geotransform's signs
+// say how the grid lies (Dem::tiff). A grid rotated or sheared against its
+// coordinates is refused. S_OK; D3DXERR_INVALIDDATA with `why` saying what is wrong
+// (GDAL's own reason; "not a regular file, or empty"); E_INVALIDARG with `why` for a
+// band the raster does not have; E_OUTOFMEMORY; the loaders' results for the
+// others. Nothing escapes.
 [[nodiscard]] HRESULT LoadDem(const std::string& path, const DemReading& reading, Dem* dem, std::string* why);
+
+// What a DEM's header says, before its samples are read.
+struct DemHeader {
+    std::uint32_t width = 0, height = 0;
+    DemTiffTags tags;  // as Dem::tiff; cells and orientation unknown when not given
+};
+
+// The header of the DEM LoadDem would read, for checks made before it; false when
+// it cannot be read (LoadDem then says why) or memory runs out. Opens no FIFO: a
+// file that is not a regular one is false.
+[[nodiscard]] bool ReadDemHeader(const std::string& path, const DemReading& reading, DemHeader* header);
 
 }  // namespace sky

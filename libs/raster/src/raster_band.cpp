@@ -1,0 +1,150 @@
+#include "raster/raster_band.h"
+
+#include <gdal.h>
+#include <ogr_srs_api.h>
+
+#include <memory>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "gdal_messages.h"
+#include "os/memory_budget.h"
+
+namespace raster {
+
+namespace {
+
+struct CloseDataset {
+    void operator()(void* dataset) const { GDALClose(dataset); }
+};
+using Dataset = std::unique_ptr<void, CloseDataset>;
+
+struct DestroySrs {
+    void operator()(void* srs) const { OSRDestroySpatialReference(srs); }
+};
+
+status::Status Invalid(const std::string& path, const std::string& what) {
+    return status::Fail(status::Code::InvalidData, path + ": " + what);
+}
+
+// What the dataset's CRS is, for cell sizes and the outputs.
+void ReadCrs(GDALDatasetH dataset, RasterBand* out) {
+    const char* wkt = GDALGetProjectionRef(dataset);
+    if (wkt == nullptr || *wkt == '\0') return;
+    out->crsWkt = wkt;
+    std::unique_ptr<void, DestroySrs> srs(OSRNewSpatialReference(wkt));
+    if (!srs) return;
+    out->geographic = OSRIsGeographic(srs.get()) != 0;
+    out->projected = OSRIsProjected(srs.get()) != 0;
+    if (out->projected) out->metresPerUnit = OSRGetLinearUnits(srs.get(), nullptr);
+    if (out->geographic) {
+        out->radiansPerUnit = OSRGetAngularUnits(srs.get(), nullptr);
+        OGRErr error = OGRERR_NONE;
+        out->semiMajor = OSRGetSemiMajor(srs.get(), &error);
+        if (error != OGRERR_NONE) out->semiMajor = 0;
+        out->inverseFlattening = OSRGetInvFlattening(srs.get(), &error);
+        if (error != OGRERR_NONE) out->inverseFlattening = 0;
+    }
+}
+
+status::Status Read(const std::string& path, int band, bool samples, RasterBand* out) {
+    RegisterGdal();
+    GdalMessages messages;
+    // GDAL says why it fails; silence, or its own out-of-memory error, is memory
+    // that ran out inside it.
+    const auto failed = [&] {
+        if (messages.lastError().empty() || messages.outOfMemory()) return status::OutOfMemory();
+        return Invalid(path, messages.lastError());
+    };
+    const Dataset dataset(
+        GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, nullptr, nullptr, nullptr));
+    if (!dataset) return failed();
+    RasterBand read;
+    read.bands = GDALGetRasterCount(dataset.get());
+    if (band < 1 || band > read.bands)
+        return status::Fail(status::Code::InvalidArgument, path + " has " + std::to_string(read.bands) +
+                                                               (read.bands == 1 ? " band" : " bands") + ": band " +
+                                                               std::to_string(band) + " does not exist");
+    const int width = GDALGetRasterXSize(dataset.get()), height = GDALGetRasterYSize(dataset.get());
+    if (width <= 0 || height <= 0) return Invalid(path, "it holds no texels");
+    read.width = static_cast<std::uint32_t>(width);
+    read.height = static_cast<std::uint32_t>(height);
+    read.driver = GDALGetDriverShortName(GDALGetDatasetDriver(dataset.get()));
+    GDALRasterBandH handle = GDALGetRasterBand(dataset.get(), band);
+    read.type = GDALGetDataTypeName(GDALGetRasterDataType(handle));
+    int given = 0;
+    if (const double v = GDALGetRasterScale(handle, &given); given != 0) read.scale = v;
+    if (const double v = GDALGetRasterOffset(handle, &given); given != 0) read.offset = v;
+    if (const double v = GDALGetRasterNoDataValue(handle, &given); given != 0) read.noData = v;
+    if (std::array<double, 6> gt{}; GDALGetGeoTransform(dataset.get(), gt.data()) == CE_None) read.geotransform = gt;
+    ReadCrs(dataset.get(), &read);
+    if (samples) {
+        std::uint64_t bytes = 0;
+        const bool fits = os::CheckedMul(read.width, read.height, sizeof(double), &bytes);
+        if (os::CheckFitsInMemory(bytes, !fits) != S_OK) return status::OutOfMemory();
+        read.values.resize(static_cast<std::size_t>(bytes / sizeof(double)));
+        if (GDALRasterIO(handle, GF_Read, 0, 0, width, height, read.values.data(), width, height, GDT_Float64, 0, 0) !=
+            CE_None)
+            return failed();
+    }
+    for (const std::string& warning : messages.warnings()) read.warnings.push_back(path + ": " + warning);
+    *out = std::move(read);
+    return status::Ok();
+}
+
+// GDAL keeps state of its own per thread (the files being opened, the handlers),
+// which memory running out inside it can leave behind: each call runs on a thread
+// of its own, so that a failed one leaves nothing for the next.
+template <typename Work>
+status::Status OnItsOwnThread(const Work& work) {
+    status::Status result = status::OutOfMemory();
+    try {
+        std::thread([&] {
+            try {
+                result = work();
+            } catch (const std::bad_alloc&) {
+                result = status::OutOfMemory();
+            }
+        }).join();
+    } catch (const std::bad_alloc&) {
+        return status::OutOfMemory();
+    } catch (const std::system_error& e) {
+        return status::Fail(status::Code::Failed, std::string("no thread to read with: ") + e.what());
+    }
+    return result;
+}
+
+}  // namespace
+
+status::Status ReadRasterBand(const std::string& path, int band, bool samples, RasterBand* out) {
+    return OnItsOwnThread([&] { return Read(path, band, samples, out); });
+}
+
+status::Status WriteGeoreferencingStub(const RasterBand& band, const std::string& path) {
+    return OnItsOwnThread([&] {
+        RegisterGdal();
+        GdalMessages messages;
+        GDALDriverH gtiff = GDALGetDriverByName("GTiff");
+        const Dataset stub(gtiff == nullptr ? nullptr : GDALCreate(gtiff, path.c_str(), 1, 1, 1, GDT_Byte, nullptr));
+        bool ok = stub != nullptr;
+        if (ok && band.geotransform) {
+            std::array<double, 6> gt = *band.geotransform;
+            ok = GDALSetGeoTransform(stub.get(), gt.data()) == CE_None;
+        }
+        if (ok && !band.crsWkt.empty()) ok = GDALSetProjection(stub.get(), band.crsWkt.c_str()) == CE_None;
+        if (ok) return status::Ok();
+        return status::Fail(status::Code::Failed, path + ": " + messages.lastError());
+    });
+}
+
+status::Status GdalIdentifies(const std::string& path, bool* identified) {
+    return OnItsOwnThread([&] {
+        RegisterGdal();
+        GdalMessages quiet;
+        *identified = GDALIdentifyDriverEx(path.c_str(), GDAL_OF_RASTER, nullptr, nullptr) != nullptr;
+        return status::Ok();
+    });
+}
+
+}  // namespace raster
