@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <new>
@@ -61,6 +62,28 @@ DemTiffTags TagsFromGdal(const raster::RasterBand& band) {
         }
     }
     return tags;
+}
+
+// A geographic grid's cells in metres at its centre latitude, on the CRS's
+// ellipsoid: east-west on the parallel's radius N cos(lat), north-south on the
+// meridian's radius M. Nothing for a grid that is not geographic or is rotated.
+void TakeGeographicCells(const raster::RasterBand& band, DemTiffTags* tags) {
+    if (!band.geographic || !band.geotransform || tags->rotated || band.radiansPerUnit <= 0 || band.semiMajor <= 0)
+        return;
+    const auto& gt = *band.geotransform;
+    const double u = band.radiansPerUnit, top = gt[3] * u, bottom = (gt[3] + gt[5] * band.height) * u;
+    const double centre = (top + bottom) / 2, quarter = std::acos(0.0);
+    if (std::fabs(top) > quarter || std::fabs(bottom) > quarter) {
+        tags->crossesPole = true;
+        return;
+    }
+    const double f = band.inverseFlattening > 0 ? 1 / band.inverseFlattening : 0, e2 = f * (2 - f);
+    const double s = std::sin(centre), w = 1 - e2 * s * s;
+    const double n = band.semiMajor / std::sqrt(w), m = band.semiMajor * (1 - e2) / (w * std::sqrt(w));
+    tags->cellX = std::fabs(gt[1]) * u * n * std::cos(centre);
+    tags->cellY = std::fabs(gt[5]) * u * m;
+    tags->geographicSpread =
+        std::max(std::fabs(std::cos(top) / std::cos(centre) - 1), std::fabs(std::cos(bottom) / std::cos(centre) - 1));
 }
 
 // GDAL's georeferencing of a raster that is no GeoTIFF, as the GeoTIFF keys the
@@ -142,6 +165,7 @@ HRESULT Load(const std::string& path, const DemReading& reading, Dem* dem, std::
         dem->tiff = TagsFromGdal(band);
         dem->tiff->geo = StoredTagsOf(band);
     }
+    TakeGeographicCells(band, &*dem->tiff);
     if (dem->tiff->rotated) {
         *why = "its grid is rotated or sheared against its coordinates; warp it onto a north-up grid first (gdalwarp)";
         return D3DXERR_INVALIDDATA;
@@ -173,6 +197,7 @@ bool ReadDemHeader(const std::string& path, const DemReading& reading, DemHeader
         if (!raster::ReadRasterBand(path, reading.band, false, &band).ok()) return false;
         DemTiffTags tags;
         *header = DemHeader{band.width, band.height, ReadDemTiffTags(path, &tags) ? tags : TagsFromGdal(band)};
+        TakeGeographicCells(band, &header->tags);
         return true;
     } catch (const std::bad_alloc&) {
         return false;

@@ -130,6 +130,11 @@ std::string ShellWord(const std::string& text) {
     return quoted + "'";
 }
 
+// The share by which a geographic grid's east-west scale may differ between its
+// centre and its northern or southern rows: 1 % shifts a 45-degree horizon by at most
+// 0.3 degrees, one of 10 degrees by 0.1.
+constexpr double kGeographicSpread = 0.01;
+
 // The one line a user needs: the UTM zone of the DEM's corner, for gdalwarp, and
 // no data kept as no data (the corners outside the DEM included): its own value
 // when it has one, else NaN in floats, which hold every integer sample exactly.
@@ -163,9 +168,22 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     for (const std::string& warning : dem.warnings)
         std::fprintf(err, "%s: warning: %s\n", kSkyProgram, warning.c_str());
     const double readAt = progress.seconds();
-    if (dem.tiff && dem.tiff->modelType == 2) {
-        ReportGeographic(o.dem, *dem.tiff, o.reading.noData ? o.reading.noData : dem.tiff->gdalNoData, err);
-        return kSkyBadInput;
+    if (dem.tiff && dem.tiff->modelType == 2 && !o.cellX) {
+        // One cell size serves a grid whose parallels shrink little across it.
+        const DemTiffTags& g = *dem.tiff;
+        if (!g.cellX || g.geographicSpread > kGeographicSpread) {
+            if (g.crossesPole) std::fprintf(err, "%s: %s reaches past a pole\n", kSkyProgram, o.dem.c_str());
+            if (g.geographicSpread > kGeographicSpread)
+                std::fprintf(
+                    err, "%s: %s spans too many latitudes for one cell size (its east-west scale varies by %.1f %%)\n",
+                    kSkyProgram, o.dem.c_str(), g.geographicSpread * 100);
+            ReportGeographic(o.dem, g, o.reading.noData ? o.reading.noData : g.gdalNoData, err);
+            return kSkyBadInput;
+        }
+        std::fprintf(
+            err,
+            "%s: %s is in degrees: cells of %.6g x %.6g m at its centre latitude (east-west scale within %.2f %%)\n",
+            kSkyProgram, o.dem.c_str(), *g.cellX, *g.cellY, g.geographicSpread * 100);
     }
     Cells cells;
     if (o.cellX) {

@@ -53,6 +53,23 @@ TEST(SkyGdalInput, EveryFormGivesTheFloatGeoTiffsAngles) {
     }
 }
 
+// A geographic DEM runs on metric cells at its centre latitude, on its ellipsoid:
+// at 45 degrees a degree of longitude is 78,846.8 m and of latitude 111,132.9 m.
+TEST(SkyGdalInput, GeographicCellsAreMetresAtTheCentreLatitude) {
+    TempDir dir;
+    const double arcSecond = 1.0 / 3600;
+    WriteGeoDem(dir.path("geo.tif"),
+                {16, 9, {}, "-500", true, 0, std::array<double, 6>{7, arcSecond, 0, 45 + 4.5 * arcSecond, 0, -arcSecond}});
+    const ProcessResult run = RunSky({dir.path("geo.tif"), "--directions=4", "--svf=" + dir.path("s.tif")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    double x = 0, y = 0;
+    const std::size_t at = run.err.find("cells of ");
+    ASSERT_NE(at, std::string::npos) << run.err;
+    ASSERT_EQ(std::sscanf(run.err.c_str() + at, "cells of %lf x %lf m", &x, &y), 2) << run.err;
+    EXPECT_NEAR(x, 78846.8 / 3600, 0.001);
+    EXPECT_NEAR(y, 111132.9 / 3600, 0.001);
+}
+
 TEST(SkyGdalInput, WhatCannotBeReadIsExitTwoWithGdalsReason) {
     TempDir dir;
     WriteGeoDem(dir.path("dem.tif"));

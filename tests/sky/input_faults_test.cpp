@@ -86,8 +86,9 @@ TEST(SkyInputFaults, TheReprojectionItSuggestsKeepsNoData) {
     for (const auto& [name, tag, nodata] : std::vector<std::array<std::string, 3>>{
              {"dem.tif", "-500", ""}, {"dem.tif", "", "--nodata=-500"}, {"my dem's.tif", "", ""}}) {
         TempDir dir;
-        // Far from the zone's middle, where the grid turns and leaves corners empty.
-        WriteGeoDem(dir.path(name), {20, 12, {}, tag, true, 0, std::array<double, 6>{17.8, .005, 0, 60.1, 0, -.004}});
+        // Far from the zone's middle, where the grid turns and leaves corners empty;
+        // 2.4 degrees of latitude, too many for one cell size.
+        WriteGeoDem(dir.path(name), {20, 12, {}, tag, true, 0, std::array<double, 6>{17.8, .1, 0, 60.1, 0, -.2}});
         std::vector<std::string> args = {dir.path(name), "--svf=" + dir.path("s.tif")};
         if (!nodata.empty()) args.push_back(nodata);
         const ProcessResult refused = RunSky(args);
@@ -95,10 +96,14 @@ TEST(SkyInputFaults, TheReprojectionItSuggestsKeepsNoData) {
         const std::string line = refused.err.substr(refused.err.find("e.g. ") + 5);
         const ProcessResult warp = RunProcess({"/bin/sh", "-c", "cd '" + dir.path() + "' && " + line});
         ASSERT_EQ(warp.exitCode, 0) << line << warp.err;
-        // Read back, the corners outside the DEM are no data, not ground.
+        // Read back, the corners outside the DEM (north-east and south-west, as the
+        // grid turns) are no data, not ground.
         ASSERT_EQ(RunSky({dir.path("dem_utm.tif"), "--svf=" + dir.path("v.tif")}).exitCode, 0);
-        const std::vector<float> svf = ReadFloatTiff(dir.path("v.tif")).planes.begin()->second;
-        EXPECT_EQ(std::vector<float>({svf.front(), svf.back()}), std::vector<float>(2, -9999.0f)) << line;
+        const ReadFloats warped = ReadFloatTiff(dir.path("v.tif"));
+        const std::vector<float>& svf = warped.planes.begin()->second;
+        EXPECT_EQ(std::vector<float>({svf[warped.width - 1], svf[svf.size() - warped.width]}),
+                  std::vector<float>(2, -9999.0f))
+            << line;
     }
 }
 

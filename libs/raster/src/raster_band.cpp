@@ -38,6 +38,14 @@ void ReadCrs(GDALDatasetH dataset, RasterBand* out) {
     out->geographic = OSRIsGeographic(srs.get()) != 0;
     out->projected = OSRIsProjected(srs.get()) != 0;
     if (out->projected) out->metresPerUnit = OSRGetLinearUnits(srs.get(), nullptr);
+    if (out->geographic) {
+        out->radiansPerUnit = OSRGetAngularUnits(srs.get(), nullptr);
+        OGRErr error = OGRERR_NONE;
+        out->semiMajor = OSRGetSemiMajor(srs.get(), &error);
+        if (error != OGRERR_NONE) out->semiMajor = 0;
+        out->inverseFlattening = OSRGetInvFlattening(srs.get(), &error);
+        if (error != OGRERR_NONE) out->inverseFlattening = 0;
+    }
 }
 
 status::Status Read(const std::string& path, int band, bool samples, RasterBand* out) {

@@ -22,6 +22,10 @@ struct DemTiffTags {
     bool columnsRunWest = false;  // a negative pixel width
     bool rowsRunNorth = false;    // a positive pixel height: south up
     bool rotated = false;         // rows and columns are not along the axes
+    // A geographic grid's cells (cellX, cellY) are metres at its centre latitude; the
+    // east-west scale at its northern and southern rows differs by up to this share.
+    double geographicSpread = 0;
+    bool crossesPole = false;
 };
 
 // False when `path` is no TIFF libtiff opens, or memory runs out (nothing printed);

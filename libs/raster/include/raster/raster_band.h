@@ -23,7 +23,9 @@ struct RasterBand {
     std::optional<std::array<double, 6>> geotransform;
     bool geographic = false;  // the CRS is geographic (degrees)
     bool projected = false;
-    double metresPerUnit = 1;           // of a projected CRS's linear unit
+    double metresPerUnit = 1;    // of a projected CRS's linear unit
+    // A geographic CRS's angular unit and ellipsoid (inverse flattening 0: a sphere).
+    double radiansPerUnit = 0, semiMajor = 0, inverseFlattening = 0;
     std::string crsWkt;                 // empty: none
     std::vector<std::string> warnings;  // GDAL's, in order, each "PATH: text"
 };
