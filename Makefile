@@ -9,7 +9,7 @@ ifeq ($(CI),true)
 CMAKE_FLAGS += -DUMBRASCOPE_WERROR=ON
 endif
 
-.PHONY: all deps build demo install test test-release test-asan bench fuzz soak tidy format clean
+.PHONY: all deps build python demo install test test-release test-asan bench fuzz soak tidy format clean
 
 all: build
 
@@ -19,6 +19,12 @@ deps:
 build: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
+
+# The Python package alone, into $(BUILD)/python (see README.md, "Python").
+python: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target umbrascope-python
+	@echo "python: PYTHONPATH=$(abspath $(BUILD))/python /usr/bin/python3 -c 'import umbrascope'"
 
 # The demo builds only what it runs, not the tests and benchmarks.
 DEMO_TARGETS = umbrascope umbrascope-export umbrascope-sky make_sample_maps

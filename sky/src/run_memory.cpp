@@ -110,6 +110,22 @@ std::vector<OutputMemory> OutputsMemory(const SkyOptions& o, std::uint32_t width
         const std::uint64_t text = Add(kPageTemplateBytes, Mul(Mul(Mul(points, 2), n + 1) / 3 + 1, 4) + Mul(n, 256));
         outputs.push_back({Mul(points, Add(4, Mul(n, 4))), 0, Add(Mul(text, 3), Mul(points, 4))});
     }
+    if (!o.irradiationFile.empty() || !o.sunHoursFile.empty() || !o.shadowMasksFile.empty()) {
+        // Every band; then the sloped sky-view factor, the irradiation's four planes
+        // and the sun hours' one, with the file made of them (a mask at a time for masks).
+        std::uint64_t planes = 0;
+        if (!o.irradiationFile.empty()) planes += 4;
+        if (!o.sunHoursFile.empty()) planes += 1;
+        const std::string& file = !o.irradiationFile.empty() ? o.irradiationFile
+                                  : !o.sunHoursFile.empty()  ? o.sunHoursFile
+                                                             : o.shadowMasksFile;
+        const std::uint64_t masks = encode::FloatFormatOf(o.shadowMasksFile) == encode::FloatFormat::Exr
+                                        ? Mul(band, o.times.size() + 1)
+                                        : Add(band, FloatStripBytes(Mul(width, 4)));
+        const std::uint64_t days = Add(Mul(texels, 4 * (planes + 1)),
+                                       FloatFileBytes(file, texels, width, height, std::max<std::uint64_t>(planes, 1)));
+        outputs.push_back({Mul(band, n), 0, std::max(days, o.shadowMasksFile.empty() ? 0 : masks)});
+    }
     return outputs;
 }
 

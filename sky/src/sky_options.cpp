@@ -6,6 +6,7 @@
 #include <set>
 
 #include "cli/number_word.h"
+#include "skyline/direction_choice.h"
 
 namespace sky {
 
@@ -60,6 +61,16 @@ constexpr cli::OptionEntry kOptions[] = {
     {"engine"},
     {"viewer"},
     {"viewer-size"},
+    {"irradiation"},
+    {"sun-hours"},
+    {"shadow-masks"},
+    {"day"},
+    {"times"},
+    {"utc", 0, false},
+    {"time-step"},
+    {"linke"},
+    {"albedo"},
+    {"latitude"},
 };
 
 // A number such as -10 is a value or the DEM's name, never an option; there are no
@@ -145,6 +156,8 @@ public:
             o.sunAzimuth = (*numbers)[0];
             o.sunElevation = (*numbers)[1];
             o.sunGiven = true;
+        } else {
+            return applySunlight(name, value);
         }
         return "";
     }
@@ -155,7 +168,8 @@ public:
         if (positional[0].empty()) return "the DEM's name is empty";
         o.dem = positional[0];
         const std::vector<std::string> outputs = o.outputs();
-        if (outputs.empty()) return "nothing to write: give --angles, --svf, --shade, --engine or --viewer";
+        if (outputs.empty()) return "nothing to write: give --angles, --svf, --shade, --engine, --viewer, --irradiation, --sun-hours or "
+                   "--shadow-masks";
         if (!o.engineFile.empty() && o.wantedAzimuths().size() % 4 != 0)
             return "--engine needs a multiple of 4 directions, four to a slice";
         if (!o.shadeFile.empty() && !o.sunGiven) return "--shade needs the sun's place (--sun AZ,EL)";
@@ -164,10 +178,69 @@ public:
         std::set<std::string> seen;
         for (const auto& file : outputs)
             if (!seen.insert(file).second) return file + " is named twice";
-        return "";
+        return checkSunlight();
     }
 
 private:
+    // The sunlight outputs' options.
+    std::string applySunlight(const std::string& name, const std::string& value) {
+        const std::string option = "--" + name;
+        const auto number = NumberOf(value);
+        const auto numbers = NumbersOf(value);
+        if (name == "irradiation" || name == "sun-hours" || name == "shadow-masks") {
+            if (!EndsWithAny(value, {".tif", ".tiff", ".exr"}))
+                return option + ": the name must end in .tif, .tiff or .exr";
+            (name == "irradiation" ? o.irradiationFile : name == "sun-hours" ? o.sunHoursFile : o.shadowMasksFile) =
+                value;
+        } else if (name == "day") {
+            const auto whole = [](double d) { return d >= 1 && d <= 366 && d == std::floor(d); };
+            if (!numbers || numbers->size() > 2 || !whole(numbers->front()) || !whole(numbers->back()))
+                return option + " needs a day of the year from 1 to 366, or two (D,D2), not \"" + value + "\"";
+            if (numbers->back() < numbers->front())
+                return option + " " + value + " runs backwards: the first day comes first";
+            o.firstDay = static_cast<int>(numbers->front());
+            o.lastDay = static_cast<int>(numbers->back());
+        } else if (name == "times") {
+            if (!numbers || std::any_of(numbers->begin(), numbers->end(), [](double t) { return !(t >= 0 && t <= 24); }))
+                return option + " needs hours from 0 to 24 separated by commas, not \"" + value + "\"";
+            for (std::size_t i = 0; i < numbers->size(); ++i)
+                for (std::size_t j = 0; j < i; ++j)
+                    if (std::lround((*numbers)[i] * 60) == std::lround((*numbers)[j] * 60))
+                        return option + " gives one minute twice in \"" + value + "\": each mask is named by its minute";
+            o.times = *numbers;
+        } else if (name == "utc") {
+            o.utc = true;
+        } else if (name == "time-step") {
+            if (!number || !(*number > 0 && *number <= 24))
+                return option + " needs hours above 0, at most 24, not \"" + value + "\"";
+            o.timeStep = *number;
+        } else if (name == "linke") {
+            if (!number || !(*number >= 1 && *number <= 10))
+                return option + " needs a Linke turbidity from 1 (a clean, dry sky) to 10, not \"" + value + "\"";
+            o.linke = *number;
+        } else if (name == "albedo") {
+            if (!number || !(*number >= 0 && *number <= 1))
+                return option + " needs the ground's albedo from 0 to 1, not \"" + value + "\"";
+            o.albedo = *number;
+        } else if (name == "latitude") {
+            if (!number || !(*number >= -90 && *number <= 90))
+                return option + " needs a latitude in degrees from -90 to 90, not \"" + value + "\"";
+            o.latitude = *number;
+        }
+        return "";
+    }
+
+    std::string checkSunlight() const {
+        const bool daily = !o.irradiationFile.empty() || !o.sunHoursFile.empty();
+        const bool masks = !o.shadowMasksFile.empty();
+        if ((daily || masks) && o.firstDay == 0) return "--irradiation, --sun-hours and --shadow-masks need --day";
+        if (masks && o.times.empty()) return "--shadow-masks needs the times of day (--times T1,T2,...)";
+        if (masks && o.lastDay != o.firstDay) return "--shadow-masks are for one day: give --day D";
+        if (!masks && (!o.times.empty() || o.utc)) return "--times and --utc are for --shadow-masks";
+        if (!daily && !masks && o.firstDay != 0) return "--day is for --irradiation, --sun-hours or --shadow-masks";
+        return "";
+    }
+
     SkyOptions& o;
 };
 
@@ -175,16 +248,13 @@ private:
 
 std::vector<double> SkyOptions::wantedAzimuths() const {
     if (!azimuths.empty()) return azimuths;
-    // Taken modulo 360 first: added to a huge start, the steps would round away.
-    const double from = std::fmod(start, 360.0);
-    std::vector<double> wanted;
-    for (unsigned i = 0; i < directionCount; ++i) wanted.push_back(from + 360.0 * i / directionCount);
-    return wanted;
+    return skyline::EvenAzimuths(directionCount, start);
 }
 
 std::vector<std::string> SkyOptions::outputs() const {
     std::vector<std::string> names;
-    for (const std::string* name : {&anglesFile, &svfFile, &shadeFile, &engineFile, &viewerFile})
+    for (const std::string* name : {&anglesFile, &svfFile, &shadeFile, &engineFile, &viewerFile, &irradiationFile,
+                                    &sunHoursFile, &shadowMasksFile})
         if (!name->empty()) names.push_back(*name);
     return names;
 }

@@ -17,45 +17,30 @@
 #include "sky/sky_outputs.h"
 #include "sky/sky_usage.h"
 #include "sky/sky_viewer.h"
+#include "sky/sunlight_output.h"
+#include "skyline/direction_choice.h"
 #include "skyline/horizon_bands.h"
 
 namespace sky {
 
 namespace {
 
-constexpr double kTolerance = 1.0;  // degrees an azimuth may move to a lattice direction
-
 // The directions used, with the azimuths actually used.
-struct Directions {
-    std::vector<skyline::LatticeDirection> lattice;
-    std::vector<double> azimuths;
-};
-
-// A cell size as the messages name it.
-std::string Metres(double size) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", std::fabs(size));
-    return text;
-}
+using Directions = skyline::ChosenDirections;
 
 // `cellX` and `cellY` signed as AzimuthOf takes them.
 [[nodiscard]] bool ChooseDirections(const SkyOptions& o, double cellX, double cellY, Directions* chosen,
                                     std::FILE* err) {
+    const std::vector<double> wanted = o.wantedAzimuths();
+    if (const status::Status s = skyline::ChooseDirections(wanted, cellX, cellY, chosen); !s.ok()) {
+        std::fprintf(err, "%s: %s\n", kSkyProgram, s.reason.c_str());
+        return false;
+    }
     std::string line = "directions:";
-    for (double wanted : o.wantedAzimuths()) {
-        skyline::LatticeDirection d;
-        if (!skyline::NearestLatticeDirection(wanted, cellX, cellY, kTolerance, &d)) {
-            std::fprintf(err,
-                         "%s: no grid direction lies within 1 degree of azimuth %s with cells of %s x %s m: their "
-                         "sides are too far from square (grid steps reach 64 cells)\n",
-                         kSkyProgram, Degrees(wanted).c_str(), Metres(cellX).c_str(), Metres(cellY).c_str());
-            return false;
-        }
-        chosen->lattice.push_back(d);
-        chosen->azimuths.push_back(skyline::AzimuthOf(d, cellX, cellY));
-        line.append(" ").append(Degrees(chosen->azimuths.back()));
-        if (std::fabs(std::remainder(chosen->azimuths.back() - wanted, 360.0)) >= 0.005)
-            line.append(" (for ").append(Degrees(wanted)).append(")");
+    for (std::size_t k = 0; k < wanted.size(); ++k) {
+        line.append(" ").append(Degrees(chosen->azimuths[k]));
+        if (std::fabs(std::remainder(chosen->azimuths[k] - wanted[k], 360.0)) >= 0.005)
+            line.append(" (for ").append(Degrees(wanted[k])).append(")");
     }
     std::fprintf(err, "%s: %s\n", kSkyProgram, line.c_str());
     return true;
@@ -86,7 +71,8 @@ std::string Metres(double size) {
     const std::vector<double> wanted = o.wantedAzimuths();
     std::vector<skyline::LatticeDirection> lattice(wanted.size());
     for (std::size_t k = 0; k < wanted.size(); ++k)
-        if (!skyline::NearestLatticeDirection(wanted[k], *cellX, *cellY, kTolerance, &lattice[k])) return kSkySuccess;
+        if (!skyline::NearestLatticeDirection(wanted[k], *cellX, *cellY, skyline::kDirectionTolerance, &lattice[k]))
+            return kSkySuccess;
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());  // as the sweep runs
     const std::uint64_t peak = RunPeakBytes(o, dem.width, dem.height, lattice, threads);
     if (const HRESULT hr = os::CheckFitsInMemory(peak); hr != S_OK) {
@@ -106,16 +92,9 @@ struct Cells {
 
 // Whether the arithmetic serves the cells; if not, why, naming them.
 [[nodiscard]] bool CellsFit(const SkyOptions& o, const Dem& dem, Cells cells, std::FILE* err) {
-    const double x = std::fabs(cells.x), y = std::fabs(cells.y);
-    const skyline::CellFit fit = skyline::FitOfCells(x, y, dem.width, dem.height, o.curvature);
-    if (fit == skyline::CellFit::TooSmall)
-        std::fprintf(err,
-                     "%s: cells of %s x %s m are too small: below %g m, distances along the grid round to nothing\n",
-                     kSkyProgram, Metres(x).c_str(), Metres(y).c_str(), skyline::kSmallestCell);
-    if (fit == skyline::CellFit::TooWideToCurve)
-        std::fprintf(err, "%s: with cells of %s x %s m the map is more than %g m across, too wide for --curvature\n",
-                     kSkyProgram, Metres(x).c_str(), Metres(y).c_str(), skyline::kWidestCurvedMap);
-    return fit == skyline::CellFit::Fits;
+    const status::Status s = skyline::CheckCells(cells.x, cells.y, dem.width, dem.height, o.curvature);
+    if (!s.ok()) std::fprintf(err, "%s: %s\n", kSkyProgram, s.reason.c_str());
+    return s.ok();
 }
 
 // `text` as one word of a POSIX shell command line.
@@ -209,6 +188,9 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
         outputs.push_back(MakeShadeOutput(o.shadeFile, o.sunAzimuth, o.sunElevation, o.shadeBits, source));
     if (!o.engineFile.empty()) outputs.push_back(MakeEngineOutput(o.engineFile, source));
     if (!o.viewerFile.empty()) outputs.push_back(MakeViewerOutput(o.viewerFile, o.dem, o.viewerSize, source));
+    std::unique_ptr<BandOutput> sunlight;
+    if (const int code = MakeSunlightOutput(o, source, &sunlight, err); code != kSkySuccess) return code;
+    if (sunlight) outputs.push_back(std::move(sunlight));
     for (auto& output : outputs)
         if (const HRESULT hr = output->start(err); hr != S_OK) return OutputFailureCode(hr);
 

@@ -68,7 +68,7 @@ std::string SkyShadows(const std::string& dem, double cell, double scale, std::u
                        double elevation) {
     sky::Dem d;
     std::string why;
-    EXPECT_EQ(sky::LoadDem(dem, {1, scale, 0, {}}, &d, &why), S_OK) << why;
+    EXPECT_EQ(sky::LoadDem(dem, {.scale = scale, .offset = {}, .noData = {}}, &d, &why), S_OK) << why;
     skyline::HorizonRequest request;
     request.cellX = request.cellY = cell;
     std::vector<double> azimuths;

@@ -30,6 +30,14 @@ struct SkyOptions {
     double sunAzimuth = 0, sunElevation = 0;
     bool sunGiven = false;
     int shadeBits = 8;  // 8 or 16
+    // Sunlight through the day (sky/sunlight_output.h).
+    std::string irradiationFile, sunHoursFile, shadowMasksFile;
+    int firstDay = 0, lastDay = 0;  // day of the year, 1 to 366; 0: not given
+    std::vector<double> times;      // hours of the masks, 0 to 24
+    bool utc = false;               // the times in UTC, not local solar time
+    double timeStep = 0.5;          // hours
+    double linke = 3.0, albedo = 0.2;
+    std::optional<double> latitude;  // degrees, for a DEM without georeferencing
 
     // The azimuths asked for, in degrees: `azimuths`, else `directionCount` of them
     // evenly spaced from `start` modulo 360.
