@@ -113,8 +113,8 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
     const AngleMaps& angles = made.angles;
     geo::Georeferencing where;
     if (!o.heightMap.empty()) {
-        if (const HRESULT hr = geo::ReadGeoreferencing(o.heightMap, &where); hr != S_OK) {
-            if (hr == E_OUTOFMEMORY) return ReportOutOfMemory(err);
+        if (const status::Status read = geo::ReadGeoreferencing(o.heightMap, &where); !read.ok()) {
+            if (read.code == status::Code::OutOfMemory) return ReportOutOfMemory(err);
             std::fprintf(err, "%s: warning: the georeferencing of %s cannot be read: the TIFFs carry none\n", kProgram,
                          o.heightMap.c_str());
         }

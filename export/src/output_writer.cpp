@@ -86,8 +86,8 @@ encode::TiffTagWriter OutputWriter::tags(const std::vector<std::string>& bands, 
     return [this, bands, noData, width, height](TIFF* tiff) {
         if (TIFFSetField(tiff, TIFFTAG_SOFTWARE, kProgram) != 1) return E_FAIL;
         if (where_.present)
-            if (const HRESULT hr = geo::WriteGeoreferencing(tiff, where_, width, height); hr != S_OK) return hr;
-        return geo::WriteGdalTags(tiff, geo::GdalMetadata({}, bands), noData);
+            if (!geo::WriteGeoreferencing(tiff, where_, width, height).ok()) return E_FAIL;
+        return geo::WriteGdalTags(tiff, geo::GdalMetadata({}, bands), noData).ok() ? S_OK : E_FAIL;
     };
 }
 

@@ -37,12 +37,12 @@ void TakeGeoreferencing(const geo::Georeferencing& g, DemTiffTags* tags) {
 
 bool ReadDemTiffTags(const std::string& path, DemTiffTags* tags) {
     geo::TiffFile tiff;
-    if (geo::OpenGeoTiff(path, &tiff) != S_OK) return false;
+    if (!geo::OpenGeoTiff(path, &tiff).ok()) return false;
     DemTiffTags read;
     TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_BITSPERSAMPLE, &read.bitsPerSample);
     TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLEFORMAT, &read.sampleFormat);
     // GeoKeys libgeotiff cannot parse leave the DEM without georeferencing.
-    if (geo::Georeferencing g; geo::ReadGeoreferencing(tiff.get(), &g) == S_OK) TakeGeoreferencing(g, &read);
+    if (geo::Georeferencing g; geo::ReadGeoreferencing(tiff.get(), &g).ok()) TakeGeoreferencing(g, &read);
     *tags = std::move(read);
     return true;
 }

@@ -220,8 +220,8 @@ public:
         const encode::GeoTiffTags& stored = source_.dem.tiff ? source_.dem.tiff->geo : none;
         const HRESULT hr = encode::EncodeGreyTiff(image, &bytes, &why, [&](TIFF* tiff) {
             if (TIFFSetField(tiff, TIFFTAG_SOFTWARE, kSkyProgram) != 1) return E_FAIL;
-            if (const HRESULT tagged = geo::WriteStoredTags(tiff, stored); tagged != S_OK) return tagged;
-            return geo::WriteGdalTags(tiff, metadata, "");
+            return geo::WriteStoredTags(tiff, stored).ok() && geo::WriteGdalTags(tiff, metadata, "").ok() ? S_OK
+                                                                                                          : E_FAIL;
         });
         return WriteFile(path_, hr, why, bytes, out, err);
     }

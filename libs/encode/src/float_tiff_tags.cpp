@@ -26,8 +26,8 @@ bool WriteFloatTiffTags(TIFF* tiff, std::uint32_t width, std::uint32_t height, c
               SetFloatStripTags(tiff, compression) == S_OK;
     if (ok && !extra.empty())
         ok = TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, static_cast<std::uint16_t>(extra.size()), extra.data()) == 1;
-    return ok && geo::WriteGdalTags(tiff, extras.gdalMetadata, extras.gdalNoData) == S_OK &&
-           geo::WriteStoredTags(tiff, extras.geo) == S_OK && (!extras.moreTags || extras.moreTags(tiff) == S_OK);
+    return ok && geo::WriteGdalTags(tiff, extras.gdalMetadata, extras.gdalNoData).ok() &&
+           geo::WriteStoredTags(tiff, extras.geo).ok() && (!extras.moreTags || extras.moreTags(tiff) == S_OK);
 }
 
 }  // namespace encode

@@ -41,15 +41,19 @@ std::string GdalMetadata(const std::vector<std::pair<std::string, std::string>>&
     return xml + "</GDALMetadata>\n";
 }
 
-HRESULT WriteGdalTags(TIFF* tiff, const std::string& metadata, const std::string& noData) {
-    if (tiff == nullptr) return E_INVALIDARG;
-    if (metadata.empty() && noData.empty()) return S_OK;
+status::Status WriteGdalTags(TIFF* tiff, const std::string& metadata, const std::string& noData) {
+    if (metadata.empty() && noData.empty()) return status::Ok();
+    const auto refused = [&] {
+        const char* name = TIFFFileName(tiff);
+        return status::Fail(status::Code::Failed,
+                            std::string(name != nullptr ? name : "a TIFF") + ": libtiff refused GDAL's tags");
+    };
     if (TIFFFindField(tiff, kGdalMetadata, TIFF_ANY) == nullptr ||
         TIFFFindField(tiff, kGdalNoData, TIFF_ANY) == nullptr)
-        if (TIFFMergeFieldInfo(tiff, kGdalFields, 2) != 0) return E_FAIL;
+        if (TIFFMergeFieldInfo(tiff, kGdalFields, 2) != 0) return refused();
     const bool ok = (metadata.empty() || TIFFSetField(tiff, kGdalMetadata, metadata.c_str()) == 1) &&
                     (noData.empty() || TIFFSetField(tiff, kGdalNoData, noData.c_str()) == 1);
-    return ok ? S_OK : E_FAIL;
+    return ok ? status::Ok() : refused();
 }
 
 }  // namespace geo

@@ -20,16 +20,15 @@ struct OptionsFree {
 
 void TiffCloser::operator()(TIFF* tiff) const { TIFFClose(tiff); }
 
-HRESULT OpenGeoTiff(const std::string& path, TiffFile* tiff) {
-    if (tiff == nullptr) return E_INVALIDARG;
+status::Status OpenGeoTiff(const std::string& path, TiffFile* tiff) {
     tiff->reset();
     RegisterGeoTiffTags();
     const std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
-    if (!options) return E_OUTOFMEMORY;
+    if (!options) return status::OutOfMemory();
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), &Quiet, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), &Quiet, nullptr);
     tiff->reset(TIFFOpenExt(path.c_str(), "r", options.get()));
-    return *tiff ? S_OK : S_FALSE;
+    return *tiff ? status::Ok() : status::Fail(status::Code::InvalidData, path + ": no TIFF libtiff opens");
 }
 
 }  // namespace geo

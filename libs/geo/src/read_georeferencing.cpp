@@ -144,8 +144,7 @@ void Describe(TIFF* tiff, GTIF* gtif, Georeferencing* g) {
 
 }  // namespace
 
-HRESULT ReadGeoreferencing(TIFF* tiff, Georeferencing* out) {
-    if (tiff == nullptr || out == nullptr) return E_INVALIDARG;
+status::Status ReadGeoreferencing(TIFF* tiff, Georeferencing* out) {
     try {
         Georeferencing g;
         TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &g.width);
@@ -157,29 +156,30 @@ HRESULT ReadGeoreferencing(TIFF* tiff, Georeferencing* out) {
         std::unique_ptr<GTIF, GtifFree> gtif;
         if (!KeyIds(tiff).empty()) {
             gtif.reset(GTIFNew(tiff));
-            if (!gtif) return D3DXERR_INVALIDDATA;
+            if (!gtif)
+                return status::Fail(status::Code::InvalidData,
+                                    std::string(TIFFFileName(tiff)) + ": its GeoKeys cannot be parsed");
         }
         Describe(tiff, gtif.get(), &g);
         g.stored = StoredTags(tiff);
         *out = std::move(g);
-        return S_OK;
+        return status::Ok();
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 
-HRESULT ReadGeoreferencing(const std::string& path, Georeferencing* out) {
-    if (out == nullptr) return E_INVALIDARG;
+status::Status ReadGeoreferencing(const std::string& path, Georeferencing* out) {
     try {
         TiffFile tiff;
-        const HRESULT hr = OpenGeoTiff(path, &tiff);
-        if (hr == S_FALSE) {  // no TIFF, so nothing to say
+        status::Status opened = OpenGeoTiff(path, &tiff);
+        if (opened.code == status::Code::InvalidData) {  // no TIFF, so nothing to say
             *out = Georeferencing{};
-            return S_OK;
+            return status::Ok();
         }
-        return hr == S_OK ? ReadGeoreferencing(tiff.get(), out) : hr;
+        return opened.ok() ? ReadGeoreferencing(tiff.get(), out) : opened;
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 

@@ -60,6 +60,13 @@ template <typename T>
     return TIFFSetField(tiff, tag, static_cast<int>(values.size()), values.data()) == 1;
 }
 
+// libtiff or libgeotiff would not take a tag.
+status::Status Refused(TIFF* tiff) {
+    const char* name = TIFFFileName(tiff);
+    return status::Fail(status::Code::Failed,
+                        std::string(name != nullptr ? name : "a TIFF") + ": libtiff refused its georeferencing tags");
+}
+
 }  // namespace
 
 bool KnowGeoTiffTags(TIFF* tiff) {
@@ -72,9 +79,9 @@ void RegisterGeoTiffTags() {
     std::call_once(registered, [] { XTIFFInitialize(); });
 }
 
-HRESULT WriteStoredTags(TIFF* tiff, const StoredGeoTiffTags& stored) {
-    if (stored.empty()) return S_OK;
-    if (tiff == nullptr || !KnowGeoTiffTags(tiff)) return E_FAIL;
+status::Status WriteStoredTags(TIFF* tiff, const StoredGeoTiffTags& stored) {
+    if (stored.empty()) return status::Ok();
+    if (!KnowGeoTiffTags(tiff)) return Refused(tiff);
     const bool ok =
         SetArray(tiff, TIFFTAG_GEOPIXELSCALE, stored.pixelScale) &&
         SetArray(tiff, TIFFTAG_GEOTIEPOINTS, stored.tiepoints) &&
@@ -82,22 +89,21 @@ HRESULT WriteStoredTags(TIFF* tiff, const StoredGeoTiffTags& stored) {
         SetArray(tiff, TIFFTAG_GEOKEYDIRECTORY, stored.keyDirectory) &&
         SetArray(tiff, TIFFTAG_GEODOUBLEPARAMS, stored.doubleParams) &&
         (stored.asciiParams.empty() || TIFFSetField(tiff, TIFFTAG_GEOASCIIPARAMS, stored.asciiParams.c_str()) == 1);
-    return ok ? S_OK : E_FAIL;
+    return ok ? status::Ok() : Refused(tiff);
 }
 
-HRESULT WriteGeoreferencing(TIFF* tiff, const Georeferencing& geo, std::uint32_t width, std::uint32_t height) {
-    if (tiff == nullptr || width == 0 || height == 0) return E_INVALIDARG;
-    if (!KnowGeoTiffTags(tiff)) return E_FAIL;
-    if (geo.hasGeotransform && !SetGeotransform(tiff, ScaledGeotransform(geo, width, height))) return E_FAIL;
-    if (geo.keys.empty()) return S_OK;
+status::Status WriteGeoreferencing(TIFF* tiff, const Georeferencing& geo, std::uint32_t width, std::uint32_t height) {
+    if (!KnowGeoTiffTags(tiff)) return Refused(tiff);
+    if (geo.hasGeotransform && !SetGeotransform(tiff, ScaledGeotransform(geo, width, height))) return Refused(tiff);
+    if (geo.keys.empty()) return status::Ok();
     const std::unique_ptr<GTIF, GtifFree> gtif(GTIFNew(tiff));
-    if (!gtif) return E_FAIL;
+    if (!gtif) return Refused(tiff);
     for (const GeoKey& key : geo.keys)
-        if (!SetKey(gtif.get(), key)) return E_FAIL;
+        if (!SetKey(gtif.get(), key)) return Refused(tiff);
     // The tie point written is the texel's corner.
     if (geo.hasGeotransform && GTIFKeySet(gtif.get(), GTRasterTypeGeoKey, TYPE_SHORT, 1, RasterPixelIsArea) != 1)
-        return E_FAIL;
-    return GTIFWriteKeys(gtif.get()) == 1 ? S_OK : E_FAIL;
+        return Refused(tiff);
+    return GTIFWriteKeys(gtif.get()) == 1 ? status::Ok() : Refused(tiff);
 }
 
 }  // namespace geo

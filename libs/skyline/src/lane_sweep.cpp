@@ -298,8 +298,10 @@ void FillCommonSteps(const Grid& grid, const LineGeometry& g, const CrossingPlan
         };
         const VD texel = LoweredLanes(g, read(0), p);
         hn::StoreU(texel, d, slot);
-        // Each crossing judged between the samples beside it, as DropHiddenCrossings
-        // does, once the next one is known; a hidden one becomes no sample.
+        // Each crossing judged between the samples beside it once the next one is
+        // known; one on or under their chord becomes no sample: it is a vertex of no
+        // upper hull of a run holding both, so no texel's greatest slope changes
+        // either way along the line while every sample ahead counts.
         VD before = texel, pending = nan;
         double beforeUnits = 0, pendingUnits = 0;
         for (std::size_t c = 0; c < plan.crossings.size(); ++c) {

@@ -162,36 +162,6 @@ void GatherLine(const Grid& grid, const LineGeometry& g, std::int64_t x, std::in
     GatherLine(grid, g, MakeCrossingPlan(g), x, y, profile);
 }
 
-void DropHiddenCrossings(LineProfile* profile) {
-    const std::size_t count = profile->position.size();
-    if (count < 3) return;
-    double* position = profile->position.data();
-    double* w = profile->w.data();
-    std::int64_t* texel = profile->texel.data();
-    // Compacted in place, each sample judged between its original neighbours, and
-    // without a branch on the verdict, which is as good as random.
-    std::size_t kept = 1;
-    double before = position[0], wBefore = w[0];
-    for (std::size_t k = 1; k + 1 < count; ++k) {
-        const double p = position[k], z = w[k];
-        const std::int64_t t = texel[k];
-        const bool hidden = t < 0 && SlopeNotBelow(wBefore, z, p - before, w[k + 1], position[k + 1] - before);
-        position[kept] = p;
-        w[kept] = z;
-        texel[kept] = t;
-        kept += hidden ? 0 : 1;
-        before = p;
-        wBefore = z;
-    }
-    position[kept] = position[count - 1];
-    w[kept] = w[count - 1];
-    texel[kept] = texel[count - 1];
-    ++kept;
-    profile->position.resize(kept);
-    profile->w.resize(kept);
-    profile->texel.resize(kept);
-}
-
 void SweepLine(const LineProfile& profile, int ahead, HullState* hull, std::vector<double>* best) {
     const std::size_t count = profile.position.size();
     best->assign(count, std::numeric_limits<double>::quiet_NaN());

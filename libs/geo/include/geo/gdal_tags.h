@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "results/result_code.h"
+#include "status/status.h"
 
 typedef struct tiff TIFF;
 
@@ -18,8 +18,7 @@ std::string GdalMetadata(const std::vector<std::pair<std::string, std::string>>&
                          const std::vector<std::string>& names);
 
 // Sets GDAL_METADATA to `metadata` and GDAL_NODATA to `noData` in `tiff`, open for
-// writing; an empty text is left out. S_OK; E_FAIL when libtiff refuses;
-// E_INVALIDARG for a null `tiff`.
-[[nodiscard]] HRESULT WriteGdalTags(TIFF* tiff, const std::string& metadata, const std::string& noData);
+// writing (not null); an empty text is left out. Ok; Failed when libtiff refuses.
+status::Status WriteGdalTags(TIFF* tiff, const std::string& metadata, const std::string& noData);
 
 }  // namespace geo

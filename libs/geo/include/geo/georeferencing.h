@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "results/result_code.h"
+#include "status/status.h"
 
 typedef struct tiff TIFF;
 
@@ -53,32 +53,31 @@ struct Georeferencing {
     StoredGeoTiffTags stored;
 };
 
-// Reads the georeferencing of the image file at `path`. S_OK with `present` false
-// for a file that is no TIFF, or a TIFF without GeoTIFF tags: most height maps have
-// none. E_INVALIDARG for a null `out`; D3DXERR_INVALIDDATA when its GeoKeys cannot
-// be parsed. Nothing is printed.
-[[nodiscard]] HRESULT ReadGeoreferencing(const std::string& path, Georeferencing* out);
+// Reads the georeferencing of the image file at `path` into `out` (not null). Ok
+// with `present` false for a file that is no TIFF, or a TIFF without GeoTIFF tags:
+// most height maps have none. InvalidData ("PATH: its GeoKeys cannot be parsed");
+// OutOfMemory. Nothing is printed.
+status::Status ReadGeoreferencing(const std::string& path, Georeferencing* out);
 
-// The same for `tiff`, open for reading by OpenGeoTiff (geo/geotiff_file.h); a null
-// `tiff` is E_INVALIDARG. `out` is left as it was on failure.
-[[nodiscard]] HRESULT ReadGeoreferencing(TIFF* tiff, Georeferencing* out);
+// The same for `tiff` (not null), open for reading by OpenGeoTiff
+// (geo/geotiff_file.h). `out` is left as it was on failure.
+status::Status ReadGeoreferencing(TIFF* tiff, Georeferencing* out);
 
 // The geotransform of the same extent split into `width` x `height` texels.
 // `width` and `height` above 0.
 std::array<double, 6> ScaledGeotransform(const Georeferencing& geo, std::uint32_t width, std::uint32_t height);
 
-// Copies `stored` (nothing when empty) into the directory of `tiff`, open for
-// writing, as they are: for a file of the same grid. S_OK; E_FAIL when libtiff
+// Copies `stored` (nothing when empty) into the directory of `tiff` (not null), open
+// for writing, as they are: for a file of the same grid. Ok; Failed when libtiff
 // refuses a tag or an array is longer than TIFF counts.
-[[nodiscard]] HRESULT WriteStoredTags(TIFF* tiff, const StoredGeoTiffTags& stored);
+status::Status WriteStoredTags(TIFF* tiff, const StoredGeoTiffTags& stored);
 
 // Writes `geo` (present) into the directory of `tiff`, open for writing, for an
 // image of `width` x `height` texels over the same extent: its GeoKeys (the raster
 // type as PixelIsArea; a SHORT key of several values, which libgeotiff cannot set, is
 // left out) and its scaled geotransform (tie point and pixel scale, or a
-// transformation matrix when the grid is rotated). S_OK; E_FAIL when libtiff or
-// libgeotiff refuse; E_INVALIDARG for a null `tiff` or a zero size.
-[[nodiscard]] HRESULT WriteGeoreferencing(TIFF* tiff, const Georeferencing& geo, std::uint32_t width,
-                                          std::uint32_t height);
+// transformation matrix when the grid is rotated). `tiff` not null, the size above
+// 0. Ok; Failed when libtiff or libgeotiff refuse.
+status::Status WriteGeoreferencing(TIFF* tiff, const Georeferencing& geo, std::uint32_t width, std::uint32_t height);
 
 }  // namespace geo

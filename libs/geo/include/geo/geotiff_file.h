@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "results/result_code.h"
+#include "status/status.h"
 
 typedef struct tiff TIFF;
 
@@ -15,9 +15,9 @@ struct TiffCloser {
 };
 using TiffFile = std::unique_ptr<TIFF, TiffCloser>;
 
-// Opens the file at `path` for reading into `tiff`. S_OK; S_FALSE (`tiff` empty)
-// when it is no TIFF libtiff opens; E_OUTOFMEMORY; E_INVALIDARG for a null `tiff`.
-// Nothing is printed. Any thread.
-[[nodiscard]] HRESULT OpenGeoTiff(const std::string& path, TiffFile* tiff);
+// Opens the file at `path` for reading into `tiff` (not null). Ok; InvalidData
+// ("PATH: no TIFF libtiff opens", `tiff` empty); OutOfMemory. Nothing is printed.
+// Any thread.
+status::Status OpenGeoTiff(const std::string& path, TiffFile* tiff);
 
 }  // namespace geo

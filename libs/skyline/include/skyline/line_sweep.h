@@ -57,13 +57,6 @@ void GatherLines(const Grid& grid, const LineGeometry& g, const CrossingPlan& pl
 // as std::bad_alloc.
 void GatherLine(const Grid& grid, const LineGeometry& g, std::int64_t x, std::int64_t y, LineProfile* profile);
 
-// Drops from `profile` the crossings (not the texels) on or under the chord between
-// the samples beside them: no such sample is a vertex of the upper hull of any run
-// of samples that holds its two neighbours, so no texel's greatest slope changes,
-// either way along the line, as long as every sample ahead counts (not for
-// SweepLineWithin). Nothing fails.
-void DropHiddenCrossings(LineProfile* profile);
-
 // The upper hull of the samples already passed, nearest last: the whole state a
 // sweep carries from one stretch of a line to the next.
 struct HullState {
