@@ -62,12 +62,15 @@ int main(int argc, char** argv) {
     const Timing tool = Median(runs, [&] {
         return horizon::ComputeHorizonFast(rgba.data(), out.data(), size, size, settings, nullptr) == S_OK;
     });
-    std::printf("| work (%u x %u, %u threads) | wall s | cpu s | x the tool's step (wall) | x (cpu) | samples | cpu ns/sample |\n",
-                size, size, std::thread::hardware_concurrency());
+    std::printf(
+        "| work (%u x %u, %u threads) | wall s | cpu s | x the tool's step (wall) | x (cpu) | samples | cpu ns/sample "
+        "|\n",
+        size, size, std::thread::hardware_concurrency());
     std::printf("|---|---|---|---|---|---|---|\n");
     std::printf("| the tool's 2-direction step | %.3f | %.3f | 1 | 1 | - | - |\n", tool.wall, tool.cpu);
     for (unsigned count : {8u, 16u}) {
-        skyline::HorizonRequest request{bench::EvenDirections(count), cell, cell, false, 0, std::thread::hardware_concurrency(), {}};
+        skyline::HorizonRequest request{bench::EvenDirections(count),        cell, cell, false, 0,
+                                        std::thread::hardware_concurrency(), {}};
         std::vector<std::vector<float>> bands;
         const Timing t = Median(runs, [&] { return skyline::ComputeHorizonBands(grid, request, &bands) == S_OK; });
         const double samples = bench::SamplesSwept(size, size, request.directions);

@@ -42,13 +42,6 @@ bool DecodeTiff(const std::string& path) {
     return ok;
 }
 
-// The step times of the closing line: "... (read R s, horizons H s, the rest T s)".
-bool StepTimes(const std::string& err, double* read, double* horizons, double* rest) {
-    const std::size_t at = err.rfind("(read ");
-    return at != std::string::npos &&
-           std::sscanf(err.c_str() + at, "(read %lf s, horizons %lf s, the rest %lf s)", read, horizons, rest) == 3;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,7 +66,8 @@ int main(int argc, char** argv) {
     if (std::system(make.c_str()) != 0) return 1;
 
     std::printf(
-        "| size | directions | read | horizons | ns/sample | the rest | whole run | decode | first touch | disk | floors | "
+        "| size | directions | read | horizons | ns/sample | the rest | whole run | decode | first touch | disk | "
+        "floors | "
         "ratio | floors + horizons | ratio | peak MB | peak B/texel |\n"
         "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     const double texels = double(size) * size;
@@ -84,11 +78,12 @@ int main(int argc, char** argv) {
             const std::string angles = work + "/angles.tif";
             sync();
             sleep(static_cast<unsigned>(settle));
-            std::vector<std::string> command = {SKY_EXE, dem, "--directions", std::to_string(directions), "--angles", angles};
+            std::vector<std::string> command = {SKY_EXE,    dem,   "--directions", std::to_string(directions),
+                                                "--angles", angles};
             if (curvature) command.push_back("--curvature");
             const ProcessResult r = RunProcess(command, 7200, {}, {});
             double stepRead = 0, stepHorizons = 0, stepRest = 0;
-            if (r.exitCode != 0 || !StepTimes(r.err, &stepRead, &stepHorizons, &stepRest)) {
+            if (r.exitCode != 0 || !bench::StepTimes(r.err, &stepRead, &stepHorizons, &stepRest)) {
                 std::fprintf(stderr, "run failed (exit %d):\n%s\n", r.exitCode, r.err.c_str());
                 return 1;
             }
@@ -111,7 +106,8 @@ int main(int argc, char** argv) {
         const double samples = bench::SamplesSwept(size, size, bench::EvenDirections(directions));
         const double nsPerSample = 1e9 * Median(horizons) * std::thread::hardware_concurrency() / samples;
         std::printf(
-            "| %d | %d | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %ld | %.1f |\n",
+            "| %d | %d | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %ld | "
+            "%.1f |\n",
             size, directions, Median(read), Median(horizons), nsPerSample, Median(rest), Median(whole), Median(decode),
             Median(touch), Median(disk), floors, Median(whole) / floors, withHorizons, Median(whole) / withHorizons,
             peakKb / 1024, peakKb * 1024.0 / texels);

@@ -17,17 +17,6 @@
 #include "../../tests/support/run_process.h"
 #include "bench_floors.h"
 
-namespace {
-
-// The step times of the closing line: "... (read R s, horizons H s, the rest T s)".
-bool StepTimes(const std::string& err, double* read, double* horizons, double* rest) {
-    const std::size_t at = err.rfind("(read ");
-    return at != std::string::npos &&
-           std::sscanf(err.c_str() + at, "(read %lf s, horizons %lf s, the rest %lf s)", read, horizons, rest) == 3;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     std::vector<int> sizes;
     for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
@@ -50,7 +39,7 @@ int main(int argc, char** argv) {
             const ProcessResult r =
                 RunProcess({SKY_EXE, dem, "--irradiation", work + "/sun.tif", "--day", "172"}, 7200, {}, {});
             double read = 0, h = 0, t = 0;
-            if (r.exitCode != 0 || !StepTimes(r.err, &read, &h, &t)) {
+            if (r.exitCode != 0 || !bench::StepTimes(r.err, &read, &h, &t)) {
                 std::fprintf(stderr, "run failed (exit %d):\n%s\n", r.exitCode, r.err.c_str());
                 return 1;
             }

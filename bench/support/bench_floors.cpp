@@ -11,9 +11,9 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <thread>
 
 namespace bench {
@@ -127,6 +127,12 @@ double DecodePngFloor(const std::string& path) {
     const bool decoded = info != nullptr && DecodeRows(png, info, file.get(), &row);
     png_destroy_read_struct(&png, &info, nullptr);
     return decoded ? Seconds(start) : -1;
+}
+
+bool StepTimes(const std::string& err, double* read, double* horizons, double* rest) {
+    const std::size_t at = err.rfind("(read ");
+    return at != std::string::npos &&
+           std::sscanf(err.c_str() + at, "(read %lf s, horizons %lf s, the rest %lf s)", read, horizons, rest) == 3;
 }
 
 }  // namespace bench

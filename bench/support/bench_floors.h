@@ -19,6 +19,10 @@ int EnvNumber(const char* name, int fallback);
 // The middle value (the upper one of an even count); 0 for none.
 double Median(std::vector<double> values);
 
+// The step times of umbrascope-sky's closing line on standard error: "... (read R s,
+// horizons H s, the rest T s)". False when the line is not there.
+bool StepTimes(const std::string& err, double* read, double* horizons, double* rest);
+
 // A new process maps `bytes` and writes every page once, on every core, as a run
 // first writes its memory; seconds from fork to its end, -1 when it failed.
 double TouchInNewProcess(std::size_t bytes);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "os/memory_budget.h"
+
 namespace exporter {
 
 namespace {
@@ -12,15 +14,8 @@ constexpr std::uint64_t kWorkingRows = 64;
 // An encoder's own state: deflate windows and tables, headers.
 constexpr std::uint64_t kEncoderStateBytes = 4u << 20;
 
-std::uint64_t Add(std::uint64_t a, std::uint64_t b) {
-    std::uint64_t sum = 0;
-    return __builtin_add_overflow(a, b, &sum) ? UINT64_MAX : sum;
-}
-
-std::uint64_t Mul(std::uint64_t a, std::uint64_t b) {
-    std::uint64_t product = 0;
-    return __builtin_mul_overflow(a, b, &product) ? UINT64_MAX : product;
-}
+std::uint64_t Add(std::uint64_t a, std::uint64_t b) { return os::SaturatingAdd(a, b); }
+std::uint64_t Mul(std::uint64_t a, std::uint64_t b) { return os::SaturatingMul(a, b); }
 
 // One file made in memory: the file, the encoder's rows and state.
 std::uint64_t EncodingBytes(std::uint64_t rawBytes, std::uint64_t rows) {
@@ -53,7 +48,8 @@ std::uint64_t PreviewTrioBytes(std::uint64_t pixels, std::uint64_t rows, std::ui
 std::uint64_t HeightPngBytes(std::uint64_t texels, std::uint64_t pixels, std::uint64_t rows,
                              std::uint64_t sampleBytes) {
     const std::uint64_t raw = Add(Mul(pixels, sampleBytes), rows);
-    return Add(Add(Mul(texels, 4), Add(Mul(pixels, 2), encode::EncodedBytesBound(raw, rows) / 2)), EncodingBytes(raw, rows));
+    return Add(Add(Mul(texels, 4), Add(Mul(pixels, 2), encode::EncodedBytesBound(raw, rows) / 2)),
+               EncodingBytes(raw, rows));
 }
 
 // One float file streamed from planes held elsewhere: a round of rows and their

@@ -4,6 +4,7 @@
 
 #include "encode/encoded_size.h"
 #include "encode/output_file.h"
+#include "os/memory_budget.h"
 #include "skyline/horizon_bands.h"
 #include "viewer/page_data.h"
 
@@ -21,15 +22,8 @@ constexpr std::uint64_t kExrBlockBytes = 4u << 20;
 // The page's scripts and styles.
 constexpr std::uint64_t kPageTemplateBytes = 64u << 10;
 
-std::uint64_t Add(std::uint64_t a, std::uint64_t b) {
-    std::uint64_t sum = 0;
-    return __builtin_add_overflow(a, b, &sum) ? UINT64_MAX : sum;
-}
-
-std::uint64_t Mul(std::uint64_t a, std::uint64_t b) {
-    std::uint64_t product = 0;
-    return __builtin_mul_overflow(a, b, &product) ? UINT64_MAX : product;
-}
+std::uint64_t Add(std::uint64_t a, std::uint64_t b) { return os::SaturatingAdd(a, b); }
+std::uint64_t Mul(std::uint64_t a, std::uint64_t b) { return os::SaturatingMul(a, b); }
 
 // What one output holds: `kept` from its start to the end, `taking` more while it
 // takes a batch, `finishing` more while it makes its file.

@@ -17,6 +17,17 @@ constexpr std::uint64_t kMaxDeflateRatio = 1032;
 // a * b * c, the same way.
 [[nodiscard]] bool CheckedMul(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t* product);
 
+// Sums and products of byte counts that stop at UINT64_MAX instead of wrapping, so
+// that an estimate too large for memory stays too large.
+inline std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t sum = 0;
+    return __builtin_add_overflow(a, b, &sum) ? UINT64_MAX : sum;
+}
+inline std::uint64_t SaturatingMul(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t product = 0;
+    return __builtin_mul_overflow(a, b, &product) ? UINT64_MAX : product;
+}
+
 // Bytes the process can be given without swapping or being killed: MemAvailable of
 // /proc/meminfo (or the free physical pages when that is not readable), or less
 // where a memory cgroup of the process, or one of its ancestors, has less left
