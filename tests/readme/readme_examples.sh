@@ -22,6 +22,9 @@ for name in maps/trees.png t.png; do cp trees.png "$name"; done
 # A mosaic and a zipped ASCII grid of the same GeoTIFF, as GDAL makes them.
 gdalbuildvrt -q tiles.vrt dem.tif || exit 1
 gdal_translate -q -of AAIGrid dem.tif dem.asc && /usr/bin/python3 -m zipfile -c dem.zip dem.asc dem.prj || exit 1
+# Stand-ins for a Copernicus tile in degrees and a zipped SRTM tile (GDAL reads both by content).
+gdal_translate -q -a_srs EPSG:4326 -a_ullr 8 45.01 8.01 45 dem.tif Copernicus_DSM_COG_10_N45_00_E008_00_DEM.tif || exit 1
+cp Copernicus_DSM_COG_10_N45_00_E008_00_DEM.tif N45E008.hgt && /usr/bin/python3 -m zipfile -c N45E008.SRTMGL1.hgt.zip N45E008.hgt || exit 1
 
 passed=0 failed=0 skipped=0
 while IFS= read -r line; do
