@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
         skyline::HorizonRequest request{bench::EvenDirections(count),        cell, cell, false, 0,
                                         std::thread::hardware_concurrency(), {}};
         std::vector<std::vector<float>> bands;
-        const Timing t = Median(runs, [&] { return skyline::ComputeHorizonBands(grid, request, &bands) == S_OK; });
+        const Timing t = Median(runs, [&] { return skyline::ComputeHorizonBands(grid, request, &bands).ok(); });
         const double samples = bench::SamplesSwept(size, size, request.directions);
         std::printf("| %u directions | %.3f | %.3f | %.1f | %.1f | %.3g | %.2f |\n", count, t.wall, t.cpu,
                     t.wall / tool.wall, t.cpu / tool.cpu, samples, 1e9 * t.cpu / samples);

@@ -14,7 +14,6 @@
 #include <pybind11/stl.h>
 
 #include "dem_array.h"
-#include "platform/result_reason.h"
 #include "skyline/derived_products.h"
 #include "skyline/direction_choice.h"
 #include "skyline/horizon_bands.h"
@@ -58,7 +57,7 @@ Prepared Prepare(const py::array& dem, const Run& run) {
 
 // The bands of every direction, each handed to `take` as umbrascope-sky hands
 // them to its outputs. Call without the GIL.
-HRESULT Sweep(const Prepared& p, const Run& run, const skyline::BandBatch& take) {
+status::Status Sweep(const Prepared& p, const Run& run, const skyline::BandBatch& take) {
     skyline::HorizonRequest request;
     request.directions = p.directions.lattice;
     request.cellX = std::fabs(run.cellX);
@@ -69,9 +68,9 @@ HRESULT Sweep(const Prepared& p, const Run& run, const skyline::BandBatch& take)
     return skyline::ComputeHorizonBatches(p.dem.grid, request, take);
 }
 
-void Raise(HRESULT hr) {
-    if (hr == E_OUTOFMEMORY) throw std::bad_alloc();
-    throw std::runtime_error("cannot compute the horizons: " + platform::ResultReason(hr));
+void Raise(const status::Status& failed) {
+    if (failed.code == status::Code::OutOfMemory) throw std::bad_alloc();
+    throw std::runtime_error("cannot compute the horizons: " + status::Describe(failed));
 }
 
 py::tuple Horizons(const py::array& dem, const Run& run) {
@@ -80,16 +79,16 @@ py::tuple Horizons(const py::array& dem, const Run& run) {
     py::array_t<float> angles({static_cast<py::ssize_t>(run.wanted.size()), static_cast<py::ssize_t>(dem.shape(0)),
                                static_cast<py::ssize_t>(dem.shape(1))});
     float* out = angles.mutable_data();
-    HRESULT hr;
+    status::Status hr;
     {
         py::gil_scoped_release free;
         hr = Sweep(p, run, [&](const std::vector<std::size_t>& indices, std::vector<std::vector<float>>& bands) {
             for (std::size_t j = 0; j < indices.size(); ++j)
                 std::memcpy(out + indices[j] * texels, bands[j].data(), texels * sizeof(float));
-            return S_OK;
+            return status::Ok();
         });
     }
-    if (hr != S_OK) Raise(hr);
+    if (!hr.ok()) Raise(hr);
     return py::make_tuple(angles, p.directions.azimuths);
 }
 
@@ -99,17 +98,17 @@ py::tuple SkyViewFactor(const py::array& dem, const Run& run, const std::string&
                                   : model == "zaksek" ? skyline::SvfModel::Zaksek
                                                       : skyline::SvfModel::Horizontal;
     std::vector<float> result;
-    HRESULT hr;
+    status::Status hr;
     {
         py::gil_scoped_release free;
         skyline::SkyViewSum sum(p.dem.grid, run.cellX, run.cellY, p.directions.azimuths, svf);
         hr = Sweep(p, run, [&](const std::vector<std::size_t>& indices, std::vector<std::vector<float>>& bands) {
             for (std::size_t j = 0; j < indices.size(); ++j) sum.add(indices[j], bands[j]);
-            return S_OK;
+            return status::Ok();
         });
-        if (hr == S_OK) result = sum.result();
+        if (hr.ok()) result = sum.result();
     }
-    if (hr != S_OK) Raise(hr);
+    if (!hr.ok()) Raise(hr);
     py::array_t<float> svfArray({dem.shape(0), dem.shape(1)});
     std::memcpy(svfArray.mutable_data(), result.data(), result.size() * sizeof(float));
     return py::make_tuple(svfArray, p.directions.azimuths);
@@ -126,7 +125,7 @@ py::array_t<Sample> GreyArray(const encode::GreyImage& image) {
 py::tuple Shade(const py::array& dem, const Run& run, double sunAzimuth, double sunElevation, int bits) {
     const Prepared p = Prepare(dem, run);
     encode::GreyImage image;
-    HRESULT hr;
+    status::Status hr;
     {
         py::gil_scoped_release free;
         // Only the two bands around the sun are kept; Hillshade reads no other.
@@ -135,13 +134,13 @@ py::tuple Shade(const py::array& dem, const Run& run, double sunAzimuth, double 
         hr = Sweep(p, run, [&](const std::vector<std::size_t>& indices, std::vector<std::vector<float>>& bands) {
             for (std::size_t j = 0; j < indices.size(); ++j)
                 if (indices[j] == bracket.a || indices[j] == bracket.b) kept[indices[j]] = std::move(bands[j]);
-            return S_OK;
+            return status::Ok();
         });
-        if (hr == S_OK)
+        if (hr.ok())
             image = skyline::Hillshade(p.dem.grid, run.cellX, run.cellY, kept, p.directions.azimuths, sunAzimuth,
                                        sunElevation, bits);
     }
-    if (hr != S_OK) Raise(hr);
+    if (!hr.ok()) Raise(hr);
     if (bits == 16) return py::make_tuple(GreyArray<std::uint16_t>(image), p.directions.azimuths);
     return py::make_tuple(GreyArray<std::uint8_t>(image), p.directions.azimuths);
 }

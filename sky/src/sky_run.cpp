@@ -206,19 +206,20 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     // Each batch goes to every output, which keeps only what it needs, before the next.
     double outputSeconds = 0;
     HRESULT outputFailed = S_OK;
-    const HRESULT hr = skyline::ComputeHorizonBatches(
+    const status::Status computed = skyline::ComputeHorizonBatches(
         dem.grid(), request, [&](const std::vector<std::size_t>& indices, std::vector<std::vector<float>>& bands) {
             const double from = progress.seconds();
             for (auto& output : outputs)
                 if (outputFailed == S_OK) outputFailed = output->take(indices, bands, err);
             outputSeconds += progress.seconds() - from;
-            return outputFailed == S_OK ? S_OK : E_FAIL;
+            // Already reported by the output.
+            return outputFailed == S_OK ? status::Ok() : status::Fail(status::Code::Failed, {});
         });
     progress.done();
     const double sweptAt = progress.seconds();
     if (outputFailed != S_OK) return OutputFailureCode(outputFailed);
-    if (hr != S_OK) {
-        ReportFailure(err, "cannot compute the horizons", hr);
+    if (!computed.ok()) {
+        std::fprintf(err, "%s: cannot compute the horizons: %s\n", kSkyProgram, status::Describe(computed).c_str());
         return kSkyBadInput;
     }
     for (auto& output : outputs)

@@ -78,7 +78,7 @@ std::string SkyShadows(const std::string& dem, double cell, double scale, std::u
         azimuths.push_back(skyline::AzimuthOf(request.directions.back(), cell, cell));
     }
     std::vector<std::vector<float>> bands;
-    EXPECT_EQ(skyline::ComputeHorizonBands(d.grid(), request, &bands), S_OK);
+    EXPECT_TRUE(skyline::ComputeHorizonBands(d.grid(), request, &bands).ok());
     const skyline::Bracket bracket = skyline::BracketOf(azimuths, sun.azimuth);
     const viewer::PageGrid grid = viewer::GridFor(d.width, d.height, mesh);
     std::vector<bool> shadows;

@@ -58,8 +58,9 @@ TEST(SkyGdalInput, EveryFormGivesTheFloatGeoTiffsAngles) {
 TEST(SkyGdalInput, GeographicCellsAreMetresAtTheCentreLatitude) {
     TempDir dir;
     const double arcSecond = 1.0 / 3600;
-    WriteGeoDem(dir.path("geo.tif"),
-                {16, 9, {}, "-500", true, 0, std::array<double, 6>{7, arcSecond, 0, 45 + 4.5 * arcSecond, 0, -arcSecond}});
+    WriteGeoDem(
+        dir.path("geo.tif"),
+        {16, 9, {}, "-500", true, 0, std::array<double, 6>{7, arcSecond, 0, 45 + 4.5 * arcSecond, 0, -arcSecond}});
     const ProcessResult run = RunSky({dir.path("geo.tif"), "--directions=4", "--svf=" + dir.path("s.tif")});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     double x = 0, y = 0;

@@ -56,7 +56,7 @@ TEST(SkyOutputFaults, MemoryThatRunsOutLaterIsExitTwo) {
     WriteInt16Dem(dir.path("dem.tif"), 12, 9);
     const sky::ParsedCommandLine parsed = sky::ParseSkyCommandLine(
         InScratch(dir, {"@dem.tif", "--cell=10", "--directions=4", "--angles=@a.tif", "--svf=@s.exr", "--shade=@s.png",
-                    "--sun=90,10", "--engine=@e.dds", "--viewer=@v.html"}));
+                        "--sun=90,10", "--engine=@e.dds", "--viewer=@v.html"}));
     for (std::size_t n = 0;; ++n) {
         std::FILE* out = std::tmpfile();
         std::FILE* err = std::tmpfile();

@@ -16,8 +16,8 @@
 #include "sky/dem.h"
 #include "sky/dem_tiff_tags.h"
 #include "sky/engine_texture.h"
-#include "skyline/horizon_bands.h"
 #include "sky_fixtures.h"
+#include "skyline/horizon_bands.h"
 
 namespace {
 
@@ -144,7 +144,7 @@ std::vector<std::vector<float>> WholeBands(const std::string& dem, unsigned coun
     }
     request.cellX = request.cellY = 30;
     std::vector<std::vector<float>> bands;
-    EXPECT_EQ(skyline::ComputeHorizonBands(d.grid(), request, &bands), S_OK);
+    EXPECT_TRUE(skyline::ComputeHorizonBands(d.grid(), request, &bands).ok());
     return bands;
 }
 

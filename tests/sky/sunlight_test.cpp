@@ -109,7 +109,8 @@ TEST(SkySunlight, MasksFollowTheHillshadeAtTheSameSun) {
     ASSERT_EQ(masks.names, (std::vector<std::string>{"shadow_07:30", "shadow_09:00"}));
     for (std::size_t k = 0; k < 2; ++k) {
         const double hour = solar::HourAngle(times[k]);
-        const solar::SunPlace sun = solar::SunPath(47 * kDeg, solar::Declination(172)).at(std::cos(hour), std::sin(hour));
+        const solar::SunPlace sun =
+            solar::SunPath(47 * kDeg, solar::Declination(172)).at(std::cos(hour), std::sin(hour));
         char place[64];
         std::snprintf(place, sizeof place, "%.12g,%.12g", sun.azimuth() / kDeg, std::asin(sun.sinElevation) / kDeg);
         const ProcessResult shaded =

@@ -183,7 +183,7 @@ std::vector<Family> FamiliesOf(const HorizonRequest& request) {
     return families;
 }
 
-HRESULT Compute(const Grid& grid, const HorizonRequest& request, const BandBatch& take) {
+status::Status Compute(const Grid& grid, const HorizonRequest& request, const BandBatch& take) {
     std::vector<Family> families = FamiliesOf(request);
     std::size_t total = 0;
     for (const Family& family : families)
@@ -218,7 +218,7 @@ HRESULT Compute(const Grid& grid, const HorizonRequest& request, const BandBatch
                 outOfMemory = true;
             }
         });
-        if (outOfMemory) return E_OUTOFMEMORY;
+        if (outOfMemory) return status::OutOfMemory();
         const std::function<void(double)> progress = [&](double share) {
             if (request.progress) request.progress((linesBefore + share * family.starts.size()) / total);
         };
@@ -231,16 +231,23 @@ HRESULT Compute(const Grid& grid, const HorizonRequest& request, const BandBatch
                 next = family.starts.size();  // the others stop at their next batch
             }
         });
-        if (outOfMemory) return E_OUTOFMEMORY;
+        if (outOfMemory) return status::OutOfMemory();
         linesBefore += family.starts.size();
         std::vector<LineStart>().swap(family.starts);
-        if (const HRESULT hr = take(family.directions, bands); hr != S_OK) return hr;
+        if (status::Status taken = take(family.directions, bands); !taken.ok()) return taken;
     }
     if (request.progress) request.progress(1.0);
-    return S_OK;
+    return status::Ok();
 }
 
-[[nodiscard]] bool Valid(const Grid& grid, const HorizonRequest& request) {
+[[nodiscard]]  // A request the contract does not allow.
+status::Status
+Invalid() {
+    return status::Fail(status::Code::InvalidArgument,
+                        "the horizons need a grid of texels, directions and cells above 0");
+}
+
+bool Valid(const Grid& grid, const HorizonRequest& request) {
     return grid.width != 0 && grid.height != 0 && grid.z != nullptr && !request.directions.empty() &&
            request.cellX > 0 && request.cellY > 0 && request.threads != 0;
 }
@@ -270,7 +277,8 @@ std::uint64_t HorizonWorkBytes(std::uint32_t width, std::uint32_t height,
                                const std::vector<LatticeDirection>& directions, unsigned threads) {
     std::uint64_t starts = 0, samples = 0;
     for (const LatticeDirection d : directions) {
-        starts = std::max<std::uint64_t>(starts, std::max(StartCount(width, height, d), LaneStartCount(width, height, Canonical(d))));
+        starts = std::max<std::uint64_t>(
+            starts, std::max(StartCount(width, height, d), LaneStartCount(width, height, Canonical(d))));
         // A line has at most min(w / |dx|, h / |dy|) + 1 texels, and fewer than
         // |dx| + |dy| crossings between two of them or beyond its ends.
         const auto steps = static_cast<std::uint64_t>(std::abs(d.dx) + std::abs(d.dy));
@@ -283,31 +291,31 @@ std::uint64_t HorizonWorkBytes(std::uint32_t width, std::uint32_t height,
     return Add(Mul(starts, sizeof(LineStart)), Mul(thread, std::max(threads, 1u)));
 }
 
-HRESULT ComputeHorizonBatches(const Grid& grid, const HorizonRequest& request, const BandBatch& take) {
-    if (!Valid(grid, request) || !take) return E_INVALIDARG;
+status::Status ComputeHorizonBatches(const Grid& grid, const HorizonRequest& request, const BandBatch& take) {
+    if (!Valid(grid, request) || !take) return Invalid();
     try {
         return Compute(grid, request, take);
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 
-HRESULT ComputeHorizonBands(const Grid& grid, const HorizonRequest& request, std::vector<std::vector<float>>* bands) {
-    if (bands == nullptr) return E_INVALIDARG;
+status::Status ComputeHorizonBands(const Grid& grid, const HorizonRequest& request,
+                                   std::vector<std::vector<float>>* bands) {
     bands->clear();
-    if (!Valid(grid, request)) return E_INVALIDARG;
+    if (!Valid(grid, request)) return Invalid();
     try {
         bands->resize(request.directions.size());
-        const HRESULT hr = Compute(
+        status::Status computed = Compute(
             grid, request, [&](const std::vector<std::size_t>& directions, std::vector<std::vector<float>>& batch) {
                 for (std::size_t j = 0; j < directions.size(); ++j) (*bands)[directions[j]] = std::move(batch[j]);
-                return S_OK;
+                return status::Ok();
             });
-        if (hr != S_OK) bands->clear();
-        return hr;
+        if (!computed.ok()) bands->clear();
+        return computed;
     } catch (const std::bad_alloc&) {
         bands->clear();
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 

@@ -5,8 +5,8 @@
 #include <functional>
 #include <vector>
 
-#include "results/result_code.h"
 #include "skyline/sampling_model.h"
+#include "status/status.h"
 
 namespace skyline {
 
@@ -23,24 +23,25 @@ struct HorizonRequest {
 
 // One band per direction (width * height floats, packed rows): the HorizonAngle of
 // each texel, kNoData where the texel has no data or no sample ahead. A direction
-// and its opposite share one gather of each line. S_OK; E_INVALIDARG for an empty
-// grid, no directions or cells not above 0; E_OUTOFMEMORY, `bands` then empty.
-[[nodiscard]] HRESULT ComputeHorizonBands(const Grid& grid, const HorizonRequest& request,
-                                          std::vector<std::vector<float>>* bands);
+// and its opposite share one gather of each line. `bands` not null. Ok;
+// InvalidArgument for an empty grid, no directions or cells not above 0;
+// OutOfMemory, `bands` then empty.
+status::Status ComputeHorizonBands(const Grid& grid, const HorizonRequest& request,
+                                   std::vector<std::vector<float>>* bands);
 
 // One batch of bands: the indices (into the request's directions) of those it
 // holds and their bands, in the same order. The receiver may move the bands away.
-// S_OK to go on; any other result stops the computation and is returned by it.
+// Ok to go on; any failure stops the computation and is returned by it.
 using BandBatch =
-    std::function<HRESULT(const std::vector<std::size_t>& directions, std::vector<std::vector<float>>& bands)>;
+    std::function<status::Status(const std::vector<std::size_t>& directions, std::vector<std::vector<float>>& bands)>;
 
 // The bands of ComputeHorizonBands, bit for bit, a few at a time so that only those
 // are held: each batch a direction with its opposite when both are asked for (one
 // gather), the batches in order of the first direction each holds, every one
-// handed to `take` before the next is computed in the same memory. S_OK;
-// E_INVALIDARG as ComputeHorizonBands or without `take`; E_OUTOFMEMORY; or what
+// handed to `take` before the next is computed in the same memory. Ok;
+// InvalidArgument as ComputeHorizonBands or without `take`; OutOfMemory; or what
 // `take` returned.
-[[nodiscard]] HRESULT ComputeHorizonBatches(const Grid& grid, const HorizonRequest& request, const BandBatch& take);
+status::Status ComputeHorizonBatches(const Grid& grid, const HorizonRequest& request, const BandBatch& take);
 
 // The batches ComputeHorizonBatches hands over for `directions`, in order: the
 // indices each holds. Exhausted memory escapes as std::bad_alloc.
