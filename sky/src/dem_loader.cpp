@@ -158,6 +158,8 @@ HRESULT Load(const std::string& path, const DemReading& reading, Dem* dem, std::
         return ResultOf(read);
     }
     dem->warnings = std::move(band.warnings);
+    dem->crsWkt = band.crsWkt;
+    dem->geotransform = band.geotransform;
     DemTiffTags tags;
     if (ReadDemTiffTags(path, &tags)) {
         dem->tiff = tags;

@@ -71,6 +71,8 @@ constexpr cli::OptionEntry kOptions[] = {
     {"linke"},
     {"albedo"},
     {"latitude"},
+    {"of"},
+    {"co"},
 };
 
 // A number such as -10 is a value or the DEM's name, never an option; there are no
@@ -122,9 +124,14 @@ public:
             if (!numbers) return option + " needs azimuths in degrees separated by commas, not \"" + value + "\"";
             o.azimuths = *numbers;
         } else if (name == "angles" || name == "svf") {
-            if (!EndsWithAny(value, {".tif", ".tiff", ".exr"}))
-                return option + ": the name must end in .tif, .tiff or .exr";
             (name == "angles" ? o.anglesFile : o.svfFile) = value;
+        } else if (name == "of") {
+            if (value.empty()) return option + " needs the short name of a GDAL driver (GTiff, COG, netCDF, ...)";
+            o.outputDriver = value;
+        } else if (name == "co") {
+            if (value.find('=') == std::string::npos || value[0] == '=')
+                return option + " needs a creation option as KEY=VALUE, not \"" + value + "\"";
+            o.creationOptions.push_back(value);
         } else if (name == "engine") {
             if (!EndsWithAny(value, {".dds"})) return option + ": the name must end in .dds";
             o.engineFile = value;
@@ -175,6 +182,12 @@ public:
         if (!o.shadeFile.empty() && !o.sunGiven) return "--shade needs the sun's place (--sun AZ,EL)";
         // An output that is the DEM, or the same file as another by another name, is
         // refused when the run looks at the files.
+        // A driver given names its own files; else the name says TIFF or OpenEXR.
+        for (const auto& [file, option] : {std::pair{&o.anglesFile, "--angles"}, {&o.svfFile, "--svf"},
+                                           {&o.irradiationFile, "--irradiation"}, {&o.sunHoursFile, "--sun-hours"},
+                                           {&o.shadowMasksFile, "--shadow-masks"}})
+            if (o.outputDriver.empty() && !file->empty() && !EndsWithAny(*file, {".tif", ".tiff", ".exr"}))
+                return std::string(option) + ": the name must end in .tif, .tiff or .exr (or give --of DRIVER)";
         std::set<std::string> seen;
         for (const auto& file : outputs)
             if (!seen.insert(file).second) return file + " is named twice";
@@ -188,8 +201,6 @@ private:
         const auto number = NumberOf(value);
         const auto numbers = NumbersOf(value);
         if (name == "irradiation" || name == "sun-hours" || name == "shadow-masks") {
-            if (!EndsWithAny(value, {".tif", ".tiff", ".exr"}))
-                return option + ": the name must end in .tif, .tiff or .exr";
             (name == "irradiation" ? o.irradiationFile : name == "sun-hours" ? o.sunHoursFile : o.shadowMasksFile) =
                 value;
         } else if (name == "day") {

@@ -2,15 +2,10 @@
 
 #include <map>
 
-#include <tiffio.h>
-
 #include "encode/exr_encoder.h"
-#include "encode/float_tiff_stream.h"
-#include "encode/grey_tiff_encoder.h"
 #include "encode/output_file.h"
 #include "encode/png_encoder.h"
 #include "encode/tiff_encoder.h"
-#include "geo/gdal_tags.h"
 #include "os/atomic_file.h"
 #include "platform/result_reason.h"
 #include "sky/engine_texture.h"
@@ -32,14 +27,6 @@ std::string Degrees(double azimuth) {
 
 namespace {
 
-// GDAL's metadata: the azimuths used and any other dataset items, then each band's
-// description.
-std::string GdalMetadata(const std::string& azimuths, const std::vector<std::string>& descriptions,
-                         std::vector<std::pair<std::string, std::string>> items = {}) {
-    items.insert(items.begin(), {"AZIMUTHS", azimuths});
-    return geo::GdalMetadata(items, descriptions);
-}
-
 std::string AzimuthList(const std::vector<double>& azimuths) {
     std::string list;
     for (double azimuth : azimuths) list.append(list.empty() ? "" : " ").append(Degrees(azimuth));
@@ -60,26 +47,21 @@ std::string AzimuthList(const std::vector<double>& azimuths) {
     return S_OK;
 }
 
-// A TIFF with its tags, or an OpenEXR whose channel names say it all.
-[[nodiscard]] HRESULT WriteFloats(const std::string& path, const encode::FloatChannels& channels,
-                                  const encode::TiffExtras& extras, std::FILE* out, std::FILE* err) {
+// An OpenEXR, whose channel names say it all.
+[[nodiscard]] HRESULT WriteExr(const std::string& path, const encode::FloatChannels& channels, std::FILE* out,
+                               std::FILE* err) {
     std::vector<std::uint8_t> bytes;
     std::string why;
-    const HRESULT hr = encode::FloatFormatOf(path) == encode::FloatFormat::Exr
-                           ? encode::EncodeFloatExr(channels, &bytes, &why)
-                           : encode::EncodeFloatTiff(channels, &bytes, &why, extras);
-    return WriteFile(path, hr, why, bytes, out, err);
+    return WriteFile(path, encode::EncodeFloatExr(channels, &bytes, &why), why, bytes, out, err);
 }
 
-// Angle bands' names and tags.
-struct AngleTags {
-    std::vector<std::string> names;
-    encode::TiffExtras extras;
+// Angle bands' names (OpenEXR's channels) and descriptions.
+struct AngleNames {
+    std::vector<std::string> names, descriptions;
 };
 
-AngleTags AngleTagsOf(const OutputSource& source) {
-    AngleTags t;
-    std::vector<std::string> descriptions;
+AngleNames AngleNamesOf(const OutputSource& source) {
+    AngleNames t;
     // Bands at one azimuth (asked apart, one grid direction) are counted, as
     // OpenEXR's channel names must differ: azimuth_0.00, azimuth_0.00_2.
     std::map<std::string, int> seen;
@@ -87,50 +69,36 @@ AngleTags AngleTagsOf(const OutputSource& source) {
         const int count = ++seen[Degrees(azimuth)];
         const std::string repeat = std::to_string(count);
         t.names.push_back("azimuth_" + Degrees(azimuth) + (count > 1 ? "_" + repeat : ""));
-        descriptions.push_back("azimuth " + Degrees(azimuth) + (count > 1 ? " (" + repeat + ")" : ""));
+        t.descriptions.push_back("azimuth " + Degrees(azimuth) + (count > 1 ? " (" + repeat + ")" : ""));
     }
-    t.extras.software = kSkyProgram;
-    t.extras.gdalMetadata = GdalMetadata(AzimuthList(source.azimuths), descriptions);
-    t.extras.gdalNoData = "-9999";
-    if (source.dem.tiff) t.extras.geo = source.dem.tiff->geo;
     return t;
 }
 
-HRESULT ReportStreamFailure(std::FILE* err, const std::string& path, HRESULT hr, const std::string& why) {
-    ReportFailure(err, (why.empty() ? "cannot write " : "cannot make ") + path, hr, why);
-    return hr;
-}
-
-// The angle TIFF, band by band into its file.
-class AngleTiffOutput final : public BandOutput {
+// The angle raster through GDAL, band by band into its file.
+class AngleRasterOutput final : public BandOutput {
 public:
-    AngleTiffOutput(const std::string& path, const OutputSource& source) : path_(path), source_(source) {}
+    AngleRasterOutput(const std::string& path, const OutputSource& source) : path_(path), source_(source) {}
     HRESULT start(std::FILE* err) override {
-        const AngleTags tags = AngleTagsOf(source_);
-        std::string why;
-        const HRESULT hr = stream_.open(path_, source_.dem.width, source_.dem.height, tags.names, tags.extras, &why);
-        return hr == S_OK ? S_OK : ReportStreamFailure(err, path_, hr, why);
+        const AngleNames names = AngleNamesOf(source_);
+        std::string channels;
+        for (const std::string& name : names.names) channels.append(channels.empty() ? "" : " ").append(name);
+        // The image description keeps the bands' names as the OpenEXR channels have them.
+        return file_.open(path_, source_.format, source_.dem, names.descriptions,
+                          {{"AZIMUTHS", AzimuthList(source_.azimuths)}, {"TIFFTAG_IMAGEDESCRIPTION", channels}},
+                          err);
     }
     HRESULT take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
                  std::FILE* err) override {
-        for (std::size_t j = 0; j < directions.size(); ++j) {
-            std::string why;
-            if (const HRESULT hr = stream_.writeBand(directions[j], bands[j].data(), &why); hr != S_OK)
-                return ReportStreamFailure(err, path_, hr, why);
-        }
+        for (std::size_t j = 0; j < directions.size(); ++j)
+            if (const HRESULT hr = file_.writeBand(directions[j], bands[j].data(), err); hr != S_OK) return hr;
         return S_OK;
     }
-    HRESULT finish(std::FILE* out, std::FILE* err) override {
-        std::string why;
-        if (const HRESULT hr = stream_.commit(&why); hr != S_OK) return ReportStreamFailure(err, path_, hr, why);
-        std::fprintf(out, "wrote %s\n", path_.c_str());
-        return S_OK;
-    }
+    HRESULT finish(std::FILE* out, std::FILE* err) override { return file_.commit(out, err); }
 
 private:
     std::string path_;
     const OutputSource& source_;
-    encode::FloatTiffStream stream_;
+    RasterOutputFile file_;
 };
 
 // The angle EXR: its line blocks interleave all bands, so they are kept.
@@ -138,7 +106,7 @@ class AngleExrOutput final : public BandOutput {
 public:
     AngleExrOutput(const std::string& path, const OutputSource& source) : path_(path), source_(source) {}
     HRESULT start(std::FILE*) override {
-        channels_ = {source_.dem.width, source_.dem.height, AngleTagsOf(source_).names, {}};
+        channels_ = {source_.dem.width, source_.dem.height, AngleNamesOf(source_).names, {}};
         channels_.planes.resize(source_.azimuths.size());
         return S_OK;
     }
@@ -147,7 +115,7 @@ public:
         for (std::size_t j = 0; j < directions.size(); ++j) channels_.planes[directions[j]] = bands[j];
         return S_OK;
     }
-    HRESULT finish(std::FILE* out, std::FILE* err) override { return WriteFloats(path_, channels_, {}, out, err); }
+    HRESULT finish(std::FILE* out, std::FILE* err) override { return WriteExr(path_, channels_, out, err); }
 
 private:
     std::string path_;
@@ -175,12 +143,15 @@ public:
         encode::FloatChannels channels{source_.dem.width, source_.dem.height, {"svf"}, {}};
         channels.planes.push_back(sum_->result());
         sum_.reset();
-        encode::TiffExtras extras;
-        extras.software = kSkyProgram;
-        extras.gdalMetadata = GdalMetadata(AzimuthList(source_.azimuths), {"sky-view factor"}, {{"SVF_MODEL", model}});
-        extras.gdalNoData = "-9999";
-        if (source_.dem.tiff) extras.geo = source_.dem.tiff->geo;
-        return WriteFloats(path_, channels, extras, out, err);
+        if (WritesOwnExr(path_, source_.format)) return WriteExr(path_, channels, out, err);
+        RasterOutputFile file;
+        HRESULT hr = file.open(path_, source_.format, source_.dem, {"sky-view factor"},
+                               {{"AZIMUTHS", AzimuthList(source_.azimuths)},
+                                {"SVF_MODEL", model},
+                                {"TIFFTAG_IMAGEDESCRIPTION", "svf"}},
+                               err);
+        if (hr == S_OK) hr = file.writeBand(0, channels.planes[0].data(), err);
+        return hr == S_OK ? file.commit(out, err) : hr;
     }
 
 private:
@@ -214,16 +185,17 @@ public:
         std::string why;
         if (encode::FloatFormatOf(path_) != encode::FloatFormat::Tiff)
             return WriteFile(path_, encode::EncodeGreyPng(image, &bytes), why, bytes, out, err);
-        const std::string metadata = GdalMetadata(AzimuthList(source_.azimuths), {"hillshade"},
-                                                  {{"SUN", Degrees(sunAzimuth_) + " " + Degrees(sunElevation_)}});
-        const encode::GeoTiffTags none;
-        const encode::GeoTiffTags& stored = source_.dem.tiff ? source_.dem.tiff->geo : none;
-        const HRESULT hr = encode::EncodeGreyTiff(image, &bytes, &why, [&](TIFF* tiff) {
-            if (TIFFSetField(tiff, TIFFTAG_SOFTWARE, kSkyProgram) != 1) return E_FAIL;
-            return geo::WriteStoredTags(tiff, stored).ok() && geo::WriteGdalTags(tiff, metadata, "").ok() ? S_OK
-                                                                                                          : E_FAIL;
-        });
-        return WriteFile(path_, hr, why, bytes, out, err);
+        // A GeoTIFF whatever the float outputs' driver: its name says so.
+        std::vector<std::uint8_t> bytes8;
+        if (bits_ == 8) bytes8.assign(image.samples.begin(), image.samples.end());
+        const void* samples = bits_ == 8 ? static_cast<const void*>(bytes8.data()) : image.samples.data();
+        RasterOutputFile file;
+        HRESULT hr = file.open(path_, {}, source_.dem, {"hillshade"},
+                               {{"AZIMUTHS", AzimuthList(source_.azimuths)},
+                                {"SUN", Degrees(sunAzimuth_) + " " + Degrees(sunElevation_)}},
+                               err, bits_);
+        if (hr == S_OK) hr = file.writeBand(0, samples, err);
+        return hr == S_OK ? file.commit(out, err) : hr;
     }
 
 private:
@@ -322,8 +294,8 @@ private:
 }  // namespace
 
 std::unique_ptr<BandOutput> MakeAngleOutput(const std::string& path, const OutputSource& source) {
-    if (encode::FloatFormatOf(path) == encode::FloatFormat::Exr) return std::make_unique<AngleExrOutput>(path, source);
-    return std::make_unique<AngleTiffOutput>(path, source);
+    if (WritesOwnExr(path, source.format)) return std::make_unique<AngleExrOutput>(path, source);
+    return std::make_unique<AngleRasterOutput>(path, source);
 }
 
 std::unique_ptr<BandOutput> MakeSkyViewOutput(const std::string& path, skyline::SvfModel model,

@@ -137,6 +137,10 @@ void ReportGeographic(const std::string& dem, const DemTiffTags& tags, const std
 int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     Progress progress(err);
     if (const int code = CheckOutputs(o, err); code != kSkySuccess) return code;
+    // A driver or an option GDAL refuses is a mistake on the command line.
+    const bool floats = !o.anglesFile.empty() || !o.svfFile.empty() || !o.irradiationFile.empty() ||
+                        !o.sunHoursFile.empty() || !o.shadowMasksFile.empty();
+    if (floats && !CheckRasterOutputFormat({o.outputDriver, o.creationOptions}, err)) return kSkyBadCommand;
     if (const int code = CheckMemory(o, err); code != kSkySuccess) return code;
     Dem dem;
     std::string why;
@@ -180,7 +184,8 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     Directions directions;
     if (!ChooseDirections(o, cells.x, cells.y, &directions, err)) return kSkyBadCommand;
 
-    const OutputSource source{dem, cells.x, cells.y, directions.azimuths};
+    const RasterOutputFormat format{o.outputDriver, o.creationOptions};
+    const OutputSource source{dem, cells.x, cells.y, directions.azimuths, format};
     std::vector<std::unique_ptr<BandOutput>> outputs;
     if (!o.anglesFile.empty()) outputs.push_back(MakeAngleOutput(o.anglesFile, source));
     if (!o.svfFile.empty()) outputs.push_back(MakeSkyViewOutput(o.svfFile, o.svfModel, source));

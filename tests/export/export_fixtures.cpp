@@ -112,6 +112,25 @@ ReadPng ReadGreyPng(const std::string& path) {
     return read;
 }
 
+// A tiled TIFF of one plane a band into `planes`.
+bool ReadFloatTiles(TIFF* tiff, std::uint32_t width, std::uint32_t height, std::vector<std::vector<float>>* planes) {
+    std::uint32_t tw = 0, th = 0;
+    TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tw);
+    TIFFGetField(tiff, TIFFTAG_TILELENGTH, &th);
+    std::vector<float> tile(std::size_t{tw} * th);
+    for (std::size_t s = 0; s < planes->size(); ++s) {
+        (*planes)[s].assign(std::size_t{width} * height, 0);
+        for (std::uint32_t y = 0; y < height; y += th)
+            for (std::uint32_t x = 0; x < width; x += tw) {
+                if (TIFFReadTile(tiff, tile.data(), x, y, 0, static_cast<std::uint16_t>(s)) < 0) return false;
+                for (std::uint32_t r = y; r < std::min(height, y + th); ++r)
+                    std::copy_n(&tile[std::size_t{r - y} * tw], std::min(tw, width - x),
+                                &(*planes)[s][std::size_t{r} * width + x]);
+            }
+    }
+    return true;
+}
+
 ReadFloats ReadFloatTiff(const std::string& path) {
     ReadFloats read;
     TIFF* tiff = TIFFOpen(path.c_str(), "r");
@@ -133,6 +152,10 @@ ReadFloats ReadFloatTiff(const std::string& path) {
         std::vector<float> row(std::size_t{width} * samples);
         std::vector<std::vector<float>> planes(samples);
         bool ok = read.names.size() == samples;
+        if (TIFFIsTiled(tiff)) {
+            ok = ok && planar == PLANARCONFIG_SEPARATE && ReadFloatTiles(tiff, width, height, &planes);
+            planar = 0;  // read
+        }
         for (std::uint16_t s = 0; ok && planar == PLANARCONFIG_SEPARATE && s < samples; ++s)
             for (std::uint32_t r = 0; ok && r < height; ++r) {
                 ok = TIFFReadScanline(tiff, row.data(), r, s) == 1;

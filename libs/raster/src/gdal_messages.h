@@ -1,8 +1,13 @@
 #pragma once
 // GDAL's messages caught while an object of this type lives on the thread, instead
 // of printed: the errors' last text and every warning.
+#include <new>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
+
+#include "status/status.h"
 
 namespace raster {
 
@@ -28,5 +33,27 @@ private:
 
 // Registers GDAL's drivers once per process; safe from any thread.
 void RegisterGdal();
+
+// GDAL keeps state of its own per thread (the files being opened, the handlers),
+// which memory running out inside it can leave behind: each call runs on a thread
+// of its own, so that a failed one leaves nothing for the next.
+template <typename Work>
+status::Status OnItsOwnThread(const Work& work) {
+    status::Status result = status::OutOfMemory();
+    try {
+        std::thread([&] {
+            try {
+                result = work();
+            } catch (const std::bad_alloc&) {
+                result = status::OutOfMemory();
+            }
+        }).join();
+    } catch (const std::bad_alloc&) {
+        return status::OutOfMemory();
+    } catch (const std::system_error& e) {
+        return status::Fail(status::Code::Failed, std::string("no thread for GDAL: ") + e.what());
+    }
+    return result;
+}
 
 }  // namespace raster

@@ -5,8 +5,6 @@
 
 #include <memory>
 #include <new>
-#include <system_error>
-#include <thread>
 
 #include "gdal_messages.h"
 #include "os/memory_budget.h"
@@ -91,28 +89,6 @@ status::Status Read(const std::string& path, int band, bool samples, RasterBand*
     for (const std::string& warning : messages.warnings()) read.warnings.push_back(path + ": " + warning);
     *out = std::move(read);
     return status::Ok();
-}
-
-// GDAL keeps state of its own per thread (the files being opened, the handlers),
-// which memory running out inside it can leave behind: each call runs on a thread
-// of its own, so that a failed one leaves nothing for the next.
-template <typename Work>
-status::Status OnItsOwnThread(const Work& work) {
-    status::Status result = status::OutOfMemory();
-    try {
-        std::thread([&] {
-            try {
-                result = work();
-            } catch (const std::bad_alloc&) {
-                result = status::OutOfMemory();
-            }
-        }).join();
-    } catch (const std::bad_alloc&) {
-        return status::OutOfMemory();
-    } catch (const std::system_error& e) {
-        return status::Fail(status::Code::Failed, std::string("no thread to read with: ") + e.what());
-    }
-    return result;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 // A digital elevation model read from an image file at its own size.
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,6 +30,8 @@ struct Dem {
     // Its georeferencing and no-data value: for a TIFF as stored (copied to the
     // outputs), for other rasters what GDAL says (cells, orientation, CRS kind).
     std::optional<DemTiffTags> tiff;
+    std::string crsWkt;  // GDAL's word for its CRS; empty: none
+    std::optional<std::array<double, 6>> geotransform;
     std::vector<std::string> warnings;  // GDAL's, each naming the file
     skyline::Grid grid() const { return {width, height, z.data()}; }
 };

@@ -20,6 +20,10 @@ struct SkyOptions {
     std::vector<double> azimuths;  // when given, instead of count and start
     bool curvature = false;
     double maxDistance = 0;  // metres; 0: to the map's edge
+    // GDAL's driver and creation options for the float outputs ("": GeoTIFF, or
+    // OpenEXR by the name).
+    std::string outputDriver;
+    std::vector<std::string> creationOptions;
     std::string anglesFile;
     std::string svfFile;
     skyline::SvfModel svfModel = skyline::SvfModel::Horizontal;

@@ -8,6 +8,7 @@
 
 #include "results/result_code.h"
 #include "sky/dem.h"
+#include "sky/float_raster.h"
 #include "skyline/derived_products.h"
 
 namespace sky {
@@ -26,6 +27,7 @@ struct OutputSource {
     const Dem& dem;
     double cellX, cellY;  // signed as AzimuthOf takes them: how the grid lies on the map
     const std::vector<double>& azimuths;
+    const RasterOutputFormat& format;  // of the float outputs
 };
 
 // An output made from the bands as they are computed, holding only what it must.
@@ -44,17 +46,17 @@ public:
     [[nodiscard]] virtual HRESULT finish(std::FILE* out, std::FILE* err) = 0;
 };
 
-// The angle bands (.tif with GDAL band descriptions, no-data and georeferencing,
-// each band compressed and appended as it comes; .exr, whose line blocks mix the
-// bands, from all bands kept until the end).
+// The angle bands (through GDAL with band descriptions, no data and georeferencing,
+// each band written as it comes; .exr, whose line blocks mix the bands, from all
+// bands kept until the end).
 [[nodiscard]] std::unique_ptr<BandOutput> MakeAngleOutput(const std::string& path, const OutputSource& source);
 
-// The sky-view factor of `model` (.tif or .exr), summed as the bands come.
+// The sky-view factor of `model` (through GDAL, or .exr), summed as the bands come.
 [[nodiscard]] std::unique_ptr<BandOutput> MakeSkyViewOutput(const std::string& path, skyline::SvfModel model,
                                                             const OutputSource& source);
 
-// The hillshade with cast shadows of `bits` 8 or 16 (a PNG, or a TIFF by its name,
-// georeferenced as the DEM), keeping the two bands around the sun.
+// The hillshade with cast shadows of `bits` 8 or 16 (a PNG, or a GeoTIFF through GDAL
+// by its name, georeferenced as the DEM), keeping the two bands around the sun.
 [[nodiscard]] std::unique_ptr<BandOutput> MakeShadeOutput(const std::string& path, double sunAzimuth,
                                                           double sunElevation, int bits, const OutputSource& source);
 
