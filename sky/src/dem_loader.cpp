@@ -150,7 +150,11 @@ HRESULT Load(const std::string& path, const DemReading& reading, Dem* dem, std::
         }
         bool identified = false;
         if (const status::Status asked = raster::GdalIdentifies(path, &identified); !asked.ok()) return ResultOf(asked);
-        if (!identified) return LoadThroughLoaders(path, reading, dem);
+        if (!identified) {
+            const HRESULT hr = LoadThroughLoaders(path, reading, dem);
+            if (hr == D3DXERR_INVALIDDATA) *why = "no GDAL driver recognises it, and it is no RAW height map";
+            return hr;
+        }
     }
     raster::RasterBand band;
     if (const status::Status read = raster::ReadRasterBand(path, reading.band, true, &band); !read.ok()) {

@@ -98,4 +98,36 @@ TEST(SkyGdalInput, WhatCannotBeReadIsExitTwoWithGdalsReason) {
     }
 }
 
+// Each form gdal_translate makes, empty, cut in half or with its first bytes
+// garbled: exit 2, one line naming the file, nothing written. (A netCDF file cut
+// short reads as zeros through the netCDF library, so it is not among them.)
+TEST(SkyGdalInput, DamagedFilesOfEveryFormAreRefused) {
+    TempDir dir;
+    WriteGeoDem(dir.path("dem.tif"), {40, 30});
+    const std::vector<std::vector<std::string>> forms = {
+        {"-co", "COMPRESS=DEFLATE", "t.tif"}, {"-of", "HFA", "t.img"},  {"-of", "AAIGrid", "t.asc"},
+        {"-of", "PNG", "-ot", "UInt16", "t.png"}, {"-of", "netCDF", "t.nc"}, {"-of", "VRT", "t.vrt"}};
+    for (const auto& form : forms) {
+        std::vector<std::string> translate = {"/usr/bin/gdal_translate", "-q", dir.path("dem.tif")};
+        translate.insert(translate.begin() + 2, form.begin(), form.end() - 1);
+        translate.push_back(dir.path(form.back()));
+        ASSERT_EQ(RunProcess(translate).exitCode, 0) << form.back();
+        const Bytes whole = ReadBytes(dir.path(form.back()));
+        Bytes garbled = whole;
+        std::fill_n(garbled.begin(), 16, 0xff);
+        const std::vector<std::pair<std::string, Bytes>> damaged = {
+            {"empty", {}}, {"half", Bytes(whole.begin(), whole.begin() + whole.size() / 2)}, {"garbled", garbled}};
+        for (const auto& [how, bytes] : damaged) {
+            if (how == "half" && form.back() == "t.nc") continue;
+            const std::string name = dir.path(how + "_" + form.back());
+            WriteBytes(name, bytes);
+            const ProcessResult run = RunSky({name, "--angles=" + dir.path("out.tif")});
+            EXPECT_EQ(run.exitCode, 2) << name << ": " << run.err;
+            EXPECT_EQ(run.err.rfind("umbrascope-sky: cannot read the DEM " + name + ": ", 0), 0u) << run.err;
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+            EXPECT_FALSE(std::filesystem::exists(dir.path("out.tif"))) << name;
+        }
+    }
+}
+
 }  // namespace

@@ -22,16 +22,24 @@ public:
     const std::vector<std::string>& warnings() const { return warnings_; }
     bool outOfMemory() const { return outOfMemory_; }
 
+    // Adds what GDAL's own threads (compressing blocks, ...) said meanwhile, which
+    // no handler of this thread sees: warnings to warnings(), errors to
+    // otherErrors(), as only what this thread is told says whether a call failed.
+    void gatherOtherThreads();
+    const std::vector<std::string>& otherErrors() const { return otherErrors_; }
+
     // For GDAL's callback only.
     void take(bool error, bool outOfMemory, const char* text);
 
 private:
     std::string lastError_;
-    std::vector<std::string> warnings_;
+    std::vector<std::string> warnings_, otherErrors_;
     bool outOfMemory_ = false;
 };
 
-// Registers GDAL's drivers once per process; safe from any thread.
+// Registers GDAL's drivers once per process, and a handler that keeps what GDAL
+// says on threads without a GdalMessages for the next gatherOtherThreads(); safe
+// from any thread.
 void RegisterGdal();
 
 // GDAL keeps state of its own per thread (the files being opened, the handlers),

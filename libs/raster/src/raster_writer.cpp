@@ -165,14 +165,18 @@ struct RasterWriter::State {
     std::vector<std::string> warnings;
     bool committed = false;
 
-    status::Status failed(const GdalMessages& messages, const std::string& doing) {
+    status::Status failed(GdalMessages& messages, const std::string& doing) {
         keep(messages);
         if (messages.outOfMemory()) return status::OutOfMemory();
-        const std::string why = messages.lastError().empty() ? "GDAL failed " + doing : messages.lastError();
+        const std::string why = !messages.lastError().empty()   ? messages.lastError()
+                                : !messages.otherErrors().empty() ? messages.otherErrors().back()
+                                                                  : "GDAL failed " + doing;
         return status::Fail(status::Code::Failed, shown + ": " + why);
     }
-    void keep(const GdalMessages& messages) {
+    void keep(GdalMessages& messages) {
+        messages.gatherOtherThreads();
         for (const std::string& w : messages.warnings()) warnings.push_back(shown + ": " + w);
+        for (const std::string& e : messages.otherErrors()) warnings.push_back(shown + ": " + e);
     }
     void abandon() {
         dataset.reset();
@@ -203,7 +207,9 @@ struct RasterWriter::State {
         // netCDF's Create refuses dataset items; its CreateCopy writes them.
         if (!Says(made, GDAL_DCAP_CREATE) || driver == "netCDF") {
             copyOptions = std::move(options);
+            // Read back on threads, GDAL 3.6 garbles the tags of a staged file's tiles.
             options = CreationOptions({}, layout.type);
+            std::erase_if(options, [](const std::string& o) { return KeyOf(o) == "NUM_THREADS"; });
             made = GDALGetDriverByName("GTiff");
             staged = HiddenName(target, ".stage.tif");
             createdAt = staged;
@@ -245,8 +251,11 @@ struct RasterWriter::State {
         const int w = static_cast<int>(width), h = static_cast<int>(height);
         // Flushed at once: its blocks compress while the next band is computed, and a
         // full disk shows here.
-        if (GDALRasterIO(band, GF_Write, 0, 0, w, h, const_cast<void*>(samples), w, h, type, 0, 0) != CE_None ||
-            GDALFlushRasterCache(band) != CE_None || !messages.lastError().empty())
+        const bool ok =
+            GDALRasterIO(band, GF_Write, 0, 0, w, h, const_cast<void*>(samples), w, h, type, 0, 0) == CE_None &&
+            GDALFlushRasterCache(band) == CE_None;
+        messages.gatherOtherThreads();
+        if (!ok || !messages.lastError().empty())
             return failed(messages, "to write band " + std::to_string(b + 1));
         written[b] = true;
         keep(messages);
@@ -256,6 +265,7 @@ struct RasterWriter::State {
     status::Status finishFile() {
         GdalMessages messages;
         GDALFlushCache(dataset.get());  // void in GDAL 3.6: an error is its word
+        messages.gatherOtherThreads();
         if (!messages.lastError().empty()) return failed(messages, "to flush it");
         if (!staged.empty()) {
             OptionList list(copyOptions);
@@ -265,6 +275,7 @@ struct RasterWriter::State {
             copy.reset();
         }
         dataset.reset();  // GDAL 3.6 closes without a result: an error now is its word
+        messages.gatherOtherThreads();
         if (!messages.lastError().empty()) return failed(messages, "to close it");
         keep(messages);
         Remove(staged);

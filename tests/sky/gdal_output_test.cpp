@@ -1,0 +1,125 @@
+// umbrascope-sky writes its float rasters through GDAL: every driver that makes files
+// gives back the angles, a driver or option GDAL refuses is a mistake on the command
+// line, and a write cut short leaves nothing.
+#include <gdal.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+
+#include "sky_fixtures.h"
+
+namespace {
+
+// What GDAL reads of an angle raster: its bands by description ("azimuth 90.00" as
+// the OpenEXR channel azimuth_90.00).
+struct GdalRead {
+    std::map<std::string, std::vector<float>> bands;
+    std::vector<double> noData;
+    std::string azimuths, crs;
+    std::array<double, 6> geotransform{};
+};
+
+GdalRead ReadWithGdal(const std::string& path) {
+    GDALAllRegister();
+    GdalRead read;
+    GDALDatasetH dataset = GDALOpen(path.c_str(), GA_ReadOnly);
+    if (dataset == nullptr) return read;
+    const int w = GDALGetRasterXSize(dataset), h = GDALGetRasterYSize(dataset);
+    for (int b = 1; b <= GDALGetRasterCount(dataset); ++b) {
+        GDALRasterBandH band = GDALGetRasterBand(dataset, b);
+        std::string name = GDALGetDescription(band);
+        std::replace(name.begin(), name.end(), ' ', '_');
+        std::vector<float>& samples = read.bands[name];
+        samples.resize(std::size_t(w) * h);
+        if (GDALRasterIO(band, GF_Read, 0, 0, w, h, samples.data(), w, h, GDT_Float32, 0, 0) != CE_None) samples = {};
+        read.noData.push_back(GDALGetRasterNoDataValue(band, nullptr));
+    }
+    const char* azimuths = GDALGetMetadataItem(dataset, "AZIMUTHS", nullptr);
+    read.azimuths = azimuths != nullptr ? azimuths : "";
+    read.crs = GDALGetProjectionRef(dataset);
+    GDALGetGeoTransform(dataset, read.geotransform.data());
+    GDALClose(dataset);
+    return read;
+}
+
+TEST(SkyGdalOutput, EveryDriverGivesBackTheAngles) {
+    TempDir dir;
+    WriteGeoDem(dir.path("dem.tif"), {40, 30});
+    const ProcessResult own = RunSky(InScratch(dir, {"@dem.tif", "--directions=4", "--angles=@ref.exr"}));
+    ASSERT_EQ(own.exitCode, 0) << own.err;
+    const auto reference = ReadFloatExr(dir.path("ref.exr")).planes;
+    const struct {
+        std::vector<std::string> options;
+        std::string name;
+    } drivers[] = {
+        {{}, "a.tif"},
+        {{"--of=COG"}, "a.cog"},
+        {{"--of=HFA"}, "a.img"},
+        {{"--of=GTiff", "--co=COMPRESS=LZW", "--co=TILED=NO"}, "a.gtiff"},
+    };
+    for (const auto& d : drivers) {
+        std::vector<std::string> args = InScratch(dir, {"@dem.tif", "--directions=4", "--angles=@" + d.name});
+        args.insert(args.end(), d.options.begin(), d.options.end());
+        const ProcessResult run = RunSky(args);
+        ASSERT_EQ(run.exitCode, 0) << d.name << ": " << run.err;
+        EXPECT_EQ(run.err.find("warning"), std::string::npos) << run.err;
+        const GdalRead read = ReadWithGdal(dir.path(d.name));
+        EXPECT_EQ(read.bands, reference) << d.name;
+        EXPECT_EQ(read.noData, std::vector<double>(4, -9999)) << d.name;
+        EXPECT_EQ(read.azimuths, "0.00 90.00 180.00 270.00") << d.name;
+        EXPECT_NE(read.crs.find("UTM zone 33N"), std::string::npos) << d.name;
+        EXPECT_EQ(read.geotransform, (std::array<double, 6>{15.2, 25, 0, 5200000, 0, -25})) << d.name;
+    }
+    for (const std::string& name : FileNames(dir.path())) EXPECT_NE(name[0], '.') << name;
+}
+
+TEST(SkyGdalOutput, ADriverOrOptionGdalRefusesIsABadCommandLine) {
+    TempDir dir;
+    WriteGeoDem(dir.path("dem.tif"));
+    const struct {
+        std::vector<std::string> args;
+        std::string said;
+    } cases[] = {
+        {{"--of=NoSuch"}, "no GDAL raster driver is named NoSuch"},
+        {{"--of=AIG"}, "GDAL's AIG driver cannot make files"},
+        {{"--of=PNG"}, "GDAL's PNG driver cannot write Float32 samples"},
+        {{"--co=NO_SUCH_OPTION=1"}, "GDAL's GTiff driver: driver GTiff does not support creation option NO_SUCH_OPTION"},
+        {{"--co=COMPRESS=WHAT"}, "GDAL's GTiff driver: 'WHAT' is an unexpected value for COMPRESS"},
+        {{"--of=COG", "--co=TILED=YES"}, "GDAL's COG driver: driver COG does not support creation option TILED"},
+        {{"--co=COMPRESS"}, "--co needs a creation option as KEY=VALUE, not \"COMPRESS\""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = InScratch(dir, {"@dem.tif", "--angles=@a.out"});
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        if (c.args[0].rfind("--co", 0) == 0) args[1] = "--angles=" + dir.path("a.tif");
+        const ProcessResult run = RunSky(args);
+        EXPECT_EQ(run.exitCode, 7) << c.args[0];
+        EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("umbrascope-sky:"), run.err.rfind("umbrascope-sky:")) << "one line: " << run.err;
+        EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"dem.tif"}) << c.args[0];
+    }
+}
+
+// The disk refuses the file midway (a file size limit): no file, no hidden temporary.
+TEST(SkyGdalOutput, AWriteCutShortLeavesNothing) {
+    TempDir dir;
+    std::vector<float> rough(200 * 150);
+    for (std::size_t i = 0; i < rough.size(); ++i) rough[i] = static_cast<float>((i * 7919) % 3000);
+    WriteGeoDem(dir.path("dem.tif"), {200, 150, rough});
+    for (const std::string driver : {"GTiff", "COG", "HFA"}) {
+        const ProcessResult run =
+            RunSky(InScratch(dir, {"@dem.tif", "--directions=8", "--angles=@a.out", "--of=" + driver}), 120, [] {
+                signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{10000, 10000};
+                setrlimit(RLIMIT_FSIZE, &limit);
+            });
+        EXPECT_EQ(run.exitCode, 6) << driver << ": " << run.err;
+        EXPECT_NE(run.err.find("cannot write " + dir.path("a.out") + ": "), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("ERROR"), std::string::npos) << "GDAL's own messages leaked: " << run.err;
+        EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"dem.tif"}) << driver;
+    }
+}
+
+}  // namespace
