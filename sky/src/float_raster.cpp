@@ -30,10 +30,11 @@ bool WritesOwnExr(const std::string& path, const RasterOutputFormat& format) {
     return format.driver.empty() && encode::FloatFormatOf(path) == encode::FloatFormat::Exr;
 }
 
-bool CheckRasterOutputFormat(const RasterOutputFormat& format, std::FILE* err) {
+HRESULT CheckRasterOutputFormat(const RasterOutputFormat& format, std::FILE* err) {
     const status::Status s = raster::CheckRasterFormat(GdalFormat(format), raster::SampleType::Float32);
-    if (!s.ok()) std::fprintf(err, "%s: %s\n", kSkyProgram, status::Describe(s).c_str());
-    return s.ok();
+    if (s.ok()) return S_OK;
+    std::fprintf(err, "%s: %s\n", kSkyProgram, status::Describe(s).c_str());
+    return s.code == status::Code::OutOfMemory ? E_OUTOFMEMORY : E_INVALIDARG;
 }
 
 RasterOutputFile::RasterOutputFile() = default;

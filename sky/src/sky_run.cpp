@@ -140,7 +140,10 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     // A driver or an option GDAL refuses is a mistake on the command line.
     const bool floats = !o.anglesFile.empty() || !o.svfFile.empty() || !o.irradiationFile.empty() ||
                         !o.sunHoursFile.empty() || !o.shadowMasksFile.empty();
-    if (floats && !CheckRasterOutputFormat({o.outputDriver, o.creationOptions}, err)) return kSkyBadCommand;
+    const bool chosen = !o.outputDriver.empty() || !o.creationOptions.empty();
+    if (const HRESULT hr = floats && chosen ? CheckRasterOutputFormat({o.outputDriver, o.creationOptions}, err) : S_OK;
+        hr != S_OK)
+        return hr == E_OUTOFMEMORY ? kSkyBadInput : kSkyBadCommand;
     if (const int code = CheckMemory(o, err); code != kSkySuccess) return code;
     Dem dem;
     std::string why;

@@ -4,16 +4,23 @@
 #include <gdal.h>
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 
 namespace raster {
 
 namespace {
 
+// GDAL reports the allocations that fail inside it in words of its own.
+bool SaysOutOfMemory(CPLErrorNum number, const char* text) {
+    return number == CPLE_OutOfMemory ||
+           (text != nullptr && (std::strstr(text, "bad_alloc") != nullptr || std::strstr(text, "ut of memory") != nullptr));
+}
+
 void CPL_STDCALL Collect(CPLErr kind, CPLErrorNum number, const char* text) {
     auto* messages = static_cast<GdalMessages*>(CPLGetErrorHandlerUserData());
     if (messages != nullptr && kind >= CE_Warning)
-        messages->take(kind != CE_Warning, number == CPLE_OutOfMemory, text != nullptr ? text : "");
+        messages->take(kind != CE_Warning, SaysOutOfMemory(number, text), text != nullptr ? text : "");
 }
 
 // A message on one line, as each of ours is: some drivers break theirs.
@@ -36,7 +43,7 @@ void CPL_STDCALL CollectStray(CPLErr kind, CPLErrorNum number, const char* text)
     if (kind < CE_Warning) return;
     const std::lock_guard<std::mutex> hold(strayLock);
     try {
-        strays.push_back({kind != CE_Warning, number == CPLE_OutOfMemory, text != nullptr ? text : ""});
+        strays.push_back({kind != CE_Warning, SaysOutOfMemory(number, text), text != nullptr ? text : ""});
     } catch (...) {
         // Lost to exhausted memory, as in take().
     }

@@ -143,7 +143,6 @@ std::vector<std::string> CreationOptions(const RasterFormat& format, SampleType 
                    // Level 1 already packs the angles smaller than deflate did, at several times the speed.
                    "ZSTD_LEVEL=1",
                    type == SampleType::Float32 ? "PREDICTOR=3" : "PREDICTOR=2",
-                   "NUM_THREADS=ALL_CPUS",
                    "INTERLEAVE=BAND",
                    "BIGTIFF=IF_SAFER"};
     }
@@ -207,13 +206,19 @@ struct RasterWriter::State {
         // netCDF's Create refuses dataset items; its CreateCopy writes them.
         if (!Says(made, GDAL_DCAP_CREATE) || driver == "netCDF") {
             copyOptions = std::move(options);
-            // Read back on threads, GDAL 3.6 garbles the tags of a staged file's tiles.
+            // Not threaded: read back on threads, GDAL 3.6 garbles the tags of a staged
+            // file's tiles.
             options = CreationOptions({}, layout.type);
-            std::erase_if(options, [](const std::string& o) { return KeyOf(o) == "NUM_THREADS"; });
             made = GDALGetDriverByName("GTiff");
             staged = HiddenName(target, ".stage.tif");
             createdAt = staged;
         }
+        // Blocks compress on every core, where there is more than one: GDAL's pool
+        // gains nothing on a single tile.
+        const bool threaded = std::none_of(options.begin(), options.end(),
+                                           [](const std::string& o) { return KeyOf(o) == "NUM_THREADS"; });
+        if (staged.empty() && driver == "GTiff" && threaded && std::uint64_t{width} * height > 256 * 256)
+            options.push_back("NUM_THREADS=ALL_CPUS");
         OptionList list(options);
         dataset.reset(GDALCreate(made, createdAt.c_str(), static_cast<int>(width), static_cast<int>(height),
                                  static_cast<int>(layout.descriptions.size()), type, list.get()));
@@ -308,10 +313,15 @@ struct RasterWriter::State {
 RasterWriter::RasterWriter() = default;
 
 RasterWriter::~RasterWriter() {
-    if (state_ && !state_->committed) OnItsOwnThread([&] {
-                                          state_->abandon();
-                                          return status::Ok();
-                                      }).ok();
+    if (!state_ || state_->committed) return;
+    // Here, not on a thread of its own: there may be no memory for one.
+    try {
+        GdalMessages quiet;
+        state_->abandon();
+    } catch (...) {
+        // Exhausted memory: the temporary names are removed by the next save's sweep of
+        // them only where the file system takes them; nothing else can be done here.
+    }
 }
 
 status::Status RasterWriter::open(const std::string& path, const RasterFormat& format, const RasterLayout& layout) {

@@ -21,8 +21,9 @@ struct RasterOutputFormat {
 // Whether `path` is written by our own OpenEXR encoder: a .exr name with no driver given.
 bool WritesOwnExr(const std::string& path, const RasterOutputFormat& format);
 
-// Whether the format can write float rasters; if not, one line on `err` saying why.
-[[nodiscard]] bool CheckRasterOutputFormat(const RasterOutputFormat& format, std::FILE* err);
+// Whether the format can write float rasters: S_OK; E_INVALIDARG or E_OUTOFMEMORY
+// with one line on `err` saying why.
+[[nodiscard]] HRESULT CheckRasterOutputFormat(const RasterOutputFormat& format, std::FILE* err);
 
 // A raster of float bands (or Byte/UInt16 for `bits` 8/16) made at `path`, no data
 // -9999, the DEM's georeferencing, each band's description and the dataset items

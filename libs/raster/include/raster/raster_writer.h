@@ -40,8 +40,9 @@ struct RasterLayout {
 status::Status CheckRasterFormat(const RasterFormat& format, SampleType type);
 
 // The creation options a write of `format` uses for `type`: for GTiff tiled, ZSTD (level 1)
-// with the predictor that suits the type, compressed on every core, one band after
-// another; then the options given, which win. Exhausted memory escapes as std::bad_alloc.
+// with the predictor that suits the type, one band after another; then the options
+// given, which win. RasterWriter adds NUM_THREADS=ALL_CPUS to a GeoTIFF of more than
+// one tile unless NUM_THREADS is given. Exhausted memory escapes as std::bad_alloc.
 std::vector<std::string> CreationOptions(const RasterFormat& format, SampleType type);
 
 // Written under a hidden name beside the target (the file a symbolic link leads
