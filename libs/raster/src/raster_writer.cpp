@@ -101,14 +101,13 @@ void Replace(std::vector<std::string>* options, const std::string& option) {
 }
 
 // ".<name>.<pid>.<random><suffix>" beside `target`.
-std::string HiddenName(const std::string& target, const char* suffix) {
+std::string HiddenName(const std::string& target, const std::string& suffix) {
     const std::filesystem::path t(target);
     std::random_device device;
-    char tail[48];
-    std::snprintf(tail, sizeof tail, ".%ld.%08x%s", static_cast<long>(getpid()), static_cast<unsigned>(device()),
-                  suffix);
+    char tail[32];
+    std::snprintf(tail, sizeof tail, ".%ld.%08x", static_cast<long>(getpid()), static_cast<unsigned>(device()));
     std::string name = ".";
-    name.append(t.filename().string()).append(tail);
+    name.append(t.filename().string()).append(tail).append(suffix);
     return (t.parent_path() / name).string();
 }
 
@@ -137,7 +136,10 @@ status::Status CheckRasterFormat(const RasterFormat& format, SampleType type) {
 
 std::vector<std::string> CreationOptions(const RasterFormat& format, SampleType type) {
     std::vector<std::string> options;
-    if (DriverName(format) == "GTiff") {
+    if (DriverName(format) == "COG") {
+        options = {"COMPRESS=ZSTD", "LEVEL=1", type == SampleType::Float32 ? "PREDICTOR=FLOATING_POINT" : "PREDICTOR=YES",
+                   "NUM_THREADS=ALL_CPUS", "BIGTIFF=IF_SAFER"};
+    } else if (DriverName(format) == "GTiff") {
         options = {"TILED=YES",
                    "COMPRESS=ZSTD",
                    // Level 1 already packs the angles smaller than deflate did, at several times the speed.
@@ -201,7 +203,8 @@ struct RasterWriter::State {
         GdalMessages messages;
         GDALDriverH made = GDALGetDriverByName(driver.c_str());
         std::vector<std::string> options = CreationOptions(format, layout.type);
-        hidden = HiddenName(target, ".tmp");
+        // Drivers that know their files by the extension (netCDF-4) keep theirs.
+        hidden = HiddenName(target, ".tmp" + std::filesystem::path(target).extension().string());
         std::string createdAt = hidden;
         // netCDF's Create refuses dataset items; its CreateCopy writes them.
         if (!Says(made, GDAL_DCAP_CREATE) || driver == "netCDF") {

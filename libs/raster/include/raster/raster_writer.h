@@ -40,7 +40,8 @@ struct RasterLayout {
 status::Status CheckRasterFormat(const RasterFormat& format, SampleType type);
 
 // The creation options a write of `format` uses for `type`: for GTiff tiled, ZSTD (level 1)
-// with the predictor that suits the type, one band after another; then the options
+// with the predictor that suits the type, one band after another; for COG the same
+// compression on every core; then the options
 // given, which win. RasterWriter adds NUM_THREADS=ALL_CPUS to a GeoTIFF of more than
 // one tile unless NUM_THREADS is given. Exhausted memory escapes as std::bad_alloc.
 std::vector<std::string> CreationOptions(const RasterFormat& format, SampleType type);
