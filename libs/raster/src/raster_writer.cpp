@@ -191,9 +191,10 @@ struct RasterWriter::State {
         if (layout.descriptions.empty() || layout.width == 0 || layout.height == 0)
             return status::Fail(status::Code::InvalidArgument, path + ": no samples to write");
         os::SaveTarget saveTarget;
-        if (const HRESULT hr = os::ResolveSaveTarget(path, &saveTarget); hr != S_OK)
-            return status::Fail(hr == E_PATH_NOT_FOUND ? status::Code::PathNotFound : status::Code::AccessDenied,
-                                path + ": cannot be written there");
+        if (status::Status s = os::ResolveSaveTarget(path, &saveTarget); !s.ok()) {
+            if (s.code != status::Code::OutOfMemory) s.reason = path + ": " + status::Describe(s);
+            return s;
+        }
         shown = path;
         target = saveTarget.path;
         driver = DriverName(format);
@@ -307,8 +308,10 @@ struct RasterWriter::State {
             std::filesystem::remove(targetSidecar, ec);
         else if (std::rename(sidecar.c_str(), targetSidecar.c_str()) != 0)
             return status::FromErrno(errno, targetSidecar);
-        if (os::SyncDirectory(os::DirectoryOf(target)) != S_OK)
-            return status::Fail(status::Code::Failed, shown + ": its folder cannot be flushed");
+        if (status::Status s = os::SyncDirectory(os::DirectoryOf(target)); !s.ok()) {
+            if (s.code != status::Code::OutOfMemory) s.reason = shown + ": " + status::Describe(s);
+            return s;
+        }
         return status::Ok();
     }
 };
