@@ -54,6 +54,15 @@ std::uint64_t PictureFileBytes(std::uint64_t texels, std::uint32_t width, std::u
     return Add(Add(bound, bound / 2), Add(Mul(Mul(width, sampleBytes), kWorkingRows), kEncoderStateBytes));
 }
 
+// A raster written through GDAL a band at a time: the band in GDAL's block cache
+// and its tiles on their way through the compressors.
+std::uint64_t GdalBandBytes(std::uint64_t band) { return Add(Mul(band, 2), 2 * kEncoderStateBytes); }
+
+// Whether our own OpenEXR encoder writes `path` (no driver given, a .exr name).
+bool OwnExr(const SkyOptions& o, const std::string& path) {
+    return o.outputDriver.empty() && encode::FloatFormatOf(path) == encode::FloatFormat::Exr;
+}
+
 // The most bands the engine output keeps: those of slices not yet complete, the
 // batch just taken included.
 std::uint64_t EnginePendingBands(const std::vector<std::vector<std::size_t>>& batches, std::size_t bands) {
@@ -77,18 +86,23 @@ std::vector<OutputMemory> OutputsMemory(const SkyOptions& o, std::uint32_t width
     const std::uint64_t texels = Mul(width, height), band = Mul(texels, 4), n = directions.size();
     std::vector<OutputMemory> outputs;
     if (!o.anglesFile.empty()) {
-        if (encode::FloatFormatOf(o.anglesFile) == encode::FloatFormat::Exr)
+        if (OwnExr(o, o.anglesFile))
             outputs.push_back({Mul(band, n), 0, FloatFileBytes(o.anglesFile, texels, width, height, n)});
-        else  // each band's strips into the file, their places kept for the directory
-            outputs.push_back({Mul(Mul(n, height / 8 + 1), 16), FloatStripBytes(Mul(width, 4)), 0});
+        else  // each band into the file as it comes
+            outputs.push_back({0, GdalBandBytes(band), 0});
     }
     if (!o.svfFile.empty()) {
         const std::uint64_t sums = Mul(texels, o.svfModel == skyline::SvfModel::Sloped ? 24 : 8);
-        outputs.push_back({sums, 0, Add(band, FloatFileBytes(o.svfFile, texels, width, height, 1))});
+        outputs.push_back({sums, 0,
+                           Add(band, OwnExr(o, o.svfFile) ? FloatFileBytes(o.svfFile, texels, width, height, 1)
+                                                          : GdalBandBytes(band))});
     }
-    if (!o.shadeFile.empty())  // the two bands around the sun; the picture, two bytes a texel
-        outputs.push_back({Mul(band, std::min<std::uint64_t>(n, 2)), 0,
-                           Add(Mul(texels, 2), PictureFileBytes(texels, width, height, o.shadeBits))});
+    if (!o.shadeFile.empty()) {  // the two bands around the sun; the picture, two bytes a texel
+        const bool png = encode::FloatFormatOf(o.shadeFile) != encode::FloatFormat::Tiff;
+        const std::uint64_t file = png ? PictureFileBytes(texels, width, height, o.shadeBits)
+                                       : GdalBandBytes(Mul(texels, o.shadeBits / 8));
+        outputs.push_back({Mul(band, std::min<std::uint64_t>(n, 2)), 0, Add(Mul(texels, 2), file)});
+    }
     if (!o.engineFile.empty()) {
         // A slice's level 0 at four floats a texel beside the level halved from it,
         // and a piece of halves.
