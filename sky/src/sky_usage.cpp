@@ -46,7 +46,7 @@ std::string SkyHelp() {
            "  --viewer=FILE.html   a page that shows the terrain lit and shadowed under a sun\n"
            "                       set by azimuth and elevation, opened from disk (WebGL2)\n"
            "  --viewer-size=N      its mesh at most N points a side (default 512)\n"
-           "  --of=DRIVER          write the float outputs with this GDAL driver (COG, HFA,\n"
+           "  --of=DRIVER          write --angles and --svf with this GDAL driver (COG, HFA,\n"
            "                       netCDF, Zarr, ...; default: GeoTIFF, tiled, ZSTD with the\n"
            "                       floating-point predictor, or OpenEXR for a .exr name)\n"
            "  --co=KEY=VALUE       a creation option for the driver, as gdal_translate -co\n"
