@@ -165,6 +165,7 @@ struct RasterWriter::State {
     std::vector<bool> written;
     std::vector<std::string> warnings;
     bool committed = false;
+    int writeback = -1;  // the file GDAL writes, opened again to start its writeback
 
     status::Status failed(GdalMessages& messages, const std::string& doing) {
         keep(messages);
@@ -179,7 +180,21 @@ struct RasterWriter::State {
         for (const std::string& w : messages.warnings()) warnings.push_back(shown + ": " + w);
         for (const std::string& e : messages.otherErrors()) warnings.push_back(shown + ": " + e);
     }
+    // The disk takes each band while the next is computed, so that the flush before
+    // the rename has little left to wait for. Best effort: a file GDAL keeps
+    // elsewhere (a Zarr folder) is left to the system.
+    void startWriteback() {
+        if (writeback < 0) writeback = ::open((staged.empty() ? hidden : staged).c_str(), O_RDONLY | O_CLOEXEC);
+        if (writeback >= 0) ::sync_file_range(writeback, 0, 0, SYNC_FILE_RANGE_WRITE);
+    }
+    void closeWriteback() {
+        if (writeback >= 0) ::close(writeback);
+        writeback = -1;
+    }
+    ~State() { closeWriteback(); }
+
     void abandon() {
+        closeWriteback();
         dataset.reset();
         Remove(hidden);
         Remove(staged);
@@ -267,6 +282,7 @@ struct RasterWriter::State {
         if (!ok || !messages.lastError().empty())
             return failed(messages, "to write band " + std::to_string(b + 1));
         written[b] = true;
+        startWriteback();
         keep(messages);
         return status::Ok();
     }
@@ -295,6 +311,7 @@ struct RasterWriter::State {
     status::Status commit() {
         if (!dataset || std::find(written.begin(), written.end(), false) != written.end())
             return status::Fail(status::Code::InvalidArgument, shown + ": not every band is written");
+        closeWriteback();
         if (const status::Status s = finishFile(); !s.ok()) return s;
         if (const status::Status s = SyncFile(hidden, shown); !s.ok()) return s;
         // A sidecar GDAL made goes with the file; an old one beside the target goes.
