@@ -99,8 +99,8 @@ std::vector<OutputMemory> OutputsMemory(const SkyOptions& o, std::uint32_t width
     }
     if (!o.shadeFile.empty()) {  // the two bands around the sun; the picture, two bytes a texel
         const bool png = encode::FloatFormatOf(o.shadeFile) != encode::FloatFormat::Tiff;
-        const std::uint64_t file = png ? PictureFileBytes(texels, width, height, o.shadeBits)
-                                       : GdalBandBytes(Mul(texels, o.shadeBits / 8));
+        const std::uint64_t file =
+            png ? PictureFileBytes(texels, width, height, o.shadeBits) : GdalBandBytes(Mul(texels, o.shadeBits / 8));
         outputs.push_back({Mul(band, std::min<std::uint64_t>(n, 2)), 0, Add(Mul(texels, 2), file)});
     }
     if (!o.engineFile.empty()) {

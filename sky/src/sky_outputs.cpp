@@ -85,8 +85,7 @@ public:
         for (const std::string& name : names.names) channels.append(channels.empty() ? "" : " ").append(name);
         // The image description keeps the bands' names as the OpenEXR channels have them.
         return file_.open(path_, source_.format, source_.dem, names.descriptions,
-                          {{"AZIMUTHS", AzimuthList(source_.azimuths)}, {"TIFFTAG_IMAGEDESCRIPTION", channels}},
-                          err);
+                          {{"AZIMUTHS", AzimuthList(source_.azimuths)}, {"TIFFTAG_IMAGEDESCRIPTION", channels}}, err);
     }
     HRESULT take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
                  std::FILE* err) override {
@@ -146,11 +145,10 @@ public:
         sum_.reset();
         if (WritesOwnExr(path_, source_.format)) return WriteExr(path_, channels, out, err);
         RasterOutputFile file;
-        HRESULT hr = file.open(path_, source_.format, source_.dem, {"sky-view factor"},
-                               {{"AZIMUTHS", AzimuthList(source_.azimuths)},
-                                {"SVF_MODEL", model},
-                                {"TIFFTAG_IMAGEDESCRIPTION", "svf"}},
-                               err);
+        HRESULT hr = file.open(
+            path_, source_.format, source_.dem, {"sky-view factor"},
+            {{"AZIMUTHS", AzimuthList(source_.azimuths)}, {"SVF_MODEL", model}, {"TIFFTAG_IMAGEDESCRIPTION", "svf"}},
+            err);
         if (hr == S_OK) hr = file.writeBand(0, channels.planes[0].data(), err);
         return hr == S_OK ? file.commit(out, err) : hr;
     }
@@ -191,10 +189,10 @@ public:
         if (bits_ == 8) bytes8.assign(image.samples.begin(), image.samples.end());
         const void* samples = bits_ == 8 ? static_cast<const void*>(bytes8.data()) : image.samples.data();
         RasterOutputFile file;
-        HRESULT hr = file.open(path_, {}, source_.dem, {"hillshade"},
-                               {{"AZIMUTHS", AzimuthList(source_.azimuths)},
-                                {"SUN", Degrees(sunAzimuth_) + " " + Degrees(sunElevation_)}},
-                               err, bits_);
+        HRESULT hr = file.open(
+            path_, {}, source_.dem, {"hillshade"},
+            {{"AZIMUTHS", AzimuthList(source_.azimuths)}, {"SUN", Degrees(sunAzimuth_) + " " + Degrees(sunElevation_)}},
+            err, bits_);
         if (hr == S_OK) hr = file.writeBand(0, samples, err);
         return hr == S_OK ? file.commit(out, err) : hr;
     }

@@ -77,7 +77,11 @@ using Directions = skyline::ChosenDirections;
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());  // as the sweep runs
     const std::uint64_t peak = RunPeakBytes(o, dem.width, dem.height, lattice, threads);
     if (!os::CheckFitsInMemory(peak).ok()) {
-        ReportFailure(err, "too little memory to make the files asked for", E_OUTOFMEMORY);
+        const auto mb = [](std::uint64_t bytes) { return static_cast<unsigned long long>(bytes >> 20); };
+        std::fprintf(err,
+                     "%s: too little memory to make the files asked for: the run needs %llu MB, %llu MB are "
+                     "available\n",
+                     kSkyProgram, mb(peak), mb(os::AvailableMemoryBytes()));
         return kSkyBadInput;
     }
     return kSkySuccess;

@@ -105,7 +105,7 @@ TEST(SkyGdalInput, DamagedFilesOfEveryFormAreRefused) {
     TempDir dir;
     WriteGeoDem(dir.path("dem.tif"), {40, 30});
     const std::vector<std::vector<std::string>> forms = {
-        {"-co", "COMPRESS=DEFLATE", "t.tif"}, {"-of", "HFA", "t.img"},  {"-of", "AAIGrid", "t.asc"},
+        {"-co", "COMPRESS=DEFLATE", "t.tif"},     {"-of", "HFA", "t.img"},   {"-of", "AAIGrid", "t.asc"},
         {"-of", "PNG", "-ot", "UInt16", "t.png"}, {"-of", "netCDF", "t.nc"}, {"-of", "VRT", "t.vrt"}};
     for (const auto& form : forms) {
         std::vector<std::string> translate = {"/usr/bin/gdal_translate", "-q", dir.path("dem.tif")};

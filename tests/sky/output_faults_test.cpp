@@ -37,6 +37,7 @@ TEST(SkyOutputFaults, TooLittleMemoryIsRefusedBeforeAnyFileIsWritten) {
         EXPECT_EQ(r.exitCode, c.exitCode) << c.limit << ": " << r.err;
         if (c.exitCode == 0) continue;
         EXPECT_NE(r.err.find("umbrascope-sky: too little memory to make the files"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(" MB are available"), std::string::npos) << r.err;
         EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"dem.tif"});
     }
 }

@@ -13,8 +13,8 @@ namespace {
 
 // GDAL reports the allocations that fail inside it in words of its own.
 bool SaysOutOfMemory(CPLErrorNum number, const char* text) {
-    return number == CPLE_OutOfMemory ||
-           (text != nullptr && (std::strstr(text, "bad_alloc") != nullptr || std::strstr(text, "ut of memory") != nullptr));
+    return number == CPLE_OutOfMemory || (text != nullptr && (std::strstr(text, "bad_alloc") != nullptr ||
+                                                              std::strstr(text, "ut of memory") != nullptr));
 }
 
 void CPL_STDCALL Collect(CPLErr kind, CPLErrorNum number, const char* text) {

@@ -57,7 +57,8 @@ std::string KeyOf(const std::string& option) {
     const std::size_t equals = option.find('=');
     if (equals == 0 || equals == std::string::npos) return {};
     std::string key = option.substr(0, equals);
-    std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return key;
 }
 
@@ -137,15 +138,13 @@ status::Status CheckRasterFormat(const RasterFormat& format, SampleType type) {
 std::vector<std::string> CreationOptions(const RasterFormat& format, SampleType type) {
     std::vector<std::string> options;
     if (DriverName(format) == "COG") {
-        options = {"COMPRESS=ZSTD", "LEVEL=1", type == SampleType::Float32 ? "PREDICTOR=FLOATING_POINT" : "PREDICTOR=YES",
-                   "NUM_THREADS=ALL_CPUS", "BIGTIFF=IF_SAFER"};
+        options = {"COMPRESS=ZSTD", "LEVEL=1",
+                   type == SampleType::Float32 ? "PREDICTOR=FLOATING_POINT" : "PREDICTOR=YES", "NUM_THREADS=ALL_CPUS",
+                   "BIGTIFF=IF_SAFER"};
     } else if (DriverName(format) == "GTiff") {
-        options = {"TILED=YES",
-                   "COMPRESS=ZSTD",
+        options = {"TILED=YES", "COMPRESS=ZSTD",
                    // Level 1 already packs the angles smaller than deflate did, at several times the speed.
-                   "ZSTD_LEVEL=1",
-                   type == SampleType::Float32 ? "PREDICTOR=3" : "PREDICTOR=2",
-                   "INTERLEAVE=BAND",
+                   "ZSTD_LEVEL=1", type == SampleType::Float32 ? "PREDICTOR=3" : "PREDICTOR=2", "INTERLEAVE=BAND",
                    "BIGTIFF=IF_SAFER"};
     }
     for (const std::string& option : format.options) Replace(&options, option);
@@ -153,15 +152,15 @@ std::vector<std::string> CreationOptions(const RasterFormat& format, SampleType 
 }
 
 struct RasterWriter::State {
-    std::string shown;            // the name as given, in reasons
-    std::string target;           // where it goes: the file a link leads to
-    std::string hidden;           // the driver's output until commit
-    std::string staged;           // the GeoTIFF a copying driver copies; empty when it creates
+    std::string shown;   // the name as given, in reasons
+    std::string target;  // where it goes: the file a link leads to
+    std::string hidden;  // the driver's output until commit
+    std::string staged;  // the GeoTIFF a copying driver copies; empty when it creates
     std::string driver;
     std::vector<std::string> copyOptions;
     GDALDataType type = GDT_Float32;
     std::uint32_t width = 0, height = 0;
-    Dataset dataset;              // written band by band
+    Dataset dataset;  // written band by band
     std::vector<bool> written;
     std::vector<std::string> warnings;
     bool committed = false;
@@ -170,7 +169,7 @@ struct RasterWriter::State {
     status::Status failed(GdalMessages& messages, const std::string& doing) {
         keep(messages);
         if (messages.outOfMemory()) return status::OutOfMemory();
-        const std::string why = !messages.lastError().empty()   ? messages.lastError()
+        const std::string why = !messages.lastError().empty()     ? messages.lastError()
                                 : !messages.otherErrors().empty() ? messages.otherErrors().back()
                                                                   : "GDAL failed " + doing;
         return status::Fail(status::Code::Failed, shown + ": " + why);
@@ -268,8 +267,8 @@ struct RasterWriter::State {
 
     status::Status writeBand(std::size_t b, const void* samples) {
         if (!dataset || b >= written.size() || written[b])
-            return status::Fail(status::Code::InvalidArgument, shown + ": band " + std::to_string(b + 1) +
-                                                                   " is not one still to write");
+            return status::Fail(status::Code::InvalidArgument,
+                                shown + ": band " + std::to_string(b + 1) + " is not one still to write");
         GdalMessages messages;
         GDALRasterBandH band = GDALGetRasterBand(dataset.get(), static_cast<int>(b + 1));
         const int w = static_cast<int>(width), h = static_cast<int>(height);
@@ -279,8 +278,7 @@ struct RasterWriter::State {
             GDALRasterIO(band, GF_Write, 0, 0, w, h, const_cast<void*>(samples), w, h, type, 0, 0) == CE_None &&
             GDALFlushRasterCache(band) == CE_None;
         messages.gatherOtherThreads();
-        if (!ok || !messages.lastError().empty())
-            return failed(messages, "to write band " + std::to_string(b + 1));
+        if (!ok || !messages.lastError().empty()) return failed(messages, "to write band " + std::to_string(b + 1));
         written[b] = true;
         startWriteback();
         keep(messages);
