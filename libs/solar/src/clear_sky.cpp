@@ -42,7 +42,10 @@ Turbidity::Turbidity(double t) : linke(t) {
 
 Moment MomentOf(double g0, double sinElevation, const Turbidity& turbidity) {
     if (!(sinElevation > 0)) return {};
-    const double elevation = std::asin(std::min(sinElevation, 1.0));
+    return MomentOf(g0, sinElevation, std::asin(std::min(sinElevation, 1.0)), turbidity);
+}
+
+Moment MomentOf(double g0, double sinElevation, double elevation, const Turbidity& turbidity) {
     const double angular = turbidity.a1 + turbidity.a2 * sinElevation + turbidity.a3 * sinElevation * sinElevation;
     return {g0, sinElevation, RelativeAirMass(elevation, 1.0), std::max(0.0, g0 * turbidity.transmission * angular)};
 }

@@ -46,6 +46,8 @@ struct Moment {
     double diffuse = 0;        // horizontal, W/m²
 };
 [[nodiscard]] Moment MomentOf(double g0, double sinElevation, const Turbidity& turbidity);
+// The same with the sun's `elevation` (asin of sinElevation, above 0) known already.
+[[nodiscard]] Moment MomentOf(double g0, double sinElevation, double elevation, const Turbidity& turbidity);
 
 // The sky of `moment` where the pressure is `pressure` times the sea's.
 [[nodiscard]] HorizontalSky SkyAt(const Moment& moment, double pressure, const Turbidity& turbidity);

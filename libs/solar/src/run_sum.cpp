@@ -1,0 +1,144 @@
+// The run's time steps with the texels in vector lanes: each lane repeats, operation
+// for operation, SunOn, SkyAt and OnSurface of clear_sky.cpp and the horizon's
+// interpolation between its two directions, so that a lane's sums are AddDay's.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "run_sum.cpp"
+#include "hwy/foreach_target.h"  // IWYU pragma: keep
+#include "hwy/highway.h"
+#include "hwy/contrib/math/math-inl.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "solar/run_sum.h"
+
+#ifndef SOLAR_RUN_SUM_SHARED
+#define SOLAR_RUN_SUM_SHARED
+namespace solar::lanes {
+
+// The sine of the elevation below which the circumsolar part follows the slope alone (clear_sky.cpp).
+const double kLowSun = std::sin(0.1);
+constexpr double kRadians = std::numbers::pi / 180;
+
+}  // namespace solar::lanes
+#endif
+
+HWY_BEFORE_NAMESPACE();
+namespace solar {
+namespace HWY_NAMESPACE {
+
+namespace hn = hwy::HWY_NAMESPACE;
+
+void AddStepsImpl(const StepSun* steps, std::size_t count, double linke, double albedo, const RunTexels& run,
+                  RunTotals* totals) {
+    const hn::ScalableTag<double> d;
+    const std::size_t lanes = hn::Lanes(d);
+    const std::size_t used = (run.count + lanes - 1) / lanes * lanes;
+    const auto zero = hn::Zero(d), one = hn::Set(d, 1.0), two = hn::Set(d, 2.0), none = hn::Set(d, run.none);
+    const auto thickness = hn::Set(d, -0.8662 * linke);
+    alignas(64) double exponent[kRunMost];
+    for (std::size_t s = 0; s < count; ++s) {
+        const StepSun& sun = steps[s];
+        const auto sinE = hn::Set(d, sun.sinElevation), elevation = hn::Set(d, sun.elevation);
+        const auto east = hn::Set(d, sun.east), north = hn::Set(d, sun.north), cosE = hn::Set(d, sun.cosElevation);
+        const auto g0 = hn::Set(d, sun.g0), seaAirMass = hn::Set(d, sun.seaLevelAirMass);
+        const auto dh = hn::Set(d, sun.diffuse), hours = hn::Set(d, sun.hours), t = hn::Set(d, sun.around.t);
+        const bool highSun = sun.sinElevation >= lanes::kLowSun;
+        const auto lowSunDivisor = hn::Set(d, 0.1 - 0.008 * std::asin(sun.sinElevation));
+        const double* ha = run.horizonDegrees.data() + sun.around.a * kRunMost;
+        const double* hb = run.horizonDegrees.data() + sun.around.b * kRunMost;
+        // The beam's share of the extraterrestrial irradiance (the vector exponential: within
+        // an ulp or two of libm's).
+        for (std::size_t i = 0; i < used; i += lanes) {
+            const auto m = hn::Mul(seaAirMass, hn::Load(d, run.pressures + i));
+            const auto far = hn::Div(one, hn::Add(hn::Set(d, 10.4), hn::Mul(hn::Set(d, 0.718), m)));
+            auto poly = hn::Sub(hn::Set(d, 0.0065), hn::Mul(m, hn::Set(d, 0.00013)));
+            poly = hn::Add(hn::Set(d, -0.1202), hn::Mul(m, poly));
+            poly = hn::Add(hn::Set(d, 1.7513), hn::Mul(m, poly));
+            poly = hn::Add(hn::Set(d, 6.6296), hn::Mul(m, poly));
+            const auto rayleigh = hn::IfThenElse(hn::Gt(m, hn::Set(d, 20.0)), far, hn::Div(one, poly));
+            hn::Store(hn::Exp(d, hn::Mul(hn::Mul(thickness, m), rayleigh)), d, exponent + i);
+        }
+        for (std::size_t i = 0; i < used; i += lanes) {
+            const auto cosS = hn::Load(d, run.cosSlope + i), sinS = hn::Load(d, run.sinSlope + i);
+            const auto across = hn::Add(hn::Mul(east, hn::Load(d, run.sinAspect + i)),
+                                        hn::Mul(north, hn::Load(d, run.cosAspect + i)));
+            const auto incidence = hn::Add(hn::Mul(sinE, cosS), hn::Mul(sinS, across));
+            const auto facing = sun.cosElevation > 0 ? hn::Div(hn::Mul(sinS, across), cosE) : zero;
+            // The horizon towards the sun, as skyline::HorizonTowards gives it.
+            const auto a = hn::LoadU(d, ha + i), b = hn::LoadU(d, hb + i);
+            const auto aNone = hn::Eq(a, none), bNone = hn::Eq(b, none);
+            auto horizon = sun.around.t == 0 ? a : hn::Add(a, hn::Mul(hn::Sub(b, a), t));
+            horizon = hn::IfThenElse(bNone, a, horizon);
+            horizon = hn::IfThenElse(aNone, b, horizon);
+            horizon = hn::IfThenElse(hn::And(aNone, bNone), hn::Set(d, -90.0), horizon);
+            const auto visible = hn::And(hn::Gt(incidence, zero),
+                                         hn::Gt(elevation, hn::Mul(horizon, hn::Set(d, lanes::kRadians))));
+
+            const auto kb = hn::Load(d, exponent + i);
+            const auto beamNormal = hn::Mul(g0, kb);
+            const auto beamHorizontal = hn::Mul(beamNormal, sinE);
+            const auto beam = hn::IfThenElseZero(visible, hn::Mul(beamNormal, incidence));
+
+            const auto n = hn::Sub(hn::Sub(hn::Set(d, 0.00263), hn::Mul(hn::Set(d, 0.712), kb)),
+                                   hn::Mul(hn::Mul(hn::Set(d, 0.6883), kb), kb));
+            const auto isotropic =
+                hn::Mul(hn::Add(hn::Load(d, run.openPlane + i), hn::Mul(hn::Load(d, run.anisotropic + i), n)),
+                        hn::Sub(one, kb));
+            const auto towards = hn::Div(hn::Mul(kb, incidence), sinE);
+            auto circumsolar = towards;
+            if (!highSun) {
+                const auto flat = hn::Gt(hn::Load(d, run.flat + i), zero);
+                circumsolar = hn::IfThenElse(flat, towards, hn::Div(hn::Mul(kb, facing), lowSunDivisor));
+            }
+            const auto share = hn::Load(d, run.skyShare + i);
+            const auto lit = hn::Mul(dh, hn::Add(hn::Mul(isotropic, share), hn::Max(zero, circumsolar)));
+            const auto dark = hn::Mul(hn::Mul(dh, hn::Load(d, run.shadowed + i)), share);
+            const auto diffuse = hn::IfThenElse(visible, lit, dark);
+            const auto reflected = hn::Div(
+                hn::Mul(hn::Mul(hn::Set(d, albedo), hn::Add(beamHorizontal, dh)), hn::Sub(one, cosS)), two);
+
+            hn::Store(hn::Add(hn::Load(d, totals->beam + i), hn::Mul(beam, hours)), d, totals->beam + i);
+            hn::Store(hn::Add(hn::Load(d, totals->diffuse + i), hn::Mul(diffuse, hours)), d, totals->diffuse + i);
+            hn::Store(hn::Add(hn::Load(d, totals->reflected + i), hn::Mul(reflected, hours)), d,
+                      totals->reflected + i);
+            hn::Store(hn::Add(hn::Load(d, totals->sunHours + i), hn::IfThenElseZero(visible, hours)), d,
+                      totals->sunHours + i);
+        }
+    }
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace solar
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace solar {
+
+HWY_EXPORT(AddStepsImpl);
+
+void RunTexels::clear(std::size_t directionCount, double noneValue) {
+    count = 0;
+    directions = directionCount;
+    none = noneValue;
+    // Filler lanes: a level open texel at the sea, whose sums nobody reads.
+    std::fill(std::begin(cosSlope), std::end(cosSlope), 1.0);
+    std::fill(std::begin(sinSlope), std::end(sinSlope), 0.0);
+    std::fill(std::begin(cosAspect), std::end(cosAspect), 1.0);
+    std::fill(std::begin(sinAspect), std::end(sinAspect), 0.0);
+    std::fill(std::begin(openPlane), std::end(openPlane), 1.0);
+    std::fill(std::begin(anisotropic), std::end(anisotropic), 0.0);
+    std::fill(std::begin(shadowed), std::end(shadowed), 1.0);
+    std::fill(std::begin(skyShare), std::end(skyShare), 1.0);
+    std::fill(std::begin(pressures), std::end(pressures), 1.0);
+    std::fill(std::begin(flat), std::end(flat), 1.0);
+    horizonDegrees.assign(directions * kRunMost, -90.0);
+}
+
+void AddSteps(const StepSun* steps, std::size_t count, double linke, double albedo, const RunTexels& run,
+              RunTotals* totals) {
+    HWY_DYNAMIC_DISPATCH(AddStepsImpl)(steps, count, linke, albedo, run, totals);
+}
+
+}  // namespace solar
+#endif  // HWY_ONCE
