@@ -214,7 +214,7 @@ private:
                 sums.clear();
                 for (const solar::Day& day : days) {
                     solar::StepsOfDay(day, latitude * kRadians, north, around, &steps);
-                    solar::AddSteps(steps.data(), steps.size(), o_.linke, o_.albedo, run, &sums);
+                    solar::AddSteps(steps.data(), steps.size(), day.extraterrestrial, o_.linke, o_.albedo, run, &sums);
                 }
                 for (std::size_t k = 0; k < run.count; ++k) {
                     const std::size_t i = texels[k];

@@ -7,6 +7,7 @@
 #include "hwy/highway.h"
 #include "hwy/contrib/math/math-inl.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -29,8 +30,8 @@ namespace HWY_NAMESPACE {
 
 namespace hn = hwy::HWY_NAMESPACE;
 
-void AddStepsImpl(const StepSun* steps, std::size_t count, double linke, double albedo, const RunTexels& run,
-                  RunTotals* totals) {
+void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double linke, double albedo,
+                  const RunTexels& run, RunTotals* totals) {
     const hn::ScalableTag<double> d;
     const std::size_t lanes = hn::Lanes(d);
     const std::size_t used = (run.count + lanes - 1) / lanes * lanes;
@@ -41,7 +42,7 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double linke, double 
         const StepSun& sun = steps[s];
         const auto sinE = hn::Set(d, sun.sinElevation), elevation = hn::Set(d, sun.elevation);
         const auto east = hn::Set(d, sun.east), north = hn::Set(d, sun.north), cosE = hn::Set(d, sun.cosElevation);
-        const auto g0 = hn::Set(d, sun.g0), seaAirMass = hn::Set(d, sun.seaLevelAirMass);
+        const auto g0 = hn::Set(d, g0Of), seaAirMass = hn::Set(d, sun.seaLevelAirMass);
         const auto dh = hn::Set(d, sun.diffuse), hours = hn::Set(d, sun.hours), t = hn::Set(d, sun.around.t);
         const bool highSun = sun.sinElevation >= lanes::kLowSun;
         const auto lowSunDivisor = hn::Set(d, 0.1 - 0.008 * std::asin(sun.sinElevation));
@@ -108,6 +109,62 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double linke, double 
     }
 }
 
+// atan2(y, x) from the vector arc tangent.
+template <class D, class V>
+V Atan2(D d, V y, V x) {
+    const auto pi = hn::Set(d, std::numbers::pi), zero = hn::Zero(d);
+    const auto half = hn::Set(d, std::numbers::pi / 2);
+    const auto ratio = hn::Atan(d, hn::Div(y, hn::IfThenElse(hn::Eq(x, zero), hn::Set(d, 1.0), x)));
+    const auto turned = hn::IfThenElse(hn::Lt(y, zero), hn::Sub(ratio, pi), hn::Add(ratio, pi));
+    const auto side = hn::IfThenElse(hn::Lt(y, zero), hn::Neg(half), hn::IfThenElseZero(hn::Gt(y, zero), half));
+    return hn::IfThenElse(hn::Gt(x, zero), ratio, hn::IfThenElse(hn::Lt(x, zero), turned, side));
+}
+
+void CompleteStepsImpl(StepSun* steps, std::size_t count, double g0, const Turbidity& turbidity) {
+    const hn::ScalableTag<double> d;
+    const std::size_t lanes = hn::Lanes(d);
+    constexpr std::size_t kMost = HWY_MAX_BYTES / sizeof(double);
+    alignas(64) double sinE[kMost], east[kMost], north[kMost], out[5][kMost];
+    const auto zero = hn::Zero(d), one = hn::Set(d, 1.0);
+    for (std::size_t from = 0; from < count; from += lanes) {
+        const std::size_t n = std::min(lanes, count - from);
+        for (std::size_t i = 0; i < lanes; ++i) {
+            const StepSun& step = steps[from + std::min(i, n - 1)];
+            sinE[i] = step.sinElevation;
+            east[i] = step.east;
+            north[i] = step.north;
+        }
+        const auto s = hn::Load(d, sinE);
+        const auto e = hn::Asin(d, hn::Min(s, one));
+        const auto cosE = hn::Sqrt(hn::Max(zero, hn::Sub(one, hn::Mul(s, s))));
+        // RelativeAirMass(e, 1) and MomentOf's diffuse, operation for operation.
+        const auto above = hn::Add(hn::Add(hn::Set(d, 0.1594), hn::Mul(hn::Set(d, 1.123), e)),
+                                   hn::Mul(hn::Mul(hn::Set(d, 0.065656), e), e));
+        const auto below = hn::Add(hn::Add(one, hn::Mul(hn::Set(d, 28.9344), e)),
+                                   hn::Mul(hn::Mul(hn::Set(d, 277.3971), e), e));
+        const auto refracted = hn::Add(e, hn::Div(hn::Mul(hn::Set(d, 0.061359), above), below));
+        const auto base = hn::Add(hn::Mul(refracted, hn::Set(d, 180 / std::numbers::pi)), hn::Set(d, 6.07995));
+        const auto power = hn::Exp(d, hn::Mul(hn::Log(d, base), hn::Set(d, -1.6364)));
+        const auto airMass = hn::Div(one, hn::Add(hn::Sin(d, refracted), hn::Mul(hn::Set(d, 0.50572), power)));
+        const auto angular = hn::Add(hn::Add(hn::Set(d, turbidity.a1), hn::Mul(hn::Set(d, turbidity.a2), s)),
+                                     hn::Mul(hn::Mul(hn::Set(d, turbidity.a3), s), s));
+        const auto diffuse = hn::Max(zero, hn::Mul(hn::Set(d, g0 * turbidity.transmission), angular));
+        hn::Store(e, d, out[0]);
+        hn::Store(cosE, d, out[1]);
+        hn::Store(Atan2(d, hn::Load(d, east), hn::Load(d, north)), d, out[2]);
+        hn::Store(airMass, d, out[3]);
+        hn::Store(diffuse, d, out[4]);
+        for (std::size_t i = 0; i < n; ++i) {
+            StepSun& step = steps[from + i];
+            step.elevation = out[0][i];
+            step.cosElevation = out[1][i];
+            step.azimuth = out[2][i];
+            step.seaLevelAirMass = out[3][i];
+            step.diffuse = out[4][i];
+        }
+    }
+}
+
 }  // namespace HWY_NAMESPACE
 }  // namespace solar
 HWY_AFTER_NAMESPACE();
@@ -116,6 +173,11 @@ HWY_AFTER_NAMESPACE();
 namespace solar {
 
 HWY_EXPORT(AddStepsImpl);
+HWY_EXPORT(CompleteStepsImpl);
+
+void CompleteSteps(StepSun* steps, std::size_t count, double g0, const Turbidity& turbidity) {
+    HWY_DYNAMIC_DISPATCH(CompleteStepsImpl)(steps, count, g0, turbidity);
+}
 
 void RunTexels::clear(std::size_t directionCount, double noneValue) {
     count = 0;
@@ -135,9 +197,9 @@ void RunTexels::clear(std::size_t directionCount, double noneValue) {
     horizonDegrees.assign(directions * kRunMost, -90.0);
 }
 
-void AddSteps(const StepSun* steps, std::size_t count, double linke, double albedo, const RunTexels& run,
+void AddSteps(const StepSun* steps, std::size_t count, double g0, double linke, double albedo, const RunTexels& run,
               RunTotals* totals) {
-    HWY_DYNAMIC_DISPATCH(AddStepsImpl)(steps, count, linke, albedo, run, totals);
+    HWY_DYNAMIC_DISPATCH(AddStepsImpl)(steps, count, g0, linke, albedo, run, totals);
 }
 
 }  // namespace solar

@@ -63,11 +63,17 @@ struct RunTotals {
 
 // One time step's sun as the whole run sees it (sinElevation above 0).
 struct StepSun {
-    double sinElevation, elevation, cosElevation, east, north;
-    double g0, seaLevelAirMass, diffuse;
-    double hours;
+    double sinElevation, east, north, hours;  // the sun's place and the step's length
+    // Worked out from those by CompleteSteps:
+    double elevation, cosElevation, azimuth;  // azimuth clockwise from grid north, radians
+    double seaLevelAirMass, diffuse;          // MomentOf's
     HorizonPair around;
 };
+
+// Fills in the worked-out fields of `count` steps whose extraterrestrial irradiance
+// is `g0`, the transcendental functions taken over many steps at once (within an ulp
+// or two of libm's).
+void CompleteSteps(StepSun* steps, std::size_t count, double g0, const Turbidity& turbidity);
 
 // The steps of `day` at `latitude` with the grid's north at true azimuth `gridNorth`
 // (radians) with the sun up, into `steps` (emptied first). `around(azimuth)`, a grid
@@ -79,18 +85,16 @@ void StepsOfDay(const Day& day, double latitude, double gridNorth, Around&& arou
     const double cosNorth = std::cos(gridNorth), sinNorth = std::sin(gridNorth);
     day.clock.forEachStep(path.sunsetHourAngle(), [&](double cosHour, double sinHour, double hours) {
         const SunPlace sun = path.at(cosHour, sinHour).turned(cosNorth, sinNorth);
-        if (!(sun.sinElevation > 0)) return;
-        const double elevation = std::asin(std::min(sun.sinElevation, 1.0));
-        const Moment moment = MomentOf(day.extraterrestrial, sun.sinElevation, elevation, day.turbidity);
-        steps->push_back({sun.sinElevation, elevation,
-                          std::sqrt(std::max(0.0, 1 - sun.sinElevation * sun.sinElevation)), sun.east, sun.north,
-                          moment.g0, moment.seaLevelAirMass, moment.diffuse, hours, around(sun.azimuth())});
+        if (sun.sinElevation > 0) steps->push_back({sun.sinElevation, sun.east, sun.north, hours, 0, 0, 0, 0, 0, {}});
     });
+    CompleteSteps(steps->data(), steps->size(), day.extraterrestrial, day.turbidity);
+    for (StepSun& step : *steps) step.around = around(step.azimuth);
 }
 
-// Adds `count` steps to `totals` of `run`'s texels, with the model's Linke
-// turbidity `linke` and ground albedo `albedo`: AddDay's sums for the run.
-void AddSteps(const StepSun* steps, std::size_t count, double linke, double albedo, const RunTexels& run,
+// Adds `count` steps of a day with extraterrestrial irradiance `g0` to `totals` of
+// `run`'s texels, with the model's Linke turbidity `linke` and ground albedo
+// `albedo`: AddDay's sums for the run.
+void AddSteps(const StepSun* steps, std::size_t count, double g0, double linke, double albedo, const RunTexels& run,
               RunTotals* totals);
 
 }  // namespace solar
