@@ -212,8 +212,10 @@ private:
                             solar::PressureRatio(grid.z[i]), [&](std::size_t d) { return bands_[d][i]; });
                 }
                 sums.clear();
+                const solar::Trig latitudeTrig(latitude * kRadians);
+                const double cosNorth = std::cos(north), sinNorth = std::sin(north);
                 for (const solar::Day& day : days) {
-                    solar::StepsOfDay(day, latitude * kRadians, north, around, &steps);
+                    solar::StepsOfDay(day, latitudeTrig, cosNorth, sinNorth, around, &steps);
                     solar::AddSteps(steps.data(), steps.size(), day.extraterrestrial, o_.linke, o_.albedo, run, &sums);
                 }
                 for (std::size_t k = 0; k < run.count; ++k) {

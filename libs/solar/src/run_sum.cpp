@@ -35,7 +35,7 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
     const hn::ScalableTag<double> d;
     const std::size_t lanes = hn::Lanes(d);
     const std::size_t used = (run.count + lanes - 1) / lanes * lanes;
-    const auto zero = hn::Zero(d), one = hn::Set(d, 1.0), two = hn::Set(d, 2.0), none = hn::Set(d, run.none);
+    const auto zero = hn::Zero(d), one = hn::Set(d, 1.0), half = hn::Set(d, 0.5), none = hn::Set(d, run.none);
     const auto thickness = hn::Set(d, -0.8662 * linke);
     alignas(64) double exponent[kRunMost];
     for (std::size_t s = 0; s < count; ++s) {
@@ -52,12 +52,15 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
         // an ulp or two of libm's).
         for (std::size_t i = 0; i < used; i += lanes) {
             const auto m = hn::Mul(seaAirMass, hn::Load(d, run.pressures + i));
-            const auto far = hn::Div(one, hn::Add(hn::Set(d, 10.4), hn::Mul(hn::Set(d, 0.718), m)));
             auto poly = hn::Sub(hn::Set(d, 0.0065), hn::Mul(m, hn::Set(d, 0.00013)));
             poly = hn::Add(hn::Set(d, -0.1202), hn::Mul(m, poly));
             poly = hn::Add(hn::Set(d, 1.7513), hn::Mul(m, poly));
             poly = hn::Add(hn::Set(d, 6.6296), hn::Mul(m, poly));
-            const auto rayleigh = hn::IfThenElse(hn::Gt(m, hn::Set(d, 20.0)), far, hn::Div(one, poly));
+            auto rayleigh = hn::Div(one, poly);
+            const auto far = hn::Gt(m, hn::Set(d, 20.0));  // the sun within a few degrees of the horizontal
+            if (!hn::AllFalse(d, far))
+                rayleigh = hn::IfThenElse(
+                    far, hn::Div(one, hn::Add(hn::Set(d, 10.4), hn::Mul(hn::Set(d, 0.718), m))), rayleigh);
             hn::Store(hn::Exp(d, hn::Mul(hn::Mul(thickness, m), rayleigh)), d, exponent + i);
         }
         for (std::size_t i = 0; i < used; i += lanes) {
@@ -65,7 +68,6 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
             const auto across = hn::Add(hn::Mul(east, hn::Load(d, run.sinAspect + i)),
                                         hn::Mul(north, hn::Load(d, run.cosAspect + i)));
             const auto incidence = hn::Add(hn::Mul(sinE, cosS), hn::Mul(sinS, across));
-            const auto facing = sun.cosElevation > 0 ? hn::Div(hn::Mul(sinS, across), cosE) : zero;
             // The horizon towards the sun, as skyline::HorizonTowards gives it.
             const auto a = hn::LoadU(d, ha + i), b = hn::LoadU(d, hb + i);
             const auto aNone = hn::Eq(a, none), bNone = hn::Eq(b, none);
@@ -90,14 +92,15 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
             auto circumsolar = towards;
             if (!highSun) {
                 const auto flat = hn::Gt(hn::Load(d, run.flat + i), zero);
+                const auto facing = sun.cosElevation > 0 ? hn::Div(hn::Mul(sinS, across), cosE) : zero;
                 circumsolar = hn::IfThenElse(flat, towards, hn::Div(hn::Mul(kb, facing), lowSunDivisor));
             }
             const auto share = hn::Load(d, run.skyShare + i);
             const auto lit = hn::Mul(dh, hn::Add(hn::Mul(isotropic, share), hn::Max(zero, circumsolar)));
             const auto dark = hn::Mul(hn::Mul(dh, hn::Load(d, run.shadowed + i)), share);
             const auto diffuse = hn::IfThenElse(visible, lit, dark);
-            const auto reflected = hn::Div(
-                hn::Mul(hn::Mul(hn::Set(d, albedo), hn::Add(beamHorizontal, dh)), hn::Sub(one, cosS)), two);
+            const auto reflected = hn::Mul(
+                hn::Mul(hn::Mul(hn::Set(d, albedo), hn::Add(beamHorizontal, dh)), hn::Sub(one, cosS)), half);  // halving is exact
 
             hn::Store(hn::Add(hn::Load(d, totals->beam + i), hn::Mul(beam, hours)), d, totals->beam + i);
             hn::Store(hn::Add(hn::Load(d, totals->diffuse + i), hn::Mul(diffuse, hours)), d, totals->diffuse + i);

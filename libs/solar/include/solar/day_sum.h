@@ -13,11 +13,13 @@ namespace solar {
 struct Day {
     Day(int dayOfYear, const DayClock& dayClock, const Turbidity& sky, double groundAlbedo)
         : declination(Declination(dayOfYear)),
+          declinationTrig(declination),
           extraterrestrial(ExtraterrestrialIrradiance(dayOfYear)),
           clock(dayClock),
           turbidity(sky),
           albedo(groundAlbedo) {}
     double declination;
+    Trig declinationTrig;
     double extraterrestrial;  // W/m²
     const DayClock& clock;
     const Turbidity& turbidity;

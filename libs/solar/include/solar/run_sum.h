@@ -75,14 +75,15 @@ struct StepSun {
 // or two of libm's).
 void CompleteSteps(StepSun* steps, std::size_t count, double g0, const Turbidity& turbidity);
 
-// The steps of `day` at `latitude` with the grid's north at true azimuth `gridNorth`
-// (radians) with the sun up, into `steps` (emptied first). `around(azimuth)`, a grid
-// azimuth in radians clockwise from grid north, gives the directions around it.
+// The steps of `day` at `latitude` with the grid's north at a true azimuth of the
+// cosine and sine given, with the sun up, into `steps` (emptied first).
+// `around(azimuth)`, a grid azimuth in radians clockwise from grid north, gives the
+// directions around it.
 template <class Around>
-void StepsOfDay(const Day& day, double latitude, double gridNorth, Around&& around, std::vector<StepSun>* steps) {
+void StepsOfDay(const Day& day, const Trig& latitude, double cosNorth, double sinNorth, Around&& around,
+                std::vector<StepSun>* steps) {
     steps->clear();
-    const SunPath path(latitude, day.declination);
-    const double cosNorth = std::cos(gridNorth), sinNorth = std::sin(gridNorth);
+    const SunPath path(latitude, day.declinationTrig);
     day.clock.forEachStep(path.sunsetHourAngle(), [&](double cosHour, double sinHour, double hours) {
         const SunPlace sun = path.at(cosHour, sinHour).turned(cosNorth, sinNorth);
         if (sun.sinElevation > 0) steps->push_back({sun.sinElevation, sun.east, sun.north, hours, 0, 0, 0, 0, 0, {}});
