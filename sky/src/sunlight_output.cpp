@@ -34,17 +34,18 @@ public:
     explicit Brackets(const std::vector<double>& azimuths) {
         order_.resize(azimuths.size());
         for (std::size_t i = 0; i < order_.size(); ++i) order_[i] = i;
-        std::sort(order_.begin(), order_.end(), [&](std::size_t a, std::size_t b) { return azimuths[a] < azimuths[b]; });
+        std::sort(order_.begin(), order_.end(),
+                  [&](std::size_t a, std::size_t b) { return Wrap(azimuths[a]) < Wrap(azimuths[b]); });
         for (std::size_t i : order_) wrapped_.push_back(Wrap(azimuths[i]));
     }
     // `azimuth` in degrees clockwise from the DEM's north.
     skyline::Bracket at(double azimuth) const {
         const double wanted = Wrap(azimuth);
         const std::size_t n = order_.size();
-        std::size_t before = n - 1;
-        for (std::size_t i = 0; i < n; ++i)
-            if (wrapped_[i] <= wanted) before = i;
-        const std::size_t after = (before + 1) % n;
+        // The last direction at or before it, else the last of all (the turn past 360).
+        const std::size_t atOrBefore = std::upper_bound(wrapped_.begin(), wrapped_.end(), wanted) - wrapped_.begin();
+        const std::size_t before = atOrBefore == 0 ? n - 1 : atOrBefore - 1;
+        const std::size_t after = before + 1 == n ? 0 : before + 1;
         const double gap = Wrap(wrapped_[after] - wrapped_[before]);
         return {order_[before], order_[after], gap == 0 ? 0 : Wrap(wanted - wrapped_[before]) / gap};
     }

@@ -45,7 +45,6 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
         const auto g0 = hn::Set(d, g0Of), seaAirMass = hn::Set(d, sun.seaLevelAirMass);
         const auto dh = hn::Set(d, sun.diffuse), hours = hn::Set(d, sun.hours), t = hn::Set(d, sun.around.t);
         const bool highSun = sun.sinElevation >= lanes::kLowSun;
-        const auto lowSunDivisor = hn::Set(d, 0.1 - 0.008 * std::asin(sun.sinElevation));
         const double* ha = run.horizonDegrees.data() + sun.around.a * kRunMost;
         const double* hb = run.horizonDegrees.data() + sun.around.b * kRunMost;
         // The beam's share of the extraterrestrial irradiance (the vector exponential: within
@@ -91,6 +90,7 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
             const auto towards = hn::Div(hn::Mul(kb, incidence), sinE);
             auto circumsolar = towards;
             if (!highSun) {
+                const auto lowSunDivisor = hn::Set(d, 0.1 - 0.008 * std::asin(sun.sinElevation));
                 const auto flat = hn::Gt(hn::Load(d, run.flat + i), zero);
                 const auto facing = sun.cosElevation > 0 ? hn::Div(hn::Mul(sinS, across), cosE) : zero;
                 circumsolar = hn::IfThenElse(flat, towards, hn::Div(hn::Mul(kb, facing), lowSunDivisor));
