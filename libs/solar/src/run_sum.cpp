@@ -34,23 +34,26 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
                   const RunTexels& run, RunTotals* totals) {
     const hn::ScalableTag<double> d;
     const std::size_t lanes = hn::Lanes(d);
-    const std::size_t used = (run.count + lanes - 1) / lanes * lanes;
     const auto zero = hn::Zero(d), one = hn::Set(d, 1.0), half = hn::Set(d, 0.5), none = hn::Set(d, run.none);
-    const auto thickness = hn::Set(d, -0.8662 * linke);
-    alignas(64) double exponent[kRunMost];
-    for (std::size_t s = 0; s < count; ++s) {
-        const StepSun& sun = steps[s];
-        const auto sinE = hn::Set(d, sun.sinElevation), elevation = hn::Set(d, sun.elevation);
-        const auto east = hn::Set(d, sun.east), north = hn::Set(d, sun.north), cosE = hn::Set(d, sun.cosElevation);
-        const auto g0 = hn::Set(d, g0Of), seaAirMass = hn::Set(d, sun.seaLevelAirMass);
-        const auto dh = hn::Set(d, sun.diffuse), hours = hn::Set(d, sun.hours), t = hn::Set(d, sun.around.t);
-        const bool highSun = sun.sinElevation >= lanes::kLowSun;
-        const double* ha = run.horizonDegrees.data() + sun.around.a * kRunMost;
-        const double* hb = run.horizonDegrees.data() + sun.around.b * kRunMost;
-        // The beam's share of the extraterrestrial irradiance (the vector exponential: within
-        // an ulp or two of libm's).
-        for (std::size_t i = 0; i < used; i += lanes) {
-            const auto m = hn::Mul(seaAirMass, hn::Load(d, run.pressures + i));
+    const auto thickness = hn::Set(d, -0.8662 * linke), g0 = hn::Set(d, g0Of), reflectance = hn::Set(d, albedo);
+    // Lanes outside, steps inside: each texel's surface and sums stay in registers
+    // through the day, and its sums still take the steps in their order.
+    for (std::size_t i = 0; i < run.count; i += lanes) {
+        const auto cosS = hn::Load(d, run.cosSlope + i), sinS = hn::Load(d, run.sinSlope + i);
+        const auto sinA = hn::Load(d, run.sinAspect + i), cosA = hn::Load(d, run.cosAspect + i);
+        const auto openPlane = hn::Load(d, run.openPlane + i), anisotropic = hn::Load(d, run.anisotropic + i);
+        const auto share = hn::Load(d, run.skyShare + i), shadowed = hn::Load(d, run.shadowed + i);
+        const auto pressure = hn::Load(d, run.pressures + i), open = hn::Sub(one, cosS);
+        const auto flat = hn::Gt(hn::Load(d, run.flat + i), zero);
+        auto beamSum = hn::Load(d, totals->beam + i), diffuseSum = hn::Load(d, totals->diffuse + i);
+        auto reflectedSum = hn::Load(d, totals->reflected + i), hoursSum = hn::Load(d, totals->sunHours + i);
+        for (std::size_t s = 0; s < count; ++s) {
+            const StepSun& sun = steps[s];
+            const auto sinE = hn::Set(d, sun.sinElevation), dh = hn::Set(d, sun.diffuse);
+            const auto hours = hn::Set(d, sun.hours);
+            // The beam's share of the extraterrestrial irradiance (the vector exponential:
+            // within an ulp or two of libm's).
+            const auto m = hn::Mul(hn::Set(d, sun.seaLevelAirMass), pressure);
             auto poly = hn::Sub(hn::Set(d, 0.0065), hn::Mul(m, hn::Set(d, 0.00013)));
             poly = hn::Add(hn::Set(d, -0.1202), hn::Mul(m, poly));
             poly = hn::Add(hn::Set(d, 1.7513), hn::Mul(m, poly));
@@ -60,55 +63,51 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
             if (!hn::AllFalse(d, far))
                 rayleigh = hn::IfThenElse(
                     far, hn::Div(one, hn::Add(hn::Set(d, 10.4), hn::Mul(hn::Set(d, 0.718), m))), rayleigh);
-            hn::Store(hn::Exp(d, hn::Mul(hn::Mul(thickness, m), rayleigh)), d, exponent + i);
-        }
-        for (std::size_t i = 0; i < used; i += lanes) {
-            const auto cosS = hn::Load(d, run.cosSlope + i), sinS = hn::Load(d, run.sinSlope + i);
-            const auto across = hn::Add(hn::Mul(east, hn::Load(d, run.sinAspect + i)),
-                                        hn::Mul(north, hn::Load(d, run.cosAspect + i)));
+            const auto kb = hn::Exp(d, hn::Mul(hn::Mul(thickness, m), rayleigh));
+
+            const auto across =
+                hn::Add(hn::Mul(hn::Set(d, sun.east), sinA), hn::Mul(hn::Set(d, sun.north), cosA));
             const auto incidence = hn::Add(hn::Mul(sinE, cosS), hn::Mul(sinS, across));
             // The horizon towards the sun, as skyline::HorizonTowards gives it.
-            const auto a = hn::LoadU(d, ha + i), b = hn::LoadU(d, hb + i);
+            const auto a = hn::LoadU(d, run.horizonDegrees.data() + sun.around.a * kRunMost + i);
+            const auto b = hn::LoadU(d, run.horizonDegrees.data() + sun.around.b * kRunMost + i);
             const auto aNone = hn::Eq(a, none), bNone = hn::Eq(b, none);
-            auto horizon = sun.around.t == 0 ? a : hn::Add(a, hn::Mul(hn::Sub(b, a), t));
+            auto horizon = sun.around.t == 0 ? a : hn::Add(a, hn::Mul(hn::Sub(b, a), hn::Set(d, sun.around.t)));
             horizon = hn::IfThenElse(bNone, a, horizon);
             horizon = hn::IfThenElse(aNone, b, horizon);
             horizon = hn::IfThenElse(hn::And(aNone, bNone), hn::Set(d, -90.0), horizon);
-            const auto visible = hn::And(hn::Gt(incidence, zero),
-                                         hn::Gt(elevation, hn::Mul(horizon, hn::Set(d, lanes::kRadians))));
+            const auto visible =
+                hn::And(hn::Gt(incidence, zero),
+                        hn::Gt(hn::Set(d, sun.elevation), hn::Mul(horizon, hn::Set(d, lanes::kRadians))));
 
-            const auto kb = hn::Load(d, exponent + i);
             const auto beamNormal = hn::Mul(g0, kb);
-            const auto beamHorizontal = hn::Mul(beamNormal, sinE);
             const auto beam = hn::IfThenElseZero(visible, hn::Mul(beamNormal, incidence));
-
             const auto n = hn::Sub(hn::Sub(hn::Set(d, 0.00263), hn::Mul(hn::Set(d, 0.712), kb)),
                                    hn::Mul(hn::Mul(hn::Set(d, 0.6883), kb), kb));
-            const auto isotropic =
-                hn::Mul(hn::Add(hn::Load(d, run.openPlane + i), hn::Mul(hn::Load(d, run.anisotropic + i), n)),
-                        hn::Sub(one, kb));
+            const auto isotropic = hn::Mul(hn::Add(openPlane, hn::Mul(anisotropic, n)), hn::Sub(one, kb));
             const auto towards = hn::Div(hn::Mul(kb, incidence), sinE);
             auto circumsolar = towards;
-            if (!highSun) {
+            if (!(sun.sinElevation >= lanes::kLowSun)) {
                 const auto lowSunDivisor = hn::Set(d, 0.1 - 0.008 * std::asin(sun.sinElevation));
-                const auto flat = hn::Gt(hn::Load(d, run.flat + i), zero);
-                const auto facing = sun.cosElevation > 0 ? hn::Div(hn::Mul(sinS, across), cosE) : zero;
+                const auto facing =
+                    sun.cosElevation > 0 ? hn::Div(hn::Mul(sinS, across), hn::Set(d, sun.cosElevation)) : zero;
                 circumsolar = hn::IfThenElse(flat, towards, hn::Div(hn::Mul(kb, facing), lowSunDivisor));
             }
-            const auto share = hn::Load(d, run.skyShare + i);
             const auto lit = hn::Mul(dh, hn::Add(hn::Mul(isotropic, share), hn::Max(zero, circumsolar)));
-            const auto dark = hn::Mul(hn::Mul(dh, hn::Load(d, run.shadowed + i)), share);
-            const auto diffuse = hn::IfThenElse(visible, lit, dark);
-            const auto reflected = hn::Mul(
-                hn::Mul(hn::Mul(hn::Set(d, albedo), hn::Add(beamHorizontal, dh)), hn::Sub(one, cosS)), half);  // halving is exact
+            const auto dark = hn::Mul(hn::Mul(dh, shadowed), share);
+            // Halving is exact: the same as the model's division by 2.
+            const auto reflected =
+                hn::Mul(hn::Mul(hn::Mul(reflectance, hn::Add(hn::Mul(beamNormal, sinE), dh)), open), half);
 
-            hn::Store(hn::Add(hn::Load(d, totals->beam + i), hn::Mul(beam, hours)), d, totals->beam + i);
-            hn::Store(hn::Add(hn::Load(d, totals->diffuse + i), hn::Mul(diffuse, hours)), d, totals->diffuse + i);
-            hn::Store(hn::Add(hn::Load(d, totals->reflected + i), hn::Mul(reflected, hours)), d,
-                      totals->reflected + i);
-            hn::Store(hn::Add(hn::Load(d, totals->sunHours + i), hn::IfThenElseZero(visible, hours)), d,
-                      totals->sunHours + i);
+            beamSum = hn::Add(beamSum, hn::Mul(beam, hours));
+            diffuseSum = hn::Add(diffuseSum, hn::Mul(hn::IfThenElse(visible, lit, dark), hours));
+            reflectedSum = hn::Add(reflectedSum, hn::Mul(reflected, hours));
+            hoursSum = hn::Add(hoursSum, hn::IfThenElseZero(visible, hours));
         }
+        hn::Store(beamSum, d, totals->beam + i);
+        hn::Store(diffuseSum, d, totals->diffuse + i);
+        hn::Store(reflectedSum, d, totals->reflected + i);
+        hn::Store(hoursSum, d, totals->sunHours + i);
     }
 }
 
