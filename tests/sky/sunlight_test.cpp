@@ -193,6 +193,11 @@ TEST(SkySunlight, RefusesBadSettings) {
         {{"--day", "20", "--irradiation", "@a.tif", "--linke", "0.5", "--latitude", "4"}, "--linke needs"},
         {{"--day", "20", "--irradiation", "@a.tif", "--albedo", "1.5", "--latitude", "4"}, "--albedo needs"},
         {{"--day", "20", "--irradiation", "@a.tif", "--latitude", "91"}, "--latitude needs"},
+        {{"--day", "20,400", "--irradiation", "@a.tif", "--latitude", "4"}, "--day needs"},
+        {{"--day", "20", "--shadow-masks", "@a.tif", "--times=-1,5", "--latitude", "4"}, "--times needs"},
+        {{"--day", "20", "--irradiation", "@a.tif", "--time-step=-1", "--latitude", "4"}, "--time-step needs"},
+        {{"--day", "20", "--irradiation", "@a.tif", "--linke", "11", "--latitude", "4"}, "--linke needs"},
+        {{"--day", "20", "--irradiation", "@a.tif", "--albedo=-0.1", "--latitude", "4"}, "--albedo needs"},
         {{"--irradiation", "@a.tif", "--latitude", "4"}, "need --day"},
     };
     for (const auto& c : cases) {
