@@ -91,7 +91,7 @@ Irradiance OnSurface(const HorizontalSky& sky, const SunOnSurface& sun, const Su
                 : kb * sun.facing / (0.1 - 0.008 * std::asin(sun.sinElevation));
         on.diffuse = sky.diffuse * (isotropic * surface.skyShare + std::max(0.0, circumsolar));
     }
-    on.reflected = albedo * (sky.beam + sky.diffuse) * (1 - surface.cosSlope) / 2;
+    on.reflected = albedo * ((sunVisible ? sky.beam : 0) + sky.diffuse) * (1 - surface.cosSlope) / 2;
     return on;
 }
 

@@ -76,9 +76,8 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
             horizon = hn::IfThenElse(bNone, a, horizon);
             horizon = hn::IfThenElse(aNone, b, horizon);
             horizon = hn::IfThenElse(hn::And(aNone, bNone), hn::Set(d, -90.0), horizon);
-            const auto visible =
-                hn::And(hn::Gt(incidence, zero),
-                        hn::Gt(hn::Set(d, sun.elevation), hn::Mul(horizon, hn::Set(d, lanes::kRadians))));
+            const auto clear = hn::Gt(hn::Set(d, sun.elevation), hn::Mul(horizon, hn::Set(d, lanes::kRadians)));
+            const auto visible = hn::And(hn::Gt(incidence, zero), clear);
 
             const auto beamNormal = hn::Mul(g0, kb);
             const auto beam = hn::IfThenElseZero(visible, hn::Mul(beamNormal, incidence));
@@ -95,9 +94,10 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
             }
             const auto lit = hn::Mul(dh, hn::Add(hn::Mul(isotropic, share), hn::Max(zero, circumsolar)));
             const auto dark = hn::Mul(hn::Mul(dh, shadowed), share);
-            // Halving is exact: the same as the model's division by 2.
-            const auto reflected =
-                hn::Mul(hn::Mul(hn::Mul(reflectance, hn::Add(hn::Mul(beamNormal, sinE), dh)), open), half);
+            // The ground around reflects the beam only where the terrain lets it in; halving
+            // is exact, the same as the model's division by 2.
+            const auto ground = hn::Add(hn::IfThenElseZero(clear, hn::Mul(beamNormal, sinE)), dh);
+            const auto reflected = hn::Mul(hn::Mul(hn::Mul(reflectance, ground), open), half);
 
             beamSum = hn::Add(beamSum, hn::Mul(beam, hours));
             diffuseSum = hn::Add(diffuseSum, hn::Mul(hn::IfThenElse(visible, lit, dark), hours));
