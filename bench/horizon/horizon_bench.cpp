@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
             const auto generated = horizon::testing::MakeHeights(terrain, size, size, 7);
             const std::size_t bytes = generated.size() * sizeof(float);
             PageBuffer heights, out;
-            if (PageBuffer::allocate(bytes, 0, heights) != S_OK || PageBuffer::allocate(bytes, bytes, out) != S_OK) {
+            if (!PageBuffer::allocate(bytes, 0, heights).ok() || !PageBuffer::allocate(bytes, bytes, out).ok()) {
                 std::printf("| %s | %u | out of memory |\n", horizon::testing::Name(terrain).data(), size);
                 continue;
             }

@@ -10,7 +10,15 @@ void Report(std::FILE* err, const std::string& what, HRESULT result, const std::
                  why.empty() ? platform::ResultReason(result).c_str() : why.c_str());
 }
 
+void Report(std::FILE* err, const std::string& what, const status::Status& failure) {
+    std::fprintf(err, "%s: %s: %s\n", kProgram, what.c_str(), status::Describe(failure).c_str());
+}
+
 int FailureCode(HRESULT result) { return result == E_OUTOFMEMORY ? kExportOutOfMemory : kExportWriteFailed; }
+
+int FailureCode(const status::Status& failure) {
+    return failure.code == status::Code::OutOfMemory ? kExportOutOfMemory : kExportWriteFailed;
+}
 
 int ReportOutOfMemory(std::FILE* err) {
     std::fputs("umbrascope-export: stopped: Ran out of memory\n", err);

@@ -16,6 +16,7 @@
 #include "os/output_names.h"
 #include "os/termination_signals.h"
 #include "output_writer.h"
+#include "results/status_result.h"
 
 namespace exporter {
 
@@ -84,7 +85,7 @@ int WritePreviews(const ExportOptions& o, const HorizonMap& map, OutputWriter& w
 
 int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
     os::OutputRefusal refused;
-    if (const HRESULT hr = os::CheckOutputNames(OutputFiles(o), InputFiles(o), &refused); hr != S_OK) {
+    if (const HRESULT hr = ResultOfStatus(os::CheckOutputNames(OutputFiles(o), InputFiles(o), &refused)); hr != S_OK) {
         const std::string why = !refused.input.empty()     ? "it is the input " + refused.input
                                 : !refused.earlier.empty() ? "it is the same file as the output " + refused.earlier
                                                            : "";
@@ -102,8 +103,8 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
         (std::string(kProgram) + ": cannot read the horizon map " + o.horizonMap + ": cut short while being read\n")
             .c_str(),
         kExportBadInput);
-    if (const HRESULT hr = os::CheckFitsInMemory(WritingPeakBytes(o, map.width, map.height)); hr != S_OK) {
-        Report(err, "too little memory to make the files asked for", hr);
+    if (!os::CheckFitsInMemory(WritingPeakBytes(o, map.width, map.height)).ok()) {
+        Report(err, "too little memory to make the files asked for", E_OUTOFMEMORY);
         return kExportOutOfMemory;
     }
     FromHeights made;

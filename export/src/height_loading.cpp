@@ -18,7 +18,7 @@ namespace {
 [[nodiscard]] HRESULT AllocateHeights(const HorizonMap& map, std::unique_ptr<float[]>* heights) {
     std::uint64_t bytes = 0;
     const bool fits = os::CheckedMul(map.width, map.height, sizeof(float), &bytes);
-    if (const HRESULT hr = os::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
+    if (!os::CheckFitsInMemory(bytes, !fits).ok()) return E_OUTOFMEMORY;
     try {
         *heights = std::make_unique_for_overwrite<float[]>(static_cast<std::size_t>(bytes / sizeof(float)));
     } catch (const std::bad_alloc&) {

@@ -96,7 +96,7 @@ std::string FourCcText(std::uint32_t fourCc) {
         *map = HorizonMap{info.width, info.height, {first, count}, std::move(mapped)};
         return S_OK;
     }
-    if (const HRESULT hr = os::CheckFitsInMemory(std::uint64_t{count} * sizeof(float)); hr != S_OK) return hr;
+    if (!os::CheckFitsInMemory(std::uint64_t{count} * sizeof(float)).ok()) return E_OUTOFMEMORY;
     std::vector<float> texels(count);
     // Float RGBA rows come through unconverted: the bits as stored.
     if (source->readRows(reinterpret_cast<std::uint8_t*>(texels.data()), info.height) != S_OK) {

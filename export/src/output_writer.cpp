@@ -13,6 +13,7 @@
 #include "export_report.h"
 #include "geo/gdal_tags.h"
 #include "os/atomic_file.h"
+#include "results/status_result.h"
 
 namespace exporter {
 
@@ -20,14 +21,14 @@ namespace exporter {
 HRESULT WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes, ProgressLine& line) {
     constexpr std::size_t kPiece = std::size_t{16} << 20;
     os::AtomicFile file;
-    if (const HRESULT hr = file.open(path); hr != S_OK) return hr;
+    if (const HRESULT hr = ResultOfStatus(file.open(path)); hr != S_OK) return hr;
     for (std::size_t done = 0; done < bytes.size();) {
         const std::size_t n = std::min(kPiece, bytes.size() - done);
-        if (const HRESULT hr = file.write(bytes.data() + done, n); hr != S_OK) return hr;
+        if (const HRESULT hr = ResultOfStatus(file.write(bytes.data() + done, n)); hr != S_OK) return hr;
         done += n;
         line.show("writing", static_cast<double>(done) / static_cast<double>(bytes.size()));
     }
-    return file.commit();
+    return ResultOfStatus(file.commit());
 }
 
 int OutputWriter::writePng(const std::string& path, const encode::GreyImage& image, const encode::GreyImage* right) {

@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "os/huge_pages.h"
+#include "solar/lambert.h"
 
 namespace exporter {
 
@@ -18,7 +19,7 @@ void Shade(const HorizonMap& map, const float* heights, const LoadedRows* rows, 
     const double cell = static_cast<double>(terrain.terraSize) / w;
     const double e = elevationDegrees * std::numbers::pi / 180.0;
     // Towards the sun: +rows forward, -rows backward.
-    const double ly = (sun == Direction::Forward ? 1.0 : -1.0) * std::cos(e), lz = std::sin(e);
+    const solar::SunVector light{0.0, (sun == Direction::Forward ? 1.0 : -1.0) * std::cos(e), std::sin(e)};
     const auto z = [&](std::uint32_t r, std::uint32_t c) {
         return static_cast<double>(horizon::Elevation(terrain, heights[std::size_t{r} * w + c]));
     };
@@ -31,7 +32,7 @@ void Shade(const HorizonMap& map, const float* heights, const LoadedRows* rows, 
                 const std::uint32_t r0 = r > 0 ? r - 1 : r, r1 = r + 1 < h ? r + 1 : r;
                 const double dzdx = c1 > c0 ? (z(r, c1) - z(r, c0)) / ((c1 - c0) * cell) : 0.0;
                 const double dzdy = r1 > r0 ? (z(r1, c) - z(r0, c)) / ((r1 - r0) * cell) : 0.0;
-                const double level = (-dzdy * ly + lz) / std::sqrt(dzdx * dzdx + dzdy * dzdy + 1.0);
+                const double level = solar::LambertLevel(dzdx, dzdy, light);
                 if (std::isfinite(level) && level > 0) lit(std::size_t{r} * w + c, static_cast<float>(level));
             }
         },

@@ -5,6 +5,7 @@
 
 #include "export/angle_maps.h"
 #include "export/export_run.h"
+#include "export_report.h"
 #include "os/atomic_file.h"
 #include "platform/result_reason.h"
 #include "viewer/viewer_page.h"
@@ -19,15 +20,11 @@ std::uint16_t CodeOf(const DirectionAngles& angles, std::size_t texel) {
     return hasAngle ? viewer::AngleCode(angles.degrees[texel]) : viewer::NoAngleCode(static_cast<std::uint8_t>(kind));
 }
 
-[[nodiscard]] HRESULT WritePage(const std::string& path, const std::string& page) {
+[[nodiscard]] status::Status WritePage(const std::string& path, const std::string& page) {
     os::AtomicFile file;
-    if (const HRESULT hr = file.open(path); hr != S_OK) return hr;
-    if (const HRESULT hr = file.write(page.data(), page.size()); hr != S_OK) return hr;
+    if (status::Status s = file.open(path); !s.ok()) return s;
+    if (status::Status s = file.write(page.data(), page.size()); !s.ok()) return s;
     return file.commit();
-}
-
-void Report(std::FILE* err, const std::string& what, HRESULT result) {
-    std::fprintf(err, "umbrascope-export: %s: %s\n", what.c_str(), platform::ResultReason(result).c_str());
 }
 
 }  // namespace
@@ -73,13 +70,16 @@ int WriteViewerPage(const ExportOptions& options, const HorizonMap& map, const f
             hr = E_OUTOFMEMORY;
         }
     }
-    if (hr == S_OK) hr = viewer::MakeViewerPage(data, &page);
     if (hr != S_OK) {
         Report(err, "cannot make " + path, hr);
         return kExportBadInput;
     }
-    if (hr = WritePage(path, page); hr != S_OK) {
-        Report(err, "cannot write " + path, hr);
+    if (const status::Status made = viewer::MakeViewerPage(data, &page); !made.ok()) {
+        Report(err, "cannot make " + path, made);
+        return kExportBadInput;
+    }
+    if (const status::Status written = WritePage(path, page); !written.ok()) {
+        Report(err, "cannot write " + path, written);
         return kExportWriteFailed;
     }
     std::fprintf(out, "wrote %s\n", path.c_str());

@@ -13,6 +13,7 @@
 #include "geo/gdal_tags.h"
 #include "os/atomic_file.h"
 #include "platform/result_reason.h"
+#include "results/status_result.h"
 #include "sky/engine_texture.h"
 #include "sky/sky_viewer.h"
 #include "skyline/derived_products.h"
@@ -243,13 +244,13 @@ public:
         const std::uint32_t width = source_.dem.width, height = source_.dem.height;
         const std::size_t n = source_.azimuths.size();
         if (n == 0 || n % 4 != 0) return fail(err, "cannot make ", E_INVALIDARG);
-        if (const HRESULT hr = file_.open(path_, os::DirectWriter::Mode::Buffered); hr != S_OK)
+        if (const HRESULT hr = ResultOfStatus(file_.open(path_, os::DirectWriter::Mode::Buffered)); hr != S_OK)
             return fail(err, "cannot write ", hr);
         const std::vector<std::uint8_t> header = EngineDdsHeader(width, height, static_cast<std::uint32_t>(n / 4));
         headerBytes_ = header.size();
         sliceBytes_ = EngineSliceBytes(width, height);
         pending_.resize(n);
-        if (const HRESULT hr = file_.writeAt(0, header.data(), header.size()); hr != S_OK)
+        if (const HRESULT hr = ResultOfStatus(file_.writeAt(0, header.data(), header.size())); hr != S_OK)
             return fail(err, "cannot write ", hr);
         return S_OK;
     }
@@ -260,14 +261,14 @@ public:
             const auto in = [&](std::size_t c) { return !pending_[s * 4 + c].empty(); };
             if (!(in(0) && in(1) && in(2) && in(3))) continue;
             std::uint64_t at = headerBytes_ + s * sliceBytes_;
-            const HRESULT hr =
-                EncodeEngineSlice({pending_[s * 4].data(), pending_[s * 4 + 1].data(), pending_[s * 4 + 2].data(),
-                                   pending_[s * 4 + 3].data()},
-                                  source_.dem.width, source_.dem.height, [&](const std::vector<std::uint8_t>& piece) {
-                                      const HRESULT written = file_.writeAt(at, piece.data(), piece.size());
-                                      at += piece.size();
-                                      return written;
-                                  });
+            const HRESULT hr = EncodeEngineSlice(
+                {pending_[s * 4].data(), pending_[s * 4 + 1].data(), pending_[s * 4 + 2].data(),
+                 pending_[s * 4 + 3].data()},
+                source_.dem.width, source_.dem.height, [&](const std::vector<std::uint8_t>& piece) {
+                    const HRESULT written = ResultOfStatus(file_.writeAt(at, piece.data(), piece.size()));
+                    at += piece.size();
+                    return written;
+                });
             if (hr != S_OK) return fail(err, "cannot write ", hr);
             for (std::size_t c = 0; c < 4; ++c) std::vector<float>().swap(pending_[s * 4 + c]);
             ++written_;
@@ -276,7 +277,7 @@ public:
     }
     HRESULT finish(std::FILE* out, std::FILE* err) override {
         if (written_ * 4 != pending_.size()) return fail(err, "cannot make ", E_FAIL);
-        if (const HRESULT hr = file_.commit(); hr != S_OK) return fail(err, "cannot write ", hr);
+        if (const HRESULT hr = ResultOfStatus(file_.commit()); hr != S_OK) return fail(err, "cannot write ", hr);
         std::fprintf(out, "wrote %s\n", path_.c_str());
         return S_OK;
     }

@@ -11,6 +11,7 @@
 #include "image/decode_image.h"
 #include "os/memory_budget.h"
 #include "os/output_names.h"
+#include "results/status_result.h"
 #include "sky/dem.h"
 #include "sky/progress.h"
 #include "sky/run_memory.h"
@@ -50,7 +51,7 @@ using Directions = skyline::ChosenDirections;
 // spelling or link.
 [[nodiscard]] int CheckOutputs(const SkyOptions& o, std::FILE* err) {
     os::OutputRefusal refused;
-    const HRESULT hr = os::CheckOutputNames(o.outputs(), {o.dem}, &refused);
+    const HRESULT hr = ResultOfStatus(os::CheckOutputNames(o.outputs(), {o.dem}, &refused));
     if (hr == S_OK) return kSkySuccess;
     const std::string why = !refused.input.empty()     ? "it is the DEM itself"
                             : !refused.earlier.empty() ? "it is the same file as the output " + refused.earlier
@@ -75,8 +76,8 @@ using Directions = skyline::ChosenDirections;
             return kSkySuccess;
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());  // as the sweep runs
     const std::uint64_t peak = RunPeakBytes(o, dem.width, dem.height, lattice, threads);
-    if (const HRESULT hr = os::CheckFitsInMemory(peak); hr != S_OK) {
-        ReportFailure(err, "too little memory to make the files asked for", hr);
+    if (!os::CheckFitsInMemory(peak).ok()) {
+        ReportFailure(err, "too little memory to make the files asked for", E_OUTOFMEMORY);
         return kSkyBadInput;
     }
     return kSkySuccess;

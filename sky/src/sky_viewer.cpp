@@ -4,6 +4,7 @@
 #include <new>
 
 #include "os/atomic_file.h"
+#include "results/status_result.h"
 #include "viewer/viewer_page.h"
 
 namespace sky {
@@ -13,10 +14,10 @@ namespace {
 constexpr double kRadians = 3.14159265358979323846 / 180.0;
 constexpr std::uint8_t kEdgeKind = 5;  // the angle files' kind for "no terrain ahead"
 
-[[nodiscard]] HRESULT WritePage(const std::string& path, const std::string& page) {
+[[nodiscard]] status::Status WritePage(const std::string& path, const std::string& page) {
     os::AtomicFile file;
-    if (const HRESULT hr = file.open(path); hr != S_OK) return hr;
-    if (const HRESULT hr = file.write(page.data(), page.size()); hr != S_OK) return hr;
+    if (status::Status s = file.open(path); !s.ok()) return s;
+    if (status::Status s = file.write(page.data(), page.size()); !s.ok()) return s;
     return file.commit();
 }
 
@@ -74,13 +75,13 @@ HRESULT WriteViewerPage(const std::string& path, const std::string& mapName, vie
                         std::FILE* err) {
     data.mapName = mapName.substr(mapName.find_last_of('/') + 1);
     std::string page;
-    if (const HRESULT hr = viewer::MakeViewerPage(data, &page); hr != S_OK) {
-        ReportFailure(err, "cannot make " + path, hr);
-        return hr;
+    if (const status::Status made = viewer::MakeViewerPage(data, &page); !made.ok()) {
+        ReportFailure(err, "cannot make " + path, ResultOfStatus(made), made.reason);
+        return ResultOfStatus(made);
     }
-    if (const HRESULT hr = WritePage(path, page); hr != S_OK) {
-        ReportFailure(err, "cannot write " + path, hr);
-        return hr;
+    if (const status::Status written = WritePage(path, page); !written.ok()) {
+        ReportFailure(err, "cannot write " + path, ResultOfStatus(written), written.reason);
+        return ResultOfStatus(written);
     }
     std::fprintf(out, "wrote %s\n", path.c_str());
     return S_OK;

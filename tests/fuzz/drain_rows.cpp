@@ -23,7 +23,7 @@ void DrainRows(image::RowSource& source) {
     constexpr std::uint32_t kMaxBand = 3;
     const std::size_t rowBytes = info.rowBytes();
     std::uint64_t bandBytes = 0;
-    if (!os::CheckedMul(rowBytes, kMaxBand, &bandBytes) || os::CheckFitsInMemory(bandBytes) != S_OK) return;
+    if (!os::CheckedMul(rowBytes, kMaxBand, &bandBytes) || !os::CheckFitsInMemory(bandBytes).ok()) return;
     std::vector<std::uint8_t> band(static_cast<std::size_t>(bandBytes));
     const SampleConverter converter(info);
     std::vector<float> values(std::size_t{info.width} * info.channels());

@@ -7,9 +7,10 @@
 #include <new>
 #include <numeric>
 
-#include "os/atomic_file.h"
 #include "encode/encoded_size.h"
+#include "os/atomic_file.h"
 #include "os/side_by_side_work.h"
+#include "results/status_result.h"
 
 namespace encode {
 
@@ -205,7 +206,8 @@ using PlaceBytes = std::function<HRESULT(std::uint64_t at, const std::vector<std
 
 HRESULT PackFloatExr(const FloatChannels& channels, const RowsDone& progress, Compression compression,
                      const EmitBytes& emit, const PlaceBytes& place) {
-    if (!channels.planesFit() || channels.width == 0 || channels.height == 0 || channels.width > 0x7FFFFFF || channels.height > 0x7FFFFFFF) {
+    if (!channels.planesFit() || channels.width == 0 || channels.height == 0 || channels.width > 0x7FFFFFF ||
+        channels.height > 0x7FFFFFFF) {
         return E_INVALIDARG;
     }
     std::vector<std::size_t> order(channels.names.size());
@@ -234,7 +236,7 @@ HRESULT PackFloatExr(const FloatChannels& channels, const RowsDone& progress, Co
             here.clear();
             beside.clear();
             os::RunSideBySide([&] { mine.write(r, middle, &here, offsets.data()); },
-                          [&] { theirs.write(middle, end, &beside, offsets.data()); });
+                              [&] { theirs.write(middle, end, &beside, offsets.data()); });
             for (std::uint32_t k = r; k < middle; ++k) offsets[k] += position;
             for (std::uint32_t k = middle; k < end; ++k) offsets[k] += position + here.size();
             if (const HRESULT hr = emit(here); hr != S_OK) return hr;
@@ -280,19 +282,19 @@ HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>*
 HRESULT WriteFloatExrFile(const std::string& path, const FloatChannels& channels, const RowsDone& progress,
                           Compression compression) {
     os::AtomicFile file;
-    if (const HRESULT hr = file.open(path, os::DirectWriter::Mode::Buffered); hr != S_OK) return hr;
+    if (const HRESULT hr = ResultOfStatus(file.open(path, os::DirectWriter::Mode::Buffered)); hr != S_OK) return hr;
     std::uint64_t position = 0;
     const HRESULT hr = PackFloatExr(
         channels, progress, compression,
         [&](const std::vector<std::uint8_t>& piece) {
-            const HRESULT written = file.writeAt(position, piece.data(), piece.size());
+            const HRESULT written = ResultOfStatus(file.writeAt(position, piece.data(), piece.size()));
             position += piece.size();
             return written;
         },
         [&](std::uint64_t at, const std::vector<std::uint8_t>& piece) {
-            return file.writeAt(at, piece.data(), piece.size());
+            return ResultOfStatus(file.writeAt(at, piece.data(), piece.size()));
         });
-    return hr == S_OK ? file.commit() : hr;
+    return hr == S_OK ? ResultOfStatus(file.commit()) : hr;
 }
 
 }  // namespace encode

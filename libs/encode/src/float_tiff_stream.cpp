@@ -10,6 +10,7 @@
 #include "float_tiff_tags.h"
 #include "memory_tiff.h"
 #include "os/atomic_file.h"
+#include "results/status_result.h"
 
 namespace encode {
 
@@ -46,7 +47,8 @@ tmsize_t ReadProc(thandle_t, void*, tmsize_t) { return 0; }
 tmsize_t WriteProc(thandle_t handle, void* source, tmsize_t count) {
     State* s = Of(handle);
     if (count < 0 || s->writeError != S_OK) return -1;
-    if (const HRESULT hr = s->file.writeAt(s->position, source, static_cast<std::size_t>(count)); hr != S_OK) {
+    if (const HRESULT hr = ResultOfStatus(s->file.writeAt(s->position, source, static_cast<std::size_t>(count)));
+        hr != S_OK) {
         s->writeError = hr;
         return -1;
     }
@@ -80,7 +82,8 @@ HRESULT FloatTiffStream::open(const std::string& path, std::uint32_t width, std:
     try {
         state_.reset();
         auto s = std::make_unique<State>();
-        if (const HRESULT hr = s->file.open(path, os::DirectWriter::Mode::Buffered); hr != S_OK) return hr;
+        if (const HRESULT hr = ResultOfStatus(s->file.open(path, os::DirectWriter::Mode::Buffered)); hr != S_OK)
+            return hr;
         s->width = width;
         s->height = height;
         s->stripsPerBand = (height + kRowsPerFloatStrip - 1) / kRowsPerFloatStrip;
@@ -139,7 +142,7 @@ HRESULT FloatTiffStream::commit(std::string* why) {
     const bool flushed = TIFFFlush(s.tiff.get()) == 1;
     s.tiff.reset();
     if (!flushed) return s.fail(E_FAIL, why);
-    if (const HRESULT hr = s.file.commit(); hr != S_OK) return s.fail(hr, why);
+    if (const HRESULT hr = ResultOfStatus(s.file.commit()); hr != S_OK) return s.fail(hr, why);
     state_.reset();
     return S_OK;
 }

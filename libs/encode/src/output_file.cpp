@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "os/atomic_file.h"
+#include "results/status_result.h"
 
 namespace encode {
 
@@ -20,9 +21,9 @@ FloatFormat FloatFormatOf(const std::string& path) {
 
 HRESULT WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     os::AtomicFile file;
-    if (const HRESULT hr = file.open(path); hr != S_OK) return hr;
-    if (const HRESULT hr = file.write(bytes.data(), bytes.size()); hr != S_OK) return hr;
-    return file.commit();
+    if (const HRESULT hr = ResultOfStatus(file.open(path)); hr != S_OK) return hr;
+    if (const HRESULT hr = ResultOfStatus(file.write(bytes.data(), bytes.size())); hr != S_OK) return hr;
+    return ResultOfStatus(file.commit());
 }
 
 }  // namespace encode

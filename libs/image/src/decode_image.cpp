@@ -3,8 +3,8 @@
 #include <memory>
 #include <new>
 
-#include "open_image.h"
 #include "image/image_file.h"
+#include "open_image.h"
 #include "os/memory_budget.h"
 #include "texel_sinks.h"
 
@@ -21,7 +21,7 @@ namespace {
 
     std::uint64_t bytes = 0;
     const bool fits = os::CheckedMul(info.width, info.height, 4 * sizeof(float), &bytes);
-    if (const HRESULT hr = os::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
+    if (!os::CheckFitsInMemory(bytes, !fits).ok()) return E_OUTOFMEMORY;
     std::vector<float> texels(static_cast<std::size_t>(bytes / sizeof(float)));
 
     std::unique_ptr<RowSink> sink;

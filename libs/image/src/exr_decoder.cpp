@@ -140,7 +140,7 @@ public:
         }
         std::uint64_t bandBytes = 0;
         const bool fits = os::CheckedMul(info_.width, bandRows_, chosenBytes, &bandBytes);
-        if (const HRESULT hr = os::CheckFitsInMemory(bandBytes, !fits); hr != S_OK) return hr;
+        if (!os::CheckFitsInMemory(bandBytes, !fits).ok()) return E_OUTOFMEMORY;
         for (Plane& plane : planes_) {
             plane.band.resize(std::size_t{info_.width} * bandRows_ * PixelBytes(plane.type));
         }
@@ -236,8 +236,7 @@ private:
         }
         // The library sizes its buffers by the chunk: what it reads, what that unpacks
         // to, and scratch space as large again for some codecs.
-        if (const HRESULT hr = os::CheckFitsInMemory(chunk.packed_size + 3 * chunk.unpacked_size); hr != S_OK)
-            return hr;
+        if (!os::CheckFitsInMemory(chunk.packed_size + 3 * chunk.unpacked_size).ok()) return E_OUTOFMEMORY;
 
         exr_const_context_t context = context_.get();
         const exr_result_t prepared = decoderReady_ ? exr_decoding_update(context, 0, &chunk, &decoder_)

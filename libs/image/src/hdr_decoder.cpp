@@ -157,7 +157,7 @@ HRESULT OpenHdrSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
         leastBytes > file.size() - std::min(file.position(), file.size())) {
         return D3DXERR_INVALIDDATA;
     }
-    if (const HRESULT hr = os::CheckFitsInMemory(std::uint64_t{width} * 4); hr != S_OK) return hr;
+    if (!os::CheckFitsInMemory(std::uint64_t{width} * 4).ok()) return E_OUTOFMEMORY;
     *source = std::make_unique<HdrSource>(file, width, height);
     return S_OK;
 }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "os/errno_result.h"
+#include "results/status_result.h"
 
 namespace image {
 
@@ -38,7 +39,7 @@ bool ParentDirectoryExists(const char* path) {
         case ELOOP:
         case ENXIO:
         case ENODEV: return E_PATH_NOT_FOUND;
-        default: return os::ResultFromErrno(error);
+        default: return ResultOfStatus(os::FailureOfErrno(error));
     }
 }
 

@@ -123,7 +123,7 @@ void TermInput(j_decompress_ptr /*cinfo*/) {}
         const jpeg_component_info& component = cinfo.comp_info[c];
         std::uint64_t blocks = 0;
         if (!os::CheckedMul(std::uint64_t{component.width_in_blocks} + cinfo.max_h_samp_factor,
-                                  std::uint64_t{component.height_in_blocks} + cinfo.max_v_samp_factor, 128, &blocks)) {
+                            std::uint64_t{component.height_in_blocks} + cinfo.max_v_samp_factor, 128, &blocks)) {
             return false;
         }
         if (__builtin_add_overflow(*bytes, blocks, bytes)) return false;
@@ -181,7 +181,7 @@ public:
         if (multipleScans) {
             std::uint64_t bytes = 0;
             const bool fits = CoefficientBytes(cinfo_, &bytes);
-            if (const HRESULT hr = os::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
+            if (!os::CheckFitsInMemory(bytes, !fits).ok()) return E_OUTOFMEMORY;
         }
         // libjpeg then refuses, rather than makes, any allocation beyond that.
         cinfo_.mem->max_memory_to_use = static_cast<long>(std::min<std::uint64_t>(available, LONG_MAX));

@@ -121,7 +121,7 @@ public:
             // Interlaced images come out whole, so they need the whole native image.
             std::uint64_t bytes = 0;
             const bool fits = os::CheckedMul(header.rowBytes, header.height, &bytes);
-            if (const HRESULT hr = os::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
+            if (!os::CheckFitsInMemory(bytes, !fits).ok()) return E_OUTOFMEMORY;
             whole_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(bytes));
             std::vector<png_bytep> rows(header.height);
             for (png_uint_32 y = 0; y < header.height; ++y) rows[y] = whole_.get() + y * header.rowBytes;

@@ -161,7 +161,7 @@ HRESULT PumpRows(RowSource& source, RowSink& sink) {
     const auto rowsPerBand = static_cast<std::uint32_t>(std::clamp<std::size_t>(kBandBytes / rowBytes, 1, info.height));
     std::uint64_t bandBytes = 0;
     const bool fits = os::CheckedMul(rowBytes, rowsPerBand, kBandCount, &bandBytes);
-    if (const HRESULT hr = os::CheckFitsInMemory(bandBytes, !fits); hr != S_OK) return hr;
+    if (!os::CheckFitsInMemory(bandBytes, !fits).ok()) return E_OUTOFMEMORY;
 
     BandRing ring(kBandCount, rowBytes * rowsPerBand);
     std::unique_ptr<ProducerThread> producer;

@@ -106,8 +106,8 @@ HRESULT OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSo
     // stb_image decodes the whole image and may hold a second copy while converting.
     std::uint64_t bytes = 0;
     const bool fits = os::CheckedMul(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height),
-                                           static_cast<std::uint64_t>(components) * 2u, &bytes);
-    if (const HRESULT hr = os::CheckFitsInMemory(bytes, !fits); hr != S_OK) return hr;
+                                     static_cast<std::uint64_t>(components) * 2u, &bytes);
+    if (!os::CheckFitsInMemory(bytes, !fits).ok()) return E_OUTOFMEMORY;
 
     file.seek(0);
     StbInput input{&file};

@@ -49,13 +49,13 @@ HRESULT MakeTexelSink(const ImageInfo& info, std::uint32_t width, std::uint32_t 
     if (info.width == width && info.height == height) {
         std::uint64_t bytes = 0;
         const bool fits = os::CheckedMul(info.width, info.channels(), sizeof(float), &bytes);
-        if (const HRESULT hr = os::CheckFitsInMemory(bytes + 65536 * sizeof(float), !fits); hr != S_OK) return hr;
+        if (!os::CheckFitsInMemory(bytes + 65536 * sizeof(float), !fits).ok()) return E_OUTOFMEMORY;
         *sink = std::make_unique<CopySink>(info, TexelRows(texels, width, redOnly, loaded));
         return S_OK;
     }
     bool overflowed = false;
     const std::uint64_t bytes = ResamplerBytes(info, width, height, &overflowed);
-    if (const HRESULT hr = os::CheckFitsInMemory(bytes, overflowed); hr != S_OK) return hr;
+    if (!os::CheckFitsInMemory(bytes, overflowed).ok()) return E_OUTOFMEMORY;
     *sink = std::make_unique<Resampler>(info, width, height, TexelRows(texels, width, redOnly, loaded));
     return S_OK;
 }

@@ -143,7 +143,7 @@ public:
             return D3DXERR_INVALIDDATA;
         if (planes_ > 1) return setUpPlaneStrips(file.size());
         if (stored_) {
-            if (const HRESULT hr = os::CheckFitsInMemory(storedRowBytes_); hr != S_OK) return hr;
+            if (!os::CheckFitsInMemory(storedRowBytes_).ok()) return E_OUTOFMEMORY;
             staging_.resize(storedRowBytes_);
         }
         return S_OK;
@@ -206,8 +206,7 @@ private:
         tileHeight_ = std::clamp<std::uint32_t>(FieldOr<std::uint32_t>(tiff_.get(), TIFFTAG_ROWSPERSTRIP, info_.height),
                                                 1, info_.height);
         std::uint64_t stripBytes = 0;
-        if (!os::CheckedMul(info_.width, tileHeight_, sampleBytes_, &stripBytes) ||
-            stripBytes / maxRatio_ > fileSize)
+        if (!os::CheckedMul(info_.width, tileHeight_, sampleBytes_, &stripBytes) || stripBytes / maxRatio_ > fileSize)
             return D3DXERR_INVALIDDATA;
         return allocateBand(stripBytes);
     }
@@ -219,8 +218,7 @@ private:
     [[nodiscard]] HRESULT allocateBand(std::uint64_t tileBytes) {
         std::uint64_t bandBytes = 0;
         const bool fits = os::CheckedMul(storedRowBytes_, tileHeight_, &bandBytes);
-        if (const HRESULT hr = os::CheckFitsInMemory(bandBytes + tileBytes + storedRowBytes_, !fits); hr != S_OK)
-            return hr;
+        if (!os::CheckFitsInMemory(bandBytes + tileBytes + storedRowBytes_, !fits).ok()) return E_OUTOFMEMORY;
         // Left uninitialised: a file that claims huge tiles and then fails touches little.
         band_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(bandBytes));
         tile_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(tileBytes));

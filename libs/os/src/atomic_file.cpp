@@ -112,15 +112,15 @@ void AtomicFile::abandon() {
     tempName_.clear();
 }
 
-HRESULT AtomicFile::open(const std::string& path, DirectWriter::Mode mode) {
+status::Status AtomicFile::open(const std::string& path, DirectWriter::Mode mode) {
     abandon();
     finished_ = false;
-    if (const HRESULT hr = ResolveSaveTarget(path, &target_); hr != S_OK) return hr;
+    if (status::Status s = ResolveSaveTarget(path, &target_); !s.ok()) return s;
     try {
         RemoveStaleTemporaries(target_.path);
         fd_ = OpenUnnamed(DirectoryOf(target_.path));
         if (fd_ < 0) {
-            if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return ResultFromErrno(errno);
+            if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return FailureOfErrno(errno);
             // A named temporary must not outlive an interrupt.
             if (!signalsHeld_) signalsHeld_ = std::make_unique<TerminationSignalsBlocked>();
             tempName_ = HiddenTempName(target_.path);
@@ -128,94 +128,94 @@ HRESULT AtomicFile::open(const std::string& path, DirectWriter::Mode mode) {
             if (fd_ < 0) {
                 const int error = errno;
                 tempName_.clear();
-                return ResultFromErrno(error);
+                return FailureOfErrno(error);
             }
         }
-        if (const HRESULT hr = keepOwnerAndMode(); hr != S_OK) {
+        if (status::Status s = keepOwnerAndMode(); !s.ok()) {
             abandon();
-            return hr;
+            return s;
         }
         writer_ = std::make_unique<DirectWriter>(fd_, mode);
     } catch (const std::bad_alloc&) {
         abandon();
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
-    return S_OK;
+    return status::Ok();
 }
 
-HRESULT AtomicFile::keepOwnerAndMode() {
-    if (!target_.exists) return S_OK;  // a new file follows the umask
+status::Status AtomicFile::keepOwnerAndMode() {
+    if (!target_.exists) return status::Ok();  // a new file follows the umask
     // The owner first: changing it may clear set-id bits that the mode then restores.
     // Where the process may not give the file away, it stays the process's own.
     const struct stat& old = target_.existing;
-    if (fchown(fd_, old.st_uid, old.st_gid) != 0 && errno != EPERM) return ResultFromErrno(errno);
-    if (fchmod(fd_, old.st_mode & 07777) != 0) return ResultFromErrno(errno);
-    return S_OK;
+    if (fchown(fd_, old.st_uid, old.st_gid) != 0 && errno != EPERM) return FailureOfErrno(errno);
+    if (fchmod(fd_, old.st_mode & 07777) != 0) return FailureOfErrno(errno);
+    return status::Ok();
 }
 
-HRESULT AtomicFile::write(const void* data, std::size_t bytes) {
-    if (fd_ < 0 || finished_) return E_FAIL;
+status::Status AtomicFile::write(const void* data, std::size_t bytes) {
+    if (fd_ < 0 || finished_) return status::Fail(status::Code::Failed, {});
     return writer_->write(data, bytes);
 }
 
-HRESULT AtomicFile::writeAt(std::uint64_t offset, const void* data, std::size_t bytes) {
-    if (fd_ < 0 || finished_ || writer_->direct()) return E_FAIL;
+status::Status AtomicFile::writeAt(std::uint64_t offset, const void* data, std::size_t bytes) {
+    if (fd_ < 0 || finished_ || writer_->direct()) return status::Fail(status::Code::Failed, {});
     const auto* p = static_cast<const unsigned char*>(data);
     while (bytes > 0) {
         const ssize_t written = pwrite(fd_, p, bytes, static_cast<off_t>(offset));
         if (written < 0 && errno == EINTR) continue;
-        if (written < 0) return ResultFromErrno(errno);
-        if (written == 0) return ResultFromErrno(ENOSPC);
+        if (written < 0) return FailureOfErrno(errno);
+        if (written == 0) return FailureOfErrno(ENOSPC);
         p += written;
         bytes -= static_cast<std::size_t>(written);
         offset += static_cast<std::uint64_t>(written);
     }
-    return S_OK;
+    return status::Ok();
 }
 
-HRESULT AtomicFile::finish() {
-    if (fd_ < 0) return E_FAIL;
-    if (finished_) return S_OK;
-    if (const HRESULT hr = writer_->finish(); hr != S_OK) return hr;
-    if (fdatasync(fd_) != 0) return ResultFromErrno(errno);
+status::Status AtomicFile::finish() {
+    if (fd_ < 0) return status::Fail(status::Code::Failed, {});
+    if (finished_) return status::Ok();
+    if (status::Status s = writer_->finish(); !s.ok()) return s;
+    if (fdatasync(fd_) != 0) return FailureOfErrno(errno);
     finished_ = true;
-    return S_OK;
+    return status::Ok();
 }
 
-HRESULT AtomicFile::commit(DirectorySync sync) {
-    if (const HRESULT hr = finish(); hr != S_OK) return hr;
+status::Status AtomicFile::commit(DirectorySync sync) {
+    if (status::Status s = finish(); !s.ok()) return s;
     if (tempName_.empty()) {
         // Link the unnamed file under a hidden name, then rename it over the target.
         const std::string linked = HiddenTempName(target_.path);
         char procPath[64];
         ProcPathOf(fd_, procPath);
         TerminationSignalsBlocked quiet;
-        if (linkat(AT_FDCWD, procPath, AT_FDCWD, linked.c_str(), AT_SYMLINK_FOLLOW) != 0) return ResultFromErrno(errno);
+        if (linkat(AT_FDCWD, procPath, AT_FDCWD, linked.c_str(), AT_SYMLINK_FOLLOW) != 0) return FailureOfErrno(errno);
         if (rename(linked.c_str(), target_.path.c_str()) != 0) {
             const int error = errno;
             unlink(linked.c_str());
-            return ResultFromErrno(error);
+            return FailureOfErrno(error);
         }
     } else if (rename(tempName_.c_str(), target_.path.c_str()) != 0) {
-        return ResultFromErrno(errno);
+        return FailureOfErrno(errno);
     } else {
         tempName_.clear();
     }
     writer_.reset();
     const int closed = close(fd_);
     fd_ = -1;
-    if (closed != 0) return ResultFromErrno(errno);
-    return sync == DirectorySync::Now ? SyncDirectory(DirectoryOf(target_.path)) : S_OK;
+    if (closed != 0) return FailureOfErrno(errno);
+    return sync == DirectorySync::Now ? SyncDirectory(DirectoryOf(target_.path)) : status::Ok();
 }
 
-HRESULT SyncDirectory(const std::string& directory) {
+status::Status SyncDirectory(const std::string& directory) {
     const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return ResultFromErrno(errno);
+    if (fd < 0) return FailureOfErrno(errno);
     int result = fsync(fd);
     const int error = errno;
     close(fd);
-    if (result != 0 && error != EINVAL && error != EROFS) return ResultFromErrno(error);
-    return S_OK;
+    if (result != 0 && error != EINVAL && error != EROFS) return FailureOfErrno(error);
+    return status::Ok();
 }
 
 }  // namespace os

@@ -43,7 +43,7 @@ void DirectWriter::stopDirect() {
     direct_ = false;
 }
 
-HRESULT DirectWriter::writeAt(const void* data, std::size_t bytes, std::uint64_t offset) {
+status::Status DirectWriter::writeAt(const void* data, std::size_t bytes, std::uint64_t offset) {
     const auto* p = static_cast<const unsigned char*>(data);
     while (bytes > 0) {
         const ssize_t written = pwrite(fd_, p, std::min(bytes, kChunk), static_cast<off_t>(offset));
@@ -54,35 +54,35 @@ HRESULT DirectWriter::writeAt(const void* data, std::size_t bytes, std::uint64_t
                 stopDirect();
                 continue;
             }
-            return ResultFromErrno(errno);
+            return FailureOfErrno(errno);
         }
-        if (written == 0) return ResultFromErrno(ENOSPC);
+        if (written == 0) return FailureOfErrno(ENOSPC);
         p += written;
         bytes -= static_cast<std::size_t>(written);
         offset += static_cast<std::uint64_t>(written);
     }
-    return S_OK;
+    return status::Ok();
 }
 
-HRESULT DirectWriter::flushStaging(std::size_t bytes) {
-    const HRESULT hr = writeAt(staging_.get(), bytes, end_ - staged_);
+status::Status DirectWriter::flushStaging(std::size_t bytes) {
+    status::Status s = writeAt(staging_.get(), bytes, end_ - staged_);
     staged_ = 0;
-    return hr;
+    return s;
 }
 
-HRESULT DirectWriter::write(const void* data, std::size_t bytes) {
+status::Status DirectWriter::write(const void* data, std::size_t bytes) {
     const auto* p = static_cast<const unsigned char*>(data);
     while (bytes > 0) {
         if (!direct_) {
             if (staged_ > 0)
-                if (const HRESULT hr = flushStaging(staged_); hr != S_OK) return hr;
-            const HRESULT hr = writeAt(p, bytes, end_);
+                if (status::Status s = flushStaging(staged_); !s.ok()) return s;
+            status::Status s = writeAt(p, bytes, end_);
             end_ += bytes;
-            return hr;
+            return s;
         }
         if (staged_ == 0 && Aligned(p) && bytes >= kBlock) {
             const std::size_t run = std::min(bytes / kBlock * kBlock, kChunk);
-            if (const HRESULT hr = writeAt(p, run, end_); hr != S_OK) return hr;
+            if (status::Status s = writeAt(p, run, end_); !s.ok()) return s;
             p += run;
             bytes -= run;
             end_ += run;
@@ -99,21 +99,21 @@ HRESULT DirectWriter::write(const void* data, std::size_t bytes) {
         p += take;
         bytes -= take;
         if (staged_ % kBlock == 0 && (staged_ == kStagingBytes || Aligned(p)))
-            if (const HRESULT hr = flushStaging(staged_); hr != S_OK) return hr;
+            if (status::Status s = flushStaging(staged_); !s.ok()) return s;
     }
-    return S_OK;
+    return status::Ok();
 }
 
-HRESULT DirectWriter::finish() {
-    if (staged_ == 0) return S_OK;
+status::Status DirectWriter::finish() {
+    if (staged_ == 0) return status::Ok();
     if (!direct_) return flushStaging(staged_);
     // The last block goes out whole, padded, and the file is cut to its length.
     const std::size_t padded = (staged_ + kBlock - 1) / kBlock * kBlock;
     std::memset(staging_.get() + staged_, 0, padded - staged_);
-    if (const HRESULT hr = flushStaging(padded); hr != S_OK) return hr;
+    if (status::Status s = flushStaging(padded); !s.ok()) return s;
     while (ftruncate(fd_, static_cast<off_t>(end_)) != 0)
-        if (errno != EINTR) return ResultFromErrno(errno);
-    return S_OK;
+        if (errno != EINTR) return FailureOfErrno(errno);
+    return status::Ok();
 }
 
 }  // namespace os

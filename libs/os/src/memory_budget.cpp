@@ -61,24 +61,24 @@ thread_local MemoryClaim* tClaim = nullptr;
 
 }  // namespace
 
-HRESULT CheckFitsInMemory(std::uint64_t bytes, bool overflowed) {
-    if (overflowed) return E_OUTOFMEMORY;
+status::Status CheckFitsInMemory(std::uint64_t bytes, bool overflowed) {
+    if (overflowed) return status::OutOfMemory();
     return CheckFitsInMemoryBeside(bytes, 0);
 }
 
-HRESULT CheckFitsInMemoryBeside(std::uint64_t bytes, std::uint64_t beside) {
+status::Status CheckFitsInMemoryBeside(std::uint64_t bytes, std::uint64_t beside) {
     // Read before the lock: memory touched meanwhile is then counted twice, which
     // only errs on the safe side.
     const Wide available = AvailableMemoryBytes();
     const std::lock_guard lock(gClaimsLock);
     MemoryClaim* own = tClaim;
     const Wide others = gClaimedBytes - (own != nullptr ? own->bytes_ : 0);
-    if (Wide{bytes} + beside + others > available) return E_OUTOFMEMORY;
+    if (Wide{bytes} + beside + others > available) return status::OutOfMemory();
     if (own != nullptr) {
         own->bytes_ += bytes;
         gClaimedBytes += bytes;
     }
-    return S_OK;
+    return status::Ok();
 }
 
 MemoryClaim::MemoryClaim() : outer_(tClaim) { tClaim = this; }

@@ -22,46 +22,46 @@ struct SavedFile {
     bool operator==(const SavedFile&) const = default;
 };
 
-[[nodiscard]] HRESULT SavedFileOf(const SaveTarget& target, SavedFile* file) {
+[[nodiscard]] status::Status SavedFileOf(const SaveTarget& target, SavedFile* file) {
     if (target.exists) {
         *file = {target.existing.st_dev, target.existing.st_ino, ""};
-        return S_OK;
+        return status::Ok();
     }
     struct stat directory {};
-    if (stat(DirectoryOf(target.path).c_str(), &directory) != 0) return ResultFromErrno(errno);
+    if (stat(DirectoryOf(target.path).c_str(), &directory) != 0) return FailureOfErrno(errno);
     *file = {directory.st_dev, directory.st_ino, target.path.substr(target.path.find_last_of('/') + 1)};
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace
 
-HRESULT CheckOutputNames(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs,
-                         OutputRefusal* refusal) {
+status::Status CheckOutputNames(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs,
+                                OutputRefusal* refusal) {
     assert(refusal != nullptr);
     std::vector<SavedFile> saved;
     for (const std::string& output : outputs) {
         SaveTarget target;
         SavedFile file;
-        HRESULT hr = ResolveSaveTarget(output, &target);
-        if (hr == S_OK) hr = SavedFileOf(target, &file);
-        if (hr != S_OK) {
+        status::Status s = ResolveSaveTarget(output, &target);
+        if (s.ok()) s = SavedFileOf(target, &file);
+        if (!s.ok()) {
             *refusal = {output, "", ""};
-            return hr;
+            return s;
         }
         // An output not there yet cannot be an input that was found.
         for (const std::string& input : inputs)
             if (target.exists && NamesSameFile(target.path, input)) {
                 *refusal = {output, input, ""};
-                return E_ACCESSDENIED;
+                return status::Fail(status::Code::AccessDenied, {});
             }
         for (std::size_t k = 0; k < saved.size(); ++k)
             if (saved[k] == file) {
                 *refusal = {output, "", outputs[k]};
-                return E_ACCESSDENIED;
+                return status::Fail(status::Code::AccessDenied, {});
             }
         saved.push_back(file);
     }
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace os

@@ -59,25 +59,25 @@ PageBuffer::~PageBuffer() {
     if (data_ != nullptr) munmap(data_, size_);
 }
 
-HRESULT FitsInMemory(std::size_t bytes, std::size_t promised) {
+status::Status FitsInMemory(std::size_t bytes, std::size_t promised) {
     // Refuse up front what cannot be backed: an untouched mapping would succeed and
     // the kernel would kill the process later, when the pages are written.
     return CheckFitsInMemoryBeside(bytes, promised);
 }
 
-HRESULT PageBuffer::allocate(std::size_t bytes, std::size_t promised, PageBuffer& out) {
-    if (const HRESULT hr = FitsInMemory(bytes == 0 ? 1 : bytes, promised); hr != S_OK) return hr;
+status::Status PageBuffer::allocate(std::size_t bytes, std::size_t promised, PageBuffer& out) {
+    if (status::Status s = FitsInMemory(bytes == 0 ? 1 : bytes, promised); !s.ok()) return s;
     return map(bytes, out);
 }
 
-HRESULT PageBuffer::map(std::size_t bytes, PageBuffer& out) {
+status::Status PageBuffer::map(std::size_t bytes, PageBuffer& out) {
     if (bytes == 0) bytes = 1;
     void* p = bytes >= kHugeFrom ? MapOnHugePageBoundary(bytes) : MapPages(bytes);
-    if (p == MAP_FAILED) return E_OUTOFMEMORY;
+    if (p == MAP_FAILED) return status::OutOfMemory();
     out = PageBuffer();
     out.data_ = p;
     out.size_ = bytes;
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace os

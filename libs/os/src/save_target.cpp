@@ -44,32 +44,33 @@ std::string DirectoryOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-HRESULT ResolveSaveTarget(const std::string& name, SaveTarget* target) {
+status::Status ResolveSaveTarget(const std::string& name, SaveTarget* target) {
     assert(target != nullptr);
-    if (name.empty() || name.back() == '/') return E_PATH_NOT_FOUND;
+    if (name.empty() || name.back() == '/') return status::Fail(status::Code::PathNotFound, {});
     std::string path = name;
     for (int links = 0;; ++links) {
         struct stat seen {};
         if (lstat(path.c_str(), &seen) != 0) {
-            if (errno != ENOENT) return ResultFromErrno(errno);
+            if (errno != ENOENT) return FailureOfErrno(errno);
             // Nothing there yet: the file is new, provided its directory exists.
             struct stat directory {};
-            if (stat(DirectoryOf(path).c_str(), &directory) != 0) return ResultFromErrno(errno);
-            if (!S_ISDIR(directory.st_mode)) return E_PATH_NOT_FOUND;
+            if (stat(DirectoryOf(path).c_str(), &directory) != 0) return FailureOfErrno(errno);
+            if (!S_ISDIR(directory.st_mode)) return status::Fail(status::Code::PathNotFound, {});
             *target = SaveTarget{path, false, {}};
-            return S_OK;
+            return status::Ok();
         }
         if (S_ISREG(seen.st_mode)) {
             *target = SaveTarget{path, true, seen};
-            return S_OK;
+            return status::Ok();
         }
-        if (!S_ISLNK(seen.st_mode)) return E_ACCESSDENIED;  // directory, device, FIFO or socket
-        if (links == kMaxLinks) return ResultFromErrno(ELOOP);
-        if (!MayFollowLink(seen, DirectoryOf(path))) return E_ACCESSDENIED;
+        if (!S_ISLNK(seen.st_mode))
+            return status::Fail(status::Code::AccessDenied, {});  // directory, device, FIFO or socket
+        if (links == kMaxLinks) return FailureOfErrno(ELOOP);
+        if (!MayFollowLink(seen, DirectoryOf(path))) return status::Fail(status::Code::AccessDenied, {});
         std::string content;
-        if (!ReadLink(path, &content)) return ResultFromErrno(errno);
-        if (content.empty()) return E_PATH_NOT_FOUND;
-        if (content.back() == '/') return E_ACCESSDENIED;  // a link to a directory
+        if (!ReadLink(path, &content)) return FailureOfErrno(errno);
+        if (content.empty()) return status::Fail(status::Code::PathNotFound, {});
+        if (content.back() == '/') return status::Fail(status::Code::AccessDenied, {});  // a link to a directory
         path = content.front() == '/' ? content : DirectoryOf(path) + "/" + content;
     }
 }

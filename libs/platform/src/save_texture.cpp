@@ -10,6 +10,7 @@
 #include "platform/d3d9.h"
 #include "platform/texture_files.h"
 #include "platform/wide_text.h"
+#include "results/status_result.h"
 #include "texture.h"
 
 namespace graphics {
@@ -55,20 +56,20 @@ HRESULT PendingSaves::save(const wchar_t* destFile, IDirect3DBaseTexture9* base)
         if (const HRESULT hr = texture->GetLevelDesc(0, &top); hr != S_OK) return hr;
         if (top.Format != D3DFMT_A32B32G32R32F) return D3DERR_INVALIDCALL;
         auto file = std::make_unique<os::AtomicFile>();
-        if (const HRESULT hr = file->open(platform::NarrowToBytes(destFile)); hr != S_OK) return hr;
+        if (const HRESULT hr = ResultOfStatus(file->open(platform::NarrowToBytes(destFile))); hr != S_OK) return hr;
         const auto header = dds::FloatRgbaHeader(top.Width, top.Height, texture->GetLevelCount());
         // Level 0 goes to the disk while the levels below it are brought up to date.
         std::size_t topBytes = 0;
         const auto writeTop = [&](const void* level0, std::size_t bytes) {
             topBytes = bytes;
-            const HRESULT hr = file->write(header.data(), header.size());
-            return hr == S_OK ? file->write(level0, bytes) : hr;
+            const HRESULT hr = ResultOfStatus(file->write(header.data(), header.size()));
+            return hr == S_OK ? ResultOfStatus(file->write(level0, bytes)) : hr;
         };
         ChainLock chain(texture);
         if (const HRESULT hr = chain.lock(writeTop); hr != S_OK) return hr;
         const char* lower = static_cast<const char*>(chain.bits()) + topBytes;
-        if (const HRESULT hr = file->write(lower, chain.bytes() - topBytes); hr != S_OK) return hr;
-        if (const HRESULT hr = file->finish(); hr != S_OK) return hr;
+        if (const HRESULT hr = ResultOfStatus(file->write(lower, chain.bytes() - topBytes)); hr != S_OK) return hr;
+        if (const HRESULT hr = ResultOfStatus(file->finish()); hr != S_OK) return hr;
         files_.push_back(std::move(file));
         return S_OK;
     } catch (const std::bad_alloc&) {
@@ -91,7 +92,7 @@ HRESULT PendingSaves::commit() {
         const os::DirectoryTurns turns(directories);
         os::TerminationSignalsBlocked quiet;
         for (; committed < files_.size(); ++committed) {
-            result = files_[committed]->commit(os::AtomicFile::DirectorySync::ByCaller);
+            result = ResultOfStatus(files_[committed]->commit(os::AtomicFile::DirectorySync::ByCaller));
             if (result != S_OK) break;
         }
     }
@@ -99,7 +100,8 @@ HRESULT PendingSaves::commit() {
         std::set<std::string> directories;
         for (std::size_t i = 0; i < committed; ++i) directories.insert(os::DirectoryOf(files_[i]->targetPath()));
         for (const auto& directory : directories)
-            if (const HRESULT hr = os::SyncDirectory(directory); hr != S_OK && result == S_OK) result = hr;
+            if (const HRESULT hr = ResultOfStatus(os::SyncDirectory(directory)); hr != S_OK && result == S_OK)
+                result = hr;
     } catch (const std::bad_alloc&) {
         if (result == S_OK) result = E_OUTOFMEMORY;
     }
@@ -111,7 +113,7 @@ HRESULT CheckSaveTarget(const wchar_t* destFile) {
     if (destFile == nullptr) return D3DERR_INVALIDCALL;
     try {
         os::SaveTarget target;
-        return os::ResolveSaveTarget(platform::NarrowToBytes(destFile), &target);
+        return ResultOfStatus(os::ResolveSaveTarget(platform::NarrowToBytes(destFile), &target));
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }

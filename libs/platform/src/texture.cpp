@@ -2,6 +2,7 @@
 
 #include "dds/dds_header.h"
 #include "dds/mip_chain.h"
+#include "results/status_result.h"
 
 #include <algorithm>
 #include <exception>
@@ -53,9 +54,9 @@ HRESULT Texture::create(Device* device, UINT width, UINT height, UINT levels, Bu
         // Promised before the check: two textures created at once must not both
         // count on the same memory.
         const std::size_t promisedBefore = device->promise(counted);
-        HRESULT hr = os::FitsInMemory(counted, promisedBefore);
+        HRESULT hr = ResultOfStatus(os::FitsInMemory(counted, promisedBefore));
         os::PageBuffer memory;
-        if (hr == S_OK) hr = os::PageBuffer::map(mapped, memory);
+        if (hr == S_OK) hr = ResultOfStatus(os::PageBuffer::map(mapped, memory));
         if (hr == S_OK) {
             if (auto* texture = new (std::nothrow) Texture(device, std::move(chain), std::move(memory))) {
                 texture->chainBytes_ = offset;
@@ -119,8 +120,7 @@ UINT Texture::firstStale() const {
 
 HRESULT Texture::budgetLowerLevels() {
     if (lowerBudgeted_ || levels_.size() < 2) return S_OK;
-    if (const HRESULT hr = os::FitsInMemory(chainBytes_ - levels_[1].offset, device_->promisedBytes()); hr != S_OK)
-        return hr;
+    if (!os::FitsInMemory(chainBytes_ - levels_[1].offset, device_->promisedBytes()).ok()) return E_OUTOFMEMORY;
     lowerBudgeted_ = true;
     return S_OK;
 }

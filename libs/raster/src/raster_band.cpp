@@ -82,7 +82,7 @@ status::Status Read(const std::string& path, int band, bool samples, RasterBand*
     if (samples) {
         std::uint64_t bytes = 0;
         const bool fits = os::CheckedMul(read.width, read.height, sizeof(double), &bytes);
-        if (os::CheckFitsInMemory(bytes, !fits) != S_OK) return status::OutOfMemory();
+        if (!os::CheckFitsInMemory(bytes, !fits).ok()) return status::OutOfMemory();
         read.values.resize(static_cast<std::size_t>(bytes / sizeof(double)));
         if (GDALRasterIO(handle, GF_Read, 0, 0, width, height, read.values.data(), width, height, GDT_Float64, 0, 0) !=
             CE_None)

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numeric>
 
+#include "solar/lambert.h"
+
 namespace skyline {
 
 namespace {
@@ -62,10 +64,13 @@ double Derivative(const Grid& grid, std::int64_t x, std::int64_t y, std::int64_t
 
 }  // namespace
 
-SurfaceOrientation OrientationAt(const Grid& grid, double cellX, double cellY, std::int64_t x, std::int64_t y) {
+SurfaceGradient GradientAt(const Grid& grid, double cellX, double cellY, std::int64_t x, std::int64_t y) {
     // The signed sizes turn the grid's axes to east and south.
-    const double east = Derivative(grid, x, y, 1, 0, cellX);
-    const double north = -Derivative(grid, x, y, 0, 1, cellY);
+    return {Derivative(grid, x, y, 1, 0, cellX), -Derivative(grid, x, y, 0, 1, cellY)};
+}
+
+SurfaceOrientation OrientationAt(const Grid& grid, double cellX, double cellY, std::int64_t x, std::int64_t y) {
+    const auto [east, north] = GradientAt(grid, cellX, cellY, x, y);
     SurfaceOrientation o;
     o.slope = std::atan(std::hypot(east, north));
     o.aspect = east == 0 && north == 0 ? 0 : std::atan2(-east, -north);
@@ -153,21 +158,19 @@ double HorizonTowards(const std::vector<std::vector<float>>& bands, const Bracke
     return ha + (hb - static_cast<double>(ha)) * bracket.t;
 }
 
-encode::GreyImage Hillshade(const Grid& grid, double cellX, double cellY,
-                              const std::vector<std::vector<float>>& bands, const std::vector<double>& azimuths,
-                              double sunAzimuth, double sunElevation, int bitDepth) {
+encode::GreyImage Hillshade(const Grid& grid, double cellX, double cellY, const std::vector<std::vector<float>>& bands,
+                            const std::vector<double>& azimuths, double sunAzimuth, double sunElevation, int bitDepth) {
     encode::GreyImage image{grid.width, grid.height, bitDepth, {}};
     const double brightest = bitDepth == 16 ? 65535 : 255;
     image.samples.assign(std::size_t{grid.width} * grid.height, 0);
-    const double zenith = (90 - sunElevation) * kRadians, sun = sunAzimuth * kRadians;
+    const solar::SunVector sun = solar::SunVectorOf(sunAzimuth, sunElevation);
     const Bracket bracket = BracketOf(azimuths, sunAzimuth);
     for (std::int64_t y = 0; y < grid.height; ++y) {
         for (std::int64_t x = 0; x < grid.width; ++x) {
             const std::size_t i = static_cast<std::size_t>(y) * grid.width + x;
             if (std::isnan(grid.z[i]) || HorizonTowards(bands, bracket, i) > sunElevation) continue;
-            const SurfaceOrientation o = OrientationAt(grid, cellX, cellY, x, y);
-            const double lit =
-                std::cos(zenith) * std::cos(o.slope) + std::sin(zenith) * std::sin(o.slope) * std::cos(sun - o.aspect);
+            const SurfaceGradient g = GradientAt(grid, cellX, cellY, x, y);
+            const double lit = solar::LambertLevel(g.east, g.north, sun);
             image.samples[i] = static_cast<std::uint16_t>(std::lround(brightest * std::clamp(lit, 0.0, 1.0)));
         }
     }

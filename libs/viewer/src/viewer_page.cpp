@@ -154,8 +154,9 @@ bool Consistent(const PageData& d) {
 
 }  // namespace
 
-HRESULT MakeViewerPage(const PageData& data, std::string* page) {
-    if (page == nullptr || !Consistent(data)) return E_INVALIDARG;
+status::Status MakeViewerPage(const PageData& data, std::string* page) {
+    if (page == nullptr || !Consistent(data))
+        return status::Fail(status::Code::InvalidArgument, "the page's data is not of one size");
     try {
         const std::string_view pageTemplate(reinterpret_cast<const char*>(kPageTemplate), kPageTemplateSize);
         const std::size_t marker = pageTemplate.find(kDataMarker);
@@ -163,9 +164,9 @@ HRESULT MakeViewerPage(const PageData& data, std::string* page) {
         AppendData(data, &text);
         text.append(pageTemplate.substr(marker + kDataMarker.size()));
         *page = std::move(text);
-        return S_OK;
+        return status::Ok();
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 

@@ -35,8 +35,8 @@ std::vector<char> WritePieces(const std::string& path, const std::vector<Piece>&
     EXPECT_GE(fd, 0);
     {
         DirectWriter writer(fd, mode);
-        for (const Piece& p : pieces) EXPECT_EQ(writer.write(source + p.sourceOffset, p.bytes), S_OK);
-        EXPECT_EQ(writer.finish(), S_OK);
+        for (const Piece& p : pieces) EXPECT_TRUE(writer.write(source + p.sourceOffset, p.bytes).ok());
+        EXPECT_TRUE(writer.finish().ok());
         if (direct != nullptr) *direct = writer.direct();
     }
     close(fd);
@@ -52,7 +52,7 @@ std::vector<char> Expected(const std::vector<Piece>& pieces, const unsigned char
 class DirectWriterTest : public testing::TestWithParam<DirectWriter::Mode> {
 protected:
     void SetUp() override {
-        ASSERT_EQ(PageBuffer::map(kSourceBytes, source_), S_OK);
+        ASSERT_TRUE(PageBuffer::map(kSourceBytes, source_).ok());
         auto* bytes = static_cast<unsigned char*>(source_.data());
         for (std::size_t i = 0; i < kSourceBytes; ++i) bytes[i] = static_cast<unsigned char>((i * 2654435761u) >> 13);
     }
@@ -106,7 +106,7 @@ TEST(DirectWriter, BulkDataBypassesThePageCache) {
     const std::string path = dir.file("big");
     constexpr std::size_t kData = std::size_t{32} << 20;
     PageBuffer data;
-    ASSERT_EQ(PageBuffer::map(kData, data), S_OK);
+    ASSERT_TRUE(PageBuffer::map(kData, data).ok());
     std::memset(data.data(), 0x5A, kData);
     const std::vector<Piece> pieces = {{0, 128}, {128, kData - 128 - 1000}};
     bool direct = false;
@@ -119,9 +119,9 @@ TEST(DirectWriter, BulkDataBypassesThePageCache) {
     ASSERT_GE(fd, 0);
     {
         DirectWriter writer(fd);
-        ASSERT_EQ(writer.write(data.data(), 128), S_OK);
-        ASSERT_EQ(writer.write(static_cast<char*>(data.data()) + 128, kData - 128 - 1000), S_OK);
-        ASSERT_EQ(writer.finish(), S_OK);
+        ASSERT_TRUE(writer.write(data.data(), 128).ok());
+        ASSERT_TRUE(writer.write(static_cast<char*>(data.data()) + 128, kData - 128 - 1000).ok());
+        ASSERT_TRUE(writer.finish().ok());
     }
     void* mapped = mmap(nullptr, kData - 1000, PROT_READ, MAP_SHARED, fd, 0);
     ASSERT_NE(mapped, MAP_FAILED);

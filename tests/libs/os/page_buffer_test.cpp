@@ -19,7 +19,7 @@ TEST(PageBuffer, EveryByteOfSizesAroundTheHugePageThresholdIsUsable) {
     for (const std::size_t bytes : {std::size_t{1}, 4095 * std::size_t{1}, 2 * kMiB, 8 * kMiB - 1, 8 * kMiB,
                                     8 * kMiB + 1, 8 * kMiB + 4097, 37 * kMiB + 123}) {
         PageBuffer buffer;
-        ASSERT_EQ(PageBuffer::allocate(bytes, 0, buffer), S_OK) << bytes;
+        ASSERT_TRUE(PageBuffer::allocate(bytes, 0, buffer).ok()) << bytes;
         auto* p = static_cast<volatile unsigned char*>(buffer.data());
         const std::size_t places[] = {0, bytes / 2, bytes - 1};
         for (const std::size_t at : places) EXPECT_EQ(p[at], 0) << bytes << " at " << at;
@@ -37,7 +37,7 @@ TEST(PageBuffer, EveryByteOfSizesAroundTheHugePageThresholdIsUsable) {
 
 TEST(PageBuffer, RefusesWhatCannotBeBacked) {
     PageBuffer buffer;
-    EXPECT_EQ(PageBuffer::allocate(SIZE_MAX - 100, 0, buffer), E_OUTOFMEMORY);
+    EXPECT_EQ(PageBuffer::allocate(SIZE_MAX - 100, 0, buffer).code, status::Code::OutOfMemory);
     EXPECT_EQ(buffer.data(), nullptr);
 }
 

@@ -9,7 +9,7 @@
 #include "os/errno_result.h"
 #include "os/save_target.h"
 #include "os/termination_signals.h"
-#include "results/result_code.h"
+#include "status/status.h"
 
 namespace os {
 
@@ -33,25 +33,25 @@ public:
     ~AtomicFile();
 
     // Starts the file that is to appear at `path`, abandoning one already started.
-    // S_OK; ResolveSaveTarget's refusal of the name; E_OUTOFMEMORY; or the result of
+    // Ok; ResolveSaveTarget's refusal of the name; OutOfMemory; or the result of
     // the error met creating the file. Nothing of it is visible under `path` yet.
-    [[nodiscard]] HRESULT open(const std::string& path, DirectWriter::Mode mode = DirectWriter::Mode::Direct);
-    // Appends `bytes` from `data` (not null unless `bytes` is 0). S_OK; E_FAIL when
+    [[nodiscard]] status::Status open(const std::string& path, DirectWriter::Mode mode = DirectWriter::Mode::Direct);
+    // Appends `bytes` from `data` (not null unless `bytes` is 0). Ok; Failed when
     // the file is not open or already finished; or the write error met.
-    [[nodiscard]] HRESULT write(const void* data, std::size_t bytes);
+    [[nodiscard]] status::Status write(const void* data, std::size_t bytes);
     // Writes `bytes` from `data` at `offset`, over what is there or beyond it, for a
     // file laid out out of order (opened with Mode::Buffered and written only this
-    // way). S_OK; E_FAIL when not open, finished or direct; or the write error met.
-    [[nodiscard]] HRESULT writeAt(std::uint64_t offset, const void* data, std::size_t bytes);
+    // way). Ok; Failed when not open, finished or direct; or the write error met.
+    [[nodiscard]] status::Status writeAt(std::uint64_t offset, const void* data, std::size_t bytes);
     // Gives the file its exact length and flushes it to disk; commit() does it too.
-    // S_OK (also once more after success); E_FAIL when not open; or the error met.
-    [[nodiscard]] HRESULT finish();
+    // Ok (also once more after success); Failed when not open; or the error met.
+    [[nodiscard]] status::Status finish();
 
     enum class DirectorySync { Now, ByCaller };
     // Finishes the file and puts it in place of the target; with DirectorySync::Now,
-    // the new name is made durable too. S_OK, or the first error met; on a failure
+    // the new name is made durable too. Ok, or the first error met; on a failure
     // before the rename the target is untouched and the file can be abandoned.
-    [[nodiscard]] HRESULT commit(DirectorySync sync = DirectorySync::Now);
+    [[nodiscard]] status::Status commit(DirectorySync sync = DirectorySync::Now);
 
     // The file the name leads to (valid after open).
     const std::string& targetPath() const { return target_.path; }
@@ -59,7 +59,7 @@ public:
 
 private:
     void abandon();
-    [[nodiscard]] HRESULT keepOwnerAndMode();
+    [[nodiscard]] status::Status keepOwnerAndMode();
 
     SaveTarget target_;
     std::string tempName_;  // only when the file cannot be unnamed
@@ -69,8 +69,8 @@ private:
     bool finished_ = false;
 };
 
-// Flushes `directory`, so that a rename into it survives a crash. S_OK, also where
+// Flushes `directory`, so that a rename into it survives a crash. Ok, also where
 // the file system cannot flush directories; the error met opening or flushing it.
-[[nodiscard]] HRESULT SyncDirectory(const std::string& directory);
+[[nodiscard]] status::Status SyncDirectory(const std::string& directory);
 
 }  // namespace os

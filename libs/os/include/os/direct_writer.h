@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "results/result_code.h"
+#include "status/status.h"
 
 namespace os {
 
@@ -28,20 +28,20 @@ public:
     ~DirectWriter();
 
     // Appends `bytes` from `data`, which must not be null unless `bytes` is 0; any
-    // alignment will do. S_OK, or the result of the write error met (E_DISK_FULL,
+    // alignment will do. Ok, or the failure of the write error met (DiskFull,
     // ...); after a failure what the file holds is unspecified.
-    [[nodiscard]] HRESULT write(const void* data, std::size_t bytes);
+    [[nodiscard]] status::Status write(const void* data, std::size_t bytes);
     // Writes what is staged and gives the file its exact length; call it once, after
-    // the last write. S_OK or the result of the error met.
-    [[nodiscard]] HRESULT finish();
+    // the last write. Ok or the failure of the error met.
+    [[nodiscard]] status::Status finish();
 
     // Whether writes still go to the disk directly; bytes accepted so far.
     bool direct() const { return direct_; }
     std::uint64_t written() const { return end_; }
 
 private:
-    [[nodiscard]] HRESULT writeAt(const void* data, std::size_t bytes, std::uint64_t offset);
-    [[nodiscard]] HRESULT flushStaging(std::size_t bytes);
+    [[nodiscard]] status::Status writeAt(const void* data, std::size_t bytes, std::uint64_t offset);
+    [[nodiscard]] status::Status flushStaging(std::size_t bytes);
     void stopDirect();
 
     int fd_;

@@ -1,12 +1,14 @@
 #pragma once
-// System errors as result codes.
-#include "results/result_code.h"
+// System errors met while saving, as our own status.
+#include "status/status.h"
 
 namespace os {
 
-// The facility-7 result code of an errno value (path not found, access denied, disk
-// full, ...); E_OUTOFMEMORY for ENOMEM, E_FAIL for what has no closer code. Any
-// value can be passed, 0 included (E_FAIL); the result is never S_OK.
-[[nodiscard]] HRESULT ResultFromErrno(int error);
+// The failure of an errno value met saving a file: status::CodeOfErrno's code,
+// except that ENOENT is PathNotFound (a missing directory, since the file itself
+// is being made) and EINVAL is Failed (an argument this library chose). The reason
+// is left to the caller, who knows the file. Any value can be passed, 0 included
+// (Failed); never Ok, never allocates.
+[[nodiscard]] status::Status FailureOfErrno(int error) noexcept;
 
 }  // namespace os

@@ -2,7 +2,7 @@
 // Size arithmetic that cannot overflow, and the question "would this fit in memory now?".
 #include <cstdint>
 
-#include "results/result_code.h"
+#include "status/status.h"
 
 namespace os {
 
@@ -34,16 +34,16 @@ inline std::uint64_t SaturatingMul(std::uint64_t a, std::uint64_t b) {
 // below its limit. Never fails: what cannot be read sets no bound.
 std::uint64_t AvailableMemoryBytes();
 
-// S_OK when `bytes` more can be allocated now, E_OUTOFMEMORY when not. `overflowed`
-// marks a size whose computation already overflowed: E_OUTOFMEMORY whatever
+// Ok when `bytes` more can be allocated now, OutOfMemory when not. `overflowed`
+// marks a size whose computation already overflowed: OutOfMemory whatever
 // `bytes` says. What other threads' claims hold (see MemoryClaim) counts as taken;
 // on a thread with a claim, `bytes` that fit are added to it. Safe from any thread.
-[[nodiscard]] HRESULT CheckFitsInMemory(std::uint64_t bytes, bool overflowed = false);
+[[nodiscard]] status::Status CheckFitsInMemory(std::uint64_t bytes, bool overflowed = false);
 
 // The same for `bytes` that must fit beside `beside` more bytes counted elsewhere
 // (memory promised to textures not yet written): only `bytes` goes to the claim.
-// E_OUTOFMEMORY also when the sum overflows.
-[[nodiscard]] HRESULT CheckFitsInMemoryBeside(std::uint64_t bytes, std::uint64_t beside);
+// OutOfMemory also when the sum overflows.
+[[nodiscard]] status::Status CheckFitsInMemoryBeside(std::uint64_t bytes, std::uint64_t beside);
 
 // Memory that work running beside other work counts on. Checks find memory free
 // when nobody has touched it yet, so two loads at once could each find the same
@@ -76,7 +76,7 @@ public:
     };
 
 private:
-    friend HRESULT CheckFitsInMemoryBeside(std::uint64_t bytes, std::uint64_t beside);
+    friend status::Status CheckFitsInMemoryBeside(std::uint64_t bytes, std::uint64_t beside);
     unsigned __int128 bytes_ = 0;  // guarded by the claims' lock
     MemoryClaim* outer_;
 };

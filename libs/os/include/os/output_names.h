@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "results/result_code.h"
+#include "status/status.h"
 
 namespace os {
 
@@ -19,10 +19,10 @@ struct OutputRefusal {
 // may lead to the same file as any of `inputs`, and no two may be saved into one
 // file: an existing file is known by its device and inode (any spelling, symbolic
 // and hard links lead to it), a new one by its directory's and its name, after the
-// links a save follows. S_OK; otherwise the first refusal's result (E_ACCESSDENIED
+// links a save follows. Ok; otherwise the first refusal's failure (AccessDenied
 // for an input or an earlier output), with its names in `refusal` (not null).
 // Exhausted memory escapes as std::bad_alloc.
-[[nodiscard]] HRESULT CheckOutputNames(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs,
-                                       OutputRefusal* refusal);
+[[nodiscard]] status::Status CheckOutputNames(const std::vector<std::string>& outputs,
+                                              const std::vector<std::string>& inputs, OutputRefusal* refusal);
 
 }  // namespace os

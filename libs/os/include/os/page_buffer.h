@@ -3,13 +3,13 @@
 // so a texture nobody writes costs nothing, and the buffer is freed on destruction.
 #include <cstddef>
 
-#include "results/result_code.h"
+#include "status/status.h"
 
 namespace os {
 
-// S_OK when `bytes` more fit beside `promised` (handed out, not yet touched) in the
-// memory available now, as CheckFitsInMemoryBeside counts it; E_OUTOFMEMORY when not.
-[[nodiscard]] HRESULT FitsInMemory(std::size_t bytes, std::size_t promised);
+// Ok when `bytes` more fit beside `promised` (handed out, not yet touched) in the
+// memory available now, as CheckFitsInMemoryBeside counts it; OutOfMemory when not.
+[[nodiscard]] status::Status FitsInMemory(std::size_t bytes, std::size_t promised);
 
 // The mapping of one buffer, moved never copied; a moved-from or default buffer
 // holds nothing (data() null, size() 0).
@@ -23,14 +23,14 @@ public:
     ~PageBuffer();
 
     // Maps `bytes` (any size; 0 is taken as 1) into `out`, releasing what
-    // `out` held. S_OK, or E_OUTOFMEMORY when `bytes` plus `promised` (memory
+    // `out` held. Ok, or OutOfMemory when `bytes` plus `promised` (memory
     // already handed out but not yet touched) exceeds the memory available now, or
     // the mapping fails; `out` is unchanged then.
-    [[nodiscard]] static HRESULT allocate(std::size_t bytes, std::size_t promised, PageBuffer& out);
+    [[nodiscard]] static status::Status allocate(std::size_t bytes, std::size_t promised, PageBuffer& out);
 
     // Maps `bytes` without asking the budget, for callers that check what they will
-    // touch themselves (FitsInMemory). S_OK, or E_OUTOFMEMORY; `out` unchanged then.
-    [[nodiscard]] static HRESULT map(std::size_t bytes, PageBuffer& out);
+    // touch themselves (FitsInMemory). Ok, or OutOfMemory; `out` unchanged then.
+    [[nodiscard]] static status::Status map(std::size_t bytes, PageBuffer& out);
 
     // The zero-filled memory, page-aligned, and its size in bytes.
     void* data() const { return data_; }

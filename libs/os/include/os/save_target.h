@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "results/result_code.h"
+#include "status/status.h"
 
 namespace os {
 
@@ -15,14 +15,14 @@ struct SaveTarget {
 };
 
 // Follows symbolic links at `name` to the file they lead to (which need not exist)
-// and looks at what is there. S_OK when a save may replace it: nothing, or a regular
-// file. Otherwise E_PATH_NOT_FOUND for an empty name, a name ending in '/' or a
-// missing directory, E_ACCESSDENIED for a directory, device, FIFO or socket in the
+// and looks at what is there. Ok when a save may replace it: nothing, or a regular
+// file. Otherwise PathNotFound for an empty name, a name ending in '/' or a
+// missing directory, AccessDenied for a directory, device, FIFO or socket in the
 // way or for a link in a sticky world-writable directory owned by neither this
-// process's user nor the directory's owner, or the result of the error met (a link
-// loop, a name too long, ...). `target` (not null) is filled only on S_OK.
+// process's user nor the directory's owner, or the failure of the error met (a link
+// loop, a name too long, ...). `target` (not null) is filled only on Ok.
 // Exhausted memory escapes as std::bad_alloc.
-[[nodiscard]] HRESULT ResolveSaveTarget(const std::string& name, SaveTarget* target);
+[[nodiscard]] status::Status ResolveSaveTarget(const std::string& name, SaveTarget* target);
 
 // The directory part of a path: "." when it has none; "/" for a name in the root.
 std::string DirectoryOf(const std::string& path);

@@ -24,6 +24,13 @@ struct SurfaceOrientation {
 [[nodiscard]] SurfaceOrientation OrientationAt(const Grid& grid, double cellX, double cellY, std::int64_t x,
                                                std::int64_t y);
 
+// The same differences as the rise of the texel's surface per metre east and north.
+struct SurfaceGradient {
+    double east = 0;
+    double north = 0;
+};
+[[nodiscard]] SurfaceGradient GradientAt(const Grid& grid, double cellX, double cellY, std::int64_t x, std::int64_t y);
+
 // The sky-view factor of each texel in [0, 1], kNoData where the texel has none.
 // Each direction stands for the sector from halfway to its neighbours, shared
 // evenly by directions at the same azimuth; a direction with no horizon (the map's
