@@ -1,12 +1,13 @@
 """The Python package beside the command line, in one series.
 
-  python_bench.py SKY_PROGRAM [SIZE] [ROUNDS] [MAX_DISTANCE]
+  python_bench.py SKY_PROGRAM [SIZE] [ROUNDS] [MAX_DISTANCE] [CHUNKS]
 
 1. umbrascope.horizons on a SIZE x SIZE float32 array against umbrascope-sky's
    own horizon time (its "horizons N s") on the same DEM as a float32 TIFF,
    16 directions, the two alternating ROUNDS times; the medians and their ratio.
 2. umbrascope.dask.horizons with MAX_DISTANCE on a LocalCluster of two worker
-   processes, the DEM read from Zarr and the angles written to Zarr, against
+   processes, the DEM read from Zarr in CHUNKS x CHUNKS chunks (default 2048) and
+   the angles written to Zarr, against
    umbrascope.horizons with the same MAX_DISTANCE in this process.
 """
 import os
@@ -47,6 +48,7 @@ def main():
     size = int(sys.argv[2]) if len(sys.argv) > 2 else 4096
     rounds = int(sys.argv[3]) if len(sys.argv) > 3 else 2
     reach = float(sys.argv[4]) if len(sys.argv) > 4 else 100
+    chunks = int(sys.argv[5]) if len(sys.argv) > 5 else 2048
     dem = terrain(size)
     with tempfile.TemporaryDirectory(dir=os.environ.get("PYTHON_BENCH_DIR")) as tmp:
         path = os.path.join(tmp, "dem.tif")
@@ -63,13 +65,13 @@ def main():
               f"Python {b:.2f} s, ratio {b / a:.3f} (goal 1.05); runs {line} {ours}")
 
         zarr_dem = os.path.join(tmp, "dem.zarr")
-        da.from_array(dem, chunks=1024).to_zarr(zarr_dem)
+        da.from_array(dem, chunks=chunks).to_zarr(zarr_dem)
         single = timed(lambda: umbrascope.horizons(dem, 1, max_distance=reach))
         with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None) as cluster, \
                 Client(cluster):
             angles, _ = ud.horizons(da.from_zarr(zarr_dem), 1, max_distance=reach)
             spread = timed(lambda: angles.to_zarr(os.path.join(tmp, "angles.zarr")))
-        print(f"max distance {reach:g} m, halo {ud.halo(1, reach)[0]} cells, chunks 1024: one process "
+        print(f"max distance {reach:g} m, halo {ud.halo(1, reach)[0]} cells, chunks {chunks}: one process "
               f"{single:.2f} s, Dask on two local workers (Zarr to Zarr) {spread:.2f} s, ratio "
               f"{spread / single:.3f} (goal 1.3)")
 

@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     const double cell = settings.terraSize / size;
 
     const Timing tool = Median(runs, [&] {
-        return horizon::ComputeHorizonFast(rgba.data(), out.data(), size, size, settings, nullptr) == S_OK;
+        return horizon::ComputeHorizonFast(rgba.data(), out.data(), size, size, settings, nullptr).ok();
     });
     std::printf(
         "| work (%u x %u, %u threads) | wall s | cpu s | x the tool's step (wall) | x (cpu) | samples | cpu ns/sample "

@@ -15,6 +15,7 @@
 #include "sky/sky_run.h"
 #include "skyline/derived_products.h"
 #include "solar/day_sum.h"
+#include "solar/run_sum.h"
 
 namespace sky {
 
@@ -25,6 +26,7 @@ constexpr float kNoData = skyline::kNoData;
 // Texels along a row that share the sun's place: as many as the location places
 // apart (sky/dem_location.cpp), between which it interpolates linearly anyway.
 constexpr std::uint32_t kRun = 16;
+static_assert(kRun <= solar::kRunMost);
 
 // skyline::BracketOf for many azimuths: the directions put in order once.
 class Brackets {
@@ -32,17 +34,18 @@ public:
     explicit Brackets(const std::vector<double>& azimuths) {
         order_.resize(azimuths.size());
         for (std::size_t i = 0; i < order_.size(); ++i) order_[i] = i;
-        std::sort(order_.begin(), order_.end(), [&](std::size_t a, std::size_t b) { return azimuths[a] < azimuths[b]; });
+        std::sort(order_.begin(), order_.end(),
+                  [&](std::size_t a, std::size_t b) { return Wrap(azimuths[a]) < Wrap(azimuths[b]); });
         for (std::size_t i : order_) wrapped_.push_back(Wrap(azimuths[i]));
     }
     // `azimuth` in degrees clockwise from the DEM's north.
     skyline::Bracket at(double azimuth) const {
         const double wanted = Wrap(azimuth);
         const std::size_t n = order_.size();
-        std::size_t before = n - 1;
-        for (std::size_t i = 0; i < n; ++i)
-            if (wrapped_[i] <= wanted) before = i;
-        const std::size_t after = (before + 1) % n;
+        // The last direction at or before it, else the last of all (the turn past 360).
+        const std::size_t atOrBefore = std::upper_bound(wrapped_.begin(), wrapped_.end(), wanted) - wrapped_.begin();
+        const std::size_t before = atOrBefore == 0 ? n - 1 : atOrBefore - 1;
+        const std::size_t after = before + 1 == n ? 0 : before + 1;
         const double gap = Wrap(wrapped_[after] - wrapped_[before]);
         return {order_[before], order_[after], gap == 0 ? 0 : Wrap(wanted - wrapped_[before]) / gap};
     }
@@ -50,6 +53,10 @@ public:
 private:
     static double Wrap(double degrees) {
         if (degrees >= 0 && degrees < 360) return degrees;  // most: the sun's azimuths
+        if (degrees < 0 && degrees >= -360) {  // the rest of them: what the fmods below give
+            const double up = degrees + 360;
+            return up == 360 ? 0 : up;
+        }
         return std::fmod(std::fmod(degrees, 360.0) + 360.0, 360.0);
     }
     std::vector<std::size_t> order_;
@@ -173,19 +180,21 @@ private:
         const solar::Turbidity turbidity(o_.linke);
         std::vector<solar::Day> days;
         for (int d = o_.firstDay; d <= o_.lastDay; ++d) days.emplace_back(d, clock, turbidity, o_.albedo);
+        const auto around = [&](double azimuth) {
+            const skyline::Bracket bracket = brackets_.at(azimuth / kRadians);
+            return solar::HorizonPair{bracket.a, bracket.b, bracket.t};
+        };
         const bool whole = ForEachRow(grid.height, [&](std::uint32_t y, RowLocation& row) {
             location_->locate(y, &row);
-            std::vector<solar::Surface> surfaces;
-            std::vector<double> pressures;
-            std::vector<std::size_t> texels;
-            std::vector<solar::DayTotals> sums;
+            solar::RunTexels run;
+            solar::RunTotals sums;
+            std::vector<solar::StepSun> steps;
+            std::size_t texels[solar::kRunMost];
             // Runs of kRun texels share the sun's place: their latitudes and norths differ
             // by far less than the sun's place is known to.
             for (std::uint32_t from = 0; from < grid.width; from += kRun) {
                 const std::uint32_t to = std::min(grid.width, from + kRun);
-                surfaces.clear();
-                pressures.clear();
-                texels.clear();
+                run.clear(bands_.size(), kNoData);
                 double latitude = 0, north = 0;
                 for (std::uint32_t x = from; x < to; ++x) {
                     latitude += row.latitude[x] / (to - from);
@@ -199,30 +208,26 @@ private:
                     const skyline::SurfaceOrientation s =
                         skyline::OrientationAt(grid, source_.cellX, source_.cellY, x, y);
                     const double open = (1 + std::cos(s.slope)) / 2;
-                    surfaces.emplace_back(s.slope, s.aspect, std::clamp(svf[i] / open, 0.0, 1.0));
-                    pressures.push_back(solar::PressureRatio(grid.z[i]));
-                    texels.push_back(i);
+                    texels[run.count] = i;
+                    run.add(solar::Surface(s.slope, s.aspect, std::clamp(svf[i] / open, 0.0, 1.0)),
+                            solar::PressureRatio(grid.z[i]), [&](std::size_t d) { return bands_[d][i]; });
                 }
-                sums.assign(texels.size(), {});
-                const auto horizonAt = [&](double azimuth) {
-                    const skyline::Bracket bracket = brackets_.at(azimuth / kRadians);
-                    return [&, bracket](std::size_t k) {
-                        return skyline::HorizonTowards(bands_, bracket, texels[k]) * kRadians;
-                    };
-                };
-                for (const solar::Day& day : days)
-                    solar::AddDay(day, latitude * kRadians, north, surfaces.data(), pressures.data(), texels.size(),
-                                  horizonAt, sums.data());
-                for (std::size_t k = 0; k < texels.size(); ++k) {
+                sums.clear();
+                const solar::Trig latitudeTrig(latitude * kRadians);
+                const double cosNorth = std::cos(north), sinNorth = std::sin(north);
+                for (const solar::Day& day : days) {
+                    solar::StepsOfDay(day, latitudeTrig, cosNorth, sinNorth, around, &steps);
+                    solar::AddSteps(steps.data(), steps.size(), day.extraterrestrial, o_.linke, o_.albedo, run, &sums);
+                }
+                for (std::size_t k = 0; k < run.count; ++k) {
                     const std::size_t i = texels[k];
-                    const solar::DayTotals& sum = sums[k];
                     if (irradiation) {
-                        planes[0][i] = static_cast<float>(sum.beam);
-                        planes[1][i] = static_cast<float>(sum.diffuse);
-                        planes[2][i] = static_cast<float>(sum.reflected);
-                        planes[3][i] = static_cast<float>(sum.beam + sum.diffuse + sum.reflected);
+                        planes[0][i] = static_cast<float>(sums.beam[k]);
+                        planes[1][i] = static_cast<float>(sums.diffuse[k]);
+                        planes[2][i] = static_cast<float>(sums.reflected[k]);
+                        planes[3][i] = static_cast<float>(sums.beam[k] + sums.diffuse[k] + sums.reflected[k]);
                     }
-                    if (sunHours) hours[i] = static_cast<float>(sum.sunHours);
+                    if (sunHours) hours[i] = static_cast<float>(sums.sunHours[k]);
                 }
             }
         });

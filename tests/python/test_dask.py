@@ -50,7 +50,7 @@ def cluster():
 def test_a_cluster_with_less_memory_than_the_dem_matches_the_whole_array(cluster, tmp_path):
     dem = terrain(6000, 6000)  # float64: 288 MB
     da.from_array(dem, chunks=600).to_zarr(str(tmp_path / "dem.zarr"))
-    options = dict(max_distance=20, azimuths=[30, 210])
+    options = dict(max_distance=20, azimuths=[30])
     with Client(cluster):
         angles, _ = ud.horizons(da.from_zarr(str(tmp_path / "dem.zarr")), 1.5, **options)
         angles.to_zarr(str(tmp_path / "angles.zarr"))

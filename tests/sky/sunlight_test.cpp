@@ -3,6 +3,7 @@
 // and the lines it refuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <numbers>
@@ -129,6 +130,48 @@ TEST(SkySunlight, MasksFollowTheHillshadeAtTheSameSun) {
     }
 }
 
+// Two ways to the same sun give the same files: masks at UTC times against masks at
+// the local solar times the DEM's longitude gives (15 E, UTM 33N's central meridian),
+// and each output as .exr against the same as .tif.
+TEST(SkySunlight, SameSunSameOutputs) {
+    TempDir dir;
+    // A cliff facing west whose shadow moves a texel a minute across the plain at dawn.
+    std::vector<float> heights(48 * 5, 0.0f);
+    for (std::size_t i = 0; i < heights.size(); ++i) heights[i] = i % 48 >= 40 ? 60.0f : 0.0f;
+    WriteGeoDem(dir.path() + "/dem.tif", {48, 5, heights, "", false, 0, {{{499400, 25, 0, 5200000, 0, -25}}}});
+    char local[64];  // UTC + 15 / 15 + E
+    std::snprintf(local, sizeof local, "%.6f,%.6f", 4.5 + 1 + solar::EquationOfTime(172),
+                  5 + 1 + solar::EquationOfTime(172));
+    const struct {
+        std::vector<std::string> a, b;
+    } cases[] = {
+        {{"--shadow-masks", "@a.tif", "--times", "4.5,5", "--utc"}, {"--shadow-masks", "@b.tif", "--times", local}},
+        {{"--shadow-masks", "@a.exr", "--times", "6,8"}, {"--shadow-masks", "@b.tif", "--times", "6,8"}},
+        {{"--irradiation", "@a.exr"}, {"--irradiation", "@b.tif"}},
+        {{"--sun-hours", "@a.exr"}, {"--sun-hours", "@b.tif"}},
+    };
+    for (const auto& c : cases) {
+        ReadFloats read[2];
+        for (int k = 0; k < 2; ++k) {
+            auto args = InScratch(dir, {"@dem.tif", "--day", "172"});
+            const auto own = InScratch(dir, k == 0 ? c.a : c.b);
+            args.insert(args.end(), own.begin(), own.end());
+            const ProcessResult r = RunSky(args);
+            ASSERT_EQ(r.exitCode, 0) << r.err;
+            const std::string& file = own[1];
+            read[k] = file.ends_with(".exr") ? ReadFloatExr(file) : ReadFloatTiff(file);
+        }
+        // Sorted: an .exr keeps its channels in the order of their names.
+        for (ReadFloats& r : read) std::sort(r.names.begin(), r.names.end());
+        ASSERT_EQ(read[0].names.size(), read[1].names.size()) << c.a[0];
+        for (std::size_t n = 0; n < read[0].names.size(); ++n) {
+            const std::vector<float>& a = read[0].planes.at(read[0].names[n]);
+            EXPECT_EQ(a, read[1].planes.at(read[1].names[n])) << c.a[0] << " " << read[0].names[n];
+            EXPECT_NE(*std::max_element(a.begin(), a.end()), *std::min_element(a.begin(), a.end())) << c.a[0];
+        }
+    }
+}
+
 // Bad settings are each a clear line and exit 7.
 TEST(SkySunlight, RefusesBadSettings) {
     TempDir dir;
@@ -150,6 +193,11 @@ TEST(SkySunlight, RefusesBadSettings) {
         {{"--day", "20", "--irradiation", "@a.tif", "--linke", "0.5", "--latitude", "4"}, "--linke needs"},
         {{"--day", "20", "--irradiation", "@a.tif", "--albedo", "1.5", "--latitude", "4"}, "--albedo needs"},
         {{"--day", "20", "--irradiation", "@a.tif", "--latitude", "91"}, "--latitude needs"},
+        {{"--day", "20,400", "--irradiation", "@a.tif", "--latitude", "4"}, "--day needs"},
+        {{"--day", "20", "--shadow-masks", "@a.tif", "--times=-1,5", "--latitude", "4"}, "--times needs"},
+        {{"--day", "20", "--irradiation", "@a.tif", "--time-step=-1", "--latitude", "4"}, "--time-step needs"},
+        {{"--day", "20", "--irradiation", "@a.tif", "--linke", "11", "--latitude", "4"}, "--linke needs"},
+        {{"--day", "20", "--irradiation", "@a.tif", "--albedo=-0.1", "--latitude", "4"}, "--albedo needs"},
         {{"--irradiation", "@a.tif", "--latitude", "4"}, "need --day"},
     };
     for (const auto& c : cases) {

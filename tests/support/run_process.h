@@ -20,6 +20,7 @@ struct ProcessResult {
     bool timedOut = false;  // then the child's whole process group was killed
     double seconds = 0;     // from start to end
     long maxRssKb = 0;      // peak resident memory of the child
+    double processorSeconds = 0;  // the child's user and system time
     std::string out;
     std::string err;
 };
@@ -95,6 +96,8 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv, int timeou
     }
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.maxRssKb = usage.ru_maxrss;
+    result.processorSeconds = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+                              (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     return result;

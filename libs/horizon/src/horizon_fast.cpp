@@ -45,14 +45,14 @@ private:
 
 }  // namespace
 
-HRESULT ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
-                           const HorizonSettings& settings, const HorizonProgress& progress) {
+status::Status ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
+                                  const HorizonSettings& settings, const HorizonProgress& progress) {
     return ComputeHorizonFast(heights, out, width, height, settings, progress, HorizonFastOptions{});
 }
 
-HRESULT ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
-                           const HorizonSettings& settings, const HorizonProgress& progress,
-                           const HorizonFastOptions& options) try {
+status::Status ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
+                                  const HorizonSettings& settings, const HorizonProgress& progress,
+                                  const HorizonFastOptions& options) try {
     assert((heights != nullptr && out != nullptr) || width == 0 || height == 0);
     const std::uint64_t totalRows = 2 * std::uint64_t{height};
     std::uint64_t rowsReported = 0;
@@ -64,7 +64,7 @@ HRESULT ComputeHorizonFast(const float* heights, float* out, std::uint32_t width
     };
     if (width == 0 || height == 0) {
         if (progress && totalRows > 0) progress(totalRows);
-        return S_OK;
+        return status::Ok();
     }
 
     const float cellSize = settings.terraSize / static_cast<float>(width);
@@ -119,9 +119,9 @@ HRESULT ComputeHorizonFast(const float* heights, float* out, std::uint32_t width
         for (const auto& worker : workers) evaluated += worker->samplesEvaluated();
         *options.samplesEvaluated = evaluated;
     }
-    return S_OK;
+    return status::Ok();
 } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
+    return status::OutOfMemory();
 }
 
 }  // namespace horizon

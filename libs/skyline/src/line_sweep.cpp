@@ -180,10 +180,18 @@ void SweepLineWithin(const LineProfile& profile, int ahead, std::int64_t reach, 
     if (n == 0) return;
     // Sample i in order of distance ahead: u grows along the direction asked for.
     const auto at = [&](std::size_t i) { return ahead > 0 ? i : n - 1 - i; };
-    const auto u = [&](std::size_t i) { return static_cast<std::int64_t>(ahead * profile.position[at(i)]); };
-    const auto w = [&](std::size_t i) { return profile.w[at(i)]; };
-    const std::int64_t first = u(0);
-    const auto stretch = [&](std::size_t i) { return (u(i) - first) / reach; };
+    // Positions, heights and stretches once, in that order: the loops below ask for
+    // each several times, and a stretch costs a division.
+    std::vector<std::int64_t> positions(n), stretches(n);
+    std::vector<double> heights(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        positions[i] = static_cast<std::int64_t>(ahead * profile.position[at(i)]);
+        heights[i] = profile.w[at(i)];
+        stretches[i] = (positions[i] - positions[0]) / reach;
+    }
+    const auto u = [&](std::size_t i) { return positions[i]; };
+    const auto w = [&](std::size_t i) { return heights[i]; };
+    const auto stretch = [&](std::size_t i) { return stretches[i]; };
     const auto offer = [&](std::size_t i, std::size_t k) {
         const double q = SlopeQuotient(w(i), u(i), w(k), u(k));
         double& b = (*best)[at(i)];

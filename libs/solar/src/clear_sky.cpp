@@ -42,7 +42,10 @@ Turbidity::Turbidity(double t) : linke(t) {
 
 Moment MomentOf(double g0, double sinElevation, const Turbidity& turbidity) {
     if (!(sinElevation > 0)) return {};
-    const double elevation = std::asin(std::min(sinElevation, 1.0));
+    return MomentOf(g0, sinElevation, std::asin(std::min(sinElevation, 1.0)), turbidity);
+}
+
+Moment MomentOf(double g0, double sinElevation, double elevation, const Turbidity& turbidity) {
     const double angular = turbidity.a1 + turbidity.a2 * sinElevation + turbidity.a3 * sinElevation * sinElevation;
     return {g0, sinElevation, RelativeAirMass(elevation, 1.0), std::max(0.0, g0 * turbidity.transmission * angular)};
 }
@@ -88,7 +91,7 @@ Irradiance OnSurface(const HorizontalSky& sky, const SunOnSurface& sun, const Su
                 : kb * sun.facing / (0.1 - 0.008 * std::asin(sun.sinElevation));
         on.diffuse = sky.diffuse * (isotropic * surface.skyShare + std::max(0.0, circumsolar));
     }
-    on.reflected = albedo * (sky.beam + sky.diffuse) * (1 - surface.cosSlope) / 2;
+    on.reflected = albedo * ((sunVisible ? sky.beam : 0) + sky.diffuse) * (1 - surface.cosSlope) / 2;
     return on;
 }
 

@@ -30,15 +30,13 @@ double EquationOfTime(int day) {
 
 double HourAngle(double hours) { return (hours - 12) * std::numbers::pi / 12; }
 
-SunPath::SunPath(double latitude, double declination) {
-    const double sinLat = std::sin(latitude), cosLat = std::cos(latitude);
-    const double sinDec = std::sin(declination);
-    cosDec_ = std::cos(declination);
-    tanLatTanDec_ = std::tan(latitude) * std::tan(declination);
-    sinLatSinDec_ = sinLat * sinDec;
-    cosLatCosDec_ = cosLat * cosDec_;
-    cosLatSinDec_ = cosLat * sinDec;
-    sinLatCosDec_ = sinLat * cosDec_;
+SunPath::SunPath(const Trig& latitude, const Trig& declination) {
+    cosDec_ = declination.cos;
+    tanLatTanDec_ = latitude.tan * declination.tan;
+    sinLatSinDec_ = latitude.sin * declination.sin;
+    cosLatCosDec_ = latitude.cos * cosDec_;
+    cosLatSinDec_ = latitude.cos * declination.sin;
+    sinLatCosDec_ = latitude.sin * cosDec_;
 }
 
 double SunPath::sunsetHourAngle() const {

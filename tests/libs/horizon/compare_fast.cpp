@@ -25,7 +25,7 @@ std::optional<std::string> FirstDifference(const std::vector<float>& heights, st
     ComputeHorizonReference(heights.data(), reference.data(), width, height, settings, nullptr);
     HorizonFastOptions options;
     options.threads = threads;
-    if (ComputeHorizonFast(heights.data(), fast.data(), width, height, settings, nullptr, options) != S_OK)
+    if (!ComputeHorizonFast(heights.data(), fast.data(), width, height, settings, nullptr, options).ok())
         return "the fast computation ran out of memory";
     static const char* const kChannel[] = {"red", "green", "blue", "alpha"};
     for (std::size_t i = 0; i < texels * 4; ++i) {

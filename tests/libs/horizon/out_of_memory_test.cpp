@@ -27,34 +27,35 @@ TEST(HorizonOutOfMemory, EveryAllocationFailingInTurn) {
 
     for (const bool persistent : {false, true}) {
         SCOPED_TRACE(persistent ? "failing for good" : "failing once");
-        std::vector<HRESULT> results;
+        std::vector<status::Code> results;
         for (std::size_t k = 0;; ++k) {
             std::vector<float> out(heights.size(), -3.0f);
             std::uint64_t rowsReported = 0;
             const HorizonProgress progress = [&rowsReported](std::uint64_t rows) { rowsReported = rows; };
             failing_allocation::FailFrom(k, persistent);
-            const HRESULT hr =
-                horizon::ComputeHorizonFast(heights.data(), out.data(), kWidth, kHeight, settings, progress, options);
+            const status::Code code =
+                horizon::ComputeHorizonFast(heights.data(), out.data(), kWidth, kHeight, settings, progress, options)
+                    .code;
             const std::size_t asked = failing_allocation::Disarm();
             const bool same = out.size() == expected.size() &&
                               std::equal(out.begin(), out.end(), expected.begin(), [](float a, float b) {
                                   return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
                               });
-            if (hr == S_OK) {
+            if (code == status::Code::Ok) {
                 EXPECT_TRUE(same) << "allocation " << k;
                 EXPECT_EQ(rowsReported, 2u * kHeight) << "allocation " << k;
             } else {
-                EXPECT_EQ(hr, E_OUTOFMEMORY) << "allocation " << k;
+                EXPECT_EQ(code, status::Code::OutOfMemory) << "allocation " << k;
             }
             if (asked <= k) break;  // nothing failed: every allocation has had its turn
-            results.push_back(hr);
+            results.push_back(code);
         }
         // The calling thread's allocations come first and each fails the
         // computation; every later one, a helper's, leaves it to fewer threads.
-        const auto firstSuccess = std::find(results.begin(), results.end(), S_OK);
+        const auto firstSuccess = std::find(results.begin(), results.end(), status::Code::Ok);
         EXPECT_NE(firstSuccess, results.begin());
         EXPECT_NE(firstSuccess, results.end());
-        EXPECT_EQ(std::count(firstSuccess, results.end(), E_OUTOFMEMORY), 0);
+        EXPECT_EQ(std::count(firstSuccess, results.end(), status::Code::OutOfMemory), 0);
     }
 }
 

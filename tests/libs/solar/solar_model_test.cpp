@@ -131,6 +131,9 @@ TEST(SolarModel, SlopesAndHorizons) {
     EXPECT_EQ(pit.beam, 0);
     EXPECT_EQ(pit.sunHours, 0);
     EXPECT_NEAR(pit.diffuse, flat.diffuse * 0.5, flat.diffuse * 0.01);
+    // The ground around a slope the terrain shades all day reflects the sky's diffuse light alone.
+    const solar::DayTotals shaded = sum(30, 180, 1, [](double) { return 40 * kDeg; });
+    EXPECT_NEAR(shaded.reflected, 0.2 * (1 - std::cos(30 * kDeg)) / 2 * flat.diffuse, 1e-9 * flat.diffuse);
     // The grid turned: a horizon rising only towards grid azimuths 150-210 hides
     // the noon sun when grid north is true north, not when it points east.
     const auto southWall = [](double azimuth) {

@@ -6,6 +6,7 @@
 #include "maps/texture_set.h"
 #include "platform/console.h"
 #include "platform/level_lock.h"
+#include "results/status_result.h"
 #include "settings/tool_settings.h"
 
 namespace {
@@ -40,9 +41,9 @@ HRESULT GenerateHorizonMaps() {
         for (; dotsPrinted < rowsDone / kRowsPerDot; ++dotsPrinted) ConsolePrint(".");
     };
     const horizon::HorizonSettings settings{ToolSettings.Height, ToolSettings.HeightZero, ToolSettings.TerraSize};
-    const HRESULT hr =
-        horizon::ComputeHorizonFast(static_cast<const float*>(heights.bits()), static_cast<float*>(out.bits()),
-                                    heightDesc.Width, heightDesc.Height, settings, progress);
+    const HRESULT hr = ResultOfStatus(horizon::ComputeHorizonFast(static_cast<const float*>(heights.bits()),
+                                                                  static_cast<float*>(out.bits()), heightDesc.Width,
+                                                                  heightDesc.Height, settings, progress));
 
     heights.unlock();
     out.unlock();

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "horizon/horizon_kernel.h"
-#include "results/result_code.h"
+#include "status/status.h"
 
 namespace horizon {
 
@@ -15,15 +15,15 @@ struct HorizonFastOptions {
     std::uint64_t* samplesEvaluated = nullptr;  // if set, receives the float slopes computed
 };
 
-// Arguments as ComputeHorizonReference takes them. S_OK, or E_OUTOFMEMORY when not
+// Arguments as ComputeHorizonReference takes them. Ok, or OutOfMemory when not
 // even the calling thread's working memory can be had (`out` is then incomplete).
 // Helpers that cannot be given memory or a thread are done without: the threads
 // that started share their panels. Nothing escapes.
-[[nodiscard]] HRESULT ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
+[[nodiscard]] status::Status ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
                                          const HorizonSettings& settings, const HorizonProgress& progress);
 
 // The same with `options`.
-[[nodiscard]] HRESULT ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
+[[nodiscard]] status::Status ComputeHorizonFast(const float* heights, float* out, std::uint32_t width, std::uint32_t height,
                                          const HorizonSettings& settings, const HorizonProgress& progress,
                                          const HorizonFastOptions& options);
 

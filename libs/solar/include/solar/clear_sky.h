@@ -46,6 +46,8 @@ struct Moment {
     double diffuse = 0;        // horizontal, W/m²
 };
 [[nodiscard]] Moment MomentOf(double g0, double sinElevation, const Turbidity& turbidity);
+// The same with the sun's `elevation` (asin of sinElevation, above 0) known already.
+[[nodiscard]] Moment MomentOf(double g0, double sinElevation, double elevation, const Turbidity& turbidity);
 
 // The sky of `moment` where the pressure is `pressure` times the sea's.
 [[nodiscard]] HorizontalSky SkyAt(const Moment& moment, double pressure, const Turbidity& turbidity);
@@ -94,7 +96,9 @@ struct Irradiance {
 // The irradiance on `surface` from `sky` with the sun `on` it, the beam only where
 // `sunVisible` (not behind the terrain) and the sun in front of the surface;
 // `albedo` the ground's reflectance. The sky's diffuse part is scaled by the
-// surface's sky share, the circumsolar part kept while the sun is seen.
+// surface's sky share, the circumsolar part kept while the sun is seen. The ground
+// around reflects the horizontal beam only where `sunVisible`: where the terrain
+// shades the texel it shades the ground beside it.
 [[nodiscard]] Irradiance OnSurface(const HorizontalSky& sky, const SunOnSurface& on, const Surface& surface,
                                    bool sunVisible, double albedo);
 

@@ -13,11 +13,13 @@ namespace solar {
 struct Day {
     Day(int dayOfYear, const DayClock& dayClock, const Turbidity& sky, double groundAlbedo)
         : declination(Declination(dayOfYear)),
+          declinationTrig(declination),
           extraterrestrial(ExtraterrestrialIrradiance(dayOfYear)),
           clock(dayClock),
           turbidity(sky),
           albedo(groundAlbedo) {}
     double declination;
+    Trig declinationTrig;
     double extraterrestrial;  // W/m²
     const DayClock& clock;
     const Turbidity& turbidity;
@@ -59,9 +61,9 @@ void AddDay(const Day& day, double latitude, double gridNorth, const Surface* su
         for (std::size_t k = 0; k < count; ++k) {
             const SunOnSurface on = SunOn(sun, surfaces[k]);
             // Behind its own plane the sun is hidden whatever the horizon.
-            const bool visible = on.incidence > 0 && elevation > horizon(k);
+            const bool clear = elevation > horizon(k), visible = on.incidence > 0 && clear;
             const Irradiance got =
-                OnSurface(SkyAt(moment, pressures[k], day.turbidity), on, surfaces[k], visible, day.albedo);
+                OnSurface(SkyAt(moment, pressures[k], day.turbidity), on, surfaces[k], clear, day.albedo);
             totals[k].beam += got.beam * hours;
             totals[k].diffuse += got.diffuse * hours;
             totals[k].reflected += got.reflected * hours;

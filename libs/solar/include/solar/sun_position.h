@@ -38,10 +38,17 @@ struct SunPlace {
     }
 };
 
+// An angle's sine, cosine and tangent, worked out once for many uses.
+struct Trig {
+    explicit Trig(double angle) : sin(std::sin(angle)), cos(std::cos(angle)), tan(std::tan(angle)) {}
+    double sin, cos, tan;
+};
+
 // The sun's path through one day at one latitude (in [-pi/2, pi/2]).
 class SunPath {
 public:
-    SunPath(double latitude, double declination);
+    SunPath(double latitude, double declination) : SunPath(Trig(latitude), Trig(declination)) {}
+    SunPath(const Trig& latitude, const Trig& declination);
     // The hour angle of sunset (sunrise is its negative): 0 where the sun stays
     // below the horizon all day, pi where it stays above it.
     [[nodiscard]] double sunsetHourAngle() const;
