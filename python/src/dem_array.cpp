@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "os/huge_pages.h"
+
 namespace umbrascope_python {
 
 namespace py = pybind11;
@@ -15,6 +17,8 @@ template <typename T>
 void Convert(const py::array& dem, std::optional<double> noData, DemGrid* out) {
     const auto view = dem.unchecked<T, 2>();
     const auto rows = view.shape(0), cols = view.shape(1);
+    // Huge pages where offered: the sweeps read it across rows.
+    os::ReserveOnHugePages(&out->copy, static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
     out->copy.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
     double* z = out->copy.data();
     for (py::ssize_t y = 0; y < rows; ++y)
@@ -49,16 +53,26 @@ DemGrid ReadDem(const py::array& dem, std::optional<double> noData) {
     }
     const char kind = dem.dtype().kind();
     const auto size = dem.dtype().itemsize();
-    if (kind == 'f' && size == 8) Convert<double>(dem, noData, &out);
-    else if (kind == 'f' && size == 4) Convert<float>(dem, noData, &out);
-    else if (kind == 'i' && size == 1) Convert<std::int8_t>(dem, noData, &out);
-    else if (kind == 'i' && size == 2) Convert<std::int16_t>(dem, noData, &out);
-    else if (kind == 'i' && size == 4) Convert<std::int32_t>(dem, noData, &out);
-    else if (kind == 'i' && size == 8) Convert<std::int64_t>(dem, noData, &out);
-    else if (kind == 'u' && size == 1) Convert<std::uint8_t>(dem, noData, &out);
-    else if (kind == 'u' && size == 2) Convert<std::uint16_t>(dem, noData, &out);
-    else if (kind == 'u' && size == 4) Convert<std::uint32_t>(dem, noData, &out);
-    else if (kind == 'u' && size == 8) Convert<std::uint64_t>(dem, noData, &out);
+    if (kind == 'f' && size == 8)
+        Convert<double>(dem, noData, &out);
+    else if (kind == 'f' && size == 4)
+        Convert<float>(dem, noData, &out);
+    else if (kind == 'i' && size == 1)
+        Convert<std::int8_t>(dem, noData, &out);
+    else if (kind == 'i' && size == 2)
+        Convert<std::int16_t>(dem, noData, &out);
+    else if (kind == 'i' && size == 4)
+        Convert<std::int32_t>(dem, noData, &out);
+    else if (kind == 'i' && size == 8)
+        Convert<std::int64_t>(dem, noData, &out);
+    else if (kind == 'u' && size == 1)
+        Convert<std::uint8_t>(dem, noData, &out);
+    else if (kind == 'u' && size == 2)
+        Convert<std::uint16_t>(dem, noData, &out);
+    else if (kind == 'u' && size == 4)
+        Convert<std::uint32_t>(dem, noData, &out);
+    else if (kind == 'u' && size == 8)
+        Convert<std::uint64_t>(dem, noData, &out);
     return out;
 }
 

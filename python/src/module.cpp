@@ -14,6 +14,7 @@
 #include <pybind11/stl.h>
 
 #include "dem_array.h"
+#include "os/huge_pages.h"
 #include "skyline/derived_products.h"
 #include "skyline/direction_choice.h"
 #include "skyline/horizon_bands.h"
@@ -79,6 +80,9 @@ py::tuple Horizons(const py::array& dem, const Run& run) {
     py::array_t<float> angles({static_cast<py::ssize_t>(run.wanted.size()), static_cast<py::ssize_t>(dem.shape(0)),
                                static_cast<py::ssize_t>(dem.shape(1))});
     float* out = angles.mutable_data();
+    // Filled a band at a time between batches while the sweep waits: huge pages
+    // make that a few hundred page faults rather than hundreds of thousands.
+    os::AdviseHugePages(out, run.wanted.size() * texels * sizeof(float));
     status::Status hr;
     {
         py::gil_scoped_release free;
