@@ -20,10 +20,6 @@
 #include <string>
 #include <vector>
 
-#include "export/angle_maps.h"
-#include "export/grey_preview.h"
-#include "export/horizon_map_file.h"
-#include "export/shaded_relief.h"
 #include "encode/compression.h"
 #include "encode/exr_encoder.h"
 #include "encode/float_tiff_stream.h"
@@ -31,6 +27,10 @@
 #include "encode/output_file.h"
 #include "encode/png_encoder.h"
 #include "encode/tiff_encoder.h"
+#include "export/angle_maps.h"
+#include "export/grey_preview.h"
+#include "export/horizon_map_file.h"
+#include "export/shaded_relief.h"
 #include "image/load_image.h"
 
 namespace {
@@ -68,14 +68,15 @@ struct Job {
 };
 
 // Times one output kind in this process; prints "output floor raw file" in seconds and bytes.
-int Child(int kind, encode::Compression packing, const std::string& dds, const std::string& png, const std::string& dir) {
+int Child(int kind, encode::Compression packing, const std::string& dds, const std::string& png,
+          const std::string& dir) {
     HorizonMap map;
     std::string why;
     if (ReadHorizonMap(dds.c_str(), &map, &why) != S_OK) Fail("cannot read the map");
     const std::uint32_t w = map.width, h = map.height;
     const std::size_t texels = std::size_t{w} * h;
     std::vector<float> heights(texels);
-    if (image::LoadImageScaledRed(png.c_str(), w, h, heights.data()) != S_OK) Fail("cannot load the heights");
+    if (!image::LoadImageScaledRed(png.c_str(), w, h, heights.data()).ok()) Fail("cannot load the heights");
     AngleMaps angles;
     if (ComputeAngleMaps(map, heights.data(), kTerrain, &angles) != S_OK) Fail("cannot compute the angles");
     encode::FloatChannels stored = Planes(w, h, {"R", "G", "B"});
@@ -97,7 +98,8 @@ int Child(int kind, encode::Compression packing, const std::string& dds, const s
     std::vector<std::uint8_t> bytes;
     // Called once the encoder has filled `bytes`.
     const auto write = [&](const std::string& name, HRESULT encoded, std::uint64_t raw) {
-        if (encoded != S_OK || encode::WriteFileAtomically(dir + "/" + name, bytes) != S_OK) Fail("cannot make an output");
+        if (encoded != S_OK || encode::WriteFileAtomically(dir + "/" + name, bytes) != S_OK)
+            Fail("cannot make an output");
         jobs.push_back({name, raw, std::move(bytes)});
         bytes = {};
     };
@@ -122,8 +124,8 @@ int Child(int kind, encode::Compression packing, const std::string& dds, const s
     } else if (kind == 2 || kind == 4) {
         // Streamed into its file as the companion writes it; only its size is kept.
         encode::FloatTiffStream stream;
-        HRESULT hr =
-            stream.open(dir + "/f.tif", w, h, floats.names, {}, &why, packing, encode::FloatTiffStream::Layout::Interleaved);
+        HRESULT hr = stream.open(dir + "/f.tif", w, h, floats.names, {}, &why, packing,
+                                 encode::FloatTiffStream::Layout::Interleaved);
         if (hr == S_OK) hr = stream.writeInterleaved(floats, {}, &why);
         if (hr != S_OK || stream.commit(&why) != S_OK) Fail("cannot make an output");
         jobs.push_back({"f.tif", floatRaw, {}});
@@ -160,8 +162,8 @@ int Child(int kind, encode::Compression packing, const std::string& dds, const s
 
 int main(int argc, char** argv) {
     if (argc == 7 && std::strcmp(argv[1], "--one") == 0)
-        return Child(std::atoi(argv[2]), std::atoi(argv[3]) ? encode::Compression::None : encode::Compression::Fast, argv[4], argv[5],
-                     argv[6]);
+        return Child(std::atoi(argv[2]), std::atoi(argv[3]) ? encode::Compression::None : encode::Compression::Fast,
+                     argv[4], argv[5], argv[6]);
     const int size = argc > 1 ? std::atoi(argv[1]) : 4096;
     const std::string base = argc > 2 ? argv[2] : "/var/tmp";
     const int runs = argc > 3 ? std::atoi(argv[3]) : 3;

@@ -175,7 +175,7 @@ int main() {
     const double rowOnly = MedianSeconds([&] { return DecodeWithLibpng(path, image, false); });
     const double whole = MedianSeconds([&] { return DecodeWithLibpng(path, image, true); });
     const double load =
-        MedianSeconds([&] { return image::LoadImageScaled(path.c_str(), kTarget, kTarget, texels.data()) == S_OK; });
+        MedianSeconds([&] { return image::LoadImageScaled(path.c_str(), kTarget, kTarget, texels.data()).ok(); });
     if (rowOnly < 0 || whole < 0 || load < 0) {
         std::fprintf(stderr, "a decode failed\n");
         return 1;

@@ -9,29 +9,31 @@
 #include "image/load_image.h"
 #include "os/memory_budget.h"
 #include "os/side_by_side_work.h"
+#include "results/status_result.h"
 
 namespace exporter {
 
 namespace {
 
 // Not zeroed first: the loader writes every texel, and its writes are the first touch.
-[[nodiscard]] HRESULT AllocateHeights(const HorizonMap& map, std::unique_ptr<float[]>* heights) {
+[[nodiscard]] status::Status AllocateHeights(const HorizonMap& map, std::unique_ptr<float[]>* heights) {
     std::uint64_t bytes = 0;
     const bool fits = os::CheckedMul(map.width, map.height, sizeof(float), &bytes);
-    if (!os::CheckFitsInMemory(bytes, !fits).ok()) return E_OUTOFMEMORY;
+    if (!os::CheckFitsInMemory(bytes, !fits).ok()) return status::OutOfMemory();
     try {
         *heights = std::make_unique_for_overwrite<float[]>(static_cast<std::size_t>(bytes / sizeof(float)));
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace
 
 int LoadHeights(const ExportOptions& o, const HorizonMap& map, FromHeights* made, std::FILE* err) {
-    HRESULT loaded = AllocateHeights(map, &made->heights), computed = S_OK;
-    if (loaded == S_OK) {
+    status::Status loaded = AllocateHeights(map, &made->heights);
+    HRESULT computed = S_OK;
+    if (loaded.ok()) {
         LoadedRows rows(map.height);
         const float* heights = made->heights.get();
         os::RunSideBySide(
@@ -44,11 +46,11 @@ int LoadHeights(const ExportOptions& o, const HorizonMap& map, FromHeights* made
             [&] {
                 loaded = image::LoadImageScaledRed(o.heightMap.c_str(), map.width, map.height, made->heights.get(),
                                                    rows.counter());
-                rows.finish(loaded == S_OK);
+                rows.finish(loaded.ok());
             });
     }
-    if (loaded != S_OK) {
-        Report(err, "cannot load the height map " + o.heightMap, loaded);
+    if (!loaded.ok()) {
+        Report(err, "cannot load the height map " + o.heightMap, ResultOfStatus(loaded), loaded.reason);
         return kExportBadInput;
     }
     if (computed != S_OK) {

@@ -8,6 +8,7 @@
 #include "image/dds_decoder.h"
 #include "image/image_file.h"
 #include "os/memory_budget.h"
+#include "results/status_result.h"
 
 namespace exporter {
 
@@ -73,9 +74,9 @@ std::string FourCcText(std::uint32_t fourCc) {
 
 [[nodiscard]] HRESULT Read(const char* path, HorizonMap* map, std::string* why) {
     image::ImageFile file;
-    if (const HRESULT hr = file.open(path); hr != S_OK) {
-        if (hr == D3DXERR_INVALIDDATA) *why = "not a regular file, or empty";
-        return hr;
+    if (const status::Status opened = file.open(path); !opened.ok()) {
+        if (opened.code == status::Code::InvalidData) *why = "not a regular file, or empty";
+        return ResultOfStatus(opened);
     }
     std::uint8_t header[dds::kHeaderBytes + dds::kDx10Bytes] = {};
     const std::size_t got = file.read(header, sizeof header);
@@ -83,7 +84,7 @@ std::string FourCcText(std::uint32_t fourCc) {
     file.seek(0);
 
     std::unique_ptr<image::RowSource> source;
-    if (image::OpenDdsSource(file, &source) != S_OK ||
+    if (!image::OpenDdsSource(file, &source).ok() ||
         source->info().rowBytes() != std::size_t{dds::Le32(header + 16)} * 16) {
         *why = "the DDS header is inconsistent";
         return D3DXERR_INVALIDDATA;
@@ -99,7 +100,7 @@ std::string FourCcText(std::uint32_t fourCc) {
     if (!os::CheckFitsInMemory(std::uint64_t{count} * sizeof(float)).ok()) return E_OUTOFMEMORY;
     std::vector<float> texels(count);
     // Float RGBA rows come through unconverted: the bits as stored.
-    if (source->readRows(reinterpret_cast<std::uint8_t*>(texels.data()), info.height) != S_OK) {
+    if (!source->readRows(reinterpret_cast<std::uint8_t*>(texels.data()), info.height).ok()) {
         *why = "cut short inside level 0";
         return D3DXERR_INVALIDDATA;
     }

@@ -10,6 +10,7 @@
 #include "image/decode_image.h"
 #include "image/image_file.h"
 #include "raster/raster_band.h"
+#include "results/status_result.h"
 #include "sky/stored_sample_kind.h"
 
 namespace sky {
@@ -131,7 +132,8 @@ double Stored(float value, const StoredSampleKind& kind) {
 HRESULT LoadThroughLoaders(const std::string& path, const DemReading& reading, Dem* dem) {
     const StoredSampleKind kind = StoredSampleKindOf(path);
     image::DecodedImage decoded;
-    if (const HRESULT hr = image::DecodeImageFile(path.c_str(), &decoded); hr != S_OK) return hr;
+    if (const status::Status decodedOk = image::DecodeImageFile(path.c_str(), &decoded); !decodedOk.ok())
+        return ResultOfStatus(decodedOk);
     const std::size_t texels = std::size_t{decoded.width} * decoded.height;
     dem->z.resize(texels);
     for (std::size_t i = 0; i < texels; ++i) dem->z[i] = Stored(decoded.texels[i * 4], kind);
@@ -144,9 +146,9 @@ HRESULT LoadThroughLoaders(const std::string& path, const DemReading& reading, D
 HRESULT Load(const std::string& path, const DemReading& reading, Dem* dem, std::string* why) {
     // GDAL opens files by their name; a FIFO would block it.
     if (!IsGdalName(path)) {
-        if (const HRESULT hr = image::ImageFile().open(path.c_str()); hr != S_OK) {
-            if (hr == D3DXERR_INVALIDDATA) *why = "not a regular file, or empty";
-            return hr;
+        if (const status::Status opened = image::ImageFile().open(path.c_str()); !opened.ok()) {
+            if (opened.code == status::Code::InvalidData) *why = "not a regular file, or empty";
+            return ResultOfStatus(opened);
         }
         bool identified = false;
         if (const status::Status asked = raster::GdalIdentifies(path, &identified); !asked.ok()) return ResultOf(asked);
@@ -189,12 +191,12 @@ HRESULT Load(const std::string& path, const DemReading& reading, Dem* dem, std::
 bool ReadDemHeader(const std::string& path, const DemReading& reading, DemHeader* header) {
     try {
         if (!IsGdalName(path)) {
-            if (image::ImageFile().open(path.c_str()) != S_OK) return false;
+            if (!image::ImageFile().open(path.c_str()).ok()) return false;
             bool identified = false;
             if (!raster::GdalIdentifies(path, &identified).ok()) return false;
             if (!identified) {
                 image::ImageInfo info;
-                if (image::ReadImageInfo(path.c_str(), &info) != S_OK) return false;
+                if (!image::ReadImageInfo(path.c_str(), &info).ok()) return false;
                 *header = DemHeader{info.width, info.height, {}};
                 return true;
             }

@@ -11,11 +11,11 @@
 #include "format_detect.h"
 #include "fuzz_check.h"
 #include "hdr_decoder.h"
+#include "image/dds_decoder.h"
+#include "image/image_file.h"
 #include "jpeg_decoder.h"
 #include "memory_file.h"
 #include "pfm_decoder.h"
-#include "image/dds_decoder.h"
-#include "image/image_file.h"
 #include "png_decoder.h"
 #include "pnm_decoder.h"
 #include "stb_decoder.h"
@@ -29,22 +29,22 @@ using image::ImageFormat;
 
 namespace {
 
-HRESULT OpenSource(image::ImageFile& file, std::unique_ptr<image::RowSource>* source) {
+status::Code OpenSource(image::ImageFile& file, std::unique_ptr<image::RowSource>* source) {
     constexpr ImageFormat kFormat = ImageFormat::FUZZ_FORMAT;
     switch (kFormat) {
-        case ImageFormat::Png: return OpenPngSource(file, source);
-        case ImageFormat::Jpeg: return OpenJpegSource(file, source);
-        case ImageFormat::Tiff: return OpenTiffSource(file, source);
-        case ImageFormat::Pnm: return OpenPnmSource(file, source);
-        case ImageFormat::Pfm: return OpenPfmSource(file, source);
-        case ImageFormat::Dds: return OpenDdsSource(file, source);
-        case ImageFormat::Hdr: return OpenHdrSource(file, source);
-        case ImageFormat::Exr: return OpenExrSource(file, source);
+        case ImageFormat::Png: return OpenPngSource(file, source).code;
+        case ImageFormat::Jpeg: return OpenJpegSource(file, source).code;
+        case ImageFormat::Tiff: return OpenTiffSource(file, source).code;
+        case ImageFormat::Pnm: return OpenPnmSource(file, source).code;
+        case ImageFormat::Pfm: return OpenPfmSource(file, source).code;
+        case ImageFormat::Dds: return OpenDdsSource(file, source).code;
+        case ImageFormat::Hdr: return OpenHdrSource(file, source).code;
+        case ImageFormat::Exr: return OpenExrSource(file, source).code;
         case ImageFormat::Bmp:
-        case ImageFormat::Tga: return OpenStbSource(file, kFormat, source);
+        case ImageFormat::Tga: return OpenStbSource(file, kFormat, source).code;
         case ImageFormat::Unknown: break;
     }
-    return E_FAIL;
+    return status::Code::Failed;
 }
 
 }  // namespace
@@ -52,25 +52,25 @@ HRESULT OpenSource(image::ImageFile& file, std::unique_ptr<image::RowSource>* so
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const MemoryFile input(data, size);
     image::ImageFile file;
-    const HRESULT opened = file.open(input.path());
+    const status::Code opened = file.open(input.path()).code;
     if (size == 0) {
-        FUZZ_CHECK(opened == D3DXERR_INVALIDDATA);
+        FUZZ_CHECK(opened == status::Code::InvalidData);
         return 0;
     }
-    FUZZ_CHECK(opened == S_OK);
+    FUZZ_CHECK(opened == status::Code::Ok);
     FUZZ_CHECK(file.size() == size);
 
     std::unique_ptr<image::RowSource> source;
     try {
-        const HRESULT hr = OpenSource(file, &source);
-        FUZZ_CHECK(IsDecoderResult(hr));
-        if (hr != S_OK) return 0;
+        const status::Code code = OpenSource(file, &source);
+        FUZZ_CHECK(IsDecoderResult(code));
+        if (code != status::Code::Ok) return 0;
         FUZZ_CHECK(source != nullptr);
         // The loader refuses an empty image before asking for rows.
         if (source->info().width == 0 || source->info().height == 0) return 0;
         DrainRows(*source);
     } catch (const std::bad_alloc&) {
-        // The loader turns this into E_OUTOFMEMORY.
+        // The loader turns this into OutOfMemory.
     }
     return 0;
 }

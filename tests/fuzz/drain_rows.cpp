@@ -11,7 +11,9 @@ using image::ImageInfo;
 using image::SampleConverter;
 using image::SampleType;
 
-bool IsDecoderResult(HRESULT hr) { return hr == S_OK || hr == D3DXERR_INVALIDDATA || hr == E_OUTOFMEMORY; }
+bool IsDecoderResult(status::Code hr) {
+    return hr == status::Code::Ok || hr == status::Code::InvalidData || hr == status::Code::OutOfMemory;
+}
 
 void DrainRows(image::RowSource& source) {
     const ImageInfo info = source.info();
@@ -32,9 +34,9 @@ void DrainRows(image::RowSource& source) {
     std::uint32_t count = 1;
     for (std::uint32_t row = 0; row < info.height; row += count) {
         count = std::min(count % kMaxBand + 1, info.height - row);
-        const HRESULT hr = source.readRows(band.data(), count);
+        const status::Code hr = source.readRows(band.data(), count).code;
         FUZZ_CHECK(IsDecoderResult(hr));
-        if (hr != S_OK) return;
+        if (hr != status::Code::Ok) return;
         for (std::uint32_t i = 0; i < count; ++i) {
             converter.toFloats(band.data() + i * rowBytes, info.width, values.data());
             image::ExpandToRgba(info.layout, values.data(), info.width, rgba.data());

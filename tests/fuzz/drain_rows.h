@@ -3,8 +3,8 @@
 // row-source interface promises on the way.
 #include "image/row_source.h"
 
-// True for the results a decoder may give: S_OK, D3DXERR_INVALIDDATA, E_OUTOFMEMORY.
-bool IsDecoderResult(HRESULT hr);
+// True for the results a decoder may give: Ok, InvalidData, OutOfMemory.
+bool IsDecoderResult(status::Code hr);
 
 // Reads every row, a few at a time, and converts each to RGBA floats. Stops at the
 // first failure, or before a band the loader would refuse for lack of memory.

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "memory_file.h"
 #include "image/load_image.h"
+#include "memory_file.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const MemoryFile input(data, size);
     const Size target = kSizes[size % (sizeof kSizes / sizeof kSizes[0])];
     std::vector<float> texels(std::size_t{target.width} * target.height * 4);
-    const HRESULT hr = image::LoadImageScaled(input.path(), target.width, target.height, texels.data());
-    FUZZ_CHECK(hr == S_OK || hr == D3DXERR_INVALIDDATA || hr == E_OUTOFMEMORY);
+    const status::Code hr = image::LoadImageScaled(input.path(), target.width, target.height, texels.data()).code;
+    FUZZ_CHECK(hr == status::Code::Ok || hr == status::Code::InvalidData || hr == status::Code::OutOfMemory);
     return 0;
 }

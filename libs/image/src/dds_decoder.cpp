@@ -130,17 +130,18 @@ public:
         info_ = info;
     }
 
-    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
+    status::Status readRows(std::uint8_t* destination, std::uint32_t count) override {
         const std::size_t rowBytes = info_.rowBytes();
         if (storedAsLoaded()) {
-            return file_.readExact(destination, rowBytes * count) ? S_OK : D3DXERR_INVALIDDATA;
+            return file_.readExact(destination, rowBytes * count) ? status::Ok()
+                                                                  : status::Fail(status::Code::InvalidData, {});
         }
         if (staging_.size() != storedRowBytes_) staging_.resize(storedRowBytes_);
         for (std::uint32_t i = 0; i < count; ++i) {
-            if (!file_.readExact(staging_.data(), storedRowBytes_)) return D3DXERR_INVALIDDATA;
+            if (!file_.readExact(staging_.data(), storedRowBytes_)) return status::Fail(status::Code::InvalidData, {});
             convertRow(staging_.data(), destination + i * rowBytes);
         }
-        return S_OK;
+        return status::Ok();
     }
 
 private:
@@ -205,13 +206,14 @@ private:
 
 }  // namespace
 
-HRESULT OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
+status::Status OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     assert(source != nullptr);
     const std::uint64_t start = file.position();
     std::uint8_t bytes[dds::kHeaderBytes + dds::kDx10Bytes];
     const std::size_t got = file.read(bytes, sizeof bytes);
     dds::Header header;
-    if (!dds::ReadHeader(bytes, got, &header).ok() || header.cubeOrVolume) return D3DXERR_INVALIDDATA;
+    if (!dds::ReadHeader(bytes, got, &header).ok() || header.cubeOrVolume)
+        return status::Fail(status::Code::InvalidData, {});
     file.seek(start + header.dataOffset());
 
     Storage storage{};
@@ -219,13 +221,13 @@ HRESULT OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
         if (header.dx10) {
             if (header.dimension != dds::kDx10Texture2D || (header.miscFlags & dds::kDx10MiscCube) != 0 ||
                 header.arraySize == 0 || !StorageFromDxgi(header.dxgiFormat, &storage)) {
-                return D3DXERR_INVALIDDATA;
+                return status::Fail(status::Code::InvalidData, {});
             }
         } else if (!StorageFromFourCc(header.fourCc, &storage)) {
-            return D3DXERR_INVALIDDATA;
+            return status::Fail(status::Code::InvalidData, {});
         }
     } else if (!StorageFromMasks(header, &storage)) {
-        return D3DXERR_INVALIDDATA;
+        return status::Fail(status::Code::InvalidData, {});
     }
 
     const StorageInfo described = Describe(storage);
@@ -235,17 +237,17 @@ HRESULT OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     info.layout = described.layout;
     info.type = described.type;
     info.maxValue = described.type == SampleType::U16 ? 65535 : 255;
-    if (info.width == 0 || info.height == 0) return D3DXERR_INVALIDDATA;
+    if (info.width == 0 || info.height == 0) return status::Fail(status::Code::InvalidData, {});
 
     // Level 0 is stored first, rows packed; a file too short for it is truncated.
     const std::size_t storedRowBytes = std::size_t{info.width} * described.bytesPerTexel;
     std::uint64_t levelBytes = 0;
     if (!os::CheckedMul(storedRowBytes, info.height, &levelBytes) || file.position() > file.size() ||
         levelBytes > file.size() - file.position()) {
-        return D3DXERR_INVALIDDATA;
+        return status::Fail(status::Code::InvalidData, {});
     }
     *source = std::make_unique<DdsSource>(file, info, storage, storedRowBytes);
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace image

@@ -12,58 +12,58 @@ namespace image {
 
 namespace {
 
-[[nodiscard]] HRESULT Decode(const char* path, DecodedImage* image) {
+[[nodiscard]] status::Status Decode(const char* path, DecodedImage* image) {
     ImageFile file;
-    if (const HRESULT hr = file.open(path); hr != S_OK) return hr;
+    if (status::Status hr = file.open(path); !hr.ok()) return hr;
     std::unique_ptr<RowSource> source;
-    if (const HRESULT hr = OpenImageSource(file, RawSampleFromName(path), &source); hr != S_OK) return hr;
+    if (status::Status hr = OpenImageSource(file, RawSampleFromName(path), &source); !hr.ok()) return hr;
     const ImageInfo& info = source->info();
 
     std::uint64_t bytes = 0;
     const bool fits = os::CheckedMul(info.width, info.height, 4 * sizeof(float), &bytes);
-    if (!os::CheckFitsInMemory(bytes, !fits).ok()) return E_OUTOFMEMORY;
+    if (!os::CheckFitsInMemory(bytes, !fits).ok()) return status::OutOfMemory();
     std::vector<float> texels(static_cast<std::size_t>(bytes / sizeof(float)));
 
     std::unique_ptr<RowSink> sink;
-    if (const HRESULT hr = MakeTexelSink(info, info.width, info.height, texels.data(), &sink); hr != S_OK) return hr;
-    if (const HRESULT hr = PumpRows(*source, *sink); hr != S_OK) return hr;
+    if (status::Status hr = MakeTexelSink(info, info.width, info.height, texels.data(), &sink); !hr.ok()) return hr;
+    if (status::Status hr = PumpRows(*source, *sink); !hr.ok()) return hr;
     image->width = info.width;
     image->height = info.height;
     image->texels = std::move(texels);
-    return S_OK;
+    return status::Ok();
 }
 
-[[nodiscard]] HRESULT ReadInfo(const char* path, ImageInfo* info) {
+[[nodiscard]] status::Status ReadInfo(const char* path, ImageInfo* info) {
     ImageFile file;
-    if (const HRESULT hr = file.open(path); hr != S_OK) return hr;
+    if (status::Status hr = file.open(path); !hr.ok()) return hr;
     std::unique_ptr<RowSource> source;
-    if (const HRESULT hr = OpenImageSource(file, RawSampleFromName(path), &source); hr != S_OK) return hr;
+    if (status::Status hr = OpenImageSource(file, RawSampleFromName(path), &source); !hr.ok()) return hr;
     *info = source->info();
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace
 
-HRESULT DecodeImageFile(const char* path, DecodedImage* image) {
-    if (path == nullptr || image == nullptr) return E_INVALIDARG;
+status::Status DecodeImageFile(const char* path, DecodedImage* image) {
+    if (path == nullptr || image == nullptr) return status::Fail(status::Code::InvalidArgument, {});
     *image = DecodedImage{};
     try {
         return Decode(path, image);
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     } catch (...) {
-        return E_FAIL;
+        return status::Fail(status::Code::Failed, {});
     }
 }
 
-HRESULT ReadImageInfo(const char* path, ImageInfo* info) {
-    if (path == nullptr || info == nullptr) return E_INVALIDARG;
+status::Status ReadImageInfo(const char* path, ImageInfo* info) {
+    if (path == nullptr || info == nullptr) return status::Fail(status::Code::InvalidArgument, {});
     try {
         return ReadInfo(path, info);
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     } catch (...) {
-        return E_FAIL;
+        return status::Fail(status::Code::Failed, {});
     }
 }
 

@@ -31,9 +31,9 @@ int64_t SizeProc(exr_const_context_t, void* user) {
 
 void SilentHandler(exr_const_context_t, exr_result_t, const char*) {}
 
-[[nodiscard]] HRESULT ResultOf(exr_result_t rc) {
-    if (rc == EXR_ERR_SUCCESS) return S_OK;
-    return rc == EXR_ERR_OUT_OF_MEMORY ? E_OUTOFMEMORY : D3DXERR_INVALIDDATA;
+[[nodiscard]] status::Status ResultOf(exr_result_t rc) {
+    if (rc == EXR_ERR_SUCCESS) return status::Ok();
+    return rc == EXR_ERR_OUT_OF_MEMORY ? status::OutOfMemory() : status::Fail(status::Code::InvalidData, {});
 }
 
 struct ContextFinish {
@@ -69,7 +69,7 @@ public:
         if (decoderReady_) exr_decoding_destroy(context_.get(), &decoder_);
     }
 
-    [[nodiscard]] HRESULT open(ImageFile& file) {
+    [[nodiscard]] status::Status open(ImageFile& file) {
         exr_context_initializer_t init = EXR_DEFAULT_CONTEXT_INITIALIZER;
         init.user_data = &file;
         init.read_fn = &ReadProc;
@@ -92,21 +92,23 @@ public:
             exr_get_compression(context, 0, &compression) != EXR_ERR_SUCCESS ||
             exr_get_channels(context, 0, &channels) != EXR_ERR_SUCCESS || channels == nullptr ||
             exr_get_chunk_count(context, 0, &chunks) != EXR_ERR_SUCCESS) {
-            return D3DXERR_INVALIDDATA;
+            return status::Fail(status::Code::InvalidData, {});
         }
-        if (storage != EXR_STORAGE_SCANLINE && storage != EXR_STORAGE_TILED) return D3DXERR_INVALIDDATA;
+        if (storage != EXR_STORAGE_SCANLINE && storage != EXR_STORAGE_TILED)
+            return status::Fail(status::Code::InvalidData, {});
         // The core library of OpenEXR 3.1 has no DWA decoder (only the C++ library
         // does). A lossy codec for colour images is no way to store heights anyway.
-        if (compression == EXR_COMPRESSION_DWAA || compression == EXR_COMPRESSION_DWAB) return D3DXERR_INVALIDDATA;
+        if (compression == EXR_COMPRESSION_DWAA || compression == EXR_COMPRESSION_DWAB)
+            return status::Fail(status::Code::InvalidData, {});
         const std::int64_t width = std::int64_t{window.max.x} - window.min.x + 1;
         const std::int64_t height = std::int64_t{window.max.y} - window.min.y + 1;
-        if (width <= 0 || height <= 0 || chunks <= 0) return D3DXERR_INVALIDDATA;
+        if (width <= 0 || height <= 0 || chunks <= 0) return status::Fail(status::Code::InvalidData, {});
         originX_ = window.min.x;
         originY_ = window.min.y;
         info_.width = static_cast<std::uint32_t>(width);
         info_.height = static_cast<std::uint32_t>(height);
         info_.type = SampleType::F32;
-        if (!chooseChannels(*channels)) return D3DXERR_INVALIDDATA;
+        if (!chooseChannels(*channels)) return status::Fail(status::Code::InvalidData, {});
         info_.layout = planes_.size() == 2 ? ChannelLayout::GreyAlpha : ChannelLayout::Grey;
 
         // The offset table alone takes 8 bytes a chunk, and a file too small to hold
@@ -119,7 +121,7 @@ public:
         if (std::uint64_t{static_cast<std::uint32_t>(chunks)} * 8 > file.size() ||
             !os::CheckedMul(info_.width, info_.height, chosenBytes, &imageBytes) ||
             imageBytes / maxRatio_ > file.size()) {
-            return D3DXERR_INVALIDDATA;
+            return status::Fail(status::Code::InvalidData, {});
         }
 
         if (storage == EXR_STORAGE_TILED) {
@@ -128,19 +130,19 @@ public:
             exr_tile_round_mode_t round{};
             if (exr_get_tile_descriptor(context, 0, &tileWidth, &tileHeight, &levels, &round) != EXR_ERR_SUCCESS ||
                 tileWidth == 0 || tileHeight == 0) {
-                return D3DXERR_INVALIDDATA;
+                return status::Fail(status::Code::InvalidData, {});
             }
             tileWidth_ = std::min<std::uint32_t>(tileWidth, info_.width);
             bandRows_ = std::min<std::uint32_t>(tileHeight, info_.height);
         } else {
             int32_t lines = 0;
             if (exr_get_scanlines_per_chunk(context, 0, &lines) != EXR_ERR_SUCCESS || lines <= 0)
-                return D3DXERR_INVALIDDATA;
+                return status::Fail(status::Code::InvalidData, {});
             bandRows_ = std::min<std::uint32_t>(static_cast<std::uint32_t>(lines), info_.height);
         }
         std::uint64_t bandBytes = 0;
         const bool fits = os::CheckedMul(info_.width, bandRows_, chosenBytes, &bandBytes);
-        if (!os::CheckFitsInMemory(bandBytes, !fits).ok()) return E_OUTOFMEMORY;
+        if (!os::CheckFitsInMemory(bandBytes, !fits).ok()) return status::OutOfMemory();
         for (Plane& plane : planes_) {
             plane.band.resize(std::size_t{info_.width} * bandRows_ * PixelBytes(plane.type));
         }
@@ -149,17 +151,17 @@ public:
             alpha_.resize(std::size_t{info_.width} * sizeof(float));
         }
         fileSize_ = file.size();
-        return S_OK;
+        return status::Ok();
     }
 
-    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
+    status::Status readRows(std::uint8_t* destination, std::uint32_t count) override {
         for (std::uint32_t i = 0; i < count; ++i, ++nextRow_) {
             if (nextRow_ % bandRows_ == 0) {
-                if (const HRESULT hr = decodeBand(nextRow_); hr != S_OK) return hr;
+                if (status::Status hr = decodeBand(nextRow_); !hr.ok()) return hr;
             }
             convertRow(nextRow_ % bandRows_, destination + std::size_t{i} * info_.rowBytes());
         }
-        return S_OK;
+        return status::Ok();
     }
 
 private:
@@ -197,7 +199,7 @@ private:
 
     // The chunks holding the band that starts at image row `top`: one chunk of
     // scanlines, or a row of tiles of level 0. Each must cover exactly its place.
-    [[nodiscard]] HRESULT decodeBand(std::uint32_t top) {
+    [[nodiscard]] status::Status decodeBand(std::uint32_t top) {
         exr_const_context_t context = context_.get();
         const auto rows = static_cast<int32_t>(std::min(bandRows_, info_.height - top));
         exr_chunk_info_t chunk{};
@@ -206,7 +208,7 @@ private:
             if (const exr_result_t rc = exr_read_scanline_chunk_info(context, 0, y, &chunk); rc != EXR_ERR_SUCCESS)
                 return ResultOf(rc);
             if (chunk.start_y != y || chunk.height != rows || chunk.width != static_cast<int32_t>(info_.width))
-                return D3DXERR_INVALIDDATA;
+                return status::Fail(status::Code::InvalidData, {});
             return decodeChunk(chunk, 0);
         }
         const auto tileY = static_cast<int>(top / bandRows_);
@@ -217,26 +219,26 @@ private:
             const auto columns = static_cast<int32_t>(std::min(tileWidth_, info_.width - x));
             if (chunk.start_x != tileX || chunk.start_y != tileY || chunk.level_x != 0 || chunk.level_y != 0 ||
                 chunk.width != columns || chunk.height != rows) {
-                return D3DXERR_INVALIDDATA;
+                return status::Fail(status::Code::InvalidData, {});
             }
-            if (const HRESULT hr = decodeChunk(chunk, x); hr != S_OK) return hr;
+            if (status::Status hr = decodeChunk(chunk, x); !hr.ok()) return hr;
         }
-        return S_OK;
+        return status::Ok();
     }
 
     // Decodes one chunk into the band from `column` on, each chosen channel in its
     // own type.
-    [[nodiscard]] HRESULT decodeChunk(const exr_chunk_info_t& chunk, std::uint32_t column) {
+    [[nodiscard]] status::Status decodeChunk(const exr_chunk_info_t& chunk, std::uint32_t column) {
         // What is stored must lie in the file and be able to hold what it unpacks to.
         if (chunk.data_offset > fileSize_ || chunk.packed_size > fileSize_ - chunk.data_offset)
-            return D3DXERR_INVALIDDATA;
+            return status::Fail(status::Code::InvalidData, {});
         if (maxRatio_ == 1 ? chunk.packed_size != chunk.unpacked_size
                            : chunk.unpacked_size / maxRatio_ > chunk.packed_size) {
-            return D3DXERR_INVALIDDATA;
+            return status::Fail(status::Code::InvalidData, {});
         }
         // The library sizes its buffers by the chunk: what it reads, what that unpacks
         // to, and scratch space as large again for some codecs.
-        if (!os::CheckFitsInMemory(chunk.packed_size + 3 * chunk.unpacked_size).ok()) return E_OUTOFMEMORY;
+        if (!os::CheckFitsInMemory(chunk.packed_size + 3 * chunk.unpacked_size).ok()) return status::OutOfMemory();
 
         exr_const_context_t context = context_.get();
         const exr_result_t prepared = decoderReady_ ? exr_decoding_update(context, 0, &chunk, &decoder_)
@@ -245,7 +247,7 @@ private:
         decoderReady_ = true;
         for (int c = 0; c < decoder_.channel_count; ++c) decoder_.channels[c].decode_to_ptr = nullptr;
         for (Plane& plane : planes_) {
-            if (plane.index >= decoder_.channel_count) return D3DXERR_INVALIDDATA;
+            if (plane.index >= decoder_.channel_count) return status::Fail(status::Code::InvalidData, {});
             exr_coding_channel_info_t& channel = decoder_.channels[plane.index];
             const unsigned bytes = PixelBytes(plane.type);
             channel.user_data_type = static_cast<uint16_t>(plane.type);
@@ -304,11 +306,11 @@ private:
 
 }  // namespace
 
-HRESULT OpenExrSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
+status::Status OpenExrSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     auto exr = std::make_unique<ExrSource>();
-    if (const HRESULT hr = exr->open(file); hr != S_OK) return hr;
+    if (status::Status hr = exr->open(file); !hr.ok()) return hr;
     *source = std::move(exr);
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace image

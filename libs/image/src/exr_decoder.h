@@ -12,6 +12,6 @@ namespace image {
 
 class ImageFile;
 
-[[nodiscard]] HRESULT OpenExrSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+[[nodiscard]] status::Status OpenExrSource(ImageFile& file, std::unique_ptr<RowSource>* source);
 
 }  // namespace image

@@ -73,13 +73,13 @@ public:
         rgbe_.resize(std::size_t{width} * 4);
     }
 
-    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
+    status::Status readRows(std::uint8_t* destination, std::uint32_t count) override {
         for (std::uint32_t i = 0; i < count; ++i) {
-            if (!readScanline()) return D3DXERR_INVALIDDATA;
+            if (!readScanline()) return status::Fail(status::Code::InvalidData, {});
             auto* out = reinterpret_cast<float*>(destination + i * info_.rowBytes());
             for (std::size_t x = 0; x < info_.width; ++x) convert(&rgbe_[4 * x], out + 3 * x);
         }
-        return S_OK;
+        return status::Ok();
     }
 
 private:
@@ -136,30 +136,32 @@ private:
 
 }  // namespace
 
-HRESULT OpenHdrSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
+status::Status OpenHdrSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     file.seek(0);
     std::string line;
-    if (!ReadLine(file, &line) || (line != "#?RADIANCE" && line != "#?RGBE")) return D3DXERR_INVALIDDATA;
+    if (!ReadLine(file, &line) || (line != "#?RADIANCE" && line != "#?RGBE"))
+        return status::Fail(status::Code::InvalidData, {});
     // Header lines up to an empty one; only the pixel format matters here (exposure
     // and colour correction are left alone: the data is taken as it is).
     bool rgbe = false;
     for (int n = 0;; ++n) {
-        if (n == kMaxHeaderLines || !ReadLine(file, &line)) return D3DXERR_INVALIDDATA;
+        if (n == kMaxHeaderLines || !ReadLine(file, &line)) return status::Fail(status::Code::InvalidData, {});
         if (line.empty()) break;
         if (line.starts_with("FORMAT=")) rgbe = line == "FORMAT=32-bit_rle_rgbe";
     }
     std::uint32_t width = 0, height = 0;
-    if (!rgbe || !ReadLine(file, &line) || !ParseResolution(line, &width, &height)) return D3DXERR_INVALIDDATA;
+    if (!rgbe || !ReadLine(file, &line) || !ParseResolution(line, &width, &height))
+        return status::Fail(status::Code::InvalidData, {});
     // Every scanline takes some bytes of the file: a claim the rest of the file cannot
     // hold is cut short, and is refused before any row buffer is sized for it.
     std::uint64_t leastBytes = 0;
     if (!os::CheckedMul(MinimumScanlineBytes(width), height, &leastBytes) ||
         leastBytes > file.size() - std::min(file.position(), file.size())) {
-        return D3DXERR_INVALIDDATA;
+        return status::Fail(status::Code::InvalidData, {});
     }
-    if (!os::CheckFitsInMemory(std::uint64_t{width} * 4).ok()) return E_OUTOFMEMORY;
+    if (!os::CheckFitsInMemory(std::uint64_t{width} * 4).ok()) return status::OutOfMemory();
     *source = std::make_unique<HdrSource>(file, width, height);
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace image

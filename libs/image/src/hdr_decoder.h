@@ -9,6 +9,6 @@ namespace image {
 
 class ImageFile;
 
-[[nodiscard]] HRESULT OpenHdrSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+[[nodiscard]] status::Status OpenHdrSource(ImageFile& file, std::unique_ptr<RowSource>* source);
 
 }  // namespace image

@@ -12,7 +12,6 @@
 #include <string>
 
 #include "os/errno_result.h"
-#include "results/status_result.h"
 
 namespace image {
 
@@ -32,14 +31,16 @@ bool ParentDirectoryExists(const char* path) {
 
 // The system's map, but for a reader a name that cannot lead to a file is a path
 // not found, and a missing file is told from a missing directory.
-[[nodiscard]] HRESULT ResultFromOpenError(int error, const char* path) {
+[[nodiscard]] status::Status FailureOfOpenError(int error, const char* path) {
     switch (error) {
-        case ENOENT: return ParentDirectoryExists(path) ? E_FILE_NOT_FOUND : E_PATH_NOT_FOUND;
+        case ENOENT:
+            return ParentDirectoryExists(path) ? status::Fail(status::Code::NotFound, {})
+                                               : status::Fail(status::Code::PathNotFound, {});
         case ENAMETOOLONG:
         case ELOOP:
         case ENXIO:
-        case ENODEV: return E_PATH_NOT_FOUND;
-        default: return ResultOfStatus(os::FailureOfErrno(error));
+        case ENODEV: return status::Fail(status::Code::PathNotFound, {});
+        default: return os::FailureOfErrno(error);
     }
 }
 
@@ -61,21 +62,22 @@ ImageFile::~ImageFile() {
     if (fd_ >= 0) close(fd_);
 }
 
-HRESULT ImageFile::open(const char* path) {
+status::Status ImageFile::open(const char* path) {
     assert(path != nullptr && fd_ < 0);
     // Look before opening so that a device is never opened (opening some has side
     // effects); fstat below settles the race with a file swapped in between.
     struct stat info {};
-    if (stat(path, &info) != 0) return ResultFromOpenError(errno, path);
-    if (!S_ISREG(info.st_mode)) return D3DXERR_INVALIDDATA;
+    if (stat(path, &info) != 0) return FailureOfOpenError(errno, path);
+    if (!S_ISREG(info.st_mode)) return status::Fail(status::Code::InvalidData, {});
 
     const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return ResultFromOpenError(errno, path);
+    if (fd < 0) return FailureOfOpenError(errno, path);
     fd_ = fd;
-    if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0) return D3DXERR_INVALIDDATA;
+    if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0)
+        return status::Fail(status::Code::InvalidData, {});
     size_ = static_cast<std::uint64_t>(info.st_size);
     buffer_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size_, kBufferSize)));
-    return S_OK;
+    return status::Ok();
 }
 
 std::shared_ptr<const std::uint8_t> ImageFile::mapWhole() const {
@@ -83,9 +85,8 @@ std::shared_ptr<const std::uint8_t> ImageFile::mapWhole() const {
     const auto bytes = static_cast<std::size_t>(size_);
     void* at = mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE, fd_, 0);
     if (at == MAP_FAILED) return nullptr;
-    return {static_cast<const std::uint8_t*>(at), [bytes](const std::uint8_t* p) {
-                munmap(const_cast<std::uint8_t*>(p), bytes);
-            }};
+    return {static_cast<const std::uint8_t*>(at),
+            [bytes](const std::uint8_t* p) { munmap(const_cast<std::uint8_t*>(p), bytes); }};
 }
 
 bool ImageFile::refill() {

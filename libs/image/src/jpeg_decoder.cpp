@@ -140,12 +140,12 @@ public:
     JpegSource(const JpegSource&) = delete;
     JpegSource& operator=(const JpegSource&) = delete;
 
-    [[nodiscard]] HRESULT open(ImageFile& file) {
+    [[nodiscard]] status::Status open(ImageFile& file) {
         cinfo_.err = jpeg_std_error(&errors_.manager);
         errors_.manager.error_exit = &OnJpegError;
         errors_.manager.emit_message = &OnJpegMessage;
         errors_.manager.output_message = &OnJpegOutput;
-        if (!CreateDecompressor(&cinfo_, &errors_)) return E_OUTOFMEMORY;
+        if (!CreateDecompressor(&cinfo_, &errors_)) return status::OutOfMemory();
         created_ = true;
 
         input_.file = &file;
@@ -161,7 +161,7 @@ public:
         cinfo_.progress = &progress_;
 
         bool multipleScans = false;
-        if (!ReadJpegHeader(&cinfo_, &errors_, &multipleScans)) return D3DXERR_INVALIDDATA;
+        if (!ReadJpegHeader(&cinfo_, &errors_, &multipleScans)) return status::Fail(status::Code::InvalidData, {});
         if (cinfo_.jpeg_color_space == JCS_GRAYSCALE && cinfo_.num_components == 1) {
             cinfo_.out_color_space = JCS_GRAYSCALE;
             info_.layout = ChannelLayout::Grey;
@@ -170,7 +170,7 @@ public:
             cinfo_.out_color_space = JCS_RGB;
             info_.layout = ChannelLayout::Rgb;
         } else {
-            return D3DXERR_INVALIDDATA;
+            return status::Fail(status::Code::InvalidData, {});
         }
         info_.width = cinfo_.image_width;
         info_.height = cinfo_.image_height;
@@ -181,24 +181,26 @@ public:
         if (multipleScans) {
             std::uint64_t bytes = 0;
             const bool fits = CoefficientBytes(cinfo_, &bytes);
-            if (!os::CheckFitsInMemory(bytes, !fits).ok()) return E_OUTOFMEMORY;
+            if (!os::CheckFitsInMemory(bytes, !fits).ok()) return status::OutOfMemory();
         }
         // libjpeg then refuses, rather than makes, any allocation beyond that.
         cinfo_.mem->max_memory_to_use = static_cast<long>(std::min<std::uint64_t>(available, LONG_MAX));
 
-        if (!StartJpeg(&cinfo_, &errors_)) return D3DXERR_INVALIDDATA;
+        if (!StartJpeg(&cinfo_, &errors_)) return status::Fail(status::Code::InvalidData, {});
         if (cinfo_.output_width != info_.width || cinfo_.output_height != info_.height ||
             cinfo_.output_components != static_cast<int>(info_.channels())) {
-            return D3DXERR_INVALIDDATA;
+            return status::Fail(status::Code::InvalidData, {});
         }
-        return S_OK;
+        return status::Ok();
     }
 
-    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
-        if (!ReadJpegRows(&cinfo_, &errors_, destination, info_.rowBytes(), count)) return D3DXERR_INVALIDDATA;
+    status::Status readRows(std::uint8_t* destination, std::uint32_t count) override {
+        if (!ReadJpegRows(&cinfo_, &errors_, destination, info_.rowBytes(), count))
+            return status::Fail(status::Code::InvalidData, {});
         rowsRead_ += count;
-        if (rowsRead_ == info_.height && !FinishJpeg(&cinfo_, &errors_)) return D3DXERR_INVALIDDATA;
-        return S_OK;
+        if (rowsRead_ == info_.height && !FinishJpeg(&cinfo_, &errors_))
+            return status::Fail(status::Code::InvalidData, {});
+        return status::Ok();
     }
 
 private:
@@ -212,11 +214,11 @@ private:
 
 }  // namespace
 
-HRESULT OpenJpegSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
+status::Status OpenJpegSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     auto jpeg = std::make_unique<JpegSource>();
-    if (const HRESULT hr = jpeg->open(file); hr != S_OK) return hr;
+    if (status::Status hr = jpeg->open(file); !hr.ok()) return hr;
     *source = std::move(jpeg);
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace image

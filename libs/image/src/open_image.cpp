@@ -6,10 +6,10 @@
 #include "exr_decoder.h"
 #include "format_detect.h"
 #include "hdr_decoder.h"
-#include "jpeg_decoder.h"
-#include "pfm_decoder.h"
 #include "image/dds_decoder.h"
 #include "image/image_file.h"
+#include "jpeg_decoder.h"
+#include "pfm_decoder.h"
 #include "png_decoder.h"
 #include "pnm_decoder.h"
 #include "stb_decoder.h"
@@ -19,7 +19,7 @@ namespace image {
 
 namespace {
 
-[[nodiscard]] HRESULT OpenDetected(ImageFile& file, ImageFormat format, std::unique_ptr<RowSource>* source) {
+[[nodiscard]] status::Status OpenDetected(ImageFile& file, ImageFormat format, std::unique_ptr<RowSource>* source) {
     switch (format) {
         case ImageFormat::Png: return OpenPngSource(file, source);
         case ImageFormat::Jpeg: return OpenJpegSource(file, source);
@@ -33,31 +33,31 @@ namespace {
         case ImageFormat::Exr: return OpenExrSource(file, source);
         case ImageFormat::Unknown: break;
     }
-    return D3DXERR_INVALIDDATA;
+    return status::Fail(status::Code::InvalidData, {});
 }
 
 }  // namespace
 
-HRESULT OpenImageSource(ImageFile& file, RawSample raw, std::unique_ptr<RowSource>* source) {
+status::Status OpenImageSource(ImageFile& file, RawSample raw, std::unique_ptr<RowSource>* source) {
     std::uint8_t head[kFormatProbeBytes] = {};
     const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), sizeof head));
-    if (!file.readExactAt(0, head, length)) return D3DXERR_INVALIDDATA;
+    if (!file.readExactAt(0, head, length)) return status::Fail(status::Code::InvalidData, {});
     file.seek(0);
 
     ImageFormat format = DetectImageFormat(head, length);
     // TGA has no signature, only a plausible header: a RAW name outweighs it.
     if (format == ImageFormat::Tga && raw != RawSample::None) format = ImageFormat::Unknown;
-    HRESULT hr = OpenDetected(file, format, source);
+    status::Status hr = OpenDetected(file, format, source);
     // A height map's first samples may happen to spell another format's signature;
     // when that format's decoder refuses the file, it is still the RAW its name says.
-    if (hr != S_OK && raw != RawSample::None) {
+    if (!hr.ok() && raw != RawSample::None) {
         source->reset();
         hr = OpenRawSource(file, raw, source);
     }
-    if (hr != S_OK) return hr;
+    if (!hr.ok()) return hr;
     const ImageInfo& info = (*source)->info();
-    if (info.width == 0 || info.height == 0) return D3DXERR_INVALIDDATA;
-    return S_OK;
+    if (info.width == 0 || info.height == 0) return status::Fail(status::Code::InvalidData, {});
+    return status::Ok();
 }
 
 }  // namespace image

@@ -9,10 +9,10 @@ namespace image {
 
 class ImageFile;
 
-// S_OK with a source positioned at the top row; D3DXERR_INVALIDDATA for content no
-// decoder takes; E_OUTOFMEMORY when the decoder would need more memory than there is.
+// Ok with a source positioned at the top row; InvalidData for content no
+// decoder takes; OutOfMemory when the decoder would need more memory than there is.
 // `raw` is the RAW sample the file's name calls for (RawSampleFromName): the file is
 // read as RAW when no other format's decoder takes its content.
-[[nodiscard]] HRESULT OpenImageSource(ImageFile& file, RawSample raw, std::unique_ptr<RowSource>* source);
+[[nodiscard]] status::Status OpenImageSource(ImageFile& file, RawSample raw, std::unique_ptr<RowSource>* source);
 
 }  // namespace image

@@ -11,10 +11,10 @@ PackedRowSource::PackedRowSource(ImageFile& file, const ImageInfo& info, std::en
     info_ = info;
 }
 
-HRESULT PackedRowSource::readRows(std::uint8_t* destination, std::uint32_t count) {
+status::Status PackedRowSource::readRows(std::uint8_t* destination, std::uint32_t count) {
     const std::size_t bytes = info_.rowBytes() * count;
-    if (!file_.readExact(destination, bytes)) return D3DXERR_INVALIDDATA;
-    if (!swap_) return S_OK;
+    if (!file_.readExact(destination, bytes)) return status::Fail(status::Code::InvalidData, {});
+    if (!swap_) return status::Ok();
     if (SampleBytes(info_.type) == 2) {
         for (std::size_t i = 0; i < bytes; i += 2) std::swap(destination[i], destination[i + 1]);
     } else {
@@ -23,7 +23,7 @@ HRESULT PackedRowSource::readRows(std::uint8_t* destination, std::uint32_t count
             std::swap(destination[i + 1], destination[i + 2]);
         }
     }
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace image

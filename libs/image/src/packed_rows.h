@@ -16,8 +16,8 @@ public:
     // this machine's order. `file` must outlive the source.
     PackedRowSource(ImageFile& file, const ImageInfo& info, std::endian stored);
 
-    // D3DXERR_INVALIDDATA when the file ends before `count` rows.
-    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override;
+    // InvalidData when the file ends before `count` rows.
+    status::Status readRows(std::uint8_t* destination, std::uint32_t count) override;
 
 private:
     ImageFile& file_;

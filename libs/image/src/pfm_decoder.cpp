@@ -4,8 +4,8 @@
 #include <charconv>
 #include <cmath>
 
-#include "netpbm_header.h"
 #include "image/image_file.h"
+#include "netpbm_header.h"
 #include "os/memory_budget.h"
 
 namespace image {
@@ -19,13 +19,14 @@ public:
         info_ = info;
     }
 
-    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
+    status::Status readRows(std::uint8_t* destination, std::uint32_t count) override {
         const std::size_t rowBytes = info_.rowBytes();
         for (std::uint32_t i = 0; i < count; ++i, ++nextRow_) {
             // The file's last row is the image's top row.
             const std::uint64_t storedRow = info_.height - 1 - nextRow_;
             std::uint8_t* row = destination + i * rowBytes;
-            if (!file_.readExactAt(dataOffset_ + storedRow * rowBytes, row, rowBytes)) return D3DXERR_INVALIDDATA;
+            if (!file_.readExactAt(dataOffset_ + storedRow * rowBytes, row, rowBytes))
+                return status::Fail(status::Code::InvalidData, {});
             if (swapBytes_) {
                 for (std::size_t b = 0; b < rowBytes; b += 4) {
                     std::swap(row[b], row[b + 3]);
@@ -33,7 +34,7 @@ public:
                 }
             }
         }
-        return S_OK;
+        return status::Ok();
     }
 
 private:
@@ -52,15 +53,15 @@ bool ParseScale(const std::string& field, double* scale) {
 
 }  // namespace
 
-HRESULT OpenPfmSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
+status::Status OpenPfmSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     NetpbmHeader header;
-    if (!ReadNetpbmHeader(file, 3, false, &header)) return D3DXERR_INVALIDDATA;
-    if (header.kind != 'F' && header.kind != 'f') return D3DXERR_INVALIDDATA;
+    if (!ReadNetpbmHeader(file, 3, false, &header)) return status::Fail(status::Code::InvalidData, {});
+    if (header.kind != 'F' && header.kind != 'f') return status::Fail(status::Code::InvalidData, {});
     ImageInfo info;
     double scale = 0;
     if (!ParseNetpbmUnsigned(header.fields[0], UINT32_MAX, &info.width) ||
         !ParseNetpbmUnsigned(header.fields[1], UINT32_MAX, &info.height) || !ParseScale(header.fields[2], &scale)) {
-        return D3DXERR_INVALIDDATA;
+        return status::Fail(status::Code::InvalidData, {});
     }
     info.layout = header.kind == 'f' ? ChannelLayout::Grey : ChannelLayout::Rgb;
     info.type = SampleType::F32;
@@ -68,12 +69,12 @@ HRESULT OpenPfmSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     std::uint64_t dataBytes = 0;
     if (!os::CheckedMul(info.rowBytes(), info.height, &dataBytes) || header.dataOffset > file.size() ||
         dataBytes > file.size() - header.dataOffset) {
-        return D3DXERR_INVALIDDATA;
+        return status::Fail(status::Code::InvalidData, {});
     }
     const bool littleEndianData = scale < 0;
     const bool swap = littleEndianData != (std::endian::native == std::endian::little);
     *source = std::make_unique<PfmSource>(file, info, header.dataOffset, swap);
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace image

@@ -9,6 +9,6 @@ namespace image {
 
 class ImageFile;
 
-[[nodiscard]] HRESULT OpenPfmSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+[[nodiscard]] status::Status OpenPfmSource(ImageFile& file, std::unique_ptr<RowSource>* source);
 
 }  // namespace image

@@ -83,11 +83,11 @@ public:
     PngSource(const PngSource&) = delete;
     PngSource& operator=(const PngSource&) = delete;
 
-    [[nodiscard]] HRESULT open(ImageFile& file) {
+    [[nodiscard]] status::Status open(ImageFile& file) {
         png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, &OnPngError, &OnPngWarning);
-        if (png_ == nullptr) return E_OUTOFMEMORY;
+        if (png_ == nullptr) return status::OutOfMemory();
         infoPng_ = png_create_info_struct(png_);
-        if (infoPng_ == nullptr) return E_OUTOFMEMORY;
+        if (infoPng_ == nullptr) return status::OutOfMemory();
         png_set_read_fn(png_, &file, &OnPngRead);
         // Only the critical chunks and tRNS matter here. libpng buffers text, profile
         // and other ancillary chunks whole at the length they claim, before reading
@@ -96,9 +96,9 @@ public:
         png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
 
         PngHeader header{};
-        if (!ReadPngHeader(png_, infoPng_, &header)) return D3DXERR_INVALIDDATA;
+        if (!ReadPngHeader(png_, infoPng_, &header)) return status::Fail(status::Code::InvalidData, {});
         if ((header.bitDepth != 8 && header.bitDepth != 16) || header.channels < 1 || header.channels > 4) {
-            return D3DXERR_INVALIDDATA;
+            return status::Fail(status::Code::InvalidData, {});
         }
         info_.width = header.width;
         info_.height = header.height;
@@ -108,38 +108,40 @@ public:
                                               : ChannelLayout::Rgba;
         info_.type = header.bitDepth == 16 ? SampleType::U16 : SampleType::U8;
         info_.maxValue = header.bitDepth == 16 ? 65535 : 255;
-        if (header.rowBytes != info_.rowBytes()) return D3DXERR_INVALIDDATA;
+        if (header.rowBytes != info_.rowBytes()) return status::Fail(status::Code::InvalidData, {});
         // A file too small for the filtered rows it claims is cut short: fail before
         // doing any work on it.
         std::uint64_t filteredBytes = 0;
         if (!os::CheckedMul(header.rowBytes + 1, header.height, &filteredBytes) ||
             filteredBytes / os::kMaxDeflateRatio > file.size()) {
-            return D3DXERR_INVALIDDATA;
+            return status::Fail(status::Code::InvalidData, {});
         }
 
         if (header.passes > 1) {
             // Interlaced images come out whole, so they need the whole native image.
             std::uint64_t bytes = 0;
             const bool fits = os::CheckedMul(header.rowBytes, header.height, &bytes);
-            if (!os::CheckFitsInMemory(bytes, !fits).ok()) return E_OUTOFMEMORY;
+            if (!os::CheckFitsInMemory(bytes, !fits).ok()) return status::OutOfMemory();
             whole_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(bytes));
             std::vector<png_bytep> rows(header.height);
             for (png_uint_32 y = 0; y < header.height; ++y) rows[y] = whole_.get() + y * header.rowBytes;
-            if (!ReadPngImage(png_, rows.data()) || !ReadPngEnd(png_)) return D3DXERR_INVALIDDATA;
+            if (!ReadPngImage(png_, rows.data()) || !ReadPngEnd(png_))
+                return status::Fail(status::Code::InvalidData, {});
         }
-        return S_OK;
+        return status::Ok();
     }
 
-    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
+    status::Status readRows(std::uint8_t* destination, std::uint32_t count) override {
         const std::size_t rowBytes = info_.rowBytes();
         if (whole_) {
             std::memcpy(destination, whole_.get() + nextRow_ * rowBytes, rowBytes * count);
         } else if (!ReadPngRows(png_, destination, rowBytes, count)) {
-            return D3DXERR_INVALIDDATA;
+            return status::Fail(status::Code::InvalidData, {});
         }
         nextRow_ += count;
-        if (!whole_ && nextRow_ == info_.height && !ReadPngEnd(png_)) return D3DXERR_INVALIDDATA;
-        return S_OK;
+        if (!whole_ && nextRow_ == info_.height && !ReadPngEnd(png_))
+            return status::Fail(status::Code::InvalidData, {});
+        return status::Ok();
     }
 
 private:
@@ -151,11 +153,11 @@ private:
 
 }  // namespace
 
-HRESULT OpenPngSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
+status::Status OpenPngSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     auto png = std::make_unique<PngSource>();
-    if (const HRESULT hr = png->open(file); hr != S_OK) return hr;
+    if (status::Status hr = png->open(file); !hr.ok()) return hr;
     *source = std::move(png);
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace image

@@ -9,6 +9,6 @@ namespace image {
 
 class ImageFile;
 
-[[nodiscard]] HRESULT OpenPngSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+[[nodiscard]] status::Status OpenPngSource(ImageFile& file, std::unique_ptr<RowSource>* source);
 
 }  // namespace image

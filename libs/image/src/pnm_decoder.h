@@ -8,6 +8,6 @@ namespace image {
 
 class ImageFile;
 
-[[nodiscard]] HRESULT OpenPnmSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+[[nodiscard]] status::Status OpenPnmSource(ImageFile& file, std::unique_ptr<RowSource>* source);
 
 }  // namespace image

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string_view>
 
-#include "packed_rows.h"
 #include "image/image_file.h"
+#include "packed_rows.h"
 
 namespace image {
 
@@ -43,7 +43,7 @@ RawSample RawSampleFromName(const char* path) {
     return RawSample::None;
 }
 
-HRESULT OpenRawSource(ImageFile& file, RawSample sample, std::unique_ptr<RowSource>* source) {
+status::Status OpenRawSource(ImageFile& file, RawSample sample, std::unique_ptr<RowSource>* source) {
     ImageInfo info;
     info.layout = ChannelLayout::Grey;
     switch (sample) {
@@ -56,18 +56,19 @@ HRESULT OpenRawSource(ImageFile& file, RawSample sample, std::unique_ptr<RowSour
             info.maxValue = 65535;
             break;
         case RawSample::F32: info.type = SampleType::F32; break;
-        case RawSample::None: return D3DXERR_INVALIDDATA;
+        case RawSample::None: return status::Fail(status::Code::InvalidData, {});
     }
     // The size is all there is to check: it must be a whole square of samples.
     const unsigned bytes = SampleBytes(info.type);
     const std::uint64_t count = file.size() / bytes;
     const std::uint64_t n = SquareRootFloor(count);
-    if (file.size() % bytes != 0 || n == 0 || n * n != count || n > UINT32_MAX) return D3DXERR_INVALIDDATA;
+    if (file.size() % bytes != 0 || n == 0 || n * n != count || n > UINT32_MAX)
+        return status::Fail(status::Code::InvalidData, {});
     info.width = static_cast<std::uint32_t>(n);
     info.height = static_cast<std::uint32_t>(n);
     file.seek(0);
     *source = std::make_unique<PackedRowSource>(file, info, std::endian::little);
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace image

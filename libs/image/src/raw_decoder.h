@@ -17,7 +17,7 @@ enum class RawSample : std::uint8_t { None, U8, U16, F32 };
 // The sample of a RAW file with this name (the extension's case aside), or None.
 RawSample RawSampleFromName(const char* path);
 
-// D3DXERR_INVALIDDATA unless the whole file is a square of `sample`s.
-[[nodiscard]] HRESULT OpenRawSource(ImageFile& file, RawSample sample, std::unique_ptr<RowSource>* source);
+// InvalidData unless the whole file is a square of `sample`s.
+[[nodiscard]] status::Status OpenRawSource(ImageFile& file, RawSample sample, std::unique_ptr<RowSource>* source);
 
 }  // namespace image

@@ -8,8 +8,8 @@
 
 #include "image/row_source.h"
 #include "row_pipeline.h"
-#include "texel_rows.h"
 #include "sample_convert.h"
+#include "texel_rows.h"
 
 namespace image {
 

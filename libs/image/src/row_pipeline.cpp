@@ -25,14 +25,14 @@ struct Band {
     std::uint32_t rows = 0;
 };
 
-[[nodiscard]] HRESULT ReadBand(RowSource& source, Band& band, std::uint32_t rows) {
+[[nodiscard]] status::Status ReadBand(RowSource& source, Band& band, std::uint32_t rows) {
     band.rows = rows;
     try {
         return source.readRows(band.bytes.data(), rows);
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     } catch (...) {
-        return E_FAIL;
+        return status::Fail(status::Code::Failed, {});
     }
 }
 
@@ -57,7 +57,7 @@ public:
         changed_.notify_all();
     }
 
-    void finish(HRESULT result) {
+    void finish(status::Status result) {
         {
             const std::lock_guard lock(mutex_);
             result_ = result;
@@ -71,7 +71,7 @@ public:
     Band* acquireFilled() {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return filled_ > 0 || finished_; });
-        if (result_ != S_OK || filled_ == 0) return nullptr;
+        if (!result_.ok() || filled_ == 0) return nullptr;
         return &bands_[first_];
     }
 
@@ -92,7 +92,7 @@ public:
         changed_.notify_all();
     }
 
-    [[nodiscard]] HRESULT result() {
+    [[nodiscard]] status::Status result() {
         const std::lock_guard lock(mutex_);
         return result_;
     }
@@ -105,20 +105,20 @@ private:
     std::size_t filled_ = 0;
     bool finished_ = false;
     bool abandoned_ = false;
-    HRESULT result_ = S_OK;
+    status::Status result_ = status::Ok();
 };
 
 void Produce(RowSource& source, BandRing& ring, std::uint32_t rowsPerBand) {
     const std::uint32_t height = source.info().height;
     for (std::uint64_t row = 0; row < height; row += rowsPerBand) {
         Band* band = ring.acquireFree();
-        if (band == nullptr) return ring.finish(E_FAIL);
+        if (band == nullptr) return ring.finish(status::Fail(status::Code::Failed, {}));
         const auto rows = static_cast<std::uint32_t>(std::min<std::uint64_t>(rowsPerBand, height - row));
-        const HRESULT hr = ReadBand(source, *band, rows);
-        if (hr != S_OK) return ring.finish(hr);
+        status::Status hr = ReadBand(source, *band, rows);
+        if (!hr.ok()) return ring.finish(hr);
         ring.publishFilled();
     }
-    ring.finish(S_OK);
+    ring.finish(status::Ok());
 }
 
 // Joins the producer on every way out, telling it first that nobody will consume.
@@ -142,26 +142,26 @@ private:
     std::thread thread_;
 };
 
-[[nodiscard]] HRESULT PumpOnOneThread(RowSource& source, RowSink& sink, Band& band, std::uint32_t rowsPerBand) {
+[[nodiscard]] status::Status PumpOnOneThread(RowSource& source, RowSink& sink, Band& band, std::uint32_t rowsPerBand) {
     const std::uint32_t height = source.info().height;
     for (std::uint64_t row = 0; row < height; row += rowsPerBand) {
         const auto rows = static_cast<std::uint32_t>(std::min<std::uint64_t>(rowsPerBand, height - row));
-        const HRESULT hr = ReadBand(source, band, rows);
-        if (hr != S_OK) return hr;
+        status::Status hr = ReadBand(source, band, rows);
+        if (!hr.ok()) return hr;
         sink.putRows(band.bytes.data(), band.rows);
     }
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace
 
-HRESULT PumpRows(RowSource& source, RowSink& sink) {
+status::Status PumpRows(RowSource& source, RowSink& sink) {
     const ImageInfo& info = source.info();
     const std::size_t rowBytes = info.rowBytes();
     const auto rowsPerBand = static_cast<std::uint32_t>(std::clamp<std::size_t>(kBandBytes / rowBytes, 1, info.height));
     std::uint64_t bandBytes = 0;
     const bool fits = os::CheckedMul(rowBytes, rowsPerBand, kBandCount, &bandBytes);
-    if (!os::CheckFitsInMemory(bandBytes, !fits).ok()) return E_OUTOFMEMORY;
+    if (!os::CheckFitsInMemory(bandBytes, !fits).ok()) return status::OutOfMemory();
 
     BandRing ring(kBandCount, rowBytes * rowsPerBand);
     std::unique_ptr<ProducerThread> producer;

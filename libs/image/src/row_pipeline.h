@@ -15,7 +15,7 @@ public:
 };
 
 // Feeds every row of `source` to `sink`. Returns the source's first failure, or
-// E_OUTOFMEMORY when the band buffers do not fit.
-[[nodiscard]] HRESULT PumpRows(RowSource& source, RowSink& sink);
+// OutOfMemory when the band buffers do not fit.
+[[nodiscard]] status::Status PumpRows(RowSource& source, RowSink& sink);
 
 }  // namespace image

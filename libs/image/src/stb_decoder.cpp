@@ -63,11 +63,11 @@ public:
         info_ = info;
     }
 
-    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
+    status::Status readRows(std::uint8_t* destination, std::uint32_t count) override {
         const std::size_t bytes = info_.rowBytes() * count;
         std::memcpy(destination, pixels_.get() + offset_, bytes);
         offset_ += bytes;
-        return S_OK;
+        return status::Ok();
     }
 
 private:
@@ -86,13 +86,15 @@ ChannelLayout LayoutFromComponents(int components) {
 
 }  // namespace
 
-HRESULT OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSource>* source) {
+status::Status OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSource>* source) {
     if (format == ImageFormat::Hdr) return OpenHdrSource(file, source);
     int width = 0, height = 0, components = 0;
     file.seek(0);
     StbInput probe{&file};
-    if (!stbi_info_from_callbacks(&kCallbacks, &probe, &width, &height, &components)) return D3DXERR_INVALIDDATA;
-    if (width <= 0 || height <= 0 || components < 1 || components > 4) return D3DXERR_INVALIDDATA;
+    if (!stbi_info_from_callbacks(&kCallbacks, &probe, &width, &height, &components))
+        return status::Fail(status::Code::InvalidData, {});
+    if (width <= 0 || height <= 0 || components < 1 || components > 4)
+        return status::Fail(status::Code::InvalidData, {});
 
     // No format read here packs more than 64 pixels into a byte (TGA runs: 128 pixels
     // in two bytes at best), so a larger claim is a cut-short file; stb_image would
@@ -100,14 +102,14 @@ HRESULT OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSo
     std::uint64_t texelCount = 0;
     if (!os::CheckedMul(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), &texelCount) ||
         texelCount / kMaxPixelsPerByte > file.size()) {
-        return D3DXERR_INVALIDDATA;
+        return status::Fail(status::Code::InvalidData, {});
     }
 
     // stb_image decodes the whole image and may hold a second copy while converting.
     std::uint64_t bytes = 0;
     const bool fits = os::CheckedMul(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height),
                                      static_cast<std::uint64_t>(components) * 2u, &bytes);
-    if (!os::CheckFitsInMemory(bytes, !fits).ok()) return E_OUTOFMEMORY;
+    if (!os::CheckFitsInMemory(bytes, !fits).ok()) return status::OutOfMemory();
 
     file.seek(0);
     StbInput input{&file};
@@ -115,10 +117,10 @@ HRESULT OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSo
     std::uint8_t* pixels =
         stbi_load_from_callbacks(&kCallbacks, &input, &loadedWidth, &loadedHeight, &loadedComponents, 0);
     std::unique_ptr<std::uint8_t, StbFree> owned(pixels);
-    if (!owned) return D3DXERR_INVALIDDATA;
-    if (input.ranOut) return D3DXERR_INVALIDDATA;
+    if (!owned) return status::Fail(status::Code::InvalidData, {});
+    if (input.ranOut) return status::Fail(status::Code::InvalidData, {});
     if (loadedWidth != width || loadedHeight != height || loadedComponents < 1 || loadedComponents > 4) {
-        return D3DXERR_INVALIDDATA;
+        return status::Fail(status::Code::InvalidData, {});
     }
 
     ImageInfo info;
@@ -128,7 +130,7 @@ HRESULT OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSo
     info.type = SampleType::U8;
     info.maxValue = 255;
     *source = std::make_unique<StbSource>(std::move(owned), info);
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace image

@@ -12,6 +12,6 @@ namespace image {
 class ImageFile;
 
 // `format` is Bmp, Tga or Hdr, as detected.
-[[nodiscard]] HRESULT OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSource>* source);
+[[nodiscard]] status::Status OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSource>* source);
 
 }  // namespace image

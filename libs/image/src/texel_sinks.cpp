@@ -44,20 +44,20 @@ private:
 
 }  // namespace
 
-HRESULT MakeTexelSink(const ImageInfo& info, std::uint32_t width, std::uint32_t height, float* texels,
-                      std::unique_ptr<RowSink>* sink, bool redOnly, std::atomic<std::uint32_t>* loaded) {
+status::Status MakeTexelSink(const ImageInfo& info, std::uint32_t width, std::uint32_t height, float* texels,
+                             std::unique_ptr<RowSink>* sink, bool redOnly, std::atomic<std::uint32_t>* loaded) {
     if (info.width == width && info.height == height) {
         std::uint64_t bytes = 0;
         const bool fits = os::CheckedMul(info.width, info.channels(), sizeof(float), &bytes);
-        if (!os::CheckFitsInMemory(bytes + 65536 * sizeof(float), !fits).ok()) return E_OUTOFMEMORY;
+        if (!os::CheckFitsInMemory(bytes + 65536 * sizeof(float), !fits).ok()) return status::OutOfMemory();
         *sink = std::make_unique<CopySink>(info, TexelRows(texels, width, redOnly, loaded));
-        return S_OK;
+        return status::Ok();
     }
     bool overflowed = false;
     const std::uint64_t bytes = ResamplerBytes(info, width, height, &overflowed);
-    if (!os::CheckFitsInMemory(bytes, overflowed).ok()) return E_OUTOFMEMORY;
+    if (!os::CheckFitsInMemory(bytes, overflowed).ok()) return status::OutOfMemory();
     *sink = std::make_unique<Resampler>(info, width, height, TexelRows(texels, width, redOnly, loaded));
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace image

@@ -77,12 +77,12 @@ std::uint64_t MaxCompressionRatio(std::uint16_t compression) {
 
 class TiffSource final : public RowSource {
 public:
-    [[nodiscard]] HRESULT open(ImageFile& file) {
+    [[nodiscard]] status::Status open(ImageFile& file) {
         // A few messages (before a handle exists) only reach the process-wide handlers.
         TIFFSetErrorHandler(nullptr);
         TIFFSetWarningHandler(nullptr);
         const std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
-        if (!options) return E_OUTOFMEMORY;
+        if (!options) return status::OutOfMemory();
         TIFFOpenOptionsSetErrorHandlerExtR(options.get(), &SilentHandler, nullptr);
         TIFFOpenOptionsSetWarningHandlerExtR(options.get(), &SilentHandler, nullptr);
         const std::uint64_t available = os::AvailableMemoryBytes();
@@ -92,7 +92,7 @@ public:
         // "m": no memory mapping, every read goes through ReadProc.
         tiff_.reset(TIFFClientOpenExt("image", "rm", reinterpret_cast<thandle_t>(&file), &ReadProc, &WriteProc,
                                       &SeekProc, &CloseProc, &SizeProc, &MapProc, &UnmapProc, options.get()));
-        if (!tiff_) return D3DXERR_INVALIDDATA;
+        if (!tiff_) return status::Fail(status::Code::InvalidData, {});
         TIFF* tiff = tiff_.get();
 
         const auto width = FieldOr<std::uint32_t>(tiff, TIFFTAG_IMAGEWIDTH, 0);
@@ -105,11 +105,12 @@ public:
             FieldOr<std::uint16_t>(tiff, TIFFTAG_PHOTOMETRIC, samples >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
         const auto compression = FieldOr<std::uint16_t>(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
 
-        if (width == 0 || height == 0 || !TIFFIsCODECConfigured(compression)) return D3DXERR_INVALIDDATA;
+        if (width == 0 || height == 0 || !TIFFIsCODECConfigured(compression))
+            return status::Fail(status::Code::InvalidData, {});
         // GDAL's INTERLEAVE=BAND: each sample a plane of its own, read a strip or a
         // row of tiles at a time and interleaved here.
         planes_ = planar == PLANARCONFIG_SEPARATE ? samples : 1;
-        if (!chooseSamples(format, bits)) return D3DXERR_INVALIDDATA;
+        if (!chooseSamples(format, bits)) return status::Fail(status::Code::InvalidData, {});
         const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
         if (grey && samples == 1) {
             info_.layout = ChannelLayout::Grey;
@@ -120,12 +121,12 @@ public:
         } else if (photometric == PHOTOMETRIC_RGB && samples == 4) {
             info_.layout = ChannelLayout::Rgba;
         } else {
-            return D3DXERR_INVALIDDATA;
+            return status::Fail(status::Code::InvalidData, {});
         }
         // Min-is-white grey is stored inverted; for signed and float samples that has
         // no clear meaning.
         invertGrey_ = photometric == PHOTOMETRIC_MINISWHITE;
-        if (invertGrey_ && format != SAMPLEFORMAT_UINT) return D3DXERR_INVALIDDATA;
+        if (invertGrey_ && format != SAMPLEFORMAT_UINT) return status::Fail(status::Code::InvalidData, {});
         info_.width = width;
         info_.height = height;
         sampleBytes_ = bits / 8u;
@@ -136,35 +137,36 @@ public:
         maxRatio_ = MaxCompressionRatio(compression);
         std::uint64_t imageBytes = 0;
         if (!os::CheckedMul(storedRowBytes_, height, &imageBytes) || imageBytes / maxRatio_ > file.size())
-            return D3DXERR_INVALIDDATA;
+            return status::Fail(status::Code::InvalidData, {});
 
         if (TIFFIsTiled(tiff)) return setUpTiles(file.size());
         if (static_cast<std::uint64_t>(TIFFScanlineSize64(tiff)) != storedRowBytes_ / planes_)
-            return D3DXERR_INVALIDDATA;
+            return status::Fail(status::Code::InvalidData, {});
         if (planes_ > 1) return setUpPlaneStrips(file.size());
         if (stored_) {
-            if (!os::CheckFitsInMemory(storedRowBytes_).ok()) return E_OUTOFMEMORY;
+            if (!os::CheckFitsInMemory(storedRowBytes_).ok()) return status::OutOfMemory();
             staging_.resize(storedRowBytes_);
         }
-        return S_OK;
+        return status::Ok();
     }
 
-    HRESULT readRows(std::uint8_t* destination, std::uint32_t count) override {
+    status::Status readRows(std::uint8_t* destination, std::uint32_t count) override {
         const std::size_t rowBytes = info_.rowBytes();
         for (std::uint32_t i = 0; i < count; ++i, ++nextRow_) {
             std::uint8_t* row = destination + i * rowBytes;
             std::uint8_t* stored = stored_ ? staging_.data() : row;
             if (tileHeight_ == 0) {
-                if (TIFFReadScanline(tiff_.get(), stored, nextRow_, 0) < 0) return D3DXERR_INVALIDDATA;
+                if (TIFFReadScanline(tiff_.get(), stored, nextRow_, 0) < 0)
+                    return status::Fail(status::Code::InvalidData, {});
             } else {
                 if (nextRow_ % tileHeight_ == 0 && !(tileWidth_ == 0 ? readPlaneStrips() : readTileRow()))
-                    return D3DXERR_INVALIDDATA;
+                    return status::Fail(status::Code::InvalidData, {});
                 std::memcpy(stored, band_.get() + (nextRow_ % tileHeight_) * storedRowBytes_, storedRowBytes_);
             }
             if (invertGrey_) invertGrey(stored);
             if (stored_) StoredToFloats(*stored_, stored, std::size_t{info_.width} * info_.channels(), row);
         }
-        return S_OK;
+        return status::Ok();
     }
 
 private:
@@ -188,26 +190,26 @@ private:
         return stored_.has_value();
     }
 
-    [[nodiscard]] HRESULT setUpTiles(std::uint64_t fileSize) {
+    [[nodiscard]] status::Status setUpTiles(std::uint64_t fileSize) {
         TIFF* tiff = tiff_.get();
         tileWidth_ = FieldOr<std::uint32_t>(tiff, TIFFTAG_TILEWIDTH, 0);
         tileHeight_ = FieldOr<std::uint32_t>(tiff, TIFFTAG_TILELENGTH, 0);
-        if (tileWidth_ == 0 || tileHeight_ == 0) return D3DXERR_INVALIDDATA;
+        if (tileWidth_ == 0 || tileHeight_ == 0) return status::Fail(status::Code::InvalidData, {});
         std::uint64_t tileBytes = 0;
         if (!os::CheckedMul(tileWidth_, tileHeight_, storedTexelBytes(), &tileBytes) ||
             static_cast<std::uint64_t>(TIFFTileSize64(tiff)) != tileBytes || tileBytes / maxRatio_ > fileSize) {
-            return D3DXERR_INVALIDDATA;
+            return status::Fail(status::Code::InvalidData, {});
         }
         return allocateBand(tileBytes);
     }
 
     // Planes in strips: a strip of every plane at a time, as tiles are read.
-    [[nodiscard]] HRESULT setUpPlaneStrips(std::uint64_t fileSize) {
+    [[nodiscard]] status::Status setUpPlaneStrips(std::uint64_t fileSize) {
         tileHeight_ = std::clamp<std::uint32_t>(FieldOr<std::uint32_t>(tiff_.get(), TIFFTAG_ROWSPERSTRIP, info_.height),
                                                 1, info_.height);
         std::uint64_t stripBytes = 0;
         if (!os::CheckedMul(info_.width, tileHeight_, sampleBytes_, &stripBytes) || stripBytes / maxRatio_ > fileSize)
-            return D3DXERR_INVALIDDATA;
+            return status::Fail(status::Code::InvalidData, {});
         return allocateBand(stripBytes);
     }
 
@@ -215,15 +217,15 @@ private:
     std::size_t storedTexelBytes() const { return storedRowBytes_ / info_.width / planes_; }
 
     // One row of tiles (or strips) at a time, interleaved; `tileBytes` one tile (of one plane).
-    [[nodiscard]] HRESULT allocateBand(std::uint64_t tileBytes) {
+    [[nodiscard]] status::Status allocateBand(std::uint64_t tileBytes) {
         std::uint64_t bandBytes = 0;
         const bool fits = os::CheckedMul(storedRowBytes_, tileHeight_, &bandBytes);
-        if (!os::CheckFitsInMemory(bandBytes + tileBytes + storedRowBytes_, !fits).ok()) return E_OUTOFMEMORY;
+        if (!os::CheckFitsInMemory(bandBytes + tileBytes + storedRowBytes_, !fits).ok()) return status::OutOfMemory();
         // Left uninitialised: a file that claims huge tiles and then fails touches little.
         band_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(bandBytes));
         tile_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(tileBytes));
         if (stored_) staging_.resize(storedRowBytes_);
-        return S_OK;
+        return status::Ok();
     }
 
     bool readTileRow() {
@@ -310,11 +312,11 @@ private:
 
 }  // namespace
 
-HRESULT OpenTiffSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
+status::Status OpenTiffSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     auto tiff = std::make_unique<TiffSource>();
-    if (const HRESULT hr = tiff->open(file); hr != S_OK) return hr;
+    if (status::Status hr = tiff->open(file); !hr.ok()) return hr;
     *source = std::move(tiff);
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace image

@@ -12,6 +12,6 @@ namespace image {
 
 class ImageFile;
 
-[[nodiscard]] HRESULT OpenTiffSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+[[nodiscard]] status::Status OpenTiffSource(ImageFile& file, std::unique_ptr<RowSource>* source);
 
 }  // namespace image

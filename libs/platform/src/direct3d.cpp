@@ -3,9 +3,10 @@
 #include <new>
 #include <string>
 
-#include "platform/d3d9.h"
 #include "image/load_image.h"
+#include "platform/d3d9.h"
 #include "platform/wide_text.h"
+#include "results/status_result.h"
 #include "texture.h"
 
 namespace graphics {
@@ -88,7 +89,7 @@ HRESULT D3DXCreateTextureFromFileExW(IDirect3DDevice9* device, const wchar_t* sr
         target->Release();
         return E_OUTOFMEMORY;
     }
-    const HRESULT hr = image::LoadImageScaled(path.c_str(), width, height, target->level0());
+    const HRESULT hr = ResultOfStatus(image::LoadImageScaled(path.c_str(), width, height, target->level0()));
     if (hr != S_OK) {
         target->Release();
         return hr;

@@ -67,7 +67,7 @@ TEST_F(ExrFormat, EdgeValuesOfEachPixelTypeLoadExactly) {
         image.height = 2;
         image.channels = {c.channel};
         const Loaded loaded = writeAndLoad(image);
-        ASSERT_EQ(loaded.result, S_OK);
+        ASSERT_EQ(loaded.result, status::Code::Ok);
         EXPECT_TRUE(SameBits(loaded.texels, ToRgba(1, c.expected)));
     }
 }
@@ -150,7 +150,7 @@ TEST_F(ExrFormat, EveryPixelTypeInEveryLayout) {
             const std::size_t count = std::size_t{image.width} * image.height;
             image.channels = {Channel("R", type, Samples(type, count, 1)), Channel("G", type, Samples(type, count, 2))};
             const Loaded loaded = writeAndLoad(image);
-            ASSERT_EQ(loaded.result, S_OK);
+            ASSERT_EQ(loaded.result, status::Code::Ok);
             EXPECT_TRUE(SameBits(loaded.texels, ToRgba(1, Values(image.channels[0]))));
         }
     }
@@ -191,7 +191,7 @@ TEST_F(ExrFormat, LossyCompressionsGiveWhatTheLibrarysOwnReaderGives) {
                 }
                 image.channels = {Channel("R", type, bits), Channel("A", type, bits)};
                 const Loaded loaded = writeAndLoad(image);
-                ASSERT_EQ(loaded.result, S_OK);
+                ASSERT_EQ(loaded.result, status::Code::Ok);
                 std::vector<float> red;
                 for (std::size_t i = 0; i < count; ++i) red.push_back(loaded.texels[4 * i]);
                 EXPECT_TRUE(SameBits(red, RedByTheLibrary(dir_.path("image.exr"))));
@@ -244,7 +244,7 @@ TEST_F(ExrFormat, RedOrLuminanceOrTheFirstChannelIsGreyAndAlphaIsCarried) {
             if (c.alpha >= 0) values.push_back(Values(c.channels[static_cast<std::size_t>(c.alpha)])[i]);
         }
         const Loaded loaded = writeAndLoad(image);
-        ASSERT_EQ(loaded.result, S_OK);
+        ASSERT_EQ(loaded.result, status::Code::Ok);
         EXPECT_TRUE(SameBits(loaded.texels, ToRgba(c.alpha >= 0 ? 2 : 1, values)));
     }
 }
@@ -258,13 +258,13 @@ TEST_F(ExrFormat, ChromaSubsamplingIsFineUnlessTheGreyIsSubsampled) {
     const ExrChannel luminance = Channel("Y", Imf::HALF, Samples(Imf::HALF, 48, 2));
     image.channels = {chroma, luminance};
     const Loaded loaded = writeAndLoad(image);
-    ASSERT_EQ(loaded.result, S_OK);
+    ASSERT_EQ(loaded.result, status::Code::Ok);
     EXPECT_TRUE(SameBits(loaded.texels, ToRgba(1, Values(luminance))));
 
     ExrChannel red = Channel("R", Imf::HALF, Samples(Imf::HALF, 4 * 3, 3));
     red.sampling = 2;
     image.channels = {red};
-    EXPECT_EQ(writeAndLoad(image).result, D3DXERR_INVALIDDATA);
+    EXPECT_EQ(writeAndLoad(image).result, status::Code::InvalidData);
 }
 
 }  // namespace

@@ -2,13 +2,13 @@
 // Test images written to a temporary directory: by the libraries' own encoders where
 // they have one, by small writers of ours for PGM/PPM, PFM and DDS.
 #include <cstdint>
-#include <string>
 #include <span>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "results/result_code.h"
+#include "status/status.h"
 
 // A fresh directory under TMPDIR, removed with everything in it at the end.
 class TempDir {
@@ -138,7 +138,7 @@ std::vector<float> HalfEdgeValues();
 
 // Loads through LoadImageScaled into a fresh zero-filled buffer.
 struct Loaded {
-    HRESULT result = S_OK;
+    status::Code result = status::Code::Ok;
     std::vector<float> texels;
 };
 Loaded Load(const std::string& path, std::uint32_t width, std::uint32_t height);

@@ -13,8 +13,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "image_fixtures.h"
 #include "image/decode_image.h"
+#include "image_fixtures.h"
 
 namespace {
 
@@ -153,7 +153,7 @@ TEST_F(ImageFailures, EveryTruncationIsInvalidDataAndSilent) {
         SCOPED_TRACE(file.name);
         const std::string path = dir_.path("cut-" + file.name);
         WriteBytes(path, file.bytes);
-        ASSERT_EQ(Load(path, file.width, file.height).result, S_OK);
+        ASSERT_EQ(Load(path, file.width, file.height).result, status::Code::Ok);
 
         ::testing::internal::CaptureStderr();
         ::testing::internal::CaptureStdout();
@@ -163,7 +163,7 @@ TEST_F(ImageFailures, EveryTruncationIsInvalidDataAndSilent) {
             ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(length)), 0);
             // Also resampled: the failure must come through the resampling path too.
             const std::uint32_t width = length % 2 == 0 ? file.width : file.width + 3;
-            if (Load(path, width, file.height).result != D3DXERR_INVALIDDATA && wrong++ == 0) firstWrong = length;
+            if (Load(path, width, file.height).result != status::Code::InvalidData && wrong++ == 0) firstWrong = length;
         }
         const std::string out = ::testing::internal::GetCapturedStdout();
         const std::string err = ::testing::internal::GetCapturedStderr();
@@ -347,7 +347,7 @@ TEST_F(ImageFailures, CorruptOrUnsupportedContentIsInvalidData) {
     ::testing::internal::CaptureStderr();
     for (const Case& c : cases) {
         WriteBytes(dir_.path("bad"), c.bytes);
-        EXPECT_EQ(Load(dir_.path("bad"), 4, 4).result, D3DXERR_INVALIDDATA) << c.name;
+        EXPECT_EQ(Load(dir_.path("bad"), 4, 4).result, status::Code::InvalidData) << c.name;
     }
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
@@ -359,28 +359,28 @@ TEST_F(ImageFailures, OnlyNonEmptyRegularFilesAreRead) {
     // No writer ever opens the FIFO: reading it would block for good.
     for (const std::string& path :
          {dir_.path("empty.png"), dir_.path(), fifo, std::string("/dev/zero"), std::string("/dev/null")}) {
-        EXPECT_EQ(Load(path, 4, 4).result, D3DXERR_INVALIDDATA) << path;
+        EXPECT_EQ(Load(path, 4, 4).result, status::Code::InvalidData) << path;
     }
 }
 
 TEST_F(ImageFailures, OpenFailuresGiveFileSystemResults) {
     WriteBytes(dir_.path("plain.dds"), DdsBytes(1, 1, DdsFourCc(114), FloatBytes({1.0f})));
     ASSERT_EQ(symlink("loop", dir_.path("loop").c_str()), 0);
-    EXPECT_EQ(Load(dir_.path("absent.png"), 4, 4).result, E_FILE_NOT_FOUND);
-    EXPECT_EQ(Load("", 4, 4).result, E_FILE_NOT_FOUND);
-    EXPECT_EQ(Load(dir_.path("no-such-dir/map.png"), 4, 4).result, E_PATH_NOT_FOUND);
-    EXPECT_EQ(Load(dir_.path("plain.dds/map.png"), 4, 4).result, E_PATH_NOT_FOUND);
-    EXPECT_EQ(Load(dir_.path("loop"), 4, 4).result, E_PATH_NOT_FOUND);
-    EXPECT_EQ(Load(dir_.path(std::string(5000, 'x')), 4, 4).result, E_PATH_NOT_FOUND);
+    EXPECT_EQ(Load(dir_.path("absent.png"), 4, 4).result, status::Code::NotFound);
+    EXPECT_EQ(Load("", 4, 4).result, status::Code::NotFound);
+    EXPECT_EQ(Load(dir_.path("no-such-dir/map.png"), 4, 4).result, status::Code::PathNotFound);
+    EXPECT_EQ(Load(dir_.path("plain.dds/map.png"), 4, 4).result, status::Code::PathNotFound);
+    EXPECT_EQ(Load(dir_.path("loop"), 4, 4).result, status::Code::PathNotFound);
+    EXPECT_EQ(Load(dir_.path(std::string(5000, 'x')), 4, 4).result, status::Code::PathNotFound);
 }
 
 TEST_F(ImageFailures, UnreadableFileIsAccessDenied) {
     if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
     WriteBytes(dir_.path("secret.dds"), DdsBytes(1, 1, DdsFourCc(114), FloatBytes({1.0f})));
     ASSERT_EQ(chmod(dir_.path("secret.dds").c_str(), 0), 0);
-    EXPECT_EQ(Load(dir_.path("secret.dds"), 1, 1).result, E_ACCESSDENIED);
+    EXPECT_EQ(Load(dir_.path("secret.dds"), 1, 1).result, status::Code::AccessDenied);
     ASSERT_EQ(mkdir(dir_.path("closed").c_str(), 0), 0);
-    EXPECT_EQ(Load(dir_.path("closed/map.png"), 1, 1).result, E_ACCESSDENIED);
+    EXPECT_EQ(Load(dir_.path("closed/map.png"), 1, 1).result, status::Code::AccessDenied);
 }
 
 long PeakResidentKiB() {
@@ -435,7 +435,7 @@ TEST_F(ImageFailures, HugeClaimedSizesFailWithoutAllocating) {
     struct Case {
         std::string name;
         Bytes bytes;
-        HRESULT expected;  // S_OK: either failure will do
+        status::Code expected;  // Ok: either failure will do
     };
     const auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
     ExrImage exrFixture;
@@ -458,25 +458,26 @@ TEST_F(ImageFailures, HugeClaimedSizesFailWithoutAllocating) {
     Set32(exrTileSize, ExrAttribute(exrTiles, "tiles") + 4, 1u << 30, false);
 
     const std::vector<Case> cases = {
-        {"exr data window", exrWindow, D3DXERR_INVALIDDATA},
-        {"exr tiled data window", exrTiles, S_OK},
-        {"exr tile size", exrTileSize, S_OK},
-        {"png rows", PatchPngHeader(png, 1000000, 1000000, 0), D3DXERR_INVALIDDATA},
-        {"png interlaced", PatchPngHeader(png, 1000000, 1000000, 1), S_OK},
-        {"jpeg progressive", jpeg, S_OK},
-        {"tiff", ReadBytes(dir_.path("huge.tif")), S_OK},
-        {"bmp", bmp, S_OK},
-        {"pgm", text("P5\n100000 100000\n255\n" + std::string(100, 'x')), D3DXERR_INVALIDDATA},
-        {"pfm", text("PF\n100000 100000\n-1\n" + std::string(100, 'x')), D3DXERR_INVALIDDATA},
-        {"dds", DdsBytes(100000, 100000, DdsFourCc(116), Bytes(100, 1)), D3DXERR_INVALIDDATA},
-        {"dx10", Dds10Bytes(4000000000u, 4000000000u, 2, Bytes(100, 1)), D3DXERR_INVALIDDATA},
+        {"exr data window", exrWindow, status::Code::InvalidData},
+        {"exr tiled data window", exrTiles, status::Code::Ok},
+        {"exr tile size", exrTileSize, status::Code::Ok},
+        {"png rows", PatchPngHeader(png, 1000000, 1000000, 0), status::Code::InvalidData},
+        {"png interlaced", PatchPngHeader(png, 1000000, 1000000, 1), status::Code::Ok},
+        {"jpeg progressive", jpeg, status::Code::Ok},
+        {"tiff", ReadBytes(dir_.path("huge.tif")), status::Code::Ok},
+        {"bmp", bmp, status::Code::Ok},
+        {"pgm", text("P5\n100000 100000\n255\n" + std::string(100, 'x')), status::Code::InvalidData},
+        {"pfm", text("PF\n100000 100000\n-1\n" + std::string(100, 'x')), status::Code::InvalidData},
+        {"dds", DdsBytes(100000, 100000, DdsFourCc(116), Bytes(100, 1)), status::Code::InvalidData},
+        {"dx10", Dds10Bytes(4000000000u, 4000000000u, 2, Bytes(100, 1)), status::Code::InvalidData},
     };
     const long before = PeakResidentKiB();
     for (const Case& c : cases) {
         WriteBytes(dir_.path("huge"), c.bytes);
-        const HRESULT result = Load(dir_.path("huge"), 64, 64).result;
-        if (c.expected == S_OK) {
-            EXPECT_TRUE(result == E_OUTOFMEMORY || result == D3DXERR_INVALIDDATA) << c.name << ": " << result;
+        const status::Code result = Load(dir_.path("huge"), 64, 64).result;
+        if (c.expected == status::Code::Ok) {
+            EXPECT_TRUE(result == status::Code::OutOfMemory || result == status::Code::InvalidData)
+                << c.name << ": " << status::CodeText(result);
         } else {
             EXPECT_EQ(result, c.expected) << c.name;
         }
@@ -484,7 +485,7 @@ TEST_F(ImageFailures, HugeClaimedSizesFailWithoutAllocating) {
     // At its own size the TIFF would take 16 TB of texels, far more than its few
     // bytes can hold even compressed: refused as a cut-short file.
     image::DecodedImage image;
-    EXPECT_EQ(image::DecodeImageFile(dir_.path("huge.tif").c_str(), &image), D3DXERR_INVALIDDATA);
+    EXPECT_EQ(image::DecodeImageFile(dir_.path("huge.tif").c_str(), &image).code, status::Code::InvalidData);
     // Nothing near the claimed sizes was ever touched.
     EXPECT_LT(PeakResidentKiB() - before, 256 * 1024);
 }

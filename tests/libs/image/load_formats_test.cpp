@@ -8,8 +8,8 @@
 #include <cstring>
 #include <limits>
 
-#include "image_fixtures.h"
 #include "image/decode_image.h"
+#include "image_fixtures.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ TEST_F(ImageFormats, PngGreyRgbAndAlphaAtEveryDepth) {
         const std::string path = dir_.path(std::string(c.name) + ".png");
         WritePng(path, fixture);
         const Loaded loaded = Load(path, fixture.width, fixture.height);
-        ASSERT_EQ(loaded.result, S_OK);
+        ASSERT_EQ(loaded.result, status::Code::Ok);
         EXPECT_TRUE(SameBits(loaded.texels, ToRgba(channels, Unorms(fixture.samples, max))));
     }
 }
@@ -102,7 +102,7 @@ TEST_F(ImageFormats, PngPaletteAndTransparency) {
                                                  Unorm(palette[3 * index + 2], 255), alpha});
             }
             const Loaded loaded = Load(path, fixture.width, fixture.height);
-            ASSERT_EQ(loaded.result, S_OK);
+            ASSERT_EQ(loaded.result, status::Code::Ok);
             EXPECT_TRUE(SameBits(loaded.texels, expected));
         }
     }
@@ -124,7 +124,7 @@ TEST_F(ImageFormats, PngGreyKeyBecomesAlpha) {
         std::vector<float> values;
         for (const auto k : fixture.samples) values.insert(values.end(), {Unorm(k, max), k == 5 ? 0.0f : 1.0f});
         const Loaded loaded = Load(path, fixture.width, fixture.height);
-        ASSERT_EQ(loaded.result, S_OK);
+        ASSERT_EQ(loaded.result, status::Code::Ok);
         EXPECT_TRUE(SameBits(loaded.texels, ToRgba(2, values)));
     }
 }
@@ -137,7 +137,7 @@ TEST_F(ImageFormats, EightBitValuesAreTheNearestFloatsToKOver255) {
     for (std::uint16_t k = 0; k < 256; ++k) fixture.samples.push_back(k);
     WritePng(dir_.path("ramp.png"), fixture);
     const Loaded loaded = Load(dir_.path("ramp.png"), 256, 1);
-    ASSERT_EQ(loaded.result, S_OK);
+    ASSERT_EQ(loaded.result, status::Code::Ok);
     for (int k = 0; k < 256; ++k) {
         const float v = loaded.texels[4 * k];
         // No float lies closer to k/255 than v.
@@ -157,7 +157,7 @@ TEST_F(ImageFormats, JpegGreyIsExactAndColourKeepsChannelOrder) {
         grey.progressive = progressive;
         WriteJpeg(dir_.path("grey.jpg"), grey);
         const Loaded loaded = Load(dir_.path("grey.jpg"), 16, 16);
-        ASSERT_EQ(loaded.result, S_OK);
+        ASSERT_EQ(loaded.result, status::Code::Ok);
         EXPECT_TRUE(SameBits(loaded.texels, ToRgba(1, std::vector<float>(256, Unorm(200, 255)))));
     }
 
@@ -175,7 +175,7 @@ TEST_F(ImageFormats, JpegGreyIsExactAndColourKeepsChannelOrder) {
     }
     WriteJpeg(dir_.path("colour.jpg"), colour);
     const Loaded loaded = Load(dir_.path("colour.jpg"), 32, 16);
-    ASSERT_EQ(loaded.result, S_OK);
+    ASSERT_EQ(loaded.result, status::Code::Ok);
     const float tolerance = 4.0f / 255.0f;
     const float* left = &loaded.texels[4 * (8 * 32 + 4)];
     const float* right = &loaded.texels[4 * (8 * 32 + 28)];
@@ -247,7 +247,7 @@ TEST_F(ImageFormats, TiffIntegerAndFloatSamples) {
         const std::string path = dir_.path(std::string(c.name) + ".tif");
         WriteTiff(path, fixture);
         const Loaded loaded = Load(path, fixture.width, fixture.height);
-        ASSERT_EQ(loaded.result, S_OK);
+        ASSERT_EQ(loaded.result, status::Code::Ok);
         EXPECT_TRUE(SameBits(loaded.texels, ToRgba(c.samplesPerPixel, values)));
     }
 }
@@ -260,7 +260,7 @@ TEST_F(ImageFormats, TiffMinIsWhiteIsInverted) {
     fixture.data = {0, 55, 255};
     WriteTiff(dir_.path("white.tif"), fixture);
     const Loaded loaded = Load(dir_.path("white.tif"), 3, 1);
-    ASSERT_EQ(loaded.result, S_OK);
+    ASSERT_EQ(loaded.result, status::Code::Ok);
     EXPECT_TRUE(SameBits(loaded.texels, ToRgba(1, {1.0f, Unorm(200, 255), 0.0f})));
 }
 
@@ -290,7 +290,7 @@ TEST_F(ImageFormats, BmpTgaThroughStbImage) {
             WriteTga(path, c.width, height, c.channels, bytes);
         }
         const Loaded loaded = Load(path, c.width, height);
-        ASSERT_EQ(loaded.result, S_OK);
+        ASSERT_EQ(loaded.result, status::Code::Ok);
         EXPECT_TRUE(SameBits(loaded.texels, ToRgba(c.channels, Unorms(samples, 255))));
     }
 }
@@ -305,7 +305,7 @@ TEST_F(ImageFormats, RadianceHdrFlatAndRunLengthScanlines) {
         for (int i = 0; i < width * 2 * 3; ++i) rgb.push_back(i % 7 < 3 ? 4.0f : steps[i % 10]);  // some runs
         WriteHdr(dir_.path("sky.hdr"), width, 2, rgb);
         const Loaded loaded = Load(dir_.path("sky.hdr"), width, 2);
-        ASSERT_EQ(loaded.result, S_OK);
+        ASSERT_EQ(loaded.result, status::Code::Ok);
         EXPECT_TRUE(SameBits(loaded.texels, ToRgba(3, rgb)));
     }
 }
@@ -324,7 +324,7 @@ TEST_F(ImageFormats, PgmAndPpmAtAnyMaxval) {
         const auto samples = Pattern(std::size_t{9} * 4 * channels, c.maxval);
         WriteBytes(dir_.path("image.pnm"), PnmBytes(c.kind, 9, 4, c.maxval, samples, c.comment));
         const Loaded loaded = Load(dir_.path("image.pnm"), 9, 4);
-        ASSERT_EQ(loaded.result, S_OK);
+        ASSERT_EQ(loaded.result, status::Code::Ok);
         EXPECT_TRUE(SameBits(loaded.texels, ToRgba(channels, Unorms(samples, c.maxval))));
     }
 }
@@ -336,7 +336,7 @@ TEST_F(ImageFormats, PfmRowsAreFlippedInEitherByteOrder) {
     byHand.insert(byHand.end(), values.begin(), values.end());
     WriteBytes(dir_.path("hand.pfm"), byHand);
     const Loaded hand = Load(dir_.path("hand.pfm"), 1, 2);
-    ASSERT_EQ(hand.result, S_OK);
+    ASSERT_EQ(hand.result, status::Code::Ok);
     EXPECT_TRUE(SameBits(hand.texels, ToRgba(1, {2.0f, 1.0f})));
 
     for (const int channels : {1, 3}) {
@@ -348,7 +348,7 @@ TEST_F(ImageFormats, PfmRowsAreFlippedInEitherByteOrder) {
             samples[1] = -0.0f;
             WriteBytes(dir_.path("image.pfm"), PfmBytes(5, 3, channels, little, samples));
             const Loaded loaded = Load(dir_.path("image.pfm"), 5, 3);
-            ASSERT_EQ(loaded.result, S_OK);
+            ASSERT_EQ(loaded.result, status::Code::Ok);
             EXPECT_TRUE(SameBits(loaded.texels, ToRgba(channels, samples)));
         }
     }
@@ -435,7 +435,7 @@ TEST_F(ImageFormats, DdsUncompressedFormatsBothHeaders) {
         SCOPED_TRACE(c.name);
         WriteBytes(dir_.path("texture.dds"), c.file);
         const Loaded loaded = Load(dir_.path("texture.dds"), c.width, c.height);
-        ASSERT_EQ(loaded.result, S_OK);
+        ASSERT_EQ(loaded.result, status::Code::Ok);
         EXPECT_TRUE(SameBits(loaded.texels, c.expected));
     }
 }
@@ -449,12 +449,12 @@ TEST_F(ImageFormats, DecodeImageFileReadsLevelZeroAtItsOwnSize) {
     WriteBytes(dir_.path("horizon.dds"), file);
 
     image::DecodedImage image;
-    ASSERT_EQ(image::DecodeImageFile(dir_.path("horizon.dds").c_str(), &image), S_OK);
+    ASSERT_EQ(image::DecodeImageFile(dir_.path("horizon.dds").c_str(), &image).code, status::Code::Ok);
     EXPECT_EQ(image.width, 5u);
     EXPECT_EQ(image.height, 3u);
     EXPECT_TRUE(SameBits(image.texels, level0));
 
-    EXPECT_EQ(image::DecodeImageFile(dir_.path("absent.dds").c_str(), &image), E_FILE_NOT_FOUND);
+    EXPECT_EQ(image::DecodeImageFile(dir_.path("absent.dds").c_str(), &image).code, status::Code::NotFound);
     EXPECT_TRUE(image.texels.empty());
 }
 
@@ -466,12 +466,12 @@ TEST_F(ImageFormats, FormatComesFromContentNotName) {
     fixture.samples = {51, 102};
     WritePng(dir_.path("height.dds"), fixture);
     const Loaded png = Load(dir_.path("height.dds"), 2, 1);
-    ASSERT_EQ(png.result, S_OK);
+    ASSERT_EQ(png.result, status::Code::Ok);
     EXPECT_TRUE(SameBits(png.texels, ToRgba(1, {0.2f, 0.4f})));
 
     WriteBytes(dir_.path("trees"), DdsBytes(1, 1, DdsFourCc(114), FloatBytes({0.75f})));
     const Loaded dds = Load(dir_.path("trees"), 1, 1);
-    ASSERT_EQ(dds.result, S_OK);
+    ASSERT_EQ(dds.result, status::Code::Ok);
     EXPECT_TRUE(SameBits(dds.texels, {0.75f, 1.0f, 1.0f, 1.0f}));
 }
 

@@ -58,7 +58,7 @@ TEST_F(RawFormat, EachSampleLoadsExactlyRowsTopFirst) {
         SCOPED_TRACE(c.name);
         WriteBytes(dir_.path(c.name), c.file);
         const Loaded loaded = Load(dir_.path(c.name), 3, 3);
-        ASSERT_EQ(loaded.result, S_OK);
+        ASSERT_EQ(loaded.result, status::Code::Ok);
         EXPECT_TRUE(SameBits(loaded.texels, ToRgba(1, c.values)));
     }
 }
@@ -72,16 +72,16 @@ TEST_F(RawFormat, SizesThatAreNoSquareOfSamplesAreInvalidData) {
             for (const std::size_t size : {square - sampleBytes, square + sampleBytes, square + 1, square - 1}) {
                 if (size == 0) continue;
                 WriteBytes(dir_.path(name), Bytes(size, 3));
-                EXPECT_EQ(Load(dir_.path(name), 4, 4).result, D3DXERR_INVALIDDATA) << size << " bytes";
+                EXPECT_EQ(Load(dir_.path(name), 4, 4).result, status::Code::InvalidData) << size << " bytes";
             }
             WriteBytes(dir_.path(name), Bytes(square, 3));
-            EXPECT_EQ(Load(dir_.path(name), 4, 4).result, S_OK);
+            EXPECT_EQ(Load(dir_.path(name), 4, 4).result, status::Code::Ok);
         }
     }
     WriteBytes(dir_.path("empty.raw"), {});
-    EXPECT_EQ(Load(dir_.path("empty.raw"), 4, 4).result, D3DXERR_INVALIDDATA);
+    EXPECT_EQ(Load(dir_.path("empty.raw"), 4, 4).result, status::Code::InvalidData);
     WriteBytes(dir_.path("square.bin"), Bytes(32, 3));  // a RAW size, but no RAW name
-    EXPECT_EQ(Load(dir_.path("square.bin"), 4, 4).result, D3DXERR_INVALIDDATA);
+    EXPECT_EQ(Load(dir_.path("square.bin"), 4, 4).result, status::Code::InvalidData);
 }
 
 // A cut-short RAW file is refused unless what is left happens to be a smaller square.
@@ -97,7 +97,7 @@ TEST_F(RawFormat, EveryTruncationIsInvalidDataUnlessASmallerSquare) {
             while (n * n < length / 2) ++n;
             return n * n == length / 2;
         }();
-        EXPECT_EQ(Load(path, 5, 3).result, square ? S_OK : D3DXERR_INVALIDDATA) << length;
+        EXPECT_EQ(Load(path, 5, 3).result, square ? status::Code::Ok : status::Code::InvalidData) << length;
     }
 }
 
@@ -111,7 +111,7 @@ TEST_F(RawFormat, OtherFormatsWinUnlessTheirDecoderRefuses) {
     png.samples = {0, 51, 102, 255};
     WritePng(dir_.path("png.raw"), png);
     const Loaded asPng = Load(dir_.path("png.raw"), 2, 2);
-    ASSERT_EQ(asPng.result, S_OK);
+    ASSERT_EQ(asPng.result, status::Code::Ok);
     EXPECT_TRUE(SameBits(asPng.texels, ToRgba(1, {0.0f, 0.2f, 0.4f, 1.0f})));
 
     // 'B', 'M' as the first sample, 19778; 'P', '5', '\n' of a PGM; the start of a
@@ -122,7 +122,7 @@ TEST_F(RawFormat, OtherFormatsWinUnlessTheirDecoderRefuses) {
         SCOPED_TRACE(words[0]);
         WriteBytes(dir_.path("look-alike.r16"), U16Bytes(words));
         const Loaded loaded = Load(dir_.path("look-alike.r16"), 2, 2);
-        ASSERT_EQ(loaded.result, S_OK);
+        ASSERT_EQ(loaded.result, status::Code::Ok);
         std::vector<float> values;
         for (const auto k : words) values.push_back(Unorm(k, 65535));
         EXPECT_TRUE(SameBits(loaded.texels, ToRgba(1, values)));
@@ -134,11 +134,11 @@ TEST_F(RawFormat, OtherFormatsWinUnlessTheirDecoderRefuses) {
     std::copy(std::begin(header), std::end(header), tga.begin());
     WriteBytes(dir_.path("tga-like.r8"), tga);
     const Loaded loaded = Load(dir_.path("tga-like.r8"), 6, 6);
-    ASSERT_EQ(loaded.result, S_OK);
+    ASSERT_EQ(loaded.result, status::Code::Ok);
     EXPECT_EQ(loaded.texels[4 * 2], Unorm(3, 255));
     EXPECT_EQ(loaded.texels[4 * 35], Unorm(9, 255));
     WriteBytes(dir_.path("tga-like.bin"), tga);
-    EXPECT_EQ(Load(dir_.path("tga-like.bin"), 2, 2).result, S_OK);  // without a RAW name, a TGA
+    EXPECT_EQ(Load(dir_.path("tga-like.bin"), 2, 2).result, status::Code::Ok);  // without a RAW name, a TGA
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 #include <functional>
 #include <utility>
 
-#include "image_fixtures.h"
 #include "image/load_image.h"
+#include "image_fixtures.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ TEST_F(ImageResample, ConstantImageStaysConstant) {
                      << s.inWidth << "x" << s.inHeight << " -> " << s.outWidth << "x" << s.outHeight);
         const std::string path = writeRgba(s.inWidth, s.inHeight, [&](auto, auto, int c) { return colour[c]; });
         const Loaded loaded = Load(path, s.outWidth, s.outHeight);
-        ASSERT_EQ(loaded.result, S_OK);
+        ASSERT_EQ(loaded.result, status::Code::Ok);
         std::vector<float> expected;
         for (std::uint32_t i = 0; i < s.outWidth * s.outHeight; ++i)
             expected.insert(expected.end(), colour, colour + 4);
@@ -68,7 +68,7 @@ TEST_F(ImageResample, ShrinkingByWholeFactorsAveragesBlocks) {
                      << s.inWidth << "x" << s.inHeight << " -> " << s.outWidth << "x" << s.outHeight);
         const std::string path = writeRgba(s.inWidth, s.inHeight, &Noise);
         const Loaded loaded = Load(path, s.outWidth, s.outHeight);
-        ASSERT_EQ(loaded.result, S_OK);
+        ASSERT_EQ(loaded.result, status::Code::Ok);
         const std::uint32_t fx = s.inWidth / s.outWidth, fy = s.inHeight / s.outHeight;
         std::vector<float> expected;
         for (std::uint32_t y = 0; y < s.outHeight; ++y) {
@@ -95,7 +95,7 @@ TEST_F(ImageResample, SixteenBitGreyShrinksToBlockAveragesInEveryChannel) {
     for (std::uint32_t i = 0; i < 40; ++i) fixture.samples.push_back(static_cast<std::uint16_t>(i * 1601 % 65536));
     WritePng(dir_.path("grey.png"), fixture);
     const Loaded loaded = Load(dir_.path("grey.png"), 5, 2);
-    ASSERT_EQ(loaded.result, S_OK);
+    ASSERT_EQ(loaded.result, status::Code::Ok);
     std::vector<float> expected;
     for (std::uint32_t y = 0; y < 2; ++y) {
         for (std::uint32_t x = 0; x < 5; ++x) {
@@ -116,12 +116,12 @@ TEST_F(ImageResample, PartlyCoveredTexelsWeighByCoverage) {
     const std::string path = writeRgba(5, 1, [&](std::uint32_t x, auto, int c) { return c == 0 ? row[x] : 1.0f; });
     // 5 -> 2: each target texel covers 2.5 source texels.
     Loaded loaded = Load(path, 2, 1);
-    ASSERT_EQ(loaded.result, S_OK);
+    ASSERT_EQ(loaded.result, status::Code::Ok);
     EXPECT_NEAR(loaded.texels[0], (0.2 + 0.9 + 0.5 * 0.4) / 2.5, 1e-7);
     EXPECT_NEAR(loaded.texels[4], (0.5 * 0.4 + 0.6 + 1.0) / 2.5, 1e-7);
     // 5 -> 3: 5/3 each; the middle texel takes a third of x1, all of x2, a third of x3.
     loaded = Load(path, 3, 1);
-    ASSERT_EQ(loaded.result, S_OK);
+    ASSERT_EQ(loaded.result, status::Code::Ok);
     EXPECT_NEAR(loaded.texels[0], (0.2 + 0.9 * 2 / 3) / (5.0 / 3), 1e-7);
     EXPECT_NEAR(loaded.texels[4], (0.9 / 3 + 0.4 + 0.6 / 3) / (5.0 / 3), 1e-7);
     EXPECT_NEAR(loaded.texels[8], (0.6 * 2 / 3 + 1.0) / (5.0 / 3), 1e-7);
@@ -132,14 +132,14 @@ TEST_F(ImageResample, EnlargingInterpolatesBetweenTexelCentres) {
     const std::string across =
         writeRgba(2, 1, [&](std::uint32_t x, auto, int c) { return c == 3 ? 1.0f : (x == 0 ? a : b); });
     const Loaded wide = Load(across, 4, 1);
-    ASSERT_EQ(wide.result, S_OK);
+    ASSERT_EQ(wide.result, status::Code::Ok);
     const float expected[4] = {a, static_cast<float>(0.75 * a + 0.25 * b), static_cast<float>(0.25 * a + 0.75 * b), b};
     for (int x = 0; x < 4; ++x) EXPECT_EQ(wide.texels[4 * x], expected[x]) << x;
 
     const std::string down =
         writeRgba(1, 2, [&](auto, std::uint32_t y, int c) { return c == 3 ? 1.0f : (y == 0 ? a : b); });
     const Loaded tall = Load(down, 1, 4);
-    ASSERT_EQ(tall.result, S_OK);
+    ASSERT_EQ(tall.result, status::Code::Ok);
     for (int y = 0; y < 4; ++y) EXPECT_EQ(tall.texels[4 * y + 1], expected[y]) << y;
 }
 
@@ -160,7 +160,7 @@ TEST_F(ImageResample, LinearRampStaysLinear) {
             return static_cast<float>(c == 0 ? red(x) : c == 1 ? green(y) : 0.5);
         });
         const Loaded loaded = Load(path, s.outWidth, s.outHeight);
-        ASSERT_EQ(loaded.result, S_OK);
+        ASSERT_EQ(loaded.result, status::Code::Ok);
         // Where a target texel's centre falls in source texel coordinates.
         const auto sourcePosition = [](std::uint32_t j, std::uint32_t in, std::uint32_t out) {
             return (j + 0.5) * in / out - 0.5;
@@ -182,7 +182,7 @@ TEST_F(ImageResample, OneChannelFormatsKeepTheirFill) {
     // R32F: green, blue and alpha are 1 before and after filtering.
     WriteBytes(dir_.path("red.dds"), DdsBytes(4, 2, DdsFourCc(114), FloatBytes({0, 1, 2, 3, 4, 5, 6, 7})));
     const Loaded loaded = Load(dir_.path("red.dds"), 2, 1);
-    ASSERT_EQ(loaded.result, S_OK);
+    ASSERT_EQ(loaded.result, status::Code::Ok);
     EXPECT_TRUE(SameBits(loaded.texels, {2.5f, 1.0f, 1.0f, 1.0f, 4.5f, 1.0f, 1.0f, 1.0f}));
 }
 
@@ -192,9 +192,9 @@ TEST_F(ImageResample, RedAloneIsTheRedOfTheWholeTexels) {
     const std::string path = writeRgba(9, 6, &Noise);
     for (const auto& [w, h] : {std::pair{9u, 6u}, std::pair{4u, 3u}, std::pair{17u, 13u}}) {
         const Loaded whole = Load(path, w, h);
-        ASSERT_EQ(whole.result, S_OK);
+        ASSERT_EQ(whole.result, status::Code::Ok);
         std::vector<float> red(std::size_t{w} * h, -1.0f), expected;
-        ASSERT_EQ(image::LoadImageScaledRed(path.c_str(), w, h, red.data()), S_OK);
+        ASSERT_EQ(image::LoadImageScaledRed(path.c_str(), w, h, red.data()).code, status::Code::Ok);
         for (std::size_t i = 0; i < red.size(); ++i) expected.push_back(whole.texels[i * 4]);
         EXPECT_TRUE(SameBits(red, expected)) << w << "x" << h;
     }

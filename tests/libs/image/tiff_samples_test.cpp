@@ -95,7 +95,7 @@ TEST_F(TiffSamples, ExtremesAndEdgeValuesLoadExactly) {
         image.data = c.data;
         const auto count = static_cast<std::uint32_t>(c.expected.size());
         const Loaded loaded = writeAndLoad(image, count / 2, 2);
-        ASSERT_EQ(loaded.result, S_OK);
+        ASSERT_EQ(loaded.result, status::Code::Ok);
         EXPECT_TRUE(SameBits(loaded.texels, ToRgba(1, c.expected)));
     }
 }
@@ -187,7 +187,7 @@ TEST_F(TiffSamples, EveryKindInEveryLayout) {
             const std::vector<float> values = Values(kind, image.data);
 
             const Loaded loaded = writeAndLoad(image, width, height);
-            ASSERT_EQ(loaded.result, S_OK);
+            ASSERT_EQ(loaded.result, status::Code::Ok);
             EXPECT_TRUE(SameBits(loaded.texels, ToRgba(layout.channels, values)));
         }
     }
@@ -200,7 +200,7 @@ TEST_F(TiffSamples, MinIsWhiteInvertsUnsignedSamplesOnly) {
     image.bits = 32;
     image.data = Native<std::uint32_t>({0, 1, UINT32_MAX, 0x80000000u, 0xFFFFFF7Fu, 7});
     const Loaded loaded = writeAndLoad(image, 3, 2);
-    ASSERT_EQ(loaded.result, S_OK);
+    ASSERT_EQ(loaded.result, status::Code::Ok);
     EXPECT_TRUE(SameBits(loaded.texels, ToRgba(1, {1.0f, 1.0f, 0.0f, 0.5f, std::ldexp(1.0f, -25), 1.0f})));
 
     for (const Kind& kind : kKinds) {
@@ -209,7 +209,7 @@ TEST_F(TiffSamples, MinIsWhiteInvertsUnsignedSamplesOnly) {
         image.sampleFormat = kind.sampleFormat;
         image.bits = kind.bits;
         image.data = Bytes(6 * static_cast<std::size_t>(kind.bits) / 8, 1);
-        EXPECT_EQ(writeAndLoad(image, 3, 2).result, D3DXERR_INVALIDDATA);
+        EXPECT_EQ(writeAndLoad(image, 3, 2).result, status::Code::InvalidData);
     }
 }
 

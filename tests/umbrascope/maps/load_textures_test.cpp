@@ -113,8 +113,8 @@ TEST_F(LoadTexturesTest, BothMapsAsEachLoadsAlone) {
 
     const Loaded heights = Load(dir_.path("heights.png"), 1024, 1024);
     const Loaded trees = Load(dir_.path("trees.jpg"), 1024, 1024);
-    ASSERT_EQ(heights.result, S_OK);
-    ASSERT_EQ(trees.result, S_OK);
+    ASSERT_EQ(heights.result, status::Code::Ok);
+    ASSERT_EQ(trees.result, status::Code::Ok);
     EXPECT_TRUE(SameBits(level0(TextureSet.HeightMap), heights.texels));
     EXPECT_TRUE(SameBits(level0(TextureSet.TreeMap), trees.texels));
 }

@@ -11,10 +11,10 @@ namespace image {
 
 class ImageFile;
 
-// Reads the header of `file`, which must be open and at its start, and on S_OK puts
+// Reads the header of `file`, which must be open and at its start, and on Ok puts
 // in `source` (not null) a source of level 0's rows that reads `file` (which must
-// outlive it). D3DXERR_INVALIDDATA for any other DDS, or one too short for level 0;
+// outlive it). InvalidData for any other DDS, or one too short for level 0;
 // `source` is unchanged then. Exhausted memory escapes as std::bad_alloc.
-[[nodiscard]] HRESULT OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source);
+[[nodiscard]] status::Status OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source);
 
 }  // namespace image

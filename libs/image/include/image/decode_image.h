@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "image/row_source.h"
-#include "results/result_code.h"
+#include "status/status.h"
 
 namespace image {
 
@@ -15,15 +15,15 @@ struct DecodedImage {
 };
 
 // Decodes the file at `path` with the same formats, conversion and results as
-// LoadImageScaled, without resampling. E_OUTOFMEMORY also when the texels themselves
-// would not fit; E_INVALIDARG for a null `path` or `image`. `image` is left empty on
-// failure. Nothing escapes: exhausted memory is E_OUTOFMEMORY.
-[[nodiscard]] HRESULT DecodeImageFile(const char* path, DecodedImage* image);
+// LoadImageScaled, without resampling. OutOfMemory also when the texels themselves
+// would not fit; InvalidArgument for a null `path` or `image`. `image` is left empty on
+// failure. Nothing escapes: exhausted memory is OutOfMemory.
+[[nodiscard]] status::Status DecodeImageFile(const char* path, DecodedImage* image);
 
 // The size and samples of the image DecodeImageFile would decode from `path`, from
 // the file's header: no row is decoded (but for BMP and TGA, which are decoded
-// whole to be opened). S_OK; DecodeImageFile's results for a file it refuses; E_INVALIDARG
+// whole to be opened). Ok; DecodeImageFile's results for a file it refuses; InvalidArgument
 // for a null `path` or `info`. Nothing escapes.
-[[nodiscard]] HRESULT ReadImageInfo(const char* path, ImageInfo* info);
+[[nodiscard]] status::Status ReadImageInfo(const char* path, ImageInfo* info);
 
 }  // namespace image

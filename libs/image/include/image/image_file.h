@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "results/result_code.h"
+#include "status/status.h"
 
 namespace image {
 
@@ -17,11 +17,11 @@ public:
     ImageFile(const ImageFile&) = delete;
     ImageFile& operator=(const ImageFile&) = delete;
 
-    // Opens `path` (not null), once per ImageFile. S_OK; E_FILE_NOT_FOUND,
-    // E_PATH_NOT_FOUND or E_ACCESSDENIED when it cannot be opened;
-    // D3DXERR_INVALIDDATA for anything but a non-empty regular file. The reads below
+    // Opens `path` (not null), once per ImageFile. Ok; NotFound,
+    // PathNotFound or AccessDenied when it cannot be opened;
+    // InvalidData for anything but a non-empty regular file. The reads below
     // need an open file. Exhausted memory escapes as std::bad_alloc.
-    [[nodiscard]] HRESULT open(const char* path);
+    [[nodiscard]] status::Status open(const char* path);
 
     // The size when opened, and the read position (0 at first).
     std::uint64_t size() const { return size_; }

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "results/result_code.h"
+#include "status/status.h"
 
 namespace image {
 
@@ -13,20 +13,21 @@ namespace image {
 // from the content; only headerless RAW height maps are told by the name's extension
 // (.raw, .r16, .r32, .r8), when the content is no other format's. An image of
 // exactly width x height is copied unfiltered.
-// Results: S_OK; D3DXERR_INVALIDDATA for anything that cannot be decoded (unknown
-// format, corrupt, truncated, empty, not a regular file); E_FILE_NOT_FOUND,
-// E_PATH_NOT_FOUND or E_ACCESSDENIED when the file cannot be opened; E_OUTOFMEMORY
+// Results: Ok; InvalidData for anything that cannot be decoded (unknown
+// format, corrupt, truncated, empty, not a regular file); NotFound,
+// PathNotFound or AccessDenied when the file cannot be opened; OutOfMemory
 // when the decoded image would not fit in memory (checked before allocating it);
-// E_INVALIDARG for a null `path` or `texels` or a zero size. `texels` is left
-// unspecified on failure. Nothing escapes: exhausted memory is E_OUTOFMEMORY.
-[[nodiscard]] HRESULT LoadImageScaled(const char* path, std::uint32_t width, std::uint32_t height, float* texels);
+// InvalidArgument for a null `path` or `texels` or a zero size. `texels` is left
+// unspecified on failure. Nothing escapes: exhausted memory is OutOfMemory.
+[[nodiscard]] status::Status LoadImageScaled(const char* path, std::uint32_t width, std::uint32_t height,
+                                             float* texels);
 
 // As LoadImageScaled, keeping only each texel's red: `values` holds width * height
 // floats, the red that LoadImageScaled would give, bit for bit. `rowsLoaded`, when
 // given, is raised to r + 1 (released, then notified) as soon as rows 0 to r are
 // written, so that another thread can read them while the rest decode; on failure
 // it may stop short of `height`.
-[[nodiscard]] HRESULT LoadImageScaledRed(const char* path, std::uint32_t width, std::uint32_t height, float* values,
-                                         std::atomic<std::uint32_t>* rowsLoaded = nullptr);
+[[nodiscard]] status::Status LoadImageScaledRed(const char* path, std::uint32_t width, std::uint32_t height,
+                                                float* values, std::atomic<std::uint32_t>* rowsLoaded = nullptr);
 
 }  // namespace image

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "results/result_code.h"
+#include "status/status.h"
 
 namespace image {
 
@@ -59,9 +59,9 @@ public:
 
     // Decodes the next `count` rows into `destination` (room for `count` packed rows,
     // rowBytes() apart); `count` must not take the total past the image's height.
-    // S_OK, or D3DXERR_INVALIDDATA / E_OUTOFMEMORY; after a failure nothing more is
+    // Ok, or InvalidData / OutOfMemory; after a failure nothing more is
     // read. Exhausted memory may also escape as std::bad_alloc.
-    [[nodiscard]] virtual HRESULT readRows(std::uint8_t* destination, std::uint32_t count) = 0;
+    [[nodiscard]] virtual status::Status readRows(std::uint8_t* destination, std::uint32_t count) = 0;
 
 protected:
     ImageInfo info_;
