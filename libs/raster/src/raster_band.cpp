@@ -6,17 +6,13 @@
 #include <memory>
 #include <new>
 
+#include "gdal_dataset.h"
 #include "gdal_messages.h"
 #include "os/memory_budget.h"
 
 namespace raster {
 
 namespace {
-
-struct CloseDataset {
-    void operator()(void* dataset) const { GDALClose(dataset); }
-};
-using Dataset = std::unique_ptr<void, CloseDataset>;
 
 struct DestroySrs {
     void operator()(void* srs) const { OSRDestroySpatialReference(srs); }

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <random>
 
+#include "gdal_dataset.h"
 #include "gdal_messages.h"
 #include "os/atomic_file.h"
 #include "os/save_target.h"
@@ -17,11 +18,6 @@
 namespace raster {
 
 namespace {
-
-struct CloseDataset {
-    void operator()(void* dataset) const { GDALClose(dataset); }
-};
-using Dataset = std::unique_ptr<void, CloseDataset>;
 
 // A list GDAL takes, alive as long as the strings it points into.
 class OptionList {
