@@ -6,8 +6,11 @@
 #include <csignal>
 #include <filesystem>
 
+#include "cli/failure_words.h"
 #include "export/export_options.h"
 #include "export_fixtures.h"
+#include "platform/result_reason.h"
+#include "results/status_result.h"
 
 using exporter::CommandLineAction;
 using exporter::ExportOptions;
@@ -34,6 +37,15 @@ TEST(ExportCommandLine, ReadsEachSpellingOfAnOption) {
     EXPECT_EQ(o.rangeDegrees, 20.0);
     EXPECT_EQ(o.shrink, 4u);
     EXPECT_EQ(o.horizonMap, "-map.dds");
+}
+
+// The companions print the tool's words for a failure of each kind, as they did
+// while they passed its result codes.
+TEST(ExportCommandLine, FailureWordsAreTheToolsForEveryCode) {
+    for (int c = 0; c <= static_cast<int>(status::Code::Failed); ++c) {
+        const auto code = static_cast<status::Code>(c);
+        EXPECT_EQ(cli::FailureWords(code), platform::ResultReason(ResultOfStatus({code, {}}))) << c;
+    }
 }
 
 TEST(ExportCommandLine, HelpVersionAndNothing) {
