@@ -101,7 +101,7 @@ bool WriteGeoDem(const char* path, int size, const std::vector<std::uint16_t>& h
     extras.geo.keyDirectory = {1, 1, 0, 3, 1024, 0, 1, 1, 1025, 0, 1, 1, 3072, 0, 1, 32633};
     std::vector<std::uint8_t> bytes;
     std::string why;
-    if (encode::EncodeFloatTiff(dem, &bytes, &why, extras) != S_OK) return false;
+    if (!encode::EncodeFloatTiff(dem, &bytes, &why, extras).ok()) return false;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(file.flush());

@@ -72,13 +72,13 @@ int Child(int kind, encode::Compression packing, const std::string& dds, const s
           const std::string& dir) {
     HorizonMap map;
     std::string why;
-    if (ReadHorizonMap(dds.c_str(), &map, &why) != S_OK) Fail("cannot read the map");
+    if (!ReadHorizonMap(dds.c_str(), &map, &why).ok()) Fail("cannot read the map");
     const std::uint32_t w = map.width, h = map.height;
     const std::size_t texels = std::size_t{w} * h;
     std::vector<float> heights(texels);
     if (!image::LoadImageScaledRed(png.c_str(), w, h, heights.data()).ok()) Fail("cannot load the heights");
     AngleMaps angles;
-    if (ComputeAngleMaps(map, heights.data(), kTerrain, &angles) != S_OK) Fail("cannot compute the angles");
+    if (!ComputeAngleMaps(map, heights.data(), kTerrain, &angles).ok()) Fail("cannot compute the angles");
     encode::FloatChannels stored = Planes(w, h, {"R", "G", "B"});
     encode::FloatChannels degrees = Planes(w, h, {"forward", "backward", "forwardKind", "backwardKind"});
     for (std::size_t i = 0; i < texels; ++i) {
@@ -97,9 +97,8 @@ int Child(int kind, encode::Compression packing, const std::string& dds, const s
     const auto start = Clock::now();
     std::vector<std::uint8_t> bytes;
     // Called once the encoder has filled `bytes`.
-    const auto write = [&](const std::string& name, HRESULT encoded, std::uint64_t raw) {
-        if (encoded != S_OK || encode::WriteFileAtomically(dir + "/" + name, bytes) != S_OK)
-            Fail("cannot make an output");
+    const auto write = [&](const std::string& name, const status::Status& encoded, std::uint64_t raw) {
+        if (!encoded.ok() || !encode::WriteFileAtomically(dir + "/" + name, bytes).ok()) Fail("cannot make an output");
         jobs.push_back({name, raw, std::move(bytes)});
         bytes = {};
     };
@@ -107,7 +106,7 @@ int Child(int kind, encode::Compression packing, const std::string& dds, const s
         // As the companion makes them: the three files at once from the map's rows.
         const HorizonSamples samples(45, 8);
         std::vector<std::uint8_t> files[3];
-        const HRESULT made = encode::EncodeGreyPngTrio(
+        const status::Status made = encode::EncodeGreyPngTrio(
             w, h, 8,
             [&](std::uint32_t r, std::uint16_t* red, std::uint16_t* green) {
                 HorizonRowSamples(map, samples, r, red, green);
@@ -124,13 +123,13 @@ int Child(int kind, encode::Compression packing, const std::string& dds, const s
     } else if (kind == 2 || kind == 4) {
         // Streamed into its file as the companion writes it; only its size is kept.
         encode::FloatTiffStream stream;
-        HRESULT hr = stream.open(dir + "/f.tif", w, h, floats.names, {}, &why, packing,
-                                 encode::FloatTiffStream::Layout::Interleaved);
-        if (hr == S_OK) hr = stream.writeInterleaved(floats, {}, &why);
-        if (hr != S_OK || stream.commit(&why) != S_OK) Fail("cannot make an output");
+        status::Status made = stream.open(dir + "/f.tif", w, h, floats.names, {}, &why, packing,
+                                          encode::FloatTiffStream::Layout::Interleaved);
+        if (made.ok()) made = stream.writeInterleaved(floats, {}, &why);
+        if (!made.ok() || !stream.commit(&why).ok()) Fail("cannot make an output");
         jobs.push_back({"f.tif", floatRaw, {}});
     } else if (kind == 3 || kind == 5) {
-        if (encode::WriteFloatExrFile(dir + "/f.exr", floats, {}, packing) != S_OK) Fail("cannot make an output");
+        if (!encode::WriteFloatExrFile(dir + "/f.exr", floats, {}, packing).ok()) Fail("cannot make an output");
         jobs.push_back({"f.exr", floatRaw, {}});
     } else {
         const encode::GreyImage image = ShadePicture(map, heights.data(), kTerrain, Direction::Forward, 5, 1, 8);
@@ -151,7 +150,7 @@ int Child(int kind, encode::Compression packing, const std::string& dds, const s
     sync();
     const auto floorStart = Clock::now();
     for (const auto& job : jobs)
-        if (encode::WriteFileAtomically(dir + "/floor." + job.name, job.file) != S_OK) Fail("cannot write the floor");
+        if (!encode::WriteFileAtomically(dir + "/floor." + job.name, job.file).ok()) Fail("cannot write the floor");
     const double floor = Seconds(floorStart);
     std::printf("%.4f %.4f %llu %llu\n", output, floor, static_cast<unsigned long long>(raw),
                 static_cast<unsigned long long>(file));

@@ -106,9 +106,9 @@ void TellOpen(const HorizonMap& map, const float* heights, const horizon::Horizo
 
 }  // namespace
 
-HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
-                         AngleMaps* angles, const LoadedRows* rows) {
-    if (heights == nullptr || angles == nullptr) return E_INVALIDARG;
+status::Status ComputeAngleMaps(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
+                                AngleMaps* angles, const LoadedRows* rows) {
+    if (heights == nullptr || angles == nullptr) return status::Fail(status::Code::InvalidArgument, {});
     try {
         AngleMaps computed;
         computed.width = map.width;
@@ -122,7 +122,7 @@ HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights, const hori
             FillRow(map, heights, terrain, geometry, Direction::Forward, r, &computed.forward, &counts[worker][0]);
             FillRow(map, heights, terrain, geometry, Direction::Backward, r, &computed.backward, &counts[worker][1]);
         });
-        if (!loaded) return E_FAIL;
+        if (!loaded) return status::Fail(status::Code::Failed, "the height map did not load");
         for (std::size_t k = 0; k < kTexelKinds; ++k) {
             computed.forward.counts[k] = counts[0][0][k] + counts[1][0][k];
             computed.backward.counts[k] = counts[0][1][k] + counts[1][1][k];
@@ -130,9 +130,9 @@ HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights, const hori
         os::RunSideBySide([&] { TellOpen(map, heights, terrain, Direction::Forward, &computed.forward); },
                       [&] { TellOpen(map, heights, terrain, Direction::Backward, &computed.backward); });
         *angles = std::move(computed);
-        return S_OK;
+        return status::Ok();
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 

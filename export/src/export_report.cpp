@@ -1,20 +1,17 @@
 #include "export_report.h"
 
+#include "cli/failure_words.h"
 #include "export/export_run.h"
-#include "platform/result_reason.h"
 
 namespace exporter {
 
-void Report(std::FILE* err, const std::string& what, HRESULT result, const std::string& why) {
-    std::fprintf(err, "%s: %s: %s\n", kProgram, what.c_str(),
-                 why.empty() ? platform::ResultReason(result).c_str() : why.c_str());
+void Report(std::FILE* err, const std::string& what, status::Code code, const std::string& why) {
+    std::fprintf(err, "%s: %s: %s\n", kProgram, what.c_str(), why.empty() ? cli::FailureWords(code) : why.c_str());
 }
 
 void Report(std::FILE* err, const std::string& what, const status::Status& failure) {
     std::fprintf(err, "%s: %s: %s\n", kProgram, what.c_str(), status::Describe(failure).c_str());
 }
-
-int FailureCode(HRESULT result) { return result == E_OUTOFMEMORY ? kExportOutOfMemory : kExportWriteFailed; }
 
 int FailureCode(const status::Status& failure) {
     return failure.code == status::Code::OutOfMemory ? kExportOutOfMemory : kExportWriteFailed;

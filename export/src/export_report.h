@@ -4,21 +4,20 @@
 #include <cstdio>
 #include <string>
 
-#include "results/result_code.h"
 #include "status/status.h"
 
 namespace exporter {
 
 inline constexpr const char* kProgram = "umbrascope-export";
 
-// "umbrascope-export: `what`: " and `why`, or the result's words when `why` is empty.
-void Report(std::FILE* err, const std::string& what, HRESULT result, const std::string& why = "");
+// "umbrascope-export: `what`: " and `why`, or the code's words (cli::FailureWords)
+// when `why` is empty.
+void Report(std::FILE* err, const std::string& what, status::Code code, const std::string& why = "");
 
 // "umbrascope-export: `what`: " and the status described (its reason, or its code's words).
 void Report(std::FILE* err, const std::string& what, const status::Status& failure);
 
 // The exit code of a failure to make or write an output.
-int FailureCode(HRESULT result);
 int FailureCode(const status::Status& failure);
 
 // "stopped: Ran out of memory"; allocates nothing. Returns kExportOutOfMemory.

@@ -16,7 +16,6 @@
 #include "os/output_names.h"
 #include "os/termination_signals.h"
 #include "output_writer.h"
-#include "results/status_result.h"
 
 namespace exporter {
 
@@ -66,7 +65,7 @@ int WritePreviews(const ExportOptions& o, const HorizonMap& map, OutputWriter& w
                                   o.previewPrefix + ".both.png"};
     if (o.shrink <= 1) {
         std::vector<std::uint8_t> files[3];
-        const HRESULT made = encode::EncodeGreyPngTrio(
+        const status::Status made = encode::EncodeGreyPngTrio(
             map.width, map.height, o.bitDepth,
             [&](std::uint32_t row, std::uint16_t* red, std::uint16_t* green) {
                 HorizonRowSamples(map, samples, row, red, green);
@@ -85,17 +84,17 @@ int WritePreviews(const ExportOptions& o, const HorizonMap& map, OutputWriter& w
 
 int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
     os::OutputRefusal refused;
-    if (const HRESULT hr = ResultOfStatus(os::CheckOutputNames(OutputFiles(o), InputFiles(o), &refused)); hr != S_OK) {
+    if (const status::Status checked = os::CheckOutputNames(OutputFiles(o), InputFiles(o), &refused); !checked.ok()) {
         const std::string why = !refused.input.empty()     ? "it is the input " + refused.input
                                 : !refused.earlier.empty() ? "it is the same file as the output " + refused.earlier
                                                            : "";
-        Report(err, "cannot write " + refused.output, hr, why);
+        Report(err, "cannot write " + refused.output, checked.code, why);
         return kExportWriteFailed;
     }
     HorizonMap map;
     std::string why;
-    if (const HRESULT hr = ReadHorizonMap(o.horizonMap.c_str(), &map, &why); hr != S_OK) {
-        Report(err, "cannot read the horizon map " + o.horizonMap, hr, why);
+    if (const status::Status read = ReadHorizonMap(o.horizonMap.c_str(), &map, &why); !read.ok()) {
+        Report(err, "cannot read the horizon map " + o.horizonMap, read.code, why);
         return kExportBadInput;
     }
     // The map may lie in its file's mapping: a file cut short meanwhile ends the run.
@@ -104,7 +103,7 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
             .c_str(),
         kExportBadInput);
     if (!os::CheckFitsInMemory(WritingPeakBytes(o, map.width, map.height)).ok()) {
-        Report(err, "too little memory to make the files asked for", E_OUTOFMEMORY);
+        Report(err, "too little memory to make the files asked for", status::Code::OutOfMemory);
         return kExportOutOfMemory;
     }
     FromHeights made;

@@ -9,7 +9,6 @@
 #include "image/load_image.h"
 #include "os/memory_budget.h"
 #include "os/side_by_side_work.h"
-#include "results/status_result.h"
 
 namespace exporter {
 
@@ -32,14 +31,14 @@ namespace {
 
 int LoadHeights(const ExportOptions& o, const HorizonMap& map, FromHeights* made, std::FILE* err) {
     status::Status loaded = AllocateHeights(map, &made->heights);
-    HRESULT computed = S_OK;
+    status::Status computed;
     if (loaded.ok()) {
         LoadedRows rows(map.height);
         const float* heights = made->heights.get();
         os::RunSideBySide(
             [&] {
                 if (!o.angleFiles.empty()) computed = ComputeAngleMaps(map, heights, o.terrain, &made->angles, &rows);
-                if (computed == S_OK && !o.shadeFile.empty())
+                if (computed.ok() && !o.shadeFile.empty())
                     made->shade =
                         ShadePicture(map, heights, o.terrain, o.sunFrom, o.sunDegrees, o.shrink, o.bitDepth, &rows);
             },
@@ -50,11 +49,11 @@ int LoadHeights(const ExportOptions& o, const HorizonMap& map, FromHeights* made
             });
     }
     if (!loaded.ok()) {
-        Report(err, "cannot load the height map " + o.heightMap, ResultOfStatus(loaded), loaded.reason);
+        Report(err, "cannot load the height map " + o.heightMap, loaded.code, loaded.reason);
         return kExportBadInput;
     }
-    if (computed != S_OK) {
-        Report(err, "cannot compute the angles", computed);
+    if (!computed.ok()) {
+        Report(err, "cannot compute the angles", computed.code);
         return FailureCode(computed);
     }
     return kExportSuccess;

@@ -8,7 +8,6 @@
 #include "image/dds_decoder.h"
 #include "image/image_file.h"
 #include "os/memory_budget.h"
-#include "results/status_result.h"
 
 namespace exporter {
 
@@ -72,22 +71,28 @@ std::string FourCcText(std::uint32_t fourCc) {
     return true;
 }
 
-[[nodiscard]] HRESULT Read(const char* path, HorizonMap* map, std::string* why) {
+// Invalid data, for the reason in `why`.
+status::Status Refused(const char* path, const std::string& why) {
+    return status::Fail(status::Code::InvalidData, std::string(path) + ": " + why);
+}
+
+[[nodiscard]] status::Status Read(const char* path, HorizonMap* map, std::string* why) {
     image::ImageFile file;
-    if (const status::Status opened = file.open(path); !opened.ok()) {
-        if (opened.code == status::Code::InvalidData) *why = "not a regular file, or empty";
-        return ResultOfStatus(opened);
+    if (status::Status opened = file.open(path); !opened.ok()) {
+        if (opened.code != status::Code::InvalidData) return opened;
+        *why = "not a regular file, or empty";
+        return Refused(path, *why);
     }
     std::uint8_t header[dds::kHeaderBytes + dds::kDx10Bytes] = {};
     const std::size_t got = file.read(header, sizeof header);
-    if (!HeaderFits(header, got, file.size(), why)) return D3DXERR_INVALIDDATA;
+    if (!HeaderFits(header, got, file.size(), why)) return Refused(path, *why);
     file.seek(0);
 
     std::unique_ptr<image::RowSource> source;
     if (!image::OpenDdsSource(file, &source).ok() ||
         source->info().rowBytes() != std::size_t{dds::Le32(header + 16)} * 16) {
         *why = "the DDS header is inconsistent";
-        return D3DXERR_INVALIDDATA;
+        return Refused(path, *why);
     }
     const image::ImageInfo& info = source->info();
     const std::size_t count = std::size_t{info.width} * info.height * 4;  // fits: checked against the file
@@ -95,17 +100,17 @@ std::string FourCcText(std::uint32_t fourCc) {
         // Level 0 follows the header; the file's bits as they lie in the page cache.
         const auto* first = reinterpret_cast<const float*>(mapped.get() + dds::kHeaderBytes);
         *map = HorizonMap{info.width, info.height, {first, count}, std::move(mapped)};
-        return S_OK;
+        return status::Ok();
     }
-    if (!os::CheckFitsInMemory(std::uint64_t{count} * sizeof(float)).ok()) return E_OUTOFMEMORY;
+    if (!os::CheckFitsInMemory(std::uint64_t{count} * sizeof(float)).ok()) return status::OutOfMemory();
     std::vector<float> texels(count);
     // Float RGBA rows come through unconverted: the bits as stored.
     if (!source->readRows(reinterpret_cast<std::uint8_t*>(texels.data()), info.height).ok()) {
         *why = "cut short inside level 0";
-        return D3DXERR_INVALIDDATA;
+        return Refused(path, *why);
     }
     *map = MapInMemory(info.width, info.height, std::move(texels));
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace
@@ -116,14 +121,14 @@ HorizonMap MapInMemory(std::uint32_t width, std::uint32_t height, std::vector<fl
     return HorizonMap{width, height, values, std::move(owned)};
 }
 
-HRESULT ReadHorizonMap(const char* path, HorizonMap* map, std::string* why) {
-    if (path == nullptr || map == nullptr || why == nullptr) return E_INVALIDARG;
+status::Status ReadHorizonMap(const char* path, HorizonMap* map, std::string* why) {
+    if (path == nullptr || map == nullptr || why == nullptr) return status::Fail(status::Code::InvalidArgument, {});
     *map = HorizonMap{};
     why->clear();
     try {
         return Read(path, map, why);
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 

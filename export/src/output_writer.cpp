@@ -13,30 +13,29 @@
 #include "export_report.h"
 #include "geo/gdal_tags.h"
 #include "os/atomic_file.h"
-#include "results/status_result.h"
 
 namespace exporter {
 
 // The file written in pieces, so that a slow disk shows progress.
-HRESULT WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes, ProgressLine& line) {
+status::Status WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes, ProgressLine& line) {
     constexpr std::size_t kPiece = std::size_t{16} << 20;
     os::AtomicFile file;
-    if (const HRESULT hr = ResultOfStatus(file.open(path)); hr != S_OK) return hr;
+    if (status::Status s = file.open(path); !s.ok()) return s;
     for (std::size_t done = 0; done < bytes.size();) {
         const std::size_t n = std::min(kPiece, bytes.size() - done);
-        if (const HRESULT hr = ResultOfStatus(file.write(bytes.data() + done, n)); hr != S_OK) return hr;
+        if (status::Status s = file.write(bytes.data() + done, n); !s.ok()) return s;
         done += n;
         line.show("writing", static_cast<double>(done) / static_cast<double>(bytes.size()));
     }
-    return ResultOfStatus(file.commit());
+    return file.commit();
 }
 
 int OutputWriter::writePng(const std::string& path, const encode::GreyImage& image, const encode::GreyImage* right) {
     ProgressLine line(err_, std::string(kProgram) + ": " + path);
     std::vector<std::uint8_t> bytes;
-    const HRESULT hr = right != nullptr ? encode::EncodeGreyPngSideBySide(image, *right, &bytes, compression_)
-                                        : encode::EncodeGreyPng(image, &bytes, compression_);
-    return finish(path, hr, "", bytes, line);
+    const status::Status made = right != nullptr ? encode::EncodeGreyPngSideBySide(image, *right, &bytes, compression_)
+                                                 : encode::EncodeGreyPng(image, &bytes, compression_);
+    return finish(path, made, "", bytes, line);
 }
 
 int OutputWriter::writeFloat(const std::string& path, const encode::FloatChannels& channels,
@@ -47,21 +46,21 @@ int OutputWriter::writeFloat(const std::string& path, const encode::FloatChannel
     };
     // Each goes into its file as its rows are packed.
     std::string why;
-    HRESULT hr = S_OK;
+    status::Status written;
     if (encode::FloatFormatOf(path) == encode::FloatFormat::Exr) {
-        hr = encode::WriteFloatExrFile(path, channels, progress, compression_);
+        written = encode::WriteFloatExrFile(path, channels, progress, compression_);
     } else {
         encode::FloatTiffStream stream;
-        hr = stream.open(
+        written = stream.open(
             path, channels.width, channels.height, channels.names,
             encode::TiffExtras{.software = kProgram, .moreTags = tags(bands, noData, channels.width, channels.height)},
             &why, compression_, encode::FloatTiffStream::Layout::Interleaved);
-        if (hr == S_OK) hr = stream.writeInterleaved(channels, progress, &why);
-        if (hr == S_OK) hr = stream.commit(&why);
+        if (written.ok()) written = stream.writeInterleaved(channels, progress, &why);
+        if (written.ok()) written = stream.commit(&why);
     }
-    if (hr != S_OK) {
-        Report(err_, "cannot write " + path, hr, why);
-        return FailureCode(hr);
+    if (!written.ok()) {
+        Report(err_, "cannot write " + path, written.code, why);
+        return FailureCode(written);
     }
     std::fprintf(out_, "wrote %s\n", path.c_str());
     return kExportSuccess;
@@ -72,35 +71,36 @@ int OutputWriter::writeGrey(const std::string& path, const encode::GreyImage& im
     ProgressLine line(err_, std::string(kProgram) + ": " + path);
     std::vector<std::uint8_t> bytes;
     std::string why;
-    const HRESULT hr =
+    const status::Status made =
         encode::EncodeGreyTiff(image, &bytes, &why, tags({band}, "", image.width, image.height), compression_);
-    return finish(path, hr, why, bytes, line);
+    return finish(path, made, why, bytes, line);
 }
 
-int OutputWriter::writeMade(const std::string& path, HRESULT made, const std::vector<std::uint8_t>& bytes) {
+int OutputWriter::writeMade(const std::string& path, const status::Status& made,
+                            const std::vector<std::uint8_t>& bytes) {
     ProgressLine line(err_, std::string(kProgram) + ": " + path);
     return finish(path, made, "", bytes, line);
 }
 
 encode::TiffTagWriter OutputWriter::tags(const std::vector<std::string>& bands, const std::string& noData,
                                          std::uint32_t width, std::uint32_t height) const {
-    return [this, bands, noData, width, height](TIFF* tiff) {
-        if (TIFFSetField(tiff, TIFFTAG_SOFTWARE, kProgram) != 1) return E_FAIL;
+    return [this, bands, noData, width, height](TIFF* tiff) -> status::Status {
+        if (TIFFSetField(tiff, TIFFTAG_SOFTWARE, kProgram) != 1) return status::Fail(status::Code::Failed, {});
         if (where_.present)
-            if (!geo::WriteGeoreferencing(tiff, where_, width, height).ok()) return E_FAIL;
-        return geo::WriteGdalTags(tiff, geo::GdalMetadata({}, bands), noData).ok() ? S_OK : E_FAIL;
+            if (status::Status s = geo::WriteGeoreferencing(tiff, where_, width, height); !s.ok()) return s;
+        return geo::WriteGdalTags(tiff, geo::GdalMetadata({}, bands), noData);
     };
 }
 
-int OutputWriter::finish(const std::string& path, HRESULT encoded, const std::string& why,
+int OutputWriter::finish(const std::string& path, const status::Status& encoded, const std::string& why,
                          const std::vector<std::uint8_t>& bytes, ProgressLine& line) {
-    if (encoded != S_OK) {
-        Report(err_, "cannot make " + path, encoded, why);
+    if (!encoded.ok()) {
+        Report(err_, "cannot make " + path, encoded.code, why);
         return FailureCode(encoded);
     }
-    if (const HRESULT hr = WriteFile(path, bytes, line); hr != S_OK) {
-        Report(err_, "cannot write " + path, hr);
-        return FailureCode(hr);
+    if (const status::Status written = WriteFile(path, bytes, line); !written.ok()) {
+        Report(err_, "cannot write " + path, written.code);
+        return FailureCode(written);
     }
     std::fprintf(out_, "wrote %s\n", path.c_str());
     return kExportSuccess;

@@ -11,14 +11,16 @@
 #include "encode/grey_image.h"
 #include "encode/tiff_encoder.h"
 #include "geo/georeferencing.h"
+#include "status/status.h"
 
 namespace exporter {
 
 using cli::ProgressLine;
 
 // Writes `bytes` to `path` (beside it, then renamed), `line` showing the progress.
-// S_OK, or the failure of opening, writing or renaming.
-[[nodiscard]] HRESULT WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes, ProgressLine& line);
+// Ok, or the failure of opening, writing or renaming.
+[[nodiscard]] status::Status WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                                       ProgressLine& line);
 
 // One output: encoded whole in memory, then written beside its name and renamed.
 // TIFFs carry the height map's georeferencing, when it has any, and GDAL's band
@@ -38,14 +40,15 @@ public:
     // A PNG or a TIFF, by its name.
     [[nodiscard]] int writeGrey(const std::string& path, const encode::GreyImage& image, const std::string& band);
 
-    // A file made beforehand, `made` the result of making it.
-    [[nodiscard]] int writeMade(const std::string& path, HRESULT made, const std::vector<std::uint8_t>& bytes);
+    // A file made beforehand, `made` the status of making it.
+    [[nodiscard]] int writeMade(const std::string& path, const status::Status& made,
+                                const std::vector<std::uint8_t>& bytes);
 
 private:
     encode::TiffTagWriter tags(const std::vector<std::string>& bands, const std::string& noData, std::uint32_t width,
                                std::uint32_t height) const;
 
-    [[nodiscard]] int finish(const std::string& path, HRESULT encoded, const std::string& why,
+    [[nodiscard]] int finish(const std::string& path, const status::Status& encoded, const std::string& why,
                              const std::vector<std::uint8_t>& bytes, ProgressLine& line);
 
     std::FILE* out_;

@@ -7,7 +7,6 @@
 #include "export/export_run.h"
 #include "export_report.h"
 #include "os/atomic_file.h"
-#include "platform/result_reason.h"
 #include "viewer/viewer_page.h"
 
 namespace exporter {
@@ -29,11 +28,11 @@ std::uint16_t CodeOf(const DirectionAngles& angles, std::size_t texel) {
 
 }  // namespace
 
-HRESULT MakeViewerData(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
-                       std::uint32_t maxSize, viewer::PageData* data) {
-    if (heights == nullptr || data == nullptr) return E_INVALIDARG;
+status::Status MakeViewerData(const HorizonMap& map, const float* heights, const horizon::HorizonSettings& terrain,
+                              std::uint32_t maxSize, viewer::PageData* data) {
+    if (heights == nullptr || data == nullptr) return status::Fail(status::Code::InvalidArgument, {});
     AngleMaps angles;
-    if (const HRESULT hr = ComputeAngleMaps(map, heights, terrain, &angles); hr != S_OK) return hr;
+    if (status::Status computed = ComputeAngleMaps(map, heights, terrain, &angles); !computed.ok()) return computed;
     try {
         viewer::PageData d;
         d.mapWidth = map.width;
@@ -51,9 +50,9 @@ HRESULT MakeViewerData(const HorizonMap& map, const float* heights, const horizo
                 d.directions[1].codes.push_back(CodeOf(angles.backward, texel));
             }
         *data = std::move(d);
-        return S_OK;
+        return status::Ok();
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 
@@ -62,16 +61,16 @@ int WriteViewerPage(const ExportOptions& options, const HorizonMap& map, const f
     const std::string& path = options.viewerFile;
     viewer::PageData data;
     std::string page;
-    HRESULT hr = MakeViewerData(map, heights, options.terrain, options.viewerSize, &data);
-    if (hr == S_OK) {
+    status::Status gathered = MakeViewerData(map, heights, options.terrain, options.viewerSize, &data);
+    if (gathered.ok()) {
         try {
             data.mapName = options.horizonMap.substr(options.horizonMap.find_last_of('/') + 1);
         } catch (const std::bad_alloc&) {
-            hr = E_OUTOFMEMORY;
+            gathered = status::OutOfMemory();
         }
     }
-    if (hr != S_OK) {
-        Report(err, "cannot make " + path, hr);
+    if (!gathered.ok()) {
+        Report(err, "cannot make " + path, gathered.code);
         return kExportBadInput;
     }
     if (const status::Status made = viewer::MakeViewerPage(data, &page); !made.ok()) {

@@ -10,7 +10,6 @@
 #include "image/decode_image.h"
 #include "image/image_file.h"
 #include "raster/raster_band.h"
-#include "results/status_result.h"
 #include "sky/stored_sample_kind.h"
 
 namespace sky {
@@ -108,13 +107,17 @@ std::string WithoutPath(const std::string& path, const std::string& reason) {
     return reason.rfind(prefix, 0) == 0 ? reason.substr(prefix.size()) : reason;
 }
 
-HRESULT ResultOf(const status::Status& status) {
-    switch (status.code) {
-        case status::Code::Ok: return S_OK;
-        case status::Code::OutOfMemory: return E_OUTOFMEMORY;
-        case status::Code::InvalidArgument: return E_INVALIDARG;
-        default: return D3DXERR_INVALIDDATA;
-    }
+// A failure of the raster library's as the load reports it: out of memory and a
+// band the raster lacks as they are, anything else invalid data; the reason kept.
+status::Status AsRefusal(status::Status refused) {
+    if (refused.code != status::Code::OutOfMemory && refused.code != status::Code::InvalidArgument)
+        refused.code = status::Code::InvalidData;
+    return refused;
+}
+
+// Invalid data, for the reason in `why`.
+status::Status Refused(const std::string& path, const std::string& why) {
+    return status::Fail(status::Code::InvalidData, path + ": " + why);
 }
 
 // The loaders clamp the lowest signed value onto the one above it, so -1 stands
@@ -129,39 +132,42 @@ double Stored(float value, const StoredSampleKind& kind) {
 }
 
 // A height map no GDAL driver takes (RAW), through the project's loaders.
-HRESULT LoadThroughLoaders(const std::string& path, const DemReading& reading, Dem* dem) {
+status::Status LoadThroughLoaders(const std::string& path, const DemReading& reading, Dem* dem) {
     const StoredSampleKind kind = StoredSampleKindOf(path);
     image::DecodedImage decoded;
     if (const status::Status decodedOk = image::DecodeImageFile(path.c_str(), &decoded); !decodedOk.ok())
-        return ResultOfStatus(decodedOk);
+        return decodedOk;
     const std::size_t texels = std::size_t{decoded.width} * decoded.height;
     dem->z.resize(texels);
     for (std::size_t i = 0; i < texels; ++i) dem->z[i] = Stored(decoded.texels[i * 4], kind);
     dem->width = decoded.width;
     dem->height = decoded.height;
     ToElevations(NoDataOf(reading.noData, false), reading.scale.value_or(1), reading.offset.value_or(0), dem);
-    return S_OK;
+    return status::Ok();
 }
 
-HRESULT Load(const std::string& path, const DemReading& reading, Dem* dem, std::string* why) {
+status::Status Load(const std::string& path, const DemReading& reading, Dem* dem, std::string* why) {
     // GDAL opens files by their name; a FIFO would block it.
     if (!IsGdalName(path)) {
-        if (const status::Status opened = image::ImageFile().open(path.c_str()); !opened.ok()) {
-            if (opened.code == status::Code::InvalidData) *why = "not a regular file, or empty";
-            return ResultOfStatus(opened);
+        if (status::Status opened = image::ImageFile().open(path.c_str()); !opened.ok()) {
+            if (opened.code != status::Code::InvalidData) return opened;
+            *why = "not a regular file, or empty";
+            return Refused(path, *why);
         }
         bool identified = false;
-        if (const status::Status asked = raster::GdalIdentifies(path, &identified); !asked.ok()) return ResultOf(asked);
+        if (const status::Status asked = raster::GdalIdentifies(path, &identified); !asked.ok())
+            return AsRefusal(asked);
         if (!identified) {
-            const HRESULT hr = LoadThroughLoaders(path, reading, dem);
-            if (hr == D3DXERR_INVALIDDATA) *why = "no GDAL driver recognises it, and it is no RAW height map";
-            return hr;
+            status::Status loaded = LoadThroughLoaders(path, reading, dem);
+            if (loaded.code != status::Code::InvalidData) return loaded;
+            *why = "no GDAL driver recognises it, and it is no RAW height map";
+            return Refused(path, *why);
         }
     }
     raster::RasterBand band;
-    if (const status::Status read = raster::ReadRasterBand(path, reading.band, true, &band); !read.ok()) {
+    if (status::Status read = raster::ReadRasterBand(path, reading.band, true, &band); !read.ok()) {
         *why = WithoutPath(path, read.reason);
-        return ResultOf(read);
+        return AsRefusal(std::move(read));
     }
     dem->warnings = std::move(band.warnings);
     dem->crsWkt = band.crsWkt;
@@ -176,14 +182,14 @@ HRESULT Load(const std::string& path, const DemReading& reading, Dem* dem, std::
     TakeGeographicCells(band, &*dem->tiff);
     if (dem->tiff->rotated) {
         *why = "its grid is rotated or sheared against its coordinates; warp it onto a north-up grid first (gdalwarp)";
-        return D3DXERR_INVALIDDATA;
+        return Refused(path, *why);
     }
     dem->width = band.width;
     dem->height = band.height;
     dem->z = std::move(band.values);
     ToElevations(NoDataOf(reading.noData ? reading.noData : band.noData, band.type == "Int16"),
                  reading.scale.value_or(band.scale.value_or(1)), reading.offset.value_or(band.offset.value_or(0)), dem);
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace
@@ -212,15 +218,15 @@ bool ReadDemHeader(const std::string& path, const DemReading& reading, DemHeader
     }
 }
 
-HRESULT LoadDem(const std::string& path, const DemReading& reading, Dem* dem, std::string* why) {
-    if (dem == nullptr || why == nullptr) return E_INVALIDARG;
+status::Status LoadDem(const std::string& path, const DemReading& reading, Dem* dem, std::string* why) {
+    if (dem == nullptr || why == nullptr) return status::Fail(status::Code::InvalidArgument, {});
     *dem = Dem{};
     why->clear();
     try {
         return Load(path, reading, dem, why);
     } catch (const std::bad_alloc&) {
         *dem = Dem{};
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 

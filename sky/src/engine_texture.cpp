@@ -28,7 +28,7 @@ Level Halve(const Level& from) {
 }
 
 // The level's halves in pieces, so that a large level is never held twice.
-HRESULT Append(const SliceBytes& put, const Level& level) {
+status::Status Append(const SliceBytes& put, const Level& level) {
     constexpr std::size_t kPiece = std::size_t{1} << 20;  // values
     std::vector<std::uint8_t> out;
     for (std::size_t first = 0; first < level.rgba.size(); first += kPiece) {
@@ -38,9 +38,9 @@ HRESULT Append(const SliceBytes& put, const Level& level) {
             out.push_back(static_cast<std::uint8_t>(h));
             out.push_back(static_cast<std::uint8_t>(h >> 8));
         }
-        if (const HRESULT hr = put(out); hr != S_OK) return hr;
+        if (status::Status taken = put(out); !taken.ok()) return taken;
     }
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace
@@ -78,8 +78,8 @@ std::uint64_t EngineSliceBytes(std::uint32_t width, std::uint32_t height) {
     return bytes;
 }
 
-HRESULT EncodeEngineSlice(const std::array<const float*, 4>& bands, std::uint32_t width, std::uint32_t height,
-                          const SliceBytes& put) {
+status::Status EncodeEngineSlice(const std::array<const float*, 4>& bands, std::uint32_t width, std::uint32_t height,
+                                 const SliceBytes& put) {
     const std::size_t texels = std::size_t{width} * height;
     Level level{width, height, std::vector<float>(texels * 4)};
     for (std::size_t i = 0; i < texels; ++i)
@@ -89,36 +89,37 @@ HRESULT EncodeEngineSlice(const std::array<const float*, 4>& bands, std::uint32_
                                         ? -1.0f
                                         : static_cast<float>(std::sin(angle * (3.14159265358979323846 / 180)));
         }
-    if (const HRESULT hr = Append(put, level); hr != S_OK) return hr;
+    if (status::Status appended = Append(put, level); !appended.ok()) return appended;
     for (std::uint32_t l = 1; l < MipLevels(width, height); ++l) {
         level = Halve(level);
-        if (const HRESULT hr = Append(put, level); hr != S_OK) return hr;
+        if (status::Status appended = Append(put, level); !appended.ok()) return appended;
     }
-    return S_OK;
+    return status::Ok();
 }
 
-HRESULT EncodeEngineDds(const std::vector<std::vector<float>>& bands, std::uint32_t width, std::uint32_t height,
-                        std::vector<std::uint8_t>* bytes) {
+status::Status EncodeEngineDds(const std::vector<std::vector<float>>& bands, std::uint32_t width, std::uint32_t height,
+                               std::vector<std::uint8_t>* bytes) {
     const std::size_t texels = std::size_t{width} * height;
-    if (bytes == nullptr || bands.empty() || bands.size() % 4 != 0 || width == 0 || height == 0) return E_INVALIDARG;
+    if (bytes == nullptr || bands.empty() || bands.size() % 4 != 0 || width == 0 || height == 0)
+        return status::Fail(status::Code::InvalidArgument, {});
     for (const auto& band : bands)
-        if (band.size() != texels) return E_INVALIDARG;
+        if (band.size() != texels) return status::Fail(status::Code::InvalidArgument, {});
     try {
         const auto slices = static_cast<std::uint32_t>(bands.size() / 4);
         *bytes = EngineDdsHeader(width, height, slices);
         const SliceBytes append = [&](const std::vector<std::uint8_t>& part) {
             bytes->insert(bytes->end(), part.begin(), part.end());
-            return S_OK;
+            return status::Ok();
         };
         for (std::uint32_t s = 0; s < slices; ++s) {
             const std::array<const float*, 4> slice{bands[s * 4].data(), bands[s * 4 + 1].data(),
                                                     bands[s * 4 + 2].data(), bands[s * 4 + 3].data()};
-            if (const HRESULT hr = EncodeEngineSlice(slice, width, height, append); hr != S_OK) return hr;
+            if (status::Status made = EncodeEngineSlice(slice, width, height, append); !made.ok()) return made;
         }
-        return S_OK;
+        return status::Ok();
     } catch (const std::bad_alloc&) {
         bytes->clear();
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 

@@ -10,9 +10,9 @@ namespace {
 
 raster::RasterFormat GdalFormat(const RasterOutputFormat& format) { return {format.driver, format.options}; }
 
-HRESULT Report(std::FILE* err, const status::Status& s) {
+status::Status Report(std::FILE* err, const status::Status& s) {
     std::fprintf(err, "%s: cannot write %s\n", kSkyProgram, status::Describe(s).c_str());
-    return s.code == status::Code::OutOfMemory ? E_OUTOFMEMORY : E_FAIL;
+    return s;
 }
 
 }  // namespace
@@ -30,20 +30,20 @@ bool WritesOwnExr(const std::string& path, const RasterOutputFormat& format) {
     return format.driver.empty() && encode::FloatFormatOf(path) == encode::FloatFormat::Exr;
 }
 
-HRESULT CheckRasterOutputFormat(const RasterOutputFormat& format, std::FILE* err) {
+status::Status CheckRasterOutputFormat(const RasterOutputFormat& format, std::FILE* err) {
     const status::Status s = raster::CheckRasterFormat(GdalFormat(format), raster::SampleType::Float32);
-    if (s.ok()) return S_OK;
+    if (s.ok()) return status::Ok();
     std::fprintf(err, "%s: %s\n", kSkyProgram, status::Describe(s).c_str());
-    return s.code == status::Code::OutOfMemory ? E_OUTOFMEMORY : E_INVALIDARG;
+    return s;
 }
 
 RasterOutputFile::RasterOutputFile() = default;
 RasterOutputFile::~RasterOutputFile() = default;
 
-HRESULT RasterOutputFile::open(const std::string& path, const RasterOutputFormat& format, const Dem& dem,
-                               const std::vector<std::string>& descriptions,
-                               const std::vector<std::pair<std::string, std::string>>& metadata, std::FILE* err,
-                               int bits) {
+status::Status RasterOutputFile::open(const std::string& path, const RasterOutputFormat& format, const Dem& dem,
+                                      const std::vector<std::string>& descriptions,
+                                      const std::vector<std::pair<std::string, std::string>>& metadata, std::FILE* err,
+                                      int bits) {
     path_ = path;
     writer_ = std::make_unique<Writer>();
     raster::RasterLayout layout;
@@ -60,23 +60,23 @@ HRESULT RasterOutputFile::open(const std::string& path, const RasterOutputFormat
     layout.metadata.insert(layout.metadata.end(), metadata.begin(), metadata.end());
     const status::Status s = writer_->gdal.open(path, GdalFormat(format), layout);
     writer_->warn(err);
-    return s.ok() ? S_OK : Report(err, s);
+    return s.ok() ? status::Ok() : Report(err, s);
 }
 
-HRESULT RasterOutputFile::writeBand(std::size_t band, const void* samples, std::FILE* err) {
-    if (!writer_) return E_FAIL;
+status::Status RasterOutputFile::writeBand(std::size_t band, const void* samples, std::FILE* err) {
+    if (!writer_) return status::Fail(status::Code::Failed, {});
     const status::Status s = writer_->gdal.writeBand(band, samples);
     writer_->warn(err);
-    return s.ok() ? S_OK : Report(err, s);
+    return s.ok() ? status::Ok() : Report(err, s);
 }
 
-HRESULT RasterOutputFile::commit(std::FILE* out, std::FILE* err) {
-    if (!writer_) return E_FAIL;
+status::Status RasterOutputFile::commit(std::FILE* out, std::FILE* err) {
+    if (!writer_) return status::Fail(status::Code::Failed, {});
     const status::Status s = writer_->gdal.commit();
     writer_->warn(err);
     if (!s.ok()) return Report(err, s);
     std::fprintf(out, "wrote %s\n", path_.c_str());
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace sky

@@ -2,22 +2,20 @@
 
 #include <map>
 
+#include "cli/failure_words.h"
 #include "encode/exr_encoder.h"
 #include "encode/output_file.h"
 #include "encode/png_encoder.h"
 #include "encode/tiff_encoder.h"
 #include "os/atomic_file.h"
-#include "platform/result_reason.h"
-#include "results/status_result.h"
 #include "sky/engine_texture.h"
 #include "sky/sky_viewer.h"
 #include "skyline/derived_products.h"
 
 namespace sky {
 
-void ReportFailure(std::FILE* err, const std::string& what, HRESULT result, const std::string& why) {
-    const std::string text = why.empty() ? platform::ResultReason(result) : why;
-    std::fprintf(err, "%s: %s: %s\n", kSkyProgram, what.c_str(), text.c_str());
+void ReportFailure(std::FILE* err, const std::string& what, status::Code code, const std::string& why) {
+    std::fprintf(err, "%s: %s: %s\n", kSkyProgram, what.c_str(), why.empty() ? cli::FailureWords(code) : why.c_str());
 }
 
 std::string Degrees(double azimuth) {
@@ -34,23 +32,23 @@ std::string AzimuthList(const std::vector<double>& azimuths) {
     return list;
 }
 
-[[nodiscard]] HRESULT WriteFile(const std::string& path, HRESULT encoded, const std::string& why,
-                                const std::vector<std::uint8_t>& bytes, std::FILE* out, std::FILE* err) {
-    if (encoded != S_OK) {
-        ReportFailure(err, "cannot make " + path, encoded, why);
+[[nodiscard]] status::Status WriteFile(const std::string& path, status::Status encoded, const std::string& why,
+                                       const std::vector<std::uint8_t>& bytes, std::FILE* out, std::FILE* err) {
+    if (!encoded.ok()) {
+        ReportFailure(err, "cannot make " + path, encoded.code, why);
         return encoded;
     }
-    if (const HRESULT hr = encode::WriteFileAtomically(path, bytes); hr != S_OK) {
-        ReportFailure(err, "cannot write " + path, hr);
-        return hr;
+    if (status::Status written = encode::WriteFileAtomically(path, bytes); !written.ok()) {
+        ReportFailure(err, "cannot write " + path, written.code);
+        return written;
     }
     std::fprintf(out, "wrote %s\n", path.c_str());
-    return S_OK;
+    return status::Ok();
 }
 
 // An OpenEXR, whose channel names say it all.
-[[nodiscard]] HRESULT WriteExr(const std::string& path, const encode::FloatChannels& channels, std::FILE* out,
-                               std::FILE* err) {
+[[nodiscard]] status::Status WriteExr(const std::string& path, const encode::FloatChannels& channels, std::FILE* out,
+                                      std::FILE* err) {
     std::vector<std::uint8_t> bytes;
     std::string why;
     return WriteFile(path, encode::EncodeFloatExr(channels, &bytes, &why), why, bytes, out, err);
@@ -79,7 +77,7 @@ AngleNames AngleNamesOf(const OutputSource& source) {
 class AngleRasterOutput final : public BandOutput {
 public:
     AngleRasterOutput(const std::string& path, const OutputSource& source) : path_(path), source_(source) {}
-    HRESULT start(std::FILE* err) override {
+    status::Status start(std::FILE* err) override {
         const AngleNames names = AngleNamesOf(source_);
         std::string channels;
         for (const std::string& name : names.names) channels.append(channels.empty() ? "" : " ").append(name);
@@ -87,13 +85,14 @@ public:
         return file_.open(path_, source_.format, source_.dem, names.descriptions,
                           {{"AZIMUTHS", AzimuthList(source_.azimuths)}, {"TIFFTAG_IMAGEDESCRIPTION", channels}}, err);
     }
-    HRESULT take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
-                 std::FILE* err) override {
+    status::Status take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
+                        std::FILE* err) override {
         for (std::size_t j = 0; j < directions.size(); ++j)
-            if (const HRESULT hr = file_.writeBand(directions[j], bands[j].data(), err); hr != S_OK) return hr;
-        return S_OK;
+            if (status::Status written = file_.writeBand(directions[j], bands[j].data(), err); !written.ok())
+                return written;
+        return status::Ok();
     }
-    HRESULT finish(std::FILE* out, std::FILE* err) override { return file_.commit(out, err); }
+    status::Status finish(std::FILE* out, std::FILE* err) override { return file_.commit(out, err); }
 
 private:
     std::string path_;
@@ -105,17 +104,17 @@ private:
 class AngleExrOutput final : public BandOutput {
 public:
     AngleExrOutput(const std::string& path, const OutputSource& source) : path_(path), source_(source) {}
-    HRESULT start(std::FILE*) override {
+    status::Status start(std::FILE*) override {
         channels_ = {source_.dem.width, source_.dem.height, AngleNamesOf(source_).names, {}};
         channels_.planes.resize(source_.azimuths.size());
-        return S_OK;
+        return status::Ok();
     }
-    HRESULT take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
-                 std::FILE*) override {
+    status::Status take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
+                        std::FILE*) override {
         for (std::size_t j = 0; j < directions.size(); ++j) channels_.planes[directions[j]] = bands[j];
-        return S_OK;
+        return status::Ok();
     }
-    HRESULT finish(std::FILE* out, std::FILE* err) override { return WriteExr(path_, channels_, out, err); }
+    status::Status finish(std::FILE* out, std::FILE* err) override { return WriteExr(path_, channels_, out, err); }
 
 private:
     std::string path_;
@@ -127,17 +126,17 @@ class SkyViewOutput final : public BandOutput {
 public:
     SkyViewOutput(const std::string& path, skyline::SvfModel model, const OutputSource& source)
         : path_(path), model_(model), source_(source) {}
-    HRESULT start(std::FILE*) override {
+    status::Status start(std::FILE*) override {
         sum_ = std::make_unique<skyline::SkyViewSum>(source_.dem.grid(), source_.cellX, source_.cellY, source_.azimuths,
                                                      model_);
-        return S_OK;
+        return status::Ok();
     }
-    HRESULT take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
-                 std::FILE*) override {
+    status::Status take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
+                        std::FILE*) override {
         for (std::size_t j = 0; j < directions.size(); ++j) sum_->add(directions[j], bands[j]);
-        return S_OK;
+        return status::Ok();
     }
-    HRESULT finish(std::FILE* out, std::FILE* err) override {
+    status::Status finish(std::FILE* out, std::FILE* err) override {
         static const char* const kModels[] = {"horizontal", "sloped", "zaksek"};
         const char* model = kModels[static_cast<int>(model_)];
         encode::FloatChannels channels{source_.dem.width, source_.dem.height, {"svf"}, {}};
@@ -145,12 +144,12 @@ public:
         sum_.reset();
         if (WritesOwnExr(path_, source_.format)) return WriteExr(path_, channels, out, err);
         RasterOutputFile file;
-        HRESULT hr = file.open(
+        status::Status written = file.open(
             path_, source_.format, source_.dem, {"sky-view factor"},
             {{"AZIMUTHS", AzimuthList(source_.azimuths)}, {"SVF_MODEL", model}, {"TIFFTAG_IMAGEDESCRIPTION", "svf"}},
             err);
-        if (hr == S_OK) hr = file.writeBand(0, channels.planes[0].data(), err);
-        return hr == S_OK ? file.commit(out, err) : hr;
+        if (written.ok()) written = file.writeBand(0, channels.planes[0].data(), err);
+        return written.ok() ? file.commit(out, err) : written;
     }
 
 private:
@@ -164,19 +163,19 @@ class ShadeOutput final : public BandOutput {
 public:
     ShadeOutput(const std::string& path, double sunAzimuth, double sunElevation, int bits, const OutputSource& source)
         : path_(path), sunAzimuth_(sunAzimuth), sunElevation_(sunElevation), bits_(bits), source_(source) {}
-    HRESULT start(std::FILE*) override {
+    status::Status start(std::FILE*) override {
         bracket_ = skyline::BracketOf(source_.azimuths, sunAzimuth_);
         bands_.resize(source_.azimuths.size());
-        return S_OK;
+        return status::Ok();
     }
     // Only the two bands around the sun are kept; Hillshade reads no other.
-    HRESULT take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
-                 std::FILE*) override {
+    status::Status take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
+                        std::FILE*) override {
         for (std::size_t j = 0; j < directions.size(); ++j)
             if (directions[j] == bracket_.a || directions[j] == bracket_.b) bands_[directions[j]] = bands[j];
-        return S_OK;
+        return status::Ok();
     }
-    HRESULT finish(std::FILE* out, std::FILE* err) override {
+    status::Status finish(std::FILE* out, std::FILE* err) override {
         const encode::GreyImage image = skyline::Hillshade(source_.dem.grid(), source_.cellX, source_.cellY, bands_,
                                                            source_.azimuths, sunAzimuth_, sunElevation_, bits_);
         bands_.clear();
@@ -189,12 +188,12 @@ public:
         if (bits_ == 8) bytes8.assign(image.samples.begin(), image.samples.end());
         const void* samples = bits_ == 8 ? static_cast<const void*>(bytes8.data()) : image.samples.data();
         RasterOutputFile file;
-        HRESULT hr = file.open(
+        status::Status written = file.open(
             path_, {}, source_.dem, {"hillshade"},
             {{"AZIMUTHS", AzimuthList(source_.azimuths)}, {"SUN", Degrees(sunAzimuth_) + " " + Degrees(sunElevation_)}},
             err, bits_);
-        if (hr == S_OK) hr = file.writeBand(0, samples, err);
-        return hr == S_OK ? file.commit(out, err) : hr;
+        if (written.ok()) written = file.writeBand(0, samples, err);
+        return written.ok() ? file.commit(out, err) : written;
     }
 
 private:
@@ -210,52 +209,53 @@ private:
 class EngineOutput final : public BandOutput {
 public:
     EngineOutput(const std::string& path, const OutputSource& source) : path_(path), source_(source) {}
-    HRESULT start(std::FILE* err) override {
+    status::Status start(std::FILE* err) override {
         const std::uint32_t width = source_.dem.width, height = source_.dem.height;
         const std::size_t n = source_.azimuths.size();
-        if (n == 0 || n % 4 != 0) return fail(err, "cannot make ", E_INVALIDARG);
-        if (const HRESULT hr = ResultOfStatus(file_.open(path_, os::DirectWriter::Mode::Buffered)); hr != S_OK)
-            return fail(err, "cannot write ", hr);
+        if (n == 0 || n % 4 != 0) return fail(err, "cannot make ", status::Fail(status::Code::InvalidArgument, {}));
+        if (status::Status opened = file_.open(path_, os::DirectWriter::Mode::Buffered); !opened.ok())
+            return fail(err, "cannot write ", std::move(opened));
         const std::vector<std::uint8_t> header = EngineDdsHeader(width, height, static_cast<std::uint32_t>(n / 4));
         headerBytes_ = header.size();
         sliceBytes_ = EngineSliceBytes(width, height);
         pending_.resize(n);
-        if (const HRESULT hr = ResultOfStatus(file_.writeAt(0, header.data(), header.size())); hr != S_OK)
-            return fail(err, "cannot write ", hr);
-        return S_OK;
+        if (status::Status written = file_.writeAt(0, header.data(), header.size()); !written.ok())
+            return fail(err, "cannot write ", std::move(written));
+        return status::Ok();
     }
-    HRESULT take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
-                 std::FILE* err) override {
+    status::Status take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
+                        std::FILE* err) override {
         for (std::size_t j = 0; j < directions.size(); ++j) pending_[directions[j]] = bands[j];
         for (std::size_t s = 0; s < pending_.size() / 4; ++s) {
             const auto in = [&](std::size_t c) { return !pending_[s * 4 + c].empty(); };
             if (!(in(0) && in(1) && in(2) && in(3))) continue;
             std::uint64_t at = headerBytes_ + s * sliceBytes_;
-            const HRESULT hr = EncodeEngineSlice(
-                {pending_[s * 4].data(), pending_[s * 4 + 1].data(), pending_[s * 4 + 2].data(),
-                 pending_[s * 4 + 3].data()},
-                source_.dem.width, source_.dem.height, [&](const std::vector<std::uint8_t>& piece) {
-                    const HRESULT written = ResultOfStatus(file_.writeAt(at, piece.data(), piece.size()));
-                    at += piece.size();
-                    return written;
-                });
-            if (hr != S_OK) return fail(err, "cannot write ", hr);
+            status::Status put =
+                EncodeEngineSlice({pending_[s * 4].data(), pending_[s * 4 + 1].data(), pending_[s * 4 + 2].data(),
+                                   pending_[s * 4 + 3].data()},
+                                  source_.dem.width, source_.dem.height, [&](const std::vector<std::uint8_t>& piece) {
+                                      status::Status written = file_.writeAt(at, piece.data(), piece.size());
+                                      at += piece.size();
+                                      return written;
+                                  });
+            if (!put.ok()) return fail(err, "cannot write ", std::move(put));
             for (std::size_t c = 0; c < 4; ++c) std::vector<float>().swap(pending_[s * 4 + c]);
             ++written_;
         }
-        return S_OK;
+        return status::Ok();
     }
-    HRESULT finish(std::FILE* out, std::FILE* err) override {
-        if (written_ * 4 != pending_.size()) return fail(err, "cannot make ", E_FAIL);
-        if (const HRESULT hr = ResultOfStatus(file_.commit()); hr != S_OK) return fail(err, "cannot write ", hr);
+    status::Status finish(std::FILE* out, std::FILE* err) override {
+        if (written_ * 4 != pending_.size()) return fail(err, "cannot make ", status::Fail(status::Code::Failed, {}));
+        if (status::Status committed = file_.commit(); !committed.ok())
+            return fail(err, "cannot write ", std::move(committed));
         std::fprintf(out, "wrote %s\n", path_.c_str());
-        return S_OK;
+        return status::Ok();
     }
 
 private:
-    HRESULT fail(std::FILE* err, const char* what, HRESULT hr) {
-        ReportFailure(err, what + path_, hr);
-        return hr;
+    status::Status fail(std::FILE* err, const char* what, status::Status failure) {
+        ReportFailure(err, what + path_, failure.code);
+        return failure;
     }
 
     std::string path_;
@@ -270,16 +270,16 @@ class ViewerOutput final : public BandOutput {
 public:
     ViewerOutput(const std::string& path, const std::string& mapName, std::uint32_t maxSize, const OutputSource& source)
         : path_(path), mapName_(mapName), maxSize_(maxSize), source_(source) {}
-    HRESULT start(std::FILE*) override {
+    status::Status start(std::FILE*) override {
         data_ = MakeSkyPageGrid(source_, maxSize_);
-        return S_OK;
+        return status::Ok();
     }
-    HRESULT take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
-                 std::FILE*) override {
+    status::Status take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
+                        std::FILE*) override {
         for (std::size_t j = 0; j < directions.size(); ++j) AddSkyPageCodes(&data_, directions[j], bands[j]);
-        return S_OK;
+        return status::Ok();
     }
-    HRESULT finish(std::FILE* out, std::FILE* err) override {
+    status::Status finish(std::FILE* out, std::FILE* err) override {
         return WriteViewerPage(path_, mapName_, std::move(data_), out, err);
     }
 

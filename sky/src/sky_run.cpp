@@ -11,7 +11,6 @@
 #include "image/decode_image.h"
 #include "os/memory_budget.h"
 #include "os/output_names.h"
-#include "results/status_result.h"
 #include "sky/dem.h"
 #include "sky/progress.h"
 #include "sky/run_memory.h"
@@ -51,12 +50,12 @@ using Directions = skyline::ChosenDirections;
 // spelling or link.
 [[nodiscard]] int CheckOutputs(const SkyOptions& o, std::FILE* err) {
     os::OutputRefusal refused;
-    const HRESULT hr = ResultOfStatus(os::CheckOutputNames(o.outputs(), {o.dem}, &refused));
-    if (hr == S_OK) return kSkySuccess;
+    const status::Status checked = os::CheckOutputNames(o.outputs(), {o.dem}, &refused);
+    if (checked.ok()) return kSkySuccess;
     const std::string why = !refused.input.empty()     ? "it is the DEM itself"
                             : !refused.earlier.empty() ? "it is the same file as the output " + refused.earlier
                                                        : "";
-    ReportFailure(err, "cannot write " + refused.output, hr, why);
+    ReportFailure(err, "cannot write " + refused.output, checked.code, why);
     return kSkyWriteFailed;
 }
 
@@ -88,7 +87,9 @@ using Directions = skyline::ChosenDirections;
 }
 
 // An output that failed, already reported: memory that ran out is exit 2 as anywhere else.
-int OutputFailureCode(HRESULT hr) { return hr == E_OUTOFMEMORY ? kSkyBadInput : kSkyWriteFailed; }
+int OutputFailureCode(const status::Status& failure) {
+    return failure.code == status::Code::OutOfMemory ? kSkyBadInput : kSkyWriteFailed;
+}
 
 // In metres, signed as AzimuthOf takes them: a column step east, a row step south.
 struct Cells {
@@ -146,14 +147,15 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     const bool floats = !o.anglesFile.empty() || !o.svfFile.empty() || !o.irradiationFile.empty() ||
                         !o.sunHoursFile.empty() || !o.shadowMasksFile.empty();
     const bool chosen = !o.outputDriver.empty() || !o.creationOptions.empty();
-    if (const HRESULT hr = floats && chosen ? CheckRasterOutputFormat({o.outputDriver, o.creationOptions}, err) : S_OK;
-        hr != S_OK)
-        return hr == E_OUTOFMEMORY ? kSkyBadInput : kSkyBadCommand;
+    if (const status::Status format =
+            floats && chosen ? CheckRasterOutputFormat({o.outputDriver, o.creationOptions}, err) : status::Ok();
+        !format.ok())
+        return format.code == status::Code::OutOfMemory ? kSkyBadInput : kSkyBadCommand;
     if (const int code = CheckMemory(o, err); code != kSkySuccess) return code;
     Dem dem;
     std::string why;
-    if (const HRESULT hr = LoadDem(o.dem, o.reading, &dem, &why); hr != S_OK) {
-        ReportFailure(err, "cannot read the DEM " + o.dem, hr, why);
+    if (const status::Status loaded = LoadDem(o.dem, o.reading, &dem, &why); !loaded.ok()) {
+        ReportFailure(err, "cannot read the DEM " + o.dem, loaded.code, why);
         return kSkyBadInput;
     }
     for (const std::string& warning : dem.warnings)
@@ -205,7 +207,7 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     if (const int code = MakeSunlightOutput(o, source, &sunlight, err); code != kSkySuccess) return code;
     if (sunlight) outputs.push_back(std::move(sunlight));
     for (auto& output : outputs)
-        if (const HRESULT hr = output->start(err); hr != S_OK) return OutputFailureCode(hr);
+        if (const status::Status started = output->start(err); !started.ok()) return OutputFailureCode(started);
 
     skyline::HorizonRequest request;
     request.directions = directions.lattice;
@@ -218,25 +220,25 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     progress.step("horizons");
     // Each batch goes to every output, which keeps only what it needs, before the next.
     double outputSeconds = 0;
-    HRESULT outputFailed = S_OK;
+    status::Status outputFailed;
     const status::Status computed = skyline::ComputeHorizonBatches(
         dem.grid(), request, [&](const std::vector<std::size_t>& indices, std::vector<std::vector<float>>& bands) {
             const double from = progress.seconds();
             for (auto& output : outputs)
-                if (outputFailed == S_OK) outputFailed = output->take(indices, bands, err);
+                if (outputFailed.ok()) outputFailed = output->take(indices, bands, err);
             outputSeconds += progress.seconds() - from;
             // Already reported by the output.
-            return outputFailed == S_OK ? status::Ok() : status::Fail(status::Code::Failed, {});
+            return outputFailed.ok() ? status::Ok() : status::Fail(status::Code::Failed, {});
         });
     progress.done();
     const double sweptAt = progress.seconds();
-    if (outputFailed != S_OK) return OutputFailureCode(outputFailed);
+    if (!outputFailed.ok()) return OutputFailureCode(outputFailed);
     if (!computed.ok()) {
         std::fprintf(err, "%s: cannot compute the horizons: %s\n", kSkyProgram, status::Describe(computed).c_str());
         return kSkyBadInput;
     }
     for (auto& output : outputs)
-        if (const HRESULT failed = output->finish(out, err); failed != S_OK) return OutputFailureCode(failed);
+        if (const status::Status failed = output->finish(out, err); !failed.ok()) return OutputFailureCode(failed);
     std::fprintf(err, "%s: %zu directions on %ux%u texels in %.2f s (read %.2f s, horizons %.2f s, the rest %.2f s)\n",
                  kSkyProgram, directions.lattice.size(), dem.width, dem.height, progress.seconds(), readAt,
                  sweptAt - readAt - outputSeconds, progress.seconds() - sweptAt + outputSeconds);
@@ -249,7 +251,7 @@ int RunSky(const SkyOptions& options, std::FILE* out, std::FILE* err) {
     try {
         return Run(options, out, err);
     } catch (const std::bad_alloc&) {
-        ReportFailure(err, "stopped", E_OUTOFMEMORY);
+        ReportFailure(err, "stopped", status::Code::OutOfMemory);
         return kSkyBadInput;
     }
 }

@@ -4,7 +4,6 @@
 #include <new>
 
 #include "os/atomic_file.h"
-#include "results/status_result.h"
 #include "viewer/viewer_page.h"
 
 namespace sky {
@@ -71,20 +70,20 @@ viewer::PageData MakeSkyPageData(const OutputSource& source, const std::vector<s
     return d;
 }
 
-HRESULT WriteViewerPage(const std::string& path, const std::string& mapName, viewer::PageData data, std::FILE* out,
-                        std::FILE* err) {
+status::Status WriteViewerPage(const std::string& path, const std::string& mapName, viewer::PageData data,
+                               std::FILE* out, std::FILE* err) {
     data.mapName = mapName.substr(mapName.find_last_of('/') + 1);
     std::string page;
     if (const status::Status made = viewer::MakeViewerPage(data, &page); !made.ok()) {
-        ReportFailure(err, "cannot make " + path, ResultOfStatus(made), made.reason);
-        return ResultOfStatus(made);
+        ReportFailure(err, "cannot make " + path, made.code, made.reason);
+        return made;
     }
     if (const status::Status written = WritePage(path, page); !written.ok()) {
-        ReportFailure(err, "cannot write " + path, ResultOfStatus(written), written.reason);
-        return ResultOfStatus(written);
+        ReportFailure(err, "cannot write " + path, written.code, written.reason);
+        return written;
     }
     std::fprintf(out, "wrote %s\n", path.c_str());
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace sky

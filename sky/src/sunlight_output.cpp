@@ -102,21 +102,21 @@ public:
     SunlightOutput(const SkyOptions& o, const OutputSource& source, std::unique_ptr<DemLocation> location)
         : o_(o), source_(source), location_(std::move(location)), brackets_(source.azimuths) {}
 
-    HRESULT start(std::FILE*) override {
+    status::Status start(std::FILE*) override {
         bands_.resize(source_.azimuths.size());
-        return S_OK;
+        return status::Ok();
     }
-    HRESULT take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
-                 std::FILE*) override {
+    status::Status take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
+                        std::FILE*) override {
         for (std::size_t j = 0; j < directions.size(); ++j) bands_[directions[j]] = bands[j];
-        return S_OK;
+        return status::Ok();
     }
-    HRESULT finish(std::FILE* out, std::FILE* err) override {
+    status::Status finish(std::FILE* out, std::FILE* err) override {
         if (!o_.irradiationFile.empty() || !o_.sunHoursFile.empty())
-            if (const HRESULT hr = writeDays(out, err); hr != S_OK) return hr;
+            if (status::Status written = writeDays(out, err); !written.ok()) return written;
         if (!o_.shadowMasksFile.empty())
-            if (const HRESULT hr = writeMasks(out, err); hr != S_OK) return hr;
-        return S_OK;
+            if (status::Status written = writeMasks(out, err); !written.ok()) return written;
+        return status::Ok();
     }
 
 private:
@@ -147,27 +147,27 @@ private:
         return text;
     }
 
-    HRESULT write(const std::string& path, const encode::FloatChannels& channels, const encode::TiffExtras& e,
-                  std::FILE* out, std::FILE* err) const {
+    status::Status write(const std::string& path, const encode::FloatChannels& channels, const encode::TiffExtras& e,
+                         std::FILE* out, std::FILE* err) const {
         std::vector<std::uint8_t> bytes;
         std::string why;
-        HRESULT hr = encode::FloatFormatOf(path) == encode::FloatFormat::Exr
-                         ? encode::EncodeFloatExr(channels, &bytes, &why)
-                         : encode::EncodeFloatTiff(channels, &bytes, &why, e);
-        if (hr != S_OK) {
-            ReportFailure(err, "cannot make " + path, hr, why);
-            return hr;
+        const status::Status made = encode::FloatFormatOf(path) == encode::FloatFormat::Exr
+                                        ? encode::EncodeFloatExr(channels, &bytes, &why)
+                                        : encode::EncodeFloatTiff(channels, &bytes, &why, e);
+        if (!made.ok()) {
+            ReportFailure(err, "cannot make " + path, made.code, why);
+            return made;
         }
-        if (hr = encode::WriteFileAtomically(path, bytes); hr != S_OK) {
-            ReportFailure(err, "cannot write " + path, hr);
-            return hr;
+        if (status::Status written = encode::WriteFileAtomically(path, bytes); !written.ok()) {
+            ReportFailure(err, "cannot write " + path, written.code);
+            return written;
         }
         std::fprintf(out, "wrote %s\n", path.c_str());
-        return S_OK;
+        return status::Ok();
     }
 
     // Irradiation (beam, diffuse, reflected, global) and sun hours summed over the days.
-    HRESULT writeDays(std::FILE* out, std::FILE* err) {
+    status::Status writeDays(std::FILE* out, std::FILE* err) {
         const skyline::Grid grid = source_.dem.grid();
         const std::size_t texels = std::size_t{grid.width} * grid.height;
         const std::vector<float> svf =
@@ -238,14 +238,15 @@ private:
             const auto e = extras({"beam irradiation (Wh/m2)", "diffuse irradiation (Wh/m2)",
                                    "reflected irradiation (Wh/m2)", "global irradiation (Wh/m2)"},
                                   items(true));
-            if (const HRESULT hr = write(o_.irradiationFile, channels, e, out, err); hr != S_OK) return hr;
+            if (status::Status written = write(o_.irradiationFile, channels, e, out, err); !written.ok())
+                return written;
         }
         if (sunHours) {
             encode::FloatChannels channels{grid.width, grid.height, {"sun_hours"}, {std::move(hours)}};
             const auto e = extras({"hours of direct sun"}, items(true));
-            if (const HRESULT hr = write(o_.sunHoursFile, channels, e, out, err); hr != S_OK) return hr;
+            if (status::Status written = write(o_.sunHoursFile, channels, e, out, err); !written.ok()) return written;
         }
-        return S_OK;
+        return status::Ok();
     }
 
     // One mask a time: 1 where the terrain or the earth hides the sun, else 0.
@@ -276,7 +277,7 @@ private:
         if (!whole) throw std::bad_alloc();
     }
 
-    HRESULT writeMasks(std::FILE* out, std::FILE* err) {
+    status::Status writeMasks(std::FILE* out, std::FILE* err) {
         const skyline::Grid grid = source_.dem.grid();
         const std::string clock = o_.utc ? "UTC" : "local solar time";
         std::vector<std::string> names, descriptions;
@@ -297,18 +298,18 @@ private:
         }
         encode::FloatTiffStream stream;
         std::string why;
-        HRESULT hr = stream.open(path, grid.width, grid.height, names, e, &why);
-        for (std::size_t k = 0; hr == S_OK && k < o_.times.size(); ++k) {
+        status::Status written = stream.open(path, grid.width, grid.height, names, e, &why);
+        for (std::size_t k = 0; written.ok() && k < o_.times.size(); ++k) {
             mask(o_.times[k], &band);
-            hr = stream.writeBand(k, band.data(), &why);
+            written = stream.writeBand(k, band.data(), &why);
         }
-        if (hr == S_OK) hr = stream.commit(&why);
-        if (hr != S_OK) {
-            ReportFailure(err, (why.empty() ? "cannot write " : "cannot make ") + path, hr, why);
-            return hr;
+        if (written.ok()) written = stream.commit(&why);
+        if (!written.ok()) {
+            ReportFailure(err, (why.empty() ? "cannot write " : "cannot make ") + path, written.code, why);
+            return written;
         }
         std::fprintf(out, "wrote %s\n", path.c_str());
-        return S_OK;
+        return status::Ok();
     }
 
     const SkyOptions& o_;

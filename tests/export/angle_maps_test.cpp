@@ -88,12 +88,12 @@ TEST_P(AngleMapsTest, MatchThePlainLoopWithinTheStoredValuesRounding) {
     ASSERT_EQ(run.exitCode, 0) << run.out;
     exporter::HorizonMap map;
     std::string why;
-    ASSERT_EQ(exporter::ReadHorizonMap(dir.path("m.dds").c_str(), &map, &why), S_OK) << why;
+    ASSERT_TRUE(exporter::ReadHorizonMap(dir.path("m.dds").c_str(), &map, &why).ok()) << why;
     std::vector<float> heights(std::size_t{kN} * kN);
     ASSERT_TRUE(image::LoadImageScaledRed(dir.path("h.pfm").c_str(), kN, kN, heights.data()).ok());
     const HorizonSettings terrainSettings{p.height, p.heightZero, p.terraSize};
     exporter::AngleMaps angles;
-    ASSERT_EQ(exporter::ComputeAngleMaps(map, heights.data(), terrainSettings, &angles), S_OK);
+    ASSERT_TRUE(exporter::ComputeAngleMaps(map, heights.data(), terrainSettings, &angles).ok());
 
     // The elevations the tool saw: trees raised by 4 m.
     std::vector<float> z(std::size_t{kN} * kN);
@@ -193,11 +193,11 @@ TEST(AngleMaps, ARealHorizonThatStores0999GetsItsAngle) {
     ASSERT_EQ(MakeHorizonMap(dir, terrain, dir.path("m.dds"), {"-h", "1", "-s", "800", "-z", "0"}).exitCode, 0);
     exporter::HorizonMap map;
     std::string why;
-    ASSERT_EQ(exporter::ReadHorizonMap(dir.path("m.dds").c_str(), &map, &why), S_OK) << why;
+    ASSERT_TRUE(exporter::ReadHorizonMap(dir.path("m.dds").c_str(), &map, &why).ok()) << why;
     ASSERT_EQ(map.red(0, 3), 0.999f);  // the run stored it
     const std::vector<float>& heights = terrain.heights;
     exporter::AngleMaps angles;
-    ASSERT_EQ(exporter::ComputeAngleMaps(map, heights.data(), {1.0f, 0.0f, kSize}, &angles), S_OK);
+    ASSERT_TRUE(exporter::ComputeAngleMaps(map, heights.data(), {1.0f, 0.0f, kSize}, &angles).ok());
     EXPECT_EQ(angles.forward.kinds[3], TexelKind::Horizon);
     EXPECT_NEAR(angles.forward.degrees[3], Degrees(zb / kCell), 0.01);
     // Row 2 stores 0.999 too, with nothing higher ahead: open.

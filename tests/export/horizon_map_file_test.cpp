@@ -37,7 +37,7 @@ TEST(HorizonMapFile, ReadsLevelZeroBitForBit) {
     WriteBytes(dir.path("m.dds"), HorizonDds(Level0(), 4, 3));
     exporter::HorizonMap map;
     std::string why;
-    ASSERT_EQ(exporter::ReadHorizonMap(dir.path("m.dds").c_str(), &map, &why), S_OK) << why;
+    ASSERT_TRUE(exporter::ReadHorizonMap(dir.path("m.dds").c_str(), &map, &why).ok()) << why;
     EXPECT_EQ(map.width, 4u);
     EXPECT_EQ(map.height, 3u);
     EXPECT_TRUE(SameBits(map.texels, Level0()));
@@ -52,7 +52,7 @@ TEST(HorizonMapFileDeathTest, AFileCutShortWhileMappedEndsTheRunWithItsReason) {
     WriteBytes(dir.path("m.dds"), HorizonDds(Level0(), 4, 3));
     exporter::HorizonMap map;
     std::string why;
-    ASSERT_EQ(exporter::ReadHorizonMap(dir.path("m.dds").c_str(), &map, &why), S_OK) << why;
+    ASSERT_TRUE(exporter::ReadHorizonMap(dir.path("m.dds").c_str(), &map, &why).ok()) << why;
     const auto read = [&] {
         os::ExitOnBusError("the map was cut short\n", 2);
         ASSERT_EQ(truncate(dir.path("m.dds").c_str(), 0), 0);
@@ -71,13 +71,13 @@ TEST(HorizonMapFile, EveryCutShortCopyIsRefused) {
         WriteBytes(dir.path("cut.dds"), Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length)));
         exporter::HorizonMap map;
         std::string why;
-        const HRESULT hr = exporter::ReadHorizonMap(dir.path("cut.dds").c_str(), &map, &why);
+        const status::Status read = exporter::ReadHorizonMap(dir.path("cut.dds").c_str(), &map, &why);
         if (length < needed) {
-            EXPECT_EQ(hr, D3DXERR_INVALIDDATA) << length;
+            EXPECT_EQ(read.code, status::Code::InvalidData) << length;
             EXPECT_FALSE(why.empty()) << length;
             EXPECT_TRUE(map.texels.empty()) << length;
         } else {
-            ASSERT_EQ(hr, S_OK) << length << ": " << why;
+            ASSERT_TRUE(read.ok()) << length << ": " << why;
             EXPECT_TRUE(SameBits(map.texels, Level0())) << length;
         }
     }
@@ -118,7 +118,8 @@ TEST(HorizonMapFile, RefusesWhatIsNotAHorizonMapAndSaysWhy) {
         WriteBytes(dir.path("bad.dds"), c.bytes);
         exporter::HorizonMap map;
         std::string why;
-        EXPECT_EQ(exporter::ReadHorizonMap(dir.path("bad.dds").c_str(), &map, &why), D3DXERR_INVALIDDATA) << c.name;
+        EXPECT_EQ(exporter::ReadHorizonMap(dir.path("bad.dds").c_str(), &map, &why).code, status::Code::InvalidData)
+            << c.name;
         EXPECT_NE(why.find(c.reason), std::string::npos) << c.name << ": " << why;
     }
 }
@@ -127,8 +128,8 @@ TEST(HorizonMapFile, RefusesAMissingFileAndADirectory) {
     TempDir dir;
     exporter::HorizonMap map;
     std::string why;
-    EXPECT_EQ(exporter::ReadHorizonMap(dir.path("none.dds").c_str(), &map, &why), E_FILE_NOT_FOUND);
-    EXPECT_EQ(exporter::ReadHorizonMap(dir.path().c_str(), &map, &why), D3DXERR_INVALIDDATA);
+    EXPECT_EQ(exporter::ReadHorizonMap(dir.path("none.dds").c_str(), &map, &why).code, status::Code::NotFound);
+    EXPECT_EQ(exporter::ReadHorizonMap(dir.path().c_str(), &map, &why).code, status::Code::InvalidData);
     EXPECT_FALSE(why.empty());
 }
 

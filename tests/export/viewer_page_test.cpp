@@ -68,7 +68,7 @@ std::string SkyShadows(const std::string& dem, double cell, double scale, std::u
                        double elevation) {
     sky::Dem d;
     std::string why;
-    EXPECT_EQ(sky::LoadDem(dem, {.scale = scale, .offset = {}, .noData = {}}, &d, &why), S_OK) << why;
+    EXPECT_TRUE(sky::LoadDem(dem, {.scale = scale, .offset = {}, .noData = {}}, &d, &why).ok()) << why;
     skyline::HorizonRequest request;
     request.cellX = request.cellY = cell;
     std::vector<double> azimuths;
@@ -175,11 +175,11 @@ TEST_P(ViewerPageTest, ChromiumShowsTheShadowsTheMapPredicts) {
     // The same masks from the map, the height map and the settings, by the program's own code.
     exporter::HorizonMap map;
     std::string why;
-    ASSERT_EQ(exporter::ReadHorizonMap(dir.path("m.dds").c_str(), &map, &why), S_OK) << why;
+    ASSERT_TRUE(exporter::ReadHorizonMap(dir.path("m.dds").c_str(), &map, &why).ok()) << why;
     std::vector<float> heights(std::size_t{kN} * kN);
     ASSERT_TRUE(image::LoadImageScaledRed(dir.path("h.png").c_str(), kN, kN, heights.data()).ok());
     viewer::PageData data;
-    ASSERT_EQ(exporter::MakeViewerData(map, heights.data(), {600, 0, 10000}, kMesh, &data), S_OK);
+    ASSERT_TRUE(exporter::MakeViewerData(map, heights.data(), {600, 0, 10000}, kMesh, &data).ok());
     const auto& codes = data.directions[std::string(p.side) == "forward" ? 0 : 1].codes;
     std::vector<bool> high, low;
     for (const std::uint16_t code : codes)

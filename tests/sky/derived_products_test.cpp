@@ -84,7 +84,7 @@ TEST(EngineTexture, StoresSinesInSlicesOfFourWithFullMipChains) {
     bands[5][0] = skyline::kNoData;
     for (int row = 0; row < 3; ++row) bands[0][row * 5 + 4] = 90.0f;
     std::vector<std::uint8_t> dds;
-    ASSERT_EQ(sky::EncodeEngineDds(bands, 5, 3, &dds), S_OK);
+    ASSERT_TRUE(sky::EncodeEngineDds(bands, 5, 3, &dds).ok());
     const auto u32 = [&](std::size_t at) { return dds[at] | dds[at + 1] << 8 | dds[at + 2] << 16 | dds[at + 3] << 24; };
     const auto u16 = [&](std::size_t at) { return static_cast<std::uint16_t>(dds[at] | dds[at + 1] << 8); };
     EXPECT_EQ(std::string(dds.begin(), dds.begin() + 4), "DDS ");

@@ -74,7 +74,7 @@ inline encode::GeoTiffTags WriteGeoDem(const std::string& path, const GeoDem& d 
     }
     std::vector<std::uint8_t> bytes;
     std::string why;
-    EXPECT_EQ(encode::EncodeFloatTiff(dem, &bytes, &why, extras), S_OK) << why;
+    EXPECT_TRUE(encode::EncodeFloatTiff(dem, &bytes, &why, extras).ok()) << why;
     WriteBytes(path, bytes);
     return extras.geo;
 }

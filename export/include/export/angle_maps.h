@@ -10,7 +10,7 @@
 #include "export/loaded_rows.h"
 #include "export/texel_kind.h"
 #include "horizon/horizon_kernel.h"
-#include "results/result_code.h"
+#include "status/status.h"
 
 namespace exporter {
 
@@ -33,12 +33,12 @@ struct AngleMaps {
 // the run computed them. A stored 0.999 is open only where nothing ahead in its
 // column is higher: elsewhere it is a real horizon that rounded to it, read as any
 // other value (the trees the run raised are not known here). `rows`, when given:
-// the heights are still loading, each row is read once loaded. S_OK with `angles`
-// filled; E_INVALIDARG for a null `heights` or `angles`; E_FAIL when loading
-// failed; E_OUTOFMEMORY; `angles` unchanged on failure. Works on both cores.
-[[nodiscard]] HRESULT ComputeAngleMaps(const HorizonMap& map, const float* heights,
-                                       const horizon::HorizonSettings& terrain, AngleMaps* angles,
-                                       const LoadedRows* rows = nullptr);
+// the heights are still loading, each row is read once loaded. Ok with `angles`
+// filled; InvalidArgument for a null `heights` or `angles`; Failed when loading
+// failed; OutOfMemory; `angles` unchanged on failure. Works on both cores.
+[[nodiscard]] status::Status ComputeAngleMaps(const HorizonMap& map, const float* heights,
+                                              const horizon::HorizonSettings& terrain, AngleMaps* angles,
+                                              const LoadedRows* rows = nullptr);
 
 // Called once for each row, on one of two threads, with its shadows (shadows[c]: 1
 // in shadow, 0 lit).

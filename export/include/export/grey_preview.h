@@ -8,11 +8,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "encode/grey_image.h"
 #include "export/horizon_map_file.h"
 #include "export/horizon_samples.h"
 #include "export/texel_kind.h"
-#include "encode/grey_image.h"
-#include "results/result_code.h"
 
 namespace exporter {
 

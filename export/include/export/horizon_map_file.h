@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "results/result_code.h"
+#include "status/status.h"
 
 namespace exporter {
 
@@ -29,14 +29,15 @@ private:
 // Exhausted memory escapes as std::bad_alloc.
 HorizonMap MapInMemory(std::uint32_t width, std::uint32_t height, std::vector<float> texels);
 
-// S_OK with level 0 as stored, bit for bit: the file mapped where the system allows
+// Ok with level 0 as stored, bit for bit: the file mapped where the system allows
 // (see ImageFile::mapWhole; ExitOnBusError guards a run against the file being cut
-// short meanwhile), else read into memory. D3DXERR_INVALIDDATA when the file is not
-// such a DDS, gives more mip levels than its size has, or is too short for every
-// level its header gives (the smaller ones are not read), with the reason in `why`; the file's
-// open errors (E_FILE_NOT_FOUND, ...); E_OUTOFMEMORY when level 0 would not fit.
-// The size a header claims is checked against the file before anything is allocated.
-// E_INVALIDARG for a null `path`, `map` or `why`; `map` is empty on any failure.
-[[nodiscard]] HRESULT ReadHorizonMap(const char* path, HorizonMap* map, std::string* why);
+// short meanwhile), else read into memory. InvalidData when the file is not such a
+// DDS, gives more mip levels than its size has, or is too short for every level its
+// header gives (the smaller ones are not read), with the reason in `why` and, after
+// the file's name, in the status; the file's open errors (NotFound, ...); OutOfMemory
+// when level 0 would not fit. The size a header claims is checked against the file
+// before anything is allocated. InvalidArgument for a null `path`, `map` or `why`;
+// `map` is empty on any failure.
+[[nodiscard]] status::Status ReadHorizonMap(const char* path, HorizonMap* map, std::string* why);
 
 }  // namespace exporter

@@ -8,18 +8,18 @@
 #include "export/export_options.h"
 #include "export/horizon_map_file.h"
 #include "horizon/horizon_kernel.h"
-#include "results/result_code.h"
+#include "status/status.h"
 #include "viewer/page_data.h"
 
 namespace exporter {
 
 // `heights` and `terrain` as ComputeAngleMaps takes them; `maxSize` the most grid
-// points along a side. S_OK with `data` filled: the grid, the elevations as the run
+// points along a side. Ok with `data` filled: the grid, the elevations as the run
 // computed them, and the angle codes looking forward (red) and backward (green);
-// E_INVALIDARG for a null pointer; E_OUTOFMEMORY, `data` unchanged.
-[[nodiscard]] HRESULT MakeViewerData(const HorizonMap& map, const float* heights,
-                                     const horizon::HorizonSettings& terrain, std::uint32_t maxSize,
-                                     viewer::PageData* data);
+// InvalidArgument for a null pointer; OutOfMemory, `data` unchanged.
+[[nodiscard]] status::Status MakeViewerData(const HorizonMap& map, const float* heights,
+                                            const horizon::HorizonSettings& terrain, std::uint32_t maxSize,
+                                            viewer::PageData* data);
 
 // Writes options.viewerFile whole, beside its name and then renamed, and names it
 // on `out`; a failure is reported on `err`. kExportSuccess; kExportBadInput when

@@ -10,7 +10,6 @@
 #include "encode/encoded_size.h"
 #include "os/atomic_file.h"
 #include "os/side_by_side_work.h"
-#include "results/status_result.h"
 
 namespace encode {
 
@@ -199,16 +198,16 @@ private:
 namespace {
 
 // The file's pieces in order to `emit`, then its table of chunk offsets to `place`
-// at its place: only a round's packed rows wait in memory. Each returns S_OK or
+// at its place: only a round's packed rows wait in memory. Each returns Ok or
 // the failure that ends the packing.
-using EmitBytes = std::function<HRESULT(const std::vector<std::uint8_t>& bytes)>;
-using PlaceBytes = std::function<HRESULT(std::uint64_t at, const std::vector<std::uint8_t>& bytes)>;
+using EmitBytes = std::function<status::Status(const std::vector<std::uint8_t>& bytes)>;
+using PlaceBytes = std::function<status::Status(std::uint64_t at, const std::vector<std::uint8_t>& bytes)>;
 
-HRESULT PackFloatExr(const FloatChannels& channels, const RowsDone& progress, Compression compression,
-                     const EmitBytes& emit, const PlaceBytes& place) {
+status::Status PackFloatExr(const FloatChannels& channels, const RowsDone& progress, Compression compression,
+                            const EmitBytes& emit, const PlaceBytes& place) {
     if (!channels.planesFit() || channels.width == 0 || channels.height == 0 || channels.width > 0x7FFFFFF ||
         channels.height > 0x7FFFFFFF) {
-        return E_INVALIDARG;
+        return status::Fail(status::Code::InvalidArgument, {});
     }
     std::vector<std::size_t> order(channels.names.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
@@ -216,14 +215,14 @@ HRESULT PackFloatExr(const FloatChannels& channels, const RowsDone& progress, Co
               [&](std::size_t a, std::size_t b) { return channels.names[a] < channels.names[b]; });
     for (std::size_t k = 0; k < order.size(); ++k)
         if (channels.names[order[k]].empty() || (k > 0 && channels.names[order[k]] == channels.names[order[k - 1]]))
-            return E_INVALIDARG;
+            return status::Fail(status::Code::InvalidArgument, {});
     try {
         const bool rle = compression != Compression::None;
         std::vector<std::uint8_t> here, beside;
         Header(channels, order, rle, &here);
         const std::uint64_t table = here.size();
         here.resize(here.size() + std::size_t{channels.height} * 8);
-        if (const HRESULT hr = emit(here); hr != S_OK) return hr;
+        if (status::Status s = emit(here); !s.ok()) return s;
         std::uint64_t position = here.size();
         // Rounds of two blocks of rows, one packed here and one beside.
         const std::uint64_t rowBytes = std::uint64_t{channels.width} * 4 * channels.planeCount();
@@ -239,8 +238,8 @@ HRESULT PackFloatExr(const FloatChannels& channels, const RowsDone& progress, Co
                               [&] { theirs.write(middle, end, &beside, offsets.data()); });
             for (std::uint32_t k = r; k < middle; ++k) offsets[k] += position;
             for (std::uint32_t k = middle; k < end; ++k) offsets[k] += position + here.size();
-            if (const HRESULT hr = emit(here); hr != S_OK) return hr;
-            if (const HRESULT hr = emit(beside); hr != S_OK) return hr;
+            if (status::Status s = emit(here); !s.ok()) return s;
+            if (status::Status s = emit(beside); !s.ok()) return s;
             position += here.size() + beside.size();
             r = end;
             if (progress) progress(r);
@@ -249,52 +248,52 @@ HRESULT PackFloatExr(const FloatChannels& channels, const RowsDone& progress, Co
         std::memcpy(here.data(), offsets.data(), here.size());
         return place(table, here);
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 
 }  // namespace
 
-HRESULT EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why,
-                       const RowsDone& progress, Compression compression) {
-    if (bytes == nullptr || why == nullptr) return E_INVALIDARG;
+status::Status EncodeFloatExr(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why,
+                              const RowsDone& progress, Compression compression) {
+    if (bytes == nullptr || why == nullptr) return status::Fail(status::Code::InvalidArgument, {});
     bytes->clear();
     try {
         const std::uint64_t raw = std::uint64_t{channels.width} * channels.height * channels.planeCount() * 4;
         bytes->reserve(static_cast<std::size_t>(EncodedBytesBound(raw, channels.height)));
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
-    const HRESULT hr = PackFloatExr(
+    status::Status packed = PackFloatExr(
         channels, progress, compression,
         [&](const std::vector<std::uint8_t>& piece) {
             Append(bytes, piece.data(), piece.size());
-            return S_OK;
+            return status::Ok();
         },
         [&](std::uint64_t at, const std::vector<std::uint8_t>& piece) {
             std::memcpy(bytes->data() + at, piece.data(), piece.size());
-            return S_OK;
+            return status::Ok();
         });
-    if (hr != S_OK) bytes->clear();
-    return hr;
+    if (!packed.ok()) bytes->clear();
+    return packed;
 }
 
-HRESULT WriteFloatExrFile(const std::string& path, const FloatChannels& channels, const RowsDone& progress,
-                          Compression compression) {
+status::Status WriteFloatExrFile(const std::string& path, const FloatChannels& channels, const RowsDone& progress,
+                                 Compression compression) {
     os::AtomicFile file;
-    if (const HRESULT hr = ResultOfStatus(file.open(path, os::DirectWriter::Mode::Buffered)); hr != S_OK) return hr;
+    if (status::Status opened = file.open(path, os::DirectWriter::Mode::Buffered); !opened.ok()) return opened;
     std::uint64_t position = 0;
-    const HRESULT hr = PackFloatExr(
+    status::Status packed = PackFloatExr(
         channels, progress, compression,
         [&](const std::vector<std::uint8_t>& piece) {
-            const HRESULT written = ResultOfStatus(file.writeAt(position, piece.data(), piece.size()));
+            status::Status written = file.writeAt(position, piece.data(), piece.size());
             position += piece.size();
             return written;
         },
         [&](std::uint64_t at, const std::vector<std::uint8_t>& piece) {
-            return ResultOfStatus(file.writeAt(at, piece.data(), piece.size()));
+            return file.writeAt(at, piece.data(), piece.size());
         });
-    return hr == S_OK ? ResultOfStatus(file.commit()) : hr;
+    return packed.ok() ? file.commit() : packed;
 }
 
 }  // namespace encode

@@ -10,6 +10,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace encode {
@@ -33,11 +34,11 @@ public:
     StripCompressor(const StripPlanes& channels, Compression compression)
         : channels_(channels), compression_(compression), context_(ZSTD_createCCtx()) {}
 
-    // Rows from `first`, at most kRowsPerFloatStrip, into `out`. S_OK; E_FAIL when
-    // zstd fails; E_OUTOFMEMORY.
-    HRESULT compress(std::uint32_t first, std::vector<std::uint8_t>* out) noexcept {
+    // Rows from `first`, at most kRowsPerFloatStrip, into `out`. Ok; Failed when
+    // zstd fails; OutOfMemory.
+    status::Status compress(std::uint32_t first, std::vector<std::uint8_t>* out) noexcept {
         try {
-            if (!context_) return E_OUTOFMEMORY;
+            if (!context_) return status::OutOfMemory();
             const std::uint32_t rows = std::min(kRowsPerFloatStrip, channels_.height - first);
             const std::size_t samples = channels_.planes.size();
             const std::size_t wc = std::size_t{channels_.width} * samples;
@@ -45,17 +46,17 @@ public:
             if (compression_ == Compression::None) {
                 out->resize(wc * 4 * rows);
                 for (std::uint32_t r = 0; r < rows; ++r) interleaveRow(first + r, out->data() + wc * 4 * r);
-                return S_OK;
+                return status::Ok();
             }
             for (std::uint32_t r = 0; r < rows; ++r) predictRow(first + r, work_.data() + wc * 4 * r);
             out->resize(ZSTD_compressBound(work_.size()));
             const std::size_t n = ZSTD_compressCCtx(context_.get(), out->data(), out->size(), work_.data(),
                                                     work_.size(), kFloatTiffZstdLevel);
-            if (ZSTD_isError(n)) return E_FAIL;
+            if (ZSTD_isError(n)) return status::Fail(status::Code::Failed, ZSTD_getErrorName(n));
             out->resize(n);
-            return S_OK;
+            return status::Ok();
         } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
+            return status::OutOfMemory();
         }
     }
 
@@ -109,16 +110,16 @@ private:
 // The strips of `channels`, numbered from `firstStrip`, on two threads: each packs
 // every other strip and writes it when its turn comes, so that one packs while the
 // other writes; the strips stay in order in the file.
-HRESULT WriteStrips(TIFF* tiff, const StripPlanes& channels, std::uint32_t firstStrip, Compression compression,
-                    const RowsDone& progress) {
+status::Status WriteStrips(TIFF* tiff, const StripPlanes& channels, std::uint32_t firstStrip, Compression compression,
+                           const RowsDone& progress) {
     try {
         StripCompressor compressors[2] = {{channels, compression}, {channels, compression}};
         const std::uint32_t strips = (channels.height + kRowsPerFloatStrip - 1) / kRowsPerFloatStrip;
         constexpr std::uint32_t kStopped = std::numeric_limits<std::uint32_t>::max();
         std::atomic<std::uint32_t> turn{0};  // the strip to be written next, or kStopped
-        HRESULT results[2] = {S_OK, S_OK};
-        const auto stop = [&](int id, HRESULT hr) {
-            results[id] = hr;
+        status::Status results[2];
+        const auto stop = [&](int id, status::Status failure) {
+            results[id] = std::move(failure);
             turn.store(kStopped);
             turn.notify_all();
         };
@@ -126,14 +127,15 @@ HRESULT WriteStrips(TIFF* tiff, const StripPlanes& channels, std::uint32_t first
         const auto shareOf = [&](int id) {
             std::vector<std::uint8_t> packed;
             for (std::uint32_t k = static_cast<std::uint32_t>(id); k < strips; k += 2) {
-                if (const HRESULT hr = compressors[id].compress(k * kRowsPerFloatStrip, &packed); hr != S_OK)
-                    return stop(id, hr);
+                if (status::Status s = compressors[id].compress(k * kRowsPerFloatStrip, &packed); !s.ok())
+                    return stop(id, std::move(s));
                 for (std::uint32_t now = turn.load(); now != k; now = turn.load()) {
                     if (now == kStopped) return;
                     turn.wait(now);
                 }
                 const auto size = static_cast<tmsize_t>(packed.size());
-                if (TIFFWriteRawStrip(tiff, firstStrip + k, packed.data(), size) != size) return stop(id, E_FAIL);
+                if (TIFFWriteRawStrip(tiff, firstStrip + k, packed.data(), size) != size)
+                    return stop(id, status::Fail(status::Code::Failed, "libtiff could not write a strip"));
                 if (progress && (k + 1) % 8 == 0) progress(std::min(channels.height, (k + 1) * kRowsPerFloatStrip));
                 turn.store(k + 1);
                 turn.notify_all();
@@ -143,50 +145,51 @@ HRESULT WriteStrips(TIFF* tiff, const StripPlanes& channels, std::uint32_t first
             try {
                 shareOf(id);
             } catch (const std::bad_alloc&) {
-                stop(id, E_OUTOFMEMORY);  // the other thread must not wait for a turn that never comes
+                stop(id, status::OutOfMemory());  // the other thread must not wait for a turn that never comes
             }
         };
         os::RunSideBySide([&] { share(0); }, [&] { share(1); });
-        if (results[0] != S_OK) return results[0];
-        if (results[1] != S_OK) return results[1];
+        if (!results[0].ok()) return results[0];
+        if (!results[1].ok()) return results[1];
         if (progress) progress(channels.height);
-        return S_OK;
+        return status::Ok();
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 
 }  // namespace
 
-HRESULT SetFloatStripTags(TIFF* tiff, Compression compression) {
+status::Status SetFloatStripTags(TIFF* tiff, Compression compression) {
     if (compression == Compression::None)
         return TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE) == 1 &&
                        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, kRowsPerFloatStrip) == 1
-                   ? S_OK
-                   : E_FAIL;
-    if (!TIFFIsCODECConfigured(COMPRESSION_ZSTD)) return E_FAIL;
+                   ? status::Ok()
+                   : status::Fail(status::Code::Failed, {});
+    if (!TIFFIsCODECConfigured(COMPRESSION_ZSTD)) return status::Fail(status::Code::Failed, "libtiff lacks ZSTD");
     const bool ok = TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ZSTD) == 1 &&
                     TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_FLOATINGPOINT) == 1 &&
                     TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, kRowsPerFloatStrip) == 1;
-    return ok ? S_OK : E_FAIL;
+    return ok ? status::Ok() : status::Fail(status::Code::Failed, {});
 }
 
-HRESULT WriteFloatStrips(TIFF* tiff, const FloatChannels& channels, Compression compression, const RowsDone& progress) {
+status::Status WriteFloatStrips(TIFF* tiff, const FloatChannels& channels, Compression compression,
+                                const RowsDone& progress) {
     try {
         StripPlanes planes{channels.width, channels.height, {}};
         for (std::size_t k = 0; k < channels.planeCount(); ++k) planes.planes.push_back(channels.plane(k));
         return WriteStrips(tiff, planes, 0, compression, progress);
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 
-HRESULT WritePlaneStrips(TIFF* tiff, const float* plane, std::uint32_t width, std::uint32_t height,
-                         std::uint32_t firstStrip, Compression compression) {
+status::Status WritePlaneStrips(TIFF* tiff, const float* plane, std::uint32_t width, std::uint32_t height,
+                                std::uint32_t firstStrip, Compression compression) {
     try {
         return WriteStrips(tiff, {width, height, {PlaneView{plane, 1}}}, firstStrip, compression, {});
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 

@@ -8,7 +8,7 @@
 #include "encode/compression.h"
 #include "encode/float_channels.h"
 #include "encode/rows_done.h"
-#include "results/result_code.h"
+#include "status/status.h"
 
 namespace encode {
 
@@ -17,21 +17,21 @@ constexpr std::uint32_t kRowsPerFloatStrip = 8;
 
 // Sets the compression (ZSTD), the predictor (floating point) and the strip height
 // of `tiff`, open for writing with its other tags set; for Compression::None, no
-// compression and no predictor. E_FAIL when libtiff lacks ZSTD or refuses.
-[[nodiscard]] HRESULT SetFloatStripTags(TIFF* tiff, Compression compression);
+// compression and no predictor. Failed when libtiff lacks ZSTD or refuses.
+[[nodiscard]] status::Status SetFloatStripTags(TIFF* tiff, Compression compression);
 
 // Writes the planes of `channels` interleaved, as libtiff would after
 // SetFloatStripTags (Compression::None: interleaved as they are): each row's bytes split into planes, most significant
 // first, and differenced across samples (predictor 3), then each strip one ZSTD frame. Strips are compressed in
 // batches, half on a second thread (on this one alone when no thread can be started), and written in order with
-// TIFFWriteRawStrip. S_OK; E_OUTOFMEMORY; E_FAIL when zstd or libtiff refuse.
-[[nodiscard]] HRESULT WriteFloatStrips(TIFF* tiff, const FloatChannels& channels, Compression compression,
-                                       const RowsDone& progress);
+// TIFFWriteRawStrip. Ok; OutOfMemory; Failed when zstd or libtiff refuse.
+[[nodiscard]] status::Status WriteFloatStrips(TIFF* tiff, const FloatChannels& channels, Compression compression,
+                                              const RowsDone& progress);
 
 // One band of a file with separate planes: its strips, numbered from `firstStrip`
 // (the band's index times the strips of a band), made and written as
 // WriteFloatStrips makes those of a single plane. Same results.
-[[nodiscard]] HRESULT WritePlaneStrips(TIFF* tiff, const float* plane, std::uint32_t width, std::uint32_t height,
-                                       std::uint32_t firstStrip, Compression compression);
+[[nodiscard]] status::Status WritePlaneStrips(TIFF* tiff, const float* plane, std::uint32_t width, std::uint32_t height,
+                                              std::uint32_t firstStrip, Compression compression);
 
 }  // namespace encode

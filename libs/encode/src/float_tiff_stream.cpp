@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <new>
+#include <utility>
 
 #include "float_strips.h"
 #include "float_tiff_tags.h"
 #include "memory_tiff.h"
 #include "os/atomic_file.h"
-#include "results/status_result.h"
 
 namespace encode {
 
@@ -22,16 +22,21 @@ struct FloatTiffStream::State {
     FloatTiffStream::Layout layout = FloatTiffStream::Layout::Planes;
     std::vector<bool> written;
     std::uint64_t position = 0, end = 0;
-    HRESULT writeError = S_OK;  // the first the file met
+    status::Status writeError;  // the first the file met
     bool failed = false;
+    std::string path;
     std::string message;  // libtiff's first
 
-    // The reason for a failure that left `writeError` unset: libtiff's message.
-    HRESULT fail(HRESULT hr, std::string* why) {
+    // The reason for a failure that left `writeError` unset: libtiff's message, in
+    // `why` and, after the file's name, in the status.
+    status::Status fail(status::Status failure, std::string* why) {
         failed = true;
-        if (writeError != S_OK) return writeError;
-        if (hr == E_FAIL) *why = message.empty() ? "libtiff could not write the image" : "libtiff: " + message;
-        return hr;
+        if (!writeError.ok()) return writeError;
+        if (failure.code == status::Code::Failed) {
+            *why = message.empty() ? "libtiff could not write the image" : "libtiff: " + message;
+            return status::Fail(status::Code::Failed, path + ": " + *why);
+        }
+        return failure;
     }
 };
 
@@ -46,12 +51,13 @@ tmsize_t ReadProc(thandle_t, void*, tmsize_t) { return 0; }
 
 tmsize_t WriteProc(thandle_t handle, void* source, tmsize_t count) {
     State* s = Of(handle);
-    if (count < 0 || s->writeError != S_OK) return -1;
-    if (const HRESULT hr = ResultOfStatus(s->file.writeAt(s->position, source, static_cast<std::size_t>(count)));
-        hr != S_OK) {
-        s->writeError = hr;
-        return -1;
+    if (count < 0 || !s->writeError.ok()) return -1;
+    try {
+        s->writeError = s->file.writeAt(s->position, source, static_cast<std::size_t>(count));
+    } catch (const std::bad_alloc&) {
+        s->writeError = status::OutOfMemory();  // libtiff's callback must not throw
     }
+    if (!s->writeError.ok()) return -1;
     s->position += static_cast<std::uint64_t>(count);
     s->end = std::max(s->end, s->position);
     return count;
@@ -75,15 +81,16 @@ FloatTiffStream::~FloatTiffStream() {
     if (state_) state_->tiff.reset();
 }
 
-HRESULT FloatTiffStream::open(const std::string& path, std::uint32_t width, std::uint32_t height,
-                              const std::vector<std::string>& names, const TiffExtras& extras, std::string* why,
-                              Compression compression, Layout layout) {
-    if (why == nullptr || width == 0 || height == 0 || names.empty() || names.size() > 0xFFFF) return E_INVALIDARG;
+status::Status FloatTiffStream::open(const std::string& path, std::uint32_t width, std::uint32_t height,
+                                     const std::vector<std::string>& names, const TiffExtras& extras, std::string* why,
+                                     Compression compression, Layout layout) {
+    if (why == nullptr || width == 0 || height == 0 || names.empty() || names.size() > 0xFFFF)
+        return status::Fail(status::Code::InvalidArgument, {});
     try {
         state_.reset();
         auto s = std::make_unique<State>();
-        if (const HRESULT hr = ResultOfStatus(s->file.open(path, os::DirectWriter::Mode::Buffered)); hr != S_OK)
-            return hr;
+        if (status::Status opened = s->file.open(path, os::DirectWriter::Mode::Buffered); !opened.ok()) return opened;
+        s->path = path;
         s->width = width;
         s->height = height;
         s->stripsPerBand = (height + kRowsPerFloatStrip - 1) / kRowsPerFloatStrip;
@@ -94,57 +101,60 @@ HRESULT FloatTiffStream::open(const std::string& path, std::uint32_t width, std:
         bool outOfMemory = false;
         s->tiff = OpenTiffClient(reinterpret_cast<thandle_t>(s.get()), &ReadProc, &WriteProc, &SeekProc, &SizeProc, raw,
                                  &s->message, &outOfMemory);
-        if (outOfMemory) return E_OUTOFMEMORY;
+        if (outOfMemory) return status::OutOfMemory();
         if (!s->tiff ||
             !WriteFloatTiffTags(s->tiff.get(), width, height, names, extras, compression, layout == Layout::Planes)) {
-            const HRESULT hr = s->fail(E_FAIL, why);
+            status::Status failure = s->fail(status::Fail(status::Code::Failed, {}), why);
             s->tiff.reset();
-            return hr;
+            return failure;
         }
         state_ = std::move(s);
-        return S_OK;
+        return status::Ok();
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 
-HRESULT FloatTiffStream::writeBand(std::size_t index, const float* samples, std::string* why) {
-    if (!state_ || state_->failed || why == nullptr || samples == nullptr) return E_FAIL;
+status::Status FloatTiffStream::writeBand(std::size_t index, const float* samples, std::string* why) {
+    if (!state_ || state_->failed || why == nullptr || samples == nullptr)
+        return status::Fail(status::Code::Failed, {});
     State& s = *state_;
-    if (s.layout != Layout::Planes || index >= s.written.size() || s.written[index]) return E_INVALIDARG;
+    if (s.layout != Layout::Planes || index >= s.written.size() || s.written[index])
+        return status::Fail(status::Code::InvalidArgument, {});
     const auto first = static_cast<std::uint32_t>(index * s.stripsPerBand);
-    const HRESULT hr = WritePlaneStrips(s.tiff.get(), samples, s.width, s.height, first, s.compression);
-    if (hr != S_OK) return s.fail(hr, why);
+    status::Status written = WritePlaneStrips(s.tiff.get(), samples, s.width, s.height, first, s.compression);
+    if (!written.ok()) return s.fail(std::move(written), why);
     s.written[index] = true;
-    return S_OK;
+    return status::Ok();
 }
 
-HRESULT FloatTiffStream::writeInterleaved(const FloatChannels& channels, const RowsDone& progress, std::string* why) {
-    if (!state_ || state_->failed || why == nullptr) return E_FAIL;
+status::Status FloatTiffStream::writeInterleaved(const FloatChannels& channels, const RowsDone& progress,
+                                                 std::string* why) {
+    if (!state_ || state_->failed || why == nullptr) return status::Fail(status::Code::Failed, {});
     State& s = *state_;
     if (s.layout != Layout::Interleaved || s.written.front() || channels.width != s.width ||
         channels.height != s.height || channels.planeCount() != s.written.size() || !channels.planesFit())
-        return E_INVALIDARG;
-    const HRESULT hr = WriteFloatStrips(s.tiff.get(), channels, s.compression, progress);
-    if (hr != S_OK) return s.fail(hr, why);
+        return status::Fail(status::Code::InvalidArgument, {});
+    status::Status written = WriteFloatStrips(s.tiff.get(), channels, s.compression, progress);
+    if (!written.ok()) return s.fail(std::move(written), why);
     s.written.assign(s.written.size(), true);
-    return S_OK;
+    return status::Ok();
 }
 
-HRESULT FloatTiffStream::commit(std::string* why) {
-    if (!state_ || state_->failed || why == nullptr) return E_FAIL;
+status::Status FloatTiffStream::commit(std::string* why) {
+    if (!state_ || state_->failed || why == nullptr) return status::Fail(status::Code::Failed, {});
     State& s = *state_;
     if (std::find(s.written.begin(), s.written.end(), false) != s.written.end()) {
         s.failed = true;
         *why = "a band is missing";
-        return E_FAIL;
+        return status::Fail(status::Code::Failed, s.path + ": a band is missing");
     }
     const bool flushed = TIFFFlush(s.tiff.get()) == 1;
     s.tiff.reset();
-    if (!flushed) return s.fail(E_FAIL, why);
-    if (const HRESULT hr = ResultOfStatus(s.file.commit()); hr != S_OK) return s.fail(hr, why);
+    if (!flushed) return s.fail(status::Fail(status::Code::Failed, {}), why);
+    if (status::Status committed = s.file.commit(); !committed.ok()) return s.fail(std::move(committed), why);
     state_.reset();
-    return S_OK;
+    return status::Ok();
 }
 
 }  // namespace encode

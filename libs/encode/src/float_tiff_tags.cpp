@@ -23,11 +23,11 @@ bool WriteFloatTiffTags(TIFF* tiff, std::uint32_t width, std::uint32_t height, c
               TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, rgb ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK) == 1 &&
               TIFFSetField(tiff, TIFFTAG_IMAGEDESCRIPTION, description.c_str()) == 1 &&
               (extras.software.empty() || TIFFSetField(tiff, TIFFTAG_SOFTWARE, extras.software.c_str()) == 1) &&
-              SetFloatStripTags(tiff, compression) == S_OK;
+              SetFloatStripTags(tiff, compression).ok();
     if (ok && !extra.empty())
         ok = TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, static_cast<std::uint16_t>(extra.size()), extra.data()) == 1;
     return ok && geo::WriteGdalTags(tiff, extras.gdalMetadata, extras.gdalNoData).ok() &&
-           geo::WriteStoredTags(tiff, extras.geo).ok() && (!extras.moreTags || extras.moreTags(tiff) == S_OK);
+           geo::WriteStoredTags(tiff, extras.geo).ok() && (!extras.moreTags || extras.moreTags(tiff).ok());
 }
 
 }  // namespace encode

@@ -101,12 +101,12 @@ struct FreeZstd {
 
 }  // namespace
 
-HRESULT EncodeGreyTiff(const GreyImage& image, std::vector<std::uint8_t>* bytes, std::string* why,
-                       const TiffTagWriter& moreTags, Compression compression) {
+status::Status EncodeGreyTiff(const GreyImage& image, std::vector<std::uint8_t>* bytes, std::string* why,
+                              const TiffTagWriter& moreTags, Compression compression) {
     if (bytes == nullptr || why == nullptr || image.width == 0 || image.height == 0 ||
         (image.bitDepth != 8 && image.bitDepth != 16) ||
         image.samples.size() != std::size_t{image.width} * image.height) {
-        return E_INVALIDARG;
+        return status::Fail(status::Code::InvalidArgument, {});
     }
     try {
         MemoryTiff memory(bytes);
@@ -114,12 +114,11 @@ HRESULT EncodeGreyTiff(const GreyImage& image, std::vector<std::uint8_t>* bytes,
         bytes->reserve(static_cast<std::size_t>(EncodedBytesBound(raw, image.height)));
         TiffHandle tiff = memory.open(raw);
         const bool ok =
-            tiff != nullptr && WriteTags(tiff.get(), image, compression) &&
-            (!moreTags || moreTags(tiff.get()) == S_OK) &&
+            tiff != nullptr && WriteTags(tiff.get(), image, compression) && (!moreTags || moreTags(tiff.get()).ok()) &&
             (compression == Compression::None ? WriteRows(tiff.get(), image) : WritePackedStrips(tiff.get(), image));
         return memory.finish(std::move(tiff), ok, why);
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 

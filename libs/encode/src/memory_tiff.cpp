@@ -94,14 +94,14 @@ TiffHandle MemoryTiff::open(std::uint64_t rawBytes) {
                           &message, &outOfMemory);
 }
 
-HRESULT MemoryTiff::finish(TiffHandle tiff, bool wrote, std::string* why) {
+status::Status MemoryTiff::finish(TiffHandle tiff, bool wrote, std::string* why) {
     const bool ok = tiff != nullptr && wrote && TIFFFlush(tiff.get()) == 1;
     tiff.reset();
-    if (ok && !outOfMemory) return S_OK;
+    if (ok && !outOfMemory) return status::Ok();
     bytes->clear();
-    if (outOfMemory) return E_OUTOFMEMORY;
+    if (outOfMemory) return status::OutOfMemory();
     *why = message.empty() ? "libtiff could not write the image" : "libtiff: " + message;
-    return E_FAIL;
+    return status::Fail(status::Code::Failed, *why);
 }
 
 }  // namespace encode

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "results/result_code.h"
+#include "status/status.h"
 
 namespace encode {
 
@@ -34,10 +34,10 @@ public:
     // fit 32-bit offsets. Null when libtiff cannot: finish() then says why.
     TiffHandle open(std::uint64_t rawBytes);
 
-    // Closes `tiff` (flushing it when `wrote`): S_OK with the file in the vector;
-    // E_OUTOFMEMORY; E_FAIL with libtiff's first message in `why`. The vector is
-    // emptied on failure.
-    [[nodiscard]] HRESULT finish(TiffHandle tiff, bool wrote, std::string* why);
+    // Closes `tiff` (flushing it when `wrote`): Ok with the file in the vector;
+    // OutOfMemory; Failed with libtiff's first message in `why` and as the reason.
+    // The vector is emptied on failure.
+    [[nodiscard]] status::Status finish(TiffHandle tiff, bool wrote, std::string* why);
 
     // For libtiff's callbacks.
     std::vector<std::uint8_t>* bytes;

@@ -4,7 +4,6 @@
 #include <cctype>
 
 #include "os/atomic_file.h"
-#include "results/status_result.h"
 
 namespace encode {
 
@@ -19,11 +18,11 @@ FloatFormat FloatFormatOf(const std::string& path) {
     return FloatFormat::Unknown;
 }
 
-HRESULT WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+status::Status WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     os::AtomicFile file;
-    if (const HRESULT hr = ResultOfStatus(file.open(path)); hr != S_OK) return hr;
-    if (const HRESULT hr = ResultOfStatus(file.write(bytes.data(), bytes.size())); hr != S_OK) return hr;
-    return ResultOfStatus(file.commit());
+    if (status::Status s = file.open(path); !s.ok()) return s;
+    if (status::Status s = file.write(bytes.data(), bytes.size()); !s.ok()) return s;
+    return file.commit();
 }
 
 }  // namespace encode

@@ -83,13 +83,14 @@ public:
     Piece& operator=(const Piece&) = delete;
 
     // Unpacked: zlib's stored blocks, raw (the zlib header and checksum go around the
-    // pieces). S_OK, E_OUTOFMEMORY, or E_FAIL when zlib refuses.
-    [[nodiscard]] HRESULT start() {
-        if (deflater_) return S_OK;
+    // pieces). Ok, OutOfMemory, or Failed when zlib refuses.
+    [[nodiscard]] status::Status start() {
+        if (deflater_) return status::Ok();
         const int opened = deflateInit2(&stream_, 0, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-        if (opened != Z_OK) return opened == Z_MEM_ERROR ? E_OUTOFMEMORY : E_FAIL;
+        if (opened != Z_OK)
+            return opened == Z_MEM_ERROR ? status::OutOfMemory() : status::Fail(status::Code::Failed, {});
         open_ = true;
-        return S_OK;
+        return status::Ok();
     }
 
     // The next `n` bytes of filtered rows; false when zlib refuses.
@@ -145,9 +146,9 @@ private:
 std::size_t RowBytes(std::uint32_t width, int bitDepth) { return 1 + std::size_t{width} * (bitDepth / 8); }
 
 // Rows [first, end) of `parts` into `piece`.
-HRESULT DeflateRows(const Parts& parts, std::uint32_t first, std::uint32_t end, bool packed, Piece& piece) {
+status::Status DeflateRows(const Parts& parts, std::uint32_t first, std::uint32_t end, bool packed, Piece& piece) {
     try {
-        if (const HRESULT hr = piece.start(); hr != S_OK) return hr;
+        if (status::Status s = piece.start(); !s.ok()) return s;
         const int depth = parts.left->bitDepth;
         const std::size_t rowBytes = RowBytes(parts.width(), depth);
         const std::uint32_t most = RowsAtOnce(rowBytes);
@@ -165,12 +166,12 @@ HRESULT DeflateRows(const Parts& parts, std::uint32_t first, std::uint32_t end, 
                     o = FilterSamples(s, up ? s - image->width : nullptr, image->width, depth, o);
                 }
             }
-            if (!piece.take(rows.data(), n * rowBytes, r == end)) return E_FAIL;
+            if (!piece.take(rows.data(), n * rowBytes, r == end)) return status::Fail(status::Code::Failed, {});
         }
         piece.finish();
-        return S_OK;
+        return status::Ok();
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 
@@ -230,27 +231,28 @@ struct Halves {
     }
 };
 
-HRESULT Failure(const HRESULT (&made)[2]) {
-    return made[0] == E_OUTOFMEMORY || made[1] == E_OUTOFMEMORY ? E_OUTOFMEMORY : E_FAIL;
+status::Status Failure(const status::Status (&made)[2]) {
+    const bool memory = made[0].code == status::Code::OutOfMemory || made[1].code == status::Code::OutOfMemory;
+    return memory ? status::OutOfMemory() : status::Fail(status::Code::Failed, {});
 }
 
-HRESULT Encode(const Parts& parts, std::vector<std::uint8_t>* bytes, Compression compression) {
+status::Status Encode(const Parts& parts, std::vector<std::uint8_t>* bytes, Compression compression) {
     const std::uint32_t height = parts.left->height;
     const bool packed = compression == Compression::Fast;
     try {
         Halves file(bytes, parts.width(), height, parts.left->bitDepth, compression);
-        HRESULT made[2] = {E_FAIL, E_FAIL};
+        status::Status made[2] = {status::Fail(status::Code::Failed, {}), status::Fail(status::Code::Failed, {})};
         os::RunSideBySide([&] { made[0] = DeflateRows(parts, 0, height / 2, packed, file.top); },
                       [&] { made[1] = DeflateRows(parts, height / 2, height, packed, file.bottom); });
-        if (made[0] != S_OK || made[1] != S_OK) {
+        if (!made[0].ok() || !made[1].ok()) {
             bytes->clear();
             return Failure(made);
         }
         file.join();
-        return S_OK;
+        return status::Ok();
     } catch (const std::bad_alloc&) {
         bytes->clear();
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 
@@ -280,11 +282,11 @@ private:
 // Rows [first, end) of both pictures made by `source`, each filtered once, into the
 // pieces of the left, the right and the side-by-side file, in the batches each file
 // alone would have.
-HRESULT DeflateTrioRows(std::uint32_t width, int depth, const PictureRows& source, std::uint32_t first,
-                        std::uint32_t end, bool packed, Piece* const (&pieces)[3]) {
+status::Status DeflateTrioRows(std::uint32_t width, int depth, const PictureRows& source, std::uint32_t first,
+                               std::uint32_t end, bool packed, Piece* const (&pieces)[3]) {
     try {
         for (Piece* piece : pieces)
-            if (const HRESULT hr = piece->start(); hr != S_OK) return hr;
+            if (status::Status s = piece->start(); !s.ok()) return s;
         const std::size_t one = RowBytes(width, depth);
         Batches batches[3] = {{one, pieces[0]}, {one, pieces[1]}, {RowBytes(2 * width, depth), pieces[2]}};
         std::vector<std::uint16_t> current[2], above[2];
@@ -303,57 +305,57 @@ HRESULT DeflateTrioRows(std::uint32_t width, int depth, const PictureRows& sourc
             }
             std::swap(current, above);
             for (Batches& file : batches)
-                if (!file.add(r + 1 == end)) return E_FAIL;
+                if (!file.add(r + 1 == end)) return status::Fail(status::Code::Failed, {});
         }
         for (Piece* piece : pieces) piece->finish();
-        return S_OK;
+        return status::Ok();
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 
 }  // namespace
 
-HRESULT EncodeGreyPng(const GreyImage& image, std::vector<std::uint8_t>* bytes, Compression compression) {
-    if (bytes == nullptr || !Fits(image)) return E_INVALIDARG;
+status::Status EncodeGreyPng(const GreyImage& image, std::vector<std::uint8_t>* bytes, Compression compression) {
+    if (bytes == nullptr || !Fits(image)) return status::Fail(status::Code::InvalidArgument, {});
     return Encode({&image, nullptr}, bytes, compression);
 }
 
-HRESULT EncodeGreyPngSideBySide(const GreyImage& left, const GreyImage& right, std::vector<std::uint8_t>* bytes,
-                                Compression compression) {
+status::Status EncodeGreyPngSideBySide(const GreyImage& left, const GreyImage& right, std::vector<std::uint8_t>* bytes,
+                                       Compression compression) {
     if (bytes == nullptr || !Fits(left) || !Fits(right) || left.height != right.height ||
         left.bitDepth != right.bitDepth) {
-        return E_INVALIDARG;
+        return status::Fail(status::Code::InvalidArgument, {});
     }
     return Encode({&left, &right}, bytes, compression);
 }
 
-HRESULT EncodeGreyPngTrio(std::uint32_t width, std::uint32_t height, int bitDepth, const PictureRows& rows,
-                          std::vector<std::uint8_t>* left, std::vector<std::uint8_t>* right,
-                          std::vector<std::uint8_t>* both, Compression compression) {
+status::Status EncodeGreyPngTrio(std::uint32_t width, std::uint32_t height, int bitDepth, const PictureRows& rows,
+                                 std::vector<std::uint8_t>* left, std::vector<std::uint8_t>* right,
+                                 std::vector<std::uint8_t>* both, Compression compression) {
     if (width == 0 || width > (1u << 27) || height == 0 || height > 0x7FFFFFFF || (bitDepth != 8 && bitDepth != 16) ||
         !rows || left == nullptr || right == nullptr || both == nullptr)
-        return E_INVALIDARG;
+        return status::Fail(status::Code::InvalidArgument, {});
     const bool packed = compression == Compression::Fast;
     std::vector<std::uint8_t>* const files[3] = {left, right, both};
     try {
         Halves one(left, width, height, bitDepth, compression), two(right, width, height, bitDepth, compression),
             three(both, 2 * width, height, bitDepth, compression);
         Halves* const halves[3] = {&one, &two, &three};
-        HRESULT made[2] = {E_FAIL, E_FAIL};
+        status::Status made[2] = {status::Fail(status::Code::Failed, {}), status::Fail(status::Code::Failed, {})};
         Piece* const tops[3] = {&one.top, &two.top, &three.top};
         Piece* const bottoms[3] = {&one.bottom, &two.bottom, &three.bottom};
         os::RunSideBySide([&] { made[0] = DeflateTrioRows(width, bitDepth, rows, 0, height / 2, packed, tops); },
                       [&] { made[1] = DeflateTrioRows(width, bitDepth, rows, height / 2, height, packed, bottoms); });
-        if (made[0] != S_OK || made[1] != S_OK) {
+        if (!made[0].ok() || !made[1].ok()) {
             for (auto* file : files) file->clear();
             return Failure(made);
         }
         for (Halves* file : halves) file->join();
-        return S_OK;
+        return status::Ok();
     } catch (const std::bad_alloc&) {
         for (auto* file : files) file->clear();
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 

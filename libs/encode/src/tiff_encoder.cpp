@@ -9,11 +9,11 @@
 
 namespace encode {
 
-HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why,
-                        const TiffExtras& extras, const RowsDone& progress, Compression compression) {
+status::Status EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why,
+                               const TiffExtras& extras, const RowsDone& progress, Compression compression) {
     if (bytes == nullptr || why == nullptr || !channels.planesFit() || channels.planeCount() > 0xFFFF ||
         channels.width == 0 || channels.height == 0) {
-        return E_INVALIDARG;
+        return status::Fail(status::Code::InvalidArgument, {});
     }
     try {
         MemoryTiff memory(bytes);
@@ -24,13 +24,13 @@ HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>
         bool ok =
             WriteFloatTiffTags(tiff.get(), channels.width, channels.height, channels.names, extras, compression, false);
         if (ok) {
-            const HRESULT hr = WriteFloatStrips(tiff.get(), channels, compression, progress);
-            if (hr == E_OUTOFMEMORY) memory.outOfMemory = true;
-            ok = hr == S_OK;
+            const status::Status s = WriteFloatStrips(tiff.get(), channels, compression, progress);
+            if (s.code == status::Code::OutOfMemory) memory.outOfMemory = true;
+            ok = s.ok();
         }
         return memory.finish(std::move(tiff), ok, why);
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return status::OutOfMemory();
     }
 }
 

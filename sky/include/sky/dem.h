@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "results/result_code.h"
 #include "sky/dem_tiff_tags.h"
 #include "skyline/sampling_model.h"
+#include "status/status.h"
 
 namespace sky {
 
@@ -44,11 +44,11 @@ struct Dem {
 // normalised value. Infinite elevations are no data too. The band's no-data value,
 // scale and offset are used unless `reading` gives them; the geotransform's signs
 // say how the grid lies (Dem::tiff). A grid rotated or sheared against its
-// coordinates is refused. S_OK; D3DXERR_INVALIDDATA with `why` saying what is wrong
-// (GDAL's own reason; "not a regular file, or empty"); E_INVALIDARG with `why` for a
-// band the raster does not have; E_OUTOFMEMORY; the loaders' results for the
-// others. Nothing escapes.
-[[nodiscard]] HRESULT LoadDem(const std::string& path, const DemReading& reading, Dem* dem, std::string* why);
+// coordinates is refused. Ok; InvalidData with `why` saying what is wrong (GDAL's
+// own reason; "not a regular file, or empty") and the status's reason naming the
+// file; InvalidArgument with `why` for a band the raster does not have; OutOfMemory;
+// the loaders' statuses for the others. Nothing escapes.
+[[nodiscard]] status::Status LoadDem(const std::string& path, const DemReading& reading, Dem* dem, std::string* why);
 
 // What a DEM's header says, before its samples are read.
 struct DemHeader {

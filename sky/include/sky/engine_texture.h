@@ -11,14 +11,14 @@
 #include <functional>
 #include <vector>
 
-#include "results/result_code.h"
+#include "status/status.h"
 
 namespace sky {
 
-// `bands` a multiple of 4 of width x height angle bands (kNoData where none). S_OK
-// with the file in `bytes`; E_INVALIDARG for anything else; E_OUTOFMEMORY.
-[[nodiscard]] HRESULT EncodeEngineDds(const std::vector<std::vector<float>>& bands, std::uint32_t width,
-                                      std::uint32_t height, std::vector<std::uint8_t>* bytes);
+// `bands` a multiple of 4 of width x height angle bands (kNoData where none). Ok
+// with the file in `bytes`; InvalidArgument for anything else; OutOfMemory.
+[[nodiscard]] status::Status EncodeEngineDds(const std::vector<std::vector<float>>& bands, std::uint32_t width,
+                                             std::uint32_t height, std::vector<std::uint8_t>* bytes);
 
 // The file streamed slice by slice: the header (DDS and DX10), which the slices
 // follow, each EngineSliceBytes long, slice s at the header's size + s times that.
@@ -26,14 +26,14 @@ namespace sky {
                                                         std::uint32_t slices);
 [[nodiscard]] std::uint64_t EngineSliceBytes(std::uint32_t width, std::uint32_t height);
 
-// Receives a slice's bytes piece by piece, in order: S_OK to go on.
-using SliceBytes = std::function<HRESULT(const std::vector<std::uint8_t>& bytes)>;
+// Receives a slice's bytes piece by piece, in order: Ok to go on.
+using SliceBytes = std::function<status::Status(const std::vector<std::uint8_t>& bytes)>;
 
 // One slice from the angle bands of its red, green, blue and alpha (width x height
-// each), handed to `put` in pieces, the largest mip level first. S_OK, or what
+// each), handed to `put` in pieces, the largest mip level first. Ok, or what
 // `put` returned. Exhausted memory escapes as std::bad_alloc.
-[[nodiscard]] HRESULT EncodeEngineSlice(const std::array<const float*, 4>& bands, std::uint32_t width,
-                                        std::uint32_t height, const SliceBytes& put);
+[[nodiscard]] status::Status EncodeEngineSlice(const std::array<const float*, 4>& bands, std::uint32_t width,
+                                               std::uint32_t height, const SliceBytes& put);
 
 // The number of mip levels of a complete chain: floor(log2(max side)) + 1.
 [[nodiscard]] std::uint32_t MipLevels(std::uint32_t width, std::uint32_t height);

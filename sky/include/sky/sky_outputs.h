@@ -6,17 +6,18 @@
 #include <string>
 #include <vector>
 
-#include "results/result_code.h"
 #include "sky/dem.h"
 #include "sky/float_raster.h"
 #include "skyline/derived_products.h"
+#include "status/status.h"
 
 namespace sky {
 
 constexpr const char* kSkyProgram = "umbrascope-sky";
 
-// "umbrascope-sky: WHAT: WHY" on `err`, WHY the result's description when empty.
-void ReportFailure(std::FILE* err, const std::string& what, HRESULT result, const std::string& why = "");
+// "umbrascope-sky: WHAT: WHY" on `err`, WHY the code's words (cli::FailureWords)
+// when empty.
+void ReportFailure(std::FILE* err, const std::string& what, status::Code code, const std::string& why = "");
 
 // An azimuth as the outputs name it: two decimals.
 std::string Degrees(double azimuth);
@@ -31,19 +32,19 @@ struct OutputSource {
 };
 
 // An output made from the bands as they are computed, holding only what it must.
-// Each call returns S_OK, or reports its own failure on `err` and returns its
-// result (E_OUTOFMEMORY among them); the file is then left as it was. Exhausted
+// Each call returns Ok, or reports its own failure on `err` and returns its
+// status (OutOfMemory among them); the file is then left as it was. Exhausted
 // memory may also escape as std::bad_alloc.
 class BandOutput {
 public:
     virtual ~BandOutput() = default;
     // Before the first band: starts the file where it is written as it goes.
-    [[nodiscard]] virtual HRESULT start(std::FILE* err) = 0;
+    [[nodiscard]] virtual status::Status start(std::FILE* err) = 0;
     // One batch of ComputeHorizonBatches: `directions` index the source's azimuths.
-    [[nodiscard]] virtual HRESULT take(const std::vector<std::size_t>& directions,
-                                       const std::vector<std::vector<float>>& bands, std::FILE* err) = 0;
+    [[nodiscard]] virtual status::Status take(const std::vector<std::size_t>& directions,
+                                              const std::vector<std::vector<float>>& bands, std::FILE* err) = 0;
     // After every band: writes the rest and puts the file in place ("wrote NAME" on `out`).
-    [[nodiscard]] virtual HRESULT finish(std::FILE* out, std::FILE* err) = 0;
+    [[nodiscard]] virtual status::Status finish(std::FILE* out, std::FILE* err) = 0;
 };
 
 // The angle bands (through GDAL with band descriptions, no data and georeferencing,

@@ -26,9 +26,9 @@ namespace sky {
 void AddSkyPageCodes(viewer::PageData* data, std::size_t k, const std::vector<float>& band);
 
 // The page of `data`, its legend naming `mapName`, written whole and atomically;
-// the name goes to `out`. S_OK, or a failure reported on `err` and its result.
+// the name goes to `out`. Ok, or a failure reported on `err` and its status.
 // Exhausted memory may also escape as std::bad_alloc.
-[[nodiscard]] HRESULT WriteViewerPage(const std::string& path, const std::string& mapName, viewer::PageData data,
-                                      std::FILE* out, std::FILE* err);
+[[nodiscard]] status::Status WriteViewerPage(const std::string& path, const std::string& mapName, viewer::PageData data,
+                                             std::FILE* out, std::FILE* err);
 
 }  // namespace sky

@@ -11,7 +11,7 @@
 
 #include "encode/compression.h"
 #include "encode/tiff_encoder.h"
-#include "results/result_code.h"
+#include "status/status.h"
 
 namespace encode {
 
@@ -28,28 +28,29 @@ public:
 
     // Starts the file for `path`: width x height, one float band per name (at most
     // 65535), the tags EncodeFloatTiff sets with `extras`, BigTIFF beyond 3 GB of
-    // samples. S_OK; E_INVALIDARG; the file's open result (ResolveSaveTarget's
-    // refusal, E_OUTOFMEMORY, the error met creating it); E_FAIL with libtiff's
-    // reason in `why` (not null).
-    [[nodiscard]] HRESULT open(const std::string& path, std::uint32_t width, std::uint32_t height,
-                               const std::vector<std::string>& names, const TiffExtras& extras, std::string* why,
-                               Compression compression = Compression::Fast, Layout layout = Layout::Planes);
+    // samples. Ok; InvalidArgument; the file's open status (ResolveSaveTarget's
+    // refusal, OutOfMemory, the error met creating it); Failed with libtiff's reason
+    // in `why` (not null), and after the file's name in the status.
+    [[nodiscard]] status::Status open(const std::string& path, std::uint32_t width, std::uint32_t height,
+                                      const std::vector<std::string>& names, const TiffExtras& extras, std::string* why,
+                                      Compression compression = Compression::Fast, Layout layout = Layout::Planes);
 
     // Compresses band `index` (width * height floats, packed rows) and appends it;
-    // bands in any order, each once. S_OK; E_INVALIDARG for a band out of range or
-    // given twice; E_OUTOFMEMORY; the write error met; E_FAIL with the reason in
+    // bands in any order, each once. Ok; InvalidArgument for a band out of range or
+    // given twice; OutOfMemory; the write error met; Failed with the reason in
     // `why`. After a failure the file can only be abandoned.
-    [[nodiscard]] HRESULT writeBand(std::size_t index, const float* samples, std::string* why);
+    [[nodiscard]] status::Status writeBand(std::size_t index, const float* samples, std::string* why);
 
     // For Layout::Interleaved: every band at once, `channels` of the size and names
     // opened, its strips written into the file as they are packed (no copy of the
     // file is held), `progress` told the rows done. Failures as writeBand's.
-    [[nodiscard]] HRESULT writeInterleaved(const FloatChannels& channels, const RowsDone& progress, std::string* why);
+    [[nodiscard]] status::Status writeInterleaved(const FloatChannels& channels, const RowsDone& progress,
+                                                  std::string* why);
 
-    // Writes the directory, flushes the file and renames it over the name. S_OK;
-    // E_FAIL when a band is missing or libtiff fails (`why` says why); the error
+    // Writes the directory, flushes the file and renames it over the name. Ok;
+    // Failed when a band is missing or libtiff fails (`why` says why); the error
     // met writing or renaming.
-    [[nodiscard]] HRESULT commit(std::string* why);
+    [[nodiscard]] status::Status commit(std::string* why);
 
     struct State;  // open for libtiff's callbacks, defined with them
 

@@ -8,14 +8,14 @@
 
 #include "encode/grey_image.h"
 #include "encode/tiff_encoder.h"
-#include "results/result_code.h"
 
 namespace encode {
 
-// `image` of nonzero size, 8 or 16 bits; `bytes` and `why` not null. S_OK with the
-// file in `bytes`; E_INVALIDARG; E_OUTOFMEMORY; E_FAIL with libtiff's reason in
-// `why`, or when `moreTags` fails.
-[[nodiscard]] HRESULT EncodeGreyTiff(const GreyImage& image, std::vector<std::uint8_t>* bytes, std::string* why,
-                                     const TiffTagWriter& moreTags = {}, Compression compression = Compression::Fast);
+// `image` of nonzero size, 8 or 16 bits; `bytes` and `why` not null. Ok with the
+// file in `bytes`; InvalidArgument; OutOfMemory; Failed with libtiff's reason in
+// `why` (and as the status's), or when `moreTags` fails.
+[[nodiscard]] status::Status EncodeGreyTiff(const GreyImage& image, std::vector<std::uint8_t>* bytes, std::string* why,
+                                            const TiffTagWriter& moreTags = {},
+                                            Compression compression = Compression::Fast);
 
 }  // namespace encode

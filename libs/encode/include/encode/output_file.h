@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "results/result_code.h"
+#include "status/status.h"
 
 namespace encode {
 
@@ -16,7 +16,8 @@ FloatFormat FloatFormatOf(const std::string& path);
 
 // Writes `bytes` beside `path`, flushes them to disk and renames the file over
 // `path`: a failure never leaves a partial file nor touches an older one.
-// S_OK, or the result of the failing file operation (E_OUTOFMEMORY included).
-[[nodiscard]] HRESULT WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// Ok, or the failing file operation's status (its reason names the file; out of
+// memory included).
+[[nodiscard]] status::Status WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 }  // namespace encode

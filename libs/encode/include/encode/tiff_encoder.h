@@ -9,19 +9,19 @@
 #include <string>
 #include <vector>
 
-#include "geo/georeferencing.h"
 #include "encode/compression.h"
 #include "encode/float_channels.h"
 #include "encode/rows_done.h"
-#include "results/result_code.h"
+#include "geo/georeferencing.h"
+#include "status/status.h"
 
 typedef struct tiff TIFF;
 
 namespace encode {
 
 // Sets tags of its own (georeferencing, GDAL's) in the TIFF before its samples are
-// written: S_OK, or a failure that fails the encoding.
-using TiffTagWriter = std::function<HRESULT(TIFF* tiff)>;
+// written: Ok, or a failure that fails the encoding.
+using TiffTagWriter = std::function<status::Status(TIFF* tiff)>;
 
 // GeoTIFF's georeferencing tags as stored, to be copied from one file to another of
 // the same grid.
@@ -37,11 +37,12 @@ struct TiffExtras {
     TiffTagWriter moreTags{};    // anything else, set last
 };
 
-// Arguments as EncodeFloatExr takes them (at most 65535 planes). S_OK with the file
-// in `bytes`; E_INVALIDARG; E_OUTOFMEMORY; E_FAIL with libtiff's reason in `why`,
-// or when a tag cannot be set.
-[[nodiscard]] HRESULT EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>* bytes, std::string* why,
-                                      const TiffExtras& extras = {}, const RowsDone& progress = {},
-                                      Compression compression = Compression::Fast);
+// Arguments as EncodeFloatExr takes them (at most 65535 planes). Ok with the file
+// in `bytes`; InvalidArgument; OutOfMemory; Failed with libtiff's reason in `why`
+// (and as the status's), or when a tag cannot be set.
+[[nodiscard]] status::Status EncodeFloatTiff(const FloatChannels& channels, std::vector<std::uint8_t>* bytes,
+                                             std::string* why, const TiffExtras& extras = {},
+                                             const RowsDone& progress = {},
+                                             Compression compression = Compression::Fast);
 
 }  // namespace encode
