@@ -118,9 +118,10 @@ TEST(HorizonMapFile, RefusesWhatIsNotAHorizonMapAndSaysWhy) {
         WriteBytes(dir.path("bad.dds"), c.bytes);
         exporter::HorizonMap map;
         std::string why;
-        EXPECT_EQ(exporter::ReadHorizonMap(dir.path("bad.dds").c_str(), &map, &why).code, status::Code::InvalidData)
-            << c.name;
+        const status::Status read = exporter::ReadHorizonMap(dir.path("bad.dds").c_str(), &map, &why);
+        EXPECT_EQ(read.code, status::Code::InvalidData) << c.name;
         EXPECT_NE(why.find(c.reason), std::string::npos) << c.name << ": " << why;
+        EXPECT_EQ(read.reason, dir.path("bad.dds") + ": " + why) << c.name;  // the file named
     }
 }
 
