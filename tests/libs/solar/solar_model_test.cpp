@@ -71,7 +71,10 @@ TEST(SolarModel, ClockCoversTheDay) {
 
 // A horizontal open surface's day summed at half-hour steps against the model
 // integrated minute by minute from its closed form, and the day's global against
-// the 7.5-9 kWh/m² clear summer days give at mid-latitudes at Linke 3.
+// the 7.5-9 kWh/m² clear summer days give at mid-latitudes at Linke 3. The diffuse
+// part within 0.3 %: whole steps about sunrise and sunset instead of the cut ones
+// miss it by 0.45 % on day 172 and 0.9 % on day 355 (the diffuse light is some
+// 12 W/m² with the sun on the horizon).
 TEST(SolarModel, FlatOpenDayAgainstFineIntegration) {
     const solar::Turbidity turbidity(3.0);
     for (int dayOfYear : {80, 172, 355}) {
@@ -101,7 +104,7 @@ TEST(SolarModel, FlatOpenDayAgainstFineIntegration) {
             diffuse += g0 * tn * (a1 + a2 * sinH + a3 * sinH * sinH) / 60;
         }
         EXPECT_NEAR(totals.beam / beam, 1, 0.005) << dayOfYear;
-        EXPECT_NEAR(totals.diffuse / diffuse, 1, 0.005) << dayOfYear;
+        EXPECT_NEAR(totals.diffuse / diffuse, 1, 0.003) << dayOfYear;
         EXPECT_EQ(totals.reflected, 0) << dayOfYear;
         if (dayOfYear == 172) {
             EXPECT_GT(totals.beam + totals.diffuse, 7500);
