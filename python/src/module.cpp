@@ -56,9 +56,7 @@ Prepared Prepare(const py::array& dem, const Run& run) {
     return p;
 }
 
-// The bands of every direction, each handed to `take` as umbrascope-sky hands
-// them to its outputs. Call without the GIL.
-status::Status Sweep(const Prepared& p, const Run& run, const skyline::BandBatch& take) {
+skyline::HorizonRequest RequestOf(const Prepared& p, const Run& run) {
     skyline::HorizonRequest request;
     request.directions = p.directions.lattice;
     request.cellX = std::fabs(run.cellX);
@@ -66,7 +64,13 @@ status::Status Sweep(const Prepared& p, const Run& run, const skyline::BandBatch
     request.curvature = run.curvature;
     request.maxDistance = run.maxDistance;
     request.threads = std::max(1u, std::thread::hardware_concurrency());
-    return skyline::ComputeHorizonBatches(p.dem.grid, request, take);
+    return request;
+}
+
+// The bands of every direction, each handed to `take` as umbrascope-sky hands
+// them to its outputs. Call without the GIL.
+status::Status Sweep(const Prepared& p, const Run& run, const skyline::BandBatch& take) {
+    return skyline::ComputeHorizonBatches(p.dem.grid, RequestOf(p, run), take);
 }
 
 void Raise(const status::Status& failed) {
@@ -80,17 +84,16 @@ py::tuple Horizons(const py::array& dem, const Run& run) {
     py::array_t<float> angles({static_cast<py::ssize_t>(run.wanted.size()), static_cast<py::ssize_t>(dem.shape(0)),
                                static_cast<py::ssize_t>(dem.shape(1))});
     float* out = angles.mutable_data();
-    // Filled a band at a time between batches while the sweep waits: huge pages
-    // make that a few hundred page faults rather than hundreds of thousands.
-    os::AdviseHugePages(out, run.wanted.size() * texels * sizeof(float));
+    // The kernel writes straight into the array. numpy asks for huge pages for an
+    // array this large; zeroing them on first touch took twice the system time of
+    // small pages' faults here, and the sweep's time was the same either way.
+    os::AvoidHugePages(out, run.wanted.size() * texels * sizeof(float));
+    std::vector<float*> bands;
+    for (std::size_t i = 0; i < run.wanted.size(); ++i) bands.push_back(out + i * texels);
     status::Status hr;
     {
         py::gil_scoped_release free;
-        hr = Sweep(p, run, [&](const std::vector<std::size_t>& indices, std::vector<std::vector<float>>& bands) {
-            for (std::size_t j = 0; j < indices.size(); ++j)
-                std::memcpy(out + indices[j] * texels, bands[j].data(), texels * sizeof(float));
-            return status::Ok();
-        });
+        hr = skyline::ComputeHorizonsInto(p.dem.grid, RequestOf(p, run), bands.data());
     }
     if (!hr.ok()) Raise(hr);
     return py::make_tuple(angles, p.directions.azimuths);

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 
 #include "skyline/horizon_bands.h"
@@ -150,6 +151,13 @@ TEST_P(SweepExactness, EqualsThePlainLoopBitForBit) {
     skyline::HorizonRequest request{kDirections, c.cellX, c.cellY, c.curvature, c.maxDistance, 2, {}};
     std::vector<std::vector<float>> bands;
     ASSERT_TRUE(skyline::ComputeHorizonBands(grid, request, &bands).ok());
+    // Written into the caller's memory, whatever it held before, the same bits.
+    std::vector<std::vector<float>> into(kDirections.size(), std::vector<float>(bands[0].size(), 1234.5f));
+    std::vector<float*> places;
+    for (std::vector<float>& band : into) places.push_back(band.data());
+    ASSERT_TRUE(skyline::ComputeHorizonsInto(grid, request, places.data()).ok());
+    for (std::size_t k = 0; k < kDirections.size(); ++k)
+        EXPECT_EQ(std::memcmp(into[k].data(), bands[k].data(), bands[k].size() * sizeof(float)), 0) << k;
     int differences = 0;
     for (std::size_t k = 0; k < kDirections.size(); k += 2)
         differences += QuotientDifferences(grid, kDirections[k], c.cellX, c.cellY, c.curvature, c.maxDistance);

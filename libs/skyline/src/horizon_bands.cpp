@@ -86,8 +86,8 @@ void FindLaneStarts(const Grid& grid, Family* family) {
 
 class Worker {
 public:
-    Worker(const Grid& grid, const Family& family, std::vector<std::vector<float>>& bands,
-           std::atomic<std::size_t>& next, double maxDistance)
+    Worker(const Grid& grid, const Family& family, const std::vector<float*>& bands, std::atomic<std::size_t>& next,
+           double maxDistance)
         : grid_(grid),
           family_(family),
           bands_(bands),
@@ -98,7 +98,7 @@ public:
     // Takes lines from the shared counter until none are left.
     void run(const std::function<void(double)>* progress) {
         profiles_.resize(kBatch);
-        for (const Sweep& sweep : family_.sweeps) outputs_.push_back({sweep.ahead, bands_[sweep.band].data()});
+        for (const Sweep& sweep : family_.sweeps) outputs_.push_back({sweep.ahead, bands_[sweep.band]});
         for (;;) {
             const std::size_t first = next_.fetch_add(kBatch);
             if (first >= total_) return;
@@ -125,7 +125,7 @@ private:
             const std::int64_t reach = ReachInUnits(family.geometry, maxDistance_);
             if (reach < 1) continue;
             SweepLineWithin(profile, sweep.ahead, reach, &best_);
-            float* band = bands_[sweep.band].data();
+            float* band = bands_[sweep.band];
             for (std::size_t k = 0; k < best_.size(); ++k) {
                 if (best_[k] != best_[k]) continue;
                 const double p = profile.position[k];
@@ -136,7 +136,7 @@ private:
 
     const Grid& grid_;
     const Family& family_;
-    std::vector<std::vector<float>>& bands_;
+    const std::vector<float*>& bands_;
     std::atomic<std::size_t>& next_;
     std::size_t total_;
     double maxDistance_;
@@ -183,14 +183,34 @@ std::vector<Family> FamiliesOf(const HorizonRequest& request) {
     return families;
 }
 
-status::Status Compute(const Grid& grid, const HorizonRequest& request, const BandBatch& take) {
+// Every band's `texels` floats kNoData, in pieces on all threads: the first touch
+// of a page is what costs.
+void FillNoData(const std::vector<float*>& bands, std::size_t texels, unsigned threads) {
+    constexpr std::size_t kPiece = std::size_t{1} << 20;
+    const std::size_t pieces = (texels + kPiece - 1) / kPiece;
+    std::atomic<std::size_t> next{0};
+    OnThreads(threads, [&](bool) {
+        for (std::size_t p = next++; p < bands.size() * pieces; p = next++) {
+            const std::size_t from = p % pieces * kPiece;
+            std::fill(bands[p / pieces] + from, bands[p / pieces] + std::min(texels, from + kPiece), kNoData);
+        }
+    });
+}
+
+// Where a family's bands go: `place` gives the memory of each of its directions,
+// width * height floats each filled with kNoData (empty when memory ran out);
+// `take` hears when they are whole.
+struct BandPlaces {
+    std::function<std::vector<float*>(const std::vector<std::size_t>& directions)> place;
+    std::function<status::Status(const std::vector<std::size_t>& directions)> take;
+};
+
+status::Status Compute(const Grid& grid, const HorizonRequest& request, const BandPlaces& places) {
     std::vector<Family> families = FamiliesOf(request);
     std::size_t total = 0;
     for (const Family& family : families)
         total += request.maxDistance == 0 ? LaneStartCount(grid.width, grid.height, family.geometry.d)
                                           : StartCount(grid.width, grid.height, family.geometry.d);
-    const std::size_t texels = std::size_t{grid.width} * grid.height;
-    std::vector<std::vector<float>> bands;
     std::size_t linesBefore = 0;
     for (Family& family : families) {
         // One family's lines at a time: at many directions all of them would
@@ -200,28 +220,12 @@ status::Status Compute(const Grid& grid, const HorizonRequest& request, const Ba
         else
             FindStarts(grid, &family);
         family.plan = MakeCrossingPlan(family.geometry);
-        bands.resize(family.directions.size());
-        std::atomic<bool> outOfMemory{false};
-        // The bands filled on all threads first (writing them is a good share of the
-        // time at few directions), then the lines.
-        std::atomic<std::size_t> nextBand{0};
-        OnThreads(request.threads, [&](bool) {
-            try {
-                for (std::size_t b = nextBand++; b < bands.size(); b = nextBand++) {
-                    // Huge pages where offered: the lines' writes stride across rows.
-                    bands[b].clear();
-                    bands[b].reserve(texels);
-                    os::AdviseHugePages(bands[b].data(), texels * sizeof(float));
-                    bands[b].assign(texels, kNoData);
-                }
-            } catch (const std::bad_alloc&) {
-                outOfMemory = true;
-            }
-        });
-        if (outOfMemory) return status::OutOfMemory();
+        const std::vector<float*> bands = places.place(family.directions);
+        if (bands.empty()) return status::OutOfMemory();
         const std::function<void(double)> progress = [&](double share) {
             if (request.progress) request.progress((linesBefore + share * family.starts.size()) / total);
         };
+        std::atomic<bool> outOfMemory{false};
         std::atomic<std::size_t> next{0};
         OnThreads(request.threads, [&](bool first) {
             try {
@@ -234,7 +238,7 @@ status::Status Compute(const Grid& grid, const HorizonRequest& request, const Ba
         if (outOfMemory) return status::OutOfMemory();
         linesBefore += family.starts.size();
         std::vector<LineStart>().swap(family.starts);
-        if (status::Status taken = take(family.directions, bands); !taken.ok()) return taken;
+        if (status::Status taken = places.take(family.directions); !taken.ok()) return taken;
     }
     if (request.progress) request.progress(1.0);
     return status::Ok();
@@ -294,7 +298,56 @@ std::uint64_t HorizonWorkBytes(std::uint32_t width, std::uint32_t height,
 status::Status ComputeHorizonBatches(const Grid& grid, const HorizonRequest& request, const BandBatch& take) {
     if (!Valid(grid, request) || !take) return Invalid();
     try {
-        return Compute(grid, request, take);
+        const std::size_t texels = std::size_t{grid.width} * grid.height;
+        // The same memory serves every batch unless the receiver moves it away.
+        std::vector<std::vector<float>> bands;
+        const BandPlaces places{
+            [&](const std::vector<std::size_t>& directions) {
+                bands.resize(directions.size());
+                // Filled on all threads (writing them is a good share of the time at
+                // few directions); the same memory serves every batch unless the
+                // receiver moves it away.
+                std::atomic<bool> outOfMemory{false};
+                std::atomic<std::size_t> next{0};
+                OnThreads(request.threads, [&](bool) {
+                    try {
+                        for (std::size_t b = next++; b < bands.size(); b = next++) {
+                            // Huge pages where offered: the lines' writes stride across rows.
+                            bands[b].clear();
+                            bands[b].reserve(texels);
+                            os::AdviseHugePages(bands[b].data(), texels * sizeof(float));
+                            bands[b].assign(texels, kNoData);
+                        }
+                    } catch (const std::bad_alloc&) {
+                        outOfMemory = true;
+                    }
+                });
+                std::vector<float*> memory;
+                if (outOfMemory) return memory;
+                for (std::vector<float>& band : bands) memory.push_back(band.data());
+                return memory;
+            },
+            [&](const std::vector<std::size_t>& directions) { return take(directions, bands); }};
+        return Compute(grid, request, places);
+    } catch (const std::bad_alloc&) {
+        return status::OutOfMemory();
+    }
+}
+
+status::Status ComputeHorizonsInto(const Grid& grid, const HorizonRequest& request, float* const* bands) {
+    if (!Valid(grid, request) || bands == nullptr) return Invalid();
+    for (std::size_t i = 0; i < request.directions.size(); ++i)
+        if (bands[i] == nullptr) return Invalid();
+    try {
+        const std::size_t texels = std::size_t{grid.width} * grid.height;
+        const BandPlaces places{[&](const std::vector<std::size_t>& directions) {
+                                    std::vector<float*> memory;
+                                    for (const std::size_t i : directions) memory.push_back(bands[i]);
+                                    FillNoData(memory, texels, request.threads);
+                                    return memory;
+                                },
+                                [](const std::vector<std::size_t>&) { return status::Ok(); }};
+        return Compute(grid, request, places);
     } catch (const std::bad_alloc&) {
         return status::OutOfMemory();
     }
@@ -306,7 +359,7 @@ status::Status ComputeHorizonBands(const Grid& grid, const HorizonRequest& reque
     if (!Valid(grid, request)) return Invalid();
     try {
         bands->resize(request.directions.size());
-        status::Status computed = Compute(
+        status::Status computed = ComputeHorizonBatches(
             grid, request, [&](const std::vector<std::size_t>& directions, std::vector<std::vector<float>>& batch) {
                 for (std::size_t j = 0; j < directions.size(); ++j) (*bands)[directions[j]] = std::move(batch[j]);
                 return status::Ok();

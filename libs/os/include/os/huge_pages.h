@@ -11,6 +11,11 @@ namespace os {
 // changes where the kernel has none to give. Any arguments.
 void AdviseHugePages(void* data, std::size_t bytes);
 
+// The opposite advice, for the whole 4 KiB pages inside [data, data + bytes): for a
+// buffer first written in one pass and then handed on, where zeroing huge pages on
+// first touch was measured to cost more than the small pages' faults. Any arguments.
+void AvoidHugePages(void* data, std::size_t bytes);
+
 // `buffer` emptied and given room for `count` elements under that advice, before
 // any of it is touched. Exhausted memory escapes as std::bad_alloc.
 template <typename T>

@@ -43,6 +43,13 @@ using BandBatch =
 // `take` returned.
 status::Status ComputeHorizonBatches(const Grid& grid, const HorizonRequest& request, const BandBatch& take);
 
+// The bands of ComputeHorizonBands, bit for bit, written straight into the
+// caller's memory: direction i's band (width * height floats, packed rows) at
+// `bands[i]`, every one of them not null, not overlapping. Nothing else is
+// allocated beyond HorizonWorkBytes. Ok; InvalidArgument as ComputeHorizonBands or
+// for a null band; OutOfMemory, the bands then in an unspecified state.
+status::Status ComputeHorizonsInto(const Grid& grid, const HorizonRequest& request, float* const* bands);
+
 // The batches ComputeHorizonBatches hands over for `directions`, in order: the
 // indices each holds. Exhausted memory escapes as std::bad_alloc.
 [[nodiscard]] std::vector<std::vector<std::size_t>> HorizonBatchOrder(const std::vector<LatticeDirection>& directions);
