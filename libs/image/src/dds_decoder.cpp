@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bad_data.h"
 #include "dds/dds_header.h"
 #include "half_float.h"
 #include "image/image_file.h"
@@ -133,12 +134,16 @@ public:
     status::Status readRows(std::uint8_t* destination, std::uint32_t count) override {
         const std::size_t rowBytes = info_.rowBytes();
         if (storedAsLoaded()) {
-            return file_.readExact(destination, rowBytes * count) ? status::Ok()
-                                                                  : status::Fail(status::Code::InvalidData, {});
+            if (!file_.readExact(destination, rowBytes * count))
+                return RowsBrokenAfter("DDS", "ends", rowsRead_, info_.height);
+            rowsRead_ += count;
+            return status::Ok();
         }
         if (staging_.size() != storedRowBytes_) staging_.resize(storedRowBytes_);
         for (std::uint32_t i = 0; i < count; ++i) {
-            if (!file_.readExact(staging_.data(), storedRowBytes_)) return status::Fail(status::Code::InvalidData, {});
+            if (!file_.readExact(staging_.data(), storedRowBytes_))
+                return RowsBrokenAfter("DDS", "ends", rowsRead_, info_.height);
+            ++rowsRead_;
             convertRow(staging_.data(), destination + i * rowBytes);
         }
         return status::Ok();
@@ -202,6 +207,7 @@ private:
     Storage storage_;
     std::size_t storedRowBytes_;
     std::vector<std::uint8_t> staging_;
+    std::uint64_t rowsRead_ = 0;
 };
 
 }  // namespace
@@ -212,8 +218,8 @@ status::Status OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source
     std::uint8_t bytes[dds::kHeaderBytes + dds::kDx10Bytes];
     const std::size_t got = file.read(bytes, sizeof bytes);
     dds::Header header;
-    if (!dds::ReadHeader(bytes, got, &header).ok() || header.cubeOrVolume)
-        return status::Fail(status::Code::InvalidData, {});
+    if (!dds::ReadHeader(bytes, got, &header).ok()) return BadData("DDS header cut short or damaged");
+    if (header.cubeOrVolume) return BadData("DDS cube or volume textures are not read");
     file.seek(start + header.dataOffset());
 
     Storage storage{};
@@ -221,13 +227,13 @@ status::Status OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source
         if (header.dx10) {
             if (header.dimension != dds::kDx10Texture2D || (header.miscFlags & dds::kDx10MiscCube) != 0 ||
                 header.arraySize == 0 || !StorageFromDxgi(header.dxgiFormat, &storage)) {
-                return status::Fail(status::Code::InvalidData, {});
+                return BadData("DDS of DXGI format " + std::to_string(header.dxgiFormat) + " is not read");
             }
         } else if (!StorageFromFourCc(header.fourCc, &storage)) {
-            return status::Fail(status::Code::InvalidData, {});
+            return BadData("DDS of this compressed or four-character format is not read");
         }
     } else if (!StorageFromMasks(header, &storage)) {
-        return status::Fail(status::Code::InvalidData, {});
+        return BadData("DDS of these channel masks is not read");
     }
 
     const StorageInfo described = Describe(storage);
@@ -237,14 +243,14 @@ status::Status OpenDdsSource(ImageFile& file, std::unique_ptr<RowSource>* source
     info.layout = described.layout;
     info.type = described.type;
     info.maxValue = described.type == SampleType::U16 ? 65535 : 255;
-    if (info.width == 0 || info.height == 0) return status::Fail(status::Code::InvalidData, {});
+    if (info.width == 0 || info.height == 0) return BadData("DDS of no texels");
 
     // Level 0 is stored first, rows packed; a file too short for it is truncated.
     const std::size_t storedRowBytes = std::size_t{info.width} * described.bytesPerTexel;
     std::uint64_t levelBytes = 0;
     if (!os::CheckedMul(storedRowBytes, info.height, &levelBytes) || file.position() > file.size() ||
         levelBytes > file.size() - file.position()) {
-        return status::Fail(status::Code::InvalidData, {});
+        return CutShort("DDS");
     }
     *source = std::make_unique<DdsSource>(file, info, storage, storedRowBytes);
     return status::Ok();

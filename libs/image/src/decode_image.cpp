@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 
+#include "bad_data.h"
 #include "image/image_file.h"
 #include "open_image.h"
 #include "os/memory_budget.h"
@@ -48,7 +49,7 @@ status::Status DecodeImageFile(const char* path, DecodedImage* image) {
     if (path == nullptr || image == nullptr) return status::Fail(status::Code::InvalidArgument, {});
     *image = DecodedImage{};
     try {
-        return Decode(path, image);
+        return InFile(Decode(path, image), path);
     } catch (const std::bad_alloc&) {
         return status::OutOfMemory();
     } catch (...) {
@@ -59,7 +60,7 @@ status::Status DecodeImageFile(const char* path, DecodedImage* image) {
 status::Status ReadImageInfo(const char* path, ImageInfo* info) {
     if (path == nullptr || info == nullptr) return status::Fail(status::Code::InvalidArgument, {});
     try {
-        return ReadInfo(path, info);
+        return InFile(ReadInfo(path, info), path);
     } catch (const std::bad_alloc&) {
         return status::OutOfMemory();
     } catch (...) {

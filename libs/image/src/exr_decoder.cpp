@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <type_traits>
 #include <vector>
 
+#include "bad_data.h"
 #include "image/image_file.h"
 #include "os/memory_budget.h"
 #include "stored_samples.h"
@@ -33,7 +35,7 @@ void SilentHandler(exr_const_context_t, exr_result_t, const char*) {}
 
 [[nodiscard]] status::Status ResultOf(exr_result_t rc) {
     if (rc == EXR_ERR_SUCCESS) return status::Ok();
-    return rc == EXR_ERR_OUT_OF_MEMORY ? status::OutOfMemory() : status::Fail(status::Code::InvalidData, {});
+    return rc == EXR_ERR_OUT_OF_MEMORY ? status::OutOfMemory() : BadData(exr_get_default_error_message(rc));
 }
 
 struct ContextFinish {
@@ -92,23 +94,23 @@ public:
             exr_get_compression(context, 0, &compression) != EXR_ERR_SUCCESS ||
             exr_get_channels(context, 0, &channels) != EXR_ERR_SUCCESS || channels == nullptr ||
             exr_get_chunk_count(context, 0, &chunks) != EXR_ERR_SUCCESS) {
-            return status::Fail(status::Code::InvalidData, {});
+            return BadData("EXR header without the parts of an image");
         }
         if (storage != EXR_STORAGE_SCANLINE && storage != EXR_STORAGE_TILED)
-            return status::Fail(status::Code::InvalidData, {});
+            return BadData("deep EXR images are not read");
         // The core library of OpenEXR 3.1 has no DWA decoder (only the C++ library
         // does). A lossy codec for colour images is no way to store heights anyway.
         if (compression == EXR_COMPRESSION_DWAA || compression == EXR_COMPRESSION_DWAB)
-            return status::Fail(status::Code::InvalidData, {});
+            return BadData("EXR of DWA compression is not read");
         const std::int64_t width = std::int64_t{window.max.x} - window.min.x + 1;
         const std::int64_t height = std::int64_t{window.max.y} - window.min.y + 1;
-        if (width <= 0 || height <= 0 || chunks <= 0) return status::Fail(status::Code::InvalidData, {});
+        if (width <= 0 || height <= 0 || chunks <= 0) return BadData("EXR of no texels");
         originX_ = window.min.x;
         originY_ = window.min.y;
         info_.width = static_cast<std::uint32_t>(width);
         info_.height = static_cast<std::uint32_t>(height);
         info_.type = SampleType::F32;
-        if (!chooseChannels(*channels)) return status::Fail(status::Code::InvalidData, {});
+        if (!chooseChannels(*channels)) return BadData("EXR without channels that are read (R, G, B, A, Y or one of any name)");
         info_.layout = planes_.size() == 2 ? ChannelLayout::GreyAlpha : ChannelLayout::Grey;
 
         // The offset table alone takes 8 bytes a chunk, and a file too small to hold
@@ -121,7 +123,7 @@ public:
         if (std::uint64_t{static_cast<std::uint32_t>(chunks)} * 8 > file.size() ||
             !os::CheckedMul(info_.width, info_.height, chosenBytes, &imageBytes) ||
             imageBytes / maxRatio_ > file.size()) {
-            return status::Fail(status::Code::InvalidData, {});
+            return CutShort("EXR");
         }
 
         if (storage == EXR_STORAGE_TILED) {
@@ -130,14 +132,14 @@ public:
             exr_tile_round_mode_t round{};
             if (exr_get_tile_descriptor(context, 0, &tileWidth, &tileHeight, &levels, &round) != EXR_ERR_SUCCESS ||
                 tileWidth == 0 || tileHeight == 0) {
-                return status::Fail(status::Code::InvalidData, {});
+                return BadData("EXR tiles of no size");
             }
             tileWidth_ = std::min<std::uint32_t>(tileWidth, info_.width);
             bandRows_ = std::min<std::uint32_t>(tileHeight, info_.height);
         } else {
             int32_t lines = 0;
             if (exr_get_scanlines_per_chunk(context, 0, &lines) != EXR_ERR_SUCCESS || lines <= 0)
-                return status::Fail(status::Code::InvalidData, {});
+                return BadData("EXR chunks of no lines");
             bandRows_ = std::min<std::uint32_t>(static_cast<std::uint32_t>(lines), info_.height);
         }
         std::uint64_t bandBytes = 0;
@@ -157,7 +159,11 @@ public:
     status::Status readRows(std::uint8_t* destination, std::uint32_t count) override {
         for (std::uint32_t i = 0; i < count; ++i, ++nextRow_) {
             if (nextRow_ % bandRows_ == 0) {
-                if (status::Status hr = decodeBand(nextRow_); !hr.ok()) return hr;
+                if (status::Status hr = decodeBand(nextRow_); !hr.ok()) {
+                    if (hr.code != status::Code::InvalidData) return hr;
+                    return BadData("EXR data is damaged after row " + std::to_string(nextRow_) + " of " +
+                                   std::to_string(info_.height) + " (" + hr.reason + ")");
+                }
             }
             convertRow(nextRow_ % bandRows_, destination + std::size_t{i} * info_.rowBytes());
         }
@@ -208,7 +214,7 @@ private:
             if (const exr_result_t rc = exr_read_scanline_chunk_info(context, 0, y, &chunk); rc != EXR_ERR_SUCCESS)
                 return ResultOf(rc);
             if (chunk.start_y != y || chunk.height != rows || chunk.width != static_cast<int32_t>(info_.width))
-                return status::Fail(status::Code::InvalidData, {});
+                return BadData("EXR chunk out of place");
             return decodeChunk(chunk, 0);
         }
         const auto tileY = static_cast<int>(top / bandRows_);
@@ -219,7 +225,7 @@ private:
             const auto columns = static_cast<int32_t>(std::min(tileWidth_, info_.width - x));
             if (chunk.start_x != tileX || chunk.start_y != tileY || chunk.level_x != 0 || chunk.level_y != 0 ||
                 chunk.width != columns || chunk.height != rows) {
-                return status::Fail(status::Code::InvalidData, {});
+                return BadData("EXR tile out of place");
             }
             if (status::Status hr = decodeChunk(chunk, x); !hr.ok()) return hr;
         }
@@ -231,10 +237,10 @@ private:
     [[nodiscard]] status::Status decodeChunk(const exr_chunk_info_t& chunk, std::uint32_t column) {
         // What is stored must lie in the file and be able to hold what it unpacks to.
         if (chunk.data_offset > fileSize_ || chunk.packed_size > fileSize_ - chunk.data_offset)
-            return status::Fail(status::Code::InvalidData, {});
+            return BadData("EXR chunk reaches past the file's end");
         if (maxRatio_ == 1 ? chunk.packed_size != chunk.unpacked_size
                            : chunk.unpacked_size / maxRatio_ > chunk.packed_size) {
-            return status::Fail(status::Code::InvalidData, {});
+            return BadData("EXR chunk of a size its compression cannot have");
         }
         // The library sizes its buffers by the chunk: what it reads, what that unpacks
         // to, and scratch space as large again for some codecs.
@@ -247,7 +253,7 @@ private:
         decoderReady_ = true;
         for (int c = 0; c < decoder_.channel_count; ++c) decoder_.channels[c].decode_to_ptr = nullptr;
         for (Plane& plane : planes_) {
-            if (plane.index >= decoder_.channel_count) return status::Fail(status::Code::InvalidData, {});
+            if (plane.index >= decoder_.channel_count) return BadData("EXR chunk without a channel its header names");
             exr_coding_channel_info_t& channel = decoder_.channels[plane.index];
             const unsigned bytes = PixelBytes(plane.type);
             channel.user_data_type = static_cast<uint16_t>(plane.type);

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bad_data.h"
 #include "image/image_file.h"
 #include "os/memory_budget.h"
 
@@ -75,7 +76,8 @@ public:
 
     status::Status readRows(std::uint8_t* destination, std::uint32_t count) override {
         for (std::uint32_t i = 0; i < count; ++i) {
-            if (!readScanline()) return status::Fail(status::Code::InvalidData, {});
+            if (!readScanline()) return RowsBrokenAfter("HDR", "ends or is damaged", rowsRead_, info_.height);
+            ++rowsRead_;
             auto* out = reinterpret_cast<float*>(destination + i * info_.rowBytes());
             for (std::size_t x = 0; x < info_.width; ++x) convert(&rgbe_[4 * x], out + 3 * x);
         }
@@ -130,6 +132,7 @@ private:
     }
 
     ImageFile& file_;
+    std::uint64_t rowsRead_ = 0;
     std::vector<std::uint8_t> rgbe_;  // one scanline
     std::uint8_t literal_[128] = {};
 };
@@ -140,24 +143,24 @@ status::Status OpenHdrSource(ImageFile& file, std::unique_ptr<RowSource>* source
     file.seek(0);
     std::string line;
     if (!ReadLine(file, &line) || (line != "#?RADIANCE" && line != "#?RGBE"))
-        return status::Fail(status::Code::InvalidData, {});
+        return BadData("not a Radiance HDR file");
     // Header lines up to an empty one; only the pixel format matters here (exposure
     // and colour correction are left alone: the data is taken as it is).
     bool rgbe = false;
     for (int n = 0;; ++n) {
-        if (n == kMaxHeaderLines || !ReadLine(file, &line)) return status::Fail(status::Code::InvalidData, {});
+        if (n == kMaxHeaderLines || !ReadLine(file, &line)) return BadData("HDR header without an end");
         if (line.empty()) break;
         if (line.starts_with("FORMAT=")) rgbe = line == "FORMAT=32-bit_rle_rgbe";
     }
     std::uint32_t width = 0, height = 0;
     if (!rgbe || !ReadLine(file, &line) || !ParseResolution(line, &width, &height))
-        return status::Fail(status::Code::InvalidData, {});
+        return BadData("HDR header without RGBE data of a size that is read");
     // Every scanline takes some bytes of the file: a claim the rest of the file cannot
     // hold is cut short, and is refused before any row buffer is sized for it.
     std::uint64_t leastBytes = 0;
     if (!os::CheckedMul(MinimumScanlineBytes(width), height, &leastBytes) ||
         leastBytes > file.size() - std::min(file.position(), file.size())) {
-        return status::Fail(status::Code::InvalidData, {});
+        return CutShort("HDR");
     }
     if (!os::CheckFitsInMemory(std::uint64_t{width} * 4).ok()) return status::OutOfMemory();
     *source = std::make_unique<HdrSource>(file, width, height);

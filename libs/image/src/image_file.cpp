@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "bad_data.h"
 #include "os/errno_result.h"
 
 namespace image {
@@ -68,13 +69,13 @@ status::Status ImageFile::open(const char* path) {
     // effects); fstat below settles the race with a file swapped in between.
     struct stat info {};
     if (stat(path, &info) != 0) return FailureOfOpenError(errno, path);
-    if (!S_ISREG(info.st_mode)) return status::Fail(status::Code::InvalidData, {});
+    if (!S_ISREG(info.st_mode)) return BadData("not a regular file");
 
     const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return FailureOfOpenError(errno, path);
     fd_ = fd;
-    if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0)
-        return status::Fail(status::Code::InvalidData, {});
+    if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) return BadData("not a regular file");
+    if (info.st_size <= 0) return BadData("the file is empty");
     size_ = static_cast<std::uint64_t>(info.st_size);
     buffer_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size_, kBufferSize)));
     return status::Ok();

@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <climits>
 #include <csetjmp>
+#include <string>
 
+#include "bad_data.h"
 #include "image/image_file.h"
 #include "os/memory_budget.h"
 
@@ -161,7 +163,7 @@ public:
         cinfo_.progress = &progress_;
 
         bool multipleScans = false;
-        if (!ReadJpegHeader(&cinfo_, &errors_, &multipleScans)) return status::Fail(status::Code::InvalidData, {});
+        if (!ReadJpegHeader(&cinfo_, &errors_, &multipleScans)) return broken("JPEG header cut short or damaged");
         if (cinfo_.jpeg_color_space == JCS_GRAYSCALE && cinfo_.num_components == 1) {
             cinfo_.out_color_space = JCS_GRAYSCALE;
             info_.layout = ChannelLayout::Grey;
@@ -170,7 +172,7 @@ public:
             cinfo_.out_color_space = JCS_RGB;
             info_.layout = ChannelLayout::Rgb;
         } else {
-            return status::Fail(status::Code::InvalidData, {});
+            return BadData("JPEG of " + std::to_string(cinfo_.num_components) + " components is not read");
         }
         info_.width = cinfo_.image_width;
         info_.height = cinfo_.image_height;
@@ -186,25 +188,34 @@ public:
         // libjpeg then refuses, rather than makes, any allocation beyond that.
         cinfo_.mem->max_memory_to_use = static_cast<long>(std::min<std::uint64_t>(available, LONG_MAX));
 
-        if (!StartJpeg(&cinfo_, &errors_)) return status::Fail(status::Code::InvalidData, {});
+        if (!StartJpeg(&cinfo_, &errors_)) return broken("JPEG data is damaged before its first row");
         if (cinfo_.output_width != info_.width || cinfo_.output_height != info_.height ||
             cinfo_.output_components != static_cast<int>(info_.channels())) {
-            return status::Fail(status::Code::InvalidData, {});
+            return BadData("JPEG decodes to another size than its header says");
         }
         return status::Ok();
     }
 
     status::Status readRows(std::uint8_t* destination, std::uint32_t count) override {
         if (!ReadJpegRows(&cinfo_, &errors_, destination, info_.rowBytes(), count))
-            return status::Fail(status::Code::InvalidData, {});
+            return broken(("JPEG data ends or is damaged after row " + std::to_string(cinfo_.output_scanline) +
+                           " of " + std::to_string(info_.height))
+                              .c_str());
         rowsRead_ += count;
         if (rowsRead_ == info_.height && !FinishJpeg(&cinfo_, &errors_))
-            return status::Fail(status::Code::InvalidData, {});
+            return broken("JPEG ends or is damaged after its last row");
         return status::Ok();
     }
 
 private:
     jpeg_decompress_struct cinfo_{};
+    // `what`, with libjpeg's words for its last message.
+    status::Status broken(const char* what) {
+        char text[JMSG_LENGTH_MAX] = {};
+        if (errors_.manager.msg_code != 0) errors_.manager.format_message(reinterpret_cast<j_common_ptr>(&cinfo_), text);
+        return BadData(text[0] == 0 ? std::string(what) : std::string(what) + " (libjpeg: " + text + ")");
+    }
+
     JpegErrors errors_{};
     JpegInput input_{};
     jpeg_progress_mgr progress_{};

@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 
+#include "bad_data.h"
 #include "image/image_file.h"
 #include "open_image.h"
 #include "texel_sinks.h"
@@ -28,7 +29,7 @@ status::Status LoadScaled(const char* path, std::uint32_t width, std::uint32_t h
     if (path == nullptr || texels == nullptr || width == 0 || height == 0)
         return status::Fail(status::Code::InvalidArgument, {});
     try {
-        return Load(path, width, height, texels, redOnly, loaded);
+        return InFile(Load(path, width, height, texels, redOnly, loaded), path);
     } catch (const std::bad_alloc&) {
         return status::OutOfMemory();
     } catch (...) {

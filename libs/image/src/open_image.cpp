@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "bad_data.h"
 #include "exr_decoder.h"
 #include "format_detect.h"
 #include "hdr_decoder.h"
@@ -33,7 +34,8 @@ namespace {
         case ImageFormat::Exr: return OpenExrSource(file, source);
         case ImageFormat::Unknown: break;
     }
-    return status::Fail(status::Code::InvalidData, {});
+    return BadData("not an image format that is read (PNG, JPEG, TIFF, DDS, PGM, PPM, PFM, BMP, TGA, HDR, EXR, "
+                   "or RAW by its name)");
 }
 
 }  // namespace
@@ -41,7 +43,7 @@ namespace {
 status::Status OpenImageSource(ImageFile& file, RawSample raw, std::unique_ptr<RowSource>* source) {
     std::uint8_t head[kFormatProbeBytes] = {};
     const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), sizeof head));
-    if (!file.readExactAt(0, head, length)) return status::Fail(status::Code::InvalidData, {});
+    if (!file.readExactAt(0, head, length)) return BadData("cannot read the file's first bytes");
     file.seek(0);
 
     ImageFormat format = DetectImageFormat(head, length);
@@ -56,7 +58,7 @@ status::Status OpenImageSource(ImageFile& file, RawSample raw, std::unique_ptr<R
     }
     if (!hr.ok()) return hr;
     const ImageInfo& info = (*source)->info();
-    if (info.width == 0 || info.height == 0) return status::Fail(status::Code::InvalidData, {});
+    if (info.width == 0 || info.height == 0) return BadData("an image of no texels");
     return status::Ok();
 }
 

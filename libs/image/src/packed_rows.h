@@ -13,8 +13,9 @@ class ImageFile;
 class PackedRowSource final : public RowSource {
 public:
     // `stored` is the byte order of samples wider than a byte; rows come out in
-    // this machine's order. `file` must outlive the source.
-    PackedRowSource(ImageFile& file, const ImageInfo& info, std::endian stored);
+    // this machine's order. `file` and `format` (its name in failures, e.g. "PGM")
+    // must outlive the source.
+    PackedRowSource(ImageFile& file, const ImageInfo& info, std::endian stored, const char* format);
 
     // InvalidData when the file ends before `count` rows.
     status::Status readRows(std::uint8_t* destination, std::uint32_t count) override;
@@ -22,6 +23,8 @@ public:
 private:
     ImageFile& file_;
     bool swap_;
+    const char* format_;
+    std::uint64_t rowsRead_ = 0;
 };
 
 }  // namespace image

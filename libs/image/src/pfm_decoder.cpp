@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "bad_data.h"
 #include "image/image_file.h"
 #include "netpbm_header.h"
 #include "os/memory_budget.h"
@@ -26,7 +27,7 @@ public:
             const std::uint64_t storedRow = info_.height - 1 - nextRow_;
             std::uint8_t* row = destination + i * rowBytes;
             if (!file_.readExactAt(dataOffset_ + storedRow * rowBytes, row, rowBytes))
-                return status::Fail(status::Code::InvalidData, {});
+                return RowsBrokenAfter("PFM", "ends", nextRow_, info_.height);
             if (swapBytes_) {
                 for (std::size_t b = 0; b < rowBytes; b += 4) {
                     std::swap(row[b], row[b + 3]);
@@ -55,13 +56,13 @@ bool ParseScale(const std::string& field, double* scale) {
 
 status::Status OpenPfmSource(ImageFile& file, std::unique_ptr<RowSource>* source) {
     NetpbmHeader header;
-    if (!ReadNetpbmHeader(file, 3, false, &header)) return status::Fail(status::Code::InvalidData, {});
-    if (header.kind != 'F' && header.kind != 'f') return status::Fail(status::Code::InvalidData, {});
+    if (!ReadNetpbmHeader(file, 3, false, &header)) return BadData("PFM header cut short or damaged");
+    if (header.kind != 'F' && header.kind != 'f') return BadData("not a PFM file");
     ImageInfo info;
     double scale = 0;
     if (!ParseNetpbmUnsigned(header.fields[0], UINT32_MAX, &info.width) ||
         !ParseNetpbmUnsigned(header.fields[1], UINT32_MAX, &info.height) || !ParseScale(header.fields[2], &scale)) {
-        return status::Fail(status::Code::InvalidData, {});
+        return BadData("PFM header with a size or scale that is no number");
     }
     info.layout = header.kind == 'f' ? ChannelLayout::Grey : ChannelLayout::Rgb;
     info.type = SampleType::F32;
@@ -69,7 +70,7 @@ status::Status OpenPfmSource(ImageFile& file, std::unique_ptr<RowSource>* source
     std::uint64_t dataBytes = 0;
     if (!os::CheckedMul(info.rowBytes(), info.height, &dataBytes) || header.dataOffset > file.size() ||
         dataBytes > file.size() - header.dataOffset) {
-        return status::Fail(status::Code::InvalidData, {});
+        return CutShort("PFM");
     }
     const bool littleEndianData = scale < 0;
     const bool swap = littleEndianData != (std::endian::native == std::endian::little);

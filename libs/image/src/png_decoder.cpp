@@ -5,8 +5,10 @@
 #include <bit>
 #include <csetjmp>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "bad_data.h"
 #include "image/image_file.h"
 #include "os/memory_budget.h"
 
@@ -22,9 +24,18 @@ namespace {
 
 void OnPngWarning(png_structp /*png*/, png_const_charp /*message*/) {}
 
+// Reads through the file; `cutShort` learns that the file ended.
+struct PngInput {
+    ImageFile* file;
+    bool* cutShort;
+};
+
 void OnPngRead(png_structp png, png_bytep data, png_size_t length) {
-    auto* file = static_cast<ImageFile*>(png_get_io_ptr(png));
-    if (!file->readExact(data, length)) png_error(png, "truncated");
+    auto* input = static_cast<PngInput*>(png_get_io_ptr(png));
+    if (!input->file->readExact(data, length)) {
+        *input->cutShort = true;
+        png_error(png, "truncated");
+    }
 }
 
 struct PngHeader {
@@ -88,7 +99,8 @@ public:
         if (png_ == nullptr) return status::OutOfMemory();
         infoPng_ = png_create_info_struct(png_);
         if (infoPng_ == nullptr) return status::OutOfMemory();
-        png_set_read_fn(png_, &file, &OnPngRead);
+        input_ = {&file, &cutShort_};
+        png_set_read_fn(png_, &input_, &OnPngRead);
         // Only the critical chunks and tRNS matter here. libpng buffers text, profile
         // and other ancillary chunks whole at the length they claim, before reading
         // them; skipped chunks are read through in small pieces instead, so a claim
@@ -96,9 +108,10 @@ public:
         png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
 
         PngHeader header{};
-        if (!ReadPngHeader(png_, infoPng_, &header)) return status::Fail(status::Code::InvalidData, {});
+        if (!ReadPngHeader(png_, infoPng_, &header)) return BadData("PNG header cut short or damaged");
         if ((header.bitDepth != 8 && header.bitDepth != 16) || header.channels < 1 || header.channels > 4) {
-            return status::Fail(status::Code::InvalidData, {});
+            return BadData("PNG of " + std::to_string(header.channels) + " channels of " +
+                           std::to_string(header.bitDepth) + " bits is not read");
         }
         info_.width = header.width;
         info_.height = header.height;
@@ -108,13 +121,13 @@ public:
                                               : ChannelLayout::Rgba;
         info_.type = header.bitDepth == 16 ? SampleType::U16 : SampleType::U8;
         info_.maxValue = header.bitDepth == 16 ? 65535 : 255;
-        if (header.rowBytes != info_.rowBytes()) return status::Fail(status::Code::InvalidData, {});
+        if (header.rowBytes != info_.rowBytes()) return BadData("PNG rows of an unexpected length");
         // A file too small for the filtered rows it claims is cut short: fail before
         // doing any work on it.
         std::uint64_t filteredBytes = 0;
         if (!os::CheckedMul(header.rowBytes + 1, header.height, &filteredBytes) ||
             filteredBytes / os::kMaxDeflateRatio > file.size()) {
-            return status::Fail(status::Code::InvalidData, {});
+            return CutShort("PNG");
         }
 
         if (header.passes > 1) {
@@ -126,7 +139,7 @@ public:
             std::vector<png_bytep> rows(header.height);
             for (png_uint_32 y = 0; y < header.height; ++y) rows[y] = whole_.get() + y * header.rowBytes;
             if (!ReadPngImage(png_, rows.data()) || !ReadPngEnd(png_))
-                return status::Fail(status::Code::InvalidData, {});
+                return BadData(std::string("interlaced PNG data ") + (cutShort_ ? "ends early" : "is damaged"));
         }
         return status::Ok();
     }
@@ -136,11 +149,12 @@ public:
         if (whole_) {
             std::memcpy(destination, whole_.get() + nextRow_ * rowBytes, rowBytes * count);
         } else if (!ReadPngRows(png_, destination, rowBytes, count)) {
-            return status::Fail(status::Code::InvalidData, {});
+            return RowsBrokenAfter("PNG", cutShort_ ? "ends" : "is damaged", png_get_current_row_number(png_),
+                                   info_.height);
         }
         nextRow_ += count;
         if (!whole_ && nextRow_ == info_.height && !ReadPngEnd(png_))
-            return status::Fail(status::Code::InvalidData, {});
+            return BadData(std::string("PNG ") + (cutShort_ ? "ends" : "is damaged") + " after its last row");
         return status::Ok();
     }
 
@@ -149,6 +163,8 @@ private:
     png_infop infoPng_ = nullptr;
     std::unique_ptr<std::uint8_t[]> whole_;  // interlaced images only
     std::size_t nextRow_ = 0;
+    PngInput input_{};
+    bool cutShort_ = false;  // the file ended inside the data it announced
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "bad_data.h"
 #include "image/image_file.h"
 #include "packed_rows.h"
 
@@ -56,18 +57,19 @@ status::Status OpenRawSource(ImageFile& file, RawSample sample, std::unique_ptr<
             info.maxValue = 65535;
             break;
         case RawSample::F32: info.type = SampleType::F32; break;
-        case RawSample::None: return status::Fail(status::Code::InvalidData, {});
+        case RawSample::None: return BadData("not an image format that is read");
     }
     // The size is all there is to check: it must be a whole square of samples.
     const unsigned bytes = SampleBytes(info.type);
     const std::uint64_t count = file.size() / bytes;
     const std::uint64_t n = SquareRootFloor(count);
     if (file.size() % bytes != 0 || n == 0 || n * n != count || n > UINT32_MAX)
-        return status::Fail(status::Code::InvalidData, {});
+        return BadData("RAW height map of " + std::to_string(file.size()) + " bytes is no square of " +
+                       std::to_string(bytes) + "-byte samples");
     info.width = static_cast<std::uint32_t>(n);
     info.height = static_cast<std::uint32_t>(n);
     file.seek(0);
-    *source = std::make_unique<PackedRowSource>(file, info, std::endian::little);
+    *source = std::make_unique<PackedRowSource>(file, info, std::endian::little, "RAW");
     return status::Ok();
 }
 

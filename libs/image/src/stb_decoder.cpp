@@ -3,7 +3,9 @@
 #include <stb/stb_image.h>
 
 #include <cstring>
+#include <string>
 
+#include "bad_data.h"
 #include "hdr_decoder.h"
 #include "image/image_file.h"
 #include "os/memory_budget.h"
@@ -84,6 +86,8 @@ ChannelLayout LayoutFromComponents(int components) {
     }
 }
 
+const char* FormatName(ImageFormat format) { return format == ImageFormat::Bmp ? "BMP" : "TGA"; }
+
 }  // namespace
 
 status::Status OpenStbSource(ImageFile& file, ImageFormat format, std::unique_ptr<RowSource>* source) {
@@ -92,9 +96,10 @@ status::Status OpenStbSource(ImageFile& file, ImageFormat format, std::unique_pt
     file.seek(0);
     StbInput probe{&file};
     if (!stbi_info_from_callbacks(&kCallbacks, &probe, &width, &height, &components))
-        return status::Fail(status::Code::InvalidData, {});
+        return BadData(std::string(FormatName(format)) + " header cut short or damaged (" + stbi_failure_reason() + ")");
     if (width <= 0 || height <= 0 || components < 1 || components > 4)
-        return status::Fail(status::Code::InvalidData, {});
+        return BadData(std::string(FormatName(format)) + " of no texels or of " + std::to_string(components) +
+                       " channels is not read");
 
     // No format read here packs more than 64 pixels into a byte (TGA runs: 128 pixels
     // in two bytes at best), so a larger claim is a cut-short file; stb_image would
@@ -102,7 +107,7 @@ status::Status OpenStbSource(ImageFile& file, ImageFormat format, std::unique_pt
     std::uint64_t texelCount = 0;
     if (!os::CheckedMul(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), &texelCount) ||
         texelCount / kMaxPixelsPerByte > file.size()) {
-        return status::Fail(status::Code::InvalidData, {});
+        return CutShort(FormatName(format));
     }
 
     // stb_image decodes the whole image and may hold a second copy while converting.
@@ -117,10 +122,11 @@ status::Status OpenStbSource(ImageFile& file, ImageFormat format, std::unique_pt
     std::uint8_t* pixels =
         stbi_load_from_callbacks(&kCallbacks, &input, &loadedWidth, &loadedHeight, &loadedComponents, 0);
     std::unique_ptr<std::uint8_t, StbFree> owned(pixels);
-    if (!owned) return status::Fail(status::Code::InvalidData, {});
-    if (input.ranOut) return status::Fail(status::Code::InvalidData, {});
+    if (!owned || input.ranOut)
+        return BadData(std::string(FormatName(format)) + " data " + (input.ranOut ? "ends early" : "is damaged") +
+                       (owned ? "" : std::string(" (") + stbi_failure_reason() + ")"));
     if (loadedWidth != width || loadedHeight != height || loadedComponents < 1 || loadedComponents > 4) {
-        return status::Fail(status::Code::InvalidData, {});
+        return BadData(std::string(FormatName(format)) + " decodes to another size than its header says");
     }
 
     ImageInfo info;

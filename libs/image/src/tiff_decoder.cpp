@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <vector>
 
+#include "bad_data.h"
 #include "image/image_file.h"
 #include "os/memory_budget.h"
 #include "stored_samples.h"
@@ -46,6 +49,16 @@ void UnmapProc(thandle_t, void*, toff_t) {}
 // Returning 1 tells libtiff the message is handled: nothing is printed.
 int SilentHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
+// libtiff's last error, kept for the reason of a failure.
+struct TiffError {
+    char text[160] = {};
+};
+
+int KeepError(TIFF*, void* kept, const char*, const char* format, va_list arguments) {
+    std::vsnprintf(static_cast<TiffError*>(kept)->text, sizeof TiffError::text, format, arguments);
+    return 1;
+}
+
 struct OptionsFree {
     void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
 };
@@ -83,7 +96,7 @@ public:
         TIFFSetWarningHandler(nullptr);
         const std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
         if (!options) return status::OutOfMemory();
-        TIFFOpenOptionsSetErrorHandlerExtR(options.get(), &SilentHandler, nullptr);
+        TIFFOpenOptionsSetErrorHandlerExtR(options.get(), &KeepError, &error_);
         TIFFOpenOptionsSetWarningHandlerExtR(options.get(), &SilentHandler, nullptr);
         const std::uint64_t available = os::AvailableMemoryBytes();
         TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(),
@@ -92,7 +105,7 @@ public:
         // "m": no memory mapping, every read goes through ReadProc.
         tiff_.reset(TIFFClientOpenExt("image", "rm", reinterpret_cast<thandle_t>(&file), &ReadProc, &WriteProc,
                                       &SeekProc, &CloseProc, &SizeProc, &MapProc, &UnmapProc, options.get()));
-        if (!tiff_) return status::Fail(status::Code::InvalidData, {});
+        if (!tiff_) return BadData(withError("TIFF header cut short or damaged"));
         TIFF* tiff = tiff_.get();
 
         const auto width = FieldOr<std::uint32_t>(tiff, TIFFTAG_IMAGEWIDTH, 0);
@@ -105,12 +118,15 @@ public:
             FieldOr<std::uint16_t>(tiff, TIFFTAG_PHOTOMETRIC, samples >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
         const auto compression = FieldOr<std::uint16_t>(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
 
-        if (width == 0 || height == 0 || !TIFFIsCODECConfigured(compression))
-            return status::Fail(status::Code::InvalidData, {});
+        if (width == 0 || height == 0) return BadData("TIFF of no texels");
+        if (!TIFFIsCODECConfigured(compression))
+            return BadData("TIFF of compression " + std::to_string(compression) + " is not read");
         // GDAL's INTERLEAVE=BAND: each sample a plane of its own, read a strip or a
         // row of tiles at a time and interleaved here.
         planes_ = planar == PLANARCONFIG_SEPARATE ? samples : 1;
-        if (!chooseSamples(format, bits)) return status::Fail(status::Code::InvalidData, {});
+        if (!chooseSamples(format, bits))
+            return BadData("TIFF of " + std::to_string(bits) + "-bit samples of format " + std::to_string(format) +
+                           " is not read");
         const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
         if (grey && samples == 1) {
             info_.layout = ChannelLayout::Grey;
@@ -121,12 +137,13 @@ public:
         } else if (photometric == PHOTOMETRIC_RGB && samples == 4) {
             info_.layout = ChannelLayout::Rgba;
         } else {
-            return status::Fail(status::Code::InvalidData, {});
+            return BadData("TIFF of " + std::to_string(samples) + " samples a texel, photometric " +
+                           std::to_string(photometric) + ", is not read");
         }
         // Min-is-white grey is stored inverted; for signed and float samples that has
         // no clear meaning.
         invertGrey_ = photometric == PHOTOMETRIC_MINISWHITE;
-        if (invertGrey_ && format != SAMPLEFORMAT_UINT) return status::Fail(status::Code::InvalidData, {});
+        if (invertGrey_ && format != SAMPLEFORMAT_UINT) return BadData("TIFF of white-is-zero signed or float samples is not read");
         info_.width = width;
         info_.height = height;
         sampleBytes_ = bits / 8u;
@@ -137,11 +154,11 @@ public:
         maxRatio_ = MaxCompressionRatio(compression);
         std::uint64_t imageBytes = 0;
         if (!os::CheckedMul(storedRowBytes_, height, &imageBytes) || imageBytes / maxRatio_ > file.size())
-            return status::Fail(status::Code::InvalidData, {});
+            return CutShort("TIFF");
 
         if (TIFFIsTiled(tiff)) return setUpTiles(file.size());
         if (static_cast<std::uint64_t>(TIFFScanlineSize64(tiff)) != storedRowBytes_ / planes_)
-            return status::Fail(status::Code::InvalidData, {});
+            return BadData("TIFF rows of an unexpected length");
         if (planes_ > 1) return setUpPlaneStrips(file.size());
         if (stored_) {
             if (!os::CheckFitsInMemory(storedRowBytes_).ok()) return status::OutOfMemory();
@@ -156,11 +173,10 @@ public:
             std::uint8_t* row = destination + i * rowBytes;
             std::uint8_t* stored = stored_ ? staging_.data() : row;
             if (tileHeight_ == 0) {
-                if (TIFFReadScanline(tiff_.get(), stored, nextRow_, 0) < 0)
-                    return status::Fail(status::Code::InvalidData, {});
+                if (TIFFReadScanline(tiff_.get(), stored, nextRow_, 0) < 0) return brokenRows();
             } else {
                 if (nextRow_ % tileHeight_ == 0 && !(tileWidth_ == 0 ? readPlaneStrips() : readTileRow()))
-                    return status::Fail(status::Code::InvalidData, {});
+                    return brokenRows();
                 std::memcpy(stored, band_.get() + (nextRow_ % tileHeight_) * storedRowBytes_, storedRowBytes_);
             }
             if (invertGrey_) invertGrey(stored);
@@ -170,6 +186,17 @@ public:
     }
 
 private:
+    // `what`, with libtiff's own words when it gave some.
+    std::string withError(const char* what) const {
+        return error_.text[0] == 0 ? std::string(what) : std::string(what) + " (libtiff: " + error_.text + ")";
+    }
+
+    status::Status brokenRows() const {
+        return BadData(withError(("TIFF data ends or is damaged after row " + std::to_string(nextRow_) + " of " +
+                                  std::to_string(info_.height))
+                                     .c_str()));
+    }
+
     // 8- and 16-bit unsigned and 32-bit float samples go to the rows as stored; the
     // other kinds are converted to floats row by row.
     bool chooseSamples(std::uint16_t format, std::uint16_t bits) {
@@ -194,11 +221,11 @@ private:
         TIFF* tiff = tiff_.get();
         tileWidth_ = FieldOr<std::uint32_t>(tiff, TIFFTAG_TILEWIDTH, 0);
         tileHeight_ = FieldOr<std::uint32_t>(tiff, TIFFTAG_TILELENGTH, 0);
-        if (tileWidth_ == 0 || tileHeight_ == 0) return status::Fail(status::Code::InvalidData, {});
+        if (tileWidth_ == 0 || tileHeight_ == 0) return BadData("TIFF tiles of no size");
         std::uint64_t tileBytes = 0;
         if (!os::CheckedMul(tileWidth_, tileHeight_, storedTexelBytes(), &tileBytes) ||
             static_cast<std::uint64_t>(TIFFTileSize64(tiff)) != tileBytes || tileBytes / maxRatio_ > fileSize) {
-            return status::Fail(status::Code::InvalidData, {});
+            return BadData("TIFF tiles of an unexpected size");
         }
         return allocateBand(tileBytes);
     }
@@ -209,7 +236,7 @@ private:
                                                 1, info_.height);
         std::uint64_t stripBytes = 0;
         if (!os::CheckedMul(info_.width, tileHeight_, sampleBytes_, &stripBytes) || stripBytes / maxRatio_ > fileSize)
-            return status::Fail(status::Code::InvalidData, {});
+            return BadData("TIFF strips of an unexpected size");
         return allocateBand(stripBytes);
     }
 
@@ -303,6 +330,7 @@ private:
     std::uint64_t maxRatio_ = 1;
     bool invertGrey_ = false;
     std::uint32_t nextRow_ = 0;
+    TiffError error_;
     std::uint16_t planes_ = 1;              // the samples' planes: 1 interleaved
     std::uint32_t tileWidth_ = 0;           // 0: strips
     std::uint32_t tileHeight_ = 0;          // 0: strips read by scanline; else rows of a tile or a strip

@@ -503,7 +503,9 @@ std::vector<float> HalfEdgeValues() {
 Loaded Load(const std::string& path, std::uint32_t width, std::uint32_t height) {
     Loaded loaded;
     loaded.texels.assign(std::size_t{width} * height * 4, 0.0f);
-    loaded.result = image::LoadImageScaled(path.c_str(), width, height, loaded.texels.data()).code;
+    status::Status loadedOk = image::LoadImageScaled(path.c_str(), width, height, loaded.texels.data());
+    loaded.result = loadedOk.code;
+    loaded.reason = std::move(loadedOk.reason);
     return loaded;
 }
 

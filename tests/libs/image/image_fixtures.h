@@ -139,6 +139,7 @@ std::vector<float> HalfEdgeValues();
 // Loads through LoadImageScaled into a fresh zero-filled buffer.
 struct Loaded {
     status::Code result = status::Code::Ok;
+    std::string reason;
     std::vector<float> texels;
 };
 Loaded Load(const std::string& path, std::uint32_t width, std::uint32_t height);

@@ -158,16 +158,20 @@ TEST_F(ImageFailures, EveryTruncationIsInvalidDataAndSilent) {
         ::testing::internal::CaptureStderr();
         ::testing::internal::CaptureStdout();
         std::size_t wrong = 0, firstWrong = 0;  // lengths that did not fail as they should
+        std::size_t unnamed = 0;                // failures whose reason names no file
         // Cut from the end: the file keeps its blocks, and the loop costs no disk writes.
         for (std::size_t length = file.bytes.size(); length-- > 0;) {
             ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(length)), 0);
             // Also resampled: the failure must come through the resampling path too.
             const std::uint32_t width = length % 2 == 0 ? file.width : file.width + 3;
-            if (Load(path, width, file.height).result != status::Code::InvalidData && wrong++ == 0) firstWrong = length;
+            const Loaded loaded = Load(path, width, file.height);
+            if (loaded.result != status::Code::InvalidData && wrong++ == 0) firstWrong = length;
+            if (loaded.reason.rfind(path + ": ", 0) != 0 || loaded.reason.size() <= path.size() + 2) ++unnamed;
         }
         const std::string out = ::testing::internal::GetCapturedStdout();
         const std::string err = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(wrong, 0u) << "e.g. at length " << firstWrong << " of " << file.bytes.size();
+        EXPECT_EQ(unnamed, 0u);
         EXPECT_EQ(out, "");
         EXPECT_EQ(err, "");
     }
@@ -350,6 +354,37 @@ TEST_F(ImageFailures, CorruptOrUnsupportedContentIsInvalidData) {
         EXPECT_EQ(Load(dir_.path("bad"), 4, 4).result, status::Code::InvalidData) << c.name;
     }
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+// What a person is told: the file, then what is wrong with it, down to the row.
+TEST_F(ImageFailures, ReasonsNameTheFileAndWhatIsWrong) {
+    const Bytes pgm = PnmBytes('5', 4, 10, 255, Ramp(40, 255));
+    const std::size_t header = pgm.size() - 40;
+    PngImage png;
+    png.width = 64;
+    png.height = 64;
+    png.samples = Ramp(64 * 64, 255);
+    WritePng(dir_.path("whole.png"), png);
+    const Bytes wholePng = ReadBytes(dir_.path("whole.png"));
+    const struct {
+        std::string name;
+        Bytes bytes;
+        std::string reason;  // after "<path>: "
+    } cases[] = {
+        {"rows.pgm", Bytes(pgm.begin(), pgm.begin() + static_cast<std::ptrdiff_t>(header + 4 * 3 + 2)),
+         "PGM data ends after row 3 of 10"},
+        {"cut.png", Bytes(wholePng.begin(), wholePng.begin() + static_cast<std::ptrdiff_t>(wholePng.size() / 2)),
+         "PNG data ends after row "},
+        {"empty.png", {}, "the file is empty"},
+        {"text.png", {'h', 'e', 'l', 'l', 'o', '\n'}, "not an image format that is read (PNG,"},
+        {"odd.r16", Bytes(6, 1), "RAW height map of 6 bytes is no square of 2-byte samples"},
+    };
+    for (const auto& c : cases) {
+        WriteBytes(dir_.path(c.name), c.bytes);
+        const Loaded loaded = Load(dir_.path(c.name), 4, 4);
+        EXPECT_EQ(loaded.result, status::Code::InvalidData) << c.name;
+        EXPECT_EQ(loaded.reason.rfind(dir_.path(c.name) + ": " + c.reason, 0), 0u) << loaded.reason;
+    }
 }
 
 TEST_F(ImageFailures, OnlyNonEmptyRegularFilesAreRead) {
