@@ -7,6 +7,8 @@ find_package(TIFF REQUIRED)
 find_package(ZLIB REQUIRED)
 find_package(OpenEXR CONFIG REQUIRED)
 find_package(hwy REQUIRED)
+# The terrain page's data is written as JSON by nlohmann-json.
+find_package(nlohmann_json 3 CONFIG REQUIRED)
 find_package(PkgConfig REQUIRED)
 # Debian's libgeotiff-dev ships neither a CMake package nor a pkg-config file.
 find_path(GEOTIFF_INCLUDE_DIR geotiff/geotiff.h REQUIRED)

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <new>
 #include <string_view>
+
+#include <nlohmann/json.hpp>
 
 #include "base64.h"
 
@@ -19,60 +19,23 @@ namespace {
 
 constexpr std::string_view kDataMarker = "@PAGE_DATA@";
 
-// The data sits in a <script> element: '<' is escaped so no text can close it.
-void AppendString(std::string_view text, std::string* out) {
-    out->push_back('"');
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c == '"' || c == '\\') {
-            out->push_back('\\');
-            out->push_back(ch);
-        } else if (c < 0x20 || c == '<' || c == '>' || c == '&') {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out->append(escaped);
-        } else {
-            out->push_back(ch);
-        }
-    }
-    out->push_back('"');
-}
-
-// Shortest text that reads back as the same double; non-finite values as null.
-void AppendNumber(double value, std::string* out) {
-    if (!std::isfinite(value)) {
-        out->append("null");
-        return;
-    }
-    char text[32];
-    for (int digits = 6; digits <= 17; ++digits) {
-        std::snprintf(text, sizeof text, "%.*g", digits, value);
-        if (std::strtod(text, nullptr) == value) break;
-    }
-    out->append(text);
-}
-
-void AppendField(std::string_view name, double value, std::string* out) {
-    AppendString(name, out);
-    out->push_back(':');
-    AppendNumber(value, out);
-}
+using Json = nlohmann::ordered_json;
 
 // Little-endian 16-bit words, base64, as the page decodes them.
-void AppendWords(const std::vector<std::uint16_t>& words, std::string* out) {
+std::string Words(const std::vector<std::uint16_t>& words) {
     std::vector<std::uint8_t> bytes;
     bytes.reserve(words.size() * 2);
     for (const std::uint16_t w : words) {
         bytes.push_back(static_cast<std::uint8_t>(w & 0xff));
         bytes.push_back(static_cast<std::uint8_t>(w >> 8));
     }
-    out->push_back('"');
-    AppendBase64(bytes.data(), bytes.size(), out);
-    out->push_back('"');
+    std::string text;
+    AppendBase64(bytes.data(), bytes.size(), &text);
+    return text;
 }
 
 // Elevations as 16-bit steps from the lowest to the highest; non-finite ones at the lowest.
-void AppendElevations(const std::vector<float>& elevations, std::string* out) {
+Json Elevations(const std::vector<float>& elevations) {
     double low = INFINITY, high = -INFINITY;
     for (const float z : elevations)
         if (std::isfinite(z)) low = std::min(low, double{z}), high = std::max(high, double{z});
@@ -83,66 +46,51 @@ void AppendElevations(const std::vector<float>& elevations, std::string* out) {
         codes.push_back(std::isfinite(z) && high > low
                             ? static_cast<std::uint16_t>(std::lround((z - low) / (high - low) * 65535.0))
                             : 0);
-    out->append("\"elevations\":{");
-    AppendField("lowest", low, out);
-    out->push_back(',');
-    AppendField("highest", high, out);
-    out->append(",\"codes\":");
-    AppendWords(codes, out);
-    out->push_back('}');
+    return {{"lowest", low}, {"highest", high}, {"codes", Words(codes)}};
 }
 
-void AppendData(const PageData& d, std::string* out) {
-    out->append("{\"format\":2,\"map\":{\"name\":");
-    AppendString(d.mapName, out);
-    out->push_back(',');
-    AppendField("width", d.mapWidth, out);
-    out->push_back(',');
-    AppendField("height", d.mapHeight, out);
-    out->push_back(',');
-    AppendField("northRows", d.northRows, out);
-    out->push_back(',');
-    AppendField("eastColumns", d.eastColumns, out);
-    out->append("},\"settings\":{");
-    AppendField("Height", d.height, out);
-    out->push_back(',');
-    AppendField("HeightZero", d.heightZero, out);
-    out->push_back(',');
-    AppendField("TerraSize", d.terraSize, out);
-    out->append("},\"grid\":{");
-    AppendField("columns", d.grid.columns, out);
-    out->push_back(',');
-    AppendField("rows", d.grid.rows, out);
-    out->push_back(',');
-    AppendField("stride", d.grid.stride, out);
-    out->append("},");
-    AppendElevations(d.elevations, out);
-    out->append(",\"angleCodes\":{");
-    AppendField("full", kAngleCodeFull, out);
-    out->push_back(',');
-    AppendField("noAngle", kNoAngleCode, out);
-    out->push_back(',');
-    AppendField("lowest", kLowestAngle, out);
-    out->push_back(',');
-    AppendField("highest", kHighestAngle, out);
-    out->append("},\"directions\":[");
-    for (std::size_t i = 0; i < d.directions.size(); ++i) {
-        const PageDirection& dir = d.directions[i];
-        out->append(i == 0 ? "{\"name\":" : ",{\"name\":");
-        AppendString(dir.name, out);
-        out->append(",\"channel\":");
-        AppendString(dir.channel, out);
-        out->push_back(',');
-        AppendField("rowStep", dir.rowStep, out);
-        out->push_back(',');
-        AppendField("columnStep", dir.columnStep, out);
-        out->push_back(',');
-        AppendField("azimuth", dir.azimuth, out);
-        out->append(",\"codes\":");
-        AppendWords(dir.codes, out);
-        out->push_back('}');
+// The page's data as JSON text; non-finite numbers become null.
+std::string DataText(const PageData& d) {
+    Json directions = Json::array();
+    for (const PageDirection& dir : d.directions)
+        directions.push_back({{"name", dir.name},
+                              {"channel", dir.channel},
+                              {"rowStep", dir.rowStep},
+                              {"columnStep", dir.columnStep},
+                              {"azimuth", dir.azimuth},
+                              {"codes", Words(dir.codes)}});
+    const Json data = {
+        {"format", 2},
+        {"map",
+         {{"name", d.mapName},
+          {"width", d.mapWidth},
+          {"height", d.mapHeight},
+          {"northRows", d.northRows},
+          {"eastColumns", d.eastColumns}}},
+        {"settings", {{"Height", double{d.height}}, {"HeightZero", double{d.heightZero}}, {"TerraSize", d.terraSize}}},
+        {"grid", {{"columns", d.grid.columns}, {"rows", d.grid.rows}, {"stride", d.grid.stride}}},
+        {"elevations", Elevations(d.elevations)},
+        {"angleCodes",
+         {{"full", kAngleCodeFull}, {"noAngle", kNoAngleCode}, {"lowest", kLowestAngle}, {"highest", kHighestAngle}}},
+        {"directions", std::move(directions)}};
+    // A name that is not UTF-8 shows its bad bytes as the browser would.
+    return data.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+// The data sits in a <script> element: '<', '>' and '&' (found in JSON only inside
+// strings) are escaped so no text can close it.
+void AppendForScript(const std::string& json, std::string* out) {
+    out->reserve(out->size() + json.size());
+    for (const char ch : json) {
+        if (ch == '<')
+            out->append("\\u003c");
+        else if (ch == '>')
+            out->append("\\u003e");
+        else if (ch == '&')
+            out->append("\\u0026");
+        else
+            out->push_back(ch);
     }
-    out->append("]}");
 }
 
 bool Consistent(const PageData& d) {
@@ -161,7 +109,7 @@ status::Status MakeViewerPage(const PageData& data, std::string* page) {
         const std::string_view pageTemplate(reinterpret_cast<const char*>(kPageTemplate), kPageTemplateSize);
         const std::size_t marker = pageTemplate.find(kDataMarker);
         std::string text(pageTemplate.substr(0, marker));
-        AppendData(data, &text);
+        AppendForScript(DataText(data), &text);
         text.append(pageTemplate.substr(marker + kDataMarker.size()));
         *page = std::move(text);
         return status::Ok();
