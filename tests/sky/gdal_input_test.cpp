@@ -153,11 +153,9 @@ TEST(SkyGdalInput, ADemReplacedAfterItsHeaderWasReadIsRefused) {
         EXPECT_EQ(why, c.changed ? "it changed while it was being read" : "") << c.loaded;
         if (c.changed) continue;
         EXPECT_EQ(judged.z.size(), plain.z.size());
-        EXPECT_EQ(judged.noDataTexels, 1u);
         EXPECT_EQ(judged.noDataTexels, plain.noDataTexels);
         EXPECT_EQ(judged.crsWkt, plain.crsWkt);
         EXPECT_EQ(judged.geotransform, plain.geotransform);
-        EXPECT_EQ(judged.tiff->cellX, plain.tiff->cellX);
     }
 }
 

@@ -86,10 +86,7 @@ TEST(SkyGdalOutput, EveryDriverGivesBackTheAngles) {
 // the default GeoTIFF's bands, descriptions, no data and settings.
 TEST(SkyGdalOutput, EveryDriverGivesBackTheSunlight) {
     TempDir dir;
-    std::vector<float> hills(40 * 30);
-    for (std::size_t i = 0; i < hills.size(); ++i) hills[i] = static_cast<float>((i * 7919) % 300);
-    hills[45] = -9999.0f;
-    WriteGeoDem(dir.path("dem.tif"), {40, 30, hills, "-9999", false, 0, {{{500000, 25, 0, 5200000, 0, -25}}}});
+    WriteGeoDem(dir.path("dem.tif"), {40, 30});  // no data at texel 5
     const struct {
         std::string output;
         std::vector<std::string> options;
@@ -104,27 +101,23 @@ TEST(SkyGdalOutput, EveryDriverGivesBackTheSunlight) {
     };
     for (const auto& c : cases) {
         const auto run = [&](const std::string& name, const std::vector<std::string>& options) {
-            std::vector<std::string> args =
-                InScratch(dir, {"@dem.tif", "--directions=8", "--day=100", c.output + "=@" + name});
+            auto args = InScratch(dir, {"@dem.tif", "--directions=8", "--day=100", c.output + "=@" + name});
             if (c.output == "--shadow-masks") args.push_back("--times=7,12.5");
             args.insert(args.end(), options.begin(), options.end());
             const ProcessResult r = RunSky(args);
             EXPECT_EQ(r.exitCode, 0) << name << ": " << r.err;
             EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
         };
-        const std::string reference = "ref" + c.output + ".tif";
-        run(reference, {});
+        run("ref.tif", {});
         run(c.name, c.options);
-        const GdalRead want = ReadWithGdal(dir.path(reference)), got = ReadWithGdal(dir.path(c.name));
-        ASSERT_FALSE(want.bands.empty()) << c.name;
+        const GdalRead want = ReadWithGdal(dir.path("ref.tif")), got = ReadWithGdal(dir.path(c.name));
+        ASSERT_FALSE(want.bands.empty() || want.items.empty()) << c.name;
         EXPECT_EQ(got.bands, want.bands) << c.name;
         EXPECT_EQ(got.items, want.items) << c.name;
         EXPECT_EQ(got.driver + " " + got.compression, c.driver + " " + c.compression) << c.name;
         EXPECT_EQ(want.compression, "ZSTD") << c.name;
         EXPECT_EQ(got.noData, std::vector<double>(want.bands.size(), -9999)) << c.name;
-        EXPECT_EQ(got.bands.begin()->second[45], -9999.0f) << c.name;
-        const auto days = got.items.find("DAYS");
-        EXPECT_TRUE(days != got.items.end() && days->second == "100") << c.name;
+        EXPECT_EQ(got.bands.begin()->second[5], -9999.0f) << c.name;
         EXPECT_NE(got.crs.find("UTM zone 33N"), std::string::npos) << c.name;
     }
     for (const std::string& name : FileNames(dir.path())) EXPECT_NE(name[0], '.') << name;
@@ -164,29 +157,22 @@ TEST(SkyGdalOutput, AWriteCutShortLeavesNothing) {
     std::vector<float> rough(200 * 150);
     for (std::size_t i = 0; i < rough.size(); ++i) rough[i] = static_cast<float>((i * 7919) % 3000);
     WriteGeoDem(dir.path("dem.tif"), {200, 150, rough});
-    const struct {
-        std::vector<std::string> output;
-        std::string driver;
-    } cases[] = {
-        {{"--angles=@a.out"}, "GTiff"},
-        {{"--angles=@a.out"}, "COG"},
-        {{"--angles=@a.out"}, "HFA"},
-        {{"--irradiation=@a.out", "--day=100"}, "GTiff"},
-        {{"--irradiation=@a.out", "--day=100"}, "HFA"},
-        {{"--shadow-masks=@a.out", "--day=100", "--times=9,15"}, "HFA"},
-    };
-    for (const auto& [output, driver] : cases) {
-        std::vector<std::string> args = InScratch(dir, output);
-        args.insert(args.begin(), {dir.path("dem.tif"), "--directions=8", "--of=" + driver});
+    const std::vector<std::vector<std::string>> cases = {
+        {"--of=GTiff", "--angles=@a.out"}, {"--of=COG", "--angles=@a.out"}, {"--of=HFA", "--angles=@a.out"},
+        {"--of=GTiff", "--irradiation=@a.out", "--day=100"}, {"--of=HFA", "--irradiation=@a.out", "--day=100"},
+        {"--of=HFA", "--shadow-masks=@a.out", "--day=100", "--times=9,15"}};
+    for (const auto& c : cases) {
+        std::vector<std::string> args = InScratch(dir, c);
+        args.insert(args.begin(), {dir.path("dem.tif"), "--directions=8"});
         const ProcessResult run = RunSky(args, 120, [] {
             signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{10000, 10000};
             setrlimit(RLIMIT_FSIZE, &limit);
         });
-        EXPECT_EQ(run.exitCode, 6) << output[0] << " " << driver << ": " << run.err;
+        EXPECT_EQ(run.exitCode, 6) << c[0] << " " << c[1] << ": " << run.err;
         EXPECT_NE(run.err.find("cannot write " + dir.path("a.out") + ": "), std::string::npos) << run.err;
         EXPECT_EQ(run.err.find("ERROR"), std::string::npos) << "GDAL's own messages leaked: " << run.err;
-        EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"dem.tif"}) << output[0] << " " << driver;
+        EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"dem.tif"}) << c[0] << " " << c[1];
     }
 }
 
