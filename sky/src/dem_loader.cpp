@@ -101,6 +101,17 @@ encode::GeoTiffTags StoredTagsOf(const raster::RasterBand& band) {
     return read ? tags.geo : encode::GeoTiffTags{};
 }
 
+// The grid's georeferencing: a TIFF's tags as stored, else what GDAL says.
+DemTiffTags TagsOf(const std::string& path, const raster::RasterBand& band) {
+    DemTiffTags tags;
+    if (!ReadDemTiffTags(path, &tags)) {
+        tags = TagsFromGdal(band);
+        tags.geo = StoredTagsOf(band);
+    }
+    TakeGeographicCells(band, &tags);
+    return tags;
+}
+
 // The raster's own words, without the file's name the caller puts before them.
 std::string WithoutPath(const std::string& path, const std::string& reason) {
     const std::string prefix = path + ": ";
@@ -146,7 +157,16 @@ status::Status LoadThroughLoaders(const std::string& path, const DemReading& rea
     return status::Ok();
 }
 
-status::Status Load(const std::string& path, const DemReading& reading, Dem* dem, std::string* why) {
+// Invalid data: the DEM read is not the one whose header was judged.
+status::Status Changed(const std::string& path, std::string* why) {
+    *why = "it changed while it was being read";
+    return Refused(path, *why);
+}
+
+// Reads the DEM; with `header`, the one ReadDemHeader read: its route, georeferencing,
+// no data, scale and offset are used, and samples of another size or type refused.
+status::Status Load(const std::string& path, const DemReading& reading, const DemHeader* header, Dem* dem,
+                    std::string* why) {
     // GDAL opens files by their name; a FIFO would block it.
     if (!IsGdalName(path)) {
         if (status::Status opened = image::ImageFile().open(path.c_str()); !opened.ok()) {
@@ -154,11 +174,14 @@ status::Status Load(const std::string& path, const DemReading& reading, Dem* dem
             *why = "not a regular file, or empty";
             return Refused(path, *why);
         }
-        bool identified = false;
-        if (const status::Status asked = raster::GdalIdentifies(path, &identified); !asked.ok())
-            return AsRefusal(asked);
+        bool identified = header != nullptr && header->band;
+        if (header == nullptr)
+            if (const status::Status asked = raster::GdalIdentifies(path, &identified); !asked.ok())
+                return AsRefusal(asked);
         if (!identified) {
             status::Status loaded = LoadThroughLoaders(path, reading, dem);
+            if (loaded.ok() && header != nullptr && (dem->width != header->width || dem->height != header->height))
+                return Changed(path, why);
             if (loaded.code != status::Code::InvalidData) return loaded;
             *why = "no GDAL driver recognises it, and it is no RAW height map";
             return Refused(path, *why);
@@ -169,17 +192,16 @@ status::Status Load(const std::string& path, const DemReading& reading, Dem* dem
         *why = WithoutPath(path, read.reason);
         return AsRefusal(std::move(read));
     }
+    if (header != nullptr && (!header->band || band.width != header->width || band.height != header->height ||
+                              band.type != header->band->type))
+        return Changed(path, why);
+    const DemBandHeader described = header != nullptr ? *header->band
+                                                      : DemBandHeader{band.type, band.scale, band.offset,
+                                                                      band.noData, band.crsWkt, band.geotransform};
     dem->warnings = std::move(band.warnings);
-    dem->crsWkt = band.crsWkt;
-    dem->geotransform = band.geotransform;
-    DemTiffTags tags;
-    if (ReadDemTiffTags(path, &tags)) {
-        dem->tiff = tags;
-    } else {
-        dem->tiff = TagsFromGdal(band);
-        dem->tiff->geo = StoredTagsOf(band);
-    }
-    TakeGeographicCells(band, &*dem->tiff);
+    dem->crsWkt = described.crsWkt;
+    dem->geotransform = described.geotransform;
+    dem->tiff = header != nullptr ? header->tags : TagsOf(path, band);
     if (dem->tiff->rotated) {
         *why = "its grid is rotated or sheared against its coordinates; warp it onto a north-up grid first (gdalwarp)";
         return Refused(path, *why);
@@ -187,8 +209,9 @@ status::Status Load(const std::string& path, const DemReading& reading, Dem* dem
     dem->width = band.width;
     dem->height = band.height;
     dem->z = std::move(band.values);
-    ToElevations(NoDataOf(reading.noData ? reading.noData : band.noData, band.type == "Int16"),
-                 reading.scale.value_or(band.scale.value_or(1)), reading.offset.value_or(band.offset.value_or(0)), dem);
+    ToElevations(NoDataOf(reading.noData ? reading.noData : described.noData, described.type == "Int16"),
+                 reading.scale.value_or(described.scale.value_or(1)),
+                 reading.offset.value_or(described.offset.value_or(0)), dem);
     return status::Ok();
 }
 
@@ -203,15 +226,15 @@ bool ReadDemHeader(const std::string& path, const DemReading& reading, DemHeader
             if (!identified) {
                 image::ImageInfo info;
                 if (!image::ReadImageInfo(path.c_str(), &info).ok()) return false;
-                *header = DemHeader{info.width, info.height, {}};
+                *header = DemHeader{info.width, info.height, {}, {}};
                 return true;
             }
         }
         raster::RasterBand band;
         if (!raster::ReadRasterBand(path, reading.band, false, &band).ok()) return false;
-        DemTiffTags tags;
-        *header = DemHeader{band.width, band.height, ReadDemTiffTags(path, &tags) ? tags : TagsFromGdal(band)};
-        TakeGeographicCells(band, &header->tags);
+        *header = DemHeader{band.width, band.height, TagsOf(path, band),
+                            DemBandHeader{band.type, band.scale, band.offset, band.noData, band.crsWkt,
+                                          band.geotransform}};
         return true;
     } catch (const std::bad_alloc&) {
         return false;
@@ -219,11 +242,16 @@ bool ReadDemHeader(const std::string& path, const DemReading& reading, DemHeader
 }
 
 status::Status LoadDem(const std::string& path, const DemReading& reading, Dem* dem, std::string* why) {
+    return LoadDem(path, reading, nullptr, dem, why);
+}
+
+status::Status LoadDem(const std::string& path, const DemReading& reading, const DemHeader* header, Dem* dem,
+                       std::string* why) {
     if (dem == nullptr || why == nullptr) return status::Fail(status::Code::InvalidArgument, {});
     *dem = Dem{};
     why->clear();
     try {
-        return Load(path, reading, dem, why);
+        return Load(path, reading, header, dem, why);
     } catch (const std::bad_alloc&) {
         *dem = Dem{};
         return status::OutOfMemory();

@@ -119,20 +119,22 @@ std::vector<OutputMemory> OutputsMemory(const SkyOptions& o, std::uint32_t width
         outputs.push_back({Mul(points, Add(4, Mul(n, 4))), 0, Add(Mul(text, 3), Mul(points, 4))});
     }
     if (!o.irradiationFile.empty() || !o.sunHoursFile.empty() || !o.shadowMasksFile.empty()) {
-        // Every band; then the sloped sky-view factor, the irradiation's four planes
-        // and the sun hours' one, with the file made of them (a mask at a time for masks).
-        std::uint64_t planes = 0;
+        // Every band; then the sloped sky-view factor, the irradiation's four planes and
+        // the sun hours' one, and the file made of them: through GDAL a band at a time,
+        // our own OpenEXR whole. Masks are made a time at a time into GDAL's file;
+        // OpenEXR holds them all.
+        std::uint64_t planes = 0, days = 0;
         if (!o.irradiationFile.empty()) planes += 4;
         if (!o.sunHoursFile.empty()) planes += 1;
-        const std::string& file = !o.irradiationFile.empty() ? o.irradiationFile
-                                  : !o.sunHoursFile.empty()  ? o.sunHoursFile
-                                                             : o.shadowMasksFile;
-        const std::uint64_t masks = encode::FloatFormatOf(o.shadowMasksFile) == encode::FloatFormat::Exr
-                                        ? Mul(band, o.times.size() + 1)
-                                        : Add(band, FloatStripBytes(Mul(width, 4)));
-        const std::uint64_t days = Add(Mul(texels, 4 * (planes + 1)),
-                                       FloatFileBytes(file, texels, width, height, std::max<std::uint64_t>(planes, 1)));
-        outputs.push_back({Mul(band, n), 0, std::max(days, o.shadowMasksFile.empty() ? 0 : masks)});
+        for (const auto& [file, bands] : {std::pair{&o.irradiationFile, 4}, {&o.sunHoursFile, 1}})
+            if (!file->empty())
+                days = std::max(days, OwnExr(o, *file) ? FloatFileBytes(*file, texels, width, height, bands)
+                                                       : GdalBandBytes(band));
+        days = planes == 0 ? 0 : Add(Mul(texels, 4 * (planes + 1)), days);
+        const std::uint64_t masks = o.shadowMasksFile.empty()          ? 0
+                                    : OwnExr(o, o.shadowMasksFile) ? Mul(band, o.times.size() + 1)
+                                                                   : Add(band, GdalBandBytes(band));
+        outputs.push_back({Mul(band, n), 0, std::max(days, masks)});
     }
     return outputs;
 }

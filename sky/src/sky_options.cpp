@@ -180,19 +180,14 @@ public:
         if (!o.engineFile.empty() && o.wantedAzimuths().size() % 4 != 0)
             return "--engine needs a multiple of 4 directions, four to a slice";
         if (!o.shadeFile.empty() && !o.sunGiven) return "--shade needs the sun's place (--sun AZ,EL)";
-        // A driver given names the angles' and sky-view factor's files; else, and for
-        // the sunlight outputs, the name says TIFF or OpenEXR.
+        // A driver given names the float outputs' files; else the name says TIFF or OpenEXR.
         for (const auto& [file, option] : {std::pair{&o.anglesFile, "--angles"},
                                            {&o.svfFile, "--svf"},
                                            {&o.irradiationFile, "--irradiation"},
                                            {&o.sunHoursFile, "--sun-hours"},
-                                           {&o.shadowMasksFile, "--shadow-masks"}}) {
-            const bool sunlight = file != &o.anglesFile && file != &o.svfFile;
-            if ((o.outputDriver.empty() || sunlight) && !file->empty() &&
-                !EndsWithAny(*file, {".tif", ".tiff", ".exr"}))
-                return std::string(option) + ": the name must end in .tif, .tiff or .exr" +
-                       (sunlight ? "" : " (or give --of DRIVER)");
-        }
+                                           {&o.shadowMasksFile, "--shadow-masks"}})
+            if (o.outputDriver.empty() && !file->empty() && !EndsWithAny(*file, {".tif", ".tiff", ".exr"}))
+                return std::string(option) + ": the name must end in .tif, .tiff or .exr (or give --of DRIVER)";
         // An output that is the DEM, or the same file as another by another name, is
         // refused when the run looks at the files.
         std::set<std::string> seen;

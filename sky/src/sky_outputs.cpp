@@ -46,13 +46,16 @@ std::string AzimuthList(const std::vector<double>& azimuths) {
     return status::Ok();
 }
 
-// An OpenEXR, whose channel names say it all.
-[[nodiscard]] status::Status WriteExr(const std::string& path, const encode::FloatChannels& channels, std::FILE* out,
-                                      std::FILE* err) {
+}  // namespace
+
+status::Status WriteOwnExr(const std::string& path, const encode::FloatChannels& channels, std::FILE* out,
+                           std::FILE* err) {
     std::vector<std::uint8_t> bytes;
     std::string why;
     return WriteFile(path, encode::EncodeFloatExr(channels, &bytes, &why), why, bytes, out, err);
 }
+
+namespace {
 
 // Angle bands' names (OpenEXR's channels) and descriptions.
 struct AngleNames {
@@ -114,7 +117,7 @@ public:
         for (std::size_t j = 0; j < directions.size(); ++j) channels_.planes[directions[j]] = bands[j];
         return status::Ok();
     }
-    status::Status finish(std::FILE* out, std::FILE* err) override { return WriteExr(path_, channels_, out, err); }
+    status::Status finish(std::FILE* out, std::FILE* err) override { return WriteOwnExr(path_, channels_, out, err); }
 
 private:
     std::string path_;
@@ -142,7 +145,7 @@ public:
         encode::FloatChannels channels{source_.dem.width, source_.dem.height, {"svf"}, {}};
         channels.planes.push_back(sum_->result());
         sum_.reset();
-        if (WritesOwnExr(path_, source_.format)) return WriteExr(path_, channels, out, err);
+        if (WritesOwnExr(path_, source_.format)) return WriteOwnExr(path_, channels, out, err);
         RasterOutputFile file;
         status::Status written = file.open(
             path_, source_.format, source_.dem, {"sky-view factor"},

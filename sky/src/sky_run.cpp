@@ -62,9 +62,7 @@ using Directions = skyline::ChosenDirections;
 // Whether the run's peak fits in the memory available, from the DEM's header
 // before its samples are read. A DEM whose size, cells or directions are not known
 // yet is left to the run to refuse.
-[[nodiscard]] int CheckMemory(const SkyOptions& o, std::FILE* err) {
-    DemHeader dem;
-    if (!ReadDemHeader(o.dem, o.reading, &dem)) return kSkySuccess;  // the load says why
+[[nodiscard]] int CheckMemory(const SkyOptions& o, const DemHeader& dem, std::FILE* err) {
     const std::optional<double> cellX = o.cellX ? o.cellX : dem.tags.cellX;
     const std::optional<double> cellY = o.cellX ? o.cellY : dem.tags.cellY;
     if (!cellX || !cellY) return kSkySuccess;
@@ -151,10 +149,14 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
             floats && chosen ? CheckRasterOutputFormat({o.outputDriver, o.creationOptions}, err) : status::Ok();
         !format.ok())
         return format.code == status::Code::OutOfMemory ? kSkyBadInput : kSkyBadCommand;
-    if (const int code = CheckMemory(o, err); code != kSkySuccess) return code;
+    // Read once: the samples are loaded as the header judged here says, or refused.
+    DemHeader header;
+    const bool known = ReadDemHeader(o.dem, o.reading, &header);  // else the load says why
+    if (const int code = known ? CheckMemory(o, header, err) : kSkySuccess; code != kSkySuccess) return code;
     Dem dem;
     std::string why;
-    if (const status::Status loaded = LoadDem(o.dem, o.reading, &dem, &why); !loaded.ok()) {
+    if (const status::Status loaded = LoadDem(o.dem, o.reading, known ? &header : nullptr, &dem, &why);
+        !loaded.ok()) {
         ReportFailure(err, "cannot read the DEM " + o.dem, loaded.code, why);
         return kSkyBadInput;
     }

@@ -8,9 +8,6 @@
 #include <thread>
 
 #include "encode/exr_encoder.h"
-#include "encode/float_tiff_stream.h"
-#include "encode/output_file.h"
-#include "encode/tiff_encoder.h"
 #include "sky/dem_location.h"
 #include "sky/sky_run.h"
 #include "skyline/derived_products.h"
@@ -27,6 +24,8 @@ constexpr float kNoData = skyline::kNoData;
 // apart (sky/dem_location.cpp), between which it interpolates linearly anyway.
 constexpr std::uint32_t kRun = 16;
 static_assert(kRun <= solar::kRunMost);
+
+using Items = std::vector<std::pair<std::string, std::string>>;
 
 // skyline::BracketOf for many azimuths: the directions put in order once.
 class Brackets {
@@ -120,50 +119,43 @@ public:
     }
 
 private:
-    encode::TiffExtras extras(const std::vector<std::string>& descriptions, const std::string& items) const {
-        encode::TiffExtras e;
-        e.software = kSkyProgram;
-        std::string xml = "<GDALMetadata>\n" + items;
-        for (std::size_t i = 0; i < descriptions.size(); ++i)
-            xml += "  <Item name=\"DESCRIPTION\" sample=\"" + std::to_string(i) + "\" role=\"description\">" +
-                   descriptions[i] + "</Item>\n";
-        e.gdalMetadata = xml + "</GDALMetadata>\n";
-        e.gdalNoData = "-9999";
-        if (source_.dem.tiff) e.geo = source_.dem.tiff->geo;
-        return e;
-    }
-
-    std::string items(bool daily) const {
-        const auto item = [](const char* name, const std::string& value) {
-            return std::string("  <Item name=\"") + name + "\">" + value + "</Item>\n";
-        };
+    // The dataset's items: the days and, for the days' sums, the model's settings.
+    Items items(bool daily) const {
         std::string days = std::to_string(o_.firstDay);
         if (o_.lastDay != o_.firstDay) days.append(1, '-').append(std::to_string(o_.lastDay));
-        std::string text = item("DAYS", days);
+        Items list{{"DAYS", days}};
         if (daily)
-            text += item("TIME_STEP_HOURS", Number(o_.timeStep)) + item("LINKE", Number(o_.linke)) +
-                    item("ALBEDO", Number(o_.albedo));
-        if (o_.latitude) text += item("LATITUDE", Number(*o_.latitude));
-        return text;
+            list.insert(list.end(), {{"TIME_STEP_HOURS", Number(o_.timeStep)},
+                                     {"LINKE", Number(o_.linke)},
+                                     {"ALBEDO", Number(o_.albedo)}});
+        if (o_.latitude) list.emplace_back("LATITUDE", Number(*o_.latitude));
+        return list;
     }
 
-    status::Status write(const std::string& path, const encode::FloatChannels& channels, const encode::TiffExtras& e,
-                         std::FILE* out, std::FILE* err) const {
-        std::vector<std::uint8_t> bytes;
-        std::string why;
-        const status::Status made = encode::FloatFormatOf(path) == encode::FloatFormat::Exr
-                                        ? encode::EncodeFloatExr(channels, &bytes, &why)
-                                        : encode::EncodeFloatTiff(channels, &bytes, &why, e);
-        if (!made.ok()) {
-            ReportFailure(err, "cannot make " + path, made.code, why);
-            return made;
+    // A file of bands named `names` (OpenEXR's channels, a TIFF's image description)
+    // and described by `descriptions`, band k made by make(k, &samples) as it is
+    // written: through GDAL one band at a time, as our own OpenEXR all together.
+    template <class Make>
+    status::Status write(const std::string& path, const std::vector<std::string>& names,
+                         const std::vector<std::string>& descriptions, Items metadata, Make&& make, std::FILE* out,
+                         std::FILE* err) const {
+        const std::uint32_t width = source_.dem.width, height = source_.dem.height;
+        if (WritesOwnExr(path, source_.format)) {  // its line blocks mix the bands
+            encode::FloatChannels channels{width, height, names, std::vector<std::vector<float>>(names.size())};
+            for (std::size_t k = 0; k < names.size(); ++k) make(k, &channels.planes[k]);
+            return WriteOwnExr(path, channels, out, err);
         }
-        if (status::Status written = encode::WriteFileAtomically(path, bytes); !written.ok()) {
-            ReportFailure(err, "cannot write " + path, written.code);
-            return written;
+        std::string joined;
+        for (const std::string& name : names) joined.append(joined.empty() ? "" : " ").append(name);
+        metadata.emplace_back("TIFFTAG_IMAGEDESCRIPTION", joined);
+        RasterOutputFile file;
+        status::Status written = file.open(path, source_.format, source_.dem, descriptions, metadata, err);
+        std::vector<float> band;
+        for (std::size_t k = 0; written.ok() && k < names.size(); ++k) {
+            make(k, &band);
+            written = file.writeBand(k, band.data(), err);
         }
-        std::fprintf(out, "wrote %s\n", path.c_str());
-        return status::Ok();
+        return written.ok() ? file.commit(out, err) : written;
     }
 
     // Irradiation (beam, diffuse, reflected, global) and sun hours summed over the days.
@@ -233,18 +225,17 @@ private:
         });
         if (!whole) throw std::bad_alloc();
         if (irradiation) {
-            encode::FloatChannels channels{grid.width, grid.height, {"beam", "diffuse", "reflected", "global"},
-                                           std::move(planes)};
-            const auto e = extras({"beam irradiation (Wh/m2)", "diffuse irradiation (Wh/m2)",
-                                   "reflected irradiation (Wh/m2)", "global irradiation (Wh/m2)"},
-                                  items(true));
-            if (status::Status written = write(o_.irradiationFile, channels, e, out, err); !written.ok())
+            const auto plane = [&](std::size_t k, std::vector<float>* samples) { samples->swap(planes[k]); };
+            if (status::Status written = write(o_.irradiationFile, {"beam", "diffuse", "reflected", "global"},
+                                               {"beam irradiation (Wh/m2)", "diffuse irradiation (Wh/m2)",
+                                                "reflected irradiation (Wh/m2)", "global irradiation (Wh/m2)"},
+                                               items(true), plane, out, err);
+                !written.ok())
                 return written;
         }
         if (sunHours) {
-            encode::FloatChannels channels{grid.width, grid.height, {"sun_hours"}, {std::move(hours)}};
-            const auto e = extras({"hours of direct sun"}, items(true));
-            if (status::Status written = write(o_.sunHoursFile, channels, e, out, err); !written.ok()) return written;
+            const auto plane = [&](std::size_t, std::vector<float>* samples) { samples->swap(hours); };
+            return write(o_.sunHoursFile, {"sun_hours"}, {"hours of direct sun"}, items(true), plane, out, err);
         }
         return status::Ok();
     }
@@ -277,39 +268,21 @@ private:
         if (!whole) throw std::bad_alloc();
     }
 
-    status::Status writeMasks(std::FILE* out, std::FILE* err) {
-        const skyline::Grid grid = source_.dem.grid();
+    status::Status writeMasks(std::FILE* out, std::FILE* err) const {
+        const std::size_t texels = std::size_t{source_.dem.width} * source_.dem.height;
         const std::string clock = o_.utc ? "UTC" : "local solar time";
         std::vector<std::string> names, descriptions;
         for (double t : o_.times) {
             names.push_back("shadow_" + Hours(t));
             descriptions.push_back("cast shadow at " + Hours(t) + " " + clock);
         }
-        const auto e = extras(descriptions, items(false) + "  <Item name=\"CLOCK\">" + clock + "</Item>\n");
-        const std::string& path = o_.shadowMasksFile;
-        std::vector<float> band(std::size_t{grid.width} * grid.height);
-        if (encode::FloatFormatOf(path) == encode::FloatFormat::Exr) {  // its line blocks mix the bands
-            encode::FloatChannels channels{grid.width, grid.height, names, {}};
-            for (double t : o_.times) {
-                mask(t, &band);
-                channels.planes.push_back(band);
-            }
-            return write(path, channels, e, out, err);
-        }
-        encode::FloatTiffStream stream;
-        std::string why;
-        status::Status written = stream.open(path, grid.width, grid.height, names, e, &why);
-        for (std::size_t k = 0; written.ok() && k < o_.times.size(); ++k) {
-            mask(o_.times[k], &band);
-            written = stream.writeBand(k, band.data(), &why);
-        }
-        if (written.ok()) written = stream.commit(&why);
-        if (!written.ok()) {
-            ReportFailure(err, (why.empty() ? "cannot write " : "cannot make ") + path, written.code, why);
-            return written;
-        }
-        std::fprintf(out, "wrote %s\n", path.c_str());
-        return status::Ok();
+        Items metadata = items(false);
+        metadata.emplace_back("CLOCK", clock);
+        const auto made = [&](std::size_t k, std::vector<float>* band) {
+            band->resize(texels);
+            mask(o_.times[k], band);
+        };
+        return write(o_.shadowMasksFile, names, descriptions, std::move(metadata), made, out, err);
     }
 
     const SkyOptions& o_;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "sky/dem.h"
 #include "sky_fixtures.h"
 
 namespace {
@@ -127,6 +128,34 @@ TEST(SkyGdalInput, DamagedFilesOfEveryFormAreRefused) {
             EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
             EXPECT_FALSE(std::filesystem::exists(dir.path("out.tif"))) << name;
         }
+    }
+}
+
+// The DEM is loaded as the header judged before says: a file replaced since by one
+// of another size or type is refused, the same file read as without the header.
+TEST(SkyGdalInput, ADemReplacedAfterItsHeaderWasReadIsRefused) {
+    TempDir dir;
+    WriteGeoDem(dir.path("a.tif"));
+    WriteGeoDem(dir.path("wide.tif"), {.width = 20});
+    WriteInt16Dem(dir.path("i16.tif"), 16, 9);
+    const struct {
+        std::string loaded;
+        bool changed;
+    } cases[] = {{"a.tif", false}, {"wide.tif", true}, {"i16.tif", true}};
+    sky::DemHeader header;
+    ASSERT_TRUE(sky::ReadDemHeader(dir.path("a.tif"), {}, &header));
+    for (const auto& c : cases) {
+        sky::Dem judged, plain;
+        std::string why, plainWhy;
+        const status::Status s = sky::LoadDem(dir.path(c.loaded), {}, &header, &judged, &why);
+        ASSERT_TRUE(sky::LoadDem(dir.path(c.loaded), {}, &plain, &plainWhy).ok()) << plainWhy;
+        EXPECT_EQ(s.code, c.changed ? status::Code::InvalidData : status::Code::Ok) << c.loaded;
+        EXPECT_EQ(why, c.changed ? "it changed while it was being read" : "") << c.loaded;
+        if (c.changed) continue;
+        EXPECT_EQ(judged.z.size(), plain.z.size());
+        EXPECT_EQ(judged.noDataTexels, plain.noDataTexels);
+        EXPECT_EQ(judged.crsWkt, plain.crsWkt);
+        EXPECT_EQ(judged.geotransform, plain.geotransform);
     }
 }
 

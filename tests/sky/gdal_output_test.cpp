@@ -18,6 +18,8 @@ struct GdalRead {
     std::map<std::string, std::vector<float>> bands;
     std::vector<double> noData;
     std::string azimuths, crs;
+    std::map<std::string, std::string> items;  // the sunlight settings
+    std::string driver, compression;
     std::array<double, 6> geotransform{};
 };
 
@@ -38,7 +40,12 @@ GdalRead ReadWithGdal(const std::string& path) {
     }
     const char* azimuths = GDALGetMetadataItem(dataset, "AZIMUTHS", nullptr);
     read.azimuths = azimuths != nullptr ? azimuths : "";
+    for (const char* key : {"DAYS", "TIME_STEP_HOURS", "LINKE", "ALBEDO", "CLOCK"})
+        if (const char* value = GDALGetMetadataItem(dataset, key, nullptr)) read.items[key] = value;
     read.crs = GDALGetProjectionRef(dataset);
+    read.driver = GDALGetDriverShortName(GDALGetDatasetDriver(dataset));
+    const char* compression = GDALGetMetadataItem(dataset, "COMPRESSION", "IMAGE_STRUCTURE");
+    read.compression = compression != nullptr ? compression : "";
     GDALGetGeoTransform(dataset, read.geotransform.data());
     GDALClose(dataset);
     return read;
@@ -71,6 +78,47 @@ TEST(SkyGdalOutput, EveryDriverGivesBackTheAngles) {
         EXPECT_EQ(read.azimuths, "0.00 90.00 180.00 270.00") << d.name;
         EXPECT_NE(read.crs.find("UTM zone 33N"), std::string::npos) << d.name;
         EXPECT_EQ(read.geotransform, (std::array<double, 6>{15.2, 25, 0, 5200000, 0, -25})) << d.name;
+    }
+    for (const std::string& name : FileNames(dir.path())) EXPECT_NE(name[0], '.') << name;
+}
+
+// The sunlight outputs take --of and --co as the angles do: every driver gives back
+// the default GeoTIFF's bands, descriptions, no data and settings.
+TEST(SkyGdalOutput, EveryDriverGivesBackTheSunlight) {
+    TempDir dir;
+    WriteGeoDem(dir.path("dem.tif"), {40, 30});  // no data at texel 5
+    const struct {
+        std::string output;
+        std::vector<std::string> options;
+        std::string name, driver, compression;  // as GDAL reads them back
+    } cases[] = {
+        {"--irradiation", {"--of=HFA"}, "i.img", "HFA", ""},
+        {"--irradiation", {"--co=COMPRESS=LZW", "--co=TILED=NO"}, "i.tif", "GTiff", "LZW"},
+        {"--irradiation", {"--of=COG"}, "i.cog", "GTiff", "ZSTD"},
+        {"--sun-hours", {"--of=HFA"}, "h.img", "HFA", ""},
+        {"--shadow-masks", {"--of=HFA"}, "m.img", "HFA", ""},
+        {"--shadow-masks", {"--co=COMPRESS=DEFLATE"}, "m.tif", "GTiff", "DEFLATE"},
+    };
+    for (const auto& c : cases) {
+        const auto run = [&](const std::string& name, const std::vector<std::string>& options) {
+            auto args = InScratch(dir, {"@dem.tif", "--directions=8", "--day=100", c.output + "=@" + name});
+            if (c.output == "--shadow-masks") args.push_back("--times=7,12.5");
+            args.insert(args.end(), options.begin(), options.end());
+            const ProcessResult r = RunSky(args);
+            EXPECT_EQ(r.exitCode, 0) << name << ": " << r.err;
+            EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
+        };
+        run("ref.tif", {});
+        run(c.name, c.options);
+        const GdalRead want = ReadWithGdal(dir.path("ref.tif")), got = ReadWithGdal(dir.path(c.name));
+        ASSERT_FALSE(want.bands.empty() || want.items.empty()) << c.name;
+        EXPECT_EQ(got.bands, want.bands) << c.name;
+        EXPECT_EQ(got.items, want.items) << c.name;
+        EXPECT_EQ(got.driver + " " + got.compression, c.driver + " " + c.compression) << c.name;
+        EXPECT_EQ(want.compression, "ZSTD") << c.name;
+        EXPECT_EQ(got.noData, std::vector<double>(want.bands.size(), -9999)) << c.name;
+        EXPECT_EQ(got.bands.begin()->second[5], -9999.0f) << c.name;
+        EXPECT_NE(got.crs.find("UTM zone 33N"), std::string::npos) << c.name;
     }
     for (const std::string& name : FileNames(dir.path())) EXPECT_NE(name[0], '.') << name;
 }
@@ -109,17 +157,22 @@ TEST(SkyGdalOutput, AWriteCutShortLeavesNothing) {
     std::vector<float> rough(200 * 150);
     for (std::size_t i = 0; i < rough.size(); ++i) rough[i] = static_cast<float>((i * 7919) % 3000);
     WriteGeoDem(dir.path("dem.tif"), {200, 150, rough});
-    for (const std::string driver : {"GTiff", "COG", "HFA"}) {
-        const ProcessResult run =
-            RunSky(InScratch(dir, {"@dem.tif", "--directions=8", "--angles=@a.out", "--of=" + driver}), 120, [] {
-                signal(SIGXFSZ, SIG_IGN);
-                const rlimit limit{10000, 10000};
-                setrlimit(RLIMIT_FSIZE, &limit);
-            });
-        EXPECT_EQ(run.exitCode, 6) << driver << ": " << run.err;
+    const std::vector<std::vector<std::string>> cases = {
+        {"--of=GTiff", "--angles=@a.out"}, {"--of=COG", "--angles=@a.out"}, {"--of=HFA", "--angles=@a.out"},
+        {"--of=GTiff", "--irradiation=@a.out", "--day=100"}, {"--of=HFA", "--irradiation=@a.out", "--day=100"},
+        {"--of=HFA", "--shadow-masks=@a.out", "--day=100", "--times=9,15"}};
+    for (const auto& c : cases) {
+        std::vector<std::string> args = InScratch(dir, c);
+        args.insert(args.begin(), {dir.path("dem.tif"), "--directions=8"});
+        const ProcessResult run = RunSky(args, 120, [] {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{10000, 10000};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        EXPECT_EQ(run.exitCode, 6) << c[0] << " " << c[1] << ": " << run.err;
         EXPECT_NE(run.err.find("cannot write " + dir.path("a.out") + ": "), std::string::npos) << run.err;
         EXPECT_EQ(run.err.find("ERROR"), std::string::npos) << "GDAL's own messages leaked: " << run.err;
-        EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"dem.tif"}) << driver;
+        EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"dem.tif"}) << c[0] << " " << c[1];
     }
 }
 

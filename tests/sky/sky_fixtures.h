@@ -12,10 +12,11 @@
 
 // umbrascope-sky with `args`, given `timeoutSeconds` to finish; `beforeExec` runs in
 // the child.
-inline ProcessResult RunSky(std::vector<std::string> args, int timeoutSeconds = 120,
+inline ProcessResult RunSky(const std::vector<std::string>& args, int timeoutSeconds = 120,
                             const std::function<void()>& beforeExec = {}) {
-    args.insert(args.begin(), UMBRASCOPE_SKY_EXE);
-    return RunProcess(args, timeoutSeconds, beforeExec);
+    std::vector<std::string> line{std::string(UMBRASCOPE_SKY_EXE)};
+    line.insert(line.end(), args.begin(), args.end());
+    return RunProcess(line, timeoutSeconds, beforeExec);
 }
 
 // `args` with an "@" in each standing for `dir` and a slash.

@@ -50,15 +50,32 @@ struct Dem {
 // the loaders' statuses for the others. Nothing escapes.
 [[nodiscard]] status::Status LoadDem(const std::string& path, const DemReading& reading, Dem* dem, std::string* why);
 
+// What GDAL's header says of a DEM's band: how its stored numbers become elevations
+// and where its grid lies.
+struct DemBandHeader {
+    std::string type;  // GDAL's name of the stored type
+    std::optional<double> scale, offset, noData;
+    std::string crsWkt;
+    std::optional<std::array<double, 6>> geotransform;
+};
+
 // What a DEM's header says, before its samples are read.
 struct DemHeader {
     std::uint32_t width = 0, height = 0;
     DemTiffTags tags;  // as Dem::tiff; cells and orientation unknown when not given
+    std::optional<DemBandHeader> band;  // none: a RAW height map the loaders read
 };
 
 // The header of the DEM LoadDem would read, for checks made before it; false when
 // it cannot be read (LoadDem then says why) or memory runs out. Opens no FIFO: a
 // file that is not a regular one is false.
 [[nodiscard]] bool ReadDemHeader(const std::string& path, const DemReading& reading, DemHeader* header);
+
+// LoadDem of the DEM whose header `header` is (read by ReadDemHeader, not read
+// again): its georeferencing, no data, scale and offset are the header's; samples
+// of another size or type (the file replaced since) are InvalidData, `why` "it
+// changed while it was being read".
+[[nodiscard]] status::Status LoadDem(const std::string& path, const DemReading& reading, const DemHeader* header,
+                                     Dem* dem, std::string* why);
 
 }  // namespace sky

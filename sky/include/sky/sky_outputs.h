@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "encode/exr_encoder.h"
 #include "sky/dem.h"
 #include "sky/float_raster.h"
 #include "skyline/derived_products.h"
@@ -18,6 +19,11 @@ constexpr const char* kSkyProgram = "umbrascope-sky";
 // "umbrascope-sky: WHAT: WHY" on `err`, WHY the code's words (cli::FailureWords)
 // when empty.
 void ReportFailure(std::FILE* err, const std::string& what, status::Code code, const std::string& why = "");
+
+// `channels` as an OpenEXR by our own encoder, written atomically at `path` ("wrote
+// PATH" on `out`); a failure said on `err` and returned.
+[[nodiscard]] status::Status WriteOwnExr(const std::string& path, const encode::FloatChannels& channels,
+                                         std::FILE* out, std::FILE* err);
 
 // An azimuth as the outputs name it: two decimals.
 std::string Degrees(double azimuth);
