@@ -285,7 +285,7 @@ void CheckImagesDecode() {
             // Inputs the fuzzers found are mostly files the loader must refuse.
             if (file.path().filename().string().rfind("regress-", 0) == 0) continue;
             image::DecodedImage image;
-            if (DecodeImageFile(file.path().c_str(), &image) != S_OK)
+            if (!image::DecodeImageFile(file.path().c_str(), &image).ok())
                 throw std::runtime_error("the loader refuses " + file.path().string());
         }
     }

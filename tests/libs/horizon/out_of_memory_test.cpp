@@ -1,5 +1,5 @@
 // Every allocation of the fast computation failing in turn, once or for good: it
-// ends with E_OUTOFMEMORY or with the exact values, never with a crash. Only the
+// ends with out of memory or with the exact values, never with a crash. Only the
 // calling thread's own memory is needed; helpers it cannot have are done without.
 #include <gtest/gtest.h>
 
