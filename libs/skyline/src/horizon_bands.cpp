@@ -299,7 +299,6 @@ status::Status ComputeHorizonBatches(const Grid& grid, const HorizonRequest& req
     if (!Valid(grid, request) || !take) return Invalid();
     try {
         const std::size_t texels = std::size_t{grid.width} * grid.height;
-        // The same memory serves every batch unless the receiver moves it away.
         std::vector<std::vector<float>> bands;
         const BandPlaces places{
             [&](const std::vector<std::size_t>& directions) {
