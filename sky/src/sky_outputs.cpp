@@ -24,13 +24,13 @@ std::string Degrees(double azimuth) {
     return text;
 }
 
-namespace {
-
 std::string AzimuthList(const std::vector<double>& azimuths) {
     std::string list;
     for (double azimuth : azimuths) list.append(list.empty() ? "" : " ").append(Degrees(azimuth));
     return list;
 }
+
+namespace {
 
 [[nodiscard]] status::Status WriteFile(const std::string& path, status::Status encoded, const std::string& why,
                                        const std::vector<std::uint8_t>& bytes, std::FILE* out, std::FILE* err) {
@@ -55,13 +55,6 @@ status::Status WriteOwnExr(const std::string& path, const encode::FloatChannels&
     return WriteFile(path, encode::EncodeFloatExr(channels, &bytes, &why), why, bytes, out, err);
 }
 
-namespace {
-
-// Angle bands' names (OpenEXR's channels) and descriptions.
-struct AngleNames {
-    std::vector<std::string> names, descriptions;
-};
-
 AngleNames AngleNamesOf(const OutputSource& source) {
     AngleNames t;
     // Bands at one azimuth (asked apart, one grid direction) are counted, as
@@ -75,6 +68,13 @@ AngleNames AngleNamesOf(const OutputSource& source) {
     }
     return t;
 }
+
+const char* SvfModelName(skyline::SvfModel model) {
+    static const char* const kModels[] = {"horizontal", "sloped", "zaksek"};
+    return kModels[static_cast<int>(model)];
+}
+
+namespace {
 
 // The angle raster through GDAL, band by band into its file.
 class AngleRasterOutput final : public BandOutput {
@@ -140,8 +140,7 @@ public:
         return status::Ok();
     }
     status::Status finish(std::FILE* out, std::FILE* err) override {
-        static const char* const kModels[] = {"horizontal", "sloped", "zaksek"};
-        const char* model = kModels[static_cast<int>(model_)];
+        const char* model = SvfModelName(model_);
         encode::FloatChannels channels{source_.dem.width, source_.dem.height, {"svf"}, {}};
         channels.planes.push_back(sum_->result());
         sum_.reset();
