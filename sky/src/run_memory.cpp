@@ -223,8 +223,11 @@ double MaxDistanceThatFits(const SkyOptions& o, std::uint32_t width, std::uint32
     const std::vector<std::uint32_t> sides = CoreSides(width, height);
     if (sides.empty()) return 0;
     const std::uint32_t core = std::min<std::uint32_t>(512, sides.front());
+    // An eighth to spare: the memory available moves between this run and the next.
     const auto runs = [&](double d) {
-        return fits(TiledRunPeakBytes(o, width, height, core, HaloOf(d, cellX, cellY), directions, threads));
+        const std::uint64_t peak = TiledRunPeakBytes(o, width, height, core, HaloOf(d, cellX, cellY), directions,
+                                                     threads);
+        return fits(Add(peak, peak / 8));
     };
     // Whole metres, the largest that runs: beyond the map's diagonal a halo adds nothing.
     double low = 0, high = std::ceil(std::hypot(width * std::fabs(cellX), height * std::fabs(cellY)));
