@@ -29,7 +29,7 @@ struct Halo {
 [[nodiscard]] Halo HaloOf(double maxDistance, double cellX, double cellY);
 
 // GDAL's block cache in a run in tiles (what the writes and reads hold of the files).
-constexpr std::uint64_t kTileBlockCacheBytes = 32u << 20;
+constexpr std::uint64_t kTileBlockCacheBytes = 16u << 20;
 
 // The peak of the run in tiles whose cores are `core` texels a side with `halo`:
 // RunPeakBytes of the largest tile's grid (its core and halo within the DEM), GDAL's
