@@ -98,7 +98,8 @@ int Child(int kind, encode::Compression packing, const std::string& dds, const s
     std::vector<std::uint8_t> bytes;
     // Called once the encoder has filled `bytes`.
     const auto write = [&](const std::string& name, const status::Status& encoded, std::uint64_t raw) {
-        if (!encoded.ok() || !outputs::WriteFile(dir + "/" + name, bytes.data(), bytes.size()).ok()) Fail("cannot make an output");
+        if (!encoded.ok() || !outputs::WriteFile(dir + "/" + name, bytes.data(), bytes.size()).ok())
+            Fail("cannot make an output");
         jobs.push_back({name, raw, std::move(bytes)});
         bytes = {};
     };
@@ -150,7 +151,8 @@ int Child(int kind, encode::Compression packing, const std::string& dds, const s
     sync();
     const auto floorStart = Clock::now();
     for (const auto& job : jobs)
-        if (!outputs::WriteFile(dir + "/floor." + job.name, job.file.data(), job.file.size()).ok()) Fail("cannot write the floor");
+        if (!outputs::WriteFile(dir + "/floor." + job.name, job.file.data(), job.file.size()).ok())
+            Fail("cannot write the floor");
     const double floor = Seconds(floorStart);
     std::printf("%.4f %.4f %llu %llu\n", output, floor, static_cast<unsigned long long>(raw),
                 static_cast<unsigned long long>(file));

@@ -1,7 +1,7 @@
 #include "export_report.h"
 
-#include "outputs/report_lines.h"
 #include "export/export_run.h"
+#include "outputs/report_lines.h"
 
 namespace exporter {
 

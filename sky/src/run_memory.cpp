@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "encode/encoded_size.h"
-#include "outputs/name_format.h"
 #include "os/memory_budget.h"
+#include "outputs/name_format.h"
 #include "skyline/horizon_bands.h"
 #include "viewer/page_data.h"
 
