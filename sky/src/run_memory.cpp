@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "encode/encoded_size.h"
-#include "encode/output_file.h"
 #include "os/memory_budget.h"
+#include "outputs/name_format.h"
 #include "skyline/horizon_bands.h"
 #include "viewer/page_data.h"
 
@@ -39,7 +39,7 @@ std::uint64_t FloatStripBytes(std::uint64_t rowBytes) { return Add(Mul(rowBytes,
 std::uint64_t FloatFileBytes(const std::string& path, std::uint64_t texels, std::uint32_t width, std::uint32_t height,
                              std::uint64_t planes) {
     const std::uint64_t raw = Mul(Mul(texels, planes), 4), rowBytes = Mul(Mul(width, planes), 4);
-    const std::uint64_t packing = encode::FloatFormatOf(path) == encode::FloatFormat::Exr
+    const std::uint64_t packing = outputs::FloatFormatOf(path) == outputs::FloatFormat::Exr
                                       ? Mul(std::min(raw, std::max(rowBytes, kExrBlockBytes)), 5)
                                       : FloatStripBytes(rowBytes);
     return Add(encode::EncodedBytesBound(raw, height), Add(packing, Mul(height, 8)));
@@ -60,7 +60,7 @@ std::uint64_t GdalBandBytes(std::uint64_t band) { return Add(Mul(band, 2), 2 * k
 
 // Whether our own OpenEXR encoder writes `path` (no driver given, a .exr name).
 bool OwnExr(const SkyOptions& o, const std::string& path) {
-    return o.outputDriver.empty() && encode::FloatFormatOf(path) == encode::FloatFormat::Exr;
+    return o.outputDriver.empty() && outputs::FloatFormatOf(path) == outputs::FloatFormat::Exr;
 }
 
 // The most bands the engine output keeps: those of slices not yet complete, the
@@ -98,7 +98,7 @@ std::vector<OutputMemory> OutputsMemory(const SkyOptions& o, std::uint32_t width
                                                           : GdalBandBytes(band))});
     }
     if (!o.shadeFile.empty()) {  // the two bands around the sun; the picture, two bytes a texel
-        const bool png = encode::FloatFormatOf(o.shadeFile) != encode::FloatFormat::Tiff;
+        const bool png = outputs::FloatFormatOf(o.shadeFile) != outputs::FloatFormat::Tiff;
         const std::uint64_t file =
             png ? PictureFileBytes(texels, width, height, o.shadeBits) : GdalBandBytes(Mul(texels, o.shadeBits / 8));
         outputs.push_back({Mul(band, std::min<std::uint64_t>(n, 2)), 0, Add(Mul(texels, 2), file)});
