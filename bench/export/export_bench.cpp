@@ -24,7 +24,6 @@
 #include "encode/exr_encoder.h"
 #include "encode/float_tiff_stream.h"
 #include "encode/grey_tiff_encoder.h"
-#include "encode/output_file.h"
 #include "encode/png_encoder.h"
 #include "encode/tiff_encoder.h"
 #include "export/angle_maps.h"
@@ -32,6 +31,7 @@
 #include "export/horizon_map_file.h"
 #include "export/shaded_relief.h"
 #include "image/load_image.h"
+#include "outputs/atomic_write.h"
 
 namespace {
 
@@ -98,7 +98,8 @@ int Child(int kind, encode::Compression packing, const std::string& dds, const s
     std::vector<std::uint8_t> bytes;
     // Called once the encoder has filled `bytes`.
     const auto write = [&](const std::string& name, const status::Status& encoded, std::uint64_t raw) {
-        if (!encoded.ok() || !encode::WriteFileAtomically(dir + "/" + name, bytes).ok()) Fail("cannot make an output");
+        if (!encoded.ok() || !outputs::WriteFile(dir + "/" + name, bytes.data(), bytes.size()).ok())
+            Fail("cannot make an output");
         jobs.push_back({name, raw, std::move(bytes)});
         bytes = {};
     };
@@ -150,7 +151,8 @@ int Child(int kind, encode::Compression packing, const std::string& dds, const s
     sync();
     const auto floorStart = Clock::now();
     for (const auto& job : jobs)
-        if (!encode::WriteFileAtomically(dir + "/floor." + job.name, job.file).ok()) Fail("cannot write the floor");
+        if (!outputs::WriteFile(dir + "/floor." + job.name, job.file.data(), job.file.size()).ok())
+            Fail("cannot write the floor");
     const double floor = Seconds(floorStart);
     std::printf("%.4f %.4f %llu %llu\n", output, floor, static_cast<unsigned long long>(raw),
                 static_cast<unsigned long long>(file));

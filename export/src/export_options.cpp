@@ -1,11 +1,10 @@
 #include "export/export_options.h"
 
-#include <cctype>
 #include <cmath>
 #include <set>
 
 #include "cli/number_word.h"
-#include "encode/output_file.h"
+#include "outputs/name_format.h"
 #include "settings/tool_parameters.h"
 
 namespace exporter {
@@ -70,13 +69,6 @@ constexpr cli::OptionEntry kOptions[] = {
 std::string Unquoted(const std::string& text) {
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"') return text.substr(1, text.size() - 2);
     return text;
-}
-
-bool IsPngName(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string extension = path.substr(path.size() - 4);
-    for (char& ch : extension) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    return extension == ".png";
 }
 
 // Each function answers why the line is refused, or "".
@@ -154,12 +146,13 @@ public:
         if (!o.shadeFile.empty() && o.sunDegrees == 0) return "--shade needs the sun's elevation (--sun)";
         if (o.shadeFile.empty() && (o.sunDegrees != 0 || fromGreen_)) return "--sun and --from go with --shade";
         if (sunBehind_ || fromGreen_) o.sunFrom = Direction::Backward;
-        if (!o.shadeFile.empty() && encode::FloatFormatOf(o.shadeFile) != encode::FloatFormat::Tiff && !IsPngName(o.shadeFile))
+        if (!o.shadeFile.empty() && outputs::FloatFormatOf(o.shadeFile) != outputs::FloatFormat::Tiff &&
+            !outputs::IsPngName(o.shadeFile))
             return o.shadeFile + ": a shaded picture's name must end in .png, .tif or .tiff";
         if (!(o.terrain.terraSize > 0)) return "bad Terrain Size: must be > 0";
         for (const auto& files : {o.channelFiles, o.angleFiles})
             for (const auto& file : files)
-                if (encode::FloatFormatOf(file) == encode::FloatFormat::Unknown)
+                if (outputs::FloatFormatOf(file) == outputs::FloatFormat::Unknown)
                     return file + ": a float file's name must end in .exr, .tif or .tiff";
         // An output that is an input, however spelled, is refused when the run looks
         // at the files.

@@ -1,16 +1,16 @@
 #include "export_report.h"
 
-#include "cli/failure_words.h"
 #include "export/export_run.h"
+#include "outputs/report_lines.h"
 
 namespace exporter {
 
 void Report(std::FILE* err, const std::string& what, status::Code code, const std::string& why) {
-    std::fprintf(err, "%s: %s: %s\n", kProgram, what.c_str(), why.empty() ? cli::FailureWords(code) : why.c_str());
+    outputs::ReportFailure(err, kProgram, what, code, why);
 }
 
 void Report(std::FILE* err, const std::string& what, const status::Status& failure) {
-    std::fprintf(err, "%s: %s: %s\n", kProgram, what.c_str(), status::Describe(failure).c_str());
+    outputs::ReportFailure(err, kProgram, what, failure);
 }
 
 int FailureCode(const status::Status& failure) {

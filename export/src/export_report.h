@@ -10,11 +10,8 @@ namespace exporter {
 
 inline constexpr const char* kProgram = "umbrascope-export";
 
-// "umbrascope-export: `what`: " and `why`, or the code's words (cli::FailureWords)
-// when `why` is empty.
+// outputs::ReportFailure in this program's name.
 void Report(std::FILE* err, const std::string& what, status::Code code, const std::string& why = "");
-
-// "umbrascope-export: `what`: " and the status described (its reason, or its code's words).
 void Report(std::FILE* err, const std::string& what, const status::Status& failure);
 
 // The exit code of a failure to make or write an output.

@@ -1,37 +1,22 @@
 #include "output_writer.h"
 
-#include <algorithm>
-
 #include <tiffio.h>
 
 #include "encode/exr_encoder.h"
 #include "encode/float_tiff_stream.h"
 #include "encode/grey_tiff_encoder.h"
-#include "encode/output_file.h"
 #include "encode/png_encoder.h"
 #include "export/export_run.h"
 #include "export_report.h"
 #include "geo/gdal_tags.h"
-#include "os/atomic_file.h"
+#include "outputs/made_file.h"
+#include "outputs/name_format.h"
+#include "outputs/report_lines.h"
 
 namespace exporter {
 
-// The file written in pieces, so that a slow disk shows progress.
-status::Status WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes, ProgressLine& line) {
-    constexpr std::size_t kPiece = std::size_t{16} << 20;
-    os::AtomicFile file;
-    if (status::Status s = file.open(path); !s.ok()) return s;
-    for (std::size_t done = 0; done < bytes.size();) {
-        const std::size_t n = std::min(kPiece, bytes.size() - done);
-        if (status::Status s = file.write(bytes.data() + done, n); !s.ok()) return s;
-        done += n;
-        line.show("writing", static_cast<double>(done) / static_cast<double>(bytes.size()));
-    }
-    return file.commit();
-}
-
 int OutputWriter::writePng(const std::string& path, const encode::GreyImage& image, const encode::GreyImage* right) {
-    ProgressLine line(err_, std::string(kProgram) + ": " + path);
+    outputs::ProgressLine line(err_, std::string(kProgram) + ": " + path);
     std::vector<std::uint8_t> bytes;
     const status::Status made = right != nullptr ? encode::EncodeGreyPngSideBySide(image, *right, &bytes, compression_)
                                                  : encode::EncodeGreyPng(image, &bytes, compression_);
@@ -40,14 +25,14 @@ int OutputWriter::writePng(const std::string& path, const encode::GreyImage& ima
 
 int OutputWriter::writeFloat(const std::string& path, const encode::FloatChannels& channels,
                              const std::vector<std::string>& bands, const std::string& noData) {
-    ProgressLine line(err_, std::string(kProgram) + ": " + path);
+    outputs::ProgressLine line(err_, std::string(kProgram) + ": " + path);
     const encode::RowsDone progress = [&](std::uint32_t rows) {
         line.show("making", static_cast<double>(rows) / channels.height);
     };
     // Each goes into its file as its rows are packed.
     std::string why;
     status::Status written;
-    if (encode::FloatFormatOf(path) == encode::FloatFormat::Exr) {
+    if (outputs::FloatFormatOf(path) == outputs::FloatFormat::Exr) {
         written = encode::WriteFloatExrFile(path, channels, progress, compression_);
     } else {
         encode::FloatTiffStream stream;
@@ -62,13 +47,13 @@ int OutputWriter::writeFloat(const std::string& path, const encode::FloatChannel
         Report(err_, "cannot write " + path, written.code, why);
         return FailureCode(written);
     }
-    std::fprintf(out_, "wrote %s\n", path.c_str());
+    outputs::ReportWrote(out_, path);
     return kExportSuccess;
 }
 
 int OutputWriter::writeGrey(const std::string& path, const encode::GreyImage& image, const std::string& band) {
-    if (encode::FloatFormatOf(path) != encode::FloatFormat::Tiff) return writePng(path, image);
-    ProgressLine line(err_, std::string(kProgram) + ": " + path);
+    if (outputs::FloatFormatOf(path) != outputs::FloatFormat::Tiff) return writePng(path, image);
+    outputs::ProgressLine line(err_, std::string(kProgram) + ": " + path);
     std::vector<std::uint8_t> bytes;
     std::string why;
     const status::Status made =
@@ -78,7 +63,7 @@ int OutputWriter::writeGrey(const std::string& path, const encode::GreyImage& im
 
 int OutputWriter::writeMade(const std::string& path, const status::Status& made,
                             const std::vector<std::uint8_t>& bytes) {
-    ProgressLine line(err_, std::string(kProgram) + ": " + path);
+    outputs::ProgressLine line(err_, std::string(kProgram) + ": " + path);
     return finish(path, made, "", bytes, line);
 }
 
@@ -93,17 +78,9 @@ encode::TiffTagWriter OutputWriter::tags(const std::vector<std::string>& bands, 
 }
 
 int OutputWriter::finish(const std::string& path, const status::Status& encoded, const std::string& why,
-                         const std::vector<std::uint8_t>& bytes, ProgressLine& line) {
-    if (!encoded.ok()) {
-        Report(err_, "cannot make " + path, encoded.code, why);
-        return FailureCode(encoded);
-    }
-    if (const status::Status written = WriteFile(path, bytes, line); !written.ok()) {
-        Report(err_, "cannot write " + path, written.code);
-        return FailureCode(written);
-    }
-    std::fprintf(out_, "wrote %s\n", path.c_str());
-    return kExportSuccess;
+                         const std::vector<std::uint8_t>& bytes, outputs::ProgressLine& line) {
+    const status::Status put = outputs::PutMadeFile({kProgram, out_, err_}, path, encoded, why, bytes, &line);
+    return put.ok() ? kExportSuccess : FailureCode(put);
 }
 
 }  // namespace exporter

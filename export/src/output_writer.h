@@ -1,26 +1,19 @@
 #pragma once
-// The export companion's outputs written: each encoded, written beside its name and
-// renamed, with its progress on a terminal and its "wrote" line.
+// The export companion's outputs: each encoded with the height map's georeferencing
+// and band names, then put in place by the outputs library.
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "cli/progress_line.h"
 #include "encode/compression.h"
 #include "encode/float_channels.h"
 #include "encode/grey_image.h"
 #include "encode/tiff_encoder.h"
 #include "geo/georeferencing.h"
+#include "outputs/progress_line.h"
 #include "status/status.h"
 
 namespace exporter {
-
-using cli::ProgressLine;
-
-// Writes `bytes` to `path` (beside it, then renamed), `line` showing the progress.
-// Ok, or the failure of opening, writing or renaming.
-[[nodiscard]] status::Status WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes,
-                                       ProgressLine& line);
 
 // One output: encoded whole in memory, then written beside its name and renamed.
 // TIFFs carry the height map's georeferencing, when it has any, and GDAL's band
@@ -49,7 +42,7 @@ private:
                                std::uint32_t height) const;
 
     [[nodiscard]] int finish(const std::string& path, const status::Status& encoded, const std::string& why,
-                             const std::vector<std::uint8_t>& bytes, ProgressLine& line);
+                             const std::vector<std::uint8_t>& bytes, outputs::ProgressLine& line);
 
     std::FILE* out_;
     std::FILE* err_;

@@ -6,7 +6,8 @@
 #include "export/angle_maps.h"
 #include "export/export_run.h"
 #include "export_report.h"
-#include "os/atomic_file.h"
+#include "outputs/atomic_write.h"
+#include "outputs/report_lines.h"
 #include "viewer/viewer_page.h"
 
 namespace exporter {
@@ -17,13 +18,6 @@ std::uint16_t CodeOf(const DirectionAngles& angles, std::size_t texel) {
     const TexelKind kind = angles.kinds[texel];
     const bool hasAngle = kind == TexelKind::Horizon || kind == TexelKind::Faint || kind == TexelKind::Ambiguous;
     return hasAngle ? viewer::AngleCode(angles.degrees[texel]) : viewer::NoAngleCode(static_cast<std::uint8_t>(kind));
-}
-
-[[nodiscard]] status::Status WritePage(const std::string& path, const std::string& page) {
-    os::AtomicFile file;
-    if (status::Status s = file.open(path); !s.ok()) return s;
-    if (status::Status s = file.write(page.data(), page.size()); !s.ok()) return s;
-    return file.commit();
 }
 
 }  // namespace
@@ -77,11 +71,11 @@ int WriteViewerPage(const ExportOptions& options, const HorizonMap& map, const f
         Report(err, "cannot make " + path, made);
         return kExportBadInput;
     }
-    if (const status::Status written = WritePage(path, page); !written.ok()) {
+    if (const status::Status written = outputs::WriteFile(path, page.data(), page.size()); !written.ok()) {
         Report(err, "cannot write " + path, written);
         return kExportWriteFailed;
     }
-    std::fprintf(out, "wrote %s\n", path.c_str());
+    outputs::ReportWrote(out, path);
     return kExportSuccess;
 }
 

@@ -1,6 +1,7 @@
 #include "sky/float_raster.h"
 
-#include "encode/output_file.h"
+#include "outputs/name_format.h"
+#include "outputs/report_lines.h"
 #include "raster/raster_writer.h"
 #include "sky/sky_outputs.h"
 
@@ -27,7 +28,7 @@ struct RasterOutputFile::Writer {
 };
 
 bool WritesOwnExr(const std::string& path, const RasterOutputFormat& format) {
-    return format.driver.empty() && encode::FloatFormatOf(path) == encode::FloatFormat::Exr;
+    return format.driver.empty() && outputs::FloatFormatOf(path) == outputs::FloatFormat::Exr;
 }
 
 status::Status CheckRasterOutputFormat(const RasterOutputFormat& format, std::FILE* err) {
@@ -83,7 +84,7 @@ status::Status RasterOutputFile::commit(std::FILE* out, std::FILE* err) {
     const status::Status s = writer_->gdal.commit();
     writer_->warn(err);
     if (!s.ok()) return Report(err, s);
-    std::fprintf(out, "wrote %s\n", path_.c_str());
+    outputs::ReportWrote(out, path_);
     return status::Ok();
 }
 

@@ -7,7 +7,7 @@ namespace sky {
 Progress::Progress(std::FILE* err) : err_(err), start_(std::chrono::steady_clock::now()) {}
 
 void Progress::step(const std::string& title) {
-    line_ = std::make_unique<cli::ProgressLine>(err_, std::string(kSkyProgram) + ": " + title);
+    line_ = std::make_unique<outputs::ProgressLine>(err_, std::string(kSkyProgram) + ": " + title);
 }
 
 void Progress::update(double share) {

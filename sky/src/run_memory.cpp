@@ -4,8 +4,9 @@
 #include <cmath>
 
 #include "encode/encoded_size.h"
-#include "encode/output_file.h"
 #include "os/memory_budget.h"
+#include "sky/day_sums.h"
+#include "outputs/name_format.h"
 #include "skyline/horizon_bands.h"
 #include "viewer/page_data.h"
 
@@ -40,7 +41,7 @@ std::uint64_t FloatStripBytes(std::uint64_t rowBytes) { return Add(Mul(rowBytes,
 std::uint64_t FloatFileBytes(const std::string& path, std::uint64_t texels, std::uint32_t width, std::uint32_t height,
                              std::uint64_t planes) {
     const std::uint64_t raw = Mul(Mul(texels, planes), 4), rowBytes = Mul(Mul(width, planes), 4);
-    const std::uint64_t packing = encode::FloatFormatOf(path) == encode::FloatFormat::Exr
+    const std::uint64_t packing = outputs::FloatFormatOf(path) == outputs::FloatFormat::Exr
                                       ? Mul(std::min(raw, std::max(rowBytes, kExrBlockBytes)), 5)
                                       : FloatStripBytes(rowBytes);
     return Add(encode::EncodedBytesBound(raw, height), Add(packing, Mul(height, 8)));
@@ -61,7 +62,7 @@ std::uint64_t GdalBandBytes(std::uint64_t band) { return Add(Mul(band, 2), 2 * k
 
 // Whether our own OpenEXR encoder writes `path` (no driver given, a .exr name).
 bool OwnExr(const SkyOptions& o, const std::string& path) {
-    return o.outputDriver.empty() && encode::FloatFormatOf(path) == encode::FloatFormat::Exr;
+    return o.outputDriver.empty() && outputs::FloatFormatOf(path) == outputs::FloatFormat::Exr;
 }
 
 // The most bands the engine output keeps: those of slices not yet complete, the
@@ -99,7 +100,7 @@ std::vector<OutputMemory> OutputsMemory(const SkyOptions& o, std::uint32_t width
                                                           : GdalBandBytes(band))});
     }
     if (!o.shadeFile.empty()) {  // the two bands around the sun; the picture, two bytes a texel
-        const bool png = encode::FloatFormatOf(o.shadeFile) != encode::FloatFormat::Tiff;
+        const bool png = outputs::FloatFormatOf(o.shadeFile) != outputs::FloatFormat::Tiff;
         const std::uint64_t file =
             png ? PictureFileBytes(texels, width, height, o.shadeBits) : GdalBandBytes(Mul(texels, o.shadeBits / 8));
         outputs.push_back({Mul(band, std::min<std::uint64_t>(n, 2)), 0, Add(Mul(texels, 2), file)});
@@ -173,7 +174,8 @@ namespace {
 // columns and the last, three doubles each) and a located row per thread.
 std::uint64_t LocationBytes(const SkyOptions& o, std::uint32_t width, std::uint32_t height, unsigned threads) {
     if (o.irradiationFile.empty() && o.sunHoursFile.empty() && o.shadowMasksFile.empty()) return 0;
-    const std::uint64_t rows = Mul(Mul(threads, width), 3 * sizeof(double));
+    // The days' sums locate a block's rows at once.
+    const std::uint64_t rows = Mul(Mul(Mul(threads, width), 3 * sizeof(double)), kDayBlock);
     if (o.latitude) return rows;
     return Add(rows, Mul(Mul(width / 16 + 2, height), 3 * sizeof(double)));
 }
@@ -201,8 +203,10 @@ Halo HaloOf(double maxDistance, double cellX, double cellY) {
 std::uint64_t TiledRunPeakBytes(const SkyOptions& o, std::uint32_t width, std::uint32_t height, std::uint32_t core,
                                 Halo halo, const std::vector<skyline::LatticeDirection>& directions,
                                 unsigned threads) {
-    const auto side = [](std::uint32_t core, std::uint32_t halo, std::uint32_t whole) {
-        return static_cast<std::uint32_t>(std::min<std::uint64_t>(whole, std::uint64_t{core} + 2ull * halo));
+    // The days' sums widen a core to whole blocks of the DEM.
+    const std::uint64_t widened = o.irradiationFile.empty() && o.sunHoursFile.empty() ? 0 : 2 * (kDayBlock - 1);
+    const auto side = [&](std::uint32_t core, std::uint32_t halo, std::uint32_t whole) {
+        return static_cast<std::uint32_t>(std::min<std::uint64_t>(whole, core + widened + 2ull * halo));
     };
     const std::uint64_t tile = RunPeakBytes(o, side(core, halo.columns, width), side(core, halo.rows, height),
                                             directions, threads);

@@ -2,12 +2,13 @@
 
 #include <map>
 
-#include "cli/failure_words.h"
 #include "encode/exr_encoder.h"
-#include "encode/output_file.h"
 #include "encode/png_encoder.h"
 #include "encode/tiff_encoder.h"
 #include "os/atomic_file.h"
+#include "outputs/made_file.h"
+#include "outputs/name_format.h"
+#include "outputs/report_lines.h"
 #include "sky/engine_texture.h"
 #include "sky/sky_viewer.h"
 #include "skyline/derived_products.h"
@@ -15,7 +16,7 @@
 namespace sky {
 
 void ReportFailure(std::FILE* err, const std::string& what, status::Code code, const std::string& why) {
-    std::fprintf(err, "%s: %s: %s\n", kSkyProgram, what.c_str(), why.empty() ? cli::FailureWords(code) : why.c_str());
+    outputs::ReportFailure(err, kSkyProgram, what, code, why);
 }
 
 std::string Degrees(double azimuth) {
@@ -30,29 +31,12 @@ std::string AzimuthList(const std::vector<double>& azimuths) {
     return list;
 }
 
-namespace {
-
-[[nodiscard]] status::Status WriteFile(const std::string& path, status::Status encoded, const std::string& why,
-                                       const std::vector<std::uint8_t>& bytes, std::FILE* out, std::FILE* err) {
-    if (!encoded.ok()) {
-        ReportFailure(err, "cannot make " + path, encoded.code, why);
-        return encoded;
-    }
-    if (status::Status written = encode::WriteFileAtomically(path, bytes); !written.ok()) {
-        ReportFailure(err, "cannot write " + path, written.code);
-        return written;
-    }
-    std::fprintf(out, "wrote %s\n", path.c_str());
-    return status::Ok();
-}
-
-}  // namespace
-
 status::Status WriteOwnExr(const std::string& path, const encode::FloatChannels& channels, std::FILE* out,
                            std::FILE* err) {
     std::vector<std::uint8_t> bytes;
     std::string why;
-    return WriteFile(path, encode::EncodeFloatExr(channels, &bytes, &why), why, bytes, out, err);
+    const status::Status made = encode::EncodeFloatExr(channels, &bytes, &why);
+    return outputs::PutMadeFile({kSkyProgram, out, err}, path, made, why, bytes);
 }
 
 AngleNames AngleNamesOf(const OutputSource& source) {
@@ -181,10 +165,11 @@ public:
         const encode::GreyImage image = skyline::Hillshade(source_.dem.grid(), source_.cellX, source_.cellY, bands_,
                                                            source_.azimuths, sunAzimuth_, sunElevation_, bits_);
         bands_.clear();
-        std::vector<std::uint8_t> bytes;
-        std::string why;
-        if (encode::FloatFormatOf(path_) != encode::FloatFormat::Tiff)
-            return WriteFile(path_, encode::EncodeGreyPng(image, &bytes), why, bytes, out, err);
+        if (outputs::FloatFormatOf(path_) != outputs::FloatFormat::Tiff) {
+            std::vector<std::uint8_t> bytes;
+            const status::Status made = encode::EncodeGreyPng(image, &bytes);
+            return outputs::PutMadeFile({kSkyProgram, out, err}, path_, made, "", bytes);
+        }
         // A GeoTIFF whatever the float outputs' driver: its name says so.
         std::vector<std::uint8_t> bytes8;
         if (bits_ == 8) bytes8.assign(image.samples.begin(), image.samples.end());
@@ -250,7 +235,7 @@ public:
         if (written_ * 4 != pending_.size()) return fail(err, "cannot make ", status::Fail(status::Code::Failed, {}));
         if (status::Status committed = file_.commit(); !committed.ok())
             return fail(err, "cannot write ", std::move(committed));
-        std::fprintf(out, "wrote %s\n", path_.c_str());
+        outputs::ReportWrote(out, path_);
         return status::Ok();
     }
 

@@ -3,7 +3,8 @@
 #include <cmath>
 #include <new>
 
-#include "os/atomic_file.h"
+#include "outputs/atomic_write.h"
+#include "outputs/report_lines.h"
 #include "viewer/viewer_page.h"
 
 namespace sky {
@@ -12,13 +13,6 @@ namespace {
 
 constexpr double kRadians = 3.14159265358979323846 / 180.0;
 constexpr std::uint8_t kEdgeKind = 5;  // the angle files' kind for "no terrain ahead"
-
-[[nodiscard]] status::Status WritePage(const std::string& path, const std::string& page) {
-    os::AtomicFile file;
-    if (status::Status s = file.open(path); !s.ok()) return s;
-    if (status::Status s = file.write(page.data(), page.size()); !s.ok()) return s;
-    return file.commit();
-}
 
 // The DEM's texel under the page's point in row r, column c.
 std::size_t PageTexel(const viewer::PageData& d, std::uint32_t r, std::uint32_t c) {
@@ -78,11 +72,11 @@ status::Status WriteViewerPage(const std::string& path, const std::string& mapNa
         ReportFailure(err, "cannot make " + path, made.code, made.reason);
         return made;
     }
-    if (const status::Status written = WritePage(path, page); !written.ok()) {
+    if (const status::Status written = outputs::WriteFile(path, page.data(), page.size()); !written.ok()) {
         ReportFailure(err, "cannot write " + path, written.code, written.reason);
         return written;
     }
-    std::fprintf(out, "wrote %s\n", path.c_str());
+    outputs::ReportWrote(out, path);
     return status::Ok();
 }
 

@@ -1,19 +1,19 @@
 #include "sky/sunlight_output.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <new>
 #include <numbers>
-#include <thread>
 
 #include "encode/exr_encoder.h"
+#include "sky/day_sums.h"
 #include "sky/dem_location.h"
+#include "sky/horizon_brackets.h"
+#include "sky/row_threads.h"
 #include "sky/sky_run.h"
 #include "sky/tile_output.h"
 #include "skyline/derived_products.h"
 #include "solar/day_sum.h"
-#include "solar/run_sum.h"
 
 namespace sky {
 
@@ -21,68 +21,8 @@ namespace {
 
 constexpr double kRadians = std::numbers::pi / 180;
 constexpr float kNoData = skyline::kNoData;
-// Texels along a row that share the sun's place: as many as the location places
-// apart (sky/dem_location.cpp), between which it interpolates linearly anyway.
-constexpr std::uint32_t kRun = 16;
-static_assert(kRun <= solar::kRunMost);
 
 using Items = std::vector<std::pair<std::string, std::string>>;
-
-// skyline::BracketOf for many azimuths: the directions put in order once.
-class Brackets {
-public:
-    explicit Brackets(const std::vector<double>& azimuths) {
-        order_.resize(azimuths.size());
-        for (std::size_t i = 0; i < order_.size(); ++i) order_[i] = i;
-        std::sort(order_.begin(), order_.end(),
-                  [&](std::size_t a, std::size_t b) { return Wrap(azimuths[a]) < Wrap(azimuths[b]); });
-        for (std::size_t i : order_) wrapped_.push_back(Wrap(azimuths[i]));
-    }
-    // `azimuth` in degrees clockwise from the DEM's north.
-    skyline::Bracket at(double azimuth) const {
-        const double wanted = Wrap(azimuth);
-        const std::size_t n = order_.size();
-        // The last direction at or before it, else the last of all (the turn past 360).
-        const std::size_t atOrBefore = std::upper_bound(wrapped_.begin(), wrapped_.end(), wanted) - wrapped_.begin();
-        const std::size_t before = atOrBefore == 0 ? n - 1 : atOrBefore - 1;
-        const std::size_t after = before + 1 == n ? 0 : before + 1;
-        const double gap = Wrap(wrapped_[after] - wrapped_[before]);
-        return {order_[before], order_[after], gap == 0 ? 0 : Wrap(wanted - wrapped_[before]) / gap};
-    }
-
-private:
-    static double Wrap(double degrees) {
-        if (degrees >= 0 && degrees < 360) return degrees;  // most: the sun's azimuths
-        if (degrees < 0 && degrees >= -360) {  // the rest of them: what the fmods below give
-            const double up = degrees + 360;
-            return up == 360 ? 0 : up;
-        }
-        return std::fmod(std::fmod(degrees, 360.0) + 360.0, 360.0);
-    }
-    std::vector<std::size_t> order_;
-    std::vector<double> wrapped_;
-};
-
-// Runs row(y, scratch) for every row on the machine's threads; false when memory ran out.
-template <class Row>
-bool ForEachRow(std::uint32_t height, Row&& row) {
-    std::atomic<std::uint32_t> next{0};
-    std::atomic<bool> exhausted{false};
-    const auto work = [&] {
-        try {
-            RowLocation location;
-            for (std::uint32_t y = next++; y < height && !exhausted; y = next++) row(y, location);
-        } catch (const std::bad_alloc&) {
-            exhausted = true;
-        }
-    };
-    const unsigned threads = std::max(1u, std::min(std::thread::hardware_concurrency(), height));
-    std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
-    work();
-    for (auto& thread : pool) thread.join();
-    return !exhausted;
-}
 
 std::string Hours(double hours) {
     const int minutes = static_cast<int>(std::lround(hours * 60));
@@ -146,71 +86,19 @@ public:
         const std::vector<float> svf =
             skyline::SkyViewFactor(grid, source_.cellX, source_.cellY, bands, source_.azimuths,
                                    skyline::SvfModel::Sloped);
-        const bool irradiation = !o_.irradiationFile.empty(), sunHours = !o_.sunHoursFile.empty();
-        planes->assign(irradiation ? 4 : 0, std::vector<float>(core));
-        hours->assign(sunHours ? core : 0, 0.0f);
+        planes->assign(o_.irradiationFile.empty() ? 0 : 4, std::vector<float>(core));
+        hours->assign(o_.sunHoursFile.empty() ? 0 : core, 0.0f);
         const solar::DayClock clock(o_.timeStep);
         const solar::Turbidity turbidity(o_.linke);
         std::vector<solar::Day> days;
         for (int d = o_.firstDay; d <= o_.lastDay; ++d) days.emplace_back(d, clock, turbidity, o_.albedo);
-        const auto around = [&](double azimuth) {
-            const skyline::Bracket bracket = brackets_.at(azimuth / kRadians);
-            return solar::HorizonPair{bracket.a, bracket.b, bracket.t};
-        };
-        // Columns of the DEM: the core's, and the runs of kRun from the DEM's first.
-        const std::uint32_t first = w.x + w.coreX, last = first + w.coreWidth, width = source_.dem.width;
-        const bool whole = ForEachRow(w.coreHeight, [&](std::uint32_t r, RowLocation& row) {
-            const std::uint32_t y = w.coreY + r;  // in the grid
-            location_->locate(w.y + y, &row);
-            solar::RunTexels run;
-            solar::RunTotals sums;
-            std::vector<solar::StepSun> steps;
-            std::size_t outs[solar::kRunMost];
-            // Runs of kRun texels share the sun's place: their latitudes and norths differ
-            // by far less than the sun's place is known to. A run is the same in every
-            // tile, whichever of its texels the core holds.
-            for (std::uint32_t from = first / kRun * kRun; from < last; from += kRun) {
-                const std::uint32_t to = std::min(width, from + kRun);
-                run.clear(bands.size(), kNoData);
-                double latitude = 0, north = 0;
-                for (std::uint32_t x = from; x < to; ++x) {
-                    latitude += row.latitude[x] / (to - from);
-                    north += row.gridNorth[x] / (to - from);
-                    if (x < first || x >= last) continue;
-                    const std::uint32_t gx = x - w.x;
-                    const std::size_t i = std::size_t{y} * grid.width + gx;
-                    const std::size_t out = std::size_t{r} * w.coreWidth + (x - first);
-                    if (std::isnan(grid.z[i])) {
-                        for (auto& plane : *planes) plane[out] = kNoData;
-                        if (sunHours) (*hours)[out] = kNoData;
-                        continue;
-                    }
-                    const skyline::SurfaceOrientation s =
-                        skyline::OrientationAt(grid, source_.cellX, source_.cellY, gx, y);
-                    const double open = (1 + std::cos(s.slope)) / 2;
-                    outs[run.count] = out;
-                    run.add(solar::Surface(s.slope, s.aspect, std::clamp(svf[i] / open, 0.0, 1.0)),
-                            solar::PressureRatio(grid.z[i]), [&](std::size_t d) { return bands[d][i]; });
-                }
-                sums.clear();
-                const solar::Trig latitudeTrig(latitude * kRadians);
-                const double cosNorth = std::cos(north), sinNorth = std::sin(north);
-                for (const solar::Day& day : days) {
-                    solar::StepsOfDay(day, latitudeTrig, cosNorth, sinNorth, around, &steps);
-                    solar::AddSteps(steps.data(), steps.size(), day.extraterrestrial, o_.linke, o_.albedo, run, &sums);
-                }
-                for (std::size_t k = 0; k < run.count; ++k) {
-                    const std::size_t out = outs[k];
-                    if (irradiation) {
-                        (*planes)[0][out] = static_cast<float>(sums.beam[k]);
-                        (*planes)[1][out] = static_cast<float>(sums.diffuse[k]);
-                        (*planes)[2][out] = static_cast<float>(sums.reflected[k]);
-                        (*planes)[3][out] = static_cast<float>(sums.beam[k] + sums.diffuse[k] + sums.reflected[k]);
-                    }
-                    if (sunHours) (*hours)[out] = static_cast<float>(sums.sunHours[k]);
-                }
-            }
-        });
+        const DaySumsJob job{grid,     source_.cellX,   source_.cellY, &svf,      &bands,   &brackets_,
+                             location_.get(), &days,  o_.linke,      o_.albedo, w,        source_.dem.width,
+                             source_.dem.height};
+        DayPlanes sums{std::move(*planes), std::move(*hours)};
+        const bool whole = SumDays(job, &sums);
+        *planes = std::move(sums.irradiation);
+        *hours = std::move(sums.hours);
         if (!whole) throw std::bad_alloc();
     }
 
@@ -222,7 +110,7 @@ public:
         band->resize(std::size_t{w.coreWidth} * w.coreHeight);
         const double declination = solar::Declination(o_.firstDay);
         const double equation = solar::EquationOfTime(o_.firstDay);
-        const bool whole = ForEachRow(w.coreHeight, [&](std::uint32_t r, RowLocation& row) {
+        const bool whole = ForEachRow<RowLocation>(w.coreHeight, [&](std::uint32_t r, RowLocation& row) {
             const std::uint32_t y = w.coreY + r;
             location_->locate(w.y + y, &row);
             for (std::uint32_t c = 0; c < w.coreWidth; ++c) {
@@ -265,7 +153,7 @@ private:
     const SkyOptions& o_;
     const OutputSource& source_;
     std::unique_ptr<DemLocation> location_;
-    Brackets brackets_;
+    HorizonBrackets brackets_;
 };
 
 // Opens `file` through GDAL on the DEM's grid, its names in the image description.

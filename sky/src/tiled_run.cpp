@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "raster/raster_writer.h"
+#include "sky/day_sums.h"
 #include "sky/dem_placement.h"
 #include "sky/sky_run.h"
 #include "sky/sunlight_output.h"
@@ -16,22 +17,42 @@ namespace sky {
 
 namespace {
 
-// The tiles' windows in rows of tiles from the top left: each core within the DEM,
-// its grid the core and up to `halo` around it, none past the DEM's edge.
-std::vector<TileWindow> TileWindows(std::uint32_t width, std::uint32_t height, const TilePlan& plan) {
-    std::vector<TileWindow> windows;
+// A tile: its window, and its grid's size.
+struct Tile {
+    TileWindow window;
+    std::uint32_t width = 0, height = 0;
+};
+
+// Along one axis of `whole` texels, the core from `from` of `size`: where the grid
+// starts (the core's span widened to whole blocks of `align`, then by `halo`, within
+// the DEM), the core's place in it and the grid's size.
+struct Span {
+    std::uint32_t start = 0, core = 0, size = 0;
+};
+Span SpanOf(std::uint32_t from, std::uint32_t size, std::uint32_t halo, std::uint32_t align, std::uint32_t whole) {
+    const std::uint64_t low = from / align * align, high = std::min<std::uint64_t>(
+                                                        whole, (std::uint64_t{from} + size + align - 1) / align * align);
+    const std::uint64_t start = low - std::min<std::uint64_t>(halo, low);
+    const std::uint64_t end = std::min<std::uint64_t>(whole, high + halo);
+    return {static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(from - start),
+            static_cast<std::uint32_t>(end - start)};
+}
+
+// The tiles in rows of tiles from the top left: each core within the DEM, its grid
+// the core, widened to whole blocks of `align`, and up to the halo around it, none
+// past the DEM's edge.
+std::vector<Tile> TilesOf(std::uint32_t width, std::uint32_t height, const TilePlan& plan, std::uint32_t align) {
+    std::vector<Tile> tiles;
     for (std::uint32_t y = 0; y < height; y += std::min(plan.core, height - y))
         for (std::uint32_t x = 0; x < width; x += std::min(plan.core, width - x)) {
-            TileWindow w;
-            w.coreWidth = std::min(plan.core, width - x);
-            w.coreHeight = std::min(plan.core, height - y);
-            w.coreX = std::min(plan.halo.columns, x);
-            w.coreY = std::min(plan.halo.rows, y);
-            w.x = x - w.coreX;
-            w.y = y - w.coreY;
-            windows.push_back(w);
+            const std::uint32_t coreWidth = std::min(plan.core, width - x), coreHeight = std::min(plan.core, height - y);
+            const Span columns = SpanOf(x, coreWidth, plan.halo.columns, align, width);
+            const Span rows = SpanOf(y, coreHeight, plan.halo.rows, align, height);
+            tiles.push_back({{columns.start, rows.start, columns.core, rows.core, coreWidth, coreHeight},
+                             columns.size,
+                             rows.size});
         }
-    return windows;
+    return tiles;
 }
 
 int OutputFailureCode(const status::Status& failure) {
@@ -71,7 +92,9 @@ int RunInTiles(const SkyOptions& o, const DemHeader& header, const TilePlan& pla
     for (auto& output : outputs)
         if (const status::Status started = output->start(err); !started.ok()) return OutputFailureCode(started);
 
-    const std::vector<TileWindow> tiles = TileWindows(header.width, header.height, plan);
+    // The days' sums share the sun's place over blocks of the DEM, summed whole.
+    const bool daily = !o.irradiationFile.empty() || !o.sunHoursFile.empty();
+    const std::vector<Tile> tiles = TilesOf(header.width, header.height, plan, daily ? kDayBlock : 1);
     std::fprintf(err, "%s: %zu tiles of at most %u x %u texels, each with a halo of %u rows and %u columns\n",
                  kSkyProgram, tiles.size(), plan.core, plan.core, plan.halo.rows, plan.halo.columns);
     skyline::HorizonRequest request;
@@ -84,11 +107,9 @@ int RunInTiles(const SkyOptions& o, const DemHeader& header, const TilePlan& pla
     request.progress = [&](double share) { progress.update((static_cast<double>(done) + share) / tiles.size()); };
     progress.step("horizons in tiles");
     Dem tile;
-    for (const TileWindow& w : tiles) {
-        const TileWindow core = w;
-        const std::uint32_t gridWidth = std::min(header.width - w.x, w.coreX + w.coreWidth + plan.halo.columns);
-        const std::uint32_t gridHeight = std::min(header.height - w.y, w.coreY + w.coreHeight + plan.halo.rows);
-        if (const status::Status read = windows.read(w.x, w.y, gridWidth, gridHeight, &tile, &why); !read.ok()) {
+    for (const Tile& t : tiles) {
+        const TileWindow& core = t.window;
+        if (const status::Status read = windows.read(core.x, core.y, t.width, t.height, &tile, &why); !read.ok()) {
             progress.done();
             ReportFailure(err, "cannot read the DEM " + o.dem, read.code, why);
             return kSkyBadInput;

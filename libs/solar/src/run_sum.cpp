@@ -1,6 +1,6 @@
-// The run's time steps with the texels in vector lanes: each lane repeats, operation
-// for operation, SunOn, SkyAt and OnSurface of clear_sky.cpp and the horizon's
-// interpolation between its two directions, so that a lane's sums are AddDay's.
+// The run's time steps with the texels in vector lanes: each lane repeats SunOn,
+// SkyAt and OnSurface of clear_sky.cpp and the horizon's interpolation between its
+// two directions, so that a lane's sums are AddDay's to within rounding.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "run_sum.cpp"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
@@ -11,6 +11,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "beam_share_fit.h"
 #include "solar/run_sum.h"
 
 #ifndef SOLAR_RUN_SUM_SHARED
@@ -30,85 +31,133 @@ namespace HWY_NAMESPACE {
 
 namespace hn = hwy::HWY_NAMESPACE;
 
-void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double linke, double albedo,
-                  const RunTexels& run, RunTotals* totals) {
+// Kb at air masses `m` as SkyAt works it out, `thickness` -0.8662 TL (the vector
+// exponential: within an ulp or two of libm's).
+template <class D, class V>
+V BeamShare(D d, V m, V thickness) {
+    const auto one = hn::Set(d, 1.0);
+    auto poly = hn::Sub(hn::Set(d, 0.0065), hn::Mul(m, hn::Set(d, 0.00013)));
+    poly = hn::Add(hn::Set(d, -0.1202), hn::Mul(m, poly));
+    poly = hn::Add(hn::Set(d, 1.7513), hn::Mul(m, poly));
+    poly = hn::Add(hn::Set(d, 6.6296), hn::Mul(m, poly));
+    auto rayleigh = hn::Div(one, poly);
+    const auto far = hn::Gt(m, hn::Set(d, 20.0));  // the sun within a few degrees of the horizontal
+    if (!hn::AllFalse(d, far))
+        rayleigh = hn::IfThenElse(far, hn::Div(one, hn::Add(hn::Set(d, 10.4), hn::Mul(hn::Set(d, 0.718), m))),
+                                  rayleigh);
+    return hn::Exp(d, hn::Mul(hn::Mul(thickness, m), rayleigh));
+}
+
+// The coefficients of the step's Kb polynomial over `span` (beam_share_fit.h): Kb at
+// the lattice's points, taken to monomials.
+template <class D>
+void FitBeamShare(D d, double airMass, const PressureSpan& span, double thickness, double* coefficients) {
+    const FitLattice& lattice = TheFitLattice();
+    const std::size_t lanes = hn::Lanes(d);
+    alignas(64) double share[kFitPadded];
+    for (std::size_t k = 0; k < kFitPadded; k += lanes) {
+        const auto p = hn::Add(hn::Set(d, span.middle), hn::Mul(hn::Set(d, span.half), hn::Load(d, lattice.points + k)));
+        hn::Store(BeamShare(d, hn::Mul(hn::Set(d, airMass), p), hn::Set(d, thickness)), d, share + k);
+    }
+    for (std::size_t i = 0; i < kFitPadded; i += lanes) {
+        auto sum = hn::Zero(d);
+        for (std::size_t k = 0; k < kFitPoints; ++k)
+            sum = hn::Add(sum, hn::Mul(hn::Load(d, lattice.columns[k] + i), hn::Set(d, share[k])));
+        hn::Store(sum, d, coefficients + i);
+    }
+}
+
+// What a step brings every texel alike, its length folded in.
+struct StepShares {
+    double beam;      // g0 x hours: times Kb and the incidence, the beam's sum
+    double ground;    // g0 sin(elevation) x hours: times Kb, the horizontal beam's
+    double diffuse;   // the horizontal diffuse irradiance x hours
+    double towards;   // 1 / sin(elevation)
+    double lowSun;    // 1 / (cos(elevation) (0.1 - 0.008 elevation)) for a low sun, else 0
+    double elevation;  // degrees, as the horizons
+    bool fitted;      // Kb from `fit` in the texel's place in the run's pressures
+    alignas(64) double fit[kFitPadded];
+};
+
+void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double linke, const RunTexels& run,
+                  RunTotals* totals) {
     const hn::ScalableTag<double> d;
     const std::size_t lanes = hn::Lanes(d);
-    const auto zero = hn::Zero(d), one = hn::Set(d, 1.0), half = hn::Set(d, 0.5), none = hn::Set(d, run.none);
-    const auto thickness = hn::Set(d, -0.8662 * linke), g0 = hn::Set(d, g0Of), reflectance = hn::Set(d, albedo);
-    // Lanes outside, steps inside: each texel's surface and sums stay in registers
-    // through the day, and its sums still take the steps in their order.
-    for (std::size_t i = 0; i < run.count; i += lanes) {
-        const auto cosS = hn::Load(d, run.cosSlope + i), sinS = hn::Load(d, run.sinSlope + i);
-        const auto sinA = hn::Load(d, run.sinAspect + i), cosA = hn::Load(d, run.cosAspect + i);
-        const auto openPlane = hn::Load(d, run.openPlane + i), anisotropic = hn::Load(d, run.anisotropic + i);
-        const auto share = hn::Load(d, run.skyShare + i), shadowed = hn::Load(d, run.shadowed + i);
-        const auto pressure = hn::Load(d, run.pressures + i), open = hn::Sub(one, cosS);
-        const auto flat = hn::Gt(hn::Load(d, run.flat + i), zero);
-        auto beamSum = hn::Load(d, totals->beam + i), diffuseSum = hn::Load(d, totals->diffuse + i);
-        auto reflectedSum = hn::Load(d, totals->reflected + i), hoursSum = hn::Load(d, totals->sunHours + i);
-        for (std::size_t s = 0; s < count; ++s) {
-            const StepSun& sun = steps[s];
-            const auto sinE = hn::Set(d, sun.sinElevation), dh = hn::Set(d, sun.diffuse);
-            const auto hours = hn::Set(d, sun.hours);
-            // The beam's share of the extraterrestrial irradiance (the vector exponential:
-            // within an ulp or two of libm's).
-            const auto m = hn::Mul(hn::Set(d, sun.seaLevelAirMass), pressure);
-            auto poly = hn::Sub(hn::Set(d, 0.0065), hn::Mul(m, hn::Set(d, 0.00013)));
-            poly = hn::Add(hn::Set(d, -0.1202), hn::Mul(m, poly));
-            poly = hn::Add(hn::Set(d, 1.7513), hn::Mul(m, poly));
-            poly = hn::Add(hn::Set(d, 6.6296), hn::Mul(m, poly));
-            auto rayleigh = hn::Div(one, poly);
-            const auto far = hn::Gt(m, hn::Set(d, 20.0));  // the sun within a few degrees of the horizontal
-            if (!hn::AllFalse(d, far))
-                rayleigh = hn::IfThenElse(
-                    far, hn::Div(one, hn::Add(hn::Set(d, 10.4), hn::Mul(hn::Set(d, 0.718), m))), rayleigh);
-            const auto kb = hn::Exp(d, hn::Mul(hn::Mul(thickness, m), rayleigh));
-
-            const auto across =
-                hn::Add(hn::Mul(hn::Set(d, sun.east), sinA), hn::Mul(hn::Set(d, sun.north), cosA));
-            const auto incidence = hn::Add(hn::Mul(sinE, cosS), hn::Mul(sinS, across));
-            // The horizon towards the sun, as skyline::HorizonTowards gives it.
-            const auto a = hn::LoadU(d, run.horizonDegrees.data() + sun.around.a * kRunMost + i);
-            const auto b = hn::LoadU(d, run.horizonDegrees.data() + sun.around.b * kRunMost + i);
-            const auto aNone = hn::Eq(a, none), bNone = hn::Eq(b, none);
-            auto horizon = sun.around.t == 0 ? a : hn::Add(a, hn::Mul(hn::Sub(b, a), hn::Set(d, sun.around.t)));
-            horizon = hn::IfThenElse(bNone, a, horizon);
-            horizon = hn::IfThenElse(aNone, b, horizon);
-            horizon = hn::IfThenElse(hn::And(aNone, bNone), hn::Set(d, -90.0), horizon);
-            const auto clear = hn::Gt(hn::Set(d, sun.elevation), hn::Mul(horizon, hn::Set(d, lanes::kRadians)));
-            const auto visible = hn::And(hn::Gt(incidence, zero), clear);
-
-            const auto beamNormal = hn::Mul(g0, kb);
-            const auto beam = hn::IfThenElseZero(visible, hn::Mul(beamNormal, incidence));
-            const auto n = hn::Sub(hn::Sub(hn::Set(d, 0.00263), hn::Mul(hn::Set(d, 0.712), kb)),
-                                   hn::Mul(hn::Mul(hn::Set(d, 0.6883), kb), kb));
-            const auto isotropic = hn::Mul(hn::Add(openPlane, hn::Mul(anisotropic, n)), hn::Sub(one, kb));
-            const auto towards = hn::Div(hn::Mul(kb, incidence), sinE);
-            auto circumsolar = towards;
-            if (!(sun.sinElevation >= lanes::kLowSun)) {
-                const auto lowSunDivisor = hn::Set(d, 0.1 - 0.008 * std::asin(sun.sinElevation));
-                const auto facing =
-                    sun.cosElevation > 0 ? hn::Div(hn::Mul(sinS, across), hn::Set(d, sun.cosElevation)) : zero;
-                circumsolar = hn::IfThenElse(flat, towards, hn::Div(hn::Mul(kb, facing), lowSunDivisor));
-            }
-            const auto lit = hn::Mul(dh, hn::Add(hn::Mul(isotropic, share), hn::Max(zero, circumsolar)));
-            const auto dark = hn::Mul(hn::Mul(dh, shadowed), share);
-            // The ground around reflects the beam only where the terrain lets it in; halving
-            // is exact, the same as the model's division by 2.
-            const auto ground = hn::Add(hn::IfThenElseZero(clear, hn::Mul(beamNormal, sinE)), dh);
-            const auto reflected = hn::Mul(hn::Mul(hn::Mul(reflectance, ground), open), half);
-
-            beamSum = hn::Add(beamSum, hn::Mul(beam, hours));
-            diffuseSum = hn::Add(diffuseSum, hn::Mul(hn::IfThenElse(visible, lit, dark), hours));
-            reflectedSum = hn::Add(reflectedSum, hn::Mul(reflected, hours));
-            hoursSum = hn::Add(hoursSum, hn::IfThenElseZero(visible, hours));
+    const auto zero = hn::Zero(d), one = hn::Set(d, 1.0);
+    const auto thickness = hn::Set(d, -0.8662 * linke);
+    // Each lane takes a step's shares as they are, so work them out once.
+    StepShares shares[64];
+    const PressureSpan span = SpanOf(run.lowPressure, run.highPressure);
+    double dayDiffuse = 0;  // the horizontal diffuse part the ground reflects wherever it is
+    for (std::size_t from = 0; from < count; from += 64) {
+        const std::size_t n = std::min<std::size_t>(64, count - from);
+        for (std::size_t s = 0; s < n; ++s) {
+            const StepSun& sun = steps[from + s];
+            const bool low = !(sun.sinElevation >= lanes::kLowSun) && sun.cosElevation > 0;
+            StepShares& share = shares[s];
+            share.beam = g0Of * sun.hours;
+            share.ground = g0Of * sun.sinElevation * sun.hours;
+            share.diffuse = sun.diffuse * sun.hours;
+            share.towards = 1 / sun.sinElevation;
+            share.lowSun = low ? 1 / (sun.cosElevation * (0.1 - 0.008 * std::asin(sun.sinElevation))) : 0;
+            share.elevation = sun.elevation / lanes::kRadians;
+            share.fitted = FitServes(sun.seaLevelAirMass, span);
+            if (share.fitted) FitBeamShare(d, sun.seaLevelAirMass, span, -0.8662 * linke, share.fit);
+            dayDiffuse += share.diffuse;
         }
-        hn::Store(beamSum, d, totals->beam + i);
-        hn::Store(diffuseSum, d, totals->diffuse + i);
-        hn::Store(reflectedSum, d, totals->reflected + i);
-        hn::Store(hoursSum, d, totals->sunHours + i);
+        // Lanes outside, steps inside: each texel's surface and sums stay in registers
+        // through the steps, and its sums still take the steps in their order.
+        for (std::size_t i = 0; i < run.count; i += lanes) {
+            const auto cosS = hn::Load(d, run.cosSlope + i);
+            const auto sinSinA = hn::Load(d, run.sinSlopeSinAspect + i), sinSCosA = hn::Load(d, run.sinSlopeCosAspect + i);
+            const auto openPlane = hn::Load(d, run.openPlane + i), anisotropic = hn::Load(d, run.anisotropic + i);
+            const auto share = hn::Load(d, run.skyShare + i), dark = hn::Load(d, run.shadowedShare + i);
+            const auto pressure = hn::Load(d, run.pressures + i);
+            const auto x = hn::Mul(hn::Sub(pressure, hn::Set(d, span.middle)), hn::Set(d, span.scale));
+            const auto flat = hn::Gt(hn::Load(d, run.flat + i), zero);
+            auto beamSum = hn::Load(d, totals->beam + i), diffuseSum = hn::Load(d, totals->diffuse + i);
+            auto groundSum = hn::Load(d, totals->groundBeam + i), hoursSum = hn::Load(d, totals->sunHours + i);
+            for (std::size_t s = 0; s < n; ++s) {
+                const StepSun& sun = steps[from + s];
+                const StepShares& step = shares[s];
+                // The beam's share of the extraterrestrial irradiance.
+                auto kb = zero;
+                if (step.fitted) {
+                    kb = hn::Set(d, step.fit[kFitPoints - 1]);
+                    for (int j = kFitPoints - 2; j >= 0; --j) kb = hn::Add(hn::Set(d, step.fit[j]), hn::Mul(kb, x));
+                } else {
+                    kb = BeamShare(d, hn::Mul(hn::Set(d, sun.seaLevelAirMass), pressure), thickness);
+                }
+
+                const auto across = hn::Add(hn::Mul(hn::Set(d, sun.east), sinSinA), hn::Mul(hn::Set(d, sun.north), sinSCosA));
+                const auto incidence = hn::Add(hn::Mul(hn::Set(d, sun.sinElevation), cosS), across);
+                // The horizon towards the sun, as skyline::HorizonTowards gives it.
+                const std::size_t pair = sun.around.pair * kRunMost + i;
+                const auto a = hn::LoadU(d, run.pairLow.data() + pair), b = hn::LoadU(d, run.pairHigh.data() + pair);
+                const auto horizon = hn::Add(a, hn::Mul(hn::Sub(b, a), hn::Set(d, sun.around.t)));
+                const auto clear = hn::Gt(hn::Set(d, step.elevation), horizon);
+                const auto visible = hn::And(hn::Gt(incidence, zero), clear);
+
+                const auto beam = hn::Mul(kb, incidence);
+                beamSum = hn::Add(beamSum, hn::IfThenElseZero(visible, hn::Mul(beam, hn::Set(d, step.beam))));
+                const auto n = hn::Sub(hn::Set(d, 0.00263), hn::Mul(kb, hn::Add(hn::Set(d, 0.712), hn::Mul(hn::Set(d, 0.6883), kb))));
+                const auto isotropic = hn::Mul(hn::Add(openPlane, hn::Mul(anisotropic, n)), hn::Sub(one, kb));
+                auto circumsolar = hn::Mul(beam, hn::Set(d, step.towards));
+                if (step.lowSun != 0)  // near the horizon it follows the slope alone
+                    circumsolar = hn::IfThenElse(flat, circumsolar, hn::Mul(hn::Mul(kb, across), hn::Set(d, step.lowSun)));
+                const auto lit = hn::Add(hn::Mul(isotropic, share), hn::Max(zero, circumsolar));
+                diffuseSum = hn::Add(diffuseSum, hn::Mul(hn::IfThenElse(visible, lit, dark), hn::Set(d, step.diffuse)));
+                // The ground around reflects the beam only where the terrain lets it in.
+                groundSum = hn::Add(groundSum, hn::IfThenElseZero(clear, hn::Mul(kb, hn::Set(d, step.ground))));
+                hoursSum = hn::Add(hoursSum, hn::IfThenElseZero(visible, hn::Set(d, sun.hours)));
+            }
+            hn::Store(beamSum, d, totals->beam + i);
+            hn::Store(diffuseSum, d, totals->diffuse + i);
+            hn::Store(groundSum, d, totals->groundBeam + i);
+            hn::Store(hoursSum, d, totals->sunHours + i);
+        }
     }
+    totals->skyDiffuse += dayDiffuse;
 }
 
 // atan2(y, x) from the vector arc tangent.
@@ -181,27 +230,29 @@ void CompleteSteps(StepSun* steps, std::size_t count, double g0, const Turbidity
     HWY_DYNAMIC_DISPATCH(CompleteStepsImpl)(steps, count, g0, turbidity);
 }
 
-void RunTexels::clear(std::size_t directionCount, double noneValue) {
+void RunTexels::clear(const std::vector<std::size_t>& directionOrder, double noneValue) {
     count = 0;
-    directions = directionCount;
+    order = directionOrder;
     none = noneValue;
     // Filler lanes: a level open texel at the sea, whose sums nobody reads.
     std::fill(std::begin(cosSlope), std::end(cosSlope), 1.0);
-    std::fill(std::begin(sinSlope), std::end(sinSlope), 0.0);
-    std::fill(std::begin(cosAspect), std::end(cosAspect), 1.0);
-    std::fill(std::begin(sinAspect), std::end(sinAspect), 0.0);
+    std::fill(std::begin(sinSlopeSinAspect), std::end(sinSlopeSinAspect), 0.0);
+    std::fill(std::begin(sinSlopeCosAspect), std::end(sinSlopeCosAspect), 0.0);
     std::fill(std::begin(openPlane), std::end(openPlane), 1.0);
     std::fill(std::begin(anisotropic), std::end(anisotropic), 0.0);
-    std::fill(std::begin(shadowed), std::end(shadowed), 1.0);
+    std::fill(std::begin(shadowedShare), std::end(shadowedShare), 1.0);
     std::fill(std::begin(skyShare), std::end(skyShare), 1.0);
     std::fill(std::begin(pressures), std::end(pressures), 1.0);
     std::fill(std::begin(flat), std::end(flat), 1.0);
-    horizonDegrees.assign(directions * kRunMost, -90.0);
+    pairLow.assign(order.size() * kRunMost, -90.0);
+    pairHigh.assign(order.size() * kRunMost, -90.0);
+    lowPressure = HUGE_VAL;
+    highPressure = -HUGE_VAL;
 }
 
-void AddSteps(const StepSun* steps, std::size_t count, double g0, double linke, double albedo, const RunTexels& run,
+void AddSteps(const StepSun* steps, std::size_t count, double g0, double linke, const RunTexels& run,
               RunTotals* totals) {
-    HWY_DYNAMIC_DISPATCH(AddStepsImpl)(steps, count, g0, linke, albedo, run, totals);
+    HWY_DYNAMIC_DISPATCH(AddStepsImpl)(steps, count, g0, linke, run, totals);
 }
 
 }  // namespace solar

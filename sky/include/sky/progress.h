@@ -1,11 +1,11 @@
 #pragma once
-// The run's clock, and its steps' progress on a terminal (cli::ProgressLine).
+// The run's clock, and its steps' progress on a terminal (outputs::ProgressLine).
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
 
-#include "cli/progress_line.h"
+#include "outputs/progress_line.h"
 
 namespace sky {
 
@@ -24,7 +24,7 @@ public:
 
 private:
     std::FILE* err_;
-    std::unique_ptr<cli::ProgressLine> line_;
+    std::unique_ptr<outputs::ProgressLine> line_;
     std::chrono::steady_clock::time_point start_;
 };
 

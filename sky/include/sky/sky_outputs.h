@@ -16,8 +16,7 @@ namespace sky {
 
 constexpr const char* kSkyProgram = "umbrascope-sky";
 
-// "umbrascope-sky: WHAT: WHY" on `err`, WHY the code's words (cli::FailureWords)
-// when empty.
+// outputs::ReportFailure in this program's name.
 void ReportFailure(std::FILE* err, const std::string& what, status::Code code, const std::string& why = "");
 
 // `channels` as an OpenEXR by our own encoder, written atomically at `path` ("wrote

@@ -3,8 +3,9 @@
 // the arithmetic of each time step done over the texels side by side. The sun's
 // place, its sky at the sea and the horizon directions around it are worked out
 // once a step for the whole run; each texel keeps its own surface, pressure and
-// horizons. Same operations in the same order as AddDay, so the same sums, bar
-// the last bit of the exponential where a vector one is used.
+// horizons. AddDay's sums to within rounding: the same arithmetic, what a step
+// brings every texel alike (its length among it) multiplied out once, the ground's
+// reflection summed before the albedo and slope scale it, a vector exponential.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -15,50 +16,70 @@
 
 namespace solar {
 
-// Texels in one run at most.
-constexpr std::size_t kRunMost = 16;
+// Texels in one run at most: a block of 16 x 16.
+constexpr std::size_t kRunMost = 256;
 
-// The two computed horizon directions around an azimuth, and how far it lies from a to b ([0, 1)).
+// The pair of neighbouring directions (in the run's azimuth order) around an
+// azimuth, and how far it lies from the pair's first to its second ([0, 1)).
 struct HorizonPair {
-    std::size_t a = 0, b = 0;
+    std::size_t pair = 0;
     double t = 0;
 };
 
 // One run's texels lane by lane; lanes past `count` are filler.
 struct RunTexels {
-    RunTexels() { clear(0, 0); }
-    // Empties the run for `directions` horizons a texel; `none` marks a direction without one.
-    void clear(std::size_t directions, double none);
+    RunTexels() { clear({}, 0); }
+    // Empties the run for horizons in the directions `order` lists by azimuth, pair j
+    // being order[j] and the next round; `none` marks a direction without one.
+    void clear(const std::vector<std::size_t>& order, double none);
     // Appends a texel (count below kRunMost): its surface, pressure and `horizons`, one
     // a direction, degrees above the horizontal or `none`.
     template <class Horizon>
     void add(const Surface& surface, double pressure, Horizon&& horizons) {
         const std::size_t k = count++;
         cosSlope[k] = surface.cosSlope;
-        sinSlope[k] = surface.sinSlope;
-        cosAspect[k] = surface.cosAspect;
-        sinAspect[k] = surface.sinAspect;
+        sinSlopeSinAspect[k] = surface.sinSlope * surface.sinAspect;
+        sinSlopeCosAspect[k] = surface.sinSlope * surface.cosAspect;
         openPlane[k] = surface.openPlane;
         anisotropic[k] = surface.anisotropic;
-        shadowed[k] = surface.openPlane + surface.anisotropic * 0.25227;
+        shadowedShare[k] = (surface.openPlane + surface.anisotropic * 0.25227) * surface.skyShare;
         skyShare[k] = surface.skyShare;
         pressures[k] = pressure;
+        lowPressure = std::min(lowPressure, pressure);
+        highPressure = std::max(highPressure, pressure);
         flat[k] = surface.slope == 0 ? 1 : 0;
-        for (std::size_t d = 0; d < directions; ++d) horizonDegrees[d * kRunMost + k] = horizons(d);
+        const std::size_t n = order.size();
+        for (std::size_t j = 0; j < n; ++j) {
+            const double a = horizons(order[j]), b = horizons(order[j + 1 == n ? 0 : j + 1]);
+            // Resolved so that a + (b - a) t is the interpolation with the missing side
+            // giving way, as skyline::HorizonTowards does.
+            const double low = a == none ? (b == none ? -90.0 : b) : a, high = b == none ? low : b;
+            pairLow[j * kRunMost + k] = low;
+            pairHigh[j * kRunMost + k] = high;
+        }
     }
 
-    std::size_t count = 0, directions = 0;
+    std::size_t count = 0;
+    std::vector<std::size_t> order;
     double none = 0;
-    alignas(64) double cosSlope[kRunMost], sinSlope[kRunMost], cosAspect[kRunMost], sinAspect[kRunMost];
-    alignas(64) double openPlane[kRunMost], anisotropic[kRunMost], shadowed[kRunMost], skyShare[kRunMost];
+    double lowPressure = 0, highPressure = 0;  // over the texels added
+    alignas(64) double cosSlope[kRunMost], sinSlopeSinAspect[kRunMost], sinSlopeCosAspect[kRunMost];
+    alignas(64) double openPlane[kRunMost], anisotropic[kRunMost], shadowedShare[kRunMost], skyShare[kRunMost];
     alignas(64) double pressures[kRunMost], flat[kRunMost];
-    std::vector<double> horizonDegrees;  // direction by direction, kRunMost lanes each
+    std::vector<double> pairLow, pairHigh;  // pair by pair, kRunMost lanes each
 };
 
 // Sums lane by lane, Wh/m² and hours.
 struct RunTotals {
     void clear() { *this = RunTotals{}; }
-    alignas(64) double beam[kRunMost] = {}, diffuse[kRunMost] = {}, reflected[kRunMost] = {}, sunHours[kRunMost] = {};
+    // Wh/m² the ground around reflects onto texel k of `run` with `albedo`: its
+    // beam where the terrain lets it in and the sky's diffuse part, as an isotropic
+    // sky seen past the texel's own slope.
+    [[nodiscard]] double reflected(std::size_t k, const RunTexels& run, double albedo) const {
+        return albedo * (groundBeam[k] + skyDiffuse) * (1 - run.cosSlope[k]) / 2;
+    }
+    alignas(64) double beam[kRunMost] = {}, diffuse[kRunMost] = {}, groundBeam[kRunMost] = {}, sunHours[kRunMost] = {};
+    double skyDiffuse = 0;  // the horizontal diffuse part, alike for every texel
 };
 
 // One time step's sun as the whole run sees it (sinElevation above 0).
@@ -93,9 +114,8 @@ void StepsOfDay(const Day& day, const Trig& latitude, double cosNorth, double si
 }
 
 // Adds `count` steps of a day with extraterrestrial irradiance `g0` to `totals` of
-// `run`'s texels, with the model's Linke turbidity `linke` and ground albedo
-// `albedo`: AddDay's sums for the run.
-void AddSteps(const StepSun* steps, std::size_t count, double g0, double linke, double albedo, const RunTexels& run,
+// `run`'s texels, with the model's Linke turbidity `linke`: AddDay's sums for the run.
+void AddSteps(const StepSun* steps, std::size_t count, double g0, double linke, const RunTexels& run,
               RunTotals* totals);
 
 }  // namespace solar

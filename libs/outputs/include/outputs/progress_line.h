@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-namespace cli {
+namespace outputs {
 
 class ProgressLine {
 public:
@@ -29,4 +29,4 @@ private:
     std::chrono::steady_clock::time_point start_, last_;
 };
 
-}  // namespace cli
+}  // namespace outputs

@@ -1,11 +1,9 @@
-#include "encode/output_file.h"
+#include "outputs/name_format.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "os/atomic_file.h"
-
-namespace encode {
+namespace outputs {
 
 FloatFormat FloatFormatOf(const std::string& path) {
     const auto dot = path.find_last_of("./");
@@ -18,11 +16,11 @@ FloatFormat FloatFormatOf(const std::string& path) {
     return FloatFormat::Unknown;
 }
 
-status::Status WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    os::AtomicFile file;
-    if (status::Status s = file.open(path); !s.ok()) return s;
-    if (status::Status s = file.write(bytes.data(), bytes.size()); !s.ok()) return s;
-    return file.commit();
+bool IsPngName(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string extension = path.substr(path.size() - 4);
+    for (char& ch : extension) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return extension == ".png";
 }
 
-}  // namespace encode
+}  // namespace outputs

@@ -1,11 +1,11 @@
-#include "cli/progress_line.h"
+#include "outputs/progress_line.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 
-namespace cli {
+namespace outputs {
 
 ProgressLine::ProgressLine(std::FILE* err, std::string prefix)
     : err_(err),
@@ -30,4 +30,4 @@ void ProgressLine::show(const std::string& action, double fraction) {
     std::fflush(err_);
 }
 
-}  // namespace cli
+}  // namespace outputs
