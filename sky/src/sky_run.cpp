@@ -96,8 +96,12 @@ std::string WholePictureOutput(const SkyOptions& o) {
     if (tileable && o.maxDistance > 0)
         if (const std::uint32_t core = CoreThatFits(o, dem.width, dem.height, halo, lattice, threads, Fits)) {
             *plan = {core, halo};
-            std::fprintf(err, "%s: the whole DEM needs %llu MB, %llu MB are available: in tiles of %u x %u texels\n",
-                         kSkyProgram, Megabytes(peak), Megabytes(os::AvailableMemoryBytes()), core, core);
+            const std::uint64_t tiled = TiledRunPeakBytes(o, dem.width, dem.height, core, halo, lattice, threads);
+            std::fprintf(err,
+                         "%s: the whole DEM needs %llu MB, %llu MB are available: in tiles of %u x %u texels, which "
+                         "need %llu MB\n",
+                         kSkyProgram, Megabytes(peak), Megabytes(os::AvailableMemoryBytes()), core, core,
+                         Megabytes(tiled));
             return kSkySuccess;
         }
     std::string hint;
