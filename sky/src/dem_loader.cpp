@@ -16,6 +16,9 @@ namespace sky {
 
 namespace {
 
+constexpr const char* kRotated =
+    "its grid is rotated or sheared against its coordinates; warp it onto a north-up grid first (gdalwarp)";
+
 // GDAL's virtual file systems: names, not files.
 bool IsGdalName(const std::string& path) { return path.rfind("/vsi", 0) == 0; }
 
@@ -219,7 +222,7 @@ status::Status Load(const std::string& path, const DemReading& reading, const De
     dem->geotransform = described.geotransform;
     dem->tiff = header != nullptr ? header->tags : TagsOf(path, band);
     if (dem->tiff->rotated) {
-        *why = "its grid is rotated or sheared against its coordinates; warp it onto a north-up grid first (gdalwarp)";
+        *why = kRotated;
         return Refused(path, *why);
     }
     dem->width = band.width;
@@ -289,6 +292,10 @@ status::Status DemWindows::open(const std::string& path, const DemReading& readi
         state_ = std::make_unique<detail::DemWindowsState>();
         if (!header.band) {
             *why = "it is read through GDAL only when in tiles, and GDAL does not read it";
+            return Refused(path, *why);
+        }
+        if (header.tags.rotated) {
+            *why = kRotated;
             return Refused(path, *why);
         }
         state_->path = path;

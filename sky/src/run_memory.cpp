@@ -226,11 +226,15 @@ double MaxDistanceThatFits(const SkyOptions& o, std::uint32_t width, std::uint32
                            FitsInMemory fits) {
     const std::vector<std::uint32_t> sides = CoreSides(width, height);
     if (sides.empty()) return 0;
-    const std::uint32_t core = std::min<std::uint32_t>(512, sides.front());
-    // An eighth to spare: the memory available moves between this run and the next.
+    // Tiles of a reasonable size: cores of 512 at least and twice the halo, so that
+    // the halos' work is at most thrice the cores'.
     const auto runs = [&](double d) {
-        const std::uint64_t peak = TiledRunPeakBytes(o, width, height, core, HaloOf(d, cellX, cellY), directions,
-                                                     threads);
+        const Halo halo = HaloOf(d, cellX, cellY);
+        const std::uint64_t wanted = std::max<std::uint64_t>(512, 2ull * std::max(halo.rows, halo.columns));
+        const std::uint64_t whole = (wanted + 255) / 256 * 256;  // GeoTIFF blocks
+        const auto core = static_cast<std::uint32_t>(std::min<std::uint64_t>(sides.front(), whole));
+        const std::uint64_t peak = TiledRunPeakBytes(o, width, height, core, halo, directions, threads);
+        // An eighth to spare: the memory available moves between this run and the next.
         return fits(Add(peak, peak / 8));
     };
     // Whole metres, the largest that runs: beyond the map's diagonal a halo adds nothing.

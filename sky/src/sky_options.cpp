@@ -187,9 +187,11 @@ public:
         if (!o.shadeFile.empty() && !o.sunGiven) return "--shade needs the sun's place (--sun AZ,EL)";
         // A tile borrows a halo of the distance the horizons reach; the earth's lowering
         // is reckoned from the map's corner, which a tile does not see.
-        if (o.tileSize != 0 && o.maxDistance == 0) return "--tile-size needs --max-distance, the halo each tile borrows";
-        if (o.tileSize != 0 && o.curvature) return "--tile-size and --curvature do not go together: the earth's "
-                                                   "lowering is reckoned from the whole map's corner";
+        if (o.tileSize != 0 && o.maxDistance == 0)
+            return "--tile-size needs --max-distance, the halo each tile borrows";
+        if (o.tileSize != 0 && o.curvature)
+            return "--tile-size and --curvature do not go together: the earth's lowering is reckoned from the whole "
+                   "map's corner";
         // A driver given names the float outputs' files; else the name says TIFF or OpenEXR.
         for (const auto& [file, option] : {std::pair{&o.anglesFile, "--angles"},
                                            {&o.svfFile, "--svf"},

@@ -19,8 +19,8 @@ std::vector<float> CoreOf(const std::vector<float>& band, std::uint32_t gridWidt
 namespace {
 
 // The core of `band` into its window of band `k` of `file`.
-status::Status WriteCore(RasterOutputFile& file, std::size_t k, const std::vector<float>& band,
-                         std::uint32_t gridWidth, const TileWindow& w, std::FILE* err) {
+status::Status WriteCore(RasterOutputFile& file, std::size_t k, const std::vector<float>& band, std::uint32_t gridWidth,
+                         const TileWindow& w, std::FILE* err) {
     const std::vector<float> core = CoreOf(band, gridWidth, w);
     return file.writeWindow(k, w.x + w.coreX, w.y + w.coreY, w.coreWidth, w.coreHeight, core.data(), err);
 }

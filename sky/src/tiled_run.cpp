@@ -30,8 +30,8 @@ struct Span {
     std::uint32_t start = 0, core = 0, size = 0;
 };
 Span SpanOf(std::uint32_t from, std::uint32_t size, std::uint32_t halo, std::uint32_t align, std::uint32_t whole) {
-    const std::uint64_t low = from / align * align, high = std::min<std::uint64_t>(
-                                                        whole, (std::uint64_t{from} + size + align - 1) / align * align);
+    const std::uint64_t low = from / align * align,
+                        high = std::min<std::uint64_t>(whole, (std::uint64_t{from} + size + align - 1) / align * align);
     const std::uint64_t start = low - std::min<std::uint64_t>(halo, low);
     const std::uint64_t end = std::min<std::uint64_t>(whole, high + halo);
     return {static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(from - start),
@@ -45,12 +45,12 @@ std::vector<Tile> TilesOf(std::uint32_t width, std::uint32_t height, const TileP
     std::vector<Tile> tiles;
     for (std::uint32_t y = 0; y < height; y += std::min(plan.core, height - y))
         for (std::uint32_t x = 0; x < width; x += std::min(plan.core, width - x)) {
-            const std::uint32_t coreWidth = std::min(plan.core, width - x), coreHeight = std::min(plan.core, height - y);
+            const std::uint32_t coreWidth = std::min(plan.core, width - x),
+                                coreHeight = std::min(plan.core, height - y);
             const Span columns = SpanOf(x, coreWidth, plan.halo.columns, align, width);
             const Span rows = SpanOf(y, coreHeight, plan.halo.rows, align, height);
-            tiles.push_back({{columns.start, rows.start, columns.core, rows.core, coreWidth, coreHeight},
-                             columns.size,
-                             rows.size});
+            tiles.push_back(
+                {{columns.start, rows.start, columns.core, rows.core, coreWidth, coreHeight}, columns.size, rows.size});
         }
     return tiles;
 }

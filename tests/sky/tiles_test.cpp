@@ -55,8 +55,8 @@ const std::vector<std::string> kOutputs = {"a.tif", "s.tif", "i.tif", "m.tif"};
 
 std::vector<std::string> RunArguments(const TempDir& dir, const std::string& prefix) {
     return InScratch(dir, {"@dem.tif", "--angles=@" + prefix + "a.tif", "--svf=@" + prefix + "s.tif",
-                           "--irradiation=@" + prefix + "i.tif", "--shadow-masks=@" + prefix + "m.tif",
-                           "--day=172", "--times=7.5,16"});
+                           "--irradiation=@" + prefix + "i.tif", "--shadow-masks=@" + prefix + "m.tif", "--day=172",
+                           "--times=7.5,16"});
 }
 
 // Odd tiles, halos wider than a tile or than the map, cells of two sizes: each run
@@ -67,7 +67,7 @@ TEST(SkyTiles, TilesGiveTheWholeRunBitForBit) {
         std::string tile, maxDistance, directions, model, cell;
     };
     const std::vector<Case> cases = {
-        {61, 47, "17", "60", "8", "sloped", ""},       // halo 3
+        {61, 47, "17", "60", "8", "sloped", ""},        // halo 3
         {61, 47, "23", "260", "64", "horizontal", ""},  // halo 11, wider than some cores at the edge
         {40, 75, "33", "1000", "8", "zaksek", ""},      // halo past the map
         {75, 40, "16", "95", "4", "sloped", "20,30"},   // halo 5 columns, 4 rows
@@ -89,8 +89,8 @@ TEST(SkyTiles, TilesGiveTheWholeRunBitForBit) {
         for (const std::string& file : kOutputs) {
             const std::vector<std::string> expected = GdalContents(dir.path("w" + file));
             ASSERT_GT(expected.size(), 3u) << file;
-            EXPECT_TRUE(GdalContents(dir.path("t" + file)) == expected) << c.width << "x" << c.height << " tile "
-                                                                          << c.tile << ": " << file;
+            EXPECT_TRUE(GdalContents(dir.path("t" + file)) == expected)
+                << c.width << "x" << c.height << " tile " << c.tile << ": " << file;
         }
     }
 }
@@ -118,8 +118,9 @@ TEST(SkyTiles, TooLittleMemoryNamesAMaxDistanceThatRuns) {
         << refused.err;
     EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"dem.tif"});
 
-    std::vector<std::string> limited = args, whole = InScratch(dir, {"@dem.tif", "--directions=4", "--angles=@wa.tif",
-                                                                     "--svf=@ws.tif"});
+    std::vector<std::string> limited = args,
+                             whole =
+                                 InScratch(dir, {"@dem.tif", "--directions=4", "--angles=@wa.tif", "--svf=@ws.tif"});
     limited.push_back("--max-distance=" + named[1].str());
     whole.push_back("--max-distance=" + named[1].str());
     const ProcessResult tiled = RunSky(limited, 300, group.join());

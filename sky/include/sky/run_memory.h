@@ -49,8 +49,8 @@ using FitsInMemory = bool (*)(std::uint64_t bytes);
                                          unsigned threads, FitsInMemory fits);
 
 // The largest --max-distance in metres (rounded down to two significant figures)
-// for which CoreThatFits finds a core of at least min(512, its largest candidate)
-// with an eighth of its peak to spare; 0 when none fits.
+// whose tiles fit with an eighth of their peak to spare, their cores at least 512
+// texels and twice the halo (but below the DEM's longer side); 0 when none fits.
 [[nodiscard]] double MaxDistanceThatFits(const SkyOptions& options, std::uint32_t width, std::uint32_t height,
                                          double cellX, double cellY,
                                          const std::vector<skyline::LatticeDirection>& directions, unsigned threads,

@@ -16,8 +16,8 @@ namespace sky {
 // Where a grid's texels lie in the DEM and the rectangle of them, its core, whose
 // results are kept.
 struct TileWindow {
-    std::uint32_t x = 0, y = 0;                        // the grid's first texel in the DEM
-    std::uint32_t coreX = 0, coreY = 0;                // the core's first texel in the grid
+    std::uint32_t x = 0, y = 0;          // the grid's first texel in the DEM
+    std::uint32_t coreX = 0, coreY = 0;  // the core's first texel in the grid
     std::uint32_t coreWidth = 0, coreHeight = 0;
 };
 
