@@ -95,8 +95,9 @@ int RunInTiles(const SkyOptions& o, const DemHeader& header, const TilePlan& pla
     // The days' sums share the sun's place over blocks of the DEM, summed whole.
     const bool daily = !o.irradiationFile.empty() || !o.sunHoursFile.empty();
     const std::vector<Tile> tiles = TilesOf(header.width, header.height, plan, daily ? kDayBlock : 1);
-    std::fprintf(err, "%s: %zu tiles of at most %u x %u texels, each with a halo of %u rows and %u columns\n",
-                 kSkyProgram, tiles.size(), plan.core, plan.core, plan.halo.rows, plan.halo.columns);
+    const char* noun = tiles.size() == 1 ? "tile" : "tiles";
+    std::fprintf(err, "%s: %zu %s of at most %u x %u texels, each with a halo of %u rows and %u columns\n",
+                 kSkyProgram, tiles.size(), noun, plan.core, plan.core, plan.halo.rows, plan.halo.columns);
     skyline::HorizonRequest request;
     request.directions = placed.directions.lattice;
     request.cellX = std::fabs(placed.cellX);
@@ -137,8 +138,9 @@ int RunInTiles(const SkyOptions& o, const DemHeader& header, const TilePlan& pla
     progress.done();
     for (auto& output : outputs)
         if (const status::Status failed = output->finish(out, err); !failed.ok()) return OutputFailureCode(failed);
-    std::fprintf(err, "%s: %zu directions on %ux%u texels in %zu tiles in %.2f s\n", kSkyProgram,
-                 placed.directions.lattice.size(), header.width, header.height, tiles.size(), progress.seconds());
+    std::fprintf(err, "%s: %zu directions on %ux%u texels in %zu %s in %.2f s\n", kSkyProgram,
+                 placed.directions.lattice.size(), header.width, header.height, tiles.size(), noun,
+                 progress.seconds());
     return kSkySuccess;
 }
 
