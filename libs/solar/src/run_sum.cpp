@@ -83,7 +83,7 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
                   RunTotals* totals) {
     const hn::ScalableTag<double> d;
     const std::size_t lanes = hn::Lanes(d);
-    const auto zero = hn::Zero(d), one = hn::Set(d, 1.0);
+    const auto zero = hn::Zero(d);
     const auto thickness = hn::Set(d, -0.8662 * linke);
     // Each lane takes a step's shares as they are, so work them out once.
     StepShares shares[64];
@@ -110,10 +110,13 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
         for (std::size_t i = 0; i < run.count; i += lanes) {
             const auto cosS = hn::Load(d, run.cosSlope + i);
             const auto sinSinA = hn::Load(d, run.sinSlopeSinAspect + i), sinSCosA = hn::Load(d, run.sinSlopeCosAspect + i);
-            const auto openPlane = hn::Load(d, run.openPlane + i), anisotropic = hn::Load(d, run.anisotropic + i);
-            const auto share = hn::Load(d, run.skyShare + i), dark = hn::Load(d, run.shadowedShare + i);
+            const auto iso0 = hn::Load(d, run.isotropic[0] + i), iso1 = hn::Load(d, run.isotropic[1] + i);
+            const auto iso2 = hn::Load(d, run.isotropic[2] + i), iso3 = hn::Load(d, run.isotropic[3] + i);
+            const auto dark = hn::Load(d, run.shadowedShare + i);
             const auto pressure = hn::Load(d, run.pressures + i);
             const auto x = hn::Mul(hn::Sub(pressure, hn::Set(d, span.middle)), hn::Set(d, span.scale));
+            const auto x2 = hn::Mul(x, x), x3 = hn::Mul(x2, x), x4 = hn::Mul(x2, x2);
+            const auto x5 = hn::Mul(x4, x), x6 = hn::Mul(x4, x2);
             const auto flat = hn::Gt(hn::Load(d, run.flat + i), zero);
             auto beamSum = hn::Load(d, totals->beam + i), diffuseSum = hn::Load(d, totals->diffuse + i);
             auto groundSum = hn::Load(d, totals->groundBeam + i), hoursSum = hn::Load(d, totals->sunHours + i);
@@ -122,9 +125,11 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
                 const StepShares& step = shares[s];
                 // The beam's share of the extraterrestrial irradiance.
                 auto kb = zero;
-                if (step.fitted) {
-                    kb = hn::Set(d, step.fit[kFitPoints - 1]);
-                    for (int j = kFitPoints - 2; j >= 0; --j) kb = hn::Add(hn::Set(d, step.fit[j]), hn::Mul(kb, x));
+                if (step.fitted) {  // in a tree, not Horner's chain: the powers are the texel's own
+                    const auto c = [&](std::size_t j) { return hn::Set(d, step.fit[j]); };
+                    const auto low = hn::Add(hn::Add(c(0), hn::Mul(c(1), x)), hn::Add(hn::Mul(c(2), x2), hn::Mul(c(3), x3)));
+                    const auto high = hn::Add(hn::Add(hn::Mul(c(4), x4), hn::Mul(c(5), x5)), hn::Mul(c(6), x6));
+                    kb = hn::Add(low, high);
                 } else {
                     kb = BeamShare(d, hn::Mul(hn::Set(d, sun.seaLevelAirMass), pressure), thickness);
                 }
@@ -140,12 +145,13 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
 
                 const auto beam = hn::Mul(kb, incidence);
                 beamSum = hn::Add(beamSum, hn::IfThenElseZero(visible, hn::Mul(beam, hn::Set(d, step.beam))));
-                const auto n = hn::Sub(hn::Set(d, 0.00263), hn::Mul(kb, hn::Add(hn::Set(d, 0.712), hn::Mul(hn::Set(d, 0.6883), kb))));
-                const auto isotropic = hn::Mul(hn::Add(openPlane, hn::Mul(anisotropic, n)), hn::Sub(one, kb));
+                const auto kb2 = hn::Mul(kb, kb);
+                const auto isotropic = hn::Add(hn::Add(iso0, hn::Mul(iso1, kb)),
+                                               hn::Mul(kb2, hn::Add(iso2, hn::Mul(iso3, kb))));
                 auto circumsolar = hn::Mul(beam, hn::Set(d, step.towards));
                 if (step.lowSun != 0)  // near the horizon it follows the slope alone
                     circumsolar = hn::IfThenElse(flat, circumsolar, hn::Mul(hn::Mul(kb, across), hn::Set(d, step.lowSun)));
-                const auto lit = hn::Add(hn::Mul(isotropic, share), hn::Max(zero, circumsolar));
+                const auto lit = hn::Add(isotropic, hn::Max(zero, circumsolar));
                 diffuseSum = hn::Add(diffuseSum, hn::Mul(hn::IfThenElse(visible, lit, dark), hn::Set(d, step.diffuse)));
                 // The ground around reflects the beam only where the terrain lets it in.
                 groundSum = hn::Add(groundSum, hn::IfThenElseZero(clear, hn::Mul(kb, hn::Set(d, step.ground))));
@@ -238,10 +244,9 @@ void RunTexels::clear(const std::vector<std::size_t>& directionOrder, double non
     std::fill(std::begin(cosSlope), std::end(cosSlope), 1.0);
     std::fill(std::begin(sinSlopeSinAspect), std::end(sinSlopeSinAspect), 0.0);
     std::fill(std::begin(sinSlopeCosAspect), std::end(sinSlopeCosAspect), 0.0);
-    std::fill(std::begin(openPlane), std::end(openPlane), 1.0);
-    std::fill(std::begin(anisotropic), std::end(anisotropic), 0.0);
+    for (auto& term : isotropic) std::fill(std::begin(term), std::end(term), 0.0);
+    std::fill(std::begin(isotropic[0]), std::end(isotropic[0]), 1.0);
     std::fill(std::begin(shadowedShare), std::end(shadowedShare), 1.0);
-    std::fill(std::begin(skyShare), std::end(skyShare), 1.0);
     std::fill(std::begin(pressures), std::end(pressures), 1.0);
     std::fill(std::begin(flat), std::end(flat), 1.0);
     pairLow.assign(order.size() * kRunMost, -90.0);
