@@ -65,9 +65,9 @@ private:
         if (o_.lastDay != o_.firstDay) days.append(1, '-').append(std::to_string(o_.lastDay));
         Items list{{"DAYS", days}};
         if (daily)
-            list.insert(list.end(), {{"TIME_STEP_HOURS", Number(o_.timeStep)},
-                                     {"LINKE", Number(o_.linke)},
-                                     {"ALBEDO", Number(o_.albedo)}});
+            list.insert(
+                list.end(),
+                {{"TIME_STEP_HOURS", Number(o_.timeStep)}, {"LINKE", Number(o_.linke)}, {"ALBEDO", Number(o_.albedo)}});
         if (o_.latitude) list.emplace_back("LATITUDE", Number(*o_.latitude));
         return list;
     }
@@ -102,9 +102,8 @@ private:
     status::Status writeDays(std::FILE* out, std::FILE* err) {
         const skyline::Grid grid = source_.dem.grid();
         const std::size_t texels = std::size_t{grid.width} * grid.height;
-        const std::vector<float> svf =
-            skyline::SkyViewFactor(grid, source_.cellX, source_.cellY, bands_, source_.azimuths,
-                                   skyline::SvfModel::Sloped);
+        const std::vector<float> svf = skyline::SkyViewFactor(grid, source_.cellX, source_.cellY, bands_,
+                                                              source_.azimuths, skyline::SvfModel::Sloped);
         const bool irradiation = !o_.irradiationFile.empty(), sunHours = !o_.sunHoursFile.empty();
         DayPlanes sums{std::vector<std::vector<float>>(irradiation ? 4 : 0, std::vector<float>(texels)),
                        std::vector<float>(sunHours ? texels : 0)};
@@ -112,7 +111,7 @@ private:
         const solar::Turbidity turbidity(o_.linke);
         std::vector<solar::Day> days;
         for (int d = o_.firstDay; d <= o_.lastDay; ++d) days.emplace_back(d, clock, turbidity, o_.albedo);
-        const DaySumsJob job{grid,     source_.cellX,   source_.cellY, &svf,   &bands_,
+        const DaySumsJob job{grid,       source_.cellX,   source_.cellY, &svf,     &bands_,
                              &brackets_, location_.get(), &days,         o_.linke, o_.albedo};
         const bool whole = SumDays(job, &sums);
         if (!whole) throw std::bad_alloc();
@@ -190,8 +189,7 @@ int MakeSunlightOutput(const SkyOptions& o, const OutputSource& source, std::uni
                        std::FILE* err) {
     if (o.irradiationFile.empty() && o.sunHoursFile.empty() && o.shadowMasksFile.empty()) return kSkySuccess;
     std::unique_ptr<DemLocation> location;
-    if (const status::Status placed =
-            LocateDem(o.dem, source.dem.width, source.dem.height, o.latitude, &location);
+    if (const status::Status placed = LocateDem(o.dem, source.dem.width, source.dem.height, o.latitude, &location);
         !placed.ok()) {
         std::fprintf(err, "%s: %s\n", kSkyProgram, status::Describe(placed).c_str());
         return placed.code == status::Code::OutOfMemory ? kSkyBadInput : kSkyBadCommand;

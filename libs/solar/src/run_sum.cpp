@@ -5,7 +5,10 @@
 #define HWY_TARGET_INCLUDE "run_sum.cpp"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 #include "hwy/highway.h"
+// math-inl.h needs highway.h before it.
+// clang-format off
 #include "hwy/contrib/math/math-inl.h"
+// clang-format on
 
 #include <algorithm>
 #include <cmath>
@@ -43,8 +46,8 @@ V BeamShare(D d, V m, V thickness) {
     auto rayleigh = hn::Div(one, poly);
     const auto far = hn::Gt(m, hn::Set(d, 20.0));  // the sun within a few degrees of the horizontal
     if (!hn::AllFalse(d, far))
-        rayleigh = hn::IfThenElse(far, hn::Div(one, hn::Add(hn::Set(d, 10.4), hn::Mul(hn::Set(d, 0.718), m))),
-                                  rayleigh);
+        rayleigh =
+            hn::IfThenElse(far, hn::Div(one, hn::Add(hn::Set(d, 10.4), hn::Mul(hn::Set(d, 0.718), m))), rayleigh);
     return hn::Exp(d, hn::Mul(hn::Mul(thickness, m), rayleigh));
 }
 
@@ -56,7 +59,8 @@ void FitBeamShare(D d, double airMass, const PressureSpan& span, double thicknes
     const std::size_t lanes = hn::Lanes(d);
     alignas(64) double share[kFitPadded];
     for (std::size_t k = 0; k < kFitPadded; k += lanes) {
-        const auto p = hn::Add(hn::Set(d, span.middle), hn::Mul(hn::Set(d, span.half), hn::Load(d, lattice.points + k)));
+        const auto p =
+            hn::Add(hn::Set(d, span.middle), hn::Mul(hn::Set(d, span.half), hn::Load(d, lattice.points + k)));
         hn::Store(BeamShare(d, hn::Mul(hn::Set(d, airMass), p), hn::Set(d, thickness)), d, share + k);
     }
     for (std::size_t i = 0; i < kFitPadded; i += lanes) {
@@ -69,13 +73,13 @@ void FitBeamShare(D d, double airMass, const PressureSpan& span, double thicknes
 
 // What a step brings every texel alike, its length folded in.
 struct StepShares {
-    double beam;      // g0 x hours: times Kb and the incidence, the beam's sum
-    double ground;    // g0 sin(elevation) x hours: times Kb, the horizontal beam's
-    double diffuse;   // the horizontal diffuse irradiance x hours
-    double towards;   // 1 / sin(elevation)
-    double lowSun;    // 1 / (cos(elevation) (0.1 - 0.008 elevation)) for a low sun, else 0
+    double beam;       // g0 x hours: times Kb and the incidence, the beam's sum
+    double ground;     // g0 sin(elevation) x hours: times Kb, the horizontal beam's
+    double diffuse;    // the horizontal diffuse irradiance x hours
+    double towards;    // 1 / sin(elevation)
+    double lowSun;     // 1 / (cos(elevation) (0.1 - 0.008 elevation)) for a low sun, else 0
     double elevation;  // degrees, as the horizons
-    bool fitted;      // Kb from `fit` in the texel's place in the run's pressures
+    bool fitted;       // Kb from `fit` in the texel's place in the run's pressures
     alignas(64) double fit[kFitPadded];
 };
 
@@ -109,7 +113,8 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
         // through the steps, and its sums still take the steps in their order.
         for (std::size_t i = 0; i < run.count; i += lanes) {
             const auto cosS = hn::Load(d, run.cosSlope + i);
-            const auto sinSinA = hn::Load(d, run.sinSlopeSinAspect + i), sinSCosA = hn::Load(d, run.sinSlopeCosAspect + i);
+            const auto sinSinA = hn::Load(d, run.sinSlopeSinAspect + i),
+                       sinSCosA = hn::Load(d, run.sinSlopeCosAspect + i);
             const auto iso0 = hn::Load(d, run.isotropic[0] + i), iso1 = hn::Load(d, run.isotropic[1] + i);
             const auto iso2 = hn::Load(d, run.isotropic[2] + i), iso3 = hn::Load(d, run.isotropic[3] + i);
             const auto dark = hn::Load(d, run.shadowedShare + i);
@@ -125,16 +130,19 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
                 const StepShares& step = shares[s];
                 // The beam's share of the extraterrestrial irradiance.
                 auto kb = zero;
+                static_assert(kFitPoints == 7);
                 if (step.fitted) {  // in a tree, not Horner's chain: the powers are the texel's own
                     const auto c = [&](std::size_t j) { return hn::Set(d, step.fit[j]); };
-                    const auto low = hn::Add(hn::Add(c(0), hn::Mul(c(1), x)), hn::Add(hn::Mul(c(2), x2), hn::Mul(c(3), x3)));
+                    const auto low =
+                        hn::Add(hn::Add(c(0), hn::Mul(c(1), x)), hn::Add(hn::Mul(c(2), x2), hn::Mul(c(3), x3)));
                     const auto high = hn::Add(hn::Add(hn::Mul(c(4), x4), hn::Mul(c(5), x5)), hn::Mul(c(6), x6));
                     kb = hn::Add(low, high);
                 } else {
                     kb = BeamShare(d, hn::Mul(hn::Set(d, sun.seaLevelAirMass), pressure), thickness);
                 }
 
-                const auto across = hn::Add(hn::Mul(hn::Set(d, sun.east), sinSinA), hn::Mul(hn::Set(d, sun.north), sinSCosA));
+                const auto across =
+                    hn::Add(hn::Mul(hn::Set(d, sun.east), sinSinA), hn::Mul(hn::Set(d, sun.north), sinSCosA));
                 const auto incidence = hn::Add(hn::Mul(hn::Set(d, sun.sinElevation), cosS), across);
                 // The horizon towards the sun, as skyline::HorizonTowards gives it.
                 const std::size_t pair = sun.around.pair * kRunMost + i;
@@ -146,11 +154,12 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
                 const auto beam = hn::Mul(kb, incidence);
                 beamSum = hn::Add(beamSum, hn::IfThenElseZero(visible, hn::Mul(beam, hn::Set(d, step.beam))));
                 const auto kb2 = hn::Mul(kb, kb);
-                const auto isotropic = hn::Add(hn::Add(iso0, hn::Mul(iso1, kb)),
-                                               hn::Mul(kb2, hn::Add(iso2, hn::Mul(iso3, kb))));
+                const auto isotropic =
+                    hn::Add(hn::Add(iso0, hn::Mul(iso1, kb)), hn::Mul(kb2, hn::Add(iso2, hn::Mul(iso3, kb))));
                 auto circumsolar = hn::Mul(beam, hn::Set(d, step.towards));
                 if (step.lowSun != 0)  // near the horizon it follows the slope alone
-                    circumsolar = hn::IfThenElse(flat, circumsolar, hn::Mul(hn::Mul(kb, across), hn::Set(d, step.lowSun)));
+                    circumsolar =
+                        hn::IfThenElse(flat, circumsolar, hn::Mul(hn::Mul(kb, across), hn::Set(d, step.lowSun)));
                 const auto lit = hn::Add(isotropic, hn::Max(zero, circumsolar));
                 diffuseSum = hn::Add(diffuseSum, hn::Mul(hn::IfThenElse(visible, lit, dark), hn::Set(d, step.diffuse)));
                 // The ground around reflects the beam only where the terrain lets it in.
@@ -197,8 +206,8 @@ void CompleteStepsImpl(StepSun* steps, std::size_t count, double g0, const Turbi
         // RelativeAirMass(e, 1) and MomentOf's diffuse, operation for operation.
         const auto above = hn::Add(hn::Add(hn::Set(d, 0.1594), hn::Mul(hn::Set(d, 1.123), e)),
                                    hn::Mul(hn::Mul(hn::Set(d, 0.065656), e), e));
-        const auto below = hn::Add(hn::Add(one, hn::Mul(hn::Set(d, 28.9344), e)),
-                                   hn::Mul(hn::Mul(hn::Set(d, 277.3971), e), e));
+        const auto below =
+            hn::Add(hn::Add(one, hn::Mul(hn::Set(d, 28.9344), e)), hn::Mul(hn::Mul(hn::Set(d, 277.3971), e), e));
         const auto refracted = hn::Add(e, hn::Div(hn::Mul(hn::Set(d, 0.061359), above), below));
         const auto base = hn::Add(hn::Mul(refracted, hn::Set(d, 180 / std::numbers::pi)), hn::Set(d, 6.07995));
         const auto power = hn::Exp(d, hn::Mul(hn::Log(d, base), hn::Set(d, -1.6364)));
