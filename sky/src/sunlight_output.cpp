@@ -60,8 +60,8 @@ public:
         if (!o_.irradiationFile.empty())
             made.push_back({o_.irradiationFile,
                             {"beam", "diffuse", "reflected", "global"},
-                            {"beam irradiation (Wh/m2)", "diffuse irradiation (Wh/m2)",
-                             "reflected irradiation (Wh/m2)", "global irradiation (Wh/m2)"},
+                            {"beam irradiation (Wh/m2)", "diffuse irradiation (Wh/m2)", "reflected irradiation (Wh/m2)",
+                             "global irradiation (Wh/m2)"},
                             items(true)});
         if (!o_.sunHoursFile.empty())
             made.push_back({o_.sunHoursFile, {"sun_hours"}, {"hours of direct sun"}, items(true)});
@@ -83,18 +83,27 @@ public:
     void days(const skyline::Grid& grid, const TileWindow& w, const std::vector<std::vector<float>>& bands,
               std::vector<std::vector<float>>* planes, std::vector<float>* hours) const {
         const std::size_t core = std::size_t{w.coreWidth} * w.coreHeight;
-        const std::vector<float> svf =
-            skyline::SkyViewFactor(grid, source_.cellX, source_.cellY, bands, source_.azimuths,
-                                   skyline::SvfModel::Sloped);
+        const std::vector<float> svf = skyline::SkyViewFactor(grid, source_.cellX, source_.cellY, bands,
+                                                              source_.azimuths, skyline::SvfModel::Sloped);
         planes->assign(o_.irradiationFile.empty() ? 0 : 4, std::vector<float>(core));
         hours->assign(o_.sunHoursFile.empty() ? 0 : core, 0.0f);
         const solar::DayClock clock(o_.timeStep);
         const solar::Turbidity turbidity(o_.linke);
         std::vector<solar::Day> days;
         for (int d = o_.firstDay; d <= o_.lastDay; ++d) days.emplace_back(d, clock, turbidity, o_.albedo);
-        const DaySumsJob job{grid,     source_.cellX,   source_.cellY, &svf,      &bands,   &brackets_,
-                             location_.get(), &days,  o_.linke,      o_.albedo, w,        source_.dem.width,
-                             source_.dem.height};
+        const DaySumsJob job{.grid = grid,
+                             .cellX = source_.cellX,
+                             .cellY = source_.cellY,
+                             .svf = &svf,
+                             .bands = &bands,
+                             .brackets = &brackets_,
+                             .location = location_.get(),
+                             .days = &days,
+                             .linke = o_.linke,
+                             .albedo = o_.albedo,
+                             .window = w,
+                             .width = source_.dem.width,
+                             .height = source_.dem.height};
         DayPlanes sums{std::move(*planes), std::move(*hours)};
         const bool whole = SumDays(job, &sums);
         *planes = std::move(sums.irradiation);
@@ -143,9 +152,9 @@ private:
         if (o_.lastDay != o_.firstDay) days.append(1, '-').append(std::to_string(o_.lastDay));
         Items list{{"DAYS", days}};
         if (daily)
-            list.insert(list.end(), {{"TIME_STEP_HOURS", Number(o_.timeStep)},
-                                     {"LINKE", Number(o_.linke)},
-                                     {"ALBEDO", Number(o_.albedo)}});
+            list.insert(
+                list.end(),
+                {{"TIME_STEP_HOURS", Number(o_.timeStep)}, {"LINKE", Number(o_.linke)}, {"ALBEDO", Number(o_.albedo)}});
         if (o_.latitude) list.emplace_back("LATITUDE", Number(*o_.latitude));
         return list;
     }
@@ -157,8 +166,7 @@ private:
 };
 
 // Opens `file` through GDAL on the DEM's grid, its names in the image description.
-status::Status OpenSunFile(RasterOutputFile* raster, const SunFile& file, const OutputSource& source,
-                           std::FILE* err) {
+status::Status OpenSunFile(RasterOutputFile* raster, const SunFile& file, const OutputSource& source, std::FILE* err) {
     std::string joined;
     for (const std::string& name : file.names) joined.append(joined.empty() ? "" : " ").append(name);
     Items metadata = file.items;
@@ -235,13 +243,15 @@ private:
 class TiledSunlightOutput final : public TileOutput {
 public:
     TiledSunlightOutput(const SkyOptions& o, const OutputSource& source, std::unique_ptr<DemLocation> location)
-        : o_(o), source_(source), sunlight_(o, source, std::move(location)), files_(sunlight_.files()),
+        : o_(o),
+          source_(source),
+          sunlight_(o, source, std::move(location)),
+          files_(sunlight_.files()),
           rasters_(files_.size()) {}
 
     status::Status start(std::FILE* err) override {
         for (std::size_t f = 0; f < files_.size(); ++f)
-            if (status::Status opened = OpenSunFile(&rasters_[f], files_[f], source_, err); !opened.ok())
-                return opened;
+            if (status::Status opened = OpenSunFile(&rasters_[f], files_[f], source_, err); !opened.ok()) return opened;
         return status::Ok();
     }
     status::Status take(const Dem&, const TileWindow&, const std::vector<std::size_t>& directions,

@@ -17,8 +17,8 @@ constexpr std::uint32_t kDayBlock = 16;
 
 struct DaySumsJob {
     skyline::Grid grid;
-    double cellX = 0, cellY = 0;  // metres, signed as the horizons took them
-    const std::vector<float>* svf = nullptr;                  // skyline::SvfModel::Sloped, a texel each
+    double cellX = 0, cellY = 0;                             // metres, signed as the horizons took them
+    const std::vector<float>* svf = nullptr;                 // skyline::SvfModel::Sloped, a texel each
     const std::vector<std::vector<float>>* bands = nullptr;  // horizon degrees, a band a direction
     const HorizonBrackets* brackets = nullptr;               // of the bands' azimuths
     const DemLocation* location = nullptr;
