@@ -3,6 +3,8 @@
 // the outputs that need the whole DEM refused before anything is written.
 #include <gdal.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -156,6 +158,26 @@ TEST(SkyTiles, WhatTilesCannotMakeIsRefused) {
         EXPECT_EQ(r.exitCode, 7) << c.said << ": " << r.err;
         EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
         EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"dem.tif"}) << c.said;
+    }
+}
+
+// A disk that fills while the windows are written leaves nothing, whatever the
+// driver (one written in place, one copied from a staged GeoTIFF, one of its own).
+TEST(SkyTiles, AWriteCutShortLeavesNothing) {
+    TempDir dir;
+    WriteHills(dir.path("dem.tif"), 200, 150);
+    for (const std::string driver : {"GTiff", "COG", "HFA"}) {
+        const std::vector<std::string> args =
+            InScratch(dir, {"@dem.tif", "--directions=8", "--max-distance=200", "--tile-size=50", "--of=" + driver,
+                            "--angles=@a.out", "--irradiation=@i.out", "--day=100"});
+        const ProcessResult run = RunSky(args, 120, [] {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{10000, 10000};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        EXPECT_EQ(run.exitCode, 6) << driver << ": " << run.err;
+        EXPECT_NE(run.err.find("cannot write " + dir.path("a.out") + ": "), std::string::npos) << run.err;
+        EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"dem.tif"}) << driver;
     }
 }
 
