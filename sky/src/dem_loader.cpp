@@ -291,7 +291,7 @@ status::Status DemWindows::open(const std::string& path, const DemReading& readi
     try {
         state_ = std::make_unique<detail::DemWindowsState>();
         if (!header.band) {
-            *why = "it is read through GDAL only when in tiles, and GDAL does not read it";
+            *why = "a run in tiles reads the DEM through GDAL, which does not read this one";
             return Refused(path, *why);
         }
         if (header.tags.rotated) {
