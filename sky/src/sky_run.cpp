@@ -11,6 +11,7 @@
 #include "image/decode_image.h"
 #include "os/memory_budget.h"
 #include "os/output_names.h"
+#include "outputs/name_format.h"
 #include "sky/dem.h"
 #include "sky/dem_placement.h"
 #include "sky/progress.h"
@@ -47,7 +48,8 @@ unsigned long long Megabytes(std::uint64_t bytes) { return static_cast<unsigned 
 // The output that needs the whole DEM at once, which a run in tiles cannot write; "" when none.
 std::string WholePictureOutput(const SkyOptions& o) {
     const RasterOutputFormat format{o.outputDriver, o.creationOptions};
-    if (!o.shadeFile.empty()) return "--shade";
+    if (!o.shadeFile.empty() && outputs::FloatFormatOf(o.shadeFile) != outputs::FloatFormat::Tiff)
+        return "--shade as PNG";
     if (!o.engineFile.empty()) return "--engine";
     if (!o.viewerFile.empty()) return "--viewer";
     for (const auto& [file, option] : {std::pair{&o.anglesFile, "--angles"},

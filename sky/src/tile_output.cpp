@@ -1,5 +1,6 @@
 #include "sky/tile_output.h"
 
+#include "encode/grey_image.h"
 #include "sky/float_raster.h"
 #include "skyline/derived_products.h"
 
@@ -86,7 +87,61 @@ private:
     std::unique_ptr<skyline::SkyViewSum> sum_;  // the tile's
 };
 
+// The hillshade GeoTIFF: each tile's two bands around the sun kept until its end.
+class TiledShadeOutput final : public TileOutput {
+public:
+    TiledShadeOutput(const std::string& path, double sunAzimuth, double sunElevation, int bits,
+                     const OutputSource& source)
+        : path_(path), sunAzimuth_(sunAzimuth), sunElevation_(sunElevation), bits_(bits), source_(source) {}
+    status::Status start(std::FILE* err) override {
+        bracket_ = skyline::BracketOf(source_.azimuths, sunAzimuth_);
+        return file_.open(
+            path_, {}, source_.dem, {"hillshade"},
+            {{"AZIMUTHS", AzimuthList(source_.azimuths)}, {"SUN", Degrees(sunAzimuth_) + " " + Degrees(sunElevation_)}},
+            err, bits_);
+    }
+    status::Status take(const Dem&, const TileWindow&, const std::vector<std::size_t>& directions,
+                        const std::vector<std::vector<float>>& bands, std::FILE*) override {
+        bands_.resize(source_.azimuths.size());
+        for (std::size_t j = 0; j < directions.size(); ++j)
+            if (directions[j] == bracket_.a || directions[j] == bracket_.b) bands_[directions[j]] = bands[j];
+        return status::Ok();
+    }
+    status::Status endTile(const Dem& tile, const TileWindow& w, std::FILE* err) override {
+        const encode::GreyImage image = skyline::Hillshade(tile.grid(), source_.cellX, source_.cellY, bands_,
+                                                           source_.azimuths, sunAzimuth_, sunElevation_, bits_);
+        bands_.clear();
+        std::vector<std::uint8_t> bytes8;
+        std::vector<std::uint16_t> samples16;
+        for (std::uint32_t r = 0; r < w.coreHeight; ++r) {
+            const auto from =
+                image.samples.begin() + static_cast<std::ptrdiff_t>(std::size_t{w.coreY + r} * tile.width + w.coreX);
+            if (bits_ == 8)
+                bytes8.insert(bytes8.end(), from, from + w.coreWidth);
+            else
+                samples16.insert(samples16.end(), from, from + w.coreWidth);
+        }
+        const void* samples = bits_ == 8 ? static_cast<const void*>(bytes8.data()) : samples16.data();
+        return file_.writeWindow(0, w.x + w.coreX, w.y + w.coreY, w.coreWidth, w.coreHeight, samples, err);
+    }
+    status::Status finish(std::FILE* out, std::FILE* err) override { return file_.commit(out, err); }
+
+private:
+    std::string path_;
+    double sunAzimuth_, sunElevation_;
+    int bits_;
+    const OutputSource& source_;
+    skyline::Bracket bracket_;
+    std::vector<std::vector<float>> bands_;  // the tile's; only the two around the sun filled
+    RasterOutputFile file_;
+};
+
 }  // namespace
+
+std::unique_ptr<TileOutput> MakeTiledShadeOutput(const std::string& path, double sunAzimuth, double sunElevation,
+                                                 int bits, const OutputSource& source) {
+    return std::make_unique<TiledShadeOutput>(path, sunAzimuth, sunElevation, bits, source);
+}
 
 std::unique_ptr<TileOutput> MakeTiledAngleOutput(const std::string& path, const OutputSource& source) {
     return std::make_unique<TiledAngleOutput>(path, source);

@@ -86,6 +86,8 @@ int RunInTiles(const SkyOptions& o, const DemHeader& header, const TilePlan& pla
     std::vector<std::unique_ptr<TileOutput>> outputs;
     if (!o.anglesFile.empty()) outputs.push_back(MakeTiledAngleOutput(o.anglesFile, source));
     if (!o.svfFile.empty()) outputs.push_back(MakeTiledSkyViewOutput(o.svfFile, o.svfModel, source));
+    if (!o.shadeFile.empty())
+        outputs.push_back(MakeTiledShadeOutput(o.shadeFile, o.sunAzimuth, o.sunElevation, o.shadeBits, source));
     std::unique_ptr<TileOutput> sunlight;
     if (const int code = MakeTiledSunlightOutput(o, source, &sunlight, err); code != kSkySuccess) return code;
     if (sunlight) outputs.push_back(std::move(sunlight));

@@ -53,12 +53,13 @@ void WriteHills(const std::string& path, std::uint32_t width, std::uint32_t heig
     WriteGeoDem(path, dem);
 }
 
-const std::vector<std::string> kOutputs = {"a.tif", "s.tif", "i.tif", "m.tif"};
+const std::vector<std::string> kOutputs = {"a.tif", "s.tif", "i.tif", "m.tif", "h.tif"};
 
 std::vector<std::string> RunArguments(const TempDir& dir, const std::string& prefix) {
-    return InScratch(dir, {"@dem.tif", "--angles=@" + prefix + "a.tif", "--svf=@" + prefix + "s.tif",
-                           "--irradiation=@" + prefix + "i.tif", "--shadow-masks=@" + prefix + "m.tif", "--day=172",
-                           "--times=7.5,16"});
+    std::vector<std::string> args = {"@dem.tif", "--day=172", "--times=7.5,16", "--sun=135,20"};
+    const char* options[] = {"--angles=", "--svf=", "--irradiation=", "--shadow-masks=", "--shade="};
+    for (std::size_t k = 0; k < kOutputs.size(); ++k) args.push_back(options[k] + ("@" + prefix) + kOutputs[k]);
+    return InScratch(dir, args);
 }
 
 // Odd tiles, halos wider than a tile or than the map, cells of two sizes: each run
@@ -143,7 +144,7 @@ TEST(SkyTiles, WhatTilesCannotMakeIsRefused) {
     const std::vector<Case> cases = {
         {{"--engine=@e.dds", "--max-distance=100"}, "--engine needs the whole DEM at once"},
         {{"--viewer=@v.html", "--max-distance=100"}, "--viewer needs the whole DEM at once"},
-        {{"--shade=@h.png", "--sun=90,10", "--max-distance=100"}, "--shade needs the whole DEM at once"},
+        {{"--shade=@h.png", "--sun=90,10", "--max-distance=100"}, "--shade as PNG needs the whole DEM at once"},
         {{"--svf=@s.exr", "--max-distance=100"}, "--svf as OpenEXR needs the whole DEM at once"},
         {{"--angles=@a.tif"}, "--tile-size needs --max-distance"},
         {{"--angles=@a.tif", "--max-distance=100", "--curvature"}, "--tile-size and --curvature do not go together"},

@@ -52,4 +52,9 @@ public:
 [[nodiscard]] std::unique_ptr<TileOutput> MakeTiledSkyViewOutput(const std::string& path, skyline::SvfModel model,
                                                                  const OutputSource& source);
 
+// The hillshade as a GeoTIFF (MakeShadeOutput for a .tif name).
+[[nodiscard]] std::unique_ptr<TileOutput> MakeTiledShadeOutput(const std::string& path, double sunAzimuth,
+                                                               double sunElevation, int bits,
+                                                               const OutputSource& source);
+
 }  // namespace sky
