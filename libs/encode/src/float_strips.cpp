@@ -15,6 +15,20 @@
 
 namespace encode {
 
+void PredictFloatWords(const std::uint32_t* w, std::size_t wc, std::size_t samples, std::uint8_t* out) {
+    for (unsigned b = 0; b < 4; ++b) {
+        const unsigned shift = 24 - 8 * b;
+        std::uint8_t* o = out + b * wc;
+        for (std::size_t j = 0; j < samples; ++j) {
+            const auto before = b > 0 ? static_cast<std::uint8_t>(w[wc - samples + j] >> (shift + 8)) : 0;
+            o[j] = static_cast<std::uint8_t>(static_cast<std::uint8_t>(w[j] >> shift) - before);
+        }
+        for (std::size_t j = samples; j < wc; ++j)
+            o[j] = static_cast<std::uint8_t>(static_cast<std::uint8_t>(w[j] >> shift) -
+                                             static_cast<std::uint8_t>(w[j - samples] >> shift));
+    }
+}
+
 namespace {
 
 struct ContextFree {
@@ -87,17 +101,7 @@ private:
             const PlaneView& plane = channels_.planes[s];
             for (std::size_t c = 0; c < channels_.width; ++c) w[c * samples + s] = plane.bits(first + c);
         }
-        for (unsigned b = 0; b < 4; ++b) {
-            const unsigned shift = 24 - 8 * b;
-            std::uint8_t* o = out + b * wc;
-            for (std::size_t j = 0; j < samples; ++j) {
-                const auto before = b > 0 ? static_cast<std::uint8_t>(w[wc - samples + j] >> (shift + 8)) : 0;
-                o[j] = static_cast<std::uint8_t>(static_cast<std::uint8_t>(w[j] >> shift) - before);
-            }
-            for (std::size_t j = samples; j < wc; ++j)
-                o[j] = static_cast<std::uint8_t>(static_cast<std::uint8_t>(w[j] >> shift) -
-                                                 static_cast<std::uint8_t>(w[j - samples] >> shift));
-        }
+        PredictFloatWords(w, wc, samples, out);
     }
 
     const StripPlanes& channels_;

@@ -3,6 +3,7 @@
 // floating-point predictor, and handed to libtiff as they are to be stored.
 #include <tiffio.h>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "encode/compression.h"
@@ -14,6 +15,11 @@ namespace encode {
 
 // Small strips keep the rows in flight few; ZSTD packs 8 rows as well as 64.
 constexpr std::uint32_t kRowsPerFloatStrip = 8;
+
+// libtiff's floating-point predictor on one row of `wc` words, `samples` a pixel:
+// the words' bytes in planes, most significant first, each less the byte a pixel
+// before it (the difference running on across the planes), into `out` (4 wc bytes).
+void PredictFloatWords(const std::uint32_t* words, std::size_t wc, std::size_t samples, std::uint8_t* out);
 
 // Sets the compression (ZSTD), the predictor (floating point) and the strip height
 // of `tiff`, open for writing with its other tags set; for Compression::None, no

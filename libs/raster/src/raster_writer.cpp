@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gdal.h>
+#include <tiffio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <random>
 
+#include "encode/float_tiles.h"
 #include "gdal_dataset.h"
 #include "gdal_messages.h"
 #include "os/atomic_file.h"
@@ -156,11 +158,17 @@ struct RasterWriter::State {
     std::vector<std::string> copyOptions;
     GDALDataType type = GDT_Float32;
     std::uint32_t width = 0, height = 0;
-    Dataset dataset;  // written band by band
+    Dataset dataset;                     // written band by band
     std::vector<std::uint64_t> written;  // texels of each band
     std::vector<std::string> warnings;
     bool committed = false;
     int writeback = -1;  // the file GDAL writes, opened again to start its writeback
+    // A float GeoTIFF of the default options given whole bands has its tiles packed by
+    // our own encoder (zstd's fast levels, which GDAL does not take), written through
+    // libtiff into the file GDAL made, sparse, with every tag; GDAL closes it first.
+    bool mayPackTiles = false;
+    TIFF* tiff = nullptr;
+    std::uint32_t tileSize = 0;
 
     status::Status failed(GdalMessages& messages, const std::string& doing) {
         keep(messages);
@@ -186,10 +194,19 @@ struct RasterWriter::State {
         if (writeback >= 0) ::close(writeback);
         writeback = -1;
     }
-    ~State() { closeWriteback(); }
+    ~State() {
+        closeWriteback();
+        closeTiff();
+    }
+
+    void closeTiff() {
+        if (tiff != nullptr) TIFFClose(tiff);
+        tiff = nullptr;
+    }
 
     void abandon() {
         closeWriteback();
+        closeTiff();
         dataset.reset();
         Remove(hidden);
         Remove(staged);
@@ -233,6 +250,8 @@ struct RasterWriter::State {
                                            [](const std::string& o) { return KeyOf(o) == "NUM_THREADS"; });
         if (staged.empty() && driver == "GTiff" && threaded && std::uint64_t{width} * height > 256 * 256)
             options.push_back("NUM_THREADS=ALL_CPUS");
+        mayPackTiles = staged.empty() && driver == "GTiff" && type == GDT_Float32 && format.options.empty();
+        if (mayPackTiles) options.push_back("SPARSE_OK=TRUE");
         OptionList list(options);
         dataset.reset(GDALCreate(made, createdAt.c_str(), static_cast<int>(width), static_cast<int>(height),
                                  static_cast<int>(layout.descriptions.size()), type, list.get()));
@@ -263,21 +282,60 @@ struct RasterWriter::State {
 
     std::uint64_t texels() const { return std::uint64_t{width} * height; }
 
+    // Closes GDAL's dataset, its tags written and no tile yet, and opens the file for
+    // our tiles.
+    status::Status startOwnTiles() {
+        GdalMessages messages;
+        dataset.reset();
+        messages.gatherOtherThreads();
+        if (!messages.lastError().empty()) return failed(messages, "to close it");
+        tiff = TIFFOpen(hidden.c_str(), "r+");
+        std::uint32_t tileWidth = 0, tileLength = 0;
+        if (tiff == nullptr || TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tileWidth) != 1 ||
+            TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tileLength) != 1 || tileWidth != tileLength)
+            return failed(messages, "to open it again for its tiles");
+        tileSize = tileWidth;
+        keep(messages);
+        return status::Ok();
+    }
+
+    status::Status writeOwnTiles(std::size_t b, const void* samples) {
+        GdalMessages messages;  // libtiff's words reach us through GDAL's handlers
+        const std::uint32_t tiles = ((width + tileSize - 1) / tileSize) * ((height + tileSize - 1) / tileSize);
+        const status::Status s = encode::WritePlaneTiles(tiff, static_cast<const float*>(samples), width, height,
+                                                         tileSize, static_cast<std::uint32_t>(b) * tiles);
+        if (s.code == status::Code::OutOfMemory) return s;
+        if (!s.ok() || !messages.lastError().empty()) return failed(messages, "to write band " + std::to_string(b + 1));
+        written[b] = texels();
+        startWriteback();
+        keep(messages);
+        return status::Ok();
+    }
+
     status::Status writeWindow(std::size_t b, std::uint32_t x, std::uint32_t y, std::uint32_t w, std::uint32_t h,
                                const void* samples) {
         const std::uint64_t area = std::uint64_t{w} * h;
-        if (!dataset || b >= written.size() || written[b] + area > texels())
+        if ((!dataset && tiff == nullptr) || b >= written.size() || written[b] + area > texels())
             return status::Fail(status::Code::InvalidArgument,
                                 shown + ": band " + std::to_string(b + 1) + " is not one still to write");
         if (w == 0 || h == 0 || x > width || w > width - x || y > height || h > height - y)
             return status::Fail(status::Code::InvalidArgument, shown + ": a window outside the raster");
+        const bool whole = w == width && h == height;
+        if (mayPackTiles) {
+            mayPackTiles = false;
+            if (whole)
+                if (const status::Status s = startOwnTiles(); !s.ok()) return s;
+        }
+        if (tiff != nullptr) {
+            if (!whole) return status::Fail(status::Code::InvalidArgument, shown + ": its bands are written whole");
+            return writeOwnTiles(b, samples);
+        }
         GdalMessages messages;
         GDALRasterBandH band = GDALGetRasterBand(dataset.get(), static_cast<int>(b + 1));
         // A whole band is flushed at once: its blocks compress while the next band is
         // computed, and a full disk shows here. A window's blocks stay in GDAL's cache
         // until it needs the room: flushed, a block that the next window fills the rest
         // of would be compressed and stored again.
-        const bool whole = w == width && h == height;
         const bool ok = GDALRasterIO(band, GF_Write, static_cast<int>(x), static_cast<int>(y), static_cast<int>(w),
                                      static_cast<int>(h), const_cast<void*>(samples), static_cast<int>(w),
                                      static_cast<int>(h), type, 0, 0) == CE_None &&
@@ -292,6 +350,14 @@ struct RasterWriter::State {
 
     status::Status finishFile() {
         GdalMessages messages;
+        if (tiff != nullptr) {
+            const bool flushed = TIFFFlush(tiff) == 1;
+            closeTiff();
+            messages.gatherOtherThreads();
+            if (!flushed || !messages.lastError().empty()) return failed(messages, "to finish its tiles");
+            keep(messages);
+            return status::Ok();
+        }
         GDALFlushCache(dataset.get());  // void in GDAL 3.6: an error is its word
         messages.gatherOtherThreads();
         if (!messages.lastError().empty()) return failed(messages, "to flush it");
@@ -312,7 +378,8 @@ struct RasterWriter::State {
     }
 
     status::Status commit() {
-        if (!dataset || std::any_of(written.begin(), written.end(), [&](std::uint64_t n) { return n != texels(); }))
+        if ((!dataset && tiff == nullptr) ||
+            std::any_of(written.begin(), written.end(), [&](std::uint64_t n) { return n != texels(); }))
             return status::Fail(status::Code::InvalidArgument, shown + ": not every band is written");
         closeWriteback();
         if (const status::Status s = finishFile(); !s.ok()) return s;
@@ -362,7 +429,7 @@ status::Status RasterWriter::open(const std::string& path, const RasterFormat& f
 status::Status RasterWriter::writeBand(std::size_t band, const void* samples) {
     if (!state_) return status::Fail(status::Code::InvalidArgument, "no raster is open");
     return OnItsOwnThread([&] {
-        if (state_->dataset && band < state_->written.size() && state_->written[band] != 0)
+        if (band < state_->written.size() && state_->written[band] != 0)
             return status::Fail(status::Code::InvalidArgument,
                                 state_->shown + ": band " + std::to_string(band + 1) + " is not one still to write");
         return state_->writeWindow(band, 0, 0, state_->width, state_->height, samples);
