@@ -62,7 +62,10 @@ public:
     // refuses or no bands; the target's refusal (AccessDenied, PathNotFound, ...);
     // Failed with GDAL's reason; OutOfMemory.
     status::Status open(const std::string& path, const RasterFormat& format, const RasterLayout& layout);
-    // Band `band` (from 0) of packed rows of the layout's type, row 0 on top.
+    // Band `band` (from 0) of packed rows of the layout's type, row 0 on top. A
+    // Float32 GeoTIFF of the default options whose first write is a whole band has
+    // its tiles packed by our own encoder (encode/float_tiles.h, zstd's fast level)
+    // into the file GDAL made; its bands must then all be written whole.
     // InvalidArgument for a band out of range or given twice; Failed; OutOfMemory.
     status::Status writeBand(std::size_t band, const void* samples);
     // The rectangle of `width` x `height` texels from column `x`, row `y` of band
