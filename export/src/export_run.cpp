@@ -13,9 +13,9 @@
 #include "geo/georeferencing.h"
 #include "height_loading.h"
 #include "os/memory_budget.h"
-#include "os/output_names.h"
 #include "os/termination_signals.h"
 #include "output_writer.h"
+#include "outputs/refused_names.h"
 
 namespace exporter {
 
@@ -83,14 +83,9 @@ int WritePreviews(const ExportOptions& o, const HorizonMap& map, OutputWriter& w
 }
 
 int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
-    os::OutputRefusal refused;
-    if (const status::Status checked = os::CheckOutputNames(OutputFiles(o), InputFiles(o), &refused); !checked.ok()) {
-        const std::string why = !refused.input.empty()     ? "it is the input " + refused.input
-                                : !refused.earlier.empty() ? "it is the same file as the output " + refused.earlier
-                                                           : "";
-        Report(err, "cannot write " + refused.output, checked.code, why);
+    const auto inputWords = [](const std::string& input) { return "it is the input " + input; };
+    if (!outputs::CheckOutputNames(err, kProgram, OutputFiles(o), InputFiles(o), inputWords).ok())
         return kExportWriteFailed;
-    }
     HorizonMap map;
     std::string why;
     if (const status::Status read = ReadHorizonMap(o.horizonMap.c_str(), &map, &why); !read.ok()) {
