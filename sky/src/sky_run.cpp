@@ -51,7 +51,7 @@ using Directions = skyline::ChosenDirections;
 [[nodiscard]] int CheckOutputs(const SkyOptions& o, std::FILE* err) {
     const auto inputWords = [](const std::string&) { return std::string("it is the DEM itself"); };
     return outputs::CheckOutputNames(err, kSkyProgram, o.outputs(), {o.dem}, inputWords).ok() ? kSkySuccess
-                                                                                               : kSkyWriteFailed;
+                                                                                              : kSkyWriteFailed;
 }
 
 // Whether the run's peak fits in the memory available, from the DEM's header

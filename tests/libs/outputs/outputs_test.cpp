@@ -77,7 +77,6 @@ TEST(PutMadeFile, WritesWholeOrLeavesTheOlderFile) {
     }
 }
 
-
 TEST(CheckOutputNames, RefusalSaysWhyInTheProgramsWords) {
     const struct {
         std::vector<std::string> outputs;  // in the scratch folder, where "in" exists
