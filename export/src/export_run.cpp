@@ -1,7 +1,5 @@
 #include "export/export_run.h"
 
-#include <new>
-
 #include "encode/png_encoder.h"
 #include "export/angle_maps.h"
 #include "export/export_options.h"
@@ -82,7 +80,9 @@ int WritePreviews(const ExportOptions& o, const HorizonMap& map, OutputWriter& w
     return writer.writePng(names[2], red, &green);
 }
 
-int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
+}  // namespace
+
+int RunExport(const ExportOptions& o, std::FILE* out, std::FILE* err) {
     const auto inputWords = [](const std::string& input) { return "it is the input " + input; };
     if (!outputs::CheckOutputNames(err, kProgram, OutputFiles(o), InputFiles(o), inputWords).ok())
         return kExportWriteFailed;
@@ -147,17 +147,6 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
     }
     if (!o.viewerFile.empty()) return WriteViewerPage(o, map, heights, out, err);
     return kExportSuccess;
-}
-
-}  // namespace
-
-int RunExport(const ExportOptions& options, std::FILE* out, std::FILE* err) {
-    try {
-        return Run(options, out, err);
-    } catch (const std::bad_alloc&) {
-        // Only the glue between the steps allocates without its own guard.
-        return ReportOutOfMemory(err);
-    }
 }
 
 }  // namespace exporter
