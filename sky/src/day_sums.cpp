@@ -1,6 +1,7 @@
 #include "sky/day_sums.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <numbers>
 
@@ -16,7 +17,8 @@ constexpr double kRadians = std::numbers::pi / 180;
 // The side of a block of texels sharing the sun's place: their latitudes and norths
 // differ by far less than the sun's place is known to, and the location places
 // them this far apart (sky/dem_location.cpp), interpolating between.
-constexpr std::uint32_t kBlock = 16;
+constexpr std::uint32_t kBlock = kDayBlock;
+constexpr std::size_t kOutside = SIZE_MAX;  // a block's texel outside the core
 static_assert(kBlock * kBlock <= solar::kRunMost);
 
 // One thread's rows of locations and the run it fills.
@@ -28,28 +30,39 @@ struct BlockScratch {
     std::size_t texels[solar::kRunMost];
 };
 
+// The block of the DEM from column x0, row y0 (`rows` rows); the texels its core
+// holds written.
 void SumBlock(const DaySumsJob& job, std::uint32_t x0, std::uint32_t y0, std::uint32_t rows, BlockScratch& s,
               DayPlanes* planes) {
     const skyline::Grid& grid = job.grid;
-    const std::uint32_t x1 = std::min(grid.width, x0 + kBlock);
+    const TileWindow& w = job.window;
+    const std::uint32_t x1 = std::min(job.width, x0 + kBlock);
+    const std::uint32_t coreX = w.x + w.coreX, coreY = w.y + w.coreY;  // in the DEM
     const double share = 1.0 / (double(x1 - x0) * rows);
     const auto& bands = *job.bands;
     s.run.clear(job.brackets->order(), skyline::kNoData);
     double latitude = 0, north = 0;
     for (std::uint32_t dy = 0; dy < rows; ++dy) {
         const RowLocation& row = s.rows[dy];
+        const std::uint32_t y = y0 + dy;
+        const bool coreRow = y >= coreY && y < coreY + w.coreHeight;
         for (std::uint32_t x = x0; x < x1; ++x) {
             latitude += row.latitude[x] * share;
             north += row.gridNorth[x] * share;
-            const std::size_t i = std::size_t{y0 + dy} * grid.width + x;
+            const std::size_t i = std::size_t{y - w.y} * grid.width + (x - w.x);
+            const std::size_t out = coreRow && x >= coreX && x < coreX + w.coreWidth
+                                        ? std::size_t{y - coreY} * w.coreWidth + (x - coreX)
+                                        : kOutside;
             if (std::isnan(grid.z[i])) {
-                for (auto& plane : planes->irradiation) plane[i] = skyline::kNoData;
-                if (!planes->hours.empty()) planes->hours[i] = skyline::kNoData;
+                if (out == kOutside) continue;
+                for (auto& plane : planes->irradiation) plane[out] = skyline::kNoData;
+                if (!planes->hours.empty()) planes->hours[out] = skyline::kNoData;
                 continue;
             }
-            const skyline::SurfaceOrientation o = skyline::OrientationAt(grid, job.cellX, job.cellY, x, y0 + dy);
+            const skyline::SurfaceOrientation o =
+                skyline::OrientationAt(grid, job.cellX, job.cellY, x - w.x, y - w.y);
             const double open = (1 + std::cos(o.slope)) / 2;
-            s.texels[s.run.count] = i;
+            s.texels[s.run.count] = out;
             s.run.add(solar::Surface(o.slope, o.aspect, std::clamp((*job.svf)[i] / open, 0.0, 1.0)),
                       solar::PressureRatio(grid.z[i]), [&](std::size_t d) { return bands[d][i]; });
         }
@@ -68,6 +81,7 @@ void SumBlock(const DaySumsJob& job, std::uint32_t x0, std::uint32_t y0, std::ui
     }
     for (std::size_t k = 0; k < s.run.count; ++k) {
         const std::size_t i = s.texels[k];
+        if (i == kOutside) continue;
         if (!planes->irradiation.empty()) {
             const double reflected = s.sums.reflected(k, s.run, job.albedo);
             planes->irradiation[0][i] = static_cast<float>(s.sums.beam[k]);
@@ -82,11 +96,15 @@ void SumBlock(const DaySumsJob& job, std::uint32_t x0, std::uint32_t y0, std::ui
 }  // namespace
 
 bool SumDays(const DaySumsJob& job, DayPlanes* planes) {
-    const std::uint32_t blockRows = (job.grid.height + kBlock - 1) / kBlock;
-    return ForEachRow<BlockScratch>(blockRows, [&](std::uint32_t b, BlockScratch& s) {
-        const std::uint32_t y0 = b * kBlock, rows = std::min(kBlock, job.grid.height - y0);
+    const TileWindow& w = job.window;
+    if (w.coreWidth == 0 || w.coreHeight == 0) return true;
+    const std::uint32_t coreX = w.x + w.coreX, coreY = w.y + w.coreY;
+    const std::uint32_t firstRow = coreY / kBlock, lastRow = (coreY + w.coreHeight - 1) / kBlock;
+    const std::uint32_t firstColumn = coreX / kBlock, lastColumn = (coreX + w.coreWidth - 1) / kBlock;
+    return ForEachRow<BlockScratch>(lastRow - firstRow + 1, [&](std::uint32_t b, BlockScratch& s) {
+        const std::uint32_t y0 = (firstRow + b) * kBlock, rows = std::min(kBlock, job.height - y0);
         for (std::uint32_t dy = 0; dy < rows; ++dy) job.location->locate(y0 + dy, &s.rows[dy]);
-        for (std::uint32_t x0 = 0; x0 < job.grid.width; x0 += kBlock) SumBlock(job, x0, y0, rows, s, planes);
+        for (std::uint32_t c = firstColumn; c <= lastColumn; ++c) SumBlock(job, c * kBlock, y0, rows, s, planes);
     });
 }
 

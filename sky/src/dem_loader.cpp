@@ -16,6 +16,9 @@ namespace sky {
 
 namespace {
 
+constexpr const char* kRotated =
+    "its grid is rotated or sheared against its coordinates; warp it onto a north-up grid first (gdalwarp)";
+
 // GDAL's virtual file systems: names, not files.
 bool IsGdalName(const std::string& path) { return path.rfind("/vsi", 0) == 0; }
 
@@ -34,14 +37,30 @@ bool Missing(double stored, const NoData& noData) {
     return stored != stored || (noData.value && stored == *noData.value) || (noData.twin && stored == *noData.twin);
 }
 
+// How stored numbers become elevations.
+struct Elevations {
+    NoData noData;
+    double scale = 1, offset = 0;
+};
+
 // Elevations in place of the stored numbers; counts what is no data.
-void ToElevations(const NoData& noData, double scale, double offset, Dem* dem) {
+void ToElevations(const Elevations& e, Dem* dem) {
     dem->noDataTexels = 0;
     for (double& z : dem->z) {
-        const double elevation = z * scale + offset;
-        z = Missing(z, noData) || !std::isfinite(elevation) ? std::nan("") : elevation;
+        const double elevation = z * e.scale + e.offset;
+        z = Missing(z, e.noData) || !std::isfinite(elevation) ? std::nan("") : elevation;
         if (z != z) ++dem->noDataTexels;
     }
+}
+
+void ToElevations(const NoData& noData, double scale, double offset, Dem* dem) {
+    ToElevations(Elevations{noData, scale, offset}, dem);
+}
+
+// The band's own words, unless the command line gives its own.
+Elevations ElevationsOf(const DemReading& reading, const DemBandHeader& described) {
+    return {NoDataOf(reading.noData ? reading.noData : described.noData, described.type == "Int16"),
+            reading.scale.value_or(described.scale.value_or(1)), reading.offset.value_or(described.offset.value_or(0))};
 }
 
 // What GDAL says of a grid that is no TIFF libgeotiff reads.
@@ -203,15 +222,13 @@ status::Status Load(const std::string& path, const DemReading& reading, const De
     dem->geotransform = described.geotransform;
     dem->tiff = header != nullptr ? header->tags : TagsOf(path, band);
     if (dem->tiff->rotated) {
-        *why = "its grid is rotated or sheared against its coordinates; warp it onto a north-up grid first (gdalwarp)";
+        *why = kRotated;
         return Refused(path, *why);
     }
     dem->width = band.width;
     dem->height = band.height;
     dem->z = std::move(band.values);
-    ToElevations(NoDataOf(reading.noData ? reading.noData : described.noData, described.type == "Int16"),
-                 reading.scale.value_or(described.scale.value_or(1)),
-                 reading.offset.value_or(described.offset.value_or(0)), dem);
+    ToElevations(ElevationsOf(reading, described), dem);
     return status::Ok();
 }
 
@@ -254,6 +271,60 @@ status::Status LoadDem(const std::string& path, const DemReading& reading, const
         return Load(path, reading, header, dem, why);
     } catch (const std::bad_alloc&) {
         *dem = Dem{};
+        return status::OutOfMemory();
+    }
+}
+
+namespace detail {
+struct DemWindowsState {
+    std::string path;
+    raster::RasterWindows raster;
+    Elevations elevations;
+};
+}  // namespace detail
+
+DemWindows::DemWindows() = default;
+DemWindows::~DemWindows() = default;
+
+status::Status DemWindows::open(const std::string& path, const DemReading& reading, const DemHeader& header,
+                                std::string* why) {
+    try {
+        state_ = std::make_unique<detail::DemWindowsState>();
+        if (!header.band) {
+            *why = "a run in tiles reads the DEM through GDAL, which does not read this one";
+            return Refused(path, *why);
+        }
+        if (header.tags.rotated) {
+            *why = kRotated;
+            return Refused(path, *why);
+        }
+        state_->path = path;
+        state_->elevations = ElevationsOf(reading, *header.band);
+        if (status::Status opened = state_->raster.open(path, reading.band); !opened.ok()) {
+            *why = WithoutPath(path, opened.reason);
+            return AsRefusal(std::move(opened));
+        }
+        if (state_->raster.width() != header.width || state_->raster.height() != header.height)
+            return Changed(path, why);
+        return status::Ok();
+    } catch (const std::bad_alloc&) {
+        return status::OutOfMemory();
+    }
+}
+
+status::Status DemWindows::read(std::uint32_t x, std::uint32_t y, std::uint32_t width, std::uint32_t height, Dem* tile,
+                                std::string* why) {
+    if (!state_) return status::Fail(status::Code::InvalidArgument, {});
+    try {
+        if (status::Status read = state_->raster.read(x, y, width, height, &tile->z); !read.ok()) {
+            *why = WithoutPath(state_->path, read.reason);
+            return AsRefusal(std::move(read));
+        }
+        tile->width = width;
+        tile->height = height;
+        ToElevations(state_->elevations, tile);
+        return status::Ok();
+    } catch (const std::bad_alloc&) {
         return status::OutOfMemory();
     }
 }

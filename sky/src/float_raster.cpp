@@ -71,6 +71,14 @@ status::Status RasterOutputFile::writeBand(std::size_t band, const void* samples
     return s.ok() ? status::Ok() : Report(err, s);
 }
 
+status::Status RasterOutputFile::writeWindow(std::size_t band, std::uint32_t x, std::uint32_t y, std::uint32_t width,
+                                             std::uint32_t height, const void* samples, std::FILE* err) {
+    if (!writer_) return status::Fail(status::Code::Failed, {});
+    const status::Status s = writer_->gdal.writeWindow(band, x, y, width, height, samples);
+    writer_->warn(err);
+    return s.ok() ? status::Ok() : Report(err, s);
+}
+
 status::Status RasterOutputFile::commit(std::FILE* out, std::FILE* err) {
     if (!writer_) return status::Fail(status::Code::Failed, {});
     const status::Status s = writer_->gdal.commit();

@@ -9,7 +9,7 @@ namespace {
 
 double Wrap(double degrees) {
     if (degrees >= 0 && degrees < 360) return degrees;  // most: the sun's azimuths
-    if (degrees < 0 && degrees >= -360) {  // the rest of them: what the fmods below give
+    if (degrees < 0 && degrees >= -360) {               // the rest of them: what the fmods below give
         const double up = degrees + 360;
         return up == 360 ? 0 : up;
     }

@@ -1,9 +1,11 @@
 #include "sky/run_memory.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "encode/encoded_size.h"
 #include "os/memory_budget.h"
+#include "sky/day_sums.h"
 #include "outputs/name_format.h"
 #include "skyline/horizon_bands.h"
 #include "viewer/page_data.h"
@@ -160,6 +162,92 @@ std::uint64_t RunPeakBytes(const SkyOptions& o, std::uint32_t width, std::uint32
         Add(Mul(Mul(texels, 4), batch), Add(skyline::HorizonWorkBytes(width, height, directions, threads), taking));
     const std::uint64_t afterLoading = Add(Add(dem, kept), std::max(sweeping, finishing));
     return Add(std::max(loading, afterLoading), kMarginBytes);
+}
+
+}  // namespace sky
+
+namespace sky {
+
+namespace {
+
+// Bytes a DEM location holds: PROJ's lattice of every row (a point every 16
+// columns and the last, three doubles each) and a located row per thread.
+std::uint64_t LocationBytes(const SkyOptions& o, std::uint32_t width, std::uint32_t height, unsigned threads) {
+    if (o.irradiationFile.empty() && o.sunHoursFile.empty() && o.shadowMasksFile.empty()) return 0;
+    // The days' sums locate a block's rows at once.
+    const std::uint64_t rows = Mul(Mul(Mul(threads, width), 3 * sizeof(double)), kDayBlock);
+    if (o.latitude) return rows;
+    return Add(rows, Mul(Mul(width / 16 + 2, height), 3 * sizeof(double)));
+}
+
+// The core sides tried, largest first: below the DEM's longer side.
+std::vector<std::uint32_t> CoreSides(std::uint32_t width, std::uint32_t height) {
+    const std::uint32_t longer = std::max(width, height);
+    std::vector<std::uint32_t> sides;
+    for (std::uint32_t c = (longer - 1) / 256 * 256; c >= 256; c -= 256) sides.push_back(c);
+    for (std::uint32_t c : {128u, 64u})
+        if (c < longer) sides.push_back(c);
+    return sides;
+}
+
+}  // namespace
+
+Halo HaloOf(double maxDistance, double cellX, double cellY) {
+    const auto cells = [&](double cell) {
+        const double n = std::floor(maxDistance / std::fabs(cell)) + 1;
+        return n >= 4e9 ? std::uint32_t{4000000000u} : static_cast<std::uint32_t>(n);
+    };
+    return {cells(cellY), cells(cellX)};
+}
+
+std::uint64_t TiledRunPeakBytes(const SkyOptions& o, std::uint32_t width, std::uint32_t height, std::uint32_t core,
+                                Halo halo, const std::vector<skyline::LatticeDirection>& directions,
+                                unsigned threads) {
+    // The days' sums widen a core to whole blocks of the DEM.
+    const std::uint64_t widened = o.irradiationFile.empty() && o.sunHoursFile.empty() ? 0 : 2 * (kDayBlock - 1);
+    const auto side = [&](std::uint32_t core, std::uint32_t halo, std::uint32_t whole) {
+        return static_cast<std::uint32_t>(std::min<std::uint64_t>(whole, core + widened + 2ull * halo));
+    };
+    const std::uint64_t tile = RunPeakBytes(o, side(core, halo.columns, width), side(core, halo.rows, height),
+                                            directions, threads);
+    return Add(Add(tile, kTileBlockCacheBytes), LocationBytes(o, width, height, threads));
+}
+
+std::uint32_t CoreThatFits(const SkyOptions& o, std::uint32_t width, std::uint32_t height, Halo halo,
+                           const std::vector<skyline::LatticeDirection>& directions, unsigned threads,
+                           FitsInMemory fits) {
+    for (std::uint32_t core : CoreSides(width, height))
+        if (fits(TiledRunPeakBytes(o, width, height, core, halo, directions, threads))) return core;
+    return 0;
+}
+
+double MaxDistanceThatFits(const SkyOptions& o, std::uint32_t width, std::uint32_t height, double cellX,
+                           double cellY, const std::vector<skyline::LatticeDirection>& directions, unsigned threads,
+                           FitsInMemory fits) {
+    const std::vector<std::uint32_t> sides = CoreSides(width, height);
+    if (sides.empty()) return 0;
+    // Tiles of a reasonable size: cores of 512 at least and twice the halo, so that
+    // the halos' work is at most thrice the cores'.
+    const auto runs = [&](double d) {
+        const Halo halo = HaloOf(d, cellX, cellY);
+        const std::uint64_t wanted = std::max<std::uint64_t>(512, 2ull * std::max(halo.rows, halo.columns));
+        const std::uint64_t whole = (wanted + 255) / 256 * 256;  // GeoTIFF blocks
+        const auto core = static_cast<std::uint32_t>(std::min<std::uint64_t>(sides.front(), whole));
+        const std::uint64_t peak = TiledRunPeakBytes(o, width, height, core, halo, directions, threads);
+        // An eighth to spare: the memory available moves between this run and the next.
+        return fits(Add(peak, peak / 8));
+    };
+    // Whole metres, the largest that runs: beyond the map's diagonal a halo adds nothing.
+    double low = 0, high = std::ceil(std::hypot(width * std::fabs(cellX), height * std::fabs(cellY)));
+    if (!runs(1)) return 0;
+    low = 1;
+    while (high - low > 1) {
+        const double mid = std::floor((low + high) / 2);
+        (runs(mid) ? low : high) = mid;
+    }
+    if (runs(high)) low = high;
+    const double unit = std::pow(10.0, std::max(0.0, std::floor(std::log10(low)) - 1));
+    return std::floor(low / unit) * unit;
 }
 
 }  // namespace sky

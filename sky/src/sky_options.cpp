@@ -58,6 +58,7 @@ constexpr cli::OptionEntry kOptions[] = {
     {"sun"},
     {"16-bit", 0, false},
     {"max-distance"},
+    {"tile-size"},
     {"engine"},
     {"viewer"},
     {"viewer-size"},
@@ -120,6 +121,10 @@ public:
         } else if (name == "max-distance") {
             if (!number || !(*number > 0)) return option + " needs a distance above 0 in metres, not \"" + value + "\"";
             o.maxDistance = *number;
+        } else if (name == "tile-size") {
+            if (!number || *number < 16 || *number > 65536 || *number != std::floor(*number))
+                return option + " must be a whole number of texels from 16 to 65536, not \"" + value + "\"";
+            o.tileSize = static_cast<std::uint32_t>(*number);
         } else if (name == "azimuths") {
             if (!numbers) return option + " needs azimuths in degrees separated by commas, not \"" + value + "\"";
             o.azimuths = *numbers;
@@ -180,6 +185,13 @@ public:
         if (!o.engineFile.empty() && o.wantedAzimuths().size() % 4 != 0)
             return "--engine needs a multiple of 4 directions, four to a slice";
         if (!o.shadeFile.empty() && !o.sunGiven) return "--shade needs the sun's place (--sun AZ,EL)";
+        // A tile borrows a halo of the distance the horizons reach; the earth's lowering
+        // is reckoned from the map's corner, which a tile does not see.
+        if (o.tileSize != 0 && o.maxDistance == 0)
+            return "--tile-size needs --max-distance, the halo each tile borrows";
+        if (o.tileSize != 0 && o.curvature)
+            return "--tile-size and --curvature do not go together: the earth's lowering is reckoned from the whole "
+                   "map's corner";
         // A driver given names the float outputs' files; else the name says TIFF or OpenEXR.
         for (const auto& [file, option] : {std::pair{&o.anglesFile, "--angles"},
                                            {&o.svfFile, "--svf"},

@@ -25,15 +25,11 @@ std::string Degrees(double azimuth) {
     return text;
 }
 
-namespace {
-
 std::string AzimuthList(const std::vector<double>& azimuths) {
     std::string list;
     for (double azimuth : azimuths) list.append(list.empty() ? "" : " ").append(Degrees(azimuth));
     return list;
 }
-
-}  // namespace
 
 status::Status WriteOwnExr(const std::string& path, const encode::FloatChannels& channels, std::FILE* out,
                            std::FILE* err) {
@@ -42,13 +38,6 @@ status::Status WriteOwnExr(const std::string& path, const encode::FloatChannels&
     const status::Status made = encode::EncodeFloatExr(channels, &bytes, &why);
     return outputs::PutMadeFile({kSkyProgram, out, err}, path, made, why, bytes);
 }
-
-namespace {
-
-// Angle bands' names (OpenEXR's channels) and descriptions.
-struct AngleNames {
-    std::vector<std::string> names, descriptions;
-};
 
 AngleNames AngleNamesOf(const OutputSource& source) {
     AngleNames t;
@@ -63,6 +52,13 @@ AngleNames AngleNamesOf(const OutputSource& source) {
     }
     return t;
 }
+
+const char* SvfModelName(skyline::SvfModel model) {
+    static const char* const kModels[] = {"horizontal", "sloped", "zaksek"};
+    return kModels[static_cast<int>(model)];
+}
+
+namespace {
 
 // The angle raster through GDAL, band by band into its file.
 class AngleRasterOutput final : public BandOutput {
@@ -128,8 +124,7 @@ public:
         return status::Ok();
     }
     status::Status finish(std::FILE* out, std::FILE* err) override {
-        static const char* const kModels[] = {"horizontal", "sloped", "zaksek"};
-        const char* model = kModels[static_cast<int>(model_)];
+        const char* model = SvfModelName(model_);
         encode::FloatChannels channels{source_.dem.width, source_.dem.height, {"svf"}, {}};
         channels.planes.push_back(sum_->result());
         sum_.reset();

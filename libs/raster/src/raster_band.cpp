@@ -3,6 +3,7 @@
 #include <gdal.h>
 #include <ogr_srs_api.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -116,6 +117,67 @@ status::Status GdalIdentifies(const std::string& path, bool* identified) {
         GdalMessages quiet;
         *identified = GDALIdentifyDriverEx(path.c_str(), GDAL_OF_RASTER, nullptr, nullptr) != nullptr;
         return status::Ok();
+    });
+}
+
+}  // namespace raster
+
+namespace raster {
+
+struct RasterWindows::State {
+    std::string path;
+    Dataset dataset;
+    GDALRasterBandH band = nullptr;
+    std::uint32_t width = 0, height = 0;
+};
+
+RasterWindows::RasterWindows() = default;
+RasterWindows::~RasterWindows() = default;
+
+status::Status RasterWindows::open(const std::string& path, int band) {
+    try {
+        state_ = std::make_unique<State>();
+    } catch (const std::bad_alloc&) {
+        return status::OutOfMemory();
+    }
+    return OnItsOwnThread([&] {
+        RegisterGdal();
+        GdalMessages messages;
+        state_->path = path;
+        state_->dataset.reset(GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
+                                         nullptr, nullptr, nullptr));
+        if (!state_->dataset)
+            return messages.lastError().empty() || messages.outOfMemory() ? status::OutOfMemory()
+                                                                          : Invalid(path, messages.lastError());
+        const int bands = GDALGetRasterCount(state_->dataset.get());
+        if (band < 1 || band > bands)
+            return status::Fail(status::Code::InvalidArgument, path + ": band " + std::to_string(band) +
+                                                                   " does not exist");
+        state_->band = GDALGetRasterBand(state_->dataset.get(), band);
+        state_->width = static_cast<std::uint32_t>(std::max(0, GDALGetRasterXSize(state_->dataset.get())));
+        state_->height = static_cast<std::uint32_t>(std::max(0, GDALGetRasterYSize(state_->dataset.get())));
+        return status::Ok();
+    });
+}
+
+std::uint32_t RasterWindows::width() const { return state_ ? state_->width : 0; }
+std::uint32_t RasterWindows::height() const { return state_ ? state_->height : 0; }
+
+status::Status RasterWindows::read(std::uint32_t x, std::uint32_t y, std::uint32_t w, std::uint32_t h,
+                                   std::vector<double>* values) {
+    if (!state_ || state_->band == nullptr) return status::Fail(status::Code::InvalidArgument, "no raster is open");
+    if (w == 0 || h == 0 || x > state_->width || w > state_->width - x || y > state_->height ||
+        h > state_->height - y)
+        return status::Fail(status::Code::InvalidArgument, state_->path + ": a window outside the raster");
+    return OnItsOwnThread([&] {
+        GdalMessages messages;
+        values->resize(std::size_t{w} * h);
+        if (GDALRasterIO(state_->band, GF_Read, static_cast<int>(x), static_cast<int>(y), static_cast<int>(w),
+                         static_cast<int>(h), values->data(), static_cast<int>(w), static_cast<int>(h), GDT_Float64, 0,
+                         0) == CE_None)
+            return status::Ok();
+        if (messages.lastError().empty() || messages.outOfMemory()) return status::OutOfMemory();
+        return Invalid(state_->path, messages.lastError());
     });
 }
 

@@ -157,7 +157,7 @@ struct RasterWriter::State {
     GDALDataType type = GDT_Float32;
     std::uint32_t width = 0, height = 0;
     Dataset dataset;  // written band by band
-    std::vector<bool> written;
+    std::vector<std::uint64_t> written;  // texels of each band
     std::vector<std::string> warnings;
     bool committed = false;
     int writeback = -1;  // the file GDAL writes, opened again to start its writeback
@@ -256,26 +256,35 @@ struct RasterWriter::State {
             if (layout.noData && GDALSetRasterNoDataValue(band, *layout.noData) != CE_None)
                 return failed(messages, "to set band " + std::to_string(b + 1) + "'s no data");
         }
-        written.assign(layout.descriptions.size(), false);
+        written.assign(layout.descriptions.size(), 0);
         keep(messages);
         return status::Ok();
     }
 
-    status::Status writeBand(std::size_t b, const void* samples) {
-        if (!dataset || b >= written.size() || written[b])
+    std::uint64_t texels() const { return std::uint64_t{width} * height; }
+
+    status::Status writeWindow(std::size_t b, std::uint32_t x, std::uint32_t y, std::uint32_t w, std::uint32_t h,
+                               const void* samples) {
+        const std::uint64_t area = std::uint64_t{w} * h;
+        if (!dataset || b >= written.size() || written[b] + area > texels())
             return status::Fail(status::Code::InvalidArgument,
                                 shown + ": band " + std::to_string(b + 1) + " is not one still to write");
+        if (w == 0 || h == 0 || x > width || w > width - x || y > height || h > height - y)
+            return status::Fail(status::Code::InvalidArgument, shown + ": a window outside the raster");
         GdalMessages messages;
         GDALRasterBandH band = GDALGetRasterBand(dataset.get(), static_cast<int>(b + 1));
-        const int w = static_cast<int>(width), h = static_cast<int>(height);
-        // Flushed at once: its blocks compress while the next band is computed, and a
-        // full disk shows here.
-        const bool ok =
-            GDALRasterIO(band, GF_Write, 0, 0, w, h, const_cast<void*>(samples), w, h, type, 0, 0) == CE_None &&
-            GDALFlushRasterCache(band) == CE_None;
+        // A whole band is flushed at once: its blocks compress while the next band is
+        // computed, and a full disk shows here. A window's blocks stay in GDAL's cache
+        // until it needs the room: flushed, a block that the next window fills the rest
+        // of would be compressed and stored again.
+        const bool whole = w == width && h == height;
+        const bool ok = GDALRasterIO(band, GF_Write, static_cast<int>(x), static_cast<int>(y), static_cast<int>(w),
+                                     static_cast<int>(h), const_cast<void*>(samples), static_cast<int>(w),
+                                     static_cast<int>(h), type, 0, 0) == CE_None &&
+                        (!whole || GDALFlushRasterCache(band) == CE_None);
         messages.gatherOtherThreads();
         if (!ok || !messages.lastError().empty()) return failed(messages, "to write band " + std::to_string(b + 1));
-        written[b] = true;
+        written[b] += area;
         startWriteback();
         keep(messages);
         return status::Ok();
@@ -303,7 +312,7 @@ struct RasterWriter::State {
     }
 
     status::Status commit() {
-        if (!dataset || std::find(written.begin(), written.end(), false) != written.end())
+        if (!dataset || std::any_of(written.begin(), written.end(), [&](std::uint64_t n) { return n != texels(); }))
             return status::Fail(status::Code::InvalidArgument, shown + ": not every band is written");
         closeWriteback();
         if (const status::Status s = finishFile(); !s.ok()) return s;
@@ -352,7 +361,23 @@ status::Status RasterWriter::open(const std::string& path, const RasterFormat& f
 
 status::Status RasterWriter::writeBand(std::size_t band, const void* samples) {
     if (!state_) return status::Fail(status::Code::InvalidArgument, "no raster is open");
-    return OnItsOwnThread([&] { return state_->writeBand(band, samples); });
+    return OnItsOwnThread([&] {
+        if (state_->dataset && band < state_->written.size() && state_->written[band] != 0)
+            return status::Fail(status::Code::InvalidArgument,
+                                state_->shown + ": band " + std::to_string(band + 1) + " is not one still to write");
+        return state_->writeWindow(band, 0, 0, state_->width, state_->height, samples);
+    });
+}
+
+status::Status RasterWriter::writeWindow(std::size_t band, std::uint32_t x, std::uint32_t y, std::uint32_t width,
+                                         std::uint32_t height, const void* samples) {
+    if (!state_) return status::Fail(status::Code::InvalidArgument, "no raster is open");
+    return OnItsOwnThread([&] { return state_->writeWindow(band, x, y, width, height, samples); });
+}
+
+void SetBlockCacheBytes(std::uint64_t bytes) {
+    RegisterGdal();
+    GDALSetCacheMax64(static_cast<GIntBig>(std::min<std::uint64_t>(bytes, INT64_MAX)));
 }
 
 status::Status RasterWriter::commit() {

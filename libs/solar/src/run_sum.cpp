@@ -5,7 +5,10 @@
 #define HWY_TARGET_INCLUDE "run_sum.cpp"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 #include "hwy/highway.h"
+// math-inl.h needs highway.h before it.
+// clang-format off
 #include "hwy/contrib/math/math-inl.h"
+// clang-format on
 
 #include <algorithm>
 #include <cmath>
@@ -43,8 +46,8 @@ V BeamShare(D d, V m, V thickness) {
     auto rayleigh = hn::Div(one, poly);
     const auto far = hn::Gt(m, hn::Set(d, 20.0));  // the sun within a few degrees of the horizontal
     if (!hn::AllFalse(d, far))
-        rayleigh = hn::IfThenElse(far, hn::Div(one, hn::Add(hn::Set(d, 10.4), hn::Mul(hn::Set(d, 0.718), m))),
-                                  rayleigh);
+        rayleigh =
+            hn::IfThenElse(far, hn::Div(one, hn::Add(hn::Set(d, 10.4), hn::Mul(hn::Set(d, 0.718), m))), rayleigh);
     return hn::Exp(d, hn::Mul(hn::Mul(thickness, m), rayleigh));
 }
 
@@ -56,7 +59,8 @@ void FitBeamShare(D d, double airMass, const PressureSpan& span, double thicknes
     const std::size_t lanes = hn::Lanes(d);
     alignas(64) double share[kFitPadded];
     for (std::size_t k = 0; k < kFitPadded; k += lanes) {
-        const auto p = hn::Add(hn::Set(d, span.middle), hn::Mul(hn::Set(d, span.half), hn::Load(d, lattice.points + k)));
+        const auto p =
+            hn::Add(hn::Set(d, span.middle), hn::Mul(hn::Set(d, span.half), hn::Load(d, lattice.points + k)));
         hn::Store(BeamShare(d, hn::Mul(hn::Set(d, airMass), p), hn::Set(d, thickness)), d, share + k);
     }
     for (std::size_t i = 0; i < kFitPadded; i += lanes) {
@@ -69,13 +73,13 @@ void FitBeamShare(D d, double airMass, const PressureSpan& span, double thicknes
 
 // What a step brings every texel alike, its length folded in.
 struct StepShares {
-    double beam;      // g0 x hours: times Kb and the incidence, the beam's sum
-    double ground;    // g0 sin(elevation) x hours: times Kb, the horizontal beam's
-    double diffuse;   // the horizontal diffuse irradiance x hours
-    double towards;   // 1 / sin(elevation)
-    double lowSun;    // 1 / (cos(elevation) (0.1 - 0.008 elevation)) for a low sun, else 0
+    double beam;       // g0 x hours: times Kb and the incidence, the beam's sum
+    double ground;     // g0 sin(elevation) x hours: times Kb, the horizontal beam's
+    double diffuse;    // the horizontal diffuse irradiance x hours
+    double towards;    // 1 / sin(elevation)
+    double lowSun;     // 1 / (cos(elevation) (0.1 - 0.008 elevation)) for a low sun, else 0
     double elevation;  // degrees, as the horizons
-    bool fitted;      // Kb from `fit` in the texel's place in the run's pressures
+    bool fitted;       // Kb from `fit` in the texel's place in the run's pressures
     alignas(64) double fit[kFitPadded];
 };
 
@@ -83,7 +87,7 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
                   RunTotals* totals) {
     const hn::ScalableTag<double> d;
     const std::size_t lanes = hn::Lanes(d);
-    const auto zero = hn::Zero(d), one = hn::Set(d, 1.0);
+    const auto zero = hn::Zero(d);
     const auto thickness = hn::Set(d, -0.8662 * linke);
     // Each lane takes a step's shares as they are, so work them out once.
     StepShares shares[64];
@@ -109,11 +113,15 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
         // through the steps, and its sums still take the steps in their order.
         for (std::size_t i = 0; i < run.count; i += lanes) {
             const auto cosS = hn::Load(d, run.cosSlope + i);
-            const auto sinSinA = hn::Load(d, run.sinSlopeSinAspect + i), sinSCosA = hn::Load(d, run.sinSlopeCosAspect + i);
-            const auto openPlane = hn::Load(d, run.openPlane + i), anisotropic = hn::Load(d, run.anisotropic + i);
-            const auto share = hn::Load(d, run.skyShare + i), dark = hn::Load(d, run.shadowedShare + i);
+            const auto sinSinA = hn::Load(d, run.sinSlopeSinAspect + i),
+                       sinSCosA = hn::Load(d, run.sinSlopeCosAspect + i);
+            const auto iso0 = hn::Load(d, run.isotropic[0] + i), iso1 = hn::Load(d, run.isotropic[1] + i);
+            const auto iso2 = hn::Load(d, run.isotropic[2] + i), iso3 = hn::Load(d, run.isotropic[3] + i);
+            const auto dark = hn::Load(d, run.shadowedShare + i);
             const auto pressure = hn::Load(d, run.pressures + i);
             const auto x = hn::Mul(hn::Sub(pressure, hn::Set(d, span.middle)), hn::Set(d, span.scale));
+            const auto x2 = hn::Mul(x, x), x3 = hn::Mul(x2, x), x4 = hn::Mul(x2, x2);
+            const auto x5 = hn::Mul(x4, x), x6 = hn::Mul(x4, x2);
             const auto flat = hn::Gt(hn::Load(d, run.flat + i), zero);
             auto beamSum = hn::Load(d, totals->beam + i), diffuseSum = hn::Load(d, totals->diffuse + i);
             auto groundSum = hn::Load(d, totals->groundBeam + i), hoursSum = hn::Load(d, totals->sunHours + i);
@@ -122,14 +130,19 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
                 const StepShares& step = shares[s];
                 // The beam's share of the extraterrestrial irradiance.
                 auto kb = zero;
-                if (step.fitted) {
-                    kb = hn::Set(d, step.fit[kFitPoints - 1]);
-                    for (int j = kFitPoints - 2; j >= 0; --j) kb = hn::Add(hn::Set(d, step.fit[j]), hn::Mul(kb, x));
+                static_assert(kFitPoints == 7);
+                if (step.fitted) {  // in a tree, not Horner's chain: the powers are the texel's own
+                    const auto c = [&](std::size_t j) { return hn::Set(d, step.fit[j]); };
+                    const auto low =
+                        hn::Add(hn::Add(c(0), hn::Mul(c(1), x)), hn::Add(hn::Mul(c(2), x2), hn::Mul(c(3), x3)));
+                    const auto high = hn::Add(hn::Add(hn::Mul(c(4), x4), hn::Mul(c(5), x5)), hn::Mul(c(6), x6));
+                    kb = hn::Add(low, high);
                 } else {
                     kb = BeamShare(d, hn::Mul(hn::Set(d, sun.seaLevelAirMass), pressure), thickness);
                 }
 
-                const auto across = hn::Add(hn::Mul(hn::Set(d, sun.east), sinSinA), hn::Mul(hn::Set(d, sun.north), sinSCosA));
+                const auto across =
+                    hn::Add(hn::Mul(hn::Set(d, sun.east), sinSinA), hn::Mul(hn::Set(d, sun.north), sinSCosA));
                 const auto incidence = hn::Add(hn::Mul(hn::Set(d, sun.sinElevation), cosS), across);
                 // The horizon towards the sun, as skyline::HorizonTowards gives it.
                 const std::size_t pair = sun.around.pair * kRunMost + i;
@@ -140,12 +153,14 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
 
                 const auto beam = hn::Mul(kb, incidence);
                 beamSum = hn::Add(beamSum, hn::IfThenElseZero(visible, hn::Mul(beam, hn::Set(d, step.beam))));
-                const auto n = hn::Sub(hn::Set(d, 0.00263), hn::Mul(kb, hn::Add(hn::Set(d, 0.712), hn::Mul(hn::Set(d, 0.6883), kb))));
-                const auto isotropic = hn::Mul(hn::Add(openPlane, hn::Mul(anisotropic, n)), hn::Sub(one, kb));
+                const auto kb2 = hn::Mul(kb, kb);
+                const auto isotropic =
+                    hn::Add(hn::Add(iso0, hn::Mul(iso1, kb)), hn::Mul(kb2, hn::Add(iso2, hn::Mul(iso3, kb))));
                 auto circumsolar = hn::Mul(beam, hn::Set(d, step.towards));
                 if (step.lowSun != 0)  // near the horizon it follows the slope alone
-                    circumsolar = hn::IfThenElse(flat, circumsolar, hn::Mul(hn::Mul(kb, across), hn::Set(d, step.lowSun)));
-                const auto lit = hn::Add(hn::Mul(isotropic, share), hn::Max(zero, circumsolar));
+                    circumsolar =
+                        hn::IfThenElse(flat, circumsolar, hn::Mul(hn::Mul(kb, across), hn::Set(d, step.lowSun)));
+                const auto lit = hn::Add(isotropic, hn::Max(zero, circumsolar));
                 diffuseSum = hn::Add(diffuseSum, hn::Mul(hn::IfThenElse(visible, lit, dark), hn::Set(d, step.diffuse)));
                 // The ground around reflects the beam only where the terrain lets it in.
                 groundSum = hn::Add(groundSum, hn::IfThenElseZero(clear, hn::Mul(kb, hn::Set(d, step.ground))));
@@ -191,8 +206,8 @@ void CompleteStepsImpl(StepSun* steps, std::size_t count, double g0, const Turbi
         // RelativeAirMass(e, 1) and MomentOf's diffuse, operation for operation.
         const auto above = hn::Add(hn::Add(hn::Set(d, 0.1594), hn::Mul(hn::Set(d, 1.123), e)),
                                    hn::Mul(hn::Mul(hn::Set(d, 0.065656), e), e));
-        const auto below = hn::Add(hn::Add(one, hn::Mul(hn::Set(d, 28.9344), e)),
-                                   hn::Mul(hn::Mul(hn::Set(d, 277.3971), e), e));
+        const auto below =
+            hn::Add(hn::Add(one, hn::Mul(hn::Set(d, 28.9344), e)), hn::Mul(hn::Mul(hn::Set(d, 277.3971), e), e));
         const auto refracted = hn::Add(e, hn::Div(hn::Mul(hn::Set(d, 0.061359), above), below));
         const auto base = hn::Add(hn::Mul(refracted, hn::Set(d, 180 / std::numbers::pi)), hn::Set(d, 6.07995));
         const auto power = hn::Exp(d, hn::Mul(hn::Log(d, base), hn::Set(d, -1.6364)));
@@ -238,10 +253,9 @@ void RunTexels::clear(const std::vector<std::size_t>& directionOrder, double non
     std::fill(std::begin(cosSlope), std::end(cosSlope), 1.0);
     std::fill(std::begin(sinSlopeSinAspect), std::end(sinSlopeSinAspect), 0.0);
     std::fill(std::begin(sinSlopeCosAspect), std::end(sinSlopeCosAspect), 0.0);
-    std::fill(std::begin(openPlane), std::end(openPlane), 1.0);
-    std::fill(std::begin(anisotropic), std::end(anisotropic), 0.0);
+    for (auto& term : isotropic) std::fill(std::begin(term), std::end(term), 0.0);
+    std::fill(std::begin(isotropic[0]), std::end(isotropic[0]), 1.0);
     std::fill(std::begin(shadowedShare), std::end(shadowedShare), 1.0);
-    std::fill(std::begin(skyShare), std::end(skyShare), 1.0);
     std::fill(std::begin(pressures), std::end(pressures), 1.0);
     std::fill(std::begin(flat), std::end(flat), 1.0);
     pairLow.assign(order.size() * kRunMost, -90.0);

@@ -2,6 +2,7 @@
 // A digital elevation model read from an image file at its own size.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -77,5 +78,30 @@ struct DemHeader {
 // changed while it was being read".
 [[nodiscard]] status::Status LoadDem(const std::string& path, const DemReading& reading, const DemHeader* header,
                                      Dem* dem, std::string* why);
+
+namespace detail {
+struct DemWindowsState;
+}
+
+// The DEM whose header `header` is (one GDAL reads), kept open and read window by
+// window: each window's elevations as LoadDem makes them, bit for bit.
+class DemWindows {
+public:
+    DemWindows();
+    ~DemWindows();
+    DemWindows(const DemWindows&) = delete;
+    DemWindows& operator=(const DemWindows&) = delete;
+    // Ok; InvalidData with `why` for a DEM GDAL does not read at the header's size
+    // and type; InvalidArgument for a band it lacks; OutOfMemory.
+    [[nodiscard]] status::Status open(const std::string& path, const DemReading& reading, const DemHeader& header,
+                                      std::string* why);
+    // The `width` x `height` texels from column `x`, row `y` into `tile` (its grid and
+    // size; no georeferencing). Ok; InvalidData with `why`; OutOfMemory.
+    [[nodiscard]] status::Status read(std::uint32_t x, std::uint32_t y, std::uint32_t width, std::uint32_t height,
+                                      Dem* tile, std::string* why);
+
+private:
+    std::unique_ptr<detail::DemWindowsState> state_;
+};
 
 }  // namespace sky

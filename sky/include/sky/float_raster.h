@@ -1,6 +1,7 @@
 #pragma once
 // The float outputs written through GDAL (GeoTIFF unless a driver is given), band
 // by band, on the DEM's grid, CRS and no data, with the program's own items.
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -39,6 +40,10 @@ public:
                                       const std::vector<std::pair<std::string, std::string>>& metadata, std::FILE* err,
                                       int bits = 32);
     [[nodiscard]] status::Status writeBand(std::size_t band, const void* samples, std::FILE* err);
+    // A window of a band (raster::RasterWriter::writeWindow): a band is whole once
+    // its windows cover it.
+    [[nodiscard]] status::Status writeWindow(std::size_t band, std::uint32_t x, std::uint32_t y, std::uint32_t width,
+                                             std::uint32_t height, const void* samples, std::FILE* err);
     [[nodiscard]] status::Status commit(std::FILE* out, std::FILE* err);
 
 private:

@@ -20,4 +20,40 @@ namespace sky {
 [[nodiscard]] std::uint64_t RunPeakBytes(const SkyOptions& options, std::uint32_t width, std::uint32_t height,
                                          const std::vector<skyline::LatticeDirection>& directions, unsigned threads);
 
+// The rows and columns a tile borrows on each side for --max-distance `maxDistance`
+// with cells `cellX` x `cellY` metres: floor(D / cell) + 1 along each axis, so that
+// every sample within D and both texels a crossing lies between are in it.
+struct Halo {
+    std::uint32_t rows = 0, columns = 0;
+};
+[[nodiscard]] Halo HaloOf(double maxDistance, double cellX, double cellY);
+
+// GDAL's block cache in a run in tiles (what the writes and reads hold of the files).
+constexpr std::uint64_t kTileBlockCacheBytes = 16u << 20;
+
+// The peak of the run in tiles whose cores are `core` texels a side with `halo`:
+// RunPeakBytes of the largest tile's grid (its core and halo within the DEM), GDAL's
+// block cache and, for the sunlight outputs, where the DEM's texels lie on the earth.
+[[nodiscard]] std::uint64_t TiledRunPeakBytes(const SkyOptions& options, std::uint32_t width, std::uint32_t height,
+                                              std::uint32_t core, Halo halo,
+                                              const std::vector<skyline::LatticeDirection>& directions,
+                                              unsigned threads);
+
+// Whether `bytes` fit in the memory available now.
+using FitsInMemory = bool (*)(std::uint64_t bytes);
+
+// The largest core side below the DEM's longer side, a multiple of 256 (else 128 or
+// 64: whole blocks of the GeoTIFFs written) whose run in tiles fits; 0 when none does.
+[[nodiscard]] std::uint32_t CoreThatFits(const SkyOptions& options, std::uint32_t width, std::uint32_t height,
+                                         Halo halo, const std::vector<skyline::LatticeDirection>& directions,
+                                         unsigned threads, FitsInMemory fits);
+
+// The largest --max-distance in metres (rounded down to two significant figures)
+// whose tiles fit with an eighth of their peak to spare, their cores at least 512
+// texels and twice the halo (but below the DEM's longer side); 0 when none fits.
+[[nodiscard]] double MaxDistanceThatFits(const SkyOptions& options, std::uint32_t width, std::uint32_t height,
+                                         double cellX, double cellY,
+                                         const std::vector<skyline::LatticeDirection>& directions, unsigned threads,
+                                         FitsInMemory fits);
+
 }  // namespace sky

@@ -20,6 +20,7 @@ struct SkyOptions {
     std::vector<double> azimuths;  // when given, instead of count and start
     bool curvature = false;
     double maxDistance = 0;  // metres; 0: to the map's edge
+    std::uint32_t tileSize = 0;  // texels a side of a tile's core; 0: tiles only when the whole run does not fit
     // GDAL's driver and creation options for the float outputs ("": GeoTIFF, or
     // OpenEXR by the name).
     std::string outputDriver;

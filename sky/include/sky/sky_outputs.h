@@ -27,6 +27,12 @@ void ReportFailure(std::FILE* err, const std::string& what, status::Code code, c
 // An azimuth as the outputs name it: two decimals.
 std::string Degrees(double azimuth);
 
+// The azimuths as the outputs' AZIMUTHS item lists them.
+std::string AzimuthList(const std::vector<double>& azimuths);
+
+// The sky-view factor model as the SVF_MODEL item names it.
+const char* SvfModelName(skyline::SvfModel model);
+
 // What every output is made from: the DEM (its georeferencing goes into the float
 // files), its cells in metres and the azimuths used, one per band.
 struct OutputSource {
@@ -35,6 +41,12 @@ struct OutputSource {
     const std::vector<double>& azimuths;
     const RasterOutputFormat& format;  // of the float outputs
 };
+
+// Angle bands' names (OpenEXR's channels) and descriptions, one per azimuth.
+struct AngleNames {
+    std::vector<std::string> names, descriptions;
+};
+AngleNames AngleNamesOf(const OutputSource& source);
 
 // An output made from the bands as they are computed, holding only what it must.
 // Each call returns Ok, or reports its own failure on `err` and returns its

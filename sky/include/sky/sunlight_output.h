@@ -7,6 +7,7 @@
 
 #include "sky/sky_options.h"
 #include "sky/sky_outputs.h"
+#include "sky/tile_output.h"
 
 namespace sky {
 
@@ -16,5 +17,11 @@ namespace sky {
 // given, kSkyBadInput when memory runs out, each said on `err`.
 [[nodiscard]] int MakeSunlightOutput(const SkyOptions& options, const OutputSource& source,
                                      std::unique_ptr<BandOutput>* made, std::FILE* err);
+
+// The same files written window by window in a run in tiles, each tile's bands
+// kept until its end; `source.dem` is the whole DEM's header (no samples). Codes as
+// MakeSunlightOutput.
+[[nodiscard]] int MakeTiledSunlightOutput(const SkyOptions& options, const OutputSource& source,
+                                          std::unique_ptr<TileOutput>* made, std::FILE* err);
 
 }  // namespace sky

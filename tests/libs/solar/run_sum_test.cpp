@@ -21,7 +21,9 @@ solar::HorizonPair Around(double azimuth) {
 }
 
 // Texel k's horizon towards direction d in degrees; some directions have none.
-double Horizon(std::size_t k, std::size_t d) { return (k + d) % 7 == 0 ? kNone : std::fmod(k * 13.0 + d * 7.0, 50) - 10; }
+double Horizon(std::size_t k, std::size_t d) {
+    return (k + d) % 7 == 0 ? kNone : std::fmod(k * 13.0 + d * 7.0, 50) - 10;
+}
 
 // Thirteen texels (not a whole number of lanes) of many slopes, aspects, heights
 // and horizons, on days that bring the low sun, the midnight sun and polar night;
@@ -60,7 +62,8 @@ TEST(RunSum, LanesRepeatTheOneTexelDay) {
             });
             EXPECT_NEAR(lanes.beam[k], one.beam, 1e-9 * (1 + one.beam)) << c.latitude << " " << c.day << " " << k;
             EXPECT_NEAR(lanes.diffuse[k], one.diffuse, 1e-9 * (1 + one.diffuse)) << c.latitude << " " << k;
-            EXPECT_NEAR(lanes.reflected(k, run, 0.25), one.reflected, 1e-9 * (1 + one.reflected)) << c.latitude << " " << k;
+            EXPECT_NEAR(lanes.reflected(k, run, 0.25), one.reflected, 1e-9 * (1 + one.reflected))
+                << c.latitude << " " << k;
             EXPECT_NEAR(lanes.sunHours[k], one.sunHours, 1e-12) << c.latitude << " " << c.day << " " << k;
         }
     }

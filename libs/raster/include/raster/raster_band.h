@@ -4,6 +4,7 @@
 // with what the band and its dataset say about them.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,5 +48,28 @@ status::Status WriteGeoreferencingStub(const RasterBand& band, const std::string
 // Whether one of GDAL's drivers takes `path` as its own, by its name or first
 // bytes, in `identified`. Ok; OutOfMemory.
 status::Status GdalIdentifies(const std::string& path, bool* identified);
+
+// One band of a raster kept open to be read window by window, as stored.
+class RasterWindows {
+public:
+    RasterWindows();
+    ~RasterWindows();
+    RasterWindows(const RasterWindows&) = delete;
+    RasterWindows& operator=(const RasterWindows&) = delete;
+    // Opens `path` read-only and band `band` (from 1) of it. Ok; the failures of
+    // ReadRasterBand.
+    status::Status open(const std::string& path, int band);
+    std::uint32_t width() const;
+    std::uint32_t height() const;
+    // The rectangle of `width` x `height` texels from column `x`, row `y` as doubles,
+    // packed rows, into `values` (resized). Ok; InvalidArgument for a window outside
+    // the raster; InvalidData with GDAL's reason; OutOfMemory.
+    status::Status read(std::uint32_t x, std::uint32_t y, std::uint32_t width, std::uint32_t height,
+                        std::vector<double>* values);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace raster

@@ -65,6 +65,12 @@ public:
     // Band `band` (from 0) of packed rows of the layout's type, row 0 on top.
     // InvalidArgument for a band out of range or given twice; Failed; OutOfMemory.
     status::Status writeBand(std::size_t band, const void* samples);
+    // The rectangle of `width` x `height` texels from column `x`, row `y` of band
+    // `band`, packed rows of the layout's type; a band is whole once its windows,
+    // which must not overlap, cover it. InvalidArgument for a band or window out of
+    // range, or more texels than the band holds; Failed; OutOfMemory.
+    status::Status writeWindow(std::size_t band, std::uint32_t x, std::uint32_t y, std::uint32_t width,
+                               std::uint32_t height, const void* samples);
     // Once every band is written: finishes the raster (CreateCopy for a driver that
     // only copies), flushes it to disk and renames it into place. InvalidArgument
     // when a band is missing; Failed; OutOfMemory.
@@ -77,5 +83,9 @@ private:
     struct State;
     std::unique_ptr<State> state_;
 };
+
+// Bytes GDAL's block cache may hold for the whole process (reads and writes), so
+// that a raster written window by window holds no more than that of it.
+void SetBlockCacheBytes(std::uint64_t bytes);
 
 }  // namespace raster

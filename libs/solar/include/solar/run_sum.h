@@ -40,10 +40,14 @@ struct RunTexels {
         cosSlope[k] = surface.cosSlope;
         sinSlopeSinAspect[k] = surface.sinSlope * surface.sinAspect;
         sinSlopeCosAspect[k] = surface.sinSlope * surface.cosAspect;
-        openPlane[k] = surface.openPlane;
-        anisotropic[k] = surface.anisotropic;
-        shadowedShare[k] = (surface.openPlane + surface.anisotropic * 0.25227) * surface.skyShare;
-        skyShare[k] = surface.skyShare;
+        // The sky's isotropic part seen, Muneer's (O + A N(Kb)) (1 - Kb) times the sky
+        // share, N = 0.00263 - 0.712 Kb - 0.6883 Kb², as a cubic in Kb.
+        const double o = surface.openPlane, a = surface.anisotropic, share = surface.skyShare;
+        isotropic[0][k] = (o + 0.00263 * a) * share;
+        isotropic[1][k] = -(o + (0.00263 + 0.712) * a) * share;
+        isotropic[2][k] = (0.712 - 0.6883) * a * share;
+        isotropic[3][k] = 0.6883 * a * share;
+        shadowedShare[k] = (o + a * 0.25227) * share;
         pressures[k] = pressure;
         lowPressure = std::min(lowPressure, pressure);
         highPressure = std::max(highPressure, pressure);
@@ -64,7 +68,7 @@ struct RunTexels {
     double none = 0;
     double lowPressure = 0, highPressure = 0;  // over the texels added
     alignas(64) double cosSlope[kRunMost], sinSlopeSinAspect[kRunMost], sinSlopeCosAspect[kRunMost];
-    alignas(64) double openPlane[kRunMost], anisotropic[kRunMost], shadowedShare[kRunMost], skyShare[kRunMost];
+    alignas(64) double isotropic[4][kRunMost], shadowedShare[kRunMost];
     alignas(64) double pressures[kRunMost], flat[kRunMost];
     std::vector<double> pairLow, pairHigh;  // pair by pair, kRunMost lanes each
 };
