@@ -6,14 +6,15 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <utility>
 
 #include <tiffio.h>
 #include <zlib.h>
 
-#include "encode/grey_tiff_encoder.h"
-#include "encode/png_encoder.h"
 #include "export/grey_preview.h"
 #include "export_fixtures.h"
+#include "encode/grey_tiff_encoder.h"
+#include "encode/png_encoder.h"
 
 namespace {
 
@@ -247,8 +248,8 @@ TEST(GreyPngTest, ThreeFilesFromRowsEqualEachMadeAlone) {
                                                   &together[2], packing)
                             .ok());
             for (int k = 0; k < 3; ++k)
-                EXPECT_TRUE(alone[k] == together[k])
-                    << size.width << "x" << size.height << ", " << size.depth << " bits, file " << k;
+                EXPECT_TRUE(alone[k] == together[k]) << size.width << "x" << size.height << ", " << size.depth
+                                                     << " bits, file " << k;
         }
 }
 
@@ -256,24 +257,25 @@ TEST(GreyPngTest, ThreeFilesFromRowsEqualEachMadeAlone) {
 // libtiff.
 TEST(GreyTiffTest, StripsReadBack) {
     TempDir dir;
-    for (const auto packing : {encode::Compression::Fast, encode::Compression::None})
-        for (const int depth : {8, 16}) {
-            const encode::GreyImage image = TestPicture(1, 1000, depth);
-            std::vector<std::uint8_t> bytes;
-            std::string why;
-            ASSERT_TRUE(encode::EncodeGreyTiff(image, &bytes, &why, {}, packing).ok()) << why;
-            WriteBytes(dir.path("g.tif"), bytes);
-            TIFF* tiff = TIFFOpen(dir.path("g.tif").c_str(), "r");
-            ASSERT_NE(tiff, nullptr);
-            EXPECT_GT(TIFFNumberOfStrips(tiff), 2u);
-            std::vector<std::uint16_t> back;
-            std::vector<std::uint8_t> row(static_cast<std::size_t>(TIFFScanlineSize(tiff)));
-            for (std::uint32_t r = 0; r < image.height && TIFFReadScanline(tiff, row.data(), r, 0) == 1; ++r)
-                for (std::uint32_t c = 0; c < image.width; ++c)
-                    back.push_back(depth == 8 ? row[c] : static_cast<std::uint16_t>(row[2 * c] | row[2 * c + 1] << 8));
-            TIFFClose(tiff);
-            EXPECT_EQ(back, image.samples) << depth << " bits";
-        }
+    using enum encode::Compression;
+    const std::pair<encode::Compression, int> cases[] = {{Fast, 8}, {Fast, 16}, {None, 8}, {None, 16}};
+    for (const auto& [packing, depth] : cases) {
+        const encode::GreyImage image = TestPicture(1, 1000, depth);
+        std::vector<std::uint8_t> bytes;
+        std::string why;
+        ASSERT_TRUE(encode::EncodeGreyTiff(image, &bytes, &why, {}, packing).ok()) << why;
+        WriteBytes(dir.path("g.tif"), bytes);
+        TIFF* tiff = TIFFOpen(dir.path("g.tif").c_str(), "r");
+        ASSERT_NE(tiff, nullptr);
+        EXPECT_GT(TIFFNumberOfStrips(tiff), 2u);
+        std::vector<std::uint16_t> back;
+        std::vector<std::uint8_t> row(static_cast<std::size_t>(TIFFScanlineSize(tiff)));
+        for (std::uint32_t r = 0; r < image.height && TIFFReadScanline(tiff, row.data(), r, 0) == 1; ++r)
+            for (std::uint32_t c = 0; c < image.width; ++c)
+                back.push_back(depth == 8 ? row[c] : static_cast<std::uint16_t>(row[2 * c] | row[2 * c + 1] << 8));
+        TIFFClose(tiff);
+        EXPECT_EQ(back, image.samples) << depth << " bits, packing " << static_cast<int>(packing);
+    }
 }
 
 }  // namespace
