@@ -1,7 +1,5 @@
 #include "export/export_run.h"
 
-#include <new>
-
 #include "encode/png_encoder.h"
 #include "export/angle_maps.h"
 #include "export/export_options.h"
@@ -13,9 +11,9 @@
 #include "geo/georeferencing.h"
 #include "height_loading.h"
 #include "os/memory_budget.h"
-#include "os/output_names.h"
 #include "os/termination_signals.h"
 #include "output_writer.h"
+#include "outputs/refused_names.h"
 
 namespace exporter {
 
@@ -82,15 +80,12 @@ int WritePreviews(const ExportOptions& o, const HorizonMap& map, OutputWriter& w
     return writer.writePng(names[2], red, &green);
 }
 
-int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
-    os::OutputRefusal refused;
-    if (const status::Status checked = os::CheckOutputNames(OutputFiles(o), InputFiles(o), &refused); !checked.ok()) {
-        const std::string why = !refused.input.empty()     ? "it is the input " + refused.input
-                                : !refused.earlier.empty() ? "it is the same file as the output " + refused.earlier
-                                                           : "";
-        Report(err, "cannot write " + refused.output, checked.code, why);
+}  // namespace
+
+int RunExport(const ExportOptions& o, std::FILE* out, std::FILE* err) {
+    const auto inputWords = [](const std::string& input) { return "it is the input " + input; };
+    if (!outputs::CheckOutputNames(err, kProgram, OutputFiles(o), InputFiles(o), inputWords).ok())
         return kExportWriteFailed;
-    }
     HorizonMap map;
     std::string why;
     if (const status::Status read = ReadHorizonMap(o.horizonMap.c_str(), &map, &why); !read.ok()) {
@@ -152,17 +147,6 @@ int Run(const ExportOptions& o, std::FILE* out, std::FILE* err) {
     }
     if (!o.viewerFile.empty()) return WriteViewerPage(o, map, heights, out, err);
     return kExportSuccess;
-}
-
-}  // namespace
-
-int RunExport(const ExportOptions& options, std::FILE* out, std::FILE* err) {
-    try {
-        return Run(options, out, err);
-    } catch (const std::bad_alloc&) {
-        // Only the glue between the steps allocates without its own guard.
-        return ReportOutOfMemory(err);
-    }
 }
 
 }  // namespace exporter

@@ -10,8 +10,8 @@
 #include "cli/program_main.h"
 #include "image/decode_image.h"
 #include "os/memory_budget.h"
-#include "os/output_names.h"
 #include "outputs/name_format.h"
+#include "outputs/refused_names.h"
 #include "sky/dem.h"
 #include "sky/dem_placement.h"
 #include "sky/progress.h"
@@ -31,14 +31,9 @@ namespace {
 // Every name may be written, none is the DEM and no two are one file, by any
 // spelling or link.
 [[nodiscard]] int CheckOutputs(const SkyOptions& o, std::FILE* err) {
-    os::OutputRefusal refused;
-    const status::Status checked = os::CheckOutputNames(o.outputs(), {o.dem}, &refused);
-    if (checked.ok()) return kSkySuccess;
-    const std::string why = !refused.input.empty()     ? "it is the DEM itself"
-                            : !refused.earlier.empty() ? "it is the same file as the output " + refused.earlier
-                                                       : "";
-    ReportFailure(err, "cannot write " + refused.output, checked.code, why);
-    return kSkyWriteFailed;
+    const auto inputWords = [](const std::string&) { return std::string("it is the DEM itself"); };
+    return outputs::CheckOutputNames(err, kSkyProgram, o.outputs(), {o.dem}, inputWords).ok() ? kSkySuccess
+                                                                                              : kSkyWriteFailed;
 }
 
 bool Fits(std::uint64_t bytes) { return os::CheckFitsInMemory(bytes).ok(); }

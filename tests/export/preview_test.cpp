@@ -6,6 +6,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <utility>
 
 #include <tiffio.h>
 #include <zlib.h>
@@ -252,15 +253,17 @@ TEST(GreyPngTest, ThreeFilesFromRowsEqualEachMadeAlone) {
         }
 }
 
-// Grey TIFF strips are packed apart on two threads: several strips of both depths
-// read back by libtiff.
-TEST(GreyTiffTest, StripsPackedApartReadBack) {
+// Grey TIFF strips, packed or not: several strips of both depths read back by
+// libtiff.
+TEST(GreyTiffTest, StripsReadBack) {
     TempDir dir;
-    for (const int depth : {8, 16}) {
+    using enum encode::Compression;
+    const std::pair<encode::Compression, int> cases[] = {{Fast, 8}, {Fast, 16}, {None, 8}, {None, 16}};
+    for (const auto& [packing, depth] : cases) {
         const encode::GreyImage image = TestPicture(1, 1000, depth);
         std::vector<std::uint8_t> bytes;
         std::string why;
-        ASSERT_TRUE(encode::EncodeGreyTiff(image, &bytes, &why).ok()) << why;
+        ASSERT_TRUE(encode::EncodeGreyTiff(image, &bytes, &why, {}, packing).ok()) << why;
         WriteBytes(dir.path("g.tif"), bytes);
         TIFF* tiff = TIFFOpen(dir.path("g.tif").c_str(), "r");
         ASSERT_NE(tiff, nullptr);
@@ -271,7 +274,7 @@ TEST(GreyTiffTest, StripsPackedApartReadBack) {
             for (std::uint32_t c = 0; c < image.width; ++c)
                 back.push_back(depth == 8 ? row[c] : static_cast<std::uint16_t>(row[2 * c] | row[2 * c + 1] << 8));
         TIFFClose(tiff);
-        EXPECT_EQ(back, image.samples) << depth << " bits";
+        EXPECT_EQ(back, image.samples) << depth << " bits, packing " << static_cast<int>(packing);
     }
 }
 

@@ -1,16 +1,22 @@
 // The tool's horizon map through the companion into EXR and TIFF and back: the
 // floats of level 0 and of the angles, bit for bit, packed as the documents say.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <tiffio.h>
+#include <unistd.h>
 #include <zstd.h>
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
 #include <limits>
 #include <random>
 #include <regex>
 
 #include "encode/exr_encoder.h"
+#include "encode/tiff_encoder.h"
 #include "export/angle_maps.h"
 #include "export_fixtures.h"
 #include "image/load_image.h"
@@ -141,6 +147,37 @@ TEST(RoundTrip, PackedExrRowsReadBackByOpenExr) {
             for (int c = 0; c < 3; ++c) EXPECT_EQ(read.planes.at(channels.names[c]), channels.planes[c]) << width;
         }
     }
+}
+
+// With no second thread to be had (no room for its stack), the float strips are
+// packed on this one: the same file, and no wait for a turn that never comes.
+TEST(RoundTrip, FloatTiffWithoutASecondThreadIsTheSameFile) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's shadow needs the address space";
+#endif
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process: no thread stack kept for reuse
+    const auto alone = [] {
+        // A run that waits for ever fails the test.
+        alarm(30);
+        constexpr std::uint32_t kW = 64, kH = 40;  // five strips
+        std::vector<float> plane(kW * kH);
+        for (std::size_t i = 0; i < plane.size(); ++i) plane[i] = 100.0f * std::sin(0.37f * static_cast<float>(i));
+        const encode::FloatChannels channels{kW, kH, {"a"}, {}, {{plane.data()}}};
+        std::size_t pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        rlimit limit{};
+        getrlimit(RLIMIT_AS, &limit);
+        const rlim_t unlimited = limit.rlim_cur;
+        limit.rlim_cur = static_cast<rlim_t>(pages * sysconf(_SC_PAGESIZE) + (1 << 20));
+        setrlimit(RLIMIT_AS, &limit);
+        std::vector<std::uint8_t> single, threaded;
+        std::string why;
+        const bool made = encode::EncodeFloatTiff(channels, &single, &why).ok();
+        limit.rlim_cur = unlimited;
+        setrlimit(RLIMIT_AS, &limit);
+        std::_Exit(made && encode::EncodeFloatTiff(channels, &threaded, &why).ok() && single == threaded ? 0 : 1);
+    };
+    EXPECT_EXIT(alone(), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

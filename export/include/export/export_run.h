@@ -19,7 +19,9 @@ constexpr int kExportBadCommand = 7;   // no arguments, a bad command line or ba
 // memory first, so that any of these failures writes nothing; then writes each file
 // whole. Names the files written on `out`, failures on `err` (both open for
 // writing); a failed write to `out` is no failure of the run, whose product is its
-// files. Returns one of the codes above; nothing escapes.
+// files. Returns one of the codes above. Memory exhausted between the steps, which
+// have their own guards, escapes as std::bad_alloc: ExportMain says it as for any
+// program (cli::ActOnCommandLine).
 [[nodiscard]] int RunExport(const ExportOptions& options, std::FILE* out, std::FILE* err);
 
 // The command line (without the program's name) to the exit code: usage, help,

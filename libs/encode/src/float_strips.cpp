@@ -111,9 +111,11 @@ private:
     std::vector<std::uint32_t> words_;
 };
 
-// The strips of `channels`, numbered from `firstStrip`, on two threads: each packs
-// every other strip and writes it when its turn comes, so that one packs while the
-// other writes; the strips stay in order in the file.
+// The strips of `channels`, numbered from `firstStrip`, on two threads: each takes
+// the next strip no one has taken, packs it and writes it when its turn comes, so
+// that one packs while the other writes; the strips stay in order in the file. Taken
+// in order, the earliest strip not yet written never waits: one thread alone (no
+// second could start) writes them all.
 status::Status WriteStrips(TIFF* tiff, const StripPlanes& channels, std::uint32_t firstStrip, Compression compression,
                            const RowsDone& progress) {
     try {
@@ -121,16 +123,16 @@ status::Status WriteStrips(TIFF* tiff, const StripPlanes& channels, std::uint32_
         const std::uint32_t strips = (channels.height + kRowsPerFloatStrip - 1) / kRowsPerFloatStrip;
         constexpr std::uint32_t kStopped = std::numeric_limits<std::uint32_t>::max();
         std::atomic<std::uint32_t> turn{0};  // the strip to be written next, or kStopped
+        std::atomic<std::uint32_t> next{0};  // the strip to be taken next
         status::Status results[2];
         const auto stop = [&](int id, status::Status failure) {
             results[id] = std::move(failure);
             turn.store(kStopped);
             turn.notify_all();
         };
-        // Packs and writes strips id, id + 2, ...
         const auto shareOf = [&](int id) {
             std::vector<std::uint8_t> packed;
-            for (std::uint32_t k = static_cast<std::uint32_t>(id); k < strips; k += 2) {
+            for (std::uint32_t k = next.fetch_add(1); k < strips; k = next.fetch_add(1)) {
                 if (status::Status s = compressors[id].compress(k * kRowsPerFloatStrip, &packed); !s.ok())
                     return stop(id, std::move(s));
                 for (std::uint32_t now = turn.load(); now != k; now = turn.load()) {

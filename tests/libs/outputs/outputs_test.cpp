@@ -1,4 +1,4 @@
-// The format a name asks for; a made file put in place whole with its line, or not at all.
+// The format a name asks for; the names refused; a made file put in place whole with its line, or not at all.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,6 +9,7 @@
 #include "../../support/temp_dir.h"
 #include "outputs/made_file.h"
 #include "outputs/name_format.h"
+#include "outputs/refused_names.h"
 
 namespace {
 
@@ -76,4 +77,29 @@ TEST(PutMadeFile, WritesWholeOrLeavesTheOlderFile) {
     }
 }
 
+TEST(CheckOutputNames, RefusalSaysWhyInTheProgramsWords) {
+    const struct {
+        std::vector<std::string> outputs;  // in the scratch folder, where "in" exists
+        const char* failure;               // after "prog: ", @ the folder; "" when all may be written
+    } cases[] = {
+        {{"a.tif", "b.tif"}, ""},
+        {{"a.tif", "in"}, "cannot write @/in: the input @/in"},
+        {{"a.tif", "./a.tif"}, "cannot write @/./a.tif: it is the same file as the output @/a.tif"},
+        {{"none/a.tif"}, "cannot write @/none/a.tif: The system cannot find the path specified"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        TempDir dir;
+        WriteAll(dir.file("in"), "x");
+        std::vector<std::string> names;
+        for (const std::string& name : c.outputs) names.push_back(dir.file(name));
+        Captured err;
+        const auto words = [](const std::string& input) { return "the input " + input; };
+        const bool ok = outputs::CheckOutputNames(err.file, "prog", names, {dir.file("in")}, words).ok();
+        std::string failure = c.failure;
+        for (std::size_t at; (at = failure.find('@')) != std::string::npos;) failure.replace(at, 1, dir.path());
+        EXPECT_EQ(ok, failure.empty());
+        EXPECT_EQ(err.taken(), failure.empty() ? "" : "prog: " + failure + "\n");
+    }
+}
 }  // namespace

@@ -1,7 +1,8 @@
 #pragma once
 // A grey TIFF in memory, by libtiff: 8 or 16-bit unsigned samples, ZSTD (level 1)
-// after the horizontal predictor in strips of about 256 KB packed on both cores,
-// or none for Compression::None; little-endian.
+// after the horizontal predictor in strips of about 256 KB, or none for
+// Compression::None; little-endian. libtiff packs the strips itself: packing them on
+// both cores saved no time in a whole run (docs/design/field-libraries.md).
 #include <cstdint>
 #include <string>
 #include <vector>
