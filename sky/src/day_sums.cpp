@@ -1,8 +1,8 @@
 #include "sky/day_sums.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 #include "sky/row_threads.h"
@@ -14,16 +14,15 @@ namespace sky {
 namespace {
 
 constexpr double kRadians = std::numbers::pi / 180;
-// The side of a block of texels sharing the sun's place: their latitudes and norths
-// differ by far less than the sun's place is known to, and the location places
-// them this far apart (sky/dem_location.cpp), interpolating between.
-constexpr std::uint32_t kBlock = kDayBlock;
+// A block of texels sharing the sun's place: their latitudes and norths differ by
+// far less than the sun's place is known to (30 m texels 16 rows apart by 0.004°).
+constexpr std::uint32_t kColumns = kDayBlockColumns, kRows = kDayBlockRows;
 constexpr std::size_t kOutside = SIZE_MAX;  // a block's texel outside the core
-static_assert(kBlock * kBlock <= solar::kRunMost);
+static_assert(kColumns * kRows <= solar::kRunMost);
 
 // One thread's rows of locations and the run it fills.
 struct BlockScratch {
-    std::vector<RowLocation> rows{kBlock};
+    std::vector<RowLocation> rows{kRows};
     solar::RunTexels run;
     solar::RunTotals sums;
     std::vector<solar::StepSun> steps;
@@ -36,7 +35,7 @@ void SumBlock(const DaySumsJob& job, std::uint32_t x0, std::uint32_t y0, std::ui
               DayPlanes* planes) {
     const skyline::Grid& grid = job.grid;
     const TileWindow& w = job.window;
-    const std::uint32_t x1 = std::min(job.width, x0 + kBlock);
+    const std::uint32_t x1 = std::min(job.width, x0 + kColumns);
     const std::uint32_t coreX = w.x + w.coreX, coreY = w.y + w.coreY;  // in the DEM
     const double share = 1.0 / (double(x1 - x0) * rows);
     const auto& bands = *job.bands;
@@ -59,8 +58,7 @@ void SumBlock(const DaySumsJob& job, std::uint32_t x0, std::uint32_t y0, std::ui
                 if (!planes->hours.empty()) planes->hours[out] = skyline::kNoData;
                 continue;
             }
-            const skyline::SurfaceOrientation o =
-                skyline::OrientationAt(grid, job.cellX, job.cellY, x - w.x, y - w.y);
+            const skyline::SurfaceOrientation o = skyline::OrientationAt(grid, job.cellX, job.cellY, x - w.x, y - w.y);
             const double open = (1 + std::cos(o.slope)) / 2;
             s.texels[s.run.count] = out;
             s.run.add(solar::Surface(o.slope, o.aspect, std::clamp((*job.svf)[i] / open, 0.0, 1.0)),
@@ -99,12 +97,12 @@ bool SumDays(const DaySumsJob& job, DayPlanes* planes) {
     const TileWindow& w = job.window;
     if (w.coreWidth == 0 || w.coreHeight == 0) return true;
     const std::uint32_t coreX = w.x + w.coreX, coreY = w.y + w.coreY;
-    const std::uint32_t firstRow = coreY / kBlock, lastRow = (coreY + w.coreHeight - 1) / kBlock;
-    const std::uint32_t firstColumn = coreX / kBlock, lastColumn = (coreX + w.coreWidth - 1) / kBlock;
+    const std::uint32_t firstRow = coreY / kRows, lastRow = (coreY + w.coreHeight - 1) / kRows;
+    const std::uint32_t firstColumn = coreX / kColumns, lastColumn = (coreX + w.coreWidth - 1) / kColumns;
     return ForEachRow<BlockScratch>(lastRow - firstRow + 1, [&](std::uint32_t b, BlockScratch& s) {
-        const std::uint32_t y0 = (firstRow + b) * kBlock, rows = std::min(kBlock, job.height - y0);
+        const std::uint32_t y0 = (firstRow + b) * kRows, rows = std::min(kRows, job.height - y0);
         for (std::uint32_t dy = 0; dy < rows; ++dy) job.location->locate(y0 + dy, &s.rows[dy]);
-        for (std::uint32_t c = firstColumn; c <= lastColumn; ++c) SumBlock(job, c * kBlock, y0, rows, s, planes);
+        for (std::uint32_t c = firstColumn; c <= lastColumn; ++c) SumBlock(job, c * kColumns, y0, rows, s, planes);
     });
 }
 

@@ -5,8 +5,8 @@
 
 #include "encode/encoded_size.h"
 #include "os/memory_budget.h"
-#include "sky/day_sums.h"
 #include "outputs/name_format.h"
+#include "sky/day_sums.h"
 #include "skyline/horizon_bands.h"
 #include "viewer/page_data.h"
 
@@ -130,10 +130,10 @@ std::vector<OutputMemory> OutputsMemory(const SkyOptions& o, std::uint32_t width
         if (!o.sunHoursFile.empty()) planes += 1;
         for (const auto& [file, bands] : {std::pair{&o.irradiationFile, 4}, {&o.sunHoursFile, 1}})
             if (!file->empty())
-                days = std::max(days, OwnExr(o, *file) ? FloatFileBytes(*file, texels, width, height, bands)
-                                                       : GdalBandBytes(band));
+                days = std::max(
+                    days, OwnExr(o, *file) ? FloatFileBytes(*file, texels, width, height, bands) : GdalBandBytes(band));
         days = planes == 0 ? 0 : Add(Mul(texels, 4 * (planes + 1)), days);
-        const std::uint64_t masks = o.shadowMasksFile.empty()          ? 0
+        const std::uint64_t masks = o.shadowMasksFile.empty()      ? 0
                                     : OwnExr(o, o.shadowMasksFile) ? Mul(band, o.times.size() + 1)
                                                                    : Add(band, GdalBandBytes(band));
         outputs.push_back({Mul(band, n), 0, std::max(days, masks)});
@@ -175,7 +175,7 @@ namespace {
 std::uint64_t LocationBytes(const SkyOptions& o, std::uint32_t width, std::uint32_t height, unsigned threads) {
     if (o.irradiationFile.empty() && o.sunHoursFile.empty() && o.shadowMasksFile.empty()) return 0;
     // The days' sums locate a block's rows at once.
-    const std::uint64_t rows = Mul(Mul(Mul(threads, width), 3 * sizeof(double)), kDayBlock);
+    const std::uint64_t rows = Mul(Mul(Mul(threads, width), 3 * sizeof(double)), kDayBlockRows);
     if (o.latitude) return rows;
     return Add(rows, Mul(Mul(width / 16 + 2, height), 3 * sizeof(double)));
 }
@@ -201,15 +201,15 @@ Halo HaloOf(double maxDistance, double cellX, double cellY) {
 }
 
 std::uint64_t TiledRunPeakBytes(const SkyOptions& o, std::uint32_t width, std::uint32_t height, std::uint32_t core,
-                                Halo halo, const std::vector<skyline::LatticeDirection>& directions,
-                                unsigned threads) {
+                                Halo halo, const std::vector<skyline::LatticeDirection>& directions, unsigned threads) {
     // The days' sums widen a core to whole blocks of the DEM.
-    const std::uint64_t widened = o.irradiationFile.empty() && o.sunHoursFile.empty() ? 0 : 2 * (kDayBlock - 1);
-    const auto side = [&](std::uint32_t core, std::uint32_t halo, std::uint32_t whole) {
+    const bool daily = !o.irradiationFile.empty() || !o.sunHoursFile.empty();
+    const auto side = [&](std::uint32_t core, std::uint32_t halo, std::uint32_t block, std::uint32_t whole) {
+        const std::uint64_t widened = daily ? 2 * (block - 1) : 0;
         return static_cast<std::uint32_t>(std::min<std::uint64_t>(whole, core + widened + 2ull * halo));
     };
-    const std::uint64_t tile = RunPeakBytes(o, side(core, halo.columns, width), side(core, halo.rows, height),
-                                            directions, threads);
+    const std::uint64_t tile = RunPeakBytes(o, side(core, halo.columns, kDayBlockColumns, width),
+                                            side(core, halo.rows, kDayBlockRows, height), directions, threads);
     return Add(Add(tile, kTileBlockCacheBytes), LocationBytes(o, width, height, threads));
 }
 
@@ -221,8 +221,8 @@ std::uint32_t CoreThatFits(const SkyOptions& o, std::uint32_t width, std::uint32
     return 0;
 }
 
-double MaxDistanceThatFits(const SkyOptions& o, std::uint32_t width, std::uint32_t height, double cellX,
-                           double cellY, const std::vector<skyline::LatticeDirection>& directions, unsigned threads,
+double MaxDistanceThatFits(const SkyOptions& o, std::uint32_t width, std::uint32_t height, double cellX, double cellY,
+                           const std::vector<skyline::LatticeDirection>& directions, unsigned threads,
                            FitsInMemory fits) {
     const std::vector<std::uint32_t> sides = CoreSides(width, height);
     if (sides.empty()) return 0;

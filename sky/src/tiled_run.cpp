@@ -39,16 +39,17 @@ Span SpanOf(std::uint32_t from, std::uint32_t size, std::uint32_t halo, std::uin
 }
 
 // The tiles in rows of tiles from the top left: each core within the DEM, its grid
-// the core, widened to whole blocks of `align`, and up to the halo around it, none
-// past the DEM's edge.
-std::vector<Tile> TilesOf(std::uint32_t width, std::uint32_t height, const TilePlan& plan, std::uint32_t align) {
+// the core, widened to whole blocks of `alignColumns` x `alignRows`, and up to the
+// halo around it, none past the DEM's edge.
+std::vector<Tile> TilesOf(std::uint32_t width, std::uint32_t height, const TilePlan& plan, std::uint32_t alignColumns,
+                          std::uint32_t alignRows) {
     std::vector<Tile> tiles;
     for (std::uint32_t y = 0; y < height; y += std::min(plan.core, height - y))
         for (std::uint32_t x = 0; x < width; x += std::min(plan.core, width - x)) {
             const std::uint32_t coreWidth = std::min(plan.core, width - x),
                                 coreHeight = std::min(plan.core, height - y);
-            const Span columns = SpanOf(x, coreWidth, plan.halo.columns, align, width);
-            const Span rows = SpanOf(y, coreHeight, plan.halo.rows, align, height);
+            const Span columns = SpanOf(x, coreWidth, plan.halo.columns, alignColumns, width);
+            const Span rows = SpanOf(y, coreHeight, plan.halo.rows, alignRows, height);
             tiles.push_back(
                 {{columns.start, rows.start, columns.core, rows.core, coreWidth, coreHeight}, columns.size, rows.size});
         }
@@ -96,10 +97,11 @@ int RunInTiles(const SkyOptions& o, const DemHeader& header, const TilePlan& pla
 
     // The days' sums share the sun's place over blocks of the DEM, summed whole.
     const bool daily = !o.irradiationFile.empty() || !o.sunHoursFile.empty();
-    const std::vector<Tile> tiles = TilesOf(header.width, header.height, plan, daily ? kDayBlock : 1);
+    const std::vector<Tile> tiles =
+        TilesOf(header.width, header.height, plan, daily ? kDayBlockColumns : 1, daily ? kDayBlockRows : 1);
     const char* noun = tiles.size() == 1 ? "tile" : "tiles";
-    std::fprintf(err, "%s: %zu %s of at most %u x %u texels, each with a halo of %u rows and %u columns\n",
-                 kSkyProgram, tiles.size(), noun, plan.core, plan.core, plan.halo.rows, plan.halo.columns);
+    std::fprintf(err, "%s: %zu %s of at most %u x %u texels, each with a halo of %u rows and %u columns\n", kSkyProgram,
+                 tiles.size(), noun, plan.core, plan.core, plan.halo.rows, plan.halo.columns);
     skyline::HorizonRequest request;
     request.directions = placed.directions.lattice;
     request.cellX = std::fabs(placed.cellX);
@@ -141,8 +143,7 @@ int RunInTiles(const SkyOptions& o, const DemHeader& header, const TilePlan& pla
     for (auto& output : outputs)
         if (const status::Status failed = output->finish(out, err); !failed.ok()) return OutputFailureCode(failed);
     std::fprintf(err, "%s: %zu directions on %ux%u texels in %zu %s in %.2f s\n", kSkyProgram,
-                 placed.directions.lattice.size(), header.width, header.height, tiles.size(), noun,
-                 progress.seconds());
+                 placed.directions.lattice.size(), header.width, header.height, tiles.size(), noun, progress.seconds());
     return kSkySuccess;
 }
 

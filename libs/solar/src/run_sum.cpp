@@ -83,11 +83,89 @@ struct StepShares {
     alignas(64) double fit[kFitPadded];
 };
 
+// One vector of a run's texels through the steps: its surface, its place in the
+// run's pressures and its sums.
+template <class D>
+struct LaneGroup {
+    using V = hn::Vec<D>;
+    LaneGroup(D d, const RunTexels& run, const RunTotals& totals, const PressureSpan& span, std::size_t at)
+        : i(at),
+          cosS(hn::Load(d, run.cosSlope + at)),
+          sinSinA(hn::Load(d, run.sinSlopeSinAspect + at)),
+          sinSCosA(hn::Load(d, run.sinSlopeCosAspect + at)),
+          iso0(hn::Load(d, run.isotropic[0] + at)),
+          iso1(hn::Load(d, run.isotropic[1] + at)),
+          iso2(hn::Load(d, run.isotropic[2] + at)),
+          iso3(hn::Load(d, run.isotropic[3] + at)),
+          dark(hn::Load(d, run.shadowedShare + at)),
+          pressure(hn::Load(d, run.pressures + at)),
+          x(hn::Mul(hn::Sub(pressure, hn::Set(d, span.middle)), hn::Set(d, span.scale))),
+          x2(hn::Mul(x, x)),
+          x3(hn::Mul(x2, x)),
+          x4(hn::Mul(x2, x2)),
+          x5(hn::Mul(x4, x)),
+          x6(hn::Mul(x4, x2)),
+          flat(hn::Gt(hn::Load(d, run.flat + at), hn::Zero(d))),
+          beamSum(hn::Load(d, totals.beam + at)),
+          diffuseSum(hn::Load(d, totals.diffuse + at)),
+          groundSum(hn::Load(d, totals.groundBeam + at)),
+          hoursSum(hn::Load(d, totals.sunHours + at)) {}
+
+    void add(D d, const RunTexels& run, const StepSun& sun, const StepShares& step, V thickness) {
+        const auto zero = hn::Zero(d);
+        // The beam's share of the extraterrestrial irradiance.
+        V kb;
+        static_assert(kFitPoints == 7);
+        if (step.fitted) {  // in a tree, not Horner's chain: the powers are the texel's own
+            const auto c = [&](std::size_t j) { return hn::Set(d, step.fit[j]); };
+            const auto low = hn::Add(hn::Add(c(0), hn::Mul(c(1), x)), hn::Add(hn::Mul(c(2), x2), hn::Mul(c(3), x3)));
+            const auto high = hn::Add(hn::Add(hn::Mul(c(4), x4), hn::Mul(c(5), x5)), hn::Mul(c(6), x6));
+            kb = hn::Add(low, high);
+        } else {
+            kb = BeamShare(d, hn::Mul(hn::Set(d, sun.seaLevelAirMass), pressure), thickness);
+        }
+
+        const auto across = hn::Add(hn::Mul(hn::Set(d, sun.east), sinSinA), hn::Mul(hn::Set(d, sun.north), sinSCosA));
+        const auto incidence = hn::Add(hn::Mul(hn::Set(d, sun.sinElevation), cosS), across);
+        // The horizon towards the sun, as skyline::HorizonTowards gives it.
+        const std::size_t pair = sun.around.pair * kRunMost + i;
+        const auto a = hn::LoadU(d, run.pairLow.data() + pair), b = hn::LoadU(d, run.pairHigh.data() + pair);
+        const auto horizon = hn::Add(a, hn::Mul(hn::Sub(b, a), hn::Set(d, sun.around.t)));
+        const auto clear = hn::Gt(hn::Set(d, step.elevation), horizon);
+        const auto visible = hn::And(hn::Gt(incidence, zero), clear);
+
+        const auto beam = hn::Mul(kb, incidence);
+        beamSum = hn::Add(beamSum, hn::IfThenElseZero(visible, hn::Mul(beam, hn::Set(d, step.beam))));
+        const auto kb2 = hn::Mul(kb, kb);
+        const auto isotropic =
+            hn::Add(hn::Add(iso0, hn::Mul(iso1, kb)), hn::Mul(kb2, hn::Add(iso2, hn::Mul(iso3, kb))));
+        auto circumsolar = hn::Mul(beam, hn::Set(d, step.towards));
+        if (step.lowSun != 0)  // near the horizon it follows the slope alone
+            circumsolar = hn::IfThenElse(flat, circumsolar, hn::Mul(hn::Mul(kb, across), hn::Set(d, step.lowSun)));
+        const auto lit = hn::Add(isotropic, hn::Max(zero, circumsolar));
+        diffuseSum = hn::Add(diffuseSum, hn::Mul(hn::IfThenElse(visible, lit, dark), hn::Set(d, step.diffuse)));
+        // The ground around reflects the beam only where the terrain lets it in.
+        groundSum = hn::Add(groundSum, hn::IfThenElseZero(clear, hn::Mul(kb, hn::Set(d, step.ground))));
+        hoursSum = hn::Add(hoursSum, hn::IfThenElseZero(visible, hn::Set(d, sun.hours)));
+    }
+
+    void store(D d, RunTotals* totals) const {
+        hn::Store(beamSum, d, totals->beam + i);
+        hn::Store(diffuseSum, d, totals->diffuse + i);
+        hn::Store(groundSum, d, totals->groundBeam + i);
+        hn::Store(hoursSum, d, totals->sunHours + i);
+    }
+
+    std::size_t i;
+    V cosS, sinSinA, sinSCosA, iso0, iso1, iso2, iso3, dark, pressure, x, x2, x3, x4, x5, x6;
+    hn::Mask<D> flat;
+    V beamSum, diffuseSum, groundSum, hoursSum;
+};
+
 void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double linke, const RunTexels& run,
                   RunTotals* totals) {
     const hn::ScalableTag<double> d;
     const std::size_t lanes = hn::Lanes(d);
-    const auto zero = hn::Zero(d);
     const auto thickness = hn::Set(d, -0.8662 * linke);
     // Each lane takes a step's shares as they are, so work them out once.
     StepShares shares[64];
@@ -110,66 +188,17 @@ void AddStepsImpl(const StepSun* steps, std::size_t count, double g0Of, double l
             dayDiffuse += share.diffuse;
         }
         // Lanes outside, steps inside: each texel's surface and sums stay in registers
-        // through the steps, and its sums still take the steps in their order.
-        for (std::size_t i = 0; i < run.count; i += lanes) {
-            const auto cosS = hn::Load(d, run.cosSlope + i);
-            const auto sinSinA = hn::Load(d, run.sinSlopeSinAspect + i),
-                       sinSCosA = hn::Load(d, run.sinSlopeCosAspect + i);
-            const auto iso0 = hn::Load(d, run.isotropic[0] + i), iso1 = hn::Load(d, run.isotropic[1] + i);
-            const auto iso2 = hn::Load(d, run.isotropic[2] + i), iso3 = hn::Load(d, run.isotropic[3] + i);
-            const auto dark = hn::Load(d, run.shadowedShare + i);
-            const auto pressure = hn::Load(d, run.pressures + i);
-            const auto x = hn::Mul(hn::Sub(pressure, hn::Set(d, span.middle)), hn::Set(d, span.scale));
-            const auto x2 = hn::Mul(x, x), x3 = hn::Mul(x2, x), x4 = hn::Mul(x2, x2);
-            const auto x5 = hn::Mul(x4, x), x6 = hn::Mul(x4, x2);
-            const auto flat = hn::Gt(hn::Load(d, run.flat + i), zero);
-            auto beamSum = hn::Load(d, totals->beam + i), diffuseSum = hn::Load(d, totals->diffuse + i);
-            auto groundSum = hn::Load(d, totals->groundBeam + i), hoursSum = hn::Load(d, totals->sunHours + i);
+        // through the steps, and its sums still take the steps in their order. Two
+        // vectors a step, whose long chains (Kb, then the diffuse sky) interleave.
+        static_assert(kRunMost % (2 * HWY_MAX_BYTES / sizeof(double)) == 0);
+        for (std::size_t i = 0; i < run.count; i += 2 * lanes) {
+            LaneGroup<decltype(d)> first(d, run, *totals, span, i), second(d, run, *totals, span, i + lanes);
             for (std::size_t s = 0; s < n; ++s) {
-                const StepSun& sun = steps[from + s];
-                const StepShares& step = shares[s];
-                // The beam's share of the extraterrestrial irradiance.
-                auto kb = zero;
-                static_assert(kFitPoints == 7);
-                if (step.fitted) {  // in a tree, not Horner's chain: the powers are the texel's own
-                    const auto c = [&](std::size_t j) { return hn::Set(d, step.fit[j]); };
-                    const auto low =
-                        hn::Add(hn::Add(c(0), hn::Mul(c(1), x)), hn::Add(hn::Mul(c(2), x2), hn::Mul(c(3), x3)));
-                    const auto high = hn::Add(hn::Add(hn::Mul(c(4), x4), hn::Mul(c(5), x5)), hn::Mul(c(6), x6));
-                    kb = hn::Add(low, high);
-                } else {
-                    kb = BeamShare(d, hn::Mul(hn::Set(d, sun.seaLevelAirMass), pressure), thickness);
-                }
-
-                const auto across =
-                    hn::Add(hn::Mul(hn::Set(d, sun.east), sinSinA), hn::Mul(hn::Set(d, sun.north), sinSCosA));
-                const auto incidence = hn::Add(hn::Mul(hn::Set(d, sun.sinElevation), cosS), across);
-                // The horizon towards the sun, as skyline::HorizonTowards gives it.
-                const std::size_t pair = sun.around.pair * kRunMost + i;
-                const auto a = hn::LoadU(d, run.pairLow.data() + pair), b = hn::LoadU(d, run.pairHigh.data() + pair);
-                const auto horizon = hn::Add(a, hn::Mul(hn::Sub(b, a), hn::Set(d, sun.around.t)));
-                const auto clear = hn::Gt(hn::Set(d, step.elevation), horizon);
-                const auto visible = hn::And(hn::Gt(incidence, zero), clear);
-
-                const auto beam = hn::Mul(kb, incidence);
-                beamSum = hn::Add(beamSum, hn::IfThenElseZero(visible, hn::Mul(beam, hn::Set(d, step.beam))));
-                const auto kb2 = hn::Mul(kb, kb);
-                const auto isotropic =
-                    hn::Add(hn::Add(iso0, hn::Mul(iso1, kb)), hn::Mul(kb2, hn::Add(iso2, hn::Mul(iso3, kb))));
-                auto circumsolar = hn::Mul(beam, hn::Set(d, step.towards));
-                if (step.lowSun != 0)  // near the horizon it follows the slope alone
-                    circumsolar =
-                        hn::IfThenElse(flat, circumsolar, hn::Mul(hn::Mul(kb, across), hn::Set(d, step.lowSun)));
-                const auto lit = hn::Add(isotropic, hn::Max(zero, circumsolar));
-                diffuseSum = hn::Add(diffuseSum, hn::Mul(hn::IfThenElse(visible, lit, dark), hn::Set(d, step.diffuse)));
-                // The ground around reflects the beam only where the terrain lets it in.
-                groundSum = hn::Add(groundSum, hn::IfThenElseZero(clear, hn::Mul(kb, hn::Set(d, step.ground))));
-                hoursSum = hn::Add(hoursSum, hn::IfThenElseZero(visible, hn::Set(d, sun.hours)));
+                first.add(d, run, steps[from + s], shares[s], thickness);
+                second.add(d, run, steps[from + s], shares[s], thickness);
             }
-            hn::Store(beamSum, d, totals->beam + i);
-            hn::Store(diffuseSum, d, totals->diffuse + i);
-            hn::Store(groundSum, d, totals->groundBeam + i);
-            hn::Store(hoursSum, d, totals->sunHours + i);
+            first.store(d, totals);
+            second.store(d, totals);
         }
     }
     totals->skyDiffuse += dayDiffuse;

@@ -12,8 +12,9 @@
 
 namespace sky {
 
-// The side of a block of texels sharing the sun's place, counted from the DEM's corner.
-constexpr std::uint32_t kDayBlock = 16;
+// A block of texels sharing the sun's place, counted from the DEM's corner: wider
+// than tall, as a projected grid's columns differ less in latitude than its rows.
+constexpr std::uint32_t kDayBlockColumns = 64, kDayBlockRows = 16;
 
 struct DaySumsJob {
     skyline::Grid grid;
@@ -39,7 +40,7 @@ struct DayPlanes {
 };
 
 // Fills `planes` for `job` on the machine's threads. The sun's place is shared by
-// each block of kDayBlock x kDayBlock texels of the DEM, at their mean latitude and
+// each block of kDayBlockColumns x kDayBlockRows texels of the DEM, at their mean latitude and
 // north, and the block's texels are summed together whichever of them the core
 // holds, so that a core's sums are the whole DEM's. False when memory ran out.
 [[nodiscard]] bool SumDays(const DaySumsJob& job, DayPlanes* planes);

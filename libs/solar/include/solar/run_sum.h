@@ -16,8 +16,8 @@
 
 namespace solar {
 
-// Texels in one run at most: a block of 16 x 16.
-constexpr std::size_t kRunMost = 256;
+// Texels in one run at most: a block of 64 x 16.
+constexpr std::size_t kRunMost = 1024;
 
 // The pair of neighbouring directions (in the run's azimuth order) around an
 // azimuth, and how far it lies from the pair's first to its second ([0, 1)).
