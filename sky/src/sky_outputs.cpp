@@ -58,20 +58,22 @@ const char* SvfModelName(skyline::SvfModel model) {
     return kModels[static_cast<int>(model)];
 }
 
+status::Status OpenAngleRaster(RasterOutputFile& file, const std::string& path, const OutputSource& source,
+                               std::FILE* err) {
+    const AngleNames names = AngleNamesOf(source);
+    std::string channels;
+    for (const std::string& name : names.names) channels.append(channels.empty() ? "" : " ").append(name);
+    return file.open(path, source.format, source.dem, names.descriptions,
+                     {{"AZIMUTHS", AzimuthList(source.azimuths)}, {"TIFFTAG_IMAGEDESCRIPTION", channels}}, err);
+}
+
 namespace {
 
 // The angle raster through GDAL, band by band into its file.
 class AngleRasterOutput final : public BandOutput {
 public:
     AngleRasterOutput(const std::string& path, const OutputSource& source) : path_(path), source_(source) {}
-    status::Status start(std::FILE* err) override {
-        const AngleNames names = AngleNamesOf(source_);
-        std::string channels;
-        for (const std::string& name : names.names) channels.append(channels.empty() ? "" : " ").append(name);
-        // The image description keeps the bands' names as the OpenEXR channels have them.
-        return file_.open(path_, source_.format, source_.dem, names.descriptions,
-                          {{"AZIMUTHS", AzimuthList(source_.azimuths)}, {"TIFFTAG_IMAGEDESCRIPTION", channels}}, err);
-    }
+    status::Status start(std::FILE* err) override { return OpenAngleRaster(file_, path_, source_, err); }
     status::Status take(const std::vector<std::size_t>& directions, const std::vector<std::vector<float>>& bands,
                         std::FILE* err) override {
         for (std::size_t j = 0; j < directions.size(); ++j)

@@ -29,13 +29,7 @@ status::Status WriteCore(RasterOutputFile& file, std::size_t k, const std::vecto
 class TiledAngleOutput final : public TileOutput {
 public:
     TiledAngleOutput(const std::string& path, const OutputSource& source) : path_(path), source_(source) {}
-    status::Status start(std::FILE* err) override {
-        const AngleNames names = AngleNamesOf(source_);
-        std::string channels;
-        for (const std::string& name : names.names) channels.append(channels.empty() ? "" : " ").append(name);
-        return file_.open(path_, source_.format, source_.dem, names.descriptions,
-                          {{"AZIMUTHS", AzimuthList(source_.azimuths)}, {"TIFFTAG_IMAGEDESCRIPTION", channels}}, err);
-    }
+    status::Status start(std::FILE* err) override { return OpenAngleRaster(file_, path_, source_, err); }
     status::Status take(const Dem& tile, const TileWindow& w, const std::vector<std::size_t>& directions,
                         const std::vector<std::vector<float>>& bands, std::FILE* err) override {
         for (std::size_t j = 0; j < directions.size(); ++j)

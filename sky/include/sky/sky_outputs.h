@@ -48,6 +48,12 @@ struct AngleNames {
 };
 AngleNames AngleNamesOf(const OutputSource& source);
 
+// Opens `file` at `path` for the angle bands of `source`: their descriptions, the
+// azimuths and, in a TIFF's image description, their names as OpenEXR's channels.
+// RasterOutputFile::open's result.
+status::Status OpenAngleRaster(RasterOutputFile& file, const std::string& path, const OutputSource& source,
+                               std::FILE* err);
+
 // An output made from the bands as they are computed, holding only what it must.
 // Each call returns Ok, or reports its own failure on `err` and returns its
 // status (OutOfMemory among them); the file is then left as it was. Exhausted
