@@ -56,7 +56,7 @@ void WriteHills(const std::string& path, std::uint32_t width, std::uint32_t heig
 const std::vector<std::string> kOutputs = {"a.tif", "s.tif", "i.tif", "m.tif", "h.tif"};
 
 std::vector<std::string> RunArguments(const TempDir& dir, const std::string& prefix) {
-    std::vector<std::string> args = {"@dem.tif", "--day=172", "--times=7.5,16", "--sun=135,20"};
+    std::vector<std::string> args = {"@dem.tif", "--day=172", "--time-step=2", "--times=7.5,16", "--sun=135,20"};
     const char* options[] = {"--angles=", "--svf=", "--irradiation=", "--shadow-masks=", "--shade="};
     for (std::size_t k = 0; k < kOutputs.size(); ++k) args.push_back(options[k] + ("@" + prefix) + kOutputs[k]);
     return InScratch(dir, args);
