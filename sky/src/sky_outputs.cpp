@@ -67,6 +67,15 @@ status::Status OpenAngleRaster(RasterOutputFile& file, const std::string& path, 
                      {{"AZIMUTHS", AzimuthList(source.azimuths)}, {"TIFFTAG_IMAGEDESCRIPTION", channels}}, err);
 }
 
+status::Status OpenSkyViewRaster(RasterOutputFile& file, const std::string& path, const OutputSource& source,
+                                 skyline::SvfModel model, std::FILE* err) {
+    return file.open(path, source.format, source.dem, {"sky-view factor"},
+                     {{"AZIMUTHS", AzimuthList(source.azimuths)},
+                      {"SVF_MODEL", SvfModelName(model)},
+                      {"TIFFTAG_IMAGEDESCRIPTION", "svf"}},
+                     err);
+}
+
 namespace {
 
 // The angle raster through GDAL, band by band into its file.
@@ -126,16 +135,12 @@ public:
         return status::Ok();
     }
     status::Status finish(std::FILE* out, std::FILE* err) override {
-        const char* model = SvfModelName(model_);
         encode::FloatChannels channels{source_.dem.width, source_.dem.height, {"svf"}, {}};
         channels.planes.push_back(sum_->result());
         sum_.reset();
         if (WritesOwnExr(path_, source_.format)) return WriteOwnExr(path_, channels, out, err);
         RasterOutputFile file;
-        status::Status written = file.open(
-            path_, source_.format, source_.dem, {"sky-view factor"},
-            {{"AZIMUTHS", AzimuthList(source_.azimuths)}, {"SVF_MODEL", model}, {"TIFFTAG_IMAGEDESCRIPTION", "svf"}},
-            err);
+        status::Status written = OpenSkyViewRaster(file, path_, source_, model_, err);
         if (written.ok()) written = file.writeBand(0, channels.planes[0].data(), err);
         return written.ok() ? file.commit(out, err) : written;
     }

@@ -50,13 +50,7 @@ class TiledSkyViewOutput final : public TileOutput {
 public:
     TiledSkyViewOutput(const std::string& path, skyline::SvfModel model, const OutputSource& source)
         : path_(path), model_(model), source_(source) {}
-    status::Status start(std::FILE* err) override {
-        return file_.open(path_, source_.format, source_.dem, {"sky-view factor"},
-                          {{"AZIMUTHS", AzimuthList(source_.azimuths)},
-                           {"SVF_MODEL", SvfModelName(model_)},
-                           {"TIFFTAG_IMAGEDESCRIPTION", "svf"}},
-                          err);
-    }
+    status::Status start(std::FILE* err) override { return OpenSkyViewRaster(file_, path_, source_, model_, err); }
     status::Status take(const Dem& tile, const TileWindow&, const std::vector<std::size_t>& directions,
                         const std::vector<std::vector<float>>& bands, std::FILE*) override {
         if (!sum_)

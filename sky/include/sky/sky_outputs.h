@@ -21,8 +21,8 @@ void ReportFailure(std::FILE* err, const std::string& what, status::Code code, c
 
 // `channels` as an OpenEXR by our own encoder, written atomically at `path` ("wrote
 // PATH" on `out`); a failure said on `err` and returned.
-[[nodiscard]] status::Status WriteOwnExr(const std::string& path, const encode::FloatChannels& channels,
-                                         std::FILE* out, std::FILE* err);
+[[nodiscard]] status::Status WriteOwnExr(const std::string& path, const encode::FloatChannels& channels, std::FILE* out,
+                                         std::FILE* err);
 
 // An azimuth as the outputs name it: two decimals.
 std::string Degrees(double azimuth);
@@ -53,6 +53,9 @@ AngleNames AngleNamesOf(const OutputSource& source);
 // RasterOutputFile::open's result.
 status::Status OpenAngleRaster(RasterOutputFile& file, const std::string& path, const OutputSource& source,
                                std::FILE* err);
+// The same for the one band of the sky-view factor of `model`.
+status::Status OpenSkyViewRaster(RasterOutputFile& file, const std::string& path, const OutputSource& source,
+                                 skyline::SvfModel model, std::FILE* err);
 
 // An output made from the bands as they are computed, holding only what it must.
 // Each call returns Ok, or reports its own failure on `err` and returns its
