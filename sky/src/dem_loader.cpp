@@ -83,26 +83,23 @@ DemTiffTags TagsFromGdal(const raster::RasterBand& band) {
     return tags;
 }
 
-// A geographic grid's cells in metres at its centre latitude, on the CRS's
-// ellipsoid: east-west on the parallel's radius N cos(lat), north-south on the
-// meridian's radius M. Nothing for a grid that is not geographic or is rotated.
+// A geographic grid's rows on the CRS's ellipsoid, and its cells in metres at its
+// centre latitude. Nothing for a grid that is not geographic or is rotated.
 void TakeGeographicCells(const raster::RasterBand& band, DemTiffTags* tags) {
     if (!band.geographic || !band.geotransform || tags->rotated || band.radiansPerUnit <= 0 || band.semiMajor <= 0)
         return;
     const auto& gt = *band.geotransform;
-    const double u = band.radiansPerUnit, top = gt[3] * u, bottom = (gt[3] + gt[5] * band.height) * u;
-    const double centre = (top + bottom) / 2, quarter = std::acos(0.0);
-    if (std::fabs(top) > quarter || std::fabs(bottom) > quarter) {
+    const double f = band.inverseFlattening > 0 ? 1 / band.inverseFlattening : 0;
+    const LatitudeGrid grid{gt[3], gt[5], gt[1], band.radiansPerUnit, band.semiMajor, f * (2 - f)};
+    if (!WithinPoles(grid, 0, band.height)) {
         tags->crossesPole = true;
         return;
     }
-    const double f = band.inverseFlattening > 0 ? 1 / band.inverseFlattening : 0, e2 = f * (2 - f);
-    const double s = std::sin(centre), w = 1 - e2 * s * s;
-    const double n = band.semiMajor / std::sqrt(w), m = band.semiMajor * (1 - e2) / (w * std::sqrt(w));
-    tags->cellX = std::fabs(gt[1]) * u * n * std::cos(centre);
-    tags->cellY = std::fabs(gt[5]) * u * m;
-    tags->geographicSpread =
-        std::max(std::fabs(std::cos(top) / std::cos(centre) - 1), std::fabs(std::cos(bottom) / std::cos(centre) - 1));
+    const RowCells cells = CellsOfRows(grid, 0, band.height);
+    tags->latitudes = grid;
+    tags->cellX = cells.cellX;
+    tags->cellY = cells.cellY;
+    tags->geographicSpread = cells.spread;
 }
 
 // GDAL's georeferencing of a raster that is no GeoTIFF, as the GeoTIFF keys the
@@ -214,9 +211,9 @@ status::Status Load(const std::string& path, const DemReading& reading, const De
     if (header != nullptr && (!header->band || band.width != header->width || band.height != header->height ||
                               band.type != header->band->type))
         return Changed(path, why);
-    const DemBandHeader described = header != nullptr ? *header->band
-                                                      : DemBandHeader{band.type, band.scale, band.offset,
-                                                                      band.noData, band.crsWkt, band.geotransform};
+    const DemBandHeader described =
+        header != nullptr ? *header->band : DemBandHeader{band.type,   band.scale,  band.offset,
+                                                          band.noData, band.crsWkt, band.geotransform};
     dem->warnings = std::move(band.warnings);
     dem->crsWkt = described.crsWkt;
     dem->geotransform = described.geotransform;
@@ -249,9 +246,9 @@ bool ReadDemHeader(const std::string& path, const DemReading& reading, DemHeader
         }
         raster::RasterBand band;
         if (!raster::ReadRasterBand(path, reading.band, false, &band).ok()) return false;
-        *header = DemHeader{band.width, band.height, TagsOf(path, band),
-                            DemBandHeader{band.type, band.scale, band.offset, band.noData, band.crsWkt,
-                                          band.geotransform}};
+        *header =
+            DemHeader{band.width, band.height, TagsOf(path, band),
+                      DemBandHeader{band.type, band.scale, band.offset, band.noData, band.crsWkt, band.geotransform}};
         return true;
     } catch (const std::bad_alloc&) {
         return false;
@@ -310,6 +307,11 @@ status::Status DemWindows::open(const std::string& path, const DemReading& readi
     } catch (const std::bad_alloc&) {
         return status::OutOfMemory();
     }
+}
+
+const std::vector<std::string>& DemWindows::warnings() const {
+    static const std::vector<std::string> none;
+    return state_ ? state_->raster.warnings() : none;
 }
 
 status::Status DemWindows::read(std::uint32_t x, std::uint32_t y, std::uint32_t width, std::uint32_t height, Dem* tile,

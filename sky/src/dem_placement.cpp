@@ -58,16 +58,13 @@ std::string ShellWord(const std::string& text) {
     return quoted + "'";
 }
 
-// The share by which a geographic grid's east-west scale may differ between its
-// centre and its northern or southern rows: 1 % shifts a 45-degree horizon by at most
-// 0.3 degrees, one of 10 degrees by 0.1.
-constexpr double kGeographicSpread = 0.01;
+}  // namespace
 
-// The one line a user needs: the UTM zone of the DEM's corner, for gdalwarp, and
-// no data kept as no data (the corners outside the DEM included): its own value
-// when it has one, else NaN in floats, which hold every integer sample exactly.
-void ReportGeographic(const std::string& dem, const DemTiffTags& tags, const std::optional<double>& noData,
-                      std::FILE* err) {
+void SuggestReprojection(const std::string& dem, const DemTiffTags& tags, const std::optional<double>& noData,
+                         std::FILE* err) {
+    // The UTM zone of the DEM's corner; no data kept as no data (the corners outside
+    // the DEM included): its own value when it has one, else NaN in floats, which hold
+    // every integer sample exactly.
     const double lon = tags.west.value_or(0), lat = tags.north.value_or(0);
     const int zone = std::clamp(static_cast<int>(std::floor((lon + 180) / 6)) + 1, 1, 60);
     std::string keep = "-ot Float32 -dstnodata nan";
@@ -83,11 +80,15 @@ void ReportGeographic(const std::string& dem, const DemTiffTags& tags, const std
                  kSkyProgram, dem.c_str(), (lat < 0 ? 32700 : 32600) + zone, keep.c_str(), ShellWord(dem).c_str());
 }
 
-}  // namespace
-
 int PlaceDem(const SkyOptions& o, const std::optional<DemTiffTags>& tiff, std::uint32_t width, std::uint32_t height,
-             DemPlacement* placed, std::FILE* err) {
-    if (tiff && tiff->modelType == 2 && !o.cellX) {
+             std::size_t latitudeBands, DemPlacement* placed, std::FILE* err) {
+    if (tiff && tiff->modelType == 2 && !o.cellX && latitudeBands > 1 && tiff->cellX) {
+        std::fprintf(err,
+                     "%s: %s is in degrees over too many latitudes for one cell size: %zu bands of rows, each with "
+                     "cells in metres at its own centre latitude (east-west scale within %.2f %% in each; %.6g x "
+                     "%.6g m at the DEM's centre)\n",
+                     kSkyProgram, o.dem.c_str(), latitudeBands, kGeographicSpread * 100, *tiff->cellX, *tiff->cellY);
+    } else if (tiff && tiff->modelType == 2 && !o.cellX) {
         // One cell size serves a grid whose parallels shrink little across it.
         const DemTiffTags& g = *tiff;
         if (!g.cellX || g.geographicSpread > kGeographicSpread) {
@@ -96,7 +97,7 @@ int PlaceDem(const SkyOptions& o, const std::optional<DemTiffTags>& tiff, std::u
                 std::fprintf(
                     err, "%s: %s spans too many latitudes for one cell size (its east-west scale varies by %.1f %%)\n",
                     kSkyProgram, o.dem.c_str(), g.geographicSpread * 100);
-            ReportGeographic(o.dem, g, o.reading.noData ? o.reading.noData : g.gdalNoData, err);
+            SuggestReprojection(o.dem, g, o.reading.noData ? o.reading.noData : g.gdalNoData, err);
             return kSkyBadInput;
         }
         std::fprintf(

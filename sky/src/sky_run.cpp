@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 #include <thread>
+#include <tuple>
 
 #include "cli/program_main.h"
 #include "image/decode_image.h"
@@ -14,6 +15,7 @@
 #include "outputs/refused_names.h"
 #include "sky/dem.h"
 #include "sky/dem_placement.h"
+#include "sky/latitude_bands.h"
 #include "sky/progress.h"
 #include "sky/run_memory.h"
 #include "sky/sky_outputs.h"
@@ -56,12 +58,34 @@ std::string WholePictureOutput(const SkyOptions& o) {
     return "";
 }
 
+// A geographic DEM's bands of latitude when one cell size does not serve it (and
+// --cell does not give one); empty otherwise, or when even one row spreads too much.
+std::vector<std::uint32_t> LatitudeBandsOf(const SkyOptions& o, const DemHeader& dem) {
+    const DemTiffTags& t = dem.tags;
+    if (o.cellX || t.modelType != 2 || !t.latitudes || !(t.geographicSpread > kGeographicSpread)) return {};
+    return LatitudeBandStarts(*t.latitudes, dem.height);
+}
+
+// The smallest cells of any band: a halo of D texels serves them all.
+std::pair<double, double> SmallestCells(const LatitudeGrid& grid, const std::vector<std::uint32_t>& starts,
+                                        std::uint32_t height) {
+    double x = HUGE_VAL, y = HUGE_VAL;
+    for (std::size_t b = 0; b < starts.size(); ++b) {
+        const RowCells cells = CellsOfRows(grid, starts[b], b + 1 < starts.size() ? starts[b + 1] : height);
+        x = std::min(x, cells.cellX);
+        y = std::min(y, cells.cellY);
+    }
+    return {x, y};
+}
+
 // Whether the run's peak fits in the memory available, from the DEM's header
 // before its samples are read, and whether it runs in tiles (`plan`, core 0: whole).
-// A DEM whose size, cells or directions are not known yet is left to the run to refuse.
+// A geographic DEM's bands of latitude run as tiles, each swept over the whole DEM
+// without --max-distance. A DEM whose size, cells or directions are not known yet is
+// left to the run to refuse.
 [[nodiscard]] int PlanMemory(const SkyOptions& o, const DemHeader& dem, TilePlan* plan, std::FILE* err) {
-    const std::optional<double> cellX = o.cellX ? o.cellX : dem.tags.cellX;
-    const std::optional<double> cellY = o.cellX ? o.cellY : dem.tags.cellY;
+    std::optional<double> cellX = o.cellX ? o.cellX : dem.tags.cellX;
+    std::optional<double> cellY = o.cellX ? o.cellY : dem.tags.cellY;
     if (!cellX || !cellY) return kSkySuccess;
     const std::vector<double> wanted = o.wantedAzimuths();
     std::vector<skyline::LatticeDirection> lattice(wanted.size());
@@ -70,14 +94,27 @@ std::string WholePictureOutput(const SkyOptions& o) {
             return kSkySuccess;
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());  // as the sweep runs
     const std::string whole = WholePictureOutput(o);
-    const Halo halo = HaloOf(o.maxDistance, *cellX, *cellY);
+    const std::vector<std::uint32_t> bands = LatitudeBandsOf(o, dem);
+    if (!bands.empty()) {
+        if (!whole.empty()) {
+            std::fprintf(err,
+                         "%s: %s spans too many latitudes for one cell size: it runs in bands of rows, and %s needs "
+                         "the whole DEM at once\n",
+                         kSkyProgram, o.dem.c_str(), whole.c_str());
+            SuggestReprojection(o.dem, dem.tags, o.reading.noData ? o.reading.noData : dem.tags.gdalNoData, err);
+            return kSkyBadInput;
+        }
+        std::tie(cellX, cellY) = SmallestCells(*dem.tags.latitudes, bands, dem.height);
+    }
+    Halo halo = HaloOf(o.maxDistance, *cellX, *cellY);
+    if (!bands.empty() && o.maxDistance == 0) halo = {dem.height, dem.width};
     if (o.tileSize != 0) {
         if (!whole.empty()) {
             std::fprintf(err, "%s: %s needs the whole DEM at once: it cannot be written in tiles (--tile-size)\n",
                          kSkyProgram, whole.c_str());
             return kSkyBadCommand;
         }
-        *plan = {o.tileSize, halo};
+        *plan = {o.tileSize, halo, bands};
         const std::uint64_t peak = TiledRunPeakBytes(o, dem.width, dem.height, o.tileSize, halo, lattice, threads);
         if (Fits(peak)) return kSkySuccess;
         std::fprintf(err,
@@ -86,13 +123,19 @@ std::string WholePictureOutput(const SkyOptions& o) {
                      kSkyProgram, Megabytes(peak), Megabytes(os::AvailableMemoryBytes()));
         return kSkyBadInput;
     }
-    const std::uint64_t peak = RunPeakBytes(o, dem.width, dem.height, lattice, threads);
-    if (Fits(peak)) return kSkySuccess;
+    const std::uint32_t longer = std::max(dem.width, dem.height);
+    const std::uint64_t peak = bands.empty()
+                                   ? RunPeakBytes(o, dem.width, dem.height, lattice, threads)
+                                   : TiledRunPeakBytes(o, dem.width, dem.height, longer, halo, lattice, threads);
+    if (Fits(peak)) {
+        if (!bands.empty()) *plan = {longer, halo, bands};
+        return kSkySuccess;
+    }
     // Tiles serve a run whose horizons reach a known distance, on a DEM GDAL reads window by window.
-    const bool tileable = whole.empty() && !o.curvature && dem.band;
+    const bool tileable = whole.empty() && (!o.curvature || !bands.empty()) && dem.band;
     if (tileable && o.maxDistance > 0)
         if (const std::uint32_t core = CoreThatFits(o, dem.width, dem.height, halo, lattice, threads, Fits)) {
-            *plan = {core, halo};
+            *plan = {core, halo, bands};
             const std::uint64_t tiled = TiledRunPeakBytes(o, dem.width, dem.height, core, halo, lattice, threads);
             std::fprintf(err,
                          "%s: the whole DEM needs %llu MB, %llu MB are available: in tiles of %u x %u texels, which "
@@ -140,8 +183,7 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
     if (plan.core != 0) return RunInTiles(o, header, plan, progress, out, err);
     Dem dem;
     std::string why;
-    if (const status::Status loaded = LoadDem(o.dem, o.reading, known ? &header : nullptr, &dem, &why);
-        !loaded.ok()) {
+    if (const status::Status loaded = LoadDem(o.dem, o.reading, known ? &header : nullptr, &dem, &why); !loaded.ok()) {
         ReportFailure(err, "cannot read the DEM " + o.dem, loaded.code, why);
         return kSkyBadInput;
     }
@@ -149,7 +191,8 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
         std::fprintf(err, "%s: warning: %s\n", kSkyProgram, warning.c_str());
     const double readAt = progress.seconds();
     DemPlacement placed;
-    if (const int code = PlaceDem(o, dem.tiff, dem.width, dem.height, &placed, err); code != kSkySuccess) return code;
+    if (const int code = PlaceDem(o, dem.tiff, dem.width, dem.height, 0, &placed, err); code != kSkySuccess)
+        return code;
     const double cellX = placed.cellX, cellY = placed.cellY;
     const skyline::ChosenDirections& directions = placed.directions;
 

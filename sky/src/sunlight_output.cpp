@@ -50,7 +50,7 @@ struct SunFile {
 class Sunlight {
 public:
     Sunlight(const SkyOptions& o, const OutputSource& source, std::unique_ptr<DemLocation> location)
-        : o_(o), source_(source), location_(std::move(location)), brackets_(source.azimuths) {}
+        : o_(o), source_(source), location_(std::move(location)) {}
 
     bool daily() const { return !o_.irradiationFile.empty() || !o_.sunHoursFile.empty(); }
 
@@ -83,8 +83,9 @@ public:
     void days(const skyline::Grid& grid, const TileWindow& w, const std::vector<std::vector<float>>& bands,
               std::vector<std::vector<float>>* planes, std::vector<float>* hours) const {
         const std::size_t core = std::size_t{w.coreWidth} * w.coreHeight;
-        const std::vector<float> svf = skyline::SkyViewFactor(grid, source_.cellX, source_.cellY, bands,
-                                                              source_.azimuths, skyline::SvfModel::Sloped);
+        const std::vector<float> svf =
+            skyline::SkyViewFactor(grid, w.cellX, w.cellY, bands, *w.azimuths, skyline::SvfModel::Sloped);
+        const HorizonBrackets brackets(*w.azimuths);
         planes->assign(o_.irradiationFile.empty() ? 0 : 4, std::vector<float>(core));
         hours->assign(o_.sunHoursFile.empty() ? 0 : core, 0.0f);
         const solar::DayClock clock(o_.timeStep);
@@ -92,11 +93,11 @@ public:
         std::vector<solar::Day> days;
         for (int d = o_.firstDay; d <= o_.lastDay; ++d) days.emplace_back(d, clock, turbidity, o_.albedo);
         const DaySumsJob job{.grid = grid,
-                             .cellX = source_.cellX,
-                             .cellY = source_.cellY,
+                             .cellX = w.cellX,
+                             .cellY = w.cellY,
                              .svf = &svf,
                              .bands = &bands,
-                             .brackets = &brackets_,
+                             .brackets = &brackets,
                              .location = location_.get(),
                              .days = &days,
                              .linke = o_.linke,
@@ -119,6 +120,7 @@ public:
         band->resize(std::size_t{w.coreWidth} * w.coreHeight);
         const double declination = solar::Declination(o_.firstDay);
         const double equation = solar::EquationOfTime(o_.firstDay);
+        const HorizonBrackets brackets(*w.azimuths);
         const bool whole = ForEachRow<RowLocation>(w.coreHeight, [&](std::uint32_t r, RowLocation& row) {
             const std::uint32_t y = w.coreY + r;
             location_->locate(w.y + y, &row);
@@ -138,7 +140,7 @@ public:
                 const double azimuth = (sun.azimuth() - row.gridNorth[x]) / kRadians;
                 // As the hillshade decides its cast shadows.
                 const bool hidden =
-                    elevation <= 0 || skyline::HorizonTowards(bands, brackets_.at(azimuth), i) > elevation;
+                    elevation <= 0 || skyline::HorizonTowards(bands, brackets.at(azimuth), i) > elevation;
                 (*band)[out] = hidden ? 1.0f : 0.0f;
             }
         });
@@ -162,7 +164,6 @@ private:
     const SkyOptions& o_;
     const OutputSource& source_;
     std::unique_ptr<DemLocation> location_;
-    HorizonBrackets brackets_;
 };
 
 // Opens `file` through GDAL on the DEM's grid, its names in the image description.
@@ -191,7 +192,7 @@ public:
     }
     status::Status finish(std::FILE* out, std::FILE* err) override {
         const skyline::Grid grid = source_.dem.grid();
-        const TileWindow whole = WholeWindow(grid.width, grid.height);
+        const TileWindow whole = WholeWindow(source_);
         std::vector<std::vector<float>> planes;
         std::vector<float> hours;
         if (sunlight_.daily()) sunlight_.days(grid, whole, bands_, &planes, &hours);

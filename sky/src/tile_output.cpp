@@ -6,7 +6,9 @@
 
 namespace sky {
 
-TileWindow WholeWindow(std::uint32_t width, std::uint32_t height) { return {0, 0, 0, 0, width, height}; }
+TileWindow WholeWindow(const OutputSource& source) {
+    return {0, 0, 0, 0, source.dem.width, source.dem.height, source.cellX, source.cellY, &source.azimuths};
+}
 
 std::vector<float> CoreOf(const std::vector<float>& band, std::uint32_t gridWidth, const TileWindow& w) {
     std::vector<float> core(std::size_t{w.coreWidth} * w.coreHeight);
@@ -51,11 +53,9 @@ public:
     TiledSkyViewOutput(const std::string& path, skyline::SvfModel model, const OutputSource& source)
         : path_(path), model_(model), source_(source) {}
     status::Status start(std::FILE* err) override { return OpenSkyViewRaster(file_, path_, source_, model_, err); }
-    status::Status take(const Dem& tile, const TileWindow&, const std::vector<std::size_t>& directions,
+    status::Status take(const Dem& tile, const TileWindow& w, const std::vector<std::size_t>& directions,
                         const std::vector<std::vector<float>>& bands, std::FILE*) override {
-        if (!sum_)
-            sum_ = std::make_unique<skyline::SkyViewSum>(tile.grid(), source_.cellX, source_.cellY, source_.azimuths,
-                                                         model_);
+        if (!sum_) sum_ = std::make_unique<skyline::SkyViewSum>(tile.grid(), w.cellX, w.cellY, *w.azimuths, model_);
         for (std::size_t j = 0; j < directions.size(); ++j) sum_->add(directions[j], bands[j]);
         return status::Ok();
     }
@@ -82,22 +82,22 @@ public:
                      const OutputSource& source)
         : path_(path), sunAzimuth_(sunAzimuth), sunElevation_(sunElevation), bits_(bits), source_(source) {}
     status::Status start(std::FILE* err) override {
-        bracket_ = skyline::BracketOf(source_.azimuths, sunAzimuth_);
         return file_.open(
             path_, {}, source_.dem, {"hillshade"},
             {{"AZIMUTHS", AzimuthList(source_.azimuths)}, {"SUN", Degrees(sunAzimuth_) + " " + Degrees(sunElevation_)}},
             err, bits_);
     }
-    status::Status take(const Dem&, const TileWindow&, const std::vector<std::size_t>& directions,
+    status::Status take(const Dem&, const TileWindow& w, const std::vector<std::size_t>& directions,
                         const std::vector<std::vector<float>>& bands, std::FILE*) override {
-        bands_.resize(source_.azimuths.size());
+        const skyline::Bracket bracket = skyline::BracketOf(*w.azimuths, sunAzimuth_);
+        bands_.resize(w.azimuths->size());
         for (std::size_t j = 0; j < directions.size(); ++j)
-            if (directions[j] == bracket_.a || directions[j] == bracket_.b) bands_[directions[j]] = bands[j];
+            if (directions[j] == bracket.a || directions[j] == bracket.b) bands_[directions[j]] = bands[j];
         return status::Ok();
     }
     status::Status endTile(const Dem& tile, const TileWindow& w, std::FILE* err) override {
-        const encode::GreyImage image = skyline::Hillshade(tile.grid(), source_.cellX, source_.cellY, bands_,
-                                                           source_.azimuths, sunAzimuth_, sunElevation_, bits_);
+        const encode::GreyImage image =
+            skyline::Hillshade(tile.grid(), w.cellX, w.cellY, bands_, *w.azimuths, sunAzimuth_, sunElevation_, bits_);
         bands_.clear();
         std::vector<std::uint8_t> bytes8;
         std::vector<std::uint16_t> samples16;
@@ -119,7 +119,6 @@ private:
     double sunAzimuth_, sunElevation_;
     int bits_;
     const OutputSource& source_;
-    skyline::Bracket bracket_;
     std::vector<std::vector<float>> bands_;  // the tile's; only the two around the sun filled
     RasterOutputFile file_;
 };

@@ -3,14 +3,17 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <set>
 #include <thread>
 
 #include "raster/raster_writer.h"
 #include "sky/day_sums.h"
 #include "sky/dem_placement.h"
+#include "sky/latitude_bands.h"
 #include "sky/sky_run.h"
 #include "sky/sunlight_output.h"
 #include "sky/tile_output.h"
+#include "skyline/direction_choice.h"
 #include "skyline/horizon_bands.h"
 
 namespace sky {
@@ -38,16 +41,24 @@ Span SpanOf(std::uint32_t from, std::uint32_t size, std::uint32_t halo, std::uin
             static_cast<std::uint32_t>(end - start)};
 }
 
+// The row after the core from row `y`: at most the plan's core rows, within the
+// DEM and the band of latitude `y` lies in.
+std::uint32_t CoreEnd(std::uint32_t y, std::uint32_t height, const TilePlan& plan) {
+    std::uint32_t end = y + std::min(plan.core, height - y);
+    const auto next = std::upper_bound(plan.bandStarts.begin(), plan.bandStarts.end(), y);
+    if (next != plan.bandStarts.end()) end = std::min(end, *next);
+    return end;
+}
+
 // The tiles in rows of tiles from the top left: each core within the DEM, its grid
 // the core, widened to whole blocks of `alignColumns` x `alignRows`, and up to the
 // halo around it, none past the DEM's edge.
 std::vector<Tile> TilesOf(std::uint32_t width, std::uint32_t height, const TilePlan& plan, std::uint32_t alignColumns,
                           std::uint32_t alignRows) {
     std::vector<Tile> tiles;
-    for (std::uint32_t y = 0; y < height; y += std::min(plan.core, height - y))
+    for (std::uint32_t y = 0; y < height; y = CoreEnd(y, height, plan))
         for (std::uint32_t x = 0; x < width; x += std::min(plan.core, width - x)) {
-            const std::uint32_t coreWidth = std::min(plan.core, width - x),
-                                coreHeight = std::min(plan.core, height - y);
+            const std::uint32_t coreWidth = std::min(plan.core, width - x), coreHeight = CoreEnd(y, height, plan) - y;
             const Span columns = SpanOf(x, coreWidth, plan.halo.columns, alignColumns, width);
             const Span rows = SpanOf(y, coreHeight, plan.halo.rows, alignRows, height);
             tiles.push_back(
@@ -60,6 +71,38 @@ int OutputFailureCode(const status::Status& failure) {
     return failure.code == status::Code::OutOfMemory ? kSkyBadInput : kSkyWriteFailed;
 }
 
+// How a tile's grid lies: its cells, signed as AzimuthOf takes them, and the
+// directions that serve the azimuths asked for on them.
+struct TileCells {
+    double cellX = 0, cellY = 0;
+    skyline::ChosenDirections directions;
+};
+
+// Each band of latitude's cells at its centre, signed as the DEM's, with its own
+// directions; the DEM's own `placed` as the one band when there are none. Ok, or
+// the failure said on `err` with its exit code.
+int CellsOfBands(const SkyOptions& o, const DemHeader& header, const TilePlan& plan, const DemPlacement& placed,
+                 std::vector<TileCells>* bands, std::FILE* err) {
+    if (plan.bandStarts.empty() || !header.tags.latitudes) {
+        bands->push_back({placed.cellX, placed.cellY, placed.directions});
+        return kSkySuccess;
+    }
+    for (std::size_t b = 0; b < plan.bandStarts.size(); ++b) {
+        const std::uint32_t first = plan.bandStarts[b],
+                            end = b + 1 < plan.bandStarts.size() ? plan.bandStarts[b + 1] : header.height;
+        const RowCells cells = CellsOfRows(*header.tags.latitudes, first, end);
+        TileCells band{std::copysign(cells.cellX, placed.cellX), std::copysign(cells.cellY, placed.cellY), {}};
+        if (const status::Status s =
+                skyline::ChooseDirections(o.wantedAzimuths(), band.cellX, band.cellY, &band.directions);
+            !s.ok()) {
+            std::fprintf(err, "%s: rows %u to %u: %s\n", kSkyProgram, first, end - 1, s.reason.c_str());
+            return kSkyBadCommand;
+        }
+        bands->push_back(std::move(band));
+    }
+    return kSkySuccess;
+}
+
 }  // namespace
 
 int RunInTiles(const SkyOptions& o, const DemHeader& header, const TilePlan& plan, Progress& progress, std::FILE* out,
@@ -70,9 +113,19 @@ int RunInTiles(const SkyOptions& o, const DemHeader& header, const TilePlan& pla
         ReportFailure(err, "cannot read the DEM " + o.dem, opened.code, why);
         return kSkyBadInput;
     }
+    // GDAL's warnings as they come, each text once however many windows meet it.
+    std::set<std::string> warned;
+    const auto warn = [&] {
+        for (const std::string& warning : windows.warnings())
+            if (warned.insert(warning).second) std::fprintf(err, "%s: warning: %s\n", kSkyProgram, warning.c_str());
+    };
+    warn();
     DemPlacement placed;
-    if (const int code = PlaceDem(o, header.tags, header.width, header.height, &placed, err); code != kSkySuccess)
+    if (const int code = PlaceDem(o, header.tags, header.width, header.height, plan.bandStarts.size(), &placed, err);
+        code != kSkySuccess)
         return code;
+    std::vector<TileCells> bands;
+    if (const int code = CellsOfBands(o, header, plan, placed, &bands, err); code != kSkySuccess) return code;
     // The whole DEM's size and georeferencing for the files; its samples come a tile at a time.
     Dem whole;
     whole.width = header.width;
@@ -100,12 +153,14 @@ int RunInTiles(const SkyOptions& o, const DemHeader& header, const TilePlan& pla
     const std::vector<Tile> tiles =
         TilesOf(header.width, header.height, plan, daily ? kDayBlockColumns : 1, daily ? kDayBlockRows : 1);
     const char* noun = tiles.size() == 1 ? "tile" : "tiles";
-    std::fprintf(err, "%s: %zu %s of at most %u x %u texels, each with a halo of %u rows and %u columns\n", kSkyProgram,
-                 tiles.size(), noun, plan.core, plan.core, plan.halo.rows, plan.halo.columns);
+    if (o.maxDistance == 0)  // only bands of latitude run in tiles without a distance
+        std::fprintf(err, "%s: %zu %s, a band of rows each, each swept over the whole DEM\n", kSkyProgram, tiles.size(),
+                     noun);
+    else
+        std::fprintf(err, "%s: %zu %s of at most %u x %u texels, each with a halo of %u rows and %u columns\n",
+                     kSkyProgram, tiles.size(), noun, plan.core, plan.core, plan.halo.rows, plan.halo.columns);
     skyline::HorizonRequest request;
-    request.directions = placed.directions.lattice;
-    request.cellX = std::fabs(placed.cellX);
-    request.cellY = std::fabs(placed.cellY);
+    request.curvature = o.curvature;
     request.maxDistance = o.maxDistance;
     request.threads = std::max(1u, std::thread::hardware_concurrency());
     std::size_t done = 0;
@@ -113,12 +168,21 @@ int RunInTiles(const SkyOptions& o, const DemHeader& header, const TilePlan& pla
     progress.step("horizons in tiles");
     Dem tile;
     for (const Tile& t : tiles) {
-        const TileWindow& core = t.window;
+        const auto band = std::upper_bound(plan.bandStarts.begin(), plan.bandStarts.end(), t.window.y + t.window.coreY);
+        const TileCells& cells = bands[band == plan.bandStarts.begin() ? 0 : band - plan.bandStarts.begin() - 1];
+        TileWindow core = t.window;
+        core.cellX = cells.cellX;
+        core.cellY = cells.cellY;
+        core.azimuths = &cells.directions.azimuths;
+        request.directions = cells.directions.lattice;
+        request.cellX = std::fabs(cells.cellX);
+        request.cellY = std::fabs(cells.cellY);
         if (const status::Status read = windows.read(core.x, core.y, t.width, t.height, &tile, &why); !read.ok()) {
             progress.done();
             ReportFailure(err, "cannot read the DEM " + o.dem, read.code, why);
             return kSkyBadInput;
         }
+        warn();
         status::Status outputFailed;
         const status::Status computed = skyline::ComputeHorizonBatches(
             tile.grid(), request, [&](const std::vector<std::size_t>& indices, std::vector<std::vector<float>>& bands) {

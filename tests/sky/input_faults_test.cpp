@@ -87,9 +87,10 @@ TEST(SkyInputFaults, TheReprojectionItSuggestsKeepsNoData) {
              {"dem.tif", "-500", ""}, {"dem.tif", "", "--nodata=-500"}, {"my dem's.tif", "", ""}}) {
         TempDir dir;
         // Far from the zone's middle, where the grid turns and leaves corners empty;
-        // 2.4 degrees of latitude, too many for one cell size.
+        // 2.4 degrees of latitude, too many for one cell size, run in bands of rows,
+        // which cannot make a picture of the whole DEM.
         WriteGeoDem(dir.path(name), {20, 12, {}, tag, true, 0, std::array<double, 6>{17.8, .1, 0, 60.1, 0, -.2}});
-        std::vector<std::string> args = {dir.path(name), "--svf=" + dir.path("s.tif")};
+        std::vector<std::string> args = {dir.path(name), "--shade=" + dir.path("s.png"), "--sun=135,30"};
         if (!nodata.empty()) args.push_back(nodata);
         const ProcessResult refused = RunSky(args);
         ASSERT_EQ(refused.exitCode, 2) << refused.err;

@@ -43,6 +43,11 @@ void ReadCrs(GDALDatasetH dataset, RasterBand* out) {
     }
 }
 
+// A warning of GDAL's as "PATH: text", once: GDAL names the file itself in some.
+std::string Naming(const std::string& path, const std::string& warning) {
+    return warning.rfind(path + ": ", 0) == 0 ? warning : path + ": " + warning;
+}
+
 status::Status Read(const std::string& path, int band, bool samples, RasterBand* out) {
     RegisterGdal();
     GdalMessages messages;
@@ -83,7 +88,7 @@ status::Status Read(const std::string& path, int band, bool samples, RasterBand*
             CE_None)
             return failed();
     }
-    for (const std::string& warning : messages.warnings()) read.warnings.push_back(path + ": " + warning);
+    for (const std::string& warning : messages.warnings()) read.warnings.push_back(Naming(path, warning));
     *out = std::move(read);
     return status::Ok();
 }
@@ -126,6 +131,7 @@ namespace raster {
 
 struct RasterWindows::State {
     std::string path;
+    std::vector<std::string> warnings;
     Dataset dataset;
     GDALRasterBandH band = nullptr;
     std::uint32_t width = 0, height = 0;
@@ -151,13 +157,19 @@ status::Status RasterWindows::open(const std::string& path, int band) {
                                                                           : Invalid(path, messages.lastError());
         const int bands = GDALGetRasterCount(state_->dataset.get());
         if (band < 1 || band > bands)
-            return status::Fail(status::Code::InvalidArgument, path + ": band " + std::to_string(band) +
-                                                                   " does not exist");
+            return status::Fail(status::Code::InvalidArgument,
+                                path + ": band " + std::to_string(band) + " does not exist");
         state_->band = GDALGetRasterBand(state_->dataset.get(), band);
         state_->width = static_cast<std::uint32_t>(std::max(0, GDALGetRasterXSize(state_->dataset.get())));
         state_->height = static_cast<std::uint32_t>(std::max(0, GDALGetRasterYSize(state_->dataset.get())));
+        for (const std::string& warning : messages.warnings()) state_->warnings.push_back(Naming(path, warning));
         return status::Ok();
     });
+}
+
+const std::vector<std::string>& RasterWindows::warnings() const {
+    static const std::vector<std::string> none;
+    return state_ ? state_->warnings : none;
 }
 
 std::uint32_t RasterWindows::width() const { return state_ ? state_->width : 0; }
@@ -166,16 +178,18 @@ std::uint32_t RasterWindows::height() const { return state_ ? state_->height : 0
 status::Status RasterWindows::read(std::uint32_t x, std::uint32_t y, std::uint32_t w, std::uint32_t h,
                                    std::vector<double>* values) {
     if (!state_ || state_->band == nullptr) return status::Fail(status::Code::InvalidArgument, "no raster is open");
-    if (w == 0 || h == 0 || x > state_->width || w > state_->width - x || y > state_->height ||
-        h > state_->height - y)
+    if (w == 0 || h == 0 || x > state_->width || w > state_->width - x || y > state_->height || h > state_->height - y)
         return status::Fail(status::Code::InvalidArgument, state_->path + ": a window outside the raster");
     return OnItsOwnThread([&] {
         GdalMessages messages;
         values->resize(std::size_t{w} * h);
         if (GDALRasterIO(state_->band, GF_Read, static_cast<int>(x), static_cast<int>(y), static_cast<int>(w),
                          static_cast<int>(h), values->data(), static_cast<int>(w), static_cast<int>(h), GDT_Float64, 0,
-                         0) == CE_None)
+                         0) == CE_None) {
+            for (const std::string& warning : messages.warnings())
+                state_->warnings.push_back(Naming(state_->path, warning));
             return status::Ok();
+        }
         if (messages.lastError().empty() || messages.outOfMemory()) return status::OutOfMemory();
         return Invalid(state_->path, messages.lastError());
     });

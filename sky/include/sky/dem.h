@@ -63,7 +63,7 @@ struct DemBandHeader {
 // What a DEM's header says, before its samples are read.
 struct DemHeader {
     std::uint32_t width = 0, height = 0;
-    DemTiffTags tags;  // as Dem::tiff; cells and orientation unknown when not given
+    DemTiffTags tags;                   // as Dem::tiff; cells and orientation unknown when not given
     std::optional<DemBandHeader> band;  // none: a RAW height map the loaders read
 };
 
@@ -99,6 +99,8 @@ public:
     // size; no georeferencing). Ok; InvalidData with `why`; OutOfMemory.
     [[nodiscard]] status::Status read(std::uint32_t x, std::uint32_t y, std::uint32_t width, std::uint32_t height,
                                       Dem* tile, std::string* why);
+    // GDAL's warnings met so far by open and read, in order, each naming the file.
+    [[nodiscard]] const std::vector<std::string>& warnings() const;
 
 private:
     std::unique_ptr<detail::DemWindowsState> state_;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "encode/tiff_encoder.h"
+#include "sky/latitude_bands.h"
 
 namespace sky {
 
@@ -13,7 +14,7 @@ struct DemTiffTags {
     std::uint16_t bitsPerSample = 1;
     std::uint16_t sampleFormat = 1;  // SAMPLEFORMAT_UINT
     std::optional<double> gdalNoData;
-    encode::GeoTiffTags geo;           // as stored, for the outputs
+    encode::GeoTiffTags geo;             // as stored, for the outputs
     int modelType = 0;                   // GTModelTypeGeoKey: 1 projected, 2 geographic, 0 not given
     std::optional<double> cellX, cellY;  // metres, from the texel size and the linear unit
     std::optional<double> west, north;   // the first texel's outer corner (degrees when geographic)
@@ -25,6 +26,7 @@ struct DemTiffTags {
     // A geographic grid's cells (cellX, cellY) are metres at its centre latitude; the
     // east-west scale at its northern and southern rows differs by up to this share.
     double geographicSpread = 0;
+    std::optional<LatitudeGrid> latitudes;  // a geographic grid's, within the poles
     bool crossesPole = false;
 };
 

@@ -14,15 +14,18 @@
 namespace sky {
 
 // Where a grid's texels lie in the DEM and the rectangle of them, its core, whose
-// results are kept.
+// results are kept; and how large its cells are: a geographic DEM's bands of
+// latitude each have their own, and their own azimuths for the same directions.
 struct TileWindow {
     std::uint32_t x = 0, y = 0;          // the grid's first texel in the DEM
     std::uint32_t coreX = 0, coreY = 0;  // the core's first texel in the grid
     std::uint32_t coreWidth = 0, coreHeight = 0;
+    double cellX = 0, cellY = 0;                    // metres, signed as AzimuthOf takes them
+    const std::vector<double>* azimuths = nullptr;  // degrees, one per direction swept
 };
 
-// The whole grid as its own core, at the DEM's corner.
-TileWindow WholeWindow(std::uint32_t width, std::uint32_t height);
+// The whole grid of `source`'s DEM as its own core, at the DEM's corner, on its cells.
+TileWindow WholeWindow(const OutputSource& source);
 
 // The core's texels of `band` (a grid `gridWidth` wide), packed rows. Exhausted
 // memory escapes as std::bad_alloc.

@@ -4,6 +4,7 @@
 // output equals the whole DEM's bit for bit.
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "sky/dem.h"
 #include "sky/progress.h"
@@ -15,6 +16,9 @@ namespace sky {
 struct TilePlan {
     std::uint32_t core = 0;  // texels a side of a tile's core; 0: the whole DEM at once
     Halo halo;
+    // A geographic DEM's bands of latitude (LatitudeBandStarts), each with its own
+    // cells, which no core straddles; empty: the DEM's cells serve every tile.
+    std::vector<std::uint32_t> bandStarts;
 };
 
 // The run of `options` on the DEM of `header` in tiles of `plan`: the float outputs

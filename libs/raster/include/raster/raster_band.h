@@ -24,7 +24,7 @@ struct RasterBand {
     std::optional<std::array<double, 6>> geotransform;
     bool geographic = false;  // the CRS is geographic (degrees)
     bool projected = false;
-    double metresPerUnit = 1;    // of a projected CRS's linear unit
+    double metresPerUnit = 1;  // of a projected CRS's linear unit
     // A geographic CRS's angular unit and ellipsoid (inverse flattening 0: a sphere).
     double radiansPerUnit = 0, semiMajor = 0, inverseFlattening = 0;
     std::string crsWkt;                 // empty: none
@@ -66,6 +66,8 @@ public:
     // the raster; InvalidData with GDAL's reason; OutOfMemory.
     status::Status read(std::uint32_t x, std::uint32_t y, std::uint32_t width, std::uint32_t height,
                         std::vector<double>* values);
+    // GDAL's warnings met so far by open and read, in order, each "PATH: text".
+    const std::vector<std::string>& warnings() const;
 
 private:
     struct State;
