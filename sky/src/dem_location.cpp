@@ -15,8 +15,9 @@ namespace sky {
 namespace {
 
 constexpr double kRadians = std::numbers::pi / 180;
-// Texels between the points PROJ places; those between are interpolated, which
-// on any projection a DEM is kept in moves them by far less than a texel.
+// Texels between the points PROJ places, along rows and columns; those between are
+// interpolated, which on any projection a DEM is kept in moves them by far less than
+// a texel (a geographic grid's are linear in the rows and columns already).
 constexpr std::uint32_t kPlacedEvery = 16;
 
 class GivenLatitude final : public DemLocation {
@@ -34,34 +35,64 @@ private:
     double latitude_;
 };
 
+// Every `kPlacedEvery`th texel and the last of each axis: the lattice PROJ places.
+std::vector<std::uint32_t> LatticeLines(std::uint32_t size) {
+    std::vector<std::uint32_t> lines;
+    for (std::uint32_t x = 0; x < size; x += kPlacedEvery) lines.push_back(x);
+    if (lines.back() != size - 1) lines.push_back(size - 1);
+    return lines;
+}
+
+// Where `x` lies between two lines of `lines`: the first's index and the share of the
+// way to the next.
+struct Between {
+    std::size_t k = 0, next = 0;
+    double t = 0;
+};
+Between BetweenLines(const std::vector<std::uint32_t>& lines, std::uint32_t x) {
+    const auto after = std::upper_bound(lines.begin(), lines.end(), x);
+    const std::size_t k = std::min<std::size_t>(after - lines.begin() - 1, lines.size() > 1 ? lines.size() - 2 : 0);
+    const std::size_t next = std::min(k + 1, lines.size() - 1);
+    const double span = lines[next] - lines[k];
+    return {k, next, span > 0 ? (x - double(lines[k])) / span : 0};
+}
+
+// The share `t` of the way from `a` to `b`; for an angle (radians), the short way round.
+double Blend(double a, double b, double t, bool angle) {
+    return a + (angle ? std::remainder(b - a, 2 * std::numbers::pi) : b - a) * t;
+}
+
 // Latitudes, longitudes and north placed by PROJ on a coarse lattice of the grid,
-// all rows, columns every kPlacedEvery and the last.
+// rows and columns every kPlacedEvery and the last.
 class Georeferenced final : public DemLocation {
 public:
-    Georeferenced(std::uint32_t width, std::vector<std::uint32_t> columns, std::vector<std::array<double, 3>> placed)
-        : width_(width), columns_(std::move(columns)), placed_(std::move(placed)) {}
+    Georeferenced(std::uint32_t width, std::vector<std::uint32_t> rows, std::vector<std::uint32_t> columns,
+                  std::vector<std::array<double, 3>> placed)
+        : width_(width), rows_(std::move(rows)), columns_(std::move(columns)), placed_(std::move(placed)) {}
     bool knowsLongitude() const override { return true; }
     void locate(std::uint32_t y, RowLocation* row) const override {
         row->latitude.resize(width_);
         row->longitude.resize(width_);
         row->gridNorth.resize(width_);
-        const std::array<double, 3>* r = &placed_[std::size_t{y} * columns_.size()];
-        std::size_t k = 0;
+        // The row's points on the lattice's columns, then every texel between them.
+        const Between v = BetweenLines(rows_, y);
+        const std::size_t n = columns_.size();
+        std::vector<std::array<double, 3>> line(n);
+        for (std::size_t k = 0; k < n; ++k)
+            for (int i = 0; i < 3; ++i)
+                line[k][i] = Blend(placed_[v.k * n + k][i], placed_[v.next * n + k][i], v.t, i == 2);
         for (std::uint32_t x = 0; x < width_; ++x) {
-            while (k + 2 < columns_.size() && columns_[k + 1] <= x) ++k;
-            const std::size_t next = std::min(k + 1, columns_.size() - 1);
-            const double span = columns_[next] - columns_[k];
-            const double t = span > 0 ? (x - double(columns_[k])) / span : 0;
-            row->latitude[x] = r[k][0] + (r[next][0] - r[k][0]) * t;
-            row->longitude[x] = r[k][1] + (r[next][1] - r[k][1]) * t;
-            row->gridNorth[x] = r[k][2] + std::remainder(r[next][2] - r[k][2], 2 * std::numbers::pi) * t;
+            const Between h = BetweenLines(columns_, x);
+            row->latitude[x] = Blend(line[h.k][0], line[h.next][0], h.t, false);
+            row->longitude[x] = Blend(line[h.k][1], line[h.next][1], h.t, false);
+            row->gridNorth[x] = Blend(line[h.k][2], line[h.next][2], h.t, true);
         }
     }
 
 private:
     std::uint32_t width_;
-    std::vector<std::uint32_t> columns_;
-    std::vector<std::array<double, 3>> placed_;  // latitude, longitude, north by row then column
+    std::vector<std::uint32_t> rows_, columns_;
+    std::vector<std::array<double, 3>> placed_;  // latitude, longitude, north by lattice row then column
 };
 
 struct DatasetCloser {
@@ -87,8 +118,8 @@ status::Status Place(const std::string& path, std::uint32_t width, std::uint32_t
     struct Pop {
         ~Pop() { CPLPopErrorHandler(); }
     } pop;
-    const std::unique_ptr<void, DatasetCloser> dataset(GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY,
-                                                                  nullptr, nullptr, nullptr));
+    const std::unique_ptr<void, DatasetCloser> dataset(
+        GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
     if (!dataset) return NoGeoreferencing(path, "GDAL cannot open it");
     double gt[6];
     OGRSpatialReferenceH crs = GDALGetSpatialRef(dataset.get());
@@ -100,22 +131,19 @@ status::Status Place(const std::string& path, std::uint32_t width, std::uint32_t
     const std::unique_ptr<void, SrsReleaser> geographic(OSRCloneGeogCS(crs));
     if (!geographic) return NoGeoreferencing(path, "its coordinate system has no datum PROJ knows");
     OSRSetAxisMappingStrategy(geographic.get(), OAMS_TRADITIONAL_GIS_ORDER);
-    const std::unique_ptr<void, TransformDestroyer> transform(
-        OCTNewCoordinateTransformation(crs, geographic.get()));
+    const std::unique_ptr<void, TransformDestroyer> transform(OCTNewCoordinateTransformation(crs, geographic.get()));
     if (!transform) return NoGeoreferencing(path, "PROJ cannot turn its coordinates into latitudes");
 
-    std::vector<std::uint32_t> columns;
-    for (std::uint32_t x = 0; x < width; x += kPlacedEvery) columns.push_back(x);
-    if (columns.back() != width - 1) columns.push_back(width - 1);
+    const std::vector<std::uint32_t> rows = LatticeLines(height), columns = LatticeLines(width);
     const std::size_t n = columns.size();
-    std::vector<std::array<double, 3>> placed(n * height);
+    std::vector<std::array<double, 3>> placed(n * rows.size());
     // Each point and a point a little along the map's own north, in the map's units.
     const double step = std::max(std::hypot(gt[1], gt[4]), std::hypot(gt[2], gt[5])) / 4;
     std::vector<double> px(2 * n), py(2 * n);
     std::vector<int> ok(2 * n);
-    for (std::uint32_t y = 0; y < height; ++y) {
+    for (std::size_t r = 0; r < rows.size(); ++r) {
         for (std::size_t k = 0; k < n; ++k) {
-            const double col = columns[k] + 0.5, line = y + 0.5;
+            const double col = columns[k] + 0.5, line = rows[r] + 0.5;
             px[k] = px[n + k] = gt[0] + col * gt[1] + line * gt[2];
             py[k] = gt[3] + col * gt[4] + line * gt[5];
             py[n + k] = py[k] + step;
@@ -127,10 +155,10 @@ status::Status Place(const std::string& path, std::uint32_t width, std::uint32_t
             const double lat = py[k], lon = px[k];
             const double dNorth = py[n + k] - lat;
             const double dEast = std::remainder(px[n + k] - lon, 360.0) * std::cos(lat * kRadians);
-            placed[std::size_t{y} * n + k] = {lat, lon, std::atan2(dEast, dNorth)};
+            placed[r * n + k] = {lat, lon, std::atan2(dEast, dNorth)};
         }
     }
-    *location = std::make_unique<Georeferenced>(width, std::move(columns), std::move(placed));
+    *location = std::make_unique<Georeferenced>(width, rows, columns, std::move(placed));
     return status::Ok();
 }
 

@@ -170,14 +170,14 @@ namespace sky {
 
 namespace {
 
-// Bytes a DEM location holds: PROJ's lattice of every row (a point every 16
-// columns and the last, three doubles each) and a located row per thread.
+// Bytes a DEM location holds: PROJ's lattice (a point every 16 rows and columns and
+// the last, three doubles each) and a located row per thread.
 std::uint64_t LocationBytes(const SkyOptions& o, std::uint32_t width, std::uint32_t height, unsigned threads) {
     if (o.irradiationFile.empty() && o.sunHoursFile.empty() && o.shadowMasksFile.empty()) return 0;
     // The days' sums locate a block's rows at once.
     const std::uint64_t rows = Mul(Mul(Mul(threads, width), 3 * sizeof(double)), kDayBlockRows);
     if (o.latitude) return rows;
-    return Add(rows, Mul(Mul(width / 16 + 2, height), 3 * sizeof(double)));
+    return Add(rows, Mul(Mul(width / 16 + 2, height / 16 + 2), 3 * sizeof(double)));
 }
 
 // The core sides tried, largest first: below the DEM's longer side.

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <numbers>
 
+#include "sky/dem_location.h"
 #include "sky_fixtures.h"
 #include "solar/sun_position.h"
 
@@ -27,6 +28,33 @@ void WritePlainDem(const std::string& path, std::uint32_t width, std::uint32_t h
 double DayHours(double latitude, int day) {
     const double c = -std::tan(latitude * kDeg) * std::tan(solar::Declination(day));
     return c >= 1 ? 0 : c <= -1 ? 24 : 2 * std::acos(c) / kDeg / 15;
+}
+
+// Where texels lie, PROJ placing every 16th row and column: between them, as PROJ
+// places them to within a hundredth of a texel, north as the meridians converge (1 km
+// texels, 3 degrees west of UTM 33N's central meridian).
+TEST(SkySunlight, TexelsAreLocatedAsProjPlacesThem) {
+    TempDir dir;
+    const std::uint32_t width = 100, height = 70;
+    WriteGeoDem(dir.path("dem.tif"), {width, height, std::vector<float>(width * height, 0.0f), "", false, 0,
+                                      std::array<double, 6>{270000, 1000, 0, 5300000, 0, -1000}});
+    std::unique_ptr<sky::DemLocation> location;
+    ASSERT_TRUE(sky::LocateDem(dir.path("dem.tif"), width, height, std::nullopt, &location).ok());
+    const std::pair<std::uint32_t, std::uint32_t> texels[] = {{0, 0}, {7, 9}, {40, 23}, {99, 69}, {98, 68}, {50, 64}};
+    sky::RowLocation row;
+    for (const auto& [x, y] : texels) {
+        location->locate(y, &row);
+        const std::string at =
+            std::to_string(270000 + 1000 * (x + 0.5)) + " " + std::to_string(5300000 - 1000 * (y + 0.5));
+        const ProcessResult proj = RunProcess(
+            {"/bin/sh", "-c", "echo " + at + " | gdaltransform -output_xy -s_srs EPSG:32633 -t_srs EPSG:4326"});
+        double lon = 0, lat = 0;
+        ASSERT_EQ(std::sscanf(proj.out.c_str(), "%lf %lf", &lon, &lat), 2) << proj.out << proj.err;
+        EXPECT_NEAR(row.latitude[x], lat, 1e-4) << x << "," << y;
+        EXPECT_NEAR(row.longitude[x], lon, 1e-4) << x << "," << y;
+        const double convergence = std::atan(std::tan((lon - 15) * kDeg) * std::sin(lat * kDeg));
+        EXPECT_NEAR(row.gridNorth[x] / kDeg, convergence / kDeg, 0.01) << x << "," << y;
+    }
 }
 
 // On flat ground the sun shines from sunrise to sunset, at the latitude of the
