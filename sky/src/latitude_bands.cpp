@@ -26,6 +26,11 @@ RowCells CellsOfRows(const LatitudeGrid& g, std::uint32_t first, std::uint32_t e
         std::max(std::fabs(std::cos(top) / std::cos(centre) - 1), std::fabs(std::cos(bottom) / std::cos(centre) - 1))};
 }
 
+RowCells CellsOfBand(const LatitudeGrid& g, const std::vector<std::uint32_t>& starts, std::uint32_t height,
+                     std::size_t band) {
+    return CellsOfRows(g, starts[band], band + 1 < starts.size() ? starts[band + 1] : height);
+}
+
 std::vector<std::uint32_t> LatitudeBandStarts(const LatitudeGrid& g, std::uint32_t height) {
     // Greedy from the top: a band grows while it keeps within the spread, so bands
     // are tall near the equator and short near a pole.

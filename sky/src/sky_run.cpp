@@ -71,7 +71,7 @@ std::pair<double, double> SmallestCells(const LatitudeGrid& grid, const std::vec
                                         std::uint32_t height) {
     double x = HUGE_VAL, y = HUGE_VAL;
     for (std::size_t b = 0; b < starts.size(); ++b) {
-        const RowCells cells = CellsOfRows(grid, starts[b], b + 1 < starts.size() ? starts[b + 1] : height);
+        const RowCells cells = CellsOfBand(grid, starts, height, b);
         x = std::min(x, cells.cellX);
         y = std::min(y, cells.cellY);
     }

@@ -88,14 +88,13 @@ int CellsOfBands(const SkyOptions& o, const DemHeader& header, const TilePlan& p
         return kSkySuccess;
     }
     for (std::size_t b = 0; b < plan.bandStarts.size(); ++b) {
-        const std::uint32_t first = plan.bandStarts[b],
-                            end = b + 1 < plan.bandStarts.size() ? plan.bandStarts[b + 1] : header.height;
-        const RowCells cells = CellsOfRows(*header.tags.latitudes, first, end);
+        const RowCells cells = CellsOfBand(*header.tags.latitudes, plan.bandStarts, header.height, b);
         TileCells band{std::copysign(cells.cellX, placed.cellX), std::copysign(cells.cellY, placed.cellY), {}};
         if (const status::Status s =
                 skyline::ChooseDirections(o.wantedAzimuths(), band.cellX, band.cellY, &band.directions);
             !s.ok()) {
-            std::fprintf(err, "%s: rows %u to %u: %s\n", kSkyProgram, first, end - 1, s.reason.c_str());
+            std::fprintf(err, "%s: the band of latitude from row %u: %s\n", kSkyProgram, plan.bandStarts[b],
+                         s.reason.c_str());
             return kSkyBadCommand;
         }
         bands->push_back(std::move(band));

@@ -160,7 +160,7 @@ TEST(SkyGdalInput, EachBandOfLatitudeRunsOnItsOwnCells) {
         const std::vector<std::vector<float>> banded = run("");
         for (std::size_t b = 0; b < starts.size(); ++b) {
             const std::uint32_t end = b + 1 < starts.size() ? starts[b + 1] : height;
-            const sky::RowCells cells = sky::CellsOfRows(*header.tags.latitudes, starts[b], end);
+            const sky::RowCells cells = sky::CellsOfBand(*header.tags.latitudes, starts, height, b);
             char cell[96];
             std::snprintf(cell, sizeof cell, "--cell=%.17g,%.17g", cells.cellX, cells.cellY);
             const std::vector<std::vector<float>> alone = run(cell);

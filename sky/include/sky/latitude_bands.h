@@ -1,6 +1,7 @@
 #pragma once
 // A geographic grid's rows in metres: each band of rows takes the cells of its own
 // centre latitude, so that a DEM spanning many latitudes runs without reprojection.
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -35,5 +36,10 @@ struct RowCells {
 // the top, each band as many rows as keep its spread within kGeographicSpread; empty
 // when one row alone spreads more. Exhausted memory escapes as std::bad_alloc.
 [[nodiscard]] std::vector<std::uint32_t> LatitudeBandStarts(const LatitudeGrid& grid, std::uint32_t height);
+
+// CellsOfRows of band `band` of `starts` (LatitudeBandStarts of the grid, `height`
+// rows tall).
+[[nodiscard]] RowCells CellsOfBand(const LatitudeGrid& grid, const std::vector<std::uint32_t>& starts,
+                                   std::uint32_t height, std::size_t band);
 
 }  // namespace sky
