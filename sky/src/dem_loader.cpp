@@ -183,8 +183,8 @@ status::Status Changed(const std::string& path, std::string* why) {
 // no data, scale and offset are used, and samples of another size or type refused.
 status::Status Load(const std::string& path, const DemReading& reading, const DemHeader* header, Dem* dem,
                     std::string* why) {
-    // GDAL opens files by their name; a FIFO would block it.
-    if (!IsGdalName(path)) {
+    // GDAL opens files by their name; a FIFO would block it. The header's open band needs no look.
+    if (!IsGdalName(path) && !(header != nullptr && header->opened && header->path == path)) {
         if (status::Status opened = image::ImageFile().open(path.c_str()); !opened.ok()) {
             if (opened.code != status::Code::InvalidData) return opened;
             *why = "not a regular file, or empty";
@@ -204,7 +204,14 @@ status::Status Load(const std::string& path, const DemReading& reading, const De
         }
     }
     raster::RasterBand band;
-    if (status::Status read = raster::ReadRasterBand(path, reading.band, true, &band); !read.ok()) {
+    const bool opened = header != nullptr && header->opened && header->path == path;
+    status::Status read = opened ? status::Ok() : raster::ReadRasterBand(path, reading.band, true, &band);
+    if (opened) {
+        band = header->opened->header();
+        read = header->opened->read(0, 0, band.width, band.height, &band.values);
+        band.warnings = header->opened->warnings();
+    }
+    if (!read.ok()) {
         *why = WithoutPath(path, read.reason);
         return AsRefusal(std::move(read));
     }
@@ -240,15 +247,23 @@ bool ReadDemHeader(const std::string& path, const DemReading& reading, DemHeader
             if (!identified) {
                 image::ImageInfo info;
                 if (!image::ReadImageInfo(path.c_str(), &info).ok()) return false;
-                *header = DemHeader{info.width, info.height, {}, {}};
+                *header = DemHeader{};
+                header->width = info.width;
+                header->height = info.height;
+                header->path = path;
                 return true;
             }
         }
-        raster::RasterBand band;
-        if (!raster::ReadRasterBand(path, reading.band, false, &band).ok()) return false;
+        auto opened = std::make_shared<raster::RasterWindows>();
+        if (!opened->open(path, reading.band).ok()) return false;
+        const raster::RasterBand& band = opened->header();
         *header =
-            DemHeader{band.width, band.height, TagsOf(path, band),
-                      DemBandHeader{band.type, band.scale, band.offset, band.noData, band.crsWkt, band.geotransform}};
+            DemHeader{band.width,
+                      band.height,
+                      TagsOf(path, band),
+                      DemBandHeader{band.type, band.scale, band.offset, band.noData, band.crsWkt, band.geotransform},
+                      opened,
+                      path};
         return true;
     } catch (const std::bad_alloc&) {
         return false;
@@ -275,7 +290,7 @@ status::Status LoadDem(const std::string& path, const DemReading& reading, const
 namespace detail {
 struct DemWindowsState {
     std::string path;
-    raster::RasterWindows raster;
+    std::shared_ptr<raster::RasterWindows> raster;
     Elevations elevations;
 };
 }  // namespace detail
@@ -297,11 +312,17 @@ status::Status DemWindows::open(const std::string& path, const DemReading& readi
         }
         state_->path = path;
         state_->elevations = ElevationsOf(reading, *header.band);
-        if (status::Status opened = state_->raster.open(path, reading.band); !opened.ok()) {
-            *why = WithoutPath(path, opened.reason);
-            return AsRefusal(std::move(opened));
+        if (header.opened && header.path == path) {
+            state_->raster = header.opened;
+        } else {
+            state_->raster = std::make_shared<raster::RasterWindows>();
+            if (status::Status opened = state_->raster->open(path, reading.band); !opened.ok()) {
+                *why = WithoutPath(path, opened.reason);
+                return AsRefusal(std::move(opened));
+            }
         }
-        if (state_->raster.width() != header.width || state_->raster.height() != header.height)
+        const raster::RasterBand& band = state_->raster->header();
+        if (band.width != header.width || band.height != header.height || band.type != header.band->type)
             return Changed(path, why);
         return status::Ok();
     } catch (const std::bad_alloc&) {
@@ -311,14 +332,14 @@ status::Status DemWindows::open(const std::string& path, const DemReading& readi
 
 const std::vector<std::string>& DemWindows::warnings() const {
     static const std::vector<std::string> none;
-    return state_ ? state_->raster.warnings() : none;
+    return state_ && state_->raster ? state_->raster->warnings() : none;
 }
 
 status::Status DemWindows::read(std::uint32_t x, std::uint32_t y, std::uint32_t width, std::uint32_t height, Dem* tile,
                                 std::string* why) {
     if (!state_) return status::Fail(status::Code::InvalidArgument, {});
     try {
-        if (status::Status read = state_->raster.read(x, y, width, height, &tile->z); !read.ok()) {
+        if (status::Status read = state_->raster->read(x, y, width, height, &tile->z); !read.ok()) {
             *why = WithoutPath(state_->path, read.reason);
             return AsRefusal(std::move(read));
         }

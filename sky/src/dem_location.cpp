@@ -1,7 +1,6 @@
 #include "sky/dem_location.h"
 
 #include <cpl_error.h>
-#include <gdal.h>
 #include <ogr_srs_api.h>
 
 #include <algorithm>
@@ -95,9 +94,6 @@ private:
     std::vector<std::array<double, 3>> placed_;  // latitude, longitude, north by lattice row then column
 };
 
-struct DatasetCloser {
-    void operator()(void* d) const { GDALClose(d); }
-};
 struct SrsReleaser {
     void operator()(void* s) const { OSRDestroySpatialReference(s); }
 };
@@ -110,24 +106,20 @@ status::Status NoGeoreferencing(const std::string& path, const std::string& what
                         path + ": " + what + ", so the sun's place is unknown: give --latitude in degrees");
 }
 
-// The coarse lattice of `path`'s texel centres placed on the earth.
-status::Status Place(const std::string& path, std::uint32_t width, std::uint32_t height,
-                     std::unique_ptr<DemLocation>* location) {
-    GDALAllRegister();
+// The coarse lattice of the texel centres of the DEM at `path` placed on the earth.
+status::Status Place(const std::string& path, const std::string& crsWkt,
+                     const std::optional<std::array<double, 6>>& geotransform, std::uint32_t width,
+                     std::uint32_t height, std::unique_ptr<DemLocation>* location) {
+    if (!geotransform || crsWkt.empty()) return NoGeoreferencing(path, "it carries no georeferencing");
+    const std::array<double, 6>& gt = *geotransform;
     CPLPushErrorHandler(CPLQuietErrorHandler);
     struct Pop {
         ~Pop() { CPLPopErrorHandler(); }
     } pop;
-    const std::unique_ptr<void, DatasetCloser> dataset(
-        GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
-    if (!dataset) return NoGeoreferencing(path, "GDAL cannot open it");
-    double gt[6];
-    OGRSpatialReferenceH crs = GDALGetSpatialRef(dataset.get());
-    if (GDALGetGeoTransform(dataset.get(), gt) != CE_None || !crs)
-        return NoGeoreferencing(path, "it carries no georeferencing");
-    if (GDALGetRasterXSize(dataset.get()) != static_cast<int>(width) ||
-        GDALGetRasterYSize(dataset.get()) != static_cast<int>(height))
-        return NoGeoreferencing(path, "GDAL reads it at another size");
+    const std::unique_ptr<void, SrsReleaser> source(OSRNewSpatialReference(crsWkt.c_str()));
+    if (!source) return NoGeoreferencing(path, "PROJ does not read its coordinate system");
+    OGRSpatialReferenceH crs = source.get();
+    OSRSetAxisMappingStrategy(crs, OAMS_TRADITIONAL_GIS_ORDER);
     const std::unique_ptr<void, SrsReleaser> geographic(OSRCloneGeogCS(crs));
     if (!geographic) return NoGeoreferencing(path, "its coordinate system has no datum PROJ knows");
     OSRSetAxisMappingStrategy(geographic.get(), OAMS_TRADITIONAL_GIS_ORDER);
@@ -164,14 +156,15 @@ status::Status Place(const std::string& path, std::uint32_t width, std::uint32_t
 
 }  // namespace
 
-status::Status LocateDem(const std::string& path, std::uint32_t width, std::uint32_t height,
-                         std::optional<double> latitude, std::unique_ptr<DemLocation>* location) {
+status::Status LocateDem(const std::string& path, const std::string& crsWkt,
+                         const std::optional<std::array<double, 6>>& geotransform, std::uint32_t width,
+                         std::uint32_t height, std::optional<double> latitude, std::unique_ptr<DemLocation>* location) {
     try {
         if (latitude) {
             *location = std::make_unique<GivenLatitude>(width, *latitude);
             return status::Ok();
         }
-        return Place(path, width, height, location);
+        return Place(path, crsWkt, geotransform, width, height, location);
     } catch (const std::bad_alloc&) {
         return status::OutOfMemory();
     }

@@ -307,7 +307,8 @@ namespace {
 // with `location` set, else the failure said on `err` and its exit code.
 int LocateForSunlight(const SkyOptions& o, const OutputSource& source, std::unique_ptr<DemLocation>* location,
                       std::FILE* err) {
-    if (const status::Status placed = LocateDem(o.dem, source.dem.width, source.dem.height, o.latitude, location);
+    if (const status::Status placed = LocateDem(o.dem, source.dem.crsWkt, source.dem.geotransform, source.dem.width,
+                                                source.dem.height, o.latitude, location);
         !placed.ok()) {
         std::fprintf(err, "%s: %s\n", kSkyProgram, status::Describe(placed).c_str());
         return placed.code == status::Code::OutOfMemory ? kSkyBadInput : kSkyBadCommand;

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <numbers>
 
+#include "sky/dem.h"
 #include "sky/dem_location.h"
 #include "sky_fixtures.h"
 #include "solar/sun_position.h"
@@ -38,8 +39,12 @@ TEST(SkySunlight, TexelsAreLocatedAsProjPlacesThem) {
     const std::uint32_t width = 100, height = 70;
     WriteGeoDem(dir.path("dem.tif"), {width, height, std::vector<float>(width * height, 0.0f), "", false, 0,
                                       std::array<double, 6>{270000, 1000, 0, 5300000, 0, -1000}});
+    sky::DemHeader header;
+    ASSERT_TRUE(sky::ReadDemHeader(dir.path("dem.tif"), {}, &header));
     std::unique_ptr<sky::DemLocation> location;
-    ASSERT_TRUE(sky::LocateDem(dir.path("dem.tif"), width, height, std::nullopt, &location).ok());
+    ASSERT_TRUE(sky::LocateDem(dir.path("dem.tif"), header.band->crsWkt, header.band->geotransform, width, height,
+                               std::nullopt, &location)
+                    .ok());
     const std::pair<std::uint32_t, std::uint32_t> texels[] = {{0, 0}, {7, 9}, {40, 23}, {99, 69}, {98, 68}, {50, 64}};
     sky::RowLocation row;
     for (const auto& [x, y] : texels) {

@@ -64,4 +64,18 @@ status::Status OnItsOwnThread(const Work& work) {
     return result;
 }
 
+// OnItsOwnThread, setting `broken` when memory runs out inside `work`: GDAL may then
+// leave the dataset it was working on half made, which must never be closed.
+template <typename Work>
+status::Status OnItsOwnThread(const Work& work, bool* broken) {
+    return OnItsOwnThread([&] {
+        try {
+            return work();
+        } catch (const std::bad_alloc&) {
+            *broken = true;
+            throw;
+        }
+    });
+}
+
 }  // namespace raster

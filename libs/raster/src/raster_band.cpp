@@ -48,55 +48,41 @@ std::string Naming(const std::string& path, const std::string& warning) {
     return warning.rfind(path + ": ", 0) == 0 ? warning : path + ": " + warning;
 }
 
-status::Status Read(const std::string& path, int band, bool samples, RasterBand* out) {
-    RegisterGdal();
-    GdalMessages messages;
-    // GDAL says why it fails; silence, or its own out-of-memory error, is memory
-    // that ran out inside it.
-    const auto failed = [&] {
-        if (messages.lastError().empty() || messages.outOfMemory()) return status::OutOfMemory();
-        return Invalid(path, messages.lastError());
-    };
-    const Dataset dataset(
-        GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, nullptr, nullptr, nullptr));
-    if (!dataset) return failed();
-    RasterBand read;
-    read.bands = GDALGetRasterCount(dataset.get());
-    if (band < 1 || band > read.bands)
-        return status::Fail(status::Code::InvalidArgument, path + " has " + std::to_string(read.bands) +
-                                                               (read.bands == 1 ? " band" : " bands") + ": band " +
+// What the dataset says of its band `band` (from 1), all but the samples, into
+// `read`. Ok; InvalidArgument for a band it lacks; InvalidData for no texels.
+status::Status Describe(const std::string& path, GDALDatasetH dataset, int band, RasterBand* read) {
+    read->bands = GDALGetRasterCount(dataset);
+    if (band < 1 || band > read->bands)
+        return status::Fail(status::Code::InvalidArgument, path + " has " + std::to_string(read->bands) +
+                                                               (read->bands == 1 ? " band" : " bands") + ": band " +
                                                                std::to_string(band) + " does not exist");
-    const int width = GDALGetRasterXSize(dataset.get()), height = GDALGetRasterYSize(dataset.get());
+    const int width = GDALGetRasterXSize(dataset), height = GDALGetRasterYSize(dataset);
     if (width <= 0 || height <= 0) return Invalid(path, "it holds no texels");
-    read.width = static_cast<std::uint32_t>(width);
-    read.height = static_cast<std::uint32_t>(height);
-    read.driver = GDALGetDriverShortName(GDALGetDatasetDriver(dataset.get()));
-    GDALRasterBandH handle = GDALGetRasterBand(dataset.get(), band);
-    read.type = GDALGetDataTypeName(GDALGetRasterDataType(handle));
+    read->width = static_cast<std::uint32_t>(width);
+    read->height = static_cast<std::uint32_t>(height);
+    read->driver = GDALGetDriverShortName(GDALGetDatasetDriver(dataset));
+    GDALRasterBandH handle = GDALGetRasterBand(dataset, band);
+    read->type = GDALGetDataTypeName(GDALGetRasterDataType(handle));
     int given = 0;
-    if (const double v = GDALGetRasterScale(handle, &given); given != 0) read.scale = v;
-    if (const double v = GDALGetRasterOffset(handle, &given); given != 0) read.offset = v;
-    if (const double v = GDALGetRasterNoDataValue(handle, &given); given != 0) read.noData = v;
-    if (std::array<double, 6> gt{}; GDALGetGeoTransform(dataset.get(), gt.data()) == CE_None) read.geotransform = gt;
-    ReadCrs(dataset.get(), &read);
-    if (samples) {
-        std::uint64_t bytes = 0;
-        const bool fits = os::CheckedMul(read.width, read.height, sizeof(double), &bytes);
-        if (!os::CheckFitsInMemory(bytes, !fits).ok()) return status::OutOfMemory();
-        read.values.resize(static_cast<std::size_t>(bytes / sizeof(double)));
-        if (GDALRasterIO(handle, GF_Read, 0, 0, width, height, read.values.data(), width, height, GDT_Float64, 0, 0) !=
-            CE_None)
-            return failed();
-    }
-    for (const std::string& warning : messages.warnings()) read.warnings.push_back(Naming(path, warning));
-    *out = std::move(read);
+    if (const double v = GDALGetRasterScale(handle, &given); given != 0) read->scale = v;
+    if (const double v = GDALGetRasterOffset(handle, &given); given != 0) read->offset = v;
+    if (const double v = GDALGetRasterNoDataValue(handle, &given); given != 0) read->noData = v;
+    if (std::array<double, 6> gt{}; GDALGetGeoTransform(dataset, gt.data()) == CE_None) read->geotransform = gt;
+    ReadCrs(dataset, read);
     return status::Ok();
 }
 
 }  // namespace
 
 status::Status ReadRasterBand(const std::string& path, int band, bool samples, RasterBand* out) {
-    return OnItsOwnThread([&] { return Read(path, band, samples, out); });
+    RasterWindows raster;
+    if (status::Status opened = raster.open(path, band); !opened.ok()) return opened;
+    RasterBand read = raster.header();
+    if (samples)
+        if (status::Status all = raster.read(0, 0, read.width, read.height, &read.values); !all.ok()) return all;
+    read.warnings = raster.warnings();
+    *out = std::move(read);
+    return status::Ok();
 }
 
 status::Status WriteGeoreferencingStub(const RasterBand& band, const std::string& path) {
@@ -131,10 +117,15 @@ namespace raster {
 
 struct RasterWindows::State {
     std::string path;
+    RasterBand header;
     std::vector<std::string> warnings;
     Dataset dataset;
     GDALRasterBandH band = nullptr;
-    std::uint32_t width = 0, height = 0;
+    // Memory ran out inside GDAL, which may leave the dataset half made: let go, never closed.
+    bool broken = false;
+    ~State() {
+        if (broken) static_cast<void>(dataset.release());
+    }
 };
 
 RasterWindows::RasterWindows() = default;
@@ -146,25 +137,24 @@ status::Status RasterWindows::open(const std::string& path, int band) {
     } catch (const std::bad_alloc&) {
         return status::OutOfMemory();
     }
-    return OnItsOwnThread([&] {
-        RegisterGdal();
-        GdalMessages messages;
-        state_->path = path;
-        state_->dataset.reset(GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
-                                         nullptr, nullptr, nullptr));
-        if (!state_->dataset)
-            return messages.lastError().empty() || messages.outOfMemory() ? status::OutOfMemory()
-                                                                          : Invalid(path, messages.lastError());
-        const int bands = GDALGetRasterCount(state_->dataset.get());
-        if (band < 1 || band > bands)
-            return status::Fail(status::Code::InvalidArgument,
-                                path + ": band " + std::to_string(band) + " does not exist");
-        state_->band = GDALGetRasterBand(state_->dataset.get(), band);
-        state_->width = static_cast<std::uint32_t>(std::max(0, GDALGetRasterXSize(state_->dataset.get())));
-        state_->height = static_cast<std::uint32_t>(std::max(0, GDALGetRasterYSize(state_->dataset.get())));
-        for (const std::string& warning : messages.warnings()) state_->warnings.push_back(Naming(path, warning));
-        return status::Ok();
-    });
+    return OnItsOwnThread(
+        [&] {
+            RegisterGdal();
+            GdalMessages messages;
+            state_->path = path;
+            state_->dataset.reset(GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
+                                             nullptr, nullptr, nullptr));
+            if (!state_->dataset)
+                return messages.lastError().empty() || messages.outOfMemory() ? status::OutOfMemory()
+                                                                              : Invalid(path, messages.lastError());
+            if (status::Status described = Describe(path, state_->dataset.get(), band, &state_->header);
+                !described.ok())
+                return described;
+            state_->band = GDALGetRasterBand(state_->dataset.get(), band);
+            for (const std::string& warning : messages.warnings()) state_->warnings.push_back(Naming(path, warning));
+            return status::Ok();
+        },
+        &state_->broken);
 }
 
 const std::vector<std::string>& RasterWindows::warnings() const {
@@ -172,27 +162,35 @@ const std::vector<std::string>& RasterWindows::warnings() const {
     return state_ ? state_->warnings : none;
 }
 
-std::uint32_t RasterWindows::width() const { return state_ ? state_->width : 0; }
-std::uint32_t RasterWindows::height() const { return state_ ? state_->height : 0; }
+const RasterBand& RasterWindows::header() const {
+    static const RasterBand none;
+    return state_ ? state_->header : none;
+}
 
 status::Status RasterWindows::read(std::uint32_t x, std::uint32_t y, std::uint32_t w, std::uint32_t h,
                                    std::vector<double>* values) {
     if (!state_ || state_->band == nullptr) return status::Fail(status::Code::InvalidArgument, "no raster is open");
-    if (w == 0 || h == 0 || x > state_->width || w > state_->width - x || y > state_->height || h > state_->height - y)
+    const std::uint32_t width = state_->header.width, height = state_->header.height;
+    if (w == 0 || h == 0 || x > width || w > width - x || y > height || h > height - y)
         return status::Fail(status::Code::InvalidArgument, state_->path + ": a window outside the raster");
-    return OnItsOwnThread([&] {
-        GdalMessages messages;
-        values->resize(std::size_t{w} * h);
-        if (GDALRasterIO(state_->band, GF_Read, static_cast<int>(x), static_cast<int>(y), static_cast<int>(w),
-                         static_cast<int>(h), values->data(), static_cast<int>(w), static_cast<int>(h), GDT_Float64, 0,
-                         0) == CE_None) {
-            for (const std::string& warning : messages.warnings())
-                state_->warnings.push_back(Naming(state_->path, warning));
-            return status::Ok();
-        }
-        if (messages.lastError().empty() || messages.outOfMemory()) return status::OutOfMemory();
-        return Invalid(state_->path, messages.lastError());
-    });
+    std::uint64_t bytes = 0;
+    const bool fits = os::CheckedMul(w, h, sizeof(double), &bytes);
+    if (!os::CheckFitsInMemory(bytes, !fits).ok()) return status::OutOfMemory();
+    return OnItsOwnThread(
+        [&] {
+            GdalMessages messages;
+            values->resize(static_cast<std::size_t>(bytes / sizeof(double)));
+            if (GDALRasterIO(state_->band, GF_Read, static_cast<int>(x), static_cast<int>(y), static_cast<int>(w),
+                             static_cast<int>(h), values->data(), static_cast<int>(w), static_cast<int>(h), GDT_Float64,
+                             0, 0) == CE_None) {
+                for (const std::string& warning : messages.warnings())
+                    state_->warnings.push_back(Naming(state_->path, warning));
+                return status::Ok();
+            }
+            if (messages.lastError().empty() || messages.outOfMemory()) return status::OutOfMemory();
+            return Invalid(state_->path, messages.lastError());
+        },
+        &state_->broken);
 }
 
 }  // namespace raster

@@ -162,6 +162,9 @@ struct RasterWriter::State {
     std::vector<std::uint64_t> written;  // texels of each band
     std::vector<std::string> warnings;
     bool committed = false;
+    // Memory ran out inside GDAL, which may leave the dataset half made: it is let go,
+    // never closed, so that closing it cannot touch what is broken.
+    bool broken = false;
     int writeback = -1;  // the file GDAL writes, opened again to start its writeback
     // A float GeoTIFF of the default options given whole bands has its tiles packed by
     // our own encoder (zstd's fast levels, which GDAL does not take), written through
@@ -197,6 +200,10 @@ struct RasterWriter::State {
     ~State() {
         closeWriteback();
         closeTiff();
+        letGoIfBroken();
+    }
+    void letGoIfBroken() {
+        if (broken) static_cast<void>(dataset.release());
     }
 
     void closeTiff() {
@@ -207,6 +214,7 @@ struct RasterWriter::State {
     void abandon() {
         closeWriteback();
         closeTiff();
+        letGoIfBroken();
         dataset.reset();
         Remove(hidden);
         Remove(staged);
@@ -423,23 +431,26 @@ status::Status RasterWriter::open(const std::string& path, const RasterFormat& f
     } catch (const std::bad_alloc&) {
         return status::OutOfMemory();
     }
-    return OnItsOwnThread([&] { return state_->open(path, format, layout); });
+    return OnItsOwnThread([&] { return state_->open(path, format, layout); }, &state_->broken);
 }
 
 status::Status RasterWriter::writeBand(std::size_t band, const void* samples) {
     if (!state_) return status::Fail(status::Code::InvalidArgument, "no raster is open");
-    return OnItsOwnThread([&] {
-        if (band < state_->written.size() && state_->written[band] != 0)
-            return status::Fail(status::Code::InvalidArgument,
-                                state_->shown + ": band " + std::to_string(band + 1) + " is not one still to write");
-        return state_->writeWindow(band, 0, 0, state_->width, state_->height, samples);
-    });
+    return OnItsOwnThread(
+        [&] {
+            if (band < state_->written.size() && state_->written[band] != 0)
+                return status::Fail(
+                    status::Code::InvalidArgument,
+                    state_->shown + ": band " + std::to_string(band + 1) + " is not one still to write");
+            return state_->writeWindow(band, 0, 0, state_->width, state_->height, samples);
+        },
+        &state_->broken);
 }
 
 status::Status RasterWriter::writeWindow(std::size_t band, std::uint32_t x, std::uint32_t y, std::uint32_t width,
                                          std::uint32_t height, const void* samples) {
     if (!state_) return status::Fail(status::Code::InvalidArgument, "no raster is open");
-    return OnItsOwnThread([&] { return state_->writeWindow(band, x, y, width, height, samples); });
+    return OnItsOwnThread([&] { return state_->writeWindow(band, x, y, width, height, samples); }, &state_->broken);
 }
 
 void SetBlockCacheBytes(std::uint64_t bytes) {
@@ -449,7 +460,7 @@ void SetBlockCacheBytes(std::uint64_t bytes) {
 
 status::Status RasterWriter::commit() {
     if (!state_) return status::Fail(status::Code::InvalidArgument, "no raster is open");
-    return OnItsOwnThread([&] { return state_->commit(); });
+    return OnItsOwnThread([&] { return state_->commit(); }, &state_->broken);
 }
 
 const std::vector<std::string>& RasterWriter::warnings() const {

@@ -11,6 +11,10 @@
 #include "skyline/sampling_model.h"
 #include "status/status.h"
 
+namespace raster {
+class RasterWindows;
+}
+
 namespace sky {
 
 // How stored samples become elevations: stored x scale + offset, as GIS tools read
@@ -65,17 +69,22 @@ struct DemHeader {
     std::uint32_t width = 0, height = 0;
     DemTiffTags tags;                   // as Dem::tiff; cells and orientation unknown when not given
     std::optional<DemBandHeader> band;  // none: a RAW height map the loaders read
+    // The band GDAL opened for the header, kept open for its samples, and its name.
+    std::shared_ptr<raster::RasterWindows> opened;
+    std::string path;
 };
 
 // The header of the DEM LoadDem would read, for checks made before it; false when
 // it cannot be read (LoadDem then says why) or memory runs out. Opens no FIFO: a
-// file that is not a regular one is false.
+// file that is not a regular one is false. A raster GDAL reads stays open in
+// `header`, so that its samples are read without opening it again.
 [[nodiscard]] bool ReadDemHeader(const std::string& path, const DemReading& reading, DemHeader* header);
 
 // LoadDem of the DEM whose header `header` is (read by ReadDemHeader, not read
-// again): its georeferencing, no data, scale and offset are the header's; samples
-// of another size or type (the file replaced since) are InvalidData, `why` "it
-// changed while it was being read".
+// again): its georeferencing, no data, scale and offset are the header's, its
+// samples read from the band the header holds open when `path` is the header's;
+// samples of another size or type (another file, or the file replaced since) are
+// InvalidData, `why` "it changed while it was being read".
 [[nodiscard]] status::Status LoadDem(const std::string& path, const DemReading& reading, const DemHeader* header,
                                      Dem* dem, std::string* why);
 
@@ -91,6 +100,7 @@ public:
     ~DemWindows();
     DemWindows(const DemWindows&) = delete;
     DemWindows& operator=(const DemWindows&) = delete;
+    // The header's open band when `path` is the header's, else the file opened anew.
     // Ok; InvalidData with `why` for a DEM GDAL does not read at the header's size
     // and type; InvalidArgument for a band it lacks; OutOfMemory.
     [[nodiscard]] status::Status open(const std::string& path, const DemReading& reading, const DemHeader& header,

@@ -2,6 +2,7 @@
 // Where each texel of a DEM lies on the earth: its latitude and longitude and the
 // way to true north, from the DEM's georeferencing (through GDAL and PROJ) or from
 // one latitude given for the whole DEM.
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -29,10 +30,13 @@ public:
 };
 
 // The location of the `width` x `height` DEM at `path`: every texel at `latitude`
-// (degrees) with its north true north when given, else from the file's
-// georeferencing. InvalidData naming the file when it has no georeferencing that
-// PROJ can turn into latitudes and no latitude is given; OutOfMemory.
-[[nodiscard]] status::Status LocateDem(const std::string& path, std::uint32_t width, std::uint32_t height,
-                                       std::optional<double> latitude, std::unique_ptr<DemLocation>* location);
+// (degrees) with its north true north when given, else from its georeferencing as
+// GDAL read it (`crsWkt`, `geotransform`). InvalidData naming the file when it has
+// no georeferencing that PROJ can turn into latitudes and no latitude is given;
+// OutOfMemory.
+[[nodiscard]] status::Status LocateDem(const std::string& path, const std::string& crsWkt,
+                                       const std::optional<std::array<double, 6>>& geotransform, std::uint32_t width,
+                                       std::uint32_t height, std::optional<double> latitude,
+                                       std::unique_ptr<DemLocation>* location);
 
 }  // namespace sky

@@ -56,14 +56,15 @@ public:
     ~RasterWindows();
     RasterWindows(const RasterWindows&) = delete;
     RasterWindows& operator=(const RasterWindows&) = delete;
-    // Opens `path` read-only and band `band` (from 1) of it. Ok; the failures of
-    // ReadRasterBand.
+    // Opens `path` read-only and band `band` (from 1) of it, and reads what its
+    // header says. Ok; the failures of ReadRasterBand.
     status::Status open(const std::string& path, int band);
-    std::uint32_t width() const;
-    std::uint32_t height() const;
+    // What the header says (no samples, no warnings); empty before open succeeds.
+    const RasterBand& header() const;
     // The rectangle of `width` x `height` texels from column `x`, row `y` as doubles,
     // packed rows, into `values` (resized). Ok; InvalidArgument for a window outside
-    // the raster; InvalidData with GDAL's reason; OutOfMemory.
+    // the raster; InvalidData with GDAL's reason; OutOfMemory, also when the window
+    // does not fit the memory the process has.
     status::Status read(std::uint32_t x, std::uint32_t y, std::uint32_t width, std::uint32_t height,
                         std::vector<double>* values);
     // GDAL's warnings met so far by open and read, in order, each "PATH: text".
