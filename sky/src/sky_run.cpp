@@ -187,6 +187,7 @@ int Run(const SkyOptions& o, std::FILE* out, std::FILE* err) {
         ReportFailure(err, "cannot read the DEM " + o.dem, loaded.code, why);
         return kSkyBadInput;
     }
+    header.opened.reset();  // closed, so that GDAL's cache of its blocks goes too
     for (const std::string& warning : dem.warnings)
         std::fprintf(err, "%s: warning: %s\n", kSkyProgram, warning.c_str());
     const double readAt = progress.seconds();
